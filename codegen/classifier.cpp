@@ -1,0 +1,150 @@
+#include "codegen/classifier.h"
+
+#include "codegen/hex_text.h"
+#include "resources/system_texts.h"
+
+namespace korva {
+
+void Classifier::reset() {
+  ram_pointer_ = "0010";
+  symbol_cursor_ = 0;
+}
+
+Symbol* Classifier::entry_for(SymbolTable& symbols, std::optional<std::size_t> origin,
+                              bool subroutine) {
+  if (!origin) return nullptr;
+  auto& entries = symbols.entries();
+  // Pass 2 meets the lines in pass 1's order, so the cursor only moves on.
+  while (symbol_cursor_ < entries.size() && entries[symbol_cursor_].origin < *origin) {
+    ++symbol_cursor_;
+  }
+  if (symbol_cursor_ >= entries.size()) return nullptr;
+  Symbol& entry = entries[symbol_cursor_];
+  if (entry.origin != *origin || entry.is_subroutine != subroutine) return nullptr;
+  ++symbol_cursor_;
+  return &entry;
+}
+
+void Classifier::classify_call(LineRecord& record, const SymbolTable& symbols) {
+  record.code = "2000";
+  if (record.statement.empty()) {
+    record.code.clear();
+    return;
+  }
+  std::string name = record.statement;
+  if (symbols.lookup_symbol(name, "sub")) {
+    record.kind = "call sub";
+    record.error.clear();
+  } else {
+    record.error = texts::kGrammarError;
+    record.code.clear();
+  }
+}
+
+void Classifier::classify_statement(LineRecord& record, std::string& location_counter,
+                                    SymbolTable& symbols, std::optional<std::size_t> origin) {
+  const char type = record.pattern_key.empty() ? '\0' : record.pattern_key[0];
+  const std::string opcode = record.pattern_key.substr(std::min<std::size_t>(1, record.pattern_key.size()), 4);
+
+  switch (type) {
+    case 'N':
+      record.code = "XXXX";
+      record.kind = "normal";
+      break;
+    case 'b':
+      record.code = "XXXX";
+      record.kind = "bit";
+      break;
+    case 'B':
+      record.code = opcode.substr(0, 2) + "XX";
+      record.kind = "branch";
+      record.operand3 = record.operand1;
+      break;
+    case 'I':
+      record.code = opcode;
+      record.kind = "inherent";
+      break;
+    case 'O':
+      record.code.clear();
+      if (check_number(record.operand1)) {
+        record.kind = "org";
+        location_counter = record.operand1;
+        record.address = record.operand1;
+      } else {
+        record.error = "ORG Error";
+      }
+      break;
+    case 'E':
+      record.code.clear();
+      if (check_number(record.operand1)) {
+        record.kind = "equ";
+        record.address = record.operand1;
+      } else {
+        record.error = "EQU Error";
+      }
+      break;
+    case 'r':
+      record.code.clear();
+      if (check_number(record.operand1)) {
+        record.kind = "rem";
+        ram_pointer_ = record.operand1;
+      } else {
+        record.error = "RAM Error";
+      }
+      break;
+    case 'M':
+      record.code.clear();
+      if (check_number(record.operand1)) {
+        record.kind = "equ";
+        record.address = ram_pointer_;
+        add_hex(ram_pointer_, record.operand1, 4);
+        record.operand1 = record.address;
+      } else {
+        record.error = "Mem Error";
+      }
+      break;
+    case 'D':
+      if (check_number(record.operand1)) {
+        pad_hex(record.operand1, 2);
+        record.code = record.operand1;
+        record.kind = "data";
+      } else {
+        record.error = "DE Error";
+        record.kind = "error";
+        record.code.clear();
+      }
+      break;
+    case '\\':
+      if (record.operand1.size() % 2 != 0 || record.operand1.size() > 8) {
+        record.error = "byte error";
+        record.kind = "error";
+        record.code.clear();
+      } else {
+        record.code = record.operand1;
+        record.kind = "data";
+      }
+      break;
+    case 'S':
+      record.code.clear();
+      record.kind = "sub";
+      if (Symbol* entry = entry_for(symbols, origin, true)) entry->value = record.address;
+      return;
+    case 'R':
+      record.code.clear();
+      record.kind = "rem";
+      break;
+    default:
+      classify_call(record, symbols);
+      break;
+  }
+
+  if (!record.label.empty()) {
+    if (Symbol* entry = entry_for(symbols, origin, false)) {
+      const std::string& value = (type == 'E' || type == 'M') ? record.operand1 : record.address;
+      assign_cut(entry->value, value, SymbolTable::kValueCapacity);
+    }
+  }
+  advance_address(location_counter, record.code);
+}
+
+}  // namespace korva

@@ -1,0 +1,38 @@
+// Pass 2: gives each matched statement its kind tag, its provisional code and
+// its address, carries out the directives, values the labels and advances the
+// location counter.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "driver/line_record.h"
+#include "symbols/symbol_table.h"
+
+namespace korva {
+
+class Classifier {
+ public:
+  // Start of pass 2: RAM pointer "0010", first symbol entry next.
+  void reset();
+
+  // `origin` is the source position that pass 1 gave the line's symbol entry
+  // (the position after the source line, or the call line of a macro whose
+  // label the line carries); without one, the line's label receives no
+  // value, since pass 1 entered no symbol for it.
+  void classify_statement(LineRecord& record, std::string& location_counter, SymbolTable& symbols,
+                          std::optional<std::size_t> origin);
+
+  const std::string& ram_pointer() const { return ram_pointer_; }
+
+ private:
+  // The entry that pass 1 made for the line at `origin`, or null.
+  Symbol* entry_for(SymbolTable& symbols, std::optional<std::size_t> origin, bool subroutine);
+  void classify_call(LineRecord& record, const SymbolTable& symbols);
+
+  std::string ram_pointer_ = "0010";
+  std::size_t symbol_cursor_ = 0;
+};
+
+}  // namespace korva

@@ -1,0 +1,128 @@
+#include "codegen/hex_text.h"
+
+#include <cctype>
+#include <limits>
+
+#include "source/source_reader.h"
+#include "source/statement_splitter.h"
+
+namespace korva {
+namespace {
+
+int digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+  return 99;
+}
+
+bool is_c_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool all_hex_digits(std::string_view text) {
+  for (char c : text) {
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+
+}  // namespace
+
+IntegerReading read_integer(std::string_view text, int base) {
+  std::size_t pos = 0;
+  while (pos < text.size() && is_c_space(text[pos])) ++pos;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  if (base == 16 && pos + 1 < text.size() && text[pos] == '0' &&
+      (text[pos + 1] == 'x' || text[pos + 1] == 'X') && pos + 2 < text.size() &&
+      digit_value(text[pos + 2]) < 16) {
+    pos += 2;
+  }
+  const std::size_t digits_start = pos;
+  std::int64_t magnitude = 0;
+  constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  while (pos < text.size() && digit_value(text[pos]) < base) {
+    if (magnitude <= kLimit) magnitude = magnitude * base + digit_value(text[pos]);
+    ++pos;
+  }
+  if (pos == digits_start) return {0, 0};
+  std::int64_t value = negative ? -magnitude : magnitude;
+  if (value > std::numeric_limits<std::int32_t>::max()) value = std::numeric_limits<std::int32_t>::max();
+  if (value < std::numeric_limits<std::int32_t>::min()) value = std::numeric_limits<std::int32_t>::min();
+  return {static_cast<std::int32_t>(value), pos};
+}
+
+std::int32_t hex_value(std::string_view text) { return read_integer(text, 16).value; }
+
+std::string to_hex(std::uint32_t value) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  do {
+    text.insert(text.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  return text;
+}
+
+bool check_number(std::string& operand) {
+  std::string text = operand;
+  collapse_blanks(text);
+  if (text.empty()) return false;
+  if (text == "$XXXX") return true;
+
+  std::string digits;
+  if (find_nocase(text, "H'") != std::string_view::npos) {
+    if (text.back() == '\'') text.pop_back();
+    digits = text.size() > 2 ? text.substr(2) : std::string();
+  } else if (text.back() == 'h' || text.back() == 'H') {
+    if (text.size() == 1) return false;
+    digits = text.substr(0, text.size() - 1);
+  } else if (text.front() == '$') {
+    digits = text.substr(1);
+  } else {
+    // Decimal: the whole text must be read. Signed values become their
+    // two's complement, as every computed value does.
+    const IntegerReading reading = read_integer(text, 10);
+    if (reading.consumed == 0 || reading.consumed != text.size()) return false;
+    digits = to_hex(static_cast<std::uint32_t>(reading.value));
+    pad_hex(digits, 4);
+    operand = digits;
+    return true;
+  }
+  // Hexadecimal forms keep their digits as written; only digits may stand
+  // there, so no sign, blank or 0x prefix ends up inside the stored text.
+  if (!all_hex_digits(digits)) return false;
+  pad_hex(digits, 4);
+  operand = digits;
+  return true;
+}
+
+void pad_hex(std::string& text, std::size_t width) {
+  if (text.size() >= width) {
+    text.erase(0, text.size() - width);
+  } else {
+    text.insert(0, width - text.size(), '0');
+  }
+}
+
+void add_hex(std::string& a, std::string_view b, std::size_t width) {
+  const std::uint32_t sum =
+      static_cast<std::uint32_t>(hex_value(a)) + static_cast<std::uint32_t>(hex_value(b));
+  a = to_hex(sum);
+  pad_hex(a, width);
+}
+
+std::int64_t hex_difference(std::string_view a, std::string_view b) {
+  return std::int64_t{hex_value(a)} - std::int64_t{hex_value(b)};
+}
+
+void advance_address(std::string& address, std::string_view code) {
+  add_hex(address, to_hex(static_cast<std::uint32_t>(code.size() / 4)), 4);
+}
+
+}  // namespace korva

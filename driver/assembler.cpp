@@ -1,0 +1,186 @@
+#include "driver/assembler.h"
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "codegen/hex_text.h"
+#include "driver/file_io.h"
+#include "driver/listing.h"
+#include "patterns/matcher.h"
+#include "resources/system_texts.h"
+#include "source/source_joiner.h"
+#include "source/source_reader.h"
+#include "source/statement_splitter.h"
+
+namespace korva {
+
+namespace {
+constexpr std::string_view kFileErrorCaption = "File Error";
+}  // namespace
+
+// The three output files of one assembly and what pass 3 collects for them.
+struct Assembler::Outputs {
+  explicit Outputs(const std::string& base)
+      : object(base + ".obj"), listing_file(base + ".out"), image_file(base + ".bin") {}
+
+  AtomicFile object;
+  AtomicFile listing_file;
+  AtomicFile image_file;
+  std::size_t record_count = 0;
+  std::string listing;
+  std::string image;
+  std::vector<std::string> error_entries;
+  std::string error;  // the first I/O failure
+};
+
+bool Assembler::run_pass1(std::string_view source, std::string& message) {
+  SourceReader reader;
+  reader.reset(source);
+  symbols_.reset();
+  macros_.reset();
+  do {
+    line_.clear();
+    const std::size_t position = reader.read_line(line_);
+    split_statement(line_, record_);
+    symbols_.collect_symbols(record_, position);
+    macros_.collect_macro(record_, position);
+    if (!record_.error.empty()) {
+      message = record_.label + record_.statement + "->" + record_.error;
+      return false;
+    }
+  } while (line_ != "end");
+  return true;
+}
+
+bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
+  SourceReader reader;
+  reader.reset(source);
+  expander_.reset(macros_, source);
+  record_.address = "0000";
+  location_counter_ = "0000";
+  classifier_.reset();
+  if (!outputs.object.open()) return false;
+
+  RecordBytes bytes;
+  do {
+    line_.clear();
+    std::optional<std::size_t> origin;
+    if (expander_.expand_macro(line_, record_, MacroExpander::Request::line) ==
+        ExpandResult::body_line) {
+      origin = expander_.carried_origin();
+    } else {
+      origin = reader.read_line(line_);
+    }
+    split_statement(line_, record_);
+    record_.error.clear();
+    if (expander_.expand_macro(record_.statement, record_, MacroExpander::Request::statement,
+                               origin) != ExpandResult::consumed) {
+      match_statement(record_);
+      classifier_.classify_statement(record_, location_counter_, symbols_, origin);
+    }
+    encode_record(record_, bytes);
+    if (!outputs.object.write(std::string_view(bytes.data(), bytes.size()))) return false;
+    record_.address = location_counter_;
+    ++outputs.record_count;
+  } while (line_ != "end");
+  return outputs.object.close();
+}
+
+bool Assembler::run_pass3(Outputs& outputs) {
+  std::FILE* object = std::fopen(outputs.object.temporary().string().c_str(), "rb");
+  if (object == nullptr) {
+    outputs.error = outputs.object.target().string() + ": cannot be read back";
+    return false;
+  }
+  generator_.reset();
+  location_counter_ = "0000";
+  RecordBytes bytes;
+  std::string line;
+  bool read_ok = true;
+  for (std::size_t n = 1; n < outputs.record_count; ++n) {
+    if (std::fread(bytes.data(), 1, bytes.size(), object) != bytes.size()) {
+      read_ok = false;
+      break;
+    }
+    decode_record(bytes, record_);
+    generator_.generate_code(record_, symbols_);
+    upper_case(record_.address);
+    upper_case(record_.code);
+    std::int64_t gap = 0;
+    if (record_.kind == "org") {
+      gap = hex_difference(record_.address, location_counter_);
+      location_counter_ = record_.address;
+      if (gap < 0) {
+        gap = 0;
+        record_.error = "ORG Error";
+      }
+    }
+    format_listing_line(record_, line);
+    outputs.listing += line;
+    write_image_bytes(outputs.image, record_.code, static_cast<std::size_t>(2 * gap));
+    if (!record_.error.empty()) outputs.error_entries.push_back(line);
+    advance_address(location_counter_, record_.code);
+  }
+  std::fclose(object);
+  if (!read_ok) {
+    outputs.error = outputs.object.target().string() + ": cannot be read back";
+    return false;
+  }
+  return true;
+}
+
+AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& host) {
+  AssemblyResult result;
+  host.clear_error_list();
+  if (project.entries.empty()) return result;
+
+  if (project.project_file_path.empty()) {
+    const std::string& first = project.entries.front();
+    project.output_base_name = first.substr(0, first.size() >= 3 ? first.size() - 3 : 0);
+    project.last_directory = project.output_base_name;
+    cut_to_directory(project.last_directory);
+  }
+
+  const JoinedSources sources = join_sources(project.entries, project.entry_directory);
+  if (!sources.ok) {
+    result.outcome = AssemblyOutcome::stopped;
+    result.message = sources.not_found ? sources.failed_entry + std::string(texts::kFileNotFound)
+                                       : sources.error;
+    host.show_message(result.message, kFileErrorCaption);
+    return result;
+  }
+
+  record_ = LineRecord{};
+  if (!run_pass1(sources.text, result.message)) {
+    result.outcome = AssemblyOutcome::stopped;
+    host.show_message(result.message, texts::kErrorMessageCaption);
+    return result;
+  }
+
+  Outputs outputs(project.output_base_name);
+  record_.kind = "reset";
+  const bool written = run_pass2(sources.text, outputs) && run_pass3(outputs) &&
+                       outputs.listing_file.open() && outputs.listing_file.write(outputs.listing) &&
+                       outputs.image_file.open() && outputs.image_file.write(outputs.image) &&
+                       outputs.object.commit() && outputs.listing_file.commit() &&
+                       outputs.image_file.commit();
+  result.record_count = outputs.record_count;
+  if (!written) {
+    result.outcome = AssemblyOutcome::output_failed;
+    for (const AtomicFile* file : {&outputs.object, &outputs.listing_file, &outputs.image_file}) {
+      if (result.message.empty()) result.message = file->error();
+    }
+    if (result.message.empty()) result.message = outputs.error;
+    host.show_message(result.message, kFileErrorCaption);
+    return result;
+  }
+
+  for (const std::string& entry : outputs.error_entries) host.add_error_entry(entry);
+  result.error_count = outputs.error_entries.size();
+  result.outcome = AssemblyOutcome::completed;
+  host.show_listing(outputs.listing);
+  return result;
+}
+
+}  // namespace korva

@@ -1,0 +1,58 @@
+// The Assemble command: joins the project's sources, runs the three passes
+// and writes the intermediate file (.obj), the listing (.out) and the program
+// image (.bin).
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "codegen/classifier.h"
+#include "codegen/code_generator.h"
+#include "driver/line_record.h"
+#include "driver/platform.h"
+#include "driver/project.h"
+#include "symbols/macro_expander.h"
+#include "symbols/macro_table.h"
+#include "symbols/symbol_table.h"
+
+namespace korva {
+
+enum class AssemblyOutcome {
+  nothing_to_do,   // empty project list
+  stopped,         // a source file could not be read, or pass 1 found an error
+  output_failed,   // an output file could not be written; the old ones stay
+  completed,       // all three files written; errors, if any, are listed
+};
+
+struct AssemblyResult {
+  AssemblyOutcome outcome = AssemblyOutcome::nothing_to_do;
+  std::string message;           // the message box text of a stop or failure
+  std::size_t error_count = 0;   // entries of the error list
+  std::size_t record_count = 0;  // records of the intermediate file
+};
+
+class Assembler {
+ public:
+  AssemblyResult assemble_project(ProjectState& project, AssemblyHost& host);
+
+  const SymbolTable& symbols() const { return symbols_; }
+  const MacroTable& macros() const { return macros_; }
+
+ private:
+  struct Outputs;
+
+  bool run_pass1(std::string_view source, std::string& message);
+  bool run_pass2(std::string_view source, Outputs& outputs);
+  bool run_pass3(Outputs& outputs);
+
+  SymbolTable symbols_;
+  MacroTable macros_;
+  MacroExpander expander_;
+  Classifier classifier_;
+  CodeGenerator generator_;
+  LineRecord record_;
+  std::string line_;
+  std::string location_counter_;
+};
+
+}  // namespace korva

@@ -1,0 +1,120 @@
+#include "driver/file_io.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <system_error>
+
+namespace korva {
+namespace {
+
+std::string describe(const std::filesystem::path& path, std::string_view what, int error) {
+  std::string text = path.string();
+  text += ": ";
+  text += what;
+  if (error != 0) {
+    text += " (";
+    text += std::strerror(error);
+    text += ")";
+  }
+  return text;
+}
+
+}  // namespace
+
+FileContents read_whole_file(const std::filesystem::path& path) {
+  FileContents result;
+  errno = 0;
+  std::FILE* file = std::fopen(path.string().c_str(), "rb");
+  if (file == nullptr) {
+    result.status = ReadStatus::cannot_open;
+    result.error = describe(path, "cannot open", errno);
+    return result;
+  }
+  try {
+    char chunk[1 << 16];
+    std::size_t count;
+    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) result.bytes.append(chunk, count);
+    if (std::ferror(file)) {
+      result.status = ReadStatus::read_failed;
+      result.error = describe(path, "cannot read", errno);
+    }
+  } catch (const std::bad_alloc&) {
+    result.status = ReadStatus::read_failed;
+    result.error = describe(path, "too large to read into memory", 0);
+  }
+  std::fclose(file);
+  if (result.status != ReadStatus::ok) result.bytes.clear();
+  return result;
+}
+
+AtomicFile::~AtomicFile() { discard(); }
+
+bool AtomicFile::fail(std::string_view what) {
+  if (!failed_) error_ = describe(target_, what, errno);
+  failed_ = true;
+  return false;
+}
+
+bool AtomicFile::open() {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary_ = target_;
+    temporary_ += ".tmp" + std::to_string(attempt);
+    errno = 0;
+    // "x": never reuse a file that is already there.
+    file_ = std::fopen(temporary_.string().c_str(), "wbx");
+    if (file_ != nullptr) return true;
+    if (errno != EEXIST) break;
+  }
+  temporary_.clear();
+  return fail("cannot create");
+}
+
+bool AtomicFile::write(std::string_view bytes) {
+  if (file_ == nullptr || failed_) return false;
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) return fail("cannot write");
+  return true;
+}
+
+bool AtomicFile::close() {
+  if (file_ == nullptr) return !failed_;
+  errno = 0;
+  const bool flushed = std::fflush(file_) == 0;
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!flushed || !closed) return fail("cannot write");
+  return !failed_;
+}
+
+bool AtomicFile::commit() {
+  if (!close() || temporary_.empty()) return false;
+  std::error_code error;
+  std::filesystem::rename(temporary_, target_, error);
+  if (error) {
+    errno = error.value();
+    return fail("cannot replace");
+  }
+  temporary_.clear();
+  return true;
+}
+
+void AtomicFile::discard() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  if (!temporary_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary_, ignored);
+    temporary_.clear();
+  }
+}
+
+std::string write_file_atomically(const std::filesystem::path& path, std::string_view bytes) {
+  AtomicFile file(path);
+  if (file.open() && file.write(bytes) && file.commit()) return {};
+  return file.error();
+}
+
+}  // namespace korva

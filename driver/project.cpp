@@ -1,0 +1,81 @@
+#include "driver/project.h"
+
+#include "driver/file_io.h"
+#include "source/source_reader.h"
+
+namespace korva {
+namespace {
+
+bool is_separator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == '/';
+#else
+  return c == '/';
+#endif
+}
+
+}  // namespace
+
+void cut_to_directory(std::string& path) {
+  for (std::size_t i = path.size(); i > 1; --i) {
+    if (is_separator(path[i - 1])) {
+      path.resize(i);
+      return;
+    }
+  }
+  path.resize(!path.empty() && is_separator(path[0]) ? 1 : 0);
+}
+
+void take_project_path(ProjectState& project, const std::string& path) {
+  project.project_file_path = path;
+  project.output_base_name = path.substr(0, path.size() >= 4 ? path.size() - 4 : 0);
+  project.last_directory = project.output_base_name;
+  cut_to_directory(project.last_directory);
+}
+
+LoadStatus load_project_file(const std::string& path, std::vector<std::string>& entries,
+                             std::string* error) {
+  entries.clear();
+  const FileContents file = read_whole_file(path);
+  if (file.status != ReadStatus::ok) {
+    if (error != nullptr) *error = file.error;
+    return file.status == ReadStatus::cannot_open ? LoadStatus::cannot_open
+                                                  : LoadStatus::read_failed;
+  }
+  // The text ends at its first zero byte, as every text the reader gets.
+  const std::string_view text(file.bytes.data(), file.bytes.find('\0') == std::string::npos
+                                                     ? file.bytes.size()
+                                                     : file.bytes.find('\0'));
+  SourceReader reader;
+  reader.reset(text);
+  std::string line;
+  for (;;) {
+    line.clear();
+    reader.read_line(line);
+    if (line == "end") break;
+    entries.push_back(line);
+  }
+  return LoadStatus::ok;
+}
+
+std::string project_file_text(const std::vector<std::string>& entries) {
+  std::string text;
+  for (const std::string& entry : entries) {
+    text += entry;
+    text += "\r\n";
+  }
+  return text;
+}
+
+SaveStatus save_project_file(const ProjectState& project, std::string* error) {
+  if (project.project_file_path.empty() || project.entries.empty()) {
+    return SaveStatus::nothing_to_save;
+  }
+  const std::string failure =
+      write_file_atomically(project.project_file_path, project_file_text(project.entries));
+  if (failure.empty()) return SaveStatus::saved;
+  if (error != nullptr) *error = failure;
+  return SaveStatus::failed;
+}
+
+}  // namespace korva

@@ -1,0 +1,15 @@
+// Finds the first pattern-table entry that fits a statement and cuts the
+// statement's operand texts out of it.
+#pragma once
+
+#include "driver/line_record.h"
+
+namespace korva {
+
+// Empties the record's error text, pattern key and kind tag; then gives an
+// empty statement the kind tag "rem", a statement that fits no entry the error
+// "syntax error", and any other the pattern key and its operands, packed to
+// the left in operand 1 to 3.
+void match_statement(LineRecord& record);
+
+}  // namespace korva

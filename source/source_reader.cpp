@@ -1,0 +1,45 @@
+#include "source/source_reader.h"
+
+#include <algorithm>
+
+namespace korva {
+
+void collapse_blanks(std::string& text) {
+  std::size_t out = 0;
+  bool seen_non_blank = false;
+  for (std::size_t in = 0; in < text.size(); ++in) {
+    const char c = text[in];
+    if (c != ' ') {
+      text[out++] = c;
+      seen_non_blank = true;
+    } else if (seen_non_blank && in + 1 < text.size() && text[in + 1] != ' ') {
+      text[out++] = c;
+    }
+  }
+  text.resize(out);
+}
+
+void tabs_to_blanks(std::string& text) { std::replace(text.begin(), text.end(), '\t', ' '); }
+
+std::size_t SourceReader::read_line(std::string& destination) {
+  if (position_ >= text_.size()) {
+    destination = "end";
+    return position_;
+  }
+  const std::size_t line_start = position_;
+  const std::size_t line_feed = text_.find('\n', line_start);
+  std::size_t line_end = text_.size();
+  if (line_feed == std::string_view::npos) {
+    position_ = text_.size();
+  } else {
+    line_end = line_feed;
+    if (line_end > line_start && text_[line_end - 1] == '\r') --line_end;
+    position_ = line_feed + 1;
+  }
+  destination.assign(text_.substr(line_start, line_end - line_start));
+  tabs_to_blanks(destination);
+  collapse_blanks(destination);
+  return position_;
+}
+
+}  // namespace korva

@@ -1,0 +1,30 @@
+// Takes a line apart into remark, label and statement text, and the
+// letter-case-blind text operations that the later stages use.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "driver/line_record.h"
+
+namespace korva {
+
+// Turns the letters a to z into capitals, byte by byte; other bytes stay.
+void upper_case(std::string& text);
+std::string upper_cased(std::string_view text);
+
+// Position of the first occurrence of `pattern` (written in capitals) in
+// `text` read in capitals, or npos.
+std::size_t find_nocase(std::string_view text, std::string_view pattern);
+
+// Whole-text comparison without regard to the letter case of a to z;
+// `upper` is written in capitals.
+bool equals_nocase(std::string_view text, std::string_view upper);
+bool starts_with_nocase(std::string_view text, std::string_view upper);
+
+// Fills the record's remark, label and statement text from the line, and
+// leaves the line holding the collapsed statement text, uncut.
+void split_statement(std::string& line, LineRecord& record);
+
+}  // namespace korva

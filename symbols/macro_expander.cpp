@@ -1,0 +1,126 @@
+#include "symbols/macro_expander.h"
+
+#include "resources/system_texts.h"
+#include "source/source_reader.h"
+#include "source/statement_splitter.h"
+
+namespace korva {
+namespace {
+
+std::string_view skip_leading_space(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  return first == std::string_view::npos ? std::string_view() : text.substr(first);
+}
+
+}  // namespace
+
+void MacroExpander::reset(const MacroTable& table, std::string_view source) {
+  table_ = &table;
+  source_ = source;
+  mode_ = Mode::normal;
+  levels_.clear();
+  label_carry_.clear();
+  carry_origin_.reset();
+  produced_origin_.reset();
+  expanded_lines_ = 0;
+}
+
+void MacroExpander::abandon_expansions() {
+  levels_.clear();
+  label_carry_.clear();
+  carry_origin_.reset();
+}
+
+ExpandResult MacroExpander::expand_macro(std::string& text, LineRecord& record, Request request,
+                                         std::optional<std::size_t> origin) {
+  if (request == Request::line) {
+    return mode_ == Mode::expanding ? answer_line_request(text)
+                                    : static_cast<ExpandResult>(mode_);
+  }
+  if (starts_with_nocase(text, "MACRO ")) {
+    record.code.clear();
+    record.kind = "rem";
+    abandon_expansions();
+    mode_ = Mode::defining;
+    return ExpandResult::consumed;
+  }
+  if (equals_nocase(text, "END MACRO")) {
+    record.code.clear();
+    record.kind = "macro";
+    abandon_expansions();
+    mode_ = Mode::normal;
+    return ExpandResult::consumed;
+  }
+  if (mode_ == Mode::defining) {
+    record.code.clear();
+    record.kind = "macro";
+    return ExpandResult::consumed;
+  }
+  if (!text.empty() && table_ != nullptr) {
+    if (const MacroDefinition* macro = table_->find(text)) {
+      return start_expansion(*macro, record, origin);
+    }
+  }
+  // An empty statement during an expansion (a blank, label-only or
+  // remark-only body line) passes through as the remark line it is.
+  return static_cast<ExpandResult>(mode_);
+}
+
+ExpandResult MacroExpander::start_expansion(const MacroDefinition& macro, LineRecord& record,
+                                            std::optional<std::size_t> origin) {
+  record.code.clear();
+  record.kind = "macro";
+  record.statement = "macro " + macro.name + " (" + std::to_string(levels_.size()) + ")";
+  if (levels_.size() >= kMaxDepth || expanded_lines_ >= kMaxExpandedLines) {
+    record.error = levels_.size() >= kMaxDepth ? "Macro Nest Error" : "Macro Size Error";
+    abandon_expansions();
+    mode_ = Mode::normal;
+    return ExpandResult::consumed;
+  }
+  const std::size_t start = std::min(macro.body_start, source_.size());
+  const std::size_t end = std::min(*macro.body_end, source_.size());
+  levels_.push_back(Level{source_.substr(start, end > start ? end - start : 0), 0});
+  mode_ = Mode::expanding;
+  label_carry_ = record.label;
+  carry_origin_ = label_carry_.empty() ? std::nullopt : origin;
+  return ExpandResult::consumed;
+}
+
+ExpandResult MacroExpander::answer_line_request(std::string& text) {
+  produced_origin_.reset();
+  Level& level = levels_.back();
+  const std::string_view rest = level.body.substr(level.position);
+  // The END MACRO line closes the level; it may be indented.
+  if (starts_with_nocase(skip_leading_space(rest), "END MACRO")) {
+    levels_.pop_back();
+    text = "end macro (" + std::to_string(levels_.size()) + ")";
+    if (levels_.empty()) {
+      mode_ = Mode::normal;
+      abandon_expansions();
+    }
+    return ExpandResult::body_line;
+  }
+  const std::size_t line_feed = rest.find('\n');
+  if (line_feed == std::string_view::npos) {
+    text = texts::kMacroAbnormalEnd;
+    abandon_expansions();
+    mode_ = Mode::normal;
+    return ExpandResult::body_line;
+  }
+  std::size_t line_end = line_feed;
+  if (line_end > 0 && rest[line_end - 1] == '\r') --line_end;
+  level.position += line_feed + 1;
+
+  text = label_carry_;
+  text += '\t';
+  text.append(rest.substr(0, line_end));
+  if (!label_carry_.empty()) produced_origin_ = carry_origin_;
+  label_carry_.clear();
+  carry_origin_.reset();
+  tabs_to_blanks(text);
+  collapse_blanks(text);
+  ++expanded_lines_;
+  return ExpandResult::body_line;
+}
+
+}  // namespace korva

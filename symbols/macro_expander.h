@@ -1,0 +1,72 @@
+// Pass 2's macro expansion: consumes definition lines, turns a macro call into
+// the lines of its body (nested calls included), and marks each expansion in
+// the listing with "macro NAME (n)" ... "end macro (n)".
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/line_record.h"
+#include "symbols/macro_table.h"
+
+namespace korva {
+
+enum class ExpandResult {
+  pass_on = 0,    // not the expander's: match and classify the statement
+  consumed = 1,   // a definition line or a call; the record is complete
+  body_line = 2,  // a line request was answered, or an expansion is running
+};
+
+class MacroExpander {
+ public:
+  static constexpr std::size_t kMaxDepth = 10;
+  // Bound on the body lines handed out in one assembly, so that macros that
+  // call each other many times over cannot grow the output without end.
+  static constexpr std::size_t kMaxExpandedLines = 1'000'000;
+
+  enum class Request { line, statement };
+
+  // Starts over: no expansion, not inside a definition. The table and the
+  // source text must outlive the pass.
+  void reset(const MacroTable& table, std::string_view source);
+
+  // A line request (Request::line, `text` empty): while an expansion runs,
+  // writes its next line into `text` and returns body_line.
+  // A statement (Request::statement, `text` the statement text): consumes
+  // definition lines and calls, setting the record's code and kind tag;
+  // `origin` is where the line's label was entered in pass 1, if anywhere.
+  ExpandResult expand_macro(std::string& text, LineRecord& record, Request request,
+                            std::optional<std::size_t> origin = std::nullopt);
+
+  // For the line just handed out: the pass-1 origin of the call label it
+  // carries, if it carries one.
+  std::optional<std::size_t> carried_origin() const { return produced_origin_; }
+
+  bool expanding() const { return mode_ == Mode::expanding; }
+
+ private:
+  enum class Mode { normal = 0, defining = 1, expanding = 2 };
+  struct Level {
+    std::string_view body;
+    std::size_t position = 0;
+  };
+
+  ExpandResult answer_line_request(std::string& text);
+  ExpandResult start_expansion(const MacroDefinition& macro, LineRecord& record,
+                               std::optional<std::size_t> origin);
+  void abandon_expansions();
+
+  const MacroTable* table_ = nullptr;
+  std::string_view source_;
+  Mode mode_ = Mode::normal;
+  std::vector<Level> levels_;
+  std::string label_carry_;
+  std::optional<std::size_t> carry_origin_;
+  std::optional<std::size_t> produced_origin_;
+  std::size_t expanded_lines_ = 0;
+};
+
+}  // namespace korva

@@ -1,0 +1,52 @@
+// The symbol table: labels and subroutines entered in pass 1, valued in
+// pass 2, and looked up by passes 2 and 3.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/line_record.h"
+
+namespace korva {
+
+struct Symbol {
+  std::string name;        // label with its colons; empty for a subroutine entry
+  std::string subroutine;  // enclosing subroutine, or the subroutine's own name
+  std::string value;       // address or constant; empty until pass 2 gives it
+  std::size_t origin = 0;  // source position of the line that created the entry
+  bool is_subroutine = false;
+};
+
+class SymbolTable {
+ public:
+  static constexpr std::size_t kCapacity = 1000;
+  static constexpr std::size_t kSubroutineNameCapacity = 30;
+  static constexpr std::size_t kValueCapacity = 9;
+
+  void reset();
+
+  // Pass 1: enters the line's subroutine or label. `origin` is the source
+  // position after the line, which pass 2 uses to find the same entry again.
+  // Empties the record's error text first; writes a message on a duplicate
+  // name or a full table.
+  void collect_symbols(LineRecord& record, std::size_t origin);
+
+  // Looks `name` up by `mode`: "sub" finds a subroutine, "Llab" a global
+  // label (name + "::"), any other text a label local to the subroutine of
+  // that name (name + ":"). On success `name` becomes the entry's value; on
+  // failure it keeps the suffix the mode appended.
+  bool lookup_symbol(std::string& name, std::string_view mode) const;
+
+  const std::vector<Symbol>& entries() const { return entries_; }
+  std::vector<Symbol>& entries() { return entries_; }
+
+ private:
+  std::size_t new_entry(LineRecord& record);  // index, or kCapacity when full
+
+  std::vector<Symbol> entries_;
+  std::string current_subroutine_;
+};
+
+}  // namespace korva

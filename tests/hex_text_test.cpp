@@ -1,0 +1,93 @@
+#include "codegen/hex_text.h"
+
+#include <gtest/gtest.h>
+
+namespace korva {
+namespace {
+
+struct NumberCase {
+  const char* operand;
+  bool is_number;
+  const char* stored;  // the operand afterwards
+};
+
+class CheckNumber : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(CheckNumber, NormalisesOrLeavesUntouched) {
+  const NumberCase& c = GetParam();
+  std::string operand = c.operand;
+  EXPECT_EQ(check_number(operand), c.is_number) << c.operand;
+  EXPECT_EQ(operand, c.stored) << c.operand;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Notations, CheckNumber,
+    ::testing::Values(NumberCase{"100", true, "0064"}, NumberCase{"31", true, "001f"},
+                      NumberCase{"300", true, "012c"}, NumberCase{"65536", true, "0000"},
+                      NumberCase{"$1F", true, "001F"}, NumberCase{"1Fh", true, "001F"},
+                      NumberCase{"H'1F'", true, "001F"}, NumberCase{"h'1F'", true, "001F"},
+                      NumberCase{"$1f", true, "001f"}, NumberCase{"$12345", true, "2345"},
+                      NumberCase{"0FFh", true, "00FF"}, NumberCase{"h", false, "h"},
+                      NumberCase{"H", false, "H"}, NumberCase{"$", true, "0000"},
+                      NumberCase{"H''", true, "0000"}, NumberCase{" 12 ", true, "000c"},
+                      NumberCase{"1 2", false, "1 2"}, NumberCase{"20AB", false, "20AB"},
+                      NumberCase{"5x", false, "5x"}, NumberCase{"0x1F", false, "0x1F"},
+                      NumberCase{"20ABh", true, "20AB"}, NumberCase{"$XXXX", true, "$XXXX"},
+                      NumberCase{"", false, ""}, NumberCase{"   ", false, "   "},
+                      NumberCase{"99999999999", true, "ffff"}, NumberCase{"$ 5", false, "$ 5"},
+                      NumberCase{"$-1", false, "$-1"}, NumberCase{"COUNT", false, "COUNT"},
+                      NumberCase{"-1", true, "ffff"}));
+
+TEST(PadHex, PadsOrKeepsLowDigits) {
+  const struct {
+    const char* text;
+    std::size_t width;
+    const char* expected;
+  } cases[] = {{"1F", 2, "1F"}, {"1F", 4, "001F"}, {"012C", 2, "2C"}, {"", 4, "0000"}};
+  for (const auto& c : cases) {
+    std::string text = c.text;
+    pad_hex(text, c.width);
+    EXPECT_EQ(text, c.expected);
+  }
+}
+
+TEST(AddHex, WrapsAndRewritesInLowerCase) {
+  const struct {
+    const char* a;
+    const char* b;
+    const char* expected;
+  } cases[] = {{"ffff", "1", "0000"}, {"0010", "0003", "0013"}, {"000f", "1", "0010"},
+               {"01FF", "0", "01ff"}};
+  for (const auto& c : cases) {
+    std::string a = c.a;
+    add_hex(a, c.b, 4);
+    EXPECT_EQ(a, c.expected);
+  }
+}
+
+TEST(HexDifference, IsSigned) { EXPECT_EQ(hex_difference("0010", "0020"), -16); }
+
+TEST(AdvanceAddress, OneWordPerFourCharacters) {
+  const struct {
+    const char* code;
+    const char* expected;
+  } cases[] = {{"XXXX", "0001"}, {"2c", "0000"}, {"", "0000"}, {"3FFF1234", "0002"},
+               {"123456", "0001"}};
+  for (const auto& c : cases) {
+    std::string address = "0000";
+    advance_address(address, c.code);
+    EXPECT_EQ(address, c.expected) << c.code;
+  }
+}
+
+TEST(HexValue, FollowsTheLibraryReading) {
+  EXPECT_EQ(hex_value("1F"), 0x1F);
+  EXPECT_EQ(hex_value("0x1F"), 0x1F);
+  EXPECT_EQ(hex_value("XX"), 0);
+  EXPECT_EQ(hex_value("  -1"), -1);
+  EXPECT_EQ(hex_value("FFFFFFFFF"), 0x7FFFFFFF);
+  EXPECT_EQ(hex_value("0x"), 0);
+}
+
+}  // namespace
+}  // namespace korva
