@@ -62,7 +62,7 @@ bool equals_nocase(std::string_view text, std::string_view upper) {
   return text.size() == upper.size() && starts_with_nocase(text, upper);
 }
 
-void split_statement(std::string& line, LineRecord& record) {
+bool split_statement(std::string& line, LineRecord& record) {
   const std::size_t semicolon = line.find(';');
   if (semicolon != std::string::npos) {
     assign_cut(record.remark, std::string_view(line).substr(semicolon), kRemarkCapacity);
@@ -72,14 +72,12 @@ void split_statement(std::string& line, LineRecord& record) {
   }
 
   std::string label;
-  if (take_label(line, label)) {
-    assign_cut(record.label, label, kLabelCapacity);
-  } else {
-    record.label.clear();
-  }
+  const bool labelled = take_label(line, label);
+  assign_cut(record.label, labelled ? label : std::string(), kLabelCapacity);
 
   collapse_blanks(line);
   assign_cut(record.statement, line, kStatementCapacity);
+  return label.size() > kLabelCapacity;
 }
 
 }  // namespace korva

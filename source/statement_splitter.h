@@ -24,7 +24,8 @@ bool equals_nocase(std::string_view text, std::string_view upper);
 bool starts_with_nocase(std::string_view text, std::string_view upper);
 
 // Fills the record's remark, label and statement text from the line, and
-// leaves the line holding the collapsed statement text, uncut.
-void split_statement(std::string& line, LineRecord& record);
+// leaves the line holding the collapsed statement text, uncut. Returns
+// whether the label was longer than its field and so was cut.
+bool split_statement(std::string& line, LineRecord& record);
 
 }  // namespace korva
