@@ -1,9 +1,10 @@
-// The assembly host of the batch front end: messages and error-list entries
-// go to standard error, decoded for the terminal; the listing is kept.
+// The assembly host of the batch front end: it keeps the messages (decoded
+// for the terminal), the error list and the listing for the caller to print.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/platform.h"
 
@@ -17,9 +18,13 @@ class BatchHost : public AssemblyHost {
   void show_listing(std::string_view listing) override { listing_ = listing; }
 
   const std::string& listing() const { return listing_; }
+  const std::vector<std::string>& error_entries() const { return error_entries_; }
+  const std::vector<std::string>& messages() const { return messages_; }
 
  private:
   std::string listing_;
+  std::vector<std::string> error_entries_;
+  std::vector<std::string> messages_;
 };
 
 }  // namespace korva

@@ -9,6 +9,8 @@
 
 #include "cli/batch_host.h"
 #include "driver/assembler.h"
+#include "driver/file_io.h"
+#include "driver/intel_hex.h"
 #include "driver/project.h"
 #include "shell/display_text.h"
 
@@ -28,6 +30,9 @@ constexpr std::string_view kUsage =
     "\n"
     "options:\n"
     "  -l, --listing   print the listing on standard output\n"
+    "      --hex       also write BASE.hex, the image in Intel HEX (INHX32)\n"
+    "  -w              do not report warnings\n"
+    "  -Werror         treat warnings as errors (exit status 1)\n"
     "  -h, --help      show this help\n"
     "      --version   show the version\n"
     "\n"
@@ -36,6 +41,9 @@ constexpr std::string_view kUsage =
 
 struct Options {
   bool print_listing = false;
+  bool write_hex = false;
+  bool warnings = true;
+  bool warnings_are_errors = false;
   std::vector<std::string> inputs;
 };
 
@@ -46,6 +54,50 @@ bool ends_with(std::string_view text, std::string_view suffix) {
 void print_error(std::string_view text_cp932) {
   const std::string text = korva::cp932_to_utf8(text_cp932);
   std::fprintf(stderr, "korva-asm: %s\n", text.c_str());
+}
+
+std::string place(const korva::SourceLocation& where) {
+  return korva::cp932_to_utf8(where.file) + ":" + std::to_string(where.line);
+}
+
+std::string without_line_end(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// Prints each diagnostic as FILE:LINE: error: TEXT, then the listing line
+// it belongs to; returns the number of warnings printed.
+std::size_t print_diagnostics(const korva::AssemblyResult& result, const Options& options) {
+  std::size_t warnings = 0;
+  for (const korva::Diagnostic& diagnostic : result.diagnostics) {
+    const bool warning = diagnostic.severity == korva::Severity::warning;
+    if (warning && !options.warnings) continue;
+    warnings += warning ? 1 : 0;
+    std::fprintf(stderr, "%s: %s: %s\n", place(diagnostic.where).c_str(),
+                 warning ? "warning" : "error", korva::cp932_to_utf8(diagnostic.text).c_str());
+    if (!diagnostic.listing_line.empty()) {
+      const std::string line = without_line_end(korva::cp932_to_utf8(diagnostic.listing_line));
+      std::fprintf(stderr, "    %s\n", line.c_str());
+    }
+    if (diagnostic.call) {
+      std::fprintf(stderr, "%s: note: in the expansion of the macro called here\n",
+                   place(*diagnostic.call).c_str());
+    }
+  }
+  return warnings;
+}
+
+// Writes BASE.hex from the image just written to BASE.bin.
+bool write_hex_file(const std::string& base) {
+  const korva::FileContents image = korva::read_whole_file(base + ".bin");
+  if (image.status != korva::ReadStatus::ok) {
+    print_error(image.error);
+    return false;
+  }
+  const std::string error =
+      korva::write_file_atomically(base + ".hex", korva::intel_hex_text(image.bytes));
+  if (!error.empty()) print_error(error);
+  return error.empty();
 }
 
 // Sets up the project as the window's Open command would for a project
@@ -83,6 +135,12 @@ int main(int argc, char** argv) {
     }
     if (!options_done && (arg == "-l" || arg == "--listing")) {
       options.print_listing = true;
+    } else if (!options_done && arg == "--hex") {
+      options.write_hex = true;
+    } else if (!options_done && arg == "-w") {
+      options.warnings = false;
+    } else if (!options_done && arg == "-Werror") {
+      options.warnings_are_errors = true;
     } else if (!options_done && arg == "--") {
       options_done = true;
     } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
@@ -109,13 +167,24 @@ int main(int argc, char** argv) {
       return kExitStopped;
     case korva::AssemblyOutcome::stopped:
     case korva::AssemblyOutcome::output_failed:
+      // A stop in pass 1 has its place; a file that cannot be read or
+      // written has only its message.
+      if (result.diagnostics.empty()) {
+        for (const std::string& message : host.messages()) {
+          std::fprintf(stderr, "korva-asm: %s\n", message.c_str());
+        }
+      }
+      print_diagnostics(result, options);
       return kExitStopped;
     case korva::AssemblyOutcome::completed:
       break;
   }
+  const std::size_t warnings = print_diagnostics(result, options);
+  if (options.write_hex && !write_hex_file(project.output_base_name)) return kExitStopped;
   if (options.print_listing) {
     const std::string listing = korva::cp932_to_utf8(host.listing());
     std::fwrite(listing.data(), 1, listing.size(), stdout);
   }
-  return result.error_count == 0 ? kExitClean : kExitErrorsListed;
+  const bool failed = result.error_count > 0 || (options.warnings_are_errors && warnings > 0);
+  return failed ? kExitErrorsListed : kExitClean;
 }

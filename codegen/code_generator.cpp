@@ -6,7 +6,7 @@
 
 namespace korva {
 
-void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbols) const {
+void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbols) {
   std::string target = record.operand3;
   if (!symbols.lookup_symbol(target, subroutine_)) {
     target = record.operand3;
@@ -22,17 +22,19 @@ void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbol
     return;
   }
   pad_hex(target, 4);
+  last_target_ = target;
   record.code.resize(std::min<std::size_t>(record.code.size(), 2));
   add_hex(record.code, target.substr(0, 2), 2);
   record.code += target.substr(2);
 }
 
-void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols) const {
+void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols) {
   std::string target = record.statement;
   if (!symbols.lookup_symbol(target, "sub") || target.empty()) {
     record.error = "sub err";
     return;
   }
+  last_target_ = target;
   add_hex(record.code, target, 4);
 }
 

@@ -18,11 +18,15 @@ class CodeGenerator {
   // The subroutine whose local labels jumps resolve against.
   const std::string& subroutine() const { return subroutine_; }
 
+  // The target address of the last jump or call resolved.
+  const std::string& last_target() const { return last_target_; }
+
  private:
-  void resolve_branch(LineRecord& record, const SymbolTable& symbols) const;
-  void resolve_call(LineRecord& record, const SymbolTable& symbols) const;
+  void resolve_branch(LineRecord& record, const SymbolTable& symbols);
+  void resolve_call(LineRecord& record, const SymbolTable& symbols);
 
   std::string subroutine_;
+  std::string last_target_;
 };
 
 }  // namespace korva

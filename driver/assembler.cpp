@@ -10,13 +10,29 @@
 #include "patterns/matcher.h"
 #include "resources/system_texts.h"
 #include "source/source_joiner.h"
+#include "source/source_map.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
 
 namespace korva {
 
 namespace {
+
 constexpr std::string_view kFileErrorCaption = "File Error";
+constexpr std::size_t kNoCall = static_cast<std::size_t>(-1);
+
+// Where a record's line stands in the source: its own line, and for a line
+// of a macro expansion the call in the source that started it.
+struct RecordSpot {
+  std::size_t offset = 0;
+  std::size_t call_offset = kNoCall;
+};
+
+struct PendingWarning {
+  std::size_t record;
+  std::string text;
+};
+
 }  // namespace
 
 // The three output files of one assembly and what pass 3 collects for them.
@@ -32,15 +48,39 @@ struct Assembler::Outputs {
   std::string image;
   std::vector<std::string> error_entries;
   std::string error;  // the first I/O failure
+  std::vector<RecordSpot> spots;           // one per record
+  std::vector<PendingWarning> warnings;    // found in pass 2, listed in pass 3
+  std::vector<Diagnostic> diagnostics;
 };
 
-bool Assembler::run_pass1(std::string_view source, std::string& message) {
+void Assembler::add_warning(Outputs& outputs, std::string text) {
+  if (!text.empty()) outputs.warnings.push_back({outputs.record_count, std::move(text)});
+}
+
+void Assembler::add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
+                               Severity severity, std::string_view text,
+                               std::string_view listing_line) {
+  const RecordSpot& spot = outputs.spots[record];
+  Diagnostic diagnostic;
+  diagnostic.severity = severity;
+  diagnostic.where = map.locate(spot.offset);
+  if (spot.call_offset != kNoCall && spot.call_offset != spot.offset) {
+    diagnostic.call = map.locate(spot.call_offset);
+  }
+  diagnostic.text = text;
+  diagnostic.listing_line = listing_line;
+  outputs.diagnostics.push_back(std::move(diagnostic));
+}
+
+bool Assembler::run_pass1(std::string_view source, std::string& message,
+                          std::size_t& line_offset) {
   SourceReader reader;
   reader.reset(source);
   symbols_.reset();
   macros_.reset();
   do {
     line_.clear();
+    line_offset = reader.position();
     const std::size_t position = reader.read_line(line_);
     split_statement(line_, record_);
     symbols_.collect_symbols(record_, position);
@@ -63,31 +103,41 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
   if (!outputs.object.open()) return false;
 
   RecordBytes bytes;
+  std::size_t call_offset = kNoCall;
   do {
     line_.clear();
     std::optional<std::size_t> origin;
+    RecordSpot spot;
     if (expander_.expand_macro(line_, record_, MacroExpander::Request::line) ==
         ExpandResult::body_line) {
       origin = expander_.carried_origin();
+      spot = RecordSpot{expander_.produced_offset(), call_offset};
     } else {
+      spot.offset = reader.position();
+      call_offset = spot.offset;
       origin = reader.read_line(line_);
     }
-    split_statement(line_, record_);
+    const bool label_cut = split_statement(line_, record_);
     record_.error.clear();
     if (expander_.expand_macro(record_.statement, record_, MacroExpander::Request::statement,
                                origin) != ExpandResult::consumed) {
       match_statement(record_);
+      add_warning(outputs, data_byte_warning(record_));
+      const std::string before = location_counter_;
       classifier_.classify_statement(record_, location_counter_, symbols_, origin);
+      add_warning(outputs, counter_wrap_warning(before, location_counter_, record_));
     }
+    if (label_cut) add_warning(outputs, label_cut_warning(record_));
     encode_record(record_, bytes);
     if (!outputs.object.write(std::string_view(bytes.data(), bytes.size()))) return false;
+    outputs.spots.push_back(spot);
     record_.address = location_counter_;
     ++outputs.record_count;
   } while (line_ != "end");
   return outputs.object.close();
 }
 
-bool Assembler::run_pass3(Outputs& outputs) {
+bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   std::FILE* object = std::fopen(outputs.object.temporary().string().c_str(), "rb");
   if (object == nullptr) {
     outputs.error = outputs.object.target().string() + ": cannot be read back";
@@ -98,7 +148,10 @@ bool Assembler::run_pass3(Outputs& outputs) {
   RecordBytes bytes;
   std::string line;
   bool read_ok = true;
-  for (std::size_t n = 1; n < outputs.record_count; ++n) {
+  std::size_t pending = 0;
+  std::size_t outside_bank0 = 0;
+  SourceLocation first_outside_bank0;
+  for (std::size_t n = 0; n + 1 < outputs.record_count; ++n) {
     if (std::fread(bytes.data(), 1, bytes.size(), object) != bytes.size()) {
       read_ok = false;
       break;
@@ -119,13 +172,33 @@ bool Assembler::run_pass3(Outputs& outputs) {
     format_listing_line(record_, line);
     outputs.listing += line;
     write_image_bytes(outputs.image, record_.code, static_cast<std::size_t>(2 * gap));
-    if (!record_.error.empty()) outputs.error_entries.push_back(line);
+    if (!record_.error.empty()) {
+      outputs.error_entries.push_back(line);
+      add_diagnostic(outputs, map, n, Severity::error, record_.error, line);
+    }
+    for (; pending < outputs.warnings.size() && outputs.warnings[pending].record == n; ++pending) {
+      add_diagnostic(outputs, map, n, Severity::warning, outputs.warnings[pending].text, line);
+    }
+    for (const std::string& text :
+         {literal_warning(record_), target_warning(record_, generator_.last_target())}) {
+      if (!text.empty()) add_diagnostic(outputs, map, n, Severity::warning, text, line);
+    }
+    if (register_outside_bank0(record_) && outside_bank0++ == 0) {
+      first_outside_bank0 = map.locate(outputs.spots[n].offset);
+    }
     advance_address(location_counter_, record_.code);
   }
   std::fclose(object);
   if (!read_ok) {
     outputs.error = outputs.object.target().string() + ": cannot be read back";
     return false;
+  }
+  if (outside_bank0 > 0) {
+    Diagnostic summary;
+    summary.severity = Severity::warning;
+    summary.where = first_outside_bank0;
+    summary.text = register_bank_summary(outside_bank0, first_outside_bank0);
+    outputs.diagnostics.push_back(std::move(summary));
   }
   return true;
 }
@@ -151,16 +224,20 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
     return result;
   }
 
+  const SourceMap map(sources.text, project.entries, sources.file_starts);
   record_ = LineRecord{};
-  if (!run_pass1(sources.text, result.message)) {
+  std::size_t error_offset = 0;
+  if (!run_pass1(sources.text, result.message, error_offset)) {
     result.outcome = AssemblyOutcome::stopped;
+    result.diagnostics.push_back(
+        Diagnostic{Severity::error, map.locate(error_offset), std::nullopt, result.message, {}});
     host.show_message(result.message, texts::kErrorMessageCaption);
     return result;
   }
 
   Outputs outputs(project.output_base_name);
   record_.kind = "reset";
-  const bool written = run_pass2(sources.text, outputs) && run_pass3(outputs) &&
+  const bool written = run_pass2(sources.text, outputs) && run_pass3(outputs, map) &&
                        outputs.listing_file.open() && outputs.listing_file.write(outputs.listing) &&
                        outputs.image_file.open() && outputs.image_file.write(outputs.image) &&
                        outputs.object.commit() && outputs.listing_file.commit() &&
@@ -178,6 +255,7 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
 
   for (const std::string& entry : outputs.error_entries) host.add_error_entry(entry);
   result.error_count = outputs.error_entries.size();
+  result.diagnostics = std::move(outputs.diagnostics);
   result.outcome = AssemblyOutcome::completed;
   host.show_listing(outputs.listing);
   return result;

@@ -5,9 +5,11 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "codegen/classifier.h"
 #include "codegen/code_generator.h"
+#include "driver/diagnostics.h"
 #include "driver/line_record.h"
 #include "driver/platform.h"
 #include "driver/project.h"
@@ -29,6 +31,8 @@ struct AssemblyResult {
   std::string message;           // the message box text of a stop or failure
   std::size_t error_count = 0;   // entries of the error list
   std::size_t record_count = 0;  // records of the intermediate file
+  // Where each error comes from (in error-list order) and the warnings.
+  std::vector<Diagnostic> diagnostics;
 };
 
 class Assembler {
@@ -41,9 +45,13 @@ class Assembler {
  private:
   struct Outputs;
 
-  bool run_pass1(std::string_view source, std::string& message);
+  static void add_warning(Outputs& outputs, std::string text);
+  static void add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
+                             Severity severity, std::string_view text,
+                             std::string_view listing_line);
+  bool run_pass1(std::string_view source, std::string& message, std::size_t& line_offset);
   bool run_pass2(std::string_view source, Outputs& outputs);
-  bool run_pass3(Outputs& outputs);
+  bool run_pass3(Outputs& outputs, const SourceMap& map);
 
   SymbolTable symbols_;
   MacroTable macros_;

@@ -90,6 +90,7 @@ ExpandResult MacroExpander::answer_line_request(std::string& text) {
   produced_origin_.reset();
   Level& level = levels_.back();
   const std::string_view rest = level.body.substr(level.position);
+  produced_offset_ = static_cast<std::size_t>(rest.data() - source_.data());
   // The END MACRO line closes the level; it may be indented.
   if (starts_with_nocase(skip_leading_space(rest), "END MACRO")) {
     levels_.pop_back();

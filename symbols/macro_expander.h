@@ -45,6 +45,9 @@ class MacroExpander {
   // carries, if it carries one.
   std::optional<std::size_t> carried_origin() const { return produced_origin_; }
 
+  // For the line just handed out: where it stands in the source text.
+  std::size_t produced_offset() const { return produced_offset_; }
+
   bool expanding() const { return mode_ == Mode::expanding; }
 
  private:
@@ -66,6 +69,7 @@ class MacroExpander {
   std::string label_carry_;
   std::optional<std::size_t> carry_origin_;
   std::optional<std::size_t> produced_origin_;
+  std::size_t produced_offset_ = 0;
   std::size_t expanded_lines_ = 0;
 };
 

@@ -1,0 +1,77 @@
+#include "driver/diagnostics.h"
+
+#include "codegen/hex_text.h"
+#include "codegen/instruction_names.h"
+#include "source/statement_splitter.h"
+
+namespace korva {
+namespace {
+
+std::string hex4(std::uint32_t value) {
+  std::string text = to_hex(value);
+  pad_hex(text, 4);
+  upper_case(text);
+  return text;
+}
+
+std::uint32_t opcode_word(const LineRecord& record, std::size_t first_digit) {
+  if (record.pattern_key.size() < first_digit + 2) return 0;
+  return static_cast<std::uint32_t>(hex_value(record.pattern_key.substr(first_digit, 2))) << 8;
+}
+
+}  // namespace
+
+std::string data_byte_warning(const LineRecord& matched) {
+  if (matched.pattern_key.empty() || matched.pattern_key[0] != 'D') return {};
+  std::string value = matched.operand1;
+  if (!check_number(value) || hex_value(value) <= 0xFF) return {};
+  upper_case(value);
+  return "DE value " + value + " does not fit a byte; only " + value.substr(2) + " is stored";
+}
+
+std::string counter_wrap_warning(std::string_view before, std::string_view after,
+                                 const LineRecord& record) {
+  if (record.kind == "org" || hex_value(after) >= hex_value(before)) return {};
+  return "the location counter went past FFFF and starts again at " + hex4(hex_value(after));
+}
+
+std::string label_cut_warning(const LineRecord& record) {
+  return "label cut to " + std::to_string(kLabelCapacity) + " characters: " + record.label;
+}
+
+std::string literal_warning(const LineRecord& encoded) {
+  if (encoded.kind != "normal" || !encoded.error.empty()) return {};
+  std::string literal = encoded.operand1;
+  if (!check_number(literal)) return {};
+  const std::uint32_t value = static_cast<std::uint32_t>(hex_value(literal));
+  if (value <= 0xFF) return {};
+  const std::uint32_t word = static_cast<std::uint32_t>(hex_value(encoded.code));
+  return "literal " + hex4(value) + " does not fit 8 bits and carries into the opcode: " +
+         std::string(instruction_name(opcode_word(encoded, 3))) + " became " +
+         std::string(instruction_name(word)) + " (word " + hex4(word) + ")";
+}
+
+std::string target_warning(const LineRecord& encoded, std::string_view target) {
+  const bool jump = encoded.kind == "branch";
+  if ((!jump && encoded.kind != "call sub") || !encoded.error.empty()) return {};
+  const std::uint32_t address = static_cast<std::uint32_t>(hex_value(target));
+  if (address < 0x800) return {};
+  const std::uint32_t word = static_cast<std::uint32_t>(hex_value(encoded.code));
+  return std::string(jump ? "jump" : "call") + " target " + hex4(address) +
+         " is at or above 0800 and alters the opcode: " + (jump ? "GOTO" : "CALL") + " became " +
+         std::string(instruction_name(word)) + " (word " + hex4(word) + ")";
+}
+
+bool register_outside_bank0(const LineRecord& encoded) {
+  if ((encoded.kind != "normal" && encoded.kind != "bit") || !encoded.error.empty()) return false;
+  const std::size_t marker = encoded.operand1.find("($");
+  return marker != std::string::npos && hex_value(encoded.operand1.substr(marker + 2)) > 0x7F;
+}
+
+std::string register_bank_summary(std::size_t count, const SourceLocation& first) {
+  return std::to_string(count) + " register operand" + (count == 1 ? " is" : "s are") +
+         " above 7F; only the low 7 bits are encoded, so make sure the bank is selected "
+         "(first at " + first.file + ":" + std::to_string(first.line) + ")";
+}
+
+}  // namespace korva

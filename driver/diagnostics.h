@@ -1,0 +1,44 @@
+// Errors and warnings of an assembly with the place they come from, for
+// front ends that point the user at the source (FILE:LINE: error: TEXT).
+// They stand beside the listing and the error list, which stay as they are.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "driver/line_record.h"
+#include "source/source_map.h"
+
+namespace korva {
+
+enum class Severity { error, warning };
+
+struct Diagnostic {
+  Severity severity = Severity::error;
+  SourceLocation where;                 // the source line (for a macro line: the body line)
+  std::optional<SourceLocation> call;   // the macro call in the source, for a macro line
+  std::string text;                     // CP932 bytes
+  std::string listing_line;             // the record's listing line; empty for a summary
+};
+
+// Warnings about words that the assembler produces as written but that are
+// probably not what the writer meant. Each returns an empty text when there
+// is nothing to say.
+
+// Pass 2, before classification: a DE value above FF keeps only its low byte.
+std::string data_byte_warning(const LineRecord& matched);
+// Pass 2: the location counter went past FFFF and started again at 0000.
+std::string counter_wrap_warning(std::string_view before, std::string_view after,
+                                 const LineRecord& record);
+// Pass 2: a label longer than the record holds.
+std::string label_cut_warning(const LineRecord& record);
+// Pass 3: a literal above FF that carries into the opcode byte.
+std::string literal_warning(const LineRecord& encoded);
+// Pass 3: a jump or call target at or above 800 that alters the opcode bits.
+std::string target_warning(const LineRecord& encoded, std::string_view target);
+// Pass 3: a file-register operand above 7F, whose bank bits are dropped.
+bool register_outside_bank0(const LineRecord& encoded);
+std::string register_bank_summary(std::size_t count, const SourceLocation& first);
+
+}  // namespace korva

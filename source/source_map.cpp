@@ -1,0 +1,32 @@
+#include "source/source_map.h"
+
+#include <algorithm>
+
+namespace korva {
+
+SourceMap::SourceMap(std::string_view text, const std::vector<std::string>& entries,
+                     const std::vector<std::size_t>& file_starts)
+    : entries_(entries), file_starts_(file_starts) {
+  for (std::size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1)) {
+    line_feeds_.push_back(i);
+  }
+}
+
+SourceLocation SourceMap::locate(std::size_t offset) const {
+  if (file_starts_.empty()) return {};
+  // A file with no bytes starts where the next one does; the line belongs to
+  // the last file that starts at or before it.
+  const auto after = std::upper_bound(file_starts_.begin(), file_starts_.end(), offset);
+  const std::size_t index =
+      after == file_starts_.begin() ? 0
+                                    : static_cast<std::size_t>(after - file_starts_.begin()) - 1;
+  const auto lines_before = [this](std::size_t position) {
+    return std::lower_bound(line_feeds_.begin(), line_feeds_.end(), position) -
+           line_feeds_.begin();
+  };
+  const std::size_t line =
+      static_cast<std::size_t>(lines_before(offset) - lines_before(file_starts_[index])) + 1;
+  return {index < entries_.size() ? entries_[index] : std::string(), line};
+}
+
+}  // namespace korva

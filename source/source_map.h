@@ -1,0 +1,31 @@
+// Maps a position in the joined source text back to the project file and the
+// line it came from, for diagnostics that editors can jump to.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korva {
+
+struct SourceLocation {
+  std::string file;       // the project entry, as the project list holds it
+  std::size_t line = 0;   // counted from 1
+};
+
+class SourceMap {
+ public:
+  SourceMap(std::string_view text, const std::vector<std::string>& entries,
+            const std::vector<std::size_t>& file_starts);
+
+  // The file and line of the character at `offset`.
+  SourceLocation locate(std::size_t offset) const;
+
+ private:
+  const std::vector<std::string>& entries_;
+  const std::vector<std::size_t>& file_starts_;
+  std::vector<std::size_t> line_feeds_;  // positions of every LF, in order
+};
+
+}  // namespace korva

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "source/source_joiner.h"
+#include "source/source_reader.h"
+#include "source/statement_splitter.h"
+#include "test_support.h"
+
+namespace korva {
+namespace {
+
+std::vector<std::string> read_all(SourceReader& reader, std::size_t extra_reads = 1) {
+  std::vector<std::string> lines;
+  std::string line;
+  do {
+    line.clear();
+    reader.read_line(line);
+    lines.push_back(line);
+  } while (line != "end");
+  for (std::size_t i = 0; i < extra_reads; ++i) {
+    line.clear();
+    reader.read_line(line);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+struct ReaderCase {
+  const char* name;
+  std::string text;
+  std::vector<std::string> lines;  // up to "end", then one more read
+};
+
+TEST(SourceReader, DeliversLinesThenEndForEver) {
+  const ReaderCase cases[] = {
+      {"empty text", "", {"end", "end"}},
+      {"ends in CR LF", "A\r\nB\r\n", {"A", "B", "end", "end"}},
+      {"last line without line end", "A\r\nB", {"A", "B", "end", "end"}},
+      {"blanks and tabs collapse",
+       " \t W+5>W \t\t; x  \t y \t\r\n",
+       {"W+5>W ; x y", "end", "end"}},
+      {"blanks and tabs only", " \t \t\r\nX\r\n", {"", "X", "end", "end"}},
+      {"end is an ordinary line", "end\r\nX\r\n", {"end", "X", "end"}},
+      {"bare LF keeps every character", "AB\nC\n\nD", {"AB", "C", "", "D", "end", "end"}},
+      {"a CR elsewhere stays", "A\rB\r\n", {"A\rB", "end", "end"}},
+  };
+  for (const ReaderCase& c : cases) {
+    SourceReader reader;
+    reader.reset(c.text);
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < c.lines.size(); ++i) {
+      line.clear();
+      reader.read_line(line);
+      lines.push_back(line);
+    }
+    EXPECT_EQ(lines, c.lines) << c.name;
+  }
+}
+
+TEST(SourceReader, ResetReadsTheSameLinesAgainAndReturnsPositions) {
+  const std::string text = "AB\r\nC";
+  SourceReader reader;
+  reader.reset(text);
+  std::string line;
+  EXPECT_EQ(reader.read_line(line), 4u);
+  line.clear();
+  EXPECT_EQ(reader.read_line(line), 5u);
+  EXPECT_EQ(line, "C");
+  line.clear();
+  EXPECT_EQ(reader.read_line(line), 5u);
+  EXPECT_EQ(line, "end");
+  reader.reset(text);
+  EXPECT_EQ(read_all(reader, 0), (std::vector<std::string>{"AB", "C", "end"}));
+}
+
+TEST(SourceJoiner, JoinsWithoutSeparatorAndStopsAtZeroByte) {
+  testing::ScratchDir dir;
+  testing::write_bytes(dir.path() / "a.as", "NOP\r\nW+5");
+  testing::write_bytes(dir.path() / "b.inc", std::string(">W\r\nRET\r\n\0SLEEP\r\n", 17));
+  const JoinedSources joined = join_sources({"a.as", "b.inc"}, dir.path());
+  ASSERT_TRUE(joined.ok);
+  EXPECT_EQ(joined.text, "NOP\r\nW+5>W\r\nRET\r\n");
+
+  const JoinedSources missing = join_sources({"a.as", "gone.as", "b.inc"}, dir.path());
+  EXPECT_FALSE(missing.ok);
+  EXPECT_TRUE(missing.not_found);
+  EXPECT_EQ(missing.failed_entry, "gone.as");
+}
+
+struct SplitCase {
+  const char* line;  // as written in the source, before the reader
+  const char* statement;
+  const char* label;
+  const char* remark;
+};
+
+TEST(SplitStatement, TakesRemarkLabelAndStatementApart) {
+  const SplitCase cases[] = {
+      {"; only a remark", "", "", "; only a remark"},
+      {"W+5>W ; a:b", "W+5>W", "", "; a:b"},
+      {"LOOP:", "", "LOOP:", ""},
+      {"LOOP::  W>(5)", "W>(5)", "LOOP::", ""},
+      {"LOOP :NOP", "NOP", "LOOP :", ""},
+      {"A:B:C", "B:C", "A:", ""},
+      {"X: EQU 5", "EQU 5", "X:", ""},
+      {"COUNT EQU 20", "EQU 20", "COUNT::", ""},
+      {"count\t equ 20 ; c", "equ 20", "count::", "; c"},
+      {"FREQUENCY>W", "FREQUENCY>W", "", ""},
+      {"EQU 5", "EQU 5", "", ""},
+      {"COUNT EQUALS 5", "EQUALS 5", "COUNT::", ""},
+      {"ABCDEFGHIJKLMNOPQ EQU 1", "EQU 1", "ABCDEFGHIJKLMNOPQ:", ""},
+      {"ABCDEFGHIJKLMNOPQRS:NOP", "NOP", "ABCDEFGHIJKLMNOPQR", ""},
+      {"A: ;x", "", "A:", ";x"},
+      {"", "", "", ""},
+  };
+  for (const SplitCase& c : cases) {
+    SourceReader reader;
+    reader.reset(c.line);
+    std::string line;
+    reader.read_line(line);
+    LineRecord record;
+    record.label = "stale:";
+    record.remark = ";stale";
+    split_statement(line, record);
+    EXPECT_EQ(record.statement, c.statement) << c.line;
+    EXPECT_EQ(record.label, c.label) << c.line;
+    EXPECT_EQ(record.remark, c.remark) << c.line;
+    EXPECT_EQ(line, c.statement) << c.line;
+  }
+}
+
+TEST(SplitStatement, CutsLongTextsButKeepsTheWholeStatementInTheLine) {
+  const std::string statement = "W+(" + std::string(50, 'A') + ")>W";
+  const std::string remark = ";" + std::string(60, 'r');
+  std::string line = statement + " " + remark;
+  LineRecord record;
+  split_statement(line, record);
+  EXPECT_EQ(record.statement, statement.substr(0, 48));
+  EXPECT_EQ(record.remark, remark.substr(0, 48));
+  EXPECT_EQ(line, statement);
+}
+
+TEST(TextOperations, CaseFoldingTouchesOnlyAToZ) {
+  std::string text = "nop\x83\x61{z}";
+  upper_case(text);
+  EXPECT_EQ(text, "NOP\x83\x41{Z}");
+  EXPECT_EQ(find_nocase("macro delay", "MACRO "), 0u);
+  EXPECT_EQ(find_nocase("xsub y", "SUB "), 1u);
+  EXPECT_EQ(find_nocase("SUBX", "SUB "), std::string::npos);
+  EXPECT_EQ(find_nocase("ab", "ABC"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korva

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "codegen/operand_encoding.h"
+#include "source/statement_splitter.h"
+#include "symbols/symbol_table.h"
+
+namespace korva {
+namespace {
+
+// COUNT:: is a global constant of value 0014 (written COUNT EQU 20),
+// LOCAL: a label local to the code outside subroutines.
+SymbolTable sample_symbols(bool with_m) {
+  SymbolTable table;
+  table.reset();
+  LineRecord record;
+  for (std::string line : {"COUNT EQU 20", "LOCAL: NOP", with_m ? "M EQU 1" : "NOP"}) {
+    split_statement(line, record);
+    table.collect_symbols(record, 0);
+  }
+  table.entries()[0].value = "0014";
+  table.entries()[1].value = "0001";
+  if (with_m) table.entries()[2].value = "0001";
+  return table;
+}
+
+TEST(EvaluateOperand, NumbersAndGlobalSymbolsJoinedLeftToRight) {
+  const SymbolTable symbols = sample_symbols(false);
+  const struct {
+    const char* operand;
+    const char* result;
+  } cases[] = {
+      {"(COUNT+1)", "($0015)"}, {"(COUNT+1+1)", "($0016)"}, {"COUNT-1", "$0013"},
+      {"(20)", "($0014)"},      {"($86)", "($0086)"},       {"2-3", "$ffff"},
+      {"5*3", "$0005"},         {"5/3", "$0005"},           {"W", "W"},
+      {"w", "w"},               {"F", "F"},                 {"f", "f"},
+      {"M", "M"},               {"COUNT + 1", "COUNT + 1"}, {"COUNT+ 1", "$0015"},
+      {"()", "($0000)"},        {"(20", "($0002)"},         {"(LOCAL)", "(LOCAL)"},
+      {"(NOWHERE)", "(NOWHERE)"}, {"count", "count"},       {"  (20)  ", "($0014)"},
+      {"5+", "$0005"},          {"", ""},                   {"(1Fh+H'01')", "($0020)"},
+  };
+  for (const auto& c : cases) {
+    std::string operand = c.operand;
+    evaluate_operand(operand, symbols);
+    EXPECT_EQ(operand, c.result) << '"' << c.operand << '"';
+  }
+}
+
+TEST(EvaluateOperand, MIsASymbolWhenOneIsDefined) {
+  const SymbolTable symbols = sample_symbols(true);
+  std::string operand = "M";
+  evaluate_operand(operand, symbols);
+  EXPECT_EQ(operand, "$0001");
+}
+
+TEST(MaskRegister, KeepsSevenBits) {
+  for (const auto& [text, expected] :
+       {std::pair{"86", "06"}, {"06", "06"}, {"ff", "7f"}, {"7F", "7f"}, {"", "00"}}) {
+    std::string field = text;
+    mask_register(field);
+    EXPECT_EQ(field, expected) << text;
+  }
+}
+
+TEST(EncodeBit, BitNumberMustBeZeroToSevenAfterEvaluation) {
+  const struct {
+    const char* operand1;
+    const char* operand2;
+    const char* code;
+    const char* error;
+  } cases[] = {
+      {"($0003)", "$0005", "1683", ""},   {"($0003)", "$0008", "", "bit err"},
+      {"($0003)", "$000a", "", "bit err"}, {"($0003)", "F", "", "bit err"},
+      {"$0005", "$0003", "1180", "bit err"}, {"($0003)", "", "", "bit err"},
+      {"($00a6)", "$0007", "17a6", ""},
+  };
+  for (const auto& c : cases) {
+    LineRecord record;
+    record.pattern_key = "b1400BSF ";
+    record.kind = "bit";
+    record.operand1 = c.operand1;
+    record.operand2 = c.operand2;
+    encode_bit(record);
+    EXPECT_EQ(record.code, c.code) << c.operand1 << ',' << c.operand2;
+    EXPECT_EQ(record.error, c.error) << c.operand1 << ',' << c.operand2;
+    EXPECT_EQ(record.kind, "bit");
+  }
+}
+
+}  // namespace
+}  // namespace korva

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "resources/system_texts.h"
+#include "source/statement_splitter.h"
+#include "symbols/macro_table.h"
+#include "symbols/symbol_table.h"
+
+namespace korva {
+namespace {
+
+// Runs pass 1's symbol collection over the lines; returns the first error
+// text and, through `at`, the index of its line.
+std::string collect(SymbolTable& table, const std::vector<std::string>& lines,
+                    std::size_t* at = nullptr) {
+  table.reset();
+  LineRecord record;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string line = lines[i];
+    split_statement(line, record);
+    table.collect_symbols(record, i + 1);
+    if (!record.error.empty()) {
+      if (at != nullptr) *at = i;
+      return record.error;
+    }
+  }
+  return {};
+}
+
+std::vector<std::string> numbered(const char* prefix, std::size_t count, const char* suffix) {
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < count; ++i) {
+    lines.push_back(prefix + std::to_string(i) + suffix);
+  }
+  return lines;
+}
+
+TEST(CollectSymbols, ReportsDuplicatesOnlyWithinOneScope) {
+  const struct {
+    const char* name;
+    std::vector<std::string> lines;
+    std::string_view error;  // empty: accepted
+    std::size_t line = 0;
+  } cases[] = {
+      {"local label in two subroutines",
+       {"SUB A", "LOOP: NOP", "END SUB", "SUB B", "LOOP: NOP", "END SUB"},
+       ""},
+      {"local label twice in one subroutine",
+       {"SUB A", "LOOP: NOP", "LOOP: NOP"},
+       texts::kDuplicateLabel,
+       2},
+      {"local label twice outside subroutines", {"L: NOP", "NOP", "L: NOP"}, texts::kDuplicateLabel, 2},
+      {"local and global spelling differ", {"X: NOP", "X:: NOP"}, ""},
+      {"global label in two subroutines",
+       {"SUB A", "X:: NOP", "END SUB", "SUB B", "X:: NOP"},
+       ""},
+      {"same subroutine twice", {"SUB A", "END SUB", "SUB B", "SUB A"}, texts::kDuplicateSub, 3},
+      {"label on END SUB belongs to the subroutine",
+       {"SUB A", "E: END SUB", "SUB B", "E: END SUB", "E: NOP"},
+       ""},
+      {"lower-case end sub ends the subroutine", {"SUB A", "L: NOP", "end sub", "L: NOP"}, ""},
+      {"no scope change without END SUB", {"SUB A", "L: NOP", "L: NOP"}, texts::kDuplicateLabel, 2},
+  };
+  for (const auto& c : cases) {
+    SymbolTable table;
+    std::size_t at = 0;
+    EXPECT_EQ(collect(table, c.lines, &at), c.error) << c.name;
+    if (!c.error.empty()) EXPECT_EQ(at, c.line) << c.name;
+  }
+}
+
+TEST(CollectSymbols, EntersSubroutinesAndLabelsInSourceOrder) {
+  SymbolTable table;
+  ASSERT_EQ(collect(table, {"S: SUB " + std::string(31, 'N') + "X", "L: NOP", "E: END SUB",
+                            "G:: NOP", "NOP", "K EQU 1"}),
+            "");
+  const auto& entries = table.entries();
+  ASSERT_EQ(entries.size(), 5u);  // the label on the SUB line is not entered
+  const std::string sub(30, 'N');
+  EXPECT_TRUE(entries[0].is_subroutine);
+  EXPECT_EQ(entries[0].name, "");
+  EXPECT_EQ(entries[0].subroutine, sub);
+  EXPECT_EQ(entries[1].name, "L:");
+  EXPECT_EQ(entries[1].subroutine, sub);
+  EXPECT_EQ(entries[2].name, "E:");
+  EXPECT_EQ(entries[2].subroutine, sub);
+  EXPECT_EQ(entries[3].name, "G::");
+  EXPECT_EQ(entries[3].subroutine, "");
+  EXPECT_EQ(entries[4].name, "K::");
+}
+
+TEST(CollectSymbols, AcceptsAThousandSymbolsAndRefusesTheNext) {
+  for (const char* extra : {"LAST: NOP", "SUB LAST"}) {
+    SymbolTable table;
+    std::vector<std::string> lines = numbered("L", 1000, ": NOP");
+    EXPECT_EQ(collect(table, lines), "");
+    lines.emplace_back(extra);
+    std::size_t at = 0;
+    EXPECT_EQ(collect(table, lines, &at), texts::kTooManySymbols) << extra;
+    EXPECT_EQ(at, 1000u);
+    EXPECT_EQ(table.entries().size(), 1000u);
+  }
+}
+
+TEST(LookupSymbol, ModesAppendTheirSuffixAndCompareExactly) {
+  SymbolTable table;
+  ASSERT_EQ(collect(table, {"LOOP: NOP", "SUB A", "LOOP: NOP", "LOOP:: NOP", "END SUB", "SUB sub",
+                            "LOOP: NOP"}),
+            "");
+  auto& entries = table.entries();
+  for (std::size_t i = 0; i < entries.size(); ++i) entries[i].value = "000" + std::to_string(i);
+  const struct {
+    const char* name;
+    const char* mode;
+    bool found;
+    const char* result;
+  } cases[] = {
+      {"LOOP", "", true, "0000"},      {"LOOP", "A", true, "0002"},
+      {"LOOP", "Llab", true, "0003"},  {"A", "sub", true, "0001"},
+      {"LOOP", "B", false, "LOOP:"},   {"loop", "Llab", false, "loop::"},
+      {"a", "sub", false, "a"},        {"LOOP", "sub", false, "LOOP"},
+      {"sub", "sub", true, "0004"},
+  };
+  for (const auto& c : cases) {
+    std::string name = c.name;
+    EXPECT_EQ(table.lookup_symbol(name, c.mode), c.found) << c.name << " / " << c.mode;
+    EXPECT_EQ(name, c.result) << c.name << " / " << c.mode;
+  }
+}
+
+// Runs pass 1's macro collection; positions are the line numbers, counted
+// from 1, so that a definition's span can be checked.
+std::string collect_macros(MacroTable& table, const std::vector<std::string>& lines) {
+  table.reset();
+  LineRecord record;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string line = lines[i];
+    split_statement(line, record);
+    record.error.clear();
+    table.collect_macro(record, i + 1);
+    if (!record.error.empty()) return record.error;
+  }
+  return {};
+}
+
+TEST(CollectMacro, LimitsTheNameLength) {
+  MacroTable table;
+  const std::string name29(29, 'M');
+  EXPECT_EQ(collect_macros(table, {"MACRO " + name29, "NOP", "END MACRO"}), "");
+  EXPECT_EQ(table.find(name29), nullptr);
+  ASSERT_NE(table.find(name29.substr(0, 28)), nullptr);
+  EXPECT_EQ(collect_macros(table, {"MACRO " + std::string(30, 'M')}), texts::kMacroNameTooLong);
+}
+
+TEST(CollectMacro, AcceptsAThousandDefinitionsAndCountsAgainAfterReset) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 1000; ++i) {
+    lines.push_back("MACRO M" + std::to_string(i));
+    lines.emplace_back("END MACRO");
+  }
+  MacroTable table;
+  EXPECT_EQ(collect_macros(table, lines), "");
+  EXPECT_EQ(collect_macros(table, lines), "");
+  lines.emplace_back("macro LAST");
+  EXPECT_EQ(collect_macros(table, lines), "");
+  lines.emplace_back("end macro");
+  EXPECT_EQ(collect_macros(table, lines), texts::kTooManyMacros);
+}
+
+TEST(CollectMacro, KeepsTheQuirksOfUncheckedDefinitions) {
+  MacroTable table;
+  // A header inside an open definition takes over the entry.
+  collect_macros(table, {"MACRO OUTER", "NOP", "MACRO INNER", "NOP", "END MACRO"});
+  EXPECT_EQ(table.find("OUTER"), nullptr);
+  ASSERT_NE(table.find("INNER"), nullptr);
+  EXPECT_EQ(table.find("INNER")->body_start, 3u);
+  EXPECT_EQ(table.find("INNER")->body_end, 5u);
+
+  // Two definitions of one name: the first is found.
+  collect_macros(table, {"MACRO D", "END MACRO", "MACRO D", "NOP", "END MACRO"});
+  ASSERT_NE(table.find("D"), nullptr);
+  EXPECT_EQ(table.find("D")->body_start, 1u);
+  EXPECT_EQ(table.find("d"), nullptr);
+
+  // An END MACRO with no open definition hides every later definition.
+  collect_macros(table, {"MACRO A", "END MACRO", "END MACRO", "MACRO B", "END MACRO"});
+  EXPECT_NE(table.find("A"), nullptr);
+  EXPECT_EQ(table.find("B"), nullptr);
+
+  // END MACRO with more text does not close; with "MACRO " in it, it opens.
+  collect_macros(table, {"MACRO A", "END MACRO X", "END MACRO"});
+  EXPECT_EQ(table.find("A"), nullptr);
+  ASSERT_NE(table.find("X"), nullptr);
+  EXPECT_EQ(table.find("X")->body_start, 2u);
+}
+
+}  // namespace
+}  // namespace korva

@@ -1,0 +1,79 @@
+// Helpers shared by the core tests: a scratch directory, whole-file access
+// and an assembly host that records what an assembly shows.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/platform.h"
+
+namespace korva::testing {
+
+// A fresh directory below the system's temporary directory, removed again
+// when the test ends.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string("korva-") + info->test_suite_name() + "-" + info->name();
+    for (char& c : name) {
+      if (c == '/') c = '_';
+    }
+    path_ = std::filesystem::temp_directory_path() / name;
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string operator/(std::string_view name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void write_bytes(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string read_bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct Message {
+  std::string text;
+  std::string caption;
+};
+
+class RecordingHost : public AssemblyHost {
+ public:
+  void show_message(std::string_view text, std::string_view caption) override {
+    messages.push_back({std::string(text), std::string(caption)});
+  }
+  void clear_error_list() override { errors.clear(); }
+  void add_error_entry(std::string_view line) override { errors.emplace_back(line); }
+  void show_listing(std::string_view text) override {
+    listing = text;
+    ++listings_shown;
+  }
+
+  std::vector<Message> messages;
+  std::vector<std::string> errors;
+  std::string listing;
+  int listings_shown = 0;
+};
+
+}  // namespace korva::testing
