@@ -50,14 +50,23 @@ constexpr std::array<std::string_view, 5> kLiterals = {"$0F", "0FFh", "H'3C'", "
 // Shift-JIS remark text ("loop counter").
 constexpr std::string_view kJapaneseRemark = "\x83\x8b\x81\x5b\x83\x76\x83\x4a\x83\x45\x83\x93\x83\x5e";
 
+// A name made of a prefix and a number, as "V12" or "PROC3".
+std::string numbered(std::string_view prefix, std::size_t n) {
+  std::string text(prefix);
+  text += std::to_string(n);
+  return text;
+}
+
 std::string register_operand(Random& random) {
-  const std::size_t n = random.below(kVariables);
-  if (random.chance(5)) return "(V" + std::to_string(n) + "+2)";
-  return "(V" + std::to_string(n) + ")";
+  std::string text = "(";
+  text += numbered("V", random.below(kVariables));
+  if (random.chance(5)) text += "+2";
+  text += ')';
+  return text;
 }
 
 std::string literal_operand(Random& random) {
-  if (random.chance(50)) return "K" + std::to_string(random.below(kConstants));
+  if (random.chance(50)) return numbered("K", random.below(kConstants));
   return std::string(kLiterals[random.below(kLiterals.size())]);
 }
 
@@ -86,12 +95,12 @@ struct Scope {
 std::string statement(Random& random, const Scope& scope) {
   const std::size_t roll = random.below(100);
   if (roll < 8) {
-    return scope.in_subroutine ? "===->L" + std::to_string(1 + random.below(2))
-                               : "===->G" + std::to_string(random.below(kGlobalLabels));
+    return scope.in_subroutine ? numbered("===->L", 1 + random.below(2))
+                               : numbered("===->G", random.below(kGlobalLabels));
   }
-  if (roll < 16) return "PROC" + std::to_string(random.below(kSubroutines));
-  if (roll < 20) return "MAC" + std::to_string(random.below(kMacros));
-  if (roll < 22) return "DE " + std::to_string(random.below(200));
+  if (roll < 16) return numbered("PROC", random.below(kSubroutines));
+  if (roll < 20) return numbered("MAC", random.below(kMacros));
+  if (roll < 22) return numbered("DE ", 2 + random.below(200));
   if (roll < 23) return "\\3FFF";
   return instruction(random);
 }
@@ -107,8 +116,11 @@ std::string code_line(Random& random, const Scope& scope, std::string_view label
   std::string line(label);
   line += random.chance(50) ? "\t" : "        ";
   line += statement(random, scope);
-  if (random.chance(20)) line += "   ; step " + std::to_string(random.below(1000));
-  if (random.chance(3)) line += std::string("\t; ") + std::string(kJapaneseRemark);
+  if (random.chance(20)) line += numbered("   ; step ", random.below(1000));
+  if (random.chance(3)) {
+    line += "\t; ";
+    line += kJapaneseRemark;
+  }
   return line;
 }
 
@@ -119,42 +131,57 @@ bool filler_line(GeneratedSource& source, std::string& text, Random& random) {
   return true;
 }
 
+// Constant values in every number notation: decimal, $hex, H'hex' and hex h.
 std::string constant_value(std::size_t n) {
-  static constexpr std::array<std::string_view, 4> kPrefixes = {"", "$", "H'", ""};
-  const std::size_t value = (n * 37) % 256;
+  const std::string digit = std::to_string(n % 10);
+  std::string text;
   switch (n % 4) {
     case 1:
-      return std::string(kPrefixes[1]) + "0" + std::to_string(value % 10) + "A";
+      text = "$0";
+      text += digit;
+      text += 'A';
+      break;
     case 2:
-      return std::string(kPrefixes[2]) + "2" + std::to_string(value % 10) + "'";
+      text = "H'2";
+      text += digit;
+      text += '\'';
+      break;
     case 3:
-      return "0" + std::to_string(value % 10) + "Bh";
+      text = "0";
+      text += digit;
+      text += "Bh";
+      break;
     default:
-      return std::to_string(value);
+      text = std::to_string((n * 37) % 256);
   }
+  return text;
 }
 
 void write_definitions(GeneratedSource& source, Random& random) {
   std::string& text = source.definitions;
   add_line(source, text, "; generated definitions: constants, data memory, macros");
   for (std::size_t n = 0; n < kConstants; ++n) {
-    const std::string name = "K" + std::to_string(n);
-    add_line(source, text,
-             n % 2 == 0 ? name + " EQU " + constant_value(n) : name + "::\t=" + constant_value(n));
+    std::string line = numbered("K", n);
+    line += n % 2 == 0 ? " EQU " : "::\t=";
+    line += constant_value(n);
+    add_line(source, text, line);
   }
   add_line(source, text, "RAM=20h");
   for (std::size_t n = 0; n < kVariables; ++n) {
-    add_line(source, text, "V" + std::to_string(n) + ":: [" + (n % 10 == 0 ? "2" : "1") + "]");
+    std::string line = numbered("V", n);
+    line += n % 10 == 0 ? ":: [2]" : ":: [1]";
+    add_line(source, text, line);
   }
-  const Scope scope{true};
   for (std::size_t n = 0; n < kMacros; ++n) {
-    add_line(source, text, "MACRO MAC" + std::to_string(n));
+    add_line(source, text, numbered("MACRO MAC", n));
     for (std::size_t i = 0; i < kMacroBodyLines; ++i) {
-      add_line(source, text, "\t" + instruction(random));
+      std::string line = "\t";
+      line += instruction(random);
+      add_line(source, text, line);
     }
     // Every macro but the first of each five calls the one before it, so
     // expansions nest up to five deep.
-    if (n % 5 != 0) add_line(source, text, "\tMAC" + std::to_string(n - 1));
+    if (n % 5 != 0) add_line(source, text, numbered("\tMAC", n - 1));
     add_line(source, text, "END MACRO");
   }
 }
@@ -169,7 +196,7 @@ void write_main(GeneratedSource& source, Random& random, std::size_t body_lines)
   for (std::size_t n = 0; n < body_lines; ++n) {
     const std::size_t label = n * kGlobalLabels / body_lines;
     if ((n * kGlobalLabels) % body_lines < kGlobalLabels) {
-      add_line(source, text, code_line(random, scope, "G" + std::to_string(label) + "::"));
+      add_line(source, text, code_line(random, scope, numbered("G", label) + "::"));
     } else if (!filler_line(source, text, random)) {
       add_line(source, text, code_line(random, scope));
     }
@@ -181,7 +208,7 @@ void write_subroutine(GeneratedSource& source, Random& random, std::size_t n,
                       std::size_t body_lines) {
   std::string& text = source.program;
   const Scope scope{true};
-  add_line(source, text, "SUB PROC" + std::to_string(n));
+  add_line(source, text, numbered("SUB PROC", n));
   for (std::size_t i = 0; i < body_lines; ++i) {
     if (i == body_lines / 3 || i == 2 * body_lines / 3) {
       add_line(source, text, code_line(random, scope, i == body_lines / 3 ? "L1:" : "L2:"));

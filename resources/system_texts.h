@@ -52,5 +52,15 @@ inline constexpr std::string_view kMenuInsertFile = "\xCC\xA7\xB2\xD9\x82\xCC\x9
 inline constexpr std::string_view kMenuDeleteFile = "\xCC\xA7\xB2\xD9\x82\xCC\x8D\xED\x8F\x9C";
 // "アセンブル": Assemble
 inline constexpr std::string_view kMenuAssemble = "\x83" "A\x83Z\x83\x93\x83u\x83\x8B";
+// Words drawn on the toolbar images (resources/toolbar.png, drawn by
+// resources/draw_toolbar.cpp); the assemble button shows kMenuAssemble.
+// "名前保存": save under a name
+inline constexpr std::string_view kToolbarSaveAs = "\x96\xBC\x91O\x95\xDB\x91\xB6";
+// "追加": add
+inline constexpr std::string_view kToolbarAdd = "\x92\xC7\x89\xC1";
+// "挿入": insert
+inline constexpr std::string_view kToolbarInsert = "\x91}\x93\xFC";
+// "削除": delete
+inline constexpr std::string_view kToolbarDelete = "\x8D\xED\x8F\x9C";
 
 }  // namespace korva::texts

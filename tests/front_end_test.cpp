@@ -114,7 +114,6 @@ TEST(SplitStatement, TakesRemarkLabelAndStatementApart) {
       {"ABCDEFGHIJKLMNOPQ EQU 1", "EQU 1", "ABCDEFGHIJKLMNOPQ:", ""},
       {"ABCDEFGHIJKLMNOPQRS:NOP", "NOP", "ABCDEFGHIJKLMNOPQR", ""},
       {"A: ;x", "", "A:", ";x"},
-      {"", "", "", ""},
   };
   for (const SplitCase& c : cases) {
     SourceReader reader;

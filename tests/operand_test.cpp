@@ -72,7 +72,7 @@ TEST(EncodeBit, BitNumberMustBeZeroToSevenAfterEvaluation) {
   } cases[] = {
       {"($0003)", "$0005", "1683", ""},   {"($0003)", "$0008", "", "bit err"},
       {"($0003)", "$000a", "", "bit err"}, {"($0003)", "F", "", "bit err"},
-      {"$0005", "$0003", "1180", "bit err"}, {"($0003)", "", "", "bit err"},
+      {"$0005", "$0003", "1580", "bit err"}, {"($0003)", "", "", "bit err"},
       {"($00a6)", "$0007", "17a6", ""},
   };
   for (const auto& c : cases) {

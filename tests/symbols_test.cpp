@@ -67,7 +67,9 @@ TEST(CollectSymbols, ReportsDuplicatesOnlyWithinOneScope) {
     SymbolTable table;
     std::size_t at = 0;
     EXPECT_EQ(collect(table, c.lines, &at), c.error) << c.name;
-    if (!c.error.empty()) EXPECT_EQ(at, c.line) << c.name;
+    if (!c.error.empty()) {
+      EXPECT_EQ(at, c.line) << c.name;
+    }
   }
 }
 

@@ -1,0 +1,51 @@
+// Loads arbitrary bytes as a project file and saves the list again; loading
+// the saved file must give the same list back.
+#include <cstddef>
+#include <cstdint>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "driver/project.h"
+
+namespace {
+
+std::filesystem::path work_file(const char* name) {
+  return std::filesystem::temp_directory_path() /
+         ("korva-fuzz-project-" + std::to_string(::getpid()) + "-" + name);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string input_path = work_file("in.amk").string();
+  std::ofstream(input_path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+
+  korva::ProjectState project;
+  korva::take_project_path(project, work_file("out.amk").string());
+  if (korva::load_project_file(input_path, project.entries) != korva::LoadStatus::ok) {
+    std::abort();
+  }
+  if (korva::save_project_file(project) == korva::SaveStatus::failed) std::abort();
+  if (project.entries.empty()) return 0;
+
+  // A saved list loads back unchanged, up to an entry that reads "end",
+  // which ends the loading.
+  std::vector<std::string> reloaded;
+  korva::load_project_file(project.project_file_path, reloaded);
+  std::vector<std::string> expected;
+  for (const std::string& entry : project.entries) {
+    if (entry == "end") break;
+    expected.push_back(entry);
+  }
+  if (reloaded.size() < expected.size() ||
+      !std::equal(expected.begin(), expected.end(), reloaded.begin())) {
+    std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,500 @@
+#include "shell/main_window.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
+#include <QToolBar>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "driver/assembler.h"
+#include "resources/system_texts.h"
+#include "shell/display_text.h"
+#include "shell/settings_file.h"
+#include "shell/toolbar_images.h"
+
+namespace korva {
+namespace {
+
+// Texts of the core (CP932 bytes) for the screen, and back.
+QString display(std::string_view bytes) { return QString::fromStdString(cp932_to_utf8(bytes)); }
+std::string stored(const QString& text) { return utf8_to_cp932(text.toStdString()); }
+
+// The light grey of the window's background.
+constexpr QRgb kBackground = qRgb(192, 192, 192);
+
+struct MenuItem {
+  Command command;
+  std::string_view text;
+};
+
+// The menu bar: "ファイル", "編集" and the command "アセンブル" on the bar itself.
+// A null text in a menu stands for a separator.
+constexpr MenuItem kFileMenu[] = {
+    {Command::open_make_file, texts::kMenuOpenMakeFile},
+    {Command::save_make_file, texts::kMenuSaveMakeFile},
+    {Command::save_make_file_as, texts::kMenuSaveMakeFileAs},
+    {Command::exit, {}},
+    {Command::exit, texts::kMenuExit},
+};
+constexpr MenuItem kEditMenu[] = {
+    {Command::add_file, texts::kMenuAddFile},
+    {Command::insert_file, texts::kMenuInsertFile},
+    {Command::delete_file, texts::kMenuDeleteFile},
+};
+
+// The toolbar's buttons, left to right, with their image in the strip.
+struct ToolbarButton {
+  Command command;
+  int image;
+};
+constexpr ToolbarButton kToolbarButtons[] = {
+    {Command::open_make_file, 0}, {Command::save_make_file, 1}, {Command::save_make_file_as, 2},
+    {Command::add_file, 3},       {Command::insert_file, 4},    {Command::delete_file, 5},
+    {Command::assemble, 6},
+};
+
+std::size_t command_index(Command command) {
+  for (std::size_t i = 0; i < kAllCommands.size(); ++i) {
+    if (kAllCommands[i] == command) return i;
+  }
+  return 0;
+}
+
+// A list entry as shown: CP932 decoded, the line end taken off, cut to a
+// length that a list can draw quickly.
+QString list_text(std::string_view bytes) {
+  if (!bytes.empty() && bytes.back() == '\n') bytes.remove_suffix(1);
+  if (!bytes.empty() && bytes.back() == '\r') bytes.remove_suffix(1);
+  QString text = display(bytes);
+  if (text.size() > kListDisplayLimit) text.truncate(kListDisplayLimit);
+  return text;
+}
+
+// Entries keep their bytes beside the text shown.
+constexpr int kEntryBytesRole = Qt::UserRole;
+
+QListWidgetItem* make_item(std::string_view bytes, int extent, int line_height) {
+  auto* item = new QListWidgetItem(list_text(bytes));
+  item->setData(kEntryBytesRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  // Every entry is as wide as the list's scroll extent, so the horizontal
+  // scroll bar covers exactly that width.
+  item->setSizeHint(QSize(extent, line_height));
+  return item;
+}
+
+// Lines as the listing view breaks them: at LF, CR LF and a lone CR.
+QStringList view_lines(const QString& text) {
+  QStringList lines;
+  QString line;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+      lines << line;
+      line.clear();
+      if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
+    } else {
+      line += c;
+    }
+  }
+  lines << line;
+  return lines;
+}
+
+QListWidget* make_list(QWidget* parent, const char* name) {
+  auto* list = new QListWidget(parent);
+  list->setObjectName(QString::fromLatin1(name));
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->setTextElideMode(Qt::ElideNone);
+  list->setWordWrap(false);
+  list->setUniformItemSizes(true);
+  list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  return list;
+}
+
+}  // namespace
+
+ClientGeometry creation_geometry() {
+  return ClientGeometry{QRect(170, 80, 500, 300), QRect(5, 50, 160, 30), QRect(5, 90, 160, 150),
+                        QRect(5, 300, 160, 100)};
+}
+
+ClientGeometry resized_geometry(QSize client) {
+  ClientGeometry geometry = creation_geometry();
+  const int w = client.width();
+  const int h = client.height();
+  geometry.listing_view = QRect(170, 50, w - 180, h - 60);
+  geometry.error_list = QRect(5, 260, 160, h - 270);
+  return geometry;
+}
+
+QList<qreal> listing_tab_stops(qreal logical_dpi) {
+  QList<qreal> stops;
+  for (const int twips : kTabStopTwips) stops << twips * logical_dpi / 1440.0;
+  return stops;
+}
+
+std::optional<TextRange> find_listing_line(const QTextDocument& document, const QString& line) {
+  // A listing line may hold a lone CR, which the view shows as a line
+  // break: such an entry is a run of consecutive lines of the view.
+  const QStringList pieces = view_lines(line);
+  for (QTextBlock first = document.begin(); first.isValid(); first = first.next()) {
+    QTextBlock block = first;
+    QTextBlock last;
+    bool equal = true;
+    for (const QString& piece : pieces) {
+      if (!block.isValid() || QString::compare(block.text(), piece, Qt::CaseInsensitive) != 0) {
+        equal = false;
+        break;
+      }
+      last = block;
+      block = block.next();
+    }
+    if (!equal) continue;
+    const int end = block.isValid() ? block.position() : last.position() + last.length() - 1;
+    return TextRange{first.position(), end};
+  }
+  return std::nullopt;
+}
+
+MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(std::move(dialogs)), assembler_(std::make_unique<Assembler>()) {
+  setObjectName(QStringLiteral("Lumbra"));
+  setWindowTitle(display(texts::kWindowTitle));
+  setMinimumSize(kMinimumWindowSize);
+
+  // The settings file lives in the directory the program started in.
+  std::error_code error;
+  start_directory_ = std::filesystem::current_path(error).string();
+  project_.last_directory = read_settings(start_directory_).last_directory;
+
+  client_ = new QWidget(this);
+  client_->setObjectName(QStringLiteral("client_area"));
+  client_->setAutoFillBackground(true);
+  QPalette palette = client_->palette();
+  palette.setColor(QPalette::Window, QColor(kBackground));
+  client_->setPalette(palette);
+  setCentralWidget(client_);
+  client_->installEventFilter(this);
+
+  create_menu();
+  create_toolbar();
+  create_controls();
+}
+
+MainWindow::~MainWindow() {
+  // Nothing is lost silently: a settings file that cannot be written is
+  // reported, even on the way out.
+  const std::string failure = write_settings(start_directory_, project_.last_directory);
+  if (!failure.empty()) {
+    dialogs_->show_message(this, QString::fromLocal8Bit(failure.data(),
+                                                        static_cast<qsizetype>(failure.size())),
+                           QString::fromLatin1(kFileErrorCaption.data(),
+                                               static_cast<qsizetype>(kFileErrorCaption.size())));
+  }
+}
+
+void MainWindow::create_menu() {
+  for (const Command command : kAllCommands) {
+    auto* action = new QAction(this);
+    action->setData(static_cast<int>(command));
+    action->setIconVisibleInMenu(false);
+    connect(action, &QAction::triggered, this, [this, command] { run_command(command); });
+    actions_[command_index(command)] = action;
+  }
+  auto fill = [this](QMenu* menu, const auto& items) {
+    for (const MenuItem& item : items) {
+      if (item.text.empty()) {
+        menu->addSeparator();
+        continue;
+      }
+      QAction* action = command_action(item.command);
+      action->setText(display(item.text));
+      menu->addAction(action);
+    }
+  };
+  fill(menuBar()->addMenu(display(texts::kMenuFile)), kFileMenu);
+  fill(menuBar()->addMenu(display(texts::kMenuEdit)), kEditMenu);
+  QAction* assemble_action = command_action(Command::assemble);
+  assemble_action->setText(display(texts::kMenuAssemble));
+  menuBar()->addAction(assemble_action);
+}
+
+void MainWindow::create_toolbar() {
+  toolbar_ = new QToolBar(client_);
+  toolbar_->setObjectName(QStringLiteral("toolbar"));
+  toolbar_->setMovable(false);
+  toolbar_->setFloatable(false);
+  toolbar_->setIconSize(kToolbarImageSize);
+  const QList<QPixmap> images = toolbar_images();
+  // Without its images a button would be blank: it then shows its text.
+  toolbar_->setToolButtonStyle(images.size() == kToolbarImageCount ? Qt::ToolButtonIconOnly
+                                                                    : Qt::ToolButtonTextOnly);
+  for (const ToolbarButton& button : kToolbarButtons) {
+    QAction* action = command_action(button.command);
+    if (button.image < images.size()) action->setIcon(QIcon(images[button.image]));
+    action->setToolTip(action->text());
+    toolbar_->addAction(action);
+  }
+}
+
+void MainWindow::create_controls() {
+  const ClientGeometry geometry = creation_geometry();
+
+  listing_view_ = new QPlainTextEdit(client_);
+  listing_view_->setObjectName(QStringLiteral("listing_view"));
+  listing_view_->setReadOnly(true);
+  listing_view_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  listing_view_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  listing_view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  listing_view_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  listing_view_->setGeometry(geometry.listing_view);
+
+  project_file_name_ = new QLabel(client_);
+  project_file_name_->setObjectName(QStringLiteral("project_file_name"));
+  project_file_name_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  project_file_name_->setTextFormat(Qt::PlainText);
+  project_file_name_->setGeometry(geometry.project_file_name);
+
+  project_list_ = make_list(client_, "project_list");
+  project_list_->setGeometry(geometry.project_list);
+
+  error_list_ = make_list(client_, "error_list");
+  error_list_->setGeometry(geometry.error_list);
+  connect(error_list_, &QListWidget::itemDoubleClicked, this,
+          [this](QListWidgetItem* item) { jump_to_error(error_list_->row(item)); });
+
+  const int average = QFontMetrics(font()).averageCharWidth();
+  project_extent_ = average * kProjectListExtentChars;
+  error_extent_ = average * kErrorListExtentChars;
+  place_controls();
+}
+
+void MainWindow::place_controls() {
+  const QSize size = client_->size();
+  toolbar_->setGeometry(0, 0, size.width(), toolbar_->sizeHint().height());
+  const ClientGeometry geometry = resized_geometry(size);
+  listing_view_->setGeometry(geometry.listing_view);
+  error_list_->setGeometry(geometry.error_list);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == client_ && event->type() == QEvent::Resize) place_controls();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+QAction* MainWindow::command_action(Command command) const {
+  return actions_[command_index(command)];
+}
+
+void MainWindow::run_command(Command command) {
+  switch (command) {
+    case Command::assemble:
+      assemble();
+      break;
+    case Command::open_make_file:
+      open_make_file();
+      break;
+    case Command::delete_file:
+      delete_file();
+      break;
+    case Command::save_make_file:
+      save_make_file();
+      break;
+    case Command::add_file:
+      add_file(false);
+      break;
+    case Command::save_make_file_as:
+      save_make_file_as();
+      break;
+    case Command::insert_file:
+      add_file(true);
+      break;
+    case Command::exit:
+      close();
+      break;
+  }
+}
+
+std::optional<ChosenFile> MainWindow::after_dialog(std::optional<ChosenFile> chosen) {
+  // Like the platform's own dialogs, leave the current directory at the
+  // chosen file's folder: project entries are bare names found there.
+  if (chosen) {
+    const QByteArray folder = QFile::encodeName(QFileInfo(chosen->path).absolutePath());
+    std::error_code ignored;
+    std::filesystem::current_path(std::filesystem::path(folder.toStdString()), ignored);
+  }
+  return chosen;
+}
+
+void MainWindow::show_file_error(const QString& text) {
+  dialogs_->show_message(
+      this, text,
+      QString::fromLatin1(kFileErrorCaption.data(),
+                          static_cast<qsizetype>(kFileErrorCaption.size())));
+}
+
+void MainWindow::set_project_file_name(const QString& title) { project_file_name_->setText(title); }
+
+void MainWindow::assemble() { assembler_->assemble_project(project_, *this); }
+
+void MainWindow::open_make_file() {
+  const std::optional<ChosenFile> chosen = after_dialog(dialogs_->choose_file_to_open(
+      this, QStringLiteral("*.amk"), display(project_.last_directory)));
+  if (!chosen) return;
+  const std::string path = stored(chosen->path);
+
+  // Only a readable regular file of sensible size replaces the list; on
+  // any failure the message says why and the project stays as it was.
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    show_file_error(display(path) + QStringLiteral(": not a regular file"));
+    return;
+  }
+  if (std::filesystem::is_regular_file(status)) {
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > kProjectFileSizeLimit) {
+      show_file_error(display(path) + QStringLiteral(": too large for a project file (over %1 bytes)")
+                                          .arg(kProjectFileSizeLimit));
+      return;
+    }
+  }
+  std::vector<std::string> entries;
+  std::string failure;
+  if (load_project_file(path, entries, &failure) != LoadStatus::ok) {
+    show_file_error(display(failure));
+    return;
+  }
+  take_project_path(project_, path);
+  set_project_file_name(chosen->title);
+  project_.entries = std::move(entries);
+  fill_project_list();
+}
+
+void MainWindow::save_make_file() {
+  std::string failure;
+  if (save_project_file(project_, &failure) == SaveStatus::failed) show_file_error(display(failure));
+}
+
+void MainWindow::save_make_file_as() {
+  const std::optional<ChosenFile> chosen = after_dialog(dialogs_->choose_file_to_save(
+      this, display(project_.last_directory) + QStringLiteral("*.amk")));
+  if (!chosen) return;
+  take_project_path(project_, stored(chosen->path));
+  set_project_file_name(chosen->title);
+  save_make_file();
+}
+
+void MainWindow::add_file(bool insert) {
+  const std::optional<ChosenFile> chosen = after_dialog(dialogs_->choose_file_to_open(
+      this, QStringLiteral("*.as;*.inc"), display(project_.last_directory)));
+  if (!chosen) return;
+  std::string title = stored(chosen->title);
+  // Names are compared byte for byte: the same name in another letter case
+  // is a different entry.
+  for (const std::string& entry : project_.entries) {
+    if (entry == title) {
+      dialogs_->show_message(this, display(texts::kSameNameText), display(texts::kSameNameCaption));
+      return;
+    }
+  }
+  const int selected = insert ? selected_project_row() : -1;
+  insert_entry(selected < 0 ? static_cast<int>(project_.entries.size()) : selected,
+               std::move(title));
+}
+
+void MainWindow::delete_file() {
+  const int row = selected_project_row();
+  if (row < 0) return;
+  project_.entries.erase(project_.entries.begin() + row);
+  delete project_list_->takeItem(row);
+  project_list_->clearSelection();
+}
+
+int MainWindow::selected_project_row() const {
+  const QList<QListWidgetItem*> selected = project_list_->selectedItems();
+  if (selected.isEmpty()) return -1;
+  const int row = project_list_->row(selected.front());
+  return row < static_cast<int>(project_.entries.size()) ? row : -1;
+}
+
+void MainWindow::insert_entry(int row, std::string entry) {
+  const int line_height = QFontMetrics(project_list_->font()).height() + 2;
+  project_list_->insertItem(row, make_item(entry, project_extent_, line_height));
+  project_.entries.insert(project_.entries.begin() + row, std::move(entry));
+}
+
+void MainWindow::fill_project_list() {
+  project_list_->clear();
+  const int line_height = QFontMetrics(project_list_->font()).height() + 2;
+  for (const std::string& entry : project_.entries) {
+    project_list_->addItem(make_item(entry, project_extent_, line_height));
+  }
+}
+
+void MainWindow::show_message(std::string_view text, std::string_view caption) {
+  dialogs_->show_message(this, display(text), display(caption));
+}
+
+void MainWindow::clear_error_list() { error_list_->clear(); }
+
+void MainWindow::add_error_entry(std::string_view listing_line) {
+  const int line_height = QFontMetrics(error_list_->font()).height() + 2;
+  error_list_->addItem(make_item(listing_line, error_extent_, line_height));
+}
+
+void MainWindow::show_listing(std::string_view listing) {
+  QTextDocument* document = listing_view_->document();
+  QTextOption option = document->defaultTextOption();
+  QList<QTextOption::Tab> tabs;
+  for (const qreal stop : listing_tab_stops(listing_view_->logicalDpiX())) {
+    tabs << QTextOption::Tab(stop, QTextOption::LeftTab);
+  }
+  option.setTabs(tabs);
+  document->setDefaultTextOption(option);
+  listing_view_->setPlainText(display(listing));
+  QTextCursor cursor = listing_view_->textCursor();
+  cursor.movePosition(QTextCursor::Start);
+  listing_view_->setTextCursor(cursor);
+  listing_view_->setFocus();
+}
+
+void MainWindow::jump_to_error(int row) {
+  const QListWidgetItem* item = error_list_->item(row);
+  if (item == nullptr) return;
+  const QByteArray bytes = item->data(kEntryBytesRole).toByteArray();
+  std::string_view line(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+  listing_view_->setFocus();
+  const std::optional<TextRange> found = find_listing_line(*listing_view_->document(), display(line));
+  // An entry from an older listing may be missing: the view stays as it is.
+  if (!found) return;
+  QTextCursor cursor(listing_view_->document());
+  cursor.setPosition(found->start);
+  cursor.setPosition(found->end, QTextCursor::KeepAnchor);
+  listing_view_->setTextCursor(cursor);
+  listing_view_->ensureCursorVisible();
+  listing_view_->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+}
+
+}  // namespace korva

@@ -1,0 +1,69 @@
+#include "shell/user_dialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace korva {
+namespace {
+
+// Every dialog proposes "amk" as the extension of a name typed without one.
+constexpr const char* kDefaultSuffix = "amk";
+
+void prepare(QFileDialog& dialog, const QString& initial_text, const QString& initial_directory) {
+  const InitialText initial = split_initial_text(initial_text);
+  const QString directory = initial_directory.isEmpty() ? initial.directory : initial_directory;
+  if (!directory.isEmpty()) dialog.setDirectory(directory);
+  dialog.setDefaultSuffix(QString::fromLatin1(kDefaultSuffix));
+  QStringList filters;
+  if (!initial.patterns.isEmpty()) filters << initial.patterns.join(QLatin1Char(' '));
+  filters << QStringLiteral("*");
+  dialog.setNameFilters(filters);
+}
+
+std::optional<ChosenFile> run(QFileDialog& dialog) {
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+  const QString path = QFileInfo(files.front()).absoluteFilePath();
+  return ChosenFile{path, QFileInfo(path).fileName()};
+}
+
+}  // namespace
+
+InitialText split_initial_text(const QString& text) {
+  InitialText result;
+  const qsizetype separator = text.lastIndexOf(QLatin1Char('/'));
+  if (separator >= 0) result.directory = text.left(separator + 1);
+  const QString names = text.mid(separator + 1);
+  for (const QString& pattern : names.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    result.patterns << pattern.trimmed();
+  }
+  return result;
+}
+
+std::optional<ChosenFile> QtUserDialogs::choose_file_to_open(QWidget* owner,
+                                                             const QString& initial_text,
+                                                             const QString& initial_directory) {
+  QFileDialog dialog(owner);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  prepare(dialog, initial_text, initial_directory);
+  return run(dialog);
+}
+
+std::optional<ChosenFile> QtUserDialogs::choose_file_to_save(QWidget* owner,
+                                                             const QString& initial_text) {
+  QFileDialog dialog(owner);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  prepare(dialog, initial_text, QString());
+  return run(dialog);
+}
+
+void QtUserDialogs::show_message(QWidget* owner, const QString& text, const QString& caption) {
+  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+  box.exec();
+}
+
+}  // namespace korva

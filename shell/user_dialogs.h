@@ -1,0 +1,58 @@
+// What the window asks of the person in front of it: a file to open, a file
+// to save, and message boxes. The window talks only to this interface, so
+// that its commands can be driven without a person (the tests answer the
+// dialogs themselves).
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace korva {
+
+// A file chosen in a dialog: its full path and its name without directory.
+struct ChosenFile {
+  QString path;
+  QString title;
+};
+
+class UserDialogs {
+ public:
+  virtual ~UserDialogs() = default;
+
+  // An open dialog. `initial_text` is what the file-name box starts with
+  // ("*.amk", "*.as;*.inc"); `initial_directory` is where it starts, or
+  // empty for the system's default. Nothing when cancelled.
+  virtual std::optional<ChosenFile> choose_file_to_open(QWidget* owner, const QString& initial_text,
+                                                        const QString& initial_directory) = 0;
+
+  // A save dialog that asks before overwriting. `initial_text` may start
+  // with a directory ("/work/*.amk"), where the dialog then starts.
+  virtual std::optional<ChosenFile> choose_file_to_save(QWidget* owner,
+                                                        const QString& initial_text) = 0;
+
+  // A message box with one OK button; returns once it is closed.
+  virtual void show_message(QWidget* owner, const QString& text, const QString& caption) = 0;
+};
+
+// The initial text of a dialog taken apart: the directory in front of its
+// last separator (empty without one) and its ';'-separated name patterns.
+struct InitialText {
+  QString directory;
+  QStringList patterns;
+};
+InitialText split_initial_text(const QString& text);
+
+// The dialogs of the platform, owned by the given window.
+class QtUserDialogs : public UserDialogs {
+ public:
+  std::optional<ChosenFile> choose_file_to_open(QWidget* owner, const QString& initial_text,
+                                                const QString& initial_directory) override;
+  std::optional<ChosenFile> choose_file_to_save(QWidget* owner,
+                                                const QString& initial_text) override;
+  void show_message(QWidget* owner, const QString& text, const QString& caption) override;
+};
+
+}  // namespace korva

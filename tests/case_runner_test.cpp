@@ -1,0 +1,127 @@
+// Assembles every tests/cases/*.as file and checks the listing lines whose
+// remark carries expectations:
+//   = CODE   the code column ("-" for empty)
+//   @ ADDR   the address column ("-" for empty)
+//   ! TEXT   the error column, the rest of the remark (UTF-8; the listing's
+//            CP932 is decoded for the comparison)
+// A line with expectations but without "!" must have no error. Every
+// annotated source line must show up exactly once in the listing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/assembler.h"
+#include "shell/display_text.h"
+#include "test_support.h"
+
+namespace korva {
+namespace {
+
+struct Expectation {
+  std::optional<std::string> code;
+  std::optional<std::string> address;
+  std::optional<std::string> error;
+};
+
+// The expectations in a remark, or none when it carries none.
+std::optional<Expectation> parse_remark(std::string_view remark) {
+  if (remark.empty() || remark.front() != ';') return std::nullopt;
+  std::istringstream in{std::string(remark.substr(1))};
+  Expectation expectation;
+  bool any = false;
+  std::string mark;
+  while (in >> mark) {
+    if (mark == "!") {
+      std::string rest;
+      std::getline(in, rest);
+      rest.erase(0, rest.find_first_not_of(' '));
+      expectation.error = rest;
+      return expectation;
+    }
+    std::string value;
+    if ((mark != "=" && mark != "@") || !(in >> value)) break;
+    if (value == "-") value.clear();
+    (mark == "=" ? expectation.code : expectation.address) = value;
+    any = true;
+  }
+  if (!any) return std::nullopt;
+  return expectation;
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1) {
+    parts.push_back(text.substr(start, at - start));
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+std::vector<std::filesystem::path> case_files() {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::path(KORVA_TEST_DATA) / "cases")) {
+    if (entry.path().extension() == ".as") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+class CaseFile : public ::testing::TestWithParam<std::filesystem::path> {};
+
+TEST_P(CaseFile, ListingMatchesTheAnnotations) {
+  testing::ScratchDir dir;
+  const std::string source = testing::read_bytes(GetParam());
+  std::size_t annotated_in_source = 0;
+  for (const std::string& line : split(source, '\n')) {
+    const std::size_t semicolon = line.find(';');
+    if (semicolon == std::string::npos) continue;
+    std::string remark = line.substr(semicolon);
+    if (!remark.empty() && remark.back() == '\r') remark.pop_back();
+    if (parse_remark(remark)) ++annotated_in_source;
+  }
+  ASSERT_GT(annotated_in_source, 0u);
+
+  const std::string entry = dir / GetParam().filename().string();
+  testing::write_bytes(entry, source);
+  ProjectState project;
+  project.entries = {entry};
+  testing::RecordingHost host;
+  Assembler assembler;
+  const AssemblyResult result = assembler.assemble_project(project, host);
+  ASSERT_EQ(result.outcome, AssemblyOutcome::completed);
+
+  std::size_t checked = 0;
+  std::size_t error_lines = 0;
+  for (const std::string& line : split(host.listing, '\n')) {
+    if (line.empty() || line.back() != '\r') continue;  // remark-only lines
+    const std::vector<std::string> columns = split(line.substr(0, line.size() - 1), '\t');
+    ASSERT_EQ(columns.size(), 6u) << line;
+    if (!columns[5].empty()) ++error_lines;
+    const std::optional<Expectation> expected = parse_remark(columns[4]);
+    if (!expected) continue;
+    ++checked;
+    const std::string where = columns[2] + columns[3] + " " + columns[4];
+    if (expected->code) {
+      EXPECT_EQ(columns[1], *expected->code) << where;
+    }
+    if (expected->address) {
+      EXPECT_EQ(columns[0], *expected->address) << where;
+    }
+    EXPECT_EQ(cp932_to_utf8(columns[5]), expected->error.value_or("")) << where;
+  }
+  EXPECT_EQ(checked, annotated_in_source);
+  EXPECT_EQ(host.errors.size(), error_lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CaseFile, ::testing::ValuesIn(case_files()),
+                         [](const auto& info) { return info.param.stem().string(); });
+
+}  // namespace
+}  // namespace korva
