@@ -1,10 +1,11 @@
+#include "driver/listing.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "driver/line_record.h"
-#include "driver/listing.h"
 
 namespace korva {
 namespace {
@@ -78,11 +79,16 @@ TEST(LineRecordLayout, FieldsAtFixedOffsetsCutAndZeroFilled) {
     std::size_t offset;
     std::size_t size;
     std::string text;
-  } fields[] = {{0, 50, std::string(49, 'S')}, {50, 20, "LABEL:"},
-                {70, 50, ";r"},                {120, 30, std::string(29, 'E')},
-                {150, 12, "N073EADD "},         {162, 10, "3e05"},
-                {172, 50, "5"},                {222, 50, "W"},
-                {272, 50, ""},                 {322, 10, "normal"},
+  } fields[] = {{0, 50, std::string(49, 'S')},
+                {50, 20, "LABEL:"},
+                {70, 50, ";r"},
+                {120, 30, std::string(29, 'E')},
+                {150, 12, "N073EADD "},
+                {162, 10, "3e05"},
+                {172, 50, "5"},
+                {222, 50, "W"},
+                {272, 50, ""},
+                {322, 10, "normal"},
                 {332, 10, "0004"}};
   for (const auto& f : fields) {
     std::string expected = f.text;

@@ -1,8 +1,9 @@
+#include "patterns/matcher.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
 
 namespace korva {
@@ -60,25 +61,18 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"W\\(X)>W", "N063AXOR ", "(X)", "W", ""},
         MatchCase{"W^$0F>W", "N0539AND ", "$0F", "W", ""},
         MatchCase{"5-W>F", "N023CSUB ", "5", "F", ""},
-        MatchCase{"RET 5>W", "NFF34RETK", "5", "W", ""},
-        MatchCase{"RET", "I0008RET ", "", "", ""},
-        MatchCase{"RETI", "I0009RETI", "", "", ""},
-        MatchCase{"RET 5", "", "", "", ""},
+        MatchCase{"RET 5>W", "NFF34RETK", "5", "W", ""}, MatchCase{"RET", "I0008RET ", "", "", ""},
+        MatchCase{"RETI", "I0009RETI", "", "", ""}, MatchCase{"RET 5", "", "", "", ""},
         MatchCase{"<<(5)<<->W", "N0D00RLF ", "(5)", "W", ""},
         MatchCase{"<<(5)<<", "N0D00RLF ", "(5)", "", ""},
         MatchCase{">>(5)>>", "N0C00RRF ", "(5)", "", ""},
         MatchCase{"/(5)>W", "N0900COM ", "(5)", "W", ""},
-        MatchCase{"00>W", "I0100CLR ", "", "", ""},
-        MatchCase{"00>(5)", "N0100CLR ", "(5)", "", ""},
-        MatchCase{"nop", "I0000NOP ", "", "", ""},
-        MatchCase{"ClrWdt", "I0064CWDT", "", "", ""},
+        MatchCase{"00>W", "I0100CLR ", "", "", ""}, MatchCase{"00>(5)", "N0100CLR ", "(5)", "", ""},
+        MatchCase{"nop", "I0000NOP ", "", "", ""}, MatchCase{"ClrWdt", "I0064CWDT", "", "", ""},
         MatchCase{"===->LOOP", "B2800JP  ", "LOOP", "", ""},
-        MatchCase{"EQU 5", "E0000EQU ", " 5", "", ""},
-        MatchCase{"=5", "E0000    ", "5", "", ""},
-        MatchCase{"X=5", "", "", "", ""},
-        MatchCase{"DE 5", "D0000DE  ", "5", "", ""},
-        MatchCase{"DE5", "", "", "", ""},
-        MatchCase{"W>(5)", "N0000MOV ", "(5)", "", ""},
+        MatchCase{"EQU 5", "E0000EQU ", " 5", "", ""}, MatchCase{"=5", "E0000    ", "5", "", ""},
+        MatchCase{"X=5", "", "", "", ""}, MatchCase{"DE 5", "D0000DE  ", "5", "", ""},
+        MatchCase{"DE5", "", "", "", ""}, MatchCase{"W>(5)", "N0000MOV ", "(5)", "", ""},
         MatchCase{"5>W", "N0830MOV ", "5", "W", ""},
         MatchCase{"ORG 100", "O0000ORG ", " 100", "", ""},
         MatchCase{"SWAP (X)", "N0E00SWP ", " (X)", "", ""},
@@ -87,8 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"RAM=20h", "r0000RAM ", "20h", "", ""},
         MatchCase{"\\3FFF", "\\0000    ", "3FFF", "", ""},
         MatchCase{"end macro (0)", "R0000    ", " (0)", "", ""},
-        MatchCase{"END SUB", "I0008RET ", "", "", ""},
-        MatchCase{"DELAY", "", "", "", ""},
+        MatchCase{"END SUB", "I0008RET ", "", "", ""}, MatchCase{"DELAY", "", "", "", ""},
         MatchCase{"W+(ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOP)>W", "N073EADD ",
                   "(ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOP)", "W", ""}));
 

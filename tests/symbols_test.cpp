@@ -51,11 +51,12 @@ TEST(CollectSymbols, ReportsDuplicatesOnlyWithinOneScope) {
        {"SUB A", "LOOP: NOP", "LOOP: NOP"},
        texts::kDuplicateLabel,
        2},
-      {"local label twice outside subroutines", {"L: NOP", "NOP", "L: NOP"}, texts::kDuplicateLabel, 2},
+      {"local label twice outside subroutines",
+       {"L: NOP", "NOP", "L: NOP"},
+       texts::kDuplicateLabel,
+       2},
       {"local and global spelling differ", {"X: NOP", "X:: NOP"}, ""},
-      {"global label in two subroutines",
-       {"SUB A", "X:: NOP", "END SUB", "SUB B", "X:: NOP"},
-       ""},
+      {"global label in two subroutines", {"SUB A", "X:: NOP", "END SUB", "SUB B", "X:: NOP"}, ""},
       {"same subroutine twice", {"SUB A", "END SUB", "SUB B", "SUB A"}, texts::kDuplicateSub, 3},
       {"label on END SUB belongs to the subroutine",
        {"SUB A", "E: END SUB", "SUB B", "E: END SUB", "E: NOP"},
@@ -119,11 +120,9 @@ TEST(LookupSymbol, ModesAppendTheirSuffixAndCompareExactly) {
     bool found;
     const char* result;
   } cases[] = {
-      {"LOOP", "", true, "0000"},      {"LOOP", "A", true, "0002"},
-      {"LOOP", "Llab", true, "0003"},  {"A", "sub", true, "0001"},
-      {"LOOP", "B", false, "LOOP:"},   {"loop", "Llab", false, "loop::"},
-      {"a", "sub", false, "a"},        {"LOOP", "sub", false, "LOOP"},
-      {"sub", "sub", true, "0004"},
+      {"LOOP", "", true, "0000"}, {"LOOP", "A", true, "0002"},    {"LOOP", "Llab", true, "0003"},
+      {"A", "sub", true, "0001"}, {"LOOP", "B", false, "LOOP:"},  {"loop", "Llab", false, "loop::"},
+      {"a", "sub", false, "a"},   {"LOOP", "sub", false, "LOOP"}, {"sub", "sub", true, "0004"},
   };
   for (const auto& c : cases) {
     std::string name = c.name;
