@@ -79,7 +79,8 @@ void add_counters(benchmark::State& state, const BenchProject& project) {
   const double lines = static_cast<double>(project.files.lines);
   state.counters["lines"] = lines;
   // Seconds per line, shown in the unit of the benchmark's time.
-  state.counters["per_line"] = Counter(lines, Counter::kIsIterationInvariantRate | Counter::kInvert);
+  state.counters["per_line"] =
+      Counter(lines, Counter::kIsIterationInvariantRate | Counter::kInvert);
   const double bytes = static_cast<double>(project.files.source_bytes + project.object_bytes +
                                            project.listing_bytes + project.image_bytes);
   state.counters["io_bytes"] = bytes;
@@ -87,8 +88,12 @@ void add_counters(benchmark::State& state, const BenchProject& project) {
 
 }  // namespace
 
-std::string assemble_name(std::size_t lines) { return "assemble_project/" + std::to_string(lines); }
-std::string floor_name(std::size_t lines) { return "io_floor/" + std::to_string(lines); }
+std::string assemble_name(std::size_t lines) {
+  return "assemble_project/" + std::to_string(lines);
+}
+std::string floor_name(std::size_t lines) {
+  return "io_floor/" + std::to_string(lines);
+}
 
 void register_assembly_benchmarks(ProjectStore& store, std::span<const std::size_t> sizes) {
   for (const std::size_t lines : sizes) {

@@ -1,8 +1,9 @@
 #include "bench/bench_projects.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
 
 #include "driver/assembler.h"
 

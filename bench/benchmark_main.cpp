@@ -27,7 +27,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
       const double seconds =
-          run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(run.time_unit);
+          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
       auto [entry, added] = best_.try_emplace(run.run_name.function_name, seconds);
       if (!added) entry->second = std::min(entry->second, seconds);
     }
@@ -68,11 +68,11 @@ void print_summary(const SummaryReporter& reporter, const korva::bench::ProjectS
     const korva::bench::BenchProject* project = store.find(row.lines);
     const double per_line = row.assemble / static_cast<double>(row.lines);
     const double megabytes =
-        project == nullptr ? 0.0
-                           : static_cast<double>(project->files.source_bytes +
-                                                 project->object_bytes + project->listing_bytes +
-                                                 project->image_bytes) /
-                                 1e6;
+        project == nullptr
+            ? 0.0
+            : static_cast<double>(project->files.source_bytes + project->object_bytes +
+                                  project->listing_bytes + project->image_bytes) /
+                  1e6;
     std::printf("%8zu %10.2f %10.2f %11.2f %8.0f %+8.1f%% %9.1f\n", row.lines, row.floor * 1e3,
                 row.assemble * 1e3, row.assemble / row.floor, per_line * 1e9,
                 (per_line / mean_per_line - 1.0) * 100.0, megabytes);

@@ -34,21 +34,20 @@ class Random {
 // Instruction forms: "%f" stands for a file register, "%k" for a literal,
 // "%b" for a bit number.
 constexpr std::array<std::string_view, 44> kForms = {
-    "%f+1>W",        "%f+1>F",        "%f-1>W",         "%f-1>F",       "%f+1(Z)->",
-    "%f-1(Z)->",     "%f+1",          "%f-1",           "W+%f>W",       "W+%f>F",
-    "W+%k>W",        "W^%f>W",        "W^%k>W",         "WV%f>F",       "WV%k>W",
-    "W\\%f>W",       "W\\%k>W",       "%f-W>F",         "%k-W>W",       "RET %k>W",
-    "<<%f<<->W",     "<<%f<<",        ">>%f>>->F",      ">>%f>>",       "/%f>W",
-    "00>W",          "00>%f",         "%f_BIT%b<0",     "%f_BIT%b<1",   "%f_BIT%b=0->",
-    "%f_BIT%b=1->",  "W>%f",          "SWAP%f>W",       "SWAP%f",       "%k>W",
-    "%f>W",          "%f>F",          "NOP",            "CLRWDT",       "nop",
-    "w+%k>w",        "%f_bit%b<1",    "swap%f>w",       "W>%f",
+    "%f+1>W",     "%f+1>F",       "%f-1>W",       "%f-1>F", "%f+1(Z)->", "%f-1(Z)->", "%f+1",
+    "%f-1",       "W+%f>W",       "W+%f>F",       "W+%k>W", "W^%f>W",    "W^%k>W",    "WV%f>F",
+    "WV%k>W",     "W\\%f>W",      "W\\%k>W",      "%f-W>F", "%k-W>W",    "RET %k>W",  "<<%f<<->W",
+    "<<%f<<",     ">>%f>>->F",    ">>%f>>",       "/%f>W",  "00>W",      "00>%f",     "%f_BIT%b<0",
+    "%f_BIT%b<1", "%f_BIT%b=0->", "%f_BIT%b=1->", "W>%f",   "SWAP%f>W",  "SWAP%f",    "%k>W",
+    "%f>W",       "%f>F",         "NOP",          "CLRWDT", "nop",       "w+%k>w",    "%f_bit%b<1",
+    "swap%f>w",   "W>%f",
 };
 
 constexpr std::array<std::string_view, 5> kLiterals = {"$0F", "0FFh", "H'3C'", "25", "$7f"};
 
 // Shift-JIS remark text ("loop counter").
-constexpr std::string_view kJapaneseRemark = "\x83\x8b\x81\x5b\x83\x76\x83\x4a\x83\x45\x83\x93\x83\x5e";
+constexpr std::string_view kJapaneseRemark =
+    "\x83\x8b\x81\x5b\x83\x76\x83\x4a\x83\x45\x83\x93\x83\x5e";
 
 // A name made of a prefix and a number, as "V12" or "PROC3".
 std::string numbered(std::string_view prefix, std::size_t n) {

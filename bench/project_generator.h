@@ -22,9 +22,9 @@ GeneratedSource generate_source(std::size_t lines);
 
 struct GeneratedProject {
   std::filesystem::path directory;
-  std::filesystem::path project_file;   // bench.amk, listing the two sources
-  std::vector<std::string> entries;     // "defs.inc", "main.as"
-  std::filesystem::path output_base;    // directory / "bench"
+  std::filesystem::path project_file;  // bench.amk, listing the two sources
+  std::vector<std::string> entries;    // "defs.inc", "main.as"
+  std::filesystem::path output_base;   // directory / "bench"
   std::size_t lines = 0;
   std::size_t source_bytes = 0;
 };

@@ -18,19 +18,37 @@ namespace {
 
 // Statements that fit early and late table entries, in both letter cases,
 // and statements that fit none.
-constexpr std::array<std::string_view, 24> kStatements = {
-    "\\3FFF",        "(COUNT)+1>W",     "(COUNT)-1(Z)->",  "W+(COUNT)>W",   "w+5>w",
-    "WV$10>W",       "RET 5>W",         "<<(COUNT)<<->F",  "00>(COUNT)",    "(PORTB)_BIT3<1",
-    "(PORTB)_bit0=1->", "NOP",          "clrwdt",          "===->LOOP",     "DE 12",
-    "W>(COUNT)",     "SWAP(COUNT)>W",   "RAM=20h",         "SUB DELAY",     "(COUNT)>W",
-    "=5",            "END SUB",         "DE5",             "DELAY"};
+constexpr std::array<std::string_view, 24> kStatements = {"\\3FFF",
+                                                          "(COUNT)+1>W",
+                                                          "(COUNT)-1(Z)->",
+                                                          "W+(COUNT)>W",
+                                                          "w+5>w",
+                                                          "WV$10>W",
+                                                          "RET 5>W",
+                                                          "<<(COUNT)<<->F",
+                                                          "00>(COUNT)",
+                                                          "(PORTB)_BIT3<1",
+                                                          "(PORTB)_bit0=1->",
+                                                          "NOP",
+                                                          "clrwdt",
+                                                          "===->LOOP",
+                                                          "DE 12",
+                                                          "W>(COUNT)",
+                                                          "SWAP(COUNT)>W",
+                                                          "RAM=20h",
+                                                          "SUB DELAY",
+                                                          "(COUNT)>W",
+                                                          "=5",
+                                                          "END SUB",
+                                                          "DE5",
+                                                          "DELAY"};
 
 // Operands in every number notation, and texts that are not numbers.
 constexpr std::array<std::string_view, 12> kNumbers = {
     "31", " 12 ", "$1F", "$1f", "1Fh", "0FFH", "H'1F'", "h'3c'", "$XXXX", "20AB", "5x", "COUNT"};
 
-constexpr std::array<std::string_view, 8> kOperands = {
-    "(V12)", "K5", "(V3+2)", "K7+K9-1", "$10", "W", "25", "(MISSING)"};
+constexpr std::array<std::string_view, 8> kOperands = {"(V12)", "K5", "(V3+2)", "K7+K9-1",
+                                                       "$10",   "W",  "25",     "(MISSING)"};
 
 std::string numbered(std::string_view prefix, std::size_t n, std::string_view suffix = {}) {
   std::string name(prefix);
