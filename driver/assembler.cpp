@@ -117,7 +117,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
       call_offset = spot.offset;
       origin = reader.read_line(line_);
     }
-    const bool label_cut = split_statement(line_, record_);
+    const SplitCuts cuts = split_statement(line_, record_);
     record_.error.clear();
     if (expander_.expand_macro(record_.statement, record_, MacroExpander::Request::statement,
                                origin) != ExpandResult::consumed) {
@@ -127,7 +127,8 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
       classifier_.classify_statement(record_, location_counter_, symbols_, origin);
       add_warning(outputs, counter_wrap_warning(before, location_counter_, record_));
     }
-    if (label_cut) add_warning(outputs, label_cut_warning(record_));
+    if (cuts.label) add_warning(outputs, label_cut_warning(record_));
+    if (cuts.statement) add_warning(outputs, statement_cut_warning(line_));
     encode_record(record_, bytes);
     if (!outputs.object.write(std::string_view(bytes.data(), bytes.size()))) return false;
     outputs.spots.push_back(spot);

@@ -39,6 +39,12 @@ std::string label_cut_warning(const LineRecord& record) {
   return "label cut to " + std::to_string(kLabelCapacity) + " characters: " + record.label;
 }
 
+std::string statement_cut_warning(std::string_view whole_statement) {
+  return "statement longer than " + std::to_string(kStatementCapacity) +
+         " characters; only this much is assembled: " +
+         std::string(whole_statement.substr(0, kStatementCapacity));
+}
+
 std::string literal_warning(const LineRecord& encoded) {
   if (encoded.kind != "normal" || !encoded.error.empty()) return {};
   std::string literal = encoded.operand1;

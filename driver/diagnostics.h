@@ -31,8 +31,9 @@ std::string data_byte_warning(const LineRecord& matched);
 // Pass 2: the location counter went past FFFF and started again at 0000.
 std::string counter_wrap_warning(std::string_view before, std::string_view after,
                                  const LineRecord& record);
-// Pass 2: a label longer than the record holds.
+// Pass 2: a label or a statement longer than the record holds.
 std::string label_cut_warning(const LineRecord& record);
+std::string statement_cut_warning(std::string_view whole_statement);
 // Pass 3: a literal above FF that carries into the opcode byte.
 std::string literal_warning(const LineRecord& encoded);
 // Pass 3: a jump or call target at or above 800 that alters the opcode bits.

@@ -62,7 +62,7 @@ bool equals_nocase(std::string_view text, std::string_view upper) {
   return text.size() == upper.size() && starts_with_nocase(text, upper);
 }
 
-bool split_statement(std::string& line, LineRecord& record) {
+SplitCuts split_statement(std::string& line, LineRecord& record) {
   const std::size_t semicolon = line.find(';');
   if (semicolon != std::string::npos) {
     assign_cut(record.remark, std::string_view(line).substr(semicolon), kRemarkCapacity);
@@ -77,7 +77,7 @@ bool split_statement(std::string& line, LineRecord& record) {
 
   collapse_blanks(line);
   assign_cut(record.statement, line, kStatementCapacity);
-  return label.size() > kLabelCapacity;
+  return SplitCuts{label.size() > kLabelCapacity, line.size() > kStatementCapacity};
 }
 
 }  // namespace korva

@@ -23,9 +23,14 @@ std::size_t find_nocase(std::string_view text, std::string_view pattern);
 bool equals_nocase(std::string_view text, std::string_view upper);
 bool starts_with_nocase(std::string_view text, std::string_view upper);
 
+// Which texts were longer than their record fields and so were cut.
+struct SplitCuts {
+  bool label = false;
+  bool statement = false;
+};
+
 // Fills the record's remark, label and statement text from the line, and
-// leaves the line holding the collapsed statement text, uncut. Returns
-// whether the label was longer than its field and so was cut.
-bool split_statement(std::string& line, LineRecord& record);
+// leaves the line holding the collapsed statement text, uncut.
+SplitCuts split_statement(std::string& line, LineRecord& record);
 
 }  // namespace korva
