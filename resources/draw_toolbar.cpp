@@ -33,7 +33,9 @@ const QColor kNavy(0, 0, 128);
 const QColor kRed(255, 0, 0);
 const QColor kMaroon(128, 0, 0);
 
-QString word(std::string_view cp932) { return QString::fromStdString(korva::cp932_to_utf8(cp932)); }
+QString word(std::string_view cp932) {
+  return QString::fromStdString(korva::cp932_to_utf8(cp932));
+}
 
 QFont word_font(int pixels) {
   QFont font(QStringLiteral("IPAGothic"));
@@ -57,9 +59,9 @@ void draw_words(QPainter& painter, const QStringList& lines, int pixels, const Q
 void draw_folder_back(QPainter& painter, int x, int y) {
   painter.setPen(kBlack);
   painter.setBrush(kOlive);
-  painter.drawPolygon(QPolygon({QPoint(x, y + 3), QPoint(x + 2, y), QPoint(x + 9, y),
-                                QPoint(x + 11, y + 3), QPoint(x + 22, y + 3),
-                                QPoint(x + 22, y + 17), QPoint(x, y + 17)}));
+  painter.drawPolygon(
+      QPolygon({QPoint(x, y + 3), QPoint(x + 2, y), QPoint(x + 9, y), QPoint(x + 11, y + 3),
+                QPoint(x + 22, y + 3), QPoint(x + 22, y + 17), QPoint(x, y + 17)}));
 }
 
 // An arrow of the given direction (1 up, -1 down) with its tip at (x, tip).
@@ -67,17 +69,17 @@ void draw_arrow(QPainter& painter, int x, int tip, int direction) {
   painter.setPen(kNavy);
   painter.setBrush(kBlue);
   const int d = direction;
-  painter.drawPolygon(QPolygon({QPoint(x, tip), QPoint(x + 6, tip + 6 * d), QPoint(x + 2, tip + 6 * d),
-                                QPoint(x + 2, tip + 12 * d), QPoint(x - 2, tip + 12 * d),
-                                QPoint(x - 2, tip + 6 * d), QPoint(x - 6, tip + 6 * d)}));
+  painter.drawPolygon(
+      QPolygon({QPoint(x, tip), QPoint(x + 6, tip + 6 * d), QPoint(x + 2, tip + 6 * d),
+                QPoint(x + 2, tip + 12 * d), QPoint(x - 2, tip + 12 * d),
+                QPoint(x - 2, tip + 6 * d), QPoint(x - 6, tip + 6 * d)}));
 }
 
 // 0: an open folder with a blue arrow coming out of it.
 void draw_open(QPainter& painter) {
   draw_folder_back(painter, 3, 11);
   painter.setBrush(kYellow);
-  painter.drawPolygon(
-      QPolygon({QPoint(3, 28), QPoint(8, 17), QPoint(31, 17), QPoint(25, 28)}));
+  painter.drawPolygon(QPolygon({QPoint(3, 28), QPoint(8, 17), QPoint(31, 17), QPoint(25, 28)}));
   draw_arrow(painter, 30, 2, 1);
 }
 

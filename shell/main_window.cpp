@@ -32,8 +32,12 @@ namespace korva {
 namespace {
 
 // Texts of the core (CP932 bytes) for the screen, and back.
-QString display(std::string_view bytes) { return QString::fromStdString(cp932_to_utf8(bytes)); }
-std::string stored(const QString& text) { return utf8_to_cp932(text.toStdString()); }
+QString display(std::string_view bytes) {
+  return QString::fromStdString(cp932_to_utf8(bytes));
+}
+std::string stored(const QString& text) {
+  return utf8_to_cp932(text.toStdString());
+}
 
 // The light grey of the window's background.
 constexpr QRgb kBackground = qRgb(192, 192, 192);
@@ -204,10 +208,10 @@ MainWindow::~MainWindow() {
   // reported, even on the way out.
   const std::string failure = write_settings(start_directory_, project_.last_directory);
   if (!failure.empty()) {
-    dialogs_->show_message(this, QString::fromLocal8Bit(failure.data(),
-                                                        static_cast<qsizetype>(failure.size())),
-                           QString::fromLatin1(kFileErrorCaption.data(),
-                                               static_cast<qsizetype>(kFileErrorCaption.size())));
+    dialogs_->show_message(
+        this, QString::fromLocal8Bit(failure.data(), static_cast<qsizetype>(failure.size())),
+        QString::fromLatin1(kFileErrorCaption.data(),
+                            static_cast<qsizetype>(kFileErrorCaption.size())));
   }
 }
 
@@ -246,7 +250,7 @@ void MainWindow::create_toolbar() {
   const QList<QPixmap> images = toolbar_images();
   // Without its images a button would be blank: it then shows its text.
   toolbar_->setToolButtonStyle(images.size() == kToolbarImageCount ? Qt::ToolButtonIconOnly
-                                                                    : Qt::ToolButtonTextOnly);
+                                                                   : Qt::ToolButtonTextOnly);
   for (const ToolbarButton& button : kToolbarButtons) {
     QAction* action = command_action(button.command);
     if (button.image < images.size()) action->setIcon(QIcon(images[button.image]));
@@ -345,15 +349,18 @@ std::optional<ChosenFile> MainWindow::after_dialog(std::optional<ChosenFile> cho
 }
 
 void MainWindow::show_file_error(const QString& text) {
-  dialogs_->show_message(
-      this, text,
-      QString::fromLatin1(kFileErrorCaption.data(),
-                          static_cast<qsizetype>(kFileErrorCaption.size())));
+  dialogs_->show_message(this, text,
+                         QString::fromLatin1(kFileErrorCaption.data(),
+                                             static_cast<qsizetype>(kFileErrorCaption.size())));
 }
 
-void MainWindow::set_project_file_name(const QString& title) { project_file_name_->setText(title); }
+void MainWindow::set_project_file_name(const QString& title) {
+  project_file_name_->setText(title);
+}
 
-void MainWindow::assemble() { assembler_->assemble_project(project_, *this); }
+void MainWindow::assemble() {
+  assembler_->assemble_project(project_, *this);
+}
 
 void MainWindow::open_make_file() {
   const std::optional<ChosenFile> chosen = after_dialog(dialogs_->choose_file_to_open(
@@ -372,8 +379,9 @@ void MainWindow::open_make_file() {
   if (std::filesystem::is_regular_file(status)) {
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (!error && size > kProjectFileSizeLimit) {
-      show_file_error(display(path) + QStringLiteral(": too large for a project file (over %1 bytes)")
-                                          .arg(kProjectFileSizeLimit));
+      show_file_error(display(path) +
+                      QStringLiteral(": too large for a project file (over %1 bytes)")
+                          .arg(kProjectFileSizeLimit));
       return;
     }
   }
@@ -391,7 +399,8 @@ void MainWindow::open_make_file() {
 
 void MainWindow::save_make_file() {
   std::string failure;
-  if (save_project_file(project_, &failure) == SaveStatus::failed) show_file_error(display(failure));
+  if (save_project_file(project_, &failure) == SaveStatus::failed)
+    show_file_error(display(failure));
 }
 
 void MainWindow::save_make_file_as() {
@@ -454,7 +463,9 @@ void MainWindow::show_message(std::string_view text, std::string_view caption) {
   dialogs_->show_message(this, display(text), display(caption));
 }
 
-void MainWindow::clear_error_list() { error_list_->clear(); }
+void MainWindow::clear_error_list() {
+  error_list_->clear();
+}
 
 void MainWindow::add_error_entry(std::string_view listing_line) {
   const int line_height = QFontMetrics(error_list_->font()).height() + 2;
@@ -486,7 +497,8 @@ void MainWindow::jump_to_error(int row) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
   listing_view_->setFocus();
-  const std::optional<TextRange> found = find_listing_line(*listing_view_->document(), display(line));
+  const std::optional<TextRange> found =
+      find_listing_line(*listing_view_->document(), display(line));
   // An entry from an older listing may be missing: the view stays as it is.
   if (!found) return;
   QTextCursor cursor(listing_view_->document());

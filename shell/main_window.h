@@ -43,9 +43,8 @@ enum class Command : int {
 };
 
 inline constexpr std::array<Command, 8> kAllCommands = {
-    Command::assemble,    Command::open_make_file,    Command::delete_file,
-    Command::save_make_file, Command::add_file,       Command::save_make_file_as,
-    Command::insert_file, Command::exit};
+    Command::assemble, Command::open_make_file,    Command::delete_file, Command::save_make_file,
+    Command::add_file, Command::save_make_file_as, Command::insert_file, Command::exit};
 
 // Places of the four child controls in the client area (the area under the
 // menu bar, with the toolbar at its top).

@@ -4,7 +4,9 @@
 
 namespace korva {
 
-QString toolbar_strip_resource() { return QStringLiteral(":/korva/toolbar.png"); }
+QString toolbar_strip_resource() {
+  return QStringLiteral(":/korva/toolbar.png");
+}
 
 QList<QPixmap> cut_toolbar_strip(const QPixmap& strip) {
   const int width = kToolbarImageSize.width();
@@ -15,6 +17,8 @@ QList<QPixmap> cut_toolbar_strip(const QPixmap& strip) {
   return images;
 }
 
-QList<QPixmap> toolbar_images() { return cut_toolbar_strip(QPixmap(toolbar_strip_resource())); }
+QList<QPixmap> toolbar_images() {
+  return cut_toolbar_strip(QPixmap(toolbar_strip_resource()));
+}
 
 }  // namespace korva
