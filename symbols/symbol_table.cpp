@@ -8,6 +8,28 @@ namespace korva {
 void SymbolTable::reset() {
   entries_.clear();
   current_subroutine_.clear();
+  first_of_subroutine_.clear();
+  first_of_name_.clear();
+  first_in_subroutine_.clear();
+}
+
+// Entries are only appended, so an entry already indexed under a key always
+// comes before the new one: try_emplace keeps it.
+void SymbolTable::index_entry(std::size_t index) {
+  const Symbol& entry = entries_[index];
+  first_of_subroutine_.try_emplace(entry.subroutine, index);
+  first_of_name_.try_emplace(entry.name, index);
+  auto scope = first_in_subroutine_.find(std::string_view(entry.subroutine));
+  if (scope == first_in_subroutine_.end()) {
+    scope = first_in_subroutine_.try_emplace(entry.subroutine).first;
+  }
+  scope->second.try_emplace(entry.name, index);
+}
+
+const Symbol* SymbolTable::first(const FirstIndex& index, std::string_view key,
+                                 const std::vector<Symbol>& entries) {
+  const auto found = index.find(key);
+  return found == index.end() ? nullptr : &entries[found->second];
 }
 
 std::size_t SymbolTable::new_entry(LineRecord& record) {
@@ -28,52 +50,52 @@ void SymbolTable::collect_symbols(LineRecord& record, std::size_t origin) {
                kSubroutineNameCapacity);
     const std::size_t index = new_entry(record);
     if (index == kCapacity) return;
+    // A subroutine of this name exists when any earlier entry has it as
+    // its subroutine field.
+    if (first_of_subroutine_.contains(std::string_view(current_subroutine_))) {
+      record.error = texts::kDuplicateSub;
+    }
     Symbol& entry = entries_[index];
     entry.subroutine = current_subroutine_;
     entry.origin = origin;
     entry.is_subroutine = true;
-    for (std::size_t i = 0; i < index; ++i) {
-      if (entries_[i].subroutine == current_subroutine_) record.error = texts::kDuplicateSub;
-    }
+    index_entry(index);
     return;
   }
 
   if (!record.label.empty()) {
     const std::size_t index = new_entry(record);
     if (index == kCapacity) return;
+    const auto scope = first_in_subroutine_.find(std::string_view(current_subroutine_));
+    if (scope != first_in_subroutine_.end() &&
+        scope->second.contains(std::string_view(record.label))) {
+      record.error = texts::kDuplicateLabel;
+    }
     Symbol& entry = entries_[index];
     entry.name = record.label;
     entry.subroutine = current_subroutine_;
     entry.origin = origin;
-    for (std::size_t i = 0; i < index; ++i) {
-      if (entries_[i].subroutine == current_subroutine_ && entries_[i].name == record.label) {
-        record.error = texts::kDuplicateLabel;
-      }
-    }
+    index_entry(index);
   }
 
   if (equals_nocase(record.statement, "END SUB")) current_subroutine_.clear();
 }
 
 bool SymbolTable::lookup_symbol(std::string& name, std::string_view mode) const {
+  const Symbol* found = nullptr;
   if (mode == "sub") {
-    for (const Symbol& entry : entries_) {
-      if (entry.subroutine == name) {
-        name = entry.value;
-        return true;
-      }
-    }
-    return false;
+    found = first(first_of_subroutine_, name, entries_);
+  } else if (mode == "Llab") {
+    name += "::";
+    found = first(first_of_name_, name, entries_);
+  } else {
+    name += ":";
+    const auto scope = first_in_subroutine_.find(mode);
+    if (scope != first_in_subroutine_.end()) found = first(scope->second, name, entries_);
   }
-  const bool global = mode == "Llab";
-  name += global ? "::" : ":";
-  for (const Symbol& entry : entries_) {
-    if (entry.name == name && (global || entry.subroutine == mode)) {
-      name = entry.value;
-      return true;
-    }
-  }
-  return false;
+  if (found == nullptr) return false;
+  name = found->value;
+  return true;
 }
 
 }  // namespace korva

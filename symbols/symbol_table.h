@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "driver/line_record.h"
@@ -40,13 +42,34 @@ class SymbolTable {
   bool lookup_symbol(std::string& name, std::string_view mode) const;
 
   const std::vector<Symbol>& entries() const { return entries_; }
+  // Values may be filled in through this; names and subroutines stay as
+  // collect_symbols entered them, since the lookup index is keyed by them.
   std::vector<Symbol>& entries() { return entries_; }
 
  private:
+  // Hashes and compares std::string keys with std::string_view probes.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  // Text key -> index of the first entry, in table order, with that key.
+  using FirstIndex = std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>>;
+
   std::size_t new_entry(LineRecord& record);  // index, or kCapacity when full
+  void index_entry(std::size_t index);
+  static const Symbol* first(const FirstIndex& index, std::string_view key,
+                             const std::vector<Symbol>& entries);
 
   std::vector<Symbol> entries_;
   std::string current_subroutine_;
+  // Lookup index, so that a lookup finds the same first entry as a walk
+  // through the table without walking it.
+  FirstIndex first_of_subroutine_;  // by the subroutine field
+  FirstIndex first_of_name_;        // by the name, in any subroutine
+  std::unordered_map<std::string, FirstIndex, TextHash, std::equal_to<>>
+      first_in_subroutine_;  // by subroutine field, then name
 };
 
 }  // namespace korva
