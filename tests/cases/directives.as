@@ -1,4 +1,6 @@
 ; Directives, data and addresses
+FIRST:: [3]             ; @ 0010 = -
+SECOND:: [1]            ; @ 0013
         RAM=20h         ; @ - = -
 BUF::   [2]             ; @ 0020 = -
 TEN::   EQU 10          ; @ 000A = -
