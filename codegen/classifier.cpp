@@ -44,7 +44,8 @@ void Classifier::classify_call(LineRecord& record, const SymbolTable& symbols) {
 void Classifier::classify_statement(LineRecord& record, std::string& location_counter,
                                     SymbolTable& symbols, std::optional<std::size_t> origin) {
   const char type = record.pattern_key.empty() ? '\0' : record.pattern_key[0];
-  const std::string opcode = record.pattern_key.substr(std::min<std::size_t>(1, record.pattern_key.size()), 4);
+  const std::string opcode =
+      record.pattern_key.substr(std::min<std::size_t>(1, record.pattern_key.size()), 4);
 
   switch (type) {
     case 'N':

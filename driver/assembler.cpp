@@ -47,9 +47,9 @@ struct Assembler::Outputs {
   std::string listing;
   std::string image;
   std::vector<std::string> error_entries;
-  std::string error;  // the first I/O failure
-  std::vector<RecordSpot> spots;           // one per record
-  std::vector<PendingWarning> warnings;    // found in pass 2, listed in pass 3
+  std::string error;                     // the first I/O failure
+  std::vector<RecordSpot> spots;         // one per record
+  std::vector<PendingWarning> warnings;  // found in pass 2, listed in pass 3
   std::vector<Diagnostic> diagnostics;
 };
 
@@ -72,8 +72,7 @@ void Assembler::add_diagnostic(Outputs& outputs, const SourceMap& map, std::size
   outputs.diagnostics.push_back(std::move(diagnostic));
 }
 
-bool Assembler::run_pass1(std::string_view source, std::string& message,
-                          std::size_t& line_offset) {
+bool Assembler::run_pass1(std::string_view source, std::string& message, std::size_t& line_offset) {
   SourceReader reader;
   reader.reset(source);
   symbols_.reset();

@@ -20,10 +20,10 @@
 namespace korva {
 
 enum class AssemblyOutcome {
-  nothing_to_do,   // empty project list
-  stopped,         // a source file could not be read, or pass 1 found an error
-  output_failed,   // an output file could not be written; the old ones stay
-  completed,       // all three files written; errors, if any, are listed
+  nothing_to_do,  // empty project list
+  stopped,        // a source file could not be read, or pass 1 found an error
+  output_failed,  // an output file could not be written; the old ones stay
+  completed,      // all three files written; errors, if any, are listed
 };
 
 struct AssemblyResult {

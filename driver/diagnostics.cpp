@@ -77,7 +77,8 @@ bool register_outside_bank0(const LineRecord& encoded) {
 std::string register_bank_summary(std::size_t count, const SourceLocation& first) {
   return std::to_string(count) + " register operand" + (count == 1 ? " is" : "s are") +
          " above 7F; only the low 7 bits are encoded, so make sure the bank is selected "
-         "(first at " + first.file + ":" + std::to_string(first.line) + ")";
+         "(first at " +
+         first.file + ":" + std::to_string(first.line) + ")";
 }
 
 }  // namespace korva

@@ -16,10 +16,10 @@ enum class Severity { error, warning };
 
 struct Diagnostic {
   Severity severity = Severity::error;
-  SourceLocation where;                 // the source line (for a macro line: the body line)
-  std::optional<SourceLocation> call;   // the macro call in the source, for a macro line
-  std::string text;                     // CP932 bytes
-  std::string listing_line;             // the record's listing line; empty for a summary
+  SourceLocation where;                // the source line (for a macro line: the body line)
+  std::optional<SourceLocation> call;  // the macro call in the source, for a macro line
+  std::string text;                    // CP932 bytes
+  std::string listing_line;            // the record's listing line; empty for a summary
 };
 
 // Warnings about words that the assembler produces as written but that are

@@ -34,7 +34,8 @@ FileContents read_whole_file(const std::filesystem::path& path) {
   try {
     char chunk[1 << 16];
     std::size_t count;
-    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) result.bytes.append(chunk, count);
+    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+      result.bytes.append(chunk, count);
     if (std::ferror(file)) {
       result.status = ReadStatus::read_failed;
       result.error = describe(path, "cannot read", errno);
@@ -48,7 +49,9 @@ FileContents read_whole_file(const std::filesystem::path& path) {
   return result;
 }
 
-AtomicFile::~AtomicFile() { discard(); }
+AtomicFile::~AtomicFile() {
+  discard();
+}
 
 bool AtomicFile::fail(std::string_view what) {
   if (!failed_) error_ = describe(target_, what, errno);
@@ -73,7 +76,8 @@ bool AtomicFile::open() {
 bool AtomicFile::write(std::string_view bytes) {
   if (file_ == nullptr || failed_) return false;
   errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) return fail("cannot write");
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+    return fail("cannot write");
   return true;
 }
 

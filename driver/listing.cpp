@@ -11,8 +11,8 @@ void format_listing_line(const LineRecord& record, std::string& line) {
     line += '\n';
     return;
   }
-  for (const std::string* column : {&record.address, &record.code, &record.label,
-                                    &record.statement, &record.remark}) {
+  for (const std::string* column :
+       {&record.address, &record.code, &record.label, &record.statement, &record.remark}) {
     line += *column;
     line += '\t';
   }

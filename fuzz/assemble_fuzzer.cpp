@@ -1,13 +1,14 @@
 // Assembles arbitrary bytes. The input is cut at each byte 0x01 into up to
 // eight source files, so that joining, files without a final line end and
 // empty files are exercised too.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 #include "driver/assembler.h"
 #include "driver/platform.h"
@@ -43,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (project.entries.size() < kMaxFiles) {
     const std::size_t cut = input.find('\x01', start);
     const std::string name = "f" + std::to_string(project.entries.size()) + ".as";
-    std::ofstream(work_directory() / name, std::ios::binary)
-        << input.substr(start, cut == std::string_view::npos ? std::string_view::npos : cut - start);
+    std::ofstream(work_directory() / name, std::ios::binary) << input.substr(
+        start, cut == std::string_view::npos ? std::string_view::npos : cut - start);
     project.entries.push_back(name);
     if (cut == std::string_view::npos) break;
     start = cut + 1;

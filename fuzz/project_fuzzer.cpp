@@ -1,13 +1,14 @@
 // Loads arbitrary bytes as a project file and saves the list again; loading
 // the saved file must give the same list back.
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "driver/project.h"

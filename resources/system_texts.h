@@ -9,37 +9,65 @@
 namespace korva::texts {
 
 // "KORVAアセンブラ": KORVA assembler (window title)
-inline constexpr std::string_view kWindowTitle = "KORVA\x83" "A\x83Z\x83\x93\x83u\x83\x89";
+inline constexpr std::string_view kWindowTitle =
+    "KORVA\x83"
+    "A\x83Z\x83\x93\x83u\x83\x89";
 // "  ﾌｧｲﾙが見つかりません。": two blanks, then: file not found
-inline constexpr std::string_view kFileNotFound = "  \xCC\xA7\xB2\xD9\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81" "B";
+inline constexpr std::string_view kFileNotFound =
+    "  \xCC\xA7\xB2\xD9\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
+    "B";
 // "エラーメッセージ": error message (caption of the pass-1 message box)
-inline constexpr std::string_view kErrorMessageCaption = "\x83G\x83\x89\x81[\x83\x81\x83" "b\x83Z\x81[\x83W";
+inline constexpr std::string_view kErrorMessageCaption =
+    "\x83G\x83\x89\x81[\x83\x81\x83"
+    "b\x83Z\x81[\x83W";
 // "同名のファイルがあります。": a file of the same name exists
-inline constexpr std::string_view kSameNameText = "\x93\xAF\x96\xBC\x82\xCC\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81" "B";
+inline constexpr std::string_view kSameNameText =
+    "\x93\xAF\x96\xBC\x82\xCC\x83t\x83@\x83"
+    "C\x83\x8B\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81"
+    "B";
 // "同名": same name
 inline constexpr std::string_view kSameNameCaption = "\x93\xAF\x96\xBC";
 // "シンボルが制限数を超えました。": the number of symbols exceeds the limit
-inline constexpr std::string_view kTooManySymbols = "\x83V\x83\x93\x83{\x83\x8B\x82\xAA\x90\xA7\x8C\xC0\x90\x94\x82\xF0\x92\xB4\x82\xA6\x82\xDC\x82\xB5\x82\xBD\x81" "B";
+inline constexpr std::string_view kTooManySymbols =
+    "\x83V\x83\x93\x83{"
+    "\x83\x8B\x82\xAA\x90\xA7\x8C\xC0\x90\x94\x82\xF0\x92\xB4\x82\xA6\x82\xDC\x82\xB5\x82\xBD\x81"
+    "B";
 // "同名のSUBがあります。": a SUB of the same name exists
-inline constexpr std::string_view kDuplicateSub = "\x93\xAF\x96\xBC\x82\xCCSUB\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81" "B";
+inline constexpr std::string_view kDuplicateSub =
+    "\x93\xAF\x96\xBC\x82\xCCSUB\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81"
+    "B";
 // "同名のLabelがあります。": a label of the same name exists
-inline constexpr std::string_view kDuplicateLabel = "\x93\xAF\x96\xBC\x82\xCCLabel\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81" "B";
+inline constexpr std::string_view kDuplicateLabel =
+    "\x93\xAF\x96\xBC\x82\xCCLabel\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81"
+    "B";
 // "マクロ名が長すぎます。": the macro name is too long
-inline constexpr std::string_view kMacroNameTooLong = "\x83}\x83N\x83\x8D\x96\xBC\x82\xAA\x92\xB7\x82\xB7\x82\xAC\x82\xDC\x82\xB7\x81" "B";
+inline constexpr std::string_view kMacroNameTooLong =
+    "\x83}\x83N\x83\x8D\x96\xBC\x82\xAA\x92\xB7\x82\xB7\x82\xAC\x82\xDC\x82\xB7\x81"
+    "B";
 // "マクロが制限数を超えました。": the number of macros exceeds the limit
-inline constexpr std::string_view kTooManyMacros = "\x83}\x83N\x83\x8D\x82\xAA\x90\xA7\x8C\xC0\x90\x94\x82\xF0\x92\xB4\x82\xA6\x82\xDC\x82\xB5\x82\xBD\x81" "B";
+inline constexpr std::string_view kTooManyMacros =
+    "\x83}"
+    "\x83N\x83\x8D\x82\xAA\x90\xA7\x8C\xC0\x90\x94\x82\xF0\x92\xB4\x82\xA6\x82\xDC\x82\xB5\x82\xBD"
+    "\x81"
+    "B";
 // "マクロ異常終了": macro ended abnormally
-inline constexpr std::string_view kMacroAbnormalEnd = "\x83}\x83N\x83\x8D\x88\xD9\x8F\xED\x8FI\x97\xB9";
+inline constexpr std::string_view kMacroAbnormalEnd =
+    "\x83}\x83N\x83\x8D\x88\xD9\x8F\xED\x8FI\x97\xB9";
 // "文法エラー": grammar error
 inline constexpr std::string_view kGrammarError = "\x95\xB6\x96@\x83G\x83\x89\x81[";
 // "ファイル": File
-inline constexpr std::string_view kMenuFile = "\x83t\x83@\x83" "C\x83\x8B";
+inline constexpr std::string_view kMenuFile =
+    "\x83t\x83@\x83"
+    "C\x83\x8B";
 // "ﾒｲｸﾌｧｲﾙを開く": open make file
-inline constexpr std::string_view kMenuOpenMakeFile = "\xD2\xB2\xB8\xCC\xA7\xB2\xD9\x82\xF0\x8AJ\x82\xAD";
+inline constexpr std::string_view kMenuOpenMakeFile =
+    "\xD2\xB2\xB8\xCC\xA7\xB2\xD9\x82\xF0\x8AJ\x82\xAD";
 // "ﾒｲｸﾌｧｲﾙの保存": save make file
-inline constexpr std::string_view kMenuSaveMakeFile = "\xD2\xB2\xB8\xCC\xA7\xB2\xD9\x82\xCC\x95\xDB\x91\xB6";
+inline constexpr std::string_view kMenuSaveMakeFile =
+    "\xD2\xB2\xB8\xCC\xA7\xB2\xD9\x82\xCC\x95\xDB\x91\xB6";
 // "ﾒｲｸﾌｧｲﾙの別名保存": save make file under another name
-inline constexpr std::string_view kMenuSaveMakeFileAs = "\xD2\xB2\xB8\xCC\xA7\xB2\xD9\x82\xCC\x95\xCA\x96\xBC\x95\xDB\x91\xB6";
+inline constexpr std::string_view kMenuSaveMakeFileAs =
+    "\xD2\xB2\xB8\xCC\xA7\xB2\xD9\x82\xCC\x95\xCA\x96\xBC\x95\xDB\x91\xB6";
 // "終了": exit
 inline constexpr std::string_view kMenuExit = "\x8FI\x97\xB9";
 // "編集": Edit
@@ -51,7 +79,9 @@ inline constexpr std::string_view kMenuInsertFile = "\xCC\xA7\xB2\xD9\x82\xCC\x9
 // "ﾌｧｲﾙの削除": delete file
 inline constexpr std::string_view kMenuDeleteFile = "\xCC\xA7\xB2\xD9\x82\xCC\x8D\xED\x8F\x9C";
 // "アセンブル": Assemble
-inline constexpr std::string_view kMenuAssemble = "\x83" "A\x83Z\x83\x93\x83u\x83\x8B";
+inline constexpr std::string_view kMenuAssemble =
+    "\x83"
+    "A\x83Z\x83\x93\x83u\x83\x8B";
 // Words drawn on the toolbar images (resources/toolbar.png, drawn by
 // resources/draw_toolbar.cpp); the assemble button shows kMenuAssemble.
 // "名前保存": save under a name

@@ -15,8 +15,8 @@ JoinedSources join_sources(const std::vector<std::string>& entries,
           directory.empty() ? std::filesystem::path(entry) : directory / entry;
       FileContents file = read_whole_file(path);
       if (file.status != ReadStatus::ok) {
-        joined = JoinedSources{false, {}, {}, entry, file.status == ReadStatus::cannot_open,
-                               file.error};
+        joined =
+            JoinedSources{false, {}, {}, entry, file.status == ReadStatus::cannot_open, file.error};
         return joined;
       }
       const std::size_t zero = file.bytes.find('\0');
@@ -24,8 +24,9 @@ JoinedSources join_sources(const std::vector<std::string>& entries,
       joined.text.append(file.bytes, 0, zero);
     }
   } catch (const std::bad_alloc&) {
-    return JoinedSources{false, {}, {}, entries.empty() ? std::string() : entries.back(), false,
-                         "the sources are too large to hold in memory"};
+    return JoinedSources{false, {},
+                         {},    entries.empty() ? std::string() : entries.back(),
+                         false, "the sources are too large to hold in memory"};
   }
   return joined;
 }

@@ -10,11 +10,11 @@ namespace korva {
 
 struct JoinedSources {
   bool ok = true;
-  std::string text;            // the joined sources
+  std::string text;                      // the joined sources
   std::vector<std::size_t> file_starts;  // where each entry's text begins in `text`
-  std::string failed_entry;    // the entry that could not be read
-  bool not_found = false;      // it could not be opened (as opposed to read)
-  std::string error;           // the system's reason, when it could not be read
+  std::string failed_entry;              // the entry that could not be read
+  bool not_found = false;                // it could not be opened (as opposed to read)
+  std::string error;                     // the system's reason, when it could not be read
 };
 
 // Relative entries are resolved against `directory` (the current directory

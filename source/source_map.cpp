@@ -17,12 +17,11 @@ SourceLocation SourceMap::locate(std::size_t offset) const {
   // A file with no bytes starts where the next one does; the line belongs to
   // the last file that starts at or before it.
   const auto after = std::upper_bound(file_starts_.begin(), file_starts_.end(), offset);
-  const std::size_t index =
-      after == file_starts_.begin() ? 0
-                                    : static_cast<std::size_t>(after - file_starts_.begin()) - 1;
+  const std::size_t index = after == file_starts_.begin()
+                                ? 0
+                                : static_cast<std::size_t>(after - file_starts_.begin()) - 1;
   const auto lines_before = [this](std::size_t position) {
-    return std::lower_bound(line_feeds_.begin(), line_feeds_.end(), position) -
-           line_feeds_.begin();
+    return std::lower_bound(line_feeds_.begin(), line_feeds_.end(), position) - line_feeds_.begin();
   };
   const std::size_t line =
       static_cast<std::size_t>(lines_before(offset) - lines_before(file_starts_[index])) + 1;

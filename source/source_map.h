@@ -10,8 +10,8 @@
 namespace korva {
 
 struct SourceLocation {
-  std::string file;       // the project entry, as the project list holds it
-  std::size_t line = 0;   // counted from 1
+  std::string file;      // the project entry, as the project list holds it
+  std::size_t line = 0;  // counted from 1
 };
 
 class SourceMap {

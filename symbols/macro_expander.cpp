@@ -34,8 +34,7 @@ void MacroExpander::abandon_expansions() {
 ExpandResult MacroExpander::expand_macro(std::string& text, LineRecord& record, Request request,
                                          std::optional<std::size_t> origin) {
   if (request == Request::line) {
-    return mode_ == Mode::expanding ? answer_line_request(text)
-                                    : static_cast<ExpandResult>(mode_);
+    return mode_ == Mode::expanding ? answer_line_request(text) : static_cast<ExpandResult>(mode_);
   }
   if (starts_with_nocase(text, "MACRO ")) {
     record.code.clear();

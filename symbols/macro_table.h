@@ -14,8 +14,8 @@ namespace korva {
 
 struct MacroDefinition {
   std::string name;
-  std::size_t body_start = 0;              // first character of the first body line
-  std::optional<std::size_t> body_end;     // just behind the END MACRO line; none while open
+  std::size_t body_start = 0;           // first character of the first body line
+  std::optional<std::size_t> body_end;  // just behind the END MACRO line; none while open
 };
 
 class MacroTable {

@@ -26,7 +26,8 @@ struct Assembly {
 };
 
 // Assembles the given files (name, bytes) as a project without project file.
-Assembly assemble(const ScratchDir& dir, const std::vector<std::pair<std::string, std::string>>& files) {
+Assembly assemble(const ScratchDir& dir,
+                  const std::vector<std::pair<std::string, std::string>>& files) {
   ProjectState project;
   project.entry_directory = dir.path();
   for (const auto& [name, bytes] : files) {
@@ -72,9 +73,9 @@ TEST(Limits, LongLinesAreReadWholeAndCutOnlyInTheirFields) {
 
 TEST(Limits, StatementOf48IsWholeAnd49IsCutWithAWarning) {
   ScratchDir dir;
-  const std::string at_limit = "W+(" + repeat("0+", 20) + "00)>W";   // 48 characters
-  const std::string past = at_limit + ";";                           // a remark: still 48
-  const std::string longer = "W+(" + repeat("0+", 20) + "000)>W";    // 49 characters
+  const std::string at_limit = "W+(" + repeat("0+", 20) + "00)>W";  // 48 characters
+  const std::string past = at_limit + ";";                          // a remark: still 48
+  const std::string longer = "W+(" + repeat("0+", 20) + "000)>W";   // 49 characters
   const Assembly a = assemble(dir, at_limit + "\r\n" + past + "\r\n" + longer + "\r\n");
   EXPECT_NE(a.listing_file.find("\t" + at_limit + "\t"), std::string::npos);
   EXPECT_NE(a.listing_file.find("\t" + longer.substr(0, 48) + "\t"), std::string::npos);
@@ -97,8 +98,8 @@ TEST(Limits, LabelOf18IsWholeAnd19IsCutWithAWarning) {
 TEST(Limits, SubroutineNamesAreKeptTo30Characters) {
   ScratchDir dir;
   const std::string name = repeat("S", 31);
-  const Assembly a = assemble(dir, "SUB " + name + "\r\nEND SUB\r\n" + name.substr(0, 30) +
-                                       "\r\n" + name + "\r\n");
+  const Assembly a = assemble(
+      dir, "SUB " + name + "\r\nEND SUB\r\n" + name.substr(0, 30) + "\r\n" + name + "\r\n");
   // The 30-character name calls it; the full 31-character one names nothing.
   EXPECT_NE(a.listing_file.find("0001\t2000\t\t" + name.substr(0, 30) + "\t\t\r\n"),
             std::string::npos);
@@ -109,8 +110,8 @@ TEST(Limits, SubroutineNamesAreKeptTo30Characters) {
 TEST(Limits, MacroNameOf29IsCutTo28And30IsRefused) {
   ScratchDir dir;
   const std::string name29 = repeat("M", 29);
-  const Assembly ok = assemble(dir, "MACRO " + name29 + "\r\nNOP\r\nEND MACRO\r\n" +
-                                        name29.substr(0, 28) + "\r\n");
+  const Assembly ok =
+      assemble(dir, "MACRO " + name29 + "\r\nNOP\r\nEND MACRO\r\n" + name29.substr(0, 28) + "\r\n");
   ASSERT_EQ(ok.result.outcome, AssemblyOutcome::completed);
   EXPECT_NE(ok.listing_file.find("macro " + name29.substr(0, 28) + " (0)"), std::string::npos);
 
@@ -124,8 +125,9 @@ TEST(Limits, MacroNameOf29IsCutTo28And30IsRefused) {
 
 TEST(Limits, MacroBodiesLongerThan1000BytesExpandWhole) {
   ScratchDir dir;
-  const Assembly a = assemble(dir, "MACRO BIG\r\n" + repeat("NOP ; padding to make the body long\r\n", 100) +
-                                       "END MACRO\r\nBIG\r\n");
+  const Assembly a =
+      assemble(dir, "MACRO BIG\r\n" + repeat("NOP ; padding to make the body long\r\n", 100) +
+                        "END MACRO\r\nBIG\r\n");
   ASSERT_EQ(a.result.outcome, AssemblyOutcome::completed);
   EXPECT_EQ(a.image_file.size(), 200u);
   EXPECT_TRUE(a.host.errors.empty());
@@ -222,10 +224,10 @@ TEST(Limits, DegenerateInputsFinish) {
   std::string noise(200000, '\0');
   for (char& c : noise) c = static_cast<char>(random() & 0xFF);
   const std::string inputs[] = {
-      std::string(1 << 20, 'A'),           // one line of 1 MB
-      repeat("\r\n", 100000),              // only line ends
-      repeat("\n", 100000),                // bare line feeds
-      noise,                               // random bytes
+      std::string(1 << 20, 'A'),  // one line of 1 MB
+      repeat("\r\n", 100000),     // only line ends
+      repeat("\n", 100000),       // bare line feeds
+      noise,                      // random bytes
   };
   for (const std::string& input : inputs) {
     ScratchDir dir;
