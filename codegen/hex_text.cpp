@@ -1,5 +1,6 @@
 #include "codegen/hex_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <limits>
 
@@ -27,6 +28,16 @@ bool all_hex_digits(std::string_view text) {
   return true;
 }
 
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// The low `width` hexadecimal digits of `value`, zero-padded: what to_hex
+// followed by pad_hex gives, written without building either text.
+void assign_hex(std::string& text, std::uint32_t value, std::size_t width) {
+  text.assign(width, '0');
+  for (std::size_t i = 0; i < width && i < 8; ++i) {
+    text[width - 1 - i] = kHexDigits[(value >> (4 * i)) & 0xF];
+  }
+}
 
 }  // namespace
 
@@ -52,21 +63,32 @@ IntegerReading read_integer(std::string_view text, int base) {
   }
   if (pos == digits_start) return {0, 0};
   std::int64_t value = negative ? -magnitude : magnitude;
-  if (value > std::numeric_limits<std::int32_t>::max()) value = std::numeric_limits<std::int32_t>::max();
-  if (value < std::numeric_limits<std::int32_t>::min()) value = std::numeric_limits<std::int32_t>::min();
+  value = std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                   std::numeric_limits<std::int32_t>::max());
   return {static_cast<std::int32_t>(value), pos};
 }
 
-std::int32_t hex_value(std::string_view text) { return read_integer(text, 16).value; }
+std::int32_t hex_value(std::string_view text) {
+  // The common case, plain digits that fit in 28 bits, needs neither blank,
+  // sign and prefix handling nor clamping.
+  if (text.empty() || text.size() > 7) return read_integer(text, 16).value;
+  std::int32_t value = 0;
+  for (char c : text) {
+    const int digit = digit_value(c);
+    if (digit >= 16) return read_integer(text, 16).value;
+    value = value * 16 + digit;
+  }
+  return value;
+}
 
 std::string to_hex(std::uint32_t value) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
+  char digits[8];
+  std::size_t start = sizeof digits;
   do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
+    digits[--start] = kHexDigits[value & 0xF];
     value >>= 4;
   } while (value != 0);
-  return text;
+  return std::string(digits + start, sizeof digits - start);
 }
 
 bool check_number(std::string& operand) {
@@ -113,8 +135,7 @@ void pad_hex(std::string& text, std::size_t width) {
 void add_hex(std::string& a, std::string_view b, std::size_t width) {
   const std::uint32_t sum =
       static_cast<std::uint32_t>(hex_value(a)) + static_cast<std::uint32_t>(hex_value(b));
-  a = to_hex(sum);
-  pad_hex(a, width);
+  assign_hex(a, sum, width);
 }
 
 std::int64_t hex_difference(std::string_view a, std::string_view b) {
@@ -122,7 +143,8 @@ std::int64_t hex_difference(std::string_view a, std::string_view b) {
 }
 
 void advance_address(std::string& address, std::string_view code) {
-  add_hex(address, to_hex(static_cast<std::uint32_t>(code.size() / 4)), 4);
+  const auto words = static_cast<std::uint32_t>(code.size() / 4);
+  assign_hex(address, static_cast<std::uint32_t>(hex_value(address)) + words, 4);
 }
 
 }  // namespace korva
