@@ -10,31 +10,6 @@
 namespace korva {
 namespace {
 
-TEST(FormatListingLine, SixColumnsForStatementsRemarkAloneOtherwise) {
-  LineRecord record;
-  record.remark = "; note";
-  std::string line;
-  format_listing_line(record, line);
-  EXPECT_EQ(line, "; note\n");
-
-  record.remark.clear();
-  format_listing_line(record, line);
-  EXPECT_EQ(line, "\n");
-
-  record.label = "L:";
-  format_listing_line(record, line);
-  EXPECT_EQ(line, "\t\tL:\t\t\t\r\n");
-
-  record = LineRecord{};
-  record.address = "0004";
-  record.code = "0794";
-  record.statement = "W+(20)>F";
-  record.remark = "; add";
-  record.error = "x err";
-  format_listing_line(record, line);
-  EXPECT_EQ(line, "0004\t0794\t\tW+(20)>F\t; add\tx err\r\n");
-}
-
 TEST(WriteImageBytes, OneWordIsSwappedLongerDataKeepsItsOrder) {
   const struct {
     const char* code;

@@ -146,15 +146,6 @@ std::string collect_macros(MacroTable& table, const std::vector<std::string>& li
   return {};
 }
 
-TEST(CollectMacro, LimitsTheNameLength) {
-  MacroTable table;
-  const std::string name29(29, 'M');
-  EXPECT_EQ(collect_macros(table, {"MACRO " + name29, "NOP", "END MACRO"}), "");
-  EXPECT_EQ(table.find(name29), nullptr);
-  ASSERT_NE(table.find(name29.substr(0, 28)), nullptr);
-  EXPECT_EQ(collect_macros(table, {"MACRO " + std::string(30, 'M')}), texts::kMacroNameTooLong);
-}
-
 TEST(CollectMacro, AcceptsAThousandDefinitionsAndCountsAgainAfterReset) {
   std::vector<std::string> lines;
   for (int i = 0; i < 1000; ++i) {
