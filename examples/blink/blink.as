@@ -1,27 +1,29 @@
-; LED blinker: toggles bit 0 of PORTB with a delay between.
-STATUS EQU 3
-PORTB EQU 6
-TRISB EQU 86h
-RAM=20h
-COUNT1:: [1]
+; LED blinker: RB0 on and off, with a delay
+; between, for a PIC16F84-class part.
+STATUS  EQU 3
+PORTB   EQU 6
+TRISB   EQU 86h
+        RAM=20h
+COUNT1:: [1]            ; delay counters
 COUNT2:: [1]
 
-START:: (STATUS)_BIT5<1        ; bank 1
-        00>(TRISB)             ; all of PORTB as outputs
-        (STATUS)_BIT5<0        ; bank 0
-MAIN::  (PORTB)_BIT0<1         ; LED on
+START:: (STATUS)_BIT5<1 ; bank 1
+        00>(TRISB)      ; all of PORTB as outputs
+        (STATUS)_BIT5<0 ; bank 0
+MAIN::  (PORTB)_BIT0<1  ; LED on
         DELAY
-        (PORTB)_BIT0<0         ; LED off
+        (PORTB)_BIT0<0  ; LED off
         DELAY
         ===->MAIN
 
+; About 255 x 255 x 3 cycles.
 SUB DELAY
         255>W
         W>(COUNT1)
 OUTER:  255>W
         W>(COUNT2)
-INNER:  (COUNT2)-1(Z)->
+INNER:  (COUNT2)-1(Z)-> ; DECFSZ COUNT2,F
         ===->INNER
-        (COUNT1)-1(Z)->
+        (COUNT1)-1(Z)-> ; DECFSZ COUNT1,F
         ===->OUTER
 END SUB
