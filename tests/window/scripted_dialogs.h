@@ -1,0 +1,62 @@
+// Dialogs answered by the test instead of a person: each file dialog takes
+// the next prepared answer (nothing = cancelled), and every request and
+// message box is written down in a log that outlives the window.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "shell/user_dialogs.h"
+
+namespace korva {
+
+struct DialogLog {
+  struct Request {
+    bool save = false;
+    QString initial_text;
+    QString initial_directory;
+  };
+  struct Message {
+    QString text;
+    QString caption;
+  };
+  std::deque<std::optional<ChosenFile>> answers;
+  std::vector<Request> requests;
+  std::vector<Message> messages;
+  int unanswered = 0;  // dialogs shown with no answer prepared
+};
+
+class ScriptedDialogs : public UserDialogs {
+ public:
+  explicit ScriptedDialogs(std::shared_ptr<DialogLog> log) : log_(std::move(log)) {}
+
+  std::optional<ChosenFile> choose_file_to_open(QWidget*, const QString& initial_text,
+                                                const QString& initial_directory) override {
+    log_->requests.push_back({false, initial_text, initial_directory});
+    return next();
+  }
+  std::optional<ChosenFile> choose_file_to_save(QWidget*, const QString& initial_text) override {
+    log_->requests.push_back({true, initial_text, QString()});
+    return next();
+  }
+  void show_message(QWidget*, const QString& text, const QString& caption) override {
+    log_->messages.push_back({text, caption});
+  }
+
+ private:
+  std::optional<ChosenFile> next() {
+    if (log_->answers.empty()) {
+      ++log_->unanswered;
+      return std::nullopt;
+    }
+    std::optional<ChosenFile> answer = log_->answers.front();
+    log_->answers.pop_front();
+    return answer;
+  }
+
+  std::shared_ptr<DialogLog> log_;
+};
+
+}  // namespace korva
