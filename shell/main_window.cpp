@@ -47,7 +47,7 @@ struct MenuItem {
   std::string_view text;
 };
 
-// The menu bar: "ファイル", "編集" and the command "アセンブル" on the bar itself.
+// The menu bar: the File and Edit menus and the Assemble command on the bar itself.
 // A null text in a menu stands for a separator.
 constexpr MenuItem kFileMenu[] = {
     {Command::open_make_file, texts::kMenuOpenMakeFile},
@@ -219,7 +219,6 @@ void MainWindow::create_menu() {
   for (const Command command : kAllCommands) {
     auto* action = new QAction(this);
     action->setData(static_cast<int>(command));
-    action->setIconVisibleInMenu(false);
     connect(action, &QAction::triggered, this, [this, command] { run_command(command); });
     actions_[command_index(command)] = action;
   }
@@ -251,10 +250,16 @@ void MainWindow::create_toolbar() {
   // Without its images a button would be blank: it then shows its text.
   toolbar_->setToolButtonStyle(images.size() == kToolbarImageCount ? Qt::ToolButtonIconOnly
                                                                    : Qt::ToolButtonTextOnly);
+  // The buttons have actions of their own: a menu bar shows the icon of an
+  // action it holds, and the Assemble command must stay a word there.
   for (const ToolbarButton& button : kToolbarButtons) {
-    QAction* action = command_action(button.command);
+    const QString text = command_action(button.command)->text();
+    auto* action = new QAction(text, toolbar_);
+    action->setData(static_cast<int>(button.command));
+    action->setToolTip(text);
     if (button.image < images.size()) action->setIcon(QIcon(images[button.image]));
-    action->setToolTip(action->text());
+    const Command command = button.command;
+    connect(action, &QAction::triggered, this, [this, command] { run_command(command); });
     toolbar_->addAction(action);
   }
 }

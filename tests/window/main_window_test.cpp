@@ -167,6 +167,7 @@ class MainWindowTest : public QObject {
     // Assemble is a command on the bar itself, not a menu.
     QCOMPARE(bar[2]->text(), shown(texts::kMenuAssemble));
     QVERIFY(bar[2]->menu() == nullptr);
+    QVERIFY(bar[2]->icon().isNull());
     QCOMPARE(bar[2]->data().toInt(), 1010);
 
     struct Item {
@@ -204,13 +205,27 @@ class MainWindowTest : public QObject {
     QList<QImage> images;
     for (qsizetype i = 0; i < buttons.size(); ++i) {
       QCOMPARE(buttons[i]->data().toInt(), ids[i]);
-      QCOMPARE(buttons[i], window_->command_action(static_cast<Command>(ids[i])));
-      QCOMPARE(buttons[i]->toolTip(), buttons[i]->text());
+      QCOMPARE(buttons[i]->toolTip(),
+               window_->command_action(static_cast<Command>(ids[i]))->text());
       QVERIFY(!buttons[i]->icon().isNull());
       const QImage image = buttons[i]->icon().pixmap(QSize(40, 32)).toImage();
       QVERIFY2(!images.contains(image), "two buttons show the same image");
       images << image;
     }
+    // Each button runs its own command: those with a dialog show it (and
+    // are cancelled here).
+    const QStringList dialogs = {
+        "open *.amk", "", "save *.amk", "open *.as;*.inc", "open *.as;*.inc", "", ""};
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+      log_->requests.clear();
+      buttons[i]->trigger();
+      QStringList shown_dialogs;
+      for (const DialogLog::Request& request : log_->requests) {
+        shown_dialogs << (request.save ? "save " : "open ") + request.initial_text;
+      }
+      QCOMPARE(shown_dialogs.join(QString()), dialogs[i]);
+    }
+    QVERIFY(log_->messages.empty());
     // The strip holds eight images of 40 x 32; anything else is refused.
     QCOMPARE(toolbar_images().size(), kToolbarImageCount);
     QVERIFY(cut_toolbar_strip(QPixmap(280, 32)).isEmpty());
