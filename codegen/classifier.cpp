@@ -1,5 +1,7 @@
 #include "codegen/classifier.h"
 
+#include <algorithm>
+
 #include "codegen/hex_text.h"
 #include "resources/system_texts.h"
 
@@ -7,22 +9,23 @@ namespace korva {
 
 void Classifier::reset() {
   ram_pointer_ = "0010";
-  symbol_cursor_ = 0;
 }
 
 Symbol* Classifier::entry_for(SymbolTable& symbols, std::optional<std::size_t> origin,
                               bool subroutine) {
   if (!origin) return nullptr;
+  // Pass 1 appends entries in source order, so their origins ascend.
   auto& entries = symbols.entries();
-  // Pass 2 meets the lines in pass 1's order, so the cursor only moves on.
-  while (symbol_cursor_ < entries.size() && entries[symbol_cursor_].origin < *origin) {
-    ++symbol_cursor_;
+  const auto found = std::lower_bound(
+      entries.begin(), entries.end(), *origin,
+      [](const Symbol& entry, std::size_t position) { return entry.origin < position; });
+  if (found == entries.end() || found->origin != *origin || found->is_subroutine != subroutine) {
+    return nullptr;
   }
-  if (symbol_cursor_ >= entries.size()) return nullptr;
-  Symbol& entry = entries[symbol_cursor_];
-  if (entry.origin != *origin || entry.is_subroutine != subroutine) return nullptr;
-  ++symbol_cursor_;
-  return &entry;
+  // A line of a macro body may be expanded many times; its label keeps the
+  // value of the first expansion.
+  if (!found->value.empty()) return nullptr;
+  return &*found;
 }
 
 void Classifier::classify_call(LineRecord& record, const SymbolTable& symbols) {

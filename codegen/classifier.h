@@ -14,13 +14,14 @@ namespace korva {
 
 class Classifier {
  public:
-  // Start of pass 2: RAM pointer "0010", first symbol entry next.
+  // Start of pass 2: RAM pointer "0010".
   void reset();
 
-  // `origin` is the source position that pass 1 gave the line's symbol entry
-  // (the position after the source line, or the call line of a macro whose
-  // label the line carries); without one, the line's label receives no
-  // value, since pass 1 entered no symbol for it.
+  // `origin` is the source position that pass 1 gave the line's symbol entry:
+  // the position after the line in the source (for a line of a macro body,
+  // after that line in the definition), or after the call line for a body
+  // line that carries the call's label. Labels and subroutines are valued
+  // through it, once each, so the entries stay in step with their lines.
   void classify_statement(LineRecord& record, std::string& location_counter, SymbolTable& symbols,
                           std::optional<std::size_t> origin);
 
@@ -32,7 +33,6 @@ class Classifier {
   void classify_call(LineRecord& record, const SymbolTable& symbols);
 
   std::string ram_pointer_ = "0010";
-  std::size_t symbol_cursor_ = 0;
 };
 
 }  // namespace korva

@@ -109,7 +109,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
     RecordSpot spot;
     if (expander_.expand_macro(line_, record_, MacroExpander::Request::line) ==
         ExpandResult::body_line) {
-      origin = expander_.carried_origin();
+      origin = expander_.line_origin();
       spot = RecordSpot{expander_.produced_offset(), call_offset};
     } else {
       spot.offset = reader.position();

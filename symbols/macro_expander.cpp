@@ -114,7 +114,11 @@ ExpandResult MacroExpander::answer_line_request(std::string& text) {
   text = label_carry_;
   text += '\t';
   text.append(rest.substr(0, line_end));
-  if (!label_carry_.empty()) produced_origin_ = carry_origin_;
+  // The line's label is the call's, if it carries one, else its own, which
+  // pass 1 entered at the body line in the definition.
+  produced_origin_ = label_carry_.empty()
+                         ? std::optional<std::size_t>(produced_offset_ + line_feed + 1)
+                         : carry_origin_;
   label_carry_.clear();
   carry_origin_.reset();
   tabs_to_blanks(text);

@@ -41,9 +41,9 @@ class MacroExpander {
   ExpandResult expand_macro(std::string& text, LineRecord& record, Request request,
                             std::optional<std::size_t> origin = std::nullopt);
 
-  // For the line just handed out: the pass-1 origin of the call label it
-  // carries, if it carries one.
-  std::optional<std::size_t> carried_origin() const { return produced_origin_; }
+  // For the line just handed out: the source position at which pass 1
+  // entered its label (the call's label it carries, or its own).
+  std::optional<std::size_t> line_origin() const { return produced_origin_; }
 
   // For the line just handed out: where it stands in the source text.
   std::size_t produced_offset() const { return produced_offset_; }

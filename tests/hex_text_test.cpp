@@ -11,6 +11,8 @@ struct NumberCase {
   const char* stored;  // the operand afterwards
 };
 
+void PrintTo(const NumberCase& c, std::ostream* os) { *os << "'" << c.operand << "'"; }
+
 class CheckNumber : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(CheckNumber, NormalisesOrLeavesUntouched) {
