@@ -98,7 +98,11 @@ bool check_number(std::string& operand) {
   if (text == "$XXXX") return true;
 
   std::string digits;
-  if (find_nocase(text, "H'") != std::string_view::npos) {
+  // Looking for the quote first spares the letter-case-blind search in the
+  // common case of a text without one.
+  const bool quoted =
+      text.find('\'') != std::string::npos && find_nocase(text, "H'") != std::string_view::npos;
+  if (quoted) {
     if (text.back() == '\'') text.pop_back();
     digits = text.size() > 2 ? text.substr(2) : std::string();
   } else if (text.back() == 'h' || text.back() == 'H') {
