@@ -281,13 +281,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(window_->project().entries.size(), std::size_t{4});
   }
 
-  void dialogs_move_current_directory() {
-    QVERIFY(QDir(dir_.path()).mkdir("sub"));
-    add_files({"sub/x.as"});
-    QCOMPARE(QDir::currentPath(), path("sub"));
-    QCOMPARE(window_->project().entries.front(), std::string("x.as"));
-  }
-
   void insert_file_data() {
     QTest::addColumn<int>("selected");
     QTest::addColumn<QStringList>("expected");

@@ -4,8 +4,6 @@
 
 #include <ostream>
 
-#include "shell/main_window.h"
-
 namespace korva {
 namespace {
 
@@ -33,28 +31,6 @@ INSTANTIATE_TEST_SUITE_P(
                       InitialCase{"*.as;*.inc", "", {"*.as", "*.inc"}},
                       InitialCase{"/work/prog/*.amk", "/work/prog/", {"*.amk"}},
                       InitialCase{"/*.amk", "/", {"*.amk"}}, InitialCase{"/work/", "/work/", {}}));
-
-TEST(ListingTabStops, AreTwipsInPixels) {
-  const QList<qreal> at96 = listing_tab_stops(96);
-  ASSERT_EQ(at96.size(), 4);
-  EXPECT_DOUBLE_EQ(at96[0], 800 * 96 / 1440.0);
-  EXPECT_DOUBLE_EQ(at96[3], 400.0);
-  const QList<qreal> at144 = listing_tab_stops(144);
-  EXPECT_DOUBLE_EQ(at144[1], 200.0);
-  EXPECT_DOUBLE_EQ(at144[2], 400.0);
-}
-
-TEST(ResizedGeometry, KeepsNameAndProjectList) {
-  const ClientGeometry created = creation_geometry();
-  for (const QSize size : {QSize(600, 400), QSize(1280, 960)}) {
-    const ClientGeometry resized = resized_geometry(size);
-    EXPECT_EQ(resized.project_file_name, created.project_file_name);
-    EXPECT_EQ(resized.project_list, created.project_list);
-    EXPECT_EQ(resized.listing_view.right() + 1, size.width() - 10);
-    EXPECT_EQ(resized.listing_view.bottom() + 1, size.height() - 10);
-    EXPECT_EQ(resized.error_list.bottom() + 1, size.height() - 10);
-  }
-}
 
 }  // namespace
 }  // namespace korva
