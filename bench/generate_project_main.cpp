@@ -1,25 +1,60 @@
 // korva-bench-project DIRECTORY LINES: writes a generated project of about
 // LINES source lines (defs.inc, main.as and bench.amk) into DIRECTORY, for
 // korva-asm runs under /usr/bin/time and for comparing outputs byte by byte.
+//
+// korva-bench-project --assemble DIRECTORY: assembles the project written
+// there once, with a host that shows nothing, so that /usr/bin/time measures
+// the assembler core alone.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <string_view>
 
-#include "bench/project_generator.h"
+#include "bench/bench_projects.h"
+#include "driver/assembler.h"
+
+namespace {
+
+constexpr int kExitUsage = 64;
+
+int write(const char* directory, const char* lines) {
+  const korva::bench::GeneratedProject project =
+      korva::bench::write_project(directory, std::strtoul(lines, nullptr, 10));
+  std::printf("%s: %zu lines, %zu bytes\n", project.project_file.string().c_str(), project.lines,
+              project.source_bytes);
+  return 0;
+}
+
+int assemble(const char* directory) {
+  const std::filesystem::path folder(directory);
+  korva::ProjectState project;
+  project.entries = {"defs.inc", "main.as"};
+  project.entry_directory = folder;
+  project.project_file_path = (folder / "bench.amk").string();
+  project.output_base_name = (folder / "bench").string();
+  korva::bench::SilentHost host;
+  korva::Assembler assembler;
+  const korva::AssemblyResult result = assembler.assemble_project(project, host);
+  if (result.outcome != korva::AssemblyOutcome::completed) {
+    std::fprintf(stderr, "korva-bench-project: assembly failed: %s\n", host.message().c_str());
+    return 2;
+  }
+  std::printf("%zu records, %zu error lines\n", result.record_count, result.error_count);
+  return result.error_count == 0 ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: korva-bench-project DIRECTORY LINES\n");
-    return 64;
-  }
   try {
-    const korva::bench::GeneratedProject project =
-        korva::bench::write_project(argv[1], std::strtoul(argv[2], nullptr, 10));
-    std::printf("%s: %zu lines, %zu bytes\n", project.project_file.string().c_str(), project.lines,
-                project.source_bytes);
+    if (argc == 3 && std::string_view(argv[1]) == "--assemble") return assemble(argv[2]);
+    if (argc == 3) return write(argv[1], argv[2]);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "korva-bench-project: %s\n", error.what());
     return 2;
   }
-  return 0;
+  std::fprintf(stderr,
+               "usage: korva-bench-project DIRECTORY LINES\n"
+               "       korva-bench-project --assemble DIRECTORY\n");
+  return kExitUsage;
 }

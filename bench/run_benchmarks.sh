@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release, in build/bench), runs them and measures the
+# peak memory of assembling the generated projects. Usage:
+#   bench/run_benchmarks.sh [extra korva-bench options]
+# e.g. bench/run_benchmarks.sh --benchmark_filter='floor|assemble'
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build/bench"
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVA_BUILD_BENCH=ON \
+  -DKORVA_BUILD_WINDOW=OFF > /dev/null
+cmake --build "$build" -j2 --target korva-bench korva-bench-project korva-asm > /dev/null
+
+echo "== Benchmarks (three repetitions; the summary takes the shortest of each)"
+"$build/bench/korva-bench" --benchmark_repetitions=3 --benchmark_color=false "$@"
+
+echo
+echo "== Peak memory (/usr/bin/time -v), limit: source + listing + 16 MiB"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+printf '%8s %12s %12s %12s %14s %14s\n' lines "source KiB" "listing KiB" "limit KiB" \
+  "korva-asm KiB" "core KiB"
+for lines in 10000 50000 200000; do
+  dir="$work/p$lines"
+  "$build/bench/korva-bench-project" "$dir" "$lines" > /dev/null
+  # Maximum resident set size in KiB; the program's own output is dropped.
+  peak() {
+    /usr/bin/time -f '%M' -o "$work/peak" "$@" > /dev/null 2>&1 || true
+    tail -n 1 "$work/peak"
+  }
+  cli_kib="$(cd "$dir" && peak "$build/korva-asm" bench.amk)"
+  core_kib="$(peak "$build/bench/korva-bench-project" --assemble "$dir")"
+  source_bytes=$(( $(stat -c %s "$dir/defs.inc") + $(stat -c %s "$dir/main.as") ))
+  listing_bytes=$(stat -c %s "$dir/bench.out")
+  limit_kib=$(( (source_bytes + listing_bytes) / 1024 + 16 * 1024 ))
+  printf '%8d %12d %12d %12d %14d %14d\n' "$lines" $((source_bytes / 1024)) \
+    $((listing_bytes / 1024)) "$limit_kib" "$cli_kib" "$core_kib"
+done
