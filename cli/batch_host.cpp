@@ -1,6 +1,6 @@
 #include "cli/batch_host.h"
 
-#include "shell/display_text.h"
+#include "driver/text_encoding.h"
 
 namespace korva {
 

@@ -12,7 +12,7 @@
 #include "driver/file_io.h"
 #include "driver/intel_hex.h"
 #include "driver/project.h"
-#include "shell/display_text.h"
+#include "driver/text_encoding.h"
 
 namespace {
 
@@ -89,13 +89,13 @@ std::size_t print_diagnostics(const korva::AssemblyResult& result, const Options
 
 // Writes BASE.hex from the image just written to BASE.bin.
 bool write_hex_file(const std::string& base) {
-  const korva::FileContents image = korva::read_whole_file(base + ".bin");
+  const korva::FileContents image = korva::read_whole_file(korva::os_path(base + ".bin"));
   if (image.status != korva::ReadStatus::ok) {
     print_error(image.error);
     return false;
   }
-  const std::string error =
-      korva::write_file_atomically(base + ".hex", korva::intel_hex_text(image.bytes));
+  const std::string error = korva::write_file_atomically(korva::os_path(base + ".hex"),
+                                                         korva::intel_hex_text(image.bytes));
   if (!error.empty()) print_error(error);
   return error.empty();
 }
@@ -111,7 +111,7 @@ bool load_project(const Options& options, korva::ProjectState& project) {
       print_error(error);
       return false;
     }
-    project.entry_directory = std::filesystem::path(first).parent_path();
+    project.entry_directory = korva::os_path(first).parent_path();
     return true;
   }
   project.entries = options.inputs;
@@ -147,7 +147,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "korva-asm: unknown option '%s'\n%s", argv[i], kUsage.data());
       return kExitUsage;
     } else {
-      options.inputs.emplace_back(arg);
+      // The core holds names as CP932 bytes, the terminal gives its own.
+      options.inputs.push_back(korva::cp932_from_os_name(arg));
     }
   }
   if (options.inputs.empty()) {

@@ -7,6 +7,7 @@
 #include "codegen/hex_text.h"
 #include "driver/file_io.h"
 #include "driver/listing.h"
+#include "driver/text_encoding.h"
 #include "patterns/matcher.h"
 #include "resources/system_texts.h"
 #include "source/source_joiner.h"
@@ -38,7 +39,9 @@ struct PendingWarning {
 // The three output files of one assembly and what pass 3 collects for them.
 struct Assembler::Outputs {
   explicit Outputs(const std::string& base)
-      : object(base + ".obj"), listing_file(base + ".out"), image_file(base + ".bin") {}
+      : object(os_path(base + ".obj")),
+        listing_file(os_path(base + ".out")),
+        image_file(os_path(base + ".bin")) {}
 
   AtomicFile object;
   AtomicFile listing_file;
@@ -140,7 +143,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
 bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   std::FILE* object = std::fopen(outputs.object.temporary().string().c_str(), "rb");
   if (object == nullptr) {
-    outputs.error = outputs.object.target().string() + ": cannot be read back";
+    outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
     return false;
   }
   generator_.reset();
@@ -190,7 +193,7 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   }
   std::fclose(object);
   if (!read_ok) {
-    outputs.error = outputs.object.target().string() + ": cannot be read back";
+    outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
     return false;
   }
   if (outside_bank0 > 0) {

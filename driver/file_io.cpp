@@ -5,11 +5,13 @@
 #include <new>
 #include <system_error>
 
+#include "driver/text_encoding.h"
+
 namespace korva {
 namespace {
 
 std::string describe(const std::filesystem::path& path, std::string_view what, int error) {
-  std::string text = path.string();
+  std::string text = cp932_from_os_path(path);
   text += ": ";
   text += what;
   if (error != 0) {

@@ -1,6 +1,7 @@
 #include "driver/project.h"
 
 #include "driver/file_io.h"
+#include "driver/text_encoding.h"
 #include "source/source_reader.h"
 
 namespace korva {
@@ -36,7 +37,7 @@ void take_project_path(ProjectState& project, const std::string& path) {
 LoadStatus load_project_file(const std::string& path, std::vector<std::string>& entries,
                              std::string* error) {
   entries.clear();
-  const FileContents file = read_whole_file(path);
+  const FileContents file = read_whole_file(os_path(path));
   if (file.status != ReadStatus::ok) {
     if (error != nullptr) *error = file.error;
     return file.status == ReadStatus::cannot_open ? LoadStatus::cannot_open
@@ -72,7 +73,7 @@ SaveStatus save_project_file(const ProjectState& project, std::string* error) {
     return SaveStatus::nothing_to_save;
   }
   const std::string failure =
-      write_file_atomically(project.project_file_path, project_file_text(project.entries));
+      write_file_atomically(os_path(project.project_file_path), project_file_text(project.entries));
   if (failure.empty()) return SaveStatus::saved;
   if (error != nullptr) *error = failure;
   return SaveStatus::failed;

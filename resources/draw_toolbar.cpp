@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "resources/system_texts.h"
-#include "shell/display_text.h"
+#include "driver/text_encoding.h"
 
 namespace {
 

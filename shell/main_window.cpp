@@ -24,7 +24,7 @@
 
 #include "driver/assembler.h"
 #include "resources/system_texts.h"
-#include "shell/display_text.h"
+#include "driver/text_encoding.h"
 #include "shell/settings_file.h"
 #include "shell/toolbar_images.h"
 

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "driver/file_io.h"
+#include "driver/text_encoding.h"
 
 namespace korva {
 
@@ -12,7 +13,7 @@ JoinedSources join_sources(const std::vector<std::string>& entries,
   try {
     for (const std::string& entry : entries) {
       const std::filesystem::path path =
-          directory.empty() ? std::filesystem::path(entry) : directory / entry;
+          directory.empty() ? os_path(entry) : directory / os_path(entry);
       FileContents file = read_whole_file(path);
       if (file.status != ReadStatus::ok) {
         joined =

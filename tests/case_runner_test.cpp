@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "driver/assembler.h"
-#include "shell/display_text.h"
+#include "driver/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

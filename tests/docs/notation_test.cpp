@@ -34,7 +34,7 @@
 #include "driver/platform.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
-#include "shell/display_text.h"
+#include "driver/text_encoding.h"
 
 namespace korva {
 namespace {

@@ -25,7 +25,7 @@
 #include "driver/project.h"
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
-#include "shell/display_text.h"
+#include "driver/text_encoding.h"
 #include "shell/toolbar_images.h"
 
 using namespace korva;

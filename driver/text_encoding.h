@@ -1,0 +1,29 @@
+// Conversion between the system's CP932 (Shift-JIS) bytes and Unicode. The
+// assembler keeps every text, file names included, as CP932 bytes; it
+// converts only to show a text (window, terminal) and where it hands a file
+// name to the operating system.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace korva {
+
+// Bytes that are not valid CP932 come out as U+FFFD, one per byte.
+std::string cp932_to_utf8(std::string_view bytes);
+
+// Characters that CP932 cannot hold come out as "?".
+std::string utf8_to_cp932(std::string_view text);
+
+// The file-system path of a file name held as CP932 bytes. Windows takes the
+// bytes as they are (its code page); elsewhere they become UTF-8, unless they
+// are not valid CP932, in which case they are the file system's own bytes.
+std::filesystem::path os_path(std::string_view cp932_name);
+
+// The reverse: a path of the file system as CP932 bytes, for messages and
+// for names that the user typed or chose.
+std::string cp932_from_os_path(const std::filesystem::path& path);
+std::string cp932_from_os_name(std::string_view os_name);
+
+}  // namespace korva
