@@ -72,6 +72,7 @@ void Assembler::add_diagnostic(Outputs& outputs, const SourceMap& map, std::size
   }
   diagnostic.text = text;
   diagnostic.listing_line = listing_line;
+  diagnostic.listing_index = record;
   outputs.diagnostics.push_back(std::move(diagnostic));
 }
 
@@ -154,6 +155,7 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   std::size_t pending = 0;
   std::size_t outside_bank0 = 0;
   SourceLocation first_outside_bank0;
+  std::size_t first_outside_bank0_index = 0;
   for (std::size_t n = 0; n + 1 < outputs.record_count; ++n) {
     if (std::fread(bytes.data(), 1, bytes.size(), object) != bytes.size()) {
       read_ok = false;
@@ -188,6 +190,7 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     }
     if (register_outside_bank0(record_) && outside_bank0++ == 0) {
       first_outside_bank0 = map.locate(outputs.spots[n].offset);
+      first_outside_bank0_index = n;
     }
     advance_address(location_counter_, record_.code);
   }
@@ -201,6 +204,7 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     summary.severity = Severity::warning;
     summary.where = first_outside_bank0;
     summary.text = register_bank_summary(outside_bank0, first_outside_bank0);
+    summary.listing_index = first_outside_bank0_index;
     outputs.diagnostics.push_back(std::move(summary));
   }
   return true;

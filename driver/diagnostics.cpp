@@ -21,6 +21,15 @@ std::uint32_t opcode_word(const LineRecord& record, std::size_t first_digit) {
 
 }  // namespace
 
+std::string describe_place(const Diagnostic& diagnostic) {
+  std::string text = diagnostic.where.file + ":" + std::to_string(diagnostic.where.line);
+  if (diagnostic.call) {
+    text +=
+        ", expanded from " + diagnostic.call->file + ":" + std::to_string(diagnostic.call->line);
+  }
+  return text;
+}
+
 std::string data_byte_warning(const LineRecord& matched) {
   if (matched.pattern_key.empty() || matched.pattern_key[0] != 'D') return {};
   std::string value = matched.operand1;

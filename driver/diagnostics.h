@@ -20,7 +20,12 @@ struct Diagnostic {
   std::optional<SourceLocation> call;  // the macro call in the source, for a macro line
   std::string text;                    // CP932 bytes
   std::string listing_line;            // the record's listing line; empty for a summary
+  // Which line of the listing it belongs to, counted from 0.
+  std::optional<std::size_t> listing_index;
 };
+
+// "FILE:LINE", and for a macro line ", expanded from FILE:LINE".
+std::string describe_place(const Diagnostic& diagnostic);
 
 // Warnings about words that the assembler produces as written but that are
 // probably not what the writer meant. Each returns an empty text when there

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -17,14 +18,15 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <QToolBar>
+#include <QToolTip>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "driver/assembler.h"
-#include "resources/system_texts.h"
 #include "driver/text_encoding.h"
+#include "resources/system_texts.h"
 #include "shell/settings_file.h"
 #include "shell/toolbar_images.h"
 
@@ -271,6 +273,7 @@ void MainWindow::create_controls() {
   listing_view_->setObjectName(QStringLiteral("listing_view"));
   listing_view_->setReadOnly(true);
   listing_view_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  listing_view_->viewport()->installEventFilter(this);
   listing_view_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   listing_view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   listing_view_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -306,6 +309,10 @@ void MainWindow::place_controls() {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == client_ && event->type() == QEvent::Resize) place_controls();
+  if (listing_view_ != nullptr && watched == listing_view_->viewport() &&
+      event->type() == QEvent::ToolTip) {
+    return listing_tooltip(event);
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -364,7 +371,42 @@ void MainWindow::set_project_file_name(const QString& title) {
 }
 
 void MainWindow::assemble() {
-  assembler_->assemble_project(project_, *this);
+  show_diagnostics(assembler_->assemble_project(project_, *this));
+}
+
+// The error list keeps its entries as they are; each gets its source place as
+// tooltip. Warnings never enter the list: they are tooltips of their listing
+// lines.
+void MainWindow::show_diagnostics(const AssemblyResult& result) {
+  if (result.outcome != AssemblyOutcome::completed) return;
+  listing_tips_.clear();
+  int error_row = 0;
+  for (const Diagnostic& diagnostic : result.diagnostics) {
+    const QString place = display(describe_place(diagnostic));
+    const bool warning = diagnostic.severity == Severity::warning;
+    const QString tip = place +
+                        (warning ? QStringLiteral(": warning: ") : QStringLiteral(": error: ")) +
+                        display(diagnostic.text);
+    if (!warning) {
+      if (QListWidgetItem* item = error_list_->item(error_row++)) item->setToolTip(place);
+    }
+    if (diagnostic.listing_index) {
+      QString& line_tip = listing_tips_[static_cast<int>(*diagnostic.listing_index)];
+      line_tip += (line_tip.isEmpty() ? QString() : QStringLiteral("\n")) + tip;
+    }
+  }
+}
+
+bool MainWindow::listing_tooltip(QEvent* event) {
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const int line = listing_view_->cursorForPosition(help->pos()).blockNumber();
+  const auto tip = listing_tips_.find(line);
+  if (tip == listing_tips_.end()) {
+    QToolTip::hideText();
+  } else {
+    QToolTip::showText(help->globalPos(), tip->second, listing_view_->viewport());
+  }
+  return true;
 }
 
 void MainWindow::open_make_file() {

@@ -10,11 +10,13 @@
 #include <QSize>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "driver/assembler.h"
 #include "driver/platform.h"
 #include "driver/project.h"
 #include "shell/user_dialogs.h"
@@ -101,6 +103,11 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void jump_to_error(int row);
 
   const ProjectState& project() const { return project_; }
+  // The tooltip of a listing line: its warnings and errors with their places.
+  QString listing_tip(int line) const {
+    const auto tip = listing_tips_.find(line);
+    return tip == listing_tips_.end() ? QString() : tip->second;
+  }
   const std::string& start_directory() const { return start_directory_; }
 
   // AssemblyHost: texts arrive as CP932 bytes.
@@ -119,6 +126,8 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void place_controls();
 
   void assemble();
+  void show_diagnostics(const AssemblyResult& result);
+  bool listing_tooltip(QEvent* event);
   void open_make_file();
   void save_make_file();
   void save_make_file_as();
@@ -146,6 +155,9 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   QListWidget* error_list_ = nullptr;
   int project_extent_ = 0;
   int error_extent_ = 0;
+  // Warnings and places of the last assembly, by listing line, shown as
+  // tooltips of the listing view.
+  std::map<int, QString> listing_tips_;
 };
 
 }  // namespace korva

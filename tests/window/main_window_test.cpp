@@ -568,6 +568,18 @@ class MainWindowTest : public QObject {
     window_->jump_to_error(0);
     QCOMPARE(view()->document()->findBlock(view()->textCursor().selectionStart()).blockNumber(), 1);
   }
+
+  void assemble_gives_places_and_warnings_as_tooltips() {
+    write_bytes(path("tips.as"), "NOP\r\nW^256>W\r\nbogus\r\n");
+    add_files({"tips.as"});
+    window_->run_command(Command::assemble);
+    QCOMPARE(errors()->count(), 1);
+    QCOMPARE(errors()->item(0)->toolTip(), QStringLiteral("tips.as:3"));
+    QVERIFY(errors()->item(0)->text().startsWith(QStringLiteral("0002\t\t\tbogus")));
+    QVERIFY(window_->listing_tip(0).isEmpty());
+    QVERIFY(window_->listing_tip(1).startsWith(QStringLiteral("tips.as:2: warning: literal 0100")));
+    QVERIFY(window_->listing_tip(2).startsWith(QStringLiteral("tips.as:3: error: ")));
+  }
 };
 
 QTEST_MAIN(MainWindowTest)
