@@ -19,7 +19,6 @@ namespace korva {
 
 namespace {
 
-constexpr std::string_view kFileErrorCaption = "File Error";
 constexpr std::size_t kNoCall = static_cast<std::size_t>(-1);
 
 // Where a record's line stands in the source: its own line, and for a line
@@ -227,7 +226,7 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
     result.outcome = AssemblyOutcome::stopped;
     result.message = sources.not_found ? sources.failed_entry + std::string(texts::kFileNotFound)
                                        : sources.error;
-    host.show_message(result.message, kFileErrorCaption);
+    host.show_message(result.message, texts::kFileErrorCaption);
     return result;
   }
 
@@ -256,7 +255,7 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
       if (result.message.empty()) result.message = file->error();
     }
     if (result.message.empty()) result.message = outputs.error;
-    host.show_message(result.message, kFileErrorCaption);
+    host.show_message(result.message, texts::kFileErrorCaption);
     return result;
   }
 

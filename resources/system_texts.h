@@ -8,6 +8,9 @@
 
 namespace korva::texts {
 
+// "File Error": caption of the message box for a file that cannot be read or written
+inline constexpr std::string_view kFileErrorCaption = "File Error";
+
 // "KORVAアセンブラ": KORVA assembler (window title)
 inline constexpr std::string_view kWindowTitle =
     "KORVA\x83"

@@ -212,8 +212,8 @@ MainWindow::~MainWindow() {
   if (!failure.empty()) {
     dialogs_->show_message(
         this, QString::fromLocal8Bit(failure.data(), static_cast<qsizetype>(failure.size())),
-        QString::fromLatin1(kFileErrorCaption.data(),
-                            static_cast<qsizetype>(kFileErrorCaption.size())));
+        QString::fromLatin1(texts::kFileErrorCaption.data(),
+                            static_cast<qsizetype>(texts::kFileErrorCaption.size())));
   }
 }
 
@@ -362,8 +362,8 @@ std::optional<ChosenFile> MainWindow::after_dialog(std::optional<ChosenFile> cho
 
 void MainWindow::show_file_error(const QString& text) {
   dialogs_->show_message(this, text,
-                         QString::fromLatin1(kFileErrorCaption.data(),
-                                             static_cast<qsizetype>(kFileErrorCaption.size())));
+                         QString::fromLatin1(texts::kFileErrorCaption.data(),
+                                             static_cast<qsizetype>(texts::kFileErrorCaption.size())));
 }
 
 void MainWindow::set_project_file_name(const QString& title) {

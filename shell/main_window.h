@@ -74,7 +74,6 @@ inline constexpr int kErrorListExtentChars = 100;
 inline constexpr std::uintmax_t kProjectFileSizeLimit = 1024 * 1024;
 // List entries show at most this many characters; the entry itself is kept whole.
 inline constexpr int kListDisplayLimit = 512;
-inline constexpr std::string_view kFileErrorCaption = "File Error";
 
 // The tab stops in pixels for a screen of the given logical DPI.
 QList<qreal> listing_tab_stops(qreal logical_dpi);
