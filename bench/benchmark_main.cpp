@@ -2,6 +2,7 @@
 // source lines, the I/O floor and the end-to-end assembly side by side; ends
 // with a summary of the ratios (time over floor, time per line).
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -20,28 +21,37 @@ namespace {
 constexpr std::array<std::size_t, 3> kSizes = {10'000, 50'000, 200'000};
 
 // The console report, and for every benchmark the shortest real time of its
-// repetitions, in seconds.
+// repetitions, in seconds (or their median when only aggregates are reported).
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
+  explicit SummaryReporter(OutputOptions options) : ConsoleReporter(options) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      if (run.error_occurred) continue;
       const double seconds =
           run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      auto [entry, added] = best_.try_emplace(run.run_name.function_name, seconds);
-      if (!added) entry->second = std::min(entry->second, seconds);
+      const std::string& name = run.run_name.function_name;
+      if (run.run_type == Run::RT_Iteration) {
+        auto [entry, added] = shortest_.try_emplace(name, seconds);
+        if (!added) entry->second = std::min(entry->second, seconds);
+      } else if (run.aggregate_name == "median") {
+        median_[name] = seconds;
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
   // Seconds, or a negative value when the benchmark did not run.
   double best(const std::string& name) const {
-    const auto found = best_.find(name);
-    return found == best_.end() ? -1.0 : found->second;
+    if (const auto found = shortest_.find(name); found != shortest_.end()) return found->second;
+    if (const auto found = median_.find(name); found != median_.end()) return found->second;
+    return -1.0;
   }
 
  private:
-  std::map<std::string, double> best_;
+  std::map<std::string, double> shortest_;
+  std::map<std::string, double> median_;
 };
 
 void print_summary(const SummaryReporter& reporter, const korva::bench::ProjectStore& store) {
@@ -61,7 +71,7 @@ void print_summary(const SummaryReporter& reporter, const korva::bench::ProjectS
   for (const Row& row : rows) mean_per_line += row.assemble / static_cast<double>(row.lines);
   mean_per_line /= static_cast<double>(rows.size());
 
-  std::printf("\nSummary (shortest real time of the repetitions)\n");
+  std::printf("\nSummary (real time: the shortest repetition, or the median)\n");
   std::printf("%8s %10s %10s %11s %8s %9s %9s\n", "lines", "floor ms", "asm ms", "asm/floor",
               "ns/line", "vs mean", "MB in+out");
   for (const Row& row : rows) {
@@ -90,7 +100,9 @@ int main(int argc, char** argv) {
   korva::bench::ProjectStore store;
   korva::bench::register_assembly_benchmarks(store, kSizes);
 
-  SummaryReporter reporter;
+  // Colours only on a terminal, so that saved reports stay plain text.
+  SummaryReporter reporter(isatty(fileno(stdout)) != 0 ? benchmark::ConsoleReporter::OO_Defaults
+                                                       : benchmark::ConsoleReporter::OO_Tabular);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   print_summary(reporter, store);
   benchmark::Shutdown();
