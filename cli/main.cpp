@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
   korva::ProjectState project;
   if (!load_project(options, project)) return kExitStopped;
 
-  korva::BatchHost host;
+  korva::BatchHost host(options.print_listing);
   korva::Assembler assembler;
   const korva::AssemblyResult result = assembler.assemble_project(project, host);
   switch (result.outcome) {

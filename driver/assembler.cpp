@@ -1,6 +1,7 @@
 #include "driver/assembler.h"
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -46,6 +47,7 @@ struct Assembler::Outputs {
   AtomicFile listing_file;
   AtomicFile image_file;
   std::size_t record_count = 0;
+  std::size_t source_size = 0;
   std::string listing;
   std::string image;
   std::vector<std::string> error_entries;
@@ -146,6 +148,10 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
     return false;
   }
+  const auto read_buffer = std::make_unique<char[]>(kStreamBufferSize);
+  std::setvbuf(object, read_buffer.get(), _IOFBF, kStreamBufferSize);
+  // A listing line is about its source line plus address and code.
+  outputs.listing.reserve(outputs.source_size + outputs.record_count * 16);
   generator_.reset();
   location_counter_ = "0000";
   RecordBytes bytes;
@@ -242,6 +248,7 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
   }
 
   Outputs outputs(project.output_base_name);
+  outputs.source_size = sources.text.size();
   record_.kind = "reset";
   const bool written = run_pass2(sources.text, outputs) && run_pass3(outputs, map) &&
                        outputs.listing_file.open() && outputs.listing_file.write(outputs.listing) &&

@@ -68,7 +68,11 @@ bool AtomicFile::open() {
     errno = 0;
     // "x": never reuse a file that is already there.
     file_ = std::fopen(temporary_.string().c_str(), "wbx");
-    if (file_ != nullptr) return true;
+    if (file_ != nullptr) {
+      buffer_ = std::make_unique<char[]>(kStreamBufferSize);
+      std::setvbuf(file_, buffer_.get(), _IOFBF, kStreamBufferSize);
+      return true;
+    }
     if (errno != EEXIST) break;
   }
   temporary_.clear();

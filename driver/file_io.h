@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -45,9 +46,13 @@ class AtomicFile {
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   std::FILE* file_ = nullptr;
+  std::unique_ptr<char[]> buffer_;  // large writes: few system calls
   std::string error_;
   bool failed_ = false;
 };
+
+// Size of the stdio buffers of the files that the assembler streams.
+inline constexpr std::size_t kStreamBufferSize = std::size_t{1} << 20;
 
 // Writes `bytes` to `path` through an AtomicFile. Returns an empty text on
 // success, otherwise the message.

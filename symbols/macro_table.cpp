@@ -1,5 +1,7 @@
 #include "symbols/macro_table.h"
 
+#include <algorithm>
+
 #include "resources/system_texts.h"
 #include "source/statement_splitter.h"
 
@@ -8,6 +10,8 @@ namespace korva {
 void MacroTable::reset() {
   entries_.assign(1, MacroDefinition{std::string(kEndMark), 0, std::nullopt});
   definition_count_ = 0;
+  first_by_name_.clear();
+  first_end_mark_ = static_cast<std::size_t>(-1);
 }
 
 void MacroTable::collect_macro(LineRecord& record, std::size_t position) {
@@ -25,6 +29,12 @@ void MacroTable::collect_macro(LineRecord& record, std::size_t position) {
   if (!equals_nocase(statement, "END MACRO")) return;
 
   entries_.back().body_end = position;
+  const std::size_t closed = entries_.size() - 1;
+  if (entries_.back().name == kEndMark) {
+    first_end_mark_ = std::min(first_end_mark_, closed);
+  } else {
+    first_by_name_.emplace(entries_.back().name, closed);
+  }
   ++definition_count_;
   if (definition_count_ > kCapacity) {
     record.error = texts::kTooManyMacros;
@@ -34,11 +44,10 @@ void MacroTable::collect_macro(LineRecord& record, std::size_t position) {
 }
 
 const MacroDefinition* MacroTable::find(std::string_view name) const {
-  for (const MacroDefinition& entry : entries_) {
-    if (entry.name == kEndMark) return nullptr;
-    if (entry.body_end && entry.name == name) return &entry;
-  }
-  return nullptr;
+  if (name == kEndMark) return nullptr;
+  const auto found = first_by_name_.find(name);
+  if (found == first_by_name_.end() || found->second > first_end_mark_) return nullptr;
+  return &entries_[found->second];
 }
 
 }  // namespace korva

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "driver/line_record.h"
@@ -42,6 +44,17 @@ class MacroTable {
  private:
   std::vector<MacroDefinition> entries_;  // the last one is the current entry
   std::size_t definition_count_ = 0;
+  // Closed definitions by name, each name with its first entry, and the first
+  // closed entry that carries the end mark: together they answer find()
+  // exactly as a walk of the table would.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> first_by_name_;
+  std::size_t first_end_mark_ = static_cast<std::size_t>(-1);
 };
 
 }  // namespace korva
