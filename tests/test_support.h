@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -21,7 +22,10 @@ class ScratchDir {
  public:
   ScratchDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("korva-") + info->test_suite_name() + "-" + info->name();
+    // The process id keeps two runs of the same test (two build trees, say)
+    // apart.
+    std::string name = std::string("korva-") + std::to_string(::getpid()) + "-" +
+                       info->test_suite_name() + "-" + info->name();
     for (char& c : name) {
       if (c == '/') c = '_';
     }

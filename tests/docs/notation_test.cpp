@@ -13,6 +13,7 @@
 // A block tagged "listing" right after a program is its whole listing (tabs
 // shown as "|"); a block tagged "image" is its .bin as hexadecimal bytes.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -180,7 +181,8 @@ struct Assembled {
 // Writes the block as a CP932 source with CR LF line ends and assembles it.
 Assembled assemble_block(const Block& block) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("korva-docs-" + std::to_string(block.line));
+                                    ("korva-docs-" + std::to_string(::getpid()) + "-" +
+                                     std::to_string(block.line));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   std::string source;
