@@ -56,7 +56,9 @@ void print_error(std::string_view text_cp932) {
   std::fprintf(stderr, "korva-asm: %s\n", text.c_str());
 }
 
+// "FILE:LINE", or the program's name for a diagnostic of the whole program.
 std::string place(const korva::SourceLocation& where) {
+  if (where.line == 0) return "korva-asm";
   return korva::cp932_to_utf8(where.file) + ":" + std::to_string(where.line);
 }
 

@@ -1,6 +1,9 @@
 #include "driver/assembler.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -20,14 +23,29 @@ namespace korva {
 
 namespace {
 
-constexpr std::size_t kNoCall = static_cast<std::size_t>(-1);
+constexpr std::uint32_t kNoCall = 0xFFFFFFFF;
 
 // Where a record's line stands in the source: its own line, and for a line
 // of a macro expansion the call in the source that started it.
 struct RecordSpot {
-  std::size_t offset = 0;
-  std::size_t call_offset = kNoCall;
+  std::uint32_t offset = 0;
+  std::uint32_t call_offset = kNoCall;
 };
+
+// Offsets are kept in 32 bits (one spot per record adds up); sources beyond
+// 4 GiB only lose the exact line of their diagnostics.
+std::uint32_t spot_offset(std::size_t offset) {
+  return static_cast<std::uint32_t>(std::min<std::size_t>(offset, kNoCall - 1));
+}
+
+// Warnings of one kind beyond this many are counted, not listed: a long
+// program outgrowing a code page would otherwise bury everything else.
+constexpr std::size_t kWarningsShownPerKind = 100;
+
+// A warning's kind: the first word of its text ("jump", "literal", ...).
+std::string warning_kind(std::string_view text) {
+  return std::string(text.substr(0, text.find(' ')));
+}
 
 struct PendingWarning {
   std::size_t record;
@@ -39,7 +57,7 @@ struct PendingWarning {
 // The three output files of one assembly and what pass 3 collects for them.
 struct Assembler::Outputs {
   explicit Outputs(const std::string& base)
-      : object(os_path(base + ".obj")),
+      : object(os_path(base + ".obj"), kStreamBufferSize),
         listing_file(os_path(base + ".out")),
         image_file(os_path(base + ".bin")) {}
 
@@ -55,6 +73,7 @@ struct Assembler::Outputs {
   std::vector<RecordSpot> spots;         // one per record
   std::vector<PendingWarning> warnings;  // found in pass 2, listed in pass 3
   std::vector<Diagnostic> diagnostics;
+  std::map<std::string, std::size_t> warnings_by_kind;
 };
 
 void Assembler::add_warning(Outputs& outputs, std::string text) {
@@ -64,6 +83,10 @@ void Assembler::add_warning(Outputs& outputs, std::string text) {
 void Assembler::add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
                                Severity severity, std::string_view text,
                                std::string_view listing_line) {
+  if (severity == Severity::warning &&
+      ++outputs.warnings_by_kind[warning_kind(text)] > kWarningsShownPerKind) {
+    return;
+  }
   const RecordSpot& spot = outputs.spots[record];
   Diagnostic diagnostic;
   diagnostic.severity = severity;
@@ -107,7 +130,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
   if (!outputs.object.open()) return false;
 
   RecordBytes bytes;
-  std::size_t call_offset = kNoCall;
+  std::uint32_t call_offset = kNoCall;
   do {
     line_.clear();
     std::optional<std::size_t> origin;
@@ -115,9 +138,9 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
     if (expander_.expand_macro(line_, record_, MacroExpander::Request::line) ==
         ExpandResult::body_line) {
       origin = expander_.line_origin();
-      spot = RecordSpot{expander_.produced_offset(), call_offset};
+      spot = RecordSpot{spot_offset(expander_.produced_offset()), call_offset};
     } else {
-      spot.offset = reader.position();
+      spot.offset = spot_offset(reader.position());
       call_offset = spot.offset;
       origin = reader.read_line(line_);
     }
@@ -150,8 +173,9 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   }
   const auto read_buffer = std::make_unique<char[]>(kStreamBufferSize);
   std::setvbuf(object, read_buffer.get(), _IOFBF, kStreamBufferSize);
-  // A listing line is about its source line plus address and code.
-  outputs.listing.reserve(outputs.source_size + outputs.record_count * 16);
+  // A listing line is at most its source line plus address, code and tabs;
+  // sizing it ahead spares the listing a doubling of its capacity.
+  outputs.listing.reserve(outputs.source_size + outputs.record_count * 24);
   generator_.reset();
   location_counter_ = "0000";
   RecordBytes bytes;
@@ -203,6 +227,14 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   if (!read_ok) {
     outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
     return false;
+  }
+  for (const auto& [kind, count] : outputs.warnings_by_kind) {
+    if (count <= kWarningsShownPerKind) continue;
+    Diagnostic summary;
+    summary.severity = Severity::warning;
+    summary.text = std::to_string(count - kWarningsShownPerKind) + " more warnings beginning \"" +
+                   kind + "\" are not shown";
+    outputs.diagnostics.push_back(std::move(summary));
   }
   if (outside_bank0 > 0) {
     Diagnostic summary;

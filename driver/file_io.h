@@ -25,7 +25,10 @@ FileContents read_whole_file(const std::filesystem::path& path);
 // complete new one. The temporary file is removed unless committed.
 class AtomicFile {
  public:
-  explicit AtomicFile(std::filesystem::path target) : target_(std::move(target)) {}
+  // `buffer_size` 0 keeps the C library's own buffer: enough for a file
+  // written in a few large pieces; a file written record by record wants more.
+  explicit AtomicFile(std::filesystem::path target, std::size_t buffer_size = 0)
+      : target_(std::move(target)), buffer_size_(buffer_size) {}
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -46,7 +49,8 @@ class AtomicFile {
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   std::FILE* file_ = nullptr;
-  std::unique_ptr<char[]> buffer_;  // large writes: few system calls
+  std::size_t buffer_size_;
+  std::unique_ptr<char[]> buffer_;  // held only while the file is open
   std::string error_;
   bool failed_ = false;
 };

@@ -192,6 +192,17 @@ TEST(Limits, SymbolAndMacroTablesHold1000) {
   EXPECT_EQ(too_many.host.messages[0].text, "END MACRO->" + std::string(texts::kTooManyMacros));
 }
 
+TEST(Limits, WarningsOfOneKindStopAtAHundredWithACount) {
+  ScratchDir dir;
+  const Assembly a = assemble(dir, repeat("DE 300\r\n", 150));
+  std::size_t listed = 0;
+  for (const Diagnostic& d : a.result.diagnostics) listed += d.text.rfind("DE value", 0) == 0;
+  EXPECT_EQ(listed, 100u);
+  ASSERT_FALSE(a.result.diagnostics.empty());
+  EXPECT_EQ(a.result.diagnostics.back().text, "50 more warnings beginning \"DE\" are not shown");
+  EXPECT_EQ(a.image_file, repeat("\x2C", 150)) << "warnings never change the output";
+}
+
 TEST(Limits, MoreThanTenFilesAreAllJoined) {
   ScratchDir dir;
   std::vector<std::pair<std::string, std::string>> files;
