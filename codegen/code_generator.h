@@ -15,9 +15,6 @@ class CodeGenerator {
 
   void generate_code(LineRecord& record, const SymbolTable& symbols);
 
-  // The subroutine whose local labels jumps resolve against.
-  const std::string& subroutine() const { return subroutine_; }
-
   // The target address of the last jump or call resolved.
   const std::string& last_target() const { return last_target_; }
 

@@ -281,7 +281,6 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
 
   Outputs outputs(project.output_base_name);
   outputs.source_size = sources.text.size();
-  record_.kind = "reset";
   const bool written = run_pass2(sources.text, outputs) && run_pass3(outputs, map) &&
                        outputs.listing_file.open() && outputs.listing_file.write(outputs.listing) &&
                        outputs.image_file.open() && outputs.image_file.write(outputs.image) &&

@@ -48,8 +48,6 @@ class MacroExpander {
   // For the line just handed out: where it stands in the source text.
   std::size_t produced_offset() const { return produced_offset_; }
 
-  bool expanding() const { return mode_ == Mode::expanding; }
-
  private:
   enum class Mode { normal = 0, defining = 1, expanding = 2 };
   struct Level {

@@ -17,41 +17,14 @@
 
 #include "driver/assembler.h"
 #include "driver/text_encoding.h"
+#include "remark_expectations.h"
 #include "test_support.h"
 
 namespace korva {
 namespace {
 
-struct Expectation {
-  std::optional<std::string> code;
-  std::optional<std::string> address;
-  std::optional<std::string> error;
-};
-
-// The expectations in a remark, or none when it carries none.
-std::optional<Expectation> parse_remark(std::string_view remark) {
-  if (remark.empty() || remark.front() != ';') return std::nullopt;
-  std::istringstream in{std::string(remark.substr(1))};
-  Expectation expectation;
-  bool any = false;
-  std::string mark;
-  while (in >> mark) {
-    if (mark == "!") {
-      std::string rest;
-      std::getline(in, rest);
-      rest.erase(0, rest.find_first_not_of(' '));
-      expectation.error = rest;
-      return expectation;
-    }
-    std::string value;
-    if ((mark != "=" && mark != "@") || !(in >> value)) break;
-    if (value == "-") value.clear();
-    (mark == "=" ? expectation.code : expectation.address) = value;
-    any = true;
-  }
-  if (!any) return std::nullopt;
-  return expectation;
-}
+using korva::testing::Expectation;
+using korva::testing::parse_remark;
 
 std::vector<std::string> split(const std::string& text, char separator) {
   std::vector<std::string> parts;

@@ -33,9 +33,10 @@
 #include "driver/assembler.h"
 #include "driver/line_record.h"
 #include "driver/platform.h"
+#include "driver/text_encoding.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
-#include "driver/text_encoding.h"
+#include "tests/remark_expectations.h"
 
 namespace korva {
 namespace {
@@ -99,35 +100,8 @@ std::vector<Block> document_blocks() {
   return blocks;
 }
 
-struct Expectation {
-  std::optional<std::string> code;
-  std::optional<std::string> address;
-  std::optional<std::string> error;
-};
-
-std::optional<Expectation> parse_remark(std::string_view remark) {
-  if (remark.empty() || remark.front() != ';') return std::nullopt;
-  std::istringstream in{std::string(remark.substr(1))};
-  Expectation expectation;
-  bool any = false;
-  std::string mark;
-  while (in >> mark) {
-    if (mark == "!") {
-      std::string rest;
-      std::getline(in, rest);
-      rest.erase(0, rest.find_first_not_of(' '));
-      expectation.error = rest;
-      return expectation;
-    }
-    std::string value;
-    if ((mark != "=" && mark != "@") || !(in >> value)) break;
-    if (value == "-") value.clear();
-    (mark == "=" ? expectation.code : expectation.address) = value;
-    any = true;
-  }
-  if (!any) return std::nullopt;
-  return expectation;
-}
+using korva::testing::Expectation;
+using korva::testing::parse_remark;
 
 // Blanks collapsed, as the source reader hands a line to the assembler.
 std::string collapse(std::string_view text) {
@@ -180,9 +154,9 @@ struct Assembled {
 
 // Writes the block as a CP932 source with CR LF line ends and assembles it.
 Assembled assemble_block(const Block& block) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("korva-docs-" + std::to_string(::getpid()) + "-" +
-                                     std::to_string(block.line));
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() /
+      ("korva-docs-" + std::to_string(::getpid()) + "-" + std::to_string(block.line));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   std::string source;
@@ -321,7 +295,9 @@ TEST_P(NotationExample, AssemblesAsDocumented) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Notation, NotationExample, ::testing::ValuesIn(document_blocks()),
-                         [](const auto& info) { return "line_" + std::to_string(info.param.line); });
+                         [](const auto& info) {
+                           return "line_" + std::to_string(info.param.line);
+                         });
 
 // One name per pattern entry: its key, its number of operand places, and for
 // the two entries that share a key without operands, their first piece.
@@ -358,8 +334,8 @@ TEST(NotationDocument, ExamplesUseEveryStatementForm) {
       matched.statement = stored.statement;
       match_statement(matched);
       if (matched.pattern_key != stored.pattern_key) continue;
-      const std::size_t places = !matched.operand1.empty() + !matched.operand2.empty() +
-                                 !matched.operand3.empty();
+      const std::size_t places =
+          !matched.operand1.empty() + !matched.operand2.empty() + !matched.operand3.empty();
       std::string piece = matched.statement;
       for (char& c : piece) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       used.insert(entry_signature(matched.pattern_key, places, piece));
