@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
-#include <memory>
 #include <optional>
 #include <vector>
 
 #include "codegen/hex_text.h"
 #include "driver/file_io.h"
 #include "driver/listing.h"
+#include "driver/record_blocks.h"
 #include "driver/text_encoding.h"
 #include "patterns/matcher.h"
 #include "resources/system_texts.h"
@@ -57,7 +57,7 @@ struct PendingWarning {
 // The three output files of one assembly and what pass 3 collects for them.
 struct Assembler::Outputs {
   explicit Outputs(const std::string& base)
-      : object(os_path(base + ".obj"), kStreamBufferSize),
+      : object(os_path(base + ".obj"), /*buffered=*/false),
         listing_file(os_path(base + ".out")),
         image_file(os_path(base + ".bin")) {}
 
@@ -129,7 +129,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
   classifier_.reset();
   if (!outputs.object.open()) return false;
 
-  RecordBytes bytes;
+  RecordBlockWriter object(outputs.object);
   std::uint32_t call_offset = kNoCall;
   do {
     line_.clear();
@@ -156,13 +156,12 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
     }
     if (cuts.label) add_warning(outputs, label_cut_warning(record_));
     if (cuts.statement) add_warning(outputs, statement_cut_warning(line_));
-    encode_record(record_, bytes);
-    if (!outputs.object.write(std::string_view(bytes.data(), bytes.size()))) return false;
+    if (!object.write(record_)) return false;
     outputs.spots.push_back(spot);
     record_.address = location_counter_;
     ++outputs.record_count;
   } while (line_ != "end");
-  return outputs.object.close();
+  return object.flush() && outputs.object.close();
 }
 
 bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
@@ -171,60 +170,55 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
     return false;
   }
-  const auto read_buffer = std::make_unique<char[]>(kStreamBufferSize);
-  std::setvbuf(object, read_buffer.get(), _IOFBF, kStreamBufferSize);
+  std::setvbuf(object, nullptr, _IONBF, 0);
+  // The last record, the source's "end", is not listed.
+  RecordBlockReader records(object, outputs.record_count - 1);
   // A listing line is at most its source line plus address, code and tabs;
   // sizing it ahead spares the listing a doubling of its capacity.
   outputs.listing.reserve(outputs.source_size + outputs.record_count * 24);
   generator_.reset();
   location_counter_ = "0000";
-  RecordBytes bytes;
   std::string line;
-  bool read_ok = true;
   std::size_t pending = 0;
   std::size_t outside_bank0 = 0;
   SourceLocation first_outside_bank0;
   std::size_t first_outside_bank0_index = 0;
-  for (std::size_t n = 0; n + 1 < outputs.record_count; ++n) {
-    if (std::fread(bytes.data(), 1, bytes.size(), object) != bytes.size()) {
-      read_ok = false;
-      break;
-    }
-    decode_record(bytes, record_);
-    generator_.generate_code(record_, symbols_);
-    upper_case(record_.address);
-    upper_case(record_.code);
+  std::size_t n = 0;
+  for (LineRecord* next = records.next(); next != nullptr; next = records.next(), ++n) {
+    LineRecord& record = *next;
+    generator_.generate_code(record, symbols_);
+    upper_case(record.address);
+    upper_case(record.code);
     std::int64_t gap = 0;
-    if (record_.kind == "org") {
-      gap = hex_difference(record_.address, location_counter_);
-      location_counter_ = record_.address;
+    if (record.kind == "org") {
+      gap = hex_difference(record.address, location_counter_);
+      location_counter_ = record.address;
       if (gap < 0) {
         gap = 0;
-        record_.error = "ORG Error";
+        record.error = "ORG Error";
       }
     }
-    format_listing_line(record_, line);
+    format_listing_line(record, line);
     outputs.listing += line;
-    write_image_bytes(outputs.image, record_.code, static_cast<std::size_t>(2 * gap));
-    if (!record_.error.empty()) {
+    write_image_bytes(outputs.image, record.code, static_cast<std::size_t>(2 * gap));
+    if (!record.error.empty()) {
       outputs.error_entries.push_back(line);
-      add_diagnostic(outputs, map, n, Severity::error, record_.error, line);
+      add_diagnostic(outputs, map, n, Severity::error, record.error, line);
     }
     for (; pending < outputs.warnings.size() && outputs.warnings[pending].record == n; ++pending) {
       add_diagnostic(outputs, map, n, Severity::warning, outputs.warnings[pending].text, line);
     }
     for (const std::string& text :
-         {literal_warning(record_), target_warning(record_, generator_.last_target())}) {
+         {literal_warning(record), target_warning(record, generator_.last_target())}) {
       if (!text.empty()) add_diagnostic(outputs, map, n, Severity::warning, text, line);
     }
-    if (register_outside_bank0(record_) && outside_bank0++ == 0) {
+    if (register_outside_bank0(record) && outside_bank0++ == 0) {
       first_outside_bank0 = map.locate(outputs.spots[n].offset);
       first_outside_bank0_index = n;
     }
-    advance_address(location_counter_, record_.code);
+    advance_address(location_counter_, record.code);
   }
-  std::fclose(object);
-  if (!read_ok) {
+  if (records.failed()) {
     outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
     return false;
   }
@@ -273,8 +267,8 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
   std::size_t error_offset = 0;
   if (!run_pass1(sources.text, result.message, error_offset)) {
     result.outcome = AssemblyOutcome::stopped;
-    result.diagnostics.push_back(
-        Diagnostic{Severity::error, map.locate(error_offset), std::nullopt, result.message, {}});
+    result.diagnostics.push_back(Diagnostic{
+        Severity::error, map.locate(error_offset), std::nullopt, result.message, {}, std::nullopt});
     host.show_message(result.message, texts::kErrorMessageCaption);
     return result;
   }

@@ -69,10 +69,7 @@ bool AtomicFile::open() {
     // "x": never reuse a file that is already there.
     file_ = std::fopen(temporary_.string().c_str(), "wbx");
     if (file_ != nullptr) {
-      if (buffer_size_ > 0) {
-        buffer_ = std::make_unique<char[]>(buffer_size_);
-        std::setvbuf(file_, buffer_.get(), _IOFBF, buffer_size_);
-      }
+      if (!buffered_) std::setvbuf(file_, nullptr, _IONBF, 0);
       return true;
     }
     if (errno != EEXIST) break;
@@ -95,7 +92,6 @@ bool AtomicFile::close() {
   const bool flushed = std::fflush(file_) == 0;
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
-  buffer_.reset();
   if (!flushed || !closed) return fail("cannot write");
   return !failed_;
 }
@@ -116,7 +112,6 @@ void AtomicFile::discard() {
   if (file_ != nullptr) {
     std::fclose(file_);
     file_ = nullptr;
-    buffer_.reset();
   }
   if (!temporary_.empty()) {
     std::error_code ignored;

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -25,10 +24,10 @@ FileContents read_whole_file(const std::filesystem::path& path);
 // complete new one. The temporary file is removed unless committed.
 class AtomicFile {
  public:
-  // `buffer_size` 0 keeps the C library's own buffer: enough for a file
-  // written in a few large pieces; a file written record by record wants more.
-  explicit AtomicFile(std::filesystem::path target, std::size_t buffer_size = 0)
-      : target_(std::move(target)), buffer_size_(buffer_size) {}
+  // `buffered` false passes every write straight to the system, for a file
+  // written in large blocks that a stdio buffer would only copy once more.
+  explicit AtomicFile(std::filesystem::path target, bool buffered = true)
+      : target_(std::move(target)), buffered_(buffered) {}
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -49,14 +48,10 @@ class AtomicFile {
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   std::FILE* file_ = nullptr;
-  std::size_t buffer_size_;
-  std::unique_ptr<char[]> buffer_;  // held only while the file is open
+  bool buffered_;
   std::string error_;
   bool failed_ = false;
 };
-
-// Size of the stdio buffers of the files that the assembler streams.
-inline constexpr std::size_t kStreamBufferSize = std::size_t{1} << 20;
 
 // Writes `bytes` to `path` through an AtomicFile. Returns an empty text on
 // success, otherwise the message.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace korva {
 namespace {
@@ -25,8 +26,8 @@ auto fields_of(Record& record) {
 
 }  // namespace
 
-void encode_record(const LineRecord& record, RecordBytes& bytes) {
-  bytes.fill('\0');
+void encode_record(const LineRecord& record, RecordSlot bytes) {
+  std::memset(bytes.data(), 0, bytes.size());
   std::size_t offset = 0;
   for (const auto& [text, size] : fields_of(record)) {
     const std::size_t length = std::min(text->size(), size - 1);
@@ -35,12 +36,12 @@ void encode_record(const LineRecord& record, RecordBytes& bytes) {
   }
 }
 
-void decode_record(const RecordBytes& bytes, LineRecord& record) {
+void decode_record(RecordView bytes, LineRecord& record) {
   std::size_t offset = 0;
   for (const auto& [text, size] : fields_of(record)) {
     const char* field = bytes.data() + offset;
-    const char* end = std::find(field, field + size, '\0');
-    text->assign(field, end);
+    const void* zero = std::memchr(field, '\0', size);
+    text->assign(field, zero != nullptr ? static_cast<const char*>(zero) : field + size);
     offset += size;
   }
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -42,14 +43,17 @@ inline constexpr std::size_t kLabelCapacity = 18;
 inline constexpr std::size_t kRemarkCapacity = 48;
 
 using RecordBytes = std::array<char, kRecordSize>;
+// One stored record, inside a RecordBytes or a block of records.
+using RecordSlot = std::span<char, kRecordSize>;
+using RecordView = std::span<const char, kRecordSize>;
 
 // Stores the record in its 342-byte layout. Every field is zero-filled behind
 // its text; a text longer than its field keeps its first size - 1 bytes.
-void encode_record(const LineRecord& record, RecordBytes& bytes);
+void encode_record(const LineRecord& record, RecordSlot bytes);
 
 // Reads a record from its 342-byte layout. Each text ends at its first zero
 // byte, or at the end of its field.
-void decode_record(const RecordBytes& bytes, LineRecord& record);
+void decode_record(RecordView bytes, LineRecord& record);
 
 // Keeps at most `capacity` characters of `text`.
 inline void cut_to(std::string& text, std::size_t capacity) {

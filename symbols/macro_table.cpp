@@ -12,6 +12,8 @@ void MacroTable::reset() {
   definition_count_ = 0;
   first_by_name_.clear();
   first_end_mark_ = static_cast<std::size_t>(-1);
+  name_lengths_.reset();
+  first_bytes_.reset();
 }
 
 void MacroTable::collect_macro(LineRecord& record, std::size_t position) {
@@ -33,7 +35,10 @@ void MacroTable::collect_macro(LineRecord& record, std::size_t position) {
   if (entries_.back().name == kEndMark) {
     first_end_mark_ = std::min(first_end_mark_, closed);
   } else {
-    first_by_name_.emplace(entries_.back().name, closed);
+    const std::string& name = entries_.back().name;
+    first_by_name_.emplace(name, closed);
+    name_lengths_.set(name.size());
+    if (!name.empty()) first_bytes_.set(static_cast<unsigned char>(name.front()));
   }
   ++definition_count_;
   if (definition_count_ > kCapacity) {
@@ -44,6 +49,8 @@ void MacroTable::collect_macro(LineRecord& record, std::size_t position) {
 }
 
 const MacroDefinition* MacroTable::find(std::string_view name) const {
+  if (name.size() > kNameCapacity || !name_lengths_.test(name.size())) return nullptr;
+  if (!name.empty() && !first_bytes_.test(static_cast<unsigned char>(name.front()))) return nullptr;
   if (name == kEndMark) return nullptr;
   const auto found = first_by_name_.find(name);
   if (found == first_by_name_.end() || found->second > first_end_mark_) return nullptr;

@@ -2,6 +2,7 @@
 // body lines in the source text.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -55,6 +56,10 @@ class MacroTable {
   };
   std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> first_by_name_;
   std::size_t first_end_mark_ = static_cast<std::size_t>(-1);
+  // The lengths and first bytes of those names: most statements are no
+  // macro call, and these rule them out before any hashing.
+  std::bitset<kNameCapacity + 1> name_lengths_;
+  std::bitset<256> first_bytes_;
 };
 
 }  // namespace korva

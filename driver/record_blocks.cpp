@@ -1,0 +1,86 @@
+#include "driver/record_blocks.h"
+
+#include <algorithm>
+#include <string_view>
+#include <utility>
+
+namespace korva {
+
+RecordBlockWriter::RecordBlockWriter(AtomicFile& file)
+    : file_(file), filling_(kRecordsPerBlock * kRecordSize), writing_(filling_.size()) {}
+
+bool RecordBlockWriter::finish_pending_write() {
+  worker_.wait();
+  if (write_failed_) failed_ = true;
+  return !failed_;
+}
+
+bool RecordBlockWriter::write(const LineRecord& record) {
+  encode_record(record, RecordSlot(filling_.data() + used_, kRecordSize));
+  used_ += kRecordSize;
+  if (used_ < filling_.size()) return !failed_;
+  if (!finish_pending_write()) return false;
+  std::swap(filling_, writing_);
+  used_ = 0;
+  worker_.start([this] {
+    if (!file_.write(std::string_view(writing_.data(), writing_.size()))) write_failed_ = true;
+  });
+  return !failed_;
+}
+
+bool RecordBlockWriter::flush() {
+  if (!finish_pending_write()) return false;
+  const std::string_view held(filling_.data(), used_);
+  used_ = 0;
+  if (!held.empty() && !file_.write(held)) failed_ = true;
+  return !failed_;
+}
+
+RecordBlockReader::RecordBlockReader(std::FILE* file, std::size_t count)
+    : file_(file), remaining_(count) {
+  for (Block& block : blocks_) {
+    block.bytes.resize(kRecordsPerBlock * kRecordSize);
+    block.records.resize(kRecordsPerBlock);
+  }
+  start_loading();
+}
+
+RecordBlockReader::~RecordBlockReader() {
+  worker_.wait();
+  std::fclose(file_);
+}
+
+void RecordBlockReader::load(Block& block, std::size_t count) {
+  const std::size_t read = std::fread(block.bytes.data(), 1, count * kRecordSize, file_);
+  block.count = read / kRecordSize;
+  block.short_read = block.count < count;
+  for (std::size_t n = 0; n < block.count; ++n) {
+    decode_record(RecordView(block.bytes.data() + n * kRecordSize, kRecordSize), block.records[n]);
+  }
+}
+
+// Loads the block that next() is not handing out from.
+void RecordBlockReader::start_loading() {
+  const std::size_t count = std::min(remaining_, kRecordsPerBlock);
+  if (count == 0) return;
+  remaining_ -= count;
+  loading_ = true;
+  Block& block = blocks_[1 - reading_];
+  worker_.start([this, &block, count] { load(block, count); });
+}
+
+LineRecord* RecordBlockReader::next() {
+  if (position_ == blocks_[reading_].count) {
+    if (blocks_[reading_].short_read) failed_ = true;
+    if (failed_ || !loading_) return nullptr;
+    worker_.wait();
+    loading_ = false;
+    reading_ = 1 - reading_;
+    position_ = 0;
+    if (!blocks_[reading_].short_read) start_loading();
+    if (blocks_[reading_].count == 0) return next();
+  }
+  return &blocks_[reading_].records[position_++];
+}
+
+}  // namespace korva
