@@ -39,8 +39,7 @@ void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols)
 }
 
 void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {
-  const std::string& kind = record.kind;
-  if (kind == "normal") {
+  if (has_kind(record, "normal")) {
     evaluate_operand(record.operand1, symbols);
     evaluate_operand(record.operand2, symbols);
     encode_normal(record);
@@ -48,21 +47,21 @@ void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols
       record.kind = "error";
       record.code.clear();
     }
-  } else if (kind == "bit") {
+  } else if (has_kind(record, "bit")) {
     evaluate_operand(record.operand1, symbols);
     evaluate_operand(record.operand2, symbols);
     encode_bit(record);
-  } else if (kind.find("branch") != std::string::npos) {
+  } else if (record.kind.find("branch") != std::string::npos) {
     resolve_branch(record, symbols);
-  } else if (kind == "call sub") {
+  } else if (has_kind(record, "call sub")) {
     resolve_call(record, symbols);
-  } else if (kind == "sub") {
+  } else if (has_kind(record, "sub")) {
     assign_cut(subroutine_, record.operand1, SymbolTable::kSubroutineNameCapacity);
-  } else if (kind == "rem" || kind == "macro") {
+  } else if (has_kind(record, "rem") || has_kind(record, "macro")) {
     record.address.clear();
-  } else if (kind == "equ") {
+  } else if (has_kind(record, "equ")) {
     record.address = record.operand1;
-  } else if (kind == "inherent" && equals_nocase(record.statement, "END SUB")) {
+  } else if (has_kind(record, "inherent") && equals_nocase(record.statement, "END SUB")) {
     // Local labels after END SUB belong to no subroutine, as in pass 1.
     subroutine_.clear();
   }

@@ -1,7 +1,9 @@
 #include "codegen/hex_text.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstdint>
 #include <limits>
 
 #include "source/source_reader.h"
@@ -10,11 +12,20 @@
 namespace korva {
 namespace {
 
+// The value of every byte as a digit: 0-9, then letters from 10 (for any
+// base up to 36), 99 for the rest. Hexadecimal texts are read for every
+// record more than once, so this is a table rather than a chain of tests.
+constexpr std::array<std::uint8_t, 256> kDigitValues = [] {
+  std::array<std::uint8_t, 256> values{};
+  values.fill(99);
+  for (int c = '0'; c <= '9'; ++c) values[c] = static_cast<std::uint8_t>(c - '0');
+  for (int c = 'a'; c <= 'z'; ++c) values[c] = static_cast<std::uint8_t>(c - 'a' + 10);
+  for (int c = 'A'; c <= 'Z'; ++c) values[c] = static_cast<std::uint8_t>(c - 'A' + 10);
+  return values;
+}();
+
 int digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-  return 99;
+  return kDigitValues[static_cast<unsigned char>(c)];
 }
 
 bool is_c_space(char c) {

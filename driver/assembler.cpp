@@ -190,7 +190,7 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     upper_case(record.address);
     upper_case(record.code);
     std::int64_t gap = 0;
-    if (record.kind == "org") {
+    if (has_kind(record, "org")) {
       gap = hex_difference(record.address, location_counter_);
       location_counter_ = record.address;
       if (gap < 0) {

@@ -40,7 +40,7 @@ std::string data_byte_warning(const LineRecord& matched) {
 
 std::string counter_wrap_warning(std::string_view before, std::string_view after,
                                  const LineRecord& record) {
-  if (record.kind == "org" || hex_value(after) >= hex_value(before)) return {};
+  if (has_kind(record, "org") || hex_value(after) >= hex_value(before)) return {};
   return "the location counter went past FFFF and starts again at " + hex4(hex_value(after));
 }
 
@@ -55,7 +55,7 @@ std::string statement_cut_warning(std::string_view whole_statement) {
 }
 
 std::string literal_warning(const LineRecord& encoded) {
-  if (encoded.kind != "normal" || !encoded.error.empty()) return {};
+  if (!has_kind(encoded, "normal") || !encoded.error.empty()) return {};
   std::string literal = encoded.operand1;
   if (!check_number(literal)) return {};
   const std::uint32_t value = static_cast<std::uint32_t>(hex_value(literal));
@@ -67,8 +67,8 @@ std::string literal_warning(const LineRecord& encoded) {
 }
 
 std::string target_warning(const LineRecord& encoded, std::string_view target) {
-  const bool jump = encoded.kind == "branch";
-  if ((!jump && encoded.kind != "call sub") || !encoded.error.empty()) return {};
+  const bool jump = has_kind(encoded, "branch");
+  if ((!jump && !has_kind(encoded, "call sub")) || !encoded.error.empty()) return {};
   const std::uint32_t address = static_cast<std::uint32_t>(hex_value(target));
   if (address < 0x800) return {};
   const std::uint32_t word = static_cast<std::uint32_t>(hex_value(encoded.code));
@@ -78,7 +78,8 @@ std::string target_warning(const LineRecord& encoded, std::string_view target) {
 }
 
 bool register_outside_bank0(const LineRecord& encoded) {
-  if ((encoded.kind != "normal" && encoded.kind != "bit") || !encoded.error.empty()) return false;
+  if ((!has_kind(encoded, "normal") && !has_kind(encoded, "bit")) || !encoded.error.empty())
+    return false;
   const std::size_t marker = encoded.operand1.find("($");
   return marker != std::string::npos && hex_value(encoded.operand1.substr(marker + 2)) > 0x7F;
 }

@@ -55,6 +55,13 @@ void encode_record(const LineRecord& record, RecordSlot bytes);
 // byte, or at the end of its field.
 void decode_record(RecordView bytes, LineRecord& record);
 
+// Whether the record's kind tag is `tag`. Compared as views, which look at
+// the lengths first: most tags differ in length, and this runs for every
+// record in several places.
+inline bool has_kind(const LineRecord& record, std::string_view tag) {
+  return std::string_view(record.kind) == tag;
+}
+
 // Keeps at most `capacity` characters of `text`.
 inline void cut_to(std::string& text, std::size_t capacity) {
   if (text.size() > capacity) text.resize(capacity);

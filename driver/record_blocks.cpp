@@ -16,16 +16,22 @@ bool RecordBlockWriter::finish_pending_write() {
 }
 
 bool RecordBlockWriter::write(const LineRecord& record) {
+  if (failed_) return false;
   encode_record(record, RecordSlot(filling_.data() + used_, kRecordSize));
   used_ += kRecordSize;
-  if (used_ < filling_.size()) return !failed_;
-  if (!finish_pending_write()) return false;
-  std::swap(filling_, writing_);
+  if (used_ == filling_.size()) hand_over_full_block();
+  return !failed_;
+}
+
+// Starts writing the full block on the second thread, once the block before
+// it is written; the records that follow go into the other block.
+void RecordBlockWriter::hand_over_full_block() {
   used_ = 0;
+  if (!finish_pending_write()) return;
+  std::swap(filling_, writing_);
   worker_.start([this] {
     if (!file_.write(std::string_view(writing_.data(), writing_.size()))) write_failed_ = true;
   });
-  return !failed_;
 }
 
 bool RecordBlockWriter::flush() {

@@ -34,6 +34,7 @@ class RecordBlockWriter {
 
  private:
   bool finish_pending_write();
+  void hand_over_full_block();
 
   AtomicFile& file_;
   std::vector<char> filling_;  // the block that records are encoded into
