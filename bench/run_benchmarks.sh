@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (Release, in build/bench), runs them and measures the
-# peak memory of assembling the generated projects. Usage:
+# Builds the benchmarks (Release, in build/bench), runs them, measures the
+# peak memory of assembling the generated projects and, when Qt is there,
+# times the window's Assemble command on the offscreen platform. Usage:
 #   bench/run_benchmarks.sh [extra korva-bench options]
 # e.g. bench/run_benchmarks.sh --benchmark_filter='floor|assemble'
 set -euo pipefail
@@ -8,8 +9,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build/bench"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVA_BUILD_BENCH=ON \
-  -DKORVA_BUILD_WINDOW=OFF > /dev/null
+  -DKORVA_BUILD_TESTS=OFF > /dev/null
 cmake --build "$build" -j2 --target korva-bench korva-bench-project korva-asm > /dev/null
+window_bench=""
+if cmake --build "$build" -j2 --target korva-bench-window > /dev/null 2>&1; then
+  window_bench="$build/bench/korva-bench-window"
+fi
 
 echo "== Benchmarks (three repetitions; the summary takes the shortest of each)"
 "$build/bench/korva-bench" --benchmark_repetitions=3 --benchmark_color=false "$@"
@@ -36,3 +41,11 @@ for lines in 10000 50000 200000; do
   printf '%8d %12d %12d %12d %14d %14d\n' "$lines" $((source_bytes / 1024)) \
     $((listing_bytes / 1024)) "$limit_kib" "$cli_kib" "$core_kib"
 done
+
+echo
+if [ -n "$window_bench" ]; then
+  echo "== The window: Assemble and show a 1 MB listing (offscreen platform)"
+  QT_QPA_PLATFORM=offscreen "$window_bench" --benchmark_repetitions=3 --benchmark_color=false
+else
+  echo "== The window benchmark was not built (no Qt 6 Widgets)"
+fi
