@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -241,6 +242,18 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   return true;
 }
 
+// The old outputs that the commits replaced are closed on the releasing
+// thread: freeing the contents of a large old intermediate file takes about
+// as long as a pass, and nothing here needs to wait for it.
+void Assembler::release_replaced_outputs(Outputs& outputs) {
+  auto replaced = std::make_shared<std::vector<ReplacedFile>>();
+  for (AtomicFile* file : {&outputs.object, &outputs.listing_file, &outputs.image_file}) {
+    ReplacedFile old = file->take_replaced();
+    if (old.holds_file()) replaced->push_back(std::move(old));
+  }
+  if (!replaced->empty()) releaser_.start([replaced] { replaced->clear(); });
+}
+
 AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& host) {
   AssemblyResult result;
   host.clear_error_list();
@@ -291,6 +304,7 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
     return result;
   }
 
+  release_replaced_outputs(outputs);
   for (const std::string& entry : outputs.error_entries) host.add_error_entry(entry);
   result.error_count = outputs.error_entries.size();
   result.diagnostics = std::move(outputs.diagnostics);

@@ -9,6 +9,7 @@
 
 #include "codegen/classifier.h"
 #include "codegen/code_generator.h"
+#include "driver/background_worker.h"
 #include "driver/diagnostics.h"
 #include "driver/line_record.h"
 #include "driver/platform.h"
@@ -52,6 +53,7 @@ class Assembler {
   bool run_pass1(std::string_view source, std::string& message, std::size_t& line_offset);
   bool run_pass2(std::string_view source, Outputs& outputs);
   bool run_pass3(Outputs& outputs, const SourceMap& map);
+  void release_replaced_outputs(Outputs& outputs);
 
   SymbolTable symbols_;
   MacroTable macros_;
@@ -61,6 +63,9 @@ class Assembler {
   LineRecord record_;
   std::string line_;
   std::string location_counter_;
+  // Closes the outputs that an assembly replaced; last, so that it is gone
+  // (its last job done) before the rest.
+  BackgroundWorker releaser_;
 };
 
 }  // namespace korva

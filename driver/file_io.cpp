@@ -7,6 +7,11 @@
 
 #include "driver/text_encoding.h"
 
+#if defined(__linux__)
+#include <fcntl.h>
+#include <stdio.h>
+#endif
+
 namespace korva {
 namespace {
 
@@ -70,6 +75,8 @@ bool AtomicFile::open() {
     file_ = std::fopen(temporary_.string().c_str(), "wbx");
     if (file_ != nullptr) {
       if (!buffered_) std::setvbuf(file_, nullptr, _IONBF, 0);
+      written_ = 0;
+      written_back_ = 0;
       return true;
     }
     if (errno != EEXIST) break;
@@ -83,7 +90,21 @@ bool AtomicFile::write(std::string_view bytes) {
   errno = 0;
   if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
     return fail("cannot write");
+  written_ += bytes.size();
   return true;
+}
+
+void AtomicFile::start_write_back() {
+#if defined(__linux__)
+  if (file_ == nullptr || failed_ || written_ == written_back_) return;
+  // Only a request: whatever goes wrong with it shows in close() or commit().
+  if (std::fflush(file_) == 0) {
+    static_cast<void>(::sync_file_range(::fileno(file_), static_cast<off_t>(written_back_),
+                                        static_cast<off_t>(written_ - written_back_),
+                                        SYNC_FILE_RANGE_WRITE));
+  }
+  written_back_ = written_;
+#endif
 }
 
 bool AtomicFile::close() {
@@ -98,6 +119,15 @@ bool AtomicFile::close() {
 
 bool AtomicFile::commit() {
   if (!close() || temporary_.empty()) return false;
+#if !defined(_WIN32)
+  // A handle on the old target keeps its contents alive past the rename.
+  // Only a regular file is opened (a pipe could wait for a writer), and not
+  // on Windows, which refuses to replace a file that is open.
+  std::error_code status_error;
+  ReplacedFile old_target(std::filesystem::is_regular_file(target_, status_error)
+                              ? std::fopen(target_.string().c_str(), "rb")
+                              : nullptr);
+#endif
   std::error_code error;
   std::filesystem::rename(temporary_, target_, error);
   if (error) {
@@ -105,6 +135,9 @@ bool AtomicFile::commit() {
     return fail("cannot replace");
   }
   temporary_.clear();
+#if !defined(_WIN32)
+  replaced_ = std::move(old_target);
+#endif
   return true;
 }
 

@@ -31,6 +31,7 @@ void RecordBlockWriter::hand_over_full_block() {
   std::swap(filling_, writing_);
   worker_.start([this] {
     if (!file_.write(std::string_view(writing_.data(), writing_.size()))) write_failed_ = true;
+    file_.start_write_back();
   });
 }
 
