@@ -45,6 +45,10 @@ bool RecordBlockWriter::flush() {
 
 RecordBlockReader::RecordBlockReader(std::FILE* file, std::size_t count)
     : file_(file), remaining_(count) {
+  if (file_ == nullptr) {
+    failed_ = true;
+    return;
+  }
   for (Block& block : blocks_) {
     block.bytes.resize(kRecordsPerBlock * kRecordSize);
     block.records.resize(kRecordsPerBlock);
@@ -54,7 +58,7 @@ RecordBlockReader::RecordBlockReader(std::FILE* file, std::size_t count)
 
 RecordBlockReader::~RecordBlockReader() {
   worker_.wait();
-  std::fclose(file_);
+  if (file_ != nullptr) std::fclose(file_);
 }
 
 void RecordBlockReader::load(Block& block, std::size_t count) {

@@ -1,8 +1,8 @@
 // The intermediate file written and read a block of records at a time. The
 // records are encoded into and decoded from the block itself, and each block
 // goes to or comes from the system in one call, with no stdio buffer between.
-// The transfers, and the decoding, run on a second thread one block ahead
-// (or behind) of the assembling, so that the two overlap.
+// The transfers (and the decoding) run on a second thread, one block behind
+// the writing or ahead of the reading, so that they overlap the assembling.
 #pragma once
 
 #include <cstddef>
@@ -48,15 +48,15 @@ class RecordBlockWriter {
 class RecordBlockReader {
  public:
   // Reads `count` records from `file`, which the reader closes when it is
-  // gone. The file is best unbuffered.
+  // gone. The file is best unbuffered; a null file reads as failed.
   RecordBlockReader(std::FILE* file, std::size_t count);
   ~RecordBlockReader();
   RecordBlockReader(const RecordBlockReader&) = delete;
   RecordBlockReader& operator=(const RecordBlockReader&) = delete;
 
-  // The next record, decoded, for the caller to use and change
-  // until the next call; null after the `count` records, or when the file
-  // ended or failed before.
+  // The next record, decoded, for the caller to use and change until the
+  // next call; null after the `count` records, or when the file ended or
+  // failed before.
   LineRecord* next();
   // True when the file ended or failed before the `count` records.
   bool failed() const { return failed_; }

@@ -127,6 +127,12 @@ TEST(RecordBlocks, ShortFileYieldsTheWholeRecordsThenFails) {
   }
 }
 
+TEST(RecordBlocks, ReaderWithoutAFileFails) {
+  RecordBlockReader reader(nullptr, 10);
+  EXPECT_EQ(reader.next(), nullptr);
+  EXPECT_TRUE(reader.failed());
+}
+
 TEST(RecordBlocks, WriterReportsAFileThatCannotBeWritten) {
   ScratchDir dir;
   for (const std::size_t count : {std::size_t{1}, kRecordsPerBlock, 3 * kRecordsPerBlock}) {
