@@ -25,16 +25,7 @@ namespace {
 
 using korva::testing::Expectation;
 using korva::testing::parse_remark;
-
-std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1) {
-    parts.push_back(text.substr(start, at - start));
-  }
-  parts.push_back(text.substr(start));
-  return parts;
-}
+using korva::testing::split;
 
 std::vector<std::filesystem::path> case_files() {
   std::vector<std::filesystem::path> files;

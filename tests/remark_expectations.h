@@ -8,8 +8,21 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korva::testing {
+
+// The pieces of `text` between separators (one more than there are
+// separators), as the case files and listings are taken apart.
+inline std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1) {
+    parts.push_back(text.substr(start, at - start));
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
 
 struct Expectation {
   std::optional<std::string> code;
