@@ -1,6 +1,7 @@
 #include "driver/record_blocks.h"
 
 #include <algorithm>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -65,8 +66,17 @@ void RecordBlockReader::load(Block& block, std::size_t count) {
   const std::size_t read = std::fread(block.bytes.data(), 1, count * kRecordSize, file_);
   block.count = read / kRecordSize;
   block.short_read = block.count < count;
-  for (std::size_t n = 0; n < block.count; ++n) {
-    decode_record(RecordView(block.bytes.data() + n * kRecordSize, kRecordSize), block.records[n]);
+  std::size_t n = 0;
+  try {
+    for (; n < block.count; ++n) {
+      decode_record(RecordView(block.bytes.data() + n * kRecordSize, kRecordSize),
+                    block.records[n]);
+    }
+  } catch (const std::bad_alloc&) {
+    // Out of memory on this thread: the records decoded so far are handed
+    // out, and then the reading counts as failed.
+    block.count = n;
+    block.short_read = true;
   }
 }
 
