@@ -9,6 +9,8 @@ namespace korva {
 
 void Classifier::reset() {
   ram_pointer_ = "0010";
+  repeated_.reset();
+  repeats_reported_.clear();
 }
 
 Symbol* Classifier::entry_for(SymbolTable& symbols, std::optional<std::size_t> origin,
@@ -24,7 +26,14 @@ Symbol* Classifier::entry_for(SymbolTable& symbols, std::optional<std::size_t> o
   }
   // A line of a macro body may be expanded many times; its label keeps the
   // value of the first expansion.
-  if (!found->value.empty()) return nullptr;
+  if (!found->value.empty()) {
+    const auto index = static_cast<std::size_t>(found - entries.begin());
+    if (repeats_reported_.insert(index).second) {
+      repeated_ =
+          RepeatedSymbol{subroutine ? found->subroutine : found->name, subroutine, found->value};
+    }
+    return nullptr;
+  }
   return &*found;
 }
 
@@ -46,6 +55,7 @@ void Classifier::classify_call(LineRecord& record, const SymbolTable& symbols) {
 
 void Classifier::classify_statement(LineRecord& record, std::string& location_counter,
                                     SymbolTable& symbols, std::optional<std::size_t> origin) {
+  repeated_.reset();
   const char type = record.pattern_key.empty() ? '\0' : record.pattern_key[0];
   const std::string opcode =
       record.pattern_key.substr(std::min<std::size_t>(1, record.pattern_key.size()), 4);

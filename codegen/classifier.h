@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "driver/line_record.h"
 #include "symbols/symbol_table.h"
@@ -27,12 +28,26 @@ class Classifier {
 
   const std::string& ram_pointer() const { return ram_pointer_; }
 
+  // A label or subroutine of a macro body met again in a later expansion:
+  // it keeps the value of its first expansion.
+  struct RepeatedSymbol {
+    std::string name;  // the label with its colons, or the subroutine's name
+    bool subroutine = false;
+    std::string value;
+  };
+  // Set by the last classify_statement when it met such a symbol for the
+  // first time since the reset; each is reported once.
+  const std::optional<RepeatedSymbol>& repeated_symbol() const { return repeated_; }
+
  private:
-  // The entry that pass 1 made for the line at `origin`, or null.
+  // The entry that pass 1 made for the line at `origin` and that has no
+  // value yet, or null. An entry met again is noted in repeated_.
   Symbol* entry_for(SymbolTable& symbols, std::optional<std::size_t> origin, bool subroutine);
   void classify_call(LineRecord& record, const SymbolTable& symbols);
 
   std::string ram_pointer_ = "0010";
+  std::optional<RepeatedSymbol> repeated_;
+  std::unordered_set<std::size_t> repeats_reported_;  // entry indices
 };
 
 }  // namespace korva

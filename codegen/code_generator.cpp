@@ -39,17 +39,18 @@ void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols)
 }
 
 void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {
+  notes_.clear();
   if (has_kind(record, "normal")) {
-    evaluate_operand(record.operand1, symbols);
-    evaluate_operand(record.operand2, symbols);
+    evaluate_operand(record.operand1, symbols, &notes_);
+    evaluate_operand(record.operand2, symbols, &notes_);
     encode_normal(record);
     if (!record.error.empty()) {
       record.kind = "error";
       record.code.clear();
     }
   } else if (has_kind(record, "bit")) {
-    evaluate_operand(record.operand1, symbols);
-    evaluate_operand(record.operand2, symbols);
+    evaluate_operand(record.operand1, symbols, &notes_);
+    evaluate_operand(record.operand2, symbols, &notes_);
     encode_bit(record);
   } else if (record.kind.find("branch") != std::string::npos) {
     resolve_branch(record, symbols);

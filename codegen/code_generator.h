@@ -3,7 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "codegen/operand_encoding.h"
 #include "driver/line_record.h"
 #include "symbols/symbol_table.h"
 
@@ -18,12 +20,17 @@ class CodeGenerator {
   // The target address of the last jump or call resolved.
   const std::string& last_target() const { return last_target_; }
 
+  // What the evaluation of the last record's operands did that its text
+  // does not say; empty for most records.
+  const std::vector<OperandNote>& operand_notes() const { return notes_; }
+
  private:
   void resolve_branch(LineRecord& record, const SymbolTable& symbols);
   void resolve_call(LineRecord& record, const SymbolTable& symbols);
 
   std::string subroutine_;
   std::string last_target_;
+  std::vector<OperandNote> notes_;
 };
 
 }  // namespace korva

@@ -139,6 +139,31 @@ bool check_number(std::string& operand) {
   return true;
 }
 
+bool is_written_number(std::string_view operand) {
+  // Blanks inside a number make it no number at all, so trimming the ends is
+  // all the blank handling needed here.
+  const std::size_t first = operand.find_first_not_of(' ');
+  if (first == std::string_view::npos) return false;
+  const std::string_view text = operand.substr(first, operand.find_last_not_of(' ') + 1 - first);
+  if (text == "$XXXX") return true;
+  const auto hex_digits = [](std::string_view digits) {
+    return !digits.empty() && all_hex_digits(digits);
+  };
+  if (text.size() >= 2 && text.front() == '$') return hex_digits(text.substr(1));
+  if (starts_with_nocase(text, "H'")) {
+    return text.size() >= 4 && text.back() == '\'' && hex_digits(text.substr(2, text.size() - 3));
+  }
+  if (text.size() >= 2 && (text.back() == 'h' || text.back() == 'H')) {
+    return hex_digits(text.substr(0, text.size() - 1));
+  }
+  std::string_view decimal = text;
+  if (!decimal.empty() && (decimal.front() == '+' || decimal.front() == '-')) {
+    decimal.remove_prefix(1);
+  }
+  return !decimal.empty() &&
+         std::all_of(decimal.begin(), decimal.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 void pad_hex(std::string& text, std::size_t width) {
   if (text.size() >= width) {
     text.erase(0, text.size() - width);

@@ -27,6 +27,13 @@ std::int32_t hex_value(std::string_view text);
 // operand untouched, when it is not a number. "$XXXX" is a number and stays.
 bool check_number(std::string& operand);
 
+// Whether the operand is written in one of the number notations: "$" and
+// hexadecimal digits, hexadecimal digits and "h", "H'" with hexadecimal digits
+// and a closing quote, or decimal digits (with an optional sign). check_number
+// also accepts texts such as 'H', $ and H'' and reads them as 0; those are
+// numbers nobody wrote.
+bool is_written_number(std::string_view operand);
+
 // Brings a hexadecimal text to `width` characters: zero-padded on the left,
 // or cut to its last (low-order) `width` characters.
 void pad_hex(std::string& text, std::size_t width);

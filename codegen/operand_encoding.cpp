@@ -10,15 +10,33 @@
 namespace korva {
 namespace {
 
-bool is_operator(char c) { return c == '+' || c == '-' || c == '*' || c == '/'; }
+bool is_operator(char c) {
+  return c == '+' || c == '-' || c == '*' || c == '/';
+}
 
-// The value of one term: a number in any notation, else a global symbol.
-std::optional<std::uint32_t> term_value(std::string_view term, const SymbolTable& symbols) {
+struct TermValue {
+  std::uint32_t value = 0;
+  bool written = true;  // false for a number that no notation fits ('H', $)
+};
+
+// The value of one term: a number in any notation, else a global symbol that
+// has received a value.
+std::optional<TermValue> term_value(std::string_view term, const SymbolTable& symbols) {
   std::string text(term);
-  if (check_number(text)) return static_cast<std::uint32_t>(hex_value(text));
+  if (check_number(text)) {
+    return TermValue{static_cast<std::uint32_t>(hex_value(text)), is_written_number(term)};
+  }
   text = term;
-  if (symbols.lookup_symbol(text, "Llab")) return static_cast<std::uint32_t>(hex_value(text));
+  if (symbols.lookup_symbol(text, "Llab") && !text.empty()) {
+    return TermValue{static_cast<std::uint32_t>(hex_value(text)), true};
+  }
   return std::nullopt;
+}
+
+std::string four_digits(std::uint32_t value) {
+  std::string digits = to_hex(value);
+  pad_hex(digits, 4);
+  return digits;
 }
 
 // The low byte of an evaluated file-register address ("($hhhh)" gives hh),
@@ -40,7 +58,8 @@ std::string opcode_digits(const LineRecord& record) {
 
 }  // namespace
 
-bool evaluate_operand(std::string& operand, const SymbolTable& symbols) {
+bool evaluate_operand(std::string& operand, const SymbolTable& symbols,
+                      std::vector<OperandNote>* notes) {
   collapse_blanks(operand);
   if (operand.empty()) return false;
   if (operand.size() == 1 &&
@@ -51,23 +70,32 @@ bool evaluate_operand(std::string& operand, const SymbolTable& symbols) {
   const std::string_view inner = file_register
                                      ? std::string_view(operand).substr(1, operand.size() - 2)
                                      : std::string_view(operand);
+  std::vector<OperandNote> found;
   std::uint32_t running = 0;
   char pending = '+';
   std::size_t position = 0;
   while (position < inner.size()) {
     std::size_t end = position;
     while (end < inner.size() && !is_operator(inner[end])) ++end;
-    const std::optional<std::uint32_t> value = term_value(inner.substr(position, end - position),
-                                                          symbols);
+    const std::string_view term = inner.substr(position, end - position);
+    const std::optional<TermValue> value = term_value(term, symbols);
     if (!value) return false;
-    if (pending == '+') running += *value;
-    if (pending == '-') running -= *value;
+    if (!value->written) {
+      found.push_back(
+          {OperandNote::Kind::unwritten_number, 0, std::string(term), four_digits(value->value)});
+    }
+    if (pending == '+') running += value->value;
+    if (pending == '-') running -= value->value;
+    if (pending == '*' || pending == '/') {
+      found.push_back(
+          {OperandNote::Kind::operator_ignored, pending, std::string(term), four_digits(running)});
+    }
     if (end < inner.size()) pending = inner[end];
     position = end + 1;
   }
-  std::string digits = to_hex(running);
-  pad_hex(digits, 4);
+  const std::string digits = four_digits(running);
   operand = file_register ? "($" + digits + ")" : "$" + digits;
+  if (notes != nullptr) notes->insert(notes->end(), found.begin(), found.end());
   return true;
 }
 

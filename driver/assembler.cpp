@@ -58,10 +58,12 @@ struct PendingWarning {
 // The three output files of one assembly and what pass 3 collects for them.
 struct Assembler::Outputs {
   explicit Outputs(const std::string& base)
-      : object(os_path(base + ".obj"), /*buffered=*/false),
+      : image_name(base + ".bin"),
+        object(os_path(base + ".obj"), /*buffered=*/false),
         listing_file(os_path(base + ".out")),
         image_file(os_path(base + ".bin")) {}
 
+  std::string image_name;  // CP932, for messages
   AtomicFile object;
   AtomicFile listing_file;
   AtomicFile image_file;
@@ -73,12 +75,43 @@ struct Assembler::Outputs {
   std::string error;                     // the first I/O failure
   std::vector<RecordSpot> spots;         // one per record
   std::vector<PendingWarning> warnings;  // found in pass 2, listed in pass 3
+  // Source lines that start a UTF-8 file's first non-ASCII line, with the
+  // warning for that file, in source order; pass 2 attaches each to its record.
+  std::vector<std::pair<std::size_t, std::string>> utf8_lines;
+  std::size_t next_utf8_line = 0;
   std::vector<Diagnostic> diagnostics;
   std::map<std::string, std::size_t> warnings_by_kind;
 };
 
 void Assembler::add_warning(Outputs& outputs, std::string text) {
   if (!text.empty()) outputs.warnings.push_back({outputs.record_count, std::move(text)});
+}
+
+void Assembler::note_utf8_files(Outputs& outputs, std::size_t line_start) {
+  auto& lines = outputs.utf8_lines;
+  for (; outputs.next_utf8_line < lines.size() && lines[outputs.next_utf8_line].first <= line_start;
+       ++outputs.next_utf8_line) {
+    add_warning(outputs, lines[outputs.next_utf8_line].second);
+  }
+}
+
+// For every source file that reads as UTF-8: the start of the line holding
+// its first byte beyond ASCII, and the warning for it.
+void Assembler::find_utf8_files(Outputs& outputs, const std::string& text,
+                                const std::vector<std::string>& entries,
+                                const std::vector<std::size_t>& file_starts) {
+  for (std::size_t i = 0; i < file_starts.size() && i < entries.size(); ++i) {
+    const std::size_t start = file_starts[i];
+    const std::size_t end = i + 1 < file_starts.size() ? file_starts[i + 1] : text.size();
+    const std::string_view file = std::string_view(text).substr(start, end - start);
+    if (!reads_as_utf8_not_cp932(file)) continue;
+    const auto beyond_ascii = std::find_if(
+        file.begin(), file.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    const std::size_t first = start + static_cast<std::size_t>(beyond_ascii - file.begin());
+    const std::size_t line_feed = text.rfind('\n', first);
+    const std::size_t line_start = line_feed == std::string::npos ? 0 : line_feed + 1;
+    outputs.utf8_lines.emplace_back(line_start, utf8_source_warning(entries[i]));
+  }
 }
 
 void Assembler::add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
@@ -143,6 +176,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
     } else {
       spot.offset = spot_offset(reader.position());
       call_offset = spot.offset;
+      note_utf8_files(outputs, reader.position());
       origin = reader.read_line(line_);
     }
     const SplitCuts cuts = split_statement(line_, record_);
@@ -151,12 +185,18 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
                                origin) != ExpandResult::consumed) {
       match_statement(record_);
       add_warning(outputs, data_byte_warning(record_));
+      add_warning(outputs, unwritten_number_warning(record_));
       const std::string before = location_counter_;
       classifier_.classify_statement(record_, location_counter_, symbols_, origin);
       add_warning(outputs, counter_wrap_warning(before, location_counter_, record_));
+      if (const auto& repeated = classifier_.repeated_symbol()) {
+        add_warning(outputs, repeated_symbol_warning(expander_.current_macro(), repeated->name,
+                                                     repeated->subroutine, repeated->value));
+      }
     }
     if (cuts.label) add_warning(outputs, label_cut_warning(record_));
     if (cuts.statement) add_warning(outputs, statement_cut_warning(line_));
+    if (cuts.remark) add_warning(outputs, remark_cut_warning(record_));
     if (!object.write(record_)) return false;
     outputs.spots.push_back(spot);
     record_.address = location_counter_;
@@ -184,9 +224,13 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   std::size_t outside_bank0 = 0;
   SourceLocation first_outside_bank0;
   std::size_t first_outside_bank0_index = 0;
+  // Lines whose error left fewer words than pass 2 gave them addresses for.
+  std::size_t unwritten_words = 0;
+  std::size_t first_unwritten = 0;
   std::size_t n = 0;
   for (LineRecord* next = records.next(); next != nullptr; next = records.next(), ++n) {
     LineRecord& record = *next;
+    const std::size_t words_reserved = record.code.size() / 4;
     generator_.generate_code(record, symbols_);
     upper_case(record.address);
     upper_case(record.code);
@@ -209,6 +253,13 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     for (; pending < outputs.warnings.size() && outputs.warnings[pending].record == n; ++pending) {
       add_diagnostic(outputs, map, n, Severity::warning, outputs.warnings[pending].text, line);
     }
+    if (record.error.empty()) {
+      for (const OperandNote& note : generator_.operand_notes()) {
+        add_diagnostic(outputs, map, n, Severity::warning, operand_note_warning(note), line);
+      }
+    } else if (record.code.size() / 4 < words_reserved && unwritten_words++ == 0) {
+      first_unwritten = n;
+    }
     for (const std::string& text :
          {literal_warning(record), target_warning(record, generator_.last_target())}) {
       if (!text.empty()) add_diagnostic(outputs, map, n, Severity::warning, text, line);
@@ -229,6 +280,22 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     summary.severity = Severity::warning;
     summary.text = std::to_string(count - kWarningsShownPerKind) + " more warnings beginning \"" +
                    kind + "\" are not shown";
+    outputs.diagnostics.push_back(std::move(summary));
+  }
+  if (unwritten_words > 0) {
+    Diagnostic summary;
+    summary.severity = Severity::warning;
+    summary.where = map.locate(outputs.spots[first_unwritten].offset);
+    summary.text = unwritten_words_summary(unwritten_words, outputs.image_name);
+    summary.listing_index = first_unwritten;
+    outputs.diagnostics.push_back(std::move(summary));
+  }
+  for (std::size_t i = outputs.next_utf8_line; i < outputs.utf8_lines.size(); ++i) {
+    // The file's text lies after the line that ended the passes.
+    Diagnostic summary;
+    summary.severity = Severity::warning;
+    summary.where = map.locate(outputs.utf8_lines[i].first);
+    summary.text = outputs.utf8_lines[i].second;
     outputs.diagnostics.push_back(std::move(summary));
   }
   if (outside_bank0 > 0) {
@@ -288,6 +355,7 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
 
   Outputs outputs(project.output_base_name);
   outputs.source_size = sources.text.size();
+  find_utf8_files(outputs, sources.text, project.entries, sources.file_starts);
   const bool written = run_pass2(sources.text, outputs) && run_pass3(outputs, map) &&
                        outputs.listing_file.open() && outputs.listing_file.write(outputs.listing) &&
                        outputs.image_file.open() && outputs.image_file.write(outputs.image) &&

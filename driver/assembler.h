@@ -50,6 +50,10 @@ class Assembler {
   static void add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
                              Severity severity, std::string_view text,
                              std::string_view listing_line);
+  static void note_utf8_files(Outputs& outputs, std::size_t line_start);
+  static void find_utf8_files(Outputs& outputs, const std::string& text,
+                              const std::vector<std::string>& entries,
+                              const std::vector<std::size_t>& file_starts);
   bool run_pass1(std::string_view source, std::string& message, std::size_t& line_offset);
   bool run_pass2(std::string_view source, Outputs& outputs);
   bool run_pass3(Outputs& outputs, const SourceMap& map);

@@ -2,6 +2,7 @@
 
 #include "codegen/hex_text.h"
 #include "codegen/instruction_names.h"
+#include "source/source_reader.h"
 #include "source/statement_splitter.h"
 
 namespace korva {
@@ -52,6 +53,57 @@ std::string statement_cut_warning(std::string_view whole_statement) {
   return "statement longer than " + std::to_string(kStatementCapacity) +
          " characters; only this much is assembled: " +
          std::string(whole_statement.substr(0, kStatementCapacity));
+}
+
+std::string remark_cut_warning(const LineRecord& record) {
+  return "remark cut to " + std::to_string(kRemarkCapacity) + " characters: " + record.remark;
+}
+
+std::string unwritten_number_warning(const LineRecord& matched) {
+  static constexpr std::string_view kNumberDirectives = "OErMD";
+  if (matched.pattern_key.empty() ||
+      kNumberDirectives.find(matched.pattern_key[0]) == std::string_view::npos) {
+    return {};
+  }
+  std::string value = matched.operand1;
+  if (!check_number(value) || is_written_number(matched.operand1)) return {};
+  std::string term = matched.operand1;
+  collapse_blanks(term);
+  return operand_note_warning({OperandNote::Kind::unwritten_number, 0, term, value});
+}
+
+std::string repeated_symbol_warning(std::string_view macro, std::string_view symbol,
+                                    bool subroutine, std::string_view value) {
+  std::string address(value);
+  upper_case(address);
+  return "repeated expansion of macro " + std::string(macro) + ": " +
+         (subroutine ? "subroutine " : "label ") + std::string(symbol) + " keeps the address " +
+         address + " of the first expansion, so " + (subroutine ? "calls" : "jumps") +
+         " to it go to that copy";
+}
+
+std::string utf8_source_warning(std::string_view file) {
+  return "UTF-8 text in " + std::string(file) +
+         ": texts are Shift-JIS (code page 932), so its remarks will show garbled; save the "
+         "file as Shift-JIS";
+}
+
+std::string operand_note_warning(const OperandNote& note) {
+  std::string value = note.value;
+  upper_case(value);
+  std::string term = note.term;
+  collapse_blanks(term);
+  if (note.kind == OperandNote::Kind::operator_ignored) {
+    return std::string("operator ") + note.op + " is not evaluated: the term " + term +
+           " after it is ignored and the value stays " + value;
+  }
+  return "term " + term + " is neither a number in any notation nor a known symbol, yet " +
+         "reads as " + value + " (character literals, 0x and B'...' forms are not numbers here)";
+}
+
+std::string unwritten_words_summary(std::size_t count, std::string_view image_name) {
+  return std::to_string(count) + " lines with errors wrote no word: " + std::string(image_name) +
+         " does not match the listing's addresses";
 }
 
 std::string literal_warning(const LineRecord& encoded) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "codegen/operand_encoding.h"
 #include "driver/line_record.h"
 #include "source/source_map.h"
 
@@ -39,6 +40,22 @@ std::string counter_wrap_warning(std::string_view before, std::string_view after
 // Pass 2: a label or a statement longer than the record holds.
 std::string label_cut_warning(const LineRecord& record);
 std::string statement_cut_warning(std::string_view whole_statement);
+// Pass 2: a remark longer than the record holds.
+std::string remark_cut_warning(const LineRecord& record);
+// Pass 2, before classification: a directive's operand that reads as a number
+// although no notation fits it ('H' reads as 0).
+std::string unwritten_number_warning(const LineRecord& matched);
+// Pass 2: a label or subroutine of a macro body that an expansion after the
+// first meets again; it keeps the value of the first expansion.
+std::string repeated_symbol_warning(std::string_view macro, std::string_view symbol,
+                                    bool subroutine, std::string_view value);
+// Before pass 1: a source file that is UTF-8 while texts are Shift-JIS.
+std::string utf8_source_warning(std::string_view file);
+// Pass 3: what an operand's evaluation did that its text does not say.
+std::string operand_note_warning(const OperandNote& note);
+// End of pass 3: lines whose error left them without the words that pass 2
+// gave them addresses for, so the image runs ahead of the listing.
+std::string unwritten_words_summary(std::size_t count, std::string_view image_name);
 // Pass 3: a literal above FF that carries into the opcode byte.
 std::string literal_warning(const LineRecord& encoded);
 // Pass 3: a jump or call target at or above 800 that alters the opcode bits.

@@ -5,15 +5,17 @@
 namespace korva {
 namespace {
 
-char upper_char(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper_char(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Takes the label off the front of the line: by its first colon, or by the
 // EQU form (a name, a blank and EQU). Returns whether a label was found.
 bool take_label(std::string& line, std::string& label) {
   const std::size_t colon = line.find(':');
   if (colon != std::string::npos) {
-    const std::size_t label_end = (colon + 1 < line.size() && line[colon + 1] == ':') ? colon + 2
-                                                                                      : colon + 1;
+    const std::size_t label_end =
+        (colon + 1 < line.size() && line[colon + 1] == ':') ? colon + 2 : colon + 1;
     label = line.substr(0, label_end);
     line.erase(0, label_end);
     return true;
@@ -64,6 +66,8 @@ bool equals_nocase(std::string_view text, std::string_view upper) {
 
 SplitCuts split_statement(std::string& line, LineRecord& record) {
   const std::size_t semicolon = line.find(';');
+  const bool remark_cut =
+      semicolon != std::string::npos && line.size() - semicolon > kRemarkCapacity;
   if (semicolon != std::string::npos) {
     assign_cut(record.remark, std::string_view(line).substr(semicolon), kRemarkCapacity);
     line.resize(semicolon);
@@ -77,7 +81,7 @@ SplitCuts split_statement(std::string& line, LineRecord& record) {
 
   collapse_blanks(line);
   assign_cut(record.statement, line, kStatementCapacity);
-  return SplitCuts{label.size() > kLabelCapacity, line.size() > kStatementCapacity};
+  return SplitCuts{label.size() > kLabelCapacity, line.size() > kStatementCapacity, remark_cut};
 }
 
 }  // namespace korva

@@ -27,6 +27,7 @@ bool starts_with_nocase(std::string_view text, std::string_view upper);
 struct SplitCuts {
   bool label = false;
   bool statement = false;
+  bool remark = false;
 };
 
 // Fills the record's remark, label and statement text from the line, and

@@ -1,5 +1,7 @@
 #include "symbols/macro_expander.h"
 
+#include <algorithm>
+
 #include "resources/system_texts.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
@@ -7,9 +9,23 @@
 namespace korva {
 namespace {
 
-std::string_view skip_leading_space(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  return first == std::string_view::npos ? std::string_view() : text.substr(first);
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// Whether the body line at the front of `rest` closes its level. A line that
+// begins in the first column closes it when its first nine characters read
+// END MACRO. An indented line closes it only when its whole statement is
+// END MACRO (a remark may follow): an indented END MACROX or end macros is
+// an ordinary body line.
+bool closes_level(std::string_view rest) {
+  if (rest.empty() || !is_blank(rest.front())) return starts_with_nocase(rest, "END MACRO");
+  std::string line(rest.substr(0, rest.find('\n')));
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  line.resize(std::min(line.find(';'), line.size()));
+  tabs_to_blanks(line);
+  collapse_blanks(line);
+  return equals_nocase(line, "END MACRO");
 }
 
 }  // namespace
@@ -78,7 +94,7 @@ ExpandResult MacroExpander::start_expansion(const MacroDefinition& macro, LineRe
   }
   const std::size_t start = std::min(macro.body_start, source_.size());
   const std::size_t end = std::min(*macro.body_end, source_.size());
-  levels_.push_back(Level{source_.substr(start, end > start ? end - start : 0), 0});
+  levels_.push_back(Level{macro.name, source_.substr(start, end > start ? end - start : 0), 0});
   mode_ = Mode::expanding;
   label_carry_ = record.label;
   carry_origin_ = label_carry_.empty() ? std::nullopt : origin;
@@ -90,8 +106,7 @@ ExpandResult MacroExpander::answer_line_request(std::string& text) {
   Level& level = levels_.back();
   const std::string_view rest = level.body.substr(level.position);
   produced_offset_ = static_cast<std::size_t>(rest.data() - source_.data());
-  // The END MACRO line closes the level; it may be indented.
-  if (starts_with_nocase(skip_leading_space(rest), "END MACRO")) {
+  if (closes_level(rest)) {
     levels_.pop_back();
     text = "end macro (" + std::to_string(levels_.size()) + ")";
     if (levels_.empty()) {

@@ -45,12 +45,19 @@ class MacroExpander {
   // entered its label (the call's label it carries, or its own).
   std::optional<std::size_t> line_origin() const { return produced_origin_; }
 
+  // The macro whose body the line just handed out comes from; empty outside
+  // an expansion.
+  std::string_view current_macro() const {
+    return levels_.empty() ? std::string_view() : levels_.back().name;
+  }
+
   // For the line just handed out: where it stands in the source text.
   std::size_t produced_offset() const { return produced_offset_; }
 
  private:
   enum class Mode { normal = 0, defining = 1, expanding = 2 };
   struct Level {
+    std::string_view name;  // the macro's name, held by the table
     std::string_view body;
     std::size_t position = 0;
   };

@@ -4,12 +4,15 @@
 //   @ ADDR   the address column ("-" for empty)
 //   ! TEXT   the error column, the rest of the remark (UTF-8; the listing's
 //            CP932 is decoded for the comparison)
+//   ? TEXT   a warning on that line whose text contains TEXT
+//   # NOTE   ends the expectations of "!" and "?"
 // A line with expectations but without "!" must have no error. Every
 // annotated source line must show up exactly once in the listing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -61,9 +64,19 @@ TEST_P(CaseFile, ListingMatchesTheAnnotations) {
   const AssemblyResult result = assembler.assemble_project(project, host);
   ASSERT_EQ(result.outcome, AssemblyOutcome::completed);
 
+  // The warnings by listing line, decoded for the comparison.
+  std::map<std::size_t, std::vector<std::string>> warnings;
+  for (const Diagnostic& d : result.diagnostics) {
+    if (d.severity == Severity::warning && d.listing_index) {
+      warnings[*d.listing_index].push_back(cp932_to_utf8(d.text));
+    }
+  }
+
   std::size_t checked = 0;
   std::size_t error_lines = 0;
-  for (const std::string& line : split(host.listing, '\n')) {
+  const std::vector<std::string> lines = split(host.listing, '\n');
+  for (std::size_t index = 0; index < lines.size(); ++index) {
+    const std::string& line = lines[index];
     if (line.empty() || line.back() != '\r') continue;  // remark-only lines
     const std::vector<std::string> columns = split(line.substr(0, line.size() - 1), '\t');
     ASSERT_EQ(columns.size(), 6u) << line;
@@ -79,6 +92,14 @@ TEST_P(CaseFile, ListingMatchesTheAnnotations) {
       EXPECT_EQ(columns[0], *expected->address) << where;
     }
     EXPECT_EQ(cp932_to_utf8(columns[5]), expected->error.value_or("")) << where;
+    if (expected->warning) {
+      const std::vector<std::string>& found = warnings[index];
+      EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                              [&](const std::string& text) {
+                                return text.find(*expected->warning) != std::string::npos;
+                              }))
+          << where << ": no warning containing \"" << *expected->warning << "\"";
+    }
   }
   EXPECT_EQ(checked, annotated_in_source);
   EXPECT_EQ(host.errors.size(), error_lines);

@@ -1,10 +1,9 @@
 // CP932 in the core, Unicode at the edges: display conversion and the file
 // names handed to the file system.
-#include "driver/text_encoding.h"
-
 #include <gtest/gtest.h>
 
 #include "driver/assembler.h"
+#include "driver/text_encoding.h"
 #include "resources/system_texts.h"
 #include "test_support.h"
 
@@ -38,6 +37,36 @@ TEST(TextEncoding, ProjectEntriesWithJapaneseNamesAreFound) {
   Assembler assembler;
   EXPECT_EQ(assembler.assemble_project(project, host).outcome, AssemblyOutcome::completed);
   EXPECT_EQ(testing::read_bytes(dir.path() / "計画.bin"), std::string("\0\0", 2));
+}
+
+}  // namespace
+}  // namespace korva
+
+namespace korva {
+namespace {
+
+TEST(TextEncoding, TellsUtf8SourcesFromShiftJis) {
+  struct Case {
+    const char* bytes;
+    bool utf8;
+  };
+  const Case cases[] = {
+      {"NOP ; plain ASCII", false},
+      {"; caf\xC3\xA9", false},  // Latin letter, but also the katakana pair ﾃｩ
+      {"; \xC3\xA9t\xC3\xA9 \xE2\x80\x94", true},  // ... with a dash beyond it
+      {"; \xE3\x81\x82\xE3\x81\x84", true},        // hiragana
+      {"; \xF0\x9F\x98\x80", true},                // beyond the BMP
+      {"; \x82\xA0\x82\xA2", false},               // Shift-JIS hiragana: not UTF-8
+      {"; \xB1\xB2\xB3", false},                   // half-width katakana
+      {"; \xC3\xBD", false},                       // katakana pair that is also UTF-8
+      {"; \xC3\xBD \xE3\x81\x82", true},           // ... unless more than that
+      {"; \xE0\x80\x80", false},                   // overlong form
+      {"; \xED\xA0\x80", false},                   // surrogate
+      {"; \xE3\x81", false},                       // cut short
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(reads_as_utf8_not_cp932(c.bytes), c.utf8) << c.bytes;
+  }
 }
 
 }  // namespace

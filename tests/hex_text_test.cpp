@@ -11,7 +11,9 @@ struct NumberCase {
   const char* stored;  // the operand afterwards
 };
 
-void PrintTo(const NumberCase& c, std::ostream* os) { *os << "'" << c.operand << "'"; }
+void PrintTo(const NumberCase& c, std::ostream* os) {
+  *os << "'" << c.operand << "'";
+}
 
 class CheckNumber : public ::testing::TestWithParam<NumberCase> {};
 
@@ -58,7 +60,9 @@ TEST(AddHex, WrapsAndRewritesInLowerCase) {
     const char* a;
     const char* b;
     const char* expected;
-  } cases[] = {{"ffff", "1", "0000"}, {"0010", "0003", "0013"}, {"000f", "1", "0010"},
+  } cases[] = {{"ffff", "1", "0000"},
+               {"0010", "0003", "0013"},
+               {"000f", "1", "0010"},
                {"01FF", "0", "01ff"}};
   for (const auto& c : cases) {
     std::string a = c.a;
@@ -67,14 +71,16 @@ TEST(AddHex, WrapsAndRewritesInLowerCase) {
   }
 }
 
-TEST(HexDifference, IsSigned) { EXPECT_EQ(hex_difference("0010", "0020"), -16); }
+TEST(HexDifference, IsSigned) {
+  EXPECT_EQ(hex_difference("0010", "0020"), -16);
+}
 
 TEST(AdvanceAddress, OneWordPerFourCharacters) {
   const struct {
     const char* code;
     const char* expected;
-  } cases[] = {{"XXXX", "0001"}, {"2c", "0000"}, {"", "0000"}, {"3FFF1234", "0002"},
-               {"123456", "0001"}};
+  } cases[] = {
+      {"XXXX", "0001"}, {"2c", "0000"}, {"", "0000"}, {"3FFF1234", "0002"}, {"123456", "0001"}};
   for (const auto& c : cases) {
     std::string address = "0000";
     advance_address(address, c.code);
@@ -89,6 +95,36 @@ TEST(HexValue, FollowsTheLibraryReading) {
   EXPECT_EQ(hex_value("  -1"), -1);
   EXPECT_EQ(hex_value("FFFFFFFFF"), 0x7FFFFFFF);
   EXPECT_EQ(hex_value("0x"), 0);
+}
+
+}  // namespace
+}  // namespace korva
+
+namespace korva {
+namespace {
+
+// check_number accepts a few texts that no notation describes and reads them
+// as 0; is_written_number tells them apart for the warning.
+TEST(IsWrittenNumber, OnlyTheNotationsAsWritten) {
+  struct Case {
+    const char* text;
+    bool accepted;  // by check_number
+    bool written;
+  };
+  const Case cases[] = {
+      {"31", true, true},     {" 12 ", true, true},      {"-1", true, true},
+      {"$1F", true, true},    {"1Fh", true, true},       {"0FFH", true, true},
+      {"H'1F'", true, true},  {"h'1f'", true, true},     {"$XXXX", true, true},
+      {"$", true, false},     {"H''", true, false},      {"'H'", true, false},
+      {"'h'", true, false},   {"AH'", true, false},      {"H'12", true, false},
+      {"0x1F", false, false}, {"B'0101'", false, false}, {"'A'", false, false},
+      {"", false, false},     {"COUNT", false, false},
+  };
+  for (const Case& c : cases) {
+    std::string operand = c.text;
+    EXPECT_EQ(check_number(operand), c.accepted) << c.text;
+    EXPECT_EQ(is_written_number(c.text), c.written) << c.text;
+  }
 }
 
 }  // namespace

@@ -148,3 +148,50 @@ TEST(KorvaAsm, ProjectFileNamesTheOutputsAndFindsItsEntries) {
 
 }  // namespace
 }  // namespace korva
+
+namespace korva {
+namespace {
+
+// Each kind of warning that korva-asm prints: -w silences it and -Werror
+// makes it fail the run, while the files stay the same either way.
+TEST(KorvaAsm, WarningsFollowTheirOptions) {
+  struct Case {
+    const char* source;
+    const char* printed;
+  };
+  const Case cases[] = {
+      {"5/2>W\r\n", "warning: operator / is not evaluated"},
+      {"RET 'H'>W\r\n", "warning: term 'H' is neither a number"},
+      {"NOP ;"
+       "12345678901234567890123456789012345678901234567890\r\n",
+       "warning: remark cut to 48 characters"},
+      {"MACRO M\r\nL: NOP\r\nEND MACRO\r\nM\r\nM\r\n", "warning: repeated expansion of macro M"},
+      {"NOP ; \xE3\x81\x82\r\n", "warning: UTF-8 text in a.as"},
+  };
+  for (const Case& c : cases) {
+    testing::ScratchDir dir;
+    write_bytes(dir.path() / "a.as", c.source);
+    EXPECT_EQ(run_korva_asm(dir, "a.as"), 0) << c.source;
+    const std::string image = read_bytes(dir.path() / "a.bin");
+    EXPECT_NE(read_bytes(dir.path() / "stderr.txt").find(c.printed), std::string::npos)
+        << c.source << read_bytes(dir.path() / "stderr.txt");
+    EXPECT_EQ(run_korva_asm(dir, "-w a.as"), 0) << c.source;
+    EXPECT_EQ(read_bytes(dir.path() / "stderr.txt"), "") << c.source;
+    EXPECT_EQ(run_korva_asm(dir, "-Werror a.as"), 1) << c.source;
+    EXPECT_EQ(read_bytes(dir.path() / "a.bin"), image) << c.source;
+  }
+}
+
+TEST(KorvaAsm, RunWithWordlessErrorLinesSaysTheImageDrifts) {
+  testing::ScratchDir dir;
+  write_bytes(dir.path() / "a.as", "W+5>F\r\nNOP\r\n");
+  EXPECT_EQ(run_korva_asm(dir, "a.as"), 1);
+  EXPECT_NE(read_bytes(dir.path() / "stderr.txt")
+                .find("a.as:1: warning: 1 lines with errors wrote no word: a.bin does not match "
+                      "the listing's addresses"),
+            std::string::npos)
+      << read_bytes(dir.path() / "stderr.txt");
+}
+
+}  // namespace
+}  // namespace korva

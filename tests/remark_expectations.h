@@ -1,9 +1,13 @@
 // The expectations that test sources write into their remarks, next to the
 // statement they check: "= CODE" for the code column, "@ ADDR" for the
 // address column ("-" for an empty column) and "! TEXT" for the error text,
-// which takes the rest of the remark.
+// which takes the rest of the remark, and "? TEXT" for a warning on that line
+// whose text contains TEXT. "!" and "?" each take the rest of the remark up to
+// the other one, so both may stand in one remark. " # " ends the expectations:
+// what follows it is a note for the reader.
 #pragma once
 
+#include <algorithm>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -28,7 +32,18 @@ struct Expectation {
   std::optional<std::string> code;
   std::optional<std::string> address;
   std::optional<std::string> error;
+  std::optional<std::string> warning;
 };
+
+// The text after a "!" or "?" mark, up to the other mark (blank on both
+// sides) or the end of the remark.
+inline std::string marked_text(const std::string& rest, std::string_view other_mark) {
+  std::string text = rest.substr(0, rest.find(" # "));
+  text.resize(std::min(text.size(), text.find(" " + std::string(other_mark) + " ")));
+  text.erase(0, text.find_first_not_of(' '));
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
 
 // The expectations in a remark, or none when it carries none.
 inline std::optional<Expectation> parse_remark(std::string_view remark) {
@@ -38,11 +53,18 @@ inline std::optional<Expectation> parse_remark(std::string_view remark) {
   bool any = false;
   std::string mark;
   while (in >> mark) {
-    if (mark == "!") {
-      std::string rest;
-      std::getline(in, rest);
-      rest.erase(0, rest.find_first_not_of(' '));
-      expectation.error = rest;
+    if (mark == "!" || mark == "?") {
+      std::string tail;
+      std::getline(in, tail);
+      const std::string rest = mark + tail;  // from the first mark on
+      const auto take = [&rest](char own, char other) -> std::optional<std::string> {
+        std::size_t at = rest.front() == own ? 0 : rest.find(std::string(" ") + own + " ");
+        if (at == std::string::npos) return std::nullopt;
+        if (rest[at] != own) ++at;
+        return marked_text(rest.substr(at + 1), std::string(1, other));
+      };
+      expectation.error = take('!', '?');
+      expectation.warning = take('?', '!');
       return expectation;
     }
     std::string value;

@@ -1,0 +1,163 @@
+// Warnings about words that are assembled as written but are probably not
+// what the writer meant, where the listing cannot carry their expectation:
+// lines of macro expansions, whole files and whole runs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "driver/assembler.h"
+#include "driver/project.h"
+#include "test_support.h"
+
+namespace korva {
+namespace {
+
+using testing::RecordingHost;
+using testing::ScratchDir;
+
+struct Outcome {
+  AssemblyResult result;
+  std::string listing;
+  std::string image;
+};
+
+Outcome assemble(const ScratchDir& dir,
+                 const std::vector<std::pair<std::string, std::string>>& files) {
+  ProjectState project;
+  project.entry_directory = dir.path();
+  for (const auto& [name, bytes] : files) {
+    testing::write_bytes(dir.path() / name, bytes);
+    project.entries.push_back(name);
+  }
+  take_project_path(project, dir / "p.amk");
+  RecordingHost host;
+  Assembler assembler;
+  Outcome run;
+  run.result = assembler.assemble_project(project, host);
+  run.listing = testing::read_bytes(dir.path() / "p.out");
+  run.image = testing::read_bytes(dir.path() / "p.bin");
+  return run;
+}
+
+std::vector<const Diagnostic*> warnings_containing(const AssemblyResult& result,
+                                                   std::string_view text) {
+  std::vector<const Diagnostic*> found;
+  for (const Diagnostic& d : result.diagnostics) {
+    if (d.severity == Severity::warning && d.text.find(text) != std::string::npos) {
+      found.push_back(&d);
+    }
+  }
+  return found;
+}
+
+std::string lines(std::initializer_list<std::string_view> each) {
+  std::string text;
+  for (std::string_view line : each) (text += line) += "\r\n";
+  return text;
+}
+
+TEST(Warnings, MacroLabelsAndSubroutinesWarnOnceAtTheSecondExpansion) {
+  ScratchDir dir;
+  const Outcome run =
+      assemble(dir, {{"m.as", lines({"MACRO LP", "LOOP: ===->LOOP", "SUB INNER", "RET", "END SUB",
+                                     "END MACRO", "NOP", "LP", "LP", "LP", "INNER"})}});
+  ASSERT_EQ(run.result.outcome, AssemblyOutcome::completed);
+  const auto label = warnings_containing(run.result, "label LOOP:");
+  ASSERT_EQ(label.size(), 1u);
+  EXPECT_EQ(label[0]->text,
+            "repeated expansion of macro LP: label LOOP: keeps the address 0001 of the first "
+            "expansion, so jumps to it go to that copy");
+  EXPECT_EQ(label[0]->where.line, 2u) << "the body line";
+  ASSERT_TRUE(label[0]->call.has_value());
+  EXPECT_EQ(label[0]->call->line, 9u) << "the second call";
+  const auto sub = warnings_containing(run.result, "subroutine INNER");
+  ASSERT_EQ(sub.size(), 1u);
+  EXPECT_NE(sub[0]->text.find("keeps the address 0002"), std::string::npos) << sub[0]->text;
+  EXPECT_EQ(sub[0]->call->line, 9u);
+  // The words stay those of the first copy: every jump goes to 0001.
+  EXPECT_EQ(run.image.substr(2, 2), "\x01\x28");
+  EXPECT_EQ(run.image.substr(8, 2), "\x01\x28");
+}
+
+TEST(Warnings, MacroExpandedOnceDoesNotWarn) {
+  ScratchDir dir;
+  const Outcome run =
+      assemble(dir, {{"m.as", lines({"MACRO LP", "LOOP: ===->LOOP", "END MACRO", "LP"})}});
+  EXPECT_TRUE(warnings_containing(run.result, "repeated").empty());
+}
+
+TEST(Warnings, Utf8SourcesWarnOncePerFileAtTheirFirstLineBeyondAscii) {
+  ScratchDir dir;
+  const Outcome run = assemble(
+      dir, {{"ascii.as", lines({"NOP ; plain"})},
+            {"utf8.as", lines({"NOP", "NOP ; caf\xC3\xA9", "NOP ; \xE6\x97\xA5\xE6\x9C\xAC"})},
+            {"sjis.as", lines({"NOP ; \x82\xA0\x82\xA2 \x93\xFA\x96\x7B"})},
+            {"kana.as", lines({"NOP ; \xC3\xBD"})},  // half-width katakana, valid UTF-8 too
+            {"utf8b.as", lines({"NOP ; \xE3\x81\x82"})}});
+  ASSERT_EQ(run.result.outcome, AssemblyOutcome::completed);
+  const auto found = warnings_containing(run.result, "UTF-8 text in");
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0]->where.file, "utf8.as");
+  EXPECT_EQ(found[0]->where.line, 2u);
+  EXPECT_EQ(found[1]->where.file, "utf8b.as");
+  EXPECT_EQ(found[1]->where.line, 1u);
+}
+
+TEST(Warnings, Utf8FileAfterTheEndLineStillWarns) {
+  ScratchDir dir;
+  const Outcome run =
+      assemble(dir, {{"a.as", lines({"NOP", "end"})}, {"b.as", lines({"NOP ; \xE3\x81\x82"})}});
+  const auto found = warnings_containing(run.result, "UTF-8 text in b.as");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_FALSE(found[0]->listing_index.has_value());
+  EXPECT_EQ(found[0]->where.file, "b.as");
+}
+
+TEST(Warnings, LinesWithoutTheirWordsAreCountedOnceAtTheEnd) {
+  ScratchDir dir;
+  const Outcome run = assemble(
+      dir,
+      {{"a.as", lines({"NOP", "W+5>F", "===->NOWHERE", "(3)_BIT9<1", "(X)_BIT1<1", "SLEEP"})}});
+  const auto found = warnings_containing(run.result, "wrote no word");
+  ASSERT_EQ(found.size(), 1u);
+  // A jump without target and a bit operation on a non-register keep a
+  // word; the other two leave the image one word short each.
+  EXPECT_EQ(found[0]->text, "2 lines with errors wrote no word: " + (dir / "p") +
+                                ".bin does not match the listing's addresses");
+  EXPECT_EQ(found[0]->where.line, 2u);
+  EXPECT_EQ(found[0]->listing_index, std::optional<std::size_t>(1));
+  EXPECT_EQ(run.image.size(), 8u);
+}
+
+TEST(Warnings, CleanRunHasNoDriftSummary) {
+  ScratchDir dir;
+  const Outcome run = assemble(dir, {{"a.as", lines({"NOP", "===->NOWHERE"})}});
+  EXPECT_TRUE(warnings_containing(run.result, "wrote no word").empty());
+}
+
+TEST(Warnings, NewKindsStopAtAHundredWithACount) {
+  ScratchDir dir;
+  std::string source;
+  for (int i = 0; i < 130; ++i) source += "W+5/2>W\r\n";
+  const Outcome run = assemble(dir, {{"a.as", source}});
+  EXPECT_EQ(warnings_containing(run.result, "is not evaluated").size(), 100u);
+  EXPECT_EQ(warnings_containing(run.result, "30 more warnings beginning \"operator\"").size(), 1u);
+}
+
+TEST(Warnings, NeverChangeTheOutputs) {
+  // The same program with and without the constructs that warn gives the
+  // same words.
+  ScratchDir warned;
+  ScratchDir plain;
+  const Outcome a =
+      assemble(warned, {{"a.as", lines({"5/2>W", "RET 'H'>W", "NOP ; " + std::string(60, 'r')})}});
+  const Outcome b = assemble(plain, {{"a.as", lines({"5>W", "RET 0>W", "NOP"})}});
+  EXPECT_FALSE(a.result.diagnostics.empty());
+  EXPECT_TRUE(b.result.diagnostics.empty());
+  EXPECT_EQ(a.image, b.image);
+}
+
+}  // namespace
+}  // namespace korva
