@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "resources/system_texts.h"
 #include "driver/text_encoding.h"
+#include "resources/system_texts.h"
 
 namespace {
 
