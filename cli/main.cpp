@@ -125,8 +125,9 @@ bool load_project(const Options& options, korva::ProjectState& project) {
 int main(int argc, char** argv) {
   Options options;
   bool options_done = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
+  const std::vector<std::string> arguments = korva::cp932_arguments(argc, argv);
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string_view arg = arguments[i];
     if (!options_done && (arg == "-h" || arg == "--help")) {
       std::fputs(kUsage.data(), stdout);
       return kExitClean;
@@ -146,11 +147,12 @@ int main(int argc, char** argv) {
     } else if (!options_done && arg == "--") {
       options_done = true;
     } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(stderr, "korva-asm: unknown option '%s'\n%s", argv[i], kUsage.data());
+      std::fprintf(stderr, "korva-asm: unknown option '%s'\n%s", korva::cp932_to_utf8(arg).c_str(),
+                   kUsage.data());
       return kExitUsage;
     } else {
-      // The core holds names as CP932 bytes, the terminal gives its own.
-      options.inputs.push_back(korva::cp932_from_os_name(arg));
+      // The core holds names as CP932 bytes.
+      options.inputs.emplace_back(arg);
     }
   }
   if (options.inputs.empty()) {

@@ -206,7 +206,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
 }
 
 bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
-  std::FILE* object = std::fopen(outputs.object.temporary().string().c_str(), "rb");
+  std::FILE* object = open_file(outputs.object.temporary(), "rb");
   if (object == nullptr) {
     outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
     return false;

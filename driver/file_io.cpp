@@ -29,10 +29,19 @@ std::string describe(const std::filesystem::path& path, std::string_view what, i
 
 }  // namespace
 
+std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+  const std::wstring wide_mode(mode, mode + std::strlen(mode));
+  return ::_wfopen(path.c_str(), wide_mode.c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
 FileContents read_whole_file(const std::filesystem::path& path) {
   FileContents result;
   errno = 0;
-  std::FILE* file = std::fopen(path.string().c_str(), "rb");
+  std::FILE* file = open_file(path, "rb");
   if (file == nullptr) {
     result.status = ReadStatus::cannot_open;
     result.error = describe(path, "cannot open", errno);
@@ -72,7 +81,7 @@ bool AtomicFile::open() {
     temporary_ += ".tmp" + std::to_string(attempt);
     errno = 0;
     // "x": never reuse a file that is already there.
-    file_ = std::fopen(temporary_.string().c_str(), "wbx");
+    file_ = open_file(temporary_, "wbx");
     if (file_ != nullptr) {
       if (!buffered_) std::setvbuf(file_, nullptr, _IONBF, 0);
       written_ = 0;
@@ -124,9 +133,8 @@ bool AtomicFile::commit() {
   // Only a regular file is opened (a pipe could wait for a writer), and not
   // on Windows, which refuses to replace a file that is open.
   std::error_code status_error;
-  ReplacedFile old_target(std::filesystem::is_regular_file(target_, status_error)
-                              ? std::fopen(target_.string().c_str(), "rb")
-                              : nullptr);
+  ReplacedFile old_target(
+      std::filesystem::is_regular_file(target_, status_error) ? open_file(target_, "rb") : nullptr);
 #endif
   std::error_code error;
   std::filesystem::rename(temporary_, target_, error);

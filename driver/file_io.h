@@ -11,6 +11,10 @@
 
 namespace korva {
 
+// std::fopen for a file-system path: on Windows through the path's UTF-16
+// form, so that names outside the system's code page open too.
+std::FILE* open_file(const std::filesystem::path& path, const char* mode);
+
 enum class ReadStatus { ok, cannot_open, read_failed };
 
 struct FileContents {

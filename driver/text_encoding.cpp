@@ -1,10 +1,15 @@
 #include "driver/text_encoding.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+// shellapi.h needs the declarations of windows.h before it.
+#include <shellapi.h>
+#else
 #include <iconv.h>
 #endif
 
 #include <cerrno>
+#include <optional>
 
 namespace korva {
 namespace {
@@ -64,21 +69,123 @@ std::string cp932_from_os_name(std::string_view os_name) {
   return exact ? cp932 : std::string(os_name);
 }
 
+std::string cp932_from_os_path(const std::filesystem::path& path) {
+  return cp932_from_os_name(path.string());
+}
+
+std::vector<std::string> cp932_arguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) arguments.push_back(cp932_from_os_name(argv[i]));
+  return arguments;
+}
+
 #else
 
+namespace {
+
+constexpr UINT kCp932 = 932;
+
+// One code page's bytes as UTF-16, or none when some byte sequence is not
+// valid in it.
+std::optional<std::wstring> to_wide(std::string_view bytes, UINT code_page) {
+  if (bytes.empty()) return std::wstring();
+  const int size = static_cast<int>(bytes.size());
+  const int length =
+      MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+  if (length == 0) return std::nullopt;
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), size, wide.data(), length);
+  return wide;
+}
+
+// UTF-16 as one code page's bytes; characters it cannot hold become
+// `replacement` (and `exact` false), unless the code page is UTF-8.
+std::string from_wide(std::wstring_view wide, UINT code_page, bool* exact = nullptr) {
+  if (exact != nullptr) *exact = true;
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  BOOL replaced = FALSE;
+  BOOL* replaced_flag = code_page == CP_UTF8 ? nullptr : &replaced;
+  const char* replacement = code_page == CP_UTF8 ? nullptr : "?";
+  const int length =
+      WideCharToMultiByte(code_page, 0, wide.data(), size, nullptr, 0, replacement, replaced_flag);
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(code_page, 0, wide.data(), size, bytes.data(), length, replacement,
+                      replaced_flag);
+  if (exact != nullptr) *exact = replaced == FALSE;
+  return bytes;
+}
+
+// The length of the CP932 character at bytes[at]: two for a lead byte
+// followed by another byte, else one.
+std::size_t cp932_length(std::string_view bytes, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(bytes[at]);
+  const bool double_byte = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+  return double_byte && at + 1 < bytes.size() ? 2 : 1;
+}
+
+}  // namespace
+
+std::string cp932_to_utf8(std::string_view bytes) {
+  if (const auto wide = to_wide(bytes, kCp932)) return from_wide(*wide, CP_UTF8);
+  // Character by character, so that each undecodable byte becomes one U+FFFD.
+  std::string utf8;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t length = cp932_length(bytes, at);
+    if (const auto wide = to_wide(bytes.substr(at, length), kCp932)) {
+      utf8 += from_wide(*wide, CP_UTF8);
+      at += length;
+    } else {
+      utf8 += "\xEF\xBF\xBD";
+      ++at;
+    }
+  }
+  return utf8;
+}
+
+std::string utf8_to_cp932(std::string_view text) {
+  const auto wide = to_wide(text, CP_UTF8);
+  return wide ? from_wide(*wide, kCp932) : std::string(text);
+}
+
+// Windows paths are UTF-16: CP932 names convert exactly, whatever the
+// system's own code page is.
 std::filesystem::path os_path(std::string_view cp932_name) {
+  if (const auto wide = to_wide(cp932_name, kCp932)) return std::filesystem::path(*wide);
   return std::filesystem::path(std::string(cp932_name));
 }
 
 std::string cp932_from_os_name(std::string_view os_name) {
-  return std::string(os_name);
+  // Names from the command line come in the system's code page.
+  const auto wide = to_wide(os_name, CP_ACP);
+  if (!wide) return std::string(os_name);
+  bool exact = false;
+  std::string cp932 = from_wide(*wide, kCp932, &exact);
+  return exact ? cp932 : std::string(os_name);
+}
+
+std::string cp932_from_os_path(const std::filesystem::path& path) {
+  bool exact = false;
+  std::string cp932 = from_wide(path.native(), kCp932, &exact);
+  return exact ? cp932 : path.string();
+}
+
+std::vector<std::string> cp932_arguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr || count != argc) {
+    if (wide != nullptr) LocalFree(wide);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) arguments.push_back(cp932_from_os_name(argv[i]));
+    return arguments;
+  }
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i) arguments.push_back(from_wide(wide[i], kCp932));
+  LocalFree(wide);
+  return arguments;
 }
 
 #endif
-
-std::string cp932_from_os_path(const std::filesystem::path& path) {
-  return cp932_from_os_name(path.string());
-}
 
 namespace {
 

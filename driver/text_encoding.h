@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korva {
 
@@ -32,5 +33,10 @@ std::filesystem::path os_path(std::string_view cp932_name);
 // for names that the user typed or chose.
 std::string cp932_from_os_path(const std::filesystem::path& path);
 std::string cp932_from_os_name(std::string_view os_name);
+
+// The program's command-line arguments (argv[0] included) as CP932 bytes. On
+// Windows they are taken in their UTF-16 form, since the narrow argv holds
+// only what the system's code page can.
+std::vector<std::string> cp932_arguments(int argc, char** argv);
 
 }  // namespace korva

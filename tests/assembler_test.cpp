@@ -79,7 +79,7 @@ TEST(Assembler, IncFileGivesBaseNameWithTrailingDot) {
   ASSERT_EQ(run.assemble().outcome, AssemblyOutcome::completed);
   EXPECT_EQ(run.project.output_base_name, run.dir / "lib.");
   EXPECT_EQ(read_bytes(run.dir / "lib..bin"), std::string("\0\0", 2));
-  EXPECT_EQ(run.project.last_directory, run.dir.path().string() + "/");
+  EXPECT_EQ(run.project.last_directory, (run.dir.path() / "").string());
 }
 
 TEST(Assembler, MacrosExpandNestedWithTheCallLabelOnTheFirstBodyLine) {

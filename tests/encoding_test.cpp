@@ -19,24 +19,33 @@ TEST(TextEncoding, DecodesSystemTextsAndMarksBadBytes) {
 
 TEST(TextEncoding, FileNamesRoundTripThroughTheFileSystemForm) {
   const std::string cp932 = utf8_to_cp932("テスト.as");
+  EXPECT_EQ(cp932_from_os_path(os_path(cp932)), cp932);
+  EXPECT_EQ(os_path(cp932).filename(), os_path(cp932));
+#ifdef _WIN32
+  // Windows names are UTF-16, whatever the system's code page.
+  EXPECT_EQ(os_path(cp932).wstring(), L"\u30C6\u30B9\u30C8.as");
+#else
+  // Elsewhere they are UTF-8 bytes.
   EXPECT_EQ(os_path(cp932).string(), "テスト.as");
   EXPECT_EQ(cp932_from_os_name("テスト.as"), cp932);
   // Bytes that are not CP932 are the file system's own and stay as they are.
   EXPECT_EQ(os_path("\x80\xA0.as").string(), "\x80\xA0.as");
   EXPECT_EQ(cp932_from_os_name("\xFF.as"), "\xFF.as");
+#endif
 }
 
 TEST(TextEncoding, ProjectEntriesWithJapaneseNamesAreFound) {
   testing::ScratchDir dir;
-  testing::write_bytes(dir.path() / "点滅.as", "NOP\r\n");
+  testing::write_bytes(dir.path() / os_path(utf8_to_cp932("点滅.as")), "NOP\r\n");
   ProjectState project;
   project.entry_directory = dir.path();
   project.entries = {utf8_to_cp932("点滅.as")};
-  take_project_path(project, cp932_from_os_path(dir.path() / "計画.amk"));
+  take_project_path(project, cp932_from_os_path(dir.path() / os_path(utf8_to_cp932("計画.amk"))));
   testing::RecordingHost host;
   Assembler assembler;
   EXPECT_EQ(assembler.assemble_project(project, host).outcome, AssemblyOutcome::completed);
-  EXPECT_EQ(testing::read_bytes(dir.path() / "計画.bin"), std::string("\0\0", 2));
+  EXPECT_EQ(testing::read_bytes(dir.path() / os_path(utf8_to_cp932("計画.bin"))),
+            std::string("\0\0", 2));
 }
 
 }  // namespace
@@ -71,3 +80,33 @@ TEST(TextEncoding, TellsUtf8SourcesFromShiftJis) {
 
 }  // namespace
 }  // namespace korva
+
+#ifdef _WIN32
+namespace korva {
+namespace {
+
+// On Windows both separators divide a path: in project entries, in the
+// project file's path, and so in the output base name and last directory.
+TEST(TextEncoding, WindowsPathsTakeBothSeparatorsAndJapaneseFolders) {
+  testing::ScratchDir dir;
+  const std::string folder = utf8_to_cp932("ソース");
+  std::filesystem::create_directories(dir.path() / os_path(folder));
+  testing::write_bytes(dir.path() / os_path(folder) / "a.as", "NOP\r\n");
+  testing::write_bytes(dir.path() / os_path(folder) / "b.as", "SLEEP\r\n");
+  ProjectState project;
+  project.entry_directory = dir.path();
+  project.entries = {folder + "\\a.as", folder + "/b.as"};
+  const std::string base = cp932_from_os_path(dir.path()) + "\\" + folder;
+  take_project_path(project, base + "/prog.amk");
+  EXPECT_EQ(project.output_base_name, base + "/prog");
+  EXPECT_EQ(project.last_directory, base + "/");
+  testing::RecordingHost host;
+  Assembler assembler;
+  EXPECT_EQ(assembler.assemble_project(project, host).outcome, AssemblyOutcome::completed);
+  EXPECT_EQ(testing::read_bytes(dir.path() / os_path(folder) / "prog.bin"),
+            std::string("\0\0\x63\0", 4));
+}
+
+}  // namespace
+}  // namespace korva
+#endif

@@ -3,7 +3,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -24,7 +29,12 @@ class ScratchDir {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // The process id keeps two runs of the same test (two build trees, say)
     // apart.
-    std::string name = std::string("korva-") + std::to_string(::getpid()) + "-" +
+#ifdef _WIN32
+    const int process = ::_getpid();
+#else
+    const int process = ::getpid();
+#endif
+    std::string name = std::string("korva-") + std::to_string(process) + "-" +
                        info->test_suite_name() + "-" + info->name();
     for (char& c : name) {
       if (c == '/') c = '_';
@@ -40,8 +50,12 @@ class ScratchDir {
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
 
-  const std::filesystem::path& path() const { return path_; }
-  std::string operator/(std::string_view name) const { return (path_ / name).string(); }
+  const std::filesystem::path& path() const {
+    return path_;
+  }
+  std::string operator/(std::string_view name) const {
+    return (path_ / name).string();
+  }
 
  private:
   std::filesystem::path path_;
