@@ -1,13 +1,17 @@
 // korva-asm: assembles a project from the command line, writing the same
 // three files as the window's Assemble command.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/batch_host.h"
+#include "cli/chip_files.h"
+#include "cli/terminal_glosses.h"
 #include "driver/assembler.h"
 #include "driver/file_io.h"
 #include "driver/intel_hex.h"
@@ -31,6 +35,10 @@ constexpr std::string_view kUsage =
     "options:\n"
     "  -l, --listing   print the listing on standard output\n"
     "      --hex       also write BASE.hex, the image in Intel HEX (INHX32)\n"
+    "      --chip NAME put the definitions of the chip NAME (16F877A, ...) in\n"
+    "                  front of the sources\n"
+    "      --list-chips\n"
+    "                  list the chips that --chip knows\n"
     "  -w              do not report warnings\n"
     "  -Werror         treat warnings as errors (exit status 1)\n"
     "  -h, --help      show this help\n"
@@ -44,6 +52,8 @@ struct Options {
   bool write_hex = false;
   bool warnings = true;
   bool warnings_are_errors = false;
+  bool list_chips = false;
+  std::string chip;  // empty: no chip definitions
   std::vector<std::string> inputs;
 };
 
@@ -52,7 +62,7 @@ bool ends_with(std::string_view text, std::string_view suffix) {
 }
 
 void print_error(std::string_view text_cp932) {
-  const std::string text = korva::cp932_to_utf8(text_cp932);
+  const std::string text = korva::glossed_for_terminal(text_cp932);
   std::fprintf(stderr, "korva-asm: %s\n", text.c_str());
 }
 
@@ -76,7 +86,8 @@ std::size_t print_diagnostics(const korva::AssemblyResult& result, const Options
     if (warning && !options.warnings) continue;
     warnings += warning ? 1 : 0;
     std::fprintf(stderr, "%s: %s: %s\n", place(diagnostic.where).c_str(),
-                 warning ? "warning" : "error", korva::cp932_to_utf8(diagnostic.text).c_str());
+                 warning ? "warning" : "error",
+                 korva::glossed_for_terminal(diagnostic.text).c_str());
     if (!diagnostic.listing_line.empty()) {
       const std::string line = without_line_end(korva::cp932_to_utf8(diagnostic.listing_line));
       std::fprintf(stderr, "    %s\n", line.c_str());
@@ -120,6 +131,44 @@ bool load_project(const Options& options, korva::ProjectState& project) {
   return true;
 }
 
+// The folder of the chip files, as found from the program's place or the
+// environment.
+std::optional<std::filesystem::path> chip_directory(const char* argv0) {
+  const char* override_directory = std::getenv(korva::kChipDirectoryVariable);
+  return korva::first_directory(korva::chip_directories(
+      korva::program_path(argv0), override_directory != nullptr ? override_directory : ""));
+}
+
+int list_chips(const char* argv0) {
+  const std::optional<std::filesystem::path> directory = chip_directory(argv0);
+  if (!directory) {
+    std::fprintf(stderr, "korva-asm: no chip definitions found (set %s to their folder)\n",
+                 korva::kChipDirectoryVariable);
+    return kExitStopped;
+  }
+  for (const std::string& name : korva::list_chips(*directory)) std::printf("%s\n", name.c_str());
+  return kExitClean;
+}
+
+// The file of the chip named on the command line; empty, with the known
+// chips printed, when there is none.
+std::optional<std::filesystem::path> chip_file(const char* argv0, const std::string& chip) {
+  const std::optional<std::filesystem::path> directory = chip_directory(argv0);
+  if (directory) {
+    if (std::optional<std::filesystem::path> file = korva::find_chip(*directory, chip)) return file;
+  }
+  std::string known;
+  if (directory) {
+    for (const std::string& name : korva::list_chips(*directory)) known += " " + name;
+  }
+  if (known.empty()) {
+    known = std::string(" none (set ") + korva::kChipDirectoryVariable + " to their folder)";
+  }
+  std::fprintf(stderr, "korva-asm: unknown chip '%s'; known chips:%s\n", chip.c_str(),
+               known.c_str());
+  return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,6 +188,18 @@ int main(int argc, char** argv) {
       options.print_listing = true;
     } else if (!options_done && arg == "--hex") {
       options.write_hex = true;
+    } else if (!options_done && arg == "--list-chips") {
+      options.list_chips = true;
+    } else if (!options_done && (arg == "--chip" || arg.starts_with("--chip="))) {
+      if (arg == "--chip" && i + 1 < argc) {
+        options.chip = argv[++i];
+      } else if (arg != "--chip") {
+        options.chip = arg.substr(7);
+      }
+      if (options.chip.empty()) {
+        std::fprintf(stderr, "korva-asm: --chip needs a chip name\n%s", kUsage.data());
+        return kExitUsage;
+      }
     } else if (!options_done && arg == "-w") {
       options.warnings = false;
     } else if (!options_done && arg == "-Werror") {
@@ -153,13 +214,23 @@ int main(int argc, char** argv) {
       options.inputs.push_back(korva::cp932_from_os_name(arg));
     }
   }
+  if (options.list_chips) return list_chips(argv[0]);
   if (options.inputs.empty()) {
     std::fputs(kUsage.data(), stderr);
     return kExitUsage;
   }
 
+  std::optional<std::filesystem::path> chip;
+  if (!options.chip.empty() && !(chip = chip_file(argv[0], options.chip))) return kExitUsage;
+
   korva::ProjectState project;
   if (!load_project(options, project)) return kExitStopped;
+  if (chip) {
+    // The definitions come first; the outputs are still named after the
+    // user's first source.
+    project.entries.insert(project.entries.begin(), korva::cp932_from_os_path(*chip));
+    project.leading_entries = 1;
+  }
 
   korva::BatchHost host(options.print_listing);
   korva::Assembler assembler;
