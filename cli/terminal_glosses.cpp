@@ -10,14 +10,15 @@ namespace {
 
 constexpr std::array kGlosses{
     Gloss{texts::kGrammarError, "no pattern of the notation fits this statement"},
-    Gloss{texts::kFileNotFound, "file not found"},
+    // The message follows the file name after two blanks; the text is
+    // what comes after them.
+    Gloss{texts::kFileNotFound.substr(2), "file not found"},
     Gloss{texts::kDuplicateLabel, "a label of the same name exists"},
     Gloss{texts::kDuplicateSub, "a subroutine of the same name exists"},
     Gloss{texts::kTooManySymbols, "more than 1000 labels, constants and subroutines"},
-    Gloss{texts::kMacroNameTooLong, "macro name longer than 29 characters"},
+    Gloss{texts::kMacroNameTooLong, "a macro name longer than 29 characters"},
     Gloss{texts::kTooManyMacros, "more than 1000 macro definitions"},
     Gloss{texts::kMacroAbnormalEnd, "a macro ran past its end without END MACRO"},
-    Gloss{texts::kErrorMessageCaption, "error message"},
 };
 
 // Bytes that start a two-byte CP932 character.

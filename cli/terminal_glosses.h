@@ -14,7 +14,8 @@ struct Gloss {
   std::string_view english;  // printed in parentheses after it
 };
 
-// Every Japanese text that korva-asm can print, with its gloss.
+// Every Japanese message that korva-asm can print, with its gloss. (The
+// window's captions and menus never reach the terminal.)
 std::span<const Gloss> terminal_glosses();
 
 // The gloss of exactly this text (CP932), or an empty view.

@@ -24,9 +24,11 @@ TEST(TerminalGlosses, FollowTheJapaneseTextWhereverItStands) {
        "gone.as  ﾌｧｲﾙが見つかりません。 (file not found)"},
       {"A::NOP->" + std::string(texts::kDuplicateLabel),
        "A::NOP->同名のLabelがあります。 (a label of the same name exists)"},
-      {std::string(texts::kErrorMessageCaption) + ": SUB X->" + std::string(texts::kDuplicateSub),
-       "エラーメッセージ (error message): SUB X->同名のSUBがあります。 (a subroutine of the same "
-       "name exists)"},
+      {"SUB X->" + std::string(texts::kDuplicateSub) + " / " + std::string(texts::kGrammarError),
+       "SUB X->同名のSUBがあります。 (a subroutine of the same name exists) / 文法エラー (no "
+       "pattern of the notation fits this statement)"},
+      // A caption of the window is no message of the terminal.
+      {std::string(texts::kErrorMessageCaption), "エラーメッセージ"},
       {"normal err", "normal err"},
       {"", ""},
       // Japanese that is not one of the system's messages stays as it is.
