@@ -4,17 +4,17 @@
 
 include(GNUInstallDirs)
 
+install(TARGETS korva-asm RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The window, with what a desktop needs to start it: the entry and its icon.
 if(TARGET korva)
   install(TARGETS korva RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/korva.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/korva.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
-install(TARGETS korva-asm RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-
-install(FILES ${PROJECT_SOURCE_DIR}/resources/korva.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/korva-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME korva.xml)
-install(FILES ${PROJECT_SOURCE_DIR}/resources/korva.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 # The chip definitions, where korva-asm --chip looks for them: share/korva/chips
 # beside the bin folder.
@@ -37,8 +37,11 @@ foreach(source IN ITEMS resources/korva-asm.1 resources/korva.1 resources/debian
 endforeach()
 add_custom_target(korva_compressed_docs ALL DEPENDS ${korva_compressed})
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/korva-asm.1.gz
-              ${CMAKE_CURRENT_BINARY_DIR}/compressed/korva.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TARGET korva)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/korva.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/changelog.gz
               ${PROJECT_SOURCE_DIR}/resources/debian/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
