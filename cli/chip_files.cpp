@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <system_error>
 
 namespace korva {
@@ -68,6 +70,39 @@ std::optional<std::filesystem::path> find_chip(const std::filesystem::path& dire
   for (const std::string& chip : list_chips(directory)) {
     if (upper_ascii(chip) == wanted) return directory / (chip + std::string(kChipExtension));
   }
+  return std::nullopt;
+}
+
+std::optional<std::filesystem::path> chip_directory(const char* argv0) {
+  const char* override_directory = std::getenv(kChipDirectoryVariable);
+  return first_directory(chip_directories(program_path(argv0),
+                                          override_directory != nullptr ? override_directory : ""));
+}
+
+bool print_known_chips(const char* argv0) {
+  const std::optional<std::filesystem::path> directory = chip_directory(argv0);
+  if (!directory) {
+    std::fprintf(stderr, "korva-asm: no chip definitions found (set %s to their folder)\n",
+                 kChipDirectoryVariable);
+    return false;
+  }
+  for (const std::string& name : list_chips(*directory)) std::printf("%s\n", name.c_str());
+  return true;
+}
+
+std::optional<std::filesystem::path> chip_file_for(const char* argv0, std::string_view chip) {
+  const std::optional<std::filesystem::path> directory = chip_directory(argv0);
+  if (directory) {
+    if (std::optional<std::filesystem::path> file = find_chip(*directory, chip)) return file;
+  }
+  std::string known;
+  if (directory) {
+    for (const std::string& name : list_chips(*directory)) known += " " + name;
+  }
+  if (known.empty())
+    known = std::string(" none (set ") + kChipDirectoryVariable + " to their folder)";
+  std::fprintf(stderr, "korva-asm: unknown chip '%.*s'; known chips:%s\n",
+               static_cast<int>(chip.size()), chip.data(), known.c_str());
   return std::nullopt;
 }
 

@@ -38,4 +38,16 @@ std::vector<std::string> list_chips(const std::filesystem::path& directory);
 std::optional<std::filesystem::path> find_chip(const std::filesystem::path& directory,
                                                std::string_view name);
 
+// The chip folder of this program: the environment's, or the first of
+// chip_directories() that exists.
+std::optional<std::filesystem::path> chip_directory(const char* argv0);
+
+// --list-chips: the known chips on standard output, one per line; false,
+// with a message on standard error, when no chip folder is found.
+bool print_known_chips(const char* argv0);
+
+// --chip NAME: the file of the named chip; empty, with the known chips on
+// standard error, when there is none.
+std::optional<std::filesystem::path> chip_file_for(const char* argv0, std::string_view chip);
+
 }  // namespace korva

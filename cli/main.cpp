@@ -1,7 +1,6 @@
 // korva-asm: assembles a project from the command line, writing the same
 // three files as the window's Assemble command.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -131,44 +130,6 @@ bool load_project(const Options& options, korva::ProjectState& project) {
   return true;
 }
 
-// The folder of the chip files, as found from the program's place or the
-// environment.
-std::optional<std::filesystem::path> chip_directory(const char* argv0) {
-  const char* override_directory = std::getenv(korva::kChipDirectoryVariable);
-  return korva::first_directory(korva::chip_directories(
-      korva::program_path(argv0), override_directory != nullptr ? override_directory : ""));
-}
-
-int list_chips(const char* argv0) {
-  const std::optional<std::filesystem::path> directory = chip_directory(argv0);
-  if (!directory) {
-    std::fprintf(stderr, "korva-asm: no chip definitions found (set %s to their folder)\n",
-                 korva::kChipDirectoryVariable);
-    return kExitStopped;
-  }
-  for (const std::string& name : korva::list_chips(*directory)) std::printf("%s\n", name.c_str());
-  return kExitClean;
-}
-
-// The file of the chip named on the command line; empty, with the known
-// chips printed, when there is none.
-std::optional<std::filesystem::path> chip_file(const char* argv0, const std::string& chip) {
-  const std::optional<std::filesystem::path> directory = chip_directory(argv0);
-  if (directory) {
-    if (std::optional<std::filesystem::path> file = korva::find_chip(*directory, chip)) return file;
-  }
-  std::string known;
-  if (directory) {
-    for (const std::string& name : korva::list_chips(*directory)) known += " " + name;
-  }
-  if (known.empty()) {
-    known = std::string(" none (set ") + korva::kChipDirectoryVariable + " to their folder)";
-  }
-  std::fprintf(stderr, "korva-asm: unknown chip '%s'; known chips:%s\n", chip.c_str(),
-               known.c_str());
-  return std::nullopt;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,14 +175,16 @@ int main(int argc, char** argv) {
       options.inputs.push_back(korva::cp932_from_os_name(arg));
     }
   }
-  if (options.list_chips) return list_chips(argv[0]);
+  if (options.list_chips) return korva::print_known_chips(argv[0]) ? kExitClean : kExitStopped;
   if (options.inputs.empty()) {
     std::fputs(kUsage.data(), stderr);
     return kExitUsage;
   }
 
   std::optional<std::filesystem::path> chip;
-  if (!options.chip.empty() && !(chip = chip_file(argv[0], options.chip))) return kExitUsage;
+  if (!options.chip.empty() && !(chip = korva::chip_file_for(argv[0], options.chip))) {
+    return kExitUsage;
+  }
 
   korva::ProjectState project;
   if (!load_project(options, project)) return kExitStopped;
