@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Runs the road of "From source to chip" in docs/notation.md as written:
-the blink program is assembled with the korva-asm command shown, gpsim runs
-the command file shown, and every line of the output shown must come out of
-gpsim, in that order.
+the blink program is assembled with the korva-asm command shown, which must
+print the messages shown; gpsim runs the command file shown, and every line
+of the output shown must come out of gpsim, in that order.
 
   gpsim_example.py KORVA_ASM NOTATION_MD WORK_DIR
 
-Exit status 77 (skipped) where gpsim is not installed.
+Exit status 77 (skipped) where gpsim is not installed, once the assembly is
+checked.
 """
 
 import pathlib
@@ -54,14 +55,13 @@ def squeezed(text):
 
 
 def main():
-    korva_asm, notation, work = sys.argv[1], pathlib.Path(sys.argv[2]), pathlib.Path(sys.argv[3])
-    if shutil.which("gpsim") is None:
-        print("skipped: gpsim is not installed (Debian package gpsim)")
-        return SKIPPED
+    korva_asm = str(pathlib.Path(sys.argv[1]).resolve())
+    notation, work = pathlib.Path(sys.argv[2]), pathlib.Path(sys.argv[3])
     blocks = section_blocks(notation.read_text(encoding="utf-8"), "## From source to chip")
     program = one_block(blocks, "korva 16F877A", "; blink.as")
     script = one_block(blocks, "gpsim")
     shown = [line for line in one_block(blocks, "text") if line.strip()]
+    messages = one_block(blocks, "", "warning:")
     assemble = command_line(one_block(blocks, "sh", "korva-asm"), "korva-asm")
     simulate = command_line(one_block(blocks, "sh", "gpsim"), "gpsim")
 
@@ -74,6 +74,13 @@ def main():
     if assembled.returncode != 0 or not (work / "blink.hex").exists():
         print(f"{' '.join(assemble)} exited with {assembled.returncode}:\n{assembled.stderr}")
         return 1
+    if assembled.stderr.splitlines() != messages:
+        print(f"korva-asm printed:\n{assembled.stderr}--- the document shows:")
+        print("\n".join(messages))
+        return 1
+    if shutil.which("gpsim") is None:
+        print("skipped: gpsim is not installed (Debian package gpsim); the assembly was checked")
+        return SKIPPED
     run = subprocess.run(simulate, cwd=work, stdin=subprocess.DEVNULL, capture_output=True,
                          text=True, errors="replace", timeout=300)
     output = [squeezed(line) for line in (run.stdout + run.stderr).splitlines()]
