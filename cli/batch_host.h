@@ -1,5 +1,6 @@
 // The assembly host of the batch front end: it keeps the messages (decoded
-// for the terminal), the error list and the listing for the caller to print.
+// for the terminal, with English glosses), the error list and the listing
+// for the caller to print.
 #pragma once
 
 #include <string>

@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/batch_host.h"
+#include "cli/chip_files.h"
+#include "cli/terminal_glosses.h"
 #include "driver/assembler.h"
 #include "driver/file_io.h"
 #include "driver/intel_hex.h"
@@ -31,6 +34,10 @@ constexpr std::string_view kUsage =
     "options:\n"
     "  -l, --listing   print the listing on standard output\n"
     "      --hex       also write BASE.hex, the image in Intel HEX (INHX32)\n"
+    "      --chip NAME put the definitions of the chip NAME (16F877A, ...) in\n"
+    "                  front of the sources\n"
+    "      --list-chips\n"
+    "                  list the chips that --chip knows\n"
     "  -w              do not report warnings\n"
     "  -Werror         treat warnings as errors (exit status 1)\n"
     "  -h, --help      show this help\n"
@@ -44,6 +51,8 @@ struct Options {
   bool write_hex = false;
   bool warnings = true;
   bool warnings_are_errors = false;
+  bool list_chips = false;
+  std::string chip;  // empty: no chip definitions
   std::vector<std::string> inputs;
 };
 
@@ -52,7 +61,7 @@ bool ends_with(std::string_view text, std::string_view suffix) {
 }
 
 void print_error(std::string_view text_cp932) {
-  const std::string text = korva::cp932_to_utf8(text_cp932);
+  const std::string text = korva::glossed_for_terminal(text_cp932);
   std::fprintf(stderr, "korva-asm: %s\n", text.c_str());
 }
 
@@ -76,7 +85,8 @@ std::size_t print_diagnostics(const korva::AssemblyResult& result, const Options
     if (warning && !options.warnings) continue;
     warnings += warning ? 1 : 0;
     std::fprintf(stderr, "%s: %s: %s\n", place(diagnostic.where).c_str(),
-                 warning ? "warning" : "error", korva::cp932_to_utf8(diagnostic.text).c_str());
+                 warning ? "warning" : "error",
+                 korva::glossed_for_terminal(diagnostic.text).c_str());
     if (!diagnostic.listing_line.empty()) {
       const std::string line = without_line_end(korva::cp932_to_utf8(diagnostic.listing_line));
       std::fprintf(stderr, "    %s\n", line.c_str());
@@ -140,6 +150,18 @@ int main(int argc, char** argv) {
       options.print_listing = true;
     } else if (!options_done && arg == "--hex") {
       options.write_hex = true;
+    } else if (!options_done && arg == "--list-chips") {
+      options.list_chips = true;
+    } else if (!options_done && (arg == "--chip" || arg.starts_with("--chip="))) {
+      if (arg == "--chip" && i + 1 < argc) {
+        options.chip = argv[++i];
+      } else if (arg != "--chip") {
+        options.chip = arg.substr(7);
+      }
+      if (options.chip.empty()) {
+        std::fprintf(stderr, "korva-asm: --chip needs a chip name\n%s", kUsage.data());
+        return kExitUsage;
+      }
     } else if (!options_done && arg == "-w") {
       options.warnings = false;
     } else if (!options_done && arg == "-Werror") {
@@ -155,13 +177,25 @@ int main(int argc, char** argv) {
       options.inputs.emplace_back(arg);
     }
   }
+  if (options.list_chips) return korva::print_known_chips(argv[0]) ? kExitClean : kExitStopped;
   if (options.inputs.empty()) {
     std::fputs(kUsage.data(), stderr);
     return kExitUsage;
   }
 
+  std::optional<std::filesystem::path> chip;
+  if (!options.chip.empty() && !(chip = korva::chip_file_for(argv[0], options.chip))) {
+    return kExitUsage;
+  }
+
   korva::ProjectState project;
   if (!load_project(options, project)) return kExitStopped;
+  if (chip) {
+    // The definitions come first; the outputs are still named after the
+    // user's first source.
+    project.entries.insert(project.entries.begin(), korva::cp932_from_os_path(*chip));
+    project.leading_entries = 1;
+  }
 
   korva::BatchHost host(options.print_listing);
   korva::Assembler assembler;

@@ -4,18 +4,50 @@
 
 include(GNUInstallDirs)
 
+install(TARGETS korva-asm RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The window, with what a desktop needs to start it: the entry and its icon.
 if(TARGET korva)
   install(TARGETS korva RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/korva.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/korva.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
-install(TARGETS korva-asm RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/resources/korva-mime.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME korva.xml)
 
-install(FILES ${PROJECT_SOURCE_DIR}/resources/korva.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/resources/korva.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${PROJECT_SOURCE_DIR}/resources/korva-asm.1
+# The chip definitions, where korva-asm --chip looks for them: share/korva/chips
+# beside the bin folder.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/chips/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/korva/chips
+        FILES_MATCHING PATTERN "*.inc")
+
+# Manual pages and the changelog are installed compressed, as Debian wants
+# them; -n keeps the archive free of names and times, so it is reproducible.
+find_program(KORVA_GZIP gzip REQUIRED)
+set(korva_compressed "")
+foreach(source IN ITEMS resources/korva-asm.1 resources/korva.1 resources/debian/changelog)
+  get_filename_component(name ${source} NAME)
+  set(compressed ${CMAKE_CURRENT_BINARY_DIR}/compressed/${name}.gz)
+  add_custom_command(OUTPUT ${compressed}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/compressed
+    COMMAND ${KORVA_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/${source} > ${compressed}
+    DEPENDS ${PROJECT_SOURCE_DIR}/${source} VERBATIM)
+  list(APPEND korva_compressed ${compressed})
+endforeach()
+add_custom_target(korva_compressed_docs ALL DEPENDS ${korva_compressed})
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/korva-asm.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TARGET korva)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/korva.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/changelog.gz
+              ${PROJECT_SOURCE_DIR}/resources/debian/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/notation.md
+              ${PROJECT_SOURCE_DIR}/docs/limits.md ${PROJECT_SOURCE_DIR}/docs/performance.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
@@ -24,18 +56,28 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
 set(CPACK_PACKAGE_NAME "korva")
 set(CPACK_PACKAGE_VENDOR "KORVA developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Assembler for PIC mid-range microcontrollers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "assembler for PIC mid-range microcontrollers")
 set(CPACK_PACKAGE_DESCRIPTION
     "KORVA assembles programs for PIC mid-range microcontrollers (14-bit program
 words) written in its compact operator notation. It writes a tab-separated
-listing, a binary program image and, on request, Intel HEX. The package holds
-the batch assembler korva-asm and, when built, the desktop window korva.")
+listing, a binary program image and, on request, Intel HEX for a simulator
+or a programmer.
+.
+The package holds the batch assembler korva-asm, the desktop window korva
+(when built), definition files for fourteen common chips (12F629 to
+16F887) and the language reference.")
 set(CPACK_PACKAGE_CONTACT "KORVA developers <korva@example.org>")
 set(CPACK_GENERATOR "DEB")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "KORVA developers <korva@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION "devel")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Without a Japanese font the window's menus are empty boxes; gpsim runs the
+# HEX files.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic, gpsim")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -327,7 +327,8 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
   if (project.entries.empty()) return result;
 
   if (project.project_file_path.empty()) {
-    const std::string& first = project.entries.front();
+    const std::string& first =
+        project.entries[std::min(project.leading_entries, project.entries.size() - 1)];
     project.output_base_name = first.substr(0, first.size() >= 3 ? first.size() - 3 : 0);
     project.last_directory = project.output_base_name;
     cut_to_directory(project.last_directory);

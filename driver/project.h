@@ -2,6 +2,7 @@
 // it, and the paths that follow from that file.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@ struct ProjectState {
   std::string last_directory;        // ends in a directory separator, or empty
   // Where relative entries are found; the current directory when empty.
   std::filesystem::path entry_directory;
+  // How many of the first entries a front end put in front of the user's
+  // (a chip's definitions); without a project file, the output base name
+  // comes from the entry after them.
+  std::size_t leading_entries = 0;
 };
 
 // Cuts `path` right after its last directory separator, searching from its

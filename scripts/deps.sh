@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, if missing.
 set -euo pipefail
+# gputils, gpsim, lintian and dpkg-dev serve tests: the chip files against the
+# gputils headers, the documented gpsim run, and the Debian package.
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
           xvfb xauth clang libclang-rt-14-dev fonts-ipafont-gothic
-          clang-format clang-tidy g++-mingw-w64-x86-64 wine wine64)
+          clang-format clang-tidy g++-mingw-w64-x86-64 wine wine64
+          python3 gputils gpsim lintian dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -5,10 +5,13 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "cli/chip_files.h"
 #include "driver/line_record.h"
+#include "driver/text_encoding.h"
 #include "resources/system_texts.h"
 #include "test_support.h"
 
@@ -19,9 +22,11 @@ using testing::read_bytes;
 using testing::write_bytes;
 
 // Runs korva-asm with `arguments` inside `dir`; returns its exit status.
-int run_korva_asm(const testing::ScratchDir& dir, const std::string& arguments) {
-  const std::string command = "cd '" + dir.path().string() + "' && '" KORVA_ASM_PATH "' " +
-                              arguments + " >stdout.txt 2>stderr.txt";
+// `environment` is put in front of the command (NAME=VALUE ...).
+int run_korva_asm(const testing::ScratchDir& dir, const std::string& arguments,
+                  const std::string& environment = "") {
+  const std::string command = "cd '" + dir.path().string() + "' && " + environment + " '" +
+                              KORVA_ASM_PATH "' " + arguments + " >stdout.txt 2>stderr.txt";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -144,6 +149,113 @@ TEST(KorvaAsm, ProjectFileNamesTheOutputsAndFindsItsEntries) {
             "0000\t\t\tSUB S\t\t\r\n0000\t0008\t\tEND SUB\t\t\r\n0001\t2000\t\tS\t\t\r\n");
   EXPECT_EQ(read_bytes(dir.path() / "sub" / "proj.bin"), std::string("\x08\0\0\x20", 4));
   EXPECT_EQ(read_bytes(dir.path() / "sub" / "proj.obj").size(), 4 * kRecordSize);
+}
+
+// --chip puts the chip's definitions in front of the sources, whichever way
+// the name is written; the outputs keep the name of the user's source.
+TEST(KorvaAsm, ChipDefinitionsComeFirst) {
+  const char* spellings[] = {"--chip 16F877A", "--chip 16f877a", "--chip=PIC16F877A"};
+  for (const char* chip : spellings) {
+    testing::ScratchDir dir;
+    write_bytes(dir.path() / "a.as", "(PORTB)_BITRB7<1\r\n");
+    ASSERT_EQ(run_korva_asm(dir, std::string(chip) + " a.as"), 0)
+        << chip << ": " << read_bytes(dir.path() / "stderr.txt");
+    EXPECT_EQ(read_bytes(dir.path() / "a.bin"), std::string("\x86\x17", 2)) << chip;
+    const std::string listing = read_bytes(dir.path() / "a.out");
+    EXPECT_NE(listing.find("0006\t\tPORTB::\tEQU $06\t\t\r\n"), std::string::npos) << chip;
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      files.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(files, (std::set<std::string>{"a.as", "a.bin", "a.obj", "a.out", "stderr.txt",
+                                            "stdout.txt"}))
+        << chip;
+  }
+}
+
+TEST(KorvaAsm, ChipWithAProjectFileKeepsTheProjectsOutputNames) {
+  testing::ScratchDir dir;
+  std::filesystem::create_directories(dir.path() / "p");
+  write_bytes(dir.path() / "p" / "blink.amk", "main.as\r\n");
+  write_bytes(dir.path() / "p" / "main.as", "W>(GPIO)\r\n");
+  ASSERT_EQ(run_korva_asm(dir, "--chip 12F675 p/blink.amk"), 0)
+      << read_bytes(dir.path() / "stderr.txt");
+  EXPECT_EQ(read_bytes(dir.path() / "p" / "blink.bin"), std::string("\x85\x00", 2));
+}
+
+TEST(KorvaAsm, UnknownChipIsBadUsageAndListsTheKnownOnes) {
+  const struct {
+    const char* arguments;
+    const char* stderr_has;
+  } cases[] = {
+      {"--chip 16F999 a.as", "unknown chip '16F999'; known chips: 12F629 12F675"},
+      {"--chip", "--chip needs a chip name"},
+      {"--chip= a.as", "--chip needs a chip name"},
+  };
+  for (const auto& c : cases) {
+    testing::ScratchDir dir;
+    write_bytes(dir.path() / "a.as", "NOP\r\n");
+    EXPECT_EQ(run_korva_asm(dir, c.arguments), 64) << c.arguments;
+    EXPECT_NE(read_bytes(dir.path() / "stderr.txt").find(c.stderr_has), std::string::npos)
+        << c.arguments << ": " << read_bytes(dir.path() / "stderr.txt");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "a.obj")) << c.arguments;
+  }
+}
+
+TEST(KorvaAsm, ListChipsNamesEveryChipFile) {
+  testing::ScratchDir dir;
+  ASSERT_EQ(run_korva_asm(dir, "--list-chips"), 0);
+  std::string expected;
+  for (const std::string& chip : list_chips(KORVA_CHIP_SOURCES)) expected += chip + "\n";
+  EXPECT_EQ(read_bytes(dir.path() / "stdout.txt"), expected);
+}
+
+// The environment names another chip folder, which then replaces the
+// program's own.
+TEST(KorvaAsm, ChipFolderFromTheEnvironment) {
+  testing::ScratchDir dir;
+  std::filesystem::create_directories(dir.path() / "mine");
+  write_bytes(dir.path() / "mine" / "TEST9.inc", "LED EQU 3\r\n");
+  write_bytes(dir.path() / "a.as", "(LED)+1\r\n");
+  const std::string environment = std::string(kChipDirectoryVariable) + "=mine";
+  ASSERT_EQ(run_korva_asm(dir, "--list-chips", environment), 0);
+  EXPECT_EQ(read_bytes(dir.path() / "stdout.txt"), "TEST9\n");
+  ASSERT_EQ(run_korva_asm(dir, "--chip test9 a.as", environment), 0)
+      << read_bytes(dir.path() / "stderr.txt");
+  EXPECT_EQ(read_bytes(dir.path() / "a.bin"), std::string("\x83\x0A", 2));
+  EXPECT_EQ(run_korva_asm(dir, "--chip 16F877A a.as", environment), 64);
+  EXPECT_NE(read_bytes(dir.path() / "stderr.txt").find("known chips: TEST9"), std::string::npos);
+}
+
+// The terminal gets an English gloss after each Japanese message; the
+// listing keeps the system's text alone.
+TEST(KorvaAsm, JapaneseMessagesAreGlossedOnTheTerminalOnly) {
+  const struct {
+    const char* source;
+    const char* arguments;
+    int status;
+    const char* stderr_has;
+  } cases[] = {
+      {"foo\r\n", "a.as", 1,
+       "a.as:1: error: 文法エラー (no pattern of the notation fits this "
+       "statement)\n"},
+      {"NOP\r\n", "a.as gone.as", 2, "gone.as  ﾌｧｲﾙが見つかりません。 (file not found)\n"},
+      {"X: NOP\r\nX: NOP\r\n", "a.as", 2,
+       "X:NOP->同名のLabelがあります。 (a label of the same "
+       "name exists)\n"},
+  };
+  for (const auto& c : cases) {
+    testing::ScratchDir dir;
+    write_bytes(dir.path() / "a.as", c.source);
+    EXPECT_EQ(run_korva_asm(dir, c.arguments), c.status) << c.source;
+    EXPECT_NE(read_bytes(dir.path() / "stderr.txt").find(c.stderr_has), std::string::npos)
+        << read_bytes(dir.path() / "stderr.txt");
+  }
+  testing::ScratchDir dir;
+  write_bytes(dir.path() / "a.as", "foo\r\n");
+  ASSERT_EQ(run_korva_asm(dir, "a.as"), 1);
+  EXPECT_EQ(read_bytes(dir.path() / "a.out"),
+            "0000\t\t\tfoo\t\t" + std::string(texts::kGrammarError) + "\r\n");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Assembles every example of docs/notation.md and checks it against what the
 // document promises, so that the reference cannot drift from the assembler.
 //
-// A fenced block tagged "korva" is a program. Its remarks may carry
+// A fenced block tagged "korva" is a program; tagged "korva CHIP" it is
+// assembled behind the definitions of that chip (chips/CHIP.inc), as
+// korva-asm --chip CHIP does. Its remarks may carry
 //   = CODE   the code column of the listing ("-" for empty)
 //   @ ADDR   the address column ("-" for empty)
 //   ! TEXT   the error column: the rest of the remark
@@ -30,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/terminal_glosses.h"
 #include "driver/assembler.h"
 #include "driver/line_record.h"
 #include "driver/platform.h"
@@ -41,11 +44,12 @@
 namespace korva {
 namespace {
 
-const std::filesystem::path kNotation =
-    std::filesystem::path(KORVA_REPO_ROOT) / "docs" / "notation.md";
+const std::filesystem::path kRepoRoot(KORVA_REPO_ROOT);
+const std::filesystem::path kNotation = kRepoRoot / "docs" / "notation.md";
 
 struct Block {
   std::size_t line = 0;  // line of the opening fence in the document
+  std::string chip;      // empty for a program without chip definitions
   std::vector<std::string> lines;
   std::optional<std::vector<std::string>> listing;
   std::optional<std::string> image;
@@ -74,10 +78,13 @@ std::vector<Block> document_blocks() {
     std::vector<std::string> body;
     std::size_t j = i + 1;
     for (; j < lines.size() && lines[j] != "```"; ++j) body.push_back(lines[j]);
-    if (tag == "korva") {
-      blocks.push_back(Block{i + 1, body, std::nullopt, std::nullopt});
+    const bool program = tag == "korva" || tag.rfind("korva ", 0) == 0;
+    if (program) {
+      const std::string chip = tag == "korva" ? std::string() : tag.substr(6);
+      blocks.push_back(Block{i + 1, chip, body, std::nullopt, std::nullopt});
     } else if ((tag == "listing" || tag == "image") && !blocks.empty() &&
-               (previous_tag == "korva" || previous_tag == "listing" || previous_tag == "image")) {
+               (previous_tag == "program" || previous_tag == "listing" ||
+                previous_tag == "image")) {
       if (tag == "listing") {
         blocks.back().listing = body;
       } else {
@@ -86,7 +93,7 @@ std::vector<Block> document_blocks() {
         blocks.back().image = joined;
       }
     }
-    previous_tag = tag;
+    previous_tag = program ? "program" : tag;
     i = j;
   }
   return blocks;
@@ -160,6 +167,11 @@ Assembled assemble_block(const Block& block) {
   }
   ProjectState project;
   project.entries = {entry};
+  if (!block.chip.empty()) {
+    const std::filesystem::path chip = kRepoRoot / "chips" / (block.chip + ".inc");
+    project.entries.insert(project.entries.begin(), chip.string());
+    project.leading_entries = 1;
+  }
   QuietHost host;
   Assembler assembler;
   Assembled assembled;
@@ -337,6 +349,41 @@ TEST(NotationDocument, ExamplesUseEveryStatementForm) {
     EXPECT_EQ(used.count(signature), 1u) << "no example uses the form " << signature;
   }
   EXPECT_TRUE(calls) << "no example calls a subroutine";
+}
+
+std::string trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The rows of the message tables: every Japanese text in them is one that
+// korva-asm glosses on the terminal, its meaning starts with that gloss, and
+// every gloss korva-asm knows has its row.
+TEST(NotationDocument, JapaneseMessagesMeanWhatTheTerminalGlossSays) {
+  const std::vector<std::string> lines = split(read_bytes(kNotation), '\n');
+  const auto messages = std::find(lines.begin(), lines.end(), "## Messages");
+  ASSERT_NE(messages, lines.end());
+  std::set<std::string> documented;
+  for (auto line = messages; line != lines.end(); ++line) {
+    if (line->rfind("| ", 0) != 0) continue;
+    const std::vector<std::string> cells = split(*line, '|');
+    ASSERT_GE(cells.size(), 4u) << *line;
+    const std::string text = trimmed(cells[1]);
+    const bool japanese = std::any_of(text.begin(), text.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (!japanese) continue;
+    const std::string cp932 = utf8_to_cp932(text);
+    const std::string_view gloss = gloss_of(cp932);
+    EXPECT_FALSE(gloss.empty()) << text << " has no gloss on the terminal";
+    EXPECT_EQ(trimmed(cells[2]).rfind(gloss, 0), 0u)
+        << text << ": the meaning should start with \"" << gloss << "\"";
+    documented.insert(cp932);
+  }
+  for (const Gloss& gloss : terminal_glosses()) {
+    EXPECT_EQ(documented.count(std::string(gloss.text)), 1u)
+        << "no row for the message glossed \"" << gloss.english << "\"";
+  }
 }
 
 }  // namespace

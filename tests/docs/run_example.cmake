@@ -9,6 +9,19 @@ get_filename_component(example_dir ${PROJECT_FILE} DIRECTORY)
 get_filename_component(project_name ${PROJECT_FILE} NAME)
 get_filename_component(base_name ${PROJECT_FILE} NAME_WE)
 
+# An example written for a chip names it in a remark ("korva-asm --chip
+# NAME ...") and is assembled behind that chip's definitions every time.
+set(chip_arguments "")
+file(GLOB example_sources ${example_dir}/*.as)
+foreach(source IN LISTS example_sources)
+  file(STRINGS ${source} chip_lines REGEX "korva-asm --chip [0-9A-Za-z]+")
+  if(chip_lines)
+    list(GET chip_lines 0 chip_line)
+    string(REGEX MATCH "--chip [0-9A-Za-z]+" chip_option "${chip_line}")
+    separate_arguments(chip_arguments UNIX_COMMAND "${chip_option}")
+  endif()
+endforeach()
+
 set(option_sets "plain" "--hex" "-w" "--hex -w")
 set(reference "")
 foreach(option_set IN LISTS option_sets)
@@ -23,7 +36,7 @@ foreach(option_set IN LISTS option_sets)
   if(NOT option_set STREQUAL "plain")
     separate_arguments(arguments UNIX_COMMAND "${option_set}")
   endif()
-  execute_process(COMMAND ${KORVA_ASM} ${arguments} ${project_name}
+  execute_process(COMMAND ${KORVA_ASM} ${chip_arguments} ${arguments} ${project_name}
     WORKING_DIRECTORY ${run_dir}
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT status EQUAL 0)
@@ -55,4 +68,4 @@ foreach(option_set IN LISTS option_sets)
     endif()
   endif()
 endforeach()
-message(STATUS "${project_name}: assembled cleanly and identically with ${option_sets}")
+message(STATUS "${project_name} ${chip_arguments}: assembled cleanly and identically with ${option_sets}")

@@ -1,0 +1,109 @@
+#include "cli/chip_files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+
+namespace korva {
+namespace {
+
+constexpr std::string_view kChipExtension = ".inc";
+
+std::string upper_ascii(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper;
+}
+
+// The chip name as the files are named: capitals, without "PIC".
+std::string canonical_chip_name(std::string_view name) {
+  std::string upper = upper_ascii(name);
+  if (upper.rfind("PIC", 0) == 0) upper.erase(0, 3);
+  return upper;
+}
+
+}  // namespace
+
+std::filesystem::path program_path(const char* argv0) {
+  std::error_code error;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) return self;
+  self = std::filesystem::absolute(argv0 != nullptr ? argv0 : "", error);
+  return error ? std::filesystem::path() : self;
+}
+
+std::vector<std::filesystem::path> chip_directories(const std::filesystem::path& program,
+                                                    std::string_view override_directory) {
+  if (!override_directory.empty()) return {std::filesystem::path(override_directory)};
+  const std::filesystem::path folder = program.parent_path();
+  return {folder.parent_path() / "share" / "korva" / "chips", folder / "chips"};
+}
+
+std::optional<std::filesystem::path> first_directory(
+    const std::vector<std::filesystem::path>& candidates) {
+  for (const std::filesystem::path& candidate : candidates) {
+    std::error_code error;
+    if (std::filesystem::is_directory(candidate, error)) return candidate;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> list_chips(const std::filesystem::path& directory) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    const std::filesystem::path& path = entry.path();
+    if (path.extension() == kChipExtension && entry.is_regular_file(error)) {
+      names.push_back(path.stem().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::optional<std::filesystem::path> find_chip(const std::filesystem::path& directory,
+                                               std::string_view name) {
+  const std::string wanted = canonical_chip_name(name);
+  if (wanted.empty()) return std::nullopt;
+  for (const std::string& chip : list_chips(directory)) {
+    if (upper_ascii(chip) == wanted) return directory / (chip + std::string(kChipExtension));
+  }
+  return std::nullopt;
+}
+
+std::optional<std::filesystem::path> chip_directory(const char* argv0) {
+  const char* override_directory = std::getenv(kChipDirectoryVariable);
+  return first_directory(chip_directories(program_path(argv0),
+                                          override_directory != nullptr ? override_directory : ""));
+}
+
+bool print_known_chips(const char* argv0) {
+  const std::optional<std::filesystem::path> directory = chip_directory(argv0);
+  if (!directory) {
+    std::fprintf(stderr, "korva-asm: no chip definitions found (set %s to their folder)\n",
+                 kChipDirectoryVariable);
+    return false;
+  }
+  for (const std::string& name : list_chips(*directory)) std::printf("%s\n", name.c_str());
+  return true;
+}
+
+std::optional<std::filesystem::path> chip_file_for(const char* argv0, std::string_view chip) {
+  const std::optional<std::filesystem::path> directory = chip_directory(argv0);
+  if (directory) {
+    if (std::optional<std::filesystem::path> file = find_chip(*directory, chip)) return file;
+  }
+  std::string known;
+  if (directory) {
+    for (const std::string& name : list_chips(*directory)) known += " " + name;
+  }
+  if (known.empty())
+    known = std::string(" none (set ") + kChipDirectoryVariable + " to their folder)";
+  std::fprintf(stderr, "korva-asm: unknown chip '%.*s'; known chips:%s\n",
+               static_cast<int>(chip.size()), chip.data(), known.c_str());
+  return std::nullopt;
+}
+
+}  // namespace korva

@@ -1,0 +1,53 @@
+// The chip definition files that `korva-asm --chip NAME` puts in front of a
+// program's sources: where they are and which chips they cover.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korva {
+
+// The environment variable that names the chip folder, for tests and for
+// files kept elsewhere.
+inline constexpr const char* kChipDirectoryVariable = "KORVA_CHIPS_DIR";
+
+// The running program's own file: /proc/self/exe where there is one, else
+// `argv0` made absolute.
+std::filesystem::path program_path(const char* argv0);
+
+// The folders searched for chip files, in order: `override_directory` alone
+// when it is not empty; otherwise share/korva/chips beside the program's
+// bin folder (an installed program), then chips/ beside the program (the
+// build tree).
+std::vector<std::filesystem::path> chip_directories(const std::filesystem::path& program,
+                                                    std::string_view override_directory);
+
+// The first of `candidates` that is a folder, if any.
+std::optional<std::filesystem::path> first_directory(
+    const std::vector<std::filesystem::path>& candidates);
+
+// The chips of a folder: the names of its NAME.inc files, sorted.
+std::vector<std::string> list_chips(const std::filesystem::path& directory);
+
+// The file of the named chip in the folder. Letter case does not matter and
+// a leading "PIC" may be written (pic16f877a is 16F877A). Empty when the
+// folder has no such chip.
+std::optional<std::filesystem::path> find_chip(const std::filesystem::path& directory,
+                                               std::string_view name);
+
+// The chip folder of this program: the environment's, or the first of
+// chip_directories() that exists.
+std::optional<std::filesystem::path> chip_directory(const char* argv0);
+
+// --list-chips: the known chips on standard output, one per line; false,
+// with a message on standard error, when no chip folder is found.
+bool print_known_chips(const char* argv0);
+
+// --chip NAME: the file of the named chip; empty, with the known chips on
+// standard error, when there is none.
+std::optional<std::filesystem::path> chip_file_for(const char* argv0, std::string_view chip);
+
+}  // namespace korva

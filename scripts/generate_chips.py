@@ -1,0 +1,480 @@
+#!/usr/bin/env python3
+"""Writes the chip definition files of chips/ in the KORVA notation.
+
+The register facts come from the gputils package: the processor headers
+(/usr/share/gputils/header/pNAME.inc) give every special function register
+with its address, every named bit with its bit number and the configuration
+settings; the linker scripts (/usr/share/gputils/lkr/NAME_g.lkr) give the
+memory sizes. Each chip file holds
+
+  NAME EQU $ADDR     for a register,
+  NAME EQU BIT       for a bit,
+
+and, as remarks, the memory sizes and the configuration word with a worked
+example. The generated files are kept in the repository, so building never
+needs gputils or this script.
+
+  scripts/generate_chips.py            rewrite chips/
+  scripts/generate_chips.py --check    exit 1 if chips/ differs from what
+                                       the script would write (77 when
+                                       gputils is not installed)
+"""
+
+import argparse
+import pathlib
+import re
+import sys
+import textwrap
+
+CHIPS = [
+    "12F629", "12F675", "16F627A", "16F628A", "16F648A", "16F84A", "16F873A",
+    "16F874A", "16F876A", "16F877A", "16F88", "16F886", "16F887", "16F690",
+]
+
+HEADER_DIR = pathlib.Path("/usr/share/gputils/header")
+LINKER_DIR = pathlib.Path("/usr/share/gputils/lkr")
+
+# A remark or a statement longer than this is cut in the listing.
+LINE_ROOM = 48
+# A constant's name and its "::" must fit the label field of 18 characters.
+NAME_ROOM = 16
+# Symbols (labels, constants, subroutines) of one program.
+SYMBOL_LIMIT = 1000
+
+# The destination letters of the notation: W and F are never looked up as
+# names, and M would stop meaning "the register itself" if it were one.
+DESTINATION_LETTERS = {"W", "F", "M"}
+
+# Statement forms that a bare name could be mistaken for when it starts a
+# statement (ORGX>W would be an ORG), and the piece that splits a register
+# from its bit number.
+CAPTURING_STARTS = ("EQU", "ORG", "SWAP", "RAM", "SUB", "WV")
+
+# On these chips the linker scripts list banks 2 and 3 as general purpose
+# registers of their own, but the chips have 192 bytes: banks 2 and 3 reach
+# the registers of banks 0 and 1 (the headers mark 110-11F and 190-19F as
+# unimplemented, which the scripts ignore).
+MIRRORED_BANKS = {
+    "16F873A": [(0x20, 0x7F), (0xA0, 0xFF)],
+    "16F874A": [(0x20, 0x7F), (0xA0, 0xFF)],
+}
+
+# Preferred settings for the worked example of the configuration word: the
+# internal oscillator without clock output where the chip has one (no
+# crystal needed), otherwise XT; watchdog off, power-up timer on and
+# low-voltage programming off, so that the RB3/PGM pin stays an ordinary pin.
+EXAMPLE_CHOICES = [
+    ("_FOSC_INTRCIO", "_FOSC_INTOSCIO", "_FOSC_INTRC_NOCLKOUT", "_INTRC_OSC_NOCLKOUT",
+     "_INTOSC_OSC_NOCLKOUT"),
+    ("_FOSC_XT", "_XT_OSC"),
+    ("_WDTE_OFF", "_WDT_OFF"),
+    ("_PWRTE_ON",),
+    ("_LVP_OFF",),
+]
+
+
+# The exit status that tells the test runner a check was skipped.
+SKIPPED = 77
+
+
+class ChipError(Exception):
+    pass
+
+
+def hex_value(text):
+    return int(text, 16)
+
+
+def is_number_in_notation(name):
+    """Whether the assembler would read the name as a number, not a symbol."""
+    upper = name.upper()
+    return (re.fullmatch(r"[0-9]+", name) is not None
+            or re.fullmatch(r"[0-9A-Fa-f]+[hH]", name) is not None
+            or "H'" in upper or name.startswith("$"))
+
+
+def name_problem(name):
+    """Why the name cannot stand as a constant of the notation, or None."""
+    upper = name.upper()
+    if not re.fullmatch(r"[A-Za-z_][A-Za-z0-9_]*", name):
+        return "not a plain name"
+    if len(name) > NAME_ROOM:
+        return f"longer than {NAME_ROOM} characters"
+    if upper in DESTINATION_LETTERS:
+        return "a destination letter"
+    if "EQU" in upper:
+        return "contains EQU"
+    if "_BIT" in upper:
+        return "contains _BIT"
+    if upper.startswith(CAPTURING_STARTS):
+        return "starts like a statement form"
+    if is_number_in_notation(name):
+        return "reads as a number"
+    return None
+
+
+class Header:
+    """The facts of one gputils processor header."""
+
+    def __init__(self, text):
+        self.registers = []  # (bank, name, address)
+        self.bit_groups = []  # (register, [(name, bit)])
+        self.config_words = []  # (name, address, [[(name, value, remark)]])
+        self._parse(text)
+
+    def _parse(self, text):
+        section = None
+        config_addresses = {}
+        fields = None
+        for raw in text.splitlines():
+            line = raw.rstrip()
+            address_row = re.match(r";\s+(CONFIG\d?)\s+([0-9A-Fa-f]+)h\s*$", line)
+            if address_row:
+                config_addresses[address_row.group(1)] = hex_value(address_row.group(2))
+                continue
+            if line.startswith(";====="):
+                # A banner starts a new part of the header: what follows is
+                # not a register's bits any more.
+                section = None
+                fields = None
+                continue
+            heading = re.match(r";-----\s*(.*?)\s*-*$", line)
+            if heading:
+                section = heading.group(1)
+                fields = None
+                if section.endswith(" Bits"):
+                    self.bit_groups.append((section[:-5], []))
+                elif section.endswith(" Options"):
+                    word = section[:-8]
+                    if word not in config_addresses:
+                        raise ChipError(f"no address for {word}")
+                    fields = [[]]
+                    self.config_words.append((word, config_addresses[word], fields))
+                continue
+            if not line.strip():
+                if fields is not None and fields[-1]:
+                    fields.append([])
+                continue
+            equ = re.match(r"\s*(\w+)\s+EQU\s+H'([0-9A-Fa-f]+)'\s*(?:;\s*(.*))?$", line)
+            if not equ or section is None:
+                continue
+            name, value, remark = equ.group(1), hex_value(equ.group(2)), equ.group(3) or ""
+            bank = re.fullmatch(r"Bank(\d)", section)
+            if bank:
+                self.registers.append((int(bank.group(1)), name, value))
+            elif section.endswith(" Bits"):
+                self.bit_groups[-1][1].append((name, value))
+            elif fields is not None:
+                fields[-1].append((name, value, remark.strip()))
+        for _, _, word_fields in self.config_words:
+            if word_fields and not word_fields[-1]:
+                word_fields.pop()
+
+
+class LinkerScript:
+    """The memory ranges of one gputils linker script."""
+
+    def __init__(self, text):
+        self.pages = []
+        self.protected_code = {}  # section name -> (start, end)
+        self.gpr = []
+        self.shared = None
+        self.shared_mirrors = []
+        for line in text.splitlines():
+            row = re.match(r"(CODEPAGE|DATABANK|SHAREBANK)\s+NAME=(\S+)\s+START=0x([0-9A-Fa-f]+)"
+                           r"\s+END=0x([0-9A-Fa-f]+)\s*(PROTECTED)?", line)
+            if not row:
+                continue
+            kind, name, start, end, protected = row.groups()
+            span = (hex_value(start), hex_value(end))
+            if kind == "CODEPAGE":
+                if protected:
+                    self.protected_code[name] = span
+                else:
+                    self.pages.append(span)
+            elif kind == "DATABANK" and name.startswith("gpr") and not protected:
+                self.gpr.append(span)
+            elif kind == "SHAREBANK":
+                if protected:
+                    self.shared_mirrors.append(span)
+                else:
+                    self.shared = span
+
+
+def span_size(span):
+    return span[1] - span[0] + 1
+
+
+def span_text(span, digits=3):
+    return f"{span[0]:0{digits}X}-{span[1]:0{digits}X}"
+
+
+def remark_lines(text, indent="", hanging=None):
+    """The text as remark lines of at most LINE_ROOM characters; lines after
+    the first are indented by `hanging` when it is given."""
+    first = "; " + indent
+    rest = "; " + (indent if hanging is None else hanging)
+    return textwrap.wrap(text, LINE_ROOM, initial_indent=first, subsequent_indent=rest,
+                         break_on_hyphens=False) or [";"]
+
+
+def section_heading(title):
+    head = f";----- {title} "
+    return head + "-" * max(3, LINE_ROOM - len(head))
+
+
+def bits_text(mask):
+    """Bit numbers of a mask, as "13", "1-0" or "12, 9-8"."""
+    bits = [b for b in range(13, -1, -1) if mask >> b & 1]
+    runs = []
+    for bit in bits:
+        if runs and runs[-1][1] == bit + 1:
+            runs[-1][1] = bit
+        else:
+            runs.append([bit, bit])
+    return ", ".join(str(a) if a == b else f"{a}-{b}" for a, b in runs)
+
+
+class ChipFile:
+    """Builds the lines of one chip file."""
+
+    def __init__(self, chip, header, linker):
+        self.chip = chip
+        self.header = header
+        self.linker = linker
+        self.defined = {}  # name -> value
+        self.lines = []
+
+    def define(self, name, value_text, value):
+        problem = name_problem(name)
+        if problem:
+            raise ChipError(f"{self.chip}: {name} is {problem}")
+        if name in self.defined:
+            if self.defined[name] != value:
+                raise ChipError(f"{self.chip}: {name} has two values")
+            return False
+        self.defined[name] = value
+        self.lines.append(f"{name:<11} EQU {value_text}")
+        return True
+
+    def memory_remarks(self):
+        lines = []
+        program = sum(span_size(p) for p in self.linker.pages)
+        oscval = self.linker.protected_code.get(".oscval")
+        if oscval:
+            program += span_size(oscval)
+        last = max([p[1] for p in self.linker.pages] + ([oscval[1]] if oscval else []))
+        pages = len(self.linker.pages) if not oscval else 1
+        text = f"Program memory: {program} words, 0000-{last:04X}"
+        if pages > 1:
+            text += f", in {pages} pages of {span_size(self.linker.pages[0])} words"
+        lines += remark_lines(text + ".")
+        if oscval:
+            lines += remark_lines(
+                f"Word {oscval[0]:04X} holds the factory oscillator calibration (a RETLW): "
+                "leave it free; programmers keep it.")
+        gpr = MIRRORED_BANKS.get(self.chip)
+        shared = None if gpr else self.linker.shared
+        gpr = gpr or self.linker.gpr
+        ram = sum(span_size(s) for s in gpr) + (span_size(shared) if shared else 0)
+        text = f"Data memory: {ram} bytes of general purpose registers"
+        if gpr:
+            text += ", " + " ".join(span_text(s) for s in gpr)
+        if shared:
+            mirrors = " ".join(span_text(s) for s in self.linker.shared_mirrors)
+            if gpr:
+                text += f", and {span_text(shared)} seen from every bank"
+            else:
+                text += f", {span_text(shared)}"
+            if mirrors:
+                text += f" (also at {mirrors})"
+        if self.chip in MIRRORED_BANKS:
+            text += "; banks 2 and 3 reach the registers of banks 0 and 1"
+        lines += remark_lines(text + ". Reserve them with RAM= and [n].")
+        eeprom = self.linker.protected_code.get("eedata")
+        if eeprom:
+            lines += remark_lines(
+                f"Data EEPROM: {span_size(eeprom)} bytes at {span_text(eeprom, 4)}: "
+                f"ORG ${eeprom[0]:04X}, then one raw word per byte (\\00NN).")
+        idlocs = self.linker.protected_code.get(".idlocs")
+        if idlocs:
+            lines += remark_lines(f"ID locations: {span_text(idlocs, 4)} (ORG ${idlocs[0]:04X}).")
+        calib = self.linker.protected_code.get(".calib")
+        if calib:
+            lines += remark_lines(f"Word {calib[0]:04X} holds factory calibration: leave it.")
+        words = ", ".join(f"{a:04X}" for _, a, _ in self.header.config_words)
+        plural = "s" if len(self.header.config_words) > 1 else ""
+        lines += remark_lines(f"Configuration word{plural}: {words} (see the end of this file).")
+        return lines
+
+    def register_lines(self):
+        lines = []
+        banks = sorted({bank for bank, _, _ in self.header.registers})
+        for bank in banks:
+            lines.append(section_heading(f"Registers, bank {bank}"))
+            for entry_bank, name, address in self.header.registers:
+                if entry_bank == bank:
+                    self.define(name, f"${address:02X}", address)
+            lines += self.take_lines()
+            lines.append("")
+        return lines
+
+    def bit_lines(self):
+        lines = []
+        addresses = {name: address for _, name, address in self.header.registers}
+        for register, bits in self.header.bit_groups:
+            where = f" ({register} EQU ${addresses[register]:02X})" if register in addresses else ""
+            lines.append(section_heading(f"{register} bits{where}"))
+            repeated = [name for name, bit in bits if not self.define(name, str(bit), bit)]
+            lines += self.take_lines()
+            if repeated:
+                lines += remark_lines("Defined above with the same bit numbers: " +
+                                      " ".join(repeated) + ".")
+            lines.append("")
+        return lines
+
+    def take_lines(self):
+        taken, self.lines = self.lines, []
+        return taken
+
+    def config_lines(self):
+        lines = []
+        example = []
+        for word, address, fields in self.header.config_words:
+            lines.append(section_heading(f"{word} at {address:04X}"))
+            used = 0
+            choices = []
+            for field in fields:
+                mask = 0
+                for _, value, _ in field:
+                    mask |= ~value & 0x3FFF
+                used |= mask
+                choices.append(self.example_choice(field))
+            unused = ~used & 0x3FFF
+            lines += remark_lines(
+                "Each setting below is the whole word with its field set and every other bit "
+                "1: AND one setting of each field, starting from 3FFF.")
+            if unused:
+                lines += remark_lines(f"Bits {bits_text(unused)} are no setting: keep them 1.")
+            for field in fields:
+                lines += self.field_lines(field)
+            example.append((word, address, choices))
+        lines += self.example_lines(example)
+        return lines
+
+    def field_lines(self, field):
+        mask = 0
+        for _, value, _ in field:
+            mask |= ~value & 0x3FFF
+        title = field[0][0].lstrip("_").split("_")[0]
+        lines = [";", f"; {title}, bit{'s' if '-' in bits_text(mask) or ',' in bits_text(mask) else ''}"
+                      f" {bits_text(mask)}:"]
+        by_value = {}
+        for name, value, remark in field:
+            by_value.setdefault(value, ([], remark))[0].append(name)
+        for value, (names, remark) in by_value.items():
+            lines += remark_lines(f"{value:04X} {' '.join(names)}", "  ", "       ")
+            if remark:
+                lines += remark_lines(remark, "       ")
+        return lines
+
+    @staticmethod
+    def example_choice(field):
+        names = {name: (name, value, remark) for name, value, remark in field}
+        for preferred in EXAMPLE_CHOICES:
+            for name in preferred:
+                if name in names:
+                    return names[name]
+        erased = [entry for entry in field if entry[1] == 0x3FFF]
+        return erased[0] if erased else max(field, key=lambda entry: entry[1])
+
+    def example_lines(self, example):
+        lines = ["", section_heading("Worked example")]
+        lines += remark_lines("One setting of each field, ANDed:")
+        statements = []
+        for word, address, choices in example:
+            result = 0x3FFF
+            lines.append(";")
+            for index, (name, value, _) in enumerate(choices):
+                result &= value
+                lines.append(f";   {'   ' if index == 0 else 'AND'} {value:04X} {name}")
+            lines.append(f";   --> {result:04X} for {word} at {address:04X}")
+            statements.append(f"\\{result:04X}")
+        lines.append(";")
+        lines += remark_lines("In the program (not in this file):")
+        address = example[0][1]
+        lines.append(f";         ORG ${address:04X}")
+        lines += [f";         {statement}" for statement in statements]
+        return lines
+
+    def text(self, sources):
+        registers = self.register_lines()
+        bits = self.bit_lines()
+        config = self.config_lines()
+        count = len(self.defined)
+        intro = remark_lines(f"PIC{self.chip}: registers, bits and configuration for KORVA.")
+        intro += remark_lines("Written by scripts/generate_chips.py from the gputils files " +
+                              " and ".join(sources) + "; do not edit by hand.")
+        intro.append(";")
+        intro += remark_lines(f"Use: korva-asm --chip {self.chip} SOURCE..., or put this file "
+                              "first in the project.")
+        port = "PORTB" if "PORTB" in self.defined else "GPIO"
+        intro += remark_lines(f"Registers are addresses: ({port}) is the register, {port} its "
+                              "address. Bits are bit numbers: (STATUS)_BITRP0<1.")
+        intro += remark_lines("W and F are not defined: they are the destination letters.")
+        intro += remark_lines(f"This file defines {count} names; a program has room for "
+                              f"{SYMBOL_LIMIT} labels, constants and subroutines in all.")
+        intro.append(";")
+        intro += self.memory_remarks()
+        intro.append("")
+        lines = intro + registers + bits + config
+        for line in lines:
+            if len(line) > LINE_ROOM and not re.match(r"\w+\s+EQU ", line):
+                raise ChipError(f"{self.chip}: line too long: {line}")
+        return "\r\n".join(lines) + "\r\n"
+
+
+def chip_text(chip, header_dir, linker_dir):
+    low = chip.lower()
+    header_path = header_dir / f"p{low}.inc"
+    linker_path = linker_dir / f"{low}_g.lkr"
+    header = Header(header_path.read_text(encoding="latin-1"))
+    linker = LinkerScript(linker_path.read_text(encoding="latin-1"))
+    return ChipFile(chip, header, linker).text([header_path.name, linker_path.name])
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--check", action="store_true",
+                        help="compare with the files instead of writing them")
+    parser.add_argument("--headers", type=pathlib.Path, default=HEADER_DIR)
+    parser.add_argument("--linker-scripts", type=pathlib.Path, default=LINKER_DIR)
+    parser.add_argument("--out", type=pathlib.Path,
+                        default=pathlib.Path(__file__).resolve().parent.parent / "chips")
+    args = parser.parse_args()
+    if args.check and not args.headers.is_dir():
+        # Tests run the check; without gputils there is nothing to compare.
+        print(f"skipped: gputils is not installed ({args.headers} is missing)")
+        return SKIPPED
+    stale = []
+    try:
+        for chip in CHIPS:
+            text = chip_text(chip, args.headers, args.linker_scripts).encode("ascii")
+            path = args.out / f"{chip}.inc"
+            if args.check:
+                if not path.exists() or path.read_bytes() != text:
+                    stale.append(path.name)
+            else:
+                args.out.mkdir(parents=True, exist_ok=True)
+                path.write_bytes(text)
+    except (ChipError, OSError) as error:
+        print(f"generate_chips.py: {error}", file=sys.stderr)
+        return 2
+    if stale:
+        print("generate_chips.py: not up to date: " + " ".join(stale), file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
