@@ -153,8 +153,8 @@ int main(int argc, char** argv) {
     } else if (!options_done && arg == "--list-chips") {
       options.list_chips = true;
     } else if (!options_done && (arg == "--chip" || arg.starts_with("--chip="))) {
-      if (arg == "--chip" && i + 1 < argc) {
-        options.chip = argv[++i];
+      if (arg == "--chip" && i + 1 < arguments.size()) {
+        options.chip = arguments[++i];
       } else if (arg != "--chip") {
         options.chip = arg.substr(7);
       }
