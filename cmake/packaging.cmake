@@ -16,6 +16,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/korva.svg
 install(FILES ${PROJECT_SOURCE_DIR}/resources/korva-asm.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/notation.md
+              ${PROJECT_SOURCE_DIR}/docs/map-and-debug-files.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
