@@ -28,6 +28,7 @@ bool have_tool(const char* name) {
 
 // What gpvc prints of a .cod file, cut into its sections.
 struct GpvcView {
+  std::string text;  // all of it
   std::string processor;
   std::string rom_usage;               // "using ROM 000000 to 000011"
   std::map<unsigned, unsigned> words;  // the code dump (gpvc leaves out rows of zeros)
@@ -52,12 +53,13 @@ GpvcView read_with_gpvc(const std::string& bytes, const testing::ScratchDir& dir
   const std::filesystem::path out = dir.path() / "gpvc.txt";
   const std::string command = "cd '" + dir.path().string() + "' && gpvc -a t.cod > gpvc.txt 2>&1";
   EXPECT_EQ(std::system(command.c_str()), 0) << testing::read_bytes(out);
-  std::istringstream text(testing::read_bytes(out));
+  GpvcView view;
+  view.text = testing::read_bytes(out);
+  std::istringstream text(view.text);
   const std::regex processor(R"(- Processor: +(\S+))");
   const std::regex code_row(R"(^([0-9a-fA-F]{6}): +(.*))");
   const std::regex symbol(R"(^\S+ = [0-9a-fA-F]+, type = \S+$)");
   const std::regex line_row(R"(^ *\d+ +(\d+) +([0-9A-Fa-f]{6}) +[0-9a-fA-F]{2} +\S+ +(\S+)$)");
-  GpvcView view;
   std::string line, section;
   std::smatch match;
   while (std::getline(text, line)) {
@@ -147,6 +149,10 @@ TEST(DebugFile, GpvcReadsProcessorWordsSymbolsFilesAndLines) {
   EXPECT_EQ(file.bytes.size() % 512, 0u);
 
   const GpvcView view = read_with_gpvc(file.bytes, dir);
+  for (const char* header : {"Source file: +t.cod", "Date: +09Mar24", "Time: +14:05",
+                             "Compiler version: +9.8.7", "Compiler: +korva-asm"}) {
+    EXPECT_TRUE(std::regex_search(view.text, std::regex(header))) << header << "\n" << view.text;
+  }
   EXPECT_EQ(view.processor, "16f877a");
   EXPECT_EQ(view.rom_usage, "using ROM 000000 to 000004");
   EXPECT_EQ(first_words(view, 5), (std::vector<unsigned>{0x3005, 0x00A0, 0, 0, 0x0008}));

@@ -174,20 +174,5 @@ TEST(Gpsim, LoadsTheDebugFileOfEveryChipOfTheFamily) {
   }
 }
 
-TEST(Gpsim, ReadsTheDebugFileOfAProgramLongerThanTheChip) {
-  if (!have_tool("gpsim")) GTEST_SKIP() << "gpsim is not installed: the .cod file is not simulated";
-  testing::ScratchDir dir;
-  testing::write_bytes(dir.path() / "p.as",
-                       "START:: NOP\r\n        ORG 3FFh\r\n"
-                       "LAST::  NOP\r\n        NOP\r\n        NOP\r\n");
-  ASSERT_EQ(korva_asm(dir, "--cod --chip 12F675 p.as"), 0);
-  EXPECT_NE(testing::read_bytes(dir.path() / "stderr.txt")
-                .find("p.cod leaves out the 2 program words from 0400 on"),
-            std::string::npos);
-  const std::string transcript = gpsim_session(dir, "p.cod", "break e LAST\nrun\nlist\nquit\n");
-  EXPECT_NE(transcript.find("==>LAST::  NOP"), std::string::npos) << transcript;
-  EXPECT_EQ(transcript.find("range error"), std::string::npos) << transcript;
-}
-
 }  // namespace
 }  // namespace korva

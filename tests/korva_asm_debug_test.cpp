@@ -54,31 +54,6 @@ TEST(KorvaAsmDebug, RefusesCodWithoutAChipGpsimSimulatesAndWritesNothing) {
   }
 }
 
-TEST(KorvaAsmDebug, CodAndMapOnlyAddFiles) {
-  testing::ScratchDir plain, extra;
-  write_bytes(plain.path() / "a.as", kProgram);
-  write_bytes(extra.path() / "a.as", kProgram);
-  ASSERT_EQ(run_korva_asm(plain, "a.as"), 0);
-  ASSERT_EQ(run_korva_asm(extra, "--map --cod --chip pic16f84a a.as"), 0)
-      << read_bytes(extra.path() / "stderr.txt");
-  EXPECT_EQ(read_bytes(extra.path() / "stderr.txt"), "");
-  for (const char* extension : {".obj", ".out", ".bin"}) {
-    EXPECT_EQ(read_bytes(plain.path() / ("a" + std::string(extension))),
-              read_bytes(extra.path() / ("a" + std::string(extension))))
-        << extension;
-  }
-  const std::string cod = read_bytes(extra.path() / "a.cod");
-  ASSERT_EQ(cod.size() % 512, 0u);
-  ASSERT_GT(cod.size(), 0x1D0u);
-  EXPECT_EQ(cod.substr(0x1C5, 6),
-            "\x05"
-            "16f84");
-  const std::string map = read_bytes(extra.path() / "a.map");
-  EXPECT_TRUE(map.starts_with("KORVA map of a\r\n")) << map;
-  EXPECT_NE(map.find("  COUNT  reservation   -      0010      1  a.as:1\r\n"), std::string::npos)
-      << map;
-}
-
 TEST(KorvaAsmDebug, ProgramBeyondTheChipIsAWarningThatFollowsItsOptions) {
   testing::ScratchDir dir;
   write_bytes(dir.path() / "a.as", "        ORG 400h\r\n        NOP\r\n");

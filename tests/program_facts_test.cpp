@@ -77,16 +77,6 @@ TEST(ProgramFacts, EachWordNamesTheLineThatWroteItAndMacroWordsTheirBodyLine) {
   EXPECT_EQ(facts.word_places, expected);
 }
 
-TEST(ProgramFacts, AskingForThemChangesNoOutputByte) {
-  ScratchDir with, without;
-  const Assembled a = assemble(with, kTwoFiles, true);
-  const Assembled b = assemble(without, kTwoFiles, false);
-  EXPECT_FALSE(b.result.facts.has_value());
-  EXPECT_EQ(a.object, b.object);
-  EXPECT_EQ(a.listing, b.listing);
-  EXPECT_EQ(a.image, b.image);
-}
-
 TEST(ProgramFacts, DataByteSharesItsWordWithTheNextLine) {
   ScratchDir dir;
   const Assembled run = assemble(dir, {{"a.as", lines({"        DE 41h", "        NOP"})}}, true);
