@@ -168,10 +168,11 @@ bool write_debug_file(const Options& options, const korva::ProjectState& project
     const std::uint32_t end = processor.program_words;
     char text[64];
     std::snprintf(text, sizeof text, "%04X on", static_cast<unsigned>(end));
+    const char* words = file.words_left_out == 1 ? " program word from " : " program words from ";
     print_warning(options,
-                  cod_name + " leaves out the " + std::to_string(file.words_left_out) +
-                      " program words from " + text + ", beyond the " + std::to_string(end) +
-                      " words of the " + std::string(processor.chip) + "'s program memory",
+                  cod_name + " leaves out the " + std::to_string(file.words_left_out) + words +
+                      text + ", beyond the " + std::to_string(end) + " words of the " +
+                      std::string(processor.chip) + "'s program memory",
                   warnings);
   }
   for (const std::string& name : file.names_cut) {

@@ -104,7 +104,8 @@ void append_symbols(std::string& out, const ProgramFacts& facts,
 void append_symbol_lists(std::string& out, const ProgramFacts& facts) {
   std::vector<const ProgramSymbol*> order;
   for (const ProgramSymbol& symbol : facts.symbols) order.push_back(&symbol);
-  // Stable sorts: symbols alike in the sort key stay in source order.
+  // Stable sorts: by name, one name by scope and then in source order; by
+  // value, equal values in the order by name.
   std::stable_sort(order.begin(), order.end(), [](const ProgramSymbol* a, const ProgramSymbol* b) {
     return std::tie(a->name, a->scope) < std::tie(b->name, b->scope);
   });

@@ -58,7 +58,7 @@ TEST(KorvaAsmDebug, ProgramBeyondTheChipIsAWarningThatFollowsItsOptions) {
   testing::ScratchDir dir;
   write_bytes(dir.path() / "a.as", "        ORG 400h\r\n        NOP\r\n");
   const std::string warning =
-      "korva-asm: warning: a.cod leaves out the 1 program words from 0400 on, beyond the 1024 "
+      "korva-asm: warning: a.cod leaves out the 1 program word from 0400 on, beyond the 1024 "
       "words of the 12F675's program memory\n";
   EXPECT_EQ(run_korva_asm(dir, "--cod --chip 12F675 a.as"), 0);
   EXPECT_EQ(read_bytes(dir.path() / "stderr.txt"), warning);
