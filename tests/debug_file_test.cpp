@@ -217,7 +217,9 @@ TEST(DebugFile, LargeTablesSpreadOverBlocksThatEachStandAlone) {
   }
   EXPECT_EQ(symbols, 100u);
 
-  if (!have_tool("gpvc")) GTEST_SKIP() << "gpvc (Debian package gputils) is not installed";
+  if (!have_tool("gpvc"))
+    GTEST_SKIP()
+        << "gpvc (Debian package gputils) is not installed: the .cod file is not read back";
   const GpvcView view = read_with_gpvc(bytes, dir);
   EXPECT_EQ(view.files.size(), 9u);
   EXPECT_EQ(view.symbols.size(), 100u);
@@ -247,7 +249,9 @@ TEST(DebugFile, WordsBeyondTheProgramMemoryAndOverlongNamesAreReported) {
   EXPECT_EQ(word_at(file.bytes, map * 512), 0u);
   EXPECT_EQ(word_at(file.bytes, map * 512 + 2), 0x7FFu);
 
-  if (!have_tool("gpvc")) GTEST_SKIP() << "gpvc (Debian package gputils) is not installed";
+  if (!have_tool("gpvc"))
+    GTEST_SKIP()
+        << "gpvc (Debian package gputils) is not installed: the .cod file is not read back";
   testing::ScratchDir dir;
   const GpvcView view = read_with_gpvc(file.bytes, dir);
   EXPECT_EQ(view.rom_usage, "using ROM 000000 to 0003ff");

@@ -132,7 +132,9 @@ std::string image_from_cod(const testing::ScratchDir& dir, const std::string& co
 }
 
 TEST(Gpsim, TheCodHoldsTheWordsOfTheHexFile) {
-  if (!have_tool("gpvc")) GTEST_SKIP() << "gpvc (gputils) is not installed: the .cod is not read";
+  if (!have_tool("gpvc"))
+    GTEST_SKIP()
+        << "gpvc (Debian package gputils) is not installed: the .cod file is not read back";
   const auto check = [](const testing::ScratchDir& dir, const std::string& base,
                         const std::string& sources) {
     ASSERT_EQ(korva_asm(dir, "--cod --hex --chip 16F877A " + sources), 0)
