@@ -2,6 +2,7 @@
 // three files as the window's Assemble command.
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,8 +13,11 @@
 #include "cli/chip_files.h"
 #include "cli/terminal_glosses.h"
 #include "driver/assembler.h"
+#include "driver/debug_file.h"
 #include "driver/file_io.h"
+#include "driver/gpsim_processors.h"
 #include "driver/intel_hex.h"
+#include "driver/map_file.h"
 #include "driver/project.h"
 #include "driver/text_encoding.h"
 
@@ -38,6 +42,8 @@ constexpr std::string_view kUsage =
     "                  front of the sources\n"
     "      --list-chips\n"
     "                  list the chips that --chip knows\n"
+    "      --cod       also write BASE.cod, the debug file for gpsim (needs --chip)\n"
+    "      --map       also write BASE.map, the symbols and the memory used\n"
     "  -w              do not report warnings\n"
     "  -Werror         treat warnings as errors (exit status 1)\n"
     "  -h, --help      show this help\n"
@@ -49,6 +55,8 @@ constexpr std::string_view kUsage =
 struct Options {
   bool print_listing = false;
   bool write_hex = false;
+  bool write_cod = false;
+  bool write_map = false;
   bool warnings = true;
   bool warnings_are_errors = false;
   bool list_chips = false;
@@ -112,6 +120,101 @@ bool write_hex_file(const std::string& base) {
   return error.empty();
 }
 
+// The extra files of the debug options, written next to the others.
+
+void print_warning(const Options& options, std::string_view text_cp932, std::size_t& warnings) {
+  if (!options.warnings) return;
+  ++warnings;
+  std::fprintf(stderr, "korva-asm: warning: %s\n", korva::cp932_to_utf8(text_cp932).c_str());
+}
+
+korva::DebugFileStamp debug_stamp(const std::filesystem::path& cod_path) {
+  korva::DebugFileStamp stamp;
+  stamp.file_name = cod_path.filename().native();
+  stamp.version = KORVA_VERSION;
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) != nullptr) {
+    stamp.year = local.tm_year + 1900;
+    stamp.month = local.tm_mon + 1;
+    stamp.day = local.tm_mday;
+    stamp.hour = local.tm_hour;
+    stamp.minute = local.tm_min;
+  }
+  return stamp;
+}
+
+// Writes BASE.cod. The sources are named as gpsim finds them from the
+// folder of the .cod.
+bool write_debug_file(const Options& options, const korva::ProjectState& project,
+                      const korva::ProgramFacts& facts, const korva::GpsimProcessor& processor,
+                      std::size_t& warnings) {
+  const std::string cod_name = project.output_base_name + ".cod";
+  const std::filesystem::path cod_path = std::filesystem::absolute(korva::os_path(cod_name));
+  std::vector<std::string> source_names;
+  for (const std::string& entry : facts.files) {
+    const std::filesystem::path source =
+        std::filesystem::absolute(project.entry_directory / korva::os_path(entry));
+    source_names.push_back(korva::debug_source_name(source, cod_path.parent_path()));
+  }
+  const korva::DebugFile file =
+      korva::debug_file(processor, facts, source_names, debug_stamp(cod_path));
+  if (file.words_left_out > 0) {
+    const std::uint32_t end = processor.program_words;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04X on", static_cast<unsigned>(end));
+    const char* words = file.words_left_out == 1 ? " program word from " : " program words from ";
+    print_warning(options,
+                  cod_name + " leaves out the " + std::to_string(file.words_left_out) + words +
+                      text + ", beyond the " + std::to_string(end) + " words of the " +
+                      std::string(processor.chip) + "'s program memory",
+                  warnings);
+  }
+  for (const std::string& name : file.names_cut) {
+    print_warning(options,
+                  cod_name + ": the source name " + korva::cp932_from_os_name(name) +
+                      " is longer than 63 characters and is cut; gpsim will not find the file",
+                  warnings);
+  }
+  const std::string error = korva::write_file_atomically(cod_path, file.bytes);
+  if (!error.empty()) print_error(error);
+  return error.empty();
+}
+
+// Writes BASE.map, titled with the base name without its folder.
+bool write_map_file(const korva::ProjectState& project, const korva::ProgramFacts& facts) {
+  const std::filesystem::path map_path = korva::os_path(project.output_base_name + ".map");
+  const std::string program =
+      korva::cp932_from_os_path(korva::os_path(project.output_base_name).filename());
+  const std::string error =
+      korva::write_file_atomically(map_path, korva::map_file_text(facts, program));
+  if (!error.empty()) print_error(error);
+  return error.empty();
+}
+
+// The processor for --cod; none, after a usage message, when --chip is
+// missing or names a chip that gpsim does not simulate.
+std::optional<korva::GpsimProcessor> debug_processor(const Options& options) {
+  if (options.chip.empty()) {
+    std::fprintf(stderr,
+                 "korva-asm: --cod needs the chip the program is for: add --chip NAME, "
+                 "for example --chip 16F877A\n%s",
+                 kUsage.data());
+    return std::nullopt;
+  }
+  auto processor = korva::gpsim_processor(options.chip);
+  if (!processor) {
+    std::string chips;
+    for (const korva::GpsimProcessor& known : korva::gpsim_processors()) {
+      chips += chips.empty() ? "" : " ";
+      chips += known.chip;
+    }
+    std::fprintf(stderr, "korva-asm: --cod: gpsim simulates no chip named '%s'; it simulates %s\n",
+                 options.chip.c_str(), chips.c_str());
+  }
+  return processor;
+}
+
 // Sets up the project as the window's Open command would for a project
 // file, or as a project list without a project file otherwise.
 bool load_project(const Options& options, korva::ProjectState& project) {
@@ -150,6 +253,10 @@ int main(int argc, char** argv) {
       options.print_listing = true;
     } else if (!options_done && arg == "--hex") {
       options.write_hex = true;
+    } else if (!options_done && arg == "--cod") {
+      options.write_cod = true;
+    } else if (!options_done && arg == "--map") {
+      options.write_map = true;
     } else if (!options_done && arg == "--list-chips") {
       options.list_chips = true;
     } else if (!options_done && (arg == "--chip" || arg.starts_with("--chip="))) {
@@ -188,6 +295,12 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
+  std::optional<korva::GpsimProcessor> processor;
+  if (options.write_cod) {
+    processor = debug_processor(options);
+    if (!processor) return kExitUsage;
+  }
+
   korva::ProjectState project;
   if (!load_project(options, project)) return kExitStopped;
   if (chip) {
@@ -199,6 +312,7 @@ int main(int argc, char** argv) {
 
   korva::BatchHost host(options.print_listing);
   korva::Assembler assembler;
+  assembler.collect_program_facts(options.write_cod || options.write_map);
   const korva::AssemblyResult result = assembler.assemble_project(project, host);
   switch (result.outcome) {
     case korva::AssemblyOutcome::nothing_to_do:
@@ -218,8 +332,12 @@ int main(int argc, char** argv) {
     case korva::AssemblyOutcome::completed:
       break;
   }
-  const std::size_t warnings = print_diagnostics(result, options);
+  std::size_t warnings = print_diagnostics(result, options);
   if (options.write_hex && !write_hex_file(project.output_base_name)) return kExitStopped;
+  if (processor && !write_debug_file(options, project, *result.facts, *processor, warnings)) {
+    return kExitStopped;
+  }
+  if (options.write_map && !write_map_file(project, *result.facts)) return kExitStopped;
   if (options.print_listing) {
     const std::string listing = korva::cp932_to_utf8(host.listing());
     std::fwrite(listing.data(), 1, listing.size(), stdout);

@@ -48,6 +48,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/changelog.gz
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/notation.md
               ${PROJECT_SOURCE_DIR}/docs/limits.md ${PROJECT_SOURCE_DIR}/docs/performance.md
+              ${PROJECT_SOURCE_DIR}/docs/map-and-debug-files.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples

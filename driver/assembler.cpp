@@ -81,6 +81,7 @@ struct Assembler::Outputs {
   std::size_t next_utf8_line = 0;
   std::vector<Diagnostic> diagnostics;
   std::map<std::string, std::size_t> warnings_by_kind;
+  std::unique_ptr<ProgramFactsCollector> facts;  // only when the facts were asked for
 };
 
 void Assembler::add_warning(Outputs& outputs, std::string text) {
@@ -187,7 +188,12 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
       add_warning(outputs, data_byte_warning(record_));
       add_warning(outputs, unwritten_number_warning(record_));
       const std::string before = location_counter_;
+      const std::string ram_before = outputs.facts ? classifier_.ram_pointer() : std::string();
       classifier_.classify_statement(record_, location_counter_, symbols_, origin);
+      if (outputs.facts) {
+        outputs.facts->classified(record_, origin, ram_before, classifier_.ram_pointer(),
+                                  location_counter_);
+      }
       add_warning(outputs, counter_wrap_warning(before, location_counter_, record_));
       if (const auto& repeated = classifier_.repeated_symbol()) {
         add_warning(outputs, repeated_symbol_warning(expander_.current_macro(), repeated->name,
@@ -202,6 +208,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
     record_.address = location_counter_;
     ++outputs.record_count;
   } while (line_ != "end");
+  if (outputs.facts) outputs.facts->pass2_ended(location_counter_);
   return object.flush() && outputs.object.close();
 }
 
@@ -245,7 +252,11 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     }
     format_listing_line(record, line);
     outputs.listing += line;
+    const std::size_t image_before = outputs.image.size();
     write_image_bytes(outputs.image, record.code, static_cast<std::size_t>(2 * gap));
+    if (outputs.facts && gap == 0) {
+      outputs.facts->wrote(image_before, outputs.image.size(), map.locate(outputs.spots[n].offset));
+    }
     if (!record.error.empty()) {
       outputs.error_entries.push_back(line);
       add_diagnostic(outputs, map, n, Severity::error, record.error, line);
@@ -356,6 +367,7 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
 
   Outputs outputs(project.output_base_name);
   outputs.source_size = sources.text.size();
+  if (collect_facts_) outputs.facts = std::make_unique<ProgramFactsCollector>();
   find_utf8_files(outputs, sources.text, project.entries, sources.file_starts);
   const bool written = run_pass2(sources.text, outputs) && run_pass3(outputs, map) &&
                        outputs.listing_file.open() && outputs.listing_file.write(outputs.listing) &&
@@ -377,6 +389,9 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
   for (const std::string& entry : outputs.error_entries) host.add_error_entry(entry);
   result.error_count = outputs.error_entries.size();
   result.diagnostics = std::move(outputs.diagnostics);
+  if (outputs.facts) {
+    result.facts = outputs.facts->finish(symbols_, map, project.entries, std::move(outputs.image));
+  }
   result.outcome = AssemblyOutcome::completed;
   host.show_listing(outputs.listing);
   return result;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "driver/diagnostics.h"
 #include "driver/line_record.h"
 #include "driver/platform.h"
+#include "driver/program_facts.h"
 #include "driver/project.h"
 #include "symbols/macro_expander.h"
 #include "symbols/macro_table.h"
@@ -34,6 +36,8 @@ struct AssemblyResult {
   std::size_t record_count = 0;  // records of the intermediate file
   // Where each error comes from (in error-list order) and the warnings.
   std::vector<Diagnostic> diagnostics;
+  // What the debug and map files are made from; only when asked for.
+  std::optional<ProgramFacts> facts;
 };
 
 class Assembler {
@@ -42,6 +46,9 @@ class Assembler {
 
   const SymbolTable& symbols() const { return symbols_; }
   const MacroTable& macros() const { return macros_; }
+
+  // Whether the next assemblies fill AssemblyResult::facts.
+  void collect_program_facts(bool enabled) { collect_facts_ = enabled; }
 
  private:
   struct Outputs;
@@ -67,6 +74,7 @@ class Assembler {
   LineRecord record_;
   std::string line_;
   std::string location_counter_;
+  bool collect_facts_ = false;
   // Closes the outputs that an assembly replaced; last, so that it is gone
   // (its last job done) before the rest.
   BackgroundWorker releaser_;

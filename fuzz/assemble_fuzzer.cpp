@@ -1,6 +1,7 @@
-// Assembles arbitrary bytes. The input is cut at each byte 0x01 into up to
-// eight source files, so that joining, files without a final line end and
-// empty files are exercised too.
+// Assembles arbitrary bytes and writes the debug and map files of the result
+// in memory. The input is cut at each byte 0x01 into up to eight source
+// files, so that joining, files without a final line end and empty files are
+// exercised too.
 #include <unistd.h>
 
 #include <cstddef>
@@ -11,6 +12,8 @@
 #include <string_view>
 
 #include "driver/assembler.h"
+#include "driver/debug_file.h"
+#include "driver/map_file.h"
 #include "driver/platform.h"
 
 namespace {
@@ -54,6 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   project.output_base_name = (work_directory() / "p").string();
   SilentHost host;
   korva::Assembler assembler;
-  assembler.assemble_project(project, host);
+  assembler.collect_program_facts(true);
+  const korva::AssemblyResult result = assembler.assemble_project(project, host);
+  // The debug and map files of whatever the input assembled to.
+  if (result.facts) {
+    korva::map_file_text(*result.facts, "p");
+    korva::debug_file(*korva::gpsim_processor("16F877A"), *result.facts, result.facts->files,
+                      korva::DebugFileStamp{});
+  }
   return 0;
 }

@@ -25,7 +25,7 @@ SourceLocation SourceMap::locate(std::size_t offset) const {
   };
   const std::size_t line =
       static_cast<std::size_t>(lines_before(offset) - lines_before(file_starts_[index])) + 1;
-  return {index < entries_.size() ? entries_[index] : std::string(), line};
+  return {index < entries_.size() ? entries_[index] : std::string(), line, index};
 }
 
 }  // namespace korva

@@ -10,8 +10,9 @@
 namespace korva {
 
 struct SourceLocation {
-  std::string file;      // the project entry, as the project list holds it
-  std::size_t line = 0;  // counted from 1
+  std::string file;            // the project entry, as the project list holds it
+  std::size_t line = 0;        // counted from 1
+  std::size_t file_index = 0;  // the entry's position in the project list
 };
 
 class SourceMap {

@@ -1,6 +1,6 @@
 # Assembles one example project with korva-asm, once per set of options, in
-# a copy of its folder; each run must exit with 0 and write the same .obj,
-# .out and .bin as the run without options.
+# a copy of its folder; each run must exit with 0, write the same .obj, .out
+# and .bin as the run without options, and write the extra files it asks for.
 #   KORVA_ASM     path of korva-asm
 #   PROJECT_FILE  the example's .amk file
 #   WORK_DIR      scratch folder for the copies
@@ -22,7 +22,11 @@ foreach(source IN LISTS example_sources)
   endif()
 endforeach()
 
-set(option_sets "plain" "--hex" "-w" "--hex -w")
+set(option_sets "plain" "--hex" "-w" "--hex -w" "--map")
+# The debug file needs the chip the program is for.
+if(chip_arguments)
+  list(APPEND option_sets "--map --cod")
+endif()
 set(reference "")
 foreach(option_set IN LISTS option_sets)
   string(MAKE_C_IDENTIFIER "${option_set}" run_name)
@@ -42,9 +46,11 @@ foreach(option_set IN LISTS option_sets)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "korva-asm ${option_set} ${project_name} exited with ${status}:\n${out}${err}")
   endif()
-  if(option_set MATCHES "--hex" AND NOT EXISTS ${run_dir}/${base_name}.hex)
-    message(FATAL_ERROR "korva-asm --hex wrote no ${base_name}.hex")
-  endif()
+  foreach(extra hex cod map)
+    if(option_set MATCHES "--${extra}" AND NOT EXISTS ${run_dir}/${base_name}.${extra})
+      message(FATAL_ERROR "korva-asm --${extra} wrote no ${base_name}.${extra}")
+    endif()
+  endforeach()
 
   foreach(extension obj out bin)
     set(file ${run_dir}/${base_name}.${extension})

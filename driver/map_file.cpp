@@ -1,0 +1,221 @@
+#include "driver/map_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace korva {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kNone = "-";
+
+std::string hex4(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(value));
+  return text;
+}
+
+std::string range_text(std::uint32_t first, std::uint32_t last) {
+  return hex4(first) + "-" + hex4(last);
+}
+
+// Columns separated by two blanks; the cells of a right-aligned column end
+// under each other. Trailing blanks are left off.
+class Table {
+ public:
+  explicit Table(std::vector<bool> right_aligned) : right_(std::move(right_aligned)) {}
+  void add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
+
+  void append_to(std::string& out) const {
+    std::vector<std::size_t> widths(right_.size(), 0);
+    for (const auto& row : rows_) {
+      for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+    }
+    for (const auto& row : rows_) {
+      std::string line = "  ";
+      for (std::size_t i = 0; i < row.size(); ++i) {
+        const std::string padding(widths[i] - row[i].size(), ' ');
+        line += right_[i] ? padding + row[i] : row[i] + padding;
+        if (i + 1 < row.size()) line += "  ";
+      }
+      while (line.back() == ' ') line.pop_back();
+      out += line;
+      out += kLineEnd;
+    }
+  }
+
+ private:
+  std::vector<bool> right_;
+  std::vector<std::vector<std::string>> rows_;
+};
+
+std::string_view kind_text(SymbolKind kind) {
+  switch (kind) {
+    case SymbolKind::global_label:
+      return "global-label";
+    case SymbolKind::local_label:
+      return "local-label";
+    case SymbolKind::subroutine:
+      return "subroutine";
+    case SymbolKind::constant:
+      return "constant";
+    case SymbolKind::reservation:
+      return "reservation";
+  }
+  return kNone;
+}
+
+// The subroutine a one-colon name belongs to, "(none)" for one outside every
+// subroutine; "-" for a two-colon name or a subroutine.
+std::string scope_text(const ProgramSymbol& symbol) {
+  if (symbol.global || symbol.kind == SymbolKind::subroutine) return std::string(kNone);
+  return symbol.scope.empty() ? "(none)" : symbol.scope;
+}
+
+std::string place_text(const ProgramFacts& facts, const std::optional<SourcePlace>& place) {
+  if (!place || place->file >= facts.files.size()) return std::string(kNone);
+  return facts.files[place->file] + ":" + std::to_string(place->line);
+}
+
+void append_heading(std::string& out, std::string_view heading) {
+  out += kLineEnd;
+  out += heading;
+  out += kLineEnd;
+}
+
+void append_symbols(std::string& out, const ProgramFacts& facts,
+                    const std::vector<const ProgramSymbol*>& order) {
+  Table table({false, false, false, false, true, false});
+  table.add({"name", "kind", "scope", "value", "size", "defined at"});
+  for (const ProgramSymbol* symbol : order) {
+    table.add({symbol->name, std::string(kind_text(symbol->kind)), scope_text(*symbol),
+               symbol->value ? hex4(*symbol->value) : std::string(kNone),
+               symbol->size ? std::to_string(*symbol->size) : std::string(kNone),
+               place_text(facts, symbol->place)});
+  }
+  table.append_to(out);
+}
+
+void append_symbol_lists(std::string& out, const ProgramFacts& facts) {
+  std::vector<const ProgramSymbol*> order;
+  for (const ProgramSymbol& symbol : facts.symbols) order.push_back(&symbol);
+  // Stable sorts: by name, one name by scope and then in source order; by
+  // value, equal values in the order by name.
+  std::stable_sort(order.begin(), order.end(), [](const ProgramSymbol* a, const ProgramSymbol* b) {
+    return std::tie(a->name, a->scope) < std::tie(b->name, b->scope);
+  });
+  append_heading(out, "Symbols by name");
+  append_symbols(out, facts, order);
+  // Symbols without a value come last.
+  std::stable_sort(order.begin(), order.end(), [](const ProgramSymbol* a, const ProgramSymbol* b) {
+    const auto key = [](const ProgramSymbol* s) {
+      return std::make_pair(!s->value.has_value(), s->value.value_or(0));
+    };
+    return key(a) < key(b);
+  });
+  append_heading(out, "Symbols by value");
+  append_symbols(out, facts, order);
+}
+
+void append_program_memory(std::string& out, const ProgramFacts& facts) {
+  std::map<std::uint32_t, std::uint32_t> used_by_page;
+  std::optional<std::uint32_t> highest;
+  for (std::size_t address = 0; address < facts.word_places.size(); ++address) {
+    if (!facts.word_places[address]) continue;
+    ++used_by_page[static_cast<std::uint32_t>(address / kProgramPageWords)];
+    highest = static_cast<std::uint32_t>(address);
+  }
+  append_heading(out, "Program memory (words)");
+  Table table({true, false, true});
+  table.add({"page", "addresses", "used"});
+  std::uint32_t all = 0;
+  const std::uint32_t last_page = highest ? *highest / kProgramPageWords : 0;
+  for (std::uint32_t page = 0; page <= last_page; ++page) {
+    const std::uint32_t used = used_by_page.contains(page) ? used_by_page[page] : 0;
+    all += used;
+    table.add({std::to_string(page),
+               range_text(page * kProgramPageWords, (page + 1) * kProgramPageWords - 1),
+               std::to_string(used)});
+  }
+  table.add({"all", "", std::to_string(all)});
+  table.append_to(out);
+  out += "  highest address  " + (highest ? hex4(*highest) : std::string(kNone));
+  out += kLineEnd;
+}
+
+void append_data_memory(std::string& out, const ProgramFacts& facts) {
+  std::map<std::uint32_t, std::uint32_t> reserved_by_bank;
+  std::uint32_t all = 0;
+  for (const Reservation& reservation : facts.reservations) {
+    for (std::uint32_t at = reservation.start, left = reservation.bytes; left > 0;) {
+      const std::uint32_t bank = at / kDataBankBytes;
+      const std::uint32_t in_bank = std::min(left, (bank + 1) * kDataBankBytes - at);
+      reserved_by_bank[bank] += in_bank;
+      all += in_bank;
+      at += in_bank;
+      left -= in_bank;
+    }
+  }
+  append_heading(out, "Data memory reserved (bytes)");
+  Table table({true, false, true});
+  table.add({"bank", "addresses", "reserved"});
+  const std::uint32_t last_bank = reserved_by_bank.empty() ? 0 : reserved_by_bank.rbegin()->first;
+  for (std::uint32_t bank = 0; bank <= last_bank; ++bank) {
+    const std::uint32_t reserved = reserved_by_bank.contains(bank) ? reserved_by_bank[bank] : 0;
+    table.add({std::to_string(bank),
+               range_text(bank * kDataBankBytes, (bank + 1) * kDataBankBytes - 1),
+               std::to_string(reserved)});
+  }
+  table.add({"all", "", std::to_string(all)});
+  table.append_to(out);
+}
+
+void append_subroutines(std::string& out, const ProgramFacts& facts) {
+  const ProgramSymbol* largest = nullptr;
+  const ProgramSymbol* smallest = nullptr;
+  for (const ProgramSymbol& symbol : facts.symbols) {
+    if (symbol.kind != SymbolKind::subroutine || !symbol.size) continue;
+    if (largest == nullptr || *symbol.size > *largest->size) largest = &symbol;
+    if (smallest == nullptr || *symbol.size < *smallest->size) smallest = &symbol;
+  }
+  append_heading(out, "Subroutines (words)");
+  if (largest == nullptr) {
+    out += "  none";
+    out += kLineEnd;
+    return;
+  }
+  Table table({false, false, false, true, false});
+  table.add({"", "name", "start", "size", "defined at"});
+  for (const auto& [label, symbol] :
+       {std::pair{"largest", largest}, std::pair{"smallest", smallest}}) {
+    table.add({label, symbol->name, symbol->value ? hex4(*symbol->value) : std::string(kNone),
+               std::to_string(*symbol->size), place_text(facts, symbol->place)});
+  }
+  table.append_to(out);
+}
+
+}  // namespace
+
+std::string map_file_text(const ProgramFacts& facts, std::string_view program) {
+  std::string out = "KORVA map of ";
+  out += program;
+  out += kLineEnd;
+  append_heading(out, "Sources");
+  Table sources({true, false});
+  for (std::size_t i = 0; i < facts.files.size(); ++i) {
+    sources.add({std::to_string(i + 1), facts.files[i]});
+  }
+  sources.append_to(out);
+  append_symbol_lists(out, facts);
+  append_program_memory(out, facts);
+  append_data_memory(out, facts);
+  append_subroutines(out, facts);
+  return out;
+}
+
+}  // namespace korva

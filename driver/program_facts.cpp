@@ -1,0 +1,141 @@
+#include "driver/program_facts.h"
+
+#include <algorithm>
+
+#include "source/statement_splitter.h"
+
+namespace korva {
+
+namespace {
+
+// A value text of one to eight hexadecimal digits; anything else (the text
+// of a directive that failed) is no value.
+std::optional<std::uint32_t> hex_number(std::string_view text) {
+  if (text.empty() || text.size() > 8) return std::nullopt;
+  std::uint32_t value = 0;
+  for (const char c : text) {
+    std::uint32_t digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<std::uint32_t>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      digit = static_cast<std::uint32_t>(c - 'a' + 10);
+    } else if (c >= 'A' && c <= 'F') {
+      digit = static_cast<std::uint32_t>(c - 'A' + 10);
+    } else {
+      return std::nullopt;
+    }
+    value = value * 16 + digit;
+  }
+  return value;
+}
+
+// Addresses and the reservation pointer are four-digit texts.
+std::uint32_t address_of(std::string_view text) {
+  return hex_number(text).value_or(0) & 0xFFFF;
+}
+
+char type_letter(const LineRecord& record) {
+  return record.pattern_key.empty() ? '\0' : record.pattern_key[0];
+}
+
+std::string without_colons(std::string_view label) {
+  while (!label.empty() && label.back() == ':') label.remove_suffix(1);
+  return std::string(label);
+}
+
+}  // namespace
+
+void ProgramFactsCollector::close_subroutine(std::uint32_t end) {
+  if (!open_subroutine_) return;
+  subroutines_by_origin_[*open_subroutine_].end = end;
+  open_subroutine_.reset();
+}
+
+void ProgramFactsCollector::classified(const LineRecord& record, std::optional<std::size_t> origin,
+                                       std::string_view ram_before, std::string_view ram_after,
+                                       std::string_view counter_after) {
+  const char type = type_letter(record);
+  if (origin && !record.label.empty()) types_by_origin_.try_emplace(*origin, type);
+
+  if (type == 'M' && has_kind(record, "equ")) {
+    const std::uint32_t bytes = (address_of(ram_after) - address_of(ram_before)) & 0xFFFF;
+    reservations_.push_back({address_of(ram_before), bytes});
+    if (origin && !record.label.empty()) reserved_by_origin_.try_emplace(*origin, bytes);
+  } else if (type == 'S' && has_kind(record, "sub")) {
+    // A SUB inside an open subroutine ends it where the new one starts.
+    const std::uint32_t start = address_of(record.address);
+    close_subroutine(start);
+    // A SUB of a macro body counts from its first expansion only.
+    if (origin && subroutines_by_origin_.try_emplace(*origin, Extent{start, start}).second) {
+      open_subroutine_ = origin;
+    }
+  } else if (type == 'I' && equals_nocase(record.statement, "END SUB")) {
+    close_subroutine(address_of(counter_after));
+  }
+}
+
+void ProgramFactsCollector::pass2_ended(std::string_view counter) {
+  close_subroutine(address_of(counter));
+}
+
+void ProgramFactsCollector::wrote(std::size_t begin, std::size_t end, const SourceLocation& where) {
+  if (end <= begin) return;
+  const std::size_t last_word = (end - 1) / 2;
+  if (word_places_.size() <= last_word) word_places_.resize(last_word + 1);
+  const SourcePlace place{static_cast<std::uint32_t>(where.file_index),
+                          static_cast<std::uint32_t>(where.line)};
+  for (std::size_t word = begin / 2; word <= last_word; ++word) {
+    // A word shared by two lines (a DE byte and the next) keeps the first.
+    if (!word_places_[word]) word_places_[word] = place;
+  }
+}
+
+ProgramFacts ProgramFactsCollector::finish(const SymbolTable& symbols, const SourceMap& map,
+                                           std::vector<std::string> files, std::string image) {
+  ProgramFacts facts;
+  facts.files = std::move(files);
+  facts.image = std::move(image);
+  facts.word_places = std::move(word_places_);
+  facts.word_places.resize((facts.image.size() + 1) / 2);
+  facts.reservations = std::move(reservations_);
+
+  for (const Symbol& entry : symbols.entries()) {
+    ProgramSymbol symbol;
+    symbol.value = hex_number(entry.value);
+    if (entry.origin > 0) {
+      // The origin is where the line after the defining one starts.
+      const SourceLocation where = map.locate(entry.origin - 1);
+      symbol.place = SourcePlace{static_cast<std::uint32_t>(where.file_index),
+                                 static_cast<std::uint32_t>(where.line)};
+    }
+    if (entry.is_subroutine) {
+      symbol.name = entry.subroutine;
+      symbol.kind = SymbolKind::subroutine;
+      const auto extent = subroutines_by_origin_.find(entry.origin);
+      if (extent != subroutines_by_origin_.end()) {
+        const Extent& words = extent->second;
+        symbol.size = words.end >= words.start ? words.end - words.start : 0;
+      }
+      facts.symbols.push_back(std::move(symbol));
+      continue;
+    }
+    symbol.name = without_colons(entry.name);
+    symbol.global = entry.name.ends_with("::");
+    if (!symbol.global) symbol.scope = entry.subroutine;
+    const auto type = types_by_origin_.find(entry.origin);
+    const char letter = type == types_by_origin_.end() ? '\0' : type->second;
+    if (letter == 'E') {
+      symbol.kind = SymbolKind::constant;
+    } else if (letter == 'M') {
+      symbol.kind = SymbolKind::reservation;
+      const auto reserved = reserved_by_origin_.find(entry.origin);
+      if (reserved != reserved_by_origin_.end()) symbol.size = reserved->second;
+    } else {
+      symbol.kind = symbol.global ? SymbolKind::global_label : SymbolKind::local_label;
+    }
+    facts.symbols.push_back(std::move(symbol));
+  }
+  return facts;
+}
+
+}  // namespace korva

@@ -1,0 +1,94 @@
+// What an assembly knows about the program it produced, beyond the three
+// output files: where each program word comes from, every symbol with its
+// kind and place, the subroutines and the data memory reserved. The debug
+// file for simulators and the map file are written from it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "driver/line_record.h"
+#include "source/source_map.h"
+#include "symbols/symbol_table.h"
+
+namespace korva {
+
+// A line of a source file: the file's index in ProgramFacts::files and the
+// line counted from 1.
+struct SourcePlace {
+  std::uint32_t file = 0;
+  std::uint32_t line = 0;
+  friend bool operator==(const SourcePlace&, const SourcePlace&) = default;
+};
+
+enum class SymbolKind { global_label, local_label, subroutine, constant, reservation };
+
+struct ProgramSymbol {
+  std::string name;   // without colons; a subroutine's own name for a subroutine
+  std::string scope;  // the subroutine a one-colon name belongs to; empty outside
+  SymbolKind kind = SymbolKind::global_label;
+  bool global = true;                  // written with two colons (constants and reservations too)
+  std::optional<std::uint32_t> value;  // none when the assembly never gave it one
+  std::optional<std::uint32_t> size;   // bytes of a reservation, words of a subroutine
+  std::optional<SourcePlace> place;    // the line that defines it
+};
+
+// A run of data memory reserved by one [n] statement, named or not.
+struct Reservation {
+  std::uint32_t start = 0;
+  std::uint32_t bytes = 0;
+};
+
+struct ProgramFacts {
+  std::vector<std::string> files;  // the project's entries, CP932, in project order
+  std::string image;               // the bytes of the program image (.bin)
+  // For each word of the image (word a at byte 2a), the line that wrote it;
+  // none for the zero fill of an ORG.
+  std::vector<std::optional<SourcePlace>> word_places;
+  std::vector<ProgramSymbol> symbols;  // in the order the source defines them
+  std::vector<Reservation> reservations;
+};
+
+// Gathers the facts while the passes run; the assembler feeds it only when
+// the facts were asked for.
+class ProgramFactsCollector {
+ public:
+  // Pass 2, after a statement has been classified. `origin` is where pass 1
+  // entered the line's symbol; `ram_before`/`ram_after` are the reservation
+  // pointer around the statement and `counter_after` the location counter
+  // after it.
+  void classified(const LineRecord& record, std::optional<std::size_t> origin,
+                  std::string_view ram_before, std::string_view ram_after,
+                  std::string_view counter_after);
+  // End of pass 2: a subroutine still open ends at the last address.
+  void pass2_ended(std::string_view counter);
+
+  // Pass 3: the record at `where` wrote image bytes [begin, end).
+  void wrote(std::size_t begin, std::size_t end, const SourceLocation& where);
+
+  ProgramFacts finish(const SymbolTable& symbols, const SourceMap& map,
+                      std::vector<std::string> files, std::string image);
+
+ private:
+  struct Extent {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;
+  };
+  void close_subroutine(std::uint32_t end);
+
+  // Pattern type letter of the first statement that valued the symbol
+  // entered at an origin ('E' constant, 'M' reservation, others labels).
+  std::unordered_map<std::size_t, char> types_by_origin_;
+  std::unordered_map<std::size_t, std::uint32_t> reserved_by_origin_;
+  std::unordered_map<std::size_t, Extent> subroutines_by_origin_;
+  std::optional<std::size_t> open_subroutine_;
+  std::vector<Reservation> reservations_;
+  std::vector<std::optional<SourcePlace>> word_places_;
+};
+
+}  // namespace korva

@@ -1,0 +1,180 @@
+// Source-level simulation of a KORVA program in gpsim through the .cod file
+// that korva-asm --cod writes. Skipped where gpsim is not installed.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/intel_hex.h"
+#include "test_support.h"
+
+namespace korva {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool have_tool(const char* name) {
+  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+int run(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int korva_asm(const testing::ScratchDir& dir, const std::string& arguments) {
+  return run("cd '" + dir.path().string() + "' && '" KORVA_ASM_PATH "' " + arguments +
+             " >stdout.txt 2>stderr.txt");
+}
+
+// Runs gpsim on `cod` from the root folder (so that it has to find the
+// sources from the .cod's own folder), feeding it `commands`; returns what
+// it printed.
+std::string gpsim_session(const testing::ScratchDir& dir, const std::string& cod,
+                          const std::string& commands) {
+  testing::write_bytes(dir.path() / "commands.txt", commands);
+  const std::string transcript = (dir.path() / "transcript.txt").string();
+  run("cd / && timeout 60 gpsim -i -s '" + (dir.path() / cod).string() + "' < '" +
+      (dir.path() / "commands.txt").string() + "' > '" + transcript + "' 2>&1");
+  return testing::read_bytes(transcript);
+}
+
+void copy_example(const testing::ScratchDir& dir, const char* name) {
+  for (const auto& file :
+       fs::directory_iterator(fs::path(KORVA_TEST_DATA) / "../examples" / name)) {
+    fs::copy_file(file.path(), dir.path() / file.path().filename());
+  }
+}
+
+// The source lines gpsim prints as "LINE: TEXT" while it steps, in order.
+std::vector<std::string> stepped_lines(const std::string& transcript) {
+  std::vector<std::string> found;
+  const std::regex line(R"(^(\d+): *(.*?)\r?$)");
+  std::istringstream text(transcript);
+  for (std::string each; std::getline(text, each);) {
+    std::smatch match;
+    if (std::regex_match(each, match, line))
+      found.push_back(match[1].str() + ": " + match[2].str());
+  }
+  return found;
+}
+
+TEST(Gpsim, StopsAtALabelListsTheSourceStepsThroughAMacroAndNamesTheCells) {
+  if (!have_tool("gpsim")) GTEST_SKIP() << "gpsim is not installed: the .cod file is not simulated";
+  testing::ScratchDir dir;
+  copy_example(dir, "ticker");
+  ASSERT_EQ(korva_asm(dir, "--cod --hex --chip 16F877A ticker.amk"), 0)
+      << testing::read_bytes(dir.path() / "stderr.txt");
+
+  const std::string transcript = gpsim_session(dir, "ticker.cod",
+                                               "break e MAIN\n"
+                                               "run\n"
+                                               "list\n"
+                                               "step\n"
+                                               "step\n"
+                                               "list\n"
+                                               "step\n"
+                                               "x TICKS\n"
+                                               "TICKS\n"
+                                               "quit\n");
+  SCOPED_TRACE(transcript);
+  // Stopped at MAIN, in main.as, the marker on the label's line.
+  EXPECT_NE(transcript.find("listing " + (dir.path() / "main.as").string()), std::string::npos);
+  EXPECT_NE(transcript.find("==>MAIN::  (TICKS)+1"), std::string::npos);
+  // The steps go from MAIN's line into the body of the macro SHOW, whose
+  // lines stand in macros.inc, and the listing follows them there.
+  const std::vector<std::string> steps = stepped_lines(transcript);
+  const std::vector<std::string> expected = {"7: MAIN::  (TICKS)+1       ; one more pass",
+                                             "10: (TICKS)>W", "11: W>(PORTB)"};
+  ASSERT_GE(steps.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(steps.end() - 3, steps.end()), expected);
+  EXPECT_NE(transcript.find("listing " + (dir.path() / "macros.inc").string()), std::string::npos);
+  EXPECT_NE(transcript.find("==>        W>(PORTB)"), std::string::npos);
+  // The reserved cell goes by its name: in the trace of the steps, and when
+  // asked for (gpsim 0.31 prints nothing for the deprecated "x NAME" and
+  // shows the cell for the bare name instead).
+  EXPECT_NE(transcript.find("Wrote: 0x0001 to TICKS(0x0020)"), std::string::npos);
+  EXPECT_TRUE(std::regex_search(transcript, std::regex(R"(TICKS(\[0x20\])? = 0x0?1\b)")));
+  EXPECT_EQ(transcript.find("ERROR"), std::string::npos);
+}
+
+// The words that gpvc dumps from a .cod file, low byte first, up to the end
+// of its ROM use. gpvc leaves out rows of zero words.
+std::string image_from_cod(const testing::ScratchDir& dir, const std::string& cod) {
+  const std::string dump = (dir.path() / "rom.txt").string();
+  run("gpvc -r '" + (dir.path() / cod).string() + "' > '" + dump + "'");
+  std::istringstream text(testing::read_bytes(dump));
+  std::string image;
+  std::size_t words = 0;
+  std::smatch match;
+  const std::regex usage(R"(using ROM [0-9a-fA-F]+ to ([0-9a-fA-F]+))");
+  const std::regex row(R"(^([0-9a-fA-F]{6}): +(.*))");
+  for (std::string line; std::getline(text, line);) {
+    if (std::regex_search(line, match, usage)) {
+      words = std::stoul(match[1].str(), nullptr, 16) + 1;
+    } else if (std::regex_match(line, match, row)) {
+      std::size_t address = std::stoul(match[1].str(), nullptr, 16);
+      std::istringstream each(match[2].str());
+      for (unsigned word = 0; each >> std::hex >> word; ++address) {
+        if (image.size() < 2 * address + 2) image.resize(2 * address + 2, '\0');
+        image[2 * address] = static_cast<char>(word & 0xFF);
+        image[2 * address + 1] = static_cast<char>(word >> 8);
+      }
+    }
+  }
+  image.resize(2 * words, '\0');
+  return image;
+}
+
+TEST(Gpsim, TheCodHoldsTheWordsOfTheHexFile) {
+  if (!have_tool("gpvc"))
+    GTEST_SKIP()
+        << "gpvc (Debian package gputils) is not installed: the .cod file is not read back";
+  const auto check = [](const testing::ScratchDir& dir, const std::string& base,
+                        const std::string& sources) {
+    ASSERT_EQ(korva_asm(dir, "--cod --hex --chip 16F877A " + sources), 0)
+        << testing::read_bytes(dir.path() / "stderr.txt");
+    EXPECT_EQ(intel_hex_text(image_from_cod(dir, base + ".cod")),
+              testing::read_bytes(dir.path() / (base + ".hex")));
+  };
+  for (const char* example : {"ticker", "blink", "serial", "table"}) {
+    SCOPED_TRACE(example);
+    testing::ScratchDir dir;
+    copy_example(dir, example);
+    check(dir, example, std::string(example) + ".amk");
+  }
+  // Zero fill of an ORG and a program that runs past a 256-word block.
+  testing::ScratchDir dir;
+  testing::write_bytes(dir.path() / "gap.as",
+                       "        SLEEP\r\n        ORG 120h\r\n        CLRWDT\r\n        \\3FFF\r\n");
+  check(dir, "gap", "gap.as");
+}
+
+TEST(Gpsim, LoadsTheDebugFileOfEveryChipOfTheFamily) {
+  if (!have_tool("gpsim")) GTEST_SKIP() << "gpsim is not installed: the .cod file is not simulated";
+  struct Case {
+    const char* chip;
+    const char* processor;  // as gpsim names it
+  } cases[] = {{"16F84A", "p16f84"},    {"16F628A", "p16f628a"}, {"16F88", "p16f88"},
+               {"16F877A", "p16f877a"}, {"16F887", "p16f887"},   {"16F690", "p16f690"},
+               {"12F675", "p12f675"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chip);
+    testing::ScratchDir dir;
+    testing::write_bytes(dir.path() / "p.as", "HERE::  NOP\r\n        ===->HERE\r\n");
+    ASSERT_EQ(korva_asm(dir, std::string("--cod --chip ") + c.chip + " p.as"), 0)
+        << testing::read_bytes(dir.path() / "stderr.txt");
+    const std::string transcript = gpsim_session(dir, "p.cod", "processor\nstep\nquit\n");
+    EXPECT_NE(transcript.find(std::string("\n") + c.processor + "\n"), std::string::npos)
+        << transcript;
+    EXPECT_NE(transcript.find("1: HERE::  NOP"), std::string::npos) << transcript;
+  }
+}
+
+}  // namespace
+}  // namespace korva

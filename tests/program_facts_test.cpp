@@ -1,0 +1,183 @@
+// The facts an assembly gathers for the debug and map files: the line behind
+// every program word, the symbols with their kinds, the subroutines and the
+// data memory reserved.
+#include "driver/program_facts.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "driver/assembler.h"
+#include "driver/project.h"
+#include "test_support.h"
+
+namespace korva {
+namespace {
+
+using testing::ScratchDir;
+
+std::string lines(std::initializer_list<std::string_view> each) {
+  std::string text;
+  for (std::string_view line : each) (text += line) += "\r\n";
+  return text;
+}
+
+struct Assembled {
+  AssemblyResult result;
+  std::string object, listing, image;
+};
+
+Assembled assemble(const ScratchDir& dir,
+                   const std::vector<std::pair<std::string, std::string>>& files, bool facts) {
+  ProjectState project;
+  project.entry_directory = dir.path();
+  for (const auto& [name, bytes] : files) {
+    testing::write_bytes(dir.path() / name, bytes);
+    project.entries.push_back(name);
+  }
+  take_project_path(project, dir / "p.amk");
+  testing::RecordingHost host;
+  Assembler assembler;
+  assembler.collect_program_facts(facts);
+  Assembled run{
+      assembler.assemble_project(project, host), testing::read_bytes(dir.path() / "p.obj"),
+      testing::read_bytes(dir.path() / "p.out"), testing::read_bytes(dir.path() / "p.bin")};
+  return run;
+}
+
+const std::vector<std::pair<std::string, std::string>> kTwoFiles = {
+    {"a.as", lines({"START:: PAIR",        // 1: labelled macro call
+                    "        \\12345678",  // 2: two words
+                    "        ORG 6",       // 3: zero fill of words 4 and 5
+                    "        SUB ONE",     // 4
+                    "BACK:   NOP",         // 5
+                    "        END SUB"})},  // 6: RETURN
+    {"m.inc", lines({"MACRO PAIR",         // 1
+                     "        NOP",        // 2
+                     "        CLRWDT",     // 3
+                     "END MACRO"})},       // 4
+};
+
+TEST(ProgramFacts, EachWordNamesTheLineThatWroteItAndMacroWordsTheirBodyLine) {
+  ScratchDir dir;
+  const Assembled run = assemble(dir, kTwoFiles, true);
+  ASSERT_TRUE(run.result.facts.has_value());
+  const ProgramFacts& facts = *run.result.facts;
+  EXPECT_EQ(facts.files, (std::vector<std::string>{"a.as", "m.inc"}));
+  EXPECT_EQ(facts.image, run.image);
+  using Place = std::optional<SourcePlace>;
+  const std::vector<Place> expected = {
+      SourcePlace{1, 2}, SourcePlace{1, 3},  // the body lines of PAIR
+      SourcePlace{0, 2}, SourcePlace{0, 2},  // one line, two words
+      std::nullopt,      std::nullopt,       // ORG fill
+      SourcePlace{0, 5}, SourcePlace{0, 6},
+  };
+  EXPECT_EQ(facts.word_places, expected);
+}
+
+TEST(ProgramFacts, DataByteSharesItsWordWithTheNextLine) {
+  ScratchDir dir;
+  const Assembled run = assemble(dir, {{"a.as", lines({"        DE 41h", "        NOP"})}}, true);
+  ASSERT_TRUE(run.result.facts.has_value());
+  // Bytes 41 00 00: word 0 holds the data byte and half of the NOP.
+  EXPECT_EQ(run.result.facts->word_places,
+            (std::vector<std::optional<SourcePlace>>{SourcePlace{0, 1}, SourcePlace{0, 2}}));
+}
+
+TEST(ProgramFacts, SymbolsCarryKindScopeValueSizeAndPlace) {
+  ScratchDir dir;
+  const Assembled run = assemble(dir,
+                                 {{"a.as", lines({
+                                               "COUNT   EQU 20h",  // 1
+                                               "LIM:    =5",       // 2
+                                               "        RAM=7Eh",  // 3
+                                               "BUF::   [4]",      // 4
+                                               "        [1]",      // 5
+                                               "LOCAL:  [2]",      // 6
+                                               "        SUB S1",   // 7
+                                               "IN:     NOP",      // 8
+                                               "G::     NOP",      // 9
+                                               "        SUB S2",   // 10: S1 ends here
+                                               "        NOP",      // 11
+                                               "        END SUB",  // 12
+                                               "        SUB S3",   // 13: open at the end
+                                               "        NOP",      // 14
+                                               "        NOP",      // 15
+                                           })}},
+                                 true);
+  ASSERT_TRUE(run.result.facts.has_value());
+  struct Expected {
+    const char* name;
+    const char* scope;
+    SymbolKind kind;
+    bool global;
+    std::uint32_t value;
+    std::optional<std::uint32_t> size;
+    std::uint32_t line;
+  };
+  const std::vector<Expected> expected = {
+      {"COUNT", "", SymbolKind::constant, true, 0x20, std::nullopt, 1},
+      {"LIM", "", SymbolKind::constant, false, 5, std::nullopt, 2},
+      {"BUF", "", SymbolKind::reservation, true, 0x7E, 4, 4},
+      {"LOCAL", "", SymbolKind::reservation, false, 0x83, 2, 6},
+      {"S1", "", SymbolKind::subroutine, true, 0, 2, 7},
+      {"IN", "S1", SymbolKind::local_label, false, 0, std::nullopt, 8},
+      {"G", "", SymbolKind::global_label, true, 1, std::nullopt, 9},
+      {"S2", "", SymbolKind::subroutine, true, 2, 2, 10},
+      {"S3", "", SymbolKind::subroutine, true, 4, 2, 13},
+  };
+  const auto& symbols = run.result.facts->symbols;
+  ASSERT_EQ(symbols.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(expected[i].name);
+    EXPECT_EQ(symbols[i].name, expected[i].name);
+    EXPECT_EQ(symbols[i].scope, expected[i].scope);
+    EXPECT_EQ(symbols[i].kind, expected[i].kind);
+    EXPECT_EQ(symbols[i].global, expected[i].global);
+    EXPECT_EQ(symbols[i].value, expected[i].value);
+    EXPECT_EQ(symbols[i].size, expected[i].size);
+    EXPECT_EQ(symbols[i].place, (SourcePlace{0, expected[i].line}));
+  }
+  const auto& reserved = run.result.facts->reservations;
+  ASSERT_EQ(reserved.size(), 3u);
+  EXPECT_EQ(std::make_pair(reserved[0].start, reserved[0].bytes), std::make_pair(0x7Eu, 4u));
+  EXPECT_EQ(std::make_pair(reserved[1].start, reserved[1].bytes), std::make_pair(0x82u, 1u));
+  EXPECT_EQ(std::make_pair(reserved[2].start, reserved[2].bytes), std::make_pair(0x83u, 2u));
+}
+
+TEST(ProgramFacts, EveryExpansionReservesAgainButASymbolKeepsItsFirstValue) {
+  ScratchDir dir;
+  const Assembled run =
+      assemble(dir,
+               {{"a.as", lines({"MACRO CELL", "TMP::   [1]", "END MACRO", "        RAM=30h",
+                                "        CELL", "        CELL"})}},
+               true);
+  ASSERT_TRUE(run.result.facts.has_value());
+  const auto& reserved = run.result.facts->reservations;
+  ASSERT_EQ(reserved.size(), 2u);
+  EXPECT_EQ(reserved[0].start, 0x30u);
+  EXPECT_EQ(reserved[1].start, 0x31u);
+  ASSERT_EQ(run.result.facts->symbols.size(), 1u);
+  const ProgramSymbol& tmp = run.result.facts->symbols[0];
+  EXPECT_EQ(tmp.kind, SymbolKind::reservation);
+  EXPECT_EQ(tmp.value, 0x30u);
+  EXPECT_EQ(tmp.place, (SourcePlace{0, 2}));  // the body line
+}
+
+TEST(ProgramFacts, ValuelessAndFailedSymbolsHaveNoValue) {
+  ScratchDir dir;
+  const Assembled run = assemble(
+      dir, {{"a.as", lines({"BAD::   EQU TEN", "MACRO NEVER", "IN::    NOP", "END MACRO"})}}, true);
+  ASSERT_TRUE(run.result.facts.has_value());
+  const auto& symbols = run.result.facts->symbols;
+  ASSERT_EQ(symbols.size(), 2u);
+  EXPECT_EQ(symbols[0].kind, SymbolKind::constant);
+  EXPECT_FALSE(symbols[0].value.has_value());
+  EXPECT_EQ(symbols[1].kind, SymbolKind::global_label);
+  EXPECT_FALSE(symbols[1].value.has_value());
+}
+
+}  // namespace
+}  // namespace korva
