@@ -391,6 +391,7 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
   result.diagnostics = std::move(outputs.diagnostics);
   if (outputs.facts) {
     result.facts = outputs.facts->finish(symbols_, map, project.entries, std::move(outputs.image));
+    result.facts->definition_files = std::min(project.leading_entries, project.entries.size());
   }
   result.outcome = AssemblyOutcome::completed;
   host.show_listing(outputs.listing);

@@ -140,20 +140,73 @@ class BlockFile {
   std::deque<Block> blocks_;  // a deque keeps references to earlier blocks valid
 };
 
-void write_code(BlockFile& file, std::string_view image, std::size_t words) {
-  for (std::size_t first = 0; first < words; first += kWordsPerCodeBlock) {
+// Word addresses outside the program memory that a program may still write:
+// the ID locations and configuration words (2000-200F) and the data EEPROM
+// (2100-21FF, one byte a word). gpsim takes them from the debug file too.
+constexpr std::size_t kConfigFirst = 0x2000;
+constexpr std::size_t kConfigEnd = 0x2010;
+constexpr std::size_t kEepromFirst = 0x2100;
+constexpr std::size_t kEepromEnd = 0x2200;
+
+bool in_special_memory(std::size_t address) {
+  return (address >= kConfigFirst && address < kConfigEnd) ||
+         (address >= kEepromFirst && address < kEepromEnd);
+}
+
+// Which words of the image the file holds: the program memory, zero fill
+// included, and the words that statements wrote into the special memory.
+std::vector<bool> words_to_hold(const ProgramFacts& facts, std::size_t program_words,
+                                std::uint32_t& left_out) {
+  const std::size_t image_words = (facts.image.size() + 1) / 2;
+  std::vector<bool> held(std::min(image_words, kCodeBlockSlots * kWordsPerCodeBlock), false);
+  left_out = 0;
+  for (std::size_t address = 0; address < image_words; ++address) {
+    const bool written =
+        address < facts.word_places.size() && facts.word_places[address].has_value();
+    const bool hold = address < held.size() &&
+                      (address < program_words || (written && in_special_memory(address)));
+    if (hold) {
+      held[address] = true;
+    } else if (written || address < program_words) {
+      ++left_out;
+    }
+  }
+  return held;
+}
+
+void write_code(BlockFile& file, std::string_view image, const std::vector<bool>& held) {
+  for (std::size_t first = 0; first < held.size(); first += kWordsPerCodeBlock) {
+    const std::size_t last = std::min(held.size(), first + kWordsPerCodeBlock);
+    if (std::find(held.begin() + static_cast<std::ptrdiff_t>(first),
+                  held.begin() + static_cast<std::ptrdiff_t>(last),
+                  true) == held.begin() + static_cast<std::ptrdiff_t>(last)) {
+      continue;
+    }
     const std::size_t index = file.add();
     put16(file.directory(), 2 * (first / kWordsPerCodeBlock), static_cast<std::uint32_t>(index));
-    const std::size_t last = std::min(words, first + kWordsPerCodeBlock);
     // The image holds each word low byte first, as the block does.
-    const std::size_t begin = 2 * first;
-    const std::size_t end = std::min(image.size(), 2 * last);
-    std::copy(image.begin() + static_cast<std::ptrdiff_t>(begin),
-              image.begin() + static_cast<std::ptrdiff_t>(end), file[index].begin());
+    for (std::size_t address = first; address < last; ++address) {
+      if (!held[address] || 2 * address + 1 >= image.size()) continue;
+      file[index][2 * (address - first)] = image[2 * address];
+      file[index][2 * (address - first) + 1] = image[2 * address + 1];
+    }
   }
-  // One range of byte addresses, first and last, covers every word.
+  // The memory map: each run of held words as its first and last byte
+  // address.
   const std::size_t map = file.add();
-  if (words > 0) put16(file[map], 2, static_cast<std::uint32_t>(2 * words - 1));
+  std::size_t at = 0;
+  for (std::size_t address = 0; address < held.size() && at + 4 <= kBlockSize;) {
+    if (!held[address]) {
+      ++address;
+      continue;
+    }
+    std::size_t end = address;
+    while (end < held.size() && held[end]) ++end;
+    put16(file[map], at, static_cast<std::uint32_t>(2 * address));
+    put16(file[map], at + 2, static_cast<std::uint32_t>(2 * end - 1));
+    at += 4;
+    address = end;
+  }
   put_range(file.directory(), kDirMemoryMap, map, map);
 }
 
@@ -189,10 +242,11 @@ std::vector<std::size_t> write_names(BlockFile& file, const std::vector<std::str
 }
 
 void write_lines(BlockFile& file, const std::vector<std::optional<SourcePlace>>& places,
-                 std::size_t words, const std::vector<std::size_t>& file_index) {
+                 const std::vector<bool>& held, const std::vector<std::size_t>& file_index) {
   std::size_t written = 0;
   std::size_t first = 0;
-  for (std::size_t address = 0; address < words && address < places.size(); ++address) {
+  for (std::size_t address = 0; address < held.size() && address < places.size(); ++address) {
+    if (!held[address]) continue;
     const auto& place = places[address];
     if (!place || place->file >= file_index.size() || place->line > 0xFFFF) continue;
     const std::size_t index = file_index[place->file];
@@ -241,10 +295,8 @@ void write_symbols(BlockFile& file, const std::vector<SymbolEntry>& symbols) {
 DebugFile debug_file(const GpsimProcessor& processor, const ProgramFacts& facts,
                      const std::vector<std::string>& source_names, const DebugFileStamp& stamp) {
   DebugFile result;
-  const std::size_t image_words = (facts.image.size() + 1) / 2;
-  const std::size_t words = std::min(
-      {image_words, std::size_t{processor.program_words}, kCodeBlockSlots * kWordsPerCodeBlock});
-  result.words_left_out = static_cast<std::uint32_t>(image_words - words);
+  const std::vector<bool> held =
+      words_to_hold(facts, processor.program_words, result.words_left_out);
 
   BlockFile file;
   Block& directory = file.directory();
@@ -260,9 +312,9 @@ DebugFile debug_file(const GpsimProcessor& processor, const ProgramFacts& facts,
   directory[kDirFormat] = 1;
   put_text(directory, kDirProcessor, processor.gpsim_name, 8);
 
-  write_code(file, facts.image, words);
+  write_code(file, facts.image, held);
   const std::vector<std::size_t> file_index = write_names(file, source_names, result.names_cut);
-  write_lines(file, facts.word_places, words, file_index);
+  write_lines(file, facts.word_places, held, file_index);
   write_symbols(file, debug_symbols(facts.symbols));
   result.bytes = file.bytes();
   return result;

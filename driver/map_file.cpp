@@ -101,9 +101,17 @@ void append_symbols(std::string& out, const ProgramFacts& facts,
   table.append_to(out);
 }
 
+// Whether the symbol comes from the definitions put in front of the sources:
+// a chip's hundreds of register and bit names would bury the program's own.
+bool from_definitions(const ProgramFacts& facts, const ProgramSymbol& symbol) {
+  return symbol.place && symbol.place->file < facts.definition_files;
+}
+
 void append_symbol_lists(std::string& out, const ProgramFacts& facts) {
   std::vector<const ProgramSymbol*> order;
-  for (const ProgramSymbol& symbol : facts.symbols) order.push_back(&symbol);
+  for (const ProgramSymbol& symbol : facts.symbols) {
+    if (!from_definitions(facts, symbol)) order.push_back(&symbol);
+  }
   // Stable sorts: by name, one name by scope and then in source order; by
   // value, equal values in the order by name.
   std::stable_sort(order.begin(), order.end(), [](const ProgramSymbol* a, const ProgramSymbol* b) {
@@ -208,7 +216,18 @@ std::string map_file_text(const ProgramFacts& facts, std::string_view program) {
   append_heading(out, "Sources");
   Table sources({true, false});
   for (std::size_t i = 0; i < facts.files.size(); ++i) {
-    sources.add({std::to_string(i + 1), facts.files[i]});
+    std::string file = facts.files[i];
+    if (i < facts.definition_files) {
+      // Definitions come from the installation: their folder says nothing
+      // about the program, and would make the map differ between machines.
+      file.erase(0, file.find_last_of("/\\") + 1);
+      const auto names =
+          std::count_if(facts.symbols.begin(), facts.symbols.end(), [&](const ProgramSymbol& s) {
+            return s.place && s.place->file == i;
+          });
+      file += "  (definitions: " + std::to_string(names) + " names, not listed below)";
+    }
+    sources.add({std::to_string(i + 1), file});
   }
   sources.append_to(out);
   append_symbol_lists(out, facts);

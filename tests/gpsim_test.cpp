@@ -136,23 +136,29 @@ TEST(Gpsim, TheCodHoldsTheWordsOfTheHexFile) {
     GTEST_SKIP()
         << "gpvc (Debian package gputils) is not installed: the .cod file is not read back";
   const auto check = [](const testing::ScratchDir& dir, const std::string& base,
-                        const std::string& sources) {
-    ASSERT_EQ(korva_asm(dir, "--cod --hex --chip 16F877A " + sources), 0)
+                        const std::string& sources, const std::string& chip) {
+    ASSERT_EQ(korva_asm(dir, "--cod --hex --chip " + chip + " " + sources), 0)
         << testing::read_bytes(dir.path() / "stderr.txt");
     EXPECT_EQ(intel_hex_text(image_from_cod(dir, base + ".cod")),
               testing::read_bytes(dir.path() / (base + ".hex")));
   };
-  for (const char* example : {"ticker", "blink", "serial", "table"}) {
+  const std::pair<const char*, const char*> examples[] = {
+      {"ticker", "16F877A"},
+      {"blink16f877a", "16F877A"},
+      {"walk16f887", "16F887"},
+      {"counter16f628a", "16F628A"},
+  };
+  for (const auto& [example, chip] : examples) {
     SCOPED_TRACE(example);
     testing::ScratchDir dir;
     copy_example(dir, example);
-    check(dir, example, std::string(example) + ".amk");
+    check(dir, example, std::string(example) + ".amk", chip);
   }
   // Zero fill of an ORG and a program that runs past a 256-word block.
   testing::ScratchDir dir;
   testing::write_bytes(dir.path() / "gap.as",
                        "        SLEEP\r\n        ORG 120h\r\n        CLRWDT\r\n        \\3FFF\r\n");
-  check(dir, "gap", "gap.as");
+  check(dir, "gap", "gap.as", "16F877A");
 }
 
 TEST(Gpsim, LoadsTheDebugFileOfEveryChipOfTheFamily) {

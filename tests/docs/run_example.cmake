@@ -12,7 +12,7 @@ get_filename_component(base_name ${PROJECT_FILE} NAME_WE)
 # An example written for a chip names it in a remark ("korva-asm --chip
 # NAME ...") and is assembled behind that chip's definitions every time.
 set(chip_arguments "")
-file(GLOB example_sources ${example_dir}/*.as)
+file(GLOB example_sources ${example_dir}/*.as ${example_dir}/*.inc)
 foreach(source IN LISTS example_sources)
   file(STRINGS ${source} chip_lines REGEX "korva-asm --chip [0-9A-Za-z]+")
   if(chip_lines)
