@@ -474,6 +474,19 @@ void MainWindow::create_warning_list() {
       set_status(diagnostic_text(warnings_[static_cast<std::size_t>(row)]));
     }
   });
+  // Shown below the client area, it makes the window taller by its own height
+  // (about six entries), and hidden again, smaller by as much.
+  connect(warning_dock_->toggleViewAction(), &QAction::toggled, this, [this](bool shown) {
+    if (warning_dock_->isFloating()) return;
+    if (!shown) {
+      grow_window(-warning_dock_->height());
+      return;
+    }
+    const int height = 6 * QFontMetrics(warning_list_->font()).height() +
+                       2 * QFontMetrics(warning_dock_->font()).height();
+    grow_window(height);
+    resizeDocks({warning_dock_}, {height}, Qt::Vertical);
+  });
   warning_list_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(warning_list_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& position) { show_context_menu(warning_list_, position); });
@@ -492,6 +505,13 @@ void MainWindow::create_status_bar() {
   // It appears with the first thing it has to say: until then the client
   // area is the whole window below the menu.
   statusBar()->hide();
+}
+
+// Parts below the client area take their room from the screen, not from
+// the client area, unless the window cannot grow.
+void MainWindow::grow_window(int height) {
+  if (!isVisible() || isMaximized() || isFullScreen()) return;
+  resize(width(), this->height() + height);
 }
 
 void MainWindow::place_controls() {
@@ -632,7 +652,10 @@ QString MainWindow::status_text() const {
 void MainWindow::set_status(const QString& text) {
   status_label_->setText(text);
   status_label_->setAccessibleName(text);
-  statusBar()->show();
+  if (statusBar()->isHidden()) {
+    statusBar()->show();
+    grow_window(statusBar()->sizeHint().height());
+  }
   if (status_log_.isEmpty()) return;
   QFile log(status_log_);
   if (log.open(QIODevice::WriteOnly | QIODevice::Append)) {

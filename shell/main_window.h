@@ -152,6 +152,7 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void create_status_bar();
   void create_warning_list();
   void place_controls();
+  void grow_window(int height);
   void fill_recent_projects(QMenu* menu);
 
   void assemble();
