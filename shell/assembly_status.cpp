@@ -46,9 +46,13 @@ std::size_t count_program_words(std::string_view listing) {
 }
 
 QString diagnostic_text(const Diagnostic& diagnostic) {
-  const bool warning = diagnostic.severity == Severity::warning;
-  return display(describe_place(diagnostic)) +
-         (warning ? QStringLiteral(": warning: ") : QStringLiteral(": error: ")) +
+  const QString kind = diagnostic.severity == Severity::warning ? QStringLiteral("warning: ")
+                                                                 : QStringLiteral("error: ");
+  // Summaries of the whole program have no place.
+  if (diagnostic.where.file.empty() && diagnostic.where.line == 0) {
+    return kind + display(diagnostic.text);
+  }
+  return display(describe_place(diagnostic)) + QStringLiteral(": ") + kind +
          display(diagnostic.text);
 }
 

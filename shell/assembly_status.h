@@ -28,7 +28,8 @@ QString summary_text(const AssemblySummary& summary);
 // every statement line, as the location counter counts them.
 std::size_t count_program_words(std::string_view listing);
 
-// "FILE:LINE: error: TEXT", with the macro call behind the body line.
+// "FILE:LINE: error: TEXT", with the macro call behind the body line;
+// "warning: TEXT" for a summary that has no place.
 QString diagnostic_text(const Diagnostic& diagnostic);
 
 }  // namespace korva

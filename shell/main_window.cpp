@@ -922,6 +922,7 @@ void MainWindow::run_error_command(ErrorCommand command) {
 }
 
 void MainWindow::open_source(const Diagnostic& diagnostic) {
+  if (diagnostic.where.file.empty()) return;  // a summary of the whole program
   const QString name = QFile::decodeName(os_path(diagnostic.where.file).string().c_str());
   const QString file = QDir(assembly_directory_).absoluteFilePath(name);
   if (!QFileInfo(file).isFile()) {
@@ -950,7 +951,8 @@ void MainWindow::show_context_menu(QWidget* widget, const QPoint& position) {
   }
   widget->setFocus(Qt::OtherFocusReason);
   QAction* open = error_command_action(ErrorCommand::open_source);
-  open->setEnabled(diagnostic_in_focus() != nullptr);
+  const Diagnostic* target = diagnostic_in_focus();
+  open->setEnabled(target != nullptr && !target->where.file.empty());
   menu->addAction(open);
   menu->addSeparator();
   menu->addAction(error_command_action(ErrorCommand::next_error));
