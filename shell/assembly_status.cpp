@@ -47,7 +47,7 @@ std::size_t count_program_words(std::string_view listing) {
 
 QString diagnostic_text(const Diagnostic& diagnostic) {
   const QString kind = diagnostic.severity == Severity::warning ? QStringLiteral("warning: ")
-                                                                 : QStringLiteral("error: ");
+                                                                : QStringLiteral("error: ");
   // Summaries of the whole program have no place.
   if (diagnostic.where.file.empty() && diagnostic.where.line == 0) {
     return kind + display(diagnostic.text);

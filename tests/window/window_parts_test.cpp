@@ -78,7 +78,8 @@ TEST(AssemblyStatus, DiagnosticTextGivesThePlace) {
 
 TEST(RecentProjects, NewestFirstEachOnceAtMostEight) {
   QStringList list;
-  for (int i = 1; i <= 10; ++i) list = with_recent_project(list, QStringLiteral("/p/%1.amk").arg(i));
+  for (int i = 1; i <= 10; ++i)
+    list = with_recent_project(list, QStringLiteral("/p/%1.amk").arg(i));
   ASSERT_EQ(list.size(), kRecentProjectCount);
   EXPECT_EQ(list.front(), QStringLiteral("/p/10.amk"));
   EXPECT_EQ(list.back(), QStringLiteral("/p/3.amk"));
@@ -156,5 +157,6 @@ TEST(QtTranslations, JapaneseDialogsWhereInstalled) {
   EXPECT_TRUE(japanese.contains(QStringLiteral("キャンセル"))) << japanese.toStdString();
   // No catalogue for the language: nothing is installed.
   EXPECT_FALSE(install_qt_translations(application, QLocale(QLocale::Zulu)));
-  EXPECT_FALSE(install_qt_translations(application, QLocale::system(), QStringLiteral("/nonexistent")));
+  EXPECT_FALSE(
+      install_qt_translations(application, QLocale::system(), QStringLiteral("/nonexistent")));
 }
