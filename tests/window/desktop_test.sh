@@ -75,6 +75,10 @@ pids+=($!)
 wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"' ||
   fail "openbox did not start"
 
+# Under the sanitizers, leaks of the system's own libraries are not ours.
+suppressions="$(dirname "$(realpath "$0")")/lsan_suppressions.txt"
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$suppressions"
+
 cd "$work/start"
 QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
   KORVA_STATUS_LOG="$work/status.log" VISUAL="$work/editor" EDITOR= \
