@@ -17,6 +17,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 #include <iterator>
 
@@ -115,7 +116,9 @@ void MainWindow::create_warning_list() {
     const int height = 6 * QFontMetrics(warning_list_->font()).height() +
                        2 * QFontMetrics(warning_dock_->font()).height();
     grow_window(height);
-    resizeDocks({warning_dock_}, {height}, Qt::Vertical);
+    // The dock is shown after this signal: size it once it is laid out.
+    QTimer::singleShot(0, this,
+                       [this, height] { resizeDocks({warning_dock_}, {height}, Qt::Vertical); });
   });
   warning_list_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(warning_list_, &QWidget::customContextMenuRequested, this,
