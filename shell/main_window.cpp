@@ -244,6 +244,9 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  // The children are destroyed after this part of the object, and some
+  // signal on the way (a dock hiding): none of that may reach it then.
+  for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
   // Nothing is lost silently: a settings file that cannot be written is
   // reported, even on the way out. The message names the path in CP932.
   const std::string failure = write_settings(start_directory_, project_.last_directory);
