@@ -349,7 +349,7 @@ class WindowKeyboardTest : public QObject {
   }
 
   void open_source_in_editor() {
-    qputenv("VISUAL", path("editor.sh").toLocal8Bit());
+    qputenv("VISUAL", QFile::encodeName(path("editor.sh")));
     show_active();
     open_program();
     window_->run_command(Command::assemble);
