@@ -96,4 +96,17 @@ inline constexpr std::string_view kToolbarInsert = "\x91}\x93\xFC";
 // "削除": delete
 inline constexpr std::string_view kToolbarDelete = "\x8D\xED\x8F\x9C";
 
+// Texts of the window's keyboard commands and its warning list.
+// "ソースを開く": open the source (the error's file at its line, in the editor)
+inline constexpr std::string_view kMenuOpenSource = "\x83\\\x81[\x83X\x82\xF0\x8AJ\x82\xAD";
+// "リストの行へ移動": go to the line in the listing
+inline constexpr std::string_view kMenuGoToListingLine =
+    "\x83\x8A\x83X\x83g\x82\xCC\x8Ds\x82\xD6\x88\xDA\x93\xAE";
+// "次のエラー": next error
+inline constexpr std::string_view kMenuNextError = "\x8E\x9F\x82\xCC\x83G\x83\x89\x81[";
+// "前のエラー": previous error
+inline constexpr std::string_view kMenuPreviousError = "\x91O\x82\xCC\x83G\x83\x89\x81[";
+// "警告一覧": list of warnings (title of the warning list and of its switch)
+inline constexpr std::string_view kWarningList = "\x8Cx\x8D\x90\x88\xEA\x97\x97";
+
 }  // namespace korva::texts

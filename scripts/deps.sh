@@ -2,9 +2,15 @@
 # Installs the Debian packages that building and testing need, if missing.
 set -euo pipefail
 # gputils, gpsim, lintian and dpkg-dev serve tests: the chip files against the
-# gputils headers, the documented gpsim run, and the Debian package.
+# gputils headers, the documented gpsim run, the debug file and the Debian
+# package. The window's end-to-end test runs on Xvfb under openbox, driven by
+# xdotool; xprop (x11-utils) sees the window manager start, imagemagick keeps
+# a screenshot of a failure. qt6-translations-l10n speaks Qt's dialogs in the
+# desktop's language. mingw-w64 and wine build and run the Windows programs;
+# clang-format and clang-tidy check the style.
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-          xvfb xauth clang libclang-rt-14-dev fonts-ipafont-gothic
+          qt6-translations-l10n xvfb xauth openbox xdotool x11-utils imagemagick
+          clang libclang-rt-14-dev fonts-ipafont-gothic
           clang-format clang-tidy g++-mingw-w64-x86-64 wine wine64
           python3 gputils gpsim lintian dpkg-dev)
 missing=()

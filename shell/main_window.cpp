@@ -1,11 +1,15 @@
 #include "shell/main_window.h"
 
 #include <QAction>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHelpEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -13,6 +17,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -27,6 +32,8 @@
 #include "driver/assembler.h"
 #include "driver/text_encoding.h"
 #include "resources/system_texts.h"
+#include "shell/assembly_status.h"
+#include "shell/menu_mnemonics.h"
 #include "shell/settings_file.h"
 #include "shell/toolbar_images.h"
 
@@ -47,22 +54,50 @@ constexpr QRgb kBackground = qRgb(192, 192, 192);
 struct MenuItem {
   Command command;
   std::string_view text;
+  char letter;  // the item's keyboard letter in its open menu
 };
 
 // The menu bar: the File and Edit menus and the Assemble command on the bar itself.
 // A null text in a menu stands for a separator.
 constexpr MenuItem kFileMenu[] = {
-    {Command::open_make_file, texts::kMenuOpenMakeFile},
-    {Command::save_make_file, texts::kMenuSaveMakeFile},
-    {Command::save_make_file_as, texts::kMenuSaveMakeFileAs},
-    {Command::exit, {}},
-    {Command::exit, texts::kMenuExit},
+    {Command::open_make_file, texts::kMenuOpenMakeFile, 'O'},
+    {Command::save_make_file, texts::kMenuSaveMakeFile, 'S'},
+    {Command::save_make_file_as, texts::kMenuSaveMakeFileAs, 'A'},
+    {Command::exit, {}, 0},
+    {Command::exit, texts::kMenuExit, 'X'},
 };
 constexpr MenuItem kEditMenu[] = {
-    {Command::add_file, texts::kMenuAddFile},
-    {Command::insert_file, texts::kMenuInsertFile},
-    {Command::delete_file, texts::kMenuDeleteFile},
+    {Command::add_file, texts::kMenuAddFile, 'A'},
+    {Command::insert_file, texts::kMenuInsertFile, 'I'},
+    {Command::delete_file, texts::kMenuDeleteFile, 'D'},
 };
+// Letters of the menu bar's entries, opened with Alt and the letter.
+constexpr char kFileMenuLetter = 'F';
+constexpr char kEditMenuLetter = 'E';
+constexpr char kAssembleLetter = 'A';
+
+// The usual keys of the commands, shown beside them in the menus.
+QList<QKeySequence> command_keys(Command command) {
+  switch (command) {
+    case Command::open_make_file:
+      return {QKeySequence(Qt::CTRL | Qt::Key_O)};
+    case Command::save_make_file:
+      return {QKeySequence(Qt::CTRL | Qt::Key_S)};
+    case Command::save_make_file_as:
+      return {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)};
+    case Command::assemble:
+      return {QKeySequence(Qt::Key_F7), QKeySequence(Qt::CTRL | Qt::Key_B)};
+    case Command::exit:
+      return {QKeySequence(Qt::CTRL | Qt::Key_Q)};
+    case Command::insert_file:
+      return {QKeySequence(Qt::Key_Insert)};
+    case Command::delete_file:
+      return {QKeySequence(Qt::Key_Delete)};
+    case Command::add_file:
+      break;
+  }
+  return {};
+}
 
 // The toolbar's buttons, left to right, with their image in the strip.
 struct ToolbarButton {
@@ -203,28 +238,39 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   create_menu();
   create_toolbar();
   create_controls();
+  create_keyboard_commands();
+  create_warning_list();
+  create_status_bar();
 }
 
 MainWindow::~MainWindow() {
+  // The children are destroyed after this part of the object, and some
+  // signal on the way (a dock hiding): none of that may reach it then.
+  for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
   // Nothing is lost silently: a settings file that cannot be written is
-  // reported, even on the way out.
+  // reported, even on the way out. The message names the path in CP932.
   const std::string failure = write_settings(start_directory_, project_.last_directory);
-  if (!failure.empty()) {
-    dialogs_->show_message(
-        this, QString::fromLocal8Bit(failure.data(), static_cast<qsizetype>(failure.size())),
-        QString::fromLatin1(texts::kFileErrorCaption.data(),
-                            static_cast<qsizetype>(texts::kFileErrorCaption.size())));
-  }
+  if (!failure.empty()) show_file_error(display(failure));
 }
 
 void MainWindow::create_menu() {
+  QMenuBar* bar = menuBar();
+  // Created after the menu bar, so that it outlives the menus that draw with it.
+  mnemonic_style_ = new MnemonicStyle();
+  mnemonic_style_->setParent(this);
+  bar->setStyle(mnemonic_style_);
+  auto* menu_keys = new MnemonicKeys(this);
+
   for (const Command command : kAllCommands) {
     auto* action = new QAction(this);
     action->setData(static_cast<int>(command));
+    action->setShortcuts(command_keys(command));
     connect(action, &QAction::triggered, this, [this, command] { run_command(command); });
     actions_[command_index(command)] = action;
   }
-  auto fill = [this](QMenu* menu, const auto& items) {
+  auto fill = [this, menu_keys](QMenu* menu, const auto& items) {
+    menu->setStyle(mnemonic_style_);
+    menu->installEventFilter(menu_keys);
     for (const MenuItem& item : items) {
       if (item.text.empty()) {
         menu->addSeparator();
@@ -232,14 +278,60 @@ void MainWindow::create_menu() {
       }
       QAction* action = command_action(item.command);
       action->setText(display(item.text));
+      set_mnemonic(action, QLatin1Char(item.letter));
       menu->addAction(action);
     }
   };
-  fill(menuBar()->addMenu(display(texts::kMenuFile)), kFileMenu);
-  fill(menuBar()->addMenu(display(texts::kMenuEdit)), kEditMenu);
+  QMenu* file_menu = bar->addMenu(display(texts::kMenuFile));
+  set_mnemonic(file_menu->menuAction(), QLatin1Char(kFileMenuLetter));
+  fill(file_menu, kFileMenu);
+  // The recent projects follow the defined items; read when the menu opens,
+  // so that another window's projects show too.
+  connect(file_menu, &QMenu::aboutToShow, this,
+          [this, file_menu] { fill_recent_projects(file_menu); });
+  QMenu* edit_menu = bar->addMenu(display(texts::kMenuEdit));
+  set_mnemonic(edit_menu->menuAction(), QLatin1Char(kEditMenuLetter));
+  fill(edit_menu, kEditMenu);
   QAction* assemble_action = command_action(Command::assemble);
   assemble_action->setText(display(texts::kMenuAssemble));
-  menuBar()->addAction(assemble_action);
+  set_mnemonic(assemble_action, QLatin1Char(kAssembleLetter));
+  bar->addAction(assemble_action);
+
+  // Alt and a letter opens its menu (or assembles); F10 opens the first menu.
+  for (QAction* entry : bar->actions()) {
+    const QChar letter = mnemonic(entry);
+    if (letter.isNull()) continue;
+    auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(letter.unicode())), this);
+    connect(shortcut, &QShortcut::activated, this, [bar, entry] {
+      if (entry->menu() != nullptr) {
+        bar->setActiveAction(entry);
+      } else {
+        entry->trigger();
+      }
+    });
+  }
+  auto* first_menu = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(first_menu, &QShortcut::activated, this,
+          [bar, file_menu] { bar->setActiveAction(file_menu->menuAction()); });
+}
+
+void MainWindow::fill_recent_projects(QMenu* menu) {
+  for (QAction* action : std::as_const(recent_actions_)) {
+    menu->removeAction(action);
+    action->deleteLater();
+  }
+  recent_actions_.clear();
+  const QStringList paths = recent_projects_.paths();
+  if (paths.isEmpty()) return;
+  recent_actions_ << menu->addSeparator();
+  for (qsizetype i = 0; i < paths.size(); ++i) {
+    const QString path = paths[i];
+    QString shown_path = path;
+    shown_path.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* action = menu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown_path));
+    connect(action, &QAction::triggered, this, [this, path] { open_project(path); });
+    recent_actions_ << action;
+  }
 }
 
 void MainWindow::create_toolbar() {
@@ -278,6 +370,8 @@ void MainWindow::create_controls() {
   listing_view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   listing_view_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   listing_view_->setGeometry(geometry.listing_view);
+  // Fixed-width characters keep every column of a statement within its tab stops.
+  listing_view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
   project_file_name_ = new QLabel(client_);
   project_file_name_->setObjectName(QStringLiteral("project_file_name"));
@@ -292,6 +386,18 @@ void MainWindow::create_controls() {
   error_list_->setGeometry(geometry.error_list);
   connect(error_list_, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { jump_to_error(error_list_->row(item)); });
+  connect(error_list_, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row < 0) return;
+    const Diagnostic* diagnostic = error_diagnostic(row);
+    set_status(diagnostic != nullptr ? diagnostic_text(*diagnostic)
+                                     : error_list_->item(row)->text());
+  });
+  for (QWidget* widget :
+       {static_cast<QWidget*>(error_list_), static_cast<QWidget*>(listing_view_)}) {
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(widget, &QWidget::customContextMenuRequested, this,
+            [this, widget](const QPoint& position) { show_context_menu(widget, position); });
+  }
 
   const int average = QFontMetrics(font()).averageCharWidth();
   project_extent_ = average * kProjectListExtentChars;
@@ -361,9 +467,10 @@ std::optional<ChosenFile> MainWindow::after_dialog(std::optional<ChosenFile> cho
 }
 
 void MainWindow::show_file_error(const QString& text) {
-  dialogs_->show_message(this, text,
-                         QString::fromLatin1(texts::kFileErrorCaption.data(),
-                                             static_cast<qsizetype>(texts::kFileErrorCaption.size())));
+  dialogs_->show_message(
+      this, text,
+      QString::fromLatin1(texts::kFileErrorCaption.data(),
+                          static_cast<qsizetype>(texts::kFileErrorCaption.size())));
 }
 
 void MainWindow::set_project_file_name(const QString& title) {
@@ -371,30 +478,17 @@ void MainWindow::set_project_file_name(const QString& title) {
 }
 
 void MainWindow::assemble() {
-  show_diagnostics(assembler_->assemble_project(project_, *this));
-}
-
-// The error list keeps its entries as they are; each gets its source place as
-// tooltip. Warnings never enter the list: they are tooltips of their listing
-// lines.
-void MainWindow::show_diagnostics(const AssemblyResult& result) {
-  if (result.outcome != AssemblyOutcome::completed) return;
-  listing_tips_.clear();
-  int error_row = 0;
-  for (const Diagnostic& diagnostic : result.diagnostics) {
-    const QString place = display(describe_place(diagnostic));
-    const bool warning = diagnostic.severity == Severity::warning;
-    const QString tip = place +
-                        (warning ? QStringLiteral(": warning: ") : QStringLiteral(": error: ")) +
-                        display(diagnostic.text);
-    if (!warning) {
-      if (QListWidgetItem* item = error_list_->item(error_row++)) item->setToolTip(place);
-    }
-    if (diagnostic.listing_index) {
-      QString& line_tip = listing_tips_[static_cast<int>(*diagnostic.listing_index)];
-      line_tip += (line_tip.isEmpty() ? QString() : QStringLiteral("\n")) + tip;
-    }
-  }
+  QElapsedTimer timer;
+  timer.start();
+  // Relative entries were found here; the editor gets them from here too.
+  assembly_directory_ = QDir::currentPath();
+  listing_words_ = 0;
+  const AssemblyResult result = assembler_->assemble_project(project_, *this);
+  show_diagnostics(result);
+  // A new list starts at its first entry, as an emptied list does.
+  error_list_->scrollToTop();
+  error_list_->horizontalScrollBar()->setValue(0);
+  show_outcome(result, timer.elapsed());
 }
 
 bool MainWindow::listing_tooltip(QEvent* event) {
@@ -412,36 +506,50 @@ bool MainWindow::listing_tooltip(QEvent* event) {
 void MainWindow::open_make_file() {
   const std::optional<ChosenFile> chosen = after_dialog(dialogs_->choose_file_to_open(
       this, QStringLiteral("*.amk"), display(project_.last_directory)));
-  if (!chosen) return;
-  const std::string path = stored(chosen->path);
+  if (chosen) open_project_file(*chosen);
+}
+
+void MainWindow::open_project(const QString& path) {
+  const QFileInfo file(path);
+  const ChosenFile chosen{file.absoluteFilePath(), file.fileName()};
+  after_dialog(chosen);
+  // A recent project that is gone leaves the list; one that cannot be read
+  // now may be readable later.
+  if (!open_project_file(chosen) && !file.exists()) recent_projects_.forget(chosen.path);
+}
+
+bool MainWindow::open_project_file(const ChosenFile& chosen) {
+  const std::string path = stored(chosen.path);
 
   // Only a readable regular file of sensible size replaces the list; on
   // any failure the message says why and the project stays as it was.
   std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  const std::filesystem::file_status status = std::filesystem::status(os_path(path), error);
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
     show_file_error(display(path) + QStringLiteral(": not a regular file"));
-    return;
+    return false;
   }
   if (std::filesystem::is_regular_file(status)) {
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    const std::uintmax_t size = std::filesystem::file_size(os_path(path), error);
     if (!error && size > kProjectFileSizeLimit) {
       show_file_error(display(path) +
                       QStringLiteral(": too large for a project file (over %1 bytes)")
                           .arg(kProjectFileSizeLimit));
-      return;
+      return false;
     }
   }
   std::vector<std::string> entries;
   std::string failure;
   if (load_project_file(path, entries, &failure) != LoadStatus::ok) {
     show_file_error(display(failure));
-    return;
+    return false;
   }
   take_project_path(project_, path);
-  set_project_file_name(chosen->title);
+  set_project_file_name(chosen.title);
   project_.entries = std::move(entries);
   fill_project_list();
+  recent_projects_.remember(chosen.path);
+  return true;
 }
 
 void MainWindow::save_make_file() {
@@ -457,6 +565,7 @@ void MainWindow::save_make_file_as() {
   take_project_path(project_, stored(chosen->path));
   set_project_file_name(chosen->title);
   save_make_file();
+  if (QFileInfo(chosen->path).isFile()) recent_projects_.remember(chosen->path);
 }
 
 void MainWindow::add_file(bool insert) {
@@ -529,6 +638,7 @@ void MainWindow::show_listing(std::string_view listing) {
   option.setTabs(tabs);
   document->setDefaultTextOption(option);
   listing_view_->setPlainText(display(listing));
+  listing_words_ = count_program_words(listing);
   QTextCursor cursor = listing_view_->textCursor();
   cursor.movePosition(QTextCursor::Start);
   listing_view_->setTextCursor(cursor);

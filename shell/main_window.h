@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QRect>
 #include <QSize>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -15,15 +16,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/assembler.h"
 #include "driver/platform.h"
 #include "driver/project.h"
+#include "shell/recent_projects.h"
 #include "shell/user_dialogs.h"
 
 class QAction;
+class QDockWidget;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QTextDocument;
 class QToolBar;
@@ -31,6 +36,7 @@ class QToolBar;
 namespace korva {
 
 class Assembler;
+class MnemonicStyle;
 
 // The command ids of the menu and the toolbar.
 enum class Command : int {
@@ -75,6 +81,10 @@ inline constexpr std::uintmax_t kProjectFileSizeLimit = 1024 * 1024;
 // List entries show at most this many characters; the entry itself is kept whole.
 inline constexpr int kListDisplayLimit = 512;
 
+// Keyboard commands beside the menu's eight: they act on the error list,
+// the warning list and the listing view.
+enum class ErrorCommand { next_error, previous_error, go_to_listing_line, open_source };
+
 // The tab stops in pixels for a screen of the given logical DPI.
 QList<qreal> listing_tab_stops(qreal logical_dpi);
 
@@ -98,8 +108,24 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void run_command(Command command);
   // The menu action of a command (the toolbar shares it).
   QAction* command_action(Command command) const;
+  QAction* error_command_action(ErrorCommand command) const;
   // Double-click on an error-list entry: shows its line in the listing.
   void jump_to_error(int row);
+  // F8 and Shift+F8: selects the next (step 1) or previous (step -1) entry
+  // of the error list, round at its ends, and shows its line.
+  void step_error(int step);
+
+  // Opens a project file as the Open command does with the file chosen in
+  // its dialog (the program's command line gives one this way).
+  void open_project(const QString& path);
+
+  // The program memory of the chip assembled for, in words, or none while
+  // no chip is known; the status bar then shows the share used.
+  void set_chip_program_memory(std::optional<std::size_t> words) { chip_program_words_ = words; }
+  // When set, every status text is also appended to this file, one line
+  // each, in UTF-8: scripts that drive the window read it there.
+  void set_status_log(const QString& path) { status_log_ = path; }
+  QString status_text() const;
 
   const ProjectState& project() const { return project_; }
   // The tooltip of a listing line: its warnings and errors with their places.
@@ -120,14 +146,30 @@ class MainWindow : public QMainWindow, public AssemblyHost {
 
  private:
   void create_menu();
+  void create_keyboard_commands();
   void create_toolbar();
   void create_controls();
+  void create_status_bar();
+  void create_warning_list();
   void place_controls();
+  void grow_window(int height);
+  void fill_recent_projects(QMenu* menu);
 
   void assemble();
   void show_diagnostics(const AssemblyResult& result);
+  void show_outcome(const AssemblyResult& result, long long milliseconds);
+  void set_status(const QString& text);
   bool listing_tooltip(QEvent* event);
+  void show_context_menu(QWidget* widget, const QPoint& position);
+  const Diagnostic* error_diagnostic(int row) const;
+  const Diagnostic* listing_diagnostic(int line) const;
+  const Diagnostic* diagnostic_in_focus() const;
+  void select_listing_line(int line);
+  void open_source(const Diagnostic& diagnostic);
+  void run_error_command(ErrorCommand command);
+  void jump_to_warning(int row);
   void open_make_file();
+  bool open_project_file(const ChosenFile& chosen);
   void save_make_file();
   void save_make_file_as();
   void add_file(bool insert);
@@ -146,17 +188,32 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   std::string start_directory_;
 
   std::array<QAction*, kAllCommands.size()> actions_{};
+  std::array<QAction*, 4> error_actions_{};
+  MnemonicStyle* mnemonic_style_ = nullptr;
   QWidget* client_ = nullptr;
   QToolBar* toolbar_ = nullptr;
   QPlainTextEdit* listing_view_ = nullptr;
   QLabel* project_file_name_ = nullptr;
   QListWidget* project_list_ = nullptr;
   QListWidget* error_list_ = nullptr;
+  QListWidget* warning_list_ = nullptr;
+  QDockWidget* warning_dock_ = nullptr;
+  QLabel* status_label_ = nullptr;
   int project_extent_ = 0;
   int error_extent_ = 0;
   // Warnings and places of the last assembly, by listing line, shown as
   // tooltips of the listing view.
   std::map<int, QString> listing_tips_;
+  // The errors (in error-list order) and the warnings of the last assembly,
+  // and the directory their files were found in.
+  std::vector<Diagnostic> errors_;
+  std::vector<Diagnostic> warnings_;
+  QString assembly_directory_;
+  std::size_t listing_words_ = 0;
+  std::optional<std::size_t> chip_program_words_;
+  QString status_log_;
+  RecentProjects recent_projects_;
+  QList<QAction*> recent_actions_;
 };
 
 }  // namespace korva

@@ -1,0 +1,59 @@
+#include "shell/assembly_status.h"
+
+#include "driver/text_encoding.h"
+
+namespace korva {
+namespace {
+
+QString display(std::string_view bytes) {
+  return QString::fromStdString(cp932_to_utf8(bytes));
+}
+
+QString counted(std::size_t count, const char* singular, const char* plural) {
+  return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : plural));
+}
+
+}  // namespace
+
+QString summary_text(const AssemblySummary& summary) {
+  QString words = counted(summary.words, "word", "words");
+  if (summary.program_memory_words && *summary.program_memory_words > 0) {
+    const double share = 100.0 * static_cast<double>(summary.words) /
+                         static_cast<double>(*summary.program_memory_words);
+    words += QStringLiteral(" (%1 % of program memory)").arg(share, 0, 'f', 1);
+  }
+  return QStringLiteral("%1, %2, %3, %4 ms")
+      .arg(counted(summary.errors, "error", "errors"),
+           counted(summary.warnings, "warning", "warnings"), words)
+      .arg(summary.milliseconds);
+}
+
+std::size_t count_program_words(std::string_view listing) {
+  std::size_t words = 0;
+  while (!listing.empty()) {
+    const std::size_t end = listing.find('\n');
+    const std::string_view line = listing.substr(0, end);
+    listing.remove_prefix(end == std::string_view::npos ? listing.size() : end + 1);
+    // Remark-only lines have no columns; statement lines start with the
+    // address and the code.
+    const std::size_t code_start = line.find('\t');
+    if (code_start == std::string_view::npos) continue;
+    const std::size_t code_end = line.find('\t', code_start + 1);
+    if (code_end == std::string_view::npos) continue;
+    words += (code_end - code_start - 1) / 4;
+  }
+  return words;
+}
+
+QString diagnostic_text(const Diagnostic& diagnostic) {
+  const QString kind = diagnostic.severity == Severity::warning ? QStringLiteral("warning: ")
+                                                                : QStringLiteral("error: ");
+  // Summaries of the whole program have no place.
+  if (diagnostic.where.file.empty() && diagnostic.where.line == 0) {
+    return kind + display(diagnostic.text);
+  }
+  return display(describe_place(diagnostic)) + QStringLiteral(": ") + kind +
+         display(diagnostic.text);
+}
+
+}  // namespace korva

@@ -1,0 +1,35 @@
+// What the window's status bar says about an assembly: the summary after it
+// ran, and the place and text of one error or warning.
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "driver/diagnostics.h"
+
+namespace korva {
+
+struct AssemblySummary {
+  std::size_t errors = 0;
+  std::size_t warnings = 0;
+  std::size_t words = 0;
+  // The program memory of the chip assembled for, in words; the share of
+  // it is shown only when the chip is known.
+  std::optional<std::size_t> program_memory_words;
+  long long milliseconds = 0;
+};
+
+// "N errors, M warnings, W words (P % of program memory), T ms".
+QString summary_text(const AssemblySummary& summary);
+
+// The program words of a listing: a quarter of the code column's length on
+// every statement line, as the location counter counts them.
+std::size_t count_program_words(std::string_view listing);
+
+// "FILE:LINE: error: TEXT", with the macro call behind the body line;
+// "warning: TEXT" for a summary that has no place.
+QString diagnostic_text(const Diagnostic& diagnostic);
+
+}  // namespace korva

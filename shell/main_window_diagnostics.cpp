@@ -1,0 +1,340 @@
+// The main window's view of the errors and warnings of the last assembly:
+// the status bar, the warning list, the keys that step through the errors,
+// the context menus and opening an error's source in the editor.
+#include <QAbstractScrollArea>
+#include <QAction>
+#include <QDir>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QKeySequence>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolButton>
+#include <iterator>
+
+#include "driver/text_encoding.h"
+#include "resources/system_texts.h"
+#include "shell/assembly_status.h"
+#include "shell/main_window.h"
+#include "shell/source_editor.h"
+
+namespace korva {
+namespace {
+
+QString display(std::string_view bytes) {
+  return QString::fromStdString(cp932_to_utf8(bytes));
+}
+
+struct ErrorCommandItem {
+  ErrorCommand command;
+  std::string_view text;
+};
+constexpr ErrorCommandItem kErrorCommands[] = {
+    {ErrorCommand::next_error, texts::kMenuNextError},
+    {ErrorCommand::previous_error, texts::kMenuPreviousError},
+    {ErrorCommand::go_to_listing_line, texts::kMenuGoToListingLine},
+    {ErrorCommand::open_source, texts::kMenuOpenSource},
+};
+
+QList<QKeySequence> error_command_keys(ErrorCommand command) {
+  switch (command) {
+    case ErrorCommand::next_error:
+      return {QKeySequence(Qt::Key_F8)};
+    case ErrorCommand::previous_error:
+      return {QKeySequence(Qt::SHIFT | Qt::Key_F8)};
+    case ErrorCommand::go_to_listing_line:
+      return {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
+    case ErrorCommand::open_source:
+      return {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)};
+  }
+  return {};
+}
+
+}  // namespace
+
+void MainWindow::create_keyboard_commands() {
+  for (std::size_t i = 0; i < std::size(kErrorCommands); ++i) {
+    const ErrorCommand command = kErrorCommands[i].command;
+    auto* action = new QAction(display(kErrorCommands[i].text), this);
+    action->setShortcuts(error_command_keys(command));
+    connect(action, &QAction::triggered, this, [this, command] { run_error_command(command); });
+    error_actions_[i] = action;
+    if (command == ErrorCommand::go_to_listing_line) {
+      // Enter acts only in the lists; elsewhere it keeps its usual meaning.
+      action->setShortcutContext(Qt::WidgetShortcut);
+      error_list_->addAction(action);
+    } else {
+      addAction(action);
+    }
+  }
+}
+
+QAction* MainWindow::error_command_action(ErrorCommand command) const {
+  for (std::size_t i = 0; i < std::size(kErrorCommands); ++i) {
+    if (kErrorCommands[i].command == command) return error_actions_[i];
+  }
+  return nullptr;
+}
+
+void MainWindow::create_warning_list() {
+  // Below the client area and hidden until asked for, so that the defined
+  // controls keep their places; its switch sits in the status bar.
+  warning_dock_ = new QDockWidget(display(texts::kWarningList), this);
+  warning_dock_->setObjectName(QStringLiteral("warning_dock"));
+  warning_dock_->setAllowedAreas(Qt::BottomDockWidgetArea);
+  warning_list_ = new QListWidget(warning_dock_);
+  warning_list_->setObjectName(QStringLiteral("warning_list"));
+  warning_list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  warning_list_->setWordWrap(false);
+  warning_dock_->setWidget(warning_list_);
+  addDockWidget(Qt::BottomDockWidgetArea, warning_dock_);
+  warning_dock_->hide();
+  connect(warning_list_, &QListWidget::itemActivated, this,
+          [this](QListWidgetItem* item) { jump_to_warning(warning_list_->row(item)); });
+  connect(warning_list_, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row >= 0 && static_cast<std::size_t>(row) < warnings_.size()) {
+      set_status(diagnostic_text(warnings_[static_cast<std::size_t>(row)]));
+    }
+  });
+  // Shown below the client area, it makes the window taller by its own height
+  // (about six entries), and hidden again, smaller by as much.
+  connect(warning_dock_->toggleViewAction(), &QAction::toggled, this, [this](bool shown) {
+    if (warning_dock_->isFloating()) return;
+    if (!shown) {
+      grow_window(-warning_dock_->height());
+      return;
+    }
+    const int height = 6 * QFontMetrics(warning_list_->font()).height() +
+                       2 * QFontMetrics(warning_dock_->font()).height();
+    grow_window(height);
+    // The dock is shown after this signal: size it once it is laid out.
+    QTimer::singleShot(0, this,
+                       [this, height] { resizeDocks({warning_dock_}, {height}, Qt::Vertical); });
+  });
+  warning_list_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(warning_list_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& position) { show_context_menu(warning_list_, position); });
+}
+
+void MainWindow::create_status_bar() {
+  status_label_ = new QLabel(this);
+  status_label_->setObjectName(QStringLiteral("status_text"));
+  status_label_->setTextFormat(Qt::PlainText);
+  statusBar()->addWidget(status_label_, 1);
+  auto* warnings = new QToolButton(this);
+  warnings->setObjectName(QStringLiteral("warning_list_switch"));
+  warnings->setAutoRaise(true);
+  warnings->setDefaultAction(warning_dock_->toggleViewAction());
+  statusBar()->addPermanentWidget(warnings);
+  // It appears with the first thing it has to say: until then the client
+  // area is the whole window below the menu.
+  statusBar()->hide();
+}
+
+// Parts below the client area take their room from the screen, not from
+// the client area, unless the window cannot grow.
+void MainWindow::grow_window(int height) {
+  if (!isVisible() || isMaximized() || isFullScreen()) return;
+  resize(width(), this->height() + height);
+}
+
+// The error list keeps its entries as they are; each gets its source place as
+// tooltip. Warnings never enter the list: they go to the warning list and are
+// tooltips of their listing lines.
+void MainWindow::show_diagnostics(const AssemblyResult& result) {
+  errors_.clear();
+  warnings_.clear();
+  warning_list_->clear();
+  if (result.outcome != AssemblyOutcome::completed) return;
+  listing_tips_.clear();
+  for (const Diagnostic& diagnostic : result.diagnostics) {
+    const bool warning = diagnostic.severity == Severity::warning;
+    const QString tip = diagnostic_text(diagnostic);
+    if (warning) {
+      warnings_.push_back(diagnostic);
+      warning_list_->addItem(tip);
+    } else {
+      const QString place = display(describe_place(diagnostic));
+      if (QListWidgetItem* item = error_list_->item(static_cast<int>(errors_.size()))) {
+        item->setToolTip(place);
+      }
+      errors_.push_back(diagnostic);
+    }
+    if (diagnostic.listing_index) {
+      QString& line_tip = listing_tips_[static_cast<int>(*diagnostic.listing_index)];
+      line_tip += (line_tip.isEmpty() ? QString() : QStringLiteral("\n")) + tip;
+    }
+  }
+}
+
+void MainWindow::show_outcome(const AssemblyResult& result, long long milliseconds) {
+  switch (result.outcome) {
+    case AssemblyOutcome::completed:
+      set_status(summary_text(AssemblySummary{result.error_count, warnings_.size(), listing_words_,
+                                              chip_program_words_, milliseconds}));
+      break;
+    case AssemblyOutcome::stopped:
+    case AssemblyOutcome::output_failed:
+      set_status(display(result.message));
+      break;
+    case AssemblyOutcome::nothing_to_do:
+      set_status(QStringLiteral("Nothing to assemble: the project list is empty"));
+      break;
+  }
+}
+
+QString MainWindow::status_text() const {
+  return status_label_->text();
+}
+
+void MainWindow::set_status(const QString& text) {
+  status_label_->setText(text);
+  status_label_->setAccessibleName(text);
+  if (statusBar()->isHidden()) {
+    statusBar()->show();
+    grow_window(statusBar()->sizeHint().height());
+  }
+  if (status_log_.isEmpty()) return;
+  QFile log(status_log_);
+  if (log.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    log.write((line + QLatin1Char('\n')).toUtf8());
+  }
+}
+
+void MainWindow::step_error(int step) {
+  const int count = error_list_->count();
+  if (count == 0) return;
+  const int current = error_list_->currentRow();
+  const int row =
+      current < 0 ? (step > 0 ? 0 : count - 1) : ((current + step) % count + count) % count;
+  error_list_->setCurrentRow(row);
+  jump_to_error(row);
+}
+
+void MainWindow::jump_to_warning(int row) {
+  if (row < 0 || static_cast<std::size_t>(row) >= warnings_.size()) return;
+  const Diagnostic& warning = warnings_[static_cast<std::size_t>(row)];
+  // Summaries of the whole program have no line of their own.
+  if (warning.listing_index) select_listing_line(static_cast<int>(*warning.listing_index));
+}
+
+void MainWindow::select_listing_line(int line) {
+  const QTextBlock block = listing_view_->document()->findBlockByNumber(line);
+  if (!block.isValid()) return;
+  listing_view_->setFocus();
+  QTextCursor cursor(block);
+  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  listing_view_->setTextCursor(cursor);
+  listing_view_->ensureCursorVisible();
+}
+
+const Diagnostic* MainWindow::error_diagnostic(int row) const {
+  if (row < 0 || static_cast<std::size_t>(row) >= errors_.size()) return nullptr;
+  return &errors_[static_cast<std::size_t>(row)];
+}
+
+const Diagnostic* MainWindow::listing_diagnostic(int line) const {
+  for (const std::vector<Diagnostic>* list : {&errors_, &warnings_}) {
+    for (const Diagnostic& diagnostic : *list) {
+      if (diagnostic.listing_index && static_cast<int>(*diagnostic.listing_index) == line) {
+        return &diagnostic;
+      }
+    }
+  }
+  return nullptr;
+}
+
+// The error or warning the keyboard commands act on: the current entry of
+// the list that has the focus, or the one of the listing line at the caret.
+const Diagnostic* MainWindow::diagnostic_in_focus() const {
+  const QWidget* focus = focusWidget();
+  if (focus == warning_list_) {
+    const int row = warning_list_->currentRow();
+    return row >= 0 && static_cast<std::size_t>(row) < warnings_.size()
+               ? &warnings_[static_cast<std::size_t>(row)]
+               : nullptr;
+  }
+  if (focus == listing_view_) {
+    const int start = listing_view_->textCursor().selectionStart();
+    return listing_diagnostic(listing_view_->document()->findBlock(start).blockNumber());
+  }
+  return error_diagnostic(error_list_->currentRow());
+}
+
+void MainWindow::run_error_command(ErrorCommand command) {
+  switch (command) {
+    case ErrorCommand::next_error:
+      step_error(1);
+      break;
+    case ErrorCommand::previous_error:
+      step_error(-1);
+      break;
+    case ErrorCommand::go_to_listing_line:
+      if (focusWidget() == warning_list_) {
+        jump_to_warning(warning_list_->currentRow());
+      } else {
+        jump_to_error(error_list_->currentRow());
+      }
+      break;
+    case ErrorCommand::open_source:
+      if (const Diagnostic* diagnostic = diagnostic_in_focus()) open_source(*diagnostic);
+      break;
+  }
+}
+
+void MainWindow::open_source(const Diagnostic& diagnostic) {
+  if (diagnostic.where.file.empty()) return;  // a summary of the whole program
+  const QString name = QFile::decodeName(os_path(diagnostic.where.file).string().c_str());
+  const QString file = QDir(assembly_directory_).absoluteFilePath(name);
+  if (!QFileInfo(file).isFile()) {
+    show_file_error(file + QStringLiteral(": no such file"));
+  } else if (!open_in_editor(file, diagnostic.where.line)) {
+    show_file_error(file + QStringLiteral(": no editor could be started for it"));
+  }
+}
+
+// The lists and the listing offer the commands on their entries; the one
+// clicked becomes the current one, so that what the menu does is what the
+// keys do there.
+void MainWindow::show_context_menu(QWidget* widget, const QPoint& position) {
+  QMenu* menu = nullptr;
+  if (widget == listing_view_) {
+    menu = listing_view_->createStandardContextMenu(position);
+    if (!listing_view_->textCursor().hasSelection()) {
+      listing_view_->setTextCursor(listing_view_->cursorForPosition(position));
+    }
+    menu->addSeparator();
+  } else {
+    auto* list = static_cast<QListWidget*>(widget);
+    if (QListWidgetItem* item = list->itemAt(position)) list->setCurrentItem(item);
+    menu = new QMenu(this);
+    menu->addAction(error_command_action(ErrorCommand::go_to_listing_line));
+  }
+  widget->setFocus(Qt::OtherFocusReason);
+  QAction* open = error_command_action(ErrorCommand::open_source);
+  const Diagnostic* target = diagnostic_in_focus();
+  open->setEnabled(target != nullptr && !target->where.file.empty());
+  menu->addAction(open);
+  menu->addSeparator();
+  menu->addAction(error_command_action(ErrorCommand::next_error));
+  menu->addAction(error_command_action(ErrorCommand::previous_error));
+  menu->addSeparator();
+  menu->addAction(warning_dock_->toggleViewAction());
+  const auto* area = static_cast<QAbstractScrollArea*>(widget);
+  menu->exec(area->viewport()->mapToGlobal(position));
+  open->setEnabled(true);
+  delete menu;
+}
+
+}  // namespace korva

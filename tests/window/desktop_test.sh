@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The window on a real X display: Xvfb, a small window manager (openbox) and
+# keys sent with xdotool, as a person at the keyboard would. Opens a project
+# given on the command line, assembles with F7, reads the status bar through
+# the window's status log, moves to the error list and jumps with Enter,
+# opens the error's source with Ctrl+Enter in a stand-in editor, closes with
+# Ctrl+Q and checks that the program ended and asm.ini holds the last
+# directory. On failure a screenshot is kept in the artefact folder.
+#   desktop_test.sh KORVA_BINARY ARTEFACT_FOLDER
+set -uo pipefail
+korva="$(realpath "$1")"
+artefacts="$(realpath -m "$2")"
+skip=77
+
+for tool in Xvfb openbox xdotool xprop; do
+  if ! command -v "$tool" > /dev/null; then
+    echo "SKIPPED: $tool is not installed (scripts/deps.sh installs it)"
+    exit "$skip"
+  fi
+done
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2> /dev/null; done
+  wait 2> /dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAILED: $*"
+  mkdir -p "$artefacts"
+  local shot="$artefacts/desktop_test_failure.png"
+  if command -v import > /dev/null && import -window root "$shot" 2> /dev/null; then
+    echo "screenshot: $shot"
+  fi
+  echo "status log:"; sed 's/^/  /' "$work/status.log" 2> /dev/null
+  echo "program output:"; sed 's/^/  /' "$work/korva.log" 2> /dev/null
+  exit 1
+}
+
+# Waits up to $1 seconds for the command that follows to succeed.
+wait_for() {
+  local seconds="$1"; shift
+  local end=$((SECONDS + seconds))
+  until "$@"; do
+    [ "$SECONDS" -ge "$end" ] && return 1
+    sleep 0.1
+  done
+}
+status_has() { grep -Eq "$1" "$work/status.log" 2> /dev/null; }
+editor_called() { [ -s "$work/editor.log" ]; }
+process_gone() { ! kill -0 "$1" 2> /dev/null; }
+
+# The project: one error on line 2 and one warning on line 3. The program
+# starts in start/ and is given the project's path relative to it.
+mkdir -p "$work/start/proj" "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
+printf 'START:: 0>W\r\nbogus statement\r\nW^256>W\r\n===->START\r\n' > "$work/start/proj/a.as"
+printf 'a.as\r\n' > "$work/start/proj/p.amk"
+cat > "$work/editor" << EDITOR
+#!/bin/sh
+printf '%s\n' "\$*" >> "$work/editor.log"
+EDITOR
+chmod +x "$work/editor"
+
+# The display: Xvfb picks a free number and writes it to fd 3.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
+pids+=($!)
+wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+openbox > "$work/openbox.log" 2>&1 &
+pids+=($!)
+wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"' ||
+  fail "openbox did not start"
+
+# Under the sanitizers, leaks of the system's own libraries are not ours.
+suppressions="$(dirname "$(realpath "$0")")/lsan_suppressions.txt"
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$suppressions"
+
+cd "$work/start"
+QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+  KORVA_STATUS_LOG="$work/status.log" VISUAL="$work/editor" EDITOR= \
+  "$korva" proj/p.amk > "$work/korva.log" 2>&1 &
+korva_pid=$!
+pids+=("$korva_pid")
+
+window="$(timeout 30 xdotool search --sync --onlyvisible --name 'KORVA' | head -n1)"
+[ -n "$window" ] || fail "the window did not appear"
+xdotool windowactivate --sync "$window" || fail "the window could not be activated"
+
+xdotool key F7
+wait_for 30 status_has '^1 error, 1 warning, 3 words, [0-9]+ ms$' ||
+  fail "F7: the status bar did not show the assembly's summary"
+
+# From the listing view (focused after the assembly) Tab goes to the project
+# list, then to the error list, whose first entry becomes the current one.
+xdotool key Tab
+sleep 0.2
+xdotool key Tab
+wait_for 10 status_has '^a\.as:2: error: ' || fail "Tab: the error list's entry was not shown"
+
+# Enter jumps to the line in the listing; Ctrl+Enter there opens its source.
+xdotool key Return
+sleep 0.3
+xdotool key ctrl+Return
+wait_for 10 editor_called || fail "Ctrl+Enter: the editor was not started"
+expected_editor="+2 $work/start/proj/a.as"
+[ "$(cat "$work/editor.log")" = "$expected_editor" ] ||
+  fail "the editor got '$(cat "$work/editor.log")', not '$expected_editor'"
+
+xdotool key ctrl+q
+wait_for 30 process_gone "$korva_pid" || fail "Ctrl+Q: the program did not end"
+wait "$korva_pid"
+code=$?
+[ "$code" -eq 0 ] || fail "the program ended with status $code: $(cat "$work/korva.log")"
+[ "$(cat "$work/start/asm.ini")" = "$work/start/proj/" ] ||
+  fail "asm.ini holds '$(cat "$work/start/asm.ini")', not '$work/start/proj/'"
+echo "PASSED: opened, assembled, jumped, opened the source and closed on $DISPLAY"
