@@ -222,9 +222,8 @@ std::string map_file_text(const ProgramFacts& facts, std::string_view program) {
       // about the program, and would make the map differ between machines.
       file.erase(0, file.find_last_of("/\\") + 1);
       const auto names =
-          std::count_if(facts.symbols.begin(), facts.symbols.end(), [&](const ProgramSymbol& s) {
-            return s.place && s.place->file == i;
-          });
+          std::count_if(facts.symbols.begin(), facts.symbols.end(),
+                        [&](const ProgramSymbol& s) { return s.place && s.place->file == i; });
       file += "  (definitions: " + std::to_string(names) + " names, not listed below)";
     }
     sources.add({std::to_string(i + 1), file});

@@ -49,7 +49,7 @@ struct ProgramFacts {
   // How many of the first files are definitions put in front of the
   // project's own sources (a chip's register and bit names).
   std::size_t definition_files = 0;
-  std::string image;               // the bytes of the program image (.bin)
+  std::string image;  // the bytes of the program image (.bin)
   // For each word of the image (word a at byte 2a), the line that wrote it;
   // none for the zero fill of an ORG.
   std::vector<std::optional<SourcePlace>> word_places;

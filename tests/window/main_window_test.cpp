@@ -23,9 +23,9 @@
 #include <string>
 
 #include "driver/project.h"
+#include "driver/text_encoding.h"
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
-#include "driver/text_encoding.h"
 #include "shell/toolbar_images.h"
 
 using namespace korva;
