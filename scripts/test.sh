@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test, once plainly and once under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds everything and runs every test: the layout check, a build with
+# warnings as errors, then the tests plainly, under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the core's tests under ThreadSanitizer;
+# last, clang-tidy over the sources.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 export QT_QPA_PLATFORM=offscreen
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DKORVA_BUILD_BENCH=ON > /dev/null
+./scripts/check_style.sh
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DKORVA_BUILD_BENCH=ON -DKORVA_WERROR=ON > /dev/null
 cmake --build build/test -j2
 ctest --test-dir build/test --output-on-failure -j2
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DKORVA_SANITIZE=ON > /dev/null
 cmake --build build/asan -j2
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j2
+# The core's threads (the intermediate file's writer and reader, the release
+# of replaced outputs) under ThreadSanitizer; the window is left out.
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DKORVA_SANITIZE_THREAD=ON \
+  -DKORVA_BUILD_WINDOW=OFF > /dev/null
+cmake --build build/tsan -j2 --target korva_tests korva-asm
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/korva_tests --gtest_brief=1
+./scripts/check_style.sh --tidy build/test
