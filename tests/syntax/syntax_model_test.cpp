@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <regex>
 #include <set>
@@ -24,6 +26,7 @@
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
 #include "syntax/kate_definition.h"
+#include "syntax/statement_styles.h"
 #include "syntax/textmate_grammar.h"
 #include "tests/remark_expectations.h"
 
@@ -123,27 +126,14 @@ void expect_same_as_matcher(const std::string& statement) {
   }
 }
 
-TEST(SyntaxModel, FormsPickTheMatchersEntryAndOperandsOnEveryExampleLine) {
-  std::size_t statements = 0;
-  for (std::string line : corpus_lines()) {
-    tabs_to_blanks(line);
-    collapse_blanks(line);
-    LineRecord record;
-    split_statement(line, record);
-    if (record.statement.empty()) continue;
-    ++statements;
-    expect_same_as_matcher(record.statement);
-  }
-  EXPECT_GT(statements, 300u);
-}
-
-// Operands that contain pieces of other forms, destinations, blanks and
-// nothing at all, so that first occurrences and empty places are tested.
-TEST(SyntaxModel, FormsPickTheMatchersEntryOnStatementsBuiltFromEveryEntry) {
+// Statements built from every table entry, with operands that contain pieces
+// of other forms, destinations, blanks and nothing at all, so that first
+// occurrences and empty places are tested.
+std::vector<std::string> built_statements() {
   const std::vector<std::string> fillers{
       "", "W", "f", "(COUNT)", "5", "1Fh", "X Y", "+1", "-1>", ">W", "(Z)->", "_BIT3", "<<", "RET",
   };
-  std::set<std::size_t> picked;
+  std::vector<std::string> statements;
   for (const PatternEntry& entry : pattern_entries()) {
     for (const std::string& first : fillers) {
       for (const std::string& second : fillers) {
@@ -154,13 +144,148 @@ TEST(SyntaxModel, FormsPickTheMatchersEntryOnStatementsBuiltFromEveryEntry) {
         statement += entry.second_piece;
         if (entry.trailing) statement += second;
         collapse_blanks(statement);
-        if (statement.empty()) continue;
-        expect_same_as_matcher(statement);
-        if (const Pick pick = pick_by_regex(statement); pick.form) picked.insert(*pick.form);
+        if (!statement.empty()) statements.push_back(statement);
       }
     }
   }
+  return statements;
+}
+
+// The statements of every example and test case line, as the splitter
+// leaves them.
+std::vector<std::string> example_statements() {
+  std::vector<std::string> statements;
+  for (std::string line : corpus_lines()) {
+    tabs_to_blanks(line);
+    collapse_blanks(line);
+    LineRecord record;
+    split_statement(line, record);
+    if (!record.statement.empty()) statements.push_back(record.statement);
+  }
+  return statements;
+}
+
+TEST(SyntaxModel, FormsPickTheMatchersEntryAndOperandsOnEveryExampleLine) {
+  const std::vector<std::string> statements = example_statements();
+  for (const std::string& statement : statements) expect_same_as_matcher(statement);
+  EXPECT_GT(statements.size(), 300u);
+}
+
+TEST(SyntaxModel, FormsPickTheMatchersEntryOnStatementsBuiltFromEveryEntry) {
+  std::set<std::size_t> picked;
+  for (const std::string& statement : built_statements()) {
+    expect_same_as_matcher(statement);
+    if (const Pick pick = pick_by_regex(statement); pick.form) picked.insert(*pick.form);
+  }
   EXPECT_EQ(picked.size(), kPatternCount) << "every form is picked for some statement";
+}
+
+// The styles that the window gives a statement, found without regular
+// expressions, against the definitions' expressions run the way the
+// editors run them: the first form that fits, its tokens, and the term rules
+// over each operand's text.
+struct CompiledRule {
+  std::regex regex;
+  Style style;
+};
+
+// The term rules of an operand, compiled once.
+const std::vector<CompiledRule>& compiled_term_rules(Operand operand) {
+  static std::map<Operand, std::vector<CompiledRule>> compiled;
+  auto [it, added] = compiled.try_emplace(operand);
+  if (added) {
+    for (const TermRule& rule : term_rules(operand, {})) {
+      it->second.push_back(CompiledRule{std::regex(rule.regex), rule.style});
+    }
+  }
+  return it->second;
+}
+
+// The special statements and the forms, in the order the editors try them,
+// compiled once; each with its form (none for the end line).
+const std::vector<std::pair<std::regex, const Form*>>& compiled_statements() {
+  static const std::vector<std::pair<std::regex, const Form*>> compiled = [] {
+    std::vector<std::pair<std::regex, const Form*>> all;
+    all.emplace_back(std::regex(std::string(end_line_regex())), nullptr);
+    all.emplace_back(std::regex(form_regex(notation().macro_header)), &notation().macro_header);
+    all.emplace_back(std::regex(form_regex(notation().macro_end)), &notation().macro_end);
+    for (const Form& form : notation().forms) all.emplace_back(std::regex(form_regex(form)), &form);
+    return all;
+  }();
+  return compiled;
+}
+
+std::vector<Style> styles_by_regex(const std::string& statement) {
+  std::vector<Style> styles(statement.size(), Style::normal);
+  const auto paint = [&styles](std::size_t start, std::size_t length, Style style) {
+    for (std::size_t i = start; i < start + length; ++i) styles[i] = style;
+  };
+  const auto paint_terms = [&](Operand operand, std::size_t start, const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+      std::size_t next = at + 1;
+      for (const CompiledRule& rule : compiled_term_rules(operand)) {
+        std::smatch match;
+        const std::string rest = text.substr(at);
+        if (std::regex_search(rest, match, rule.regex, std::regex_constants::match_continuous)) {
+          paint(start + at, static_cast<std::size_t>(match.length()), rule.style);
+          next = at + std::max<std::size_t>(1, static_cast<std::size_t>(match.length()));
+          break;
+        }
+      }
+      at = next;
+    }
+  };
+  std::smatch match;
+  constexpr auto kAtStart = std::regex_constants::match_continuous;
+  for (const auto& [regex, form] : compiled_statements()) {
+    if (!std::regex_search(statement, match, regex, kAtStart)) continue;
+    if (form == nullptr) {
+      paint(0, statement.size(), Style::directive);
+      return styles;
+    }
+    for (std::size_t u = 0; u < form->units.size(); ++u) {
+      const Unit& unit = form->units[u];
+      const auto start = static_cast<std::size_t>(match.position(static_cast<int>(u) + 1));
+      const std::string text = match[static_cast<int>(u) + 1].str();
+      if (!unit.operand) {
+        paint(start, text.size(), unit.token.style);
+      } else if (const std::optional<Style> whole = whole_operand_style(*unit.operand)) {
+        paint(start, text.size(), *whole);
+      } else {
+        paint_terms(*unit.operand, start, text);
+      }
+    }
+    return styles;
+  }
+  static const std::regex call_name(call_regex());
+  const bool call = std::regex_search(statement, match, call_name, kAtStart);
+  paint(0, statement.size(), call ? Style::call : Style::error);
+  return styles;
+}
+
+TEST(SyntaxModel, StatementStylesAreTheDefinitionsStyles) {
+  std::vector<std::string> statements = example_statements();
+  const std::vector<std::string> built = built_statements();
+  statements.insert(statements.end(), built.begin(), built.end());
+  statements.insert(statements.end(),
+                    {"end", "MACRO BANK1", "macro BANK1 (0)", "END MACRO", "end macro (0)", "DELAY",
+                     "RET 5", "W+$>W", "BEACH>W", "W+H'1F'>W", "===->12h", "(X)>Q"});
+  for (const std::string& statement : statements) {
+    std::vector<Style> styles(statement.size(), Style::normal);
+    std::size_t end = 0;
+    for (const StyledSpan& span : statement_styles(notation(), pattern_entries(), statement)) {
+      EXPECT_GE(span.start, end) << "spans overlap in \"" << statement << "\"";
+      end = span.start + span.length;
+      ASSERT_LE(end, statement.size()) << statement;
+      for (std::size_t i = span.start; i < end; ++i) styles[i] = span.style;
+    }
+    const std::vector<Style> expected = styles_by_regex(statement);
+    for (std::size_t i = 0; i < statement.size(); ++i) {
+      if (statement[i] == ' ') continue;  // a blank may go with a whole operand or not
+      EXPECT_EQ(names_of(expected[i]).kate_item, names_of(styles[i]).kate_item)
+          << "\"" << statement << "\", character " << i + 1;
+    }
+  }
 }
 
 // The label regexes against the splitter: the label (the name before EQU
