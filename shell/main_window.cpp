@@ -27,6 +27,7 @@
 #include "driver/assembler.h"
 #include "driver/text_encoding.h"
 #include "resources/system_texts.h"
+#include "shell/listing_highlighter.h"
 #include "shell/settings_file.h"
 #include "shell/toolbar_images.h"
 
@@ -278,6 +279,7 @@ void MainWindow::create_controls() {
   listing_view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   listing_view_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   listing_view_->setGeometry(geometry.listing_view);
+  new ListingHighlighter(listing_view_);
 
   project_file_name_ = new QLabel(client_);
   project_file_name_->setObjectName(QStringLiteral("project_file_name"));

@@ -176,11 +176,11 @@ class Writer {
     std::string key;
     for (std::size_t i = first; i < form.units.size(); ++i) {
       const Unit& unit = form.units[i];
-      if (unit.operand) {
-        key += "o" + std::to_string(static_cast<int>(*unit.operand)) + ":" + unit.next_piece;
-      } else {
-        key += "t" + std::to_string(static_cast<int>(unit.token.style)) + ":" + unit.token.text;
-      }
+      key += unit.operand ? 'o' : 't';
+      key += std::to_string(unit.operand ? static_cast<int>(*unit.operand)
+                                         : static_cast<int>(unit.token.style));
+      key += ':';
+      key += unit.operand ? unit.next_piece : unit.token.text;
       key += '\x1f';
     }
     return key;

@@ -56,7 +56,12 @@ bool is_lower(char c) {
 }
 
 std::string group(std::string_view regex) {
-  return "(" + std::string(regex) + ")";
+  std::string grouped;
+  grouped.reserve(regex.size() + 2);
+  grouped += '(';
+  grouped += regex;
+  grouped += ')';
+  return grouped;
 }
 
 // ---- From table entries to forms.
@@ -237,7 +242,10 @@ std::optional<Form> form_of(std::size_t index, const PatternEntry& entry,
       fits = false;
       return;
     }
-    form.units.push_back(Unit{(*operands)[next_operand++], {}, std::string(next_piece)});
+    Unit unit;
+    unit.operand = (*operands)[next_operand++];
+    unit.next_piece = next_piece;
+    form.units.push_back(std::move(unit));
   };
   const auto add_piece = [&](std::string_view piece) {
     const std::optional<std::vector<Token>> tokens = piece_tokens(piece, type, vocabulary);

@@ -72,7 +72,7 @@ enum class Operand {
 // capitals, blank for a run of blanks) and how it is shown.
 struct Token {
   std::string text;
-  Style style;
+  Style style = Style::normal;
 };
 
 // One stretch of a form, in order: an operand place, or a token of a piece.
