@@ -43,7 +43,7 @@ constexpr std::array kStyles{
 
 // A term of an operand runs up to a blank, a parenthesis, an operator or the
 // remark (the terms that the operand evaluation splits at + - * /).
-constexpr std::string_view kTermChar = "[^ \\t;()+*/-]";
+constexpr std::string_view kTermChar = "[^ \\t\\n;()+*/-]";
 constexpr std::string_view kRegexSigns = "\\^$.|?*+()[]{}";
 // The signs that stand for operations in the pieces of instructions.
 constexpr std::string_view kOperationSigns = "+-<>/^\\V0123456789";
@@ -333,31 +333,31 @@ std::string_view statement_end_regex() {
 
 std::string unit_regex(const Unit& unit) {
   if (!unit.operand) return group(literal_regex(unit.token.text));
-  if (unit.next_piece.empty()) return group("[^;]*[^ \\t;]");
-  return group("(?:" + not_followed_by(literal_regex(unit.next_piece)) + "[^;])+");
+  if (unit.next_piece.empty()) return group("[^;\\n]*[^ \\t\\n;]");
+  return group("(?:" + not_followed_by(literal_regex(unit.next_piece)) + "[^;\\n])+");
 }
 
 std::string form_regex(const Form& form) {
   // The statement starts at its first non-blank, even where a form's first
   // operand could take blanks.
-  std::string regex = "(?=[^ \\t])";
+  std::string regex = "(?=[^ \\t\\n])";
   for (const Unit& unit : form.units) regex += unit_regex(unit);
   return regex + std::string(statement_end_regex());
 }
 
 std::string_view global_label_regex() {
-  return "(?:[^;: \\t][^;:]*)?::";
+  return "(?:[^;: \\t\\n][^;:\\n]*)?::";
 }
 std::string_view local_label_regex() {
-  return "(?:[^;: \\t][^;:]*)?:(?!:)";
+  return "(?:[^;: \\t\\n][^;:\\n]*)?:(?!:)";
 }
 std::string_view no_colon_regex() {
-  return "(?=[^;:]*(?:;|$))";
+  return "(?=[^;:\\n]*(?:;|$))";
 }
 
 std::string equ_name_regex() {
   const std::string equ = literal_regex("EQU");
-  return "(?!" + equ + ")[^ \\t;:](?:(?!" + equ + ")[^;:])*?(?=[ \\t]+" + equ + ")";
+  return "(?!" + equ + ")[^ \\t\\n;:](?:(?!" + equ + ")[^;:\\n])*?(?=[ \\t]+" + equ + ")";
 }
 
 std::string_view end_line_regex() {
@@ -366,13 +366,13 @@ std::string_view end_line_regex() {
 
 std::string call_regex() {
   // A name: no blank, sign of an operation or digit at its start.
-  constexpr std::string_view kNot = " \\t;:()+*/<>=\\[\\]\\\\^'\"$";
+  constexpr std::string_view kNot = " \\t\\n;:()+*/<>=\\[\\]\\\\^'\"$";
   return "([^" + std::string(kNot) + "0-9-][^" + std::string(kNot) + "-]*)" +
          std::string(statement_end_regex());
 }
 
 std::string error_regex() {
-  return "([^;]*[^ \\t;])" + std::string(statement_end_regex());
+  return "([^;\\n]*[^ \\t\\n;])" + std::string(statement_end_regex());
 }
 
 std::vector<TermRule> term_rules(Operand operand, std::string_view end_piece) {
@@ -394,7 +394,7 @@ std::vector<TermRule> term_rules(Operand operand, std::string_view end_piece) {
   std::vector<TermRule> rules;
   switch (operand) {
     case Operand::subject:
-      rules.push_back({"\\((?:" + stop + "[^;)])*\\)?", Style::file_register});
+      rules.push_back({"\\((?:" + stop + "[^;)\\n])*\\)?", Style::file_register});
       rules.insert(rules.end(), numbers.begin(), numbers.end());
       rules.push_back({"[Ww]" + term_end, Style::working_register});
       rules.push_back({until_end(kTermChar) + "+", Style::symbol});
@@ -407,7 +407,7 @@ std::vector<TermRule> term_rules(Operand operand, std::string_view end_piece) {
     case Operand::destination:
       rules.push_back({"[Ww]" + term_end, Style::working_register});
       rules.push_back({"[FfMm]" + term_end, Style::destination});
-      rules.push_back({until_end("[^ \\t;]") + "+", Style::error});
+      rules.push_back({until_end("[^ \\t\\n;]") + "+", Style::error});
       break;
     case Operand::name:
     case Operand::raw_digits:

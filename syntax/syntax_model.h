@@ -7,7 +7,8 @@
 //
 // The expressions keep to the syntax that PCRE2 (Qt), Oniguruma (TextMate
 // engines), ECMAScript and Python read alike: no inline flags (letters are
-// matched as [Xx] pairs), no look-behind.
+// matched as [Xx] pairs), no look-behind. Negated classes leave out the line
+// feed, which TextMate engines keep at the end of each line.
 #pragma once
 
 #include <cstddef>

@@ -7,7 +7,7 @@ scope and carry "patterns", which then run over the captured text alone),
 "begin"/"end" rules with "beginCaptures" and "contentName", and "include" of
 "#name" repository entries and "$self". At each position the rule whose match
 starts first wins, the first listed on a tie; an open rule's end comes first
-on a tie. The grammar's expressions are read by Python's re module, which
+on a tie. As in VS Code, each line is matched with its line feed. The grammar's expressions are read by Python's re module, which
 reads the syntax they keep to (no inline flags, no look-behind) as Oniguruma
 does.
 """
@@ -46,10 +46,12 @@ class Grammar:
         stack = []  # open begin/end rules
         result = []
         for line in lines:
+            # TextMate engines hand each line over with its line feed.
+            text = line + "\n"
             scopes = [[frame["contentName"] for frame in stack if "contentName" in frame]
-                      for _ in line]
-            self._tokenize_line(line, stack, scopes)
-            result.append(scopes)
+                      for _ in text]
+            self._tokenize_line(text, stack, scopes)
+            result.append(scopes[:len(line)])
         return result
 
     def _tokenize_line(self, line, stack, scopes):
