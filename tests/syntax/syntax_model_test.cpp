@@ -25,9 +25,7 @@
 #include "patterns/pattern_table.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
-#include "syntax/kate_definition.h"
 #include "syntax/statement_styles.h"
-#include "syntax/textmate_grammar.h"
 #include "tests/remark_expectations.h"
 
 namespace korva::syntax {
@@ -350,34 +348,6 @@ TEST(SyntaxModel, RefusesEntriesItCannotShow) {
     EXPECT_NE(result.error.find(c.error_part), std::string::npos) << result.error;
     EXPECT_NE(result.error.find("entry 0 "), std::string::npos) << result.error;
   }
-}
-
-// Without kate-syntax-highlighter at hand: every context that a rule
-// switches to exists, and every attribute is a declared style.
-TEST(SyntaxModel, KateDefinitionRefersOnlyToItsOwnContextsAndStyles) {
-  const std::string xml = kate_definition(notation());
-  const auto all = [&xml](const std::regex& regex) {
-    std::set<std::string> found;
-    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), regex);
-         it != std::sregex_iterator(); ++it) {
-      found.insert((*it)[1].str());
-    }
-    return found;
-  };
-  const std::set<std::string> contexts = all(std::regex("<context name=\"([^\"]+)\""));
-  const std::set<std::string> items = all(std::regex("<itemData name=\"([^\"]+)\""));
-  for (const std::string& target :
-       all(std::regex(" (?:c|fallthroughC|lineEndC)ontext=\"([^\"]+)\""))) {
-    std::string name = target;
-    if (name.starts_with("#pop"))
-      name = name.substr(name.find('!') == std::string::npos ? name.size() : name.find('!') + 1);
-    if (name.empty() || name == "#stay") continue;
-    EXPECT_TRUE(contexts.contains(name)) << "a rule switches to the missing context " << name;
-  }
-  for (const std::string& attribute : all(std::regex(" attribute=\"([^\"]+)\""))) {
-    EXPECT_TRUE(items.contains(attribute)) << "undeclared style " << attribute;
-  }
-  EXPECT_EQ(items.size(), all_styles().size());
 }
 
 }  // namespace
