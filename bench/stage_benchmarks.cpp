@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -11,7 +12,9 @@
 #include "codegen/operand_encoding.h"
 #include "driver/line_record.h"
 #include "patterns/matcher.h"
+#include "patterns/pattern_table.h"
 #include "source/source_reader.h"
+#include "syntax/statement_styles.h"
 
 namespace korva::bench {
 namespace {
@@ -67,6 +70,22 @@ void match_mix(benchmark::State& state) {
     }
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(records.size()));
+}
+
+// The styles of the same statements, as the window's listing shows them.
+void style_mix(benchmark::State& state) {
+  const std::optional<syntax::Notation> notation =
+      syntax::notation_from(pattern_entries()).notation;
+  if (!notation) {
+    state.SkipWithError("the pattern table has no notation for editors");
+    return;
+  }
+  for (auto _ : state) {
+    for (std::string_view statement : kStatements) {
+      benchmark::DoNotOptimize(syntax::statement_styles(*notation, pattern_entries(), statement));
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kStatements.size()));
 }
 
 void check_every_notation(benchmark::State& state) {
@@ -160,6 +179,7 @@ StageInputs make_stage_inputs(std::size_t lines) {
 void register_stage_benchmarks(const StageInputs& inputs) {
   const SymbolTable& symbols = inputs.symbols;
   benchmark::RegisterBenchmark("match_statement/mix24", match_mix);
+  benchmark::RegisterBenchmark("statement_styles/mix24", style_mix);
   benchmark::RegisterBenchmark("check_number/notations12", check_every_notation);
   benchmark::RegisterBenchmark("lookup_symbol/first", [&symbols](benchmark::State& state) {
     lookup(state, symbols, "P0", "sub");

@@ -1,4 +1,5 @@
-// Benchmarks of single stages: the matcher, number notations, symbol lookup,
+// Benchmarks of single stages: the matcher (and the styles of statements as
+// the window shows them), number notations, symbol lookup,
 // operand evaluation and the line reader.
 #pragma once
 

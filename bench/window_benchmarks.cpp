@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QSyntaxHighlighter>
+#include <QTextCharFormat>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -46,7 +48,38 @@ class ProjectDialogs : public korva::UserDialogs {
   int& messages_;
 };
 
-void assemble_and_show(benchmark::State& state, const korva::bench::BenchProject& project) {
+// The window styles the listing's statement column only in the lines that
+// come into view (shell/listing_highlighter.h). This is the least that
+// styling every line on showing would cost instead, as a QSyntaxHighlighter
+// does: one format per line over the text between the third and the fourth
+// tab, without the work of finding the statement's form.
+class EveryLineFloor : public QSyntaxHighlighter {
+ public:
+  explicit EveryLineFloor(QTextDocument* document) : QSyntaxHighlighter(document) {
+    format_.setForeground(Qt::darkBlue);
+  }
+
+ protected:
+  void highlightBlock(const QString& text) override {
+    qsizetype start = 0;
+    for (int tab = 0; tab < 3; ++tab) {
+      start = text.indexOf(u'\t', start);
+      if (start < 0) return;
+      ++start;
+    }
+    qsizetype end = text.indexOf(u'\t', start);
+    if (end < 0) end = text.size();
+    setFormat(static_cast<int>(start), static_cast<int>(end - start), format_);
+  }
+
+ private:
+  QTextCharFormat format_;
+};
+
+enum class Styling { lines_in_view, every_line_floor };
+
+void assemble_and_show(benchmark::State& state, const korva::bench::BenchProject& project,
+                       Styling styling) {
   if (!project.failure.empty() || project.error_count != 0) {
     state.SkipWithError("the generated project does not assemble cleanly");
     return;
@@ -61,6 +94,10 @@ void assemble_and_show(benchmark::State& state, const korva::bench::BenchProject
   if (listing == nullptr || window.project().entries.size() != 2) {
     state.SkipWithError("the window did not open the project");
     return;
+  }
+  std::unique_ptr<EveryLineFloor> every_line;
+  if (styling == Styling::every_line_floor) {
+    every_line = std::make_unique<EveryLineFloor>(listing->document());
   }
   for (auto _ : state) {
     window.run_command(korva::Command::assemble);
@@ -86,9 +123,17 @@ int main(int argc, char** argv) {
 
   korva::bench::ProjectStore store;
   const korva::bench::BenchProject& project = store.add(kLines);
-  benchmark::RegisterBenchmark(
-      "window_assemble_and_show/1MB",
-      [&project](benchmark::State& state) { assemble_and_show(state, project); })
+  benchmark::RegisterBenchmark("window_assemble_and_show/1MB",
+                               [&project](benchmark::State& state) {
+                                 assemble_and_show(state, project, Styling::lines_in_view);
+                               })
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->MinTime(2.0);
+  benchmark::RegisterBenchmark("window_assemble_and_show/1MB/every_line_styled_floor",
+                               [&project](benchmark::State& state) {
+                                 assemble_and_show(state, project, Styling::every_line_floor);
+                               })
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime()
       ->MinTime(2.0);

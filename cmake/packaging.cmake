@@ -50,6 +50,15 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/notatio
               ${PROJECT_SOURCE_DIR}/docs/limits.md ${PROJECT_SOURCE_DIR}/docs/performance.md
               ${PROJECT_SOURCE_DIR}/docs/map-and-debug-files.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The notation for editors: korva.xml (Kate, KWrite, KDevelop, Qt Creator);
+# korva.tmLanguage.json with package.json and language-configuration.json, so
+# that the folder is also a VS Code extension.
+install(FILES
+          ${PROJECT_SOURCE_DIR}/syntax/editors/korva.xml
+          ${PROJECT_SOURCE_DIR}/syntax/editors/korva.tmLanguage.json
+          ${PROJECT_SOURCE_DIR}/syntax/editors/package.json
+          ${PROJECT_SOURCE_DIR}/syntax/editors/language-configuration.json
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/korva/syntax)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         FILES_MATCHING PATTERN "*.amk" PATTERN "*.as" PATTERN "*.inc")

@@ -7,12 +7,13 @@ set -euo pipefail
 # xdotool; xprop (x11-utils) sees the window manager start, imagemagick keeps
 # a screenshot of a failure. qt6-translations-l10n speaks Qt's dialogs in the
 # desktop's language. mingw-w64 and wine build and run the Windows programs;
-# clang-format and clang-tidy check the style.
+# clang-format and clang-tidy check the style; kate-syntax-highlighter
+# (libkf5syntaxhighlighting-tools) checks the editor definitions.
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
           qt6-translations-l10n xvfb xauth openbox xdotool x11-utils imagemagick
           clang libclang-rt-14-dev fonts-ipafont-gothic
           clang-format clang-tidy g++-mingw-w64-x86-64 wine wine64
-          python3 gputils gpsim lintian dpkg-dev)
+          python3 gputils gpsim lintian dpkg-dev libkf5syntaxhighlighting-tools)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

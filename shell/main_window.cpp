@@ -34,6 +34,7 @@
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
 #include "shell/menu_mnemonics.h"
+#include "shell/listing_highlighter.h"
 #include "shell/settings_file.h"
 #include "shell/toolbar_images.h"
 
@@ -372,6 +373,7 @@ void MainWindow::create_controls() {
   listing_view_->setGeometry(geometry.listing_view);
   // Fixed-width characters keep every column of a statement within its tab stops.
   listing_view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  new ListingHighlighter(listing_view_);
 
   project_file_name_ = new QLabel(client_);
   project_file_name_->setObjectName(QStringLiteral("project_file_name"));

@@ -1,0 +1,141 @@
+#include "shell/listing_highlighter.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QColor>
+#include <QEvent>
+#include <QPlainTextEdit>
+#include <QPoint>
+#include <QString>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <optional>
+#include <string>
+
+#include "patterns/pattern_table.h"
+#include "syntax/statement_styles.h"
+
+namespace korva {
+namespace {
+
+using syntax::Style;
+
+// A block's user state once its line has been styled; a new listing's
+// blocks start at -1.
+constexpr int kStyled = 1;
+
+const std::optional<syntax::Notation>& notation() {
+  static const std::optional<syntax::Notation> table =
+      syntax::notation_from(pattern_entries()).notation;
+  return table;
+}
+
+QColor colour_of(Style style) {
+  switch (style) {
+    case Style::directive:
+      return QColor(0x00, 0x6e, 0x28);
+    case Style::defined_name:
+      return QColor(0x64, 0x4a, 0x9b);
+    case Style::instruction:
+    case Style::bit:
+      return QColor(0x00, 0x00, 0x80);
+    case Style::operation:
+      return QColor(0xca, 0x60, 0xca);
+    case Style::skip:
+    case Style::jump:
+    case Style::call:
+      return QColor(0xd0, 0x4a, 0x00);
+    case Style::file_register:
+    case Style::working_register:
+    case Style::destination:
+      return QColor(0x00, 0x57, 0xae);
+    case Style::decimal:
+    case Style::hexadecimal:
+      return QColor(0xb0, 0x80, 0x00);
+    case Style::symbol:
+      return QColor(0xaa, 0x55, 0x00);
+    case Style::raw_words:
+    case Style::error:
+      return QColor(0xbf, 0x03, 0x03);
+    default:
+      return QColor();
+  }
+}
+
+// The statement column's text as bytes for the core: ASCII as it is, any
+// other character as one byte that is no sign of the notation, so that
+// positions stay those of the line.
+std::string column_bytes(const QString& column) {
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(column.size()));
+  for (const QChar c : column) {
+    bytes.push_back(c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '\x80');
+  }
+  return bytes;
+}
+
+}  // namespace
+
+ListingHighlighter::ListingHighlighter(QPlainTextEdit* view) : QObject(view), view_(view) {
+  view_->viewport()->installEventFilter(this);
+}
+
+QTextCharFormat ListingHighlighter::format_of(Style style) {
+  QTextCharFormat format;
+  const QColor colour = colour_of(style);
+  if (colour.isValid()) format.setForeground(colour);
+  if (style == Style::error) format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+  return format;
+}
+
+std::vector<syntax::StyledSpan> ListingHighlighter::line_styles(const QString& line) {
+  qsizetype start = 0;
+  for (int tab = 0; tab < 3; ++tab) {
+    start = line.indexOf(u'\t', start);
+    if (start < 0) return {};
+    ++start;
+  }
+  qsizetype end = line.indexOf(u'\t', start);
+  if (end < 0) end = line.size();
+  if (end == start || !notation()) return {};
+  std::vector<syntax::StyledSpan> spans = syntax::statement_styles(
+      *notation(), pattern_entries(), column_bytes(line.mid(start, end - start)));
+  for (syntax::StyledSpan& span : spans) span.start += static_cast<std::size_t>(start);
+  return spans;
+}
+
+QList<QTextLayout::FormatRange> ListingHighlighter::line_formats(const QString& line) {
+  QList<QTextLayout::FormatRange> formats;
+  for (const syntax::StyledSpan& span : line_styles(line)) {
+    formats.append(QTextLayout::FormatRange{static_cast<int>(span.start),
+                                            static_cast<int>(span.length), format_of(span.style)});
+  }
+  return formats;
+}
+
+bool ListingHighlighter::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Paint && !styling_) style_lines_in_view();
+  return QObject::eventFilter(watched, event);
+}
+
+void ListingHighlighter::style_lines_in_view() {
+  styling_ = true;
+  QTextDocument* document = view_->document();
+  const QAbstractTextDocumentLayout* layout = document->documentLayout();
+  const qreal bottom = view_->viewport()->height();
+  qreal top = 0;
+  for (QTextBlock block = view_->cursorForPosition(QPoint(0, 0)).block();
+       block.isValid() && top <= bottom; block = block.next()) {
+    top += layout->blockBoundingRect(block).height();
+    if (block.userState() == kStyled) continue;
+    block.setUserState(kStyled);
+    const QList<QTextLayout::FormatRange> formats = line_formats(block.text());
+    if (formats.isEmpty()) continue;
+    // As QSyntaxHighlighter does: new formats drop the block's lines, which
+    // the view lays out again.
+    block.layout()->setFormats(formats);
+    document->markContentsDirty(block.position(), block.length());
+  }
+  styling_ = false;
+}
+
+}  // namespace korva
