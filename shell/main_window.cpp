@@ -33,8 +33,8 @@
 #include "driver/text_encoding.h"
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
-#include "shell/menu_mnemonics.h"
 #include "shell/listing_highlighter.h"
+#include "shell/menu_mnemonics.h"
 #include "shell/settings_file.h"
 #include "shell/toolbar_images.h"
 
