@@ -4,6 +4,7 @@
 // them for display.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 namespace korva::texts {
@@ -108,5 +109,46 @@ inline constexpr std::string_view kMenuNextError = "\x8E\x9F\x82\xCC\x83G\x83\x8
 inline constexpr std::string_view kMenuPreviousError = "\x91O\x82\xCC\x83G\x83\x89\x81[";
 // "警告一覧": list of warnings (title of the warning list and of its switch)
 inline constexpr std::string_view kWarningList = "\x8Cx\x8D\x90\x88\xEA\x97\x97";
+
+// Every text above with its readable form, so that a test can decode each
+// one and compare: a wrong byte in a text shows there, not on a user's screen.
+struct SystemText {
+  std::string_view cp932;
+  std::string_view readable;  // UTF-8
+};
+inline constexpr std::array kAllTexts{
+    SystemText{kFileErrorCaption, "File Error"},
+    SystemText{kWindowTitle, "KORVAアセンブラ"},
+    SystemText{kFileNotFound, "  ﾌｧｲﾙが見つかりません。"},
+    SystemText{kErrorMessageCaption, "エラーメッセージ"},
+    SystemText{kSameNameText, "同名のファイルがあります。"},
+    SystemText{kSameNameCaption, "同名"},
+    SystemText{kTooManySymbols, "シンボルが制限数を超えました。"},
+    SystemText{kDuplicateSub, "同名のSUBがあります。"},
+    SystemText{kDuplicateLabel, "同名のLabelがあります。"},
+    SystemText{kMacroNameTooLong, "マクロ名が長すぎます。"},
+    SystemText{kTooManyMacros, "マクロが制限数を超えました。"},
+    SystemText{kMacroAbnormalEnd, "マクロ異常終了"},
+    SystemText{kGrammarError, "文法エラー"},
+    SystemText{kMenuFile, "ファイル"},
+    SystemText{kMenuOpenMakeFile, "ﾒｲｸﾌｧｲﾙを開く"},
+    SystemText{kMenuSaveMakeFile, "ﾒｲｸﾌｧｲﾙの保存"},
+    SystemText{kMenuSaveMakeFileAs, "ﾒｲｸﾌｧｲﾙの別名保存"},
+    SystemText{kMenuExit, "終了"},
+    SystemText{kMenuEdit, "編集"},
+    SystemText{kMenuAddFile, "ﾌｧｲﾙの追加"},
+    SystemText{kMenuInsertFile, "ﾌｧｲﾙの挿入"},
+    SystemText{kMenuDeleteFile, "ﾌｧｲﾙの削除"},
+    SystemText{kMenuAssemble, "アセンブル"},
+    SystemText{kToolbarSaveAs, "名前保存"},
+    SystemText{kToolbarAdd, "追加"},
+    SystemText{kToolbarInsert, "挿入"},
+    SystemText{kToolbarDelete, "削除"},
+    SystemText{kMenuOpenSource, "ソースを開く"},
+    SystemText{kMenuGoToListingLine, "リストの行へ移動"},
+    SystemText{kMenuNextError, "次のエラー"},
+    SystemText{kMenuPreviousError, "前のエラー"},
+    SystemText{kWarningList, "警告一覧"},
+};
 
 }  // namespace korva::texts

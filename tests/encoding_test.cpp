@@ -110,3 +110,30 @@ TEST(TextEncoding, WindowsPathsTakeBothSeparatorsAndJapaneseFolders) {
 }  // namespace
 }  // namespace korva
 #endif
+
+namespace korva {
+namespace {
+
+// Each system text decodes to the readable form written beside it, and that
+// form encodes back to the same bytes.
+TEST(SystemTexts, DecodeToTheirReadableForms) {
+  for (const texts::SystemText& text : texts::kAllTexts) {
+    EXPECT_EQ(cp932_to_utf8(text.cp932), text.readable);
+    EXPECT_EQ(utf8_to_cp932(text.readable), text.cp932) << text.readable;
+  }
+}
+
+// Every text of the header stands in the table, so none escapes the check.
+TEST(SystemTexts, TableHoldsEveryTextOfTheHeader) {
+  const std::string header = testing::read_bytes(std::filesystem::path(KORVA_TEST_DATA) / ".." /
+                                                 "resources" / "system_texts.h");
+  std::size_t defined = 0;
+  for (std::size_t at = 0;
+       (at = header.find("inline constexpr std::string_view k", at)) != std::string::npos; ++at) {
+    ++defined;
+  }
+  EXPECT_EQ(defined, texts::kAllTexts.size());
+}
+
+}  // namespace
+}  // namespace korva
