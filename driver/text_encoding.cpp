@@ -23,7 +23,10 @@ std::string convert(std::string_view input, const char* to, const char* from,
   if (exact != nullptr) *exact = true;
   std::string output;
   iconv_t converter = iconv_open(to, from);
-  if (converter == reinterpret_cast<iconv_t>(-1)) return std::string(input);
+  // iconv_open reports failure as the value -1 cast to its handle type.
+  if (converter == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
+    return std::string(input);
+  }
   char buffer[4096];
   char* in = const_cast<char*>(input.data());
   std::size_t in_left = input.size();
@@ -75,6 +78,7 @@ std::string cp932_from_os_path(const std::filesystem::path& path) {
 
 std::vector<std::string> cp932_arguments(int argc, char** argv) {
   std::vector<std::string> arguments;
+  arguments.reserve(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) arguments.push_back(cp932_from_os_name(argv[i]));
   return arguments;
 }

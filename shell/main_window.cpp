@@ -326,7 +326,7 @@ void MainWindow::fill_recent_projects(QMenu* menu) {
   if (paths.isEmpty()) return;
   recent_actions_ << menu->addSeparator();
   for (qsizetype i = 0; i < paths.size(); ++i) {
-    const QString path = paths[i];
+    const QString& path = paths[i];
     QString shown_path = path;
     shown_path.replace(QLatin1Char('&'), QStringLiteral("&&"));
     QAction* action = menu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown_path));

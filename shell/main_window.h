@@ -77,7 +77,7 @@ inline constexpr std::array<int, 4> kTabStopTwips = {800, 2000, 4000, 6000};
 inline constexpr int kProjectListExtentChars = 50;
 inline constexpr int kErrorListExtentChars = 100;
 // Project files above this size are refused instead of loaded.
-inline constexpr std::uintmax_t kProjectFileSizeLimit = 1024 * 1024;
+inline constexpr std::uintmax_t kProjectFileSizeLimit = std::uintmax_t{1024} * 1024;
 // List entries show at most this many characters; the entry itself is kept whole.
 inline constexpr int kListDisplayLimit = 512;
 

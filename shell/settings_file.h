@@ -12,7 +12,7 @@ namespace korva {
 inline constexpr std::string_view kSettingsFileName = "asm.ini";
 
 // Larger files are not settings files the program wrote; they are ignored.
-inline constexpr std::size_t kSettingsSizeLimit = 64 * 1024;
+inline constexpr std::size_t kSettingsSizeLimit = std::size_t{64} * 1024;
 
 // The settings file's path: the start directory, a separator and "asm.ini".
 std::string settings_file_path(std::string_view start_directory);

@@ -207,7 +207,7 @@ TEST(DebugFile, LargeTablesSpreadOverBlocksThatEachStandAlone) {
   const unsigned first = word_at(bytes, 0x1CE), last = word_at(bytes, 0x1D0);
   ASSERT_GT(last, first);
   std::size_t symbols = 0;
-  for (unsigned block = first; block <= last; ++block) {
+  for (std::size_t block = first; block <= last; ++block) {
     for (std::size_t at = 0; at < 512 && bytes[block * 512 + at] != 0;) {
       const std::size_t size = 1 + static_cast<unsigned char>(bytes[block * 512 + at]) + 6;
       ASSERT_LE(at + size, 512u) << "block " << block;
@@ -238,14 +238,14 @@ TEST(DebugFile, WordsBeyondTheProgramMemoryAndOverlongNamesAreReported) {
   const GpsimProcessor small{"12F675", "12f675", 1024};
   ProgramFacts facts;
   facts.files = {"a.as"};
-  facts.image.assign(2 * 1030, '\x01');
+  facts.image.assign(std::size_t{2} * 1030, '\x01');
   facts.word_places.assign(1030, SourcePlace{0, 1});
   const std::string long_name(70, 'x');
   const DebugFile file = debug_file(small, facts, {long_name}, stamp());
   EXPECT_EQ(file.words_left_out, 6u);
   EXPECT_EQ(file.names_cut, std::vector<std::string>{long_name});
   // The memory map covers the 1024 words and no more: bytes 0 to 7FF.
-  const unsigned map = word_at(file.bytes, 0x1BB);
+  const std::size_t map = word_at(file.bytes, 0x1BB);
   EXPECT_EQ(word_at(file.bytes, map * 512), 0u);
   EXPECT_EQ(word_at(file.bytes, map * 512 + 2), 0x7FFu);
 

@@ -206,6 +206,7 @@ TEST(Limits, WarningsOfOneKindStopAtAHundredWithACount) {
 TEST(Limits, MoreThanTenFilesAreAllJoined) {
   ScratchDir dir;
   std::vector<std::pair<std::string, std::string>> files;
+  files.reserve(12);
   for (int i = 0; i < 12; ++i) files.emplace_back("f" + std::to_string(i) + ".as", "NOP\r\n");
   EXPECT_EQ(assemble(dir, files).image_file.size(), 24u);
 }

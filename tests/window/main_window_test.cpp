@@ -396,7 +396,7 @@ class MainWindowTest : public QObject {
     QFETCH(QString, name);
     QVERIFY(QDir(dir_.path()).mkdir("folder.amk"));
     QFile huge(path("huge.amk"));
-    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(3 * 1024 * 1024));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64{3} * 1024 * 1024));
     huge.close();
     add_files({"keep.as"});
     log_->answers.push_back(chosen(path(name)));
