@@ -1,16 +1,19 @@
 // korva-asm: assembles a project from the command line, writing the same
-// three files as the window's Assemble command.
+// files as the window's Assemble command.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/batch_host.h"
+#include "cli/termination.h"
 #include "driver/assembler.h"
 #include "driver/file_io.h"
-#include "driver/intel_hex.h"
 #include "driver/project.h"
 #include "driver/text_encoding.h"
 
@@ -26,11 +29,13 @@ constexpr std::string_view kUsage =
     "       korva-asm [options] SOURCE...\n"
     "\n"
     "Assembles a project (an .amk file listing its sources) or the given source\n"
-    "files, in that order, and writes BASE.obj, BASE.out and BASE.bin.\n"
+    "files, in that order, and writes BASE.obj, BASE.out and BASE.bin. BASE is\n"
+    "the project file without .amk, or the first source without its extension.\n"
     "\n"
     "options:\n"
+    "  -o BASE         name the output files BASE.obj, BASE.out, ...\n"
     "  -l, --listing   print the listing on standard output\n"
-    "      --hex       also write BASE.hex, the image in Intel HEX (INHX32)\n"
+    "      --hex       also write BASE.hex, the program in Intel HEX (INHX32)\n"
     "  -w              do not report warnings\n"
     "  -Werror         treat warnings as errors (exit status 1)\n"
     "  -h, --help      show this help\n"
@@ -42,6 +47,7 @@ constexpr std::string_view kUsage =
 struct Options {
   bool print_listing = false;
   bool write_hex = false;
+  std::optional<std::string> output_base;
   bool warnings = true;
   bool warnings_are_errors = false;
   std::vector<std::string> inputs;
@@ -89,17 +95,13 @@ std::size_t print_diagnostics(const korva::AssemblyResult& result, const Options
   return warnings;
 }
 
-// Writes BASE.hex from the image just written to BASE.bin.
-bool write_hex_file(const std::string& base) {
-  const korva::FileContents image = korva::read_whole_file(korva::os_path(base + ".bin"));
-  if (image.status != korva::ReadStatus::ok) {
-    print_error(image.error);
-    return false;
-  }
-  const std::string error = korva::write_file_atomically(korva::os_path(base + ".hex"),
-                                                         korva::intel_hex_text(image.bytes));
-  if (!error.empty()) print_error(error);
-  return error.empty();
+// KORVA_TEMPORARY_FILES=named writes every output through a named
+// temporary file, as on file systems without unnamed ones.
+korva::TemporaryKind temporaries_from_environment() {
+  const char* value = std::getenv("KORVA_TEMPORARY_FILES");
+  return value != nullptr && std::string_view(value) == "named"
+             ? korva::TemporaryKind::named
+             : korva::TemporaryKind::unnamed_where_possible;
 }
 
 // Sets up the project as the window's Open command would for a project
@@ -123,6 +125,12 @@ bool load_project(const Options& options, korva::ProjectState& project) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First, before any thread starts: a termination request removes named
+  // temporary files, and a file size limit fails a write (reported) instead
+  // of ending the process.
+  korva::TerminationCleanup termination;
+  std::signal(SIGXFSZ, SIG_IGN);
+
   Options options;
   bool options_done = false;
   for (int i = 1; i < argc; ++i) {
@@ -137,6 +145,12 @@ int main(int argc, char** argv) {
     }
     if (!options_done && (arg == "-l" || arg == "--listing")) {
       options.print_listing = true;
+    } else if (!options_done && arg == "-o") {
+      if (i + 1 == argc) {
+        std::fprintf(stderr, "korva-asm: option '-o' needs a base name\n%s", kUsage.data());
+        return kExitUsage;
+      }
+      options.output_base = korva::cp932_from_os_name(argv[++i]);
     } else if (!options_done && arg == "--hex") {
       options.write_hex = true;
     } else if (!options_done && arg == "-w") {
@@ -161,9 +175,19 @@ int main(int argc, char** argv) {
   korva::ProjectState project;
   if (!load_project(options, project)) return kExitStopped;
 
+  korva::AssemblyOptions assembly;
+  assembly.extra_outputs.intel_hex = options.write_hex;
+  if (options.output_base) {
+    assembly.output_base_name = options.output_base;
+  } else if (project.project_file_path.empty()) {
+    assembly.output_base_name = korva::output_base_for_source(project.entries.front());
+  }
+  assembly.files.temporaries = temporaries_from_environment();
+  assembly.files.names = &termination.names();
+
   korva::BatchHost host(options.print_listing);
   korva::Assembler assembler;
-  const korva::AssemblyResult result = assembler.assemble_project(project, host);
+  const korva::AssemblyResult result = assembler.assemble_project(project, host, assembly);
   switch (result.outcome) {
     case korva::AssemblyOutcome::nothing_to_do:
       print_error("the project lists no source file");
@@ -183,7 +207,6 @@ int main(int argc, char** argv) {
       break;
   }
   const std::size_t warnings = print_diagnostics(result, options);
-  if (options.write_hex && !write_hex_file(project.output_base_name)) return kExitStopped;
   if (options.print_listing) {
     const std::string listing = korva::cp932_to_utf8(host.listing());
     std::fwrite(listing.data(), 1, listing.size(), stdout);

@@ -10,7 +10,10 @@
 
 #include "codegen/hex_text.h"
 #include "driver/file_io.h"
+#include "driver/intel_hex.h"
 #include "driver/listing.h"
+#include "driver/output_set.h"
+#include "driver/program_image.h"
 #include "driver/record_blocks.h"
 #include "driver/text_encoding.h"
 #include "patterns/matcher.h"
@@ -53,22 +56,50 @@ struct PendingWarning {
   std::string text;
 };
 
+// The output files in the order in which they are put in place.
+std::vector<std::filesystem::path> output_targets(const std::string& base,
+                                                  const ExtraOutputs& extra) {
+  std::vector<std::filesystem::path> targets = {os_path(base + ".obj"), os_path(base + ".out"),
+                                                os_path(base + ".bin")};
+  if (extra.intel_hex) targets.push_back(os_path(base + ".hex"));
+  return targets;
+}
+
+constexpr std::size_t kHexFile = 3;
+
+// The file whose advisory lock makes two assemblies of one project take
+// turns: the project file, or without one the first source. Both exist
+// anyway, so the lock leaves no file behind.
+FileLock lock_project(const ProjectState& project) {
+  if (!project.project_file_path.empty()) {
+    FileLock lock = FileLock::acquire(os_path(project.project_file_path));
+    if (lock.held()) return lock;
+  }
+  const std::filesystem::path first = os_path(project.entries.front());
+  return FileLock::acquire(project.entry_directory.empty() ? first
+                                                           : project.entry_directory / first);
+}
+
 }  // namespace
 
-// The three output files of one assembly and what pass 3 collects for them.
+// The output files of one assembly and what pass 3 collects for them.
 struct Assembler::Outputs {
-  explicit Outputs(const std::string& base)
-      : object(os_path(base + ".obj"), /*buffered=*/false),
-        listing_file(os_path(base + ".out")),
-        image_file(os_path(base + ".bin")) {}
+  Outputs(const std::string& base, const AssemblyOptions& options)
+      : set(output_targets(base, options.extra_outputs), options.files),
+        object(set.file(0)),
+        listing_file(set.file(1)),
+        image_file(set.file(2)),
+        hex_file(options.extra_outputs.intel_hex ? &set.file(kHexFile) : nullptr) {}
 
-  AtomicFile object;
-  AtomicFile listing_file;
-  AtomicFile image_file;
+  OutputSet set;
+  AtomicFile& object;
+  AtomicFile& listing_file;
+  AtomicFile& image_file;
+  AtomicFile* hex_file;
   std::size_t record_count = 0;
   std::size_t source_size = 0;
   std::string listing;
-  std::string image;
+  ProgramImage image;
   std::vector<std::string> error_entries;
   std::string error;                     // the first I/O failure
   std::vector<RecordSpot> spots;         // one per record
@@ -166,7 +197,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
 }
 
 bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
-  std::FILE* object = std::fopen(outputs.object.temporary().string().c_str(), "rb");
+  std::FILE* object = outputs.object.read_back();
   if (object == nullptr) {
     outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
     return false;
@@ -201,7 +232,7 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     }
     format_listing_line(record, line);
     outputs.listing += line;
-    write_image_bytes(outputs.image, record.code, static_cast<std::size_t>(2 * gap));
+    outputs.image.add(record, static_cast<std::size_t>(2 * gap));
     if (!record.error.empty()) {
       outputs.error_entries.push_back(line);
       add_diagnostic(outputs, map, n, Severity::error, record.error, line);
@@ -242,30 +273,51 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   return true;
 }
 
+// Writes the files that pass 3 collected, each whole to its temporary
+// file; the set then puts all of them in place.
+bool Assembler::write_outputs(Outputs& outputs) {
+  const auto write = [](AtomicFile& file, std::string_view bytes) {
+    return file.open() && file.write(bytes) && file.close();
+  };
+  if (!write(outputs.listing_file, outputs.listing) ||
+      !write(outputs.image_file, outputs.image.bytes())) {
+    return false;
+  }
+  if (outputs.hex_file == nullptr) return true;
+  // From the words at their addresses, never from the .bin file: an ORG
+  // gap stays a gap.
+  const std::vector<PlacedBytes> placed = outputs.image.placed();
+  return write(*outputs.hex_file, intel_hex_text(placed));
+}
+
 // The old outputs that the commits replaced are closed on the releasing
 // thread: freeing the contents of a large old intermediate file takes about
 // as long as a pass, and nothing here needs to wait for it.
 void Assembler::release_replaced_outputs(Outputs& outputs) {
   auto replaced = std::make_shared<std::vector<ReplacedFile>>();
-  for (AtomicFile* file : {&outputs.object, &outputs.listing_file, &outputs.image_file}) {
-    ReplacedFile old = file->take_replaced();
+  for (std::size_t i = 0; i < outputs.set.size(); ++i) {
+    ReplacedFile old = outputs.set.file(i).take_replaced();
     if (old.holds_file()) replaced->push_back(std::move(old));
   }
   if (!replaced->empty()) releaser_.start([replaced] { replaced->clear(); });
 }
 
-AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& host) {
+AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& host,
+                                           const AssemblyOptions& options) {
   AssemblyResult result;
   host.clear_error_list();
   if (project.entries.empty()) return result;
 
-  if (project.project_file_path.empty()) {
+  if (options.output_base_name) {
+    project.output_base_name = *options.output_base_name;
+  } else if (project.project_file_path.empty()) {
     const std::string& first = project.entries.front();
     project.output_base_name = first.substr(0, first.size() >= 3 ? first.size() - 3 : 0);
     project.last_directory = project.output_base_name;
     cut_to_directory(project.last_directory);
   }
 
+  const FileLock project_lock = lock_project(project);
   const JoinedSources sources = join_sources(project.entries, project.entry_directory);
   if (!sources.ok) {
     result.outcome = AssemblyOutcome::stopped;
@@ -286,19 +338,15 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
     return result;
   }
 
-  Outputs outputs(project.output_base_name);
+  Outputs outputs(project.output_base_name, options);
   outputs.source_size = sources.text.size();
-  const bool written = run_pass2(sources.text, outputs) && run_pass3(outputs, map) &&
-                       outputs.listing_file.open() && outputs.listing_file.write(outputs.listing) &&
-                       outputs.image_file.open() && outputs.image_file.write(outputs.image) &&
-                       outputs.object.commit() && outputs.listing_file.commit() &&
-                       outputs.image_file.commit();
+  const bool written = outputs.set.prepare() && run_pass2(sources.text, outputs) &&
+                       run_pass3(outputs, map) && write_outputs(outputs) && outputs.set.commit();
   result.record_count = outputs.record_count;
   if (!written) {
+    outputs.set.discard();
     result.outcome = AssemblyOutcome::output_failed;
-    for (const AtomicFile* file : {&outputs.object, &outputs.listing_file, &outputs.image_file}) {
-      if (result.message.empty()) result.message = file->error();
-    }
+    result.message = outputs.set.error();
     if (result.message.empty()) result.message = outputs.error;
     host.show_message(result.message, texts::kFileErrorCaption);
     return result;

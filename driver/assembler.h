@@ -1,9 +1,10 @@
 // The Assemble command: joins the project's sources, runs the three passes
 // and writes the intermediate file (.obj), the listing (.out) and the program
-// image (.bin).
+// image (.bin), and the extra outputs asked for, all or nothing.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "codegen/code_generator.h"
 #include "driver/background_worker.h"
 #include "driver/diagnostics.h"
+#include "driver/file_io.h"
 #include "driver/line_record.h"
 #include "driver/platform.h"
 #include "driver/project.h"
@@ -24,7 +26,20 @@ enum class AssemblyOutcome {
   nothing_to_do,  // empty project list
   stopped,        // a source file could not be read, or pass 1 found an error
   output_failed,  // an output file could not be written; the old ones stay
-  completed,      // all three files written; errors, if any, are listed
+  completed,      // every output written; errors, if any, are listed
+};
+
+// The outputs written besides .obj, .out and .bin.
+struct ExtraOutputs {
+  bool intel_hex = false;  // BASE.hex, the program in Intel HEX
+};
+
+struct AssemblyOptions {
+  ExtraOutputs extra_outputs;
+  // Names the outputs in place of the project file or the first entry.
+  std::optional<std::string> output_base_name;
+  // How the output files are written (and, for tests, where they fail).
+  FileWriteOptions files;
 };
 
 struct AssemblyResult {
@@ -38,7 +53,11 @@ struct AssemblyResult {
 
 class Assembler {
  public:
-  AssemblyResult assemble_project(ProjectState& project, AssemblyHost& host);
+  // Two assemblies of the same project (the same project file, or without
+  // one the same first source) take turns: each holds an advisory lock on
+  // that file from reading the sources to putting the outputs in place.
+  AssemblyResult assemble_project(ProjectState& project, AssemblyHost& host,
+                                  const AssemblyOptions& options = {});
 
   const SymbolTable& symbols() const { return symbols_; }
   const MacroTable& macros() const { return macros_; }
@@ -53,6 +72,7 @@ class Assembler {
   bool run_pass1(std::string_view source, std::string& message, std::size_t& line_offset);
   bool run_pass2(std::string_view source, Outputs& outputs);
   bool run_pass3(Outputs& outputs, const SourceMap& map);
+  static bool write_outputs(Outputs& outputs);
   void release_replaced_outputs(Outputs& outputs);
 
   SymbolTable symbols_;

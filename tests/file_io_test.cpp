@@ -41,7 +41,7 @@ TEST(AtomicFile, TargetIsEitherTheOldFileOrTheWholeNewOne) {
     const std::filesystem::path target = dir.path() / "out.obj";
     if (c.old_content) write_bytes(target, *c.old_content);
     {
-      AtomicFile file(target, /*buffered=*/false);
+      AtomicFile file(target);
       ASSERT_TRUE(file.open()) << c.name;
       EXPECT_TRUE(file.write("first")) << c.name;
       file.start_write_back();  // a request between writes changes nothing
