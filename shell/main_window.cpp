@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -206,15 +207,22 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-  // Nothing is lost silently: a settings file that cannot be written is
-  // reported, even on the way out.
+  // A window that goes without being closed saves here.
+  save_settings();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  save_settings();
+  QMainWindow::closeEvent(event);
+}
+
+// Once per window. Nothing is lost silently: a settings file that cannot be
+// written is reported, even on the way out.
+void MainWindow::save_settings() {
+  if (settings_saved_) return;
+  settings_saved_ = true;
   const std::string failure = write_settings(start_directory_, project_.last_directory);
-  if (!failure.empty()) {
-    dialogs_->show_message(
-        this, QString::fromLocal8Bit(failure.data(), static_cast<qsizetype>(failure.size())),
-        QString::fromLatin1(texts::kFileErrorCaption.data(),
-                            static_cast<qsizetype>(texts::kFileErrorCaption.size())));
-  }
+  if (!failure.empty()) show_file_error(display(failure));
 }
 
 void MainWindow::create_menu() {
@@ -371,7 +379,10 @@ void MainWindow::set_project_file_name(const QString& title) {
 }
 
 void MainWindow::assemble() {
-  show_diagnostics(assembler_->assemble_project(project_, *this));
+  // The window always writes BASE.hex too, so that a chip can be programmed.
+  AssemblyOptions options;
+  options.extra_outputs.intel_hex = true;
+  show_diagnostics(assembler_->assemble_project(project_, *this, options));
 }
 
 // The error list keeps its entries as they are; each gets its source place as
