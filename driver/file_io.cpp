@@ -55,17 +55,16 @@ FileContents failed_read(ReadStatus status, std::string error) {
 std::optional<FileContents> refusal(const std::filesystem::path& path, const struct stat& status,
                                     std::uint64_t size_limit) {
   if (!S_ISREG(status.st_mode)) {
-    return failed_read(ReadStatus::refused,
-                       describe_file_error(path, std::string("cannot read: it is ") +
-                                                     file_kind(status.st_mode),
-                                           0));
+    return failed_read(
+        ReadStatus::refused,
+        describe_file_error(path, std::string("cannot read: it is ") + file_kind(status.st_mode),
+                            0));
   }
   if (static_cast<std::uint64_t>(status.st_size) > size_limit) {
-    return failed_read(ReadStatus::refused,
-                       describe_file_error(path,
-                                           "cannot read: larger than " +
-                                               std::to_string(size_limit >> 20) + " MiB",
-                                           0));
+    return failed_read(
+        ReadStatus::refused,
+        describe_file_error(
+            path, "cannot read: larger than " + std::to_string(size_limit >> 20) + " MiB", 0));
   }
   return std::nullopt;
 }
@@ -113,9 +112,9 @@ FileContents read_whole_file(const std::filesystem::path& path, std::uint64_t si
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) {
     const int error = errno;
-    return failed_read(error == ENOENT || error == ENOTDIR ? ReadStatus::not_found
-                                                           : ReadStatus::cannot_open,
-                       open_failure(path, error));
+    return failed_read(
+        error == ENOENT || error == ENOTDIR ? ReadStatus::not_found : ReadStatus::cannot_open,
+        open_failure(path, error));
   }
   if (auto refused = refusal(path, status, size_limit)) return std::move(*refused);
 
@@ -140,17 +139,17 @@ FileContents read_whole_file(const std::filesystem::path& path, std::uint64_t si
         if (count == 0) break;
         if (count < 0) {
           if (errno == EINTR) continue;
-          result = failed_read(ReadStatus::read_failed,
-                               describe_file_error(path, "cannot read", errno));
+          result =
+              failed_read(ReadStatus::read_failed, describe_file_error(path, "cannot read", errno));
           break;
         }
         // A file that grows while it is read is held to the same limit.
         if (result.bytes.size() + static_cast<std::size_t>(count) > size_limit) {
-          result = failed_read(ReadStatus::refused,
-                               describe_file_error(path,
-                                                   "cannot read: larger than " +
-                                                       std::to_string(size_limit >> 20) + " MiB",
-                                                   0));
+          result = failed_read(
+              ReadStatus::refused,
+              describe_file_error(
+                  path, "cannot read: larger than " + std::to_string(size_limit >> 20) + " MiB",
+                  0));
           break;
         }
         result.bytes.append(chunk, static_cast<std::size_t>(count));
@@ -231,8 +230,7 @@ bool AtomicFile::open() {
 
 bool AtomicFile::open_unnamed() {
 #if defined(O_TMPFILE)
-  const int descriptor =
-      ::open(folder_of(target_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  const int descriptor = ::open(folder_of(target_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (descriptor < 0) return false;
   // The file gets its name through /proc; without it, a named file is the
   // only way.
@@ -261,7 +259,8 @@ bool AtomicFile::open_named() {
     }
     // Locked and still under its name: otherwise a clean-up of leftovers
     // took it between the two steps, and it is left to that clean-up.
-    struct stat opened {}, named {};
+    struct stat opened {
+    }, named{};
     if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0 || ::fstat(descriptor, &opened) != 0 ||
         ::lstat(name.c_str(), &named) != 0 || !same_file(opened, named)) {
       ::close(descriptor);

@@ -45,7 +45,8 @@ void remove_if_abandoned(const std::filesystem::path& path) {
   const int descriptor =
       ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (descriptor < 0) return;
-  struct stat opened {}, named {};
+  struct stat opened {
+  }, named{};
   if (::fstat(descriptor, &opened) == 0 && S_ISREG(opened.st_mode) &&
       ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
       opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {

@@ -23,8 +23,8 @@ std::vector<PlacedBytes> ProgramImage::placed() const {
   for (const Run& run : runs_) {
     const std::size_t end = std::min(run.end, bytes_.size());
     if (end > run.begin) {
-      placed.push_back(PlacedBytes{run.address,
-                                   std::string_view(bytes_).substr(run.begin, end - run.begin)});
+      placed.push_back(
+          PlacedBytes{run.address, std::string_view(bytes_).substr(run.begin, end - run.begin)});
     }
   }
   return placed;

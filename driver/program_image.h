@@ -28,9 +28,9 @@ class ProgramImage {
 
  private:
   struct Run {
-    std::size_t begin = 0;                  // offset in bytes_
-    std::size_t end = std::string::npos;    // npos: up to the end of bytes_
-    std::uint64_t address = 0;              // byte address of its first byte
+    std::size_t begin = 0;                // offset in bytes_
+    std::size_t end = std::string::npos;  // npos: up to the end of bytes_
+    std::uint64_t address = 0;            // byte address of its first byte
   };
   std::string bytes_;
   std::vector<Run> runs_{Run{}};

@@ -35,9 +35,9 @@ JoinedSources join_sources(const std::vector<std::string>& entries,
       // lost without a word, so the file is refused instead.
       const std::size_t zero = file.bytes.find('\0');
       if (zero != std::string::npos) {
-        const auto line = 1 + std::count(file.bytes.begin(),
-                                         file.bytes.begin() + static_cast<std::ptrdiff_t>(zero),
-                                         '\n');
+        const auto line =
+            1 + std::count(file.bytes.begin(),
+                           file.bytes.begin() + static_cast<std::ptrdiff_t>(zero), '\n');
         return failed(entry, false,
                       cp932_from_os_path(path) + ": line " + std::to_string(line) +
                           ": a zero byte (NUL) in the text");

@@ -179,9 +179,12 @@ TEST(OutputSet, RemovesOnlyTheLeftoversOfDeadRuns) {
   const std::string live_name = live.temporary().filename().string();
   const std::vector<std::string> dead = {"p.obj" + tmp + "12-0", "p.bin" + old + "7-3",
                                          "p.out" + tmp + "99999-42"};
-  const std::vector<std::string> kept = {"p.obj" + tmp + "x",   "q.obj" + tmp + "1-0",
-                                         "p.obj.korva-tmpl-1-0", "p.obj" + tmp + "1-",
-                                         "p.obj",               "p.as"};
+  const std::vector<std::string> kept = {"p.obj" + tmp + "x",
+                                         "q.obj" + tmp + "1-0",
+                                         "p.obj.korva-tmpl-1-0",
+                                         "p.obj" + tmp + "1-",
+                                         "p.obj",
+                                         "p.as"};
   for (const std::string& name : dead) write_bytes(dir.path() / name, "left");
   for (const std::string& name : kept) write_bytes(dir.path() / name, "mine");
 

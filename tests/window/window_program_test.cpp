@@ -1,14 +1,16 @@
 // The desktop program from start to end with its real message boxes: the
 // program always ends, also when the settings file cannot be written while
 // it closes and a "File Error" box is shown then.
+#include "shell/window_program.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,7 +20,6 @@
 
 #include "shell/main_window.h"
 #include "shell/user_dialogs.h"
-#include "shell/window_program.h"
 
 namespace korva {
 namespace {
