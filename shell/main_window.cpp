@@ -369,10 +369,9 @@ std::optional<ChosenFile> MainWindow::after_dialog(std::optional<ChosenFile> cho
 }
 
 void MainWindow::show_file_error(const QString& text) {
-  dialogs_->show_message(
-      this, text,
-      QString::fromLatin1(texts::kFileErrorCaption.data(),
-                          static_cast<qsizetype>(texts::kFileErrorCaption.size())));
+  dialogs_->show_message(this, text,
+                         QString::fromLatin1(texts::kFileErrorCaption.data(),
+                                             static_cast<qsizetype>(texts::kFileErrorCaption.size())));
 }
 
 void MainWindow::set_project_file_name(const QString& title) {

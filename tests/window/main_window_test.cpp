@@ -23,9 +23,9 @@
 #include <string>
 
 #include "driver/project.h"
-#include "driver/text_encoding.h"
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
+#include "driver/text_encoding.h"
 #include "shell/toolbar_images.h"
 
 using namespace korva;
@@ -590,8 +590,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(log_->messages.size(), std::size_t{1});
     QCOMPARE(log_->messages[0].caption, kFileError);
     QVERIFY(log_->messages[0].text.contains(QStringLiteral("chip.hex")));
-    for (const char* name : {"chip.obj", "chip.out", "chip.bin"})
+    for (const char* name : {"chip.obj", "chip.out", "chip.bin"}) {
       QVERIFY(!QFile::exists(path(name)));
+    }
 
     QVERIFY(QDir(dir_.path()).rmdir("chip.hex"));
     window_->run_command(Command::assemble);
