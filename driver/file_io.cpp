@@ -165,6 +165,12 @@ FileContents read_whole_file(const std::filesystem::path& path, std::uint64_t si
 }
 
 FileLock FileLock::acquire(const std::filesystem::path& path) {
+  // Only a regular file or a folder is opened: opening a device can do
+  // something of its own.
+  struct stat before {};
+  if (::stat(path.c_str(), &before) != 0 || !(S_ISREG(before.st_mode) || S_ISDIR(before.st_mode))) {
+    return {};
+  }
   const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (descriptor < 0) return {};
   struct stat status {};

@@ -268,6 +268,9 @@ TEST(KorvaAsmKilled, BySigkillWithNamedTemporariesIsCleanedUpByTheNextRun) {
 
 TEST(KorvaAsmKilled, BySigtermLeavesAWholeSetAndNoFile) {
   EXPECT_EQ(kill_at_many_points(SIGTERM, false, kManyPoints).leftovers, 0);
+}
+
+TEST(KorvaAsmKilled, BySigtermWithNamedTemporariesLeavesAWholeSetAndNoFile) {
   EXPECT_EQ(kill_at_many_points(SIGTERM, true, kManyPoints).leftovers, 0);
 }
 
