@@ -1,6 +1,8 @@
 // korva-asm: assembles a project from the command line, writing the same
-// three files as the window's Assemble command.
+// files as the window's Assemble command.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -12,12 +14,10 @@
 #include "cli/batch_host.h"
 #include "cli/chip_files.h"
 #include "cli/terminal_glosses.h"
+#include "cli/termination.h"
 #include "driver/assembler.h"
 #include "driver/debug_file.h"
 #include "driver/file_io.h"
-#include "driver/gpsim_processors.h"
-#include "driver/intel_hex.h"
-#include "driver/map_file.h"
 #include "driver/project.h"
 #include "driver/text_encoding.h"
 
@@ -33,11 +33,13 @@ constexpr std::string_view kUsage =
     "       korva-asm [options] SOURCE...\n"
     "\n"
     "Assembles a project (an .amk file listing its sources) or the given source\n"
-    "files, in that order, and writes BASE.obj, BASE.out and BASE.bin.\n"
+    "files, in that order, and writes BASE.obj, BASE.out and BASE.bin. BASE is\n"
+    "the project file without .amk, or the first source without its extension.\n"
     "\n"
     "options:\n"
+    "  -o BASE         name the output files BASE.obj, BASE.out, ...\n"
     "  -l, --listing   print the listing on standard output\n"
-    "      --hex       also write BASE.hex, the image in Intel HEX (INHX32)\n"
+    "      --hex       also write BASE.hex, the program in Intel HEX (INHX32)\n"
     "      --chip NAME put the definitions of the chip NAME (16F877A, ...) in\n"
     "                  front of the sources\n"
     "      --list-chips\n"
@@ -57,6 +59,7 @@ struct Options {
   bool write_hex = false;
   bool write_cod = false;
   bool write_map = false;
+  std::optional<std::string> output_base;
   bool warnings = true;
   bool warnings_are_errors = false;
   bool list_chips = false;
@@ -107,89 +110,13 @@ std::size_t print_diagnostics(const korva::AssemblyResult& result, const Options
   return warnings;
 }
 
-// Writes BASE.hex from the image just written to BASE.bin.
-bool write_hex_file(const std::string& base) {
-  const korva::FileContents image = korva::read_whole_file(korva::os_path(base + ".bin"));
-  if (image.status != korva::ReadStatus::ok) {
-    print_error(image.error);
-    return false;
-  }
-  const std::string error = korva::write_file_atomically(korva::os_path(base + ".hex"),
-                                                         korva::intel_hex_text(image.bytes));
-  if (!error.empty()) print_error(error);
-  return error.empty();
-}
-
-// The extra files of the debug options, written next to the others.
-
-void print_warning(const Options& options, std::string_view text_cp932, std::size_t& warnings) {
-  if (!options.warnings) return;
-  ++warnings;
-  std::fprintf(stderr, "korva-asm: warning: %s\n", korva::cp932_to_utf8(text_cp932).c_str());
-}
-
-korva::DebugFileStamp debug_stamp(const std::filesystem::path& cod_path) {
-  korva::DebugFileStamp stamp;
-  stamp.file_name = cod_path.filename().native();
-  stamp.version = KORVA_VERSION;
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  if (localtime_r(&now, &local) != nullptr) {
-    stamp.year = local.tm_year + 1900;
-    stamp.month = local.tm_mon + 1;
-    stamp.day = local.tm_mday;
-    stamp.hour = local.tm_hour;
-    stamp.minute = local.tm_min;
-  }
-  return stamp;
-}
-
-// Writes BASE.cod. The sources are named as gpsim finds them from the
-// folder of the .cod.
-bool write_debug_file(const Options& options, const korva::ProjectState& project,
-                      const korva::ProgramFacts& facts, const korva::GpsimProcessor& processor,
-                      std::size_t& warnings) {
-  const std::string cod_name = project.output_base_name + ".cod";
-  const std::filesystem::path cod_path = std::filesystem::absolute(korva::os_path(cod_name));
-  std::vector<std::string> source_names;
-  for (const std::string& entry : facts.files) {
-    const std::filesystem::path source =
-        std::filesystem::absolute(project.entry_directory / korva::os_path(entry));
-    source_names.push_back(korva::debug_source_name(source, cod_path.parent_path()));
-  }
-  const korva::DebugFile file =
-      korva::debug_file(processor, facts, source_names, debug_stamp(cod_path));
-  if (file.words_left_out > 0) {
-    const std::uint32_t end = processor.program_words;
-    char text[64];
-    std::snprintf(text, sizeof text, "%04X on", static_cast<unsigned>(end));
-    const char* words = file.words_left_out == 1 ? " program word from " : " program words from ";
-    print_warning(options,
-                  cod_name + " leaves out the " + std::to_string(file.words_left_out) + words +
-                      text + ", beyond the " + std::to_string(end) + " words of the " +
-                      std::string(processor.chip) + "'s program memory",
-                  warnings);
-  }
-  for (const std::string& name : file.names_cut) {
-    print_warning(options,
-                  cod_name + ": the source name " + korva::cp932_from_os_name(name) +
-                      " is longer than 63 characters and is cut; gpsim will not find the file",
-                  warnings);
-  }
-  const std::string error = korva::write_file_atomically(cod_path, file.bytes);
-  if (!error.empty()) print_error(error);
-  return error.empty();
-}
-
-// Writes BASE.map, titled with the base name without its folder.
-bool write_map_file(const korva::ProjectState& project, const korva::ProgramFacts& facts) {
-  const std::filesystem::path map_path = korva::os_path(project.output_base_name + ".map");
-  const std::string program =
-      korva::cp932_from_os_path(korva::os_path(project.output_base_name).filename());
-  const std::string error =
-      korva::write_file_atomically(map_path, korva::map_file_text(facts, program));
-  if (!error.empty()) print_error(error);
-  return error.empty();
+// KORVA_TEMPORARY_FILES=named writes every output through a named
+// temporary file, as on file systems without unnamed ones.
+korva::TemporaryKind temporaries_from_environment() {
+  const char* value = std::getenv("KORVA_TEMPORARY_FILES");
+  return value != nullptr && std::string_view(value) == "named"
+             ? korva::TemporaryKind::named
+             : korva::TemporaryKind::unnamed_where_possible;
 }
 
 // The processor for --cod; none, after a usage message, when --chip is
@@ -236,6 +163,12 @@ bool load_project(const Options& options, korva::ProjectState& project) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First, before any thread starts: a termination request removes named
+  // temporary files, and a file size limit fails a write (reported) instead
+  // of ending the process.
+  korva::TerminationCleanup termination;
+  std::signal(SIGXFSZ, SIG_IGN);
+
   Options options;
   bool options_done = false;
   const std::vector<std::string> arguments = korva::cp932_arguments(argc, argv);
@@ -251,6 +184,12 @@ int main(int argc, char** argv) {
     }
     if (!options_done && (arg == "-l" || arg == "--listing")) {
       options.print_listing = true;
+    } else if (!options_done && arg == "-o") {
+      if (i + 1 == arguments.size()) {
+        std::fprintf(stderr, "korva-asm: option '-o' needs a base name\n%s", kUsage.data());
+        return kExitUsage;
+      }
+      options.output_base = arguments[++i];
     } else if (!options_done && arg == "--hex") {
       options.write_hex = true;
     } else if (!options_done && arg == "--cod") {
@@ -310,10 +249,22 @@ int main(int argc, char** argv) {
     project.leading_entries = 1;
   }
 
+  korva::AssemblyOptions assembly;
+  assembly.extra_outputs.intel_hex = options.write_hex;
+  assembly.extra_outputs.debug_file = processor;
+  assembly.extra_outputs.map = options.write_map;
+  if (options.output_base) {
+    assembly.output_base_name = options.output_base;
+  } else if (project.project_file_path.empty()) {
+    assembly.output_base_name =
+        korva::output_base_for_source(project.entries[project.leading_entries]);
+  }
+  assembly.files.temporaries = temporaries_from_environment();
+  assembly.files.names = &termination.names();
+
   korva::BatchHost host(options.print_listing);
   korva::Assembler assembler;
-  assembler.collect_program_facts(options.write_cod || options.write_map);
-  const korva::AssemblyResult result = assembler.assemble_project(project, host);
+  const korva::AssemblyResult result = assembler.assemble_project(project, host, assembly);
   switch (result.outcome) {
     case korva::AssemblyOutcome::nothing_to_do:
       print_error("the project lists no source file");
@@ -332,12 +283,7 @@ int main(int argc, char** argv) {
     case korva::AssemblyOutcome::completed:
       break;
   }
-  std::size_t warnings = print_diagnostics(result, options);
-  if (options.write_hex && !write_hex_file(project.output_base_name)) return kExitStopped;
-  if (processor && !write_debug_file(options, project, *result.facts, *processor, warnings)) {
-    return kExitStopped;
-  }
-  if (options.write_map && !write_map_file(project, *result.facts)) return kExitStopped;
+  const std::size_t warnings = print_diagnostics(result, options);
   if (options.print_listing) {
     const std::string listing = korva::cp932_to_utf8(host.listing());
     std::fwrite(listing.data(), 1, listing.size(), stdout);

@@ -3,14 +3,21 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "codegen/hex_text.h"
+#include "driver/debug_file.h"
 #include "driver/file_io.h"
+#include "driver/intel_hex.h"
 #include "driver/listing.h"
+#include "driver/map_file.h"
+#include "driver/output_set.h"
+#include "driver/program_image.h"
 #include "driver/record_blocks.h"
 #include "driver/text_encoding.h"
 #include "patterns/matcher.h"
@@ -53,24 +60,139 @@ struct PendingWarning {
   std::string text;
 };
 
+// The output files in the order in which they are put in place.
+// Where each extra output stands in the set, after .obj, .out and .bin.
+struct ExtraIndices {
+  std::optional<std::size_t> hex;
+  std::optional<std::size_t> cod;
+  std::optional<std::size_t> map;
+};
+
+ExtraIndices extra_indices(const ExtraOutputs& extra) {
+  ExtraIndices at;
+  std::size_t next = 3;
+  if (extra.intel_hex) at.hex = next++;
+  if (extra.debug_file) at.cod = next++;
+  if (extra.map) at.map = next++;
+  return at;
+}
+
+std::vector<std::filesystem::path> output_targets(const std::string& base,
+                                                  const ExtraOutputs& extra) {
+  std::vector<std::filesystem::path> targets = {os_path(base + ".obj"), os_path(base + ".out"),
+                                                os_path(base + ".bin")};
+  const ExtraIndices at = extra_indices(extra);
+  if (at.hex) targets.push_back(os_path(base + ".hex"));
+  if (at.cod) targets.push_back(os_path(base + ".cod"));
+  if (at.map) targets.push_back(os_path(base + ".map"));
+  return targets;
+}
+
+// The date, time and name that the debug file's directory records.
+DebugFileStamp debug_stamp(const std::filesystem::path& cod_path) {
+  DebugFileStamp stamp;
+  stamp.file_name = cod_path.filename().string();
+  stamp.version = KORVA_VERSION;
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  const bool known = localtime_s(&local, &now) == 0;
+#else
+  const bool known = localtime_r(&now, &local) != nullptr;
+#endif
+  if (known) {
+    stamp.year = local.tm_year + 1900;
+    stamp.month = local.tm_mon + 1;
+    stamp.day = local.tm_mday;
+    stamp.hour = local.tm_hour;
+    stamp.minute = local.tm_min;
+  }
+  return stamp;
+}
+
+// A warning about the whole run, without a place in the source.
+Diagnostic run_warning(std::string text) {
+  Diagnostic warning;
+  warning.severity = Severity::warning;
+  warning.text = std::move(text);
+  return warning;
+}
+
+// The warnings of a debug file: words it could not hold, names it had to cut.
+void add_debug_file_warnings(const DebugFile& file, const GpsimProcessor& processor,
+                             const std::string& cod_name, std::vector<Diagnostic>& diagnostics) {
+  if (file.words_left_out > 0) {
+    char first[16];
+    std::snprintf(first, sizeof first, "%04X", static_cast<unsigned>(processor.program_words));
+    diagnostics.push_back(
+        run_warning(cod_name + " leaves out the " + std::to_string(file.words_left_out) +
+                    (file.words_left_out == 1 ? " program word from " : " program words from ") +
+                    first + " on, beyond the " + std::to_string(processor.program_words) +
+                    " words of the " + std::string(processor.chip) + "'s program memory"));
+  }
+  for (const std::string& name : file.names_cut) {
+    diagnostics.push_back(run_warning(cod_name + ": the source name " + cp932_from_os_name(name) +
+                                      " is longer than 63 characters and is cut; gpsim will not "
+                                      "find the file"));
+  }
+}
+
+// The file whose advisory lock makes two assemblies of one project take
+// turns: the project file, or without one the first source. Both exist
+// anyway, so the lock leaves no file behind.
+FileLock lock_project(const ProjectState& project) {
+  if (!project.project_file_path.empty()) {
+    FileLock lock = FileLock::acquire(os_path(project.project_file_path));
+    if (lock.held()) return lock;
+  }
+  // The project's own first source: definitions put in front of it are
+  // shared by every project for that chip.
+  const std::filesystem::path first =
+      os_path(project.entries[std::min(project.leading_entries, project.entries.size() - 1)]);
+  return FileLock::acquire(project.entry_directory.empty() ? first
+                                                           : project.entry_directory / first);
+}
+
 }  // namespace
 
-// The three output files of one assembly and what pass 3 collects for them.
+// The output files of one assembly and what pass 3 collects for them.
 struct Assembler::Outputs {
-  explicit Outputs(const std::string& base)
+  Outputs(const std::string& base, const AssemblyOptions& options)
       : image_name(base + ".bin"),
-        object(os_path(base + ".obj"), /*buffered=*/false),
-        listing_file(os_path(base + ".out")),
-        image_file(os_path(base + ".bin")) {}
+        set(output_targets(base, options.extra_outputs), options.files),
+        object(set.file(0)),
+        listing_file(set.file(1)),
+        image_file(set.file(2)),
+        hex_file(extra_file(options.extra_outputs, &ExtraIndices::hex)),
+        cod_file(extra_file(options.extra_outputs, &ExtraIndices::cod)),
+        map_file(extra_file(options.extra_outputs, &ExtraIndices::map)),
+        base_name(base),
+        processor(options.extra_outputs.debug_file) {}
+
+  AtomicFile* extra_file(const ExtraOutputs& extra,
+                         std::optional<std::size_t> ExtraIndices::*which) {
+    const std::optional<std::size_t> index = extra_indices(extra).*which;
+    return index ? &set.file(*index) : nullptr;
+  }
 
   std::string image_name;  // CP932, for messages
-  AtomicFile object;
-  AtomicFile listing_file;
-  AtomicFile image_file;
+  OutputSet set;
+  AtomicFile& object;
+  AtomicFile& listing_file;
+  AtomicFile& image_file;
+  AtomicFile* hex_file;
+  AtomicFile* cod_file;
+  AtomicFile* map_file;
+  std::string base_name;  // CP932
+  std::optional<GpsimProcessor> processor;
+  // What the debug and map files are written from, once pass 3 is over, and
+  // the sources' names as gpsim finds them from the debug file's folder.
+  std::optional<ProgramFacts> finished_facts;
+  std::vector<std::string> debug_source_names;
   std::size_t record_count = 0;
   std::size_t source_size = 0;
   std::string listing;
-  std::string image;
+  ProgramImage image;
   std::vector<std::string> error_entries;
   std::string error;                     // the first I/O failure
   std::vector<RecordSpot> spots;         // one per record
@@ -213,7 +335,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
 }
 
 bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
-  std::FILE* object = open_file(outputs.object.temporary(), "rb");
+  std::FILE* object = outputs.object.read_back();
   if (object == nullptr) {
     outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
     return false;
@@ -252,10 +374,11 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     }
     format_listing_line(record, line);
     outputs.listing += line;
-    const std::size_t image_before = outputs.image.size();
-    write_image_bytes(outputs.image, record.code, static_cast<std::size_t>(2 * gap));
+    const std::size_t image_before = outputs.image.bytes().size();
+    outputs.image.add(record, static_cast<std::size_t>(2 * gap));
     if (outputs.facts && gap == 0) {
-      outputs.facts->wrote(image_before, outputs.image.size(), map.locate(outputs.spots[n].offset));
+      outputs.facts->wrote(image_before, outputs.image.bytes().size(),
+                           map.locate(outputs.spots[n].offset));
     }
     if (!record.error.empty()) {
       outputs.error_entries.push_back(line);
@@ -320,24 +443,77 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   return true;
 }
 
+// Writes the files that pass 3 collected, each whole to its temporary
+// file; the set then puts all of them in place.
+bool Assembler::write_outputs(Outputs& outputs) {
+  const auto write = [](AtomicFile& file, std::string_view bytes) {
+    return file.open() && file.write(bytes) && file.close();
+  };
+  if (!write(outputs.listing_file, outputs.listing) ||
+      !write(outputs.image_file, outputs.image.bytes())) {
+    return false;
+  }
+  // From the words at their addresses, never from the .bin file: an ORG
+  // gap stays a gap.
+  if (outputs.hex_file != nullptr &&
+      !write(*outputs.hex_file, intel_hex_text(outputs.image.placed()))) {
+    return false;
+  }
+  if (outputs.cod_file != nullptr && outputs.processor && outputs.finished_facts) {
+    const DebugFile file =
+        debug_file(*outputs.processor, *outputs.finished_facts, outputs.debug_source_names,
+                   debug_stamp(outputs.cod_file->target()));
+    add_debug_file_warnings(file, *outputs.processor, outputs.base_name + ".cod",
+                            outputs.diagnostics);
+    if (!write(*outputs.cod_file, file.bytes)) return false;
+  }
+  if (outputs.map_file != nullptr && outputs.finished_facts) {
+    // Titled with the base name without its folder.
+    const std::string program = cp932_from_os_path(os_path(outputs.base_name).filename());
+    if (!write(*outputs.map_file, map_file_text(*outputs.finished_facts, program))) return false;
+  }
+  return true;
+}
+
+void Assembler::finish_facts(Outputs& outputs, const SourceMap& map, const ProjectState& project) {
+  if (!outputs.facts) return;
+  outputs.finished_facts =
+      outputs.facts->finish(symbols_, map, project.entries, outputs.image.bytes());
+  outputs.finished_facts->definition_files =
+      std::min(project.leading_entries, project.entries.size());
+  if (!outputs.cod_file) return;
+  std::error_code ignored;
+  const std::filesystem::path cod_folder =
+      std::filesystem::absolute(outputs.cod_file->target(), ignored).parent_path();
+  for (const std::string& entry : project.entries) {
+    const std::filesystem::path source = std::filesystem::absolute(
+        project.entry_directory.empty() ? os_path(entry) : project.entry_directory / os_path(entry),
+        ignored);
+    outputs.debug_source_names.push_back(debug_source_name(source, cod_folder));
+  }
+}
+
 // The old outputs that the commits replaced are closed on the releasing
 // thread: freeing the contents of a large old intermediate file takes about
 // as long as a pass, and nothing here needs to wait for it.
 void Assembler::release_replaced_outputs(Outputs& outputs) {
   auto replaced = std::make_shared<std::vector<ReplacedFile>>();
-  for (AtomicFile* file : {&outputs.object, &outputs.listing_file, &outputs.image_file}) {
-    ReplacedFile old = file->take_replaced();
+  for (std::size_t i = 0; i < outputs.set.size(); ++i) {
+    ReplacedFile old = outputs.set.file(i).take_replaced();
     if (old.holds_file()) replaced->push_back(std::move(old));
   }
   if (!replaced->empty()) releaser_.start([replaced] { replaced->clear(); });
 }
 
-AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& host) {
+AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& host,
+                                           const AssemblyOptions& options) {
   AssemblyResult result;
   host.clear_error_list();
   if (project.entries.empty()) return result;
 
-  if (project.project_file_path.empty()) {
+  if (options.output_base_name) {
+    project.output_base_name = *options.output_base_name;
+  } else if (project.project_file_path.empty()) {
     const std::string& first =
         project.entries[std::min(project.leading_entries, project.entries.size() - 1)];
     project.output_base_name = first.substr(0, first.size() >= 3 ? first.size() - 3 : 0);
@@ -345,6 +521,7 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
     cut_to_directory(project.last_directory);
   }
 
+  const FileLock project_lock = lock_project(project);
   const JoinedSources sources = join_sources(project.entries, project.entry_directory);
   if (!sources.ok) {
     result.outcome = AssemblyOutcome::stopped;
@@ -365,21 +542,21 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
     return result;
   }
 
-  Outputs outputs(project.output_base_name);
+  Outputs outputs(project.output_base_name, options);
   outputs.source_size = sources.text.size();
-  if (collect_facts_) outputs.facts = std::make_unique<ProgramFactsCollector>();
+  if (collect_facts_ || options.extra_outputs.debug_file || options.extra_outputs.map) {
+    outputs.facts = std::make_unique<ProgramFactsCollector>();
+  }
   find_utf8_files(outputs, sources.text, project.entries, sources.file_starts);
-  const bool written = run_pass2(sources.text, outputs) && run_pass3(outputs, map) &&
-                       outputs.listing_file.open() && outputs.listing_file.write(outputs.listing) &&
-                       outputs.image_file.open() && outputs.image_file.write(outputs.image) &&
-                       outputs.object.commit() && outputs.listing_file.commit() &&
-                       outputs.image_file.commit();
+  const bool passes_done =
+      outputs.set.prepare() && run_pass2(sources.text, outputs) && run_pass3(outputs, map);
+  if (passes_done) finish_facts(outputs, map, project);
+  const bool written = passes_done && write_outputs(outputs) && outputs.set.commit();
   result.record_count = outputs.record_count;
   if (!written) {
+    outputs.set.discard();
     result.outcome = AssemblyOutcome::output_failed;
-    for (const AtomicFile* file : {&outputs.object, &outputs.listing_file, &outputs.image_file}) {
-      if (result.message.empty()) result.message = file->error();
-    }
+    result.message = outputs.set.error();
     if (result.message.empty()) result.message = outputs.error;
     host.show_message(result.message, texts::kFileErrorCaption);
     return result;
@@ -389,10 +566,7 @@ AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& 
   for (const std::string& entry : outputs.error_entries) host.add_error_entry(entry);
   result.error_count = outputs.error_entries.size();
   result.diagnostics = std::move(outputs.diagnostics);
-  if (outputs.facts) {
-    result.facts = outputs.facts->finish(symbols_, map, project.entries, std::move(outputs.image));
-    result.facts->definition_files = std::min(project.leading_entries, project.entries.size());
-  }
+  result.facts = std::move(outputs.finished_facts);
   result.outcome = AssemblyOutcome::completed;
   host.show_listing(outputs.listing);
   return result;

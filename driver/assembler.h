@@ -1,6 +1,6 @@
 // The Assemble command: joins the project's sources, runs the three passes
 // and writes the intermediate file (.obj), the listing (.out) and the program
-// image (.bin).
+// image (.bin), and the extra outputs asked for, all or nothing.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +12,8 @@
 #include "codegen/code_generator.h"
 #include "driver/background_worker.h"
 #include "driver/diagnostics.h"
+#include "driver/file_io.h"
+#include "driver/gpsim_processors.h"
 #include "driver/line_record.h"
 #include "driver/platform.h"
 #include "driver/program_facts.h"
@@ -26,7 +28,23 @@ enum class AssemblyOutcome {
   nothing_to_do,  // empty project list
   stopped,        // a source file could not be read, or pass 1 found an error
   output_failed,  // an output file could not be written; the old ones stay
-  completed,      // all three files written; errors, if any, are listed
+  completed,      // every output written; errors, if any, are listed
+};
+
+// The outputs written besides .obj, .out and .bin, in the same set.
+struct ExtraOutputs {
+  bool intel_hex = false;  // BASE.hex, the program in Intel HEX
+  // BASE.cod, the debug file for gpsim, for this processor.
+  std::optional<GpsimProcessor> debug_file;
+  bool map = false;  // BASE.map, the symbols and the memory used
+};
+
+struct AssemblyOptions {
+  ExtraOutputs extra_outputs;
+  // Names the outputs in place of the project file or the first entry.
+  std::optional<std::string> output_base_name;
+  // How the output files are written (and, for tests, where they fail).
+  FileWriteOptions files;
 };
 
 struct AssemblyResult {
@@ -42,7 +60,11 @@ struct AssemblyResult {
 
 class Assembler {
  public:
-  AssemblyResult assemble_project(ProjectState& project, AssemblyHost& host);
+  // Two assemblies of the same project (the same project file, or without
+  // one the same first source) take turns: each holds an advisory lock on
+  // that file from reading the sources to putting the outputs in place.
+  AssemblyResult assemble_project(ProjectState& project, AssemblyHost& host,
+                                  const AssemblyOptions& options = {});
 
   const SymbolTable& symbols() const { return symbols_; }
   const MacroTable& macros() const { return macros_; }
@@ -64,6 +86,8 @@ class Assembler {
   bool run_pass1(std::string_view source, std::string& message, std::size_t& line_offset);
   bool run_pass2(std::string_view source, Outputs& outputs);
   bool run_pass3(Outputs& outputs, const SourceMap& map);
+  static bool write_outputs(Outputs& outputs);
+  void finish_facts(Outputs& outputs, const SourceMap& map, const ProjectState& project);
   void release_replaced_outputs(Outputs& outputs);
 
   SymbolTable symbols_;

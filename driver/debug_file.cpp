@@ -174,7 +174,8 @@ std::vector<bool> words_to_hold(const ProgramFacts& facts, std::size_t program_w
   return held;
 }
 
-void write_code(BlockFile& file, std::string_view image, const std::vector<bool>& held) {
+void write_code(BlockFile& file, std::string_view image, const std::vector<bool>& held,
+                const std::vector<std::optional<SourcePlace>>& places) {
   for (std::size_t first = 0; first < held.size(); first += kWordsPerCodeBlock) {
     const std::size_t last = std::min(held.size(), first + kWordsPerCodeBlock);
     if (std::find(held.begin() + static_cast<std::ptrdiff_t>(first),
@@ -191,17 +192,20 @@ void write_code(BlockFile& file, std::string_view image, const std::vector<bool>
       file[index][2 * (address - first) + 1] = image[2 * address + 1];
     }
   }
-  // The memory map: each run of held words as its first and last byte
-  // address.
+  // The memory map: each run of words that statements wrote, as its first
+  // and last byte address; the zero fill of an ORG is no part of it.
+  const auto used = [&](std::size_t address) {
+    return held[address] && address < places.size() && places[address].has_value();
+  };
   const std::size_t map = file.add();
   std::size_t at = 0;
   for (std::size_t address = 0; address < held.size() && at + 4 <= kBlockSize;) {
-    if (!held[address]) {
+    if (!used(address)) {
       ++address;
       continue;
     }
     std::size_t end = address;
-    while (end < held.size() && held[end]) ++end;
+    while (end < held.size() && used(end)) ++end;
     put16(file[map], at, static_cast<std::uint32_t>(2 * address));
     put16(file[map], at + 2, static_cast<std::uint32_t>(2 * end - 1));
     at += 4;
@@ -312,7 +316,7 @@ DebugFile debug_file(const GpsimProcessor& processor, const ProgramFacts& facts,
   directory[kDirFormat] = 1;
   put_text(directory, kDirProcessor, processor.gpsim_name, 8);
 
-  write_code(file, facts.image, held);
+  write_code(file, facts.image, held, facts.word_places);
   const std::vector<std::size_t> file_index = write_names(file, source_names, result.names_cut);
   write_lines(file, facts.word_places, held, file_index);
   write_symbols(file, debug_symbols(facts.symbols));

@@ -1,13 +1,15 @@
-// Whole-file reading and all-or-nothing file writing. Every failure comes
-// back as a value with a readable message; nothing is thrown.
+// Whole-file reading, advisory locks and all-or-nothing file writing. Every
+// failure comes back as a value with a readable message; nothing is thrown.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace korva {
 
@@ -15,7 +17,13 @@ namespace korva {
 // form, so that names outside the system's code page open too.
 std::FILE* open_file(const std::filesystem::path& path, const char* mode);
 
-enum class ReadStatus { ok, cannot_open, read_failed };
+enum class ReadStatus {
+  ok,
+  not_found,    // no file of that name
+  cannot_open,  // it exists (or may), but opening failed: permission, a link loop, ...
+  refused,      // not a regular file, or larger than the limit: never read
+  read_failed,
+};
 
 struct FileContents {
   ReadStatus status = ReadStatus::ok;
@@ -23,7 +31,102 @@ struct FileContents {
   std::string error;  // why it failed, when it did
 };
 
-FileContents read_whole_file(const std::filesystem::path& path);
+// Files larger than this are refused before they are read.
+inline constexpr std::uint64_t kReadSizeLimit = 64ull * 1024 * 1024;
+
+// Reads a regular file whole. A directory, a device, a FIFO or a socket is
+// refused before any byte is read (so an endless device cannot fill the
+// memory, and a FIFO without a writer cannot stall), as is a file larger
+// than `size_limit`.
+FileContents read_whole_file(const std::filesystem::path& path,
+                             std::uint64_t size_limit = kReadSizeLimit);
+
+// An advisory lock (flock) on a file that already exists, held until the
+// object goes. Two processes that lock the same file take turns; the file
+// itself is neither created nor changed.
+class FileLock {
+ public:
+  FileLock() = default;
+  ~FileLock() { release(); }
+  FileLock(FileLock&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
+  FileLock& operator=(FileLock&& other) noexcept {
+    if (this != &other) {
+      release();
+      descriptor_ = std::exchange(other.descriptor_, -1);
+    }
+    return *this;
+  }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // Waits until the lock on `path` (a regular file or a directory) is
+  // free, then holds it. Where the file cannot be opened or the file system
+  // has no locks, the result holds nothing and the caller goes on unlocked.
+  static FileLock acquire(const std::filesystem::path& path);
+
+  bool held() const { return descriptor_ >= 0; }
+  void release();
+
+ private:
+  explicit FileLock(int descriptor) : descriptor_(descriptor) {}
+  int descriptor_ = -1;
+};
+
+// The steps of writing a file at which the system can fail.
+enum class FileStep {
+  create,   // creating the temporary file
+  write,    // each write to it
+  name,     // giving a complete unnamed temporary file its name
+  replace,  // renaming the temporary file over the target
+};
+
+// A test seam: asked before each step on the file that will replace
+// `target`. A non-zero result is an errno value with which the step then
+// fails, as if the system had returned it.
+class FileFaults {
+ public:
+  virtual ~FileFaults() = default;
+  virtual int fault(FileStep step, const std::filesystem::path& target) = 0;
+};
+
+// The names of temporary files that exist on disk while they are written,
+// so that a handler for a termination request can remove them. Holding it
+// keeps every name from changing: an output set holds it while it puts its
+// files in place, so that a termination request waits until they all are.
+class TemporaryNames {
+ public:
+  void add(const std::filesystem::path& path);
+  void remove(const std::filesystem::path& path);
+  std::unique_lock<std::recursive_mutex> hold() { return std::unique_lock(mutex_); }
+  // Removes every listed file; the caller holds the names.
+  void remove_files();
+
+ private:
+  std::recursive_mutex mutex_;
+  std::vector<std::filesystem::path> paths_;
+};
+
+enum class TemporaryKind {
+  // Unnamed (O_TMPFILE on Linux): a run that is killed leaves nothing. Where
+  // the file system cannot do that, a named file as below.
+  unnamed_where_possible,
+  // Always a file named "TARGET.korva-tmp-PID-N" next to the target.
+  named,
+};
+
+struct FileWriteOptions {
+  TemporaryKind temporaries = TemporaryKind::unnamed_where_possible;
+  TemporaryNames* names = nullptr;  // where named temporaries are listed, if anywhere
+  FileFaults* faults = nullptr;     // the test seam; none in normal runs
+};
+
+// The names that temporaries of `target` take: "TARGET.korva-tmp-PID-N"
+// while written, "TARGET.korva-old-PID-N" for the old target while an
+// output set replaces it.
+inline constexpr std::string_view kTemporaryMark = ".korva-tmp-";
+inline constexpr std::string_view kPreviousMark = ".korva-old-";
+std::filesystem::path temporary_name(const std::filesystem::path& target, std::string_view mark,
+                                     int attempt);
 
 // An open handle on a file that a commit replaced. The system frees the old
 // contents (for a large file, a noticeable piece of work) only when the last
@@ -55,15 +158,17 @@ class ReplacedFile {
   std::FILE* file_ = nullptr;
 };
 
-// Writes a file through a temporary file in the same folder, which replaces
-// the target only on commit(), so the target is either the old file or the
-// complete new one. The temporary file is removed unless committed.
+// Writes a file through a temporary file in the target's folder, which
+// replaces the target only when it is complete, so the target is either the
+// old file or the whole new one. The temporary file is unnamed where the
+// system allows it (nothing is left if the process dies) and holds an
+// advisory lock while this object has it, so that a clean-up of leftovers
+// never takes a file that a running assembly still writes. Writes go
+// straight to the system: callers write in large pieces.
 class AtomicFile {
  public:
-  // `buffered` false passes every write straight to the system, for a file
-  // written in large blocks that a stdio buffer would only copy once more.
-  explicit AtomicFile(std::filesystem::path target, bool buffered = true)
-      : target_(std::move(target)), buffered_(buffered) {}
+  explicit AtomicFile(std::filesystem::path target, FileWriteOptions options = {})
+      : target_(std::move(target)), options_(options) {}
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -76,27 +181,48 @@ class AtomicFile {
   // asked for piece by piece from a background thread, that work is done by
   // then. Does nothing where the system offers no such request.
   void start_write_back();
-  bool close();  // flushes and closes the temporary file
-  // Closes if needed, then renames the temporary file over the target. Where
-  // the system lets a file be replaced while open, the replaced file is kept
-  // open for take_replaced().
+  // Ends the writing. The temporary file stays open, to be read back and
+  // put in place.
+  bool close();
+  // A stream that reads the complete temporary file from its start; the
+  // caller closes it. Null on failure.
+  std::FILE* read_back();
+  // Gives an unnamed temporary file its name ("TARGET.korva-tmp-PID-N");
+  // a named one has it already.
+  bool give_name();
+  // Renames the temporary file over the target. Where the system lets a
+  // file be replaced while open, the replaced file is kept open for
+  // take_replaced().
+  bool put_in_place();
+  // close(), give_name() and put_in_place(): for a file written alone.
   bool commit();
+  // Closes and removes the temporary file, unless it was put in place.
   void discard();
   // The file that commit() replaced, if it was kept open; else an empty one.
   ReplacedFile take_replaced() { return std::move(replaced_); }
 
   const std::filesystem::path& target() const { return target_; }
+  // The temporary file's name; empty while it has none.
   const std::filesystem::path& temporary() const { return temporary_; }
+  bool is_open() const { return descriptor_ >= 0; }
   const std::string& error() const { return error_; }
+  // Records a failure found outside this object (by the output set).
+  bool fail(std::string_view what, int error_number);
 
  private:
-  bool fail(std::string_view what);
+  int injected(FileStep step) const;
+  bool open_unnamed();
+  bool open_named();
+  bool link_unnamed();
+  void forget_name();
 
   std::filesystem::path target_;
+  FileWriteOptions options_;
   std::filesystem::path temporary_;
-  std::FILE* file_ = nullptr;
+  int descriptor_ = -1;
+  bool unnamed_ = false;
+  bool in_place_ = false;
   ReplacedFile replaced_;
-  bool buffered_;
   std::uint64_t written_ = 0;       // bytes written to the temporary file
   std::uint64_t written_back_ = 0;  // of those, the ones start_write_back() asked for
   std::string error_;
@@ -106,5 +232,9 @@ class AtomicFile {
 // Writes `bytes` to `path` through an AtomicFile. Returns an empty text on
 // success, otherwise the message.
 std::string write_file_atomically(const std::filesystem::path& path, std::string_view bytes);
+
+// "PATH: WHAT (the system's reason)", the path as CP932 for messages.
+std::string describe_file_error(const std::filesystem::path& path, std::string_view what,
+                                int error_number);
 
 }  // namespace korva

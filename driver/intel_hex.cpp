@@ -1,12 +1,12 @@
 #include "driver/intel_hex.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <vector>
 
 namespace korva {
 namespace {
 
-constexpr std::size_t kBytesPerRecord = 16;
+constexpr std::uint64_t kBytesPerRecord = 16;
 
 void append_hex_byte(std::string& text, std::uint8_t byte) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -31,24 +31,72 @@ void append_record(std::string& text, std::uint8_t type, std::uint16_t address,
   text += "\r\n";
 }
 
+// The placed bytes laid out over the addresses they span, with a mark for
+// each address that a run wrote.
+struct Memory {
+  std::uint64_t start = 0;
+  std::string bytes;
+  std::vector<bool> written;
+};
+
+Memory lay_out(std::span<const PlacedBytes> runs) {
+  Memory memory;
+  std::uint64_t end = 0;
+  bool any = false;
+  for (const PlacedBytes& run : runs) {
+    if (run.bytes.empty()) continue;
+    memory.start = any ? std::min(memory.start, run.address) : run.address;
+    end = std::max(end, run.address + run.bytes.size());
+    any = true;
+  }
+  if (!any) return memory;
+  memory.bytes.assign(end - memory.start, '\0');
+  memory.written.assign(end - memory.start, false);
+  for (const PlacedBytes& run : runs) {
+    const std::size_t offset = run.address - memory.start;
+    std::copy(run.bytes.begin(), run.bytes.end(), memory.bytes.begin() + offset);
+    std::fill_n(memory.written.begin() + offset, run.bytes.size(), true);
+  }
+  return memory;
+}
+
 }  // namespace
 
-std::string intel_hex_text(std::string_view image) {
+std::string intel_hex_text(std::span<const PlacedBytes> runs) {
+  const Memory memory = lay_out(runs);
   std::string text;
-  std::size_t segment = 0;
-  for (std::size_t offset = 0; offset < image.size(); offset += kBytesPerRecord) {
-    if ((offset >> 16) != segment) {
-      segment = offset >> 16;
+  text.reserve(memory.bytes.size() * 3 + memory.bytes.size() / 16 * 13 + 16);
+  std::uint64_t segment = 0;
+  std::size_t i = 0;
+  while (i < memory.bytes.size()) {
+    if (!memory.written[i]) {
+      ++i;
+      continue;
+    }
+    const std::uint64_t address = memory.start + i;
+    const std::uint64_t record_end = (address / kBytesPerRecord + 1) * kBytesPerRecord;
+    std::size_t count = 0;
+    while (i + count < memory.bytes.size() && memory.written[i + count] &&
+           address + count < record_end) {
+      ++count;
+    }
+    if ((address >> 16) != segment) {
+      segment = address >> 16;
       const char upper[2] = {static_cast<char>((segment >> 8) & 0xFF),
                              static_cast<char>(segment & 0xFF)};
       append_record(text, 0x04, 0, std::string_view(upper, 2));
     }
-    const std::size_t count = std::min(kBytesPerRecord, image.size() - offset);
-    append_record(text, 0x00, static_cast<std::uint16_t>(offset & 0xFFFF),
-                  image.substr(offset, count));
+    append_record(text, 0x00, static_cast<std::uint16_t>(address & 0xFFFF),
+                  std::string_view(memory.bytes).substr(i, count));
+    i += count;
   }
   append_record(text, 0x01, 0, {});
   return text;
+}
+
+std::string intel_hex_text(std::string_view image) {
+  const PlacedBytes whole{0, image};
+  return intel_hex_text(std::span<const PlacedBytes>(&whole, 1));
 }
 
 }  // namespace korva

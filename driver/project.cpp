@@ -34,6 +34,20 @@ void take_project_path(ProjectState& project, const std::string& path) {
   cut_to_directory(project.last_directory);
 }
 
+std::string output_base_for_source(const std::string& name) {
+  if (name.size() >= 3 && name.compare(name.size() - 3, 3, ".as") == 0) {
+    return name.substr(0, name.size() - 3);
+  }
+  std::size_t file_name = name.size();
+  while (file_name > 0 && !is_separator(name[file_name - 1])) --file_name;
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot <= file_name) return name;
+  // "prog..": the dots in front of the extension go with it.
+  std::size_t end = dot;
+  while (end > file_name + 1 && name[end - 1] == '.') --end;
+  return name.substr(0, end);
+}
+
 LoadStatus load_project_file(const std::string& path, std::vector<std::string>& entries,
                              std::string* error) {
   entries.clear();

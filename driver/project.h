@@ -31,6 +31,12 @@ void cut_to_directory(std::string& path);
 // characters (the ".amk"); last directory := that name, cut to its directory.
 void take_project_path(ProjectState& project, const std::string& path);
 
+// The output base that korva-asm takes from a source file given alone: a
+// name ending in ".as" loses those three characters, as in the window; any
+// other name loses its whole extension (from the last "." of the file name,
+// when that is not its first character), and a name without one stays whole.
+std::string output_base_for_source(const std::string& name);
+
 enum class LoadStatus { ok, cannot_open, read_failed };
 
 // Replaces the project list by the lines of the project file, read as the

@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -248,8 +249,21 @@ MainWindow::~MainWindow() {
   // The children are destroyed after this part of the object, and some
   // signal on the way (a dock hiding): none of that may reach it then.
   for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
-  // Nothing is lost silently: a settings file that cannot be written is
-  // reported, even on the way out. The message names the path in CP932.
+  // A window that goes without being closed saves here.
+  save_settings();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  save_settings();
+  QMainWindow::closeEvent(event);
+}
+
+// Once per window. Nothing is lost silently: a settings file that cannot be
+// written is reported, even on the way out. The message names the path in
+// CP932.
+void MainWindow::save_settings() {
+  if (settings_saved_) return;
+  settings_saved_ = true;
   const std::string failure = write_settings(start_directory_, project_.last_directory);
   if (!failure.empty()) show_file_error(display(failure));
 }
@@ -485,7 +499,10 @@ void MainWindow::assemble() {
   // Relative entries were found here; the editor gets them from here too.
   assembly_directory_ = QDir::currentPath();
   listing_words_ = 0;
-  const AssemblyResult result = assembler_->assemble_project(project_, *this);
+  // The window always writes BASE.hex too, so that a chip can be programmed.
+  AssemblyOptions options;
+  options.extra_outputs.intel_hex = true;
+  const AssemblyResult result = assembler_->assemble_project(project_, *this, options);
   show_diagnostics(result);
   // A new list starts at its first entry, as an emptied list does.
   error_list_->scrollToTop();

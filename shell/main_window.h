@@ -143,6 +143,9 @@ class MainWindow : public QMainWindow, public AssemblyHost {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Writes the settings file while the window is still shown, so that a
+  // failure's message box belongs to a running program.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void create_menu();
@@ -175,6 +178,7 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void add_file(bool insert);
   void delete_file();
 
+  void save_settings();
   std::optional<ChosenFile> after_dialog(std::optional<ChosenFile> chosen);
   void show_file_error(const QString& text);
   void set_project_file_name(const QString& title);
@@ -186,6 +190,7 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   std::unique_ptr<Assembler> assembler_;
   ProjectState project_;
   std::string start_directory_;
+  bool settings_saved_ = false;
 
   std::array<QAction*, kAllCommands.size()> actions_{};
   std::array<QAction*, 4> error_actions_{};

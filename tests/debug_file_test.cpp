@@ -30,7 +30,7 @@ bool have_tool(const char* name) {
 struct GpvcView {
   std::string text;  // all of it
   std::string processor;
-  std::string rom_usage;               // "using ROM 000000 to 000011"
+  std::string rom_usage;               // "using ROM 000000 to 000011", one such line per range
   std::map<unsigned, unsigned> words;  // the code dump (gpvc leaves out rows of zeros)
   std::vector<std::string> symbols;    // "NAME = 1f, type = address"
   std::vector<std::string> files;
@@ -69,7 +69,7 @@ GpvcView read_with_gpvc(const std::string& bytes, const testing::ScratchDir& dir
     } else if (std::regex_search(line, match, processor)) {
       view.processor = match[1];
     } else if (line.starts_with("using ROM")) {
-      view.rom_usage = line;
+      view.rom_usage += (view.rom_usage.empty() ? "" : "; ") + line;
     } else if (std::regex_match(line, match, code_row)) {
       std::istringstream row(match[2].str());
       unsigned address = static_cast<unsigned>(std::stoul(match[1].str(), nullptr, 16));
@@ -154,7 +154,8 @@ TEST(DebugFile, GpvcReadsProcessorWordsSymbolsFilesAndLines) {
     EXPECT_TRUE(std::regex_search(view.text, std::regex(header))) << header << "\n" << view.text;
   }
   EXPECT_EQ(view.processor, "16f877a");
-  EXPECT_EQ(view.rom_usage, "using ROM 000000 to 000004");
+  // The ROM use is what statements wrote; the ORG fill between is no part of it.
+  EXPECT_EQ(view.rom_usage, "using ROM 000000 to 000001; using ROM 000004 to 000004");
   EXPECT_EQ(first_words(view, 5), (std::vector<unsigned>{0x3005, 0x00A0, 0, 0, 0x0008}));
   EXPECT_EQ(view.symbols, (std::vector<std::string>{
                               "START = 0, type = address",

@@ -1,11 +1,17 @@
 #include "driver/file_io.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
+#include "driver/output_set.h"
 #include "test_support.h"
 
 namespace korva {
@@ -22,6 +28,14 @@ std::size_t other_files(const std::filesystem::path& folder, const std::string& 
     if (entry.path().filename() != target) ++count;
   }
   return count;
+}
+
+std::set<std::string> names_in(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
 }
 
 TEST(AtomicFile, TargetIsEitherTheOldFileOrTheWholeNewOne) {
@@ -41,8 +55,9 @@ TEST(AtomicFile, TargetIsEitherTheOldFileOrTheWholeNewOne) {
     const std::filesystem::path target = dir.path() / "out.obj";
     if (c.old_content) write_bytes(target, *c.old_content);
     {
-      AtomicFile file(target, /*buffered=*/false);
+      AtomicFile file(target);
       ASSERT_TRUE(file.open()) << c.name;
+      EXPECT_EQ(other_files(dir.path(), "out.obj"), 0u) << c.name << ": unnamed while written";
       EXPECT_TRUE(file.write("first")) << c.name;
       file.start_write_back();  // a request between writes changes nothing
       EXPECT_TRUE(file.write("|second")) << c.name;
@@ -75,6 +90,152 @@ TEST(AtomicFile, FailedReplaceIsReportedAndLeavesNoTemporaryFile) {
   }
   EXPECT_TRUE(std::filesystem::is_directory(target));
   EXPECT_EQ(other_files(dir.path(), "out.obj"), 0u);
+}
+
+TEST(ReadWholeFile, RefusesWhatIsNotARegularFileOfSensibleSizeBeforeReading) {
+  ScratchDir dir;
+  write_bytes(dir.path() / "ok.as", "NOP\r\n");
+  write_bytes(dir.path() / "limit.as", std::string(1000, 'x'));
+  write_bytes(dir.path() / "over.as", std::string(1001, 'x'));
+  std::filesystem::create_directory(dir.path() / "folder.as");
+  ASSERT_EQ(::mkfifo((dir / "fifo.as").c_str(), 0600), 0);
+  std::filesystem::create_symlink("loop2.as", dir.path() / "loop1.as");
+  std::filesystem::create_symlink("loop1.as", dir.path() / "loop2.as");
+  // Sparse: refused from its size, never read.
+  { std::ofstream(dir.path() / "huge.as"); }
+  std::filesystem::resize_file(dir.path() / "huge.as", kReadSizeLimit + 1);
+
+  const struct {
+    std::string path;
+    std::uint64_t limit;
+    ReadStatus status;
+    const char* message;  // a piece of the message; empty when it reads
+  } cases[] = {
+      {dir / "ok.as", kReadSizeLimit, ReadStatus::ok, ""},
+      {dir / "limit.as", 1000, ReadStatus::ok, ""},
+      {dir / "over.as", 1000, ReadStatus::refused, "larger than"},
+      {dir / "huge.as", kReadSizeLimit, ReadStatus::refused, "larger than 64 MiB"},
+      {dir / "gone.as", kReadSizeLimit, ReadStatus::not_found, "not found"},
+      {dir / "ok.as/inside", kReadSizeLimit, ReadStatus::not_found, "not found"},
+      {dir / "folder.as", kReadSizeLimit, ReadStatus::refused, "it is a directory"},
+      {dir / "fifo.as", kReadSizeLimit, ReadStatus::refused, "it is a FIFO"},
+      {"/dev/zero", kReadSizeLimit, ReadStatus::refused, "it is a character device"},
+      {dir / "loop1.as", kReadSizeLimit, ReadStatus::cannot_open, "a loop of symbolic links"},
+  };
+  for (const auto& c : cases) {
+    const FileContents file = read_whole_file(c.path, c.limit);
+    EXPECT_EQ(file.status, c.status) << c.path;
+    EXPECT_NE(file.error.find(c.message), std::string::npos) << c.path << ": " << file.error;
+    if (c.status == ReadStatus::ok) {
+      EXPECT_EQ(file.bytes, read_bytes(c.path)) << c.path;
+    } else {
+      EXPECT_TRUE(file.bytes.empty()) << c.path;
+    }
+  }
+}
+
+TEST(ReadWholeFile, NamesAMissingPermission) {
+  if (::geteuid() == 0) GTEST_SKIP() << "runs as root, which may read any file: not checked";
+  ScratchDir dir;
+  write_bytes(dir.path() / "secret.as", "NOP\r\n");
+  std::filesystem::permissions(dir.path() / "secret.as", std::filesystem::perms::none);
+  const FileContents file = read_whole_file(dir.path() / "secret.as");
+  EXPECT_EQ(file.status, ReadStatus::cannot_open);
+  EXPECT_NE(file.error.find("permission denied"), std::string::npos) << file.error;
+}
+
+TEST(AtomicFile, NamedTemporaryIsRecognisableAndReadsBack) {
+  for (const TemporaryKind kind : {TemporaryKind::unnamed_where_possible, TemporaryKind::named}) {
+    ScratchDir dir;
+    const std::filesystem::path target = dir.path() / "p.obj";
+    TemporaryNames names;
+    AtomicFile file(target, FileWriteOptions{kind, &names, nullptr});
+    ASSERT_TRUE(file.open());
+    ASSERT_TRUE(file.write("records") && file.close());
+    std::FILE* back = file.read_back();
+    ASSERT_NE(back, nullptr);
+    char bytes[16] = {};
+    EXPECT_EQ(std::fread(bytes, 1, sizeof bytes, back), 7u);
+    std::fclose(back);
+    EXPECT_EQ(std::string(bytes), "records");
+    // Before it is put in place the file has a name only when it must.
+    ASSERT_TRUE(file.give_name());
+    const std::string expected_name =
+        "p.obj" + std::string(kTemporaryMark) + std::to_string(::getpid()) + "-0";
+    EXPECT_EQ(names_in(dir.path()), std::set<std::string>{expected_name});
+    EXPECT_EQ(file.temporary().filename(), expected_name);
+    ASSERT_TRUE(file.put_in_place()) << file.error();
+    EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"p.obj"});
+    EXPECT_EQ(read_bytes(target), "records");
+  }
+}
+
+TEST(OutputSet, RemovesOnlyTheLeftoversOfDeadRuns) {
+  ScratchDir dir;
+  const std::string tmp(kTemporaryMark), old(kPreviousMark);
+  // A run that still writes: its temporary file holds its lock.
+  AtomicFile live(dir.path() / "p.obj", FileWriteOptions{TemporaryKind::named, nullptr, nullptr});
+  ASSERT_TRUE(live.open());
+  const std::string live_name = live.temporary().filename().string();
+  const std::vector<std::string> dead = {"p.obj" + tmp + "12-0", "p.bin" + old + "7-3",
+                                         "p.out" + tmp + "99999-42"};
+  const std::vector<std::string> kept = {"p.obj" + tmp + "x",
+                                         "q.obj" + tmp + "1-0",
+                                         "p.obj.korva-tmpl-1-0",
+                                         "p.obj" + tmp + "1-",
+                                         "p.obj",
+                                         "p.as"};
+  for (const std::string& name : dead) write_bytes(dir.path() / name, "left");
+  for (const std::string& name : kept) write_bytes(dir.path() / name, "mine");
+
+  OutputSet set({dir.path() / "p.obj", dir.path() / "p.out", dir.path() / "p.bin"}, {});
+  ASSERT_TRUE(set.prepare()) << set.error();
+  std::set<std::string> expected(kept.begin(), kept.end());
+  expected.insert(live_name);
+  EXPECT_EQ(names_in(dir.path()), expected);
+}
+
+// Fails the replacing rename of one target.
+class FailingRename : public FileFaults {
+ public:
+  explicit FailingRename(std::filesystem::path target) : target_(std::move(target)) {}
+  int fault(FileStep step, const std::filesystem::path& target) override {
+    return step == FileStep::replace && target == target_ ? EIO : 0;
+  }
+
+ private:
+  std::filesystem::path target_;
+};
+
+TEST(OutputSet, AFailedRenameUndoesTheRenamesBeforeIt) {
+  const std::vector<std::string> names = {"p.obj", "p.out", "p.bin", "p.hex"};
+  for (std::size_t failing = 0; failing < names.size(); ++failing) {
+    for (const TemporaryKind kind : {TemporaryKind::unnamed_where_possible, TemporaryKind::named}) {
+      ScratchDir dir;
+      // Two targets exist before (one of them a symbolic link), two do not.
+      write_bytes(dir.path() / "p.obj", "old obj");
+      write_bytes(dir.path() / "elsewhere", "old bin");
+      std::filesystem::create_symlink("elsewhere", dir.path() / "p.bin");
+      FailingRename fault(dir.path() / names[failing]);
+      TemporaryNames temporaries;
+      std::vector<std::filesystem::path> targets;
+      for (const std::string& name : names) targets.push_back(dir.path() / name);
+      OutputSet set(targets, FileWriteOptions{kind, &temporaries, &fault});
+      ASSERT_TRUE(set.prepare());
+      for (std::size_t i = 0; i < set.size(); ++i) {
+        ASSERT_TRUE(set.file(i).open() && set.file(i).write("new " + names[i]) &&
+                    set.file(i).close());
+      }
+      EXPECT_FALSE(set.commit()) << failing;
+      EXPECT_NE(set.error().find(names[failing] + ": cannot replace"), std::string::npos)
+          << set.error();
+      EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"p.obj", "p.bin", "elsewhere"}))
+          << failing;
+      EXPECT_EQ(read_bytes(dir.path() / "p.obj"), "old obj") << failing;
+      EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "p.bin")) << failing;
+      EXPECT_EQ(read_bytes(dir.path() / "elsewhere"), "old bin") << failing;
+    }
+  }
 }
 
 }  // namespace

@@ -74,13 +74,23 @@ TEST(SourceReader, ResetReadsTheSameLinesAgainAndReturnsPositions) {
   EXPECT_EQ(read_all(reader, 0), (std::vector<std::string>{"AB", "C", "end"}));
 }
 
-TEST(SourceJoiner, JoinsWithoutSeparatorAndStopsAtZeroByte) {
+TEST(SourceJoiner, JoinsWithoutSeparatorAndRefusesAZeroByte) {
   testing::ScratchDir dir;
   testing::write_bytes(dir.path() / "a.as", "NOP\r\nW+5");
-  testing::write_bytes(dir.path() / "b.inc", std::string(">W\r\nRET\r\n\0SLEEP\r\n", 17));
+  testing::write_bytes(dir.path() / "b.inc", ">W\r\nRET\r\nSLEEP\r\n");
   const JoinedSources joined = join_sources({"a.as", "b.inc"}, dir.path());
   ASSERT_TRUE(joined.ok);
-  EXPECT_EQ(joined.text, "NOP\r\nW+5>W\r\nRET\r\n");
+  EXPECT_EQ(joined.text, "NOP\r\nW+5>W\r\nRET\r\nSLEEP\r\n");
+  EXPECT_EQ(joined.file_starts, (std::vector<std::size_t>{0, 8}));
+
+  // A zero byte would silently end the text: the file is refused, naming
+  // the line that holds it.
+  testing::write_bytes(dir.path() / "b.inc", std::string(">W\r\nRET\r\n\0SLEEP\r\n", 17));
+  const JoinedSources zero = join_sources({"a.as", "b.inc"}, dir.path());
+  EXPECT_FALSE(zero.ok);
+  EXPECT_FALSE(zero.not_found);
+  EXPECT_EQ(zero.failed_entry, "b.inc");
+  EXPECT_NE(zero.error.find("b.inc: line 3: a zero byte"), std::string::npos) << zero.error;
 
   const JoinedSources missing = join_sources({"a.as", "gone.as", "b.inc"}, dir.path());
   EXPECT_FALSE(missing.ok);

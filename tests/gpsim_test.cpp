@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -103,32 +104,42 @@ TEST(Gpsim, StopsAtALabelListsTheSourceStepsThroughAMacroAndNamesTheCells) {
   EXPECT_EQ(transcript.find("ERROR"), std::string::npos);
 }
 
-// The words that gpvc dumps from a .cod file, low byte first, up to the end
-// of its ROM use. gpvc leaves out rows of zero words.
-std::string image_from_cod(const testing::ScratchDir& dir, const std::string& cod) {
+// The words that gpvc dumps from a .cod file, low byte first, as HEX text:
+// each range of the file's ROM use placed at twice its word address. gpvc
+// leaves out rows of zero words.
+std::string hex_from_cod(const testing::ScratchDir& dir, const std::string& cod) {
   const std::string dump = (dir.path() / "rom.txt").string();
   run("gpvc -r '" + (dir.path() / cod).string() + "' > '" + dump + "'");
   std::istringstream text(testing::read_bytes(dump));
-  std::string image;
-  std::size_t words = 0;
+  std::vector<std::pair<std::size_t, std::size_t>> ranges;  // first and last word
+  std::map<std::size_t, unsigned> words;
   std::smatch match;
-  const std::regex usage(R"(using ROM [0-9a-fA-F]+ to ([0-9a-fA-F]+))");
+  const std::regex usage(R"(using ROM ([0-9a-fA-F]+) to ([0-9a-fA-F]+))");
   const std::regex row(R"(^([0-9a-fA-F]{6}): +(.*))");
   for (std::string line; std::getline(text, line);) {
     if (std::regex_search(line, match, usage)) {
-      words = std::stoul(match[1].str(), nullptr, 16) + 1;
+      ranges.emplace_back(std::stoul(match[1].str(), nullptr, 16),
+                          std::stoul(match[2].str(), nullptr, 16));
     } else if (std::regex_match(line, match, row)) {
       std::size_t address = std::stoul(match[1].str(), nullptr, 16);
       std::istringstream each(match[2].str());
-      for (unsigned word = 0; each >> std::hex >> word; ++address) {
-        if (image.size() < 2 * address + 2) image.resize(2 * address + 2, '\0');
-        image[2 * address] = static_cast<char>(word & 0xFF);
-        image[2 * address + 1] = static_cast<char>(word >> 8);
-      }
+      for (unsigned word = 0; each >> std::hex >> word; ++address) words[address] = word;
     }
   }
-  image.resize(2 * words, '\0');
-  return image;
+  std::vector<std::string> bytes;
+  std::vector<PlacedBytes> placed;
+  bytes.reserve(ranges.size());
+  for (const auto& [first, last] : ranges) {
+    std::string run;
+    for (std::size_t address = first; address <= last; ++address) {
+      const unsigned word = words.count(address) ? words[address] : 0;
+      run += static_cast<char>(word & 0xFF);
+      run += static_cast<char>(word >> 8);
+    }
+    bytes.push_back(std::move(run));
+    placed.push_back({2 * first, bytes.back()});
+  }
+  return intel_hex_text(placed);
 }
 
 TEST(Gpsim, TheCodHoldsTheWordsOfTheHexFile) {
@@ -139,8 +150,7 @@ TEST(Gpsim, TheCodHoldsTheWordsOfTheHexFile) {
                         const std::string& sources, const std::string& chip) {
     ASSERT_EQ(korva_asm(dir, "--cod --hex --chip " + chip + " " + sources), 0)
         << testing::read_bytes(dir.path() / "stderr.txt");
-    EXPECT_EQ(intel_hex_text(image_from_cod(dir, base + ".cod")),
-              testing::read_bytes(dir.path() / (base + ".hex")));
+    EXPECT_EQ(hex_from_cod(dir, base + ".cod"), testing::read_bytes(dir.path() / (base + ".hex")));
   };
   const std::pair<const char*, const char*> examples[] = {
       {"ticker", "16F877A"},

@@ -307,3 +307,80 @@ TEST(KorvaAsm, RunWithWordlessErrorLinesSaysTheImageDrifts) {
 
 }  // namespace
 }  // namespace korva
+
+namespace korva {
+namespace {
+
+TEST(KorvaAsm, OutputBaseFromTheCommandLineAndTheExtensionRule) {
+  const struct {
+    const char* source;     // written in the folder, holding one NOP
+    const char* arguments;  // given before the source
+    const char* base;       // where the outputs must be
+  } cases[] = {
+      {"prog.as", "", "prog"},
+      {"prog.amk", "", "prog"},
+      {"prog.asm", "", "prog"},
+      {"prog.s", "", "prog"},
+      {"ab", "", "ab"},
+      {"lib.inc", "", "lib"},
+      {"prog.", "", "prog"},
+      {"prog..s", "", "prog"},
+      {".hidden", "", ".hidden"},
+      {"sub.d/prog", "", "sub.d/prog"},
+      {"prog.as", "-o out/first", "out/first"},
+      {"prog.asm", "-o x.y", "x.y"},
+      {"prog.amk", "-o built", "built"},
+  };
+  for (const auto& c : cases) {
+    testing::ScratchDir dir;
+    std::filesystem::create_directories(dir.path() / "sub.d");
+    std::filesystem::create_directories(dir.path() / "out");
+    const std::string source = c.source;
+    if (source.ends_with(".amk")) {
+      write_bytes(dir.path() / source, "prog.as\r\n");
+      write_bytes(dir.path() / "prog.as", "NOP\r\n");
+    } else {
+      write_bytes(dir.path() / source, "NOP\r\n");
+    }
+    const std::set<std::string> before = [&] {
+      std::set<std::string> names;
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+        names.insert(entry.path().string());
+      }
+      return names;
+    }();
+    ASSERT_EQ(run_korva_asm(dir, std::string(c.arguments) + " -- '" + source + "'"), 0)
+        << c.source << read_bytes(dir.path() / "stderr.txt");
+    std::set<std::string> expected = before;
+    for (const char* extension : {".obj", ".out", ".bin"}) {
+      expected.insert((dir.path() / (std::string(c.base) + extension)).string());
+    }
+    expected.insert((dir.path() / "stdout.txt").string());
+    expected.insert((dir.path() / "stderr.txt").string());
+    std::set<std::string> after;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+      after.insert(entry.path().string());
+    }
+    EXPECT_EQ(after, expected) << c.source << " " << c.arguments;
+    EXPECT_EQ(read_bytes(dir.path() / (std::string(c.base) + ".bin")), std::string(2, '\0'))
+        << c.source;
+  }
+  testing::ScratchDir dir;
+  EXPECT_EQ(run_korva_asm(dir, "prog.as -o"), 64);
+}
+
+TEST(KorvaAsm, HexOnlyOnRequestWithGapsLeftOut) {
+  testing::ScratchDir dir;
+  write_bytes(dir.path() / "chip.as", "NOP\r\nORG $2007\r\n\\3F39\r\n");
+  write_bytes(dir.path() / "chip.hex", "old");
+  ASSERT_EQ(run_korva_asm(dir, "chip.as"), 0);
+  EXPECT_EQ(read_bytes(dir.path() / "chip.hex"), "old");
+  const std::string image = read_bytes(dir.path() / "chip.bin");
+  ASSERT_EQ(run_korva_asm(dir, "--hex chip.as"), 0);
+  EXPECT_EQ(read_bytes(dir.path() / "chip.bin"), image) << "the image is the same with --hex";
+  EXPECT_EQ(read_bytes(dir.path() / "chip.hex"),
+            ":020000000000FE\r\n:02400E00393F38\r\n:00000001FF\r\n");
+}
+
+}  // namespace
+}  // namespace korva

@@ -62,7 +62,7 @@ void expect_same(const LineRecord& actual, const LineRecord& expected, std::size
 // Writes `count` numbered records through the block writer; returns whether
 // every write and the final flush succeeded.
 bool write_records(const std::filesystem::path& path, std::size_t count) {
-  AtomicFile file(path, /*buffered=*/false);
+  AtomicFile file(path);
   if (!file.open()) return false;
   bool ok = true;
   {

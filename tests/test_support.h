@@ -22,10 +22,11 @@
 namespace korva::testing {
 
 // A fresh directory below the system's temporary directory, removed again
-// when the test ends.
+// when the test ends. A test that needs several at once tells them apart by
+// `suffix`.
 class ScratchDir {
  public:
-  ScratchDir() {
+  explicit ScratchDir(std::string_view suffix = {}) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // The process id keeps two runs of the same test (two build trees, say)
     // apart.
@@ -36,6 +37,7 @@ class ScratchDir {
 #endif
     std::string name = std::string("korva-") + std::to_string(process) + "-" +
                        info->test_suite_name() + "-" + info->name();
+    if (!suffix.empty()) name += "-" + std::string(suffix);
     for (char& c : name) {
       if (c == '/') c = '_';
     }

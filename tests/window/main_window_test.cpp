@@ -580,6 +580,27 @@ class MainWindowTest : public QObject {
     QVERIFY(window_->listing_tip(1).startsWith(QStringLiteral("tips.as:2: warning: literal 0100")));
     QVERIFY(window_->listing_tip(2).startsWith(QStringLiteral("tips.as:3: error: ")));
   }
+
+  void assemble_writes_hex_in_the_same_set() {
+    write_bytes(path("chip.as"), "NOP\r\nORG $2007\r\n\\3F39\r\n");
+    add_files({"chip.as"});
+    // A folder where the HEX file goes: nothing of the set is written.
+    QVERIFY(QDir(dir_.path()).mkdir("chip.hex"));
+    window_->run_command(Command::assemble);
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QCOMPARE(log_->messages[0].caption, kFileError);
+    QVERIFY(log_->messages[0].text.contains(QStringLiteral("chip.hex")));
+    for (const char* name : {"chip.obj", "chip.out", "chip.bin"}) {
+      QVERIFY(!QFile::exists(path(name)));
+    }
+
+    QVERIFY(QDir(dir_.path()).rmdir("chip.hex"));
+    window_->run_command(Command::assemble);
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QCOMPARE(read_bytes(path("chip.hex")),
+             std::string(":020000000000FE\r\n:02400E00393F38\r\n:00000001FF\r\n"));
+    QCOMPARE(read_bytes(path("chip.bin")).size(), std::size_t{2 * 0x2008});
+  }
 };
 
 QTEST_MAIN(MainWindowTest)

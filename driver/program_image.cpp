@@ -1,0 +1,33 @@
+#include "driver/program_image.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "codegen/hex_text.h"
+#include "driver/listing.h"
+
+namespace korva {
+
+void ProgramImage::add(const LineRecord& record, std::size_t fill) {
+  const bool org = has_kind(record, "org");
+  if (org) runs_.back().end = bytes_.size();
+  write_image_bytes(bytes_, record.code, fill);
+  if (org) {
+    const std::int32_t word = std::max<std::int32_t>(hex_value(record.address), 0);
+    runs_.push_back(Run{bytes_.size(), std::string::npos, 2 * static_cast<std::uint64_t>(word)});
+  }
+}
+
+std::vector<PlacedBytes> ProgramImage::placed() const {
+  std::vector<PlacedBytes> placed;
+  for (const Run& run : runs_) {
+    const std::size_t end = std::min(run.end, bytes_.size());
+    if (end > run.begin) {
+      placed.push_back(
+          PlacedBytes{run.address, std::string_view(bytes_).substr(run.begin, end - run.begin)});
+    }
+  }
+  return placed;
+}
+
+}  // namespace korva
