@@ -160,95 +160,91 @@ bool load_project(const Options& options, korva::ProjectState& project) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // First, before any thread starts: a termination request removes named
-  // temporary files, and a file size limit fails a write (reported) instead
-  // of ending the process.
-  korva::TerminationCleanup termination;
-  std::signal(SIGXFSZ, SIG_IGN);
-
+// What the command line asks for, or the exit status it ends with at once
+// (help, version, bad usage).
+struct ParsedCommandLine {
   Options options;
+  std::optional<int> exit_status;
+};
+
+// Takes the value of a "--chip NAME" or "--chip=NAME" option; false for a
+// missing name.
+bool take_chip(const std::vector<std::string>& arguments, std::size_t& i, std::string& chip) {
+  const std::string_view arg = arguments[i];
+  if (arg == "--chip" && i + 1 < arguments.size()) {
+    chip = arguments[++i];
+  } else if (arg != "--chip") {
+    chip = arg.substr(7);
+  }
+  return !chip.empty();
+}
+
+// Sets the flag that a plain option names; false when `arg` is none of them.
+bool take_flag(std::string_view arg, Options& options) {
+  if (arg == "-l" || arg == "--listing") {
+    options.print_listing = true;
+  } else if (arg == "--hex") {
+    options.write_hex = true;
+  } else if (arg == "--cod") {
+    options.write_cod = true;
+  } else if (arg == "--map") {
+    options.write_map = true;
+  } else if (arg == "--list-chips") {
+    options.list_chips = true;
+  } else if (arg == "-w") {
+    options.warnings = false;
+  } else if (arg == "-Werror") {
+    options.warnings_are_errors = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+int usage_error(const char* message) {
+  std::fprintf(stderr, "korva-asm: %s\n%s", message, kUsage.data());
+  return kExitUsage;
+}
+
+ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) {
+  ParsedCommandLine parsed;
+  Options& options = parsed.options;
   bool options_done = false;
-  const std::vector<std::string> arguments = korva::cp932_arguments(argc, argv);
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string_view arg = arguments[i];
-    if (!options_done && (arg == "-h" || arg == "--help")) {
-      std::fputs(kUsage.data(), stdout);
-      return kExitClean;
-    }
-    if (!options_done && arg == "--version") {
-      std::printf("korva-asm %s\n", KORVA_VERSION);
-      return kExitClean;
-    }
-    if (!options_done && (arg == "-l" || arg == "--listing")) {
-      options.print_listing = true;
-    } else if (!options_done && arg == "-o") {
-      if (i + 1 == arguments.size()) {
-        std::fprintf(stderr, "korva-asm: option '-o' needs a base name\n%s", kUsage.data());
-        return kExitUsage;
-      }
-      options.output_base = arguments[++i];
-    } else if (!options_done && arg == "--hex") {
-      options.write_hex = true;
-    } else if (!options_done && arg == "--cod") {
-      options.write_cod = true;
-    } else if (!options_done && arg == "--map") {
-      options.write_map = true;
-    } else if (!options_done && arg == "--list-chips") {
-      options.list_chips = true;
-    } else if (!options_done && (arg == "--chip" || arg.starts_with("--chip="))) {
-      if (arg == "--chip" && i + 1 < arguments.size()) {
-        options.chip = arguments[++i];
-      } else if (arg != "--chip") {
-        options.chip = arg.substr(7);
-      }
-      if (options.chip.empty()) {
-        std::fprintf(stderr, "korva-asm: --chip needs a chip name\n%s", kUsage.data());
-        return kExitUsage;
-      }
-    } else if (!options_done && arg == "-w") {
-      options.warnings = false;
-    } else if (!options_done && arg == "-Werror") {
-      options.warnings_are_errors = true;
-    } else if (!options_done && arg == "--") {
-      options_done = true;
-    } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(stderr, "korva-asm: unknown option '%s'\n%s", korva::cp932_to_utf8(arg).c_str(),
-                   kUsage.data());
-      return kExitUsage;
-    } else {
+    if (options_done || arg.size() <= 1 || arg[0] != '-') {
       // The core holds names as CP932 bytes.
       options.inputs.emplace_back(arg);
+    } else if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage.data(), stdout);
+      parsed.exit_status = kExitClean;
+    } else if (arg == "--version") {
+      std::printf("korva-asm %s\n", KORVA_VERSION);
+      parsed.exit_status = kExitClean;
+    } else if (arg == "-o") {
+      if (i + 1 == arguments.size())
+        parsed.exit_status = usage_error("option '-o' needs a base name");
+      else
+        options.output_base = arguments[++i];
+    } else if (arg == "--chip" || arg.starts_with("--chip=")) {
+      if (!take_chip(arguments, i, options.chip)) {
+        parsed.exit_status = usage_error("--chip needs a chip name");
+      }
+    } else if (arg == "--") {
+      options_done = true;
+    } else if (!take_flag(arg, options)) {
+      const std::string message = "unknown option '" + korva::cp932_to_utf8(arg) + "'";
+      parsed.exit_status = usage_error(message.c_str());
     }
+    if (parsed.exit_status) return parsed;
   }
-  if (options.list_chips) return korva::print_known_chips(argv[0]) ? kExitClean : kExitStopped;
-  if (options.inputs.empty()) {
-    std::fputs(kUsage.data(), stderr);
-    return kExitUsage;
-  }
+  return parsed;
+}
 
-  std::optional<std::filesystem::path> chip;
-  if (!options.chip.empty() && !(chip = korva::chip_file_for(argv[0], options.chip))) {
-    return kExitUsage;
-  }
-
-  std::optional<korva::GpsimProcessor> processor;
-  if (options.write_cod) {
-    processor = debug_processor(options);
-    if (!processor) return kExitUsage;
-  }
-
-  korva::ProjectState project;
-  if (!load_project(options, project)) return kExitStopped;
-  if (chip) {
-    // The definitions come first; the outputs are still named after the
-    // user's first source.
-    project.entries.insert(project.entries.begin(), korva::cp932_from_os_path(*chip));
-    project.leading_entries = 1;
-  }
-
+// The assembly's options: the extra outputs and where the outputs go.
+korva::AssemblyOptions assembly_options(const Options& options, const korva::ProjectState& project,
+                                        const std::optional<korva::GpsimProcessor>& processor,
+                                        korva::TerminationCleanup& termination) {
   korva::AssemblyOptions assembly;
   assembly.extra_outputs.intel_hex = options.write_hex;
   assembly.extra_outputs.debug_file = processor;
@@ -261,10 +257,12 @@ int main(int argc, char** argv) {
   }
   assembly.files.temporaries = temporaries_from_environment();
   assembly.files.names = &termination.names();
+  return assembly;
+}
 
-  korva::BatchHost host(options.print_listing);
-  korva::Assembler assembler;
-  const korva::AssemblyResult result = assembler.assemble_project(project, host, assembly);
+// Prints what the assembly found and the listing; returns the exit status.
+int report(const korva::AssemblyResult& result, const korva::BatchHost& host,
+           const Options& options) {
   switch (result.outcome) {
     case korva::AssemblyOutcome::nothing_to_do:
       print_error("the project lists no source file");
@@ -290,4 +288,48 @@ int main(int argc, char** argv) {
   }
   const bool failed = result.error_count > 0 || (options.warnings_are_errors && warnings > 0);
   return failed ? kExitErrorsListed : kExitClean;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // First, before any thread starts: a termination request removes named
+  // temporary files, and a file size limit fails a write (reported) instead
+  // of ending the process.
+  korva::TerminationCleanup termination;
+  std::signal(SIGXFSZ, SIG_IGN);
+
+  const ParsedCommandLine parsed = parse_command_line(korva::cp932_arguments(argc, argv));
+  if (parsed.exit_status) return *parsed.exit_status;
+  const Options& options = parsed.options;
+  if (options.list_chips) return korva::print_known_chips(argv[0]) ? kExitClean : kExitStopped;
+  if (options.inputs.empty()) {
+    std::fputs(kUsage.data(), stderr);
+    return kExitUsage;
+  }
+
+  std::optional<std::filesystem::path> chip;
+  if (!options.chip.empty() && !(chip = korva::chip_file_for(argv[0], options.chip))) {
+    return kExitUsage;
+  }
+  std::optional<korva::GpsimProcessor> processor;
+  if (options.write_cod) {
+    processor = debug_processor(options);
+    if (!processor) return kExitUsage;
+  }
+
+  korva::ProjectState project;
+  if (!load_project(options, project)) return kExitStopped;
+  if (chip) {
+    // The definitions come first; the outputs are still named after the
+    // user's first source.
+    project.entries.insert(project.entries.begin(), korva::cp932_from_os_path(*chip));
+    project.leading_entries = 1;
+  }
+
+  korva::BatchHost host(options.print_listing);
+  korva::Assembler assembler;
+  const korva::AssemblyResult result = assembler.assemble_project(
+      project, host, assembly_options(options, project, processor, termination));
+  return report(result, host, options);
 }
