@@ -154,7 +154,8 @@ void Classifier::classify_statement(LineRecord& record, std::string& location_co
 
   if (!record.label.empty()) {
     if (Symbol* entry = entry_for(symbols, origin, false)) {
-      const std::string& value = (type == 'E' || type == 'M') ? record.operand1 : record.address;
+      const std::string_view value =
+          (type == 'E' || type == 'M') ? record.operand1.view() : record.address.view();
       assign_cut(entry->value, value, SymbolTable::kValueCapacity);
     }
   }

@@ -1,5 +1,7 @@
 #include "codegen/code_generator.h"
 
+#include <algorithm>
+
 #include "codegen/hex_text.h"
 #include "codegen/operand_encoding.h"
 #include "source/statement_splitter.h"
@@ -7,35 +9,29 @@
 namespace korva {
 
 void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbols) {
-  std::string target = record.operand3;
-  if (!symbols.lookup_symbol(target, subroutine_)) {
-    target = record.operand3;
-    if (!symbols.lookup_symbol(target, "Llab")) {
-      record.error = "label err";
-      return;
-    }
-  }
+  const Symbol* target = symbols.find_local(record.operand3, subroutine_);
+  if (target == nullptr) target = symbols.find_global(record.operand3);
   // A label that never received a value (one inside a macro definition, say)
   // has no address to jump to.
-  if (target.empty()) {
+  if (target == nullptr || target->value.empty()) {
     record.error = "label err";
     return;
   }
-  pad_hex(target, 4);
-  last_target_ = target;
+  last_target_ = target->value;
+  pad_hex(last_target_, 4);
   record.code.resize(std::min<std::size_t>(record.code.size(), 2));
-  add_hex(record.code, target.substr(0, 2), 2);
-  record.code += target.substr(2);
+  add_hex(record.code, std::string_view(last_target_).substr(0, 2), 2);
+  record.code.append(std::string_view(last_target_).substr(2));
 }
 
 void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols) {
-  std::string target = record.statement;
-  if (!symbols.lookup_symbol(target, "sub") || target.empty()) {
+  const Symbol* target = symbols.find_subroutine(record.statement);
+  if (target == nullptr || target->value.empty()) {
     record.error = "sub err";
     return;
   }
-  last_target_ = target;
-  add_hex(record.code, target, 4);
+  last_target_ = target->value;
+  add_hex(record.code, last_target_, 4);
 }
 
 void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {

@@ -11,9 +11,10 @@ void format_listing_line(const LineRecord& record, std::string& line) {
     line += '\n';
     return;
   }
-  for (const std::string* column :
-       {&record.address, &record.code, &record.label, &record.statement, &record.remark}) {
-    line += *column;
+  for (const std::string_view column :
+       {record.address.view(), record.code.view(), record.label.view(), record.statement.view(),
+        record.remark.view()}) {
+    line += column;
     line += '\t';
   }
   line += record.error;
@@ -31,11 +32,17 @@ void write_image_bytes(std::string& image, std::string_view code, std::size_t fi
     image.append(fill, '\0');
     return;
   }
-  std::string ordered(code);
-  swap_word_bytes(ordered);
-  for (std::size_t i = 0; i + 1 < ordered.size(); i += 2) {
-    image += static_cast<char>(hex_value(ordered.substr(i, 2)) & 0xFF);
+  const auto byte_at = [code](std::size_t at) {
+    return static_cast<char>(hex_value(code.substr(at, 2)) & 0xFF);
+  };
+  // A single program word goes low byte first; longer and shorter codes
+  // (data bytes, raw words) as written.
+  if (code.size() == 4) {
+    const char bytes[2] = {byte_at(2), byte_at(0)};
+    image.append(bytes, 2);
+    return;
   }
+  for (std::size_t i = 0; i + 1 < code.size(); i += 2) image += byte_at(i);
 }
 
 }  // namespace korva

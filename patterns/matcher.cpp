@@ -1,73 +1,127 @@
 #include "patterns/matcher.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "patterns/pattern_table.h"
-#include "source/statement_splitter.h"
 
 namespace korva {
 namespace {
 
 using Operands = std::array<std::string_view, 3>;
+using EntrySet = std::uint64_t;  // bit i: table entry i
+static_assert(kPatternCount <= 64);
 
 // The set of ASCII bytes that occur in a text. Pattern pieces are ASCII, so
 // an entry whose pieces hold a byte that the statement (in capitals) lacks
 // cannot fit, and skipping it leaves the first fit the same.
 class ByteSet {
  public:
-  explicit ByteSet(std::string_view text) {
-    for (const char c : text) {
-      const auto byte = static_cast<unsigned char>(c);
-      if (byte < 128) bits_[byte / 64] |= std::uint64_t{1} << (byte % 64);
-    }
+  void add(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 128) bits_[byte / 64] |= std::uint64_t{1} << (byte % 64);
   }
-  ByteSet() = default;
-
-  bool contains(const ByteSet& other) const {
-    return (other.bits_[0] & ~bits_[0]) == 0 && (other.bits_[1] & ~bits_[1]) == 0;
+  bool has(unsigned byte) const { return (bits_[byte / 64] >> (byte % 64) & 1) != 0; }
+  // The bytes of this set that `other` lacks.
+  ByteSet without(const ByteSet& other) const {
+    ByteSet rest;
+    rest.bits_ = {bits_[0] & ~other.bits_[0], bits_[1] & ~other.bits_[1]};
+    return rest;
+  }
+  template <typename Visit>
+  void for_each(Visit visit) const {
+    for (unsigned word = 0; word < 2; ++word) {
+      for (std::uint64_t bits = bits_[word]; bits != 0; bits &= bits - 1) {
+        visit(word * 64 + static_cast<unsigned>(std::countr_zero(bits)));
+      }
+    }
   }
 
  private:
   std::array<std::uint64_t, 2> bits_{};
 };
 
-// For each table entry, the bytes that its two pieces need.
-const std::array<ByteSet, kPatternCount>& needed_bytes() {
-  static const std::array<ByteSet, kPatternCount> needed = [] {
-    std::array<ByteSet, kPatternCount> sets;
+// What the matcher works out about the table once.
+struct TableIndex {
+  ByteSet alphabet;  // every byte that some entry's pieces need
+  // For each byte of the alphabet, the entries whose pieces need it.
+  std::array<EntrySet, 128> needing{};
+  // For each entry, the entries with the same first piece: when the piece
+  // is not in a statement, none of them fits.
+  std::array<EntrySet, kPatternCount> same_first_piece{};
+};
+
+const TableIndex& table_index() {
+  static const TableIndex index = [] {
+    TableIndex built;
     const std::span<const PatternEntry> entries = pattern_entries();
     for (std::size_t i = 0; i < kPatternCount; ++i) {
-      std::string pieces(entries[i].first_piece);
-      pieces += entries[i].second_piece;
-      sets[i] = ByteSet(pieces);
+      for (const std::string_view piece : {entries[i].first_piece, entries[i].second_piece}) {
+        for (const char c : piece) {
+          built.alphabet.add(c);
+          built.needing[static_cast<unsigned char>(c) % 128] |= EntrySet{1} << i;
+        }
+      }
+      for (std::size_t j = 0; j < kPatternCount; ++j) {
+        if (entries[j].first_piece == entries[i].first_piece) {
+          built.same_first_piece[i] |= EntrySet{1} << j;
+        }
+      }
     }
-    return sets;
+    return built;
   }();
-  return needed;
+  return index;
 }
+
+// The entries whose needed bytes all occur in the statement.
+EntrySet possible_entries(const ByteSet& present) {
+  const TableIndex& index = table_index();
+  EntrySet possible = (EntrySet{1} << kPatternCount) - 1;
+  index.alphabet.without(present).for_each(
+      [&](unsigned byte) { possible &= ~index.needing[byte]; });
+  return possible;
+}
+
+// Position of the first occurrence of `piece` (not empty) in `text`, or npos.
+// The texts are a statement of at most a few dozen characters and a piece of
+// at most nine, where a plain loop beats the library's search.
+std::size_t find_piece(std::string_view text, std::string_view piece) {
+  if (piece.size() > text.size()) return std::string_view::npos;
+  const std::size_t last = text.size() - piece.size();
+  for (std::size_t start = 0; start <= last; ++start) {
+    if (text[start] != piece[0]) continue;
+    std::size_t i = 1;
+    while (i < piece.size() && text[start + i] == piece[i]) ++i;
+    if (i == piece.size()) return start;
+  }
+  return std::string_view::npos;
+}
+
+enum class Fit { fits, no_first_piece, no_fit };
 
 // Tries one entry on the statement (`upper` is the same statement in
 // capitals). On a fit the operand texts are views into `statement`.
-bool fits(const PatternEntry& entry, std::string_view statement, std::string_view upper,
-          Operands& operands) {
-  const std::size_t first = upper.find(entry.first_piece);
-  if (first == std::string_view::npos) return false;
+Fit try_entry(const PatternEntry& entry, std::string_view statement, std::string_view upper,
+              Operands& operands) {
+  const std::size_t first = find_piece(upper, entry.first_piece);
+  if (first == std::string_view::npos) return Fit::no_first_piece;
   operands[0] = statement.substr(0, first);
   operands[1] = statement.substr(first + entry.first_piece.size());
   operands[2] = {};
   if (!entry.second_piece.empty()) {
     const std::size_t offset = first + entry.first_piece.size();
-    const std::size_t second = upper.substr(offset).find(entry.second_piece);
-    if (second == std::string_view::npos) return false;
+    const std::size_t second = find_piece(upper.substr(offset), entry.second_piece);
+    if (second == std::string_view::npos) return Fit::no_fit;
     operands[2] = operands[1].substr(second + entry.second_piece.size());
     operands[1] = operands[1].substr(0, second);
   }
-  return operands[0].empty() != entry.leading && operands[1].empty() != entry.middle &&
-         operands[2].empty() != entry.trailing;
+  const bool fits = operands[0].empty() != entry.leading && operands[1].empty() != entry.middle &&
+                    operands[2].empty() != entry.trailing;
+  return fits ? Fit::fits : Fit::no_fit;
 }
 
 void pack_left(Operands& operands) {
@@ -79,6 +133,34 @@ void pack_left(Operands& operands) {
   }
 }
 
+// The statement in capitals and the set of its bytes: in place for the
+// statements of a record (48 characters at most), on the heap beyond.
+class UpperStatement {
+ public:
+  explicit UpperStatement(std::string_view statement) {
+    char* text = statement.size() <= sizeof buffer_
+                     ? buffer_
+                     : (long_.resize(statement.size()), long_.data());
+    for (std::size_t i = 0; i < statement.size(); ++i) {
+      const char c = statement[i];
+      text[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+      bytes_.add(text[i]);
+    }
+    view_ = std::string_view(text, statement.size());
+  }
+  UpperStatement(const UpperStatement&) = delete;
+  UpperStatement& operator=(const UpperStatement&) = delete;
+
+  std::string_view view() const { return view_; }
+  const ByteSet& bytes() const { return bytes_; }
+
+ private:
+  char buffer_[64];
+  std::string long_;
+  std::string_view view_;
+  ByteSet bytes_;
+};
+
 }  // namespace
 
 void match_statement(LineRecord& record) {
@@ -89,16 +171,16 @@ void match_statement(LineRecord& record) {
     record.kind = "rem";
     return;
   }
-  const std::string upper = upper_cased(record.statement);
-  const ByteSet present(upper);
-  const std::array<ByteSet, kPatternCount>& needed = needed_bytes();
+  const UpperStatement upper(record.statement);
   const std::span<const PatternEntry> entries = pattern_entries();
+  const TableIndex& index = table_index();
   Operands operands;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (!present.contains(needed[i])) continue;
-    const PatternEntry& entry = entries[i];
-    if (!fits(entry, record.statement, upper, operands)) continue;
-    record.pattern_key = entry.key;
+  for (EntrySet left = possible_entries(upper.bytes()); left != 0; left &= left - 1) {
+    const auto i = static_cast<std::size_t>(std::countr_zero(left));
+    const Fit fit = try_entry(entries[i], record.statement, upper.view(), operands);
+    if (fit == Fit::no_first_piece) left &= ~index.same_first_piece[i] | (EntrySet{1} << i);
+    if (fit != Fit::fits) continue;
+    record.pattern_key = entries[i].key;
     pack_left(operands);
     record.operand1 = operands[0];
     record.operand2 = operands[1];

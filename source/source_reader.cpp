@@ -6,47 +6,44 @@ namespace korva {
 
 namespace {
 
-// Whether collapse_blanks would leave the text as it is: no blank at either
-// end and no two blanks in a row.
-bool collapsed_already(std::string_view text) {
-  return text.empty() ||
-         (text.front() != ' ' && text.back() != ' ' && text.find("  ") == std::string_view::npos);
+bool is_blank_or_tab(char c) {
+  return c == ' ' || c == '\t';
 }
 
 // Appends `line` to `destination` with tabs turned into blanks and blanks
 // collapsed, in one pass: a run of blanks becomes one blank only when text
-// stands on both sides of it.
+// stands on both sides of it. Written through a pointer into room made
+// ahead, word by word, since this runs for every character of the source,
+// twice.
 void append_collapsed(std::string& destination, std::string_view line) {
-  bool seen_non_blank = false;
-  bool blank_pending = false;
-  for (char c : line) {
-    if (c == ' ' || c == '\t') {
-      blank_pending = seen_non_blank;
-      continue;
-    }
-    if (blank_pending) destination += ' ';
-    blank_pending = false;
-    destination += c;
-    seen_non_blank = true;
+  const std::size_t start = destination.size();
+  destination.resize(start + line.size());
+  char* const begin = destination.data() + start;
+  char* out = begin;
+  const char* in = line.data();
+  const char* const end = in + line.size();
+  while (in != end && is_blank_or_tab(*in)) ++in;
+  while (in != end) {
+    while (in != end && !is_blank_or_tab(*in)) *out++ = *in++;
+    while (in != end && is_blank_or_tab(*in)) ++in;
+    if (in != end) *out++ = ' ';
   }
+  destination.resize(start + static_cast<std::size_t>(out - begin));
 }
 
 }  // namespace
 
-void collapse_blanks(std::string& text) {
-  if (collapsed_already(text)) return;
-  std::size_t out = 0;
-  bool seen_non_blank = false;
-  for (std::size_t in = 0; in < text.size(); ++in) {
-    const char c = text[in];
-    if (c != ' ') {
-      text[out++] = c;
-      seen_non_blank = true;
-    } else if (seen_non_blank && in + 1 < text.size() && text[in + 1] != ' ') {
-      text[out++] = c;
-    }
+std::size_t collapse_blanks_in_place(char* data, std::size_t first, std::size_t end) {
+  const char* in = data + first;
+  const char* const stop = data + end;
+  char* out = data;
+  while (in != stop && *in == ' ') ++in;
+  while (in != stop) {
+    while (in != stop && *in != ' ') *out++ = *in++;
+    while (in != stop && *in == ' ') ++in;
+    if (in != stop) *out++ = ' ';
   }
-  text.resize(out);
+  return static_cast<std::size_t>(out - data);
 }
 
 void tabs_to_blanks(std::string& text) {

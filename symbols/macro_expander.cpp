@@ -52,6 +52,11 @@ ExpandResult MacroExpander::expand_macro(std::string& text, LineRecord& record, 
   if (request == Request::line) {
     return mode_ == Mode::expanding ? answer_line_request(text) : static_cast<ExpandResult>(mode_);
   }
+  return consume_statement(text, record, origin);
+}
+
+ExpandResult MacroExpander::consume_statement(std::string_view text, LineRecord& record,
+                                              std::optional<std::size_t> origin) {
   if (starts_with_nocase(text, "MACRO ")) {
     record.code.clear();
     record.kind = "rem";

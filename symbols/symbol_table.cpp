@@ -81,17 +81,58 @@ void SymbolTable::collect_symbols(LineRecord& record, std::size_t origin) {
   if (equals_nocase(record.statement, "END SUB")) current_subroutine_.clear();
 }
 
+namespace {
+
+// A name with a suffix appended, as a lookup key: in place for the usual
+// short names, on the heap only for long ones.
+class SuffixedName {
+ public:
+  SuffixedName(std::string_view name, std::string_view suffix) {
+    const std::size_t size = name.size() + suffix.size();
+    char* text = size <= sizeof buffer_ ? buffer_ : (long_.resize(size), long_.data());
+    name.copy(text, name.size());
+    suffix.copy(text + name.size(), suffix.size());
+    view_ = std::string_view(text, size);
+  }
+  SuffixedName(const SuffixedName&) = delete;
+  SuffixedName& operator=(const SuffixedName&) = delete;
+
+  std::string_view view() const { return view_; }
+
+ private:
+  char buffer_[64];
+  std::string long_;
+  std::string_view view_;
+};
+
+}  // namespace
+
+const Symbol* SymbolTable::find_subroutine(std::string_view name) const {
+  return first(first_of_subroutine_, name, entries_);
+}
+
+const Symbol* SymbolTable::find_global(std::string_view name) const {
+  const SuffixedName key(name, "::");
+  return first(first_of_name_, key.view(), entries_);
+}
+
+const Symbol* SymbolTable::find_local(std::string_view name, std::string_view subroutine) const {
+  const auto scope = first_in_subroutine_.find(subroutine);
+  if (scope == first_in_subroutine_.end()) return nullptr;
+  const SuffixedName key(name, ":");
+  return first(scope->second, key.view(), entries_);
+}
+
 bool SymbolTable::lookup_symbol(std::string& name, std::string_view mode) const {
   const Symbol* found = nullptr;
   if (mode == "sub") {
-    found = first(first_of_subroutine_, name, entries_);
+    found = find_subroutine(name);
   } else if (mode == "Llab") {
-    name += "::";
-    found = first(first_of_name_, name, entries_);
+    found = find_global(name);
+    if (found == nullptr) name += "::";
   } else {
-    name += ":";
-    const auto scope = first_in_subroutine_.find(mode);
-    if (scope != first_in_subroutine_.end()) found = first(scope->second, name, entries_);
+    found = find_local(name, mode);
+    if (found == nullptr) name += ":";
   }
   if (found == nullptr) return false;
   name = found->value;
