@@ -57,8 +57,8 @@ void Classifier::classify_statement(LineRecord& record, std::string& location_co
                                     SymbolTable& symbols, std::optional<std::size_t> origin) {
   repeated_.reset();
   const char type = record.pattern_key.empty() ? '\0' : record.pattern_key[0];
-  const std::string opcode =
-      record.pattern_key.substr(std::min<std::size_t>(1, record.pattern_key.size()), 4);
+  const std::string_view opcode =
+      record.pattern_key.view().substr(std::min<std::size_t>(1, record.pattern_key.size()), 4);
 
   switch (type) {
     case 'N':
@@ -70,7 +70,8 @@ void Classifier::classify_statement(LineRecord& record, std::string& location_co
       record.kind = "bit";
       break;
     case 'B':
-      record.code = opcode.substr(0, 2) + "XX";
+      record.code = opcode.substr(0, 2);
+      record.code += "XX";
       record.kind = "branch";
       record.operand3 = record.operand1;
       break;

@@ -61,7 +61,7 @@ NumberReading read_number(std::string_view text) {
   std::string_view digits;
   // Looking for the quote first spares the letter-case-blind search in the
   // common case of a text without one.
-  const bool quoted = text.find('\'') != std::string_view::npos &&
+  const bool quoted = std::find(text.begin(), text.end(), '\'') != text.end() &&
                       find_nocase(text, "H'") != std::string_view::npos;
   if (quoted) {
     if (text.back() == '\'') text.remove_suffix(1);
@@ -73,7 +73,10 @@ NumberReading read_number(std::string_view text) {
     digits = text.substr(1);
   } else {
     // Decimal: the whole text must be read. Signed values become their
-    // two's complement, as every computed value does.
+    // two's complement, as every computed value does. A text that starts
+    // with none of what the reading skips or reads (a name) is no number.
+    const char first = text.front();
+    if (digit_value(first) >= 10 && first != '+' && first != '-' && !is_c_space(first)) return {};
     const IntegerReading reading = read_integer(text, 10);
     if (reading.consumed == 0 || reading.consumed != text.size()) return {};
     return {Form::decimal, {}, static_cast<std::uint32_t>(reading.value)};
@@ -87,13 +90,30 @@ NumberReading read_number(std::string_view text) {
 // The operand as collapse_blanks leaves it: a view of the operand itself
 // when that is only a matter of its ends, else a collapsed copy in `copy`.
 std::string_view collapsed_text(std::string_view operand, std::string& copy) {
-  const std::size_t first = operand.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const std::string_view trimmed = operand.substr(first, operand.find_last_not_of(' ') + 1 - first);
-  if (trimmed.find("  ") == std::string_view::npos) return trimmed;
-  copy = operand;
-  collapse_blanks(copy);
-  return copy;
+  const char* first = operand.data();
+  const char* last = first + operand.size();
+  while (first != last && *first == ' ') ++first;
+  while (last != first && last[-1] == ' ') --last;
+  for (const char* c = first; c + 1 < last; ++c) {
+    if (c[0] == ' ' && c[1] == ' ') {
+      copy = operand;
+      collapse_blanks(copy);
+      return copy;
+    }
+  }
+  return std::string_view(first, static_cast<std::size_t>(last - first));
+}
+
+// Whether a text without blanks at its ends can be a number: only with a
+// quote (H'..'), an h at its end, or a start that the forms allow ($, a
+// digit, a sign, white space). Names, the common case of a term, fail here
+// before any reading.
+bool may_be_number(std::string_view text) {
+  const char first = text.front();
+  const char last = text.back();
+  return digit_value(first) < 10 || first == '$' || first == '+' || first == '-' ||
+         is_c_space(first) || last == 'h' || last == 'H' ||
+         std::find(text.begin(), text.end(), '\'') != text.end();
 }
 
 }  // namespace
@@ -126,16 +146,20 @@ IntegerReading read_integer(std::string_view text, int base) {
 }
 
 std::int32_t hex_value(std::string_view text) {
-  // The common case, plain digits that fit in 28 bits, needs neither blank,
-  // sign and prefix handling nor clamping.
-  if (text.empty() || text.size() > 7) return read_integer(text, 16).value;
+  // The common case, a run of up to seven hex digits at the front (the rest
+  // of the text, if any, not read), needs neither blank, sign and prefix
+  // handling nor clamping.
   std::int32_t value = 0;
-  for (char c : text) {
-    const int digit = digit_value(c);
-    if (digit >= 16) return read_integer(text, 16).value;
+  std::size_t i = 0;
+  for (; i < text.size() && i < 7; ++i) {
+    const int digit = digit_value(text[i]);
+    if (digit >= 16) break;
     value = value * 16 + digit;
   }
-  return value;
+  const bool run_ended = i == text.size() || digit_value(text[i]) >= 16;
+  const bool prefix = i == 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  if (i > 0 && run_ended && !prefix) return value;
+  return read_integer(text, 16).value;
 }
 
 std::string to_hex(std::uint32_t value) {
@@ -178,6 +202,11 @@ NumberCheck read_number_text(std::string_view operand) {
 }
 
 std::optional<std::uint32_t> number_value(std::string_view operand) {
+  // Collapsing blanks leaves the first and last character of such a text.
+  if (!operand.empty() && operand.front() != ' ' && operand.back() != ' ' &&
+      !may_be_number(operand)) {
+    return std::nullopt;
+  }
   std::string copy;
   const NumberReading reading = read_number(collapsed_text(operand, copy));
   switch (reading.form) {
@@ -238,7 +267,13 @@ std::int64_t hex_difference(std::string_view a, std::string_view b) {
 
 void advance_address(std::string& address, std::string_view code) {
   const auto words = static_cast<std::uint32_t>(code.size() / 4);
-  assign_hex(address, static_cast<std::uint32_t>(hex_value(address)) + words, 4);
+  const auto value = static_cast<std::uint32_t>(hex_value(address)) + words;
+  // Four digits are rewritten in place: this runs for every record, twice.
+  if (address.size() == 4) {
+    for (std::size_t i = 0; i < 4; ++i) address[3 - i] = kHexDigits[(value >> (4 * i)) & 0xF];
+  } else {
+    assign_hex(address, value, 4);
+  }
 }
 
 }  // namespace korva

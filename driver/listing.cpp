@@ -1,24 +1,47 @@
 #include "driver/listing.h"
 
+#include <cstring>
+
 #include "codegen/hex_text.h"
 
 namespace korva {
 
+namespace {
+
+// Copies a field's text to `out` as its whole padded buffer, and returns
+// where the text ends. `out` needs room for the padding.
+template <std::size_t Capacity>
+char* put(char* out, const FieldText<Capacity>& text) {
+  std::memcpy(out, text.data(), FieldText<Capacity>::padded_size());
+  return out + text.size();
+}
+
+}  // namespace
+
 void format_listing_line(const LineRecord& record, std::string& line) {
-  line.clear();
   if (record.statement.empty() && record.label.empty()) {
-    line += record.remark;
+    line.assign(record.remark);
     line += '\n';
     return;
   }
-  for (const std::string_view column :
-       {record.address.view(), record.code.view(), record.label.view(), record.statement.view(),
-        record.remark.view()}) {
-    line += column;
-    line += '\t';
-  }
-  line += record.error;
-  line += "\r\n";
+  // The columns go into a buffer on the stack with room for every field's
+  // padding, and into the line in one copy.
+  char buffer[512];
+  char* out = buffer;
+  out = put(out, record.address);
+  *out++ = '\t';
+  out = put(out, record.code);
+  *out++ = '\t';
+  out = put(out, record.label);
+  *out++ = '\t';
+  out = put(out, record.statement);
+  *out++ = '\t';
+  out = put(out, record.remark);
+  *out++ = '\t';
+  out = put(out, record.error);
+  *out++ = '\r';
+  *out++ = '\n';
+  line.assign(buffer, static_cast<std::size_t>(out - buffer));
 }
 
 void swap_word_bytes(std::string& code) {

@@ -21,68 +21,103 @@ static_assert(kPatternCount <= 64);
 // cannot fit, and skipping it leaves the first fit the same.
 class ByteSet {
  public:
+  ByteSet() = default;
+
+  // Kept in two words that stay in registers while a statement is scanned.
   void add(char c) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 128) bits_[byte / 64] |= std::uint64_t{1} << (byte % 64);
+    const std::uint64_t bit = std::uint64_t{1} << (byte % 64);
+    low_ |= byte < 64 ? bit : 0;
+    high_ |= byte >= 64 && byte < 128 ? bit : 0;
   }
-  bool has(unsigned byte) const { return (bits_[byte / 64] >> (byte % 64) & 1) != 0; }
-  // The bytes of this set that `other` lacks.
-  ByteSet without(const ByteSet& other) const {
-    ByteSet rest;
-    rest.bits_ = {bits_[0] & ~other.bits_[0], bits_[1] & ~other.bits_[1]};
-    return rest;
+  bool contains(const ByteSet& other) const {
+    return ((other.low_ & ~low_) | (other.high_ & ~high_)) == 0;
+  }
+  ByteSet both(const ByteSet& other) const {
+    return ByteSet(low_ & other.low_, high_ & other.high_);
   }
   template <typename Visit>
   void for_each(Visit visit) const {
-    for (unsigned word = 0; word < 2; ++word) {
-      for (std::uint64_t bits = bits_[word]; bits != 0; bits &= bits - 1) {
-        visit(word * 64 + static_cast<unsigned>(std::countr_zero(bits)));
-      }
+    for (std::uint64_t bits = low_; bits != 0; bits &= bits - 1) {
+      visit(static_cast<unsigned>(std::countr_zero(bits)));
+    }
+    for (std::uint64_t bits = high_; bits != 0; bits &= bits - 1) {
+      visit(64 + static_cast<unsigned>(std::countr_zero(bits)));
     }
   }
 
  private:
-  std::array<std::uint64_t, 2> bits_{};
+  ByteSet(std::uint64_t low, std::uint64_t high) : low_(low), high_(high) {}
+
+  std::uint64_t low_ = 0;
+  std::uint64_t high_ = 0;
 };
 
 // What the matcher works out about the table once.
 struct TableIndex {
-  ByteSet alphabet;  // every byte that some entry's pieces need
-  // For each byte of the alphabet, the entries whose pieces need it.
-  std::array<EntrySet, 128> needing{};
+  // The bytes each entry's pieces need.
+  std::array<ByteSet, kPatternCount> needed{};
+  // Each entry is filed under one byte it needs, the one the fewest entries
+  // need: only entries filed under a byte of the statement can fit.
+  ByteSet filing_bytes;
+  std::array<EntrySet, 128> filed_under{};
+  EntrySet unfiled = 0;  // entries that need no byte at all
   // For each entry, the entries with the same first piece: when the piece
   // is not in a statement, none of them fits.
   std::array<EntrySet, kPatternCount> same_first_piece{};
 };
 
-const TableIndex& table_index() {
-  static const TableIndex index = [] {
-    TableIndex built;
-    const std::span<const PatternEntry> entries = pattern_entries();
-    for (std::size_t i = 0; i < kPatternCount; ++i) {
-      for (const std::string_view piece : {entries[i].first_piece, entries[i].second_piece}) {
-        for (const char c : piece) {
-          built.alphabet.add(c);
-          built.needing[static_cast<unsigned char>(c) % 128] |= EntrySet{1} << i;
-        }
-      }
-      for (std::size_t j = 0; j < kPatternCount; ++j) {
-        if (entries[j].first_piece == entries[i].first_piece) {
-          built.same_first_piece[i] |= EntrySet{1} << j;
-        }
+TableIndex build_table_index() {
+  TableIndex built;
+  const std::span<const PatternEntry> entries = pattern_entries();
+  std::array<std::size_t, 128> needing_count{};
+  for (std::size_t i = 0; i < kPatternCount; ++i) {
+    for (const std::string_view piece : {entries[i].first_piece, entries[i].second_piece}) {
+      for (const char c : piece) built.needed[i].add(c);
+    }
+    built.needed[i].for_each([&](unsigned byte) { ++needing_count[byte]; });
+    for (std::size_t j = 0; j < kPatternCount; ++j) {
+      if (entries[j].first_piece == entries[i].first_piece) {
+        built.same_first_piece[i] |= EntrySet{1} << j;
       }
     }
-    return built;
-  }();
+  }
+  for (std::size_t i = 0; i < kPatternCount; ++i) {
+    unsigned rarest = 0;
+    std::size_t fewest = kPatternCount + 1;
+    built.needed[i].for_each([&](unsigned byte) {
+      if (needing_count[byte] < fewest) {
+        fewest = needing_count[byte];
+        rarest = byte;
+      }
+    });
+    if (fewest > kPatternCount) {
+      built.unfiled |= EntrySet{1} << i;
+      continue;
+    }
+    built.filing_bytes.add(static_cast<char>(rarest));
+    built.filed_under[rarest] |= EntrySet{1} << i;
+  }
+  return built;
+}
+
+const TableIndex& table_index() {
+  static const TableIndex index = build_table_index();
   return index;
 }
 
-// The entries whose needed bytes all occur in the statement.
+// The entries whose needed bytes all occur in the statement, as a set.
 EntrySet possible_entries(const ByteSet& present) {
   const TableIndex& index = table_index();
-  EntrySet possible = (EntrySet{1} << kPatternCount) - 1;
-  index.alphabet.without(present).for_each(
-      [&](unsigned byte) { possible &= ~index.needing[byte]; });
+  EntrySet filed = index.unfiled;
+  present.both(index.filing_bytes).for_each([&](unsigned byte) {
+    filed |= index.filed_under[byte];
+  });
+  EntrySet possible = 0;
+  for (EntrySet left = filed; left != 0; left &= left - 1) {
+    const int i = std::countr_zero(left);
+    if (present.contains(index.needed[static_cast<std::size_t>(i)])) possible |= EntrySet{1} << i;
+  }
   return possible;
 }
 

@@ -1,5 +1,6 @@
 #include "source/statement_splitter.h"
 
+#include "source/byte_scan.h"
 #include "source/source_reader.h"
 
 namespace korva {
@@ -13,8 +14,8 @@ struct FoundLabel {
   std::size_t size = 0;                      // of the label as stored, before cutting
 };
 
-FoundLabel find_label(std::string_view text, FieldText<kLabelFieldSize>& label) {
-  const std::size_t colon = text.find(':');
+// `colon` is where the first colon of `text` is, if anywhere.
+FoundLabel find_label(std::string_view text, std::size_t colon, FieldText<kLabelFieldSize>& label) {
   if (colon != std::string_view::npos) {
     const std::size_t label_end =
         (colon + 1 < text.size() && text[colon + 1] == ':') ? colon + 2 : colon + 1;
@@ -70,7 +71,13 @@ bool equals_nocase(std::string_view text, std::string_view upper) {
 
 SplitCuts split_statement(std::string& line, LineRecord& record) {
   std::string_view text = line;
-  const std::size_t semicolon = text.find(';');
+  // The remark starts at the first ";"; a label ends at the first ":" before it.
+  std::size_t semicolon = byte_scan::find_either(text, ';', ':');
+  std::size_t colon = std::string_view::npos;
+  if (semicolon != std::string_view::npos && text[semicolon] == ':') {
+    colon = semicolon;
+    semicolon = byte_scan::find(text, ';', colon + 1);
+  }
   const bool remark_cut =
       semicolon != std::string_view::npos && text.size() - semicolon > kRemarkCapacity;
   if (semicolon != std::string_view::npos) {
@@ -80,7 +87,7 @@ SplitCuts split_statement(std::string& line, LineRecord& record) {
     record.remark.clear();
   }
 
-  const FoundLabel label = find_label(text, record.label);
+  const FoundLabel label = find_label(text, colon, record.label);
   if (label.end == std::string_view::npos) record.label.clear();
 
   // The statement is what stands between label and remark, collapsed; it
