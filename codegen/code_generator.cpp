@@ -34,20 +34,60 @@ void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols)
   add_hex(record.code, last_target_, 4);
 }
 
-void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {
-  notes_.clear();
-  if (has_kind(record, "normal")) {
-    evaluate_operand(record.operand1, symbols, &notes_);
-    evaluate_operand(record.operand2, symbols, &notes_);
+void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit) {
+  // A record that arrives with an error is encoded afresh: the bit
+  // encoding keeps an error it finds.
+  EncodedOperation* slot = nullptr;
+  if (record.error.empty()) {
+    if (encoded_.empty()) encoded_.resize(kRememberedOperations);
+    const std::uint64_t hash = record.operand2.hash_into(
+        record.operand1.hash_into(record.pattern_key.hash_into(bit ? 1 : 2)));
+    slot = &encoded_[hash >> 52 & (kRememberedOperations - 1)];
+    if (slot->generation == generation_ && slot->bit == bit &&
+        slot->pattern_key == record.pattern_key && slot->operand1 == record.operand1 &&
+        slot->operand2 == record.operand2) {
+      record.operand1 = slot->evaluated1;
+      record.operand2 = slot->evaluated2;
+      record.code = slot->code;
+      record.error = slot->error;
+      record.kind = slot->kind;
+      return;
+    }
+    slot->generation = 0;
+    slot->bit = bit;
+    slot->pattern_key = record.pattern_key;
+    slot->operand1 = record.operand1;
+    slot->operand2 = record.operand2;
+  }
+
+  evaluate_operand(record.operand1, symbols, &notes_);
+  evaluate_operand(record.operand2, symbols, &notes_);
+  if (bit) {
+    encode_bit(record);
+  } else {
     encode_normal(record);
     if (!record.error.empty()) {
       record.kind = "error";
       record.code.clear();
     }
+  }
+
+  if (slot != nullptr && notes_.empty()) {
+    slot->evaluated1 = record.operand1;
+    slot->evaluated2 = record.operand2;
+    slot->code = record.code;
+    slot->error = record.error;
+    slot->kind = record.kind;
+    slot->generation = generation_;
+  }
+}
+
+void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {
+  notes_.clear();
+  if (has_kind(record, "normal")) {
+    encode_operation(record, symbols, false);
   } else if (has_kind(record, "bit")) {
-    evaluate_operand(record.operand1, symbols, &notes_);
-    evaluate_operand(record.operand2, symbols, &notes_);
-    encode_bit(record);
+    encode_operation(record, symbols, true);
   } else if (record.kind.find("branch") != std::string::npos) {
     resolve_branch(record, symbols);
   } else if (has_kind(record, "call sub")) {

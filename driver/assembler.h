@@ -14,6 +14,7 @@
 #include "driver/line_record.h"
 #include "driver/platform.h"
 #include "driver/project.h"
+#include "patterns/matcher.h"
 #include "symbols/macro_expander.h"
 #include "symbols/macro_table.h"
 #include "symbols/symbol_table.h"
@@ -64,6 +65,7 @@ class Assembler {
   MacroExpander expander_;
   Classifier classifier_;
   CodeGenerator generator_;
+  StatementMatcher matcher_;
   LineRecord record_;
   std::string line_;
   std::string location_counter_;

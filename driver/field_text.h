@@ -115,6 +115,16 @@ class FieldText {
   }
   std::size_t find(char c, std::size_t position = 0) const { return view().find(c, position); }
 
+  // Mixes the text into `hash`, a word at a time, for memos keyed by texts.
+  std::uint64_t hash_into(std::uint64_t hash) const {
+    hash = (hash ^ size_) * 0x9E3779B97F4A7C15;
+    for (std::size_t at = 0; at < size_; at += 8) {
+      hash = (hash ^ word_at(at)) * 0x9E3779B97F4A7C15;
+      hash ^= hash >> 29;
+    }
+    return hash;
+  }
+
   // The stored form, in a field of Capacity bytes: the text cut to
   // Capacity - 1 bytes, and zero bytes behind it.
   void store(char* field) const {

@@ -196,33 +196,91 @@ class UpperStatement {
   ByteSet bytes_;
 };
 
-}  // namespace
+// Where a statement fits: the entry, or none, and where in the statement its
+// operands stand once packed to the left.
+struct Fitting {
+  static constexpr std::size_t kNone = kPatternCount;
+  std::size_t entry = kNone;
+  std::array<std::uint8_t, 3> start{};
+  std::array<std::uint8_t, 3> size{};
+};
 
-void match_statement(LineRecord& record) {
-  record.error.clear();
-  record.pattern_key.clear();
-  record.kind.clear();
-  if (record.statement.empty()) {
-    record.kind = "rem";
-    return;
-  }
-  const UpperStatement upper(record.statement);
+Fitting find_fitting(std::string_view statement) {
+  const UpperStatement upper(statement);
   const std::span<const PatternEntry> entries = pattern_entries();
   const TableIndex& index = table_index();
   Operands operands;
   for (EntrySet left = possible_entries(upper.bytes()); left != 0; left &= left - 1) {
     const auto i = static_cast<std::size_t>(std::countr_zero(left));
-    const Fit fit = try_entry(entries[i], record.statement, upper.view(), operands);
+    const Fit fit = try_entry(entries[i], statement, upper.view(), operands);
     if (fit == Fit::no_first_piece) left &= ~index.same_first_piece[i] | (EntrySet{1} << i);
     if (fit != Fit::fits) continue;
-    record.pattern_key = entries[i].key;
     pack_left(operands);
-    record.operand1 = operands[0];
-    record.operand2 = operands[1];
-    record.operand3 = operands[2];
+    Fitting fitting;
+    fitting.entry = i;
+    for (std::size_t n = 0; n < 3; ++n) {
+      if (operands[n].empty()) continue;
+      fitting.start[n] = static_cast<std::uint8_t>(operands[n].data() - statement.data());
+      fitting.size[n] = static_cast<std::uint8_t>(operands[n].size());
+    }
+    return fitting;
+  }
+  return {};
+}
+
+void clear_match_fields(LineRecord& record) {
+  record.error.clear();
+  record.pattern_key.clear();
+  record.kind.clear();
+}
+
+void apply(const Fitting& fitting, LineRecord& record) {
+  if (fitting.entry == Fitting::kNone) {
+    record.error = "syntax error";
     return;
   }
-  record.error = "syntax error";
+  record.pattern_key = pattern_entries()[fitting.entry].key;
+  const std::string_view statement = record.statement;
+  record.operand1 = statement.substr(fitting.start[0], fitting.size[0]);
+  record.operand2 = statement.substr(fitting.start[1], fitting.size[1]);
+  record.operand3 = statement.substr(fitting.start[2], fitting.size[2]);
+}
+
+}  // namespace
+
+void match_statement(LineRecord& record) {
+  clear_match_fields(record);
+  if (record.statement.empty()) {
+    record.kind = "rem";
+    return;
+  }
+  apply(find_fitting(record.statement), record);
+}
+
+struct StatementMatcher::Remembered {
+  bool used = false;
+  FieldText<kStatementFieldSize> statement;
+  Fitting fitting;
+};
+
+StatementMatcher::StatementMatcher() = default;
+StatementMatcher::~StatementMatcher() = default;
+
+void StatementMatcher::match(LineRecord& record) {
+  clear_match_fields(record);
+  if (record.statement.empty()) {
+    record.kind = "rem";
+    return;
+  }
+  if (remembered_.empty()) remembered_.resize(kRemembered);
+  const std::uint64_t hash = record.statement.hash_into(0);
+  Remembered& slot = remembered_[hash >> 52 & (kRemembered - 1)];
+  if (!slot.used || !(slot.statement == record.statement)) {
+    slot.statement = record.statement;
+    slot.fitting = find_fitting(record.statement);
+    slot.used = true;
+  }
+  apply(slot.fitting, record);
 }
 
 }  // namespace korva
