@@ -10,30 +10,28 @@ namespace korva {
 
 namespace {
 
-// The high bit of every byte of `word` that is a blank or a tab.
+// The high bit of every byte of `word` that is a blank, or with
+// `kTabsAreBlanks` a blank or a tab.
+template <bool kTabsAreBlanks>
 std::uint64_t blank_bytes(std::uint64_t word) {
-  return byte_scan::matches(word, byte_scan::repeated(' ')) |
-         byte_scan::matches(word, byte_scan::repeated('\t'));
+  const std::uint64_t blanks = byte_scan::matches(word, byte_scan::repeated(' '));
+  if constexpr (!kTabsAreBlanks) return blanks;
+  return blanks | byte_scan::matches(word, byte_scan::repeated('\t'));
 }
 
-// Appends `line` to `destination` with tabs turned into blanks and blanks
-// collapsed, in one pass: a run of blanks becomes one blank only when text
-// stands on both sides of it. Written through a pointer into room made
-// ahead, eight bytes at a time where eight bytes hold no blank or only
-// blanks (indentation, most words), since this runs for every character of
-// the source, twice.
-void append_collapsed(std::string& destination, std::string_view line) {
-  const std::size_t start = destination.size();
-  // Room for the line and for one whole word written past its end.
-  destination.resize(start + line.size() + 8);
-  char* const begin = destination.data() + start;
-  char* out = begin;
-  const char* in = line.data();
-  const char* const end = in + line.size();
+// Copies in to end to `out` with blanks collapsed: a run of blanks becomes
+// one blank only when text stands on both sides of it. Returns the end of
+// what it wrote, which is never more than it read, so `out` may be the
+// start of the text itself. Goes eight bytes at a time where eight bytes
+// hold no blank or only blanks (indentation, most words), since this runs
+// for every character of the source, twice.
+template <bool kTabsAreBlanks>
+char* collapse_to(char* out, const char* in, const char* const end) {
+  char* const begin = out;
   bool blank_pending = false;
   // One character, as the word-wise steps below leave it to be done.
   const auto put = [&](char c) {
-    if (c == ' ' || c == '\t') {
+    if (c == ' ' || (kTabsAreBlanks && c == '\t')) {
       blank_pending = out != begin;
       return;
     }
@@ -44,7 +42,7 @@ void append_collapsed(std::string& destination, std::string_view line) {
   if constexpr (byte_scan::kLittleEndian) {
     for (; end - in >= 8; in += 8) {
       const std::uint64_t word = byte_scan::load(in);
-      const std::uint64_t blanks = blank_bytes(word);
+      const std::uint64_t blanks = blank_bytes<kTabsAreBlanks>(word);
       if (blanks == 0) {
         if (blank_pending) *out++ = ' ';
         blank_pending = false;
@@ -59,22 +57,21 @@ void append_collapsed(std::string& destination, std::string_view line) {
     }
   }
   while (in != end) put(*in++);
-  destination.resize(start + static_cast<std::size_t>(out - begin));
+  return out;
 }
 
 }  // namespace
 
+void append_collapsed(std::string& destination, std::string_view line) {
+  const std::size_t start = destination.size();
+  destination.resize(start + line.size());
+  char* const begin = destination.data() + start;
+  char* const end = collapse_to<true>(begin, line.data(), line.data() + line.size());
+  destination.resize(start + static_cast<std::size_t>(end - begin));
+}
+
 std::size_t collapse_blanks_in_place(char* data, std::size_t first, std::size_t end) {
-  const char* in = data + first;
-  const char* const stop = data + end;
-  char* out = data;
-  while (in != stop && *in == ' ') ++in;
-  while (in != stop) {
-    while (in != stop && *in != ' ') *out++ = *in++;
-    while (in != stop && *in == ' ') ++in;
-    if (in != stop) *out++ = ' ';
-  }
-  return static_cast<std::size_t>(out - data);
+  return static_cast<std::size_t>(collapse_to<false>(data, data + first, data + end) - data);
 }
 
 void tabs_to_blanks(std::string& text) {

@@ -21,6 +21,10 @@ void collapse_blanks(Text& text) {
   text.resize(collapse_blanks_in_place(text.data(), 0, text.size()));
 }
 
+// Appends `text` to `destination` with tabs turned into blanks and blanks
+// collapsed (as collapse_blanks does to the text alone), in one pass.
+void append_collapsed(std::string& destination, std::string_view text);
+
 // Turns every tab into a blank.
 void tabs_to_blanks(std::string& text);
 
