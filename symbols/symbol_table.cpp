@@ -83,27 +83,20 @@ void SymbolTable::collect_symbols(LineRecord& record, std::size_t origin) {
 
 namespace {
 
-// A name with a suffix appended, as a lookup key: in place for the usual
-// short names, on the heap only for long ones.
-class SuffixedName {
- public:
-  SuffixedName(std::string_view name, std::string_view suffix) {
-    const std::size_t size = name.size() + suffix.size();
-    char* text = size <= sizeof buffer_ ? buffer_ : (long_.resize(size), long_.data());
-    name.copy(text, name.size());
-    suffix.copy(text + name.size(), suffix.size());
-    view_ = std::string_view(text, size);
+// Looks up `name` followed by `suffix` in `index`: the key is put together
+// on the stack for the usual short names, on the heap only for long ones.
+template <typename Find>
+const Symbol* find_suffixed(std::string_view name, std::string_view suffix, Find find) {
+  char buffer[64];
+  if (name.size() + suffix.size() <= sizeof buffer) {
+    name.copy(buffer, name.size());
+    suffix.copy(buffer + name.size(), suffix.size());
+    return find(std::string_view(buffer, name.size() + suffix.size()));
   }
-  SuffixedName(const SuffixedName&) = delete;
-  SuffixedName& operator=(const SuffixedName&) = delete;
-
-  std::string_view view() const { return view_; }
-
- private:
-  char buffer_[64];
-  std::string long_;
-  std::string_view view_;
-};
+  std::string key(name);
+  key += suffix;
+  return find(std::string_view(key));
+}
 
 }  // namespace
 
@@ -112,15 +105,16 @@ const Symbol* SymbolTable::find_subroutine(std::string_view name) const {
 }
 
 const Symbol* SymbolTable::find_global(std::string_view name) const {
-  const SuffixedName key(name, "::");
-  return first(first_of_name_, key.view(), entries_);
+  return find_suffixed(
+      name, "::", [this](std::string_view key) { return first(first_of_name_, key, entries_); });
 }
 
 const Symbol* SymbolTable::find_local(std::string_view name, std::string_view subroutine) const {
   const auto scope = first_in_subroutine_.find(subroutine);
   if (scope == first_in_subroutine_.end()) return nullptr;
-  const SuffixedName key(name, ":");
-  return first(scope->second, key.view(), entries_);
+  return find_suffixed(name, ":", [this, &scope](std::string_view key) {
+    return first(scope->second, key, entries_);
+  });
 }
 
 bool SymbolTable::lookup_symbol(std::string& name, std::string_view mode) const {
