@@ -140,8 +140,13 @@ class FieldText {
     size_ = static_cast<std::uint8_t>(size);
   }
 
-  // One comparison for every other text, fields included (as views).
+  // One comparison for other texts, and one for fields, which are texts too
+  // (a template, so that no text is turned into a field to compare it).
   friend bool operator==(const FieldText& a, std::string_view b) { return a.view() == b; }
+  template <std::size_t Other>
+  friend bool operator==(const FieldText& a, const FieldText<Other>& b) {
+    return a.view() == b.view();
+  }
 
   friend std::string operator+(const FieldText& a, std::string_view b) {
     std::string sum(a.view());
