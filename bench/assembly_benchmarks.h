@@ -1,6 +1,7 @@
 // End-to-end assembly of generated projects, and the I/O floor beside it: the
-// same source bytes read, and as many bytes as the three outputs written and
-// read back, so that "time over floor" is a ratio measured in one run.
+// same source bytes read, and as many bytes as the three outputs written the
+// way the assembler writes them (new file, rename over the old) and read
+// back, so that "time over floor" is a ratio measured in one run.
 #pragma once
 
 #include <cstddef>

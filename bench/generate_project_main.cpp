@@ -5,6 +5,9 @@
 // korva-bench-project --assemble DIRECTORY: assembles the project written
 // there once, with a host that shows nothing, so that /usr/bin/time measures
 // the assembler core alone.
+//
+// korva-bench-project --mpasm DIRECTORY LINES: writes the same program in
+// Microchip mnemonics into DIRECTORY/bench.asm, for timing gputils' gpasm.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -22,6 +25,13 @@ int write(const char* directory, const char* lines) {
       korva::bench::write_project(directory, std::strtoul(lines, nullptr, 10));
   std::printf("%s: %zu lines, %zu bytes\n", project.project_file.string().c_str(), project.lines,
               project.source_bytes);
+  return 0;
+}
+
+int write_mpasm(const char* directory, const char* lines) {
+  const std::filesystem::path path =
+      korva::bench::write_mpasm_program(directory, std::strtoul(lines, nullptr, 10));
+  std::printf("%s\n", path.string().c_str());
   return 0;
 }
 
@@ -48,6 +58,7 @@ int assemble(const char* directory) {
 int main(int argc, char** argv) {
   try {
     if (argc == 3 && std::string_view(argv[1]) == "--assemble") return assemble(argv[2]);
+    if (argc == 4 && std::string_view(argv[1]) == "--mpasm") return write_mpasm(argv[2], argv[3]);
     if (argc == 3) return write(argv[1], argv[2]);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "korva-bench-project: %s\n", error.what());
@@ -55,6 +66,7 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr,
                "usage: korva-bench-project DIRECTORY LINES\n"
-               "       korva-bench-project --assemble DIRECTORY\n");
+               "       korva-bench-project --assemble DIRECTORY\n"
+               "       korva-bench-project --mpasm DIRECTORY LINES\n");
   return kExitUsage;
 }

@@ -57,8 +57,8 @@ void Classifier::classify_statement(LineRecord& record, std::string& location_co
                                     SymbolTable& symbols, std::optional<std::size_t> origin) {
   repeated_.reset();
   const char type = record.pattern_key.empty() ? '\0' : record.pattern_key[0];
-  const std::string opcode =
-      record.pattern_key.substr(std::min<std::size_t>(1, record.pattern_key.size()), 4);
+  const std::string_view opcode =
+      record.pattern_key.view().substr(std::min<std::size_t>(1, record.pattern_key.size()), 4);
 
   switch (type) {
     case 'N':
@@ -70,7 +70,8 @@ void Classifier::classify_statement(LineRecord& record, std::string& location_co
       record.kind = "bit";
       break;
     case 'B':
-      record.code = opcode.substr(0, 2) + "XX";
+      record.code = opcode.substr(0, 2);
+      record.code += "XX";
       record.kind = "branch";
       record.operand3 = record.operand1;
       break;
@@ -154,7 +155,8 @@ void Classifier::classify_statement(LineRecord& record, std::string& location_co
 
   if (!record.label.empty()) {
     if (Symbol* entry = entry_for(symbols, origin, false)) {
-      const std::string& value = (type == 'E' || type == 'M') ? record.operand1 : record.address;
+      const std::string_view value =
+          (type == 'E' || type == 'M') ? record.operand1.view() : record.address.view();
       assign_cut(entry->value, value, SymbolTable::kValueCapacity);
     }
   }

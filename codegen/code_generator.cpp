@@ -1,5 +1,7 @@
 #include "codegen/code_generator.h"
 
+#include <algorithm>
+
 #include "codegen/hex_text.h"
 #include "codegen/operand_encoding.h"
 #include "source/statement_splitter.h"
@@ -7,51 +9,85 @@
 namespace korva {
 
 void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbols) {
-  std::string target = record.operand3;
-  if (!symbols.lookup_symbol(target, subroutine_)) {
-    target = record.operand3;
-    if (!symbols.lookup_symbol(target, "Llab")) {
-      record.error = "label err";
-      return;
-    }
-  }
+  const Symbol* target = symbols.find_local(record.operand3, subroutine_);
+  if (target == nullptr) target = symbols.find_global(record.operand3);
   // A label that never received a value (one inside a macro definition, say)
   // has no address to jump to.
-  if (target.empty()) {
+  if (target == nullptr || target->value.empty()) {
     record.error = "label err";
     return;
   }
-  pad_hex(target, 4);
-  last_target_ = target;
+  last_target_ = target->value;
+  pad_hex(last_target_, 4);
   record.code.resize(std::min<std::size_t>(record.code.size(), 2));
-  add_hex(record.code, target.substr(0, 2), 2);
-  record.code += target.substr(2);
+  add_hex(record.code, std::string_view(last_target_).substr(0, 2), 2);
+  record.code.append(std::string_view(last_target_).substr(2));
 }
 
 void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols) {
-  std::string target = record.statement;
-  if (!symbols.lookup_symbol(target, "sub") || target.empty()) {
+  const Symbol* target = symbols.find_subroutine(record.statement);
+  if (target == nullptr || target->value.empty()) {
     record.error = "sub err";
     return;
   }
-  last_target_ = target;
-  add_hex(record.code, target, 4);
+  last_target_ = target->value;
+  add_hex(record.code, last_target_, 4);
 }
 
-void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {
-  notes_.clear();
-  if (has_kind(record, "normal")) {
-    evaluate_operand(record.operand1, symbols, &notes_);
-    evaluate_operand(record.operand2, symbols, &notes_);
+void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit) {
+  // A record that arrives with an error is encoded afresh: the bit
+  // encoding keeps an error it finds.
+  EncodedOperation* slot = nullptr;
+  if (record.error.empty()) {
+    if (encoded_.empty()) encoded_.resize(kRememberedOperations);
+    const std::uint64_t hash = record.operand2.hash_into(
+        record.operand1.hash_into(record.pattern_key.hash_into(bit ? 1 : 2)));
+    slot = &encoded_[hash >> 52 & (kRememberedOperations - 1)];
+    if (slot->generation == generation_ && slot->bit == bit &&
+        slot->pattern_key == record.pattern_key && slot->operand1 == record.operand1 &&
+        slot->operand2 == record.operand2) {
+      record.operand1 = slot->evaluated1;
+      record.operand2 = slot->evaluated2;
+      record.code = slot->code;
+      record.error = slot->error;
+      record.kind = slot->kind;
+      return;
+    }
+    slot->generation = 0;
+    slot->bit = bit;
+    slot->pattern_key = record.pattern_key;
+    slot->operand1 = record.operand1;
+    slot->operand2 = record.operand2;
+  }
+
+  evaluate_operand(record.operand1, symbols, &notes_);
+  evaluate_operand(record.operand2, symbols, &notes_);
+  if (bit) {
+    encode_bit(record);
+  } else {
     encode_normal(record);
     if (!record.error.empty()) {
       record.kind = "error";
       record.code.clear();
     }
+  }
+
+  if (slot != nullptr && notes_.empty()) {
+    slot->evaluated1 = record.operand1;
+    slot->evaluated2 = record.operand2;
+    slot->code = record.code;
+    slot->error = record.error;
+    slot->kind = record.kind;
+    slot->generation = generation_;
+  }
+}
+
+void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {
+  notes_.clear();
+  if (has_kind(record, "normal")) {
+    encode_operation(record, symbols, false);
   } else if (has_kind(record, "bit")) {
-    evaluate_operand(record.operand1, symbols, &notes_);
-    evaluate_operand(record.operand2, symbols, &notes_);
-    encode_bit(record);
+    encode_operation(record, symbols, true);
   } else if (record.kind.find("branch") != std::string::npos) {
     resolve_branch(record, symbols);
   } else if (has_kind(record, "call sub")) {

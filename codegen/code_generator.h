@@ -2,6 +2,8 @@
 // subroutine calls, and sets the address column of the listing.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,7 +15,12 @@ namespace korva {
 
 class CodeGenerator {
  public:
-  void reset() { subroutine_.clear(); }
+  // Start of pass 3: no subroutine yet, and nothing remembered from an
+  // earlier one (the symbols may have other values now).
+  void reset() {
+    subroutine_.clear();
+    ++generation_;
+  }
 
   void generate_code(LineRecord& record, const SymbolTable& symbols);
 
@@ -27,6 +34,29 @@ class CodeGenerator {
  private:
   void resolve_branch(LineRecord& record, const SymbolTable& symbols);
   void resolve_call(LineRecord& record, const SymbolTable& symbols);
+  void encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit);
+
+  // A register, literal or bit operation as encoded: within one pass 3 the
+  // result depends on the pattern key and the two operands alone (the
+  // symbols have their final values), and programs repeat their
+  // operations, so recent ones are remembered in a table indexed by a hash
+  // of those texts. Only results that made no operand notes are kept.
+  struct EncodedOperation {
+    std::uint64_t generation = 0;  // the pass 3 it belongs to; 0: empty
+    bool bit = false;
+    FieldText<kPatternKeyFieldSize> pattern_key;
+    FieldText<kOperandFieldSize> operand1;
+    FieldText<kOperandFieldSize> operand2;
+    // The outcome: the evaluated operands and the fields encoding set.
+    FieldText<kOperandFieldSize> evaluated1;
+    FieldText<kOperandFieldSize> evaluated2;
+    FieldText<kCodeFieldSize> code;
+    FieldText<kErrorFieldSize> error;
+    FieldText<kKindFieldSize> kind;
+  };
+  static constexpr std::size_t kRememberedOperations = 4096;
+  std::vector<EncodedOperation> encoded_;
+  std::uint64_t generation_ = 1;
 
   std::string subroutine_;
   std::string last_target_;

@@ -41,13 +41,79 @@ bool all_hex_digits(std::string_view text) {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-// The low `width` hexadecimal digits of `value`, zero-padded: what to_hex
-// followed by pad_hex gives, written without building either text.
-void assign_hex(std::string& text, std::uint32_t value, std::size_t width) {
-  text.assign(width, '0');
-  for (std::size_t i = 0; i < width && i < 8; ++i) {
-    text[width - 1 - i] = kHexDigits[(value >> (4 * i)) & 0xF];
+// How check_number reads an operand whose blanks are collapsed.
+struct NumberReading {
+  enum class Form {
+    none,       // not a number
+    unchanged,  // "$XXXX", a number that stays as written
+    digits,     // hexadecimal digits, as written
+    decimal,    // a decimal value, two's complement
+  };
+  Form form = Form::none;
+  std::string_view digits;
+  std::uint32_t value = 0;
+};
+
+NumberReading read_number(std::string_view text) {
+  using Form = NumberReading::Form;
+  if (text.empty()) return {};
+  if (text == "$XXXX") return {Form::unchanged, {}, 0};
+  std::string_view digits;
+  // Looking for the quote first spares the letter-case-blind search in the
+  // common case of a text without one.
+  const bool quoted = std::find(text.begin(), text.end(), '\'') != text.end() &&
+                      find_nocase(text, "H'") != std::string_view::npos;
+  if (quoted) {
+    if (text.back() == '\'') text.remove_suffix(1);
+    digits = text.size() > 2 ? text.substr(2) : std::string_view();
+  } else if (text.back() == 'h' || text.back() == 'H') {
+    if (text.size() == 1) return {};
+    digits = text.substr(0, text.size() - 1);
+  } else if (text.front() == '$') {
+    digits = text.substr(1);
+  } else {
+    // Decimal: the whole text must be read. Signed values become their
+    // two's complement, as every computed value does. A text that starts
+    // with none of what the reading skips or reads (a name) is no number.
+    const char first = text.front();
+    if (digit_value(first) >= 10 && first != '+' && first != '-' && !is_c_space(first)) return {};
+    const IntegerReading reading = read_integer(text, 10);
+    if (reading.consumed == 0 || reading.consumed != text.size()) return {};
+    return {Form::decimal, {}, static_cast<std::uint32_t>(reading.value)};
   }
+  // Hexadecimal forms keep their digits as written; only digits may stand
+  // there, so no sign, blank or 0x prefix ends up inside the stored text.
+  if (!all_hex_digits(digits)) return {};
+  return {Form::digits, digits, 0};
+}
+
+// The operand as collapse_blanks leaves it: a view of the operand itself
+// when that is only a matter of its ends, else a collapsed copy in `copy`.
+std::string_view collapsed_text(std::string_view operand, std::string& copy) {
+  const char* first = operand.data();
+  const char* last = first + operand.size();
+  while (first != last && *first == ' ') ++first;
+  while (last != first && last[-1] == ' ') --last;
+  for (const char* c = first; c + 1 < last; ++c) {
+    if (c[0] == ' ' && c[1] == ' ') {
+      copy = operand;
+      collapse_blanks(copy);
+      return copy;
+    }
+  }
+  return std::string_view(first, static_cast<std::size_t>(last - first));
+}
+
+// Whether a text without blanks at its ends can be a number: only with a
+// quote (H'..'), an h at its end, or a start that the forms allow ($, a
+// digit, a sign, white space). Names, the common case of a term, fail here
+// before any reading.
+bool may_be_number(std::string_view text) {
+  const char first = text.front();
+  const char last = text.back();
+  return digit_value(first) < 10 || first == '$' || first == '+' || first == '-' ||
+         is_c_space(first) || last == 'h' || last == 'H' ||
+         std::find(text.begin(), text.end(), '\'') != text.end();
 }
 
 }  // namespace
@@ -80,16 +146,20 @@ IntegerReading read_integer(std::string_view text, int base) {
 }
 
 std::int32_t hex_value(std::string_view text) {
-  // The common case, plain digits that fit in 28 bits, needs neither blank,
-  // sign and prefix handling nor clamping.
-  if (text.empty() || text.size() > 7) return read_integer(text, 16).value;
+  // The common case, a run of up to seven hex digits at the front (the rest
+  // of the text, if any, not read), needs neither blank, sign and prefix
+  // handling nor clamping.
   std::int32_t value = 0;
-  for (char c : text) {
-    const int digit = digit_value(c);
-    if (digit >= 16) return read_integer(text, 16).value;
+  std::size_t i = 0;
+  for (; i < text.size() && i < 7; ++i) {
+    const int digit = digit_value(text[i]);
+    if (digit >= 16) break;
     value = value * 16 + digit;
   }
-  return value;
+  const bool run_ended = i == text.size() || digit_value(text[i]) >= 16;
+  const bool prefix = i == 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  if (i > 0 && run_ended && !prefix) return value;
+  return read_integer(text, 16).value;
 }
 
 std::string to_hex(std::uint32_t value) {
@@ -102,41 +172,60 @@ std::string to_hex(std::uint32_t value) {
   return std::string(digits + start, sizeof digits - start);
 }
 
-bool check_number(std::string& operand) {
-  std::string text = operand;
-  collapse_blanks(text);
-  if (text.empty()) return false;
-  if (text == "$XXXX") return true;
-
-  std::string digits;
-  // Looking for the quote first spares the letter-case-blind search in the
-  // common case of a text without one.
-  const bool quoted =
-      text.find('\'') != std::string::npos && find_nocase(text, "H'") != std::string_view::npos;
-  if (quoted) {
-    if (text.back() == '\'') text.pop_back();
-    digits = text.size() > 2 ? text.substr(2) : std::string();
-  } else if (text.back() == 'h' || text.back() == 'H') {
-    if (text.size() == 1) return false;
-    digits = text.substr(0, text.size() - 1);
-  } else if (text.front() == '$') {
-    digits = text.substr(1);
-  } else {
-    // Decimal: the whole text must be read. Signed values become their
-    // two's complement, as every computed value does.
-    const IntegerReading reading = read_integer(text, 10);
-    if (reading.consumed == 0 || reading.consumed != text.size()) return false;
-    digits = to_hex(static_cast<std::uint32_t>(reading.value));
-    pad_hex(digits, 4);
-    operand = digits;
-    return true;
+NumberCheck read_number_text(std::string_view operand) {
+  std::string copy;
+  const NumberReading reading = read_number(collapsed_text(operand, copy));
+  NumberCheck check;
+  switch (reading.form) {
+    case NumberReading::Form::none:
+      break;
+    case NumberReading::Form::unchanged:
+      check.is_number = true;
+      break;
+    case NumberReading::Form::digits: {
+      // The digits brought to four: zero-padded, or cut to the last four.
+      const std::string_view digits = reading.digits;
+      const std::size_t kept = std::min<std::size_t>(digits.size(), 4);
+      std::fill_n(check.digits, 4, '0');
+      digits.substr(digits.size() - kept).copy(check.digits + 4 - kept, kept);
+      check.is_number = check.rewritten = true;
+      break;
+    }
+    case NumberReading::Form::decimal: {
+      char digits[8];
+      format_hex(reading.value, 4, digits).copy(check.digits, 4);
+      check.is_number = check.rewritten = true;
+      break;
+    }
   }
-  // Hexadecimal forms keep their digits as written; only digits may stand
-  // there, so no sign, blank or 0x prefix ends up inside the stored text.
-  if (!all_hex_digits(digits)) return false;
-  pad_hex(digits, 4);
-  operand = digits;
-  return true;
+  return check;
+}
+
+std::optional<std::uint32_t> number_value(std::string_view operand) {
+  // Collapsing blanks leaves the first and last character of such a text.
+  if (!operand.empty() && operand.front() != ' ' && operand.back() != ' ' &&
+      !may_be_number(operand)) {
+    return std::nullopt;
+  }
+  std::string copy;
+  const NumberReading reading = read_number(collapsed_text(operand, copy));
+  switch (reading.form) {
+    case NumberReading::Form::none:
+      return std::nullopt;
+    case NumberReading::Form::unchanged:
+      return 0;
+    case NumberReading::Form::digits: {
+      const std::string_view digits = reading.digits;
+      std::uint32_t value = 0;
+      for (const char c : digits.substr(digits.size() - std::min<std::size_t>(digits.size(), 4))) {
+        value = value * 16 + static_cast<std::uint32_t>(digit_value(c));
+      }
+      return value;
+    }
+    case NumberReading::Form::decimal:
+      return reading.value & 0xFFFF;
+  }
+  return std::nullopt;
 }
 
 bool is_written_number(std::string_view operand) {
@@ -164,18 +253,12 @@ bool is_written_number(std::string_view operand) {
          std::all_of(decimal.begin(), decimal.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-void pad_hex(std::string& text, std::size_t width) {
-  if (text.size() >= width) {
-    text.erase(0, text.size() - width);
-  } else {
-    text.insert(0, width - text.size(), '0');
+std::string_view format_hex(std::uint32_t value, std::size_t width, char (&digits)[8]) {
+  const std::size_t written = std::min<std::size_t>(width, sizeof digits);
+  for (std::size_t i = 0; i < written; ++i) {
+    digits[written - 1 - i] = kHexDigits[(value >> (4 * i)) & 0xF];
   }
-}
-
-void add_hex(std::string& a, std::string_view b, std::size_t width) {
-  const std::uint32_t sum =
-      static_cast<std::uint32_t>(hex_value(a)) + static_cast<std::uint32_t>(hex_value(b));
-  assign_hex(a, sum, width);
+  return std::string_view(digits, written);
 }
 
 std::int64_t hex_difference(std::string_view a, std::string_view b) {
@@ -184,7 +267,13 @@ std::int64_t hex_difference(std::string_view a, std::string_view b) {
 
 void advance_address(std::string& address, std::string_view code) {
   const auto words = static_cast<std::uint32_t>(code.size() / 4);
-  assign_hex(address, static_cast<std::uint32_t>(hex_value(address)) + words, 4);
+  const auto value = static_cast<std::uint32_t>(hex_value(address)) + words;
+  // Four digits are rewritten in place: this runs for every record, twice.
+  if (address.size() == 4) {
+    for (std::size_t i = 0; i < 4; ++i) address[3 - i] = kHexDigits[(value >> (4 * i)) & 0xF];
+  } else {
+    assign_hex(address, value, 4);
+  }
 }
 
 }  // namespace korva

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,10 +23,29 @@ IntegerReading read_integer(std::string_view text, int base);
 // The hex value rule: the text read in base 16; text without digits is 0.
 std::int32_t hex_value(std::string_view text);
 
+// What check_number makes of an operand.
+struct NumberCheck {
+  bool is_number = false;
+  bool rewritten = false;  // false for "$XXXX", a number that stays as written
+  char digits[4] = {};     // the four digits it is rewritten as
+};
+NumberCheck read_number_text(std::string_view operand);
+
 // Validates an operand written in any number notation ($1F, 1Fh, H'1F', 31)
 // and rewrites it as four hexadecimal digits. Returns false, leaving the
 // operand untouched, when it is not a number. "$XXXX" is a number and stays.
-bool check_number(std::string& operand);
+// (A std::string or a record field.)
+template <typename Text>
+bool check_number(Text& operand) {
+  const NumberCheck check = read_number_text(operand);
+  if (check.rewritten) operand.assign(std::string_view(check.digits, 4));
+  return check.is_number;
+}
+
+// The value that hex_value reads from the text check_number would store, or
+// none where check_number would return false; the operand is not changed.
+// Never beyond 16 bits ("$XXXX" reads as 0).
+std::optional<std::uint32_t> number_value(std::string_view operand);
 
 // Whether the operand is written in one of the number notations: "$" and
 // hexadecimal digits, hexadecimal digits and "h", "H'" with hexadecimal digits
@@ -36,10 +56,40 @@ bool is_written_number(std::string_view operand);
 
 // Brings a hexadecimal text to `width` characters: zero-padded on the left,
 // or cut to its last (low-order) `width` characters.
-void pad_hex(std::string& text, std::size_t width);
+template <typename Text>
+void pad_hex(Text& text, std::size_t width) {
+  if (text.size() >= width) {
+    text.assign(std::string_view(text).substr(text.size() - width));
+  } else {
+    std::string padded(width - text.size(), '0');
+    padded += std::string_view(text);
+    text.assign(padded);
+  }
+}
+
+// The low `width` hexadecimal digits of `value`, lower case and
+// zero-padded: what to_hex followed by pad_hex gives, without either text.
+std::string_view format_hex(std::uint32_t value, std::size_t width, char (&digits)[8]);
+template <typename Text>
+void assign_hex(Text& text, std::uint32_t value, std::size_t width) {
+  char digits[8];
+  const std::string_view low = format_hex(value, width, digits);
+  if (low.size() == width) {
+    text.assign(low);
+  } else {
+    std::string padded(width - low.size(), '0');
+    padded += low;
+    text.assign(padded);
+  }
+}
 
 // a := a + b in lower-case hexadecimal, brought to `width`.
-void add_hex(std::string& a, std::string_view b, std::size_t width);
+template <typename Text>
+void add_hex(Text& a, std::string_view b, std::size_t width) {
+  const std::uint32_t sum =
+      static_cast<std::uint32_t>(hex_value(a)) + static_cast<std::uint32_t>(hex_value(b));
+  assign_hex(a, sum, width);
+}
 
 // a - b, both read by the hex value rule.
 std::int64_t hex_difference(std::string_view a, std::string_view b);

@@ -22,44 +22,43 @@ struct TermValue {
 // The value of one term: a number in any notation, else a global symbol that
 // has received a value.
 std::optional<TermValue> term_value(std::string_view term, const SymbolTable& symbols) {
-  std::string text(term);
-  if (check_number(text)) {
-    return TermValue{static_cast<std::uint32_t>(hex_value(text)), is_written_number(term)};
+  if (const std::optional<std::uint32_t> number = number_value(term)) {
+    return TermValue{*number, is_written_number(term)};
   }
-  text = term;
-  if (symbols.lookup_symbol(text, "Llab") && !text.empty()) {
-    return TermValue{static_cast<std::uint32_t>(hex_value(text)), true};
+  const Symbol* symbol = symbols.find_global(term);
+  if (symbol != nullptr && !symbol->value.empty()) {
+    return TermValue{static_cast<std::uint32_t>(hex_value(symbol->value)), true};
   }
   return std::nullopt;
 }
 
 std::string four_digits(std::uint32_t value) {
-  std::string digits = to_hex(value);
-  pad_hex(digits, 4);
+  std::string digits;
+  assign_hex(digits, value, 4);
   return digits;
 }
 
-// The low byte of an evaluated file-register address ("($hhhh)" gives hh),
-// reduced to 7 bits; none when the operand is not a file register.
-std::optional<std::string> register_field(std::string_view operand) {
-  const std::size_t marker = operand.find("($");
-  if (marker == std::string_view::npos) return std::nullopt;
-  std::string field(operand.size() > 4 ? operand.substr(4, 2) : std::string_view());
-  mask_register(field);
-  return field;
+// The 7-bit file-register field of an evaluated file-register operand: the
+// low byte of "($hhhh)" (the two characters after "($hh"), reduced to 7
+// bits; none when the operand is not a file register.
+std::optional<std::uint32_t> register_field(std::string_view operand) {
+  if (operand.find("($") == std::string_view::npos) return std::nullopt;
+  const std::string_view low = operand.size() > 4 ? operand.substr(4, 2) : std::string_view();
+  return static_cast<std::uint32_t>(hex_value(low)) & 0x7F;
 }
 
-// The four opcode digits of the record's pattern key.
-std::string opcode_digits(const LineRecord& record) {
-  std::string digits = record.pattern_key.size() >= 5 ? record.pattern_key.substr(1, 4) : "";
-  digits.resize(4, '0');
-  return digits;
+// The four opcode digits of the record's pattern key, "0000" without them.
+std::string_view opcode_digits(const LineRecord& record) {
+  return record.pattern_key.size() >= 5 ? std::string_view(record.pattern_key).substr(1, 4)
+                                        : std::string_view("0000");
 }
 
-}  // namespace
+std::uint32_t hex_pair(std::string_view digits, std::size_t at) {
+  return static_cast<std::uint32_t>(hex_value(digits.substr(at, 2)));
+}
 
-bool evaluate_operand(std::string& operand, const SymbolTable& symbols,
-                      std::vector<OperandNote>* notes) {
+template <typename Text>
+bool evaluate_text(Text& operand, const SymbolTable& symbols, std::vector<OperandNote>* notes) {
   collapse_blanks(operand);
   if (operand.empty()) return false;
   if (operand.size() == 1 &&
@@ -93,10 +92,23 @@ bool evaluate_operand(std::string& operand, const SymbolTable& symbols,
     if (end < inner.size()) pending = inner[end];
     position = end + 1;
   }
-  const std::string digits = four_digits(running);
-  operand = file_register ? "($" + digits + ")" : "$" + digits;
+  char text[7] = {'(', '$', 0, 0, 0, 0, ')'};
+  for (std::size_t i = 0; i < 4; ++i) text[5 - i] = "0123456789abcdef"[(running >> (4 * i)) & 0xF];
+  operand.assign(file_register ? std::string_view(text, 7) : std::string_view(text + 1, 5));
   if (notes != nullptr) notes->insert(notes->end(), found.begin(), found.end());
   return true;
+}
+
+}  // namespace
+
+bool evaluate_operand(std::string& operand, const SymbolTable& symbols,
+                      std::vector<OperandNote>* notes) {
+  return evaluate_text(operand, symbols, notes);
+}
+
+bool evaluate_operand(FieldText<kOperandFieldSize>& operand, const SymbolTable& symbols,
+                      std::vector<OperandNote>* notes) {
+  return evaluate_text(operand, symbols, notes);
 }
 
 void mask_register(std::string& text) {
@@ -110,9 +122,8 @@ void encode_normal(LineRecord& record) {
     record.error = "normal err";
     return;
   }
-  const std::string opcode = opcode_digits(record);
-  std::string literal = record.operand1;
-  if (check_number(literal)) {
+  const std::string_view opcode = opcode_digits(record);
+  if (const std::optional<std::uint32_t> literal = number_value(record.operand1)) {
     if (record.operand2 != "W" && record.operand2 != "w") {
       record.error = "normal err";
       return;
@@ -121,8 +132,7 @@ void encode_normal(LineRecord& record) {
       record.error = "normal err";
       return;
     }
-    record.code = opcode.substr(2, 2) + "00";
-    add_hex(record.code, literal, 4);
+    assign_hex(record.code, (hex_pair(opcode, 2) << 8) + *literal, 4);
     record.kind = "normal";
     return;
   }
@@ -133,17 +143,19 @@ void encode_normal(LineRecord& record) {
     return;
   }
   const std::string& destination = record.operand2;
+  std::uint32_t direction = 0;
   if (destination == "W" || destination == "w") {
     record.code += "00";
   } else if (destination.empty() || destination == "F" || destination == "f" ||
              destination == "M" || destination == "m") {
     record.code += "80";
+    direction = 0x80;
   } else {
     record.error = "normal err";
     return;
   }
-  if (const std::optional<std::string> field = register_field(record.operand1)) {
-    add_hex(record.code, *field, 4);
+  if (const std::optional<std::uint32_t> field = register_field(record.operand1)) {
+    assign_hex(record.code, (hex_pair(opcode, 0) << 8) + direction + *field, 4);
   } else {
     record.error = "normal err";
   }
@@ -159,10 +171,12 @@ void encode_bit(LineRecord& record) {
     record.code.clear();
     return;
   }
-  record.code = opcode_digits(record);
-  add_hex(record.code, to_hex(static_cast<std::uint32_t>(bit.value) * 0x80), 4);
-  if (const std::optional<std::string> field = register_field(record.operand1)) {
-    add_hex(record.code, *field, 4);
+  const std::string_view opcode = opcode_digits(record);
+  const std::uint32_t word =
+      static_cast<std::uint32_t>(hex_value(opcode)) + static_cast<std::uint32_t>(bit.value) * 0x80;
+  assign_hex(record.code, word, 4);
+  if (const std::optional<std::uint32_t> field = register_field(record.operand1)) {
+    assign_hex(record.code, word + *field, 4);
   } else {
     record.error = "bit err";
   }

@@ -31,6 +31,8 @@ struct OperandNote {
 // rewrote the operand; only then are notes added to `notes`.
 bool evaluate_operand(std::string& operand, const SymbolTable& symbols,
                       std::vector<OperandNote>* notes = nullptr);
+bool evaluate_operand(FieldText<kOperandFieldSize>& operand, const SymbolTable& symbols,
+                      std::vector<OperandNote>* notes = nullptr);
 
 // The word of a register or literal operation, or the error "normal err".
 void encode_normal(LineRecord& record);

@@ -304,9 +304,8 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
     }
     const SplitCuts cuts = split_statement(line_, record_);
     record_.error.clear();
-    if (expander_.expand_macro(record_.statement, record_, MacroExpander::Request::statement,
-                               origin) != ExpandResult::consumed) {
-      match_statement(record_);
+    if (expander_.consume_statement(record_.statement, record_, origin) != ExpandResult::consumed) {
+      matcher_.match(record_);
       add_warning(outputs, data_byte_warning(record_));
       add_warning(outputs, unwritten_number_warning(record_));
       const std::string before = location_counter_;

@@ -18,6 +18,7 @@
 #include "driver/platform.h"
 #include "driver/program_facts.h"
 #include "driver/project.h"
+#include "patterns/matcher.h"
 #include "symbols/macro_expander.h"
 #include "symbols/macro_table.h"
 #include "symbols/symbol_table.h"
@@ -95,6 +96,7 @@ class Assembler {
   MacroExpander expander_;
   Classifier classifier_;
   CodeGenerator generator_;
+  StatementMatcher matcher_;
   LineRecord record_;
   std::string line_;
   std::string location_counter_;

@@ -108,10 +108,9 @@ std::string unwritten_words_summary(std::size_t count, std::string_view image_na
 
 std::string literal_warning(const LineRecord& encoded) {
   if (!has_kind(encoded, "normal") || !encoded.error.empty()) return {};
-  std::string literal = encoded.operand1;
-  if (!check_number(literal)) return {};
-  const std::uint32_t value = static_cast<std::uint32_t>(hex_value(literal));
-  if (value <= 0xFF) return {};
+  const std::optional<std::uint32_t> literal = number_value(encoded.operand1);
+  if (!literal || *literal <= 0xFF) return {};
+  const std::uint32_t value = *literal;
   const std::uint32_t word = static_cast<std::uint32_t>(hex_value(encoded.code));
   return "literal " + hex4(value) + " does not fit 8 bits and carries into the opcode: " +
          std::string(instruction_name(opcode_word(encoded, 3))) + " became " +
@@ -133,7 +132,8 @@ bool register_outside_bank0(const LineRecord& encoded) {
   if ((!has_kind(encoded, "normal") && !has_kind(encoded, "bit")) || !encoded.error.empty())
     return false;
   const std::size_t marker = encoded.operand1.find("($");
-  return marker != std::string::npos && hex_value(encoded.operand1.substr(marker + 2)) > 0x7F;
+  return marker != std::string::npos &&
+         hex_value(encoded.operand1.view().substr(marker + 2)) > 0x7F;
 }
 
 std::string register_bank_summary(std::size_t count, const SourceLocation& first) {

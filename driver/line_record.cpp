@@ -1,49 +1,46 @@
 #include "driver/line_record.h"
 
-#include <algorithm>
-#include <cstring>
-#include <utility>
+#include <ostream>
 
 namespace korva {
-namespace {
 
-// The stored fields in file order, each with its size.
-template <typename Record>
-auto fields_of(Record& record) {
-  using Field = std::pair<decltype(&record.statement), std::size_t>;
-  return std::array<Field, 11>{{{&record.statement, kStatementFieldSize},
-                                {&record.label, kLabelFieldSize},
-                                {&record.remark, kRemarkFieldSize},
-                                {&record.error, kErrorFieldSize},
-                                {&record.pattern_key, kPatternKeyFieldSize},
-                                {&record.code, kCodeFieldSize},
-                                {&record.operand1, kOperandFieldSize},
-                                {&record.operand2, kOperandFieldSize},
-                                {&record.operand3, kOperandFieldSize},
-                                {&record.kind, kKindFieldSize},
-                                {&record.address, kAddressFieldSize}}};
-}
-
-}  // namespace
+static_assert(kStatementFieldSize + kLabelFieldSize + kRemarkFieldSize + kErrorFieldSize +
+                  kPatternKeyFieldSize + kCodeFieldSize + 3 * kOperandFieldSize + kKindFieldSize +
+                  kAddressFieldSize ==
+              kRecordSize);
 
 void encode_record(const LineRecord& record, RecordSlot bytes) {
-  std::memset(bytes.data(), 0, bytes.size());
-  std::size_t offset = 0;
-  for (const auto& [text, size] : fields_of(record)) {
-    const std::size_t length = std::min(text->size(), size - 1);
-    std::memcpy(bytes.data() + offset, text->data(), length);
-    offset += size;
-  }
+  char* field = bytes.data();
+  record.statement.store(field);
+  record.label.store(field += kStatementFieldSize);
+  record.remark.store(field += kLabelFieldSize);
+  record.error.store(field += kRemarkFieldSize);
+  record.pattern_key.store(field += kErrorFieldSize);
+  record.code.store(field += kPatternKeyFieldSize);
+  record.operand1.store(field += kCodeFieldSize);
+  record.operand2.store(field += kOperandFieldSize);
+  record.operand3.store(field += kOperandFieldSize);
+  record.kind.store(field += kOperandFieldSize);
+  record.address.store(field += kKindFieldSize);
 }
 
 void decode_record(RecordView bytes, LineRecord& record) {
-  std::size_t offset = 0;
-  for (const auto& [text, size] : fields_of(record)) {
-    const char* field = bytes.data() + offset;
-    const void* zero = std::memchr(field, '\0', size);
-    text->assign(field, zero != nullptr ? static_cast<const char*>(zero) : field + size);
-    offset += size;
-  }
+  const char* field = bytes.data();
+  record.statement.load(field);
+  record.label.load(field += kStatementFieldSize);
+  record.remark.load(field += kLabelFieldSize);
+  record.error.load(field += kRemarkFieldSize);
+  record.pattern_key.load(field += kErrorFieldSize);
+  record.code.load(field += kPatternKeyFieldSize);
+  record.operand1.load(field += kCodeFieldSize);
+  record.operand2.load(field += kOperandFieldSize);
+  record.operand3.load(field += kOperandFieldSize);
+  record.kind.load(field += kOperandFieldSize);
+  record.address.load(field += kKindFieldSize);
+}
+
+void print_field_text(std::ostream& out, std::string_view text) {
+  out << text;
 }
 
 }  // namespace korva

@@ -8,21 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace korva {
+#include "driver/field_text.h"
 
-struct LineRecord {
-  std::string statement;    // operation part: label and remark removed, blanks collapsed
-  std::string label;        // with its one or two colons
-  std::string remark;       // from its ";" to the end of the line
-  std::string error;        // empty, or the error message
-  std::string pattern_key;  // type letter, four opcode digits, four-character mnemonic
-  std::string code;         // program words as hexadecimal text, four digits a word
-  std::string operand1;
-  std::string operand2;
-  std::string operand3;
-  std::string kind;     // kind tag: "normal", "bit", "branch", "rem", ...
-  std::string address;  // program-word address as hexadecimal text
-};
+namespace korva {
 
 // Field sizes of the stored record, in storage order. Each stored text ends
 // with a zero byte inside its field, so a field holds size - 1 characters.
@@ -36,6 +24,26 @@ inline constexpr std::size_t kOperandFieldSize = 50;
 inline constexpr std::size_t kKindFieldSize = 10;
 inline constexpr std::size_t kAddressFieldSize = 10;
 inline constexpr std::size_t kRecordSize = 342;
+
+// A field holds as many characters in memory as its stored form has bytes;
+// storing it keeps one byte fewer, for the zero that ends the text. (Only
+// the messages of pass 1 use the last byte: they are up to 30 bytes long and
+// stop the assembly before anything is stored.)
+struct LineRecord {
+  // operation part: label and remark removed, blanks collapsed
+  FieldText<kStatementFieldSize> statement;
+  FieldText<kLabelFieldSize> label;    // with its one or two colons
+  FieldText<kRemarkFieldSize> remark;  // from its ";" to the end of the line
+  FieldText<kErrorFieldSize> error;    // empty, or the error message
+  // type letter, four opcode digits, four-character mnemonic
+  FieldText<kPatternKeyFieldSize> pattern_key;
+  FieldText<kCodeFieldSize> code;  // program words as hexadecimal text, four digits a word
+  FieldText<kOperandFieldSize> operand1;
+  FieldText<kOperandFieldSize> operand2;
+  FieldText<kOperandFieldSize> operand3;
+  FieldText<kKindFieldSize> kind;        // kind tag: "normal", "bit", "branch", "rem", ...
+  FieldText<kAddressFieldSize> address;  // program-word address as hexadecimal text
+};
 
 // How many characters the splitter keeps of each text it stores.
 inline constexpr std::size_t kStatementCapacity = 48;
@@ -63,11 +71,13 @@ inline bool has_kind(const LineRecord& record, std::string_view tag) {
 }
 
 // Keeps at most `capacity` characters of `text`.
-inline void cut_to(std::string& text, std::size_t capacity) {
+template <typename Text>
+void cut_to(Text& text, std::size_t capacity) {
   if (text.size() > capacity) text.resize(capacity);
 }
 
-inline void assign_cut(std::string& field, std::string_view text, std::size_t capacity) {
+template <typename Text>
+void assign_cut(Text& field, std::string_view text, std::size_t capacity) {
   field.assign(text.substr(0, capacity));
 }
 

@@ -1,23 +1,47 @@
 #include "driver/listing.h"
 
+#include <cstring>
+
 #include "codegen/hex_text.h"
 
 namespace korva {
 
+namespace {
+
+// Copies a field's text to `out` as its whole padded buffer, and returns
+// where the text ends. `out` needs room for the padding.
+template <std::size_t Capacity>
+char* put(char* out, const FieldText<Capacity>& text) {
+  std::memcpy(out, text.data(), FieldText<Capacity>::padded_size());
+  return out + text.size();
+}
+
+}  // namespace
+
 void format_listing_line(const LineRecord& record, std::string& line) {
-  line.clear();
   if (record.statement.empty() && record.label.empty()) {
-    line += record.remark;
+    line.assign(record.remark);
     line += '\n';
     return;
   }
-  for (const std::string* column :
-       {&record.address, &record.code, &record.label, &record.statement, &record.remark}) {
-    line += *column;
-    line += '\t';
-  }
-  line += record.error;
-  line += "\r\n";
+  // The columns go into a buffer on the stack with room for every field's
+  // padding, and into the line in one copy.
+  char buffer[512];
+  char* out = buffer;
+  out = put(out, record.address);
+  *out++ = '\t';
+  out = put(out, record.code);
+  *out++ = '\t';
+  out = put(out, record.label);
+  *out++ = '\t';
+  out = put(out, record.statement);
+  *out++ = '\t';
+  out = put(out, record.remark);
+  *out++ = '\t';
+  out = put(out, record.error);
+  *out++ = '\r';
+  *out++ = '\n';
+  line.assign(buffer, static_cast<std::size_t>(out - buffer));
 }
 
 void swap_word_bytes(std::string& code) {
@@ -31,11 +55,17 @@ void write_image_bytes(std::string& image, std::string_view code, std::size_t fi
     image.append(fill, '\0');
     return;
   }
-  std::string ordered(code);
-  swap_word_bytes(ordered);
-  for (std::size_t i = 0; i + 1 < ordered.size(); i += 2) {
-    image += static_cast<char>(hex_value(ordered.substr(i, 2)) & 0xFF);
+  const auto byte_at = [code](std::size_t at) {
+    return static_cast<char>(hex_value(code.substr(at, 2)) & 0xFF);
+  };
+  // A single program word goes low byte first; longer and shorter codes
+  // (data bytes, raw words) as written.
+  if (code.size() == 4) {
+    const char bytes[2] = {byte_at(2), byte_at(0)};
+    image.append(bytes, 2);
+    return;
   }
+  for (std::size_t i = 0; i + 1 < code.size(); i += 2) image += byte_at(i);
 }
 
 }  // namespace korva

@@ -2,6 +2,9 @@
 // statement's operand texts out of it.
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 #include "driver/line_record.h"
 
 namespace korva {
@@ -11,5 +14,24 @@ namespace korva {
 // "syntax error", and any other the pattern key and its operands, packed to
 // the left in operand 1 to 3.
 void match_statement(LineRecord& record);
+
+// match_statement with a memory of recent statements. A statement's fit
+// depends on its text alone, and programs repeat their statements, so the
+// fits of recent ones are kept in a table indexed by a hash of the text.
+class StatementMatcher {
+ public:
+  StatementMatcher();
+  ~StatementMatcher();
+  StatementMatcher(const StatementMatcher&) = delete;
+  StatementMatcher& operator=(const StatementMatcher&) = delete;
+
+  // Does what match_statement does.
+  void match(LineRecord& record);
+
+ private:
+  struct Remembered;
+  static constexpr std::size_t kRemembered = 4096;
+  std::vector<Remembered> remembered_;
+};
 
 }  // namespace korva

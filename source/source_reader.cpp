@@ -1,52 +1,77 @@
 #include "source/source_reader.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "source/byte_scan.h"
 
 namespace korva {
 
 namespace {
 
-// Whether collapse_blanks would leave the text as it is: no blank at either
-// end and no two blanks in a row.
-bool collapsed_already(std::string_view text) {
-  return text.empty() ||
-         (text.front() != ' ' && text.back() != ' ' && text.find("  ") == std::string_view::npos);
+// The high bit of every byte of `word` that is a blank, or with
+// `kTabsAreBlanks` a blank or a tab.
+template <bool kTabsAreBlanks>
+std::uint64_t blank_bytes(std::uint64_t word) {
+  const std::uint64_t blanks = byte_scan::matches(word, byte_scan::repeated(' '));
+  if constexpr (!kTabsAreBlanks) return blanks;
+  return blanks | byte_scan::matches(word, byte_scan::repeated('\t'));
 }
 
-// Appends `line` to `destination` with tabs turned into blanks and blanks
-// collapsed, in one pass: a run of blanks becomes one blank only when text
-// stands on both sides of it.
-void append_collapsed(std::string& destination, std::string_view line) {
-  bool seen_non_blank = false;
+// Copies in to end to `out` with blanks collapsed: a run of blanks becomes
+// one blank only when text stands on both sides of it. Returns the end of
+// what it wrote, which is never more than it read, so `out` may be the
+// start of the text itself. Goes eight bytes at a time where eight bytes
+// hold no blank or only blanks (indentation, most words), since this runs
+// for every character of the source, twice.
+template <bool kTabsAreBlanks>
+char* collapse_to(char* out, const char* in, const char* const end) {
+  char* const begin = out;
   bool blank_pending = false;
-  for (char c : line) {
-    if (c == ' ' || c == '\t') {
-      blank_pending = seen_non_blank;
-      continue;
+  // One character, as the word-wise steps below leave it to be done.
+  const auto put = [&](char c) {
+    if (c == ' ' || (kTabsAreBlanks && c == '\t')) {
+      blank_pending = out != begin;
+      return;
     }
-    if (blank_pending) destination += ' ';
+    if (blank_pending) *out++ = ' ';
     blank_pending = false;
-    destination += c;
-    seen_non_blank = true;
+    *out++ = c;
+  };
+  if constexpr (byte_scan::kLittleEndian) {
+    for (; end - in >= 8; in += 8) {
+      const std::uint64_t word = byte_scan::load(in);
+      const std::uint64_t blanks = blank_bytes<kTabsAreBlanks>(word);
+      if (blanks == 0) {
+        if (blank_pending) *out++ = ' ';
+        blank_pending = false;
+        std::memcpy(out, &word, 8);
+        out += 8;
+      } else if (blanks == 0x8080808080808080) {
+        // Only blanks (the marks are exact when every byte matches).
+        blank_pending = out != begin;
+      } else {
+        for (int i = 0; i < 8; ++i) put(in[i]);
+      }
+    }
   }
+  while (in != end) put(*in++);
+  return out;
 }
 
 }  // namespace
 
-void collapse_blanks(std::string& text) {
-  if (collapsed_already(text)) return;
-  std::size_t out = 0;
-  bool seen_non_blank = false;
-  for (std::size_t in = 0; in < text.size(); ++in) {
-    const char c = text[in];
-    if (c != ' ') {
-      text[out++] = c;
-      seen_non_blank = true;
-    } else if (seen_non_blank && in + 1 < text.size() && text[in + 1] != ' ') {
-      text[out++] = c;
-    }
-  }
-  text.resize(out);
+void append_collapsed(std::string& destination, std::string_view line) {
+  const std::size_t start = destination.size();
+  destination.resize(start + line.size());
+  char* const begin = destination.data() + start;
+  char* const end = collapse_to<true>(begin, line.data(), line.data() + line.size());
+  destination.resize(start + static_cast<std::size_t>(end - begin));
+}
+
+std::size_t collapse_blanks_in_place(char* data, std::size_t first, std::size_t end) {
+  return static_cast<std::size_t>(collapse_to<false>(data, data + first, data + end) - data);
 }
 
 void tabs_to_blanks(std::string& text) {
@@ -59,7 +84,7 @@ std::size_t SourceReader::read_line(std::string& destination) {
     return position_;
   }
   const std::size_t line_start = position_;
-  const std::size_t line_feed = text_.find('\n', line_start);
+  const std::size_t line_feed = byte_scan::find(text_, '\n', line_start);
   std::size_t line_end = text_.size();
   if (line_feed == std::string_view::npos) {
     position_ = text_.size();

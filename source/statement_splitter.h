@@ -10,8 +10,16 @@
 
 namespace korva {
 
-// Turns the letters a to z into capitals, byte by byte; other bytes stay.
-void upper_case(std::string& text);
+inline char upper_char(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Turns the letters a to z into capitals, byte by byte; other bytes stay
+// (a std::string or a record field).
+template <typename Text>
+void upper_case(Text& text) {
+  for (char& c : text) c = upper_char(c);
+}
 std::string upper_cased(std::string_view text);
 
 // Position of the first occurrence of `pattern` (written in capitals) in

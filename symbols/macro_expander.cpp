@@ -20,6 +20,10 @@ bool is_blank(char c) {
 // an ordinary body line.
 bool closes_level(std::string_view rest) {
   if (rest.empty() || !is_blank(rest.front())) return starts_with_nocase(rest, "END MACRO");
+  // Most body lines are indented instructions: a statement that is END MACRO
+  // begins with an E, so anything else is settled here.
+  const std::size_t first = rest.find_first_not_of(" \t");
+  if (first == std::string_view::npos || (rest[first] != 'E' && rest[first] != 'e')) return false;
   std::string line(rest.substr(0, rest.find('\n')));
   if (!line.empty() && line.back() == '\r') line.pop_back();
   line.resize(std::min(line.find(';'), line.size()));
@@ -52,6 +56,11 @@ ExpandResult MacroExpander::expand_macro(std::string& text, LineRecord& record, 
   if (request == Request::line) {
     return mode_ == Mode::expanding ? answer_line_request(text) : static_cast<ExpandResult>(mode_);
   }
+  return consume_statement(text, record, origin);
+}
+
+ExpandResult MacroExpander::consume_statement(std::string_view text, LineRecord& record,
+                                              std::optional<std::size_t> origin) {
   if (starts_with_nocase(text, "MACRO ")) {
     record.code.clear();
     record.kind = "rem";
@@ -126,9 +135,15 @@ ExpandResult MacroExpander::answer_line_request(std::string& text) {
   if (line_end > 0 && rest[line_end - 1] == '\r') --line_end;
   level.position += line_feed + 1;
 
-  text = label_carry_;
-  text += '\t';
-  text.append(rest.substr(0, line_end));
+  // The call's label and the body line, each collapsed, with a blank
+  // between them when both hold text: the label, a tab and the line,
+  // collapsed as one.
+  text.clear();
+  append_collapsed(text, label_carry_);
+  const std::size_t label_end = text.size();
+  if (label_end > 0) text += ' ';
+  append_collapsed(text, rest.substr(0, line_end));
+  if (label_end > 0 && text.size() == label_end + 1) text.pop_back();
   // The line's label is the call's, if it carries one, else its own, which
   // pass 1 entered at the body line in the definition.
   produced_origin_ = label_carry_.empty()
@@ -136,8 +151,6 @@ ExpandResult MacroExpander::answer_line_request(std::string& text) {
                          : carry_origin_;
   label_carry_.clear();
   carry_origin_.reset();
-  tabs_to_blanks(text);
-  collapse_blanks(text);
   ++expanded_lines_;
   return ExpandResult::body_line;
 }

@@ -40,6 +40,10 @@ class MacroExpander {
   // `origin` is where the line's label was entered in pass 1, if anywhere.
   ExpandResult expand_macro(std::string& text, LineRecord& record, Request request,
                             std::optional<std::size_t> origin = std::nullopt);
+  // The statement request on its own, for a statement held anywhere (the
+  // record's own statement field, say); it may be a view of the record.
+  ExpandResult consume_statement(std::string_view statement, LineRecord& record,
+                                 std::optional<std::size_t> origin = std::nullopt);
 
   // For the line just handed out: the source position at which pass 1
   // entered its label (the call's label it carries, or its own).

@@ -81,17 +81,52 @@ void SymbolTable::collect_symbols(LineRecord& record, std::size_t origin) {
   if (equals_nocase(record.statement, "END SUB")) current_subroutine_.clear();
 }
 
+namespace {
+
+// Looks up `name` followed by `suffix` in `index`: the key is put together
+// on the stack for the usual short names, on the heap only for long ones.
+template <typename Find>
+const Symbol* find_suffixed(std::string_view name, std::string_view suffix, Find find) {
+  char buffer[64];
+  if (name.size() + suffix.size() <= sizeof buffer) {
+    name.copy(buffer, name.size());
+    suffix.copy(buffer + name.size(), suffix.size());
+    return find(std::string_view(buffer, name.size() + suffix.size()));
+  }
+  std::string key(name);
+  key += suffix;
+  return find(std::string_view(key));
+}
+
+}  // namespace
+
+const Symbol* SymbolTable::find_subroutine(std::string_view name) const {
+  return first(first_of_subroutine_, name, entries_);
+}
+
+const Symbol* SymbolTable::find_global(std::string_view name) const {
+  return find_suffixed(
+      name, "::", [this](std::string_view key) { return first(first_of_name_, key, entries_); });
+}
+
+const Symbol* SymbolTable::find_local(std::string_view name, std::string_view subroutine) const {
+  const auto scope = first_in_subroutine_.find(subroutine);
+  if (scope == first_in_subroutine_.end()) return nullptr;
+  return find_suffixed(name, ":", [this, &scope](std::string_view key) {
+    return first(scope->second, key, entries_);
+  });
+}
+
 bool SymbolTable::lookup_symbol(std::string& name, std::string_view mode) const {
   const Symbol* found = nullptr;
   if (mode == "sub") {
-    found = first(first_of_subroutine_, name, entries_);
+    found = find_subroutine(name);
   } else if (mode == "Llab") {
-    name += "::";
-    found = first(first_of_name_, name, entries_);
+    found = find_global(name);
+    if (found == nullptr) name += "::";
   } else {
-    name += ":";
-    const auto scope = first_in_subroutine_.find(mode);
-    if (scope != first_in_subroutine_.end()) found = first(scope->second, name, entries_);
+    found = find_local(name, mode);
+    if (found == nullptr) name += ":";
   }
   if (found == nullptr) return false;
   name = found->value;

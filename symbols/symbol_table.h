@@ -41,6 +41,13 @@ class SymbolTable {
   // failure it keeps the suffix the mode appended.
   bool lookup_symbol(std::string& name, std::string_view mode) const;
 
+  // The entries those lookups find, or null, without touching the name: a
+  // subroutine named `name`; the global label or constant `name`::; the
+  // label `name`: local to `subroutine`.
+  const Symbol* find_subroutine(std::string_view name) const;
+  const Symbol* find_global(std::string_view name) const;
+  const Symbol* find_local(std::string_view name, std::string_view subroutine) const;
+
   const std::vector<Symbol>& entries() const { return entries_; }
   // Values may be filled in through this; names and subroutines stay as
   // collect_symbols entered them, since the lookup index is keyed by them.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "source/source_joiner.h"
@@ -43,6 +45,11 @@ TEST(SourceReader, DeliversLinesThenEndForEver) {
       {"end is an ordinary line", "end\r\nX\r\n", {"end", "X", "end"}},
       {"bare LF keeps every character", "AB\nC\n\nD", {"AB", "C", "", "D", "end", "end"}},
       {"a CR elsewhere stays", "A\rB\r\n", {"A\rB", "end", "end"}},
+      {"long words and indentation of whole words",
+       "        ABCDEFGHIJKLMNOP        QRSTUVWX\t\t\t\t\t\t\t\t; 12345678\r\n",
+       {"ABCDEFGHIJKLMNOP QRSTUVWX ; 12345678", "end", "end"}},
+      {"blanks fill the last word", "ABCDEFGH        \r\nIJ\r\n", {"ABCDEFGH", "IJ", "end"}},
+      {"a tab inside a word", "ABC\tDEFGHIJK\tLMNOPQRS\r\n", {"ABC DEFGHIJK LMNOPQRS", "end"}},
   };
   for (const ReaderCase& c : cases) {
     SourceReader reader;
@@ -148,6 +155,74 @@ TEST(SplitStatement, CutsLongTextsButKeepsTheWholeStatementInTheLine) {
   EXPECT_EQ(record.statement, statement.substr(0, 48));
   EXPECT_EQ(record.remark, remark.substr(0, 48));
   EXPECT_EQ(line, statement);
+}
+
+// Collapsing blanks the plain way: for comparison with the word-wise code.
+std::string collapsed_by_hand(std::string_view text, bool tabs_are_blanks) {
+  std::string words;
+  bool blank = false;
+  for (const char c : text) {
+    if (c == ' ' || (tabs_are_blanks && c == '\t')) {
+      blank = !words.empty();
+      continue;
+    }
+    if (blank) words += ' ';
+    blank = false;
+    words += c;
+  }
+  return words;
+}
+
+TEST(SourceReader, CollapsesLikeTheCharacterByCharacterRule) {
+  // Lines of every length up to 40 made of words, blanks and tabs in a
+  // fixed pseudo-random mix, so that every alignment of the eight-byte
+  // steps occurs.
+  std::uint32_t state = 12345;
+  const auto next = [&state](std::uint32_t bound) {
+    state = state * 1103515245 + 12345;
+    return (state >> 16) % bound;
+  };
+  const char alphabet[] = {' ', ' ', '\t', 'A', 'b', '7', ';', '\r', '\x83'};
+  for (int round = 0; round < 400; ++round) {
+    std::string line;
+    const std::uint32_t length = next(41);
+    for (std::uint32_t i = 0; i < length; ++i) line += alphabet[next(sizeof alphabet)];
+    SourceReader reader;
+    const std::string text = line + "\r\nX";
+    reader.reset(text);
+    std::string read;
+    reader.read_line(read);
+    EXPECT_EQ(read, collapsed_by_hand(line, true)) << '"' << line << '"';
+
+    std::string blanks_only = line;
+    collapse_blanks(blanks_only);
+    EXPECT_EQ(blanks_only, collapsed_by_hand(line, false)) << '"' << line << '"';
+    FieldText<kOperandFieldSize> field = line;
+    collapse_blanks(field);
+    EXPECT_EQ(field, collapsed_by_hand(line, false)) << '"' << line << '"';
+  }
+}
+
+TEST(SplitStatement, RemarkStartsAtTheFirstSemicolonAndLabelsEndBeforeIt) {
+  const struct {
+    const char* line;
+    const char* statement;
+    const char* label;
+    const char* remark;
+  } cases[] = {
+      {";a:b", "", "", ";a:b"},
+      {"A:B;C:D", "B", "A:", ";C:D"},
+      {"LONGLABELNAME:: W>(5) ;x", "W>(5)", "LONGLABELNAME::", ";x"},
+      {"ABCDEFGHIJKLMNOPQRSTUVW:", "", "ABCDEFGHIJKLMNOPQR", ""},
+  };
+  for (const auto& c : cases) {
+    std::string line = c.line;
+    LineRecord record;
+    split_statement(line, record);
+    EXPECT_EQ(record.statement, c.statement) << c.line;
+    EXPECT_EQ(record.label, c.label) << c.line;
+    EXPECT_EQ(record.remark, c.remark) << c.line;
+  }
 }
 
 TEST(TextOperations, CaseFoldingTouchesOnlyAToZ) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
+#include <string>
+
 namespace korva {
 namespace {
 
@@ -41,6 +45,37 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"99999999999", true, "ffff"}, NumberCase{"$ 5", false, "$ 5"},
                       NumberCase{"$-1", false, "$-1"}, NumberCase{"COUNT", false, "COUNT"},
                       NumberCase{"-1", true, "ffff"}));
+
+// number_value reads what check_number would store, without storing it.
+TEST(NumberValue, IsTheValueOfTheTextCheckNumberStores) {
+  const char* const operands[] = {
+      "100",   "31",         "$1F",  "1Fh",   "H'1F'", "h'1F'",   "$1f",   "$12345", "0FFh",
+      "h",     "H",          "$",    "H''",   " 12 ",  "1 2",     "20AB",  "5x",     "0x1F",
+      "20ABh", "$XXXX",      "",     "   ",   "-1",    "+7",      "COUNT", "V12",    "K5",
+      "'H'",   "AH'",        "H'12", "\r5",   "  5  ", "$ 5",     "$-1",   "FFh",    "fh",
+      "Gh",    "9999999999", "1  2", "B'01'", "(V1)",  "($0023)", "\t3"};
+  for (const char* operand : operands) {
+    std::string stored = operand;
+    const bool is_number = check_number(stored);
+    const std::optional<std::uint32_t> value = number_value(operand);
+    ASSERT_EQ(value.has_value(), is_number) << '"' << operand << '"';
+    if (is_number) {
+      EXPECT_EQ(*value, static_cast<std::uint32_t>(hex_value(stored))) << '"' << operand << '"';
+    }
+  }
+}
+
+// hex_value reads plain digits itself and leaves everything else to the
+// library-like reading: both must agree.
+TEST(HexValue, AgreesWithTheBase16Reading) {
+  const char* const texts[] = {
+      "",     "0",    "1F", "0023)",    "1234567",  "12345678", "FFFFFFF", "fffffff",
+      "0x1F", "0X1f", "0x", "0xg",      "0",        "00",       " 5",      "-1",
+      "+1",   "X1",   "1X", "7fffffff", "80000000", "$0023",    "12 34",   "0xFFFFFFFFF"};
+  for (const char* text : texts) {
+    EXPECT_EQ(hex_value(text), read_integer(text, 16).value) << '"' << text << '"';
+  }
+}
 
 TEST(PadHex, PadsOrKeepsLowDigits) {
   const struct {

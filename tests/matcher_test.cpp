@@ -95,6 +95,59 @@ TEST(MatchStatement, EmptyStatementIsARemark) {
   EXPECT_EQ(record.error, "");
 }
 
+// The matcher that remembers fits gives every statement what match_statement
+// gives it, the first time and when the statement comes again, also among
+// statements that differ only in letter case or in one character.
+TEST(StatementMatcher, RemembersFitsWithoutChangingThem) {
+  const char* const statements[] = {"W+(COUNT)>W",
+                                    "w+(COUNT)>w",
+                                    "W+(COUNT)>F",
+                                    "W+(COUNT)>",
+                                    "(20)+1>W(Z)->",
+                                    "(20)+1",
+                                    "(PORTA)_BIT3<1",
+                                    "(PORTA)_bit3<1",
+                                    "(PORTA)_BIT3<0",
+                                    "RET",
+                                    "RETI",
+                                    "RET 5",
+                                    "RET 5>W",
+                                    "DELAY",
+                                    "delay",
+                                    "",
+                                    "===->LOOP",
+                                    "EQU 5",
+                                    "ORG 100",
+                                    "SWAP (X)",
+                                    "end macro (0)",
+                                    "W+(ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOP)>W",
+                                    "\\3FFF",
+                                    "DE5",
+                                    "X=5",
+                                    "00>W"};
+  StatementMatcher matcher;
+  for (int round = 0; round < 3; ++round) {
+    for (const char* statement : statements) {
+      LineRecord expected;
+      expected.statement = statement;
+      match_statement(expected);
+      LineRecord record;
+      record.statement = statement;
+      record.operand1 = record.operand2 = record.operand3 = "stale";
+      record.error = record.kind = record.pattern_key = "stale";
+      matcher.match(record);
+      EXPECT_EQ(record.pattern_key, expected.pattern_key) << statement;
+      EXPECT_EQ(record.error, expected.error) << statement;
+      EXPECT_EQ(record.kind, expected.kind) << statement;
+      if (!expected.pattern_key.empty()) {
+        EXPECT_EQ(record.operand1, expected.operand1) << statement;
+        EXPECT_EQ(record.operand2, expected.operand2) << statement;
+        EXPECT_EQ(record.operand3, expected.operand3) << statement;
+      }
+    }
+  }
+}
+
 TEST(PatternTable, HoldsFortyFiveEntriesCutAtTheirOperandPlaces) {
   std::string_view working = kPatternTable;
   EXPECT_EQ(working.size(), 699u);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "codegen/code_generator.h"
 #include "codegen/operand_encoding.h"
 #include "source/statement_splitter.h"
 #include "symbols/symbol_table.h"
@@ -68,6 +69,54 @@ TEST(EvaluateOperand, MIsASymbolWhenOneIsDefined) {
   std::string operand = "M";
   evaluate_operand(operand, symbols);
   EXPECT_EQ(operand, "$0001");
+}
+
+// The generator remembers encoded operations within a pass 3; repeating one
+// must give the same words, the same operand notes, and after a reset the
+// symbols' new values.
+TEST(CodeGenerator, RepeatedOperationsEncodeAlikeWithinAPassOnly) {
+  SymbolTable symbols = sample_symbols(false);
+  const struct {
+    const char* key;
+    const char* kind;
+    const char* operand1;
+    const char* operand2;
+    const char* code;
+    const char* error;
+    std::size_t notes;
+  } operations[] = {
+      {"N073EADD ", "normal", "(COUNT)", "W", "0714", "", 0},
+      {"N073EADD ", "normal", "(COUNT)", "F", "0794", "", 0},
+      {"N073EADD ", "normal", "COUNT", "W", "3e14", "", 0},
+      {"N073EADD ", "normal", "COUNT", "F", "", "normal err", 0},
+      {"N073EADD ", "normal", "5*3", "W", "3e05", "", 1},
+      {"b1400BSF ", "bit", "(3)", "5", "1683", "", 0},
+      {"b1400BSF ", "bit", "(3)", "9", "", "bit err", 0},
+  };
+  CodeGenerator generator;
+  for (int pass = 0; pass < 2; ++pass) {
+    generator.reset();
+    if (pass == 1) symbols.entries()[0].value = "0015";
+    for (int round = 0; round < 2; ++round) {
+      for (const auto& o : operations) {
+        LineRecord record;
+        record.pattern_key = o.key;
+        record.kind = o.kind;
+        record.operand1 = o.operand1;
+        record.operand2 = o.operand2;
+        record.code = "XXXX";
+        generator.generate_code(record, symbols);
+        std::string code = o.code;
+        if (pass == 1 && code.size() == 4 &&
+            std::string_view(o.operand1).find("COUNT") != std::string_view::npos) {
+          code[3] = '5';  // COUNT is 0015 now
+        }
+        EXPECT_EQ(record.code, code) << o.operand1 << ',' << o.operand2 << " pass " << pass;
+        EXPECT_EQ(record.error, o.error) << o.operand1 << ',' << o.operand2;
+        EXPECT_EQ(generator.operand_notes().size(), o.notes) << o.operand1 << ',' << o.operand2;
+      }
+    }
+  }
 }
 
 TEST(MaskRegister, KeepsSevenBits) {
