@@ -49,10 +49,7 @@ class ScratchDir {
     // apart.
     std::string name = std::string("korva-") + std::to_string(process_id()) + "-" +
                        info->test_suite_name() + "-" + info->name();
-    if (!suffix.empty()) {
-      name += '-';
-      name += suffix;
-    }
+    if (!suffix.empty()) name += "-" + std::string(suffix);
     for (char& c : name) {
       if (c == '/') c = '_';
     }
