@@ -330,7 +330,7 @@ std::string debug_source_name(const std::filesystem::path& source,
                               const std::filesystem::path& cod_folder) {
   const std::filesystem::path absolute = source.lexically_normal();
   const std::filesystem::path relative = absolute.lexically_relative(cod_folder.lexically_normal());
-  const std::string relative_name = narrow_os_name(relative);
+  std::string relative_name = narrow_os_name(relative);
   if (!relative_name.empty() && relative_name.size() <= kMaxName) return relative_name;
   return narrow_os_name(absolute);
 }

@@ -343,6 +343,7 @@ TEST(OutputSet, AFailedRenameUndoesTheRenamesBeforeIt) {
       FailingRename fault(dir.path() / names[failing]);
       TemporaryNames temporaries;
       std::vector<std::filesystem::path> targets;
+      targets.reserve(names.size());
       for (const std::string& name : names) targets.push_back(dir.path() / name);
       OutputSet set(targets, FileWriteOptions{kind, &temporaries, &fault});
       ASSERT_TRUE(set.prepare());
