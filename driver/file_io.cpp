@@ -43,6 +43,8 @@ std::string open_failure(const std::filesystem::path& path, int error) {
     case EACCES:
     case EPERM:
       return describe_file_error(path, "cannot open: permission denied", 0);
+    case EBUSY:
+      return describe_file_error(path, "cannot open: another program has it open", 0);
     default:
       return describe_file_error(path, "cannot open", error);
   }

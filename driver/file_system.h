@@ -156,7 +156,8 @@ int add_link(const std::filesystem::path& existing, const std::filesystem::path&
 // write to, as far as the system tells in advance).
 int can_create_in(const std::filesystem::path& folder);
 // Whether this process may replace `target` in `folder`: on POSIX, a folder
-// with the sticky bit lets only the owners replace a file.
+// with the sticky bit lets only the owners replace a file; on Windows, a
+// file that another program holds open cannot be replaced (EBUSY).
 int may_replace_in(const std::filesystem::path& folder, const std::filesystem::path& target);
 
 // The old target, opened so that its contents stay readable after a rename

@@ -45,9 +45,10 @@ int errno_from(DWORD code) {
     case ERROR_BAD_NET_NAME:
     case ERROR_INVALID_NAME:
       return ENOENT;
-    case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
+      return EBUSY;  // another program has the file open and does not share it
+    case ERROR_ACCESS_DENIED:
     case ERROR_NETWORK_ACCESS_DENIED:
     case ERROR_CURRENT_DIRECTORY:
       return EACCES;
@@ -336,10 +337,14 @@ int can_create_in(const std::filesystem::path& folder) {
   return status.kind == FileKind::directory ? 0 : ENOTDIR;
 }
 
+// A file that another program has open without letting it be deleted cannot
+// be replaced (nor can its second name be removed again): found here, before
+// anything is renamed, by opening it as a rename would.
 int may_replace_in(const std::filesystem::path& folder, const std::filesystem::path& target) {
   static_cast<void>(folder);
-  static_cast<void>(target);
-  return 0;
+  const Opened probe = open_handle(target, DELETE, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
+  return probe.error == ENOENT ? 0 : probe.error;
 }
 
 std::FILE* open_replaced(const std::filesystem::path& target) {

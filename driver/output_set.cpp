@@ -104,6 +104,7 @@ bool OutputSet::check_targets() {
       return file->fail(std::string("cannot replace: it is ") + target_kind(target.kind), 0);
     }
     if (const int error = sys::may_replace_in(folder_, file->target())) {
+      if (error == EBUSY) return file->fail("cannot replace: another program has it open", 0);
       return file->fail("cannot replace", error);
     }
   }

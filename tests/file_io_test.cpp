@@ -274,6 +274,45 @@ TEST(OutputSet, ReplacesOldTargetsInAFolderWithAJapaneseName) {
   EXPECT_EQ(read_bytes(targets[0]), "named0");
 }
 
+#ifdef _WIN32
+// Windows cannot replace a file that another program has open without
+// letting it be deleted (as the C library opens files): the set is refused
+// before anything is renamed, and the old set stays.
+TEST(OutputSet, ATargetHeldOpenElsewhereIsRefusedAndKeepsTheOldSet) {
+  ScratchDir dir;
+  const std::vector<std::string> names = {"p.obj", "p.out", "p.bin"};
+  std::vector<std::filesystem::path> targets;
+  for (const std::string& name : names) {
+    targets.push_back(dir.path() / name);
+    write_bytes(targets.back(), "old " + name);
+  }
+  // Opened before the set is prepared, or only before it is put in place.
+  for (const bool before_prepare : {true, false}) {
+    std::FILE* viewer = before_prepare ? open_file(targets[1], "rb") : nullptr;
+    OutputSet set(targets, {});
+    const bool prepared = set.prepare();
+    EXPECT_EQ(prepared, !before_prepare);
+    if (prepared) {
+      for (std::size_t i = 0; i < set.size(); ++i) {
+        ASSERT_TRUE(set.file(i).open() && set.file(i).write("new") && set.file(i).close());
+      }
+      viewer = open_file(targets[1], "rb");
+      EXPECT_FALSE(set.commit());
+    }
+    ASSERT_NE(viewer, nullptr);
+    std::fclose(viewer);
+    EXPECT_NE(set.error().find("p.out: cannot replace: another program has it open"),
+              std::string::npos)
+        << set.error();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      EXPECT_EQ(read_bytes(targets[i]), "old " + names[i]) << before_prepare;
+    }
+    EXPECT_EQ(names_in(dir.path()), std::set<std::string>(names.begin(), names.end()))
+        << before_prepare;
+  }
+}
+#endif
+
 // Two holders of one lock, on two threads: the second waits until the first
 // lets go.
 TEST(FileLock, HoldersOfAFileOrAFolderTakeTurns) {
