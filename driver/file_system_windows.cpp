@@ -338,13 +338,17 @@ int can_create_in(const std::filesystem::path& folder) {
 }
 
 // A file that another program has open without letting it be deleted cannot
-// be replaced (nor can its second name be removed again): found here, before
-// anything is renamed, by opening it as a rename would.
+// be replaced (nor could its second name be removed again): found here,
+// before anything is renamed, by opening it as a rename would. Nor can a
+// read-only file (wine replaces it, but then cannot remove its second name).
 int may_replace_in(const std::filesystem::path& folder, const std::filesystem::path& target) {
   static_cast<void>(folder);
-  const Opened probe = open_handle(target, DELETE, OPEN_EXISTING,
+  const Opened probe = open_handle(target, DELETE | FILE_READ_ATTRIBUTES, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
-  return probe.error == ENOENT ? 0 : probe.error;
+  if (probe.error != 0) return probe.error == ENOENT ? 0 : probe.error;
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(handle(probe.file), &information)) return last_error();
+  return (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES : 0;
 }
 
 std::FILE* open_replaced(const std::filesystem::path& target) {

@@ -276,9 +276,10 @@ TEST(OutputSet, ReplacesOldTargetsInAFolderWithAJapaneseName) {
 
 #ifdef _WIN32
 // Windows cannot replace a file that another program has open without
-// letting it be deleted (as the C library opens files): the set is refused
-// before anything is renamed, and the old set stays.
-TEST(OutputSet, ATargetHeldOpenElsewhereIsRefusedAndKeepsTheOldSet) {
+// letting it be deleted (as the C library opens files), nor a read-only
+// file: the set is refused before anything is renamed, and the old set
+// stays without a file beside it.
+TEST(OutputSet, ATargetThatWindowsCannotReplaceIsRefusedAndKeepsTheOldSet) {
   ScratchDir dir;
   const std::vector<std::string> names = {"p.obj", "p.out", "p.bin"};
   std::vector<std::filesystem::path> targets;
@@ -286,29 +287,44 @@ TEST(OutputSet, ATargetHeldOpenElsewhereIsRefusedAndKeepsTheOldSet) {
     targets.push_back(dir.path() / name);
     write_bytes(targets.back(), "old " + name);
   }
-  // Opened before the set is prepared, or only before it is put in place.
-  for (const bool before_prepare : {true, false}) {
-    std::FILE* viewer = before_prepare ? open_file(targets[1], "rb") : nullptr;
+  const std::filesystem::path& blocked = targets[1];
+  const struct {
+    const char* name;
+    bool before_prepare;  // else only before the commit
+    bool read_only;       // else held open by another reader
+    const char* message;
+  } cases[] = {
+      {"open, before prepare", true, false, "p.out: cannot replace: another program has it open"},
+      {"open, before commit", false, false, "p.out: cannot replace: another program has it open"},
+      {"read-only, before prepare", true, true, "p.out: cannot replace (Permission denied)"},
+  };
+  for (const auto& c : cases) {
+    std::FILE* reader = nullptr;
+    const auto block = [&] {
+      if (c.read_only) {
+        std::filesystem::permissions(blocked, std::filesystem::perms::owner_read);
+      } else {
+        reader = open_file(blocked, "rb");
+      }
+    };
+    if (c.before_prepare) block();
     OutputSet set(targets, {});
     const bool prepared = set.prepare();
-    EXPECT_EQ(prepared, !before_prepare);
+    EXPECT_EQ(prepared, !c.before_prepare) << c.name;
     if (prepared) {
       for (std::size_t i = 0; i < set.size(); ++i) {
         ASSERT_TRUE(set.file(i).open() && set.file(i).write("new") && set.file(i).close());
       }
-      viewer = open_file(targets[1], "rb");
-      EXPECT_FALSE(set.commit());
+      block();
+      EXPECT_FALSE(set.commit()) << c.name;
     }
-    ASSERT_NE(viewer, nullptr);
-    std::fclose(viewer);
-    EXPECT_NE(set.error().find("p.out: cannot replace: another program has it open"),
-              std::string::npos)
-        << set.error();
+    if (reader != nullptr) std::fclose(reader);
+    std::filesystem::permissions(blocked, std::filesystem::perms::owner_all);
+    EXPECT_NE(set.error().find(c.message), std::string::npos) << c.name << ": " << set.error();
     for (std::size_t i = 0; i < names.size(); ++i) {
-      EXPECT_EQ(read_bytes(targets[i]), "old " + names[i]) << before_prepare;
+      EXPECT_EQ(read_bytes(targets[i]), "old " + names[i]) << c.name;
     }
-    EXPECT_EQ(names_in(dir.path()), std::set<std::string>(names.begin(), names.end()))
-        << before_prepare;
+    EXPECT_EQ(names_in(dir.path()), std::set<std::string>(names.begin(), names.end())) << c.name;
   }
 }
 #endif
