@@ -1,6 +1,5 @@
 // korva-asm: assembles a project from the command line, writing the same
 // files as the window's Assemble command.
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -297,7 +296,6 @@ int main(int argc, char** argv) {
   // temporary files, and a file size limit fails a write (reported) instead
   // of ending the process.
   korva::TerminationCleanup termination;
-  std::signal(SIGXFSZ, SIG_IGN);
 
   const ParsedCommandLine parsed = parse_command_line(korva::cp932_arguments(argc, argv));
   if (parsed.exit_status) return *parsed.exit_status;

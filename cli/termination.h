@@ -1,7 +1,8 @@
-// Ends korva-asm cleanly when it is told to: on SIGINT, SIGTERM and SIGHUP
-// the temporary files that exist under a name are removed (and an output
-// set that is being put in place is finished first), then the process ends
-// by the signal as it would have without this.
+// Ends korva-asm cleanly when it is told to: the temporary files that exist
+// under a name are removed (and an output set that is being put in place is
+// finished first), then the process ends as it would have without this. On
+// POSIX systems the requests are SIGINT, SIGTERM and SIGHUP; on Windows,
+// Ctrl+C, Ctrl+Break and the closing of the console.
 #pragma once
 
 #include <memory>
@@ -12,9 +13,11 @@ namespace korva {
 
 class TerminationCleanup {
  public:
-  // Blocks the three signals in the calling thread, and so in every thread
-  // started after it, and waits for them on a thread of its own. Construct
-  // it before any other thread starts.
+  // Starts waiting for the requests on a thread of its own. Construct it
+  // before any other thread starts: on POSIX systems the signals are blocked
+  // in the calling thread, and so in every thread started after it. There,
+  // a file size limit also fails a write (which is reported) instead of
+  // ending the process.
   TerminationCleanup();
 
   // The names to remove; give it to the files being written.

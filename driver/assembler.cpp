@@ -91,7 +91,7 @@ std::vector<std::filesystem::path> output_targets(const std::string& base,
 // The date, time and name that the debug file's directory records.
 DebugFileStamp debug_stamp(const std::filesystem::path& cod_path) {
   DebugFileStamp stamp;
-  stamp.file_name = cod_path.filename().string();
+  stamp.file_name = narrow_os_name(cod_path.filename());
   stamp.version = KORVA_VERSION;
   const std::time_t now = std::time(nullptr);
   std::tm local{};

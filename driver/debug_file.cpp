@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "driver/text_encoding.h"
+
 namespace korva {
 
 namespace {
@@ -328,8 +330,9 @@ std::string debug_source_name(const std::filesystem::path& source,
                               const std::filesystem::path& cod_folder) {
   const std::filesystem::path absolute = source.lexically_normal();
   const std::filesystem::path relative = absolute.lexically_relative(cod_folder.lexically_normal());
-  if (!relative.empty() && relative.native().size() <= kMaxName) return relative.native();
-  return absolute.native();
+  std::string relative_name = narrow_os_name(relative);
+  if (!relative_name.empty() && relative_name.size() <= kMaxName) return relative_name;
+  return narrow_os_name(absolute);
 }
 
 }  // namespace korva

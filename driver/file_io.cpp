@@ -1,10 +1,5 @@
 #include "driver/file_io.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,14 +11,24 @@
 namespace korva {
 namespace {
 
+namespace sys = file_system;
+
 // What a file that is not a regular file is, for the message that refuses it.
-const char* file_kind(mode_t mode) {
-  if (S_ISDIR(mode)) return "a directory";
-  if (S_ISFIFO(mode)) return "a FIFO";
-  if (S_ISCHR(mode)) return "a character device";
-  if (S_ISBLK(mode)) return "a block device";
-  if (S_ISSOCK(mode)) return "a socket";
-  return "not a regular file";
+const char* file_kind(sys::FileKind kind) {
+  switch (kind) {
+    case sys::FileKind::directory:
+      return "a directory";
+    case sys::FileKind::fifo:
+      return "a FIFO";
+    case sys::FileKind::character_device:
+      return "a character device";
+    case sys::FileKind::block_device:
+      return "a block device";
+    case sys::FileKind::socket:
+      return "a socket";
+    default:
+      return "not a regular file";
+  }
 }
 
 // The message for a file that could not be opened or looked at, naming the
@@ -38,6 +43,8 @@ std::string open_failure(const std::filesystem::path& path, int error) {
     case EACCES:
     case EPERM:
       return describe_file_error(path, "cannot open: permission denied", 0);
+    case EBUSY:
+      return describe_file_error(path, "cannot open: another program has it open", 0);
     default:
       return describe_file_error(path, "cannot open", error);
   }
@@ -50,36 +57,58 @@ FileContents failed_read(ReadStatus status, std::string error) {
   return result;
 }
 
+FileContents too_large(const std::filesystem::path& path, std::uint64_t size_limit) {
+  return failed_read(
+      ReadStatus::refused,
+      describe_file_error(
+          path, "cannot read: larger than " + std::to_string(size_limit >> 20) + " MiB", 0));
+}
+
 // The status and message for a file that is not a regular file or is too
 // large; empty when it may be read.
-std::optional<FileContents> refusal(const std::filesystem::path& path, const struct stat& status,
-                                    std::uint64_t size_limit) {
-  if (!S_ISREG(status.st_mode)) {
+std::optional<FileContents> refusal(const std::filesystem::path& path,
+                                    const sys::FileStatus& status, std::uint64_t size_limit) {
+  if (status.kind != sys::FileKind::regular) {
     return failed_read(
         ReadStatus::refused,
-        describe_file_error(path, std::string("cannot read: it is ") + file_kind(status.st_mode),
-                            0));
+        describe_file_error(path, std::string("cannot read: it is ") + file_kind(status.kind), 0));
   }
-  if (static_cast<std::uint64_t>(status.st_size) > size_limit) {
-    return failed_read(
-        ReadStatus::refused,
-        describe_file_error(
-            path, "cannot read: larger than " + std::to_string(size_limit >> 20) + " MiB", 0));
-  }
+  if (status.size > size_limit) return too_large(path, size_limit);
   return std::nullopt;
 }
 
-std::string proc_path(int descriptor) {
-  return "/proc/self/fd/" + std::to_string(descriptor);
+// Reads the open regular file to its end, held to `size_limit`.
+FileContents read_to_end(const std::filesystem::path& path, const sys::SystemFile& file,
+                         std::uint64_t size_hint, std::uint64_t size_limit) {
+  FileContents result;
+  try {
+    result.bytes.reserve(static_cast<std::size_t>(size_hint));
+    char chunk[1 << 16];
+    for (;;) {
+      const sys::Transfer read = sys::read_some(file, chunk, sizeof chunk);
+      if (read.error != 0) {
+        return failed_read(ReadStatus::read_failed,
+                           describe_file_error(path, "cannot read", read.error));
+      }
+      if (read.count == 0) break;
+      // A file that grows while it is read is held to the same limit.
+      if (result.bytes.size() + read.count > size_limit) return too_large(path, size_limit);
+      result.bytes.append(chunk, read.count);
+    }
+  } catch (const std::bad_alloc&) {
+    return failed_read(ReadStatus::read_failed,
+                       describe_file_error(path, "too large to read into memory", 0));
+  }
+  return result;
+}
+
+bool is_regular_or_folder(const sys::FileStatus& status) {
+  return status.kind == sys::FileKind::regular || status.kind == sys::FileKind::directory;
 }
 
 std::filesystem::path folder_of(const std::filesystem::path& target) {
   const std::filesystem::path folder = target.parent_path();
   return folder.empty() ? std::filesystem::path(".") : folder;
-}
-
-bool same_file(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 constexpr int kNameAttempts = 100;
@@ -89,7 +118,7 @@ constexpr int kNameAttempts = 100;
 std::filesystem::path temporary_name(const std::filesystem::path& target, std::string_view mark,
                                      int attempt) {
   std::filesystem::path name = target;
-  name += std::string(mark) + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+  name += std::string(mark) + std::to_string(sys::process_id()) + "-" + std::to_string(attempt);
   return name;
 }
 
@@ -107,97 +136,44 @@ std::string describe_file_error(const std::filesystem::path& path, std::string_v
 }
 
 std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
-#ifdef _WIN32
-  const std::wstring wide_mode(mode, mode + std::strlen(mode));
-  return ::_wfopen(path.c_str(), wide_mode.c_str());
-#else
-  return std::fopen(path.c_str(), mode);
-#endif
+  return sys::open_stream(path, mode);
 }
 
 FileContents read_whole_file(const std::filesystem::path& path, std::uint64_t size_limit) {
   // Looked at before it is opened: opening a device or a FIFO can already
   // have an effect or wait.
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) {
-    const int error = errno;
+  sys::FileStatus status;
+  if (const int error = sys::status_of(path, status)) {
     return failed_read(
         error == ENOENT || error == ENOTDIR ? ReadStatus::not_found : ReadStatus::cannot_open,
         open_failure(path, error));
   }
   if (auto refused = refusal(path, status, size_limit)) return std::move(*refused);
 
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (descriptor < 0) {
-    const int error = errno;
-    return failed_read(error == ENOENT ? ReadStatus::not_found : ReadStatus::cannot_open,
-                       open_failure(path, error));
+  const sys::Opened opened = sys::open_to_read(path);
+  if (opened.error != 0) {
+    return failed_read(opened.error == ENOENT ? ReadStatus::not_found : ReadStatus::cannot_open,
+                       open_failure(path, opened.error));
   }
-  FileContents result;
   // Looked at again: the name may have been given to another file since.
-  if (::fstat(descriptor, &status) != 0) {
-    result = failed_read(ReadStatus::read_failed, describe_file_error(path, "cannot read", errno));
-  } else if (auto refused = refusal(path, status, size_limit)) {
-    result = std::move(*refused);
-  } else {
-    try {
-      result.bytes.reserve(static_cast<std::size_t>(status.st_size));
-      char chunk[1 << 16];
-      for (;;) {
-        const ssize_t count = ::read(descriptor, chunk, sizeof chunk);
-        if (count == 0) break;
-        if (count < 0) {
-          if (errno == EINTR) continue;
-          result =
-              failed_read(ReadStatus::read_failed, describe_file_error(path, "cannot read", errno));
-          break;
-        }
-        // A file that grows while it is read is held to the same limit.
-        if (result.bytes.size() + static_cast<std::size_t>(count) > size_limit) {
-          result = failed_read(
-              ReadStatus::refused,
-              describe_file_error(
-                  path, "cannot read: larger than " + std::to_string(size_limit >> 20) + " MiB",
-                  0));
-          break;
-        }
-        result.bytes.append(chunk, static_cast<std::size_t>(count));
-      }
-    } catch (const std::bad_alloc&) {
-      result = failed_read(ReadStatus::read_failed,
-                           describe_file_error(path, "too large to read into memory", 0));
-    }
+  if (const int error = sys::status_of(opened.file, status)) {
+    return failed_read(ReadStatus::read_failed, describe_file_error(path, "cannot read", error));
   }
-  ::close(descriptor);
-  if (result.status != ReadStatus::ok) result.bytes.clear();
-  return result;
+  if (auto refused = refusal(path, status, size_limit)) return std::move(*refused);
+  return read_to_end(path, opened.file, status.size, size_limit);
 }
 
 FileLock FileLock::acquire(const std::filesystem::path& path) {
   // Only a regular file or a folder is opened: opening a device can do
   // something of its own.
-  struct stat before {};
-  if (::stat(path.c_str(), &before) != 0 || !(S_ISREG(before.st_mode) || S_ISDIR(before.st_mode))) {
-    return {};
-  }
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (descriptor < 0) return {};
-  struct stat status {};
-  if (::fstat(descriptor, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISDIR(status.st_mode))) {
-    ::close(descriptor);
-    return {};
-  }
-  while (::flock(descriptor, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    ::close(descriptor);
-    return {};
-  }
-  return FileLock(descriptor);
-}
-
-void FileLock::release() {
-  if (descriptor_ >= 0) ::close(descriptor_);  // closing releases the lock
-  descriptor_ = -1;
+  sys::FileStatus status;
+  if (sys::status_of(path, status) != 0 || !is_regular_or_folder(status)) return {};
+  sys::Opened opened = sys::open_to_read(path);
+  if (opened.error != 0) return {};
+  if (sys::status_of(opened.file, status) != 0 || !is_regular_or_folder(status)) return {};
+  FileLock lock;
+  lock.lock_ = sys::lock_and_wait(std::move(opened.file), status.kind);
+  return lock;
 }
 
 void TemporaryNames::add(const std::filesystem::path& path) {
@@ -213,7 +189,7 @@ void TemporaryNames::remove(const std::filesystem::path& path) {
 
 void TemporaryNames::remove_files() {
   const std::lock_guard lock(mutex_);
-  for (const std::filesystem::path& path : paths_) ::unlink(path.c_str());
+  for (const std::filesystem::path& path : paths_) sys::remove(path);
   paths_.clear();
 }
 
@@ -244,22 +220,11 @@ bool AtomicFile::open() {
 }
 
 bool AtomicFile::open_unnamed() {
-#if defined(O_TMPFILE)
-  const int descriptor = ::open(folder_of(target_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-  if (descriptor < 0) return false;
-  // The file gets its name through /proc; without it, a named file is the
-  // only way.
-  if (::access(proc_path(descriptor).c_str(), F_OK) != 0) {
-    ::close(descriptor);
-    return false;
-  }
-  static_cast<void>(::flock(descriptor, LOCK_EX | LOCK_NB));
-  descriptor_ = descriptor;
+  sys::Opened opened = sys::create_unnamed(folder_of(target_));
+  if (opened.error != 0) return false;
+  file_ = std::move(opened.file);
   unnamed_ = true;
   return true;
-#else
-  return false;
-#endif
 }
 
 bool AtomicFile::open_named() {
@@ -267,23 +232,15 @@ bool AtomicFile::open_named() {
   if (options_.names != nullptr) hold = options_.names->hold();
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::filesystem::path name = temporary_name(target_, kTemporaryMark, attempt);
-    const int descriptor = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor < 0) {
-      if (errno == EEXIST) continue;
-      return fail("cannot create", errno);
-    }
+    sys::Opened created = sys::create_new(name);
+    if (created.error == EEXIST) continue;
+    if (created.error != 0) return fail("cannot create", created.error);
     // Locked and still under its name: otherwise a clean-up of leftovers
     // took it between the two steps, and it is left to that clean-up.
-    struct stat opened {
-    }, named{};
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0 || ::fstat(descriptor, &opened) != 0 ||
-        ::lstat(name.c_str(), &named) != 0 || !same_file(opened, named)) {
-      ::close(descriptor);
-      continue;
-    }
+    if (!sys::try_lock(created.file) || !sys::still_named(created.file, name)) continue;
     temporary_ = name;
     if (options_.names != nullptr) options_.names->add(temporary_);
-    descriptor_ = descriptor;
+    file_ = std::move(created.file);
     unnamed_ = false;
     return true;
   }
@@ -291,69 +248,50 @@ bool AtomicFile::open_named() {
 }
 
 bool AtomicFile::write(std::string_view bytes) {
-  if (descriptor_ < 0 || failed_) return false;
+  if (!file_.is_open() || failed_) return false;
   if (const int error = injected(FileStep::write)) return fail("cannot write", error);
   while (!bytes.empty()) {
-    const ssize_t count = ::write(descriptor_, bytes.data(), bytes.size());
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return fail("cannot write", errno);
-    }
-    if (count == 0) return fail("cannot write", ENOSPC);
-    bytes.remove_prefix(static_cast<std::size_t>(count));
-    written_ += static_cast<std::uint64_t>(count);
+    const sys::Transfer written = sys::write_some(file_, bytes.data(), bytes.size());
+    if (written.error != 0) return fail("cannot write", written.error);
+    if (written.count == 0) return fail("cannot write", ENOSPC);
+    bytes.remove_prefix(written.count);
+    written_ += written.count;
   }
   return true;
 }
 
 void AtomicFile::start_write_back() {
-#if defined(__linux__)
-  if (descriptor_ < 0 || failed_ || written_ == written_back_) return;
-  // Only a request: whatever goes wrong with it shows in a later step.
-  static_cast<void>(::sync_file_range(descriptor_, static_cast<off_t>(written_back_),
-                                      static_cast<off_t>(written_ - written_back_),
-                                      SYNC_FILE_RANGE_WRITE));
+  if (!file_.is_open() || failed_ || written_ == written_back_) return;
+  sys::start_write_back(file_, written_back_, written_ - written_back_);
   written_back_ = written_;
-#endif
 }
 
 bool AtomicFile::close() {
-  return descriptor_ >= 0 && !failed_;
+  return file_.is_open() && !failed_;
 }
 
 std::FILE* AtomicFile::read_back() {
-  if (descriptor_ < 0 || failed_) return nullptr;
-  const int copy = ::dup(descriptor_);
-  if (copy < 0) return nullptr;
-  std::FILE* stream = nullptr;
-  if (::lseek(copy, 0, SEEK_SET) == 0) stream = ::fdopen(copy, "rb");
-  if (stream == nullptr) ::close(copy);
-  return stream;
+  if (!file_.is_open() || failed_) return nullptr;
+  return sys::read_from_start(file_);
 }
 
 bool AtomicFile::link_unnamed() {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::filesystem::path name = temporary_name(target_, kTemporaryMark, attempt);
-    int linked = ::linkat(AT_FDCWD, proc_path(descriptor_).c_str(), AT_FDCWD, name.c_str(),
-                          AT_SYMLINK_FOLLOW);
-#if defined(AT_EMPTY_PATH)
-    if (linked != 0 && errno == ENOENT) {
-      linked = ::linkat(descriptor_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
-    }
-#endif
-    if (linked == 0) {
+    const int error = sys::name_unnamed(file_, name);
+    if (error == 0) {
       temporary_ = name;
       if (options_.names != nullptr) options_.names->add(temporary_);
       unnamed_ = false;
       return true;
     }
-    if (errno != EEXIST) return fail("cannot create", errno);
+    if (error != EEXIST) return fail("cannot create", error);
   }
   return fail("cannot create", EEXIST);
 }
 
 bool AtomicFile::give_name() {
-  if (descriptor_ < 0 || failed_) return false;
+  if (!file_.is_open() || failed_) return false;
   if (!unnamed_) return true;
   if (const int error = injected(FileStep::name)) return fail("cannot create", error);
   std::unique_lock<std::recursive_mutex> hold;
@@ -370,19 +308,13 @@ bool AtomicFile::put_in_place() {
   if (!give_name()) return false;
   if (const int error = injected(FileStep::replace)) return fail("cannot replace", error);
   // A handle on the old target keeps its contents alive past the rename.
-  // Only a regular file is opened (a FIFO could wait for a writer); a
-  // symbolic link is replaced itself, so what it points to is not opened.
-  struct stat old {};
-  ReplacedFile old_target(::lstat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode)
-                              ? std::fopen(target_.c_str(), "rbe")
-                              : nullptr);
+  ReplacedFile old_target(sys::open_replaced(target_));
   std::unique_lock<std::recursive_mutex> hold;
   if (options_.names != nullptr) hold = options_.names->hold();
-  if (::rename(temporary_.c_str(), target_.c_str()) != 0) return fail("cannot replace", errno);
+  if (const int error = sys::replace(temporary_, target_)) return fail("cannot replace", error);
   forget_name();
   in_place_ = true;
-  ::close(descriptor_);  // also gives up the lock
-  descriptor_ = -1;
+  file_.close();  // also gives up the lock
   replaced_ = std::move(old_target);
   return true;
 }
@@ -397,11 +329,10 @@ void AtomicFile::discard() {
   // Removed while still locked, so that no clean-up takes it for a leftover
   // of a dead run in between.
   if (!temporary_.empty()) {
-    ::unlink(temporary_.c_str());
+    sys::remove(temporary_);
     forget_name();
   }
-  if (descriptor_ >= 0) ::close(descriptor_);
-  descriptor_ = -1;
+  file_.close();
   unnamed_ = false;
 }
 

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "driver/file_system.h"
+
 namespace korva {
 
 // std::fopen for a file-system path: on Windows through the path's UTF-16
@@ -41,35 +43,21 @@ inline constexpr std::uint64_t kReadSizeLimit = 64ull * 1024 * 1024;
 FileContents read_whole_file(const std::filesystem::path& path,
                              std::uint64_t size_limit = kReadSizeLimit);
 
-// An advisory lock (flock) on a file that already exists, held until the
-// object goes. Two processes that lock the same file take turns; the file
-// itself is neither created nor changed.
+// An advisory lock on a file or a folder that already exists, held until
+// the object goes. Two processes that lock the same file take turns; the
+// file itself is neither created nor changed.
 class FileLock {
  public:
-  FileLock() = default;
-  ~FileLock() { release(); }
-  FileLock(FileLock&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
-  FileLock& operator=(FileLock&& other) noexcept {
-    if (this != &other) {
-      release();
-      descriptor_ = std::exchange(other.descriptor_, -1);
-    }
-    return *this;
-  }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-
   // Waits until the lock on `path` (a regular file or a directory) is
   // free, then holds it. Where the file cannot be opened or the file system
   // has no locks, the result holds nothing and the caller goes on unlocked.
   static FileLock acquire(const std::filesystem::path& path);
 
-  bool held() const { return descriptor_ >= 0; }
-  void release();
+  bool held() const { return lock_.held(); }
+  void release() { lock_.release(); }
 
  private:
-  explicit FileLock(int descriptor) : descriptor_(descriptor) {}
-  int descriptor_ = -1;
+  file_system::SystemLock lock_;
 };
 
 // The steps of writing a file at which the system can fail.
@@ -108,7 +96,7 @@ class TemporaryNames {
 
 enum class TemporaryKind {
   // Unnamed (O_TMPFILE on Linux): a run that is killed leaves nothing. Where
-  // the file system cannot do that, a named file as below.
+  // the file system cannot do that (and on Windows), a named file as below.
   unnamed_where_possible,
   // Always a file named "TARGET.korva-tmp-PID-N" next to the target.
   named,
@@ -204,7 +192,7 @@ class AtomicFile {
   const std::filesystem::path& target() const { return target_; }
   // The temporary file's name; empty while it has none.
   const std::filesystem::path& temporary() const { return temporary_; }
-  bool is_open() const { return descriptor_ >= 0; }
+  bool is_open() const { return file_.is_open(); }
   const std::string& error() const { return error_; }
   // Records a failure found outside this object (by the output set).
   bool fail(std::string_view what, int error_number);
@@ -219,7 +207,7 @@ class AtomicFile {
   std::filesystem::path target_;
   FileWriteOptions options_;
   std::filesystem::path temporary_;
-  int descriptor_ = -1;
+  file_system::SystemFile file_;
   bool unnamed_ = false;
   bool in_place_ = false;
   ReplacedFile replaced_;

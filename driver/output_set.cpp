@@ -1,38 +1,44 @@
 #include "driver/output_set.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cctype>
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <string_view>
 #include <system_error>
 
+#include "driver/file_system.h"
+
 namespace korva {
 namespace {
+
+namespace sys = file_system;
+
+// File names as the system spells them: bytes on POSIX, UTF-16 on Windows.
+using NativeName = std::basic_string_view<std::filesystem::path::value_type>;
 
 constexpr int kNameAttempts = 100;
 
 // "PID-N": the part of a temporary file's name after its mark.
-bool is_process_and_attempt(std::string_view text) {
+bool is_process_and_attempt(NativeName text) {
   const std::size_t dash = text.find('-');
-  if (dash == 0 || dash == std::string_view::npos || dash + 1 == text.size()) return false;
+  if (dash == 0 || dash == NativeName::npos || dash + 1 == text.size()) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (i != dash && std::isdigit(static_cast<unsigned char>(text[i])) == 0) return false;
+    if (i != dash && (text[i] < '0' || text[i] > '9')) return false;
   }
   return true;
 }
 
+bool starts_with_mark(NativeName text, std::string_view mark) {
+  return text.size() >= mark.size() && std::equal(mark.begin(), mark.end(), text.begin());
+}
+
 // Whether `name` is a temporary file that a run left for the target named
 // `target_name`.
-bool is_leftover_of(std::string_view name, std::string_view target_name) {
+bool is_leftover_of(NativeName name, NativeName target_name) {
   if (name.substr(0, target_name.size()) != target_name) return false;
-  const std::string_view rest = name.substr(target_name.size());
+  const NativeName rest = name.substr(target_name.size());
   for (const std::string_view mark : {kTemporaryMark, kPreviousMark}) {
-    if (rest.substr(0, mark.size()) == mark && is_process_and_attempt(rest.substr(mark.size()))) {
+    if (starts_with_mark(rest, mark) && is_process_and_attempt(rest.substr(mark.size()))) {
       return true;
     }
   }
@@ -42,25 +48,28 @@ bool is_leftover_of(std::string_view name, std::string_view target_name) {
 // Removes a leftover whose writer is gone: a running writer holds the lock
 // on its temporary file until it is in place or removed.
 void remove_if_abandoned(const std::filesystem::path& path) {
-  const int descriptor =
-      ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (descriptor < 0) return;
-  struct stat opened {
-  }, named{};
-  if (::fstat(descriptor, &opened) == 0 && S_ISREG(opened.st_mode) &&
-      ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-      opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
-    ::unlink(path.c_str());
+  const sys::Opened opened = sys::open_entry(path);
+  if (opened.error != 0) return;
+  sys::FileStatus status;
+  if (sys::status_of(opened.file, status) == 0 && status.kind == sys::FileKind::regular &&
+      sys::try_lock(opened.file) && sys::still_named(opened.file, path)) {
+    sys::remove(path);
   }
-  ::close(descriptor);
 }
 
-const char* target_kind(mode_t mode) {
-  if (S_ISFIFO(mode)) return "a FIFO";
-  if (S_ISCHR(mode)) return "a character device";
-  if (S_ISBLK(mode)) return "a block device";
-  if (S_ISSOCK(mode)) return "a socket";
-  return "not a regular file";
+const char* target_kind(sys::FileKind kind) {
+  switch (kind) {
+    case sys::FileKind::fifo:
+      return "a FIFO";
+    case sys::FileKind::character_device:
+      return "a character device";
+    case sys::FileKind::block_device:
+      return "a block device";
+    case sys::FileKind::socket:
+      return "a socket";
+    default:
+      return "not a regular file";
+  }
 }
 
 }  // namespace
@@ -79,26 +88,24 @@ OutputSet::OutputSet(const std::vector<std::filesystem::path>& targets, FileWrit
 // The reasons known in advance for which a rename would fail, so that none
 // of them is found only after some files are already in place.
 bool OutputSet::check_targets() {
-  struct stat folder {};
-  if (::stat(folder_.c_str(), &folder) != 0) return files_.front()->fail("cannot create", errno);
-  if (::access(folder_.c_str(), W_OK | X_OK) != 0) {
-    return files_.front()->fail("cannot create", errno);
+  if (const int error = sys::can_create_in(folder_)) {
+    return files_.front()->fail("cannot create", error);
   }
   for (const std::unique_ptr<AtomicFile>& file : files_) {
-    struct stat target {};
-    if (::lstat(file->target().c_str(), &target) != 0) {
-      if (errno == ENOENT) continue;
-      return file->fail("cannot replace", errno);
+    sys::FileStatus target;
+    if (const int error = sys::entry_status(file->target(), target)) {
+      if (error == ENOENT) continue;
+      return file->fail("cannot replace", error);
     }
-    if (S_ISDIR(target.st_mode)) return file->fail("cannot replace: it is a directory", 0);
-    if (!S_ISREG(target.st_mode) && !S_ISLNK(target.st_mode)) {
-      return file->fail(std::string("cannot replace: it is ") + target_kind(target.st_mode), 0);
+    if (target.kind == sys::FileKind::directory) {
+      return file->fail("cannot replace: it is a directory", 0);
     }
-    // In a folder with the sticky bit only the owners may replace a file.
-    const uid_t user = ::geteuid();
-    if ((folder.st_mode & S_ISVTX) != 0 && user != 0 && target.st_uid != user &&
-        folder.st_uid != user) {
-      return file->fail("cannot replace", EPERM);
+    if (target.kind != sys::FileKind::regular && target.kind != sys::FileKind::symbolic_link) {
+      return file->fail(std::string("cannot replace: it is ") + target_kind(target.kind), 0);
+    }
+    if (const int error = sys::may_replace_in(folder_, file->target())) {
+      if (error == EBUSY) return file->fail("cannot replace: another program has it open", 0);
+      return file->fail("cannot replace", error);
     }
   }
   return true;
@@ -118,9 +125,9 @@ void OutputSet::remove_leftovers() const {
   std::error_code error;
   std::filesystem::directory_iterator entries(folder_, error);
   for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-    const std::string name = entries->path().filename().native();
+    const std::filesystem::path name = entries->path().filename();
     for (const std::unique_ptr<AtomicFile>& file : files_) {
-      if (is_leftover_of(name, file->target().filename().native())) {
+      if (is_leftover_of(name.native(), file->target().filename().native())) {
         remove_if_abandoned(entries->path());
         break;
       }
@@ -133,20 +140,20 @@ std::vector<OutputSet::Previous> OutputSet::keep_previous() {
   std::vector<Previous> previous(files_.size());
   for (std::size_t i = 0; i < files_.size(); ++i) {
     const std::filesystem::path& target = files_[i]->target();
-    struct stat status {};
-    if (::lstat(target.c_str(), &status) != 0) {
-      if (errno == ENOENT) previous[i].state = Previous::State::absent;
+    sys::FileStatus status;
+    if (const int error = sys::entry_status(target, status)) {
+      if (error == ENOENT) previous[i].state = Previous::State::absent;
       continue;
     }
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
       const std::filesystem::path name = temporary_name(target, kPreviousMark, attempt);
-      // Not following a symbolic link: the link itself is what is replaced.
-      if (::linkat(AT_FDCWD, target.c_str(), AT_FDCWD, name.c_str(), 0) == 0) {
+      const int error = sys::add_link(target, name);
+      if (error == 0) {
         if (options_.names != nullptr) options_.names->add(name);
         previous[i] = Previous{Previous::State::kept, name};
         break;
       }
-      if (errno != EEXIST) break;  // no second name here (a file system without links)
+      if (error != EEXIST) break;  // no second name here (a file system without links)
     }
   }
   return previous;
@@ -157,13 +164,12 @@ void OutputSet::put_back(const std::vector<Previous>& previous, std::size_t rena
     const std::filesystem::path& target = files_[i]->target();
     switch (previous[i].state) {
       case Previous::State::kept:
-        if (::rename(previous[i].kept_as.c_str(), target.c_str()) == 0 &&
-            options_.names != nullptr) {
+        if (sys::replace(previous[i].kept_as, target) == 0 && options_.names != nullptr) {
           options_.names->remove(previous[i].kept_as);
         }
         break;
       case Previous::State::absent:
-        ::unlink(target.c_str());
+        sys::remove(target);
         break;
       case Previous::State::lost:
         break;
@@ -175,7 +181,7 @@ void OutputSet::forget_previous(std::vector<Previous>& previous) {
   for (Previous& old : previous) {
     if (old.state != Previous::State::kept) continue;
     // Gone when it was put back; otherwise the second name goes.
-    ::unlink(old.kept_as.c_str());
+    sys::remove(old.kept_as);
     if (options_.names != nullptr) options_.names->remove(old.kept_as);
     old.state = Previous::State::lost;
   }

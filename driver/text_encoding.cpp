@@ -76,6 +76,10 @@ std::string cp932_from_os_path(const std::filesystem::path& path) {
   return cp932_from_os_name(path.string());
 }
 
+std::string narrow_os_name(const std::filesystem::path& path) {
+  return path.native();
+}
+
 std::vector<std::string> cp932_arguments(int argc, char** argv) {
   std::vector<std::string> arguments;
   arguments.reserve(static_cast<std::size_t>(argc));
@@ -172,6 +176,10 @@ std::string cp932_from_os_path(const std::filesystem::path& path) {
   bool exact = false;
   std::string cp932 = from_wide(path.native(), kCp932, &exact);
   return exact ? cp932 : path.string();
+}
+
+std::string narrow_os_name(const std::filesystem::path& path) {
+  return from_wide(path.native(), CP_ACP);
 }
 
 std::vector<std::string> cp932_arguments(int argc, char** argv) {

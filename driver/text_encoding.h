@@ -34,6 +34,11 @@ std::filesystem::path os_path(std::string_view cp932_name);
 std::string cp932_from_os_path(const std::filesystem::path& path);
 std::string cp932_from_os_name(std::string_view os_name);
 
+// A path as the bytes that the system's narrow file interfaces take (what
+// cp932_from_os_name reads): the file system's own bytes, or on Windows the
+// system's code page.
+std::string narrow_os_name(const std::filesystem::path& path);
+
 // The program's command-line arguments (argv[0] included) as CP932 bytes. On
 // Windows they are taken in their UTF-16 form, since the narrow argv holds
 // only what the system's code page can.

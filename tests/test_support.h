@@ -21,6 +21,23 @@
 
 namespace korva::testing {
 
+// Whether the file layer's temporary files go without a name until they are
+// complete: Windows has no unnamed files, so there they are always named.
+#ifdef _WIN32
+inline constexpr bool kUnnamedTemporaries = false;
+#else
+inline constexpr bool kUnnamedTemporaries = true;
+#endif
+
+// This process's id, as the names of temporary files hold it.
+inline int process_id() {
+#ifdef _WIN32
+  return ::_getpid();
+#else
+  return static_cast<int>(::getpid());
+#endif
+}
+
 // A fresh directory below the system's temporary directory, removed again
 // when the test ends. A test that needs several at once tells them apart by
 // `suffix`.
@@ -30,12 +47,7 @@ class ScratchDir {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // The process id keeps two runs of the same test (two build trees, say)
     // apart.
-#ifdef _WIN32
-    const int process = ::_getpid();
-#else
-    const int process = ::getpid();
-#endif
-    std::string name = std::string("korva-") + std::to_string(process) + "-" +
+    std::string name = std::string("korva-") + std::to_string(process_id()) + "-" +
                        info->test_suite_name() + "-" + info->name();
     if (!suffix.empty()) name += "-" + std::string(suffix);
     for (char& c : name) {
@@ -52,12 +64,8 @@ class ScratchDir {
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
 
-  const std::filesystem::path& path() const {
-    return path_;
-  }
-  std::string operator/(std::string_view name) const {
-    return (path_ / name).string();
-  }
+  const std::filesystem::path& path() const { return path_; }
+  std::string operator/(std::string_view name) const { return (path_ / name).string(); }
 
  private:
   std::filesystem::path path_;

@@ -1,11 +1,13 @@
-#include "cli/termination.h"
-
+// The end on request on POSIX systems: SIGINT, SIGTERM and SIGHUP are
+// waited for on a thread of their own.
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <system_error>
 #include <thread>
+
+#include "cli/termination.h"
 
 namespace korva {
 namespace {
@@ -33,6 +35,7 @@ sigset_t termination_signals() {
 }  // namespace
 
 TerminationCleanup::TerminationCleanup() : names_(std::make_shared<TemporaryNames>()) {
+  ::signal(SIGXFSZ, SIG_IGN);
   const sigset_t signals = termination_signals();
   if (::pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return;
   try {
