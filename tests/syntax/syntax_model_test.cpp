@@ -340,9 +340,9 @@ TEST(SyntaxModel, RefusesEntriesItCannotShow) {
       {"B2800JP  @===->@,", "more operand places than type 'B' has operands"},
   };
   for (const Case& c : cases) {
-    std::string_view working = c.table;
-    PatternEntry entry;
-    ASSERT_TRUE(next_pattern(working, entry));
+    std::string_view text = c.table;
+    text.remove_suffix(1);  // the comma after the entry
+    const PatternEntry entry = cut_pattern(text);
     const NotationResult result = notation_from(std::span<const PatternEntry>(&entry, 1));
     EXPECT_FALSE(result.notation) << c.table;
     EXPECT_NE(result.error.find(c.error_part), std::string::npos) << result.error;
