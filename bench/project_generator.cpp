@@ -99,8 +99,8 @@ constexpr std::string_view kJapaneseRemark =
 // KORVA assembler reports once each, nor about addresses beyond the
 // processor's 8K words, which it does not know of (a 50k-line program
 // reaches 0xE7A8).
-constexpr std::array<std::string_view, 3> kMpasmHeader = {
-    "\tprocessor p16f877a", "\tradix dec", "\terrorlevel -302, -306, -220"};
+constexpr std::array<std::string_view, 3> kMpasmHeader = {"\tprocessor p16f877a", "\tradix dec",
+                                                          "\terrorlevel -302, -306, -220"};
 
 // A name made of a prefix and a number, as "V12" or "PROC3".
 std::string numbered(std::string_view prefix, std::size_t n) {

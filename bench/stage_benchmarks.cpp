@@ -160,9 +160,11 @@ SymbolTable full_symbol_table() {
     enter(symbols, name, "", origin++);
   }
   std::uint32_t value = 0x20;
-  for (Symbol& entry : symbols.entries()) {
-    entry.value = to_hex(value++);
-    pad_hex(entry.value, 4);
+  const std::vector<Symbol> entries = symbols.entries();
+  for (const Symbol& entry : entries) {
+    std::string text = to_hex(value++);
+    pad_hex(text, 4);
+    symbols.give_value(entry.origin, entry.is_subroutine, text);
   }
   return symbols;
 }

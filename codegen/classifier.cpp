@@ -13,28 +13,15 @@ void Classifier::reset() {
   repeats_reported_.clear();
 }
 
-Symbol* Classifier::entry_for(SymbolTable& symbols, std::optional<std::size_t> origin,
-                              bool subroutine) {
-  if (!origin) return nullptr;
-  // Pass 1 appends entries in source order, so their origins ascend.
-  auto& entries = symbols.entries();
-  const auto found = std::lower_bound(
-      entries.begin(), entries.end(), *origin,
-      [](const Symbol& entry, std::size_t position) { return entry.origin < position; });
-  if (found == entries.end() || found->origin != *origin || found->is_subroutine != subroutine) {
-    return nullptr;
+void Classifier::give_value(SymbolTable& symbols, std::optional<std::size_t> origin,
+                            bool subroutine, std::string_view value) {
+  if (!origin) return;
+  const SymbolTable::ValuingResult result = symbols.give_value(*origin, subroutine, value);
+  if (result.outcome != SymbolTable::Valuing::kept_earlier) return;
+  if (repeats_reported_.insert(result.index).second) {
+    const Symbol& entry = *result.entry;
+    repeated_ = RepeatedSymbol{subroutine ? entry.subroutine : entry.name, subroutine, entry.value};
   }
-  // A line of a macro body may be expanded many times; its label keeps the
-  // value of the first expansion.
-  if (!found->value.empty()) {
-    const auto index = static_cast<std::size_t>(found - entries.begin());
-    if (repeats_reported_.insert(index).second) {
-      repeated_ =
-          RepeatedSymbol{subroutine ? found->subroutine : found->name, subroutine, found->value};
-    }
-    return nullptr;
-  }
-  return &*found;
 }
 
 void Classifier::classify_call(LineRecord& record, const SymbolTable& symbols) {
@@ -142,7 +129,7 @@ void Classifier::classify_statement(LineRecord& record, std::string& location_co
     case 'S':
       record.code.clear();
       record.kind = "sub";
-      if (Symbol* entry = entry_for(symbols, origin, true)) entry->value = record.address;
+      give_value(symbols, origin, true, record.address.view());
       return;
     case 'R':
       record.code.clear();
@@ -154,11 +141,8 @@ void Classifier::classify_statement(LineRecord& record, std::string& location_co
   }
 
   if (!record.label.empty()) {
-    if (Symbol* entry = entry_for(symbols, origin, false)) {
-      const std::string_view value =
-          (type == 'E' || type == 'M') ? record.operand1.view() : record.address.view();
-      assign_cut(entry->value, value, SymbolTable::kValueCapacity);
-    }
+    give_value(symbols, origin, false,
+               (type == 'E' || type == 'M') ? record.operand1.view() : record.address.view());
   }
   advance_address(location_counter, record.code);
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "driver/line_record.h"
@@ -40,9 +41,11 @@ class Classifier {
   const std::optional<RepeatedSymbol>& repeated_symbol() const { return repeated_; }
 
  private:
-  // The entry that pass 1 made for the line at `origin` and that has no
-  // value yet, or null. An entry met again is noted in repeated_.
-  Symbol* entry_for(SymbolTable& symbols, std::optional<std::size_t> origin, bool subroutine);
+  // Gives the entry that pass 1 made for the line at `origin` its value; an
+  // entry that already has one (a macro body expanded again) is noted in
+  // repeated_, once.
+  void give_value(SymbolTable& symbols, std::optional<std::size_t> origin, bool subroutine,
+                  std::string_view value);
   void classify_call(LineRecord& record, const SymbolTable& symbols);
 
   std::string ram_pointer_ = "0010";

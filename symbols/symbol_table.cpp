@@ -1,5 +1,7 @@
 #include "symbols/symbol_table.h"
 
+#include <algorithm>
+
 #include "resources/system_texts.h"
 #include "source/statement_splitter.h"
 
@@ -131,6 +133,21 @@ bool SymbolTable::lookup_symbol(std::string& name, std::string_view mode) const 
   if (found == nullptr) return false;
   name = found->value;
   return true;
+}
+
+SymbolTable::ValuingResult SymbolTable::give_value(std::size_t origin, bool subroutine,
+                                                   std::string_view value) {
+  // Pass 1 appends entries in source order, so their origins ascend.
+  const auto found = std::lower_bound(
+      entries_.begin(), entries_.end(), origin,
+      [](const Symbol& entry, std::size_t position) { return entry.origin < position; });
+  if (found == entries_.end() || found->origin != origin || found->is_subroutine != subroutine) {
+    return {};
+  }
+  const auto index = static_cast<std::size_t>(found - entries_.begin());
+  if (!found->value.empty()) return {Valuing::kept_earlier, &*found, index};
+  assign_cut(found->value, value, kValueCapacity);
+  return {Valuing::given, &*found, index};
 }
 
 }  // namespace korva

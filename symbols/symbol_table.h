@@ -49,9 +49,18 @@ class SymbolTable {
   const Symbol* find_local(std::string_view name, std::string_view subroutine) const;
 
   const std::vector<Symbol>& entries() const { return entries_; }
-  // Values may be filled in through this; names and subroutines stay as
-  // collect_symbols entered them, since the lookup index is keyed by them.
-  std::vector<Symbol>& entries() { return entries_; }
+
+  // Pass 2: gives the entry that pass 1 made for the line at `origin` (a
+  // subroutine entry or a label entry) its value, cut to the value field.
+  // An entry keeps its first value: a line of a macro body may be expanded
+  // many times, and every expansion's jumps reach the first copy.
+  enum class Valuing { given, kept_earlier, no_entry };
+  struct ValuingResult {
+    Valuing outcome = Valuing::no_entry;
+    const Symbol* entry = nullptr;  // the entry, unless there is none
+    std::size_t index = 0;          // its place in the table
+  };
+  ValuingResult give_value(std::size_t origin, bool subroutine, std::string_view value);
 
  private:
   // Hashes and compares std::string keys with std::string_view probes.

@@ -12,17 +12,18 @@ namespace {
 
 // COUNT:: is a global constant of value 0014 (written COUNT EQU 20),
 // LOCAL: a label local to the code outside subroutines.
-SymbolTable sample_symbols(bool with_m) {
+SymbolTable sample_symbols(bool with_m, std::string_view count = "0014") {
   SymbolTable table;
   table.reset();
   LineRecord record;
+  std::size_t origin = 0;
   for (std::string line : {"COUNT EQU 20", "LOCAL: NOP", with_m ? "M EQU 1" : "NOP"}) {
     split_statement(line, record);
-    table.collect_symbols(record, 0);
+    table.collect_symbols(record, ++origin);
   }
-  table.entries()[0].value = "0014";
-  table.entries()[1].value = "0001";
-  if (with_m) table.entries()[2].value = "0001";
+  table.give_value(1, false, count);
+  table.give_value(2, false, "0001");
+  if (with_m) table.give_value(3, false, "0001");
   return table;
 }
 
@@ -96,7 +97,8 @@ TEST(CodeGenerator, RepeatedOperationsEncodeAlikeWithinAPassOnly) {
   CodeGenerator generator;
   for (int pass = 0; pass < 2; ++pass) {
     generator.reset();
-    if (pass == 1) symbols.entries()[0].value = "0015";
+    // A new assembly with another value for COUNT.
+    if (pass == 1) symbols = sample_symbols(false, "0015");
     for (int round = 0; round < 2; ++round) {
       for (const auto& o : operations) {
         LineRecord record;

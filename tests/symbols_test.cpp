@@ -112,8 +112,13 @@ TEST(LookupSymbol, ModesAppendTheirSuffixAndCompareExactly) {
   ASSERT_EQ(collect(table, {"LOOP: NOP", "SUB A", "LOOP: NOP", "LOOP:: NOP", "END SUB", "SUB sub",
                             "LOOP: NOP"}),
             "");
-  auto& entries = table.entries();
-  for (std::size_t i = 0; i < entries.size(); ++i) entries[i].value = "000" + std::to_string(i);
+  const std::vector<Symbol> entries = table.entries();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    ASSERT_EQ(
+        table.give_value(entries[i].origin, entries[i].is_subroutine, "000" + std::to_string(i))
+            .outcome,
+        SymbolTable::Valuing::given);
+  }
   const struct {
     const char* name;
     const char* mode;
