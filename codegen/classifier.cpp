@@ -40,109 +40,136 @@ void Classifier::classify_call(LineRecord& record, const SymbolTable& symbols) {
   }
 }
 
-void Classifier::classify_statement(LineRecord& record, std::string& location_counter,
-                                    SymbolTable& symbols, std::optional<std::size_t> origin) {
-  repeated_.reset();
-  const char type = record.pattern_key.empty() ? '\0' : record.pattern_key[0];
-  const std::string_view opcode =
-      record.pattern_key.view().substr(std::min<std::size_t>(1, record.pattern_key.size()), 4);
+namespace {
 
+// Register, literal, bit and jump operations get a placeholder that pass 3
+// completes; instructions without operands their word.
+void classify_operation(LineRecord& record, PatternType type, std::string_view opcode) {
   switch (type) {
-    case 'N':
+    case PatternType::register_op:
       record.code = "XXXX";
       record.kind = "normal";
       break;
-    case 'b':
+    case PatternType::bit_op:
       record.code = "XXXX";
       record.kind = "bit";
       break;
-    case 'B':
+    case PatternType::branch:
       record.code = opcode.substr(0, 2);
       record.code += "XX";
       record.kind = "branch";
       record.operand3 = record.operand1;
       break;
-    case 'I':
+    default:
       record.code = opcode;
       record.kind = "inherent";
       break;
-    case 'O':
-      record.code.clear();
-      if (check_number(record.operand1)) {
-        record.kind = "org";
-        location_counter = record.operand1;
-        record.address = record.operand1;
-      } else {
-        record.error = "ORG Error";
-      }
+  }
+}
+
+// DE and backslash data lines: their bytes as written.
+void classify_data(LineRecord& record, PatternType type) {
+  if (type == PatternType::data_byte) {
+    if (check_number(record.operand1)) {
+      pad_hex(record.operand1, 2);
+      record.code = record.operand1;
+      record.kind = "data";
+      return;
+    }
+    record.error = "DE Error";
+  } else if (record.operand1.size() % 2 == 0 && record.operand1.size() <= 8) {
+    record.code = record.operand1;
+    record.kind = "data";
+    return;
+  } else {
+    record.error = "byte error";
+  }
+  record.kind = "error";
+  record.code.clear();
+}
+
+}  // namespace
+
+// ORG, EQU and =, RAM= and [n]: a number in operand 1 moves the location
+// counter, gives a value or reserves data memory.
+void Classifier::classify_directive(LineRecord& record, PatternType type,
+                                    std::string& location_counter) {
+  record.code.clear();
+  if (!check_number(record.operand1)) {
+    record.error = type == PatternType::origin      ? "ORG Error"
+                   : type == PatternType::constant  ? "EQU Error"
+                   : type == PatternType::ram_start ? "RAM Error"
+                                                    : "Mem Error";
+    return;
+  }
+  switch (type) {
+    case PatternType::origin:
+      record.kind = "org";
+      location_counter = record.operand1;
+      record.address = record.operand1;
       break;
-    case 'E':
-      record.code.clear();
-      if (check_number(record.operand1)) {
-        record.kind = "equ";
-        record.address = record.operand1;
-      } else {
-        record.error = "EQU Error";
-      }
+    case PatternType::constant:
+      record.kind = "equ";
+      record.address = record.operand1;
       break;
-    case 'r':
-      record.code.clear();
-      if (check_number(record.operand1)) {
-        record.kind = "rem";
-        ram_pointer_ = record.operand1;
-      } else {
-        record.error = "RAM Error";
-      }
+    case PatternType::ram_start:
+      record.kind = "rem";
+      ram_pointer_ = record.operand1;
       break;
-    case 'M':
-      record.code.clear();
-      if (check_number(record.operand1)) {
-        record.kind = "equ";
-        record.address = ram_pointer_;
-        add_hex(ram_pointer_, record.operand1, 4);
-        record.operand1 = record.address;
-      } else {
-        record.error = "Mem Error";
-      }
+    default:
+      record.kind = "equ";
+      record.address = ram_pointer_;
+      add_hex(ram_pointer_, record.operand1, 4);
+      record.operand1 = record.address;
       break;
-    case 'D':
-      if (check_number(record.operand1)) {
-        pad_hex(record.operand1, 2);
-        record.code = record.operand1;
-        record.kind = "data";
-      } else {
-        record.error = "DE Error";
-        record.kind = "error";
-        record.code.clear();
-      }
+  }
+}
+
+void Classifier::classify_statement(LineRecord& record, std::string& location_counter,
+                                    SymbolTable& symbols, std::optional<std::size_t> origin) {
+  repeated_.reset();
+  const PatternType type = pattern_type(record.pattern_key.view());
+  const std::string_view opcode =
+      record.pattern_key.view().substr(std::min<std::size_t>(1, record.pattern_key.size()), 4);
+
+  switch (type) {
+    case PatternType::register_op:
+    case PatternType::bit_op:
+    case PatternType::branch:
+    case PatternType::inherent:
+      classify_operation(record, type, opcode);
       break;
-    case '\\':
-      if (record.operand1.size() % 2 != 0 || record.operand1.size() > 8) {
-        record.error = "byte error";
-        record.kind = "error";
-        record.code.clear();
-      } else {
-        record.code = record.operand1;
-        record.kind = "data";
-      }
+    case PatternType::origin:
+    case PatternType::constant:
+    case PatternType::ram_start:
+    case PatternType::reservation:
+      classify_directive(record, type, location_counter);
       break;
-    case 'S':
+    case PatternType::data_byte:
+    case PatternType::raw_words:
+      classify_data(record, type);
+      break;
+    case PatternType::subroutine:
+      // The subroutine's entry takes the address; no label step, no words.
       record.code.clear();
       record.kind = "sub";
       give_value(symbols, origin, true, record.address.view());
       return;
-    case 'R':
+    case PatternType::macro_end:
       record.code.clear();
       record.kind = "rem";
       break;
+    case PatternType::none:
     default:
       classify_call(record, symbols);
       break;
   }
 
   if (!record.label.empty()) {
+    const bool valued_by_operand =
+        type == PatternType::constant || type == PatternType::reservation;
     give_value(symbols, origin, false,
-               (type == 'E' || type == 'M') ? record.operand1.view() : record.address.view());
+               valued_by_operand ? record.operand1.view() : record.address.view());
   }
   advance_address(location_counter, record.code);
 }

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "driver/line_record.h"
+#include "patterns/pattern_table.h"
 #include "symbols/symbol_table.h"
 
 namespace korva {
@@ -46,6 +47,7 @@ class Classifier {
   // repeated_, once.
   void give_value(SymbolTable& symbols, std::optional<std::size_t> origin, bool subroutine,
                   std::string_view value);
+  void classify_directive(LineRecord& record, PatternType type, std::string& location_counter);
   void classify_call(LineRecord& record, const SymbolTable& symbols);
 
   std::string ram_pointer_ = "0010";

@@ -32,6 +32,28 @@ inline constexpr std::size_t kPatternKeySize = 9;
 inline constexpr std::size_t kPatternCount = 45;
 static_assert(kPatternTexts.size() == kPatternCount, "the notation has 45 forms");
 
+// What an entry's type letter (the key's first character) makes of a
+// statement; `none` for an empty key (no entry fitted, or an empty statement).
+enum class PatternType : char {
+  none = '\0',
+  raw_words = '\\',   // \@: program words written in hexadecimal
+  register_op = 'N',  // register and literal operations
+  bit_op = 'b',       // bit operations
+  branch = 'B',       // the jump
+  inherent = 'I',     // instructions without operands
+  origin = 'O',       // ORG
+  constant = 'E',     // EQU and =
+  ram_start = 'r',    // RAM=
+  reservation = 'M',  // [n]
+  data_byte = 'D',    // DE
+  subroutine = 'S',   // SUB
+  macro_end = 'R',    // the end line of a macro expansion
+};
+
+constexpr PatternType pattern_type(std::string_view key) {
+  return key.empty() ? PatternType::none : static_cast<PatternType>(key.front());
+}
+
 // One entry cut into its parts.
 struct PatternEntry {
   std::string_view key;
