@@ -11,8 +11,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
-# GCC 12 takes some optimised std::string concatenations for overlapping
-# copies (its bug 105329): -Wrestrict would only report those.
-set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")
+# At -O2, GCC 12 takes copies out of inlined std::string temporaries for
+# overlapping or out-of-bounds ones, a known fault of that version: these
+# three warnings would only report those here. The native builds keep them, and
+# AddressSanitizer checks the bounds as the tests run.
+set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict -Wno-array-bounds -Wno-stringop-overread")
 # Static runtime libraries, so that the programs run without DLLs beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

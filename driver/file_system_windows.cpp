@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <cwchar>
 #include <string>
 
 #include "driver/file_system.h"
@@ -132,9 +131,8 @@ std::wstring folder_mutex_name(const SystemFile& folder) {
   for (const wchar_t unit : path) {
     hash = (hash ^ static_cast<std::uint16_t>(unit)) * 1099511628211ull;
   }
-  wchar_t name[64];
-  std::swprintf(name, sizeof name / sizeof name[0], L"Local\\korva-folder-%016llx",
-                static_cast<unsigned long long>(hash));
+  std::wstring name = L"Local\\korva-folder-";
+  for (int shift = 60; shift >= 0; shift -= 4) name += L"0123456789abcdef"[(hash >> shift) & 0xF];
   return name;
 }
 
@@ -145,7 +143,7 @@ SystemLock no_lock() {
 }  // namespace
 
 void SystemFile::close() {
-  if (native_ != kNone) CloseHandle(reinterpret_cast<HANDLE>(native_));  // NOLINT
+  if (native_ != kNone) CloseHandle(handle(*this));
   native_ = kNone;
 }
 
