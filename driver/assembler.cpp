@@ -333,6 +333,98 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
   return object.flush() && outputs.object.close();
 }
 
+// What pass 3 counts over the whole program for its summary warnings.
+struct Assembler::Pass3Tally {
+  std::size_t pending = 0;  // the next pass-2 warning to list
+  std::size_t outside_bank0 = 0;
+  SourceLocation first_outside_bank0;
+  std::size_t first_outside_bank0_index = 0;
+  // Lines whose error left fewer words than pass 2 gave them addresses for.
+  std::size_t unwritten_words = 0;
+  std::size_t first_unwritten = 0;
+};
+
+namespace {
+
+// The zero fill in words that an ORG record asks for, and the location
+// counter moved to its address; an ORG backwards gets "ORG Error".
+std::int64_t org_gap(LineRecord& record, std::string& location_counter) {
+  if (!has_kind(record, "org")) return 0;
+  std::int64_t gap = hex_difference(record.address, location_counter);
+  location_counter = record.address;
+  if (gap < 0) {
+    gap = 0;
+    record.error = "ORG Error";
+  }
+  return gap;
+}
+
+Diagnostic summary_warning(std::string text, SourceLocation where = {},
+                           std::optional<std::size_t> listing_index = std::nullopt) {
+  Diagnostic summary;
+  summary.severity = Severity::warning;
+  summary.where = std::move(where);
+  summary.text = std::move(text);
+  summary.listing_index = listing_index;
+  return summary;
+}
+
+}  // namespace
+
+// The errors and warnings of record n, whose listing line is `line`.
+void Assembler::diagnose_record(Outputs& outputs, const SourceMap& map, std::size_t n,
+                                const LineRecord& record, std::string_view line,
+                                std::size_t words_reserved, Pass3Tally& tally) {
+  if (!record.error.empty()) {
+    outputs.error_entries.emplace_back(line);
+    add_diagnostic(outputs, map, n, Severity::error, record.error, line);
+  }
+  for (; tally.pending < outputs.warnings.size() && outputs.warnings[tally.pending].record == n;
+       ++tally.pending) {
+    add_diagnostic(outputs, map, n, Severity::warning, outputs.warnings[tally.pending].text, line);
+  }
+  if (record.error.empty()) {
+    for (const OperandNote& note : generator_.operand_notes()) {
+      add_diagnostic(outputs, map, n, Severity::warning, operand_note_warning(note), line);
+    }
+  } else if (record.code.size() / 4 < words_reserved && tally.unwritten_words++ == 0) {
+    tally.first_unwritten = n;
+  }
+  for (const std::string& text :
+       {literal_warning(record), target_warning(record, generator_.last_target())}) {
+    if (!text.empty()) add_diagnostic(outputs, map, n, Severity::warning, text, line);
+  }
+  if (register_outside_bank0(record) && tally.outside_bank0++ == 0) {
+    tally.first_outside_bank0 = map.locate(outputs.spots[n].offset);
+    tally.first_outside_bank0_index = n;
+  }
+}
+
+// The warnings about the whole program, after its last line.
+void Assembler::add_summaries(Outputs& outputs, const SourceMap& map, const Pass3Tally& tally) {
+  for (const auto& [kind, count] : outputs.warnings_by_kind) {
+    if (count <= kWarningsShownPerKind) continue;
+    outputs.diagnostics.push_back(summary_warning(std::to_string(count - kWarningsShownPerKind) +
+                                                  " more warnings beginning \"" + kind +
+                                                  "\" are not shown"));
+  }
+  if (tally.unwritten_words > 0) {
+    outputs.diagnostics.push_back(summary_warning(
+        unwritten_words_summary(tally.unwritten_words, outputs.image_name),
+        map.locate(outputs.spots[tally.first_unwritten].offset), tally.first_unwritten));
+  }
+  for (std::size_t i = outputs.next_utf8_line; i < outputs.utf8_lines.size(); ++i) {
+    // The file's text lies after the line that ended the passes.
+    outputs.diagnostics.push_back(
+        summary_warning(outputs.utf8_lines[i].second, map.locate(outputs.utf8_lines[i].first)));
+  }
+  if (tally.outside_bank0 > 0) {
+    outputs.diagnostics.push_back(
+        summary_warning(register_bank_summary(tally.outside_bank0, tally.first_outside_bank0),
+                        tally.first_outside_bank0, tally.first_outside_bank0_index));
+  }
+}
+
 bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   std::FILE* object = outputs.object.read_back();
   if (object == nullptr) {
@@ -348,13 +440,7 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
   generator_.reset();
   location_counter_ = "0000";
   std::string line;
-  std::size_t pending = 0;
-  std::size_t outside_bank0 = 0;
-  SourceLocation first_outside_bank0;
-  std::size_t first_outside_bank0_index = 0;
-  // Lines whose error left fewer words than pass 2 gave them addresses for.
-  std::size_t unwritten_words = 0;
-  std::size_t first_unwritten = 0;
+  Pass3Tally tally;
   std::size_t n = 0;
   for (LineRecord* next = records.next(); next != nullptr; next = records.next(), ++n) {
     LineRecord& record = *next;
@@ -362,15 +448,7 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     generator_.generate_code(record, symbols_);
     upper_case(record.address);
     upper_case(record.code);
-    std::int64_t gap = 0;
-    if (has_kind(record, "org")) {
-      gap = hex_difference(record.address, location_counter_);
-      location_counter_ = record.address;
-      if (gap < 0) {
-        gap = 0;
-        record.error = "ORG Error";
-      }
-    }
+    const std::int64_t gap = org_gap(record, location_counter_);
     format_listing_line(record, line);
     outputs.listing += line;
     const std::size_t image_before = outputs.image.bytes().size();
@@ -379,66 +457,14 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
       outputs.facts->wrote(image_before, outputs.image.bytes().size(),
                            map.locate(outputs.spots[n].offset));
     }
-    if (!record.error.empty()) {
-      outputs.error_entries.push_back(line);
-      add_diagnostic(outputs, map, n, Severity::error, record.error, line);
-    }
-    for (; pending < outputs.warnings.size() && outputs.warnings[pending].record == n; ++pending) {
-      add_diagnostic(outputs, map, n, Severity::warning, outputs.warnings[pending].text, line);
-    }
-    if (record.error.empty()) {
-      for (const OperandNote& note : generator_.operand_notes()) {
-        add_diagnostic(outputs, map, n, Severity::warning, operand_note_warning(note), line);
-      }
-    } else if (record.code.size() / 4 < words_reserved && unwritten_words++ == 0) {
-      first_unwritten = n;
-    }
-    for (const std::string& text :
-         {literal_warning(record), target_warning(record, generator_.last_target())}) {
-      if (!text.empty()) add_diagnostic(outputs, map, n, Severity::warning, text, line);
-    }
-    if (register_outside_bank0(record) && outside_bank0++ == 0) {
-      first_outside_bank0 = map.locate(outputs.spots[n].offset);
-      first_outside_bank0_index = n;
-    }
+    diagnose_record(outputs, map, n, record, line, words_reserved, tally);
     advance_address(location_counter_, record.code);
   }
   if (records.failed()) {
     outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
     return false;
   }
-  for (const auto& [kind, count] : outputs.warnings_by_kind) {
-    if (count <= kWarningsShownPerKind) continue;
-    Diagnostic summary;
-    summary.severity = Severity::warning;
-    summary.text = std::to_string(count - kWarningsShownPerKind) + " more warnings beginning \"" +
-                   kind + "\" are not shown";
-    outputs.diagnostics.push_back(std::move(summary));
-  }
-  if (unwritten_words > 0) {
-    Diagnostic summary;
-    summary.severity = Severity::warning;
-    summary.where = map.locate(outputs.spots[first_unwritten].offset);
-    summary.text = unwritten_words_summary(unwritten_words, outputs.image_name);
-    summary.listing_index = first_unwritten;
-    outputs.diagnostics.push_back(std::move(summary));
-  }
-  for (std::size_t i = outputs.next_utf8_line; i < outputs.utf8_lines.size(); ++i) {
-    // The file's text lies after the line that ended the passes.
-    Diagnostic summary;
-    summary.severity = Severity::warning;
-    summary.where = map.locate(outputs.utf8_lines[i].first);
-    summary.text = outputs.utf8_lines[i].second;
-    outputs.diagnostics.push_back(std::move(summary));
-  }
-  if (outside_bank0 > 0) {
-    Diagnostic summary;
-    summary.severity = Severity::warning;
-    summary.where = first_outside_bank0;
-    summary.text = register_bank_summary(outside_bank0, first_outside_bank0);
-    summary.listing_index = first_outside_bank0_index;
-    outputs.diagnostics.push_back(std::move(summary));
-  }
+  add_summaries(outputs, map, tally);
   return true;
 }
 

@@ -75,6 +75,7 @@ class Assembler {
 
  private:
   struct Outputs;
+  struct Pass3Tally;
 
   static void add_warning(Outputs& outputs, std::string text);
   static void add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
@@ -87,6 +88,10 @@ class Assembler {
   bool run_pass1(std::string_view source, std::string& message, std::size_t& line_offset);
   bool run_pass2(std::string_view source, Outputs& outputs);
   bool run_pass3(Outputs& outputs, const SourceMap& map);
+  void diagnose_record(Outputs& outputs, const SourceMap& map, std::size_t n,
+                       const LineRecord& record, std::string_view line, std::size_t words_reserved,
+                       Pass3Tally& tally);
+  static void add_summaries(Outputs& outputs, const SourceMap& map, const Pass3Tally& tally);
   static bool write_outputs(Outputs& outputs);
   void finish_facts(Outputs& outputs, const SourceMap& map, const ProjectState& project);
   void release_replaced_outputs(Outputs& outputs);

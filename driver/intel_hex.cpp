@@ -54,8 +54,9 @@ Memory lay_out(std::span<const PlacedBytes> runs) {
   memory.written.assign(end - memory.start, false);
   for (const PlacedBytes& run : runs) {
     const std::size_t offset = run.address - memory.start;
-    std::copy(run.bytes.begin(), run.bytes.end(), memory.bytes.begin() + offset);
-    std::fill_n(memory.written.begin() + offset, run.bytes.size(), true);
+    const auto at = static_cast<std::ptrdiff_t>(offset);
+    std::copy(run.bytes.begin(), run.bytes.end(), memory.bytes.begin() + at);
+    std::fill_n(memory.written.begin() + at, run.bytes.size(), true);
   }
   return memory;
 }
