@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "driver/assembler.h"
-#include "driver/file_io.h"
+#include "support/file_io.h"
 
 namespace korva::bench {
 namespace {

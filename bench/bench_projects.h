@@ -10,7 +10,7 @@
 #include <string>
 
 #include "bench/project_generator.h"
-#include "driver/platform.h"
+#include "driver/assembly_host.h"
 #include "driver/project.h"
 
 namespace korva::bench {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/platform.h"
+#include "driver/assembly_host.h"
 
 namespace korva {
 

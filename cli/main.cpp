@@ -16,9 +16,9 @@
 #include "cli/termination.h"
 #include "driver/assembler.h"
 #include "driver/debug_file.h"
-#include "driver/file_io.h"
+#include "support/file_io.h"
 #include "driver/project.h"
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 
 namespace korva {

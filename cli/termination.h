@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "driver/file_io.h"
+#include "support/file_io.h"
 
 namespace korva {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "driver/line_record.h"
+#include "support/line_record.h"
 #include "patterns/pattern_table.h"
 #include "symbols/symbol_table.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "codegen/operand_encoding.h"
-#include "driver/line_record.h"
+#include "support/line_record.h"
 #include "symbols/symbol_table.h"
 
 namespace korva {

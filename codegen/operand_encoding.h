@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/line_record.h"
+#include "support/line_record.h"
 #include "symbols/symbol_table.h"
 
 namespace korva {

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 
 namespace korva {
 

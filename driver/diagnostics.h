@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "codegen/operand_encoding.h"
-#include "driver/line_record.h"
+#include "support/line_record.h"
 #include "source/source_map.h"
 
 namespace korva {

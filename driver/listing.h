@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/line_record.h"
+#include "support/line_record.h"
 
 namespace korva {
 

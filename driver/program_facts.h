@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "driver/line_record.h"
+#include "support/line_record.h"
 #include "source/source_map.h"
 #include "symbols/symbol_table.h"
 

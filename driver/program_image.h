@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "driver/intel_hex.h"
-#include "driver/line_record.h"
+#include "support/line_record.h"
 
 namespace korva {
 

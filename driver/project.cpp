@@ -1,7 +1,7 @@
 #include "driver/project.h"
 
-#include "driver/file_io.h"
-#include "driver/text_encoding.h"
+#include "support/file_io.h"
+#include "support/text_encoding.h"
 #include "source/source_reader.h"
 
 namespace korva {

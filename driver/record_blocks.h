@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "driver/background_worker.h"
-#include "driver/file_io.h"
-#include "driver/line_record.h"
+#include "support/background_worker.h"
+#include "support/file_io.h"
+#include "support/line_record.h"
 
 namespace korva {
 

@@ -14,7 +14,7 @@
 #include "driver/assembler.h"
 #include "driver/debug_file.h"
 #include "driver/map_file.h"
-#include "driver/platform.h"
+#include "driver/assembly_host.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "driver/line_record.h"
+#include "support/line_record.h"
 
 namespace korva {
 

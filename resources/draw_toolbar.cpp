@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 
 namespace {

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "driver/assembler.h"
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
 #include "shell/listing_highlighter.h"

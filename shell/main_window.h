@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "driver/assembler.h"
-#include "driver/platform.h"
+#include "driver/assembly_host.h"
 #include "driver/project.h"
 #include "shell/recent_projects.h"
 #include "shell/user_dialogs.h"

@@ -21,7 +21,7 @@
 #include <QToolButton>
 #include <iterator>
 
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
 #include "shell/main_window.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "driver/file_io.h"
+#include "support/file_io.h"
 
 namespace korva {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <new>
 
-#include "driver/file_io.h"
-#include "driver/text_encoding.h"
+#include "support/file_io.h"
+#include "support/text_encoding.h"
 
 namespace korva {
 namespace {

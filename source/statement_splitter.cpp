@@ -1,7 +1,7 @@
 #include "source/statement_splitter.h"
 
-#include "source/byte_scan.h"
 #include "source/source_reader.h"
+#include "support/byte_scan.h"
 
 namespace korva {
 namespace {
@@ -33,41 +33,6 @@ FoundLabel find_label(std::string_view text, std::size_t colon, FieldText<kLabel
 }
 
 }  // namespace
-
-std::string upper_cased(std::string_view text) {
-  std::string copy(text);
-  upper_case(copy);
-  return copy;
-}
-
-std::size_t find_nocase(std::string_view text, std::string_view pattern) {
-  if (pattern.size() > text.size()) return std::string_view::npos;
-  if (pattern.empty()) return 0;
-  // Candidates are the places of the first character in either case.
-  const char first = pattern.front();
-  const char first_lower =
-      (first >= 'A' && first <= 'Z') ? static_cast<char>(first - 'A' + 'a') : first;
-  const std::size_t last = text.size() - pattern.size();
-  for (std::size_t start = 0; start <= last; ++start) {
-    if (text[start] != first && text[start] != first_lower) continue;
-    std::size_t i = 1;
-    while (i < pattern.size() && upper_char(text[start + i]) == pattern[i]) ++i;
-    if (i == pattern.size()) return start;
-  }
-  return std::string_view::npos;
-}
-
-bool starts_with_nocase(std::string_view text, std::string_view upper) {
-  if (text.size() < upper.size()) return false;
-  for (std::size_t i = 0; i < upper.size(); ++i) {
-    if (upper_char(text[i]) != upper[i]) return false;
-  }
-  return true;
-}
-
-bool equals_nocase(std::string_view text, std::string_view upper) {
-  return text.size() == upper.size() && starts_with_nocase(text, upper);
-}
 
 SplitCuts split_statement(std::string& line, LineRecord& record) {
   std::string_view text = line;

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/line_record.h"
+#include "support/line_record.h"
 #include "symbols/macro_table.h"
 
 namespace korva {

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "driver/line_record.h"
+#include "support/line_record.h"
 
 namespace korva {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/line_record.h"
+#include "support/line_record.h"
 #include "resources/system_texts.h"
 #include "test_support.h"
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "driver/assembler.h"
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 #include "remark_expectations.h"
 #include "test_support.h"
 

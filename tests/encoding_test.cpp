@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/assembler.h"
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 #include "test_support.h"
 

@@ -1,6 +1,6 @@
 // Record fields held in place, their stored form, and the word-wise byte
 // search of source lines.
-#include "driver/field_text.h"
+#include "support/field_text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/line_record.h"
-#include "source/byte_scan.h"
+#include "support/line_record.h"
+#include "support/byte_scan.h"
 
 namespace korva {
 namespace {

@@ -1,4 +1,4 @@
-#include "driver/file_io.h"
+#include "support/file_io.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "driver/output_set.h"
-#include "driver/text_encoding.h"
+#include "support/output_set.h"
+#include "support/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 #include "test_support.h"
 

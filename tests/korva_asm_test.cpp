@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "cli/chip_files.h"
-#include "driver/line_record.h"
-#include "driver/text_encoding.h"
+#include "support/line_record.h"
+#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 #include "test_support.h"
 

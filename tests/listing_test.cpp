@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "driver/line_record.h"
+#include "support/line_record.h"
 
 namespace korva {
 namespace {

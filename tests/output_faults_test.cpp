@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "driver/assembler.h"
-#include "driver/file_io.h"
+#include "support/file_io.h"
 #include "test_support.h"
 
 namespace korva {

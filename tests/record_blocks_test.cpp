@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "driver/background_worker.h"
-#include "driver/file_io.h"
+#include "support/background_worker.h"
+#include "support/file_io.h"
 #include "test_support.h"
 
 namespace korva {

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 
 namespace korva {

@@ -34,9 +34,9 @@
 
 #include "cli/terminal_glosses.h"
 #include "driver/assembler.h"
-#include "driver/line_record.h"
-#include "driver/platform.h"
-#include "driver/text_encoding.h"
+#include "support/line_record.h"
+#include "driver/assembly_host.h"
+#include "support/text_encoding.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
 #include "tests/remark_expectations.h"

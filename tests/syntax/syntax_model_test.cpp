@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/line_record.h"
+#include "support/line_record.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
 #include "source/source_reader.h"

@@ -23,7 +23,7 @@
 #include <string>
 
 #include "driver/project.h"
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
 #include "shell/toolbar_images.h"

@@ -23,7 +23,7 @@
 #include <memory>
 #include <string>
 
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
 #include "shell/main_window.h"

@@ -8,7 +8,7 @@
 #include <QStandardPaths>
 #include <string>
 
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 #include "shell/assembly_status.h"
 #include "shell/qt_translations.h"
 #include "shell/recent_projects.h"

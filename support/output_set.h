@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/file_io.h"
+#include "support/file_io.h"
 
 namespace korva {
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <string>
 
-#include "driver/file_system.h"
+#include "support/file_system.h"
 
 namespace korva::file_system {
 namespace {

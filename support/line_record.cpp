@@ -1,4 +1,4 @@
-#include "driver/line_record.h"
+#include "support/line_record.h"
 
 #include <ostream>
 

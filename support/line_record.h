@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/field_text.h"
+#include "support/field_text.h"
 
 namespace korva {
 

@@ -1,4 +1,4 @@
-#include "driver/output_set.h"
+#include "support/output_set.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,7 +6,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "driver/file_system.h"
+#include "support/file_system.h"
 
 namespace korva {
 namespace {

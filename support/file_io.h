@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/file_system.h"
+#include "support/file_system.h"
 
 namespace korva {
 

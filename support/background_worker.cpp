@@ -1,4 +1,4 @@
-#include "driver/background_worker.h"
+#include "support/background_worker.h"
 
 #include <system_error>
 #include <utility>

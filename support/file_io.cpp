@@ -1,4 +1,4 @@
-#include "driver/file_io.h"
+#include "support/file_io.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,7 +6,7 @@
 #include <new>
 #include <optional>
 
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 
 namespace korva {
 namespace {

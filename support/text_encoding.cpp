@@ -1,4 +1,4 @@
-#include "driver/text_encoding.h"
+#include "support/text_encoding.h"
 
 #ifdef _WIN32
 #include <windows.h>
