@@ -10,10 +10,10 @@
 #include "bench/project_generator.h"
 #include "codegen/hex_text.h"
 #include "codegen/operand_encoding.h"
-#include "support/line_record.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
 #include "source/source_reader.h"
+#include "support/line_record.h"
 #include "syntax/statement_styles.h"
 
 namespace korva::bench {

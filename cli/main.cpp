@@ -16,8 +16,8 @@
 #include "cli/termination.h"
 #include "driver/assembler.h"
 #include "driver/debug_file.h"
-#include "support/file_io.h"
 #include "driver/project.h"
+#include "support/file_io.h"
 #include "support/text_encoding.h"
 
 namespace {

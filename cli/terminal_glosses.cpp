@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "support/text_encoding.h"
 #include "resources/system_texts.h"
+#include "support/text_encoding.h"
 
 namespace korva {
 namespace {

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "support/line_record.h"
 #include "patterns/pattern_table.h"
+#include "support/line_record.h"
 #include "symbols/symbol_table.h"
 
 namespace korva {

@@ -12,20 +12,20 @@
 
 #include "codegen/hex_text.h"
 #include "driver/debug_file.h"
-#include "support/file_io.h"
 #include "driver/intel_hex.h"
 #include "driver/listing.h"
 #include "driver/map_file.h"
-#include "support/output_set.h"
 #include "driver/program_image.h"
 #include "driver/record_blocks.h"
-#include "support/text_encoding.h"
 #include "patterns/matcher.h"
 #include "resources/system_texts.h"
 #include "source/source_joiner.h"
 #include "source/source_map.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
+#include "support/file_io.h"
+#include "support/output_set.h"
+#include "support/text_encoding.h"
 
 namespace korva {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "codegen/operand_encoding.h"
-#include "support/line_record.h"
 #include "source/source_map.h"
+#include "support/line_record.h"
 
 namespace korva {
 

@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "support/line_record.h"
 #include "source/source_map.h"
+#include "support/line_record.h"
 #include "symbols/symbol_table.h"
 
 namespace korva {

@@ -1,8 +1,8 @@
 #include "driver/project.h"
 
+#include "source/source_reader.h"
 #include "support/file_io.h"
 #include "support/text_encoding.h"
-#include "source/source_reader.h"
 
 namespace korva {
 namespace {

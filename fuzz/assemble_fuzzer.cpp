@@ -12,9 +12,9 @@
 #include <string_view>
 
 #include "driver/assembler.h"
+#include "driver/assembly_host.h"
 #include "driver/debug_file.h"
 #include "driver/map_file.h"
-#include "driver/assembly_host.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "support/text_encoding.h"
 #include "resources/system_texts.h"
+#include "support/text_encoding.h"
 
 namespace {
 

@@ -31,13 +31,13 @@
 #include <vector>
 
 #include "driver/assembler.h"
-#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
 #include "shell/listing_highlighter.h"
 #include "shell/menu_mnemonics.h"
 #include "shell/settings_file.h"
 #include "shell/toolbar_images.h"
+#include "support/text_encoding.h"
 
 namespace korva {
 namespace {

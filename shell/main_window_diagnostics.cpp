@@ -21,11 +21,11 @@
 #include <QToolButton>
 #include <iterator>
 
-#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
 #include "shell/main_window.h"
 #include "shell/source_editor.h"
+#include "support/text_encoding.h"
 
 namespace korva {
 namespace {

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "support/line_record.h"
 #include "resources/system_texts.h"
+#include "support/line_record.h"
 #include "test_support.h"
 
 namespace korva {

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "driver/assembler.h"
-#include "support/text_encoding.h"
 #include "remark_expectations.h"
+#include "support/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

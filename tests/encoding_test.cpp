@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "driver/assembler.h"
-#include "support/text_encoding.h"
 #include "resources/system_texts.h"
+#include "support/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "support/line_record.h"
 #include "support/byte_scan.h"
+#include "support/line_record.h"
 
 namespace korva {
 namespace {

@@ -24,8 +24,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/text_encoding.h"
 #include "resources/system_texts.h"
+#include "support/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

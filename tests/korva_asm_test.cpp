@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "cli/chip_files.h"
+#include "resources/system_texts.h"
 #include "support/line_record.h"
 #include "support/text_encoding.h"
-#include "resources/system_texts.h"
 #include "test_support.h"
 
 namespace korva {

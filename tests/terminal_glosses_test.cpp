@@ -7,8 +7,8 @@
 #include <set>
 #include <string>
 
-#include "support/text_encoding.h"
 #include "resources/system_texts.h"
+#include "support/text_encoding.h"
 
 namespace korva {
 namespace {

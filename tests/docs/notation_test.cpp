@@ -34,11 +34,11 @@
 
 #include "cli/terminal_glosses.h"
 #include "driver/assembler.h"
-#include "support/line_record.h"
 #include "driver/assembly_host.h"
-#include "support/text_encoding.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
+#include "support/line_record.h"
+#include "support/text_encoding.h"
 #include "tests/remark_expectations.h"
 
 namespace korva {

@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "support/line_record.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
+#include "support/line_record.h"
 #include "syntax/statement_styles.h"
 #include "tests/remark_expectations.h"
 

@@ -23,10 +23,10 @@
 #include <string>
 
 #include "driver/project.h"
-#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
 #include "shell/toolbar_images.h"
+#include "support/text_encoding.h"
 
 using namespace korva;
 

@@ -23,12 +23,12 @@
 #include <memory>
 #include <string>
 
-#include "support/text_encoding.h"
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
 #include "shell/main_window.h"
 #include "shell/menu_mnemonics.h"
 #include "shell/recent_projects.h"
+#include "support/text_encoding.h"
 
 using namespace korva;
 

@@ -8,11 +8,11 @@
 #include <QStandardPaths>
 #include <string>
 
-#include "support/text_encoding.h"
 #include "shell/assembly_status.h"
 #include "shell/qt_translations.h"
 #include "shell/recent_projects.h"
 #include "shell/source_editor.h"
+#include "support/text_encoding.h"
 
 using namespace korva;
 
