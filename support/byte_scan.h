@@ -19,10 +19,15 @@ constexpr std::uint64_t repeated(char c) {
 }
 
 // The high bit of every byte of `word` that equals the byte of `pattern`
-// (a repeated byte); bytes above the first match may be marked too.
+// (a repeated byte), and of no other byte. The shorter subtraction trick
+// also marks a byte one above a match (a "!" right after a blank, for a
+// blank): no carry may run between the bytes here, since callers look at
+// every byte's mark, not only the first.
 constexpr std::uint64_t matches(std::uint64_t word, std::uint64_t pattern) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
   const std::uint64_t x = word ^ pattern;
-  return (x - 0x0101010101010101) & ~x & 0x8080808080808080;
+  // A byte's high bit ends up set exactly when the byte of x is zero.
+  return ~(((x & kLow7) + kLow7) | x | kLow7);
 }
 
 inline std::uint64_t load(const char* at) {
