@@ -399,7 +399,7 @@ std::filesystem::path write_mpasm_program(const std::filesystem::path& directory
                                           bool data_bytes) {
   const GeneratedSource source = generate_source(lines, {Notation::mpasm, data_bytes});
   std::filesystem::create_directories(directory);
-  const std::filesystem::path path = directory / "bench.asm";
+  std::filesystem::path path = directory / "bench.asm";
   std::ofstream(path, std::ios::binary) << source.definitions << source.program;
   return path;
 }

@@ -153,11 +153,12 @@ LineRecord code_record(const char* kind, const char* code, const char* address) 
 TEST(ProgramImage, OrgGapIsZerosInTheImageAndEmptyInTheHex) {
   ProgramImage image;
   image.add(code_record("normal", "3005", "0000"), 0);
-  image.add(code_record("org", "", "2007"), 2 * (0x2007 - 1));  // fill as pass 3 computes it
+  image.add(code_record("org", "", "2007"),
+            std::size_t{2} * (0x2007 - 1));  // fill as pass 3 computes it
   image.add(code_record("data", "3F39", "2007"), 0);
   // The .bin file is exactly as before: zero fill up to the word at 2007.
   std::string bin("\x05\x30", 2);
-  bin.append(2 * (0x2007 - 1), '\0');
+  bin.append(std::size_t{2} * (0x2007 - 1), '\0');
   bin += std::string("\x39\x3F", 2);
   EXPECT_EQ(image.bytes(), bin);
   EXPECT_EQ(intel_hex_text(image.placed()),

@@ -50,11 +50,13 @@ pid_t start(const fs::path& dir, const Launch& launch, const fs::path& log) {
   std::vector<std::string> arguments = {KORVA_ASM_PATH};
   arguments.insert(arguments.end(), launch.arguments.begin(), launch.arguments.end());
   std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   std::vector<std::string> variables = launch.environment;
   for (char** variable = environ; *variable != nullptr; ++variable) variables.push_back(*variable);
   std::vector<char*> envp;
+  envp.reserve(variables.size() + 1);
   for (std::string& variable : variables) envp.push_back(variable.data());
   envp.push_back(nullptr);
   const std::string directory = dir.string();
@@ -428,8 +430,10 @@ TEST(KorvaAsmFileSizeLimit, FailsTheWriteAndKeepsTheOldSet) {
     rlim_t limit;
     const char* message;
   } cases[] = {
-      {"intermediate file", program(400, 5), 64 * 1024, "p.obj: cannot write (File too large)"},
-      {"image", "NOP\r\nORG $1FFF\r\nNOP\r\n", 8 * 1024, "p.bin: cannot write (File too large)"},
+      {"intermediate file", program(400, 5), rlim_t{64} * 1024,
+       "p.obj: cannot write (File too large)"},
+      {"image", "NOP\r\nORG $1FFF\r\nNOP\r\n", rlim_t{8} * 1024,
+       "p.bin: cannot write (File too large)"},
   };
   for (const auto& c : cases) {
     ScratchDir dir("work"), logs("logs");

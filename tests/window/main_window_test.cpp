@@ -599,7 +599,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(log_->messages.size(), std::size_t{1});
     QCOMPARE(read_bytes(path("chip.hex")),
              std::string(":020000000000FE\r\n:02400E00393F38\r\n:00000001FF\r\n"));
-    QCOMPARE(read_bytes(path("chip.bin")).size(), std::size_t{2 * 0x2008});
+    QCOMPARE(read_bytes(path("chip.bin")).size(), std::size_t{2} * 0x2008);
   }
 };
 
