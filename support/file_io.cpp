@@ -13,24 +13,6 @@ namespace {
 
 namespace sys = file_system;
 
-// What a file that is not a regular file is, for the message that refuses it.
-const char* file_kind(sys::FileKind kind) {
-  switch (kind) {
-    case sys::FileKind::directory:
-      return "a directory";
-    case sys::FileKind::fifo:
-      return "a FIFO";
-    case sys::FileKind::character_device:
-      return "a character device";
-    case sys::FileKind::block_device:
-      return "a block device";
-    case sys::FileKind::socket:
-      return "a socket";
-    default:
-      return "not a regular file";
-  }
-}
-
 // The message for a file that could not be opened or looked at, naming the
 // reason in words for the cases a user meets most.
 std::string open_failure(const std::filesystem::path& path, int error) {
@@ -71,7 +53,8 @@ std::optional<FileContents> refusal(const std::filesystem::path& path,
   if (status.kind != sys::FileKind::regular) {
     return failed_read(
         ReadStatus::refused,
-        describe_file_error(path, std::string("cannot read: it is ") + file_kind(status.kind), 0));
+        describe_file_error(path, std::string("cannot read: it is ") + file_kind_text(status.kind),
+                            0));
   }
   if (status.size > size_limit) return too_large(path, size_limit);
   return std::nullopt;
@@ -114,6 +97,23 @@ std::filesystem::path folder_of(const std::filesystem::path& target) {
 constexpr int kNameAttempts = 100;
 
 }  // namespace
+
+const char* file_kind_text(file_system::FileKind kind) {
+  switch (kind) {
+    case file_system::FileKind::directory:
+      return "a directory";
+    case file_system::FileKind::fifo:
+      return "a FIFO";
+    case file_system::FileKind::character_device:
+      return "a character device";
+    case file_system::FileKind::block_device:
+      return "a block device";
+    case file_system::FileKind::socket:
+      return "a socket";
+    default:
+      return "not a regular file";
+  }
+}
 
 std::filesystem::path temporary_name(const std::filesystem::path& target, std::string_view mark,
                                      int attempt) {

@@ -19,6 +19,10 @@ namespace korva {
 // form, so that names outside the system's code page open too.
 std::FILE* open_file(const std::filesystem::path& path, const char* mode);
 
+// What a file that is not a regular file is ("a directory", "a FIFO", ...),
+// for the messages that refuse it.
+const char* file_kind_text(file_system::FileKind kind);
+
 enum class ReadStatus {
   ok,
   not_found,    // no file of that name

@@ -57,21 +57,6 @@ void remove_if_abandoned(const std::filesystem::path& path) {
   }
 }
 
-const char* target_kind(sys::FileKind kind) {
-  switch (kind) {
-    case sys::FileKind::fifo:
-      return "a FIFO";
-    case sys::FileKind::character_device:
-      return "a character device";
-    case sys::FileKind::block_device:
-      return "a block device";
-    case sys::FileKind::socket:
-      return "a socket";
-    default:
-      return "not a regular file";
-  }
-}
-
 }  // namespace
 
 OutputSet::OutputSet(const std::vector<std::filesystem::path>& targets, FileWriteOptions options)
@@ -97,11 +82,8 @@ bool OutputSet::check_targets() {
       if (error == ENOENT) continue;
       return file->fail("cannot replace", error);
     }
-    if (target.kind == sys::FileKind::directory) {
-      return file->fail("cannot replace: it is a directory", 0);
-    }
     if (target.kind != sys::FileKind::regular && target.kind != sys::FileKind::symbolic_link) {
-      return file->fail(std::string("cannot replace: it is ") + target_kind(target.kind), 0);
+      return file->fail(std::string("cannot replace: it is ") + file_kind_text(target.kind), 0);
     }
     if (const int error = sys::may_replace_in(folder_, file->target())) {
       if (error == EBUSY) return file->fail("cannot replace: another program has it open", 0);
