@@ -9,6 +9,7 @@
 
 #include "driver/assembler.h"
 #include "driver/project.h"
+#include "project_assembly.h"
 #include "test_support.h"
 
 namespace korva {
@@ -17,29 +18,8 @@ namespace {
 using testing::RecordingHost;
 using testing::ScratchDir;
 
-struct Outcome {
-  AssemblyResult result;
-  std::string listing;
-  std::string image;
-};
-
-Outcome assemble(const ScratchDir& dir,
-                 const std::vector<std::pair<std::string, std::string>>& files) {
-  ProjectState project;
-  project.entry_directory = dir.path();
-  for (const auto& [name, bytes] : files) {
-    testing::write_bytes(dir.path() / name, bytes);
-    project.entries.push_back(name);
-  }
-  take_project_path(project, dir / "p.amk");
-  RecordingHost host;
-  Assembler assembler;
-  Outcome run;
-  run.result = assembler.assemble_project(project, host);
-  run.listing = testing::read_bytes(dir.path() / "p.out");
-  run.image = testing::read_bytes(dir.path() / "p.bin");
-  return run;
-}
+using Outcome = testing::Assembly;
+using testing::assemble;
 
 std::vector<const Diagnostic*> warnings_containing(const AssemblyResult& result,
                                                    std::string_view text) {
@@ -77,8 +57,8 @@ TEST(Warnings, MacroLabelsAndSubroutinesWarnOnceAtTheSecondExpansion) {
   EXPECT_NE(sub[0]->text.find("keeps the address 0002"), std::string::npos) << sub[0]->text;
   EXPECT_EQ(sub[0]->call->line, 9u);
   // The words stay those of the first copy: every jump goes to 0001.
-  EXPECT_EQ(run.image.substr(2, 2), "\x01\x28");
-  EXPECT_EQ(run.image.substr(8, 2), "\x01\x28");
+  EXPECT_EQ(run.image_file.substr(2, 2), "\x01\x28");
+  EXPECT_EQ(run.image_file.substr(8, 2), "\x01\x28");
 }
 
 TEST(Warnings, MacroExpandedOnceDoesNotWarn) {
@@ -128,7 +108,7 @@ TEST(Warnings, LinesWithoutTheirWordsAreCountedOnceAtTheEnd) {
                                 ".bin does not match the listing's addresses");
   EXPECT_EQ(found[0]->where.line, 2u);
   EXPECT_EQ(found[0]->listing_index, std::optional<std::size_t>(1));
-  EXPECT_EQ(run.image.size(), 8u);
+  EXPECT_EQ(run.image_file.size(), 8u);
 }
 
 TEST(Warnings, CleanRunHasNoDriftSummary) {
@@ -156,7 +136,7 @@ TEST(Warnings, NeverChangeTheOutputs) {
   const Outcome b = assemble(plain, {{"a.as", lines({"5>W", "RET 0>W", "NOP"})}});
   EXPECT_FALSE(a.result.diagnostics.empty());
   EXPECT_TRUE(b.result.diagnostics.empty());
-  EXPECT_EQ(a.image, b.image);
+  EXPECT_EQ(a.image_file, b.image_file);
 }
 
 }  // namespace
