@@ -106,7 +106,7 @@ TEST_P(CaseFile, ListingMatchesTheAnnotations) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CaseFile, ::testing::ValuesIn(case_files()),
-                         [](const auto& info) { return info.param.stem().string(); });
+                         [](const auto& test) { return test.param.stem().string(); });
 
 }  // namespace
 }  // namespace korva

@@ -157,7 +157,7 @@ TEST_P(ChipFile, ValuesAreThoseOfTheGputilsHeader) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Chips, ChipFile, ::testing::ValuesIn(chip_names()),
-                         [](const auto& info) { return "PIC" + info.param; });
+                         [](const auto& test) { return "PIC" + test.param; });
 
 // Finding the chip files: an installed program looks in share/korva/chips,
 // the build tree in chips/ beside the program, and the environment's folder

@@ -299,8 +299,8 @@ TEST_P(NotationExample, AssemblesAsDocumented) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Notation, NotationExample, ::testing::ValuesIn(document_blocks()),
-                         [](const auto& info) {
-                           return "line_" + std::to_string(info.param.line);
+                         [](const auto& test) {
+                           return "line_" + std::to_string(test.param.line);
                          });
 
 // One name per pattern entry: its key, its number of operand places, and for

@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                 Ending::loop_quit_with_window_open, 1},
         EndCase{"start folder gone, Exit", Settings::start_folder_removed, Ending::exit_command,
                 1}),
-    [](const ::testing::TestParamInfo<EndCase>& info) { return std::to_string(info.index); });
+    [](const ::testing::TestParamInfo<EndCase>& test) { return std::to_string(test.index); });
 
 }  // namespace
 }  // namespace korva
