@@ -42,7 +42,7 @@ struct LineRecord {
   FieldText<kOperandFieldSize> operand1;
   FieldText<kOperandFieldSize> operand2;
   FieldText<kOperandFieldSize> operand3;
-  FieldText<kKindFieldSize> kind;        // kind tag: "normal", "bit", "branch", "rem", ...
+  FieldText<kKindFieldSize> kind;        // kind tag: the text of a RecordKind (below)
   FieldText<kAddressFieldSize> address;  // program-word address as hexadecimal text
 };
 
