@@ -32,7 +32,7 @@ void Classifier::classify_call(LineRecord& record, const SymbolTable& symbols) {
   }
   std::string name = record.statement;
   if (symbols.lookup_symbol(name, "sub")) {
-    record.kind = "call sub";
+    set_kind(record, RecordKind::call_sub);
     record.error.clear();
   } else {
     record.error = texts::kGrammarError;
@@ -48,21 +48,21 @@ void classify_operation(LineRecord& record, PatternType type, std::string_view o
   switch (type) {
     case PatternType::register_op:
       record.code = "XXXX";
-      record.kind = "normal";
+      set_kind(record, RecordKind::normal);
       break;
     case PatternType::bit_op:
       record.code = "XXXX";
-      record.kind = "bit";
+      set_kind(record, RecordKind::bit);
       break;
     case PatternType::branch:
       record.code = opcode.substr(0, 2);
       record.code += "XX";
-      record.kind = "branch";
+      set_kind(record, RecordKind::branch);
       record.operand3 = record.operand1;
       break;
     default:
       record.code = opcode;
-      record.kind = "inherent";
+      set_kind(record, RecordKind::inherent);
       break;
   }
 }
@@ -73,18 +73,18 @@ void classify_data(LineRecord& record, PatternType type) {
     if (check_number(record.operand1)) {
       pad_hex(record.operand1, 2);
       record.code = record.operand1;
-      record.kind = "data";
+      set_kind(record, RecordKind::data);
       return;
     }
     record.error = "DE Error";
   } else if (record.operand1.size() % 2 == 0 && record.operand1.size() <= 8) {
     record.code = record.operand1;
-    record.kind = "data";
+    set_kind(record, RecordKind::data);
     return;
   } else {
     record.error = "byte error";
   }
-  record.kind = "error";
+  set_kind(record, RecordKind::error);
   record.code.clear();
 }
 
@@ -104,20 +104,20 @@ void Classifier::classify_directive(LineRecord& record, PatternType type,
   }
   switch (type) {
     case PatternType::origin:
-      record.kind = "org";
+      set_kind(record, RecordKind::org);
       location_counter = record.operand1;
       record.address = record.operand1;
       break;
     case PatternType::constant:
-      record.kind = "equ";
+      set_kind(record, RecordKind::equ);
       record.address = record.operand1;
       break;
     case PatternType::ram_start:
-      record.kind = "rem";
+      set_kind(record, RecordKind::rem);
       ram_pointer_ = record.operand1;
       break;
     default:
-      record.kind = "equ";
+      set_kind(record, RecordKind::equ);
       record.address = ram_pointer_;
       add_hex(ram_pointer_, record.operand1, 4);
       record.operand1 = record.address;
@@ -152,12 +152,12 @@ void Classifier::classify_statement(LineRecord& record, std::string& location_co
     case PatternType::subroutine:
       // The subroutine's entry takes the address; no label step, no words.
       record.code.clear();
-      record.kind = "sub";
+      set_kind(record, RecordKind::sub);
       give_value(symbols, origin, true, record.address.view());
       return;
     case PatternType::macro_end:
       record.code.clear();
-      record.kind = "rem";
+      set_kind(record, RecordKind::rem);
       break;
     case PatternType::none:
     default:

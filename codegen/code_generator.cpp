@@ -67,7 +67,7 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
   } else {
     encode_normal(record);
     if (!record.error.empty()) {
-      record.kind = "error";
+      set_kind(record, RecordKind::error);
       record.code.clear();
     }
   }
@@ -84,21 +84,21 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
 
 void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {
   notes_.clear();
-  if (has_kind(record, "normal")) {
+  if (has_kind(record, RecordKind::normal)) {
     encode_operation(record, symbols, false);
-  } else if (has_kind(record, "bit")) {
+  } else if (has_kind(record, RecordKind::bit)) {
     encode_operation(record, symbols, true);
-  } else if (record.kind.find("branch") != std::string::npos) {
+  } else if (has_kind(record, RecordKind::branch)) {
     resolve_branch(record, symbols);
-  } else if (has_kind(record, "call sub")) {
+  } else if (has_kind(record, RecordKind::call_sub)) {
     resolve_call(record, symbols);
-  } else if (has_kind(record, "sub")) {
+  } else if (has_kind(record, RecordKind::sub)) {
     assign_cut(subroutine_, record.operand1, SymbolTable::kSubroutineNameCapacity);
-  } else if (has_kind(record, "rem") || has_kind(record, "macro")) {
+  } else if (has_kind(record, RecordKind::rem) || has_kind(record, RecordKind::macro)) {
     record.address.clear();
-  } else if (has_kind(record, "equ")) {
+  } else if (has_kind(record, RecordKind::equ)) {
     record.address = record.operand1;
-  } else if (has_kind(record, "inherent") && equals_nocase(record.statement, "END SUB")) {
+  } else if (has_kind(record, RecordKind::inherent) && equals_nocase(record.statement, "END SUB")) {
     // Local labels after END SUB belong to no subroutine, as in pass 1.
     subroutine_.clear();
   }

@@ -133,7 +133,7 @@ void encode_normal(LineRecord& record) {
       return;
     }
     assign_hex(record.code, (hex_pair(opcode, 2) << 8) + *literal, 4);
-    record.kind = "normal";
+    set_kind(record, RecordKind::normal);
     return;
   }
 
@@ -167,7 +167,7 @@ void encode_bit(LineRecord& record) {
   if (bit.consumed == 0 || bit.consumed != record.operand2.size() || bit.value < 0 ||
       bit.value > 7) {
     record.error = "bit err";
-    record.kind = "bit";
+    set_kind(record, RecordKind::bit);
     record.code.clear();
     return;
   }

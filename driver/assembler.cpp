@@ -292,8 +292,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
     line_.clear();
     std::optional<std::size_t> origin;
     RecordSpot spot;
-    if (expander_.expand_macro(line_, record_, MacroExpander::Request::line) ==
-        ExpandResult::body_line) {
+    if (expander_.next_line(line_)) {
       origin = expander_.line_origin();
       spot = RecordSpot{spot_offset(expander_.produced_offset()), call_offset};
     } else {
@@ -304,7 +303,7 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
     }
     const SplitCuts cuts = split_statement(line_, record_);
     record_.error.clear();
-    if (expander_.consume_statement(record_.statement, record_, origin) != ExpandResult::consumed) {
+    if (!expander_.expand_macro(record_.statement, record_, origin)) {
       matcher_.match(record_);
       add_warning(outputs, data_byte_warning(record_));
       add_warning(outputs, unwritten_number_warning(record_));
@@ -349,7 +348,7 @@ namespace {
 // The zero fill in words that an ORG record asks for, and the location
 // counter moved to its address; an ORG backwards gets "ORG Error".
 std::int64_t org_gap(LineRecord& record, std::string& location_counter) {
-  if (!has_kind(record, "org")) return 0;
+  if (!has_kind(record, RecordKind::org)) return 0;
   std::int64_t gap = hex_difference(record.address, location_counter);
   location_counter = record.address;
   if (gap < 0) {

@@ -2,6 +2,7 @@
 
 #include "codegen/hex_text.h"
 #include "codegen/instruction_names.h"
+#include "patterns/pattern_table.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
 
@@ -20,6 +21,20 @@ std::uint32_t opcode_word(const LineRecord& record, std::size_t first_digit) {
   return static_cast<std::uint32_t>(hex_value(record.pattern_key.substr(first_digit, 2))) << 8;
 }
 
+// The directives whose operand is a number.
+bool takes_number(PatternType type) {
+  switch (type) {
+    case PatternType::origin:
+    case PatternType::constant:
+    case PatternType::ram_start:
+    case PatternType::reservation:
+    case PatternType::data_byte:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 std::string describe_place(const Diagnostic& diagnostic) {
@@ -32,7 +47,7 @@ std::string describe_place(const Diagnostic& diagnostic) {
 }
 
 std::string data_byte_warning(const LineRecord& matched) {
-  if (matched.pattern_key.empty() || matched.pattern_key[0] != 'D') return {};
+  if (pattern_type(matched.pattern_key.view()) != PatternType::data_byte) return {};
   std::string value = matched.operand1;
   if (!check_number(value) || hex_value(value) <= 0xFF) return {};
   upper_case(value);
@@ -41,7 +56,7 @@ std::string data_byte_warning(const LineRecord& matched) {
 
 std::string counter_wrap_warning(std::string_view before, std::string_view after,
                                  const LineRecord& record) {
-  if (has_kind(record, "org") || hex_value(after) >= hex_value(before)) return {};
+  if (has_kind(record, RecordKind::org) || hex_value(after) >= hex_value(before)) return {};
   return "the location counter went past FFFF and starts again at " + hex4(hex_value(after));
 }
 
@@ -60,11 +75,7 @@ std::string remark_cut_warning(const LineRecord& record) {
 }
 
 std::string unwritten_number_warning(const LineRecord& matched) {
-  static constexpr std::string_view kNumberDirectives = "OErMD";
-  if (matched.pattern_key.empty() ||
-      kNumberDirectives.find(matched.pattern_key[0]) == std::string_view::npos) {
-    return {};
-  }
+  if (!takes_number(pattern_type(matched.pattern_key.view()))) return {};
   std::string value = matched.operand1;
   if (!check_number(value) || is_written_number(matched.operand1)) return {};
   std::string term = matched.operand1;
@@ -107,7 +118,7 @@ std::string unwritten_words_summary(std::size_t count, std::string_view image_na
 }
 
 std::string literal_warning(const LineRecord& encoded) {
-  if (!has_kind(encoded, "normal") || !encoded.error.empty()) return {};
+  if (!has_kind(encoded, RecordKind::normal) || !encoded.error.empty()) return {};
   const std::optional<std::uint32_t> literal = number_value(encoded.operand1);
   if (!literal || *literal <= 0xFF) return {};
   const std::uint32_t value = *literal;
@@ -118,8 +129,8 @@ std::string literal_warning(const LineRecord& encoded) {
 }
 
 std::string target_warning(const LineRecord& encoded, std::string_view target) {
-  const bool jump = has_kind(encoded, "branch");
-  if ((!jump && !has_kind(encoded, "call sub")) || !encoded.error.empty()) return {};
+  const bool jump = has_kind(encoded, RecordKind::branch);
+  if ((!jump && !has_kind(encoded, RecordKind::call_sub)) || !encoded.error.empty()) return {};
   const std::uint32_t address = static_cast<std::uint32_t>(hex_value(target));
   if (address < 0x800) return {};
   const std::uint32_t word = static_cast<std::uint32_t>(hex_value(encoded.code));
@@ -129,7 +140,8 @@ std::string target_warning(const LineRecord& encoded, std::string_view target) {
 }
 
 bool register_outside_bank0(const LineRecord& encoded) {
-  if ((!has_kind(encoded, "normal") && !has_kind(encoded, "bit")) || !encoded.error.empty())
+  if ((!has_kind(encoded, RecordKind::normal) && !has_kind(encoded, RecordKind::bit)) ||
+      !encoded.error.empty())
     return false;
   const std::size_t marker = encoded.operand1.find("($");
   return marker != std::string::npos &&

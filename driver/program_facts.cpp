@@ -34,10 +34,6 @@ std::uint32_t address_of(std::string_view text) {
   return hex_number(text).value_or(0) & 0xFFFF;
 }
 
-char type_letter(const LineRecord& record) {
-  return record.pattern_key.empty() ? '\0' : record.pattern_key[0];
-}
-
 std::string without_colons(std::string_view label) {
   while (!label.empty() && label.back() == ':') label.remove_suffix(1);
   return std::string(label);
@@ -54,14 +50,14 @@ void ProgramFactsCollector::close_subroutine(std::uint32_t end) {
 void ProgramFactsCollector::classified(const LineRecord& record, std::optional<std::size_t> origin,
                                        std::string_view ram_before, std::string_view ram_after,
                                        std::string_view counter_after) {
-  const char type = type_letter(record);
+  const PatternType type = pattern_type(record.pattern_key.view());
   if (origin && !record.label.empty()) types_by_origin_.try_emplace(*origin, type);
 
-  if (type == 'M' && has_kind(record, "equ")) {
+  if (type == PatternType::reservation && has_kind(record, RecordKind::equ)) {
     const std::uint32_t bytes = (address_of(ram_after) - address_of(ram_before)) & 0xFFFF;
     reservations_.push_back({address_of(ram_before), bytes});
     if (origin && !record.label.empty()) reserved_by_origin_.try_emplace(*origin, bytes);
-  } else if (type == 'S' && has_kind(record, "sub")) {
+  } else if (type == PatternType::subroutine && has_kind(record, RecordKind::sub)) {
     // A SUB inside an open subroutine ends it where the new one starts.
     const std::uint32_t start = address_of(record.address);
     close_subroutine(start);
@@ -69,7 +65,7 @@ void ProgramFactsCollector::classified(const LineRecord& record, std::optional<s
     if (origin && subroutines_by_origin_.try_emplace(*origin, Extent{start, start}).second) {
       open_subroutine_ = origin;
     }
-  } else if (type == 'I' && equals_nocase(record.statement, "END SUB")) {
+  } else if (type == PatternType::inherent && equals_nocase(record.statement, "END SUB")) {
     close_subroutine(address_of(counter_after));
   }
 }
@@ -123,10 +119,10 @@ ProgramFacts ProgramFactsCollector::finish(const SymbolTable& symbols, const Sou
     symbol.global = entry.name.ends_with("::");
     if (!symbol.global) symbol.scope = entry.subroutine;
     const auto type = types_by_origin_.find(entry.origin);
-    const char letter = type == types_by_origin_.end() ? '\0' : type->second;
-    if (letter == 'E') {
+    const PatternType line_type = type == types_by_origin_.end() ? PatternType::none : type->second;
+    if (line_type == PatternType::constant) {
       symbol.kind = SymbolKind::constant;
-    } else if (letter == 'M') {
+    } else if (line_type == PatternType::reservation) {
       symbol.kind = SymbolKind::reservation;
       const auto reserved = reserved_by_origin_.find(entry.origin);
       if (reserved != reserved_by_origin_.end()) symbol.size = reserved->second;

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "patterns/pattern_table.h"
 #include "source/source_map.h"
 #include "support/line_record.h"
 #include "symbols/symbol_table.h"
@@ -84,9 +85,9 @@ class ProgramFactsCollector {
   };
   void close_subroutine(std::uint32_t end);
 
-  // Pattern type letter of the first statement that valued the symbol
-  // entered at an origin ('E' constant, 'M' reservation, others labels).
-  std::unordered_map<std::size_t, char> types_by_origin_;
+  // Pattern type of the first statement that valued the symbol entered at
+  // an origin (a constant, a reservation; any other type makes a label).
+  std::unordered_map<std::size_t, PatternType> types_by_origin_;
   std::unordered_map<std::size_t, std::uint32_t> reserved_by_origin_;
   std::unordered_map<std::size_t, Extent> subroutines_by_origin_;
   std::optional<std::size_t> open_subroutine_;

@@ -9,7 +9,7 @@
 namespace korva {
 
 void ProgramImage::add(const LineRecord& record, std::size_t fill) {
-  const bool org = has_kind(record, "org");
+  const bool org = has_kind(record, RecordKind::org);
   if (org) runs_.back().end = bytes_.size();
   write_image_bytes(bytes_, record.code, fill);
   if (org) {

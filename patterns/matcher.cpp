@@ -231,7 +231,7 @@ Fitting find_fitting(std::string_view statement) {
 void clear_match_fields(LineRecord& record) {
   record.error.clear();
   record.pattern_key.clear();
-  record.kind.clear();
+  set_kind(record, RecordKind::none);
 }
 
 void apply(const Fitting& fitting, LineRecord& record) {
@@ -251,7 +251,7 @@ void apply(const Fitting& fitting, LineRecord& record) {
 void match_statement(LineRecord& record) {
   clear_match_fields(record);
   if (record.statement.empty()) {
-    record.kind = "rem";
+    set_kind(record, RecordKind::rem);
     return;
   }
   apply(find_fitting(record.statement), record);
@@ -269,7 +269,7 @@ StatementMatcher::~StatementMatcher() = default;
 void StatementMatcher::match(LineRecord& record) {
   clear_match_fields(record);
   if (record.statement.empty()) {
-    record.kind = "rem";
+    set_kind(record, RecordKind::rem);
     return;
   }
   if (remembered_.empty()) remembered_.resize(kRemembered);

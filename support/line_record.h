@@ -2,6 +2,7 @@
 // 342-byte layout in which it is stored in the intermediate (.obj) file.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <span>
@@ -41,7 +42,7 @@ struct LineRecord {
   FieldText<kOperandFieldSize> operand1;
   FieldText<kOperandFieldSize> operand2;
   FieldText<kOperandFieldSize> operand3;
-  FieldText<kKindFieldSize> kind;        // kind tag: "normal", "bit", "branch", "rem", ...
+  FieldText<kKindFieldSize> kind;        // kind tag: the text of a RecordKind (below)
   FieldText<kAddressFieldSize> address;  // program-word address as hexadecimal text
 };
 
@@ -63,11 +64,53 @@ void encode_record(const LineRecord& record, RecordSlot bytes);
 // byte, or at the end of its field.
 void decode_record(RecordView bytes, LineRecord& record);
 
-// Whether the record's kind tag is `tag`. Compared as views, which look at
-// the lengths first: most tags differ in length, and this runs for every
-// record in several places.
-inline bool has_kind(const LineRecord& record, std::string_view tag) {
-  return std::string_view(record.kind) == tag;
+// The kind tags that pass 2 gives a record and pass 3 acts on. In the record
+// and the .obj file the tag stays text; the modules set and test it through
+// this enum, so that a misspelt tag cannot compile.
+enum class RecordKind : unsigned char {
+  none,      // not classified (yet)
+  rem,       // no code: an empty statement, a macro definition's header, RAM=,
+             // the end mark of an expansion
+  macro,     // a macro definition's lines, its end and a call
+  normal,    // register and literal operations
+  bit,       // bit operations
+  branch,    // the jump
+  inherent,  // instructions without operands
+  call_sub,  // a subroutine call
+  data,      // DE bytes and \@ words
+  error,     // a statement whose code could not be formed
+  org,       // ORG
+  equ,       // EQU, = and [n]
+  sub,       // SUB
+};
+
+// Each kind's tag, indexed by the enum, exactly as it is stored.
+inline constexpr std::array<std::string_view, 13> kRecordKindTexts = {
+    "",         "rem",  "macro", "normal", "bit", "branch", "inherent",
+    "call sub", "data", "error", "org",    "equ", "sub"};
+static_assert(kRecordKindTexts.size() == static_cast<std::size_t>(RecordKind::sub) + 1,
+              "one tag for every kind");
+
+constexpr std::string_view kind_text(RecordKind kind) {
+  return kRecordKindTexts[static_cast<std::size_t>(kind)];
+}
+
+// Every tag keeps its last byte for the zero that ends it in the .obj field.
+static_assert(std::ranges::all_of(kRecordKindTexts,
+                                  [](std::string_view text) {
+                                    return text.size() < kKindFieldSize;
+                                  }),
+              "every kind tag fits the stored kind field");
+
+inline void set_kind(LineRecord& record, RecordKind kind) {
+  record.kind = kind_text(kind);
+}
+
+// Whether the record's kind tag is that of `kind`. Compared as views, which
+// look at the lengths first: most tags differ in length, and this runs for
+// every record in several places.
+inline bool has_kind(const LineRecord& record, RecordKind kind) {
+  return std::string_view(record.kind) == kind_text(kind);
 }
 
 // Keeps at most `capacity` characters of `text`.

@@ -51,55 +51,57 @@ void MacroExpander::abandon_expansions() {
   carry_origin_.reset();
 }
 
-ExpandResult MacroExpander::expand_macro(std::string& text, LineRecord& record, Request request,
-                                         std::optional<std::size_t> origin) {
-  if (request == Request::line) {
-    return mode_ == Mode::expanding ? answer_line_request(text) : static_cast<ExpandResult>(mode_);
-  }
-  return consume_statement(text, record, origin);
+void MacroExpander::stop_expanding() {
+  abandon_expansions();
+  mode_ = Mode::normal;
 }
 
-ExpandResult MacroExpander::consume_statement(std::string_view text, LineRecord& record,
-                                              std::optional<std::size_t> origin) {
-  if (starts_with_nocase(text, "MACRO ")) {
+bool MacroExpander::next_line(std::string& line) {
+  if (mode_ != Mode::expanding) return false;
+  hand_out_line(line);
+  return true;
+}
+
+bool MacroExpander::expand_macro(std::string_view statement, LineRecord& record,
+                                 std::optional<std::size_t> origin) {
+  if (starts_with_nocase(statement, "MACRO ")) {
     record.code.clear();
-    record.kind = "rem";
+    set_kind(record, RecordKind::rem);
     abandon_expansions();
     mode_ = Mode::defining;
-    return ExpandResult::consumed;
+    return true;
   }
-  if (equals_nocase(text, "END MACRO")) {
+  if (equals_nocase(statement, "END MACRO")) {
     record.code.clear();
-    record.kind = "macro";
-    abandon_expansions();
-    mode_ = Mode::normal;
-    return ExpandResult::consumed;
+    set_kind(record, RecordKind::macro);
+    stop_expanding();
+    return true;
   }
   if (mode_ == Mode::defining) {
     record.code.clear();
-    record.kind = "macro";
-    return ExpandResult::consumed;
+    set_kind(record, RecordKind::macro);
+    return true;
   }
-  if (!text.empty() && table_ != nullptr) {
-    if (const MacroDefinition* macro = table_->find(text)) {
-      return start_expansion(*macro, record, origin);
+  if (!statement.empty() && table_ != nullptr) {
+    if (const MacroDefinition* macro = table_->find(statement)) {
+      start_expansion(*macro, record, origin);
+      return true;
     }
   }
-  // An empty statement during an expansion (a blank, label-only or
-  // remark-only body line) passes through as the remark line it is.
-  return static_cast<ExpandResult>(mode_);
+  // Any other statement, the empty one during an expansion included (a
+  // blank, label-only or remark-only body line), is matched as usual.
+  return false;
 }
 
-ExpandResult MacroExpander::start_expansion(const MacroDefinition& macro, LineRecord& record,
-                                            std::optional<std::size_t> origin) {
+void MacroExpander::start_expansion(const MacroDefinition& macro, LineRecord& record,
+                                    std::optional<std::size_t> origin) {
   record.code.clear();
-  record.kind = "macro";
+  set_kind(record, RecordKind::macro);
   record.statement = "macro " + macro.name + " (" + std::to_string(levels_.size()) + ")";
   if (levels_.size() >= kMaxDepth || expanded_lines_ >= kMaxExpandedLines) {
     record.error = levels_.size() >= kMaxDepth ? "Macro Nest Error" : "Macro Size Error";
-    abandon_expansions();
-    mode_ = Mode::normal;
-    return ExpandResult::consumed;
+    stop_expanding();
+    return;
   }
   const std::size_t start = std::min(macro.body_start, source_.size());
   const std::size_t end = std::min(*macro.body_end, source_.size());
@@ -107,29 +109,24 @@ ExpandResult MacroExpander::start_expansion(const MacroDefinition& macro, LineRe
   mode_ = Mode::expanding;
   label_carry_ = record.label;
   carry_origin_ = label_carry_.empty() ? std::nullopt : origin;
-  return ExpandResult::consumed;
 }
 
-ExpandResult MacroExpander::answer_line_request(std::string& text) {
+void MacroExpander::hand_out_line(std::string& line) {
   produced_origin_.reset();
   Level& level = levels_.back();
   const std::string_view rest = level.body.substr(level.position);
   produced_offset_ = static_cast<std::size_t>(rest.data() - source_.data());
   if (closes_level(rest)) {
     levels_.pop_back();
-    text = "end macro (" + std::to_string(levels_.size()) + ")";
-    if (levels_.empty()) {
-      mode_ = Mode::normal;
-      abandon_expansions();
-    }
-    return ExpandResult::body_line;
+    line = "end macro (" + std::to_string(levels_.size()) + ")";
+    if (levels_.empty()) stop_expanding();
+    return;
   }
   const std::size_t line_feed = rest.find('\n');
   if (line_feed == std::string_view::npos) {
-    text = texts::kMacroAbnormalEnd;
-    abandon_expansions();
-    mode_ = Mode::normal;
-    return ExpandResult::body_line;
+    line = texts::kMacroAbnormalEnd;
+    stop_expanding();
+    return;
   }
   std::size_t line_end = line_feed;
   if (line_end > 0 && rest[line_end - 1] == '\r') --line_end;
@@ -138,12 +135,12 @@ ExpandResult MacroExpander::answer_line_request(std::string& text) {
   // The call's label and the body line, each collapsed, with a blank
   // between them when both hold text: the label, a tab and the line,
   // collapsed as one.
-  text.clear();
-  append_collapsed(text, label_carry_);
-  const std::size_t label_end = text.size();
-  if (label_end > 0) text += ' ';
-  append_collapsed(text, rest.substr(0, line_end));
-  if (label_end > 0 && text.size() == label_end + 1) text.pop_back();
+  line.clear();
+  append_collapsed(line, label_carry_);
+  const std::size_t label_end = line.size();
+  if (label_end > 0) line += ' ';
+  append_collapsed(line, rest.substr(0, line_end));
+  if (label_end > 0 && line.size() == label_end + 1) line.pop_back();
   // The line's label is the call's, if it carries one, else its own, which
   // pass 1 entered at the body line in the definition.
   produced_origin_ = label_carry_.empty()
@@ -152,7 +149,6 @@ ExpandResult MacroExpander::answer_line_request(std::string& text) {
   label_carry_.clear();
   carry_origin_.reset();
   ++expanded_lines_;
-  return ExpandResult::body_line;
 }
 
 }  // namespace korva

@@ -14,12 +14,6 @@
 
 namespace korva {
 
-enum class ExpandResult {
-  pass_on = 0,    // not the expander's: match and classify the statement
-  consumed = 1,   // a definition line or a call; the record is complete
-  body_line = 2,  // a line request was answered, or an expansion is running
-};
-
 class MacroExpander {
  public:
   static constexpr std::size_t kMaxDepth = 10;
@@ -27,23 +21,24 @@ class MacroExpander {
   // call each other many times over cannot grow the output without end.
   static constexpr std::size_t kMaxExpandedLines = 1'000'000;
 
-  enum class Request { line, statement };
-
   // Starts over: no expansion, not inside a definition. The table and the
   // source text must outlive the pass.
   void reset(const MacroTable& table, std::string_view source);
 
-  // A line request (Request::line, `text` empty): while an expansion runs,
-  // writes its next line into `text` and returns body_line.
-  // A statement (Request::statement, `text` the statement text): consumes
-  // definition lines and calls, setting the record's code and kind tag;
-  // `origin` is where the line's label was entered in pass 1, if anywhere.
-  ExpandResult expand_macro(std::string& text, LineRecord& record, Request request,
-                            std::optional<std::size_t> origin = std::nullopt);
-  // The statement request on its own, for a statement held anywhere (the
-  // record's own statement field, say); it may be a view of the record.
-  ExpandResult consume_statement(std::string_view statement, LineRecord& record,
-                                 std::optional<std::size_t> origin = std::nullopt);
+  // While an expansion runs, writes its next line into `line` (a body line,
+  // or the "end macro (n)" mark that closes a level) and returns true;
+  // otherwise leaves `line` alone and returns false, and the caller reads a
+  // source line instead.
+  [[nodiscard]] bool next_line(std::string& line);
+
+  // Takes the statement first if it is the expander's: a macro definition's
+  // header, its lines and its END MACRO, and a call of a known macro, which
+  // starts an expansion. For these it sets the record's code and kind tag
+  // and returns true; the record then needs no matching. Any other statement
+  // returns false. `origin` is where the line's label was entered in pass 1,
+  // if anywhere; `statement` may be a view of the record's own field.
+  [[nodiscard]] bool expand_macro(std::string_view statement, LineRecord& record,
+                                  std::optional<std::size_t> origin = std::nullopt);
 
   // For the line just handed out: the source position at which pass 1
   // entered its label (the call's label it carries, or its own).
@@ -59,16 +54,17 @@ class MacroExpander {
   std::size_t produced_offset() const { return produced_offset_; }
 
  private:
-  enum class Mode { normal = 0, defining = 1, expanding = 2 };
+  enum class Mode { normal, defining, expanding };
   struct Level {
     std::string_view name;  // the macro's name, held by the table
     std::string_view body;
     std::size_t position = 0;
   };
 
-  ExpandResult answer_line_request(std::string& text);
-  ExpandResult start_expansion(const MacroDefinition& macro, LineRecord& record,
-                               std::optional<std::size_t> origin);
+  void hand_out_line(std::string& line);
+  void start_expansion(const MacroDefinition& macro, LineRecord& record,
+                       std::optional<std::size_t> origin);
+  void stop_expanding();
   void abandon_expansions();
 
   const MacroTable* table_ = nullptr;

@@ -155,6 +155,46 @@ TEST(LineRecord, PassOneMessagesFillTheWholeErrorFieldInMemory) {
   EXPECT_EQ(std::string(bytes.data() + 120, 30), std::string(29, 'M') + '\0');
 }
 
+// Each kind's tag as the .obj file stores it, at offset 322 of the record.
+// Each one also tells every other kind apart and survives the round trip
+// through the stored layout whole.
+TEST(LineRecord, KindTagsAreStoredAsTheirTextsAndToldApart) {
+  const struct {
+    RecordKind kind;
+    std::string_view text;
+  } kinds[] = {
+      {RecordKind::none, ""},
+      {RecordKind::rem, "rem"},
+      {RecordKind::macro, "macro"},
+      {RecordKind::normal, "normal"},
+      {RecordKind::bit, "bit"},
+      {RecordKind::branch, "branch"},
+      {RecordKind::inherent, "inherent"},
+      {RecordKind::call_sub, "call sub"},
+      {RecordKind::data, "data"},
+      {RecordKind::error, "error"},
+      {RecordKind::org, "org"},
+      {RecordKind::equ, "equ"},
+      {RecordKind::sub, "sub"},
+  };
+  ASSERT_EQ(std::size(kinds), kRecordKindTexts.size());
+  for (const auto& k : kinds) {
+    LineRecord record;
+    record.kind = "stale tag";
+    set_kind(record, k.kind);
+    RecordBytes bytes;
+    encode_record(record, bytes);
+    std::string expected(k.text);
+    expected.resize(kKindFieldSize, '\0');
+    EXPECT_EQ(std::string(bytes.data() + 322, kKindFieldSize), expected) << k.text;
+    LineRecord back;
+    decode_record(bytes, back);
+    for (const auto& other : kinds) {
+      EXPECT_EQ(has_kind(back, other.kind), other.kind == k.kind) << k.text << " / " << other.text;
+    }
+  }
+}
+
 TEST(ByteScan, FindsTheFirstOfTwoBytesAcrossWords) {
   for (std::size_t length = 0; length <= 40; ++length) {
     for (std::size_t at = 0; at <= length; ++at) {
