@@ -30,8 +30,7 @@ void Classifier::classify_call(LineRecord& record, const SymbolTable& symbols) {
     record.code.clear();
     return;
   }
-  std::string name = record.statement;
-  if (symbols.lookup_symbol(name, "sub")) {
+  if (symbols.find_subroutine(record.statement) != nullptr) {
     set_kind(record, RecordKind::call_sub);
     record.error.clear();
   } else {
