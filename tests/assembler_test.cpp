@@ -28,13 +28,16 @@ struct Assembly {
       project.entries.push_back(dir / name);
     }
   }
-  AssemblyResult assemble() { return assembler.assemble_project(project, host); }
-  std::string output(const char* extension) const {
-    return read_bytes(project.output_base_name + extension);
+  AssemblyResult assemble() {
+    AssemblyResult result = assembler.assemble_project(project, host);
+    if (result.output_base_name) base = *result.output_base_name;
+    return result;
   }
+  std::string output(const char* extension) const { return read_bytes(base + extension); }
 
   testing::ScratchDir dir;
   ProjectState project;
+  std::string base;  // the outputs' base of the last assembly
   testing::RecordingHost host;
   Assembler assembler;
 };
@@ -43,7 +46,7 @@ TEST(Assembler, EmptySourceWritesOnlyTheEndRecord) {
   Assembly run({{"empty.as", ""}});
   const AssemblyResult result = run.assemble();
   ASSERT_EQ(result.outcome, AssemblyOutcome::completed);
-  EXPECT_EQ(run.project.output_base_name, run.dir / "empty");
+  EXPECT_EQ(result.output_base_name, run.dir / "empty");
   LineRecord end;
   end.statement = "end";
   end.error = kGrammar;
@@ -76,10 +79,11 @@ TEST(Assembler, EndLineEndsBothPassesButCapitalEndDoesNot) {
 
 TEST(Assembler, IncFileGivesBaseNameWithTrailingDot) {
   Assembly run({{"lib.inc", "NOP\r\n"}});
-  ASSERT_EQ(run.assemble().outcome, AssemblyOutcome::completed);
-  EXPECT_EQ(run.project.output_base_name, run.dir / "lib.");
+  const AssemblyResult result = run.assemble();
+  ASSERT_EQ(result.outcome, AssemblyOutcome::completed);
+  EXPECT_EQ(result.output_base_name, run.dir / "lib.");
   EXPECT_EQ(read_bytes(run.dir / "lib..bin"), std::string("\0\0", 2));
-  EXPECT_EQ(run.project.last_directory, (run.dir.path() / "").string());
+  EXPECT_EQ(result.last_directory, (run.dir.path() / "").string());
 }
 
 TEST(Assembler, MacrosExpandNestedWithTheCallLabelOnTheFirstBodyLine) {
