@@ -164,6 +164,42 @@ TEST(Assembler, PassOneErrorStopsWithItsMessageAndKeepsTheOldOutput) {
   }
 }
 
+// The run only reads the project; what it named goes back in the result,
+// for every run that had a list, whether or not it got to the outputs.
+TEST(Assembler, LeavesTheProjectAloneAndReturnsTheNamesItUsed) {
+  const struct {
+    const char* name;
+    const char* source;  // of a.as
+    bool project_file;   // a project file p.amk names the outputs
+    AssemblyOutcome outcome;
+  } cases[] = {
+      {"completed", "NOP\r\n", false, AssemblyOutcome::completed},
+      {"pass-1 stop", "A: NOP\r\nA: NOP\r\n", false, AssemblyOutcome::stopped},
+      {"with a project file", "NOP\r\n", true, AssemblyOutcome::completed},
+  };
+  for (const auto& c : cases) {
+    Assembly run({{"a.as", c.source}});
+    if (c.project_file) take_project_path(run.project, run.dir / "p.amk");
+    const ProjectState before = run.project;
+    const AssemblyResult result = run.assembler.assemble(run.project);
+    EXPECT_EQ(result.outcome, c.outcome) << c.name;
+    EXPECT_EQ(run.project.output_base_name, before.output_base_name) << c.name;
+    EXPECT_EQ(run.project.last_directory, before.last_directory) << c.name;
+    EXPECT_EQ(result.output_base_name, run.dir / (c.project_file ? "p" : "a")) << c.name;
+    if (c.project_file) {
+      EXPECT_FALSE(result.last_directory) << c.name;
+    } else {
+      EXPECT_EQ(result.last_directory, (run.dir.path() / "").string()) << c.name;
+    }
+    // Nothing was shown: the host sees only what present_assembly gives it.
+    EXPECT_TRUE(run.host.messages.empty()) << c.name;
+    EXPECT_EQ(run.host.listings_shown, 0) << c.name;
+  }
+  Assembly empty({{"a.as", ""}});
+  empty.project.entries.clear();
+  EXPECT_FALSE(empty.assembler.assemble(empty.project).output_base_name);
+}
+
 TEST(Assembler, MissingFileStopsBeforeAnyPass) {
   Assembly run({{"a.as", "NOP\r\n"}});
   run.project.entries.push_back("missing.as");
