@@ -10,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/batch_host.h"
 #include "cli/chip_files.h"
 #include "cli/terminal_glosses.h"
 #include "cli/termination.h"
@@ -147,11 +146,12 @@ bool load_project(const Options& options, korva::ProjectState& project) {
   const std::string& first = options.inputs.front();
   if (options.inputs.size() == 1 && ends_with(first, ".amk")) {
     korva::take_project_path(project, first);
-    std::string error;
-    if (korva::load_project_file(first, project.entries, &error) != korva::LoadStatus::ok) {
-      print_error(error);
+    korva::Expected<std::vector<std::string>> entries = korva::load_project_file(first);
+    if (!entries) {
+      print_error(entries.message());
       return false;
     }
+    project.entries = std::move(*entries);
     project.entry_directory = korva::os_path(first).parent_path();
     return true;
   }
@@ -241,27 +241,22 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
 }
 
 // The assembly's options: the extra outputs and where the outputs go.
-korva::AssemblyOptions assembly_options(const Options& options, const korva::ProjectState& project,
+korva::AssemblyOptions assembly_options(const Options& options,
                                         const std::optional<korva::GpsimProcessor>& processor,
                                         korva::TerminationCleanup& termination) {
   korva::AssemblyOptions assembly;
   assembly.extra_outputs.intel_hex = options.write_hex;
   assembly.extra_outputs.debug_file = processor;
   assembly.extra_outputs.map = options.write_map;
-  if (options.output_base) {
-    assembly.output_base_name = options.output_base;
-  } else if (project.project_file_path.empty()) {
-    assembly.output_base_name =
-        korva::output_base_for_source(project.entries[project.leading_entries]);
-  }
+  assembly.output_base_name = options.output_base;
+  assembly.source_base_rule = korva::SourceBaseRule::batch;
   assembly.files.temporaries = temporaries_from_environment();
   assembly.files.names = &termination.names();
   return assembly;
 }
 
 // Prints what the assembly found and the listing; returns the exit status.
-int report(const korva::AssemblyResult& result, const korva::BatchHost& host,
-           const Options& options) {
+int report(const korva::AssemblyResult& result, const Options& options) {
   switch (result.outcome) {
     case korva::AssemblyOutcome::nothing_to_do:
       print_error("the project lists no source file");
@@ -271,9 +266,9 @@ int report(const korva::AssemblyResult& result, const korva::BatchHost& host,
       // A stop in pass 1 has its place; a file that cannot be read or
       // written has only its message.
       if (result.diagnostics.empty()) {
-        for (const std::string& message : host.messages()) {
-          std::fprintf(stderr, "korva-asm: %s\n", message.c_str());
-        }
+        std::fprintf(stderr, "korva-asm: %s: %s\n",
+                     korva::glossed_for_terminal(result.caption).c_str(),
+                     korva::glossed_for_terminal(result.message).c_str());
       }
       print_diagnostics(result, options);
       return kExitStopped;
@@ -282,7 +277,7 @@ int report(const korva::AssemblyResult& result, const korva::BatchHost& host,
   }
   const std::size_t warnings = print_diagnostics(result, options);
   if (options.print_listing) {
-    const std::string listing = korva::cp932_to_utf8(host.listing());
+    const std::string listing = korva::cp932_to_utf8(result.listing);
     std::fwrite(listing.data(), 1, listing.size(), stdout);
   }
   const bool failed = result.error_count > 0 || (options.warnings_are_errors && warnings > 0);
@@ -325,9 +320,8 @@ int main(int argc, char** argv) {
     project.leading_entries = 1;
   }
 
-  korva::BatchHost host(options.print_listing);
   korva::Assembler assembler;
-  const korva::AssemblyResult result = assembler.assemble_project(
-      project, host, assembly_options(options, project, processor, termination));
-  return report(result, host, options);
+  const korva::AssemblyResult result =
+      assembler.assemble(project, assembly_options(options, processor, termination));
+  return report(result, options);
 }

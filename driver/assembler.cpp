@@ -194,7 +194,6 @@ struct Assembler::Outputs {
   std::string listing;
   ProgramImage image;
   std::vector<std::string> error_entries;
-  std::string error;                     // the first I/O failure
   std::vector<RecordSpot> spots;         // one per record
   std::vector<PendingWarning> warnings;  // found in pass 2, listed in pass 3
   // Source lines that start a UTF-8 file's first non-ASCII line, with the
@@ -257,24 +256,24 @@ void Assembler::add_diagnostic(Outputs& outputs, const SourceMap& map, std::size
   outputs.diagnostics.push_back(std::move(diagnostic));
 }
 
-bool Assembler::run_pass1(std::string_view source, std::string& message, std::size_t& line_offset) {
+// The failure's message is the pass-1 message box text.
+Expected<void, Assembler::Pass1Stop> Assembler::run_pass1(std::string_view source) {
   SourceReader reader;
   reader.reset(source);
   symbols_.reset();
   macros_.reset();
   do {
     line_.clear();
-    line_offset = reader.position();
+    const std::size_t line_offset = reader.position();
     const std::size_t position = reader.read_line(line_);
     split_statement(line_, record_);
     symbols_.collect_symbols(record_, position);
     macros_.collect_macro(record_, position);
     if (!record_.error.empty()) {
-      message = record_.label + record_.statement + "->" + record_.error;
-      return false;
+      return fail(Pass1Stop{line_offset}, record_.label + record_.statement + "->" + record_.error);
     }
   } while (line_ != "end");
-  return true;
+  return {};
 }
 
 bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
@@ -424,15 +423,13 @@ void Assembler::add_summaries(Outputs& outputs, const SourceMap& map, const Pass
   }
 }
 
-bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
-  std::FILE* object = outputs.object.read_back();
-  if (object == nullptr) {
-    outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
-    return false;
-  }
-  std::setvbuf(object, nullptr, _IONBF, 0);
+// The failure's message is the read-back failure of the intermediate file.
+Expected<void> Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
+  FileHandle object = outputs.object.read_back();
+  if (!object) return fail(cp932_from_os_path(outputs.object.target()) + ": cannot be read back");
+  std::setvbuf(object.get(), nullptr, _IONBF, 0);
   // The last record, the source's "end", is not listed.
-  RecordBlockReader records(object, outputs.record_count - 1);
+  RecordBlockReader records(std::move(object), outputs.record_count - 1);
   // A listing line is at most its source line plus address, code and tabs;
   // sizing it ahead spares the listing a doubling of its capacity.
   outputs.listing.reserve(outputs.source_size + outputs.record_count * 24);
@@ -460,11 +457,10 @@ bool Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
     advance_address(location_counter_, record.code);
   }
   if (records.failed()) {
-    outputs.error = cp932_from_os_path(outputs.object.target()) + ": cannot be read back";
-    return false;
+    return fail(cp932_from_os_path(outputs.object.target()) + ": cannot be read back");
   }
   add_summaries(outputs, map, tally);
-  return true;
+  return {};
 }
 
 // Writes the files that pass 3 collected, each whole to its temporary
@@ -529,71 +525,108 @@ void Assembler::release_replaced_outputs(Outputs& outputs) {
   if (!replaced->empty()) releaser_.start([replaced] { replaced->clear(); });
 }
 
-AssemblyResult Assembler::assemble_project(ProjectState& project, AssemblyHost& host,
-                                           const AssemblyOptions& options) {
+// Passes 2 and 3, then every output written and put in place. The
+// failure's message is the first failure of an output file, or else the
+// intermediate file's that pass 3 could not read back.
+Expected<void> Assembler::produce_outputs(Outputs& outputs, std::string_view source,
+                                          const SourceMap& map, const ProjectState& project) {
+  const auto first_failure = [&outputs](std::string fallback) {
+    std::string message = outputs.set.error();
+    return fail(message.empty() ? std::move(fallback) : std::move(message));
+  };
+  if (!outputs.set.prepare() || !run_pass2(source, outputs)) return first_failure({});
+  if (Expected<void> pass3 = run_pass3(outputs, map); !pass3) {
+    return first_failure(std::move(pass3).failure().message);
+  }
+  finish_facts(outputs, map, project);
+  if (!write_outputs(outputs) || !outputs.set.commit()) return first_failure({});
+  return {};
+}
+
+AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOptions& options) {
   AssemblyResult result;
-  host.clear_error_list();
   if (project.entries.empty()) return result;
 
-  if (options.output_base_name) {
-    project.output_base_name = *options.output_base_name;
-  } else if (project.project_file_path.empty()) {
-    const std::string& first =
-        project.entries[std::min(project.leading_entries, project.entries.size() - 1)];
-    project.output_base_name = first.substr(0, first.size() >= 3 ? first.size() - 3 : 0);
-    project.last_directory = project.output_base_name;
-    cut_to_directory(project.last_directory);
+  const std::string base =
+      output_base_for_run(project, options.output_base_name, options.source_base_rule);
+  result.output_base_name = base;
+  if (!options.output_base_name && project.project_file_path.empty()) {
+    result.last_directory = base;
+    cut_to_directory(*result.last_directory);
   }
 
   const FileLock project_lock = lock_project(project);
-  const JoinedSources sources = join_sources(project.entries, project.entry_directory);
-  if (!sources.ok) {
+  const Expected<JoinedSources, JoinFailure> sources =
+      join_sources(project.entries, project.entry_directory);
+  if (!sources) {
     result.outcome = AssemblyOutcome::stopped;
-    result.message = sources.not_found ? sources.failed_entry + std::string(texts::kFileNotFound)
-                                       : sources.error;
-    host.show_message(result.message, texts::kFileErrorCaption);
+    result.message = sources.message();
+    result.caption = texts::kFileErrorCaption;
     return result;
   }
 
-  const SourceMap map(sources.text, project.entries, sources.file_starts);
+  const SourceMap map(sources->text, project.entries, sources->file_starts);
   record_ = LineRecord{};
-  std::size_t error_offset = 0;
-  if (!run_pass1(sources.text, result.message, error_offset)) {
+  if (const Expected<void, Pass1Stop> pass1 = run_pass1(sources->text); !pass1) {
     result.outcome = AssemblyOutcome::stopped;
-    result.diagnostics.push_back(Diagnostic{
-        Severity::error, map.locate(error_offset), std::nullopt, result.message, {}, std::nullopt});
-    host.show_message(result.message, texts::kErrorMessageCaption);
+    result.message = pass1.message();
+    result.caption = texts::kErrorMessageCaption;
+    result.diagnostics.push_back(Diagnostic{Severity::error,
+                                            map.locate(pass1.reason().line_offset),
+                                            std::nullopt,
+                                            result.message,
+                                            {},
+                                            std::nullopt});
     return result;
   }
 
-  Outputs outputs(project.output_base_name, options);
-  outputs.source_size = sources.text.size();
+  Outputs outputs(base, options);
+  outputs.source_size = sources->text.size();
   if (collect_facts_ || options.extra_outputs.debug_file || options.extra_outputs.map) {
     outputs.facts = std::make_unique<ProgramFactsCollector>();
   }
-  find_utf8_files(outputs, sources.text, project.entries, sources.file_starts);
-  const bool passes_done =
-      outputs.set.prepare() && run_pass2(sources.text, outputs) && run_pass3(outputs, map);
-  if (passes_done) finish_facts(outputs, map, project);
-  const bool written = passes_done && write_outputs(outputs) && outputs.set.commit();
+  find_utf8_files(outputs, sources->text, project.entries, sources->file_starts);
+  const Expected<void> written = produce_outputs(outputs, sources->text, map, project);
   result.record_count = outputs.record_count;
   if (!written) {
     outputs.set.discard();
     result.outcome = AssemblyOutcome::output_failed;
-    result.message = outputs.set.error();
-    if (result.message.empty()) result.message = outputs.error;
-    host.show_message(result.message, texts::kFileErrorCaption);
+    result.message = written.message();
+    result.caption = texts::kFileErrorCaption;
     return result;
   }
 
   release_replaced_outputs(outputs);
-  for (const std::string& entry : outputs.error_entries) host.add_error_entry(entry);
   result.error_count = outputs.error_entries.size();
+  result.error_entries = std::move(outputs.error_entries);
   result.diagnostics = std::move(outputs.diagnostics);
   result.facts = std::move(outputs.finished_facts);
+  result.listing = std::move(outputs.listing);
   result.outcome = AssemblyOutcome::completed;
-  host.show_listing(outputs.listing);
   return result;
+}
+
+AssemblyResult Assembler::assemble_project(const ProjectState& project, AssemblyHost& host,
+                                           const AssemblyOptions& options) {
+  AssemblyResult result = assemble(project, options);
+  present_assembly(result, host);
+  return result;
+}
+
+void present_assembly(const AssemblyResult& result, AssemblyHost& host) {
+  host.clear_error_list();
+  switch (result.outcome) {
+    case AssemblyOutcome::nothing_to_do:
+      return;
+    case AssemblyOutcome::stopped:
+    case AssemblyOutcome::output_failed:
+      host.show_message(result.message, result.caption);
+      return;
+    case AssemblyOutcome::completed:
+      for (const std::string& entry : result.error_entries) host.add_error_entry(entry);
+      host.show_listing(result.listing);
+      return;
+  }
 }
 
 }  // namespace korva

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "codegen/classifier.h"
@@ -13,10 +14,12 @@
 #include "driver/assembly_host.h"
 #include "driver/diagnostics.h"
 #include "driver/gpsim_processors.h"
+#include "driver/output_base.h"
 #include "driver/program_facts.h"
 #include "driver/project.h"
 #include "patterns/matcher.h"
 #include "support/background_worker.h"
+#include "support/expected.h"
 #include "support/file_io.h"
 #include "support/line_record.h"
 #include "symbols/macro_expander.h"
@@ -44,27 +47,51 @@ struct AssemblyOptions {
   ExtraOutputs extra_outputs;
   // Names the outputs in place of the project file or the first entry.
   std::optional<std::string> output_base_name;
+  // How the outputs are named after the first entry, without a project file.
+  SourceBaseRule source_base_rule = SourceBaseRule::window;
   // How the output files are written (and, for tests, where they fail).
   FileWriteOptions files;
 };
 
+// What one assembly produced. Nothing of it reaches the project or the
+// screen until the caller puts it there (present_assembly for a host).
 struct AssemblyResult {
   AssemblyOutcome outcome = AssemblyOutcome::nothing_to_do;
   std::string message;           // the message box text of a stop or failure
+  std::string_view caption;      // that message box's caption, one of the system texts
   std::size_t error_count = 0;   // entries of the error list
   std::size_t record_count = 0;  // records of the intermediate file
+  // The listing and the error list (the listing lines with an error), once
+  // completed.
+  std::string listing;
+  std::vector<std::string> error_entries;
+  // The base the outputs were named after; for every project list that was
+  // not empty, whether or not the run got as far as writing.
+  std::optional<std::string> output_base_name;
+  // Without a project file or a chosen base: the folder of that base, which
+  // the window remembers as its last directory.
+  std::optional<std::string> last_directory;
   // Where each error comes from (in error-list order) and the warnings.
   std::vector<Diagnostic> diagnostics;
   // What the debug and map files are made from; only when asked for.
   std::optional<ProgramFacts> facts;
 };
 
+// Shows what an assembly produced through `host`, as the Assemble command
+// does: the error list emptied, then the message box of a stop or failure,
+// or the error list filled and the listing shown.
+void present_assembly(const AssemblyResult& result, AssemblyHost& host);
+
 class Assembler {
  public:
-  // Two assemblies of the same project (the same project file, or without
-  // one the same first source) take turns: each holds an advisory lock on
-  // that file from reading the sources to putting the outputs in place.
-  AssemblyResult assemble_project(ProjectState& project, AssemblyHost& host,
+  // Assembles the project and returns what the run produced; the project is
+  // not changed. Two assemblies of the same project (the same project file,
+  // or without one the same first source) take turns: each holds an
+  // advisory lock on that file from reading the sources to putting the
+  // outputs in place.
+  AssemblyResult assemble(const ProjectState& project, const AssemblyOptions& options = {});
+  // assemble() and then present_assembly() on `host`.
+  AssemblyResult assemble_project(const ProjectState& project, AssemblyHost& host,
                                   const AssemblyOptions& options = {});
 
   const SymbolTable& symbols() const { return symbols_; }
@@ -76,6 +103,10 @@ class Assembler {
  private:
   struct Outputs;
   struct Pass3Tally;
+  // Where pass 1 stopped: the start of the line whose error ended it.
+  struct Pass1Stop {
+    std::size_t line_offset = 0;
+  };
 
   static void add_warning(Outputs& outputs, std::string text);
   static void add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
@@ -85,14 +116,16 @@ class Assembler {
   static void find_utf8_files(Outputs& outputs, const std::string& text,
                               const std::vector<std::string>& entries,
                               const std::vector<std::size_t>& file_starts);
-  bool run_pass1(std::string_view source, std::string& message, std::size_t& line_offset);
+  Expected<void, Pass1Stop> run_pass1(std::string_view source);
   bool run_pass2(std::string_view source, Outputs& outputs);
-  bool run_pass3(Outputs& outputs, const SourceMap& map);
+  Expected<void> run_pass3(Outputs& outputs, const SourceMap& map);
   void diagnose_record(Outputs& outputs, const SourceMap& map, std::size_t n,
                        const LineRecord& record, std::string_view line, std::size_t words_reserved,
                        Pass3Tally& tally);
   static void add_summaries(Outputs& outputs, const SourceMap& map, const Pass3Tally& tally);
   static bool write_outputs(Outputs& outputs);
+  Expected<void> produce_outputs(Outputs& outputs, std::string_view source, const SourceMap& map,
+                                 const ProjectState& project);
   void finish_facts(Outputs& outputs, const SourceMap& map, const ProjectState& project);
   void release_replaced_outputs(Outputs& outputs);
 

@@ -1,11 +1,11 @@
 #include "driver/project.h"
 
+#include "driver/output_base.h"
 #include "source/source_reader.h"
 #include "support/file_io.h"
 #include "support/text_encoding.h"
 
 namespace korva {
-namespace {
 
 bool is_separator(char c) {
 #ifdef _WIN32
@@ -14,8 +14,6 @@ bool is_separator(char c) {
   return c == '/';
 #endif
 }
-
-}  // namespace
 
 void cut_to_directory(std::string& path) {
   for (std::size_t i = path.size(); i > 1; --i) {
@@ -29,38 +27,17 @@ void cut_to_directory(std::string& path) {
 
 void take_project_path(ProjectState& project, const std::string& path) {
   project.project_file_path = path;
-  project.output_base_name = path.substr(0, path.size() >= 4 ? path.size() - 4 : 0);
+  project.output_base_name = output_base_for_project_file(path);
   project.last_directory = project.output_base_name;
   cut_to_directory(project.last_directory);
 }
 
-std::string output_base_for_source(const std::string& name) {
-  if (name.size() >= 3 && name.compare(name.size() - 3, 3, ".as") == 0) {
-    return name.substr(0, name.size() - 3);
-  }
-  std::size_t file_name = name.size();
-  while (file_name > 0 && !is_separator(name[file_name - 1])) --file_name;
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot <= file_name) return name;
-  // "prog..": the dots in front of the extension go with it.
-  std::size_t end = dot;
-  while (end > file_name + 1 && name[end - 1] == '.') --end;
-  return name.substr(0, end);
-}
-
-LoadStatus load_project_file(const std::string& path, std::vector<std::string>& entries,
-                             std::string* error) {
-  entries.clear();
-  const FileContents file = read_whole_file(os_path(path));
-  if (file.status != ReadStatus::ok) {
-    if (error != nullptr) *error = file.error;
-    return file.status == ReadStatus::cannot_open ? LoadStatus::cannot_open
-                                                  : LoadStatus::read_failed;
-  }
+Expected<std::vector<std::string>> load_project_file(const std::string& path) {
+  FileContents file = read_whole_file(os_path(path));
+  if (!file) return fail(std::move(file).failure().message);
   // The text ends at its first zero byte, as every text the reader gets.
-  const std::string_view text(file.bytes.data(), file.bytes.find('\0') == std::string::npos
-                                                     ? file.bytes.size()
-                                                     : file.bytes.find('\0'));
+  const std::string_view text = std::string_view(*file).substr(0, file->find('\0'));
+  std::vector<std::string> entries;
   SourceReader reader;
   reader.reset(text);
   std::string line;
@@ -70,7 +47,7 @@ LoadStatus load_project_file(const std::string& path, std::vector<std::string>& 
     if (line == "end") break;
     entries.push_back(line);
   }
-  return LoadStatus::ok;
+  return entries;
 }
 
 std::string project_file_text(const std::vector<std::string>& entries) {
@@ -82,15 +59,12 @@ std::string project_file_text(const std::vector<std::string>& entries) {
   return text;
 }
 
-SaveStatus save_project_file(const ProjectState& project, std::string* error) {
-  if (project.project_file_path.empty() || project.entries.empty()) {
-    return SaveStatus::nothing_to_save;
-  }
-  const std::string failure =
+Expected<Saved> save_project_file(const ProjectState& project) {
+  if (project.project_file_path.empty() || project.entries.empty()) return Saved::nothing_to_save;
+  Expected<void> written =
       write_file_atomically(os_path(project.project_file_path), project_file_text(project.entries));
-  if (failure.empty()) return SaveStatus::saved;
-  if (error != nullptr) *error = failure;
-  return SaveStatus::failed;
+  if (!written) return std::move(written).failure();
+  return Saved::written;
 }
 
 }  // namespace korva

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/expected.h"
+
 namespace korva {
 
 struct ProjectState {
@@ -22,6 +24,9 @@ struct ProjectState {
   std::size_t leading_entries = 0;
 };
 
+// Whether `c` separates the folders of a path on this system.
+bool is_separator(char c);
+
 // Cuts `path` right after its last directory separator, searching from its
 // second character. Without one, a leading separator stays and anything
 // else gives the empty text.
@@ -31,29 +36,19 @@ void cut_to_directory(std::string& path);
 // characters (the ".amk"); last directory := that name, cut to its directory.
 void take_project_path(ProjectState& project, const std::string& path);
 
-// The output base that korva-asm takes from a source file given alone: a
-// name ending in ".as" loses those three characters, as in the window; any
-// other name loses its whole extension (from the last "." of the file name,
-// when that is not its first character), and a name without one stays whole.
-std::string output_base_for_source(const std::string& name);
-
-enum class LoadStatus { ok, cannot_open, read_failed };
-
-// Replaces the project list by the lines of the project file, read as the
-// source reader reads lines (CR dropped, tabs to blanks, blanks collapsed),
-// up to a line that reads "end". On failure the list is left empty and
-// `error` says why.
-LoadStatus load_project_file(const std::string& path, std::vector<std::string>& entries,
-                             std::string* error = nullptr);
+// The project list held in the project file at `path`: its lines, read as
+// the source reader reads lines (CR dropped, tabs to blanks, blanks
+// collapsed), up to a line that reads "end".
+Expected<std::vector<std::string>> load_project_file(const std::string& path);
 
 // The bytes of a project file: each entry followed by CR LF.
 std::string project_file_text(const std::vector<std::string>& entries);
 
-enum class SaveStatus { saved, nothing_to_save, failed };
+enum class Saved { written, nothing_to_save };
 
 // Writes the project list to the project file path, replacing the file only
 // once the new content is complete. Does nothing without a project file path
 // or with an empty list.
-SaveStatus save_project_file(const ProjectState& project, std::string* error = nullptr);
+Expected<Saved> save_project_file(const ProjectState& project);
 
 }  // namespace korva

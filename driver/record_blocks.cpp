@@ -44,9 +44,9 @@ bool RecordBlockWriter::flush() {
   return !failed_;
 }
 
-RecordBlockReader::RecordBlockReader(std::FILE* file, std::size_t count)
-    : file_(file), remaining_(count) {
-  if (file_ == nullptr) {
+RecordBlockReader::RecordBlockReader(FileHandle file, std::size_t count)
+    : file_(std::move(file)), remaining_(count) {
+  if (!file_) {
     failed_ = true;
     return;
   }
@@ -58,12 +58,12 @@ RecordBlockReader::RecordBlockReader(std::FILE* file, std::size_t count)
 }
 
 RecordBlockReader::~RecordBlockReader() {
+  // The file closes after the worker's last read.
   worker_.wait();
-  if (file_ != nullptr) std::fclose(file_);
 }
 
 void RecordBlockReader::load(Block& block, std::size_t count) {
-  const std::size_t read = std::fread(block.bytes.data(), 1, count * kRecordSize, file_);
+  const std::size_t read = std::fread(block.bytes.data(), 1, count * kRecordSize, file_.get());
   block.count = read / kRecordSize;
   block.short_read = block.count < count;
   std::size_t n = 0;

@@ -6,10 +6,10 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <vector>
 
 #include "support/background_worker.h"
+#include "support/file_handle.h"
 #include "support/file_io.h"
 #include "support/line_record.h"
 
@@ -47,9 +47,9 @@ class RecordBlockWriter {
 
 class RecordBlockReader {
  public:
-  // Reads `count` records from `file`, which the reader closes when it is
-  // gone. The file is best unbuffered; a null file reads as failed.
-  RecordBlockReader(std::FILE* file, std::size_t count);
+  // Reads `count` records from `file`, which the reader owns. The file is
+  // best unbuffered; an empty handle reads as failed.
+  RecordBlockReader(FileHandle file, std::size_t count);
   ~RecordBlockReader();
   RecordBlockReader(const RecordBlockReader&) = delete;
   RecordBlockReader& operator=(const RecordBlockReader&) = delete;
@@ -71,7 +71,7 @@ class RecordBlockReader {
   void start_loading();
   void load(Block& block, std::size_t count);
 
-  std::FILE* file_;
+  FileHandle file_;
   std::size_t remaining_;  // records not yet asked of the file
   Block blocks_[2];
   int reading_ = 0;  // the block that next() hands out from

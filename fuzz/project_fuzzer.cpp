@@ -29,16 +29,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   korva::ProjectState project;
   korva::take_project_path(project, work_file("out.amk").string());
-  if (korva::load_project_file(input_path, project.entries) != korva::LoadStatus::ok) {
-    std::abort();
-  }
-  if (korva::save_project_file(project) == korva::SaveStatus::failed) std::abort();
+  korva::Expected<std::vector<std::string>> loaded = korva::load_project_file(input_path);
+  if (!loaded) std::abort();
+  project.entries = std::move(*loaded);
+  if (!korva::save_project_file(project)) std::abort();
   if (project.entries.empty()) return 0;
 
   // A saved list loads back unchanged, up to an entry that reads "end",
   // which ends the loading.
-  std::vector<std::string> reloaded;
-  korva::load_project_file(project.project_file_path, reloaded);
+  const korva::Expected<std::vector<std::string>> loaded_again =
+      korva::load_project_file(project.project_file_path);
+  const std::vector<std::string> reloaded =
+      loaded_again ? *loaded_again : std::vector<std::string>();
   std::vector<std::string> expected;
   for (const std::string& entry : project.entries) {
     if (entry == "end") break;

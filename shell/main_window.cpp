@@ -264,8 +264,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::save_settings() {
   if (settings_saved_) return;
   settings_saved_ = true;
-  const std::string failure = write_settings(start_directory_, project_.last_directory);
-  if (!failure.empty()) show_file_error(display(failure));
+  const Expected<void> written = write_settings(start_directory_, project_.last_directory);
+  if (!written) show_file_error(display(written.message()));
 }
 
 void MainWindow::create_menu() {
@@ -502,7 +502,12 @@ void MainWindow::assemble() {
   // The window always writes BASE.hex too, so that a chip can be programmed.
   AssemblyOptions options;
   options.extra_outputs.intel_hex = true;
-  const AssemblyResult result = assembler_->assemble_project(project_, *this, options);
+  const AssemblyResult result = assembler_->assemble(project_, options);
+  // The paths the run named its outputs by are kept before anything is
+  // shown, as the Assemble command sets them when it starts.
+  if (result.output_base_name) project_.output_base_name = *result.output_base_name;
+  if (result.last_directory) project_.last_directory = *result.last_directory;
+  present_assembly(result, *this);
   show_diagnostics(result);
   // A new list starts at its first entry, as an emptied list does.
   error_list_->scrollToTop();
@@ -557,24 +562,22 @@ bool MainWindow::open_project_file(const ChosenFile& chosen) {
       return false;
     }
   }
-  std::vector<std::string> entries;
-  std::string failure;
-  if (load_project_file(path, entries, &failure) != LoadStatus::ok) {
-    show_file_error(display(failure));
+  Expected<std::vector<std::string>> entries = load_project_file(path);
+  if (!entries) {
+    show_file_error(display(entries.message()));
     return false;
   }
   take_project_path(project_, path);
   set_project_file_name(chosen.title);
-  project_.entries = std::move(entries);
+  project_.entries = std::move(*entries);
   fill_project_list();
   recent_projects_.remember(chosen.path);
   return true;
 }
 
 void MainWindow::save_make_file() {
-  std::string failure;
-  if (save_project_file(project_, &failure) == SaveStatus::failed)
-    show_file_error(display(failure));
+  const Expected<Saved> saved = save_project_file(project_);
+  if (!saved) show_file_error(display(saved.message()));
 }
 
 void MainWindow::save_make_file_as() {

@@ -23,11 +23,11 @@ SettingsRead read_settings(std::string_view start_directory) {
   const auto size = std::filesystem::file_size(path, error);
   if (error || size > kSettingsSizeLimit) return {};
   FileContents file = read_whole_file(path);
-  if (file.status != ReadStatus::ok || file.bytes.size() > kSettingsSizeLimit) return {};
-  return SettingsRead{std::move(file.bytes), true};
+  if (!file || file->size() > kSettingsSizeLimit) return {};
+  return SettingsRead{std::move(*file), true};
 }
 
-std::string write_settings(std::string_view start_directory, std::string_view last_directory) {
+Expected<void> write_settings(std::string_view start_directory, std::string_view last_directory) {
   return write_file_atomically(settings_file_path(start_directory), last_directory);
 }
 

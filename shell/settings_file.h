@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/expected.h"
+
 namespace korva {
 
 inline constexpr std::string_view kSettingsFileName = "asm.ini";
@@ -26,7 +28,7 @@ struct SettingsRead {
 SettingsRead read_settings(std::string_view start_directory);
 
 // Replaces the settings file by the last directory (an empty one gives an
-// empty file). Returns an empty text on success, otherwise why it failed.
-std::string write_settings(std::string_view start_directory, std::string_view last_directory);
+// empty file).
+Expected<void> write_settings(std::string_view start_directory, std::string_view last_directory);
 
 }  // namespace korva

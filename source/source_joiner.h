@@ -2,26 +2,33 @@
 // one source text that the passes read.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "support/expected.h"
+
 namespace korva {
 
 struct JoinedSources {
-  bool ok = true;
   std::string text;                      // the joined sources
   std::vector<std::size_t> file_starts;  // where each entry's text begins in `text`
-  std::string failed_entry;              // the entry that could not be read
-  bool not_found = false;                // there is no file of that name
-  std::string error;                     // otherwise: what is wrong, naming the file
+};
+
+// Why the joining stopped.
+enum class JoinFailure {
+  not_found,   // there is no file of an entry's name
+  unreadable,  // a file was refused, could not be opened or read, or held a zero byte
 };
 
 // Relative entries are resolved against `directory` (the current directory
 // when empty). Nothing is put between two files. A file that is not a
 // regular file, is larger than the read limit or holds a zero byte stops the
-// joining, as does one that cannot be opened or read.
-JoinedSources join_sources(const std::vector<std::string>& entries,
-                           const std::filesystem::path& directory);
+// joining, as does one that cannot be opened or read. The failure's message
+// is the one the user sees: for a missing file, the entry followed by the
+// "file not found" text; otherwise what is wrong, naming the file.
+Expected<JoinedSources, JoinFailure> join_sources(const std::vector<std::string>& entries,
+                                                  const std::filesystem::path& directory);
 
 }  // namespace korva

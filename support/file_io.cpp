@@ -32,16 +32,13 @@ std::string open_failure(const std::filesystem::path& path, int error) {
   }
 }
 
-FileContents failed_read(ReadStatus status, std::string error) {
-  FileContents result;
-  result.status = status;
-  result.error = std::move(error);
-  return result;
+FileContents failed_read(ReadFailure reason, std::string message) {
+  return fail(reason, std::move(message));
 }
 
 FileContents too_large(const std::filesystem::path& path, std::uint64_t size_limit) {
   return failed_read(
-      ReadStatus::refused,
+      ReadFailure::refused,
       describe_file_error(
           path, "cannot read: larger than " + std::to_string(size_limit >> 20) + " MiB", 0));
 }
@@ -52,7 +49,7 @@ std::optional<FileContents> refusal(const std::filesystem::path& path,
                                     const sys::FileStatus& status, std::uint64_t size_limit) {
   if (status.kind != sys::FileKind::regular) {
     return failed_read(
-        ReadStatus::refused,
+        ReadFailure::refused,
         describe_file_error(path, std::string("cannot read: it is ") + file_kind_text(status.kind),
                             0));
   }
@@ -63,26 +60,26 @@ std::optional<FileContents> refusal(const std::filesystem::path& path,
 // Reads the open regular file to its end, held to `size_limit`.
 FileContents read_to_end(const std::filesystem::path& path, const sys::SystemFile& file,
                          std::uint64_t size_hint, std::uint64_t size_limit) {
-  FileContents result;
+  std::string bytes;
   try {
-    result.bytes.reserve(static_cast<std::size_t>(size_hint));
+    bytes.reserve(static_cast<std::size_t>(size_hint));
     char chunk[1 << 16];
     for (;;) {
       const sys::Transfer read = sys::read_some(file, chunk, sizeof chunk);
       if (read.error != 0) {
-        return failed_read(ReadStatus::read_failed,
+        return failed_read(ReadFailure::read_failed,
                            describe_file_error(path, "cannot read", read.error));
       }
       if (read.count == 0) break;
       // A file that grows while it is read is held to the same limit.
-      if (result.bytes.size() + read.count > size_limit) return too_large(path, size_limit);
-      result.bytes.append(chunk, read.count);
+      if (bytes.size() + read.count > size_limit) return too_large(path, size_limit);
+      bytes.append(chunk, read.count);
     }
   } catch (const std::bad_alloc&) {
-    return failed_read(ReadStatus::read_failed,
+    return failed_read(ReadFailure::read_failed,
                        describe_file_error(path, "too large to read into memory", 0));
   }
-  return result;
+  return bytes;
 }
 
 bool is_regular_or_folder(const sys::FileStatus& status) {
@@ -135,7 +132,7 @@ std::string describe_file_error(const std::filesystem::path& path, std::string_v
   return text;
 }
 
-std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
+FileHandle open_file(const std::filesystem::path& path, const char* mode) {
   return sys::open_stream(path, mode);
 }
 
@@ -145,19 +142,19 @@ FileContents read_whole_file(const std::filesystem::path& path, std::uint64_t si
   sys::FileStatus status;
   if (const int error = sys::status_of(path, status)) {
     return failed_read(
-        error == ENOENT || error == ENOTDIR ? ReadStatus::not_found : ReadStatus::cannot_open,
+        error == ENOENT || error == ENOTDIR ? ReadFailure::not_found : ReadFailure::cannot_open,
         open_failure(path, error));
   }
   if (auto refused = refusal(path, status, size_limit)) return std::move(*refused);
 
   const sys::Opened opened = sys::open_to_read(path);
   if (opened.error != 0) {
-    return failed_read(opened.error == ENOENT ? ReadStatus::not_found : ReadStatus::cannot_open,
+    return failed_read(opened.error == ENOENT ? ReadFailure::not_found : ReadFailure::cannot_open,
                        open_failure(path, opened.error));
   }
   // Looked at again: the name may have been given to another file since.
   if (const int error = sys::status_of(opened.file, status)) {
-    return failed_read(ReadStatus::read_failed, describe_file_error(path, "cannot read", error));
+    return failed_read(ReadFailure::read_failed, describe_file_error(path, "cannot read", error));
   }
   if (auto refused = refusal(path, status, size_limit)) return std::move(*refused);
   return read_to_end(path, opened.file, status.size, size_limit);
@@ -270,8 +267,8 @@ bool AtomicFile::close() {
   return file_.is_open() && !failed_;
 }
 
-std::FILE* AtomicFile::read_back() {
-  if (!file_.is_open() || failed_) return nullptr;
+FileHandle AtomicFile::read_back() {
+  if (!file_.is_open() || failed_) return {};
   return sys::read_from_start(file_);
 }
 
@@ -336,10 +333,10 @@ void AtomicFile::discard() {
   unnamed_ = false;
 }
 
-std::string write_file_atomically(const std::filesystem::path& path, std::string_view bytes) {
+Expected<void> write_file_atomically(const std::filesystem::path& path, std::string_view bytes) {
   AtomicFile file(path);
   if (file.open() && file.write(bytes) && file.commit()) return {};
-  return file.error();
+  return fail(file.error());
 }
 
 }  // namespace korva

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -11,31 +10,31 @@
 #include <utility>
 #include <vector>
 
+#include "support/expected.h"
+#include "support/file_handle.h"
 #include "support/file_system.h"
 
 namespace korva {
 
 // std::fopen for a file-system path: on Windows through the path's UTF-16
-// form, so that names outside the system's code page open too.
-std::FILE* open_file(const std::filesystem::path& path, const char* mode);
+// form, so that names outside the system's code page open too. Empty on
+// failure.
+FileHandle open_file(const std::filesystem::path& path, const char* mode);
 
 // What a file that is not a regular file is ("a directory", "a FIFO", ...),
 // for the messages that refuse it.
 const char* file_kind_text(file_system::FileKind kind);
 
-enum class ReadStatus {
-  ok,
+// Why a file could not be read.
+enum class ReadFailure {
   not_found,    // no file of that name
   cannot_open,  // it exists (or may), but opening failed: permission, a link loop, ...
   refused,      // not a regular file, or larger than the limit: never read
   read_failed,
 };
 
-struct FileContents {
-  ReadStatus status = ReadStatus::ok;
-  std::string bytes;
-  std::string error;  // why it failed, when it did
-};
+// A file's bytes, or why they could not be read, naming the file.
+using FileContents = Expected<std::string, ReadFailure>;
 
 // Files larger than this are refused before they are read.
 inline constexpr std::uint64_t kReadSizeLimit = 64ull * 1024 * 1024;
@@ -127,27 +126,13 @@ std::filesystem::path temporary_name(const std::filesystem::path& target, std::s
 class ReplacedFile {
  public:
   ReplacedFile() = default;
-  explicit ReplacedFile(std::FILE* file) : file_(file) {}
-  ~ReplacedFile() { close(); }
-  ReplacedFile(ReplacedFile&& other) noexcept : file_(std::exchange(other.file_, nullptr)) {}
-  ReplacedFile& operator=(ReplacedFile&& other) noexcept {
-    if (this != &other) {
-      close();
-      file_ = std::exchange(other.file_, nullptr);
-    }
-    return *this;
-  }
-  ReplacedFile(const ReplacedFile&) = delete;
-  ReplacedFile& operator=(const ReplacedFile&) = delete;
+  explicit ReplacedFile(FileHandle file) : file_(std::move(file)) {}
 
-  bool holds_file() const { return file_ != nullptr; }
-  void close() {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = nullptr;
-  }
+  bool holds_file() const { return file_.is_open(); }
+  void close() { file_.close(); }
 
  private:
-  std::FILE* file_ = nullptr;
+  FileHandle file_;
 };
 
 // Writes a file through a temporary file in the target's folder, which
@@ -176,9 +161,9 @@ class AtomicFile {
   // Ends the writing. The temporary file stays open, to be read back and
   // put in place.
   bool close();
-  // A stream that reads the complete temporary file from its start; the
-  // caller closes it. Null on failure.
-  std::FILE* read_back();
+  // A stream that reads the complete temporary file from its start; empty
+  // on failure.
+  FileHandle read_back();
   // Gives an unnamed temporary file its name ("TARGET.korva-tmp-PID-N");
   // a named one has it already.
   bool give_name();
@@ -221,9 +206,8 @@ class AtomicFile {
   bool failed_ = false;
 };
 
-// Writes `bytes` to `path` through an AtomicFile. Returns an empty text on
-// success, otherwise the message.
-std::string write_file_atomically(const std::filesystem::path& path, std::string_view bytes);
+// Writes `bytes` to `path` through an AtomicFile.
+Expected<void> write_file_atomically(const std::filesystem::path& path, std::string_view bytes);
 
 // "PATH: WHAT (the system's reason)", the path as CP932 for messages.
 std::string describe_file_error(const std::filesystem::path& path, std::string_view what,

@@ -7,9 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <utility>
+
+#include "support/file_handle.h"
 
 namespace korva::file_system {
 
@@ -102,7 +103,7 @@ class SystemLock {
 };
 
 // std::fopen for a file-system path; on Windows through its UTF-16 form.
-std::FILE* open_stream(const std::filesystem::path& path, const char* mode);
+FileHandle open_stream(const std::filesystem::path& path, const char* mode);
 
 // What `path` names, following symbolic links; without opening it where
 // the system can tell (opening a device or a FIFO can have an effect).
@@ -132,8 +133,8 @@ Transfer write_some(const SystemFile& file, const char* bytes, std::size_t size)
 // Asks the system to start writing the range out to the disk, without
 // waiting; nothing where the system has no such request.
 void start_write_back(const SystemFile& file, std::uint64_t offset, std::uint64_t length);
-// A stream of its own that reads the file from its start; null on failure.
-std::FILE* read_from_start(const SystemFile& file);
+// A stream of its own that reads the file from its start; empty on failure.
+FileHandle read_from_start(const SystemFile& file);
 
 // Takes the lock of a live writer on its temporary file, without waiting:
 // false when another holds it.
@@ -161,9 +162,9 @@ int can_create_in(const std::filesystem::path& folder);
 int may_replace_in(const std::filesystem::path& folder, const std::filesystem::path& target);
 
 // The old target, opened so that its contents stay readable after a rename
-// replaced it; null where a regular file is not there, or where the system
+// replaced it; empty where a regular file is not there, or where the system
 // cannot replace a file that is open (Windows).
-std::FILE* open_replaced(const std::filesystem::path& target);
+FileHandle open_replaced(const std::filesystem::path& target);
 
 int process_id();
 

@@ -61,8 +61,8 @@ void SystemLock::release() {
   mutex_ = false;
 }
 
-std::FILE* open_stream(const std::filesystem::path& path, const char* mode) {
-  return std::fopen(path.c_str(), mode);
+FileHandle open_stream(const std::filesystem::path& path, const char* mode) {
+  return FileHandle(std::fopen(path.c_str(), mode));
 }
 
 int status_of(const std::filesystem::path& path, FileStatus& status) {
@@ -152,13 +152,13 @@ void start_write_back(const SystemFile& file, std::uint64_t offset, std::uint64_
 #endif
 }
 
-std::FILE* read_from_start(const SystemFile& file) {
+FileHandle read_from_start(const SystemFile& file) {
   const int copy = ::dup(descriptor(file));
-  if (copy < 0) return nullptr;
+  if (copy < 0) return {};
   std::FILE* stream = nullptr;
   if (::lseek(copy, 0, SEEK_SET) == 0) stream = ::fdopen(copy, "rb");
   if (stream == nullptr) ::close(copy);
-  return stream;
+  return FileHandle(stream);
 }
 
 bool try_lock(const SystemFile& file) {
@@ -214,12 +214,12 @@ int may_replace_in(const std::filesystem::path& folder, const std::filesystem::p
   return 0;
 }
 
-std::FILE* open_replaced(const std::filesystem::path& target) {
+FileHandle open_replaced(const std::filesystem::path& target) {
   // Only a regular file is opened (a FIFO could wait for a writer); a
   // symbolic link is replaced itself, so what it points to is not opened.
   struct stat old {};
-  if (::lstat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) return nullptr;
-  return std::fopen(target.c_str(), "rbe");
+  if (::lstat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) return {};
+  return FileHandle(std::fopen(target.c_str(), "rbe"));
 }
 
 int process_id() {

@@ -160,9 +160,9 @@ void SystemLock::release() {
   mutex_ = false;
 }
 
-std::FILE* open_stream(const std::filesystem::path& path, const char* mode) {
+FileHandle open_stream(const std::filesystem::path& path, const char* mode) {
   const std::wstring wide_mode(mode, mode + std::strlen(mode));
-  return ::_wfopen(path.c_str(), wide_mode.c_str());
+  return FileHandle(::_wfopen(path.c_str(), wide_mode.c_str()));
 }
 
 int status_of(const SystemFile& file, FileStatus& status) {
@@ -261,11 +261,11 @@ void start_write_back(const SystemFile& file, std::uint64_t offset, std::uint64_
   static_cast<void>(length);
 }
 
-std::FILE* read_from_start(const SystemFile& file) {
+FileHandle read_from_start(const SystemFile& file) {
   HANDLE copy = nullptr;
   const HANDLE process = GetCurrentProcess();
   if (!DuplicateHandle(process, handle(file), process, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    return nullptr;
+    return {};
   }
   LARGE_INTEGER start{};
   const int descriptor =
@@ -274,11 +274,11 @@ std::FILE* read_from_start(const SystemFile& file) {
           : -1;
   if (descriptor < 0) {
     CloseHandle(copy);
-    return nullptr;
+    return {};
   }
   std::FILE* stream = ::_fdopen(descriptor, "rb");
   if (stream == nullptr) ::_close(descriptor);  // closes the handle too
-  return stream;
+  return FileHandle(stream);
 }
 
 bool try_lock(const SystemFile& file) {
@@ -349,9 +349,9 @@ int may_replace_in(const std::filesystem::path& folder, const std::filesystem::p
   return (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES : 0;
 }
 
-std::FILE* open_replaced(const std::filesystem::path& target) {
+FileHandle open_replaced(const std::filesystem::path& target) {
   static_cast<void>(target);
-  return nullptr;
+  return {};
 }
 
 int process_id() {

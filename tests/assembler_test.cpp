@@ -28,13 +28,16 @@ struct Assembly {
       project.entries.push_back(dir / name);
     }
   }
-  AssemblyResult assemble() { return assembler.assemble_project(project, host); }
-  std::string output(const char* extension) const {
-    return read_bytes(project.output_base_name + extension);
+  AssemblyResult assemble() {
+    AssemblyResult result = assembler.assemble_project(project, host);
+    if (result.output_base_name) base = *result.output_base_name;
+    return result;
   }
+  std::string output(const char* extension) const { return read_bytes(base + extension); }
 
   testing::ScratchDir dir;
   ProjectState project;
+  std::string base;  // the outputs' base of the last assembly
   testing::RecordingHost host;
   Assembler assembler;
 };
@@ -43,7 +46,7 @@ TEST(Assembler, EmptySourceWritesOnlyTheEndRecord) {
   Assembly run({{"empty.as", ""}});
   const AssemblyResult result = run.assemble();
   ASSERT_EQ(result.outcome, AssemblyOutcome::completed);
-  EXPECT_EQ(run.project.output_base_name, run.dir / "empty");
+  EXPECT_EQ(result.output_base_name, run.dir / "empty");
   LineRecord end;
   end.statement = "end";
   end.error = kGrammar;
@@ -76,10 +79,11 @@ TEST(Assembler, EndLineEndsBothPassesButCapitalEndDoesNot) {
 
 TEST(Assembler, IncFileGivesBaseNameWithTrailingDot) {
   Assembly run({{"lib.inc", "NOP\r\n"}});
-  ASSERT_EQ(run.assemble().outcome, AssemblyOutcome::completed);
-  EXPECT_EQ(run.project.output_base_name, run.dir / "lib.");
+  const AssemblyResult result = run.assemble();
+  ASSERT_EQ(result.outcome, AssemblyOutcome::completed);
+  EXPECT_EQ(result.output_base_name, run.dir / "lib.");
   EXPECT_EQ(read_bytes(run.dir / "lib..bin"), std::string("\0\0", 2));
-  EXPECT_EQ(run.project.last_directory, (run.dir.path() / "").string());
+  EXPECT_EQ(result.last_directory, (run.dir.path() / "").string());
 }
 
 TEST(Assembler, MacrosExpandNestedWithTheCallLabelOnTheFirstBodyLine) {
@@ -158,6 +162,42 @@ TEST(Assembler, PassOneErrorStopsWithItsMessageAndKeepsTheOldOutput) {
     EXPECT_EQ(run.output(".obj"), old_obj) << c.name;
     EXPECT_EQ(run.output(".out"), "0000\t0000\t\tNOP\t\t\r\n") << c.name;
   }
+}
+
+// The run only reads the project; what it named goes back in the result,
+// for every run that had a list, whether or not it got to the outputs.
+TEST(Assembler, LeavesTheProjectAloneAndReturnsTheNamesItUsed) {
+  const struct {
+    const char* name;
+    const char* source;  // of a.as
+    bool project_file;   // a project file p.amk names the outputs
+    AssemblyOutcome outcome;
+  } cases[] = {
+      {"completed", "NOP\r\n", false, AssemblyOutcome::completed},
+      {"pass-1 stop", "A: NOP\r\nA: NOP\r\n", false, AssemblyOutcome::stopped},
+      {"with a project file", "NOP\r\n", true, AssemblyOutcome::completed},
+  };
+  for (const auto& c : cases) {
+    Assembly run({{"a.as", c.source}});
+    if (c.project_file) take_project_path(run.project, run.dir / "p.amk");
+    const ProjectState before = run.project;
+    const AssemblyResult result = run.assembler.assemble(run.project);
+    EXPECT_EQ(result.outcome, c.outcome) << c.name;
+    EXPECT_EQ(run.project.output_base_name, before.output_base_name) << c.name;
+    EXPECT_EQ(run.project.last_directory, before.last_directory) << c.name;
+    EXPECT_EQ(result.output_base_name, run.dir / (c.project_file ? "p" : "a")) << c.name;
+    if (c.project_file) {
+      EXPECT_FALSE(result.last_directory) << c.name;
+    } else {
+      EXPECT_EQ(result.last_directory, (run.dir.path() / "").string()) << c.name;
+    }
+    // Nothing was shown: the host sees only what present_assembly gives it.
+    EXPECT_TRUE(run.host.messages.empty()) << c.name;
+    EXPECT_EQ(run.host.listings_shown, 0) << c.name;
+  }
+  Assembly empty({{"a.as", ""}});
+  empty.project.entries.clear();
+  EXPECT_FALSE(empty.assembler.assemble(empty.project).output_base_name);
 }
 
 TEST(Assembler, MissingFileStopsBeforeAnyPass) {

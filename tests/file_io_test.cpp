@@ -119,8 +119,8 @@ TEST(AtomicFile, FailedReplaceIsReportedAndLeavesNoTemporaryFile) {
 struct ReadCase {
   std::filesystem::path path;
   std::uint64_t limit;
-  ReadStatus status;
-  const char* message;  // a piece of the message; empty when it reads
+  std::optional<ReadFailure> failure;  // none when it reads
+  const char* message;                 // a piece of the message; empty when it reads
 };
 
 TEST(ReadWholeFile, RefusesWhatIsNotARegularFileOfSensibleSizeBeforeReading) {
@@ -137,34 +137,35 @@ TEST(ReadWholeFile, RefusesWhatIsNotARegularFileOfSensibleSizeBeforeReading) {
   std::filesystem::resize_file(dir.path() / "huge.as", kReadSizeLimit + 1);
 
   std::vector<ReadCase> cases = {
-      {dir / "ok.as", kReadSizeLimit, ReadStatus::ok, ""},
-      {dir / "limit.as", 1000, ReadStatus::ok, ""},
-      {japanese, kReadSizeLimit, ReadStatus::ok, ""},
-      {dir / "over.as", 1000, ReadStatus::refused, "larger than"},
-      {dir / "huge.as", kReadSizeLimit, ReadStatus::refused, "larger than 64 MiB"},
-      {dir / "gone.as", kReadSizeLimit, ReadStatus::not_found, "not found"},
-      {dir / "ok.as/inside", kReadSizeLimit, ReadStatus::not_found, "not found"},
-      {dir / "folder.as", kReadSizeLimit, ReadStatus::refused, "it is a directory"},
+      {dir / "ok.as", kReadSizeLimit, std::nullopt, ""},
+      {dir / "limit.as", 1000, std::nullopt, ""},
+      {japanese, kReadSizeLimit, std::nullopt, ""},
+      {dir / "over.as", 1000, ReadFailure::refused, "larger than"},
+      {dir / "huge.as", kReadSizeLimit, ReadFailure::refused, "larger than 64 MiB"},
+      {dir / "gone.as", kReadSizeLimit, ReadFailure::not_found, "not found"},
+      {dir / "ok.as/inside", kReadSizeLimit, ReadFailure::not_found, "not found"},
+      {dir / "folder.as", kReadSizeLimit, ReadFailure::refused, "it is a directory"},
   };
 #ifdef _WIN32
-  cases.push_back({"NUL", kReadSizeLimit, ReadStatus::refused, "it is a character device"});
+  cases.push_back({"NUL", kReadSizeLimit, ReadFailure::refused, "it is a character device"});
 #else
   ASSERT_EQ(::mkfifo((dir / "fifo.as").c_str(), 0600), 0);
   std::filesystem::create_symlink("loop2.as", dir.path() / "loop1.as");
   std::filesystem::create_symlink("loop1.as", dir.path() / "loop2.as");
-  cases.push_back({dir / "fifo.as", kReadSizeLimit, ReadStatus::refused, "it is a FIFO"});
-  cases.push_back({"/dev/zero", kReadSizeLimit, ReadStatus::refused, "it is a character device"});
+  cases.push_back({dir / "fifo.as", kReadSizeLimit, ReadFailure::refused, "it is a FIFO"});
+  cases.push_back({"/dev/zero", kReadSizeLimit, ReadFailure::refused, "it is a character device"});
   cases.push_back(
-      {dir / "loop1.as", kReadSizeLimit, ReadStatus::cannot_open, "a loop of symbolic links"});
+      {dir / "loop1.as", kReadSizeLimit, ReadFailure::cannot_open, "a loop of symbolic links"});
 #endif
   for (const ReadCase& c : cases) {
     const FileContents file = read_whole_file(c.path, c.limit);
-    EXPECT_EQ(file.status, c.status) << c.path;
-    EXPECT_NE(file.error.find(c.message), std::string::npos) << c.path << ": " << file.error;
-    if (c.status == ReadStatus::ok) {
-      EXPECT_EQ(file.bytes, read_bytes(c.path)) << c.path;
+    ASSERT_EQ(file.has_value(), !c.failure) << c.path;
+    if (file) {
+      EXPECT_EQ(*file, read_bytes(c.path)) << c.path;
     } else {
-      EXPECT_TRUE(file.bytes.empty()) << c.path;
+      EXPECT_EQ(file.reason(), *c.failure) << c.path;
+      EXPECT_NE(file.message().find(c.message), std::string::npos)
+          << c.path << ": " << file.message();
     }
   }
 }
@@ -176,8 +177,9 @@ TEST(ReadWholeFile, NamesAMissingPermission) {
   write_bytes(dir.path() / "secret.as", "NOP\r\n");
   std::filesystem::permissions(dir.path() / "secret.as", std::filesystem::perms::none);
   const FileContents file = read_whole_file(dir.path() / "secret.as");
-  EXPECT_EQ(file.status, ReadStatus::cannot_open);
-  EXPECT_NE(file.error.find("permission denied"), std::string::npos) << file.error;
+  ASSERT_FALSE(file);
+  EXPECT_EQ(file.reason(), ReadFailure::cannot_open);
+  EXPECT_NE(file.message().find("permission denied"), std::string::npos) << file.message();
 }
 #endif
 
@@ -189,11 +191,11 @@ TEST(AtomicFile, NamedTemporaryIsRecognisableAndReadsBack) {
     AtomicFile file(target, FileWriteOptions{kind, &names, nullptr});
     ASSERT_TRUE(file.open());
     ASSERT_TRUE(file.write("records") && file.close());
-    std::FILE* back = file.read_back();
-    ASSERT_NE(back, nullptr);
+    FileHandle back = file.read_back();
+    ASSERT_TRUE(back);
     char bytes[16] = {};
-    EXPECT_EQ(std::fread(bytes, 1, sizeof bytes, back), 7u);
-    std::fclose(back);
+    EXPECT_EQ(std::fread(bytes, 1, sizeof bytes, back.get()), 7u);
+    back.close();
     EXPECT_EQ(std::string(bytes), "records");
     // Before it is put in place the file has a name only when it must.
     ASSERT_TRUE(file.give_name());
@@ -299,7 +301,7 @@ TEST(OutputSet, ATargetThatWindowsCannotReplaceIsRefusedAndKeepsTheOldSet) {
       {"read-only, before prepare", true, true, "p.out: cannot replace (Permission denied)"},
   };
   for (const auto& c : cases) {
-    std::FILE* reader = nullptr;
+    FileHandle reader;
     const auto block = [&] {
       if (c.read_only) {
         std::filesystem::permissions(blocked, std::filesystem::perms::owner_read);
@@ -318,7 +320,7 @@ TEST(OutputSet, ATargetThatWindowsCannotReplaceIsRefusedAndKeepsTheOldSet) {
       block();
       EXPECT_FALSE(set.commit()) << c.name;
     }
-    if (reader != nullptr) std::fclose(reader);
+    reader.close();
     std::filesystem::permissions(blocked, std::filesystem::perms::owner_all);
     EXPECT_NE(set.error().find(c.message), std::string::npos) << c.name << ": " << set.error();
     for (std::size_t i = 0; i < names.size(); ++i) {

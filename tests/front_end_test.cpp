@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "resources/system_texts.h"
 #include "source/source_joiner.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
@@ -86,24 +87,24 @@ TEST(SourceJoiner, JoinsWithoutSeparatorAndRefusesAZeroByte) {
   testing::ScratchDir dir;
   testing::write_bytes(dir.path() / "a.as", "NOP\r\nW+5");
   testing::write_bytes(dir.path() / "b.inc", ">W\r\nRET\r\nSLEEP\r\n");
-  const JoinedSources joined = join_sources({"a.as", "b.inc"}, dir.path());
-  ASSERT_TRUE(joined.ok);
-  EXPECT_EQ(joined.text, "NOP\r\nW+5>W\r\nRET\r\nSLEEP\r\n");
-  EXPECT_EQ(joined.file_starts, (std::vector<std::size_t>{0, 8}));
+  const Expected<JoinedSources, JoinFailure> joined = join_sources({"a.as", "b.inc"}, dir.path());
+  ASSERT_TRUE(joined) << joined.message();
+  EXPECT_EQ(joined->text, "NOP\r\nW+5>W\r\nRET\r\nSLEEP\r\n");
+  EXPECT_EQ(joined->file_starts, (std::vector<std::size_t>{0, 8}));
 
   // A zero byte would silently end the text: the file is refused, naming
   // the line that holds it.
   testing::write_bytes(dir.path() / "b.inc", std::string(">W\r\nRET\r\n\0SLEEP\r\n", 17));
-  const JoinedSources zero = join_sources({"a.as", "b.inc"}, dir.path());
-  EXPECT_FALSE(zero.ok);
-  EXPECT_FALSE(zero.not_found);
-  EXPECT_EQ(zero.failed_entry, "b.inc");
-  EXPECT_NE(zero.error.find("b.inc: line 3: a zero byte"), std::string::npos) << zero.error;
+  const auto zero = join_sources({"a.as", "b.inc"}, dir.path());
+  ASSERT_FALSE(zero);
+  EXPECT_EQ(zero.reason(), JoinFailure::unreadable);
+  EXPECT_NE(zero.message().find("b.inc: line 3: a zero byte"), std::string::npos) << zero.message();
 
-  const JoinedSources missing = join_sources({"a.as", "gone.as", "b.inc"}, dir.path());
-  EXPECT_FALSE(missing.ok);
-  EXPECT_TRUE(missing.not_found);
-  EXPECT_EQ(missing.failed_entry, "gone.as");
+  // A missing file: the message the user sees names the entry as written.
+  const auto missing = join_sources({"a.as", "gone.as", "b.inc"}, dir.path());
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.reason(), JoinFailure::not_found);
+  EXPECT_EQ(missing.message(), "gone.as" + std::string(texts::kFileNotFound));
 }
 
 struct SplitCase {

@@ -192,10 +192,10 @@ TEST(Limits, ProjectFilesAndEntriesOfAnyLength) {
   std::string text;
   for (int i = 0; i < 40; ++i) text += long_entry + "\r\n";  // far beyond 99 bytes
   testing::write_bytes(dir.path() / "p.amk", text);
-  std::vector<std::string> entries;
-  ASSERT_EQ(load_project_file(dir / "p.amk", entries), LoadStatus::ok);
-  ASSERT_EQ(entries.size(), 40u);
-  EXPECT_EQ(entries.back(), long_entry);
+  const Expected<std::vector<std::string>> entries = load_project_file(dir / "p.amk");
+  ASSERT_TRUE(entries) << entries.message();
+  ASSERT_EQ(entries->size(), 40u);
+  EXPECT_EQ(entries->back(), long_entry);
 }
 
 TEST(Limits, ListingsBeyondOneMegabyteAreWrittenWhole) {

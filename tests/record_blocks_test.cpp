@@ -73,9 +73,9 @@ bool write_records(const std::filesystem::path& path, std::size_t count) {
   return file.commit() && ok;
 }
 
-std::FILE* open_unbuffered(const std::filesystem::path& path) {
-  std::FILE* file = std::fopen(path.string().c_str(), "rb");
-  if (file != nullptr) std::setvbuf(file, nullptr, _IONBF, 0);
+FileHandle open_unbuffered(const std::filesystem::path& path) {
+  FileHandle file = open_file(path, "rb");
+  if (file) std::setvbuf(file.get(), nullptr, _IONBF, 0);
   return file;
 }
 
@@ -128,7 +128,7 @@ TEST(RecordBlocks, ShortFileYieldsTheWholeRecordsThenFails) {
 }
 
 TEST(RecordBlocks, ReaderWithoutAFileFails) {
-  RecordBlockReader reader(nullptr, 10);
+  RecordBlockReader reader(FileHandle(), 10);
   EXPECT_EQ(reader.next(), nullptr);
   EXPECT_TRUE(reader.failed());
 }

@@ -417,8 +417,10 @@ class MainWindowTest : public QObject {
     write_bytes(path("long.amk"), long_line + "\r\n");
     log_->answers.push_back(chosen(path("bin.amk")));
     window_->run_command(Command::open_make_file);
-    std::vector<std::string> expected;
-    QVERIFY(load_project_file(path("bin.amk").toStdString(), expected) == LoadStatus::ok);
+    const Expected<std::vector<std::string>> loaded =
+        load_project_file(path("bin.amk").toStdString());
+    QVERIFY(loaded.has_value());
+    const std::vector<std::string>& expected = *loaded;
     QVERIFY(window_->project().entries == expected);
     QCOMPARE(static_cast<std::size_t>(projects()->count()), expected.size());
 
