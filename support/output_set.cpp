@@ -6,6 +6,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "support/commit_journal.h"
 #include "support/file_system.h"
 
 namespace korva {
@@ -13,36 +14,13 @@ namespace {
 
 namespace sys = file_system;
 
-// File names as the system spells them: bytes on POSIX, UTF-16 on Windows.
-using NativeName = std::basic_string_view<std::filesystem::path::value_type>;
-
 constexpr int kNameAttempts = 100;
-
-// "PID-N": the part of a temporary file's name after its mark.
-bool is_process_and_attempt(NativeName text) {
-  const std::size_t dash = text.find('-');
-  if (dash == 0 || dash == NativeName::npos || dash + 1 == text.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (i != dash && (text[i] < '0' || text[i] > '9')) return false;
-  }
-  return true;
-}
-
-bool starts_with_mark(NativeName text, std::string_view mark) {
-  return text.size() >= mark.size() && std::equal(mark.begin(), mark.end(), text.begin());
-}
 
 // Whether `name` is a temporary file that a run left for the target named
 // `target_name`.
 bool is_leftover_of(NativeName name, NativeName target_name) {
-  if (name.substr(0, target_name.size()) != target_name) return false;
-  const NativeName rest = name.substr(target_name.size());
-  for (const std::string_view mark : {kTemporaryMark, kPreviousMark}) {
-    if (starts_with_mark(rest, mark) && is_process_and_attempt(rest.substr(mark.size()))) {
-      return true;
-    }
-  }
-  return false;
+  return is_marked_name_of(name, target_name, kTemporaryMark) ||
+         is_marked_name_of(name, target_name, kPreviousMark);
 }
 
 // Removes a leftover whose writer is gone: a running writer holds the lock
@@ -104,6 +82,7 @@ void OutputSet::remove_leftovers() const {
   // Under the folder's lock, as commits are: the old files that a running
   // commit keeps aside are never taken for leftovers.
   const FileLock folder_lock = FileLock::acquire(folder_);
+  complete_interrupted_commits(folder_);
   std::error_code error;
   std::filesystem::directory_iterator entries(folder_, error);
   for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
@@ -186,8 +165,11 @@ bool OutputSet::commit() {
     return false;
   }
   std::vector<Previous> previous = keep_previous();
+  const std::filesystem::path journal = write_journal(previous);
   for (std::size_t i = 0; i < files_.size(); ++i) {
     if (!files_[i]->put_in_place()) {
+      // Undone from here on: a journal would finish the renames instead.
+      if (!journal.empty()) sys::remove(journal);
       put_back(previous, i);
       for (std::size_t j = 0; j < i; ++j) {
         if (previous[j].state == Previous::State::kept) previous[j].state = Previous::State::lost;
@@ -197,8 +179,19 @@ bool OutputSet::commit() {
       return false;
     }
   }
+  if (!journal.empty()) sys::remove(journal);
   forget_previous(previous);
   return true;
+}
+
+std::filesystem::path OutputSet::write_journal(const std::vector<Previous>& previous) const {
+  std::vector<JournalEntry> entries;
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    entries.push_back({files_[i]->temporary(), files_[i]->target(),
+                       previous[i].state == Previous::State::kept ? previous[i].kept_as
+                                                                  : std::filesystem::path()});
+  }
+  return write_commit_journal(entries);
 }
 
 void OutputSet::discard() {

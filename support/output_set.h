@@ -48,6 +48,7 @@ class OutputSet {
   bool check_targets();
   void remove_leftovers() const;
   std::vector<Previous> keep_previous();
+  std::filesystem::path write_journal(const std::vector<Previous>& previous) const;
   void put_back(const std::vector<Previous>& previous, std::size_t renamed);
   void forget_previous(std::vector<Previous>& previous);
 

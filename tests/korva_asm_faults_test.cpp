@@ -177,8 +177,28 @@ struct KillFigures {
   int old_set = 0;
   int new_set = 0;
   int mixed = 0;
-  int leftovers = 0;  // runs after which a temporary file remained
+  int leftovers = 0;            // runs after which a temporary file remained
+  int interrupted_commits = 0;  // killed between two renames, finished by the next run
 };
+
+bool holds_commit_journal(const std::filesystem::path& folder) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().filename().string().find(".korva-commit-") != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Runs korva-asm on another source in the same folder, writing other
+// outputs: its output set finishes the commit that a journal names.
+void run_another_assembly(const std::filesystem::path& folder,
+                          const std::vector<std::string>& environment,
+                          const std::filesystem::path& log) {
+  write_bytes(folder / "other.as", " NOP\r\n");
+  EXPECT_EQ(run(folder, {{"-w", "other.as"}, environment, {}}, log), 0) << read_bytes(log);
+  for (const char* name : {"other.as", "other.obj", "other.out", "other.bin"}) {
+    std::filesystem::remove(folder / name);
+  }
+}
 
 // Kills korva-asm with `signal_number` at fractions of a whole run's time,
 // each time over the old set, and checks the set and the folder after it.
@@ -217,7 +237,15 @@ KillFigures kill_at_many_points(int signal_number, bool named_temporaries,
     EXPECT_TRUE(status.has_value()) << name << ": still running";
     ++figures.killed;
 
-    const OutputSet after = outputs_of(dir.path() / "p");
+    OutputSet after = outputs_of(dir.path() / "p");
+    if (after != old_set && after != new_set && holds_commit_journal(dir.path())) {
+      // Killed between two renames of the commit: the next assembly in the
+      // folder finishes them before it writes anything of its own.
+      ++figures.interrupted_commits;
+      run_another_assembly(dir.path(), environment, logs.path() / "log");
+      after = outputs_of(dir.path() / "p");
+      EXPECT_EQ(after, new_set) << name << ": the interrupted commit was not finished";
+    }
     if (after == old_set) {
       ++figures.old_set;
     } else if (after == new_set) {
@@ -236,7 +264,8 @@ KillFigures kill_at_many_points(int signal_number, bool named_temporaries,
         std::cout << "[ left     ] " << name << ": " << file << "\n";
       for (const std::string& file : extra) {
         EXPECT_TRUE(file.find(".korva-tmp-") != std::string::npos ||
-                    file.find(".korva-old-") != std::string::npos)
+                    file.find(".korva-old-") != std::string::npos ||
+                    file.find(".korva-commit-") != std::string::npos)
             << name << ": " << file;
       }
       EXPECT_EQ(run(dir.path(), {arguments, environment, {}}, logs.path() / "log"), 0);
@@ -248,7 +277,8 @@ KillFigures kill_at_many_points(int signal_number, bool named_temporaries,
             << figures.killed << " runs killed, " << figures.old_set << " ended with the old set, "
             << figures.new_set << " with the complete new set, " << figures.mixed
             << " mixed; temporary files left by " << figures.leftovers
-            << " (removed by the next run)\n";
+            << " (removed by the next run); " << figures.interrupted_commits
+            << " commits interrupted and finished by the next run\n";
   return figures;
 }
 
