@@ -276,14 +276,14 @@ Expected<void, Assembler::Pass1Stop> Assembler::run_pass1(std::string_view sourc
   return {};
 }
 
-bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
+Expected<void> Assembler::run_pass2(std::string_view source, Outputs& outputs) {
   SourceReader reader;
   reader.reset(source);
   expander_.reset(macros_, source);
   record_.address = "0000";
   location_counter_ = "0000";
   classifier_.reset();
-  if (!outputs.object.open()) return false;
+  if (Expected<void> opened = outputs.object.open(); !opened) return opened;
 
   RecordBlockWriter object(outputs.object);
   std::uint32_t call_offset = kNoCall;
@@ -322,13 +322,14 @@ bool Assembler::run_pass2(std::string_view source, Outputs& outputs) {
     if (cuts.label) add_warning(outputs, label_cut_warning(record_));
     if (cuts.statement) add_warning(outputs, statement_cut_warning(line_));
     if (cuts.remark) add_warning(outputs, remark_cut_warning(record_));
-    if (!object.write(record_)) return false;
+    if (!object.write(record_)) return fail(outputs.object.error());
     outputs.spots.push_back(spot);
     record_.address = location_counter_;
     ++outputs.record_count;
   } while (line_ != "end");
   if (outputs.facts) outputs.facts->pass2_ended(location_counter_);
-  return object.flush() && outputs.object.close();
+  if (!object.flush()) return fail(outputs.object.error());
+  return outputs.object.close();
 }
 
 // What pass 3 counts over the whole program for its summary warnings.
@@ -465,19 +466,23 @@ Expected<void> Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
 
 // Writes the files that pass 3 collected, each whole to its temporary
 // file; the set then puts all of them in place.
-bool Assembler::write_outputs(Outputs& outputs) {
-  const auto write = [](AtomicFile& file, std::string_view bytes) {
-    return file.open() && file.write(bytes) && file.close();
+Expected<void> Assembler::write_outputs(Outputs& outputs) {
+  const auto write = [](AtomicFile& file, std::string_view bytes) -> Expected<void> {
+    if (Expected<void> opened = file.open(); !opened) return opened;
+    if (Expected<void> written = file.write(bytes); !written) return written;
+    return file.close();
   };
-  if (!write(outputs.listing_file, outputs.listing) ||
-      !write(outputs.image_file, outputs.image.bytes())) {
-    return false;
+  if (Expected<void> listing = write(outputs.listing_file, outputs.listing); !listing) {
+    return listing;
   }
+  if (Expected<void> image = write(outputs.image_file, outputs.image.bytes()); !image) return image;
   // From the words at their addresses, never from the .bin file: an ORG
   // gap stays a gap.
-  if (outputs.hex_file != nullptr &&
-      !write(*outputs.hex_file, intel_hex_text(outputs.image.placed()))) {
-    return false;
+  if (outputs.hex_file != nullptr) {
+    if (Expected<void> hex = write(*outputs.hex_file, intel_hex_text(outputs.image.placed()));
+        !hex) {
+      return hex;
+    }
   }
   if (outputs.cod_file != nullptr && outputs.processor && outputs.finished_facts) {
     const DebugFile file =
@@ -485,14 +490,14 @@ bool Assembler::write_outputs(Outputs& outputs) {
                    debug_stamp(outputs.cod_file->target()));
     add_debug_file_warnings(file, *outputs.processor, outputs.base_name + ".cod",
                             outputs.diagnostics);
-    if (!write(*outputs.cod_file, file.bytes)) return false;
+    if (Expected<void> cod = write(*outputs.cod_file, file.bytes); !cod) return cod;
   }
   if (outputs.map_file != nullptr && outputs.finished_facts) {
     // Titled with the base name without its folder.
     const std::string program = cp932_from_os_path(os_path(outputs.base_name).filename());
-    if (!write(*outputs.map_file, map_file_text(*outputs.finished_facts, program))) return false;
+    return write(*outputs.map_file, map_file_text(*outputs.finished_facts, program));
   }
-  return true;
+  return {};
 }
 
 void Assembler::finish_facts(Outputs& outputs, const SourceMap& map, const ProjectState& project) {
@@ -530,17 +535,17 @@ void Assembler::release_replaced_outputs(Outputs& outputs) {
 // intermediate file's that pass 3 could not read back.
 Expected<void> Assembler::produce_outputs(Outputs& outputs, std::string_view source,
                                           const SourceMap& map, const ProjectState& project) {
-  const auto first_failure = [&outputs](std::string fallback) {
-    std::string message = outputs.set.error();
-    return fail(message.empty() ? std::move(fallback) : std::move(message));
-  };
-  if (!outputs.set.prepare() || !run_pass2(source, outputs)) return first_failure({});
+  if (Expected<void> prepared = outputs.set.prepare(); !prepared) return prepared;
+  if (Expected<void> pass2 = run_pass2(source, outputs); !pass2) return pass2;
   if (Expected<void> pass3 = run_pass3(outputs, map); !pass3) {
-    return first_failure(std::move(pass3).failure().message);
+    // A failure of an output file comes first: the intermediate file that
+    // pass 3 could not read back may be why.
+    const std::string file_failure = outputs.set.error();
+    return file_failure.empty() ? pass3 : fail(file_failure);
   }
   finish_facts(outputs, map, project);
-  if (!write_outputs(outputs) || !outputs.set.commit()) return first_failure({});
-  return {};
+  if (Expected<void> written = write_outputs(outputs); !written) return written;
+  return outputs.set.commit();
 }
 
 AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOptions& options) {

@@ -117,13 +117,13 @@ class Assembler {
                               const std::vector<std::string>& entries,
                               const std::vector<std::size_t>& file_starts);
   Expected<void, Pass1Stop> run_pass1(std::string_view source);
-  bool run_pass2(std::string_view source, Outputs& outputs);
+  Expected<void> run_pass2(std::string_view source, Outputs& outputs);
   Expected<void> run_pass3(Outputs& outputs, const SourceMap& map);
   void diagnose_record(Outputs& outputs, const SourceMap& map, std::size_t n,
                        const LineRecord& record, std::string_view line, std::size_t words_reserved,
                        Pass3Tally& tally);
   static void add_summaries(Outputs& outputs, const SourceMap& map, const Pass3Tally& tally);
-  static bool write_outputs(Outputs& outputs);
+  static Expected<void> write_outputs(Outputs& outputs);
   Expected<void> produce_outputs(Outputs& outputs, std::string_view source, const SourceMap& map,
                                  const ProjectState& project);
   void finish_facts(Outputs& outputs, const SourceMap& map, const ProjectState& project);

@@ -198,13 +198,19 @@ int AtomicFile::injected(FileStep step) const {
   return options_.faults != nullptr ? options_.faults->fault(step, target_) : 0;
 }
 
-bool AtomicFile::fail(std::string_view what, int error_number) {
+Expected<void> AtomicFile::fail(std::string_view what, int error_number) {
   if (!failed_) error_ = describe_file_error(target_, what, error_number);
   failed_ = true;
-  return false;
+  return korva::fail(error_);
 }
 
-bool AtomicFile::open() {
+// The answer of a step that cannot run: the file failed before, or it is
+// not open.
+Expected<void> AtomicFile::stopped() const {
+  return korva::fail(failed_ ? error_ : describe_file_error(target_, "not open", 0));
+}
+
+Expected<void> AtomicFile::open() {
   discard();
   failed_ = false;
   error_.clear();
@@ -212,7 +218,7 @@ bool AtomicFile::open() {
   written_ = 0;
   written_back_ = 0;
   if (const int error = injected(FileStep::create)) return fail("cannot create", error);
-  if (options_.temporaries == TemporaryKind::unnamed_where_possible && open_unnamed()) return true;
+  if (options_.temporaries == TemporaryKind::unnamed_where_possible && open_unnamed()) return {};
   return open_named();
 }
 
@@ -224,7 +230,7 @@ bool AtomicFile::open_unnamed() {
   return true;
 }
 
-bool AtomicFile::open_named() {
+Expected<void> AtomicFile::open_named() {
   std::unique_lock<std::recursive_mutex> hold;
   if (options_.names != nullptr) hold = options_.names->hold();
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
@@ -239,13 +245,13 @@ bool AtomicFile::open_named() {
     if (options_.names != nullptr) options_.names->add(temporary_);
     file_ = std::move(created.file);
     unnamed_ = false;
-    return true;
+    return {};
   }
   return fail("cannot create", EEXIST);
 }
 
-bool AtomicFile::write(std::string_view bytes) {
-  if (!file_.is_open() || failed_) return false;
+Expected<void> AtomicFile::write(std::string_view bytes) {
+  if (!file_.is_open() || failed_) return stopped();
   if (const int error = injected(FileStep::write)) return fail("cannot write", error);
   while (!bytes.empty()) {
     const sys::Transfer written = sys::write_some(file_, bytes.data(), bytes.size());
@@ -254,7 +260,7 @@ bool AtomicFile::write(std::string_view bytes) {
     bytes.remove_prefix(written.count);
     written_ += written.count;
   }
-  return true;
+  return {};
 }
 
 void AtomicFile::start_write_back() {
@@ -263,8 +269,9 @@ void AtomicFile::start_write_back() {
   written_back_ = written_;
 }
 
-bool AtomicFile::close() {
-  return file_.is_open() && !failed_;
+Expected<void> AtomicFile::close() {
+  if (!file_.is_open() || failed_) return stopped();
+  return {};
 }
 
 FileHandle AtomicFile::read_back() {
@@ -272,7 +279,7 @@ FileHandle AtomicFile::read_back() {
   return sys::read_from_start(file_);
 }
 
-bool AtomicFile::link_unnamed() {
+Expected<void> AtomicFile::link_unnamed() {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::filesystem::path name = temporary_name(target_, kTemporaryMark, attempt);
     const int error = sys::name_unnamed(file_, name);
@@ -280,16 +287,16 @@ bool AtomicFile::link_unnamed() {
       temporary_ = name;
       if (options_.names != nullptr) options_.names->add(temporary_);
       unnamed_ = false;
-      return true;
+      return {};
     }
     if (error != EEXIST) return fail("cannot create", error);
   }
   return fail("cannot create", EEXIST);
 }
 
-bool AtomicFile::give_name() {
-  if (!file_.is_open() || failed_) return false;
-  if (!unnamed_) return true;
+Expected<void> AtomicFile::give_name() {
+  if (!file_.is_open() || failed_) return stopped();
+  if (!unnamed_) return {};
   if (const int error = injected(FileStep::name)) return fail("cannot create", error);
   std::unique_lock<std::recursive_mutex> hold;
   if (options_.names != nullptr) hold = options_.names->hold();
@@ -301,8 +308,8 @@ void AtomicFile::forget_name() {
   temporary_.clear();
 }
 
-bool AtomicFile::put_in_place() {
-  if (!give_name()) return false;
+Expected<void> AtomicFile::put_in_place() {
+  if (Expected<void> named = give_name(); !named) return named;
   if (const int error = injected(FileStep::replace)) return fail("cannot replace", error);
   // A handle on the old target keeps its contents alive past the rename.
   ReplacedFile old_target(sys::open_replaced(target_));
@@ -313,11 +320,12 @@ bool AtomicFile::put_in_place() {
   in_place_ = true;
   file_.close();  // also gives up the lock
   replaced_ = std::move(old_target);
-  return true;
+  return {};
 }
 
-bool AtomicFile::commit() {
-  return close() && give_name() && put_in_place();
+Expected<void> AtomicFile::commit() {
+  if (Expected<void> closed = close(); !closed) return closed;
+  return put_in_place();
 }
 
 void AtomicFile::discard() {
@@ -336,7 +344,7 @@ void AtomicFile::discard() {
 Expected<void> write_file_atomically(const std::filesystem::path& path, std::string_view bytes) {
   AtomicFile file(path);
   if (file.open() && file.write(bytes) && file.commit()) return {};
-  return fail(file.error());
+  return korva::fail(file.error());
 }
 
 }  // namespace korva

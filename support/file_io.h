@@ -150,8 +150,10 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  bool open();
-  bool write(std::string_view bytes);
+  // Each step fails with the file's first failure, which error() keeps too:
+  // once a step has failed, every later one fails with the same message.
+  Expected<void> open();
+  Expected<void> write(std::string_view bytes);
   // Asks the system to start writing what was written since the last call
   // out to the disk, without waiting. Replacing an existing target makes the
   // file system put the whole new file on its way at once, inside commit();
@@ -160,19 +162,19 @@ class AtomicFile {
   void start_write_back();
   // Ends the writing. The temporary file stays open, to be read back and
   // put in place.
-  bool close();
+  Expected<void> close();
   // A stream that reads the complete temporary file from its start; empty
   // on failure.
   FileHandle read_back();
   // Gives an unnamed temporary file its name ("TARGET.korva-tmp-PID-N");
   // a named one has it already.
-  bool give_name();
+  Expected<void> give_name();
   // Renames the temporary file over the target. Where the system lets a
   // file be replaced while open, the replaced file is kept open for
   // take_replaced().
-  bool put_in_place();
+  Expected<void> put_in_place();
   // close(), give_name() and put_in_place(): for a file written alone.
-  bool commit();
+  Expected<void> commit();
   // Closes and removes the temporary file, unless it was put in place.
   void discard();
   // The file that commit() replaced, if it was kept open; else an empty one.
@@ -184,13 +186,14 @@ class AtomicFile {
   bool is_open() const { return file_.is_open(); }
   const std::string& error() const { return error_; }
   // Records a failure found outside this object (by the output set).
-  bool fail(std::string_view what, int error_number);
+  Expected<void> fail(std::string_view what, int error_number);
 
  private:
   int injected(FileStep step) const;
   bool open_unnamed();
-  bool open_named();
-  bool link_unnamed();
+  Expected<void> open_named();
+  Expected<void> link_unnamed();
+  Expected<void> stopped() const;
   void forget_name();
 
   std::filesystem::path target_;

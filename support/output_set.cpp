@@ -50,7 +50,7 @@ OutputSet::OutputSet(const std::vector<std::filesystem::path>& targets, FileWrit
 
 // The reasons known in advance for which a rename would fail, so that none
 // of them is found only after some files are already in place.
-bool OutputSet::check_targets() {
+Expected<void> OutputSet::check_targets() {
   if (const int error = sys::can_create_in(folder_)) {
     return files_.front()->fail("cannot create", error);
   }
@@ -68,14 +68,14 @@ bool OutputSet::check_targets() {
       return file->fail("cannot replace", error);
     }
   }
-  return true;
+  return {};
 }
 
-bool OutputSet::prepare() {
-  if (files_.empty()) return true;
-  if (!check_targets()) return false;
+Expected<void> OutputSet::prepare() {
+  if (files_.empty()) return {};
+  if (Expected<void> checked = check_targets(); !checked) return checked;
   remove_leftovers();
-  return true;
+  return {};
 }
 
 void OutputSet::remove_leftovers() const {
@@ -148,21 +148,21 @@ void OutputSet::forget_previous(std::vector<Previous>& previous) {
   }
 }
 
-bool OutputSet::commit() {
-  if (files_.empty()) return true;
+Expected<void> OutputSet::commit() {
+  if (files_.empty()) return {};
   // Two assemblies writing the same targets put their sets in place one
   // after the other, never interleaved; a termination request waits until
   // the set is in place.
   const FileLock folder_lock = FileLock::acquire(folder_);
   std::unique_lock<std::recursive_mutex> hold;
   if (options_.names != nullptr) hold = options_.names->hold();
-  bool ready = check_targets();
+  bool ready = static_cast<bool>(check_targets());
   for (const std::unique_ptr<AtomicFile>& file : files_) {
     ready = ready && file->close() && file->give_name();
   }
   if (!ready) {
     discard();
-    return false;
+    return fail(error());
   }
   std::vector<Previous> previous = keep_previous();
   const std::filesystem::path journal = write_journal(previous);
@@ -176,12 +176,12 @@ bool OutputSet::commit() {
       }
       forget_previous(previous);
       discard();
-      return false;
+      return fail(error());
     }
   }
   if (!journal.empty()) sys::remove(journal);
   forget_previous(previous);
-  return true;
+  return {};
 }
 
 std::filesystem::path OutputSet::write_journal(const std::vector<Previous>& previous) const {

@@ -27,15 +27,16 @@ class OutputSet {
   // replace (a directory, a device, a FIFO, a socket) and a folder that
   // cannot take new files, and removes the temporary files that killed
   // runs left for these targets, if no running assembly still holds them.
-  bool prepare();
+  Expected<void> prepare();
   // Puts every file, all of them complete, in place. A failure leaves each
   // target as it was before (the renames already done are undone where the
   // old file could be kept aside) and removes every temporary file.
-  bool commit();
+  Expected<void> commit();
   // Removes every temporary file; the targets stay as they are.
   void discard();
 
-  // The first failure of one of the files.
+  // The first failure of one of the files, which prepare() and commit()
+  // also fail with; empty while none failed.
   std::string error() const;
 
  private:
@@ -45,7 +46,7 @@ class OutputSet {
     std::filesystem::path kept_as;  // a second name of the old file, when kept
   };
 
-  bool check_targets();
+  Expected<void> check_targets();
   void remove_leftovers() const;
   std::vector<Previous> keep_previous();
   std::filesystem::path write_journal(const std::vector<Previous>& previous) const;

@@ -311,7 +311,7 @@ TEST(OutputSet, ATargetThatWindowsCannotReplaceIsRefusedAndKeepsTheOldSet) {
     };
     if (c.before_prepare) block();
     OutputSet set(targets, {});
-    const bool prepared = set.prepare();
+    const bool prepared = static_cast<bool>(set.prepare());
     EXPECT_EQ(prepared, !c.before_prepare) << c.name;
     if (prepared) {
       for (std::size_t i = 0; i < set.size(); ++i) {
