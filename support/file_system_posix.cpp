@@ -196,6 +196,9 @@ int add_link(const std::filesystem::path& existing, const std::filesystem::path&
 int can_create_in(const std::filesystem::path& folder) {
   struct stat status {};
   if (::stat(folder.c_str(), &status) != 0) return errno;
+  // A regular file where the folder should be: access() would call that a
+  // missing permission.
+  if (!S_ISDIR(status.st_mode)) return ENOTDIR;
   return ::access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
 }
 

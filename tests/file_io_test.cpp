@@ -234,6 +234,31 @@ TEST(OutputSet, RemovesOnlyTheLeftoversOfDeadRuns) {
   EXPECT_EQ(names_in(dir.path()), expected);
 }
 
+TEST(OutputSet, AFolderThatCannotTakeTheOutputsIsRefusedByName) {
+  const struct {
+    const char* name;
+    bool folder_is_a_file;  // else the folder is missing
+    const char* reason;
+  } cases[] = {
+      {"a file where the folder should be", true, "cannot create (Not a directory)"},
+      {"no such folder", false, "cannot create (No such file or directory)"},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    const std::filesystem::path folder = dir.path() / "out";
+    if (c.folder_is_a_file) write_bytes(folder, "a file");
+    OutputSet set({folder / "p.obj", folder / "p.out"}, {});
+    const Expected<void> prepared = set.prepare();
+    ASSERT_FALSE(prepared) << c.name;
+    EXPECT_NE(prepared.message().find(std::string("p.obj: ") + c.reason), std::string::npos)
+        << c.name << ": " << prepared.message();
+    EXPECT_EQ(prepared.message(), set.error()) << c.name;
+    EXPECT_EQ(names_in(dir.path()),
+              c.folder_is_a_file ? std::set<std::string>{"out"} : std::set<std::string>{})
+        << c.name;
+  }
+}
+
 TEST(OutputSet, ReplacesOldTargetsInAFolderWithAJapaneseName) {
   ScratchDir dir;
   const std::filesystem::path folder = dir.path() / os_path(utf8_to_cp932("ソース"));
