@@ -153,7 +153,7 @@ std::filesystem::path write_commit_journal(const std::vector<JournalEntry>& entr
   if (entries.empty()) return {};
   const std::string text = journal_text(entries);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    const std::filesystem::path name = temporary_name(entries.front().target, kCommitMark, attempt);
+    std::filesystem::path name = temporary_name(entries.front().target, kCommitMark, attempt);
     sys::Opened created = sys::create_new(name);
     if (created.error == EEXIST) continue;
     if (created.error != 0) return {};

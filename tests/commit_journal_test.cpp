@@ -43,7 +43,8 @@ void leave_interrupted_commit(const std::filesystem::path& folder) {
 std::string journal_of_interrupted_commit() {
   std::string text;
   for (const std::string& name : kTargets) {
-    text += name + ".korva-tmp-4242-0\t" + name + "\t" + name + ".korva-old-4242-0\n";
+    text.append(name).append(".korva-tmp-4242-0\t").append(name).append("\t");
+    text.append(name).append(".korva-old-4242-0\n");
   }
   return text + "end\n";
 }
