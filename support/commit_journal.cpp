@@ -14,7 +14,6 @@ namespace {
 
 namespace sys = file_system;
 
-constexpr int kNameAttempts = 100;
 constexpr std::string_view kJournalEnd = "end\n";
 
 // "PID-N": the part of a marked name after its mark.
@@ -115,7 +114,33 @@ bool is_regular_entry(const std::filesystem::path& path) {
   return sys::entry_status(path, status) == 0 && status.kind == sys::FileKind::regular;
 }
 
-void complete_commit(const std::filesystem::path& folder, const std::filesystem::path& journal) {
+}  // namespace
+
+bool is_marked_name_of(NativeName name, NativeName target_name, std::string_view mark) {
+  if (name.substr(0, target_name.size()) != target_name) return false;
+  const NativeName rest = name.substr(target_name.size());
+  return starts_with_mark(rest, mark) && is_process_and_attempt(rest.substr(mark.size()));
+}
+
+std::filesystem::path write_commit_journal(const std::vector<JournalEntry>& entries) {
+  if (entries.empty()) return {};
+  const std::string text = journal_text(entries);
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    std::filesystem::path name = temporary_name(entries.front().target, kCommitMark, attempt);
+    sys::Opened created = sys::create_new(name);
+    if (created.error == EEXIST) continue;
+    if (created.error != 0) return {};
+    const bool written = write_all(created.file, text);
+    created.file.close();
+    if (written) return name;
+    sys::remove(name);
+    return {};
+  }
+  return {};
+}
+
+void complete_interrupted_commit(const std::filesystem::path& journal) {
+  const std::filesystem::path folder = journal.parent_path();
   const FileContents contents = read_whole_file(journal);
   if (contents) {
     for (const JournalLine& line : parse_journal(*contents)) {
@@ -130,7 +155,7 @@ void complete_commit(const std::filesystem::path& folder, const std::filesystem:
 
 // "NAME.korva-commit-PID-N": the mark may stand anywhere after a first
 // character, since the target's own name may hold dots.
-bool is_journal_name(NativeName name) {
+bool is_commit_journal(NativeName name) {
   for (std::size_t at = 1; at < name.size(); ++at) {
     const NativeName rest = name.substr(at);
     if (starts_with_mark(rest, kCommitMark) &&
@@ -139,41 +164,6 @@ bool is_journal_name(NativeName name) {
     }
   }
   return false;
-}
-
-}  // namespace
-
-bool is_marked_name_of(NativeName name, NativeName target_name, std::string_view mark) {
-  if (name.substr(0, target_name.size()) != target_name) return false;
-  const NativeName rest = name.substr(target_name.size());
-  return starts_with_mark(rest, mark) && is_process_and_attempt(rest.substr(mark.size()));
-}
-
-std::filesystem::path write_commit_journal(const std::vector<JournalEntry>& entries) {
-  if (entries.empty()) return {};
-  const std::string text = journal_text(entries);
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::filesystem::path name = temporary_name(entries.front().target, kCommitMark, attempt);
-    sys::Opened created = sys::create_new(name);
-    if (created.error == EEXIST) continue;
-    if (created.error != 0) return {};
-    const bool written = write_all(created.file, text);
-    created.file.close();
-    if (written) return name;
-    sys::remove(name);
-    return {};
-  }
-  return {};
-}
-
-void complete_interrupted_commits(const std::filesystem::path& folder) {
-  std::vector<std::filesystem::path> journals;
-  std::error_code error;
-  std::filesystem::directory_iterator entries(folder, error);
-  for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-    if (is_journal_name(entries->path().filename().native())) journals.push_back(entries->path());
-  }
-  for (const std::filesystem::path& journal : journals) complete_commit(folder, journal);
 }
 
 }  // namespace korva

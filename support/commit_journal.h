@@ -30,16 +30,18 @@ struct JournalEntry {
 // a file system that takes no new files.
 std::filesystem::path write_commit_journal(const std::vector<JournalEntry>& entries);
 
-// Finishes the commits whose journals killed runs left in `folder`: every
-// temporary file that a journal names and that is still there is renamed
-// over its target, the old targets' second names go, and so does the
-// journal. A journal that was not written to its end names a commit that
-// had not begun, and only goes. The caller holds the folder's lock, which
-// every running commit holds too.
-void complete_interrupted_commits(const std::filesystem::path& folder);
-
 // File names as the system spells them: bytes on POSIX, UTF-16 on Windows.
 using NativeName = std::basic_string_view<std::filesystem::path::value_type>;
+
+// Whether `name` is that of a journal: NAME + ".korva-commit-PID-N".
+bool is_commit_journal(NativeName name);
+
+// Finishes the commit whose journal a killed run left: every temporary file
+// that it names and that is still there is renamed over its target, the
+// old targets' second names go, and so does the journal. A journal that was
+// not written to its end names a commit that had not begun, and only goes.
+// The caller holds the folder's lock, which every running commit holds too.
+void complete_interrupted_commit(const std::filesystem::path& journal);
 
 // Whether `name` is a file that a run made for the file named `target_name`
 // under `mark`: TARGET_NAME + MARK + "PID-N".

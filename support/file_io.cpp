@@ -91,8 +91,6 @@ std::filesystem::path folder_of(const std::filesystem::path& target) {
   return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
-constexpr int kNameAttempts = 100;
-
 }  // namespace
 
 const char* file_kind_text(file_system::FileKind kind) {
@@ -233,7 +231,7 @@ bool AtomicFile::open_unnamed() {
 Expected<void> AtomicFile::open_named() {
   std::unique_lock<std::recursive_mutex> hold;
   if (options_.names != nullptr) hold = options_.names->hold();
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     const std::filesystem::path name = temporary_name(target_, kTemporaryMark, attempt);
     sys::Opened created = sys::create_new(name);
     if (created.error == EEXIST) continue;
@@ -280,7 +278,7 @@ FileHandle AtomicFile::read_back() {
 }
 
 Expected<void> AtomicFile::link_unnamed() {
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     const std::filesystem::path name = temporary_name(target_, kTemporaryMark, attempt);
     const int error = sys::name_unnamed(file_, name);
     if (error == 0) {

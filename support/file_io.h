@@ -118,6 +118,8 @@ inline constexpr std::string_view kTemporaryMark = ".korva-tmp-";
 inline constexpr std::string_view kPreviousMark = ".korva-old-";
 std::filesystem::path temporary_name(const std::filesystem::path& target, std::string_view mark,
                                      int attempt);
+// How many of those names a writer tries before it gives up.
+inline constexpr int kTemporaryNameAttempts = 100;
 
 // An open handle on a file that a commit replaced. The system frees the old
 // contents (for a large file, a noticeable piece of work) only when the last

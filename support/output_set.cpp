@@ -14,8 +14,6 @@ namespace {
 
 namespace sys = file_system;
 
-constexpr int kNameAttempts = 100;
-
 // Whether `name` is a temporary file that a run left for the target named
 // `target_name`.
 bool is_leftover_of(NativeName name, NativeName target_name) {
@@ -82,14 +80,22 @@ void OutputSet::remove_leftovers() const {
   // Under the folder's lock, as commits are: the old files that a running
   // commit keeps aside are never taken for leftovers.
   const FileLock folder_lock = FileLock::acquire(folder_);
-  complete_interrupted_commits(folder_);
+  std::vector<std::filesystem::path> entries;
   std::error_code error;
-  std::filesystem::directory_iterator entries(folder_, error);
-  for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-    const std::filesystem::path name = entries->path().filename();
+  std::filesystem::directory_iterator listing(folder_, error);
+  for (; !error && listing != std::filesystem::directory_iterator(); listing.increment(error)) {
+    entries.push_back(listing->path());
+  }
+  // First the commits that killed runs left half done, whose temporary
+  // files are no leftovers: they go in place.
+  for (const std::filesystem::path& entry : entries) {
+    if (is_commit_journal(entry.filename().native())) complete_interrupted_commit(entry);
+  }
+  for (const std::filesystem::path& entry : entries) {
+    const std::filesystem::path name = entry.filename();
     for (const std::unique_ptr<AtomicFile>& file : files_) {
       if (is_leftover_of(name.native(), file->target().filename().native())) {
-        remove_if_abandoned(entries->path());
+        remove_if_abandoned(entry);
         break;
       }
     }
@@ -106,7 +112,7 @@ std::vector<OutputSet::Previous> OutputSet::keep_previous() {
       if (error == ENOENT) previous[i].state = Previous::State::absent;
       continue;
     }
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
       const std::filesystem::path name = temporary_name(target, kPreviousMark, attempt);
       const int error = sys::add_link(target, name);
       if (error == 0) {

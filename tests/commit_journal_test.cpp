@@ -13,17 +13,10 @@
 namespace korva {
 namespace {
 
+using testing::names_in;
 using testing::read_bytes;
 using testing::ScratchDir;
 using testing::write_bytes;
-
-std::set<std::string> names_in(const std::filesystem::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
 
 const std::vector<std::string> kTargets = {"p.obj", "p.out", "p.bin"};
 
@@ -115,7 +108,8 @@ TEST(CommitJournal, WrittenJournalNamesEveryFileAndEndsTheCommitWhenRemoved) {
       << journal.filename();
 
   // Killed before the first rename: the whole new set goes in place.
-  complete_interrupted_commits(dir.path());
+  EXPECT_TRUE(is_commit_journal(journal.filename().native()));
+  complete_interrupted_commit(journal);
   for (const std::string& name : kTargets) {
     EXPECT_EQ(read_bytes(dir.path() / name), "new " + name);
   }

@@ -24,6 +24,7 @@
 namespace korva {
 namespace {
 
+using testing::names_in;
 using testing::read_bytes;
 using testing::ScratchDir;
 using testing::write_bytes;
@@ -53,14 +54,6 @@ std::size_t other_files(const std::filesystem::path& folder, const std::string& 
     if (entry.path().filename() != target) ++count;
   }
   return count;
-}
-
-std::set<std::string> names_in(const std::filesystem::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
 }
 
 TEST(AtomicFile, TargetIsEitherTheOldFileOrTheWholeNewOne) {

@@ -33,6 +33,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using testing::names_in;
+using testing::put_outputs;
 using testing::read_bytes;
 using testing::ScratchDir;
 using testing::write_bytes;
@@ -118,20 +120,6 @@ OutputSet outputs_of(const fs::path& base) {
     if (fs::is_regular_file(fs::symlink_status(path))) set[extension] = read_bytes(path);
   }
   return set;
-}
-
-void put_outputs(const fs::path& base, const OutputSet& set) {
-  for (const auto& [extension, bytes] : set) {
-    fs::path path = base;
-    path += extension;
-    write_bytes(path, bytes);
-  }
-}
-
-std::set<std::string> names_in(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
-  return names;
 }
 
 // Files in `folder` beyond `expected`.

@@ -30,6 +30,8 @@ namespace korva {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::names_in;
+using testing::put_outputs;
 using testing::read_bytes;
 using testing::RecordingHost;
 using testing::ScratchDir;
@@ -62,21 +64,6 @@ std::map<std::string, std::string> output_set(const fs::path& base) {
     }
   }
   return set;
-}
-
-void put_outputs(const fs::path& base, const std::map<std::string, std::string>& set) {
-  for (const auto& [extension, bytes] : set) {
-    fs::path path = base;
-    path += extension;
-    write_bytes(path, bytes);
-  }
-}
-
-std::set<std::string> names_in(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.insert(entry.path().filename().string());
-  return names;
 }
 
 // Assembles `source` (a file in `folder`) with the HEX file, the outputs

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +81,25 @@ inline void write_bytes(const std::filesystem::path& path, std::string_view byte
 inline std::string read_bytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The names of the entries of `folder`.
+inline std::set<std::string> names_in(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+// Writes each file of `files` (extension -> bytes) as BASE + extension.
+inline void put_outputs(const std::filesystem::path& base,
+                        const std::map<std::string, std::string>& files) {
+  for (const auto& [extension, bytes] : files) {
+    std::filesystem::path path = base;
+    path += extension;
+    write_bytes(path, bytes);
+  }
 }
 
 struct Message {
