@@ -43,8 +43,8 @@ namespace {
 
 // Register, literal, bit and jump operations get a placeholder that pass 3
 // completes; instructions without operands their word.
-void classify_operation(LineRecord& record, PatternType type, std::string_view opcode) {
-  switch (type) {
+void classify_operation(LineRecord& record, const PatternEntry& entry) {
+  switch (entry.type) {
     case PatternType::register_op:
       record.code = "XXXX";
       set_kind(record, RecordKind::normal);
@@ -54,13 +54,13 @@ void classify_operation(LineRecord& record, PatternType type, std::string_view o
       set_kind(record, RecordKind::bit);
       break;
     case PatternType::branch:
-      record.code = opcode.substr(0, 2);
+      assign_hex(record.code, entry.word.value_or(0) >> 8, 2);
       record.code += "XX";
       set_kind(record, RecordKind::branch);
       record.operand3 = record.operand1;
       break;
     default:
-      record.code = opcode;
+      assign_hex(record.code, entry.word.value_or(0), 4);
       set_kind(record, RecordKind::inherent);
       break;
   }
@@ -127,16 +127,15 @@ void Classifier::classify_directive(LineRecord& record, PatternType type,
 void Classifier::classify_statement(LineRecord& record, std::string& location_counter,
                                     SymbolTable& symbols, std::optional<std::size_t> origin) {
   repeated_.reset();
-  const PatternType type = pattern_type(record.pattern_key.view());
-  const std::string_view opcode =
-      record.pattern_key.view().substr(std::min<std::size_t>(1, record.pattern_key.size()), 4);
+  const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
+  const PatternType type = entry == nullptr ? PatternType::none : entry->type;
 
   switch (type) {
     case PatternType::register_op:
     case PatternType::bit_op:
     case PatternType::branch:
     case PatternType::inherent:
-      classify_operation(record, type, opcode);
+      classify_operation(record, *entry);
       break;
     case PatternType::origin:
     case PatternType::constant:

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "codegen/hex_text.h"
+#include "patterns/pattern_table.h"
 #include "source/source_reader.h"
 
 namespace korva {
@@ -45,16 +46,6 @@ std::optional<std::uint32_t> register_field(std::string_view operand) {
   if (operand.find("($") == std::string_view::npos) return std::nullopt;
   const std::string_view low = operand.size() > 4 ? operand.substr(4, 2) : std::string_view();
   return static_cast<std::uint32_t>(hex_value(low)) & 0x7F;
-}
-
-// The four opcode digits of the record's pattern key, "0000" without them.
-std::string_view opcode_digits(const LineRecord& record) {
-  return record.pattern_key.size() >= 5 ? std::string_view(record.pattern_key).substr(1, 4)
-                                        : std::string_view("0000");
-}
-
-std::uint32_t hex_pair(std::string_view digits, std::size_t at) {
-  return static_cast<std::uint32_t>(hex_value(digits.substr(at, 2)));
 }
 
 template <typename Text>
@@ -122,40 +113,35 @@ void encode_normal(LineRecord& record) {
     record.error = "normal err";
     return;
   }
-  const std::string_view opcode = opcode_digits(record);
+  const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
   if (const std::optional<std::uint32_t> literal = number_value(record.operand1)) {
     if (record.operand2 != "W" && record.operand2 != "w") {
       record.error = "normal err";
       return;
     }
-    if (opcode.substr(2, 2) == "00") {
+    if (entry == nullptr || !entry->literal_word) {
       record.error = "normal err";
       return;
     }
-    assign_hex(record.code, (hex_pair(opcode, 2) << 8) + *literal, 4);
+    assign_hex(record.code, *entry->literal_word + *literal, 4);
     set_kind(record, RecordKind::normal);
     return;
   }
 
-  record.code = opcode.substr(0, 2);
-  if (record.code == "FF") {
+  if (entry == nullptr || !entry->word) {
     record.error = "normal err";
     return;
   }
   const std::string& destination = record.operand2;
-  std::uint32_t direction = 0;
-  if (destination == "W" || destination == "w") {
-    record.code += "00";
-  } else if (destination.empty() || destination == "F" || destination == "f" ||
-             destination == "M" || destination == "m") {
-    record.code += "80";
-    direction = 0x80;
-  } else {
+  const bool to_register = destination.empty() || destination == "F" || destination == "f" ||
+                           destination == "M" || destination == "m";
+  if (!to_register && destination != "W" && destination != "w") {
     record.error = "normal err";
     return;
   }
+  const std::uint32_t direction = to_register ? 0x80 : 0;
   if (const std::optional<std::uint32_t> field = register_field(record.operand1)) {
-    assign_hex(record.code, (hex_pair(opcode, 0) << 8) + direction + *field, 4);
+    assign_hex(record.code, *entry->word + direction + *field, 4);
   } else {
     record.error = "normal err";
   }
@@ -171,9 +157,9 @@ void encode_bit(LineRecord& record) {
     record.code.clear();
     return;
   }
-  const std::string_view opcode = opcode_digits(record);
-  const std::uint32_t word =
-      static_cast<std::uint32_t>(hex_value(opcode)) + static_cast<std::uint32_t>(bit.value) * 0x80;
+  const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
+  const std::uint32_t base = entry != nullptr ? entry->word.value_or(0) : 0;
+  const std::uint32_t word = base + static_cast<std::uint32_t>(bit.value) * 0x80;
   assign_hex(record.code, word, 4);
   if (const std::optional<std::uint32_t> field = register_field(record.operand1)) {
     assign_hex(record.code, word + *field, 4);

@@ -16,9 +16,10 @@ std::string hex4(std::uint32_t value) {
   return text;
 }
 
-std::uint32_t opcode_word(const LineRecord& record, std::size_t first_digit) {
-  if (record.pattern_key.size() < first_digit + 2) return 0;
-  return static_cast<std::uint32_t>(hex_value(record.pattern_key.substr(first_digit, 2))) << 8;
+// The base word of the literal form of the record's operation; 0 without one.
+std::uint32_t literal_base(const LineRecord& record) {
+  const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
+  return entry != nullptr ? entry->literal_word.value_or(0) : 0;
 }
 
 // The directives whose operand is a number.
@@ -47,7 +48,7 @@ std::string describe_place(const Diagnostic& diagnostic) {
 }
 
 std::string data_byte_warning(const LineRecord& matched) {
-  if (pattern_type(matched.pattern_key.view()) != PatternType::data_byte) return {};
+  if (pattern_type_of_key(matched.pattern_key.view()) != PatternType::data_byte) return {};
   std::string value = matched.operand1;
   if (!check_number(value) || hex_value(value) <= 0xFF) return {};
   upper_case(value);
@@ -75,7 +76,7 @@ std::string remark_cut_warning(const LineRecord& record) {
 }
 
 std::string unwritten_number_warning(const LineRecord& matched) {
-  if (!takes_number(pattern_type(matched.pattern_key.view()))) return {};
+  if (!takes_number(pattern_type_of_key(matched.pattern_key.view()))) return {};
   std::string value = matched.operand1;
   if (!check_number(value) || is_written_number(matched.operand1)) return {};
   std::string term = matched.operand1;
@@ -124,7 +125,7 @@ std::string literal_warning(const LineRecord& encoded) {
   const std::uint32_t value = *literal;
   const std::uint32_t word = static_cast<std::uint32_t>(hex_value(encoded.code));
   return "literal " + hex4(value) + " does not fit 8 bits and carries into the opcode: " +
-         std::string(instruction_name(opcode_word(encoded, 3))) + " became " +
+         std::string(instruction_name(literal_base(encoded))) + " became " +
          std::string(instruction_name(word)) + " (word " + hex4(word) + ")";
 }
 

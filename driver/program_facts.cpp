@@ -50,7 +50,7 @@ void ProgramFactsCollector::close_subroutine(std::uint32_t end) {
 void ProgramFactsCollector::classified(const LineRecord& record, std::optional<std::size_t> origin,
                                        std::string_view ram_before, std::string_view ram_after,
                                        std::string_view counter_after) {
-  const PatternType type = pattern_type(record.pattern_key.view());
+  const PatternType type = pattern_type_of_key(record.pattern_key.view());
   if (origin && !record.label.empty()) types_by_origin_.try_emplace(*origin, type);
 
   if (type == PatternType::reservation && has_kind(record, RecordKind::equ)) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -199,8 +200,7 @@ class UpperStatement {
 // Where a statement fits: the entry, or none, and where in the statement its
 // operands stand once packed to the left.
 struct Fitting {
-  static constexpr std::size_t kNone = kPatternCount;
-  std::size_t entry = kNone;
+  std::optional<std::uint8_t> entry;
   std::array<std::uint8_t, 3> start{};
   std::array<std::uint8_t, 3> size{};
 };
@@ -217,7 +217,7 @@ Fitting find_fitting(std::string_view statement) {
     if (fit != Fit::fits) continue;
     pack_left(operands);
     Fitting fitting;
-    fitting.entry = i;
+    fitting.entry = static_cast<std::uint8_t>(i);
     for (std::size_t n = 0; n < 3; ++n) {
       if (operands[n].empty()) continue;
       fitting.start[n] = static_cast<std::uint8_t>(operands[n].data() - statement.data());
@@ -234,27 +234,29 @@ void clear_match_fields(LineRecord& record) {
   set_kind(record, RecordKind::none);
 }
 
-void apply(const Fitting& fitting, LineRecord& record) {
-  if (fitting.entry == Fitting::kNone) {
+const PatternEntry* apply(const Fitting& fitting, LineRecord& record) {
+  if (!fitting.entry) {
     record.error = "syntax error";
-    return;
+    return nullptr;
   }
-  record.pattern_key = pattern_entries()[fitting.entry].key;
+  const PatternEntry& entry = pattern_entries()[*fitting.entry];
+  record.pattern_key = entry.key.view();
   const std::string_view statement = record.statement;
   record.operand1 = statement.substr(fitting.start[0], fitting.size[0]);
   record.operand2 = statement.substr(fitting.start[1], fitting.size[1]);
   record.operand3 = statement.substr(fitting.start[2], fitting.size[2]);
+  return &entry;
 }
 
 }  // namespace
 
-void match_statement(LineRecord& record) {
+const PatternEntry* match_statement(LineRecord& record) {
   clear_match_fields(record);
   if (record.statement.empty()) {
     set_kind(record, RecordKind::rem);
-    return;
+    return nullptr;
   }
-  apply(find_fitting(record.statement), record);
+  return apply(find_fitting(record.statement), record);
 }
 
 struct StatementMatcher::Remembered {
@@ -266,11 +268,11 @@ struct StatementMatcher::Remembered {
 StatementMatcher::StatementMatcher() = default;
 StatementMatcher::~StatementMatcher() = default;
 
-void StatementMatcher::match(LineRecord& record) {
+const PatternEntry* StatementMatcher::match(LineRecord& record) {
   clear_match_fields(record);
   if (record.statement.empty()) {
     set_kind(record, RecordKind::rem);
-    return;
+    return nullptr;
   }
   if (remembered_.empty()) remembered_.resize(kRemembered);
   const std::uint64_t hash = record.statement.hash_into(0);
@@ -280,7 +282,7 @@ void StatementMatcher::match(LineRecord& record) {
     slot.fitting = find_fitting(record.statement);
     slot.used = true;
   }
-  apply(slot.fitting, record);
+  return apply(slot.fitting, record);
 }
 
 }  // namespace korva

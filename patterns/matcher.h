@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "patterns/pattern_table.h"
 #include "support/line_record.h"
 
 namespace korva {
@@ -12,8 +13,8 @@ namespace korva {
 // Empties the record's error text, pattern key and kind tag; then gives an
 // empty statement the kind tag "rem", a statement that fits no entry the error
 // "syntax error", and any other the pattern key and its operands, packed to
-// the left in operand 1 to 3.
-void match_statement(LineRecord& record);
+// the left in operand 1 to 3. Returns the entry that fitted, if one did.
+const PatternEntry* match_statement(LineRecord& record);
 
 // match_statement with a memory of recent statements. A statement's fit
 // depends on its text alone, and programs repeat their statements, so the
@@ -26,7 +27,7 @@ class StatementMatcher {
   StatementMatcher& operator=(const StatementMatcher&) = delete;
 
   // Does what match_statement does.
-  void match(LineRecord& record);
+  const PatternEntry* match(LineRecord& record);
 
  private:
   struct Remembered;

@@ -1,62 +1,64 @@
 // The pattern table: the one definition of the statement notation. Each entry
-// is a 9-character pattern key (type letter, four opcode digits, four-character
-// mnemonic) followed by a pattern text in which "@" marks an operand place.
-// The matcher takes the first entry that fits, so the order is part of the
-// language.
+// names what a statement of its form is (its type, the instruction words it
+// is built from, a four-character mnemonic) and the form itself, a pattern
+// text in which "@" marks an operand place. The matcher takes the first
+// entry that fits, so the order is part of the language.
+//
+// A matched statement's record and the .obj file carry the entry's 9-character
+// pattern key (type letter, four opcode digits, mnemonic), which is derived
+// from the entry by pattern_key_of; pattern_of_key leads back from a stored
+// key to the entry.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
 namespace korva {
 
-// The 45 entries in table order.
-inline constexpr std::array<std::string_view, 45> kPatternTexts = {
-    "\\0000    \\@",       "N0F00INC @+1>@(Z)->", "N0A00INC @+1>@",    "N0B00INC @-1>@(Z)->",
-    "N0300INC @-1>@",      "N0F00INC @+1(Z)->",   "N0A00INC @+1",      "N0B00INC @-1(Z)->",
-    "N0300INC @-1",        "N073EADD W+@>@",      "N0539AND W^@>@",    "N0438OR  WV@>@",
-    "N063AXOR W\\@>@",     "N023CSUB @-W>@",      "NFF34RETKRET @>@",  "N0D00RLF <<@<<->@",
-    "N0D00RLF <<@<<",      "N0C00RRF >>@>>->@",   "N0C00RRF >>@>>",    "N0900COM /@>@",
-    "I0100CLR 00>W",       "N0100CLR 00>@",       "b1000BCF @_BIT@<0", "b1400BSF @_BIT@<1",
-    "b1800BTF @_BIT@=0->", "b1C00BTF @_BIT@=1->", "I0008RET RET",      "I0009RETIRETI",
-    "I0063SLEPSLEEP",      "I0064CWDTCLRWDT",     "I0000NOP NOP",      "B2800JP  ===->@",
-    "E0000EQU EQU@",       "D0000DE  DE @",       "N0000MOV W>@",      "O0000ORG ORG@",
-    "N0E00SWP SWAP@>@",    "N0E00SWP SWAP@",      "M0000MEM [@]",      "r0000RAM RAM=@",
-    "S0000    SUB @",      "N0830MOV @>@",        "E0000    =@",       "R0000    END MACRO@",
-    "I0008RET END SUB",
+// What an entry makes of a statement; `none` where no entry fitted.
+enum class PatternType : unsigned char {
+  none,
+  raw_words,    // \@: program words written in hexadecimal
+  register_op,  // register and literal operations
+  bit_op,       // bit operations
+  branch,       // the jump
+  inherent,     // instructions without operands
+  origin,       // ORG
+  constant,     // EQU and =
+  ram_start,    // RAM=
+  reservation,  // [n]
+  data_byte,    // DE
+  subroutine,   // SUB
+  macro_end,    // the end line of a macro expansion
 };
 
 inline constexpr std::size_t kPatternKeySize = 9;
-inline constexpr std::size_t kPatternCount = 45;
-static_assert(kPatternTexts.size() == kPatternCount, "the notation has 45 forms");
 
-// What an entry's type letter (the key's first character) makes of a
-// statement; `none` for an empty key (no entry fitted, or an empty statement).
-enum class PatternType : char {
-  none = '\0',
-  raw_words = '\\',   // \@: program words written in hexadecimal
-  register_op = 'N',  // register and literal operations
-  bit_op = 'b',       // bit operations
-  branch = 'B',       // the jump
-  inherent = 'I',     // instructions without operands
-  origin = 'O',       // ORG
-  constant = 'E',     // EQU and =
-  ram_start = 'r',    // RAM=
-  reservation = 'M',  // [n]
-  data_byte = 'D',    // DE
-  subroutine = 'S',   // SUB
-  macro_end = 'R',    // the end line of a macro expansion
+// A stored pattern key: type letter, four opcode digits, mnemonic.
+struct PatternKey {
+  std::array<char, kPatternKeySize> characters{};
+  constexpr std::string_view view() const { return {characters.data(), characters.size()}; }
 };
 
-constexpr PatternType pattern_type(std::string_view key) {
-  return key.empty() ? PatternType::none : static_cast<PatternType>(key.front());
-}
-
-// One entry cut into its parts.
 struct PatternEntry {
-  std::string_view key;
+  PatternType type = PatternType::none;
+  // The instruction word the operands complete: for register operations the
+  // register form's base (none where only a literal form exists), for bit
+  // operations and the jump their base, for instructions without operands
+  // the whole word.
+  std::optional<std::uint16_t> word;
+  // The base of a register operation's literal form, where it has one.
+  std::optional<std::uint16_t> literal_word;
+  std::string_view mnemonic;  // four characters
+  std::string_view text;      // the pattern text
+
+  // Derived when the table is built: the stored key, and the text cut into its
+  // literal pieces and operand places.
+  PatternKey key;
   bool leading = false;   // an operand place before the first piece
   bool middle = false;    // an operand place after the first piece
   bool trailing = false;  // an operand place after the second piece
@@ -64,42 +66,189 @@ struct PatternEntry {
   std::string_view second_piece;
 };
 
-// Cuts one entry's text into its key, pieces and operand places.
-constexpr PatternEntry cut_pattern(std::string_view text) {
-  PatternEntry entry;
-  entry.key = text.substr(0, kPatternKeySize);
-  std::string_view pattern =
-      text.substr(text.size() < kPatternKeySize ? text.size() : kPatternKeySize);
-  if (!pattern.empty() && pattern.front() == '@') {
-    entry.leading = true;
-    pattern.remove_prefix(1);
+// The letter that stands for a type in a stored key.
+constexpr char type_letter(PatternType type) {
+  switch (type) {
+    case PatternType::raw_words:
+      return '\\';
+    case PatternType::register_op:
+      return 'N';
+    case PatternType::bit_op:
+      return 'b';
+    case PatternType::branch:
+      return 'B';
+    case PatternType::inherent:
+      return 'I';
+    case PatternType::origin:
+      return 'O';
+    case PatternType::constant:
+      return 'E';
+    case PatternType::ram_start:
+      return 'r';
+    case PatternType::reservation:
+      return 'M';
+    case PatternType::data_byte:
+      return 'D';
+    case PatternType::subroutine:
+      return 'S';
+    case PatternType::macro_end:
+      return 'R';
+    case PatternType::none:
+      break;
   }
+  return '?';
+}
+
+// The four opcode digits of a key, as one number: an instruction without
+// operands keeps its whole word; any other entry the high byte of its word
+// (FF when a register operation has only a literal form) followed by the
+// high byte of its literal form's word (00 without one).
+constexpr std::uint16_t key_digits(const PatternEntry& entry) {
+  if (entry.type == PatternType::inherent) return entry.word.value_or(0);
+  const unsigned high = entry.word ? *entry.word >> 8 : entry.literal_word ? 0xFFu : 0u;
+  const unsigned low = entry.literal_word ? *entry.literal_word >> 8 : 0u;
+  return static_cast<std::uint16_t>(high << 8 | low);
+}
+
+// The key an entry is stored under.
+constexpr PatternKey pattern_key_of(const PatternEntry& entry) {
+  PatternKey key;
+  key.characters[0] = type_letter(entry.type);
+  const std::uint16_t digits = key_digits(entry);
+  for (std::size_t i = 0; i < 4; ++i) {
+    key.characters[4 - i] = "0123456789ABCDEF"[(digits >> (4 * i)) & 0xF];
+  }
+  for (std::size_t i = 0; i < 4; ++i) {
+    key.characters[5 + i] = i < entry.mnemonic.size() ? entry.mnemonic[i] : ' ';
+  }
+  return key;
+}
+
+// Fills in what an entry's key and text give: the key, the pieces and the
+// operand places.
+constexpr PatternEntry completed(PatternEntry entry) {
+  entry.key = pattern_key_of(entry);
+  std::string_view pattern = entry.text;
+  entry.leading = !pattern.empty() && pattern.front() == '@';
+  if (entry.leading) pattern.remove_prefix(1);
   const std::size_t place = pattern.find('@');
-  if (place == std::string_view::npos) {
+  entry.middle = place != std::string_view::npos;
+  if (!entry.middle) {
     entry.first_piece = pattern;
     return entry;
   }
-  entry.middle = true;
   entry.first_piece = pattern.substr(0, place);
   std::string_view rest = pattern.substr(place + 1);
-  if (!rest.empty() && rest.back() == '@') {
-    entry.trailing = true;
-    rest.remove_suffix(1);
-  }
+  entry.trailing = !rest.empty() && rest.back() == '@';
+  if (entry.trailing) rest.remove_suffix(1);
   entry.second_piece = rest;
   return entry;
 }
 
-// All entries, cut when the program is compiled, in table order.
+namespace pattern_forms {
+
+constexpr PatternEntry entry(PatternType type, std::optional<std::uint16_t> word,
+                             std::optional<std::uint16_t> literal_word, std::string_view mnemonic,
+                             std::string_view text) {
+  PatternEntry made;
+  made.type = type;
+  made.word = word;
+  made.literal_word = literal_word;
+  made.mnemonic = mnemonic;
+  made.text = text;
+  return completed(made);
+}
+// A register operation, with the base words of its register and literal forms.
+constexpr PatternEntry register_operation(std::optional<std::uint16_t> word,
+                                          std::optional<std::uint16_t> literal_word,
+                                          std::string_view mnemonic, std::string_view text) {
+  return entry(PatternType::register_op, word, literal_word, mnemonic, text);
+}
+// A bit operation, the jump or an instruction without operands, with its word.
+constexpr PatternEntry instruction(PatternType type, std::uint16_t word, std::string_view mnemonic,
+                                   std::string_view text) {
+  return entry(type, word, std::nullopt, mnemonic, text);
+}
+constexpr PatternEntry directive(PatternType type, std::string_view mnemonic,
+                                 std::string_view text) {
+  return entry(type, std::nullopt, std::nullopt, mnemonic, text);
+}
+
+}  // namespace pattern_forms
+
+inline constexpr std::size_t kPatternCount = 45;
+
+// The 45 entries in table order.
 inline constexpr std::array<PatternEntry, kPatternCount> kPatterns = [] {
-  std::array<PatternEntry, kPatternCount> cut{};
-  for (std::size_t i = 0; i < kPatternCount; ++i) cut[i] = cut_pattern(kPatternTexts[i]);
-  return cut;
+  using enum PatternType;
+  using pattern_forms::directive;
+  using pattern_forms::instruction;
+  constexpr auto operation = pattern_forms::register_operation;
+  constexpr std::nullopt_t no = std::nullopt;
+  return std::array<PatternEntry, kPatternCount>{
+      directive(raw_words, "    ", "\\@"),
+      operation(0x0F00, no, "INC ", "@+1>@(Z)->"),
+      operation(0x0A00, no, "INC ", "@+1>@"),
+      operation(0x0B00, no, "INC ", "@-1>@(Z)->"),
+      operation(0x0300, no, "INC ", "@-1>@"),
+      operation(0x0F00, no, "INC ", "@+1(Z)->"),
+      operation(0x0A00, no, "INC ", "@+1"),
+      operation(0x0B00, no, "INC ", "@-1(Z)->"),
+      operation(0x0300, no, "INC ", "@-1"),
+      operation(0x0700, 0x3E00, "ADD ", "W+@>@"),
+      operation(0x0500, 0x3900, "AND ", "W^@>@"),
+      operation(0x0400, 0x3800, "OR  ", "WV@>@"),
+      operation(0x0600, 0x3A00, "XOR ", "W\\@>@"),
+      operation(0x0200, 0x3C00, "SUB ", "@-W>@"),
+      operation(no, 0x3400, "RETK", "RET @>@"),
+      operation(0x0D00, no, "RLF ", "<<@<<->@"),
+      operation(0x0D00, no, "RLF ", "<<@<<"),
+      operation(0x0C00, no, "RRF ", ">>@>>->@"),
+      operation(0x0C00, no, "RRF ", ">>@>>"),
+      operation(0x0900, no, "COM ", "/@>@"),
+      instruction(inherent, 0x0100, "CLR ", "00>W"),
+      operation(0x0100, no, "CLR ", "00>@"),
+      instruction(bit_op, 0x1000, "BCF ", "@_BIT@<0"),
+      instruction(bit_op, 0x1400, "BSF ", "@_BIT@<1"),
+      instruction(bit_op, 0x1800, "BTF ", "@_BIT@=0->"),
+      instruction(bit_op, 0x1C00, "BTF ", "@_BIT@=1->"),
+      instruction(inherent, 0x0008, "RET ", "RET"),
+      instruction(inherent, 0x0009, "RETI", "RETI"),
+      instruction(inherent, 0x0063, "SLEP", "SLEEP"),
+      instruction(inherent, 0x0064, "CWDT", "CLRWDT"),
+      instruction(inherent, 0x0000, "NOP ", "NOP"),
+      instruction(branch, 0x2800, "JP  ", "===->@"),
+      directive(constant, "EQU ", "EQU@"),
+      directive(data_byte, "DE  ", "DE @"),
+      operation(0x0000, no, "MOV ", "W>@"),
+      directive(origin, "ORG ", "ORG@"),
+      operation(0x0E00, no, "SWP ", "SWAP@>@"),
+      operation(0x0E00, no, "SWP ", "SWAP@"),
+      directive(reservation, "MEM ", "[@]"),
+      directive(ram_start, "RAM ", "RAM=@"),
+      directive(subroutine, "    ", "SUB @"),
+      operation(0x0800, 0x3000, "MOV ", "@>@"),
+      directive(constant, "    ", "=@"),
+      directive(macro_end, "    ", "END MACRO@"),
+      instruction(inherent, 0x0008, "RET ", "END SUB"),
+  };
 }();
 static_assert(kPatterns[31].first_piece == "===->" && kPatterns[44].first_piece == "END SUB");
+static_assert(kPatterns[14].key.view() == "NFF34RETK" && kPatterns[29].key.view() == "I0064CWDT");
 
 inline std::span<const PatternEntry> pattern_entries() {
   return kPatterns;
+}
+
+// The entry a stored key stands for: the first entry with that key (entries
+// that share a key differ in their text only), or none for an empty or
+// unknown key.
+const PatternEntry* pattern_of_key(std::string_view key);
+
+// The type of the entry a stored key stands for; `none` for no entry.
+inline PatternType pattern_type_of_key(std::string_view key) {
+  const PatternEntry* entry = pattern_of_key(key);
+  return entry == nullptr ? PatternType::none : entry->type;
 }
 
 }  // namespace korva

@@ -176,8 +176,10 @@ std::vector<StyledSpan> statement_styles(const Notation& notation,
   if (statement == "end") return {StyledSpan{0, statement.size(), Style::directive}};
   const std::string upper = upper_cased(statement);
   // A macro definition's lines, which the macro expander takes first.
-  static constexpr PatternEntry kMacroHeader{"", false, true, false, "MACRO ", ""};
-  static constexpr PatternEntry kMacroEnd{"", false, false, false, "END MACRO", ""};
+  static constexpr PatternEntry kMacroHeader =
+      pattern_forms::directive(PatternType::none, {}, "MACRO @");
+  static constexpr PatternEntry kMacroEnd =
+      pattern_forms::directive(PatternType::none, {}, "END MACRO");
   if (const auto parts = fit(kMacroHeader, upper))
     return form_spans(notation.macro_header, *parts, statement);
   if (const auto parts = fit(kMacroEnd, upper))

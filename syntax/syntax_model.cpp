@@ -66,35 +66,47 @@ std::string group(std::string_view regex) {
 
 // ---- From table entries to forms.
 
-bool is_directive_type(char type) {
-  return std::string_view("EDOMrSR").find(type) != std::string_view::npos;
+bool is_directive_type(PatternType type) {
+  switch (type) {
+    case PatternType::constant:
+    case PatternType::data_byte:
+    case PatternType::origin:
+    case PatternType::reservation:
+    case PatternType::ram_start:
+    case PatternType::subroutine:
+    case PatternType::macro_end:
+      return true;
+    default:
+      return false;
+  }
 }
 
-// The operands that an entry of each type letter has, in place order.
-std::optional<std::vector<Operand>> operands_of_type(char type) {
+// The operands that an entry of each type has, in place order.
+std::optional<std::vector<Operand>> operands_of_type(PatternType type) {
   switch (type) {
-    case 'N':
+    case PatternType::register_op:
       return std::vector{Operand::subject, Operand::destination};
-    case 'b':
+    case PatternType::bit_op:
       return std::vector{Operand::subject, Operand::value};
-    case 'B':
-    case 'E':
-    case 'D':
-    case 'O':
-    case 'M':
-    case 'r':
+    case PatternType::branch:
+    case PatternType::constant:
+    case PatternType::data_byte:
+    case PatternType::origin:
+    case PatternType::reservation:
+    case PatternType::ram_start:
       return std::vector{Operand::value};
-    case 'I':
+    case PatternType::inherent:
       return std::vector<Operand>{};
-    case 'S':
+    case PatternType::subroutine:
       return std::vector{Operand::name};
-    case 'R':
+    case PatternType::macro_end:
       return std::vector{Operand::text};
-    case '\\':
+    case PatternType::raw_words:
       return std::vector{Operand::raw_digits};
-    default:
-      return std::nullopt;
+    case PatternType::none:
+      break;
   }
+  return std::nullopt;
 }
 
 // Runs of two or more capitals in the pieces of the directive entries: the
@@ -102,7 +114,7 @@ std::optional<std::vector<Operand>> operands_of_type(char type) {
 std::set<std::string, std::less<>> directive_words(std::span<const PatternEntry> entries) {
   std::set<std::string, std::less<>> words;
   for (const PatternEntry& entry : entries) {
-    if (entry.key.empty() || !is_directive_type(entry.key.front())) continue;
+    if (!is_directive_type(entry.type)) continue;
     for (const std::string_view piece : {entry.first_piece, entry.second_piece}) {
       for (std::size_t i = 0; i < piece.size();) {
         std::size_t end = i;
@@ -204,8 +216,10 @@ std::vector<Token> directive_tokens(std::string_view piece) {
 }
 
 std::optional<std::vector<Token>> piece_tokens(
-    std::string_view piece, char type, const std::set<std::string, std::less<>>& vocabulary) {
-  if (type == '\\') return std::vector{Token{std::string(piece), Style::raw_words}};
+    std::string_view piece, PatternType type,
+    const std::set<std::string, std::less<>>& vocabulary) {
+  if (type == PatternType::raw_words)
+    return std::vector{Token{std::string(piece), Style::raw_words}};
   if (is_directive_type(type)) return directive_tokens(piece);
   return instruction_tokens(piece, vocabulary);
 }
@@ -224,10 +238,10 @@ std::optional<Form> form_of(std::size_t index, const PatternEntry& entry,
                             const std::set<std::string, std::less<>>& vocabulary,
                             std::string& error) {
   const std::string label = describe(index, entry);
-  const char type = entry.key.empty() ? '\0' : entry.key.front();
+  const PatternType type = entry.type;
   const std::optional<std::vector<Operand>> operands = operands_of_type(type);
   if (!operands) {
-    error = "entry " + label + ": unknown type letter '" + std::string(1, type) + "'";
+    error = "entry " + label + ": no type";
     return std::nullopt;
   }
   if (entry.first_piece.empty()) {
@@ -263,8 +277,7 @@ std::optional<Form> form_of(std::size_t index, const PatternEntry& entry,
   if (!entry.second_piece.empty() && !add_piece(entry.second_piece)) return std::nullopt;
   if (entry.trailing) add_operand({});
   if (!fits) {
-    error = "entry " + label + ": more operand places than type '" + std::string(1, type) +
-            "' has operands";
+    error = "entry " + label + ": more operand places than its type has operands";
     return std::nullopt;
   }
   return form;

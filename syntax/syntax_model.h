@@ -95,8 +95,8 @@ struct Notation {
 };
 
 // The notation of the given table entries, or an error text naming the entry
-// that could not be turned into a form (an unknown type letter, more operand
-// places than its type has operands, no literal piece, a piece with a sign
+// that could not be turned into a form (no type, more operand places than
+// its type has operands, no literal piece, a piece with a sign
 // that the token lexicon does not know).
 struct NotationResult {
   std::optional<Notation> notation;

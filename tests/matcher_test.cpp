@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "patterns/pattern_table.h"
 
@@ -148,27 +151,126 @@ TEST(StatementMatcher, RemembersFitsWithoutChangingThem) {
   }
 }
 
-TEST(PatternTable, HoldsFortyFiveEntriesCutAtTheirOperandPlaces) {
-  // The texts, joined with a comma after each, are the 699 characters of the
-  // table as the notation defines it.
-  std::size_t characters = 0;
-  for (std::string_view text : kPatternTexts) characters += text.size() + 1;
-  EXPECT_EQ(characters, 699u);
-  EXPECT_EQ(pattern_entries().size(), 45u);
+// ---- Letter case: the pieces of every entry, as a user may write them.
 
-  const PatternEntry& inc = pattern_entries()[1];  // "@+1>@(Z)->"
-  EXPECT_EQ(inc.key, "N0F00INC ");
-  EXPECT_TRUE(inc.leading && inc.middle && !inc.trailing);
-  EXPECT_EQ(inc.first_piece, "+1>");
-  EXPECT_EQ(inc.second_piece, "(Z)->");
-  const PatternEntry& add = pattern_entries()[9];  // "W+@>@"
-  EXPECT_TRUE(!add.leading && add.middle && add.trailing);
-  EXPECT_EQ(add.second_piece, ">");
-  const PatternEntry& nop = pattern_entries()[30];
-  EXPECT_TRUE(!nop.leading && !nop.middle && !nop.trailing);
-  EXPECT_EQ(nop.first_piece, "NOP");
-  EXPECT_EQ(pattern_entries()[40].first_piece, "SUB ");
-  EXPECT_EQ(pattern_entries()[44].first_piece, "END SUB");
+enum class Casing { as_defined, small, small_first, capital_first };
+
+char small(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The text with its letters in the given casing; the alternating casings
+// count letters only, so that between them every letter is written small.
+std::string cased(std::string_view text, Casing casing) {
+  std::string result;
+  std::size_t letters = 0;
+  for (const char c : text) {
+    const bool letter = small(c) != c;
+    const bool make_small = casing == Casing::small ||
+                            (casing == Casing::small_first && letters % 2 == 0) ||
+                            (casing == Casing::capital_first && letters % 2 == 1);
+    result += letter && make_small ? small(c) : c;
+    letters += letter ? 1 : 0;
+  }
+  return result;
+}
+
+// A statement of the entry's form: fillers in its operand places (texts that
+// contain no piece of any entry), its pieces in the given casing.
+struct Built {
+  std::string statement;
+  std::vector<std::string> operands;  // packed to the left
+};
+
+Built built_statement(const PatternEntry& entry, Casing casing,
+                      std::string_view second_piece_override = {}) {
+  static constexpr std::array<std::string_view, 3> kFillers{"(X)", "(Yk)", "(J)"};
+  Built built;
+  const auto place = [&](std::size_t n) {
+    built.statement += kFillers[n];
+    built.operands.emplace_back(kFillers[n]);
+  };
+  if (entry.leading) place(0);
+  built.statement += cased(entry.first_piece, casing);
+  if (entry.middle) place(1);
+  built.statement += second_piece_override.empty() ? cased(entry.second_piece, casing)
+                                                   : std::string(second_piece_override);
+  if (entry.trailing) place(2);
+  return built;
+}
+
+void expect_fit(const std::string& statement, const PatternEntry& entry,
+                const std::vector<std::string>& operands) {
+  LineRecord record;
+  record.statement = statement;
+  const PatternEntry* fitted = match_statement(record);
+  ASSERT_NE(fitted, nullptr) << '"' << statement << "\" fits no entry";
+  EXPECT_EQ(fitted, &entry) << '"' << statement << "\" fits " << fitted->text << ", not "
+                            << entry.text;
+  EXPECT_EQ(record.pattern_key, entry.key.view()) << statement;
+  const std::array<std::string, 3> got{record.operand1, record.operand2, record.operand3};
+  for (std::size_t n = 0; n < got.size(); ++n) {
+    EXPECT_EQ(got[n], n < operands.size() ? operands[n] : "") << statement << " operand " << n + 1;
+  }
+}
+
+// Every entry fits a statement of its own form, and goes on fitting it when
+// the pieces are written in small letters or in mixed case; the operands keep
+// the case in which they were written.
+TEST(MatchStatement, EveryFormFitsInAnyLetterCase) {
+  for (const PatternEntry& entry : pattern_entries()) {
+    for (const Casing casing :
+         {Casing::as_defined, Casing::small, Casing::small_first, Casing::capital_first}) {
+      const Built built = built_statement(entry, casing);
+      expect_fit(built.statement, entry, built.operands);
+      expect_fit(cased(built.statement, Casing::small), entry, [&] {
+        std::vector<std::string> small_operands;
+        for (const std::string& operand : built.operands) {
+          small_operands.push_back(cased(operand, Casing::small));
+        }
+        return small_operands;
+      }());
+    }
+  }
+}
+
+// Only the letters a to z are taken for capitals. A piece's sign or letter
+// written as another byte, one that differs from it in the case bit or in
+// the top bit (the half-width katakana and the first bytes of Shift-JIS
+// characters), is not that piece.
+TEST(MatchStatement, OtherBytesAreComparedAsTheyAre) {
+  for (const PatternEntry& entry : pattern_entries()) {
+    const Built built = built_statement(entry, Casing::as_defined);
+    for (const std::string_view piece : {entry.first_piece, entry.second_piece}) {
+      const std::size_t start = built.statement.find(piece, entry.leading ? 3 : 0);
+      ASSERT_NE(start, std::string::npos) << entry.text;
+      for (std::size_t i = start; i < start + piece.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(built.statement[i]);
+        const bool letter = byte >= 'A' && byte <= 'Z';
+        for (const unsigned other : {byte ^ 0x80u, letter ? byte ^ 0xA0u : byte ^ 0x20u}) {
+          std::string statement = built.statement;
+          statement[i] = static_cast<char>(other);
+          LineRecord record;
+          record.statement = statement;
+          EXPECT_NE(match_statement(record), &entry)
+              << '"' << statement << "\" (byte " << i << " made " << other << ") fits "
+              << entry.text;
+        }
+      }
+    }
+  }
+}
+
+// Shift-JIS text in an operand is cut out byte for byte, even where a
+// character's second byte is a small letter or a backslash.
+TEST(MatchStatement, ShiftJisOperandsKeepTheirBytes) {
+  const std::string katakana = "\xB6\xB3\xDD\xC0";              // half-width
+  const std::string second_bytes = "\x83\x5C\x83\x61\x83\x7A";  // second bytes \ a z
+  for (const std::string& name : {katakana, second_bytes}) {
+    expect_fit("W+(" + name + ")>w", pattern_entries()[9], {"(" + name + ")", "w"});
+    expect_fit("(" + name + ")+1>f(z)->", pattern_entries()[1], {"(" + name + ")", "f"});
+    expect_fit("===->" + name, pattern_entries()[31], {name});
+  }
 }
 
 }  // namespace

@@ -315,7 +315,7 @@ TEST(NotationDocument, ExamplesUseEveryStatementForm) {
   std::set<std::string> wanted;
   for (const PatternEntry& entry : pattern_entries()) {
     const std::size_t places = entry.leading + entry.middle + entry.trailing;
-    wanted.insert(entry_signature(entry.key, places, entry.first_piece));
+    wanted.insert(entry_signature(entry.key.view(), places, entry.first_piece));
   }
   ASSERT_EQ(wanted.size(), kPatternCount);
 

@@ -115,7 +115,7 @@ void expect_same_as_matcher(const std::string& statement) {
   }
   ASSERT_TRUE(pick.form) << "\"" << statement << "\" fits " << record.pattern_key
                          << ", the editors take no form";
-  EXPECT_EQ(pattern_entries()[*pick.form].key, record.pattern_key)
+  EXPECT_EQ(pattern_entries()[*pick.form].key.view(), record.pattern_key.view())
       << "\"" << statement << "\": the editors take " << notation().forms[*pick.form].label;
   const std::array<std::string, 3> operands{record.operand1, record.operand2, record.operand3};
   for (std::size_t i = 0; i < operands.size(); ++i) {
@@ -330,21 +330,20 @@ TEST(SyntaxModel, LabelsEndWhereTheSplitterEndsThem) {
 // a new entry cannot slip into the editors without a style.
 TEST(SyntaxModel, RefusesEntriesItCannotShow) {
   struct Case {
-    std::string_view table;
+    PatternEntry entry;
     std::string_view error_part;
   };
   const Case cases[] = {
-      {"X0000    FOO@,", "unknown type letter 'X'"},
-      {"N0000MOD @%@,", "the piece \"%\" holds a sign without a style"},
-      {"I0000    @,", "no literal piece"},
-      {"B2800JP  @===->@,", "more operand places than type 'B' has operands"},
+      {pattern_forms::directive(PatternType::none, {}, "FOO@"), "no type"},
+      {pattern_forms::register_operation(0x0000, {}, "MOD ", "@%@"),
+       "the piece \"%\" holds a sign without a style"},
+      {pattern_forms::instruction(PatternType::inherent, 0x0000, {}, "@"), "no literal piece"},
+      {pattern_forms::instruction(PatternType::branch, 0x2800, {}, "@===->@"),
+       "more operand places than its type has operands"},
   };
   for (const Case& c : cases) {
-    std::string_view text = c.table;
-    text.remove_suffix(1);  // the comma after the entry
-    const PatternEntry entry = cut_pattern(text);
-    const NotationResult result = notation_from(std::span<const PatternEntry>(&entry, 1));
-    EXPECT_FALSE(result.notation) << c.table;
+    const NotationResult result = notation_from(std::span<const PatternEntry>(&c.entry, 1));
+    EXPECT_FALSE(result.notation) << c.entry.text;
     EXPECT_NE(result.error.find(c.error_part), std::string::npos) << result.error;
     EXPECT_NE(result.error.find("entry 0 "), std::string::npos) << result.error;
   }
