@@ -4,16 +4,19 @@
 //   @ ADDR   the address column ("-" for empty)
 //   ! TEXT   the error column, the rest of the remark (UTF-8; the listing's
 //            CP932 is decoded for the comparison)
-//   ? TEXT   a warning on that line whose text contains TEXT
+//   ? TEXT   a warning on that line whose text contains TEXT; one "?" for
+//            each warning the line has
 //   # NOTE   ends the expectations of "!" and "?"
-// A line with expectations but without "!" must have no error. Every
-// annotated source line must show up exactly once in the listing.
+// Every error and every warning must be expected: a line with an error needs
+// "!", a line with warnings as many "?". Every annotated source line must
+// show up exactly once in the listing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,6 +43,43 @@ std::vector<std::filesystem::path> case_files() {
   return files;
 }
 
+// Every warning of a line must be expected by one of its "?" annotations, and
+// every annotation must find a warning of its own.
+void check_warnings(const std::vector<std::string>& found, const std::vector<std::string>& wanted,
+                    const std::string& where) {
+  std::vector<bool> taken(found.size(), false);
+  for (const std::string& text : wanted) {
+    std::size_t i = 0;
+    while (i < found.size() && (taken[i] || found[i].find(text) == std::string::npos)) ++i;
+    if (i == found.size()) {
+      ADD_FAILURE() << where << ": no warning containing \"" << text << "\"";
+    } else {
+      taken[i] = true;
+    }
+  }
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    if (!taken[i]) ADD_FAILURE() << where << ": a warning no annotation expects: " << found[i];
+  }
+}
+
+// For each listing line, the line whose annotations expect its diagnostics:
+// the line itself, or for the lines of a macro expansion ("macro NAME (n)" to
+// "end macro (n)") the call that the source holds, the outermost one.
+std::vector<std::size_t> expectation_owners(const std::vector<std::vector<std::string>>& listing) {
+  static const std::regex kExpansionStart("macro \\S+ \\([0-9]+\\)");
+  static const std::regex kExpansionEnd("end macro \\([0-9]+\\)");
+  std::vector<std::size_t> owners;
+  std::size_t depth = 0;
+  for (std::size_t index = 0; index < listing.size(); ++index) {
+    const std::string& statement = listing[index][3];
+    const bool starts = std::regex_match(statement, kExpansionStart);
+    owners.push_back(depth == 0 ? index : owners.back());
+    if (starts) ++depth;
+    if (depth > 0 && std::regex_match(statement, kExpansionEnd)) --depth;
+  }
+  return owners;
+}
+
 class CaseFile : public ::testing::TestWithParam<std::filesystem::path> {};
 
 TEST_P(CaseFile, ListingMatchesTheAnnotations) {
@@ -64,41 +104,61 @@ TEST_P(CaseFile, ListingMatchesTheAnnotations) {
   const AssemblyResult result = assembler.assemble_project(project, host);
   ASSERT_EQ(result.outcome, AssemblyOutcome::completed);
 
-  // The warnings by listing line, decoded for the comparison.
+  // The listing's lines cut into their columns; remark-only lines show the
+  // remark alone.
+  std::vector<std::vector<std::string>> listing;
+  for (const std::string& line : split(host.listing, '\n')) {
+    const bool remark_only = line.empty() || line.back() != '\r';
+    listing.push_back(remark_only ? std::vector<std::string>{"", "", "", "", line, ""}
+                                  : split(line.substr(0, line.size() - 1), '\t'));
+    ASSERT_EQ(listing.back().size(), 6u) << line;
+  }
+  const std::vector<std::size_t> owners = expectation_owners(listing);
+
+  // The diagnostics by the line that expects them, warnings decoded.
   std::map<std::size_t, std::vector<std::string>> warnings;
+  std::map<std::size_t, std::size_t> errors;
   for (const Diagnostic& d : result.diagnostics) {
-    if (d.severity == Severity::warning && d.listing_index) {
-      warnings[*d.listing_index].push_back(cp932_to_utf8(d.text));
+    if (!d.listing_index || *d.listing_index >= owners.size()) {
+      ADD_FAILURE() << "a diagnostic of no listing line, which no annotation expects: "
+                    << cp932_to_utf8(d.text);
+    } else if (d.severity == Severity::warning) {
+      warnings[owners[*d.listing_index]].push_back(cp932_to_utf8(d.text));
+    } else {
+      ++errors[owners[*d.listing_index]];
     }
+  }
+  // The error texts of each line and of the lines its expansion made.
+  std::map<std::size_t, std::string> error_texts;
+  std::map<std::size_t, std::size_t> error_lines_owned;
+  std::size_t error_lines = 0;
+  for (std::size_t index = 0; index < listing.size(); ++index) {
+    const std::string& text = listing[index][5];
+    if (text.empty()) continue;
+    ++error_lines;
+    ++error_lines_owned[owners[index]];
+    std::string& texts = error_texts[owners[index]];
+    texts += (texts.empty() ? "" : "; ") + cp932_to_utf8(text);
   }
 
   std::size_t checked = 0;
-  std::size_t error_lines = 0;
-  const std::vector<std::string> lines = split(host.listing, '\n');
-  for (std::size_t index = 0; index < lines.size(); ++index) {
-    const std::string& line = lines[index];
-    if (line.empty() || line.back() != '\r') continue;  // remark-only lines
-    const std::vector<std::string> columns = split(line.substr(0, line.size() - 1), '\t');
-    ASSERT_EQ(columns.size(), 6u) << line;
-    if (!columns[5].empty()) ++error_lines;
+  for (std::size_t index = 0; index < listing.size(); ++index) {
+    if (owners[index] != index) continue;  // expected on the macro call
+    const std::vector<std::string>& columns = listing[index];
+    const std::string where = columns[2] + columns[3] + " " + columns[4];
     const std::optional<Expectation> expected = parse_remark(columns[4]);
+    check_warnings(warnings[index], expected ? expected->warnings : std::vector<std::string>{},
+                   where);
+    const std::string error = expected ? expected->error.value_or("") : "";
+    EXPECT_EQ(error_texts[index], error) << where;
+    EXPECT_EQ(errors[index], error_lines_owned[index]) << where;
     if (!expected) continue;
     ++checked;
-    const std::string where = columns[2] + columns[3] + " " + columns[4];
     if (expected->code) {
       EXPECT_EQ(columns[1], *expected->code) << where;
     }
     if (expected->address) {
       EXPECT_EQ(columns[0], *expected->address) << where;
-    }
-    EXPECT_EQ(cp932_to_utf8(columns[5]), expected->error.value_or("")) << where;
-    if (expected->warning) {
-      const std::vector<std::string>& found = warnings[index];
-      EXPECT_TRUE(std::any_of(found.begin(), found.end(),
-                              [&](const std::string& text) {
-                                return text.find(*expected->warning) != std::string::npos;
-                              }))
-          << where << ": no warning containing \"" << *expected->warning << "\"";
     }
   }
   EXPECT_EQ(checked, annotated_in_source);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -136,6 +137,104 @@ TEST(MacroExpander, HandsOutNoLineOutsideAnExpansion) {
   EXPECT_TRUE(expander.expand_macro("M", record));
   expander.reset(table, source);
   EXPECT_FALSE(expander.next_line(line));
+}
+
+// A closing line as written in a body, and its statement after splitting.
+struct Closing {
+  std::string_view line;
+  std::string_view statement;
+};
+
+// Three macros, each calling the next: OUTER (level 0), MID (1), INNER (2),
+// each closed by the given line. The definitions are consumed; the call
+// expands all three levels, each ended by its own mark.
+void nested_expansion(const std::array<Closing, 3>& closings, std::string_view line_end) {
+  std::string source;
+  std::vector<std::string> steps;
+  const auto define = [&](std::string_view name, std::string_view first, std::string_view second,
+                          const Closing& closing) {
+    for (const std::string_view line :
+         {"MACRO " + std::string(name), " " + std::string(first), " " + std::string(second)}) {
+      if (line.ends_with(' ')) continue;
+      source += line;
+      source += line_end;
+    }
+    source += closing.line;
+    source += line_end;
+    steps.push_back("src  MACRO " + std::string(name) + " => rem");
+    steps.push_back("src  " + std::string(first) + " => macro");
+    if (!second.empty()) steps.push_back("src  " + std::string(second) + " => macro");
+    steps.push_back("src  " + std::string(closing.statement) + " => macro");
+  };
+  define("INNER", "NOP", "", closings[2]);
+  define("MID", "INNER", "SLEEP", closings[1]);
+  define("OUTER", "MID", "CLRWDT", closings[0]);
+  source += " OUTER";
+  source += line_end;
+  source += " RET";
+  source += line_end;
+  for (const char* step :
+       {"src  macro OUTER (0) => macro", "body macro MID (1) => macro",
+        "body macro INNER (2) => macro", "body NOP -> passed", "body end macro (2) -> passed",
+        "body SLEEP -> passed", "body end macro (1) -> passed", "body CLRWDT -> passed",
+        "body end macro (0) -> passed", "src  RET -> passed", "src  end -> passed"}) {
+    steps.emplace_back(step);
+  }
+  EXPECT_EQ(expand_source(source), steps);
+}
+
+// END MACRO closes the level it ends at any depth, in any letter case, in the
+// first column or indented by blanks and tabs, with a remark or without.
+TEST(MacroExpander, EndMacroClosesItsLevelInEveryForm) {
+  const Closing plain{"END MACRO", "END MACRO"};
+  const Closing forms[] = {
+      {"END MACRO", "END MACRO"},
+      {"end macro", "end macro"},
+      {"End Macro", "End Macro"},
+      {"eNd mAcRo", "eNd mAcRo"},
+      {"END MACRO ; closes", "END MACRO"},
+      {"end macro;x", "end macro"},
+      {" end macro", "end macro"},
+      {"\tend macro", "end macro"},
+      {"    End Macro", "End Macro"},
+      {" \t eND MACRO", "eND MACRO"},
+      {"  end  macro", "end macro"},
+      {"\tEND\tMACRO\t; done", "END MACRO"},
+      {"        end macro ; closes MID", "end macro"},
+  };
+  for (const std::string_view line_end : {"\n", "\r\n"}) {
+    for (const Closing& form : forms) {
+      for (std::size_t level = 0; level < 3; ++level) {
+        std::array<Closing, 3> closings{plain, plain, plain};
+        closings[level] = form;
+        SCOPED_TRACE("\"" + std::string(form.line) + "\" closing level " + std::to_string(level) +
+                     (line_end.size() == 2 ? " (CR LF)" : " (LF)"));
+        nested_expansion(closings, line_end);
+      }
+    }
+  }
+  // Every level closed in small letters, indented.
+  const Closing small{"\tend macro", "end macro"};
+  nested_expansion({small, small, small}, "\r\n");
+}
+
+// An indented line that merely begins with END MACRO is a body line at any
+// depth: the level goes on to its real end.
+TEST(MacroExpander, IndentedLongerWordsDoNotCloseALevel) {
+  for (const std::string_view almost : {"END MACROX", "end macros", "End MacroS1"}) {
+    for (const std::string_view indent : {" ", "\t", "    "}) {
+      const std::string source = "MACRO IN\n NOP\n" + std::string(indent) + std::string(almost) +
+                                 "\n SLEEP\nEND MACRO\nMACRO OUT\n IN\nend macro\n OUT\n";
+      const std::vector<std::string> steps = expand_source(source);
+      const std::vector<std::string> expansion(steps.end() - 8, steps.end());
+      EXPECT_EQ(expansion, (std::vector<std::string>{
+                               "src  macro OUT (0) => macro", "body macro IN (1) => macro",
+                               "body NOP -> passed", "body " + std::string(almost) + " -> passed",
+                               "body SLEEP -> passed", "body end macro (1) -> passed",
+                               "body end macro (0) -> passed", "src  end -> passed"}))
+          << '"' << indent << almost << '"';
+    }
+  }
 }
 
 }  // namespace

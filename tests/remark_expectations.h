@@ -2,9 +2,10 @@
 // statement they check: "= CODE" for the code column, "@ ADDR" for the
 // address column ("-" for an empty column) and "! TEXT" for the error text,
 // which takes the rest of the remark, and "? TEXT" for a warning on that line
-// whose text contains TEXT. "!" and "?" each take the rest of the remark up to
-// the other one, so both may stand in one remark. " # " ends the expectations:
-// what follows it is a note for the reader.
+// whose text contains TEXT. Each mark takes the rest of the remark up to the
+// next mark, so "!" and any number of "?" may stand in one remark, one "?"
+// for each warning of the line. " # " ends the expectations: what follows it
+// is a note for the reader.
 #pragma once
 
 #include <algorithm>
@@ -32,17 +33,33 @@ struct Expectation {
   std::optional<std::string> code;
   std::optional<std::string> address;
   std::optional<std::string> error;
-  std::optional<std::string> warning;
+  std::vector<std::string> warnings;  // one text for each warning the line has
 };
 
-// The text after a "!" or "?" mark, up to the other mark (blank on both
-// sides) or the end of the remark.
-inline std::string marked_text(const std::string& rest, std::string_view other_mark) {
-  std::string text = rest.substr(0, rest.find(" # "));
-  text.resize(std::min(text.size(), text.find(" " + std::string(other_mark) + " ")));
-  text.erase(0, text.find_first_not_of(' '));
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
+// Whether a mark stands at `at`: "!" or "?" as a word of its own.
+inline bool is_mark_at(std::string_view text, std::size_t at) {
+  return (text[at] == '!' || text[at] == '?') && (at == 0 || text[at - 1] == ' ') &&
+         (at + 1 == text.size() || text[at + 1] == ' ');
+}
+
+// Takes "! TEXT" and each "? TEXT" from `rest`, which starts with a mark; each
+// text runs to the next mark or to " # ".
+inline void take_marked_texts(std::string_view rest, Expectation& expectation) {
+  rest = rest.substr(0, rest.find(" # "));
+  std::size_t at = 0;
+  while (at < rest.size()) {
+    std::size_t next = at + 1;
+    while (next < rest.size() && !is_mark_at(rest, next)) ++next;
+    std::string text(rest.substr(at + 1, next - at - 1));
+    text.erase(0, text.find_first_not_of(' '));
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    if (rest[at] == '!') {
+      expectation.error = text;
+    } else {
+      expectation.warnings.push_back(text);
+    }
+    at = next;
+  }
 }
 
 // The expectations in a remark, or none when it carries none.
@@ -56,15 +73,7 @@ inline std::optional<Expectation> parse_remark(std::string_view remark) {
     if (mark == "!" || mark == "?") {
       std::string tail;
       std::getline(in, tail);
-      const std::string rest = mark + tail;  // from the first mark on
-      const auto take = [&rest](char own, char other) -> std::optional<std::string> {
-        std::size_t at = rest.front() == own ? 0 : rest.find(std::string(" ") + own + " ");
-        if (at == std::string::npos) return std::nullopt;
-        if (rest[at] != own) ++at;
-        return marked_text(rest.substr(at + 1), std::string(1, other));
-      };
-      expectation.error = take('!', '?');
-      expectation.warning = take('?', '!');
+      take_marked_texts(mark + tail, expectation);
       return expectation;
     }
     std::string value;

@@ -1,9 +1,10 @@
-; Register, literal and bit operations. COUNT is 14 hexadecimal.
+; Register, literal and bit operations.
+; COUNT is 14 hexadecimal.
 COUNT EQU 20            ; @ 0014 = -
 LOCAL:  NOP             ; @ 0000 = 0000
         W+(20)>F        ; @ 0001 = 0794
         W+5>W           ; = 3E05
-        W+5>F           ; @ 0003 = - ! normal err
+        W+5>F           ; @ 0003 = - ! normal err ? 10 lines with errors
         (20)+1          ; @ 0004 = 0A94
         (20)+1>W        ; = 0A14
         (20)-1>F(Z)->   ; = 0B94
@@ -21,10 +22,10 @@ LOCAL:  NOP             ; @ 0000 = 0000
         (3)_BIT7<0      ; = 1383
         W+COUNT>W       ; = 3E14
         W+(COUNT)>F     ; = 0794
-        W+($86)>F       ; = 0786
+        W+($86)>F       ; = 0786 ? register operand is above 7F
         W+(COUNT+1)>W   ; = 0715
-        W+2-3>W         ; = 3DFF
-        W^100h>W        ; = 3A00
+        W+2-3>W         ; = 3DFF ? literal FFFF does not fit
+        W^100h>W        ; = 3A00 ? literal 0100 does not fit
         SWAP(20)        ; = 0E94
         SWAP(20)>W      ; = 0E14
         <<(20)<<        ; = 0D94

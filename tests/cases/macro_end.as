@@ -1,6 +1,9 @@
-; How an expansion ends: a body line in the first column ends it when its
-; first nine characters read END MACRO; an indented one only when its whole
-; statement is END MACRO (letter case and blanks aside, a remark allowed)
+; How an expansion ends: a body line in the
+; first column ends it when its first nine
+; characters read END MACRO; an indented one
+; only when its whole statement is END MACRO
+; (letter case and blanks aside, a remark
+; allowed), at every level of nested calls
 MACRO LONGER
         NOP
   END MACROX
@@ -33,3 +36,16 @@ MACRO OUTER
     end MACRO ; indented, closes OUTER
         OUTER           ; @ - = -
         RET             ; @ 000B = 0008
+MACRO DEEPEST
+        NOP
+	end macro
+MACRO DEEPER
+        DEEPEST
+        SLEEP
+  end Macro ; closes DEEPER
+MACRO DEEP3
+        DEEPER
+        CLRWDT
+END MACRO
+        DEEP3           ; @ - = -
+        RET             ; @ 000F = 0008

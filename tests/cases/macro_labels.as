@@ -1,10 +1,12 @@
-; Labels in and around macro bodies: a label in a body takes the address of
-; the first expansion; a subroutine in a body that is never expanded has none
+; Labels in and around macro bodies: a label in
+; a body takes the address of the first
+; expansion; a subroutine in a body that is
+; never expanded has none
 MACRO M
 IN:     NOP
 END MACRO
         M               ; @ - = -
-        M               ; @ - = -
+        M               ; @ - = - ? repeated expansion of macro M
 AFTER:  ===->AFTER      ; @ 0002 = 2802
         ===->IN         ; @ 0003 = 2800
         ===->NOWHERE    ; @ 0004 = 28XX ! label err

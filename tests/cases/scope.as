@@ -17,9 +17,9 @@ L:      SUB FAR         ; @ 000C = -
         ===->L          ; @ 000C = 28XX ! label err
         ===->G          ; @ 000D = 2806
         END SUB         ; @ 000E = 0008
-        far             ; @ 000F = - ! 文法エラー
+        far             ; @ 000F = - ! 文法エラー ? UTF-8 text in
         reset           ; @ 000F = - ! 文法エラー
         A               ; @ 000F = 2004
-        ===->BIG        ; @ 0010 = 3000
+        ===->BIG        ; @ 0010 = 3000 ? jump target 0800
         ORG 800h        ; @ 0800
 BIG::   NOP             ; @ 0800 = 0000

@@ -1,5 +1,6 @@
-; A global symbol that never received a value is not a value of 0: the
-; operand gets the error an unknown name gets
+; A global symbol that never received a value is
+; not a value of 0: the operand gets the error
+; an unknown name gets
 MACRO EMPTY
 END MACRO
 MACRO NEVER
@@ -7,7 +8,7 @@ QL::
 K EQU 5
 END MACRO
 L::     EMPTY           ; @ - = -
-        W+L>W           ; @ 0000 = - ! normal err
+        W+L>W           ; @ 0000 = - ! normal err ? 5 lines with errors
         (L)+1           ; @ 0001 = - ! normal err
         W+QL>W          ; @ 0002 = - ! normal err
         (K)_BIT1<1      ; @ 0003 = 1480 ! bit err
