@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "cli/chip_files.h"
@@ -27,8 +28,8 @@ constexpr int kExitStopped = 2;
 constexpr int kExitUsage = 64;
 
 constexpr std::string_view kUsage =
-    "usage: korva-asm [options] PROJECT.amk\n"
-    "       korva-asm [options] SOURCE...\n"
+    "usage: korva-asm [options] [--] PROJECT.amk\n"
+    "       korva-asm [options] [--] SOURCE...\n"
     "\n"
     "Assembles a project (an .amk file listing its sources) or the given source\n"
     "files, in that order, and writes BASE.obj, BASE.out and BASE.bin. BASE is\n"
@@ -48,6 +49,7 @@ constexpr std::string_view kUsage =
     "  -Werror         treat warnings as errors (exit status 1)\n"
     "  -h, --help      show this help\n"
     "      --version   show the version\n"
+    "  --              end of the options: every later argument names a file\n"
     "\n"
     "exit status: 0 no errors, 1 errors listed, 2 assembly stopped or output\n"
     "not written, 64 bad usage\n";
@@ -205,13 +207,27 @@ int usage_error(const char* message) {
   return kExitUsage;
 }
 
+// An argument that begins with "-" and is no option. A lone "-" would read
+// standard input elsewhere, which korva-asm does not; a file whose name looks
+// like an option is named after "--" or with its folder.
+int not_an_option(std::string_view arg) {
+  std::string message = arg == "-" ? "'-' (standard input) is not read: the sources are files"
+                                   : "unknown option '" + korva::cp932_to_utf8(arg) + "'";
+  std::error_code no_error;
+  if (arg == "-" || std::filesystem::exists(korva::os_path(arg), no_error)) {
+    message += "; to assemble a file named '" + korva::cp932_to_utf8(arg) + "', write ./" +
+               korva::cp932_to_utf8(arg) + " or put it after --";
+  }
+  return usage_error(message.c_str());
+}
+
 ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) {
   ParsedCommandLine parsed;
   Options& options = parsed.options;
   bool options_done = false;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string_view arg = arguments[i];
-    if (options_done || arg.size() <= 1 || arg[0] != '-') {
+    if (options_done || !arg.starts_with('-')) {
       // The core holds names as CP932 bytes.
       options.inputs.emplace_back(arg);
     } else if (arg == "-h" || arg == "--help") {
@@ -232,8 +248,7 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
     } else if (arg == "--") {
       options_done = true;
     } else if (!take_flag(arg, options)) {
-      const std::string message = "unknown option '" + korva::cp932_to_utf8(arg) + "'";
-      parsed.exit_status = usage_error(message.c_str());
+      parsed.exit_status = not_an_option(arg);
     }
     if (parsed.exit_status) return parsed;
   }

@@ -311,6 +311,65 @@ TEST(KorvaAsm, RunWithWordlessErrorLinesSaysTheImageDrifts) {
 namespace korva {
 namespace {
 
+// Arguments that begin with "-": options before "--", file names after it or
+// written with their folder. A lone "-" is not taken for standard input, and
+// a file whose name looks like an option is never taken for one.
+TEST(KorvaAsm, NamesThatLookLikeOptions) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* message;  // in the error output; empty for none
+    const char* base;     // of the outputs written; empty for none
+  } cases[] = {
+      {"-", 64, "'-' (standard input) is not read", ""},
+      {"a.as -", 64, "write ./- or put it after --", ""},
+      {"-- -", 0, "", "-"},
+      {"./-", 0, "", "-"},
+      {"-l.as", 64, "unknown option '-l.as'; to assemble a file named '-l.as', write ./-l.as", ""},
+      {"--hex.as", 64, "unknown option '--hex.as'; to assemble a file named", ""},
+      {"-w.as", 64, "unknown option '-w.as'", ""},
+      {"-- -l.as", 0, "", "-l"},
+      {"-- --hex.as", 0, "", "--hex"},
+      {"-- -w.as", 0, "", "-w"},
+      {"-- --", 0, "", "--"},
+      {"./--hex.as", 0, "", "--hex"},
+      {"--map -- -l.as", 0, "", "-l"},
+      {"a.as -- -l.as --hex.as", 0, "", "a"},
+      {"-o -w -- -l.as", 0, "", "-w"},
+      {"-x", 64, "unknown option '-x'", ""},
+  };
+  for (const auto& c : cases) {
+    testing::ScratchDir dir;
+    // Every file a case may name holds one NOP.
+    for (const char* name : {"-", "-l.as", "--hex.as", "-w.as", "--", "a.as"}) {
+      write_bytes(dir.path() / name, "NOP\r\n");
+    }
+    EXPECT_EQ(run_korva_asm(dir, c.arguments), c.status)
+        << c.arguments << ": " << read_bytes(dir.path() / "stderr.txt");
+    const std::string errors = read_bytes(dir.path() / "stderr.txt");
+    if (*c.message != '\0') {
+      EXPECT_NE(errors.find(c.message), std::string::npos) << c.arguments << ": " << errors;
+    } else {
+      EXPECT_EQ(errors, "") << c.arguments;
+    }
+    std::set<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.ends_with(".obj") || name.ends_with(".out") || name.ends_with(".bin") ||
+          name.ends_with(".hex") || name.ends_with(".map")) {
+        written.insert(name);
+      }
+    }
+    std::set<std::string> expected;
+    const std::string base = c.base;
+    if (!base.empty()) expected = {base + ".obj", base + ".out", base + ".bin"};
+    if (std::string_view(c.arguments).starts_with("--map")) expected.insert(base + ".map");
+    EXPECT_EQ(written, expected) << c.arguments;
+    // "-l" after "--" names a file; before it, it prints the listing.
+    EXPECT_EQ(read_bytes(dir.path() / "stdout.txt"), "") << c.arguments;
+  }
+}
+
 TEST(KorvaAsm, OutputBaseFromTheCommandLineAndTheExtensionRule) {
   const struct {
     const char* source;     // written in the folder, holding one NOP
