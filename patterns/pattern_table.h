@@ -124,8 +124,8 @@ constexpr PatternKey pattern_key_of(const PatternEntry& entry) {
   return key;
 }
 
-// Fills in what an entry's key and text give: the key, the pieces and the
-// operand places.
+// Fills in what an entry's declared fields give: its key, and its text cut
+// into pieces and operand places.
 constexpr PatternEntry completed(PatternEntry entry) {
   entry.key = pattern_key_of(entry);
   std::string_view pattern = entry.text;

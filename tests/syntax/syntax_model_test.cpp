@@ -178,6 +178,32 @@ TEST(SyntaxModel, FormsPickTheMatchersEntryOnStatementsBuiltFromEveryEntry) {
   EXPECT_EQ(picked.size(), kPatternCount) << "every form is picked for some statement";
 }
 
+// The editors, like the matcher, take the pieces of every form in small
+// letters and in mixed case.
+TEST(SyntaxModel, FormsPickTheMatchersEntryInAnyLetterCase) {
+  for (const PatternEntry& entry : pattern_entries()) {
+    std::string statement;
+    if (entry.leading) statement += "(X)";
+    statement += entry.first_piece;
+    if (entry.middle) statement += "(Yk)";
+    statement += entry.second_piece;
+    if (entry.trailing) statement += "(J)";
+    for (const bool small_first : {true, false}) {
+      std::string mixed = statement;
+      bool small = small_first;
+      for (char& c : mixed) {
+        if (c < 'A' || c > 'Z') continue;
+        if (small) c = static_cast<char>(c - 'A' + 'a');
+        small = !small;
+      }
+      expect_same_as_matcher(mixed);
+    }
+    std::string small = statement;
+    for (char& c : small) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    expect_same_as_matcher(small);
+  }
+}
+
 // The styles that the window gives a statement, found without regular
 // expressions, against the definitions' expressions run the way the
 // editors run them: the first form that fits, its tokens, and the term rules
