@@ -1,7 +1,5 @@
 #include "codegen/classifier.h"
 
-#include <algorithm>
-
 #include "codegen/hex_text.h"
 #include "resources/system_texts.h"
 

@@ -245,10 +245,22 @@ inline std::span<const PatternEntry> pattern_entries() {
 // unknown key.
 const PatternEntry* pattern_of_key(std::string_view key);
 
-// The type of the entry a stored key stands for; `none` for no entry.
+// The type of each letter that begins the keys of the table.
+inline constexpr std::array<PatternType, 128> kTypeOfKeyLetter = [] {
+  std::array<PatternType, 128> types{};
+  for (const PatternEntry& entry : kPatterns) {
+    types[static_cast<unsigned char>(type_letter(entry.type)) & 0x7F] = entry.type;
+  }
+  return types;
+}();
+
+// The type that a stored key's letter names; `none` for an empty key or a
+// letter that names none. Cheaper than pattern_of_key, for the places that
+// need the type alone.
 inline PatternType pattern_type_of_key(std::string_view key) {
-  const PatternEntry* entry = pattern_of_key(key);
-  return entry == nullptr ? PatternType::none : entry->type;
+  if (key.empty()) return PatternType::none;
+  const auto letter = static_cast<unsigned char>(key.front());
+  return letter < kTypeOfKeyLetter.size() ? kTypeOfKeyLetter[letter] : PatternType::none;
 }
 
 }  // namespace korva

@@ -97,11 +97,16 @@ TEST(PatternTable, EveryKeyLeadsBackToItsFirstEntry) {
     EXPECT_EQ(found->mnemonic, entries[i].mnemonic) << i;
     EXPECT_EQ(pattern_type_of_key(entries[i].key.view()), entries[i].type) << i;
   }
-  for (const std::string_view key :
-       {std::string_view(), std::string_view("N0F00INC"), std::string_view("n0f00inc "),
-        std::string_view("N0F00INC  "), std::string_view("X0000    "),
-        std::string_view("N0F01INC ")}) {
+  for (const std::string_view key : {std::string_view(), std::string_view("N0F00INC"),
+                                     std::string_view("n0f00inc "), std::string_view("N0F00INC  "),
+                                     std::string_view("X0000    "), std::string_view("N0F01INC "),
+                                     std::string_view("\xFF"
+                                                      "0000    ")}) {
     EXPECT_EQ(pattern_of_key(key), nullptr) << '"' << key << '"';
+  }
+  // The type alone is read from the letter.
+  for (const std::string_view key : {std::string_view(), std::string_view("n0f00inc "),
+                                     std::string_view("X0000    "), std::string_view("\xFF")}) {
     EXPECT_EQ(pattern_type_of_key(key), PatternType::none) << '"' << key << '"';
   }
 }
