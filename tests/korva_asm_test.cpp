@@ -337,6 +337,8 @@ TEST(KorvaAsm, NamesThatLookLikeOptions) {
       {"a.as -- -l.as --hex.as", 0, "", "a"},
       {"-o -w -- -l.as", 0, "", "-w"},
       {"-x", 64, "unknown option '-x'", ""},
+      {"-p.amk", 64, "to assemble a file named '-p.amk'", ""},
+      {"-- -p.amk", 0, "", "-p"},
   };
   for (const auto& c : cases) {
     testing::ScratchDir dir;
@@ -344,6 +346,7 @@ TEST(KorvaAsm, NamesThatLookLikeOptions) {
     for (const char* name : {"-", "-l.as", "--hex.as", "-w.as", "--", "a.as"}) {
       write_bytes(dir.path() / name, "NOP\r\n");
     }
+    write_bytes(dir.path() / "-p.amk", "a.as\r\n");
     EXPECT_EQ(run_korva_asm(dir, c.arguments), c.status)
         << c.arguments << ": " << read_bytes(dir.path() / "stderr.txt");
     const std::string errors = read_bytes(dir.path() / "stderr.txt");
