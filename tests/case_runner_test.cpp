@@ -8,8 +8,10 @@
 //            each warning the line has
 //   # NOTE   ends the expectations of "!" and "?"
 // Every error and every warning must be expected: a line with an error needs
-// "!", a line with warnings as many "?". Every annotated source line must
-// show up exactly once in the listing.
+// "!", a line with warnings as many "?". What the lines of a macro expansion
+// report is expected on the call (the errors joined by "; "). Only the first
+// 48 characters of a remark reach the listing, so annotations stand within
+// them. Every annotated source line must show up exactly once in the listing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
