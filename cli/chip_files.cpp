@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
 namespace korva {
@@ -71,6 +73,37 @@ std::optional<std::filesystem::path> find_chip(const std::filesystem::path& dire
     if (upper_ascii(chip) == wanted) return directory / (chip + std::string(kChipExtension));
   }
   return std::nullopt;
+}
+
+std::vector<ChipNames> read_chip_names(const std::filesystem::path& directory) {
+  std::vector<ChipNames> chips;
+  for (const std::string& chip : list_chips(directory)) {
+    std::ifstream file(directory / (chip + std::string(kChipExtension)), std::ios::binary);
+    ChipNames& defined = chips.emplace_back();
+    defined.chip = chip;
+    std::string line;
+    while (std::getline(file, line)) {
+      std::istringstream words(line);
+      std::string name;
+      std::string equ;
+      if (words >> name >> equ && upper_ascii(equ) == "EQU") defined.names.push_back(name);
+    }
+    std::sort(defined.names.begin(), defined.names.end());
+  }
+  return chips;
+}
+
+std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std::string_view name,
+                                        std::string_view file_name) {
+  std::vector<std::string> all;
+  std::vector<std::string> named_in_file;
+  const std::string file = upper_ascii(file_name);
+  for (const ChipNames& chip : chips) {
+    if (!std::binary_search(chip.names.begin(), chip.names.end(), name)) continue;
+    all.push_back(chip.chip);
+    if (file.find(upper_ascii(chip.chip)) != std::string::npos) named_in_file.push_back(chip.chip);
+  }
+  return named_in_file.empty() ? all : named_in_file;
 }
 
 std::optional<std::filesystem::path> chip_directory(const char* argv0) {

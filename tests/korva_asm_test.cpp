@@ -237,12 +237,12 @@ TEST(KorvaAsm, JapaneseMessagesAreGlossedOnTheTerminalOnly) {
     const char* stderr_has;
   } cases[] = {
       {"foo\r\n", "a.as", 1,
-       "a.as:1: error: 文法エラー (no pattern of the notation fits this "
-       "statement)\n"},
+       "a.as:1:1: error: 文法エラー (no pattern of the notation fits this "
+       "statement): 'foo' fits no form"},
       {"NOP\r\n", "a.as gone.as", 2, "gone.as  ﾌｧｲﾙが見つかりません。 (file not found)\n"},
       {"X: NOP\r\nX: NOP\r\n", "a.as", 2,
-       "X:NOP->同名のLabelがあります。 (a label of the same "
-       "name exists)\n"},
+       "a.as:2:1: error: X:NOP->同名のLabelがあります。 (a label of the same "
+       "name exists): the label X: is defined twice"},
   };
   for (const auto& c : cases) {
     testing::ScratchDir dir;
