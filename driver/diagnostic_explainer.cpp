@@ -239,6 +239,29 @@ std::optional<TermFault> faulty_term(std::string_view operand, const SymbolTable
   return std::nullopt;
 }
 
+// The value of an operand whose terms all have one, as evaluate_operand
+// sums it (the term after * or / leaves the value as it is).
+std::optional<std::uint32_t> operand_value(std::string_view operand, const SymbolTable& symbols) {
+  if (operand.empty() || faulty_term(operand, symbols)) return std::nullopt;
+  std::uint32_t running = 0;
+  char pending = '+';
+  for (std::size_t position = 0; position < operand.size();) {
+    const std::size_t end = std::min(operand.find_first_of("+-*/", position), operand.size());
+    const std::string_view term = operand.substr(position, end - position);
+    std::uint32_t value = 0;
+    if (const std::optional<std::uint32_t> number = number_value(term)) {
+      value = *number;
+    } else {
+      value = static_cast<std::uint32_t>(hex_value(symbols.find_global(term)->value));
+    }
+    if (pending == '+') running += value;
+    if (pending == '-') running -= value;
+    if (end < operand.size()) pending = operand[end];
+    position = end + 1;
+  }
+  return running & 0xFFFF;
+}
+
 class Explainer {
  public:
   Explainer(Diagnostic& diagnostic, const LineRecord& record, const ExplainContext& context)
@@ -433,7 +456,7 @@ void Explainer::explain_bit() {
     blame_term(written.operand2, bit_from);
     return;
   }
-  const std::optional<std::uint32_t> bit = number_value(record_.operand2);
+  const std::optional<std::uint32_t> bit = operand_value(written.operand2, context_.symbols);
   if (!bit || *bit > 7) {
     blame(written.operand2, bit_from);
     const std::string value = bit ? std::to_string(*bit) : std::string("not a number");
@@ -481,7 +504,9 @@ void Explainer::explain() {
       return explain_jump();
     case DiagnosticKind::call_error:
       blame_statement();
-      return say("the subroutine " + std::string(record_.statement) + " has no address");
+      return say("the subroutine " + std::string(record_.statement) +
+                 " has no address: no assembled line gave it one (it stands in a macro body "
+                 "that is never expanded)");
     case DiagnosticKind::operation_error:
       return explain_operation();
     case DiagnosticKind::bit_error:
@@ -544,17 +569,19 @@ void Explainer::explain_pass1(const MacroTable& macros) {
                  " labels, constants and subroutines");
     case DiagnosticKind::macro_name_too_long: {
       const std::string_view statement = record_.statement;
-      const std::string name(statement.substr(std::min<std::size_t>(6, statement.size())));
+      const std::size_t header = find_nocase(statement, "MACRO ");
+      const std::string name(statement.substr(header == std::string_view::npos ? 0 : header + 6));
       blame(name);
       return say("the macro name " + name + " has " + std::to_string(name.size()) +
                  " characters; at most " + std::to_string(MacroTable::kLongestAcceptedName) +
                  " are allowed");
     }
     case DiagnosticKind::too_many_macros:
+      // Reported at the END MACRO line that closes one definition too many.
       blame_statement();
-      (void)macros;
+      if (!macros.entries().empty()) d_.name = macros.entries().back().name;
       return say("the program defines more than " + std::to_string(MacroTable::kCapacity) +
-                 " macros");
+                 " macros; " + d_.name + " is one too many");
     default:
       return;
   }

@@ -227,6 +227,24 @@ TEST(KorvaAsm, ChipFolderFromTheEnvironment) {
   EXPECT_NE(read_bytes(dir.path() / "stderr.txt").find("known chips: TEST9"), std::string::npos);
 }
 
+// An undefined register name is shown in its source line, and the chip
+// named in the file's name that defines it is suggested; with that chip
+// the program assembles.
+TEST(KorvaAsm, UndefinedNameShowsItsColumnAndTheChipThatDefinesIt) {
+  testing::ScratchDir dir;
+  write_bytes(dir.path() / "blink16f84a.as", "        00>(PORTB)\r\n");
+  EXPECT_EQ(run_korva_asm(dir, "blink16f84a.as"), 1);
+  EXPECT_EQ(read_bytes(dir.path() / "stderr.txt")
+                .find("blink16f84a.as:1:13: error: normal err: PORTB is not defined\n"
+                      "            00>(PORTB)\n"
+                      "                ^~~~~\n"
+                      "blink16f84a.as:1:13: note: --chip 16F84A defines PORTB\n"),
+            0u)
+      << read_bytes(dir.path() / "stderr.txt");
+  EXPECT_EQ(run_korva_asm(dir, "--chip 16F84A blink16f84a.as"), 0);
+  EXPECT_EQ(read_bytes(dir.path() / "stderr.txt"), "");
+}
+
 // The terminal gets an English gloss after each Japanese message; the
 // listing keeps the system's text alone.
 TEST(KorvaAsm, JapaneseMessagesAreGlossedOnTheTerminalOnly) {
