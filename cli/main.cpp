@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -85,6 +86,14 @@ class ChipHints {
   // "--chip 16F84A defines TRISB", or nothing when no chip defines it.
   std::vector<std::string> notes_for(const korva::Diagnostic& diagnostic) {
     if (!diagnostic.name_undefined || diagnostic.name.empty()) return {};
+    const std::string key = diagnostic.name + '\n' + diagnostic.where.file;
+    const auto known = notes_.find(key);
+    if (known != notes_.end()) return known->second;
+    return notes_[key] = notes_from_chips(diagnostic);
+  }
+
+ private:
+  std::vector<std::string> notes_from_chips(const korva::Diagnostic& diagnostic) {
     if (!chips_) {
       const std::optional<std::filesystem::path> directory = korva::chip_directory(argv0_);
       chips_ = directory ? korva::read_chip_names(*directory) : std::vector<korva::ChipNames>{};
@@ -102,10 +111,11 @@ class ChipHints {
     return {"--chip " + list + (chips.size() == 1 ? " defines " : " define ") + name};
   }
 
- private:
   const char* argv0_;
   std::string file_names_;
   std::optional<std::vector<korva::ChipNames>> chips_;
+  // The notes already made, by name and file.
+  std::map<std::string, std::vector<std::string>> notes_;
 };
 
 // Prints each diagnostic as compilers do (FILE:LINE:COLUMN: error: TEXT,

@@ -6,17 +6,27 @@
 #include "support/text_encoding.h"
 
 namespace korva {
+namespace {
+
+// CP932 text for the terminal; plain ASCII, as most of it is, as it stands.
+std::string shown(std::string_view cp932) {
+  const bool ascii = std::all_of(cp932.begin(), cp932.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return ascii ? std::string(cp932) : cp932_to_utf8(cp932);
+}
+
+}  // namespace
 
 std::string terminal_place(const SourceLocation& where, const std::optional<ColumnSpan>& span) {
   if (where.line == 0) return "korva-asm";
-  std::string place = cp932_to_utf8(where.file) + ":" + std::to_string(where.line);
+  std::string place = shown(where.file) + ":" + std::to_string(where.line);
   if (span) place += ":" + std::to_string(span->column);
   return place;
 }
 
 std::string source_excerpt(std::string_view source_line_cp932,
                            const std::optional<ColumnSpan>& span) {
-  std::string text = "    " + cp932_to_utf8(source_line_cp932) + "\n";
+  std::string text = "    " + shown(source_line_cp932) + "\n";
   if (!span || span->column > source_line_cp932.size()) return text;
   const std::size_t begin = span->column - 1;
   const std::size_t length =
@@ -35,20 +45,20 @@ std::string terminal_text(const Diagnostic& diagnostic,
   const std::string place = terminal_place(diagnostic.where, diagnostic.span);
   std::string text =
       place + (warning ? ": warning: " : ": error: ") + glossed_for_terminal(diagnostic.text);
-  if (!diagnostic.explanation.empty()) text += ": " + cp932_to_utf8(diagnostic.explanation);
+  if (!diagnostic.explanation.empty()) text += ": " + shown(diagnostic.explanation);
   text += '\n';
   if (!diagnostic.source_line.empty()) {
     text += source_excerpt(diagnostic.source_line, diagnostic.span);
   } else if (!diagnostic.listing_line.empty()) {
-    std::string line = cp932_to_utf8(diagnostic.listing_line);
+    std::string line = shown(diagnostic.listing_line);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     text += "    " + line + "\n";
   }
   for (const DiagnosticNote& note : diagnostic.notes) {
-    text += terminal_place(note.where, note.span) + ": note: " + cp932_to_utf8(note.text) + "\n";
+    text += terminal_place(note.where, note.span) + ": note: " + shown(note.text) + "\n";
   }
   if (!diagnostic.hint.empty()) {
-    text += place + ": note: " + cp932_to_utf8(diagnostic.hint) + "\n";
+    text += place + ": note: " + shown(diagnostic.hint) + "\n";
   }
   for (const std::string& note : extra_notes) text += place + ": note: " + note + "\n";
   return text;

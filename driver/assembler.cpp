@@ -203,6 +203,7 @@ struct Assembler::Outputs {
   std::vector<Diagnostic> diagnostics;
   std::map<DiagnosticKind, std::size_t> warnings_by_kind;
   std::string_view source;                       // the joined sources, for the diagnostics' lines
+  LocalLabels local_labels;                      // for the explanations of the errors
   std::unique_ptr<ProgramFactsCollector> facts;  // only when the facts were asked for
 };
 
@@ -389,7 +390,8 @@ void Assembler::diagnose_record(Outputs& outputs, const SourceMap& map, std::siz
     Diagnostic& error = *add_diagnostic(
         outputs, map, n, error_kind(record.error).value_or(DiagnosticKind::grammar_error),
         record.error, line);
-    explain_error(error, record, ExplainContext{symbols_, map, outputs.source});
+    explain_error(error, record,
+                  ExplainContext{symbols_, map, outputs.source, &outputs.local_labels});
   }
   for (; tally.pending < outputs.warnings.size() && outputs.warnings[tally.pending].record == n;
        ++tally.pending) {

@@ -138,12 +138,11 @@ bool has_value(const Symbol* symbol) {
   return symbol != nullptr && !symbol->value.empty();
 }
 
-const Symbol* local_label(const SymbolTable& symbols, std::string_view name) {
-  const std::string local = std::string(name) + ":";
-  const auto& entries = symbols.entries();
-  const auto found = std::find_if(entries.begin(), entries.end(),
-                                  [&](const Symbol& entry) { return entry.name == local; });
-  return found == entries.end() ? nullptr : &*found;
+// The first local label named `name` (with one colon), in any subroutine.
+const Symbol* local_label(const ExplainContext& context, std::string_view name) {
+  LocalLabels own;
+  LocalLabels& labels = context.local_labels != nullptr ? *context.local_labels : own;
+  return labels.find(context.symbols, name);
 }
 
 std::string scope_name(const Symbol& entry) {
@@ -180,7 +179,8 @@ struct TermFault {
 };
 
 TermFault fault_of_term(std::string_view term, std::string_view operand,
-                        const SymbolTable& symbols) {
+                        const ExplainContext& context) {
+  const SymbolTable& symbols = context.symbols;
   TermFault fault;
   fault.term = std::string(term);
   std::string trimmed(term);
@@ -206,7 +206,7 @@ TermFault fault_of_term(std::string_view term, std::string_view operand,
     fault.explanation = trimmed + " " + std::string(kNoValue);
     return fault;
   }
-  if (const Symbol* local = local_label(symbols, trimmed)) {
+  if (const Symbol* local = local_label(context, trimmed)) {
     fault.symbol = local;
     fault.explanation = trimmed + " is a local label of " + scope_name(*local) +
                         "; an operand takes only global labels and constants";
@@ -224,7 +224,8 @@ TermFault fault_of_term(std::string_view term, std::string_view operand,
 
 // The first term of `operand` that has no value, as evaluate_operand splits
 // it; none when every term has one.
-std::optional<TermFault> faulty_term(std::string_view operand, const SymbolTable& symbols) {
+std::optional<TermFault> faulty_term(std::string_view operand, const ExplainContext& context) {
+  const SymbolTable& symbols = context.symbols;
   std::string_view inner = operand;
   if (!inner.empty() && inner.front() == '(') inner = inner.substr(1, inner.size() - 1 - 1);
   std::size_t position = 0;
@@ -232,7 +233,7 @@ std::optional<TermFault> faulty_term(std::string_view operand, const SymbolTable
     const std::size_t end = std::min(inner.find_first_of("+-*/", position), inner.size());
     const std::string_view term = inner.substr(position, end - position);
     if (!number_value(term) && !has_value(symbols.find_global(term))) {
-      return fault_of_term(term, operand, symbols);
+      return fault_of_term(term, operand, context);
     }
     position = end + 1;
   }
@@ -241,8 +242,10 @@ std::optional<TermFault> faulty_term(std::string_view operand, const SymbolTable
 
 // The value of an operand whose terms all have one, as evaluate_operand
 // sums it (the term after * or / leaves the value as it is).
-std::optional<std::uint32_t> operand_value(std::string_view operand, const SymbolTable& symbols) {
-  if (operand.empty() || faulty_term(operand, symbols)) return std::nullopt;
+std::optional<std::uint32_t> operand_value(std::string_view operand,
+                                           const ExplainContext& context) {
+  const SymbolTable& symbols = context.symbols;
+  if (operand.empty() || faulty_term(operand, context)) return std::nullopt;
   std::uint32_t running = 0;
   char pending = '+';
   for (std::size_t position = 0; position < operand.size();) {
@@ -298,7 +301,7 @@ class Explainer {
 
   // An operand that has no value: its faulty term is the culprit.
   bool blame_term(std::string_view operand, std::size_t from) {
-    const std::optional<TermFault> fault = faulty_term(operand, context_.symbols);
+    const std::optional<TermFault> fault = faulty_term(operand, context_);
     if (!fault) return false;
     blame(fault->term, from);
     d_.name_undefined = fault->undefined;
@@ -332,18 +335,16 @@ class Explainer {
 void Explainer::explain_grammar() {
   blame_statement();
   const std::string_view statement = record_.statement;
-  const std::size_t space = statement.find(' ');
-  const std::string_view first_word = statement.substr(0, space);
+  const std::string upper = upper_cased(statement.substr(0, statement.find(' ')));
+  say(quoted(statement) + " fits no form of the notation, and no subroutine has that name");
+  if (upper.empty()) return;
   for (const Symbol& entry : context_.symbols.entries()) {
-    if (entry.is_subroutine && !first_word.empty() &&
-        find_nocase(entry.subroutine, upper_cased(first_word)) == 0 &&
-        entry.subroutine.size() == first_word.size()) {
-      say(quoted(statement) + " fits no form of the notation, and no subroutine has that name",
-          "the subroutine is named " + entry.subroutine + " (letter case counts)");
+    if (entry.is_subroutine && entry.subroutine.size() == upper.size() &&
+        equals_nocase(entry.subroutine, upper)) {
+      d_.hint = "the subroutine is named " + entry.subroutine + " (letter case counts)";
       return;
     }
   }
-  say(quoted(statement) + " fits no form of the notation, and no subroutine has that name");
 }
 
 void Explainer::explain_number_directive(std::string_view directive) {
@@ -380,7 +381,7 @@ void Explainer::explain_jump() {
   if (const Symbol* global = symbols.find_global(target)) {
     say("the jump target " + target + " " + std::string(kNoValue));
     d_.notes.push_back(definition_note(*global, context_, target + " is defined here"));
-  } else if (const Symbol* local = local_label(symbols, target)) {
+  } else if (const Symbol* local = local_label(context_, target)) {
     say("the jump target " + target + " is a local label of " + scope_name(*local) +
             ", out of reach here",
         "write the label with two colons (" + target + "::) to make it global");
@@ -452,11 +453,11 @@ void Explainer::explain_bit() {
   const Written written = written_operands(record_);
   const std::size_t after1 = find_word(layout_.statement, written.operand1, 0);
   const std::size_t bit_from = after1 == std::string::npos ? 0 : after1 + written.operand1.size();
-  if (faulty_term(written.operand2, context_.symbols)) {
+  if (faulty_term(written.operand2, context_)) {
     blame_term(written.operand2, bit_from);
     return;
   }
-  const std::optional<std::uint32_t> bit = operand_value(written.operand2, context_.symbols);
+  const std::optional<std::uint32_t> bit = operand_value(written.operand2, context_);
   if (!bit || *bit > 7) {
     blame(written.operand2, bit_from);
     const std::string value = bit ? std::to_string(*bit) : std::string("not a number");
@@ -477,7 +478,6 @@ void Explainer::explain_bit() {
 }
 
 void Explainer::explain() {
-  const Written written = written_operands(record_);
   switch (d_.kind) {
     case DiagnosticKind::grammar_error:
     case DiagnosticKind::unmatched:
@@ -488,10 +488,12 @@ void Explainer::explain() {
                  "close the definition with END MACRO");
     case DiagnosticKind::data_byte_error:
       return explain_number_directive("DE");
-    case DiagnosticKind::raw_data_error:
-      blame(written.operand1);
-      return say("a data line holds 2, 4, 6 or 8 hexadecimal digits, and " +
-                 quoted(written.operand1) + " has " + std::to_string(written.operand1.size()));
+    case DiagnosticKind::raw_data_error: {
+      const std::string data = written_operands(record_).operand1;
+      blame(data);
+      return say("a data line holds 2, 4, 6 or 8 hexadecimal digits, and " + quoted(data) +
+                 " has " + std::to_string(data.size()));
+    }
     case DiagnosticKind::origin_error:
       return explain_origin();
     case DiagnosticKind::constant_error:
@@ -588,6 +590,19 @@ void Explainer::explain_pass1(const MacroTable& macros) {
 }
 
 }  // namespace
+
+const Symbol* LocalLabels::find(const SymbolTable& symbols, std::string_view name) {
+  if (!built_) {
+    for (const Symbol& entry : symbols.entries()) {
+      const std::string_view label = entry.name;
+      if (label.size() < 2 || label.back() != ':' || label[label.size() - 2] == ':') continue;
+      first_.try_emplace(label.substr(0, label.size() - 1), &entry);
+    }
+    built_ = true;
+  }
+  const auto found = first_.find(name);
+  return found == first_.end() ? nullptr : found->second;
+}
 
 std::string_view line_at(std::string_view source, std::size_t offset) {
   offset = std::min(offset, source.size());

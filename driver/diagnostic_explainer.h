@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "driver/diagnostics.h"
 #include "source/source_map.h"
@@ -26,11 +27,24 @@ std::string_view line_at(std::string_view source, std::size_t offset);
 std::optional<ColumnSpan> statement_span(std::string_view source_line, std::string_view text,
                                          std::size_t from = 0);
 
+// The local labels of a symbol table by name (without the colon), each
+// with its first entry; made once for the explanations of one assembly.
+class LocalLabels {
+ public:
+  const Symbol* find(const SymbolTable& symbols, std::string_view name);
+
+ private:
+  bool built_ = false;
+  std::unordered_map<std::string_view, const Symbol*> first_;
+};
+
 // What the program and its source tell about a diagnostic.
 struct ExplainContext {
   const SymbolTable& symbols;
   const SourceMap& map;
   std::string_view source;  // the joined source text
+  // Where many errors are explained, their lookups share it.
+  LocalLabels* local_labels = nullptr;
 };
 
 // An error of pass 2 or 3: `record` as pass 3 left it.
