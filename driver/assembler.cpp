@@ -204,6 +204,7 @@ struct Assembler::Outputs {
   std::map<DiagnosticKind, std::size_t> warnings_by_kind;
   std::string_view source;                       // the joined sources, for the diagnostics' lines
   LocalLabels local_labels;                      // for the explanations of the errors
+  MacroCallTrail macro_calls;                    // around the record that pass 3 is at
   std::unique_ptr<ProgramFactsCollector> facts;  // only when the facts were asked for
 };
 
@@ -253,8 +254,12 @@ Diagnostic* Assembler::add_diagnostic(Outputs& outputs, const SourceMap& map, st
   diagnostic.source_line = line_at(outputs.source, spot.offset);
   if (spot.call_offset != kNoCall && spot.call_offset != spot.offset) {
     diagnostic.call = map.locate(spot.call_offset);
-    diagnostic.notes.push_back(
-        macro_call_note(*diagnostic.call, line_at(outputs.source, spot.call_offset)));
+    // The innermost call first, as compilers list them.
+    const std::vector<std::size_t>& calls = outputs.macro_calls.calls();
+    for (auto call = calls.rbegin(); call != calls.rend(); ++call) {
+      diagnostic.notes.push_back(
+          macro_call_note(map.locate(*call), line_at(outputs.source, *call)));
+    }
   }
   diagnostic.text = text;
   diagnostic.listing_line = listing_line;
@@ -489,6 +494,8 @@ Expected<void> Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
                            map.locate(outputs.spots[n].offset));
     }
     diagnose_record(outputs, map, n, record, line, words_reserved, tally);
+    outputs.macro_calls.follow(record, outputs.spots[n].offset,
+                               outputs.spots[n].call_offset == outputs.spots[n].offset);
     advance_address(location_counter_, record.code);
   }
   if (records.failed()) {

@@ -711,3 +711,37 @@ DiagnosticNote macro_call_note(const SourceLocation& call, std::string_view call
 }
 
 }  // namespace korva
+
+namespace korva {
+namespace {
+
+// The level n of a mark "PREFIX(n)", if the statement is one.
+std::optional<std::size_t> mark_level(std::string_view statement, std::string_view prefix) {
+  if (!statement.starts_with(prefix) || !statement.ends_with(")")) return std::nullopt;
+  const std::size_t open = statement.rfind(" (");
+  if (open == std::string_view::npos || open + 3 > statement.size()) return std::nullopt;
+  std::size_t level = 0;
+  for (const char c : statement.substr(open + 2, statement.size() - open - 3)) {
+    if (c < '0' || c > '9') return std::nullopt;
+    level = level * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return level;
+}
+
+}  // namespace
+
+void MacroCallTrail::follow(const LineRecord& record, std::size_t offset, bool source_line) {
+  if (source_line) calls_.clear();
+  if (!has_kind(record, RecordKind::macro) && !has_kind(record, RecordKind::rem)) return;
+  const std::string_view statement = record.statement;
+  if (has_kind(record, RecordKind::macro)) {
+    if (const std::optional<std::size_t> level = mark_level(statement, "macro ")) {
+      calls_.resize(std::min(*level, calls_.size()));
+      calls_.push_back(offset);
+    }
+  } else if (const std::optional<std::size_t> level = mark_level(statement, "end macro ")) {
+    calls_.resize(std::min(*level, calls_.size()));
+  }
+}
+
+}  // namespace korva

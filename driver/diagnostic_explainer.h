@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "driver/diagnostics.h"
 #include "source/source_map.h"
@@ -61,5 +62,20 @@ void place_warning(Diagnostic& diagnostic, const LineRecord& record, std::string
 // The note that a line of a macro expansion gets for the call that started
 // it, read from `call_line`.
 DiagnosticNote macro_call_note(const SourceLocation& call, std::string_view call_line);
+
+// The macro calls that the lines of an expansion come from, followed record
+// by record through pass 3 by the marks that pass 2 lists: "macro NAME (n)"
+// opens level n, "end macro (n)" closes it.
+class MacroCallTrail {
+ public:
+  // After record `record`, whose line starts at `offset`; `source_line`:
+  // the line is the source's own, not one of a macro body.
+  void follow(const LineRecord& record, std::size_t offset, bool source_line);
+  // Where the calls around the next record stand, the outermost first.
+  const std::vector<std::size_t>& calls() const { return calls_; }
+
+ private:
+  std::vector<std::size_t> calls_;
+};
 
 }  // namespace korva

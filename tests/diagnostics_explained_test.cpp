@@ -192,6 +192,42 @@ TEST(DiagnosticsExplained, MacroLinesNoteTheirCall) {
   EXPECT_EQ(d.notes[0].text, "in the expansion of the macro SET called here");
 }
 
+// Nested expansions note every call, the innermost first; a later error
+// outside the expansions notes none.
+TEST(DiagnosticsExplained, NestedMacroLinesNoteTheWholeChain) {
+  ScratchDir dir;
+  const testing::Assembly run = testing::assemble(
+      dir, {{"a.as",
+             "MACRO INNER\r\n  00>(PORT)\r\nEND MACRO\r\nMACRO OUTER\r\n  NOP\r\n    INNER\r\n"
+             "END MACRO\r\nNOP\r\n OUTER\r\nINNER\r\n00>(PORT)\r\n"}});
+  std::vector<const Diagnostic*> errors;
+  for (const Diagnostic& d : run.result.diagnostics) {
+    if (d.severity == Severity::error) errors.push_back(&d);
+  }
+  ASSERT_EQ(errors.size(), 3u);
+  const struct {
+    std::vector<std::size_t> lines;
+    std::vector<std::string> texts;
+  } expected[] = {
+      {{6, 9},
+       {"in the expansion of the macro INNER called here",
+        "in the expansion of the macro OUTER called here"}},
+      {{10}, {"in the expansion of the macro INNER called here"}},
+      {{}, {}},
+  };
+  for (std::size_t i = 0; i < errors.size(); ++i) {
+    EXPECT_EQ(errors[i]->where.line, i < 2 ? 2u : 11u);
+    std::vector<std::size_t> lines;
+    std::vector<std::string> texts;
+    for (const DiagnosticNote& note : errors[i]->notes) {
+      lines.push_back(note.where.line);
+      texts.push_back(note.text);
+    }
+    EXPECT_EQ(lines, expected[i].lines) << i;
+    EXPECT_EQ(texts, expected[i].texts) << i;
+  }
+}
+
 // A body that runs out without END MACRO hands out the system's abnormal-end
 // text as its line, which no pattern fits.
 TEST(DiagnosticsExplained, MacroWithoutEndHasItsOwnKind) {
