@@ -123,11 +123,15 @@ std::string quoted(std::string_view text) {
 
 // The pattern key's opcode bytes: the register form's high byte (FF: none)
 // and the literal form's (00: none).
+std::uint32_t opcode_byte(const LineRecord& record, std::size_t at) {
+  const std::string_view key = record.pattern_key;
+  return key.size() < at + 2 ? 0 : static_cast<std::uint32_t>(hex_value(key.substr(at, 2)));
+}
 std::uint32_t register_byte(const LineRecord& record) {
-  return static_cast<std::uint32_t>(hex_value(record.pattern_key.view().substr(1, 2)));
+  return opcode_byte(record, 1);
 }
 std::uint32_t literal_byte(const LineRecord& record) {
-  return static_cast<std::uint32_t>(hex_value(record.pattern_key.view().substr(3, 2)));
+  return opcode_byte(record, 3);
 }
 
 constexpr std::string_view kNoValue =
