@@ -117,7 +117,9 @@ Written written_operands(const LineRecord& record) {
   return written;
 }
 
+// A text of the statement in quotes, unless it has quotes of its own.
 std::string quoted(std::string_view text) {
+  if (text.find('\'') != std::string_view::npos) return std::string(text);
   return "'" + std::string(text) + "'";
 }
 
@@ -132,6 +134,47 @@ std::uint32_t register_byte(const LineRecord& record) {
 }
 std::uint32_t literal_byte(const LineRecord& record) {
   return opcode_byte(record, 3);
+}
+
+// What a number written as other assemblers write it is here, with how to
+// write it instead; none for any other text.
+struct ForeignNumber {
+  std::string explanation;
+  std::string hint;
+};
+std::optional<ForeignNumber> foreign_number(std::string_view text) {
+  const auto hex_digits = [](std::string_view digits) {
+    return !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
+      return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    });
+  };
+  const std::string quoted_text = quoted(text);
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') &&
+      hex_digits(text.substr(2))) {
+    const std::string digits(text.substr(2));
+    return ForeignNumber{quoted_text +
+                             " is no number here: the 0x form is not a notation of "
+                             "this assembler",
+                         "write $" + digits + " or " + digits + "h"};
+  }
+  if (text.size() >= 3 && (text[0] == 'B' || text[0] == 'b') && text[1] == '\'' &&
+      text.back() == '\'') {
+    return ForeignNumber{quoted_text +
+                             " is no number here: binary numbers are not a notation "
+                             "of this assembler",
+                         "write the value in hexadecimal, $NN or NNh"};
+  }
+  if (text.size() == 3 && text[0] == '\'' && text[2] == '\'') {
+    return ForeignNumber{quoted_text +
+                             " is no number here: character literals are not a "
+                             "notation of this assembler",
+                         "write the character's code, $" + [c = text[1]] {
+                           static constexpr char kDigits[] = "0123456789ABCDEF";
+                           const auto byte = static_cast<unsigned char>(c);
+                           return std::string{kDigits[byte >> 4], kDigits[byte & 0xF]};
+                         }()};
+  }
+  return std::nullopt;
 }
 
 constexpr std::string_view kNoValue =
@@ -201,6 +244,11 @@ TermFault fault_of_term(std::string_view term, std::string_view operand,
     return fault;
   }
   fault.term = trimmed;
+  if (const std::optional<ForeignNumber> foreign = foreign_number(trimmed)) {
+    fault.explanation = foreign->explanation;
+    fault.hint = foreign->hint;
+    return fault;
+  }
   if (trimmed == "W" || trimmed == "w" || trimmed == "F" || trimmed == "f") {
     fault.explanation = trimmed + " is a destination letter, not a register or a value";
     return fault;
@@ -359,14 +407,17 @@ void Explainer::explain_number_directive(std::string_view directive) {
     return;
   }
   blame(written.operand1);
+  if (const std::optional<ForeignNumber> foreign = foreign_number(written.operand1)) {
+    say(foreign->explanation, foreign->hint);
+    return;
+  }
   if (has_value(context_.symbols.find_global(written.operand1))) {
     say(std::string(directive) + " takes a number: " + written.operand1 +
         " is a symbol, and symbols are not evaluated here");
     return;
   }
   say(quoted(written.operand1) +
-      " is not a number in any notation (decimal, $hex, hex with H, "
-      "binary with B)");
+      " is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')");
 }
 
 void Explainer::explain_origin() {

@@ -59,27 +59,54 @@ void check(const ErrorCase& c, const Diagnostic& d) {
   EXPECT_EQ(d.name_undefined, c.undefined);
 }
 
+// Numbers as other assemblers write them are named as such, with the way
+// to write them here.
+TEST(DiagnosticsExplained, ForeignNumberNotationsGetTheirOwnWords) {
+  const struct {
+    ErrorCase expected;
+    const char* hint;
+  } cases[] = {
+      {{"W+0x1F>W\r\n", DiagnosticKind::operation_error, 1, 3, 4, "0x1F",
+        "'0x1F' is no number here: the 0x form is not a notation of this assembler"},
+       "write $1F or 1Fh"},
+      {{"ORG 0x10\r\n", DiagnosticKind::origin_error, 1, 5, 4, "0x10",
+        "'0x10' is no number here: the 0x form is not a notation of this assembler"},
+       "write $10 or 10h"},
+      {{"W+'A'>W\r\n", DiagnosticKind::operation_error, 1, 3, 3, "'A'",
+        "'A' is no number here: character literals are not a notation of this assembler"},
+       "write the character's code, $41"},
+      {{"  DE B'0101'\r\n", DiagnosticKind::data_byte_error, 1, 6, 7, "B'0101'",
+        "B'0101' is no number here: binary numbers are not a notation of this assembler"},
+       "write the value in hexadecimal, $NN or NNh"},
+  };
+  for (const auto& c : cases) {
+    const Diagnostic d = first_error(c.expected.source);
+    check(c.expected, d);
+    EXPECT_EQ(d.hint, c.hint) << c.expected.source;
+  }
+}
+
 TEST(DiagnosticsExplained, EveryErrorOfPassesTwoAndThree) {
   const ErrorCase cases[] = {
       {"foo\r\n", DiagnosticKind::grammar_error, 1, 1, 3, "foo",
        "'foo' fits no form of the notation, and no subroutine has that name"},
       {"  DE X\r\n", DiagnosticKind::data_byte_error, 1, 6, 1, "X",
-       "'X' is not a number in any notation (decimal, $hex, hex with H, binary with B)"},
+       "'X' is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')"},
       {"\\123\r\n", DiagnosticKind::raw_data_error, 1, 2, 3, "123",
        "a data line holds 2, 4, 6 or 8 hexadecimal digits, and '123' has 3"},
       {"ORG XYZ\r\n", DiagnosticKind::origin_error, 1, 5, 3, "XYZ",
-       "'XYZ' is not a number in any notation (decimal, $hex, hex with H, binary with B)"},
+       "'XYZ' is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')"},
       {"ORG 10\r\nNOP\r\nORG  5\r\n", DiagnosticKind::origin_error, 3, 6, 1, "5",
        "ORG 5 (0005) lies below the address the program has already reached: the location "
        "counter cannot go back"},
       {"K EQU ZZ\r\n", DiagnosticKind::constant_error, 1, 7, 2, "ZZ",
-       "'ZZ' is not a number in any notation (decimal, $hex, hex with H, binary with B)"},
+       "'ZZ' is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')"},
       {"C EQU 3\r\nK EQU C\r\n", DiagnosticKind::constant_error, 2, 7, 1, "C",
        "EQU takes a number: C is a symbol, and symbols are not evaluated here"},
       {"RAM=G\r\n", DiagnosticKind::ram_error, 1, 5, 1, "G",
-       "'G' is not a number in any notation (decimal, $hex, hex with H, binary with B)"},
+       "'G' is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')"},
       {"[Q]\r\n", DiagnosticKind::reservation_error, 1, 2, 1, "Q",
-       "'Q' is not a number in any notation (decimal, $hex, hex with H, binary with B)"},
+       "'Q' is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')"},
       {"===->NOWHERE\r\n", DiagnosticKind::jump_error, 1, 6, 7, "NOWHERE",
        "the jump target NOWHERE is not defined", true},
       {"SUB A\r\nIN: NOP\r\nEND SUB\r\n===->IN\r\n", DiagnosticKind::jump_error, 4, 6, 2, "IN",
