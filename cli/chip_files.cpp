@@ -26,6 +26,17 @@ std::string canonical_chip_name(std::string_view name) {
   return upper;
 }
 
+// Whether `file` (in capitals) names the chip, not only a longer name that
+// starts with it (16F88 in WALK16F887.AS).
+bool names_chip(std::string_view file, std::string_view chip) {
+  for (std::size_t at = file.find(chip); at != std::string_view::npos;
+       at = file.find(chip, at + 1)) {
+    const std::size_t after = at + chip.size();
+    if (after == file.size() || !std::isalnum(static_cast<unsigned char>(file[after]))) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::filesystem::path program_path(const char* argv0) {
@@ -101,7 +112,7 @@ std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std
   for (const ChipNames& chip : chips) {
     if (!std::binary_search(chip.names.begin(), chip.names.end(), name)) continue;
     all.push_back(chip.chip);
-    if (file.find(upper_ascii(chip.chip)) != std::string::npos) named_in_file.push_back(chip.chip);
+    if (names_chip(file, upper_ascii(chip.chip))) named_in_file.push_back(chip.chip);
   }
   return named_in_file.empty() ? all : named_in_file;
 }

@@ -413,6 +413,8 @@ TEST(ChipHints, NameTheChipsThatDefineAName) {
   ScratchDir dir;
   testing::write_bytes(dir.path() / "16F84A.inc", "; registers\r\nTRISB EQU $86\r\nRP0 EQU 5\r\n");
   testing::write_bytes(dir.path() / "16F628A.inc", "TRISB  equ  $86\r\nCMCON EQU $1F\r\n");
+  // A chip whose name starts another's.
+  testing::write_bytes(dir.path() / "16F62.inc", "TRISB EQU $86\r\n");
   testing::write_bytes(dir.path() / "12F675.inc", "TRISIO EQU $85\r\n");
   const std::vector<ChipNames> chips = read_chip_names(dir.path());
   const struct {
@@ -420,9 +422,11 @@ TEST(ChipHints, NameTheChipsThatDefineAName) {
     const char* file;
     std::vector<std::string> chips;
   } cases[] = {
-      {"TRISB", "main.as", {"16F628A", "16F84A"}},
+      {"TRISB", "main.as", {"16F62", "16F628A", "16F84A"}},
       {"TRISB", "blink16f84a.as", {"16F84A"}},
-      {"TRISB", "blink12f675.as", {"16F628A", "16F84A"}},
+      {"TRISB", "blink16f628a.as", {"16F628A"}},
+      {"TRISB", "blink16f62.as", {"16F62"}},
+      {"TRISB", "blink12f675.as", {"16F62", "16F628A", "16F84A"}},
       {"trisb", "main.as", {}},
       {"CMCON", "main.as", {"16F628A"}},
       {"registers", "main.as", {}},
