@@ -117,10 +117,11 @@ Written written_operands(const LineRecord& record) {
   return written;
 }
 
-// A text of the statement in quotes, unless it has quotes of its own.
+// A text of the statement in quotes; in double quotes when it holds a
+// single one.
 std::string quoted(std::string_view text) {
-  if (text.find('\'') != std::string_view::npos) return std::string(text);
-  return "'" + std::string(text) + "'";
+  const char* quote = text.find('\'') == std::string_view::npos ? "'" : "\"";
+  return quote + std::string(text) + quote;
 }
 
 // The pattern key's opcode bytes: the register form's high byte (FF: none)

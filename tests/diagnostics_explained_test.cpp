@@ -73,10 +73,10 @@ TEST(DiagnosticsExplained, ForeignNumberNotationsGetTheirOwnWords) {
         "'0x10' is no number here: the 0x form is not a notation of this assembler"},
        "write $10 or 10h"},
       {{"W+'A'>W\r\n", DiagnosticKind::operation_error, 1, 3, 3, "'A'",
-        "'A' is no number here: character literals are not a notation of this assembler"},
+        "\"'A'\" is no number here: character literals are not a notation of this assembler"},
        "write the character's code, $41"},
       {{"  DE B'0101'\r\n", DiagnosticKind::data_byte_error, 1, 6, 7, "B'0101'",
-        "B'0101' is no number here: binary numbers are not a notation of this assembler"},
+        "\"B'0101'\" is no number here: binary numbers are not a notation of this assembler"},
        "write the value in hexadecimal, $NN or NNh"},
   };
   for (const auto& c : cases) {
