@@ -54,13 +54,17 @@ std::string terminal_text(const Diagnostic& diagnostic,
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     text += "    " + line + "\n";
   }
+  const auto add_note = [&text](const std::string& at, const std::string& note) {
+    text += at;
+    text += ": note: ";
+    text += note;
+    text += '\n';
+  };
   for (const DiagnosticNote& note : diagnostic.notes) {
-    text += terminal_place(note.where, note.span) + ": note: " + shown(note.text) + "\n";
+    add_note(terminal_place(note.where, note.span), shown(note.text));
   }
-  if (!diagnostic.hint.empty()) {
-    text += place + ": note: " + shown(diagnostic.hint) + "\n";
-  }
-  for (const std::string& note : extra_notes) text += place + ": note: " + note + "\n";
+  if (!diagnostic.hint.empty()) add_note(place, shown(diagnostic.hint));
+  for (const std::string& note : extra_notes) add_note(place, note);
   return text;
 }
 

@@ -341,6 +341,27 @@ TEST(DiagnosticsExplained, WarningsCarryTheirKindAndColumns) {
   }
 }
 
+// The warnings about the whole program carry their kinds too, without a
+// column.
+TEST(DiagnosticsExplained, SummariesCarryTheirKind) {
+  const struct {
+    const char* source;
+    DiagnosticKind kind;
+  } cases[] = {
+      {"W+5>F\r\nNOP\r\n", DiagnosticKind::unwritten_words},
+      {"W+($90)>W\r\n", DiagnosticKind::registers_outside_bank0},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    const testing::Assembly run = testing::assemble(dir, {{"a.as", c.source}});
+    ASSERT_FALSE(run.result.diagnostics.empty()) << c.source;
+    const Diagnostic& summary = run.result.diagnostics.back();
+    EXPECT_EQ(summary.kind, c.kind) << c.source;
+    EXPECT_EQ(summary.severity, Severity::warning) << c.source;
+    EXPECT_FALSE(summary.span.has_value()) << c.source;
+  }
+}
+
 // The share of warnings shown goes by kind: jumps and calls above 0800 are
 // two kinds, each with its own hundred.
 TEST(DiagnosticsExplained, WarningShareGoesByKind) {
