@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
 namespace korva {
@@ -22,6 +24,17 @@ std::string canonical_chip_name(std::string_view name) {
   std::string upper = upper_ascii(name);
   if (upper.rfind("PIC", 0) == 0) upper.erase(0, 3);
   return upper;
+}
+
+// Whether `file` (in capitals) names the chip, not only a longer name that
+// starts with it (16F88 in WALK16F887.AS).
+bool names_chip(std::string_view file, std::string_view chip) {
+  for (std::size_t at = file.find(chip); at != std::string_view::npos;
+       at = file.find(chip, at + 1)) {
+    const std::size_t after = at + chip.size();
+    if (after == file.size() || !std::isalnum(static_cast<unsigned char>(file[after]))) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -71,6 +84,37 @@ std::optional<std::filesystem::path> find_chip(const std::filesystem::path& dire
     if (upper_ascii(chip) == wanted) return directory / (chip + std::string(kChipExtension));
   }
   return std::nullopt;
+}
+
+std::vector<ChipNames> read_chip_names(const std::filesystem::path& directory) {
+  std::vector<ChipNames> chips;
+  for (const std::string& chip : list_chips(directory)) {
+    std::ifstream file(directory / (chip + std::string(kChipExtension)), std::ios::binary);
+    ChipNames& defined = chips.emplace_back();
+    defined.chip = chip;
+    std::string line;
+    while (std::getline(file, line)) {
+      std::istringstream words(line);
+      std::string name;
+      std::string equ;
+      if (words >> name >> equ && upper_ascii(equ) == "EQU") defined.names.push_back(name);
+    }
+    std::sort(defined.names.begin(), defined.names.end());
+  }
+  return chips;
+}
+
+std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std::string_view name,
+                                        std::string_view file_name) {
+  std::vector<std::string> all;
+  std::vector<std::string> named_in_file;
+  const std::string file = upper_ascii(file_name);
+  for (const ChipNames& chip : chips) {
+    if (!std::binary_search(chip.names.begin(), chip.names.end(), name)) continue;
+    all.push_back(chip.chip);
+    if (names_chip(file, upper_ascii(chip.chip))) named_in_file.push_back(chip.chip);
+  }
+  return named_in_file.empty() ? all : named_in_file;
 }
 
 std::optional<std::filesystem::path> chip_directory(const char* argv0) {

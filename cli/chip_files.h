@@ -38,6 +38,21 @@ std::vector<std::string> list_chips(const std::filesystem::path& directory);
 std::optional<std::filesystem::path> find_chip(const std::filesystem::path& directory,
                                                std::string_view name);
 
+// The names that a chip file defines ("NAME EQU VALUE" lines).
+struct ChipNames {
+  std::string chip;
+  std::vector<std::string> names;  // sorted
+};
+
+// The names of every chip file in the folder, by chip name, sorted.
+std::vector<ChipNames> read_chip_names(const std::filesystem::path& directory);
+
+// The chips that define `name` (exactly, as the assembler compares names).
+// When some of them are named in `file_name` (16f84a in blink16f84a.as),
+// only those; otherwise all of them, in order.
+std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std::string_view name,
+                                        std::string_view file_name);
+
 // The chip folder of this program: the environment's, or the first of
 // chip_directories() that exists.
 std::optional<std::filesystem::path> chip_directory(const char* argv0);

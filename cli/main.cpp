@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "cli/chip_files.h"
+#include "cli/terminal_diagnostics.h"
 #include "cli/terminal_glosses.h"
 #include "cli/termination.h"
 #include "driver/assembler.h"
@@ -76,36 +78,60 @@ void print_error(std::string_view text_cp932) {
   std::fprintf(stderr, "korva-asm: %s\n", text.c_str());
 }
 
-// "FILE:LINE", or the program's name for a diagnostic of the whole program.
-std::string place(const korva::SourceLocation& where) {
-  if (where.line == 0) return "korva-asm";
-  return korva::cp932_to_utf8(where.file) + ":" + std::to_string(where.line);
-}
+// The chips that define the names a program leaves undefined, read from
+// the chip folder the first time a diagnostic asks.
+class ChipHints {
+ public:
+  ChipHints(const char* argv0, std::string file_names)
+      : argv0_(argv0), file_names_(std::move(file_names)) {}
 
-std::string without_line_end(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
+  // "--chip 16F84A defines TRISB", or nothing when no chip defines it.
+  std::vector<std::string> notes_for(const korva::Diagnostic& diagnostic) {
+    if (!diagnostic.name_undefined || diagnostic.name.empty()) return {};
+    const std::string key = diagnostic.name + '\n' + diagnostic.where.file;
+    const auto known = notes_.find(key);
+    if (known != notes_.end()) return known->second;
+    return notes_[key] = notes_from_chips(diagnostic);
+  }
 
-// Prints each diagnostic as FILE:LINE: error: TEXT, then the listing line
-// it belongs to; returns the number of warnings printed.
-std::size_t print_diagnostics(const korva::AssemblyResult& result, const Options& options) {
+ private:
+  std::vector<std::string> notes_from_chips(const korva::Diagnostic& diagnostic) {
+    if (!chips_) {
+      const std::optional<std::filesystem::path> directory = korva::chip_directory(argv0_);
+      chips_ = directory ? korva::read_chip_names(*directory) : std::vector<korva::ChipNames>{};
+    }
+    const std::vector<std::string> chips =
+        korva::chips_defining(*chips_, diagnostic.name, diagnostic.where.file + " " + file_names_);
+    if (chips.empty()) return {};
+    constexpr std::size_t kNamed = 3;
+    std::string list;
+    for (std::size_t i = 0; i < chips.size() && i < kNamed; ++i) {
+      list += (i == 0 ? "" : ", ") + chips[i];
+    }
+    if (chips.size() > kNamed) list += " (and " + std::to_string(chips.size() - kNamed) + " more)";
+    const std::string name = korva::cp932_to_utf8(diagnostic.name);
+    return {"--chip " + list + (chips.size() == 1 ? " defines " : " define ") + name};
+  }
+
+  const char* argv0_;
+  std::string file_names_;
+  std::optional<std::vector<korva::ChipNames>> chips_;
+  // The notes already made, by name and file.
+  std::map<std::string, std::vector<std::string>> notes_;
+};
+
+// Prints each diagnostic as compilers do (FILE:LINE:COLUMN: error: TEXT,
+// the source line with a caret under the culprit, the notes); returns the
+// number of warnings printed.
+std::size_t print_diagnostics(const korva::AssemblyResult& result, const Options& options,
+                              ChipHints& hints) {
   std::size_t warnings = 0;
   for (const korva::Diagnostic& diagnostic : result.diagnostics) {
     const bool warning = diagnostic.severity == korva::Severity::warning;
     if (warning && !options.warnings) continue;
     warnings += warning ? 1 : 0;
-    std::fprintf(stderr, "%s: %s: %s\n", place(diagnostic.where).c_str(),
-                 warning ? "warning" : "error",
-                 korva::glossed_for_terminal(diagnostic.text).c_str());
-    if (!diagnostic.listing_line.empty()) {
-      const std::string line = without_line_end(korva::cp932_to_utf8(diagnostic.listing_line));
-      std::fprintf(stderr, "    %s\n", line.c_str());
-    }
-    if (diagnostic.call) {
-      std::fprintf(stderr, "%s: note: in the expansion of the macro called here\n",
-                   place(*diagnostic.call).c_str());
-    }
+    const std::string text = korva::terminal_text(diagnostic, hints.notes_for(diagnostic));
+    std::fwrite(text.data(), 1, text.size(), stderr);
   }
   return warnings;
 }
@@ -271,7 +297,7 @@ korva::AssemblyOptions assembly_options(const Options& options,
 }
 
 // Prints what the assembly found and the listing; returns the exit status.
-int report(const korva::AssemblyResult& result, const Options& options) {
+int report(const korva::AssemblyResult& result, const Options& options, ChipHints& hints) {
   switch (result.outcome) {
     case korva::AssemblyOutcome::nothing_to_do:
       print_error("the project lists no source file");
@@ -285,12 +311,12 @@ int report(const korva::AssemblyResult& result, const Options& options) {
                      korva::glossed_for_terminal(result.caption).c_str(),
                      korva::glossed_for_terminal(result.message).c_str());
       }
-      print_diagnostics(result, options);
+      print_diagnostics(result, options, hints);
       return kExitStopped;
     case korva::AssemblyOutcome::completed:
       break;
   }
-  const std::size_t warnings = print_diagnostics(result, options);
+  const std::size_t warnings = print_diagnostics(result, options, hints);
   if (options.print_listing) {
     const std::string listing = korva::cp932_to_utf8(result.listing);
     std::fwrite(listing.data(), 1, listing.size(), stdout);
@@ -338,5 +364,6 @@ int main(int argc, char** argv) {
   korva::Assembler assembler;
   const korva::AssemblyResult result =
       assembler.assemble(project, assembly_options(options, processor, termination));
-  return report(result, options);
+  ChipHints hints(argv[0], options.inputs.front());
+  return report(result, options, hints);
 }

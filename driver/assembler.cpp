@@ -12,6 +12,7 @@
 
 #include "codegen/hex_text.h"
 #include "driver/debug_file.h"
+#include "driver/diagnostic_explainer.h"
 #include "driver/intel_hex.h"
 #include "driver/listing.h"
 #include "driver/map_file.h"
@@ -50,13 +51,9 @@ std::uint32_t spot_offset(std::size_t offset) {
 // program outgrowing a code page would otherwise bury everything else.
 constexpr std::size_t kWarningsShownPerKind = 100;
 
-// A warning's kind: the first word of its text ("jump", "literal", ...).
-std::string warning_kind(std::string_view text) {
-  return std::string(text.substr(0, text.find(' ')));
-}
-
 struct PendingWarning {
   std::size_t record;
+  DiagnosticKind kind;
   std::string text;
 };
 
@@ -111,8 +108,9 @@ DebugFileStamp debug_stamp(const std::filesystem::path& cod_path) {
 }
 
 // A warning about the whole run, without a place in the source.
-Diagnostic run_warning(std::string text) {
+Diagnostic run_warning(DiagnosticKind kind, std::string text) {
   Diagnostic warning;
+  warning.kind = kind;
   warning.severity = Severity::warning;
   warning.text = std::move(text);
   return warning;
@@ -124,16 +122,18 @@ void add_debug_file_warnings(const DebugFile& file, const GpsimProcessor& proces
   if (file.words_left_out > 0) {
     char first[16];
     std::snprintf(first, sizeof first, "%04X", static_cast<unsigned>(processor.program_words));
-    diagnostics.push_back(
-        run_warning(cod_name + " leaves out the " + std::to_string(file.words_left_out) +
-                    (file.words_left_out == 1 ? " program word from " : " program words from ") +
-                    first + " on, beyond the " + std::to_string(processor.program_words) +
-                    " words of the " + std::string(processor.chip) + "'s program memory"));
+    diagnostics.push_back(run_warning(
+        DiagnosticKind::debug_words_left_out,
+        cod_name + " leaves out the " + std::to_string(file.words_left_out) +
+            (file.words_left_out == 1 ? " program word from " : " program words from ") + first +
+            " on, beyond the " + std::to_string(processor.program_words) + " words of the " +
+            std::string(processor.chip) + "'s program memory"));
   }
   for (const std::string& name : file.names_cut) {
-    diagnostics.push_back(run_warning(cod_name + ": the source name " + cp932_from_os_name(name) +
-                                      " is longer than 63 characters and is cut; gpsim will not "
-                                      "find the file"));
+    diagnostics.push_back(run_warning(DiagnosticKind::debug_name_cut,
+                                      cod_name + ": the source name " + cp932_from_os_name(name) +
+                                          " is longer than 63 characters and is cut; gpsim will "
+                                          "not find the file"));
   }
 }
 
@@ -201,19 +201,22 @@ struct Assembler::Outputs {
   std::vector<std::pair<std::size_t, std::string>> utf8_lines;
   std::size_t next_utf8_line = 0;
   std::vector<Diagnostic> diagnostics;
-  std::map<std::string, std::size_t> warnings_by_kind;
+  std::map<DiagnosticKind, std::size_t> warnings_by_kind;
+  std::string_view source;                       // the joined sources, for the diagnostics' lines
+  LocalLabels local_labels;                      // for the explanations of the errors
+  MacroCallTrail macro_calls;                    // around the record that pass 3 is at
   std::unique_ptr<ProgramFactsCollector> facts;  // only when the facts were asked for
 };
 
-void Assembler::add_warning(Outputs& outputs, std::string text) {
-  if (!text.empty()) outputs.warnings.push_back({outputs.record_count, std::move(text)});
+void Assembler::add_warning(Outputs& outputs, DiagnosticKind kind, std::string text) {
+  if (!text.empty()) outputs.warnings.push_back({outputs.record_count, kind, std::move(text)});
 }
 
 void Assembler::note_utf8_files(Outputs& outputs, std::size_t line_start) {
   auto& lines = outputs.utf8_lines;
   for (; outputs.next_utf8_line < lines.size() && lines[outputs.next_utf8_line].first <= line_start;
        ++outputs.next_utf8_line) {
-    add_warning(outputs, lines[outputs.next_utf8_line].second);
+    add_warning(outputs, DiagnosticKind::utf8_source, lines[outputs.next_utf8_line].second);
   }
 }
 
@@ -236,24 +239,32 @@ void Assembler::find_utf8_files(Outputs& outputs, const std::string& text,
   }
 }
 
-void Assembler::add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
-                               Severity severity, std::string_view text,
-                               std::string_view listing_line) {
-  if (severity == Severity::warning &&
-      ++outputs.warnings_by_kind[warning_kind(text)] > kWarningsShownPerKind) {
-    return;
+Diagnostic* Assembler::add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
+                                      DiagnosticKind kind, std::string_view text,
+                                      std::string_view listing_line) {
+  const Severity severity = severity_of(kind);
+  if (severity == Severity::warning && ++outputs.warnings_by_kind[kind] > kWarningsShownPerKind) {
+    return nullptr;
   }
   const RecordSpot& spot = outputs.spots[record];
-  Diagnostic diagnostic;
+  Diagnostic& diagnostic = outputs.diagnostics.emplace_back();
+  diagnostic.kind = kind;
   diagnostic.severity = severity;
   diagnostic.where = map.locate(spot.offset);
+  diagnostic.source_line = line_at(outputs.source, spot.offset);
   if (spot.call_offset != kNoCall && spot.call_offset != spot.offset) {
     diagnostic.call = map.locate(spot.call_offset);
+    // The innermost call first, as compilers list them.
+    const std::vector<std::size_t>& calls = outputs.macro_calls.calls();
+    for (auto call = calls.rbegin(); call != calls.rend(); ++call) {
+      diagnostic.notes.push_back(
+          macro_call_note(map.locate(*call), line_at(outputs.source, *call)));
+    }
   }
   diagnostic.text = text;
   diagnostic.listing_line = listing_line;
   diagnostic.listing_index = record;
-  outputs.diagnostics.push_back(std::move(diagnostic));
+  return &diagnostic;
 }
 
 // The failure's message is the pass-1 message box text.
@@ -304,8 +315,8 @@ Expected<void> Assembler::run_pass2(std::string_view source, Outputs& outputs) {
     record_.error.clear();
     if (!expander_.expand_macro(record_.statement, record_, origin)) {
       matcher_.match(record_);
-      add_warning(outputs, data_byte_warning(record_));
-      add_warning(outputs, unwritten_number_warning(record_));
+      add_warning(outputs, DiagnosticKind::data_byte_cut, data_byte_warning(record_));
+      add_warning(outputs, DiagnosticKind::unwritten_number, unwritten_number_warning(record_));
       const std::string before = location_counter_;
       const std::string ram_before = outputs.facts ? classifier_.ram_pointer() : std::string();
       classifier_.classify_statement(record_, location_counter_, symbols_, origin);
@@ -313,15 +324,19 @@ Expected<void> Assembler::run_pass2(std::string_view source, Outputs& outputs) {
         outputs.facts->classified(record_, origin, ram_before, classifier_.ram_pointer(),
                                   location_counter_);
       }
-      add_warning(outputs, counter_wrap_warning(before, location_counter_, record_));
+      add_warning(outputs, DiagnosticKind::counter_wrap,
+                  counter_wrap_warning(before, location_counter_, record_));
       if (const auto& repeated = classifier_.repeated_symbol()) {
-        add_warning(outputs, repeated_symbol_warning(expander_.current_macro(), repeated->name,
-                                                     repeated->subroutine, repeated->value));
+        add_warning(outputs, DiagnosticKind::repeated_symbol,
+                    repeated_symbol_warning(expander_.current_macro(), repeated->name,
+                                            repeated->subroutine, repeated->value));
       }
     }
-    if (cuts.label) add_warning(outputs, label_cut_warning(record_));
-    if (cuts.statement) add_warning(outputs, statement_cut_warning(line_));
-    if (cuts.remark) add_warning(outputs, remark_cut_warning(record_));
+    if (cuts.label) add_warning(outputs, DiagnosticKind::label_cut, label_cut_warning(record_));
+    if (cuts.statement) {
+      add_warning(outputs, DiagnosticKind::statement_cut, statement_cut_warning(line_));
+    }
+    if (cuts.remark) add_warning(outputs, DiagnosticKind::remark_cut, remark_cut_warning(record_));
     if (!object.write(record_)) return fail(outputs.object.error());
     outputs.spots.push_back(spot);
     record_.address = location_counter_;
@@ -358,9 +373,10 @@ std::int64_t org_gap(LineRecord& record, std::string& location_counter) {
   return gap;
 }
 
-Diagnostic summary_warning(std::string text, SourceLocation where = {},
+Diagnostic summary_warning(DiagnosticKind kind, std::string text, SourceLocation where = {},
                            std::optional<std::size_t> listing_index = std::nullopt) {
   Diagnostic summary;
+  summary.kind = kind;
   summary.severity = Severity::warning;
   summary.where = std::move(where);
   summary.text = std::move(text);
@@ -376,22 +392,41 @@ void Assembler::diagnose_record(Outputs& outputs, const SourceMap& map, std::siz
                                 std::size_t words_reserved, Pass3Tally& tally) {
   if (!record.error.empty()) {
     outputs.error_entries.emplace_back(line);
-    add_diagnostic(outputs, map, n, Severity::error, record.error, line);
+    Diagnostic& error = *add_diagnostic(
+        outputs, map, n, error_kind(record.error).value_or(DiagnosticKind::grammar_error),
+        record.error, line);
+    explain_error(error, record,
+                  ExplainContext{symbols_, map, outputs.source, &outputs.local_labels});
   }
   for (; tally.pending < outputs.warnings.size() && outputs.warnings[tally.pending].record == n;
        ++tally.pending) {
-    add_diagnostic(outputs, map, n, Severity::warning, outputs.warnings[tally.pending].text, line);
+    const PendingWarning& pending = outputs.warnings[tally.pending];
+    if (Diagnostic* warning = add_diagnostic(outputs, map, n, pending.kind, pending.text, line)) {
+      place_warning(*warning, record);
+    }
   }
   if (record.error.empty()) {
     for (const OperandNote& note : generator_.operand_notes()) {
-      add_diagnostic(outputs, map, n, Severity::warning, operand_note_warning(note), line);
+      const DiagnosticKind kind = note.kind == OperandNote::Kind::operator_ignored
+                                      ? DiagnosticKind::operator_ignored
+                                      : DiagnosticKind::unwritten_number;
+      if (Diagnostic* warning =
+              add_diagnostic(outputs, map, n, kind, operand_note_warning(note), line)) {
+        place_warning(*warning, record, note.term);
+      }
     }
   } else if (record.code.size() / 4 < words_reserved && tally.unwritten_words++ == 0) {
     tally.first_unwritten = n;
   }
-  for (const std::string& text :
-       {literal_warning(record), target_warning(record, generator_.last_target())}) {
-    if (!text.empty()) add_diagnostic(outputs, map, n, Severity::warning, text, line);
+  const bool jump = has_kind(record, RecordKind::branch);
+  for (const auto& [kind, text] :
+       {std::pair{DiagnosticKind::literal_too_wide, literal_warning(record)},
+        std::pair{jump ? DiagnosticKind::jump_target_high : DiagnosticKind::call_target_high,
+                  target_warning(record, generator_.last_target())}}) {
+    if (text.empty()) continue;
+    if (Diagnostic* warning = add_diagnostic(outputs, map, n, kind, text, line)) {
+      place_warning(*warning, record);
+    }
   }
   if (register_outside_bank0(record) && tally.outside_bank0++ == 0) {
     tally.first_outside_bank0 = map.locate(outputs.spots[n].offset);
@@ -403,23 +438,27 @@ void Assembler::diagnose_record(Outputs& outputs, const SourceMap& map, std::siz
 void Assembler::add_summaries(Outputs& outputs, const SourceMap& map, const Pass3Tally& tally) {
   for (const auto& [kind, count] : outputs.warnings_by_kind) {
     if (count <= kWarningsShownPerKind) continue;
-    outputs.diagnostics.push_back(summary_warning(std::to_string(count - kWarningsShownPerKind) +
-                                                  " more warnings beginning \"" + kind +
-                                                  "\" are not shown"));
+    outputs.diagnostics.push_back(summary_warning(
+        DiagnosticKind::warnings_not_shown,
+        std::to_string(count - kWarningsShownPerKind) + " more warnings beginning \"" +
+            std::string(warning_word(kind)) + "\" are not shown"));
   }
   if (tally.unwritten_words > 0) {
     outputs.diagnostics.push_back(summary_warning(
+        DiagnosticKind::unwritten_words,
         unwritten_words_summary(tally.unwritten_words, outputs.image_name),
         map.locate(outputs.spots[tally.first_unwritten].offset), tally.first_unwritten));
   }
   for (std::size_t i = outputs.next_utf8_line; i < outputs.utf8_lines.size(); ++i) {
     // The file's text lies after the line that ended the passes.
-    outputs.diagnostics.push_back(
-        summary_warning(outputs.utf8_lines[i].second, map.locate(outputs.utf8_lines[i].first)));
+    outputs.diagnostics.push_back(summary_warning(DiagnosticKind::utf8_source,
+                                                  outputs.utf8_lines[i].second,
+                                                  map.locate(outputs.utf8_lines[i].first)));
   }
   if (tally.outside_bank0 > 0) {
     outputs.diagnostics.push_back(
-        summary_warning(register_bank_summary(tally.outside_bank0, tally.first_outside_bank0),
+        summary_warning(DiagnosticKind::registers_outside_bank0,
+                        register_bank_summary(tally.outside_bank0, tally.first_outside_bank0),
                         tally.first_outside_bank0, tally.first_outside_bank0_index));
   }
 }
@@ -455,6 +494,8 @@ Expected<void> Assembler::run_pass3(Outputs& outputs, const SourceMap& map) {
                            map.locate(outputs.spots[n].offset));
     }
     diagnose_record(outputs, map, n, record, line, words_reserved, tally);
+    outputs.macro_calls.follow(record, outputs.spots[n].offset,
+                               outputs.spots[n].call_offset == outputs.spots[n].offset);
     advance_address(location_counter_, record.code);
   }
   if (records.failed()) {
@@ -576,17 +617,18 @@ AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOp
     result.outcome = AssemblyOutcome::stopped;
     result.message = pass1.message();
     result.caption = texts::kErrorMessageCaption;
-    result.diagnostics.push_back(Diagnostic{Severity::error,
-                                            map.locate(pass1.reason().line_offset),
-                                            std::nullopt,
-                                            result.message,
-                                            {},
-                                            std::nullopt});
+    Diagnostic& stop = result.diagnostics.emplace_back();
+    stop.kind = error_kind(record_.error).value_or(DiagnosticKind::grammar_error);
+    stop.where = map.locate(pass1.reason().line_offset);
+    stop.text = result.message;
+    stop.source_line = line_at(sources->text, pass1.reason().line_offset);
+    explain_pass1_stop(stop, record_, macros_, ExplainContext{symbols_, map, sources->text});
     return result;
   }
 
   Outputs outputs(base, options);
   outputs.source_size = sources->text.size();
+  outputs.source = sources->text;
   if (collect_facts_ || options.extra_outputs.debug_file || options.extra_outputs.map) {
     outputs.facts = std::make_unique<ProgramFactsCollector>();
   }

@@ -108,10 +108,12 @@ class Assembler {
     std::size_t line_offset = 0;
   };
 
-  static void add_warning(Outputs& outputs, std::string text);
-  static void add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
-                             Severity severity, std::string_view text,
-                             std::string_view listing_line);
+  static void add_warning(Outputs& outputs, DiagnosticKind kind, std::string text);
+  // The diagnostic added for record `record`; null for a warning beyond
+  // its kind's share.
+  static Diagnostic* add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
+                                    DiagnosticKind kind, std::string_view text,
+                                    std::string_view listing_line);
   static void note_utf8_files(Outputs& outputs, std::size_t line_start);
   static void find_utf8_files(Outputs& outputs, const std::string& text,
                               const std::vector<std::string>& entries,

@@ -3,6 +3,7 @@
 #include "codegen/hex_text.h"
 #include "codegen/instruction_names.h"
 #include "patterns/pattern_table.h"
+#include "resources/system_texts.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
 
@@ -36,7 +37,77 @@ bool takes_number(PatternType type) {
   }
 }
 
+struct ErrorText {
+  std::string_view text;
+  DiagnosticKind kind;
+};
+
+// Every error text that a stage writes into a record.
+constexpr ErrorText kErrorTexts[] = {
+    {texts::kGrammarError, DiagnosticKind::grammar_error},
+    {"syntax error", DiagnosticKind::unmatched},
+    {"DE Error", DiagnosticKind::data_byte_error},
+    {"byte error", DiagnosticKind::raw_data_error},
+    {"ORG Error", DiagnosticKind::origin_error},
+    {"EQU Error", DiagnosticKind::constant_error},
+    {"RAM Error", DiagnosticKind::ram_error},
+    {"Mem Error", DiagnosticKind::reservation_error},
+    {"label err", DiagnosticKind::jump_error},
+    {"sub err", DiagnosticKind::call_error},
+    {"normal err", DiagnosticKind::operation_error},
+    {"bit err", DiagnosticKind::bit_error},
+    {"Macro Nest Error", DiagnosticKind::macro_nest_error},
+    {"Macro Size Error", DiagnosticKind::macro_size_error},
+    {texts::kDuplicateLabel, DiagnosticKind::duplicate_label},
+    {texts::kDuplicateSub, DiagnosticKind::duplicate_subroutine},
+    {texts::kTooManySymbols, DiagnosticKind::too_many_symbols},
+    {texts::kMacroNameTooLong, DiagnosticKind::macro_name_too_long},
+    {texts::kTooManyMacros, DiagnosticKind::too_many_macros},
+};
+
 }  // namespace
+
+Severity severity_of(DiagnosticKind kind) {
+  return kind < DiagnosticKind::data_byte_cut ? Severity::error : Severity::warning;
+}
+
+std::optional<DiagnosticKind> error_kind(std::string_view error_text) {
+  for (const ErrorText& known : kErrorTexts) {
+    if (known.text == error_text) return known.kind;
+  }
+  return std::nullopt;
+}
+
+std::string_view warning_word(DiagnosticKind kind) {
+  switch (kind) {
+    case DiagnosticKind::data_byte_cut:
+      return "DE";
+    case DiagnosticKind::counter_wrap:
+      return "the";
+    case DiagnosticKind::label_cut:
+      return "label";
+    case DiagnosticKind::statement_cut:
+      return "statement";
+    case DiagnosticKind::remark_cut:
+      return "remark";
+    case DiagnosticKind::unwritten_number:
+      return "term";
+    case DiagnosticKind::operator_ignored:
+      return "operator";
+    case DiagnosticKind::repeated_symbol:
+      return "repeated";
+    case DiagnosticKind::utf8_source:
+      return "UTF-8";
+    case DiagnosticKind::literal_too_wide:
+      return "literal";
+    case DiagnosticKind::jump_target_high:
+      return "jump";
+    case DiagnosticKind::call_target_high:
+      return "call";
+    default:
+      return {};
+  }
+}
 
 std::string describe_place(const Diagnostic& diagnostic) {
   std::string text = diagnostic.where.file + ":" + std::to_string(diagnostic.where.line);

@@ -1,11 +1,14 @@
-// Errors and warnings of an assembly with the place they come from, for
-// front ends that point the user at the source (FILE:LINE: error: TEXT).
+// Errors and warnings of an assembly as values: what went wrong (a kind),
+// where (file, line and columns), which name is at fault and why, for front
+// ends that point the user at the source (FILE:LINE:COLUMN: error: TEXT).
 // They stand beside the listing and the error list, which stay as they are.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "codegen/operand_encoding.h"
 #include "source/source_map.h"
@@ -15,14 +18,92 @@ namespace korva {
 
 enum class Severity { error, warning };
 
+// What a diagnostic reports: one kind for every error text that a listing
+// line or the pass-1 message can carry, and one for every kind of warning.
+enum class DiagnosticKind : unsigned char {
+  // Errors of passes 2 and 3, by the listing's error text.
+  grammar_error,      // 文法エラー: no pattern fits and no subroutine has the name
+  unmatched,          // "syntax error": no pattern fits
+  data_byte_error,    // "DE Error": DE without a number
+  raw_data_error,     // "byte error": a backslash line of no whole bytes
+  origin_error,       // "ORG Error": no number, or an address behind the counter
+  constant_error,     // "EQU Error": EQU or = without a number
+  ram_error,          // "RAM Error": RAM= without a number
+  reservation_error,  // "Mem Error": [n] without a number
+  jump_error,         // "label err": the jump target is not a label in reach
+  call_error,         // "sub err": the subroutine has no address
+  operation_error,    // "normal err": no valid form of a register or literal operation
+  bit_error,          // "bit err": bad bit number or no register
+  macro_nest_error,   // "Macro Nest Error"
+  macro_size_error,   // "Macro Size Error"
+  macro_unended,      // 文法エラー on a macro body that runs out without END MACRO
+  // Errors of pass 1, which stop the assembly.
+  duplicate_label,
+  duplicate_subroutine,
+  too_many_symbols,
+  macro_name_too_long,
+  too_many_macros,
+  // Warnings.
+  data_byte_cut,
+  counter_wrap,
+  label_cut,
+  statement_cut,
+  remark_cut,
+  unwritten_number,
+  operator_ignored,
+  repeated_symbol,
+  utf8_source,
+  literal_too_wide,
+  jump_target_high,
+  call_target_high,
+  registers_outside_bank0,
+  unwritten_words,
+  debug_words_left_out,
+  debug_name_cut,
+  warnings_not_shown,
+};
+
+Severity severity_of(DiagnosticKind kind);
+
+// The error kind of a listing's error text or a pass-1 message (CP932);
+// none for a text that no stage writes.
+std::optional<DiagnosticKind> error_kind(std::string_view error_text);
+
+// The word that a warning of this kind starts with, which names the kind in
+// the summary of warnings left out.
+std::string_view warning_word(DiagnosticKind kind);
+
+// Columns of a source line, counted from 1 in bytes, as compilers count.
+struct ColumnSpan {
+  std::size_t column = 1;
+  std::size_t length = 1;
+};
+
+// A place that explains a diagnostic: the macro call a line was expanded
+// from, the first definition of a name defined twice.
+struct DiagnosticNote {
+  SourceLocation where;
+  std::optional<ColumnSpan> span;
+  std::string text;  // English; names in CP932
+};
+
 struct Diagnostic {
+  DiagnosticKind kind = DiagnosticKind::grammar_error;
   Severity severity = Severity::error;
   SourceLocation where;                // the source line (for a macro line: the body line)
   std::optional<SourceLocation> call;  // the macro call in the source, for a macro line
-  std::string text;                    // CP932 bytes
+  std::string text;                    // CP932 bytes, as the listing or message has it
   std::string listing_line;            // the record's listing line; empty for a summary
   // Which line of the listing it belongs to, counted from 0.
   std::optional<std::size_t> listing_index;
+  // The text of the source line at `where`, without its line end (CP932).
+  std::string source_line;
+  std::optional<ColumnSpan> span;  // the offending text within source_line
+  std::string name;                // the offending name or text, CP932; may be empty
+  bool name_undefined = false;     // `name` is defined nowhere in the program
+  std::string explanation;         // what exactly is wrong (English; names in CP932)
+  std::string hint;                // how to fix it, where that is known
+  std::vector<DiagnosticNote> notes;
 };
 
 // "FILE:LINE", and for a macro line ", expanded from FILE:LINE".

@@ -52,8 +52,12 @@ QString diagnostic_text(const Diagnostic& diagnostic) {
   if (diagnostic.where.file.empty() && diagnostic.where.line == 0) {
     return kind + display(diagnostic.text);
   }
-  return display(describe_place(diagnostic)) + QStringLiteral(": ") + kind +
-         display(diagnostic.text);
+  QString text =
+      display(describe_place(diagnostic)) + QStringLiteral(": ") + kind + display(diagnostic.text);
+  // The listing's short text, then what exactly is wrong.
+  if (!diagnostic.explanation.empty())
+    text += QStringLiteral(": ") + display(diagnostic.explanation);
+  return text;
 }
 
 }  // namespace korva

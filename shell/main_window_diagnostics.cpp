@@ -163,7 +163,12 @@ void MainWindow::show_diagnostics(const AssemblyResult& result) {
       warnings_.push_back(diagnostic);
       warning_list_->addItem(tip);
     } else {
-      const QString place = display(describe_place(diagnostic));
+      // The entry stays the listing line; its tooltip gives the place and
+      // what exactly is wrong, and how to fix it where that is known.
+      QString place = display(describe_place(diagnostic));
+      if (!diagnostic.explanation.empty())
+        place += QStringLiteral(": ") + display(diagnostic.explanation);
+      if (!diagnostic.hint.empty()) place += QStringLiteral("\n") + display(diagnostic.hint);
       if (QListWidgetItem* item = error_list_->item(static_cast<int>(errors_.size()))) {
         item->setToolTip(place);
       }

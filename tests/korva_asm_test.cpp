@@ -227,6 +227,24 @@ TEST(KorvaAsm, ChipFolderFromTheEnvironment) {
   EXPECT_NE(read_bytes(dir.path() / "stderr.txt").find("known chips: TEST9"), std::string::npos);
 }
 
+// An undefined register name is shown in its source line, and the chip
+// named in the file's name that defines it is suggested; with that chip
+// the program assembles.
+TEST(KorvaAsm, UndefinedNameShowsItsColumnAndTheChipThatDefinesIt) {
+  testing::ScratchDir dir;
+  write_bytes(dir.path() / "blink16f84a.as", "        00>(PORTB)\r\n");
+  EXPECT_EQ(run_korva_asm(dir, "blink16f84a.as"), 1);
+  EXPECT_EQ(read_bytes(dir.path() / "stderr.txt")
+                .find("blink16f84a.as:1:13: error: normal err: PORTB is not defined\n"
+                      "            00>(PORTB)\n"
+                      "                ^~~~~\n"
+                      "blink16f84a.as:1:13: note: --chip 16F84A defines PORTB\n"),
+            0u)
+      << read_bytes(dir.path() / "stderr.txt");
+  EXPECT_EQ(run_korva_asm(dir, "--chip 16F84A blink16f84a.as"), 0);
+  EXPECT_EQ(read_bytes(dir.path() / "stderr.txt"), "");
+}
+
 // The terminal gets an English gloss after each Japanese message; the
 // listing keeps the system's text alone.
 TEST(KorvaAsm, JapaneseMessagesAreGlossedOnTheTerminalOnly) {
@@ -237,12 +255,12 @@ TEST(KorvaAsm, JapaneseMessagesAreGlossedOnTheTerminalOnly) {
     const char* stderr_has;
   } cases[] = {
       {"foo\r\n", "a.as", 1,
-       "a.as:1: error: 文法エラー (no pattern of the notation fits this "
-       "statement)\n"},
+       "a.as:1:1: error: 文法エラー (no pattern of the notation fits this "
+       "statement): 'foo' fits no form"},
       {"NOP\r\n", "a.as gone.as", 2, "gone.as  ﾌｧｲﾙが見つかりません。 (file not found)\n"},
       {"X: NOP\r\nX: NOP\r\n", "a.as", 2,
-       "X:NOP->同名のLabelがあります。 (a label of the same "
-       "name exists)\n"},
+       "a.as:2:1: error: X:NOP->同名のLabelがあります。 (a label of the same "
+       "name exists): the label X: is defined twice"},
   };
   for (const auto& c : cases) {
     testing::ScratchDir dir;

@@ -576,7 +576,9 @@ class MainWindowTest : public QObject {
     add_files({"tips.as"});
     window_->run_command(Command::assemble);
     QCOMPARE(errors()->count(), 1);
-    QCOMPARE(errors()->item(0)->toolTip(), QStringLiteral("tips.as:3"));
+    QCOMPARE(errors()->item(0)->toolTip(),
+             QStringLiteral("tips.as:3: 'bogus' fits no form of the notation, and no subroutine "
+                            "has that name"));
     QVERIFY(errors()->item(0)->text().startsWith(QStringLiteral("0002\t\t\tbogus")));
     QVERIFY(window_->listing_tip(0).isEmpty());
     QVERIFY(window_->listing_tip(1).startsWith(QStringLiteral("tips.as:2: warning: literal 0100")));

@@ -70,6 +70,11 @@ TEST(AssemblyStatus, DiagnosticTextGivesThePlace) {
   EXPECT_EQ(diagnostic_text(in_macro),
             QStringLiteral("定数.inc:12, expanded from main.as:40: warning: 文法エラー"));
 
+  Diagnostic explained = error;
+  explained.explanation = "TRISB is not defined";
+  EXPECT_EQ(diagnostic_text(explained),
+            QStringLiteral("定数.inc:12: error: normal err: TRISB is not defined"));
+
   Diagnostic summary;
   summary.severity = Severity::warning;
   summary.text = "3 more warnings are not shown";

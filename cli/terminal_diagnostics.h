@@ -1,0 +1,34 @@
+// Diagnostics as korva-asm prints them, the way compilers do:
+//   FILE:LINE:COLUMN: error: TEXT: EXPLANATION
+//       the source line
+//       ^~~~~ under the offending text
+//   FILE:LINE:COLUMN: note: ...
+// Texts are decoded from CP932 for the terminal, and the system's Japanese
+// texts get their English gloss.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "driver/diagnostics.h"
+
+namespace korva {
+
+// "FILE:LINE" or "FILE:LINE:COLUMN", or "korva-asm" for a diagnostic of the
+// whole run.
+std::string terminal_place(const SourceLocation& where, const std::optional<ColumnSpan>& span);
+
+// The source line (UTF-8) and under it the caret line that marks `span`:
+// a tab stays a tab so that the caret keeps its place, every other byte
+// before the span is a blank (a two-byte CP932 character is two columns
+// wide, as it shows), and the span is ^~~~. Both lines end in a line feed
+// and are indented by four blanks.
+std::string source_excerpt(std::string_view source_line_cp932,
+                           const std::optional<ColumnSpan>& span);
+
+// The whole diagnostic with its excerpt, its notes, its hint and then
+// `extra_notes` (notes of the front end, at the diagnostic's place).
+std::string terminal_text(const Diagnostic& diagnostic,
+                          const std::vector<std::string>& extra_notes = {});
+
+}  // namespace korva

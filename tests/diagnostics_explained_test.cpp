@@ -1,0 +1,462 @@
+// What each diagnostic says beyond the listing's short error text: its kind,
+// the columns and the name of the offending text, why it is wrong, the
+// notes, and how the terminal shows it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/chip_files.h"
+#include "cli/terminal_diagnostics.h"
+#include "driver/assembler.h"
+#include "driver/diagnostic_explainer.h"
+#include "project_assembly.h"
+#include "resources/system_texts.h"
+#include "support/text_encoding.h"
+#include "test_support.h"
+
+namespace korva {
+namespace {
+
+using testing::ScratchDir;
+
+// The first error of an assembly of `source` (UTF-8, stored as CP932).
+Diagnostic first_error(const std::string& source) {
+  ScratchDir dir;
+  const testing::Assembly run = testing::assemble(dir, {{"a.as", utf8_to_cp932(source)}});
+  for (const Diagnostic& diagnostic : run.result.diagnostics) {
+    if (diagnostic.severity == Severity::error) return diagnostic;
+  }
+  ADD_FAILURE() << "no error for " << source;
+  return {};
+}
+
+struct ErrorCase {
+  const char* source;
+  DiagnosticKind kind;
+  std::size_t line;
+  std::size_t column;  // 0: no span
+  std::size_t length;
+  const char* name;
+  const char* explanation;
+  bool undefined = false;
+};
+
+void check(const ErrorCase& c, const Diagnostic& d) {
+  SCOPED_TRACE(c.source);
+  EXPECT_EQ(d.kind, c.kind);
+  EXPECT_EQ(d.severity, Severity::error);
+  EXPECT_EQ(d.where.line, c.line);
+  if (c.column == 0) {
+    EXPECT_FALSE(d.span.has_value());
+  } else {
+    EXPECT_TRUE(d.span.has_value());
+    EXPECT_EQ(d.span.value_or(ColumnSpan{0, 0}).column, c.column);
+    EXPECT_EQ(d.span.value_or(ColumnSpan{0, 0}).length, c.length);
+  }
+  EXPECT_EQ(cp932_to_utf8(d.name), c.name);
+  EXPECT_EQ(cp932_to_utf8(d.explanation), c.explanation);
+  EXPECT_EQ(d.name_undefined, c.undefined);
+}
+
+// Numbers as other assemblers write them are named as such, with the way
+// to write them here.
+TEST(DiagnosticsExplained, ForeignNumberNotationsGetTheirOwnWords) {
+  const struct {
+    ErrorCase expected;
+    const char* hint;
+  } cases[] = {
+      {{"W+0x1F>W\r\n", DiagnosticKind::operation_error, 1, 3, 4, "0x1F",
+        "'0x1F' is no number here: the 0x form is not a notation of this assembler"},
+       "write $1F or 1Fh"},
+      {{"ORG 0x10\r\n", DiagnosticKind::origin_error, 1, 5, 4, "0x10",
+        "'0x10' is no number here: the 0x form is not a notation of this assembler"},
+       "write $10 or 10h"},
+      {{"W+'A'>W\r\n", DiagnosticKind::operation_error, 1, 3, 3, "'A'",
+        "\"'A'\" is no number here: character literals are not a notation of this assembler"},
+       "write the character's code, $41"},
+      {{"  DE B'0101'\r\n", DiagnosticKind::data_byte_error, 1, 6, 7, "B'0101'",
+        "\"B'0101'\" is no number here: binary numbers are not a notation of this assembler"},
+       "write the value in hexadecimal, $NN or NNh"},
+  };
+  for (const auto& c : cases) {
+    const Diagnostic d = first_error(c.expected.source);
+    check(c.expected, d);
+    EXPECT_EQ(d.hint, c.hint) << c.expected.source;
+  }
+}
+
+TEST(DiagnosticsExplained, EveryErrorOfPassesTwoAndThree) {
+  const ErrorCase cases[] = {
+      {"foo\r\n", DiagnosticKind::grammar_error, 1, 1, 3, "foo",
+       "'foo' fits no form of the notation, and no subroutine has that name"},
+      {"  DE X\r\n", DiagnosticKind::data_byte_error, 1, 6, 1, "X",
+       "'X' is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')"},
+      {"\\123\r\n", DiagnosticKind::raw_data_error, 1, 2, 3, "123",
+       "a data line holds 2, 4, 6 or 8 hexadecimal digits, and '123' has 3"},
+      {"ORG XYZ\r\n", DiagnosticKind::origin_error, 1, 5, 3, "XYZ",
+       "'XYZ' is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')"},
+      {"ORG 10\r\nNOP\r\nORG  5\r\n", DiagnosticKind::origin_error, 3, 6, 1, "5",
+       "ORG 5 (0005) lies below the address the program has already reached: the location "
+       "counter cannot go back"},
+      {"K EQU ZZ\r\n", DiagnosticKind::constant_error, 1, 7, 2, "ZZ",
+       "'ZZ' is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')"},
+      {"C EQU 3\r\nK EQU C\r\n", DiagnosticKind::constant_error, 2, 7, 1, "C",
+       "EQU takes a number: C is a symbol, and symbols are not evaluated here"},
+      {"RAM=G\r\n", DiagnosticKind::ram_error, 1, 5, 1, "G",
+       "'G' is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')"},
+      {"[Q]\r\n", DiagnosticKind::reservation_error, 1, 2, 1, "Q",
+       "'Q' is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')"},
+      {"===->NOWHERE\r\n", DiagnosticKind::jump_error, 1, 6, 7, "NOWHERE",
+       "the jump target NOWHERE is not defined", true},
+      {"SUB A\r\nIN: NOP\r\nEND SUB\r\n===->IN\r\n", DiagnosticKind::jump_error, 4, 6, 2, "IN",
+       "the jump target IN is a local label of subroutine A, out of reach here"},
+      {"SUB S\r\nRET\r\nEND SUB\r\n===->S\r\n", DiagnosticKind::jump_error, 4, 6, 1, "S",
+       "the jump target S is a subroutine, not a label"},
+      {"MACRO M\r\nSUB HIDDEN\r\nRET\r\nEND SUB\r\nEND MACRO\r\nHIDDEN\r\n",
+       DiagnosticKind::call_error, 6, 1, 6, "HIDDEN",
+       "the subroutine HIDDEN has no address: no assembled line gave it one (it stands in a "
+       "macro body that is never expanded)"},
+      {"        00>(TRISB)\r\n", DiagnosticKind::operation_error, 1, 13, 5, "TRISB",
+       "TRISB is not defined", true},
+      {"(20)+1>(20)\r\n", DiagnosticKind::operation_error, 1, 8, 4, "(20)",
+       "the destination '(20)' is not W, F or M"},
+      {"W+5>F\r\n", DiagnosticKind::operation_error, 1, 5, 1, "F",
+       "ADDLW puts its result in W only, and the destination is 'F'"},
+      {"SWAP5>W\r\n", DiagnosticKind::operation_error, 1, 5, 1, "5",
+       "SWAPF takes a register, and '5' is a literal"},
+      {"RET (20)>W\r\n", DiagnosticKind::operation_error, 1, 5, 4, "(20)",
+       "RETLW takes a literal, and '(20)' is a register"},
+      {"W+(20)>X\r\n", DiagnosticKind::operation_error, 1, 8, 1, "X",
+       "the destination 'X' is not W, F or M"},
+      {"L: NOP\r\nW+(L)>W\r\n", DiagnosticKind::operation_error, 2, 4, 1, "L",
+       "L is a local label of the code outside subroutines; an operand takes only global "
+       "labels and constants"},
+      {"K EQU 1\r\nW+(K  + 1)>W\r\n", DiagnosticKind::operation_error, 2, 4, 1, "K",
+       "the blank beside K makes the term 'K ' unknown: an operand is evaluated without blanks"},
+      {"W+1>W\r\n", DiagnosticKind::operation_error, 1, 1, 1, "W",
+       "W is a destination letter, not a register or a value"},
+      {"(3)_BIT8<1\r\n", DiagnosticKind::bit_error, 1, 8, 1, "8", "the bit number 8 is not 0 to 7"},
+      {"(3)_BIT$10<1\r\n", DiagnosticKind::bit_error, 1, 8, 3, "$10",
+       "the bit number '$10' is 16, not 0 to 7"},
+      {"B EQU 9\r\n(3)_BITB-1<1\r\n", DiagnosticKind::bit_error, 2, 8, 3, "B-1",
+       "the bit number 'B-1' is 8, not 0 to 7"},
+      {"5_BIT3<0\r\n", DiagnosticKind::bit_error, 1, 1, 1, "5", "'5' is not a register"},
+      {"(STATUS)_BIT0<1\r\n", DiagnosticKind::bit_error, 1, 2, 6, "STATUS", "STATUS is not defined",
+       true},
+      {"(3)_BITRP0<1\r\n", DiagnosticKind::bit_error, 1, 8, 3, "RP0", "RP0 is not defined", true},
+      {"MACRO R\r\n  R\r\nEND MACRO\r\nR\r\n", DiagnosticKind::macro_nest_error, 2, 3, 1, "R",
+       "the call of macro R nests deeper than 10 macro calls (does it call itself?)"},
+  };
+  for (const ErrorCase& c : cases) check(c, first_error(c.source));
+}
+
+// Pass 1 stops at its first error; the diagnostic says which name and,
+// for a name defined twice, where it was defined first.
+TEST(DiagnosticsExplained, EveryErrorOfPassOne) {
+  std::string symbols;
+  for (int i = 0; i <= 1000; ++i) symbols += "L" + std::to_string(i) + ": NOP\r\n";
+  std::string macros;
+  for (int i = 0; i <= 1000; ++i) macros += "MACRO M" + std::to_string(i) + "\r\nEND MACRO\r\n";
+  const struct {
+    ErrorCase expected;
+    std::size_t first_line;  // of the "first defined here" note; 0: none
+  } cases[] = {
+      {{"X: NOP\r\n  X: NOP\r\n", DiagnosticKind::duplicate_label, 2, 3, 2,
+        "X:", "the label X: is defined twice in the code outside subroutines"},
+       1},
+      {{"SUB A\r\nX:: NOP\r\nEND SUB\r\nSUB A\r\n", DiagnosticKind::duplicate_subroutine, 4, 5, 1,
+        "A", "the subroutine A is defined twice"},
+       1},
+      {{"MACRO ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\r\nEND MACRO\r\n",
+        DiagnosticKind::macro_name_too_long, 1, 7, 30, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123",
+        "the macro name ABCDEFGHIJKLMNOPQRSTUVWXYZ0123 has 30 characters; at most 29 are "
+        "allowed"},
+       0},
+      {{symbols.c_str(), DiagnosticKind::too_many_symbols, 1001, 1, 6,
+        "L1000:", "the program defines more than 1000 labels, constants and subroutines"},
+       0},
+      {{macros.c_str(), DiagnosticKind::too_many_macros, 2002, 1, 9, "M1000",
+        "the program defines more than 1000 macros; M1000 is one too many"},
+       0},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    const testing::Assembly run = testing::assemble(dir, {{"a.as", c.expected.source}});
+    ASSERT_EQ(run.result.outcome, AssemblyOutcome::stopped) << c.expected.source;
+    ASSERT_EQ(run.result.diagnostics.size(), 1u);
+    const Diagnostic& d = run.result.diagnostics.front();
+    check(c.expected, d);
+    EXPECT_EQ(d.text, run.result.message) << "the message box text stays";
+    if (c.first_line == 0) continue;
+    ASSERT_EQ(d.notes.size(), 1u);
+    EXPECT_EQ(d.notes[0].where.line, c.first_line);
+    EXPECT_EQ(d.notes[0].text, "first defined here");
+  }
+}
+
+TEST(DiagnosticsExplained, ListingErrorTextsStayAsTheyAre) {
+  ScratchDir dir;
+  const testing::Assembly run =
+      testing::assemble(dir, {{"a.as", "NOP\r\n00>(TRISB)\r\n===->X\r\n"}});
+  ASSERT_EQ(run.result.error_entries.size(), 2u);
+  EXPECT_EQ(run.result.error_entries[0], "0001\t\t\t00>(TRISB)\t\tnormal err\r\n");
+  EXPECT_EQ(run.result.error_entries[1], "0002\t28XX\t\t===->X\t\tlabel err\r\n");
+  EXPECT_EQ(run.result.diagnostics[0].text, "normal err");
+  EXPECT_EQ(run.result.diagnostics[0].listing_line, run.result.error_entries[0]);
+}
+
+// A line of a macro expansion points at the body line and notes the call.
+TEST(DiagnosticsExplained, MacroLinesNoteTheirCall) {
+  const Diagnostic d = first_error("MACRO SET\r\n  00>(PORT)\r\nEND MACRO\r\nNOP\r\n   SET\r\n");
+  EXPECT_EQ(d.where.line, 2u);
+  ASSERT_TRUE(d.span.has_value());
+  EXPECT_EQ(d.span->column, 7u);
+  ASSERT_EQ(d.notes.size(), 1u);
+  EXPECT_EQ(d.notes[0].where.line, 5u);
+  ASSERT_TRUE(d.notes[0].span.has_value());
+  EXPECT_EQ(d.notes[0].span->column, 4u);
+  EXPECT_EQ(d.notes[0].text, "in the expansion of the macro SET called here");
+}
+
+// Nested expansions note every call, the innermost first; a later error
+// outside the expansions notes none.
+TEST(DiagnosticsExplained, NestedMacroLinesNoteTheWholeChain) {
+  ScratchDir dir;
+  const testing::Assembly run = testing::assemble(
+      dir, {{"a.as",
+             "MACRO INNER\r\n  00>(PORT)\r\nEND MACRO\r\nMACRO OUTER\r\n  NOP\r\n    INNER\r\n"
+             "END MACRO\r\nNOP\r\n OUTER\r\nINNER\r\n00>(PORT)\r\n"}});
+  std::vector<const Diagnostic*> errors;
+  for (const Diagnostic& d : run.result.diagnostics) {
+    if (d.severity == Severity::error) errors.push_back(&d);
+  }
+  ASSERT_EQ(errors.size(), 3u);
+  const struct {
+    std::vector<std::size_t> lines;
+    std::vector<std::string> texts;
+  } expected[] = {
+      {{6, 9},
+       {"in the expansion of the macro INNER called here",
+        "in the expansion of the macro OUTER called here"}},
+      {{10}, {"in the expansion of the macro INNER called here"}},
+      {{}, {}},
+  };
+  for (std::size_t i = 0; i < errors.size(); ++i) {
+    EXPECT_EQ(errors[i]->where.line, i < 2 ? 2u : 11u);
+    std::vector<std::size_t> lines;
+    std::vector<std::string> texts;
+    for (const DiagnosticNote& note : errors[i]->notes) {
+      lines.push_back(note.where.line);
+      texts.push_back(note.text);
+    }
+    EXPECT_EQ(lines, expected[i].lines) << i;
+    EXPECT_EQ(texts, expected[i].texts) << i;
+  }
+}
+
+// A body that runs out without END MACRO hands out the system's abnormal-end
+// text as its line, which no pattern fits.
+TEST(DiagnosticsExplained, MacroWithoutEndHasItsOwnKind) {
+  SymbolTable symbols;
+  const std::string source = "M\r\n";
+  const std::vector<std::string> entries{"a.as"};
+  const std::vector<std::size_t> starts{0};
+  const SourceMap map(source, entries, starts);
+  LineRecord record;
+  record.statement = texts::kMacroAbnormalEnd;
+  record.error = texts::kGrammarError;
+  Diagnostic d;
+  d.source_line = "M";
+  explain_error(d, record, ExplainContext{symbols, map, source});
+  EXPECT_EQ(d.kind, DiagnosticKind::macro_unended);
+  EXPECT_EQ(d.explanation,
+            "the macro's definition runs to the end of the source without END MACRO");
+}
+
+TEST(DiagnosticsExplained, EveryErrorTextHasItsKind) {
+  const struct {
+    std::string_view text;
+    DiagnosticKind kind;
+  } cases[] = {
+      {texts::kGrammarError, DiagnosticKind::grammar_error},
+      {"syntax error", DiagnosticKind::unmatched},
+      {"DE Error", DiagnosticKind::data_byte_error},
+      {"byte error", DiagnosticKind::raw_data_error},
+      {"ORG Error", DiagnosticKind::origin_error},
+      {"EQU Error", DiagnosticKind::constant_error},
+      {"RAM Error", DiagnosticKind::ram_error},
+      {"Mem Error", DiagnosticKind::reservation_error},
+      {"label err", DiagnosticKind::jump_error},
+      {"sub err", DiagnosticKind::call_error},
+      {"normal err", DiagnosticKind::operation_error},
+      {"bit err", DiagnosticKind::bit_error},
+      {"Macro Nest Error", DiagnosticKind::macro_nest_error},
+      {"Macro Size Error", DiagnosticKind::macro_size_error},
+      {texts::kDuplicateLabel, DiagnosticKind::duplicate_label},
+      {texts::kDuplicateSub, DiagnosticKind::duplicate_subroutine},
+      {texts::kTooManySymbols, DiagnosticKind::too_many_symbols},
+      {texts::kMacroNameTooLong, DiagnosticKind::macro_name_too_long},
+      {texts::kTooManyMacros, DiagnosticKind::too_many_macros},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(error_kind(c.text), std::optional(c.kind)) << c.text;
+    EXPECT_EQ(severity_of(c.kind), Severity::error) << c.text;
+  }
+  EXPECT_EQ(error_kind("normal"), std::nullopt);
+  EXPECT_EQ(severity_of(DiagnosticKind::jump_target_high), Severity::warning);
+}
+
+// Each warning carries its kind and the columns of what it is about.
+TEST(DiagnosticsExplained, WarningsCarryTheirKindAndColumns) {
+  const struct {
+    const char* source;
+    DiagnosticKind kind;
+    std::size_t column;
+    std::size_t length;
+  } cases[] = {
+      {"W+5/2>W\r\n", DiagnosticKind::operator_ignored, 5, 1},
+      {"RET 'H'>W\r\n", DiagnosticKind::unwritten_number, 5, 3},
+      {"  DE 300\r\n", DiagnosticKind::data_byte_cut, 6, 3},
+      {"W+$17E>W\r\n", DiagnosticKind::literal_too_wide, 3, 4},
+      {"ORG $900\r\nL:: NOP\r\n===->L\r\n", DiagnosticKind::jump_target_high, 6, 1},
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZ: NOP\r\n", DiagnosticKind::label_cut, 19, 9},
+      {"NOP ;12345678901234567890123456789012345678901234567890\r\n", DiagnosticKind::remark_cut,
+       53, 3},
+      {"NOP ; \xE3\x81\x82\r\n", DiagnosticKind::utf8_source, 7, 3},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    const testing::Assembly run = testing::assemble(dir, {{"a.as", c.source}});
+    bool found = false;
+    for (const Diagnostic& d : run.result.diagnostics) {
+      if (d.kind != c.kind) continue;
+      found = true;
+      EXPECT_EQ(d.severity, Severity::warning) << c.source;
+      ASSERT_TRUE(d.span.has_value()) << c.source;
+      EXPECT_EQ(d.span->column, c.column) << c.source;
+      EXPECT_EQ(d.span->length, c.length) << c.source;
+    }
+    EXPECT_TRUE(found) << c.source;
+  }
+}
+
+// The warnings about the whole program carry their kinds too, without a
+// column.
+TEST(DiagnosticsExplained, SummariesCarryTheirKind) {
+  const struct {
+    const char* source;
+    DiagnosticKind kind;
+  } cases[] = {
+      {"W+5>F\r\nNOP\r\n", DiagnosticKind::unwritten_words},
+      {"W+($90)>W\r\n", DiagnosticKind::registers_outside_bank0},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    const testing::Assembly run = testing::assemble(dir, {{"a.as", c.source}});
+    ASSERT_FALSE(run.result.diagnostics.empty()) << c.source;
+    const Diagnostic& summary = run.result.diagnostics.back();
+    EXPECT_EQ(summary.kind, c.kind) << c.source;
+    EXPECT_EQ(summary.severity, Severity::warning) << c.source;
+    EXPECT_FALSE(summary.span.has_value()) << c.source;
+  }
+}
+
+// The share of warnings shown goes by kind: jumps and calls above 0800 are
+// two kinds, each with its own hundred.
+TEST(DiagnosticsExplained, WarningShareGoesByKind) {
+  std::string source = "ORG $900\r\nL:: NOP\r\nSUB S\r\nRET\r\nEND SUB\r\n";
+  for (int i = 0; i < 120; ++i) source += "===->L\r\nS\r\n";
+  ScratchDir dir;
+  const testing::Assembly run = testing::assemble(dir, {{"a.as", source}});
+  std::size_t jumps = 0;
+  std::size_t calls = 0;
+  std::vector<std::string> summaries;
+  for (const Diagnostic& d : run.result.diagnostics) {
+    jumps += d.kind == DiagnosticKind::jump_target_high ? 1 : 0;
+    calls += d.kind == DiagnosticKind::call_target_high ? 1 : 0;
+    if (d.kind == DiagnosticKind::warnings_not_shown) summaries.push_back(d.text);
+  }
+  EXPECT_EQ(jumps, 100u);
+  EXPECT_EQ(calls, 100u);
+  EXPECT_EQ(summaries,
+            (std::vector<std::string>{"20 more warnings beginning \"jump\" are not shown",
+                                      "20 more warnings beginning \"call\" are not shown"}));
+}
+
+TEST(TerminalDiagnostics, CaretStandsUnderTheSpanBehindTabsAndDoubleByteText) {
+  const struct {
+    std::string line;  // CP932
+    ColumnSpan span;
+    const char* shown;
+  } cases[] = {
+      {"        00>(TRISB)", {13, 5}, "            00>(TRISB)\n                ^~~~~\n"},
+      {"\t00>(TRISB)", {6, 5}, "    \t00>(TRISB)\n    \t    ^~~~~\n"},
+      // 日本 is four bytes and shows four columns wide.
+      {"\x93\xFA\x96\x7B: W+(TRISB)>W", {10, 5}, "    日本: W+(TRISB)>W\n             ^~~~~\n"},
+      // ｶﾅ: half-width katakana, one byte and one column each.
+      {"\xB6\xC5: ===->X", {10, 1}, "    ｶﾅ: ===->X\n             ^\n"},
+      // A span beyond the line's end is cut to it.
+      {"NOP", {2, 10}, "    NOP\n     ^~\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(source_excerpt(c.line, c.span), c.shown) << c.shown;
+  }
+  EXPECT_EQ(source_excerpt("NOP", std::nullopt), "    NOP\n");
+}
+
+TEST(TerminalDiagnostics, ReadsAsCompilersPrint) {
+  Diagnostic d;
+  d.kind = DiagnosticKind::jump_error;
+  d.where = {"m.as", 9};
+  d.source_line = "    ===->IN ; \x93\xFA\x96\x7B";
+  d.span = ColumnSpan{10, 2};
+  d.text = "label err";
+  d.explanation = "the jump target IN is a local label of subroutine A, out of reach here";
+  d.hint = "write the label with two colons (IN::) to make it global";
+  d.notes.push_back({{"m.as", 3}, ColumnSpan{1, 3}, "IN is defined here"});
+  EXPECT_EQ(terminal_text(d, {"a front end's note"}),
+            "m.as:9:10: error: label err: the jump target IN is a local label of subroutine A, "
+            "out of reach here\n"
+            "        ===->IN ; 日本\n"
+            "             ^~\n"
+            "m.as:3:1: note: IN is defined here\n"
+            "m.as:9:10: note: write the label with two colons (IN::) to make it global\n"
+            "m.as:9:10: note: a front end's note\n");
+  Diagnostic summary;
+  summary.severity = Severity::warning;
+  summary.text = "3 more warnings beginning \"DE\" are not shown";
+  EXPECT_EQ(terminal_text(summary),
+            "korva-asm: warning: 3 more warnings beginning \"DE\" are not shown\n");
+}
+
+TEST(ChipHints, NameTheChipsThatDefineAName) {
+  ScratchDir dir;
+  testing::write_bytes(dir.path() / "16F84A.inc", "; registers\r\nTRISB EQU $86\r\nRP0 EQU 5\r\n");
+  testing::write_bytes(dir.path() / "16F628A.inc", "TRISB  equ  $86\r\nCMCON EQU $1F\r\n");
+  // A chip whose name starts another's.
+  testing::write_bytes(dir.path() / "16F62.inc", "TRISB EQU $86\r\n");
+  testing::write_bytes(dir.path() / "12F675.inc", "TRISIO EQU $85\r\n");
+  const std::vector<ChipNames> chips = read_chip_names(dir.path());
+  const struct {
+    const char* name;
+    const char* file;
+    std::vector<std::string> chips;
+  } cases[] = {
+      {"TRISB", "main.as", {"16F62", "16F628A", "16F84A"}},
+      {"TRISB", "blink16f84a.as", {"16F84A"}},
+      {"TRISB", "blink16f628a.as", {"16F628A"}},
+      {"TRISB", "blink16f62.as", {"16F62"}},
+      {"TRISB", "blink12f675.as", {"16F62", "16F628A", "16F84A"}},
+      {"trisb", "main.as", {}},
+      {"CMCON", "main.as", {"16F628A"}},
+      {"registers", "main.as", {}},
+      {"NOWHERE", "main.as", {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(chips_defining(chips, c.name, c.file), c.chips) << c.name << " " << c.file;
+  }
+}
+
+}  // namespace
+}  // namespace korva
