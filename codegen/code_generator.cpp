@@ -8,6 +8,20 @@
 
 namespace korva {
 
+namespace {
+
+// GOTO and CALL hold the low 11 bits of their target; bits 4 and 3 of
+// PCLATH supply the 2K page when the instruction runs.
+constexpr std::uint32_t kPageOffsetMask = 0x7FF;
+
+// The opcode byte that pass 2 left in front of the placeholder digits.
+std::uint32_t opcode_byte(std::string_view code) {
+  return static_cast<std::uint32_t>(
+      hex_value(code.substr(0, std::min<std::size_t>(code.size(), 2))));
+}
+
+}  // namespace
+
 void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbols) {
   const Symbol* target = symbols.find_local(record.operand3, subroutine_);
   if (target == nullptr) target = symbols.find_global(record.operand3);
@@ -18,10 +32,8 @@ void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbol
     return;
   }
   last_target_ = target->value;
-  pad_hex(last_target_, 4);
-  record.code.resize(std::min<std::size_t>(record.code.size(), 2));
-  add_hex(record.code, std::string_view(last_target_).substr(0, 2), 2);
-  record.code.append(std::string_view(last_target_).substr(2));
+  const auto address = static_cast<std::uint32_t>(hex_value(last_target_));
+  assign_hex(record.code, (opcode_byte(record.code) << 8) | (address & kPageOffsetMask), 4);
 }
 
 void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols) {
@@ -31,7 +43,8 @@ void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols)
     return;
   }
   last_target_ = target->value;
-  add_hex(record.code, last_target_, 4);
+  const auto address = static_cast<std::uint32_t>(hex_value(last_target_));
+  assign_hex(record.code, (opcode_byte(record.code) << 8) | (address & kPageOffsetMask), 4);
 }
 
 void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit) {

@@ -132,7 +132,9 @@ void encode_normal(LineRecord& record) {
       record.error = "normal err";
       return;
     }
-    assign_hex(record.code, (hex_pair(opcode, 2) << 8) + *literal, 4);
+    // The instruction holds the low byte; a negative value arrives as its
+    // 16-bit two's complement, whose low byte is the 8-bit one.
+    assign_hex(record.code, (hex_pair(opcode, 2) << 8) | (*literal & 0xFF), 4);
     set_kind(record, RecordKind::normal);
     return;
   }

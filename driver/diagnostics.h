@@ -56,9 +56,10 @@ std::string operand_note_warning(const OperandNote& note);
 // End of pass 3: lines whose error left them without the words that pass 2
 // gave them addresses for, so the image runs ahead of the listing.
 std::string unwritten_words_summary(std::size_t count, std::string_view image_name);
-// Pass 3: a literal above FF that carries into the opcode byte.
+// Pass 3: a literal outside -128..255, of which only the low byte is encoded.
 std::string literal_warning(const LineRecord& encoded);
-// Pass 3: a jump or call target at or above 800 that alters the opcode bits.
+// Pass 3: a jump or call whose target lies in another 2K page than the
+// instruction, so that PCLATH must select the target's page.
 std::string target_warning(const LineRecord& encoded, std::string_view target);
 // Pass 3: a file-register operand above 7F, whose bank bits are dropped.
 bool register_outside_bank0(const LineRecord& encoded);
