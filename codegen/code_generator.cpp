@@ -23,8 +23,7 @@ std::uint32_t opcode_byte(std::string_view code) {
 }  // namespace
 
 void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbols) {
-  const Symbol* target = symbols.find_local(record.operand3, subroutine_);
-  if (target == nullptr) target = symbols.find_global(record.operand3);
+  const Symbol* target = symbols.find_jump_target(record.operand3, subroutine_);
   // A label that never received a value (one inside a macro definition, say)
   // has no address to jump to.
   if (target == nullptr || target->value.empty()) {

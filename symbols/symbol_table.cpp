@@ -119,20 +119,10 @@ const Symbol* SymbolTable::find_local(std::string_view name, std::string_view su
   });
 }
 
-bool SymbolTable::lookup_symbol(std::string& name, std::string_view mode) const {
-  const Symbol* found = nullptr;
-  if (mode == "sub") {
-    found = find_subroutine(name);
-  } else if (mode == "Llab") {
-    found = find_global(name);
-    if (found == nullptr) name += "::";
-  } else {
-    found = find_local(name, mode);
-    if (found == nullptr) name += ":";
-  }
-  if (found == nullptr) return false;
-  name = found->value;
-  return true;
+const Symbol* SymbolTable::find_jump_target(std::string_view name,
+                                            std::string_view subroutine) const {
+  const Symbol* local = find_local(name, subroutine);
+  return local != nullptr ? local : find_global(name);
 }
 
 SymbolTable::ValuingResult SymbolTable::give_value(std::size_t origin, bool subroutine,

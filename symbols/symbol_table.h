@@ -35,18 +35,16 @@ class SymbolTable {
   // name or a full table.
   void collect_symbols(LineRecord& record, std::size_t origin);
 
-  // Looks `name` up by `mode`: "sub" finds a subroutine, "Llab" a global
-  // label (name + "::"), any other text a label local to the subroutine of
-  // that name (name + ":"). On success `name` becomes the entry's value; on
-  // failure it keeps the suffix the mode appended.
-  bool lookup_symbol(std::string& name, std::string_view mode) const;
-
-  // The entries those lookups find, or null, without touching the name: a
-  // subroutine named `name`; the global label or constant `name`::; the
-  // label `name`: local to `subroutine`.
+  // The entries that each kind of lookup finds, or null: a subroutine named
+  // `name`; the global label or constant `name`::; the label `name`: local
+  // to `subroutine` (empty: the labels outside every subroutine). A jump
+  // target is the local label of the subroutine the jump stands in, else the
+  // global one. Names compare exactly, and the first entry in table order
+  // wins.
   const Symbol* find_subroutine(std::string_view name) const;
   const Symbol* find_global(std::string_view name) const;
   const Symbol* find_local(std::string_view name, std::string_view subroutine) const;
+  const Symbol* find_jump_target(std::string_view name, std::string_view subroutine) const;
 
   const std::vector<Symbol>& entries() const { return entries_; }
 

@@ -23,3 +23,14 @@ L:      SUB FAR         ; @ 000C = -
         ===->BIG        ; @ 0010 = 2800 ? target 0800 is in page 1
         ORG 800h        ; @ 0800
 BIG::   NOP             ; @ 0800 = 0000
+; Subroutines named sub and Llab keep their own local labels
+        SUB sub         ; @ 0801 = -
+LOOP:   NOP             ; @ 0801 = 0000
+        ===->LOOP       ; @ 0802 = 2801
+        END SUB         ; @ 0803 = 0008
+        SUB Llab        ; @ 0804 = -
+LOOP:   ===->LOOP       ; @ 0804 = 2804
+        ===->E          ; @ 0805 = 2806
+E:      END SUB         ; @ 0806 = 0008
+        sub             ; @ 0807 = 2001
+        Llab            ; @ 0808 = 2004
