@@ -22,6 +22,11 @@ std::uint32_t opcode_byte(std::string_view code) {
 
 }  // namespace
 
+void CodeGenerator::encode_target(LineRecord& record, std::string_view value) {
+  last_target_ = static_cast<std::uint32_t>(hex_value(value));
+  assign_hex(record.code, (opcode_byte(record.code) << 8) | (last_target_ & kPageOffsetMask), 4);
+}
+
 void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbols) {
   const Symbol* target = symbols.find_jump_target(record.operand3, subroutine_);
   // A label that never received a value (one inside a macro definition, say)
@@ -30,9 +35,7 @@ void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbol
     record.error = "label err";
     return;
   }
-  last_target_ = target->value;
-  const auto address = static_cast<std::uint32_t>(hex_value(last_target_));
-  assign_hex(record.code, (opcode_byte(record.code) << 8) | (address & kPageOffsetMask), 4);
+  encode_target(record, target->value);
 }
 
 void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols) {
@@ -41,9 +44,7 @@ void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols)
     record.error = "sub err";
     return;
   }
-  last_target_ = target->value;
-  const auto address = static_cast<std::uint32_t>(hex_value(last_target_));
-  assign_hex(record.code, (opcode_byte(record.code) << 8) | (address & kPageOffsetMask), 4);
+  encode_target(record, target->value);
 }
 
 void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit) {

@@ -128,11 +128,10 @@ std::string literal_warning(const LineRecord& encoded) {
          low_byte;
 }
 
-std::string target_warning(const LineRecord& encoded, std::string_view target) {
+std::string target_warning(const LineRecord& encoded, std::uint32_t address) {
   const bool jump = has_kind(encoded, RecordKind::branch);
   if ((!jump && !has_kind(encoded, RecordKind::call_sub)) || !encoded.error.empty()) return {};
   // GOTO and CALL hold 11 address bits; PCLATH selects the 2K page.
-  const auto address = static_cast<std::uint32_t>(hex_value(target));
   const auto at = static_cast<std::uint32_t>(hex_value(encoded.address));
   const std::uint32_t page = address >> 11;
   if (page == at >> 11) return {};

@@ -3,6 +3,7 @@
 // They stand beside the listing and the error list, which stay as they are.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,7 +61,7 @@ std::string unwritten_words_summary(std::size_t count, std::string_view image_na
 std::string literal_warning(const LineRecord& encoded);
 // Pass 3: a jump or call whose target lies in another 2K page than the
 // instruction, so that PCLATH must select the target's page.
-std::string target_warning(const LineRecord& encoded, std::string_view target);
+std::string target_warning(const LineRecord& encoded, std::uint32_t target);
 // Pass 3: a file-register operand above 7F, whose bank bits are dropped.
 bool register_outside_bank0(const LineRecord& encoded);
 std::string register_bank_summary(std::size_t count, const SourceLocation& first);
