@@ -73,12 +73,12 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
     slot->operand2 = record.operand2;
   }
 
-  evaluate_operand(record.operand1, symbols, &notes_);
-  evaluate_operand(record.operand2, symbols, &notes_);
+  const std::optional<OperandValue> value1 = evaluate_operand(record.operand1, symbols, &notes_);
+  const std::optional<OperandValue> value2 = evaluate_operand(record.operand2, symbols, &notes_);
   if (bit) {
-    encode_bit(record);
+    encode_bit(record, value1, value2);
   } else {
-    encode_normal(record);
+    encode_normal(record, value1);
     if (!record.error.empty()) {
       set_kind(record, RecordKind::error);
       record.code.clear();
