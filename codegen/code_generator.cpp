@@ -22,8 +22,8 @@ std::uint32_t opcode_byte(std::string_view code) {
 
 }  // namespace
 
-void CodeGenerator::encode_target(LineRecord& record, std::string_view value) {
-  last_target_ = static_cast<std::uint32_t>(hex_value(value));
+void CodeGenerator::encode_target(LineRecord& record, std::uint32_t address) {
+  last_target_ = address;
   assign_hex(record.code, (opcode_byte(record.code) << 8) | (last_target_ & kPageOffsetMask), 4);
 }
 
@@ -31,20 +31,20 @@ void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbol
   const Symbol* target = symbols.find_jump_target(record.operand3, subroutine_);
   // A label that never received a value (one inside a macro definition, say)
   // has no address to jump to.
-  if (target == nullptr || target->value.empty()) {
+  if (target == nullptr || !target->number) {
     record.error = "label err";
     return;
   }
-  encode_target(record, target->value);
+  encode_target(record, *target->number);
 }
 
 void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols) {
   const Symbol* target = symbols.find_subroutine(record.statement);
-  if (target == nullptr || target->value.empty()) {
+  if (target == nullptr || !target->number) {
     record.error = "sub err";
     return;
   }
-  encode_target(record, target->value);
+  encode_target(record, *target->number);
 }
 
 void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit) {

@@ -26,9 +26,7 @@ std::optional<TermValue> term_value(std::string_view term, const SymbolTable& sy
     return TermValue{*number, is_written_number(term)};
   }
   const Symbol* symbol = symbols.find_global(term);
-  if (symbol != nullptr && !symbol->value.empty()) {
-    return TermValue{static_cast<std::uint32_t>(hex_value(symbol->value)), true};
-  }
+  if (symbol != nullptr && symbol->number) return TermValue{*symbol->number, true};
   return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 
 #include "resources/system_texts.h"
 #include "source/statement_splitter.h"
+#include "support/hex_value.h"
 
 namespace korva {
 
@@ -137,6 +138,7 @@ SymbolTable::ValuingResult SymbolTable::give_value(std::size_t origin, bool subr
   const auto index = static_cast<std::size_t>(found - entries_.begin());
   if (!found->value.empty()) return {Valuing::kept_earlier, &*found, index};
   assign_cut(found->value, value, kValueCapacity);
+  if (!found->value.empty()) found->number = static_cast<std::uint32_t>(hex_value(found->value));
   return {Valuing::given, &*found, index};
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +19,9 @@ struct Symbol {
   std::string name;        // label with its colons; empty for a subroutine entry
   std::string subroutine;  // enclosing subroutine, or the subroutine's own name
   std::string value;       // address or constant; empty until pass 2 gives it
+  // The value as a number, read from its text by the hex value rule; none
+  // while the text is empty.
+  std::optional<std::uint32_t> number;
   std::size_t origin = 0;  // source position of the line that created the entry
   bool is_subroutine = false;
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -172,6 +174,32 @@ TEST(FindSymbol, EachLookupSearchesItsOwnScopeWhateverTheSubroutinesAreNamed) {
       ASSERT_NE(found, nullptr);
       EXPECT_EQ(found->value, c.value);
     }
+  }
+}
+
+TEST(GiveValue, TheNumberIsWhatTheStoredTextReads) {
+  const struct {
+    std::vector<std::string> texts;  // given one after the other to one label
+    const char* value;
+    std::optional<std::uint32_t> number;
+  } cases[] = {
+      {{"00Ab"}, "00Ab", 0xAB},
+      {{"$XXXX"}, "$XXXX", 0},
+      {{"FOO"}, "FOO", 0xF},             // an EQU operand that is no number, read as far as it goes
+      {{"0000000001"}, "000000000", 0},  // cut to the value field first
+      {{"-5"}, "-5", 0xFFFFFFFBu},
+      {{""}, "", std::nullopt},
+      {{"", "0012"}, "0012", 0x12},      // an empty text is no value yet
+      {{"0012", "0034"}, "0012", 0x12},  // the first value stays
+  };
+  for (const auto& c : cases) {
+    SymbolTable table;
+    ASSERT_EQ(collect(table, {"K:: NOP"}), "");
+    for (const std::string& text : c.texts) table.give_value(1, false, text);
+    const Symbol* entry = table.find_global("K");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->value, c.value) << c.texts.back();
+    EXPECT_EQ(entry->number, c.number) << c.texts.back();
   }
 }
 
