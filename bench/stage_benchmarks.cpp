@@ -99,13 +99,10 @@ void check_every_notation(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kNumbers.size()));
 }
 
-void lookup(benchmark::State& state, const SymbolTable& symbols, std::string_view name,
-            std::string_view mode) {
-  std::string text;
-  for (auto _ : state) {
-    text = name;
-    benchmark::DoNotOptimize(symbols.lookup_symbol(text, mode));
-  }
+// Runs one lookup of the symbol table again and again.
+template <typename Find>
+void lookup(benchmark::State& state, Find find) {
+  for (auto _ : state) benchmark::DoNotOptimize(find());
 }
 
 void evaluate_mix(benchmark::State& state, const SymbolTable& symbols) {
@@ -183,17 +180,17 @@ void register_stage_benchmarks(const StageInputs& inputs) {
   benchmark::RegisterBenchmark("match_statement/mix24", match_mix);
   benchmark::RegisterBenchmark("statement_styles/mix24", style_mix);
   benchmark::RegisterBenchmark("check_number/notations12", check_every_notation);
-  benchmark::RegisterBenchmark("lookup_symbol/first", [&symbols](benchmark::State& state) {
-    lookup(state, symbols, "P0", "sub");
+  benchmark::RegisterBenchmark("find_subroutine/first", [&symbols](benchmark::State& state) {
+    lookup(state, [&symbols] { return symbols.find_subroutine("P0"); });
   });
-  benchmark::RegisterBenchmark("lookup_symbol/last", [&symbols](benchmark::State& state) {
-    lookup(state, symbols, "K7", "Llab");
+  benchmark::RegisterBenchmark("find_global/last", [&symbols](benchmark::State& state) {
+    lookup(state, [&symbols] { return symbols.find_global("K7"); });
   });
-  benchmark::RegisterBenchmark("lookup_symbol/missing", [&symbols](benchmark::State& state) {
-    lookup(state, symbols, "NOWHERE", "Llab");
+  benchmark::RegisterBenchmark("find_global/missing", [&symbols](benchmark::State& state) {
+    lookup(state, [&symbols] { return symbols.find_global("NOWHERE"); });
   });
-  benchmark::RegisterBenchmark("lookup_symbol/local_last", [&symbols](benchmark::State& state) {
-    lookup(state, symbols, "S7", "P99");
+  benchmark::RegisterBenchmark("find_local/last", [&symbols](benchmark::State& state) {
+    lookup(state, [&symbols] { return symbols.find_local("S7", "P99"); });
   });
   benchmark::RegisterBenchmark("evaluate_operand/mix8", [&symbols](benchmark::State& state) {
     evaluate_mix(state, symbols);

@@ -6,9 +6,17 @@
 namespace korva {
 
 void Classifier::reset() {
-  ram_pointer_ = "0010";
+  ram_pointer_ = kFirstRamAddress;
+  ram_written_.reset();
   repeated_.reset();
   repeats_reported_.clear();
+}
+
+std::string Classifier::ram_pointer() const {
+  if (ram_written_) return *ram_written_;
+  std::string text;
+  assign_hex(text, ram_pointer_, 4);
+  return text;
 }
 
 void Classifier::give_value(SymbolTable& symbols, std::optional<std::size_t> origin,
@@ -38,6 +46,19 @@ void Classifier::classify_call(LineRecord& record, const SymbolTable& symbols) {
 }
 
 namespace {
+
+// Addresses of program and data memory are 16 bits; a sum beyond wraps.
+std::uint32_t address_value(std::uint32_t value) {
+  return value & 0xFFFF;
+}
+std::uint32_t address_value(std::string_view text) {
+  return address_value(static_cast<std::uint32_t>(hex_value(text)));
+}
+
+// Program words in a code text: one for every four characters.
+std::uint32_t words_in(std::string_view code) {
+  return static_cast<std::uint32_t>(code.size() / 4);
+}
 
 // Register, literal, bit and jump operations get a placeholder that pass 3
 // completes; instructions without operands their word.
@@ -90,7 +111,7 @@ void classify_data(LineRecord& record, PatternType type) {
 // ORG, EQU and =, RAM= and [n]: a number in operand 1 moves the location
 // counter, gives a value or reserves data memory.
 void Classifier::classify_directive(LineRecord& record, PatternType type,
-                                    std::string& location_counter) {
+                                    std::uint32_t& location_counter) {
   record.code.clear();
   if (!check_number(record.operand1)) {
     record.error = type == PatternType::origin      ? "ORG Error"
@@ -102,7 +123,7 @@ void Classifier::classify_directive(LineRecord& record, PatternType type,
   switch (type) {
     case PatternType::origin:
       set_kind(record, RecordKind::org);
-      location_counter = record.operand1;
+      location_counter = address_value(record.operand1);
       record.address = record.operand1;
       break;
     case PatternType::constant:
@@ -111,18 +132,28 @@ void Classifier::classify_directive(LineRecord& record, PatternType type,
       break;
     case PatternType::ram_start:
       set_kind(record, RecordKind::rem);
-      ram_pointer_ = record.operand1;
+      ram_pointer_ = address_value(record.operand1);
+      ram_written_ = std::string(record.operand1);
       break;
     default:
       set_kind(record, RecordKind::equ);
-      record.address = ram_pointer_;
-      add_hex(ram_pointer_, record.operand1, 4);
+      record.address = ram_pointer();
+      ram_pointer_ =
+          address_value(ram_pointer_ + static_cast<std::uint32_t>(hex_value(record.operand1)));
+      ram_written_.reset();
       record.operand1 = record.address;
       break;
   }
 }
 
 void Classifier::classify_statement(LineRecord& record, std::string& location_counter,
+                                    SymbolTable& symbols, std::optional<std::size_t> origin) {
+  auto counter = static_cast<std::uint32_t>(hex_value(location_counter));
+  classify_statement(record, counter, symbols, origin);
+  assign_hex(location_counter, counter, 4);
+}
+
+void Classifier::classify_statement(LineRecord& record, std::uint32_t& location_counter,
                                     SymbolTable& symbols, std::optional<std::size_t> origin) {
   repeated_.reset();
   const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
@@ -167,7 +198,7 @@ void Classifier::classify_statement(LineRecord& record, std::string& location_co
     give_value(symbols, origin, false,
                valued_by_operand ? record.operand1.view() : record.address.view());
   }
-  advance_address(location_counter, record.code);
+  location_counter = address_value(location_counter + words_in(record.code.view()));
 }
 
 }  // namespace korva

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +18,7 @@ namespace korva {
 
 class Classifier {
  public:
-  // Start of pass 2: RAM pointer "0010".
+  // Start of pass 2: RAM pointer 10h.
   void reset();
 
   // `origin` is the source position that pass 1 gave the line's symbol entry:
@@ -25,10 +26,18 @@ class Classifier {
   // after that line in the definition), or after the call line for a body
   // line that carries the call's label. Labels and subroutines are valued
   // through it, once each, so the entries stay in step with their lines.
+  // `location_counter` is the program address (16 bits) that the record's
+  // address field shows; the statement moves it on.
+  void classify_statement(LineRecord& record, std::uint32_t& location_counter, SymbolTable& symbols,
+                          std::optional<std::size_t> origin);
+  // The same with the location counter as four hexadecimal digits, as the
+  // record's address field holds it.
   void classify_statement(LineRecord& record, std::string& location_counter, SymbolTable& symbols,
                           std::optional<std::size_t> origin);
 
-  const std::string& ram_pointer() const { return ram_pointer_; }
+  // The RAM pointer as the records show it: the operand of the last RAM= as
+  // written until a reservation moves it on, else four lower-case digits.
+  std::string ram_pointer() const;
 
   // A label or subroutine of a macro body met again in a later expansion:
   // it keeps the value of its first expansion.
@@ -47,10 +56,12 @@ class Classifier {
   // repeated_, once.
   void give_value(SymbolTable& symbols, std::optional<std::size_t> origin, bool subroutine,
                   std::string_view value);
-  void classify_directive(LineRecord& record, PatternType type, std::string& location_counter);
+  void classify_directive(LineRecord& record, PatternType type, std::uint32_t& location_counter);
   void classify_call(LineRecord& record, const SymbolTable& symbols);
 
-  std::string ram_pointer_ = "0010";
+  std::uint32_t ram_pointer_ = kFirstRamAddress;
+  std::optional<std::string> ram_written_;  // RAM='s operand, until a reservation
+  static constexpr std::uint32_t kFirstRamAddress = 0x10;
   std::optional<RepeatedSymbol> repeated_;
   std::unordered_set<std::size_t> repeats_reported_;  // entry indices
 };

@@ -8,30 +8,43 @@
 
 namespace korva {
 
+namespace {
+
+// GOTO and CALL hold the low 11 bits of their target; bits 4 and 3 of
+// PCLATH supply the 2K page when the instruction runs.
+constexpr std::uint32_t kPageOffsetMask = 0x7FF;
+
+// The opcode byte that pass 2 left in front of the placeholder digits.
+std::uint32_t opcode_byte(std::string_view code) {
+  return static_cast<std::uint32_t>(
+      hex_value(code.substr(0, std::min<std::size_t>(code.size(), 2))));
+}
+
+}  // namespace
+
+void CodeGenerator::encode_target(LineRecord& record, std::uint32_t address) {
+  last_target_ = address;
+  assign_hex(record.code, (opcode_byte(record.code) << 8) | (last_target_ & kPageOffsetMask), 4);
+}
+
 void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbols) {
-  const Symbol* target = symbols.find_local(record.operand3, subroutine_);
-  if (target == nullptr) target = symbols.find_global(record.operand3);
+  const Symbol* target = symbols.find_jump_target(record.operand3, subroutine_);
   // A label that never received a value (one inside a macro definition, say)
   // has no address to jump to.
-  if (target == nullptr || target->value.empty()) {
+  if (target == nullptr || !target->number) {
     record.error = "label err";
     return;
   }
-  last_target_ = target->value;
-  pad_hex(last_target_, 4);
-  record.code.resize(std::min<std::size_t>(record.code.size(), 2));
-  add_hex(record.code, std::string_view(last_target_).substr(0, 2), 2);
-  record.code.append(std::string_view(last_target_).substr(2));
+  encode_target(record, *target->number);
 }
 
 void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols) {
   const Symbol* target = symbols.find_subroutine(record.statement);
-  if (target == nullptr || target->value.empty()) {
+  if (target == nullptr || !target->number) {
     record.error = "sub err";
     return;
   }
-  last_target_ = target->value;
-  add_hex(record.code, last_target_, 4);
+  encode_target(record, *target->number);
 }
 
 void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit) {
@@ -60,12 +73,12 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
     slot->operand2 = record.operand2;
   }
 
-  evaluate_operand(record.operand1, symbols, &notes_);
-  evaluate_operand(record.operand2, symbols, &notes_);
+  const std::optional<OperandValue> value1 = evaluate_operand(record.operand1, symbols, &notes_);
+  const std::optional<OperandValue> value2 = evaluate_operand(record.operand2, symbols, &notes_);
   if (bit) {
-    encode_bit(record);
+    encode_bit(record, value1, value2);
   } else {
-    encode_normal(record);
+    encode_normal(record, value1);
     if (!record.error.empty()) {
       set_kind(record, RecordKind::error);
       record.code.clear();

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "codegen/operand_encoding.h"
@@ -25,7 +26,7 @@ class CodeGenerator {
   void generate_code(LineRecord& record, const SymbolTable& symbols);
 
   // The target address of the last jump or call resolved.
-  const std::string& last_target() const { return last_target_; }
+  std::uint32_t last_target() const { return last_target_; }
 
   // What the evaluation of the last record's operands did that its text
   // does not say; empty for most records.
@@ -34,6 +35,8 @@ class CodeGenerator {
  private:
   void resolve_branch(LineRecord& record, const SymbolTable& symbols);
   void resolve_call(LineRecord& record, const SymbolTable& symbols);
+  // The word of a GOTO or CALL to `address`.
+  void encode_target(LineRecord& record, std::uint32_t address);
   void encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit);
 
   // A register, literal or bit operation as encoded: within one pass 3 the
@@ -59,7 +62,7 @@ class CodeGenerator {
   std::uint64_t generation_ = 1;
 
   std::string subroutine_;
-  std::string last_target_;
+  std::uint32_t last_target_ = 0;
   std::vector<OperandNote> notes_;
 };
 

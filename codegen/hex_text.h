@@ -8,20 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "support/hex_value.h"
+
 namespace korva {
-
-struct IntegerReading {
-  std::int32_t value = 0;
-  std::size_t consumed = 0;  // characters read; 0 when no digit was found
-};
-
-// Reads an integer the way the C library's strtol does on a 32-bit system:
-// leading white space, an optional sign, for base 16 an optional 0x prefix,
-// then digits as far as they go. Values beyond 32 bits are clamped.
-IntegerReading read_integer(std::string_view text, int base);
-
-// The hex value rule: the text read in base 16; text without digits is 0.
-std::int32_t hex_value(std::string_view text);
 
 // What check_number makes of an operand.
 struct NumberCheck {

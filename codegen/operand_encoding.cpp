@@ -27,9 +27,7 @@ std::optional<TermValue> term_value(std::string_view term, const SymbolTable& sy
     return TermValue{*number, is_written_number(term)};
   }
   const Symbol* symbol = symbols.find_global(term);
-  if (symbol != nullptr && !symbol->value.empty()) {
-    return TermValue{static_cast<std::uint32_t>(hex_value(symbol->value)), true};
-  }
+  if (symbol != nullptr && symbol->number) return TermValue{*symbol->number, true};
   return std::nullopt;
 }
 
@@ -49,17 +47,32 @@ std::optional<std::uint32_t> register_field(std::string_view operand) {
 }
 
 template <typename Text>
-bool evaluate_text(Text& operand, const SymbolTable& symbols, std::vector<OperandNote>* notes) {
+std::optional<OperandValue> evaluate_text(Text& operand, const SymbolTable& symbols,
+                                          std::vector<OperandNote>* notes) {
   collapse_blanks(operand);
-  if (operand.empty()) return false;
+  if (operand.empty()) return std::nullopt;
   if (operand.size() == 1 &&
       (operand[0] == 'W' || operand[0] == 'w' || operand[0] == 'F' || operand[0] == 'f')) {
-    return false;
+    return std::nullopt;
   }
+  const std::optional<OperandValue> value =
+      operand_value(std::string_view(operand), symbols, notes);
+  if (!value) return std::nullopt;
+  char text[7] = {'(', '$', 0, 0, 0, 0, ')'};
+  char digits[8];
+  format_hex(value->value, 4, digits).copy(text + 2, 4);
+  operand.assign(value->file_register ? std::string_view(text, 7) : std::string_view(text + 1, 5));
+  return value;
+}
+
+}  // namespace
+
+std::optional<OperandValue> operand_value(std::string_view operand, const SymbolTable& symbols,
+                                          std::vector<OperandNote>* notes) {
+  if (operand.empty()) return std::nullopt;
   const bool file_register = operand.front() == '(';
-  const std::string_view inner = file_register
-                                     ? std::string_view(operand).substr(1, operand.size() - 2)
-                                     : std::string_view(operand);
+  // The last character is taken for the closing parenthesis, whatever it is.
+  const std::string_view inner = file_register ? operand.substr(1, operand.size() - 2) : operand;
   std::vector<OperandNote> found;
   std::uint32_t running = 0;
   char pending = '+';
@@ -69,7 +82,7 @@ bool evaluate_text(Text& operand, const SymbolTable& symbols, std::vector<Operan
     while (end < inner.size() && !is_operator(inner[end])) ++end;
     const std::string_view term = inner.substr(position, end - position);
     const std::optional<TermValue> value = term_value(term, symbols);
-    if (!value) return false;
+    if (!value) return std::nullopt;
     if (!value->written) {
       found.push_back(
           {OperandNote::Kind::unwritten_number, 0, std::string(term), four_digits(value->value)});
@@ -83,22 +96,18 @@ bool evaluate_text(Text& operand, const SymbolTable& symbols, std::vector<Operan
     if (end < inner.size()) pending = inner[end];
     position = end + 1;
   }
-  char text[7] = {'(', '$', 0, 0, 0, 0, ')'};
-  for (std::size_t i = 0; i < 4; ++i) text[5 - i] = "0123456789abcdef"[(running >> (4 * i)) & 0xF];
-  operand.assign(file_register ? std::string_view(text, 7) : std::string_view(text + 1, 5));
   if (notes != nullptr) notes->insert(notes->end(), found.begin(), found.end());
-  return true;
+  return OperandValue{running & 0xFFFF, file_register};
 }
 
-}  // namespace
-
-bool evaluate_operand(std::string& operand, const SymbolTable& symbols,
-                      std::vector<OperandNote>* notes) {
+std::optional<OperandValue> evaluate_operand(std::string& operand, const SymbolTable& symbols,
+                                             std::vector<OperandNote>* notes) {
   return evaluate_text(operand, symbols, notes);
 }
 
-bool evaluate_operand(FieldText<kOperandFieldSize>& operand, const SymbolTable& symbols,
-                      std::vector<OperandNote>* notes) {
+std::optional<OperandValue> evaluate_operand(FieldText<kOperandFieldSize>& operand,
+                                             const SymbolTable& symbols,
+                                             std::vector<OperandNote>* notes) {
   return evaluate_text(operand, symbols, notes);
 }
 
@@ -107,14 +116,51 @@ void mask_register(std::string& text) {
   pad_hex(text, 2);
 }
 
-void encode_normal(LineRecord& record) {
+namespace {
+
+// Operand 1 of a literal operation: its value, or the number its text is.
+std::optional<std::uint32_t> literal_of(const LineRecord& record,
+                                        const std::optional<OperandValue>& operand1) {
+  if (!operand1) return number_value(record.operand1);
+  if (operand1->file_register) return std::nullopt;
+  return operand1->value;
+}
+
+// The 7-bit file-register field of operand 1, from its value or its text.
+std::optional<std::uint32_t> field_of(const LineRecord& record,
+                                      const std::optional<OperandValue>& operand1) {
+  if (!operand1) return register_field(record.operand1);
+  if (!operand1->file_register) return std::nullopt;
+  return operand1->value & 0x7F;
+}
+
+// The bit number 0 to 7 of a bit operation, from operand 2's value or its
+// text; the text is brought to its four digits either way, as it has been.
+std::optional<std::uint32_t> bit_number(LineRecord& record,
+                                        const std::optional<OperandValue>& operand2) {
+  check_number(record.operand2);
+  if (operand2) {
+    if (operand2->file_register || operand2->value > 7) return std::nullopt;
+    return operand2->value;
+  }
+  const IntegerReading bit = read_integer(record.operand2, 10);
+  if (bit.consumed == 0 || bit.consumed != record.operand2.size() || bit.value < 0 ||
+      bit.value > 7) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(bit.value);
+}
+
+}  // namespace
+
+void encode_normal(LineRecord& record, const std::optional<OperandValue>& operand1) {
   record.error.clear();
   if (record.operand2.size() >= 2) {
     record.error = "normal err";
     return;
   }
   const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
-  if (const std::optional<std::uint32_t> literal = number_value(record.operand1)) {
+  if (const std::optional<std::uint32_t> literal = literal_of(record, operand1)) {
     if (record.operand2 != "W" && record.operand2 != "w") {
       record.error = "normal err";
       return;
@@ -123,7 +169,9 @@ void encode_normal(LineRecord& record) {
       record.error = "normal err";
       return;
     }
-    assign_hex(record.code, *entry->literal_word + *literal, 4);
+    // The instruction holds the low byte; a negative value arrives as its
+    // 16-bit two's complement, whose low byte is the 8-bit one.
+    assign_hex(record.code, *entry->literal_word | (*literal & 0xFF), 4);
     set_kind(record, RecordKind::normal);
     return;
   }
@@ -140,18 +188,17 @@ void encode_normal(LineRecord& record) {
     return;
   }
   const std::uint32_t direction = to_register ? 0x80 : 0;
-  if (const std::optional<std::uint32_t> field = register_field(record.operand1)) {
+  if (const std::optional<std::uint32_t> field = field_of(record, operand1)) {
     assign_hex(record.code, *entry->word + direction + *field, 4);
   } else {
     record.error = "normal err";
   }
 }
 
-void encode_bit(LineRecord& record) {
-  check_number(record.operand2);
-  const IntegerReading bit = read_integer(record.operand2, 10);
-  if (bit.consumed == 0 || bit.consumed != record.operand2.size() || bit.value < 0 ||
-      bit.value > 7) {
+void encode_bit(LineRecord& record, const std::optional<OperandValue>& operand1,
+                const std::optional<OperandValue>& operand2) {
+  const std::optional<std::uint32_t> bit = bit_number(record, operand2);
+  if (!bit) {
     record.error = "bit err";
     set_kind(record, RecordKind::bit);
     record.code.clear();
@@ -159,9 +206,9 @@ void encode_bit(LineRecord& record) {
   }
   const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
   const std::uint32_t base = entry != nullptr ? entry->word.value_or(0) : 0;
-  const std::uint32_t word = base + static_cast<std::uint32_t>(bit.value) * 0x80;
+  const std::uint32_t word = base + *bit * 0x80;
   assign_hex(record.code, word, 4);
-  if (const std::optional<std::uint32_t> field = register_field(record.operand1)) {
+  if (const std::optional<std::uint32_t> field = field_of(record, operand1)) {
     assign_hex(record.code, word + *field, 4);
   } else {
     record.error = "bit err";

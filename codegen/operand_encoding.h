@@ -2,7 +2,10 @@
 // bit operations.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/line_record.h"
@@ -23,22 +26,39 @@ struct OperandNote {
   std::string value;  // four hexadecimal digits: the value kept, or read
 };
 
+// The value of an evaluated operand: 16 bits, and whether it was written in
+// parentheses (a file register) or bare (a literal value).
+struct OperandValue {
+  std::uint32_t value = 0;
+  bool file_register = false;
+};
+
 // Evaluates an operand (numbers and global symbols joined by + and -, in
-// parentheses for a file register) into "$hhhh" or "($hhhh)". A destination
-// letter (W, w, F, f) and an empty operand stay as they are, and so does an
-// operand that cannot be evaluated (after blank collapsing); a symbol that
-// never received a value cannot be evaluated either. Returns whether it
-// rewrote the operand; only then are notes added to `notes`.
-bool evaluate_operand(std::string& operand, const SymbolTable& symbols,
-                      std::vector<OperandNote>* notes = nullptr);
-bool evaluate_operand(FieldText<kOperandFieldSize>& operand, const SymbolTable& symbols,
-                      std::vector<OperandNote>* notes = nullptr);
+// parentheses for a file register) whose blanks are collapsed. None for an
+// operand that cannot be evaluated; a symbol that never received a value
+// cannot be evaluated either. Notes are added only for a value.
+std::optional<OperandValue> operand_value(std::string_view operand, const SymbolTable& symbols,
+                                          std::vector<OperandNote>* notes = nullptr);
+
+// Collapses the operand's blanks and rewrites it as its value, "$hhhh" or
+// "($hhhh)". A destination letter (W, w, F, f) and an empty operand stay as
+// they are, and so does an operand that cannot be evaluated (after blank
+// collapsing). Returns the value where it rewrote the operand.
+std::optional<OperandValue> evaluate_operand(std::string& operand, const SymbolTable& symbols,
+                                             std::vector<OperandNote>* notes = nullptr);
+std::optional<OperandValue> evaluate_operand(FieldText<kOperandFieldSize>& operand,
+                                             const SymbolTable& symbols,
+                                             std::vector<OperandNote>* notes = nullptr);
 
 // The word of a register or literal operation, or the error "normal err".
-void encode_normal(LineRecord& record);
+// `operand1` is operand 1's value where evaluate_operand gave one; otherwise
+// the operand's text is read as it stands.
+void encode_normal(LineRecord& record, const std::optional<OperandValue>& operand1 = std::nullopt);
 
-// The word of a bit operation, or the error "bit err".
-void encode_bit(LineRecord& record);
+// The word of a bit operation, or the error "bit err"; the values as for
+// encode_normal.
+void encode_bit(LineRecord& record, const std::optional<OperandValue>& operand1 = std::nullopt,
+                const std::optional<OperandValue>& operand2 = std::nullopt);
 
 // Reduces a two-digit register address to its 7-bit file-register field.
 void mask_register(std::string& text);

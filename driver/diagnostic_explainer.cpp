@@ -740,7 +740,7 @@ void place_warning(Diagnostic& diagnostic, const LineRecord& record, std::string
       break;
     case DiagnosticKind::data_byte_cut:
     case DiagnosticKind::literal_too_wide:
-    case DiagnosticKind::jump_target_high: {
+    case DiagnosticKind::jump_target_other_page: {
       const std::string operand = written_operands(record).operand1;
       if (!operand.empty()) {
         diagnostic.name = operand;

@@ -100,9 +100,9 @@ std::string_view warning_word(DiagnosticKind kind) {
       return "UTF-8";
     case DiagnosticKind::literal_too_wide:
       return "literal";
-    case DiagnosticKind::jump_target_high:
+    case DiagnosticKind::jump_target_other_page:
       return "jump";
-    case DiagnosticKind::call_target_high:
+    case DiagnosticKind::call_target_other_page:
       return "call";
     default:
       return {};
@@ -192,23 +192,26 @@ std::string unwritten_words_summary(std::size_t count, std::string_view image_na
 std::string literal_warning(const LineRecord& encoded) {
   if (!has_kind(encoded, RecordKind::normal) || !encoded.error.empty()) return {};
   const std::optional<std::uint32_t> literal = number_value(encoded.operand1);
-  if (!literal || *literal <= 0xFF) return {};
-  const std::uint32_t value = *literal;
-  const std::uint32_t word = static_cast<std::uint32_t>(hex_value(encoded.code));
-  return "literal " + hex4(value) + " does not fit 8 bits and carries into the opcode: " +
-         std::string(instruction_name(literal_base(encoded))) + " became " +
-         std::string(instruction_name(word)) + " (word " + hex4(word) + ")";
+  // A byte, or a negative value down to -128 (its 16-bit two's complement).
+  if (!literal || *literal <= 0xFF || *literal >= 0xFF80) return {};
+  const std::string low_byte = hex4(*literal & 0xFF).substr(2);
+  return "literal " + hex4(*literal) + " does not fit 8 bits (-128 to 255): " +
+         std::string(instruction_name(literal_base(encoded))) + " encodes only its low byte, " +
+         low_byte;
 }
 
-std::string target_warning(const LineRecord& encoded, std::string_view target) {
+std::string target_warning(const LineRecord& encoded, std::uint32_t address) {
   const bool jump = has_kind(encoded, RecordKind::branch);
   if ((!jump && !has_kind(encoded, RecordKind::call_sub)) || !encoded.error.empty()) return {};
-  const std::uint32_t address = static_cast<std::uint32_t>(hex_value(target));
-  if (address < 0x800) return {};
-  const std::uint32_t word = static_cast<std::uint32_t>(hex_value(encoded.code));
-  return std::string(jump ? "jump" : "call") + " target " + hex4(address) +
-         " is at or above 0800 and alters the opcode: " + (jump ? "GOTO" : "CALL") + " became " +
-         std::string(instruction_name(word)) + " (word " + hex4(word) + ")";
+  // GOTO and CALL hold 11 address bits; PCLATH selects the 2K page.
+  const auto at = static_cast<std::uint32_t>(hex_value(encoded.address));
+  const std::uint32_t page = address >> 11;
+  if (page == at >> 11) return {};
+  return std::string(jump ? "jump" : "call") + " target " + hex4(address) + " is in page " +
+         std::to_string(page) + ", the " + (jump ? "GOTO" : "CALL") + " at " + hex4(at) +
+         " in page " + std::to_string(at >> 11) +
+         ": the word holds the low 11 bits only, so PCLATH must select page " +
+         std::to_string(page) + " first";
 }
 
 bool register_outside_bank0(const LineRecord& encoded) {

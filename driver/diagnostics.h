@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,8 +55,8 @@ enum class DiagnosticKind : unsigned char {
   repeated_symbol,
   utf8_source,
   literal_too_wide,
-  jump_target_high,
-  call_target_high,
+  jump_target_other_page,
+  call_target_other_page,
   registers_outside_bank0,
   unwritten_words,
   debug_words_left_out,
@@ -137,10 +138,11 @@ std::string operand_note_warning(const OperandNote& note);
 // End of pass 3: lines whose error left them without the words that pass 2
 // gave them addresses for, so the image runs ahead of the listing.
 std::string unwritten_words_summary(std::size_t count, std::string_view image_name);
-// Pass 3: a literal above FF that carries into the opcode byte.
+// Pass 3: a literal outside -128..255, of which only the low byte is encoded.
 std::string literal_warning(const LineRecord& encoded);
-// Pass 3: a jump or call target at or above 800 that alters the opcode bits.
-std::string target_warning(const LineRecord& encoded, std::string_view target);
+// Pass 3: a jump or call whose target lies in another 2K page than the
+// instruction, so that PCLATH must select the target's page.
+std::string target_warning(const LineRecord& encoded, std::uint32_t target);
 // Pass 3: a file-register operand above 7F, whose bank bits are dropped.
 bool register_outside_bank0(const LineRecord& encoded);
 std::string register_bank_summary(std::size_t count, const SourceLocation& first);

@@ -4,6 +4,7 @@
 
 #include "resources/system_texts.h"
 #include "source/statement_splitter.h"
+#include "support/hex_value.h"
 
 namespace korva {
 
@@ -119,20 +120,10 @@ const Symbol* SymbolTable::find_local(std::string_view name, std::string_view su
   });
 }
 
-bool SymbolTable::lookup_symbol(std::string& name, std::string_view mode) const {
-  const Symbol* found = nullptr;
-  if (mode == "sub") {
-    found = find_subroutine(name);
-  } else if (mode == "Llab") {
-    found = find_global(name);
-    if (found == nullptr) name += "::";
-  } else {
-    found = find_local(name, mode);
-    if (found == nullptr) name += ":";
-  }
-  if (found == nullptr) return false;
-  name = found->value;
-  return true;
+const Symbol* SymbolTable::find_jump_target(std::string_view name,
+                                            std::string_view subroutine) const {
+  const Symbol* local = find_local(name, subroutine);
+  return local != nullptr ? local : find_global(name);
 }
 
 SymbolTable::ValuingResult SymbolTable::give_value(std::size_t origin, bool subroutine,
@@ -147,6 +138,7 @@ SymbolTable::ValuingResult SymbolTable::give_value(std::size_t origin, bool subr
   const auto index = static_cast<std::size_t>(found - entries_.begin());
   if (!found->value.empty()) return {Valuing::kept_earlier, &*found, index};
   assign_cut(found->value, value, kValueCapacity);
+  if (!found->value.empty()) found->number = static_cast<std::uint32_t>(hex_value(found->value));
   return {Valuing::given, &*found, index};
 }
 

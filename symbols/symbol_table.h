@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +19,9 @@ struct Symbol {
   std::string name;        // label with its colons; empty for a subroutine entry
   std::string subroutine;  // enclosing subroutine, or the subroutine's own name
   std::string value;       // address or constant; empty until pass 2 gives it
+  // The value as a number, read from its text by the hex value rule; none
+  // while the text is empty.
+  std::optional<std::uint32_t> number;
   std::size_t origin = 0;  // source position of the line that created the entry
   bool is_subroutine = false;
 };
@@ -35,18 +40,16 @@ class SymbolTable {
   // name or a full table.
   void collect_symbols(LineRecord& record, std::size_t origin);
 
-  // Looks `name` up by `mode`: "sub" finds a subroutine, "Llab" a global
-  // label (name + "::"), any other text a label local to the subroutine of
-  // that name (name + ":"). On success `name` becomes the entry's value; on
-  // failure it keeps the suffix the mode appended.
-  bool lookup_symbol(std::string& name, std::string_view mode) const;
-
-  // The entries those lookups find, or null, without touching the name: a
-  // subroutine named `name`; the global label or constant `name`::; the
-  // label `name`: local to `subroutine`.
+  // The entries that each kind of lookup finds, or null: a subroutine named
+  // `name`; the global label or constant `name`::; the label `name`: local
+  // to `subroutine` (empty: the labels outside every subroutine). A jump
+  // target is the local label of the subroutine the jump stands in, else the
+  // global one. Names compare exactly, and the first entry in table order
+  // wins.
   const Symbol* find_subroutine(std::string_view name) const;
   const Symbol* find_global(std::string_view name) const;
   const Symbol* find_local(std::string_view name, std::string_view subroutine) const;
+  const Symbol* find_jump_target(std::string_view name, std::string_view subroutine) const;
 
   const std::vector<Symbol>& entries() const { return entries_; }
 

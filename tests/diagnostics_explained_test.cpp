@@ -304,7 +304,7 @@ TEST(DiagnosticsExplained, EveryErrorTextHasItsKind) {
     EXPECT_EQ(severity_of(c.kind), Severity::error) << c.text;
   }
   EXPECT_EQ(error_kind("normal"), std::nullopt);
-  EXPECT_EQ(severity_of(DiagnosticKind::jump_target_high), Severity::warning);
+  EXPECT_EQ(severity_of(DiagnosticKind::jump_target_other_page), Severity::warning);
 }
 
 // Each warning carries its kind and the columns of what it is about.
@@ -319,7 +319,7 @@ TEST(DiagnosticsExplained, WarningsCarryTheirKindAndColumns) {
       {"RET 'H'>W\r\n", DiagnosticKind::unwritten_number, 5, 3},
       {"  DE 300\r\n", DiagnosticKind::data_byte_cut, 6, 3},
       {"W+$17E>W\r\n", DiagnosticKind::literal_too_wide, 3, 4},
-      {"ORG $900\r\nL:: NOP\r\n===->L\r\n", DiagnosticKind::jump_target_high, 6, 1},
+      {"===->L\r\nORG $900\r\nL:: NOP\r\n", DiagnosticKind::jump_target_other_page, 6, 1},
       {"ABCDEFGHIJKLMNOPQRSTUVWXYZ: NOP\r\n", DiagnosticKind::label_cut, 19, 9},
       {"NOP ;12345678901234567890123456789012345678901234567890\r\n", DiagnosticKind::remark_cut,
        53, 3},
@@ -362,19 +362,20 @@ TEST(DiagnosticsExplained, SummariesCarryTheirKind) {
   }
 }
 
-// The share of warnings shown goes by kind: jumps and calls above 0800 are
-// two kinds, each with its own hundred.
+// The share of warnings shown goes by kind: jumps and calls into another
+// page are two kinds, each with its own hundred.
 TEST(DiagnosticsExplained, WarningShareGoesByKind) {
-  std::string source = "ORG $900\r\nL:: NOP\r\nSUB S\r\nRET\r\nEND SUB\r\n";
+  std::string source;
   for (int i = 0; i < 120; ++i) source += "===->L\r\nS\r\n";
+  source += "ORG $900\r\nL:: NOP\r\nSUB S\r\nRET\r\nEND SUB\r\n";
   ScratchDir dir;
   const testing::Assembly run = testing::assemble(dir, {{"a.as", source}});
   std::size_t jumps = 0;
   std::size_t calls = 0;
   std::vector<std::string> summaries;
   for (const Diagnostic& d : run.result.diagnostics) {
-    jumps += d.kind == DiagnosticKind::jump_target_high ? 1 : 0;
-    calls += d.kind == DiagnosticKind::call_target_high ? 1 : 0;
+    jumps += d.kind == DiagnosticKind::jump_target_other_page ? 1 : 0;
+    calls += d.kind == DiagnosticKind::call_target_other_page ? 1 : 0;
     if (d.kind == DiagnosticKind::warnings_not_shown) summaries.push_back(d.text);
   }
   EXPECT_EQ(jumps, 100u);

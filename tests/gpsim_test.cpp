@@ -104,6 +104,71 @@ TEST(Gpsim, StopsAtALabelListsTheSourceStepsThroughAMacroAndNamesTheCells) {
   EXPECT_EQ(transcript.find("ERROR"), std::string::npos);
 }
 
+// A program in pages 0 and 1 of a 16F877A: page 1 is reached by setting
+// PCLATH before a GOTO, holds a CALL and a GOTO of its own, and the program
+// returns to page 0 the same way. Every step leaves a bit in TRACE; the one
+// that a wrong target would reach (bit 7) must stay clear.
+TEST(Gpsim, RunsCodeInTwoProgramPagesThroughPclath) {
+  if (!have_tool("gpsim")) GTEST_SKIP() << "gpsim is not installed: the .cod file is not simulated";
+  testing::ScratchDir dir;
+  testing::write_bytes(dir.path() / "pages.as",
+                       "        RAM=20h\r\n"
+                       "TRACE:: [1]\r\n"
+                       "TWICE:: [1]\r\n"
+                       "START:: 00>(TRACE)\r\n"
+                       "        00>(TWICE)\r\n"
+                       "        08h>W\r\n"
+                       "        W>(PCLATH)      ; page 1\r\n"
+                       "        ===->HIGH\r\n"
+                       "BACK::  (TRACE)_BIT3<1\r\n"
+                       "        LOW\r\n"
+                       "DONE::  ===->DONE\r\n"
+                       "        SUB LOW\r\n"
+                       "        (TRACE)_BIT4<1\r\n"
+                       "        END SUB\r\n"
+                       "        ORG 800h\r\n"
+                       "HIGH::  (TRACE)_BIT0<1\r\n"
+                       "        UP\r\n"
+                       "        ===->ON\r\n"
+                       "        (TRACE)_BIT7<1\r\n"
+                       "ON::    (TRACE)_BIT2<1\r\n"
+                       "        0>W\r\n"
+                       "        W>(PCLATH)      ; page 0\r\n"
+                       "        ===->BACK\r\n"
+                       "        SUB UP\r\n"
+                       "        (TWICE)+1\r\n"
+                       "        (TWICE)+1\r\n"
+                       "        (TRACE)_BIT1<1\r\n"
+                       "        END SUB\r\n");
+  ASSERT_EQ(korva_asm(dir, "--cod --chip 16F877A pages.as"), 0)
+      << testing::read_bytes(dir.path() / "stderr.txt");
+  // The two jumps between the pages are warned about; the CALL and GOTO
+  // inside page 1 are not.
+  const std::string warnings = testing::read_bytes(dir.path() / "stderr.txt");
+  EXPECT_NE(warnings.find("jump target 0800 is in page 1, the GOTO at 0004 in page 0"),
+            std::string::npos)
+      << warnings;
+  EXPECT_NE(warnings.find("jump target 0005 is in page 0, the GOTO at 0807 in page 1"),
+            std::string::npos)
+      << warnings;
+  EXPECT_EQ(warnings.find("call target"), std::string::npos) << warnings;
+  EXPECT_EQ(warnings.find("target 0804"), std::string::npos) << warnings;
+
+  const std::string transcript = gpsim_session(dir, "pages.cod",
+                                               "break e DONE\n"
+                                               "break c 5000\n"
+                                               "run\n"
+                                               "TRACE\n"
+                                               "TWICE\n"
+                                               "pc\n"
+                                               "quit\n");
+  SCOPED_TRACE(transcript);
+  EXPECT_TRUE(std::regex_search(transcript, std::regex(R"(TRACE(\[0x20\])? = 0x1[fF]\b)")));
+  EXPECT_TRUE(std::regex_search(transcript, std::regex(R"(TWICE(\[0x21\])? = 0x0?2\b)")));
+  EXPECT_NE(transcript.find("pc = 0x7\n"), std::string::npos);
+  EXPECT_EQ(transcript.find("ERROR"), std::string::npos);
+}
+
 // The words that gpvc dumps from a .cod file, low byte first, as HEX text:
 // each range of the file's ROM use placed at twice its word address. gpvc
 // leaves out rows of zero words.

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "codegen/code_generator.h"
+#include "codegen/hex_text.h"
 #include "codegen/operand_encoding.h"
 #include "source/statement_splitter.h"
 #include "symbols/symbol_table.h"
@@ -70,6 +73,89 @@ TEST(EvaluateOperand, MIsASymbolWhenOneIsDefined) {
   std::string operand = "M";
   evaluate_operand(operand, symbols);
   EXPECT_EQ(operand, "$0001");
+}
+
+TEST(OperandValue, IsTheNumberTheOperandTextIsRewrittenAs) {
+  const SymbolTable symbols = sample_symbols(false);
+  const struct {
+    const char* operand;
+    std::optional<std::uint32_t> value;  // none: not evaluated
+    bool file_register;
+  } cases[] = {
+      {"(COUNT+1)", 0x15, true},
+      {"COUNT-1", 0x13, false},
+      {"2-3", 0xFFFF, false},
+      {"()", 0, true},
+      {"(20", 2, true},
+      {"$12345", 0x2345, false},
+      {"W", std::nullopt, false},
+      {"", std::nullopt, false},
+      {"LOCAL", std::nullopt, false},
+      {"COUNT + 1", std::nullopt, false},
+  };
+  for (const auto& c : cases) {
+    std::string operand = c.operand;
+    const std::optional<OperandValue> value = evaluate_operand(operand, symbols);
+    ASSERT_EQ(value.has_value(), c.value.has_value()) << c.operand;
+    if (!value) continue;
+    EXPECT_EQ(value->value, *c.value) << c.operand;
+    EXPECT_EQ(value->file_register, c.file_register) << c.operand;
+    // The text written is the value's, and reads back as it.
+    std::string digits;
+    assign_hex(digits, value->value, 4);
+    const std::string expected = c.file_register ? "($" + digits + ")" : "$" + digits;
+    EXPECT_EQ(operand, expected) << c.operand;
+  }
+}
+
+TEST(EncodeOperation, ValuesGiveTheWordsTheirTextsGive) {
+  // Encoding from the evaluated values and encoding from the texts that
+  // evaluation wrote must agree, including the failures.
+  const SymbolTable symbols = sample_symbols(true);
+  const struct {
+    const char* key;
+    const char* kind;
+    const char* operand1;
+    const char* operand2;
+  } operations[] = {
+      {"N073EADD ", "normal", "(COUNT)", "W"},   {"N073EADD ", "normal", "($86)", "F"},
+      {"N073EADD ", "normal", "COUNT", "W"},     {"N073EADD ", "normal", "2-3", "W"},
+      {"N073EADD ", "normal", "100h", "W"},      {"N073EADD ", "normal", "COUNT", "F"},
+      {"N073EADD ", "normal", "(COUNT)", "M"},   {"N073EADD ", "normal", "(X+($5))", "W"},
+      {"N073EADD ", "normal", "(COUNT)", "(5)"}, {"N0100CLR ", "normal", "5", "W"},
+      {"NFF34RET ", "normal", "(20)", "W"},      {"b1400BSF ", "bit", "(3)", "5"},
+      {"b1400BSF ", "bit", "(3)", "7"},          {"b1400BSF ", "bit", "(3)", "8"},
+      {"b1400BSF ", "bit", "(3)", "10h"},        {"b1400BSF ", "bit", "(3)", "(5)"},
+      {"b1400BSF ", "bit", "(3)", "W"},          {"b1400BSF ", "bit", "3", "1"},
+      {"b1400BSF ", "bit", "(0A6h)", "2-1"},     {"b1400BSF ", "bit", "(NOWHERE)", "1"},
+  };
+  for (const auto& o : operations) {
+    LineRecord by_value;
+    by_value.pattern_key = o.key;
+    by_value.kind = o.kind;
+    by_value.operand1 = o.operand1;
+    by_value.operand2 = o.operand2;
+    by_value.code = "XXXX";
+    LineRecord by_text = by_value;
+    const bool bit = std::string_view(o.kind) == "bit";
+    const auto value1 = evaluate_operand(by_value.operand1, symbols);
+    const auto value2 = evaluate_operand(by_value.operand2, symbols);
+    evaluate_operand(by_text.operand1, symbols);
+    evaluate_operand(by_text.operand2, symbols);
+    if (bit) {
+      encode_bit(by_value, value1, value2);
+      encode_bit(by_text);
+    } else {
+      encode_normal(by_value, value1);
+      encode_normal(by_text);
+    }
+    const std::string what = std::string(o.operand1) + ',' + o.operand2;
+    EXPECT_EQ(by_value.code, by_text.code) << what;
+    EXPECT_EQ(by_value.error, by_text.error) << what;
+    EXPECT_EQ(by_value.kind, by_text.kind) << what;
+    EXPECT_EQ(by_value.operand1, by_text.operand1) << what;
+    EXPECT_EQ(by_value.operand2, by_text.operand2) << what;
+  }
 }
 
 // The generator remembers encoded operations within a pass 3; repeating one

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -107,32 +109,97 @@ TEST(CollectSymbols, AcceptsAThousandSymbolsAndRefusesTheNext) {
   }
 }
 
-TEST(LookupSymbol, ModesAppendTheirSuffixAndCompareExactly) {
+TEST(FindSymbol, EachLookupSearchesItsOwnScopeWhateverTheSubroutinesAreNamed) {
+  // Subroutines named like the lookups of old keep their own labels.
   SymbolTable table;
   ASSERT_EQ(collect(table, {"LOOP: NOP", "SUB A", "LOOP: NOP", "LOOP:: NOP", "END SUB", "SUB sub",
-                            "LOOP: NOP"}),
+                            "LOOP: NOP", "END SUB", "SUB Llab", "LOOP: NOP", "E: END SUB"}),
             "");
   const std::vector<Symbol> entries = table.entries();
   for (std::size_t i = 0; i < entries.size(); ++i) {
     ASSERT_EQ(
-        table.give_value(entries[i].origin, entries[i].is_subroutine, "000" + std::to_string(i))
+        table.give_value(entries[i].origin, entries[i].is_subroutine, "00" + std::to_string(10 + i))
             .outcome,
         SymbolTable::Valuing::given);
   }
+  enum class Lookup { subroutine, global, local, jump };
   const struct {
+    Lookup lookup;
     const char* name;
-    const char* mode;
-    bool found;
-    const char* result;
+    const char* subroutine;  // for the local and jump lookups
+    const char* value;       // null: not found
   } cases[] = {
-      {"LOOP", "", true, "0000"}, {"LOOP", "A", true, "0002"},    {"LOOP", "Llab", true, "0003"},
-      {"A", "sub", true, "0001"}, {"LOOP", "B", false, "LOOP:"},  {"loop", "Llab", false, "loop::"},
-      {"a", "sub", false, "a"},   {"LOOP", "sub", false, "LOOP"}, {"sub", "sub", true, "0004"},
+      {Lookup::local, "LOOP", "", "0010"},
+      {Lookup::local, "LOOP", "A", "0012"},
+      {Lookup::local, "LOOP", "sub", "0015"},
+      {Lookup::local, "LOOP", "Llab", "0017"},
+      {Lookup::local, "E", "Llab", "0018"},
+      {Lookup::local, "LOOP", "B", nullptr},
+      {Lookup::local, "loop", "", nullptr},
+      {Lookup::local, "LOOP:", "", nullptr},
+      {Lookup::global, "LOOP", "", "0013"},
+      {Lookup::global, "loop", "", nullptr},
+      {Lookup::global, "E", "", nullptr},
+      {Lookup::subroutine, "A", "", "0011"},
+      {Lookup::subroutine, "sub", "", "0014"},
+      {Lookup::subroutine, "Llab", "", "0016"},
+      {Lookup::subroutine, "a", "", nullptr},
+      {Lookup::subroutine, "LOOP", "", nullptr},
+      {Lookup::jump, "LOOP", "sub", "0015"},
+      {Lookup::jump, "LOOP", "Llab", "0017"},
+      {Lookup::jump, "E", "sub", nullptr},
+      {Lookup::jump, "LOOP", "B", "0013"},  // no local LOOP: in B, so the global one
+      {Lookup::jump, "LOOP", "", "0010"},
   };
   for (const auto& c : cases) {
-    std::string name = c.name;
-    EXPECT_EQ(table.lookup_symbol(name, c.mode), c.found) << c.name << " / " << c.mode;
-    EXPECT_EQ(name, c.result) << c.name << " / " << c.mode;
+    const Symbol* found = nullptr;
+    switch (c.lookup) {
+      case Lookup::subroutine:
+        found = table.find_subroutine(c.name);
+        break;
+      case Lookup::global:
+        found = table.find_global(c.name);
+        break;
+      case Lookup::local:
+        found = table.find_local(c.name, c.subroutine);
+        break;
+      case Lookup::jump:
+        found = table.find_jump_target(c.name, c.subroutine);
+        break;
+    }
+    SCOPED_TRACE(std::string(c.name) + " in " + c.subroutine);
+    if (c.value == nullptr) {
+      EXPECT_EQ(found, nullptr) << found->value;
+    } else {
+      ASSERT_NE(found, nullptr);
+      EXPECT_EQ(found->value, c.value);
+    }
+  }
+}
+
+TEST(GiveValue, TheNumberIsWhatTheStoredTextReads) {
+  const struct {
+    std::vector<std::string> texts;  // given one after the other to one label
+    const char* value;
+    std::optional<std::uint32_t> number;
+  } cases[] = {
+      {{"00Ab"}, "00Ab", 0xAB},
+      {{"$XXXX"}, "$XXXX", 0},
+      {{"FOO"}, "FOO", 0xF},             // an EQU operand that is no number, read as far as it goes
+      {{"0000000001"}, "000000000", 0},  // cut to the value field first
+      {{"-5"}, "-5", 0xFFFFFFFBu},
+      {{""}, "", std::nullopt},
+      {{"", "0012"}, "0012", 0x12},      // an empty text is no value yet
+      {{"0012", "0034"}, "0012", 0x12},  // the first value stays
+  };
+  for (const auto& c : cases) {
+    SymbolTable table;
+    ASSERT_EQ(collect(table, {"K:: NOP"}), "");
+    for (const std::string& text : c.texts) table.give_value(1, false, text);
+    const Symbol* entry = table.find_global("K");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->value, c.value) << c.texts.back();
+    EXPECT_EQ(entry->number, c.number) << c.texts.back();
   }
 }
 

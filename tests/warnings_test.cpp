@@ -126,6 +126,82 @@ TEST(Warnings, NewKindsStopAtAHundredWithACount) {
   EXPECT_EQ(warnings_containing(run.result, "30 more warnings beginning \"operator\"").size(), 1u);
 }
 
+// The program word at a word address of the image, low byte first.
+unsigned image_word(const std::string& image, std::size_t address) {
+  if (image.size() < 2 * address + 2) return 0x10000;  // no such word
+  return static_cast<unsigned char>(image[2 * address]) |
+         static_cast<unsigned>(static_cast<unsigned char>(image[2 * address + 1])) << 8;
+}
+
+TEST(Warnings, JumpsCallsAndLiteralsKeepTheirInstructionAndWarnOnlyWhereTheyMustBeChecked) {
+  const struct Case {
+    const char* what;
+    std::vector<std::string_view> source;
+    std::size_t address;  // of the word checked
+    unsigned word;
+    const char* warning;  // the only diagnostic, or null for none
+  } cases[] = {
+      {"a jump into the next page",
+       {"===->FAR", "ORG 900h", "FAR:: NOP"},
+       0,
+       0x2900,
+       "jump target 0900 is in page 1, the GOTO at 0000 in page 0"},
+      {"a jump within page 1", {"ORG 900h", "HERE:: ===->HERE"}, 0x900, 0x2900, nullptr},
+      {"a jump within page 0", {"NOP", "HERE:: ===->HERE"}, 1, 0x2801, nullptr},
+      {"a call back to page 0",
+       {"SUB S", "END SUB", "ORG 800h", "S"},
+       0x800,
+       0x2000,
+       "call target 0000 is in page 0, the CALL at 0800 in page 1"},
+      {"a call within page 1", {"ORG 801h", "SUB S", "END SUB", "S"}, 0x802, 0x2001, nullptr},
+      {"a call into page 3",
+       {"S", "ORG 1801h", "SUB S", "END SUB"},
+       0,
+       0x2001,
+       "call target 1801 is in page 3, the CALL at 0000 in page 0"},
+      {"the last word of page 0 jumping to itself",
+       {"ORG 7FFh", "E:: ===->E"},
+       0x7FF,
+       0x2FFF,
+       nullptr},
+      {"a literal of minus one", {"W+2-3>W"}, 0, 0x3EFF, nullptr},
+      {"a literal of minus 128", {"W+0-128>W"}, 0, 0x3E80, nullptr},
+      {"a literal of minus 129",
+       {"W+0-129>W"},
+       0,
+       0x3E7F,
+       "literal FF7F does not fit 8 bits (-128 to 255): ADDLW encodes only its low byte, 7F"},
+      {"a literal of 255", {"255>W"}, 0, 0x30FF, nullptr},
+      {"a literal of 256",
+       {"RET 256>W"},
+       0,
+       0x3400,
+       "literal 0100 does not fit 8 bits (-128 to 255): RETLW encodes only its low byte, 00"},
+      {"a literal of 100h to AND",
+       {"W^100h>W"},
+       0,
+       0x3900,
+       "literal 0100 does not fit 8 bits (-128 to 255): ANDLW encodes only its low byte, 00"},
+      {"a constant above a byte", {"BIG EQU 1234h", "BIG>W"}, 0, 0x3034, "literal 1234"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    std::string source;
+    for (std::string_view line : c.source) (source += line) += "\r\n";
+    const Outcome run = assemble(dir, {{"a.as", source}});
+    EXPECT_EQ(image_word(run.image_file, c.address), c.word);
+    if (c.warning == nullptr) {
+      EXPECT_TRUE(run.result.diagnostics.empty()) << run.result.diagnostics.front().text;
+    } else {
+      ASSERT_EQ(run.result.diagnostics.size(), 1u);
+      EXPECT_EQ(run.result.diagnostics[0].severity, Severity::warning);
+      EXPECT_NE(run.result.diagnostics[0].text.find(c.warning), std::string::npos)
+          << run.result.diagnostics[0].text;
+    }
+  }
+}
+
 TEST(Warnings, NeverChangeTheOutputs) {
   // The same program with and without the constructs that warn gives the
   // same words.

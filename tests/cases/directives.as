@@ -35,7 +35,7 @@ BADK::  EQU ZZ          ; @ 0065 ! EQU Error
 K1::    =H'7f'          ; @ 007F
 K2 EQU 0ffh             ; @ 00FF
 K3 EQU 65536            ; @ 0000
-        W+K1+K2>W       ; = 3F7E ? literal 017E does not fit 8 bits
+        W+K1+K2>W       ; = 3E7E ? literal 017E does not fit 8 bits
         ORG 0FFFFh      ; @ FFFF
         NOP             ; @ FFFF ? went past FFFF
         NOP             ; @ 0000

@@ -20,6 +20,17 @@ L:      SUB FAR         ; @ 000C = -
         far             ; @ 000F = - ! 文法エラー ? UTF-8 text in
         reset           ; @ 000F = - ! 文法エラー
         A               ; @ 000F = 2004
-        ===->BIG        ; @ 0010 = 3000 ? jump target 0800
+        ===->BIG        ; @ 0010 = 2800 ? target 0800 is in page 1
         ORG 800h        ; @ 0800
 BIG::   NOP             ; @ 0800 = 0000
+; SUB sub and SUB Llab keep their local labels
+        SUB sub         ; @ 0801 = -
+LOOP:   NOP             ; @ 0801 = 0000
+        ===->LOOP       ; @ 0802 = 2801
+        END SUB         ; @ 0803 = 0008
+        SUB Llab        ; @ 0804 = -
+LOOP:   ===->LOOP       ; @ 0804 = 2804
+        ===->E          ; @ 0805 = 2806
+E:      END SUB         ; @ 0806 = 0008
+        sub             ; @ 0807 = 2001
+        Llab            ; @ 0808 = 2004
