@@ -421,8 +421,9 @@ void Assembler::diagnose_record(Outputs& outputs, const SourceMap& map, std::siz
   const bool jump = has_kind(record, RecordKind::branch);
   for (const auto& [kind, text] :
        {std::pair{DiagnosticKind::literal_too_wide, literal_warning(record)},
-        std::pair{jump ? DiagnosticKind::jump_target_other_page : DiagnosticKind::call_target_other_page,
-                  target_warning(record, generator_.last_target())}}) {
+        std::pair{
+            jump ? DiagnosticKind::jump_target_other_page : DiagnosticKind::call_target_other_page,
+            target_warning(record, generator_.last_target())}}) {
     if (text.empty()) continue;
     if (Diagnostic* warning = add_diagnostic(outputs, map, n, kind, text, line)) {
       place_warning(*warning, record);
