@@ -9,20 +9,16 @@
 #include <string_view>
 #include <vector>
 
-#include "codegen/classifier.h"
-#include "codegen/code_generator.h"
 #include "driver/assembly_host.h"
+#include "driver/assembly_service.h"
 #include "driver/diagnostics.h"
-#include "driver/gpsim_processors.h"
 #include "driver/output_base.h"
+#include "driver/output_files.h"
 #include "driver/program_facts.h"
 #include "driver/project.h"
-#include "patterns/matcher.h"
 #include "support/background_worker.h"
 #include "support/expected.h"
 #include "support/file_io.h"
-#include "support/line_record.h"
-#include "symbols/macro_expander.h"
 #include "symbols/macro_table.h"
 #include "symbols/symbol_table.h"
 
@@ -33,14 +29,6 @@ enum class AssemblyOutcome {
   stopped,        // a source file could not be read, or pass 1 found an error
   output_failed,  // an output file could not be written; the old ones stay
   completed,      // every output written; errors, if any, are listed
-};
-
-// The outputs written besides .obj, .out and .bin, in the same set.
-struct ExtraOutputs {
-  bool intel_hex = false;  // BASE.hex, the program in Intel HEX
-  // BASE.cod, the debug file for gpsim, for this processor.
-  std::optional<GpsimProcessor> debug_file;
-  bool map = false;  // BASE.map, the symbols and the memory used
 };
 
 struct AssemblyOptions {
@@ -82,6 +70,8 @@ struct AssemblyResult {
 // or the error list filled and the listing shown.
 void present_assembly(const AssemblyResult& result, AssemblyHost& host);
 
+// The Assemble command on files: reads the project's sources, has the
+// service assemble them and writes what it produced as the output set.
 class Assembler {
  public:
   // Assembles the project and returns what the run produced; the project is
@@ -94,50 +84,16 @@ class Assembler {
   AssemblyResult assemble_project(const ProjectState& project, AssemblyHost& host,
                                   const AssemblyOptions& options = {});
 
-  const SymbolTable& symbols() const { return symbols_; }
-  const MacroTable& macros() const { return macros_; }
+  const SymbolTable& symbols() const { return service_.symbols(); }
+  const MacroTable& macros() const { return service_.macros(); }
 
   // Whether the next assemblies fill AssemblyResult::facts.
   void collect_program_facts(bool enabled) { collect_facts_ = enabled; }
 
  private:
-  struct Outputs;
-  struct Pass3Tally;
-  // Where pass 1 stopped: the start of the line whose error ended it.
-  struct Pass1Stop {
-    std::size_t line_offset = 0;
-  };
+  void release_replaced_outputs(OutputSet& set);
 
-  static void add_warning(Outputs& outputs, std::string text);
-  static void add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
-                             Severity severity, std::string_view text,
-                             std::string_view listing_line);
-  static void note_utf8_files(Outputs& outputs, std::size_t line_start);
-  static void find_utf8_files(Outputs& outputs, const std::string& text,
-                              const std::vector<std::string>& entries,
-                              const std::vector<std::size_t>& file_starts);
-  Expected<void, Pass1Stop> run_pass1(std::string_view source);
-  Expected<void> run_pass2(std::string_view source, Outputs& outputs);
-  Expected<void> run_pass3(Outputs& outputs, const SourceMap& map);
-  void diagnose_record(Outputs& outputs, const SourceMap& map, std::size_t n,
-                       const LineRecord& record, std::string_view line, std::size_t words_reserved,
-                       Pass3Tally& tally);
-  static void add_summaries(Outputs& outputs, const SourceMap& map, const Pass3Tally& tally);
-  static Expected<void> write_outputs(Outputs& outputs);
-  Expected<void> produce_outputs(Outputs& outputs, std::string_view source, const SourceMap& map,
-                                 const ProjectState& project);
-  void finish_facts(Outputs& outputs, const SourceMap& map, const ProjectState& project);
-  void release_replaced_outputs(Outputs& outputs);
-
-  SymbolTable symbols_;
-  MacroTable macros_;
-  MacroExpander expander_;
-  Classifier classifier_;
-  CodeGenerator generator_;
-  StatementMatcher matcher_;
-  LineRecord record_;
-  std::string line_;
-  std::string location_counter_;
+  AssemblyService service_;
   bool collect_facts_ = false;
   // Closes the outputs that an assembly replaced; last, so that it is gone
   // (its last job done) before the rest.

@@ -1,0 +1,313 @@
+#include "driver/assembly_service.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "codegen/hex_text.h"
+#include "driver/listing.h"
+#include "driver/utf8_sources.h"
+#include "driver/warning_caps.h"
+#include "source/source_map.h"
+#include "source/source_reader.h"
+#include "source/statement_splitter.h"
+
+namespace korva {
+
+Expected<void> SourceSet::add(std::string name, std::string_view bytes) {
+  if (const Expected<void, JoinFailure> clean = check_no_zero_byte(bytes, name); !clean) {
+    return fail(clean.message());
+  }
+  joined.file_starts.push_back(joined.text.size());
+  joined.text += bytes;
+  names.push_back(std::move(name));
+  return {};
+}
+
+namespace {
+
+struct PendingWarning {
+  std::size_t record;
+  std::string text;
+};
+
+// What pass 3 counts over the whole program for its summary warnings.
+struct Tally {
+  std::size_t pending = 0;  // the next pass-2 warning to list
+  std::size_t outside_bank0 = 0;
+  SourceLocation first_outside_bank0;
+  std::size_t first_outside_bank0_index = 0;
+  // Lines whose error left fewer words than pass 2 gave them addresses for.
+  std::size_t unwritten_words = 0;
+  SourceLocation first_unwritten;
+  std::size_t first_unwritten_index = 0;
+};
+
+// The zero fill in words that an ORG record asks for, and the location
+// counter moved to its address; an ORG backwards gets "ORG Error".
+std::int64_t org_gap(LineRecord& record, std::string& location_counter) {
+  if (!has_kind(record, RecordKind::org)) return 0;
+  std::int64_t gap = hex_difference(record.address, location_counter);
+  location_counter = record.address;
+  if (gap < 0) {
+    gap = 0;
+    record.error = "ORG Error";
+  }
+  return gap;
+}
+
+Diagnostic summary_warning(std::string text, SourceLocation where = {},
+                           std::optional<std::size_t> listing_index = std::nullopt) {
+  Diagnostic summary;
+  summary.severity = Severity::warning;
+  summary.where = std::move(where);
+  summary.text = std::move(text);
+  summary.listing_index = listing_index;
+  return summary;
+}
+
+}  // namespace
+
+// One assembly's passes 2 and 3 and what they collect.
+class AssemblyService::Run {
+ public:
+  Run(AssemblyService& service, const SourceSet& sources, const ServiceOptions& options,
+      ServiceResult& result)
+      : service_(service),
+        source_(sources.joined.text),
+        map_(sources.joined.text, sources.names, sources.joined.file_starts),
+        options_(options),
+        result_(result),
+        utf8_(sources.joined.text, sources.names, sources.joined.file_starts) {
+    if (options.collect_facts) facts_ = std::make_unique<ProgramFactsCollector>();
+  }
+
+  void pass2();
+  void pass3();
+  void finish(const SourceSet& sources);
+
+ private:
+  void add_warning(std::string text) {
+    if (!text.empty()) warnings_.push_back({result_.records.size(), std::move(text)});
+  }
+  void add_diagnostic(std::size_t record, const RecordSpot& spot, Severity severity,
+                      std::string_view text, std::string_view listing_line);
+  void diagnose_record(std::size_t n, const RecordSpot& spot, const LineRecord& record,
+                       std::string_view line, std::size_t words_reserved);
+  void add_summaries();
+
+  AssemblyService& service_;
+  std::string_view source_;
+  SourceMap map_;
+  const ServiceOptions& options_;
+  ServiceResult& result_;
+  Utf8SourceNotes utf8_;
+  WarningCaps caps_;
+  Tally tally_;
+  std::vector<PendingWarning> warnings_;          // found in pass 2, listed in pass 3
+  std::unique_ptr<ProgramFactsCollector> facts_;  // only when the facts were asked for
+};
+
+void AssemblyService::Run::add_diagnostic(std::size_t record, const RecordSpot& spot,
+                                          Severity severity, std::string_view text,
+                                          std::string_view listing_line) {
+  if (severity == Severity::warning && !caps_.admit(text)) return;
+  Diagnostic diagnostic;
+  diagnostic.severity = severity;
+  diagnostic.where = map_.locate(spot.offset);
+  if (spot.call_offset != kNoCall && spot.call_offset != spot.offset) {
+    diagnostic.call = map_.locate(spot.call_offset);
+  }
+  diagnostic.text = text;
+  diagnostic.listing_line = listing_line;
+  diagnostic.listing_index = record;
+  result_.diagnostics.push_back(std::move(diagnostic));
+}
+
+void AssemblyService::Run::pass2() {
+  AssemblyService& s = service_;
+  SourceReader reader;
+  reader.reset(source_);
+  s.expander_.reset(s.macros_, source_);
+  s.record_.address = "0000";
+  s.location_counter_ = "0000";
+  s.classifier_.reset();
+  std::uint32_t call_offset = kNoCall;
+  do {
+    s.line_.clear();
+    std::optional<std::size_t> origin;
+    RecordSpot spot;
+    if (s.expander_.next_line(s.line_)) {
+      origin = s.expander_.line_origin();
+      spot = RecordSpot{spot_offset(s.expander_.produced_offset()), call_offset};
+    } else {
+      spot.offset = spot_offset(reader.position());
+      call_offset = spot.offset;
+      for (const Utf8SourceNotes::Note& note : utf8_.reached(reader.position())) {
+        add_warning(note.warning);
+      }
+      origin = reader.read_line(s.line_);
+    }
+    const SplitCuts cuts = split_statement(s.line_, s.record_);
+    s.record_.error.clear();
+    if (!s.expander_.expand_macro(s.record_.statement, s.record_, origin)) {
+      s.matcher_.match(s.record_);
+      add_warning(data_byte_warning(s.record_));
+      add_warning(unwritten_number_warning(s.record_));
+      const std::string before = s.location_counter_;
+      const std::string ram_before = facts_ ? s.classifier_.ram_pointer() : std::string();
+      s.classifier_.classify_statement(s.record_, s.location_counter_, s.symbols_, origin);
+      if (facts_) {
+        facts_->classified(s.record_, origin, ram_before, s.classifier_.ram_pointer(),
+                           s.location_counter_);
+      }
+      add_warning(counter_wrap_warning(before, s.location_counter_, s.record_));
+      if (const auto& repeated = s.classifier_.repeated_symbol()) {
+        add_warning(repeated_symbol_warning(s.expander_.current_macro(), repeated->name,
+                                            repeated->subroutine, repeated->value));
+      }
+    }
+    if (cuts.label) add_warning(label_cut_warning(s.record_));
+    if (cuts.statement) add_warning(statement_cut_warning(s.line_));
+    if (cuts.remark) add_warning(remark_cut_warning(s.record_));
+    result_.records.add(s.record_, spot);
+    s.record_.address = s.location_counter_;
+  } while (s.line_ != "end");
+  if (facts_) facts_->pass2_ended(s.location_counter_);
+}
+
+// The errors and warnings of record n, whose listing line is `line`.
+void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot,
+                                           const LineRecord& record, std::string_view line,
+                                           std::size_t words_reserved) {
+  if (!record.error.empty()) {
+    result_.error_entries.emplace_back(line);
+    add_diagnostic(n, spot, Severity::error, record.error, line);
+  }
+  for (; tally_.pending < warnings_.size() && warnings_[tally_.pending].record == n;
+       ++tally_.pending) {
+    add_diagnostic(n, spot, Severity::warning, warnings_[tally_.pending].text, line);
+  }
+  if (record.error.empty()) {
+    for (const OperandNote& note : service_.generator_.operand_notes()) {
+      add_diagnostic(n, spot, Severity::warning, operand_note_warning(note), line);
+    }
+  } else if (record.code.size() / 4 < words_reserved && tally_.unwritten_words++ == 0) {
+    tally_.first_unwritten = map_.locate(spot.offset);
+    tally_.first_unwritten_index = n;
+  }
+  for (const std::string& text :
+       {literal_warning(record), target_warning(record, service_.generator_.last_target())}) {
+    if (!text.empty()) add_diagnostic(n, spot, Severity::warning, text, line);
+  }
+  if (register_outside_bank0(record) && tally_.outside_bank0++ == 0) {
+    tally_.first_outside_bank0 = map_.locate(spot.offset);
+    tally_.first_outside_bank0_index = n;
+  }
+}
+
+// The warnings about the whole program, after its last line.
+void AssemblyService::Run::add_summaries() {
+  for (std::string& summary : caps_.summaries()) {
+    result_.diagnostics.push_back(summary_warning(std::move(summary)));
+  }
+  if (tally_.unwritten_words > 0) {
+    result_.diagnostics.push_back(
+        summary_warning(unwritten_words_summary(tally_.unwritten_words, options_.image_name),
+                        tally_.first_unwritten, tally_.first_unwritten_index));
+  }
+  for (const Utf8SourceNotes::Note& note : utf8_.unreached()) {
+    // The file's text lies after the line that ended the passes.
+    result_.diagnostics.push_back(summary_warning(note.warning, map_.locate(note.line_start)));
+  }
+  if (tally_.outside_bank0 > 0) {
+    result_.diagnostics.push_back(
+        summary_warning(register_bank_summary(tally_.outside_bank0, tally_.first_outside_bank0),
+                        tally_.first_outside_bank0, tally_.first_outside_bank0_index));
+  }
+}
+
+void AssemblyService::Run::pass3() {
+  AssemblyService& s = service_;
+  // The last record, the source's "end", is not listed.
+  const std::size_t listed = result_.records.size() - 1;
+  // A listing line is at most its source line plus address, code and tabs;
+  // sizing it ahead spares the listing a doubling of its capacity.
+  result_.listing.reserve(source_.size() + result_.records.size() * 24);
+  s.generator_.reset();
+  s.location_counter_ = "0000";
+  std::string line;
+  RecordStore::Reader records = result_.records.reader();
+  LineRecord& record = s.record_;
+  RecordSpot spot;
+  for (std::size_t n = 0; n < listed && records.next(record, spot); ++n) {
+    const std::size_t words_reserved = record.code.size() / 4;
+    s.generator_.generate_code(record, s.symbols_);
+    upper_case(record.address);
+    upper_case(record.code);
+    const std::int64_t gap = org_gap(record, s.location_counter_);
+    format_listing_line(record, line);
+    result_.listing += line;
+    const std::size_t image_before = result_.image.bytes().size();
+    result_.image.add(record, static_cast<std::size_t>(2 * gap));
+    if (facts_ && gap == 0) {
+      facts_->wrote(image_before, result_.image.bytes().size(), map_.locate(spot.offset));
+    }
+    diagnose_record(n, spot, record, line, words_reserved);
+    advance_address(s.location_counter_, record.code);
+  }
+  add_summaries();
+}
+
+void AssemblyService::Run::finish(const SourceSet& sources) {
+  if (facts_) {
+    result_.facts = facts_->finish(service_.symbols_, map_, sources.names, result_.image.bytes());
+    result_.facts->definition_files = std::min(options_.definition_files, sources.names.size());
+  }
+  if (options_.collect_symbol_facts) {
+    result_.symbol_facts = collect_symbol_facts(source_, map_, service_.symbols_);
+  }
+}
+
+// The failure's message is the pass-1 message box text.
+Expected<void, AssemblyService::Pass1Stop> AssemblyService::run_pass1(std::string_view source) {
+  SourceReader reader;
+  reader.reset(source);
+  symbols_.reset();
+  macros_.reset();
+  do {
+    line_.clear();
+    const std::size_t line_offset = reader.position();
+    const std::size_t position = reader.read_line(line_);
+    split_statement(line_, record_);
+    symbols_.collect_symbols(record_, position);
+    macros_.collect_macro(record_, position);
+    if (!record_.error.empty()) {
+      return fail(Pass1Stop{line_offset}, record_.label + record_.statement + "->" + record_.error);
+    }
+  } while (line_ != "end");
+  return {};
+}
+
+ServiceResult AssemblyService::assemble(const SourceSet& sources, const ServiceOptions& options) {
+  ServiceResult result;
+  record_ = LineRecord{};
+  if (const Expected<void, Pass1Stop> pass1 = run_pass1(sources.joined.text); !pass1) {
+    const SourceMap map(sources.joined.text, sources.names, sources.joined.file_starts);
+    result.outcome = ServiceOutcome::stopped;
+    result.message = pass1.message();
+    result.diagnostics.push_back(Diagnostic{Severity::error,
+                                            map.locate(pass1.reason().line_offset),
+                                            std::nullopt,
+                                            result.message,
+                                            {},
+                                            std::nullopt});
+    return result;
+  }
+  Run run(*this, sources, options, result);
+  run.pass2();
+  run.pass3();
+  run.finish(sources);
+  return result;
+}
+
+}  // namespace korva
