@@ -1,9 +1,11 @@
 #include "driver/assembler.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -92,16 +94,35 @@ Expected<void> write_whole(AtomicFile& file, std::string_view bytes) {
   return file.close();
 }
 
-// The intermediate file, made from the records a block at a time.
-Expected<void> write_object(AtomicFile& file, const ServiceResult& assembled) {
+// The set checked and cleared of leftovers, then the intermediate file made
+// from the records a block at a time.
+Expected<void> prepare_and_write_object(OutputFiles& files, const RecordStore& records) {
+  if (Expected<void> prepared = files.set().prepare(); !prepared) return prepared;
+  AtomicFile& file = *files.file(OutputFile::object);
   if (Expected<void> opened = file.open(); !opened) return opened;
-  if (Expected<void> written =
-          assembled.write_object([&file](std::string_view block) { return file.write(block); });
-      !written) {
-    return written;
+  try {
+    if (Expected<void> written =
+            records.write_object([&file](std::string_view block) { return file.write(block); });
+        !written) {
+      return written;
+    }
+  } catch (const std::bad_alloc&) {
+    return file.fail("out of memory", ENOMEM);
   }
   return file.close();
 }
+
+// Waits for the job on `worker` when it goes, however the scope is left.
+class WaitOnExit {
+ public:
+  explicit WaitOnExit(BackgroundWorker& worker) : worker_(worker) {}
+  ~WaitOnExit() { worker_.wait(); }
+  WaitOnExit(const WaitOnExit&) = delete;
+  WaitOnExit& operator=(const WaitOnExit&) = delete;
+
+ private:
+  BackgroundWorker& worker_;
+};
 
 // What the run writes, and where its warnings go.
 struct OutputJob {
@@ -142,13 +163,9 @@ Expected<void> write_extra_outputs(OutputFiles& files, OutputJob& job) {
   return {};
 }
 
-// Every output, each whole to its temporary file, then all put in place.
+// Every output after the .obj file, each whole to its temporary file, then
+// all put in place.
 Expected<void> write_outputs(OutputFiles& files, OutputJob& job) {
-  if (Expected<void> prepared = files.set().prepare(); !prepared) return prepared;
-  if (Expected<void> object = write_object(*files.file(OutputFile::object), job.assembled);
-      !object) {
-    return object;
-  }
   if (Expected<void> listing = write_whole(*files.file(OutputFile::listing), job.assembled.listing);
       !listing) {
     return listing;
@@ -180,7 +197,7 @@ void Assembler::release_replaced_outputs(OutputSet& set) {
     ReplacedFile old = set.file(i).take_replaced();
     if (old.holds_file()) replaced->push_back(std::move(old));
   }
-  if (!replaced->empty()) releaser_.start([replaced] { replaced->clear(); });
+  if (!replaced->empty()) worker_.start([replaced] { replaced->clear(); });
 }
 
 AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOptions& options) {
@@ -198,27 +215,36 @@ AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOp
 
   // Reading the sources, under the project's lock until the outputs are in place.
   const FileLock project_lock = lock_project(project);
-  const Expected<SourceSet, JoinFailure> sources = read_sources(project);
+  Expected<SourceSet, JoinFailure> sources = read_sources(project);
   if (!sources) return stopped(std::move(result), sources.message(), texts::kFileErrorCaption);
 
-  // Assembling, in memory.
+  // Assembling, in memory; once pass 2 has kept the records, the .obj file
+  // is written from them on the worker while pass 3 runs.
+  OutputFiles files(base, options.extra_outputs, options.files);
+  Expected<void> object;
   ServiceOptions service_options;
   service_options.collect_facts =
       collect_facts_ || options.extra_outputs.debug_file || options.extra_outputs.map;
   service_options.definition_files = project.leading_entries;
   service_options.image_name = output_name(base, OutputFile::image);
-  ServiceResult assembled = service_.assemble(*sources, service_options);
+  service_options.records_ready = [this, &files, &object](const RecordStore& records) {
+    worker_.start(
+        [&files, &object, &records] { object = prepare_and_write_object(files, records); });
+  };
+  const WaitOnExit object_written(worker_);
+  ServiceResult assembled = service_.assemble(std::move(*sources), service_options);
   if (assembled.outcome == ServiceOutcome::stopped) {
     result = stopped(std::move(result), assembled.message, texts::kErrorMessageCaption);
     result.diagnostics = std::move(assembled.diagnostics);
     return result;
   }
-  result.record_count = assembled.records.size();
+  result.record_count = assembled.records->size();
+  worker_.wait();
 
-  // Writing the output set, all or nothing.
-  OutputFiles files(base, options.extra_outputs, options.files);
+  // Writing the other outputs, and putting the set in place all or nothing.
   OutputJob job{project, options.extra_outputs, base, assembled};
-  if (const Expected<void> written = write_outputs(files, job); !written) {
+  const Expected<void> written = object ? write_outputs(files, job) : object;
+  if (!written) {
     files.set().discard();
     result.outcome = AssemblyOutcome::output_failed;
     result.message = written.message();

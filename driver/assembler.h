@@ -95,9 +95,10 @@ class Assembler {
 
   AssemblyService service_;
   bool collect_facts_ = false;
-  // Closes the outputs that an assembly replaced; last, so that it is gone
-  // (its last job done) before the rest.
-  BackgroundWorker releaser_;
+  // Writes the .obj file while pass 3 runs, and afterwards closes the
+  // outputs that an assembly replaced; last, so that it is gone (its last
+  // job done) before the rest.
+  BackgroundWorker worker_;
 };
 
 }  // namespace korva

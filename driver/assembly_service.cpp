@@ -70,9 +70,10 @@ Diagnostic summary_warning(std::string text, SourceLocation where = {},
 // One assembly's passes 2 and 3 and what they collect.
 class AssemblyService::Run {
  public:
-  Run(AssemblyService& service, const SourceSet& sources, const ServiceOptions& options,
+  Run(AssemblyService& service, SourceSet& sources, const ServiceOptions& options,
       ServiceResult& result)
       : service_(service),
+        sources_(sources),
         source_(sources.joined.text),
         map_(sources.joined.text, sources.names, sources.joined.file_starts),
         options_(options),
@@ -82,12 +83,15 @@ class AssemblyService::Run {
   }
 
   void pass2();
+  // After pass 2: the symbol facts, which read the text, and then the text
+  // let go.
+  void release_text();
   void pass3();
-  void finish(const SourceSet& sources);
+  void finish();
 
  private:
   void add_warning(std::string text) {
-    if (!text.empty()) warnings_.push_back({result_.records.size(), std::move(text)});
+    if (!text.empty()) warnings_.push_back({result_.records->size(), std::move(text)});
   }
   void add_diagnostic(std::size_t record, const RecordSpot& spot, Severity severity,
                       std::string_view text, std::string_view listing_line);
@@ -96,7 +100,9 @@ class AssemblyService::Run {
   void add_summaries();
 
   AssemblyService& service_;
+  SourceSet& sources_;
   std::string_view source_;
+  std::size_t source_size_ = 0;
   SourceMap map_;
   const ServiceOptions& options_;
   ServiceResult& result_;
@@ -169,7 +175,7 @@ void AssemblyService::Run::pass2() {
     if (cuts.label) add_warning(label_cut_warning(s.record_));
     if (cuts.statement) add_warning(statement_cut_warning(s.line_));
     if (cuts.remark) add_warning(remark_cut_warning(s.record_));
-    result_.records.add(s.record_, spot);
+    result_.records->add(s.record_, spot);
     s.record_.address = s.location_counter_;
   } while (s.line_ != "end");
   if (facts_) facts_->pass2_ended(s.location_counter_);
@@ -229,14 +235,14 @@ void AssemblyService::Run::add_summaries() {
 void AssemblyService::Run::pass3() {
   AssemblyService& s = service_;
   // The last record, the source's "end", is not listed.
-  const std::size_t listed = result_.records.size() - 1;
+  const std::size_t listed = result_.records->size() - 1;
   // A listing line is at most its source line plus address, code and tabs;
   // sizing it ahead spares the listing a doubling of its capacity.
-  result_.listing.reserve(source_.size() + result_.records.size() * 24);
+  result_.listing.reserve(source_size_ + result_.records->size() * 24);
   s.generator_.reset();
   s.location_counter_ = "0000";
   std::string line;
-  RecordStore::Reader records = result_.records.reader();
+  RecordStore::Reader records = result_.records->reader();
   LineRecord& record = s.record_;
   RecordSpot spot;
   for (std::size_t n = 0; n < listed && records.next(record, spot); ++n) {
@@ -258,14 +264,19 @@ void AssemblyService::Run::pass3() {
   add_summaries();
 }
 
-void AssemblyService::Run::finish(const SourceSet& sources) {
-  if (facts_) {
-    result_.facts = facts_->finish(service_.symbols_, map_, sources.names, result_.image.bytes());
-    result_.facts->definition_files = std::min(options_.definition_files, sources.names.size());
-  }
+void AssemblyService::Run::release_text() {
   if (options_.collect_symbol_facts) {
     result_.symbol_facts = collect_symbol_facts(source_, map_, service_.symbols_);
   }
+  source_size_ = source_.size();
+  source_ = {};
+  std::string().swap(sources_.joined.text);
+}
+
+void AssemblyService::Run::finish() {
+  if (!facts_) return;
+  result_.facts = facts_->finish(service_.symbols_, map_, sources_.names, result_.image.bytes());
+  result_.facts->definition_files = std::min(options_.definition_files, sources_.names.size());
 }
 
 // The failure's message is the pass-1 message box text.
@@ -288,7 +299,7 @@ Expected<void, AssemblyService::Pass1Stop> AssemblyService::run_pass1(std::strin
   return {};
 }
 
-ServiceResult AssemblyService::assemble(const SourceSet& sources, const ServiceOptions& options) {
+ServiceResult AssemblyService::assemble(SourceSet sources, const ServiceOptions& options) {
   ServiceResult result;
   record_ = LineRecord{};
   if (const Expected<void, Pass1Stop> pass1 = run_pass1(sources.joined.text); !pass1) {
@@ -305,8 +316,10 @@ ServiceResult AssemblyService::assemble(const SourceSet& sources, const ServiceO
   }
   Run run(*this, sources, options, result);
   run.pass2();
+  run.release_text();
+  if (options.records_ready) options.records_ready(*result.records);
   run.pass3();
-  run.finish(sources);
+  run.finish();
   return result;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,6 +52,10 @@ struct ServiceOptions {
   bool collect_symbol_facts = false;
   // How the messages name the program image (the .bin file).
   std::string image_name = "program.bin";
+  // Called once pass 2 has kept every record, before pass 3 (which only
+  // reads them): the records may be read from another thread from then on,
+  // to write the .obj file while pass 3 runs.
+  std::function<void(const RecordStore&)> records_ready;
 };
 
 enum class ServiceOutcome {
@@ -62,8 +67,9 @@ struct ServiceResult {
   ServiceOutcome outcome = ServiceOutcome::completed;
   std::string message;  // the pass-1 message, once stopped
   // The records of pass 2, as the .obj file holds them; the last is the
-  // source's "end", which the listing leaves out.
-  RecordStore records;
+  // source's "end", which the listing leaves out. Held apart, so that the
+  // result can move while another thread reads them.
+  std::unique_ptr<RecordStore> records = std::make_unique<RecordStore>();
   // The listing, the error list (the listing lines with an error) and where
   // each error and warning comes from.
   std::string listing;
@@ -76,13 +82,15 @@ struct ServiceResult {
   std::optional<SymbolFacts> symbol_facts;
 
   // The .obj file's bytes, made from the records.
-  std::string object_bytes() const { return records.object_bytes(); }
-  Expected<void> write_object(const ObjectSink& sink) const { return records.write_object(sink); }
+  std::string object_bytes() const { return records->object_bytes(); }
+  Expected<void> write_object(const ObjectSink& sink) const { return records->write_object(sink); }
 };
 
 class AssemblyService {
  public:
-  ServiceResult assemble(const SourceSet& sources, const ServiceOptions& options = {});
+  // The sources' text is let go once pass 2 has read it (the result keeps
+  // none of it), so that it does not stay beside the listing.
+  ServiceResult assemble(SourceSet sources, const ServiceOptions& options = {});
 
   const SymbolTable& symbols() const { return symbols_; }
   const MacroTable& macros() const { return macros_; }

@@ -9,7 +9,7 @@ namespace korva {
 namespace {
 
 // The fields of the 342-byte layout, in storage order; the address is last.
-constexpr std::array<std::size_t, 11> kFieldSizes = {
+constexpr std::array<std::size_t, RecordStore::kFieldCount> kFieldSizes = {
     kStatementFieldSize,  kLabelFieldSize, kRemarkFieldSize,  kErrorFieldSize,
     kPatternKeyFieldSize, kCodeFieldSize,  kOperandFieldSize, kOperandFieldSize,
     kOperandFieldSize,    kKindFieldSize,  kAddressFieldSize};
@@ -24,10 +24,6 @@ constexpr std::size_t kMostStreamBytes = 1 + 5 + 1 + kAddressFieldSize + 5 + 5;
 enum AddressForm : unsigned char { literal_address = 0, lower_hex = 1, upper_hex = 2 };
 enum CallForm : unsigned char { no_call = 0, call_here = 1, call_elsewhere = 2 };
 constexpr unsigned char kOffsetBack = 0x10;
-
-std::size_t field_length(const char* field, std::size_t size) {
-  return static_cast<std::size_t>(std::find(field, field + size, '\0') - field);
-}
 
 int hex_digit(char c, AddressForm form) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -133,20 +129,39 @@ std::uint32_t RecordStore::Interner::intern(std::string_view text_to_keep) {
   return index;
 }
 
-void RecordStore::add(const LineRecord& record, RecordSpot spot) {
-  RecordBytes bytes;
-  encode_record(record, bytes);
-  unsigned char fields[kSharedFields * 5];
-  unsigned char* ids = fields;
-  const char* field = bytes.data();
-  for (std::size_t i = 0; i < kSharedFields; field += kFieldSizes[i++]) {
-    ids = put_varint(ids,
-                     texts_.intern(std::string_view(field, field_length(field, kFieldSizes[i]))));
-  }
-  const std::uint32_t index = records_.intern(std::string_view(
-      reinterpret_cast<const char*>(fields), static_cast<std::size_t>(ids - fields)));
+namespace {
 
-  const std::string_view address(field, field_length(field, kAddressFieldSize));
+// The record's field texts in storage order, each cut as its stored field
+// cuts it: to one byte less than the field, and at a zero byte.
+std::array<std::string_view, RecordStore::kFieldCount> stored_texts(const LineRecord& record) {
+  std::array<std::string_view, RecordStore::kFieldCount> texts = {
+      record.statement.view(), record.label.view(),       record.remark.view(),
+      record.error.view(),     record.pattern_key.view(), record.code.view(),
+      record.operand1.view(),  record.operand2.view(),    record.operand3.view(),
+      record.kind.view(),      record.address.view()};
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    std::string_view& text = texts[i];
+    text = text.substr(0, std::min(text.size(), kFieldSizes[i] - 1));
+    text = text.substr(0, text.find('\0'));
+  }
+  return texts;
+}
+
+}  // namespace
+
+void RecordStore::add(const LineRecord& record, RecordSpot spot) {
+  const std::array<std::string_view, kFieldCount> texts = stored_texts(record);
+  char fields[kRecordSize];
+  char* end = fields;
+  for (std::size_t i = 0; i < kSharedFields; ++i) {
+    *end++ = static_cast<char>(texts[i].size());
+    std::memcpy(end, texts[i].data(), texts[i].size());
+    end += texts[i].size();
+  }
+  const std::uint32_t index =
+      records_.intern(std::string_view(fields, static_cast<std::size_t>(end - fields)));
+
+  const std::string_view address = texts[kSharedFields];
   AddressForm form = lower_hex;
   int value = address_value(address, lower_hex);
   if (value < 0) {
@@ -179,7 +194,8 @@ void RecordStore::add(const LineRecord& record, RecordSpot spot) {
   ++count_;
 }
 
-bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
+bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& texts,
+                                     RecordSpot& spot) {
   if (read_ == store_.count_) return false;
   position_ = Chunks::next_position(position_, kMostStreamBytes);
   const unsigned char* const start = store_.stream_.at(position_);
@@ -188,32 +204,23 @@ bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
   const auto form = static_cast<AddressForm>(header & 3);
   const auto call = static_cast<CallForm>((header >> 2) & 3);
 
-  const std::string_view ids = store_.records_.text(static_cast<std::uint32_t>(get_varint(in)));
-  const auto* id = reinterpret_cast<const unsigned char*>(ids.data());
-  const auto next_text = [this, &id] {
-    return store_.texts_.text(static_cast<std::uint32_t>(get_varint(id)));
-  };
-  record.statement.assign(next_text());
-  record.label.assign(next_text());
-  record.remark.assign(next_text());
-  record.error.assign(next_text());
-  record.pattern_key.assign(next_text());
-  record.code.assign(next_text());
-  record.operand1.assign(next_text());
-  record.operand2.assign(next_text());
-  record.operand3.assign(next_text());
-  record.kind.assign(next_text());
+  const char* fields = store_.records_.text(static_cast<std::uint32_t>(get_varint(in))).data();
+  for (std::size_t i = 0; i < kSharedFields; ++i) {
+    const auto length = static_cast<unsigned char>(*fields++);
+    texts[i] = std::string_view(fields, length);
+    fields += length;
+  }
   if (form == literal_address) {
     const std::size_t length = *in++;
-    record.address.assign(std::string_view(reinterpret_cast<const char*>(in), length));
+    std::memcpy(address_, in, length);
+    texts[kSharedFields] = std::string_view(address_, length);
     in += length;
   } else {
     const unsigned value = in[0] + 256u * in[1];
     in += 2;
     const char* digits = form == lower_hex ? "0123456789abcdef" : "0123456789ABCDEF";
-    char text[4];
-    for (int i = 0; i < 4; ++i) text[i] = digits[(value >> (12 - 4 * i)) & 0xF];
-    record.address.assign(std::string_view(text, 4));
+    for (int i = 0; i < 4; ++i) address_[i] = digits[(value >> (12 - 4 * i)) & 0xF];
+    texts[kSharedFields] = std::string_view(address_, 4);
   }
   const auto step = static_cast<std::uint32_t>(get_varint(in));
   offset_ = header & kOffsetBack ? offset_ - step : offset_ + step;
@@ -226,17 +233,38 @@ bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
   return true;
 }
 
+bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
+  std::array<std::string_view, kFieldCount> texts;
+  if (!next_texts(texts, spot)) return false;
+  record.statement.assign(texts[0]);
+  record.label.assign(texts[1]);
+  record.remark.assign(texts[2]);
+  record.error.assign(texts[3]);
+  record.pattern_key.assign(texts[4]);
+  record.code.assign(texts[5]);
+  record.operand1.assign(texts[6]);
+  record.operand2.assign(texts[7]);
+  record.operand3.assign(texts[8]);
+  record.kind.assign(texts[9]);
+  record.address.assign(texts[10]);
+  return true;
+}
+
 Expected<void> RecordStore::write_object(const ObjectSink& sink, std::size_t count) const {
   count = std::min(count, count_);
   std::vector<char> block(std::min(count, kObjectBlockRecords) * kRecordSize);
   Reader records(*this);
-  LineRecord record;
+  std::array<std::string_view, kFieldCount> texts;
   RecordSpot spot;
   while (count > 0) {
     const std::size_t in_block = std::min(count, kObjectBlockRecords);
+    std::memset(block.data(), 0, in_block * kRecordSize);
     for (std::size_t i = 0; i < in_block; ++i) {
-      records.next(record, spot);
-      encode_record(record, RecordSlot(block.data() + i * kRecordSize, kRecordSize));
+      records.next_texts(texts, spot);
+      char* field = block.data() + i * kRecordSize;
+      for (std::size_t f = 0; f < kFieldCount; field += kFieldSizes[f++]) {
+        std::memcpy(field, texts[f].data(), texts[f].size());
+      }
     }
     count -= in_block;
     if (Expected<void> taken = sink(std::string_view(block.data(), in_block * kRecordSize));
@@ -246,6 +274,7 @@ Expected<void> RecordStore::write_object(const ObjectSink& sink, std::size_t cou
   }
   return {};
 }
+
 std::string RecordStore::object_bytes(std::size_t count) const {
   std::string bytes;
   bytes.reserve(std::min(count, count_) * kRecordSize);

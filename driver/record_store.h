@@ -1,12 +1,14 @@
 // The records of pass 2, as the intermediate (.obj) file holds them, kept in
 // memory in a compact form. Records repeat a great deal apart from their
 // address (the same statement at many places, the same remark, the same
-// pattern), so each distinct record without its address is kept once, and
-// each record in order is a few bytes: which distinct record it is, its
-// address and where its line stands in the source. Pass 3 reads them back in
+// pattern), so each distinct record without its address is kept once, as
+// the used bytes of its fields, and each record in order is a few bytes:
+// which distinct record it is, its address and where its line stands in the
+// source. Pass 3 reads them back in
 // order; the .obj file is made from them in one streaming step.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -40,6 +42,9 @@ using ObjectSink = std::function<Expected<void>(std::string_view block)>;
 
 class RecordStore {
  public:
+  // The fields of a record, in storage order; the address is the last.
+  static constexpr std::size_t kFieldCount = 11;
+
   // Keeps the record in its stored form: each text cut as its 342-byte
   // field cuts it.
   void add(const LineRecord& record, RecordSpot spot);
@@ -54,9 +59,14 @@ class RecordStore {
     // The next record, as decoded from its 342-byte layout, and its spot;
     // false after the last.
     bool next(LineRecord& record, RecordSpot& spot);
+    // The next record's field texts in storage order, each as its stored
+    // field holds it, and its spot; false after the last. The address's
+    // text lives in the reader until the next call.
+    bool next_texts(std::array<std::string_view, kFieldCount>& texts, RecordSpot& spot);
 
    private:
     const RecordStore& store_;
+    char address_[kAddressFieldSize] = {};
     std::size_t position_ = 0;  // in the store's stream
     std::size_t read_ = 0;
     std::uint32_t offset_ = 0;
@@ -121,9 +131,8 @@ class RecordStore {
   // Per record: a header byte, the distinct record's index, the address and
   // the spot (see record_store.cpp).
   Chunks stream_;
-  // Every distinct field text, and every distinct record without its
-  // address as the indexes of its fields' texts.
-  Interner texts_;
+  // Every distinct record without its address: each field's length in a
+  // byte, then its text.
   Interner records_;
 };
 

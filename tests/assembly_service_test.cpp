@@ -88,7 +88,7 @@ TEST(AssemblyService, GivesTheBytesThatTheAssembleCommandWrites) {
     EXPECT_TRUE(result.object_bytes() == testing::read_bytes(dir.path() / "p.obj"));
     EXPECT_TRUE(result.image.bytes() == testing::read_bytes(dir.path() / "p.bin"));
     EXPECT_EQ(intel_hex_text(result.image.placed()), testing::read_bytes(dir.path() / "p.hex"));
-    EXPECT_EQ(result.records.size(), written.record_count);
+    EXPECT_EQ(result.records->size(), written.record_count);
     EXPECT_EQ(result.error_entries, written.error_entries);
     EXPECT_EQ(described(result.diagnostics), described(written.diagnostics));
   }
@@ -105,7 +105,7 @@ TEST(AssemblyService, TouchesNoFile) {
   AssemblyService service;
   const ServiceResult result = service.assemble(sources);
   ASSERT_EQ(result.outcome, ServiceOutcome::completed);
-  EXPECT_EQ(result.records.size(), 3u);
+  EXPECT_EQ(result.records->size(), 3u);
   EXPECT_EQ(result.image.bytes().size(), 4u);
   EXPECT_TRUE(testing::names_in(dir.path()).empty());
   EXPECT_EQ(testing::names_in(dir.path().parent_path()), around);
@@ -164,11 +164,11 @@ TEST(AssemblyService, StopsOrRefusesAsTheFilePathDoes) {
       EXPECT_FALSE(result.message.empty());
       ASSERT_EQ(result.diagnostics.size(), 1u);
       EXPECT_EQ(result.diagnostics[0].where.line, c.line);
-      EXPECT_EQ(result.records.size(), 0u);
+      EXPECT_EQ(result.records->size(), 0u);
       EXPECT_TRUE(result.listing.empty());
     } else {
       // The source's end: one record more than the listing shows.
-      EXPECT_GE(result.records.size(), 1u);
+      EXPECT_GE(result.records->size(), 1u);
     }
   }
 }
