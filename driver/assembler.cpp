@@ -101,8 +101,13 @@ Expected<void> prepare_and_write_object(OutputFiles& files, const RecordStore& r
   AtomicFile& file = *files.file(OutputFile::object);
   if (Expected<void> opened = file.open(); !opened) return opened;
   try {
-    if (Expected<void> written =
-            records.write_object([&file](std::string_view block) { return file.write(block); });
+    // Each block is put on its way to the disk at once, so that putting the
+    // file in place over an old one does not start all of it then.
+    if (Expected<void> written = records.write_object([&file](std::string_view block) {
+          Expected<void> taken = file.write(block);
+          file.start_write_back();
+          return taken;
+        });
         !written) {
       return written;
     }
@@ -220,7 +225,7 @@ AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOp
 
   // Assembling, in memory; once pass 2 has kept the records, the .obj file
   // is written from them on the worker while pass 3 runs.
-  OutputFiles files(base, options.extra_outputs, options.files);
+  OutputFiles files(base, options.output_directory, options.extra_outputs, options.files);
   Expected<void> object;
   ServiceOptions service_options;
   service_options.collect_facts =

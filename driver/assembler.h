@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,9 @@ struct AssemblyOptions {
   std::optional<std::string> output_base_name;
   // How the outputs are named after the first entry, without a project file.
   SourceBaseRule source_base_rule = SourceBaseRule::window;
+  // Where an output base that is a relative path is put (the window's
+  // project folder); the current directory when empty.
+  std::filesystem::path output_directory;
   // How the output files are written (and, for tests, where they fail).
   FileWriteOptions files;
 };

@@ -28,11 +28,15 @@ bool wanted(OutputFile which, const ExtraOutputs& extra) {
   return false;
 }
 
-std::vector<std::filesystem::path> targets(const std::string& base, const ExtraOutputs& extra) {
+std::vector<std::filesystem::path> targets(const std::string& base,
+                                           const std::filesystem::path& directory,
+                                           const ExtraOutputs& extra) {
   std::vector<std::filesystem::path> paths;
   for (std::size_t i = 0; i < kOutputFileCount; ++i) {
     const auto which = static_cast<OutputFile>(i);
-    if (wanted(which, extra)) paths.push_back(os_path(output_name(base, which)));
+    if (!wanted(which, extra)) continue;
+    const std::filesystem::path path = os_path(output_name(base, which));
+    paths.push_back(directory.empty() || path.is_absolute() ? path : directory / path);
   }
   return paths;
 }
@@ -43,9 +47,9 @@ std::string output_name(const std::string& base, OutputFile which) {
   return base + std::string(kExtensions[static_cast<std::size_t>(which)]);
 }
 
-OutputFiles::OutputFiles(const std::string& base, const ExtraOutputs& extra,
-                         FileWriteOptions options)
-    : set_(targets(base, extra), options) {
+OutputFiles::OutputFiles(const std::string& base, const std::filesystem::path& directory,
+                         const ExtraOutputs& extra, FileWriteOptions options)
+    : set_(targets(base, directory, extra), options) {
   std::size_t next = 0;
   for (std::size_t i = 0; i < kOutputFileCount; ++i) {
     if (wanted(static_cast<OutputFile>(i), extra)) index_[i] = next++;

@@ -31,7 +31,9 @@ std::string output_name(const std::string& base, OutputFile which);
 
 class OutputFiles {
  public:
-  OutputFiles(const std::string& base, const ExtraOutputs& extra, FileWriteOptions options);
+  // A relative `base` (CP932) is taken from `directory`, the current one when empty.
+  OutputFiles(const std::string& base, const std::filesystem::path& directory,
+              const ExtraOutputs& extra, FileWriteOptions options);
 
   // The file of an output; null for an extra output that was not asked for.
   AtomicFile* file(OutputFile which);

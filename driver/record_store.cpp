@@ -99,7 +99,7 @@ std::size_t RecordStore::Chunks::reserve(std::size_t size) {
 }
 
 void RecordStore::Interner::grow_slots() {
-  std::vector<std::uint32_t> slots(std::max<std::size_t>(1024, slots_.size() * 2), 0);
+  std::vector<std::uint32_t> slots(std::max<std::size_t>(64, slots_.size() * 2), 0);
   const std::size_t mask = slots.size() - 1;
   for (std::uint32_t index = 0; index < starts_.size(); ++index) {
     const std::string_view stored = text(index);
@@ -141,8 +141,12 @@ std::array<std::string_view, RecordStore::kFieldCount> stored_texts(const LineRe
       record.kind.view(),      record.address.view()};
   for (std::size_t i = 0; i < texts.size(); ++i) {
     std::string_view& text = texts[i];
-    text = text.substr(0, std::min(text.size(), kFieldSizes[i] - 1));
-    text = text.substr(0, text.find('\0'));
+    const std::size_t kept = std::min(text.size(), kFieldSizes[i] - 1);
+    const void* zero = std::memchr(text.data(), '\0', kept);
+    text = std::string_view(
+        text.data(), zero == nullptr
+                         ? kept
+                         : static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
   }
   return texts;
 }

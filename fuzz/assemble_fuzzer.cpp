@@ -46,8 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (result.outcome == korva::ServiceOutcome::stopped) return 0;
   // The .obj holds every record in its fixed layout; the listing leaves out
   // the last, the source's end.
-  if (result.object_bytes().size() != result.records->size() * korva::kRecordSize) std::abort();
-  if (result.records->size() == 0) std::abort();
+  std::size_t object_size = 0;
+  if (!result.write_object([&object_size](std::string_view block) -> korva::Expected<void> {
+        object_size += block.size();
+        return {};
+      }) ||
+      result.records->size() == 0 || object_size != result.records->size() * korva::kRecordSize) {
+    std::abort();
+  }
   korva::intel_hex_text(result.image.placed());
   // Every name the facts point at lies inside its line.
   for (const auto* occurrences :
