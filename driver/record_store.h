@@ -88,7 +88,7 @@ class RecordStore {
   // spans two chunks.
   class Chunks {
    public:
-    static constexpr std::size_t kChunkSize = 16 * 1024;
+    static constexpr std::size_t kChunkSize = std::size_t{16} * 1024;
     // Room for `size` bytes in one chunk, at the returned position.
     std::size_t reserve(std::size_t size);
     // Hands back the last `size` bytes of the last reservation, unused.

@@ -53,6 +53,7 @@ SourceSet source_set(const Sources& sources) {
 
 std::vector<std::string> described(const std::vector<Diagnostic>& diagnostics) {
   std::vector<std::string> texts;
+  texts.reserve(diagnostics.size());
   for (const Diagnostic& diagnostic : diagnostics) {
     texts.push_back(describe_place(diagnostic) + ": " + diagnostic.text + " | " +
                     diagnostic.listing_line);
@@ -190,6 +191,7 @@ TEST(AssemblyService, NamesEachSymbolWhereItIsDefinedAndUsed) {
   ASSERT_TRUE(result.symbol_facts);
   const auto spans = [](const std::vector<SymbolOccurrence>& occurrences) {
     std::vector<std::string> texts;
+    texts.reserve(occurrences.size());
     for (const SymbolOccurrence& o : occurrences) {
       texts.push_back(o.name + "@" + o.span.where.file + ":" + std::to_string(o.span.where.line) +
                       ":" + std::to_string(o.span.column) + "+" + std::to_string(o.span.length));
