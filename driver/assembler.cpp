@@ -10,8 +10,6 @@
 #include <vector>
 
 #include "driver/debug_file.h"
-#include "driver/intel_hex.h"
-#include "driver/map_file.h"
 #include "resources/system_texts.h"
 #include "source/source_joiner.h"
 #include "support/output_set.h"
@@ -20,33 +18,6 @@
 namespace korva {
 
 namespace {
-
-// A warning about the whole run, without a place in the source.
-Diagnostic run_warning(std::string text) {
-  Diagnostic warning;
-  warning.severity = Severity::warning;
-  warning.text = std::move(text);
-  return warning;
-}
-
-// The warnings of a debug file: words it could not hold, names it had to cut.
-void add_debug_file_warnings(const DebugFile& file, const GpsimProcessor& processor,
-                             const std::string& cod_name, std::vector<Diagnostic>& diagnostics) {
-  if (file.words_left_out > 0) {
-    char first[16];
-    std::snprintf(first, sizeof first, "%04X", static_cast<unsigned>(processor.program_words));
-    diagnostics.push_back(
-        run_warning(cod_name + " leaves out the " + std::to_string(file.words_left_out) +
-                    (file.words_left_out == 1 ? " program word from " : " program words from ") +
-                    first + " on, beyond the " + std::to_string(processor.program_words) +
-                    " words of the " + std::string(processor.chip) + "'s program memory"));
-  }
-  for (const std::string& name : file.names_cut) {
-    diagnostics.push_back(run_warning(cod_name + ": the source name " + cp932_from_os_name(name) +
-                                      " is longer than 63 characters and is cut; gpsim will not "
-                                      "find the file"));
-  }
-}
 
 // The file whose advisory lock makes two assemblies of one project take
 // turns: the project file, or without one the first source. Both exist
@@ -129,58 +100,19 @@ class WaitOnExit {
   BackgroundWorker& worker_;
 };
 
-// What the run writes, and where its warnings go.
-struct OutputJob {
-  const ProjectState& project;
-  const ExtraOutputs& extra;
-  const std::string& base;  // CP932
-  ServiceResult& assembled;
-};
-
-// The extra outputs asked for; a debug file adds its warnings to the
-// diagnostics.
-Expected<void> write_extra_outputs(OutputFiles& files, OutputJob& job) {
-  // From the words at their addresses, never from the .bin file: an ORG
-  // gap stays a gap.
-  if (AtomicFile* hex = files.file(OutputFile::intel_hex)) {
-    if (Expected<void> written = write_whole(*hex, intel_hex_text(job.assembled.image.placed()));
-        !written) {
-      return written;
-    }
-  }
-  const std::optional<ProgramFacts>& facts = job.assembled.facts;
-  AtomicFile* cod = files.file(OutputFile::debug_file);
-  if (cod != nullptr && facts) {
-    const DebugFile file =
-        debug_file(*job.extra.debug_file, *facts, debug_source_names(job.project, cod->target()),
-                   debug_file_stamp(narrow_os_name(cod->target().filename())));
-    add_debug_file_warnings(file, *job.extra.debug_file,
-                            output_name(job.base, OutputFile::debug_file),
-                            job.assembled.diagnostics);
-    if (Expected<void> written = write_whole(*cod, file.bytes); !written) return written;
-  }
-  AtomicFile* map = files.file(OutputFile::map);
-  if (map != nullptr && facts) {
-    // Titled with the base name without its folder.
-    const std::string program = cp932_from_os_path(os_path(job.base).filename());
-    return write_whole(*map, map_file_text(*facts, program));
-  }
-  return {};
-}
-
 // Every output after the .obj file, each whole to its temporary file, then
 // all put in place.
-Expected<void> write_outputs(OutputFiles& files, OutputJob& job) {
-  if (Expected<void> listing = write_whole(*files.file(OutputFile::listing), job.assembled.listing);
-      !listing) {
-    return listing;
+Expected<void> write_outputs(OutputFiles& files, const ServiceResult& assembled) {
+  const std::pair<OutputFile, std::string_view> outputs[] = {
+      {OutputFile::listing, assembled.listing},     {OutputFile::image, assembled.image.bytes()},
+      {OutputFile::intel_hex, assembled.intel_hex}, {OutputFile::debug_file, assembled.debug_file},
+      {OutputFile::map, assembled.map_file},
+  };
+  for (const auto& [which, bytes] : outputs) {
+    AtomicFile* file = files.file(which);
+    if (file == nullptr) continue;
+    if (Expected<void> written = write_whole(*file, bytes); !written) return written;
   }
-  if (Expected<void> image =
-          write_whole(*files.file(OutputFile::image), job.assembled.image.bytes());
-      !image) {
-    return image;
-  }
-  if (Expected<void> extra = write_extra_outputs(files, job); !extra) return extra;
   return files.set().commit();
 }
 
@@ -228,10 +160,14 @@ AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOp
   OutputFiles files(base, options.output_directory, options.extra_outputs, options.files);
   Expected<void> object;
   ServiceOptions service_options;
-  service_options.collect_facts =
-      collect_facts_ || options.extra_outputs.debug_file || options.extra_outputs.map;
+  service_options.collect_facts = collect_facts_;
   service_options.definition_files = project.leading_entries;
-  service_options.image_name = output_name(base, OutputFile::image);
+  service_options.extra_outputs = options.extra_outputs;
+  service_options.output_base = base;
+  if (const AtomicFile* cod = files.file(OutputFile::debug_file)) {
+    service_options.debug_stamp = debug_file_stamp(narrow_os_name(cod->target().filename()));
+    service_options.debug_source_names = debug_source_names(project, cod->target());
+  }
   service_options.records_ready = [this, &files, &object](const RecordStore& records) {
     worker_.start(
         [&files, &object, &records] { object = prepare_and_write_object(files, records); });
@@ -247,8 +183,7 @@ AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOp
   worker_.wait();
 
   // Writing the other outputs, and putting the set in place all or nothing.
-  OutputJob job{project, options.extra_outputs, base, assembled};
-  const Expected<void> written = object ? write_outputs(files, job) : object;
+  const Expected<void> written = object ? write_outputs(files, assembled) : object;
   if (!written) {
     files.set().discard();
     result.outcome = AssemblyOutcome::output_failed;

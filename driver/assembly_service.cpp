@@ -1,15 +1,19 @@
 #include "driver/assembly_service.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "codegen/hex_text.h"
+#include "driver/intel_hex.h"
 #include "driver/listing.h"
+#include "driver/map_file.h"
 #include "driver/utf8_sources.h"
 #include "driver/warning_caps.h"
 #include "source/source_map.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
+#include "support/text_encoding.h"
 
 namespace korva {
 
@@ -55,6 +59,33 @@ std::int64_t org_gap(LineRecord& record, std::string& location_counter) {
   return gap;
 }
 
+// A warning about the whole run, without a place in the source.
+Diagnostic run_warning(std::string text) {
+  Diagnostic warning;
+  warning.severity = Severity::warning;
+  warning.text = std::move(text);
+  return warning;
+}
+
+// The warnings of a debug file: words it could not hold, names it had to cut.
+void add_debug_file_warnings(const DebugFile& file, const GpsimProcessor& processor,
+                             const std::string& cod_name, std::vector<Diagnostic>& diagnostics) {
+  if (file.words_left_out > 0) {
+    char first[16];
+    std::snprintf(first, sizeof first, "%04X", static_cast<unsigned>(processor.program_words));
+    diagnostics.push_back(
+        run_warning(cod_name + " leaves out the " + std::to_string(file.words_left_out) +
+                    (file.words_left_out == 1 ? " program word from " : " program words from ") +
+                    first + " on, beyond the " + std::to_string(processor.program_words) +
+                    " words of the " + std::string(processor.chip) + "'s program memory"));
+  }
+  for (const std::string& name : file.names_cut) {
+    diagnostics.push_back(run_warning(cod_name + ": the source name " + cp932_from_os_name(name) +
+                                      " is longer than 63 characters and is cut; gpsim will not "
+                                      "find the file"));
+  }
+}
+
 Diagnostic summary_warning(std::string text, SourceLocation where = {},
                            std::optional<std::size_t> listing_index = std::nullopt) {
   Diagnostic summary;
@@ -79,7 +110,9 @@ class AssemblyService::Run {
         options_(options),
         result_(result),
         utf8_(sources.joined.text, sources.names, sources.joined.file_starts) {
-    if (options.collect_facts) facts_ = std::make_unique<ProgramFactsCollector>();
+    if (options.collect_facts || options.extra_outputs.debug_file || options.extra_outputs.map) {
+      facts_ = std::make_unique<ProgramFactsCollector>();
+    }
   }
 
   void pass2();
@@ -217,9 +250,9 @@ void AssemblyService::Run::add_summaries() {
     result_.diagnostics.push_back(summary_warning(std::move(summary)));
   }
   if (tally_.unwritten_words > 0) {
-    result_.diagnostics.push_back(
-        summary_warning(unwritten_words_summary(tally_.unwritten_words, options_.image_name),
-                        tally_.first_unwritten, tally_.first_unwritten_index));
+    result_.diagnostics.push_back(summary_warning(
+        unwritten_words_summary(tally_.unwritten_words, options_.output_base + ".bin"),
+        tally_.first_unwritten, tally_.first_unwritten_index));
   }
   for (const Utf8SourceNotes::Note& note : utf8_.unreached()) {
     // The file's text lies after the line that ended the passes.
@@ -274,9 +307,27 @@ void AssemblyService::Run::release_text() {
 }
 
 void AssemblyService::Run::finish() {
+  const ExtraOutputs& extra = options_.extra_outputs;
+  // From the words at their addresses, never from the .bin bytes: an ORG
+  // gap stays a gap.
+  if (extra.intel_hex) result_.intel_hex = intel_hex_text(result_.image.placed());
   if (!facts_) return;
   result_.facts = facts_->finish(service_.symbols_, map_, sources_.names, result_.image.bytes());
   result_.facts->definition_files = std::min(options_.definition_files, sources_.names.size());
+  if (extra.debug_file) {
+    DebugFile file = debug_file(
+        *extra.debug_file, *result_.facts,
+        options_.debug_source_names.empty() ? sources_.names : options_.debug_source_names,
+        options_.debug_stamp);
+    add_debug_file_warnings(file, *extra.debug_file, options_.output_base + ".cod",
+                            result_.diagnostics);
+    result_.debug_file = std::move(file.bytes);
+  }
+  if (extra.map) {
+    // Titled with the base name without its folder.
+    result_.map_file =
+        map_file_text(*result_.facts, cp932_from_os_path(os_path(options_.output_base).filename()));
+  }
 }
 
 // The failure's message is the pass-1 message box text.

@@ -16,7 +16,9 @@
 
 #include "codegen/classifier.h"
 #include "codegen/code_generator.h"
+#include "driver/debug_file.h"
 #include "driver/diagnostics.h"
+#include "driver/extra_outputs.h"
 #include "driver/program_facts.h"
 #include "driver/program_image.h"
 #include "driver/record_store.h"
@@ -43,15 +45,23 @@ struct SourceSet {
 };
 
 struct ServiceOptions {
-  // Fill ServiceResult::facts (the debug and map files are made from them).
+  // Fill ServiceResult::facts (also filled when a debug or map file is
+  // asked for: they are made from them).
   bool collect_facts = false;
   // How many of the first sources are definitions put in front of the
   // project's own (for the facts).
   std::size_t definition_files = 0;
   // Fill ServiceResult::symbol_facts.
   bool collect_symbol_facts = false;
-  // How the messages name the program image (the .bin file).
-  std::string image_name = "program.bin";
+  // The extra outputs to make in memory (their bytes in the result).
+  ExtraOutputs extra_outputs;
+  // The outputs' base name (CP932): the messages name the image and the
+  // debug file after it, and the map file is titled with its last part.
+  std::string output_base = "program";
+  // For the debug file: its stamp, and for each source the name under
+  // which gpsim finds it (the sources' own names when empty).
+  DebugFileStamp debug_stamp;
+  std::vector<std::string> debug_source_names;
   // Called once pass 2 has kept every record, before pass 3 (which only
   // reads them): the records may be read from another thread from then on,
   // to write the .obj file while pass 3 runs.
@@ -80,6 +90,10 @@ struct ServiceResult {
   ProgramImage image;
   std::optional<ProgramFacts> facts;
   std::optional<SymbolFacts> symbol_facts;
+  // The extra outputs asked for; empty otherwise.
+  std::string intel_hex;
+  std::string debug_file;
+  std::string map_file;
 
   // The .obj file's bytes, made from the records.
   std::string object_bytes() const { return records->object_bytes(); }

@@ -8,19 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "driver/gpsim_processors.h"
+#include "driver/extra_outputs.h"
 #include "support/file_io.h"
 #include "support/output_set.h"
 
 namespace korva {
-
-// The outputs written besides .obj, .out and .bin, in the same set.
-struct ExtraOutputs {
-  bool intel_hex = false;  // BASE.hex, the program in Intel HEX
-  // BASE.cod, the debug file for gpsim, for this processor.
-  std::optional<GpsimProcessor> debug_file;
-  bool map = false;  // BASE.map, the symbols and the memory used
-};
 
 // Every output, in the order in which the set puts them in place.
 enum class OutputFile { object, listing, image, intel_hex, debug_file, map };

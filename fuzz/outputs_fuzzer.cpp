@@ -1,6 +1,7 @@
-// Assembles arbitrary bytes in memory with the program facts, and makes the
-// debug and map files from them. The input is cut into sources as for
-// assemble_fuzzer; the first counts as definitions put in front.
+// Assembles arbitrary bytes in memory with every extra output asked for:
+// the HEX text, and the debug and map files made from the program facts.
+// The input is cut into sources as for assemble_fuzzer; the first counts as
+// definitions put in front.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,8 +9,6 @@
 #include <string_view>
 
 #include "driver/assembly_service.h"
-#include "driver/debug_file.h"
-#include "driver/map_file.h"
 
 namespace {
 
@@ -37,14 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   korva::ServiceOptions options;
-  options.collect_facts = true;
   options.definition_files = 1;
+  options.extra_outputs.intel_hex = true;
+  options.extra_outputs.debug_file = korva::gpsim_processor("16F877A");
+  options.extra_outputs.map = true;
   // One service for the whole run, as the window keeps one assembler.
   static korva::AssemblyService service;
   const korva::ServiceResult result = service.assemble(sources, options);
-  if (!result.facts) return 0;
-  korva::map_file_text(*result.facts, "p");
-  korva::debug_file(*korva::gpsim_processor("16F877A"), *result.facts, result.facts->files,
-                    korva::DebugFileStamp{});
+  if (result.outcome == korva::ServiceOutcome::stopped) return 0;
+  // Every output asked for is made; the facts they come from are kept.
+  if (!result.facts || result.debug_file.empty() || result.map_file.empty()) std::abort();
   return 0;
 }

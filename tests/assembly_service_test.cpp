@@ -76,19 +76,24 @@ TEST(AssemblyService, GivesTheBytesThatTheAssembleCommandWrites) {
     take_project_path(project, dir / "p.amk");
     AssemblyOptions options;
     options.extra_outputs.intel_hex = true;
+    options.extra_outputs.map = true;
     Assembler assembler;
     const AssemblyResult written = assembler.assemble(project, options);
     ASSERT_EQ(written.outcome, AssemblyOutcome::completed);
 
     ServiceOptions service_options;
-    service_options.image_name = dir / "p.bin";
+    service_options.output_base = dir / "p";
+    service_options.extra_outputs = options.extra_outputs;
     AssemblyService service;
     const ServiceResult result = service.assemble(source_set(sources), service_options);
     ASSERT_EQ(result.outcome, ServiceOutcome::completed);
     EXPECT_TRUE(result.listing == testing::read_bytes(dir.path() / "p.out"));
     EXPECT_TRUE(result.object_bytes() == testing::read_bytes(dir.path() / "p.obj"));
     EXPECT_TRUE(result.image.bytes() == testing::read_bytes(dir.path() / "p.bin"));
-    EXPECT_EQ(intel_hex_text(result.image.placed()), testing::read_bytes(dir.path() / "p.hex"));
+    EXPECT_EQ(result.intel_hex, testing::read_bytes(dir.path() / "p.hex"));
+    EXPECT_EQ(intel_hex_text(result.image.placed()), result.intel_hex);
+    EXPECT_EQ(result.map_file, testing::read_bytes(dir.path() / "p.map"));
+    EXPECT_TRUE(result.debug_file.empty());
     EXPECT_EQ(result.records->size(), written.record_count);
     EXPECT_EQ(result.error_entries, written.error_entries);
     EXPECT_EQ(described(result.diagnostics), described(written.diagnostics));
