@@ -1,8 +1,8 @@
 // Assembles arbitrary bytes in memory and checks what the service returns:
-// the .obj bytes made from the records, the HEX text of the image and the
-// symbol facts. The input is cut at each byte 0x01 into up to eight
-// sources, so that joining, sources without a final line end and empty
-// sources are exercised too.
+// the .obj bytes made from the records and the symbol facts (the extra
+// outputs are outputs_fuzzer's). The input is cut at each byte 0x01 into
+// up to eight sources, so that joining, sources without a final line end
+// and empty sources are exercised too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "driver/assembly_service.h"
-#include "driver/intel_hex.h"
 
 namespace {
 
@@ -54,7 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       result.records->size() == 0 || object_size != result.records->size() * korva::kRecordSize) {
     std::abort();
   }
-  korva::intel_hex_text(result.image.placed());
   // Every name the facts point at lies inside its line.
   for (const auto* occurrences :
        {&result.symbol_facts->definitions, &result.symbol_facts->references}) {
