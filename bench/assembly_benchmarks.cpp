@@ -6,11 +6,15 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "driver/assembler.h"
+#include "driver/assembly_service.h"
 #include "support/file_io.h"
 
 namespace korva::bench {
@@ -95,6 +99,33 @@ void assemble(benchmark::State& state, const BenchProject& project) {
   }
 }
 
+// The service alone, from sources already in memory to every product in
+// memory, the .obj bytes streamed through a sink that only counts them.
+void assemble_in_memory(benchmark::State& state, const BenchProject& project) {
+  std::vector<std::pair<std::string, std::string>> texts;
+  for (const std::string& entry : project.files.entries) {
+    std::ifstream in(project.files.directory / entry, std::ios::binary);
+    texts.emplace_back(entry, std::string(std::istreambuf_iterator<char>(in), {}));
+  }
+  AssemblyService service;
+  for (auto _ : state) {
+    SourceSet sources;
+    for (const auto& [name, bytes] : texts) {
+      if (!sources.add(name, bytes)) state.SkipWithError("a source was refused");
+    }
+    const ServiceResult result = service.assemble(std::move(sources));
+    std::size_t object_bytes = 0;
+    if (!result.write_object([&object_bytes](std::string_view block) -> Expected<void> {
+          object_bytes += block.size();
+          return {};
+        })) {
+      state.SkipWithError("the records could not be written");
+    }
+    benchmark::DoNotOptimize(object_bytes);
+    if (result.outcome != ServiceOutcome::completed) state.SkipWithError("assembly failed");
+  }
+}
+
 void add_counters(benchmark::State& state, const BenchProject& project) {
   using benchmark::Counter;
   const double lines = static_cast<double>(project.files.lines);
@@ -111,6 +142,9 @@ void add_counters(benchmark::State& state, const BenchProject& project) {
 
 std::string assemble_name(std::size_t lines) {
   return "assemble_project/" + std::to_string(lines);
+}
+std::string in_memory_name(std::size_t lines) {
+  return "assemble_in_memory/" + std::to_string(lines);
 }
 std::string floor_name(std::size_t lines) {
   return "io_floor/" + std::to_string(lines);
@@ -130,6 +164,14 @@ void register_assembly_benchmarks(ProjectStore& store, std::span<const std::size
     benchmark::RegisterBenchmark(assemble_name(lines).c_str(),
                                  [&project](benchmark::State& state) {
                                    assemble(state, project);
+                                   add_counters(state, project);
+                                 })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->MinTime(1.0);
+    benchmark::RegisterBenchmark(in_memory_name(lines).c_str(),
+                                 [&project](benchmark::State& state) {
+                                   assemble_in_memory(state, project);
                                    add_counters(state, project);
                                  })
         ->Unit(benchmark::kMillisecond)

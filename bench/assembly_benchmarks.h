@@ -11,12 +11,13 @@
 
 namespace korva::bench {
 
-// Names of the benchmarks for a size: "assemble_project/<lines>" and
-// "io_floor/<lines>".
+// Names of the benchmarks for a size: "assemble_project/<lines>",
+// "assemble_in_memory/<lines>" (the service alone) and "io_floor/<lines>".
 std::string assemble_name(std::size_t lines);
+std::string in_memory_name(std::size_t lines);
 std::string floor_name(std::size_t lines);
 
-// Registers, for each size, the floor and then the assembly.
+// Registers, for each size, the floor, the assembly and the service alone.
 void register_assembly_benchmarks(ProjectStore& store, std::span<const std::size_t> sizes);
 
 }  // namespace korva::bench

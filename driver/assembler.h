@@ -4,25 +4,22 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "codegen/classifier.h"
-#include "codegen/code_generator.h"
 #include "driver/assembly_host.h"
+#include "driver/assembly_service.h"
 #include "driver/diagnostics.h"
-#include "driver/gpsim_processors.h"
 #include "driver/output_base.h"
+#include "driver/output_files.h"
 #include "driver/program_facts.h"
 #include "driver/project.h"
-#include "patterns/matcher.h"
 #include "support/background_worker.h"
 #include "support/expected.h"
 #include "support/file_io.h"
-#include "support/line_record.h"
-#include "symbols/macro_expander.h"
 #include "symbols/macro_table.h"
 #include "symbols/symbol_table.h"
 
@@ -35,20 +32,15 @@ enum class AssemblyOutcome {
   completed,      // every output written; errors, if any, are listed
 };
 
-// The outputs written besides .obj, .out and .bin, in the same set.
-struct ExtraOutputs {
-  bool intel_hex = false;  // BASE.hex, the program in Intel HEX
-  // BASE.cod, the debug file for gpsim, for this processor.
-  std::optional<GpsimProcessor> debug_file;
-  bool map = false;  // BASE.map, the symbols and the memory used
-};
-
 struct AssemblyOptions {
   ExtraOutputs extra_outputs;
   // Names the outputs in place of the project file or the first entry.
   std::optional<std::string> output_base_name;
   // How the outputs are named after the first entry, without a project file.
   SourceBaseRule source_base_rule = SourceBaseRule::window;
+  // Where an output base that is a relative path is put (the window's
+  // project folder); the current directory when empty.
+  std::filesystem::path output_directory;
   // How the output files are written (and, for tests, where they fail).
   FileWriteOptions files;
 };
@@ -82,6 +74,8 @@ struct AssemblyResult {
 // or the error list filled and the listing shown.
 void present_assembly(const AssemblyResult& result, AssemblyHost& host);
 
+// The Assemble command on files: reads the project's sources, has the
+// service assemble them and writes what it produced as the output set.
 class Assembler {
  public:
   // Assembles the project and returns what the run produced; the project is
@@ -94,56 +88,21 @@ class Assembler {
   AssemblyResult assemble_project(const ProjectState& project, AssemblyHost& host,
                                   const AssemblyOptions& options = {});
 
-  const SymbolTable& symbols() const { return symbols_; }
-  const MacroTable& macros() const { return macros_; }
+  const SymbolTable& symbols() const { return service_.symbols(); }
+  const MacroTable& macros() const { return service_.macros(); }
 
   // Whether the next assemblies fill AssemblyResult::facts.
   void collect_program_facts(bool enabled) { collect_facts_ = enabled; }
 
  private:
-  struct Outputs;
-  struct Pass3Tally;
-  // Where pass 1 stopped: the start of the line whose error ended it.
-  struct Pass1Stop {
-    std::size_t line_offset = 0;
-  };
+  void release_replaced_outputs(OutputSet& set);
 
-  static void add_warning(Outputs& outputs, DiagnosticKind kind, std::string text);
-  // The diagnostic added for record `record`; null for a warning beyond
-  // its kind's share.
-  static Diagnostic* add_diagnostic(Outputs& outputs, const SourceMap& map, std::size_t record,
-                                    DiagnosticKind kind, std::string_view text,
-                                    std::string_view listing_line);
-  static void note_utf8_files(Outputs& outputs, std::size_t line_start);
-  static void find_utf8_files(Outputs& outputs, const std::string& text,
-                              const std::vector<std::string>& entries,
-                              const std::vector<std::size_t>& file_starts);
-  Expected<void, Pass1Stop> run_pass1(std::string_view source);
-  Expected<void> run_pass2(std::string_view source, Outputs& outputs);
-  Expected<void> run_pass3(Outputs& outputs, const SourceMap& map);
-  void diagnose_record(Outputs& outputs, const SourceMap& map, std::size_t n,
-                       const LineRecord& record, std::string_view line, std::size_t words_reserved,
-                       Pass3Tally& tally);
-  static void add_summaries(Outputs& outputs, const SourceMap& map, const Pass3Tally& tally);
-  static Expected<void> write_outputs(Outputs& outputs);
-  Expected<void> produce_outputs(Outputs& outputs, std::string_view source, const SourceMap& map,
-                                 const ProjectState& project);
-  void finish_facts(Outputs& outputs, const SourceMap& map, const ProjectState& project);
-  void release_replaced_outputs(Outputs& outputs);
-
-  SymbolTable symbols_;
-  MacroTable macros_;
-  MacroExpander expander_;
-  Classifier classifier_;
-  CodeGenerator generator_;
-  StatementMatcher matcher_;
-  LineRecord record_;
-  std::string line_;
-  std::string location_counter_;
+  AssemblyService service_;
   bool collect_facts_ = false;
-  // Closes the outputs that an assembly replaced; last, so that it is gone
-  // (its last job done) before the rest.
-  BackgroundWorker releaser_;
+  // Writes the .obj file while pass 3 runs, and afterwards closes the
+  // outputs that an assembly replaced; last, so that it is gone (its last
+  // job done) before the rest.
+  BackgroundWorker worker_;
 };
 
 }  // namespace korva

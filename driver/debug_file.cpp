@@ -3,14 +3,37 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <ctime>
 #include <deque>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "support/text_encoding.h"
 
 namespace korva {
+
+DebugFileStamp debug_file_stamp(std::string file_name) {
+  DebugFileStamp stamp;
+  stamp.file_name = std::move(file_name);
+  stamp.version = KORVA_VERSION;
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  const bool known = localtime_s(&local, &now) == 0;
+#else
+  const bool known = localtime_r(&now, &local) != nullptr;
+#endif
+  if (known) {
+    stamp.year = local.tm_year + 1900;
+    stamp.month = local.tm_mon + 1;
+    stamp.day = local.tm_mday;
+    stamp.hour = local.tm_hour;
+    stamp.minute = local.tm_min;
+  }
+  return stamp;
+}
 
 namespace {
 

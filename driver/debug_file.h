@@ -25,6 +25,9 @@ struct DebugFileStamp {
   int minute = 0;
 };
 
+// The stamp of a debug file named `file_name`, written now by this version.
+DebugFileStamp debug_file_stamp(std::string file_name);
+
 struct DebugFile {
   std::string bytes;
   // Program words at or beyond the chip's program memory, which the file

@@ -1,69 +1,66 @@
-// Assembles arbitrary bytes and writes the debug and map files of the result
-// in memory. The input is cut at each byte 0x01 into up to eight source
-// files, so that joining, files without a final line end and empty files are
-// exercised too.
-#include <unistd.h>
-
+// Assembles arbitrary bytes in memory and checks what the service returns:
+// the .obj bytes made from the records and the symbol facts (the extra
+// outputs are outputs_fuzzer's). The input is cut at each byte 0x01 into
+// up to eight sources, so that joining, sources without a final line end
+// and empty sources are exercised too.
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "driver/assembler.h"
-#include "driver/assembly_host.h"
-#include "driver/debug_file.h"
-#include "driver/map_file.h"
+#include "driver/assembly_service.h"
 
 namespace {
 
-class SilentHost : public korva::AssemblyHost {
- public:
-  void show_message(std::string_view, std::string_view) override {}
-  void clear_error_list() override {}
-  void add_error_entry(std::string_view) override {}
-  void show_listing(std::string_view) override {}
-};
-
-const std::filesystem::path& work_directory() {
-  static const std::filesystem::path directory = [] {
-    std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("korva-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(path);
-    return path;
-  }();
-  return directory;
+// Cuts the input at each byte 0x01 into up to eight sources; false when a
+// source holds a zero byte, which is refused as its file would be.
+bool cut_into_sources(std::string_view input, korva::SourceSet& sources) {
+  constexpr std::size_t kMaxFiles = 8;
+  std::size_t start = 0;
+  while (sources.names.size() < kMaxFiles) {
+    const std::size_t cut = input.find('\x01', start);
+    const std::string_view text =
+        input.substr(start, cut == std::string_view::npos ? std::string_view::npos : cut - start);
+    if (!sources.add("f" + std::to_string(sources.names.size()) + ".as", text)) return false;
+    if (cut == std::string_view::npos) return true;
+    start = cut + 1;
+  }
+  return true;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  constexpr std::size_t kMaxFiles = 8;
-  const std::string_view input(reinterpret_cast<const char*>(data), size);
-  korva::ProjectState project;
-  project.entry_directory = work_directory();
-  std::size_t start = 0;
-  while (project.entries.size() < kMaxFiles) {
-    const std::size_t cut = input.find('\x01', start);
-    const std::string name = "f" + std::to_string(project.entries.size()) + ".as";
-    std::ofstream(work_directory() / name, std::ios::binary) << input.substr(
-        start, cut == std::string_view::npos ? std::string_view::npos : cut - start);
-    project.entries.push_back(name);
-    if (cut == std::string_view::npos) break;
-    start = cut + 1;
+  korva::SourceSet sources;
+  if (!cut_into_sources(std::string_view(reinterpret_cast<const char*>(data), size), sources)) {
+    return 0;
   }
-  project.project_file_path = (work_directory() / "p.amk").string();
-  project.output_base_name = (work_directory() / "p").string();
-  SilentHost host;
-  korva::Assembler assembler;
-  assembler.collect_program_facts(true);
-  const korva::AssemblyResult result = assembler.assemble_project(project, host);
-  // The debug and map files of whatever the input assembled to.
-  if (result.facts) {
-    korva::map_file_text(*result.facts, "p");
-    korva::debug_file(*korva::gpsim_processor("16F877A"), *result.facts, result.facts->files,
-                      korva::DebugFileStamp{});
+  korva::ServiceOptions options;
+  options.collect_symbol_facts = true;
+  // One service for the whole run, as the window keeps one assembler: what an
+  // assembly leaves behind must not change the next.
+  static korva::AssemblyService service;
+  const korva::ServiceResult result = service.assemble(sources, options);
+  if (result.outcome == korva::ServiceOutcome::stopped) return 0;
+  // The .obj holds every record in its fixed layout; the listing leaves out
+  // the last, the source's end.
+  std::size_t object_size = 0;
+  if (!result.write_object([&object_size](std::string_view block) -> korva::Expected<void> {
+        object_size += block.size();
+        return {};
+      }) ||
+      result.records->size() == 0 || object_size != result.records->size() * korva::kRecordSize) {
+    std::abort();
+  }
+  // Every name the facts point at lies inside its line.
+  for (const auto* occurrences :
+       {&result.symbol_facts->definitions, &result.symbol_facts->references}) {
+    for (const korva::SymbolOccurrence& occurrence : *occurrences) {
+      if (occurrence.span.length != occurrence.name.size() || occurrence.span.column == 0) {
+        std::abort();
+      }
+    }
   }
   return 0;
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for a bounded time
-# (FUZZ_SECONDS each, 30 by default) on a copy of the seed corpus.
+# Builds the libFuzzer targets with clang (under AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each for a bounded time (FUZZ_SECONDS
+# each, 30 by default) on a copy of its corpus. The assembly targets call the
+# in-memory service, without files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -10,7 +12,7 @@ CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVA_B
 cmake --build build/fuzz -j2
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-for target in assemble project; do
+for target in assemble outputs project; do
   cp -r "fuzz/corpus/$target" "$work/$target"
   echo "== fuzzing ${target}_fuzzer for ${seconds}s"
   status=0

@@ -226,6 +226,7 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   // The settings file lives in the directory the program started in.
   std::error_code error;
   start_directory_ = std::filesystem::current_path(error).string();
+  project_folder_ = QDir::currentPath();
   project_.last_directory = read_settings(start_directory_).last_directory;
 
   client_ = new QWidget(this);
@@ -472,14 +473,20 @@ void MainWindow::run_command(Command command) {
 }
 
 std::optional<ChosenFile> MainWindow::after_dialog(std::optional<ChosenFile> chosen) {
-  // Like the platform's own dialogs, leave the current directory at the
-  // chosen file's folder: project entries are bare names found there.
+  // The chosen file's folder becomes the project folder: project entries
+  // are bare names found there. The process's directory stays.
   if (chosen) {
-    const QByteArray folder = QFile::encodeName(QFileInfo(chosen->path).absolutePath());
-    std::error_code ignored;
-    std::filesystem::current_path(std::filesystem::path(folder.toStdString()), ignored);
+    project_folder_ = QFileInfo(chosen->path).absolutePath();
+    project_.entry_directory =
+        std::filesystem::path(QFile::encodeName(project_folder_).toStdString());
   }
   return chosen;
+}
+
+QString MainWindow::dialog_directory() const {
+  if (!project_.last_directory.empty()) return display(project_.last_directory);
+  if (project_folder_ == QDir::currentPath()) return QString();
+  return project_folder_ + QLatin1Char('/');
 }
 
 void MainWindow::show_file_error(const QString& text) {
@@ -497,11 +504,12 @@ void MainWindow::assemble() {
   QElapsedTimer timer;
   timer.start();
   // Relative entries were found here; the editor gets them from here too.
-  assembly_directory_ = QDir::currentPath();
+  assembly_directory_ = project_folder_;
   listing_words_ = 0;
   // The window always writes BASE.hex too, so that a chip can be programmed.
   AssemblyOptions options;
   options.extra_outputs.intel_hex = true;
+  options.output_directory = project_.entry_directory;
   const AssemblyResult result = assembler_->assemble(project_, options);
   // The paths the run named its outputs by are kept before anything is
   // shown, as the Assemble command sets them when it starts.
@@ -528,8 +536,8 @@ bool MainWindow::listing_tooltip(QEvent* event) {
 }
 
 void MainWindow::open_make_file() {
-  const std::optional<ChosenFile> chosen = after_dialog(dialogs_->choose_file_to_open(
-      this, QStringLiteral("*.amk"), display(project_.last_directory)));
+  const std::optional<ChosenFile> chosen = after_dialog(
+      dialogs_->choose_file_to_open(this, QStringLiteral("*.amk"), dialog_directory()));
   if (chosen) open_project_file(*chosen);
 }
 
@@ -581,8 +589,8 @@ void MainWindow::save_make_file() {
 }
 
 void MainWindow::save_make_file_as() {
-  const std::optional<ChosenFile> chosen = after_dialog(dialogs_->choose_file_to_save(
-      this, display(project_.last_directory) + QStringLiteral("*.amk")));
+  const std::optional<ChosenFile> chosen = after_dialog(
+      dialogs_->choose_file_to_save(this, dialog_directory() + QStringLiteral("*.amk")));
   if (!chosen) return;
   take_project_path(project_, stored(chosen->path));
   set_project_file_name(chosen->title);
@@ -591,8 +599,8 @@ void MainWindow::save_make_file_as() {
 }
 
 void MainWindow::add_file(bool insert) {
-  const std::optional<ChosenFile> chosen = after_dialog(dialogs_->choose_file_to_open(
-      this, QStringLiteral("*.as;*.inc"), display(project_.last_directory)));
+  const std::optional<ChosenFile> chosen = after_dialog(
+      dialogs_->choose_file_to_open(this, QStringLiteral("*.as;*.inc"), dialog_directory()));
   if (!chosen) return;
   std::string title = stored(chosen->title);
   // Names are compared byte for byte: the same name in another letter case

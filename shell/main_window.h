@@ -180,6 +180,10 @@ class MainWindow : public QMainWindow, public AssemblyHost {
 
   void save_settings();
   std::optional<ChosenFile> after_dialog(std::optional<ChosenFile> chosen);
+  // Where a dialog opens: the last directory, or without one the project
+  // folder (empty while that is the start directory, where dialogs open
+  // anyway).
+  QString dialog_directory() const;
   void show_file_error(const QString& text);
   void set_project_file_name(const QString& title);
   void insert_entry(int row, std::string entry);
@@ -190,6 +194,10 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   std::unique_ptr<Assembler> assembler_;
   ProjectState project_;
   std::string start_directory_;
+  // The folder of the file last chosen in a dialog, at first the start
+  // directory: bare project entries are found there, outputs named after
+  // one are written there, and dialogs without a last directory open there.
+  QString project_folder_;
   bool settings_saved_ = false;
 
   std::array<QAction*, kAllCommands.size()> actions_{};

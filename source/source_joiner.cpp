@@ -9,6 +9,16 @@
 
 namespace korva {
 
+Expected<void, JoinFailure> check_no_zero_byte(std::string_view bytes,
+                                               std::string_view shown_name) {
+  const std::size_t zero = bytes.find('\0');
+  if (zero == std::string_view::npos) return {};
+  const auto line =
+      1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(zero), '\n');
+  return fail(JoinFailure::unreadable, std::string(shown_name) + ": line " + std::to_string(line) +
+                                           ": a zero byte (NUL) in the text");
+}
+
 Expected<JoinedSources, JoinFailure> join_sources(const std::vector<std::string>& entries,
                                                   const std::filesystem::path& directory) {
   JoinedSources joined;
@@ -23,17 +33,11 @@ Expected<JoinedSources, JoinFailure> join_sources(const std::vector<std::string>
         }
         return fail(JoinFailure::unreadable, std::move(file).failure().message);
       }
-      // A zero byte would end the text there: everything after it would be
-      // lost without a word, so the file is refused instead.
-      const std::string& bytes = *file;
-      const std::size_t zero = bytes.find('\0');
-      if (zero != std::string::npos) {
-        const auto line =
-            1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(zero), '\n');
-        return fail(JoinFailure::unreadable, cp932_from_os_path(path) + ": line " +
-                                                 std::to_string(line) +
-                                                 ": a zero byte (NUL) in the text");
+      if (Expected<void, JoinFailure> clean = check_no_zero_byte(*file, cp932_from_os_path(path));
+          !clean) {
+        return std::move(clean).failure();
       }
+      const std::string& bytes = *file;
       joined.file_starts.push_back(joined.text.size());
       joined.text += bytes;
     }

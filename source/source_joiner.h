@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/expected.h"
@@ -21,6 +22,11 @@ enum class JoinFailure {
   not_found,   // there is no file of an entry's name
   unreadable,  // a file was refused, could not be opened or read, or held a zero byte
 };
+
+// Refuses a source holding a zero byte, which would end the text there:
+// everything after it would be lost without a word. The message names the
+// source by `shown_name` and the zero's line.
+Expected<void, JoinFailure> check_no_zero_byte(std::string_view bytes, std::string_view shown_name);
 
 // Relative entries are resolved against `directory` (the current directory
 // when empty). Nothing is put between two files. A file that is not a

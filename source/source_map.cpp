@@ -7,6 +7,8 @@ namespace korva {
 SourceMap::SourceMap(std::string_view text, const std::vector<std::string>& entries,
                      const std::vector<std::size_t>& file_starts)
     : entries_(entries), file_starts_(file_starts) {
+  // Counted first, so that the positions take no more room than they need.
+  line_feeds_.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
   for (std::size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1)) {
     line_feeds_.push_back(i);
   }

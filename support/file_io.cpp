@@ -130,10 +130,6 @@ std::string describe_file_error(const std::filesystem::path& path, std::string_v
   return text;
 }
 
-FileHandle open_file(const std::filesystem::path& path, const char* mode) {
-  return sys::open_stream(path, mode);
-}
-
 FileContents read_whole_file(const std::filesystem::path& path, std::uint64_t size_limit) {
   // Looked at before it is opened: opening a device or a FIFO can already
   // have an effect or wait.
@@ -270,11 +266,6 @@ void AtomicFile::start_write_back() {
 Expected<void> AtomicFile::close() {
   if (!file_.is_open() || failed_) return stopped();
   return {};
-}
-
-FileHandle AtomicFile::read_back() {
-  if (!file_.is_open() || failed_) return {};
-  return sys::read_from_start(file_);
 }
 
 Expected<void> AtomicFile::link_unnamed() {

@@ -16,11 +16,6 @@
 
 namespace korva {
 
-// std::fopen for a file-system path: on Windows through the path's UTF-16
-// form, so that names outside the system's code page open too. Empty on
-// failure.
-FileHandle open_file(const std::filesystem::path& path, const char* mode);
-
 // What a file that is not a regular file is ("a directory", "a FIFO", ...),
 // for the messages that refuse it.
 const char* file_kind_text(file_system::FileKind kind);
@@ -162,12 +157,8 @@ class AtomicFile {
   // asked for piece by piece from a background thread, that work is done by
   // then. Does nothing where the system offers no such request.
   void start_write_back();
-  // Ends the writing. The temporary file stays open, to be read back and
-  // put in place.
+  // Ends the writing. The temporary file stays open, to be put in place.
   Expected<void> close();
-  // A stream that reads the complete temporary file from its start; empty
-  // on failure.
-  FileHandle read_back();
   // Gives an unnamed temporary file its name ("TARGET.korva-tmp-PID-N");
   // a named one has it already.
   Expected<void> give_name();

@@ -102,9 +102,6 @@ class SystemLock {
   bool mutex_ = false;  // the handle is a named mutex, held by the thread that took it
 };
 
-// std::fopen for a file-system path; on Windows through its UTF-16 form.
-FileHandle open_stream(const std::filesystem::path& path, const char* mode);
-
 // What `path` names, following symbolic links; without opening it where
 // the system can tell (opening a device or a FIFO can have an effect).
 int status_of(const std::filesystem::path& path, FileStatus& status);
@@ -133,8 +130,6 @@ Transfer write_some(const SystemFile& file, const char* bytes, std::size_t size)
 // Asks the system to start writing the range out to the disk, without
 // waiting; nothing where the system has no such request.
 void start_write_back(const SystemFile& file, std::uint64_t offset, std::uint64_t length);
-// A stream of its own that reads the file from its start; empty on failure.
-FileHandle read_from_start(const SystemFile& file);
 
 // Takes the lock of a live writer on its temporary file, without waiting:
 // false when another holds it.

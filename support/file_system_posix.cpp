@@ -61,10 +61,6 @@ void SystemLock::release() {
   mutex_ = false;
 }
 
-FileHandle open_stream(const std::filesystem::path& path, const char* mode) {
-  return FileHandle(std::fopen(path.c_str(), mode));
-}
-
 int status_of(const std::filesystem::path& path, FileStatus& status) {
   struct stat system {};
   return take_status(::stat(path.c_str(), &system), system, status);
@@ -150,15 +146,6 @@ void start_write_back(const SystemFile& file, std::uint64_t offset, std::uint64_
   static_cast<void>(offset);
   static_cast<void>(length);
 #endif
-}
-
-FileHandle read_from_start(const SystemFile& file) {
-  const int copy = ::dup(descriptor(file));
-  if (copy < 0) return {};
-  std::FILE* stream = nullptr;
-  if (::lseek(copy, 0, SEEK_SET) == 0) stream = ::fdopen(copy, "rb");
-  if (stream == nullptr) ::close(copy);
-  return FileHandle(stream);
 }
 
 bool try_lock(const SystemFile& file) {

@@ -160,11 +160,6 @@ void SystemLock::release() {
   mutex_ = false;
 }
 
-FileHandle open_stream(const std::filesystem::path& path, const char* mode) {
-  const std::wstring wide_mode(mode, mode + std::strlen(mode));
-  return FileHandle(::_wfopen(path.c_str(), wide_mode.c_str()));
-}
-
 int status_of(const SystemFile& file, FileStatus& status) {
   switch (GetFileType(handle(file))) {
     case FILE_TYPE_DISK:
@@ -259,26 +254,6 @@ void start_write_back(const SystemFile& file, std::uint64_t offset, std::uint64_
   static_cast<void>(file);
   static_cast<void>(offset);
   static_cast<void>(length);
-}
-
-FileHandle read_from_start(const SystemFile& file) {
-  HANDLE copy = nullptr;
-  const HANDLE process = GetCurrentProcess();
-  if (!DuplicateHandle(process, handle(file), process, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    return {};
-  }
-  LARGE_INTEGER start{};
-  const int descriptor =
-      SetFilePointerEx(copy, start, nullptr, FILE_BEGIN)
-          ? ::_open_osfhandle(reinterpret_cast<std::intptr_t>(copy), _O_RDONLY | _O_BINARY)
-          : -1;
-  if (descriptor < 0) {
-    CloseHandle(copy);
-    return {};
-  }
-  std::FILE* stream = ::_fdopen(descriptor, "rb");
-  if (stream == nullptr) ::_close(descriptor);  // closes the handle too
-  return FileHandle(stream);
 }
 
 bool try_lock(const SystemFile& file) {

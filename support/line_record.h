@@ -113,12 +113,6 @@ inline bool has_kind(const LineRecord& record, RecordKind kind) {
   return std::string_view(record.kind) == kind_text(kind);
 }
 
-// Keeps at most `capacity` characters of `text`.
-template <typename Text>
-void cut_to(Text& text, std::size_t capacity) {
-  if (text.size() > capacity) text.resize(capacity);
-}
-
 template <typename Text>
 void assign_cut(Text& field, std::string_view text, std::size_t capacity) {
   field.assign(text.substr(0, capacity));

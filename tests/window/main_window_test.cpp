@@ -360,7 +360,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(log_->requests.back().initial_text, QStringLiteral("*.amk"));
     QCOMPARE(file_name()->text(), QStringLiteral("p.amk"));
     QCOMPARE(shown_entries(), QStringList({"one.as", "two words.as", "", "end x", "last.inc"}));
-    QCOMPARE(QDir::currentPath(), path("proj"));
+    // The project's folder, where its entries are found; the process's
+    // directory stays where it was.
+    QCOMPARE(QFile::decodeName(window_->project().entry_directory.string().c_str()), path("proj"));
+    QCOMPARE(QDir::currentPath(), dir_.path());
     QCOMPARE(window_->project().project_file_path, path("proj/p.amk").toStdString());
   }
 
@@ -554,6 +557,25 @@ class MainWindowTest : public QObject {
     QCOMPARE(log_->messages.size(), std::size_t{1});
     QCOMPARE(log_->messages[0].caption, shown(texts::kErrorMessageCaption));
     QCOMPARE(log_->messages[0].text, "A::0>W->" + shown(texts::kDuplicateLabel));
+  }
+
+  void assemble_finds_and_writes_in_the_project_folder() {
+    // The sources lie in a folder other than the process's directory: bare
+    // entries are found there and the outputs named after one go there,
+    // while the process's directory stays where it was.
+    QVERIFY(QDir(dir_.path()).mkdir("proj"));
+    write_bytes(path("proj/first.as"), "START:: 0>W\r\n");
+    write_bytes(path("proj/second.as"), "===->START\r\n");
+    add_files({"proj/first.as", "proj/second.as"});
+    QCOMPARE(shown_entries(), QStringList({"first.as", "second.as"}));
+    window_->run_command(Command::assemble);
+    QVERIFY(log_->messages.empty());
+    QCOMPARE(errors()->count(), 0);
+    for (const char* name : {"first.obj", "first.out", "first.bin", "first.hex"}) {
+      QVERIFY2(QFile::exists(path(QStringLiteral("proj/") + name)), name);
+      QVERIFY2(!QFile::exists(path(name)), name);
+    }
+    QCOMPARE(QDir::currentPath(), dir_.path());
   }
 
   void assemble_fills_listing_and_errors() {

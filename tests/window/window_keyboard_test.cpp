@@ -438,7 +438,9 @@ class WindowKeyboardTest : public QObject {
     QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("日本語/sub")));
     write_bytes(path("日本語/sub/j.amk"), utf8_to_cp932("部品.as\r\n"));
     window_->open_project(QStringLiteral("日本語/sub/j.amk"));  // relative to the start
-    QCOMPARE(QDir::currentPath(), path("日本語/sub"));
+    QCOMPARE(QFile::decodeName(window_->project().entry_directory.string().c_str()),
+             path("日本語/sub"));
+    QCOMPARE(QDir::currentPath(), dir_.path());
     QCOMPARE(window_->findChild<QLabel*>("project_file_name")->text(), QStringLiteral("j.amk"));
     QCOMPARE(projects()->item(0)->text(), QStringLiteral("部品.as"));
     QCOMPARE(window_->project().last_directory, utf8_to_cp932(path("日本語/sub/").toStdString()));

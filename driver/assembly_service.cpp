@@ -1,0 +1,419 @@
+#include "driver/assembly_service.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "codegen/hex_text.h"
+#include "driver/diagnostic_explainer.h"
+#include "driver/intel_hex.h"
+#include "driver/listing.h"
+#include "driver/map_file.h"
+#include "driver/utf8_sources.h"
+#include "driver/warning_caps.h"
+#include "source/source_map.h"
+#include "source/source_reader.h"
+#include "source/statement_splitter.h"
+#include "support/text_encoding.h"
+
+namespace korva {
+
+Expected<void> SourceSet::add(std::string name, std::string_view bytes) {
+  if (const Expected<void, JoinFailure> clean = check_no_zero_byte(bytes, name); !clean) {
+    return fail(clean.message());
+  }
+  joined.file_starts.push_back(joined.text.size());
+  joined.text += bytes;
+  names.push_back(std::move(name));
+  return {};
+}
+
+namespace {
+
+struct PendingWarning {
+  std::size_t record;
+  DiagnosticKind kind;
+  std::string text;
+};
+
+// What pass 3 counts over the whole program for its summary warnings.
+struct Tally {
+  std::size_t pending = 0;  // the next pass-2 warning to list
+  std::size_t outside_bank0 = 0;
+  SourceLocation first_outside_bank0;
+  std::size_t first_outside_bank0_index = 0;
+  // Lines whose error left fewer words than pass 2 gave them addresses for.
+  std::size_t unwritten_words = 0;
+  SourceLocation first_unwritten;
+  std::size_t first_unwritten_index = 0;
+};
+
+// The zero fill in words that an ORG record asks for, and the location
+// counter moved to its address; an ORG backwards gets "ORG Error".
+std::int64_t org_gap(LineRecord& record, std::string& location_counter) {
+  if (!has_kind(record, RecordKind::org)) return 0;
+  std::int64_t gap = hex_difference(record.address, location_counter);
+  location_counter = record.address;
+  if (gap < 0) {
+    gap = 0;
+    record.error = "ORG Error";
+  }
+  return gap;
+}
+
+// A warning about the whole run, without a place in the source.
+Diagnostic run_warning(DiagnosticKind kind, std::string text) {
+  Diagnostic warning;
+  warning.kind = kind;
+  warning.severity = Severity::warning;
+  warning.text = std::move(text);
+  return warning;
+}
+
+// The warnings of a debug file: words it could not hold, names it had to cut.
+void add_debug_file_warnings(const DebugFile& file, const GpsimProcessor& processor,
+                             const std::string& cod_name, std::vector<Diagnostic>& diagnostics) {
+  if (file.words_left_out > 0) {
+    char first[16];
+    std::snprintf(first, sizeof first, "%04X", static_cast<unsigned>(processor.program_words));
+    diagnostics.push_back(run_warning(
+        DiagnosticKind::debug_words_left_out,
+        cod_name + " leaves out the " + std::to_string(file.words_left_out) +
+                    (file.words_left_out == 1 ? " program word from " : " program words from ") +
+                    first + " on, beyond the " + std::to_string(processor.program_words) +
+                    " words of the " + std::string(processor.chip) + "'s program memory"));
+  }
+  for (const std::string& name : file.names_cut) {
+    diagnostics.push_back(run_warning(DiagnosticKind::debug_name_cut,
+                                      cod_name + ": the source name " + cp932_from_os_name(name) +
+                                      " is longer than 63 characters and is cut; gpsim will not "
+                                      "find the file"));
+  }
+}
+
+Diagnostic summary_warning(DiagnosticKind kind, std::string text, SourceLocation where = {},
+                           std::optional<std::size_t> listing_index = std::nullopt) {
+  Diagnostic summary;
+  summary.kind = kind;
+  summary.severity = Severity::warning;
+  summary.where = std::move(where);
+  summary.text = std::move(text);
+  summary.listing_index = listing_index;
+  return summary;
+}
+
+}  // namespace
+
+// One assembly's passes 2 and 3 and what they collect.
+class AssemblyService::Run {
+ public:
+  Run(AssemblyService& service, SourceSet& sources, const ServiceOptions& options,
+      ServiceResult& result)
+      : service_(service),
+        sources_(sources),
+        source_(sources.joined.text),
+        map_(sources.joined.text, sources.names, sources.joined.file_starts),
+        options_(options),
+        result_(result),
+        utf8_(sources.joined.text, sources.names, sources.joined.file_starts) {
+    if (options.collect_facts || options.extra_outputs.debug_file || options.extra_outputs.map) {
+      facts_ = std::make_unique<ProgramFactsCollector>();
+    }
+  }
+
+  void pass2();
+  // After pass 2: the symbol facts, which read the text.
+  void collect_symbol_facts_of_text();
+  void pass3();
+  void finish();
+
+ private:
+  void add_warning(DiagnosticKind kind, std::string text) {
+    if (!text.empty()) warnings_.push_back({result_.records->size(), kind, std::move(text)});
+  }
+  // The diagnostic added for record `record`; null for a warning beyond its
+  // kind's share.
+  Diagnostic* add_diagnostic(std::size_t record, const RecordSpot& spot, DiagnosticKind kind,
+                             std::string_view text, std::string_view listing_line);
+  void diagnose_record(std::size_t n, const RecordSpot& spot, const LineRecord& record,
+                       std::string_view line, std::size_t words_reserved);
+  void add_summaries();
+
+  AssemblyService& service_;
+  SourceSet& sources_;
+  std::string_view source_;  // for the diagnostics' source lines and explanations
+  SourceMap map_;
+  const ServiceOptions& options_;
+  ServiceResult& result_;
+  Utf8SourceNotes utf8_;
+  WarningCaps caps_;
+  Tally tally_;
+  std::vector<PendingWarning> warnings_;          // found in pass 2, listed in pass 3
+  LocalLabels local_labels_;                      // for the explanations of the errors
+  MacroCallTrail macro_calls_;                    // around the record that pass 3 is at
+  std::unique_ptr<ProgramFactsCollector> facts_;  // only when the facts were asked for
+};
+
+Diagnostic* AssemblyService::Run::add_diagnostic(std::size_t record, const RecordSpot& spot,
+                                                 DiagnosticKind kind, std::string_view text,
+                                                 std::string_view listing_line) {
+  const Severity severity = severity_of(kind);
+  if (severity == Severity::warning && !caps_.admit(kind)) return nullptr;
+  Diagnostic& diagnostic = result_.diagnostics.emplace_back();
+  diagnostic.kind = kind;
+  diagnostic.severity = severity;
+  diagnostic.where = map_.locate(spot.offset);
+  diagnostic.source_line = line_at(source_, spot.offset);
+  if (spot.call_offset != kNoCall && spot.call_offset != spot.offset) {
+    diagnostic.call = map_.locate(spot.call_offset);
+    // The innermost call first, as compilers list them.
+    const std::vector<std::size_t>& calls = macro_calls_.calls();
+    for (auto call = calls.rbegin(); call != calls.rend(); ++call) {
+      diagnostic.notes.push_back(macro_call_note(map_.locate(*call), line_at(source_, *call)));
+    }
+  }
+  diagnostic.text = text;
+  diagnostic.listing_line = listing_line;
+  diagnostic.listing_index = record;
+  return &diagnostic;
+}
+
+void AssemblyService::Run::pass2() {
+  AssemblyService& s = service_;
+  SourceReader reader;
+  reader.reset(source_);
+  s.expander_.reset(s.macros_, source_);
+  s.record_.address = "0000";
+  s.location_counter_ = "0000";
+  s.classifier_.reset();
+  std::uint32_t call_offset = kNoCall;
+  do {
+    s.line_.clear();
+    std::optional<std::size_t> origin;
+    RecordSpot spot;
+    if (s.expander_.next_line(s.line_)) {
+      origin = s.expander_.line_origin();
+      spot = RecordSpot{spot_offset(s.expander_.produced_offset()), call_offset};
+    } else {
+      spot.offset = spot_offset(reader.position());
+      call_offset = spot.offset;
+      for (const Utf8SourceNotes::Note& note : utf8_.reached(reader.position())) {
+        add_warning(DiagnosticKind::utf8_source, note.warning);
+      }
+      origin = reader.read_line(s.line_);
+    }
+    const SplitCuts cuts = split_statement(s.line_, s.record_);
+    s.record_.error.clear();
+    if (!s.expander_.expand_macro(s.record_.statement, s.record_, origin)) {
+      s.matcher_.match(s.record_);
+      add_warning(DiagnosticKind::data_byte_cut, data_byte_warning(s.record_));
+      add_warning(DiagnosticKind::unwritten_number, unwritten_number_warning(s.record_));
+      const std::string before = s.location_counter_;
+      const std::string ram_before = facts_ ? s.classifier_.ram_pointer() : std::string();
+      s.classifier_.classify_statement(s.record_, s.location_counter_, s.symbols_, origin);
+      if (facts_) {
+        facts_->classified(s.record_, origin, ram_before, s.classifier_.ram_pointer(),
+                           s.location_counter_);
+      }
+      add_warning(DiagnosticKind::counter_wrap,
+                  counter_wrap_warning(before, s.location_counter_, s.record_));
+      if (const auto& repeated = s.classifier_.repeated_symbol()) {
+        add_warning(DiagnosticKind::repeated_symbol,
+                    repeated_symbol_warning(s.expander_.current_macro(), repeated->name,
+                                            repeated->subroutine, repeated->value));
+      }
+    }
+    if (cuts.label) add_warning(DiagnosticKind::label_cut, label_cut_warning(s.record_));
+    if (cuts.statement) {
+      add_warning(DiagnosticKind::statement_cut, statement_cut_warning(s.line_));
+    }
+    if (cuts.remark) add_warning(DiagnosticKind::remark_cut, remark_cut_warning(s.record_));
+    result_.records->add(s.record_, spot);
+    s.record_.address = s.location_counter_;
+  } while (s.line_ != "end");
+  if (facts_) facts_->pass2_ended(s.location_counter_);
+}
+
+// The errors and warnings of record n, whose listing line is `line`.
+void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot,
+                                           const LineRecord& record, std::string_view line,
+                                           std::size_t words_reserved) {
+  if (!record.error.empty()) {
+    result_.error_entries.emplace_back(line);
+    Diagnostic& error =
+        *add_diagnostic(n, spot, error_kind(record.error).value_or(DiagnosticKind::grammar_error),
+                        record.error, line);
+    explain_error(error, record,
+                  ExplainContext{service_.symbols_, map_, source_, &local_labels_});
+  }
+  for (; tally_.pending < warnings_.size() && warnings_[tally_.pending].record == n;
+       ++tally_.pending) {
+    const PendingWarning& pending = warnings_[tally_.pending];
+    if (Diagnostic* warning = add_diagnostic(n, spot, pending.kind, pending.text, line)) {
+      place_warning(*warning, record);
+    }
+  }
+  if (record.error.empty()) {
+    for (const OperandNote& note : service_.generator_.operand_notes()) {
+      const DiagnosticKind kind = note.kind == OperandNote::Kind::operator_ignored
+                                      ? DiagnosticKind::operator_ignored
+                                      : DiagnosticKind::unwritten_number;
+      if (Diagnostic* warning = add_diagnostic(n, spot, kind, operand_note_warning(note), line)) {
+        place_warning(*warning, record, note.term);
+      }
+    }
+  } else if (record.code.size() / 4 < words_reserved && tally_.unwritten_words++ == 0) {
+    tally_.first_unwritten = map_.locate(spot.offset);
+    tally_.first_unwritten_index = n;
+  }
+  const bool jump = has_kind(record, RecordKind::branch);
+  for (const auto& [kind, text] :
+       {std::pair{DiagnosticKind::literal_too_wide, literal_warning(record)},
+        std::pair{
+            jump ? DiagnosticKind::jump_target_other_page : DiagnosticKind::call_target_other_page,
+            target_warning(record, service_.generator_.last_target())}}) {
+    if (text.empty()) continue;
+    if (Diagnostic* warning = add_diagnostic(n, spot, kind, text, line)) {
+      place_warning(*warning, record);
+    }
+  }
+  if (register_outside_bank0(record) && tally_.outside_bank0++ == 0) {
+    tally_.first_outside_bank0 = map_.locate(spot.offset);
+    tally_.first_outside_bank0_index = n;
+  }
+}
+
+// The warnings about the whole program, after its last line.
+void AssemblyService::Run::add_summaries() {
+  for (std::string& summary : caps_.summaries()) {
+    result_.diagnostics.push_back(
+        summary_warning(DiagnosticKind::warnings_not_shown, std::move(summary)));
+  }
+  if (tally_.unwritten_words > 0) {
+    result_.diagnostics.push_back(summary_warning(
+        DiagnosticKind::unwritten_words,
+        unwritten_words_summary(tally_.unwritten_words, options_.output_base + ".bin"),
+        tally_.first_unwritten, tally_.first_unwritten_index));
+  }
+  for (const Utf8SourceNotes::Note& note : utf8_.unreached()) {
+    // The file's text lies after the line that ended the passes.
+    result_.diagnostics.push_back(summary_warning(DiagnosticKind::utf8_source, note.warning,
+                                                  map_.locate(note.line_start)));
+  }
+  if (tally_.outside_bank0 > 0) {
+    result_.diagnostics.push_back(
+        summary_warning(DiagnosticKind::registers_outside_bank0,
+                        register_bank_summary(tally_.outside_bank0, tally_.first_outside_bank0),
+                        tally_.first_outside_bank0, tally_.first_outside_bank0_index));
+  }
+}
+
+void AssemblyService::Run::pass3() {
+  AssemblyService& s = service_;
+  // The last record, the source's "end", is not listed.
+  const std::size_t listed = result_.records->size() - 1;
+  // A listing line is at most its source line plus address, code and tabs;
+  // sizing it ahead spares the listing a doubling of its capacity.
+  result_.listing.reserve(source_.size() + result_.records->size() * 24);
+  s.generator_.reset();
+  s.location_counter_ = "0000";
+  std::string line;
+  RecordStore::Reader records = result_.records->reader();
+  LineRecord& record = s.record_;
+  RecordSpot spot;
+  for (std::size_t n = 0; n < listed && records.next(record, spot); ++n) {
+    const std::size_t words_reserved = record.code.size() / 4;
+    s.generator_.generate_code(record, s.symbols_);
+    upper_case(record.address);
+    upper_case(record.code);
+    const std::int64_t gap = org_gap(record, s.location_counter_);
+    format_listing_line(record, line);
+    result_.listing += line;
+    const std::size_t image_before = result_.image.bytes().size();
+    result_.image.add(record, static_cast<std::size_t>(2 * gap));
+    if (facts_ && gap == 0) {
+      facts_->wrote(image_before, result_.image.bytes().size(), map_.locate(spot.offset));
+    }
+    diagnose_record(n, spot, record, line, words_reserved);
+    macro_calls_.follow(record, spot.offset, spot.call_offset == spot.offset);
+    advance_address(s.location_counter_, record.code);
+  }
+  add_summaries();
+}
+
+void AssemblyService::Run::collect_symbol_facts_of_text() {
+  if (options_.collect_symbol_facts) {
+    result_.symbol_facts = collect_symbol_facts(source_, map_, service_.symbols_);
+  }
+}
+
+void AssemblyService::Run::finish() {
+  const ExtraOutputs& extra = options_.extra_outputs;
+  // From the words at their addresses, never from the .bin bytes: an ORG
+  // gap stays a gap.
+  if (extra.intel_hex) result_.intel_hex = intel_hex_text(result_.image.placed());
+  if (!facts_) return;
+  result_.facts = facts_->finish(service_.symbols_, map_, sources_.names, result_.image.bytes());
+  result_.facts->definition_files = std::min(options_.definition_files, sources_.names.size());
+  if (extra.debug_file) {
+    DebugFile file = debug_file(
+        *extra.debug_file, *result_.facts,
+        options_.debug_source_names.empty() ? sources_.names : options_.debug_source_names,
+        options_.debug_stamp);
+    add_debug_file_warnings(file, *extra.debug_file, options_.output_base + ".cod",
+                            result_.diagnostics);
+    result_.debug_file = std::move(file.bytes);
+  }
+  if (extra.map) {
+    // Titled with the base name without its folder.
+    result_.map_file =
+        map_file_text(*result_.facts, cp932_from_os_path(os_path(options_.output_base).filename()));
+  }
+}
+
+// The failure's message is the pass-1 message box text.
+Expected<void, AssemblyService::Pass1Stop> AssemblyService::run_pass1(std::string_view source) {
+  SourceReader reader;
+  reader.reset(source);
+  symbols_.reset();
+  macros_.reset();
+  do {
+    line_.clear();
+    const std::size_t line_offset = reader.position();
+    const std::size_t position = reader.read_line(line_);
+    split_statement(line_, record_);
+    symbols_.collect_symbols(record_, position);
+    macros_.collect_macro(record_, position);
+    if (!record_.error.empty()) {
+      return fail(Pass1Stop{line_offset}, record_.label + record_.statement + "->" + record_.error);
+    }
+  } while (line_ != "end");
+  return {};
+}
+
+ServiceResult AssemblyService::assemble(SourceSet sources, const ServiceOptions& options) {
+  ServiceResult result;
+  record_ = LineRecord{};
+  if (const Expected<void, Pass1Stop> pass1 = run_pass1(sources.joined.text); !pass1) {
+    const SourceMap map(sources.joined.text, sources.names, sources.joined.file_starts);
+    result.outcome = ServiceOutcome::stopped;
+    result.message = pass1.message();
+    Diagnostic& stop = result.diagnostics.emplace_back();
+    stop.kind = error_kind(record_.error).value_or(DiagnosticKind::grammar_error);
+    stop.where = map.locate(pass1.reason().line_offset);
+    stop.text = result.message;
+    stop.source_line = line_at(sources.joined.text, pass1.reason().line_offset);
+    explain_pass1_stop(stop, record_, macros_,
+                       ExplainContext{symbols_, map, sources.joined.text, nullptr});
+    return result;
+  }
+  Run run(*this, sources, options, result);
+  run.pass2();
+  run.collect_symbol_facts_of_text();
+  if (options.records_ready) options.records_ready(*result.records);
+  run.pass3();
+  run.finish();
+  return result;
+}
+
+}  // namespace korva

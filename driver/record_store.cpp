@@ -1,0 +1,295 @@
+#include "driver/record_store.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace korva {
+
+namespace {
+
+// The fields of the 342-byte layout, in storage order; the address is last.
+constexpr std::array<std::size_t, RecordStore::kFieldCount> kFieldSizes = {
+    kStatementFieldSize,  kLabelFieldSize, kRemarkFieldSize,  kErrorFieldSize,
+    kPatternKeyFieldSize, kCodeFieldSize,  kOperandFieldSize, kOperandFieldSize,
+    kOperandFieldSize,    kKindFieldSize,  kAddressFieldSize};
+constexpr std::size_t kSharedFields = kFieldSizes.size() - 1;  // all but the address
+
+// The most bytes one record takes in the stream: header, index, address
+// (length and text), offset and call offset.
+constexpr std::size_t kMostStreamBytes = 1 + 5 + 1 + kAddressFieldSize + 5 + 5;
+
+// The header byte: how the address is kept, how the call offset is kept,
+// and whether the offset went back.
+enum AddressForm : unsigned char { literal_address = 0, lower_hex = 1, upper_hex = 2 };
+enum CallForm : unsigned char { no_call = 0, call_here = 1, call_elsewhere = 2 };
+constexpr unsigned char kOffsetBack = 0x10;
+
+int hex_digit(char c, AddressForm form) {
+  if (c >= '0' && c <= '9') return c - '0';
+  const char first = form == lower_hex ? 'a' : 'A';
+  if (c >= first && c <= first + 5) return c - first + 10;
+  return -1;
+}
+
+// The four-digit value of an address in one letter case, or -1.
+int address_value(std::string_view address, AddressForm form) {
+  if (address.size() != 4) return -1;
+  int value = 0;
+  for (const char c : address) {
+    const int digit = hex_digit(c, form);
+    if (digit < 0) return -1;
+    value = value * 16 + digit;
+  }
+  return value;
+}
+
+std::uint64_t hash_bytes(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::uint64_t hash = 0xCBF29CE484222325;
+  std::size_t at = 0;
+  for (; at + 8 <= size; at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + at, sizeof word);
+    hash = (hash ^ word) * 0x9E3779B97F4A7C15;
+    hash ^= hash >> 29;
+  }
+  for (; at < size; ++at) hash = (hash ^ bytes[at]) * 0x100000001B3;
+  return hash ^ (hash >> 32);
+}
+
+unsigned char* put_varint(unsigned char* out, std::uint64_t value) {
+  while (value >= 0x80) {
+    *out++ = static_cast<unsigned char>(value | 0x80);
+    value >>= 7;
+  }
+  *out++ = static_cast<unsigned char>(value);
+  return out;
+}
+
+std::uint64_t get_varint(const unsigned char*& in) {
+  std::uint64_t value = 0;
+  for (int shift = 0;; shift += 7) {
+    const unsigned char byte = *in++;
+    value |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+    if (byte < 0x80) return value;
+  }
+}
+
+}  // namespace
+
+std::uint32_t spot_offset(std::size_t offset) {
+  return static_cast<std::uint32_t>(std::min<std::size_t>(offset, kNoCall - 1));
+}
+
+std::size_t RecordStore::Chunks::next_position(std::size_t position, std::size_t size) {
+  return position % kChunkSize + size > kChunkSize ? (position / kChunkSize + 1) * kChunkSize
+                                                   : position;
+}
+
+std::size_t RecordStore::Chunks::reserve(std::size_t size) {
+  used_ = next_position(used_, size);
+  if (used_ / kChunkSize == chunks_.size() || chunks_.empty()) {
+    chunks_.push_back(std::make_unique_for_overwrite<unsigned char[]>(kChunkSize));
+  }
+  const std::size_t position = used_;
+  used_ += size;
+  return position;
+}
+
+void RecordStore::Interner::grow_slots() {
+  std::vector<std::uint32_t> slots(std::max<std::size_t>(64, slots_.size() * 2), 0);
+  const std::size_t mask = slots.size() - 1;
+  for (std::uint32_t index = 0; index < starts_.size(); ++index) {
+    const std::string_view stored = text(index);
+    std::size_t slot = hash_bytes(stored) & mask;
+    while (slots[slot] != 0) slot = (slot + 1) & mask;
+    slots[slot] = index + 1;
+  }
+  slots_ = std::move(slots);
+}
+
+std::uint32_t RecordStore::Interner::intern(std::string_view text_to_keep) {
+  if (2 * (starts_.size() + 1) > slots_.size()) grow_slots();
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = hash_bytes(text_to_keep) & mask;
+  for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
+    if (text(slots_[slot] - 1) == text_to_keep) return slots_[slot] - 1;
+  }
+  const auto index = static_cast<std::uint32_t>(starts_.size());
+  const std::size_t size = text_to_keep.size();
+  const std::size_t start = bytes_.reserve(size + 2);
+  unsigned char* stored = bytes_.at(start);
+  stored[0] = static_cast<unsigned char>(size & 0xFF);
+  stored[1] = static_cast<unsigned char>(size >> 8);
+  std::memcpy(stored + 2, text_to_keep.data(), size);
+  starts_.push_back(static_cast<std::uint32_t>(start));
+  slots_[slot] = index + 1;
+  return index;
+}
+
+namespace {
+
+// The record's field texts in storage order, each cut as its stored field
+// cuts it: to one byte less than the field, and at a zero byte.
+std::array<std::string_view, RecordStore::kFieldCount> stored_texts(const LineRecord& record) {
+  std::array<std::string_view, RecordStore::kFieldCount> texts = {
+      record.statement.view(), record.label.view(),       record.remark.view(),
+      record.error.view(),     record.pattern_key.view(), record.code.view(),
+      record.operand1.view(),  record.operand2.view(),    record.operand3.view(),
+      record.kind.view(),      record.address.view()};
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    std::string_view& text = texts[i];
+    const std::size_t kept = std::min(text.size(), kFieldSizes[i] - 1);
+    const void* zero = std::memchr(text.data(), '\0', kept);
+    text = std::string_view(
+        text.data(), zero == nullptr
+                         ? kept
+                         : static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
+  }
+  return texts;
+}
+
+}  // namespace
+
+void RecordStore::add(const LineRecord& record, RecordSpot spot) {
+  const std::array<std::string_view, kFieldCount> texts = stored_texts(record);
+  char fields[kRecordSize];
+  char* end = fields;
+  for (std::size_t i = 0; i < kSharedFields; ++i) {
+    *end++ = static_cast<char>(texts[i].size());
+    std::memcpy(end, texts[i].data(), texts[i].size());
+    end += texts[i].size();
+  }
+  const std::uint32_t index =
+      records_.intern(std::string_view(fields, static_cast<std::size_t>(end - fields)));
+
+  const std::string_view address = texts[kSharedFields];
+  AddressForm form = lower_hex;
+  int value = address_value(address, lower_hex);
+  if (value < 0) {
+    form = upper_hex;
+    value = address_value(address, upper_hex);
+  }
+  if (value < 0) form = literal_address;
+  const CallForm call = spot.call_offset == kNoCall       ? no_call
+                        : spot.call_offset == spot.offset ? call_here
+                                                          : call_elsewhere;
+  const bool back = spot.offset < last_offset_;
+
+  unsigned char* const start = stream_.at(stream_.reserve(kMostStreamBytes));
+  unsigned char* out = start;
+  *out++ = static_cast<unsigned char>(form | call << 2 | (back ? kOffsetBack : 0));
+  out = put_varint(out, index);
+  if (form == literal_address) {
+    *out++ = static_cast<unsigned char>(address.size());
+    std::memcpy(out, address.data(), address.size());
+    out += address.size();
+  } else {
+    *out++ = static_cast<unsigned char>(value & 0xFF);
+    *out++ = static_cast<unsigned char>(value >> 8);
+  }
+  out = put_varint(out, back ? last_offset_ - spot.offset : spot.offset - last_offset_);
+  if (call == call_elsewhere) out = put_varint(out, spot.call_offset);
+  last_offset_ = spot.offset;
+  // Only what was used stays; the rest of the room is handed out again.
+  stream_.give_back(kMostStreamBytes - static_cast<std::size_t>(out - start));
+  ++count_;
+}
+
+bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& texts,
+                                     RecordSpot& spot) {
+  if (read_ == store_.count_) return false;
+  position_ = Chunks::next_position(position_, kMostStreamBytes);
+  const unsigned char* const start = store_.stream_.at(position_);
+  const unsigned char* in = start;
+  const unsigned char header = *in++;
+  const auto form = static_cast<AddressForm>(header & 3);
+  const auto call = static_cast<CallForm>((header >> 2) & 3);
+
+  const char* fields = store_.records_.text(static_cast<std::uint32_t>(get_varint(in))).data();
+  for (std::size_t i = 0; i < kSharedFields; ++i) {
+    const auto length = static_cast<unsigned char>(*fields++);
+    texts[i] = std::string_view(fields, length);
+    fields += length;
+  }
+  if (form == literal_address) {
+    const std::size_t length = *in++;
+    std::memcpy(address_, in, length);
+    texts[kSharedFields] = std::string_view(address_, length);
+    in += length;
+  } else {
+    const unsigned value = in[0] + 256u * in[1];
+    in += 2;
+    const char* digits = form == lower_hex ? "0123456789abcdef" : "0123456789ABCDEF";
+    for (int i = 0; i < 4; ++i) address_[i] = digits[(value >> (12 - 4 * i)) & 0xF];
+    texts[kSharedFields] = std::string_view(address_, 4);
+  }
+  const auto step = static_cast<std::uint32_t>(get_varint(in));
+  offset_ = header & kOffsetBack ? offset_ - step : offset_ + step;
+  spot.offset = offset_;
+  spot.call_offset = call == no_call     ? kNoCall
+                     : call == call_here ? offset_
+                                         : static_cast<std::uint32_t>(get_varint(in));
+  position_ += static_cast<std::size_t>(in - start);
+  ++read_;
+  return true;
+}
+
+bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
+  std::array<std::string_view, kFieldCount> texts;
+  if (!next_texts(texts, spot)) return false;
+  record.statement.assign(texts[0]);
+  record.label.assign(texts[1]);
+  record.remark.assign(texts[2]);
+  record.error.assign(texts[3]);
+  record.pattern_key.assign(texts[4]);
+  record.code.assign(texts[5]);
+  record.operand1.assign(texts[6]);
+  record.operand2.assign(texts[7]);
+  record.operand3.assign(texts[8]);
+  record.kind.assign(texts[9]);
+  record.address.assign(texts[10]);
+  return true;
+}
+
+Expected<void> RecordStore::write_object(const ObjectSink& sink, std::size_t count) const {
+  count = std::min(count, count_);
+  std::vector<char> block(std::min(count, kObjectBlockRecords) * kRecordSize);
+  Reader records(*this);
+  std::array<std::string_view, kFieldCount> texts;
+  RecordSpot spot;
+  while (count > 0) {
+    const std::size_t in_block = std::min(count, kObjectBlockRecords);
+    std::memset(block.data(), 0, in_block * kRecordSize);
+    for (std::size_t i = 0; i < in_block; ++i) {
+      records.next_texts(texts, spot);
+      char* field = block.data() + i * kRecordSize;
+      for (std::size_t f = 0; f < kFieldCount; field += kFieldSizes[f++]) {
+        std::memcpy(field, texts[f].data(), texts[f].size());
+      }
+    }
+    count -= in_block;
+    if (Expected<void> taken = sink(std::string_view(block.data(), in_block * kRecordSize));
+        !taken) {
+      return taken;
+    }
+  }
+  return {};
+}
+
+std::string RecordStore::object_bytes(std::size_t count) const {
+  std::string bytes;
+  bytes.reserve(std::min(count, count_) * kRecordSize);
+  // Appending to a string cannot fail short of memory, which throws.
+  static_cast<void>(write_object(
+      [&bytes](std::string_view block) -> Expected<void> {
+        bytes += block;
+        return {};
+      },
+      count));
+  return bytes;
+}
+
+}  // namespace korva

@@ -1,0 +1,20 @@
+MACRO TWO
+NOP
+L: NOP
+END MACRO
+X: TWO
+SUB S
+LOOP: (20)-1(Z)->
+===->LOOP
+END SUB
+S
+ORG 10
+DE 300
+\3FFF
+C EQU 5
+W+C>W
+RAM=20h
+V:: [2]
+(V)_BIT3<1
+NOP
+end

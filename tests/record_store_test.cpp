@@ -1,0 +1,202 @@
+#include "driver/record_store.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/background_worker.h"
+
+namespace korva {
+namespace {
+
+// A record whose every field tells which one it is; `address` picks the
+// address's form (four lower-case digits, four upper-case, other texts).
+LineRecord numbered_record(std::size_t n) {
+  const std::string number = std::to_string(n);
+  LineRecord record;
+  record.statement = "MOV " + std::to_string(n % 97) + ",W";
+  record.label = n % 3 == 0 ? "L" + number + ":" : "";
+  record.remark = n % 2 == 0 ? "; line " + std::to_string(n % 13) : "";
+  record.error = n % 7 == 0 ? "syntax error" : "";
+  record.pattern_key = "N" + std::to_string(n % 5);
+  record.code = n % 11 == 0 ? "XXXX" : "";
+  record.operand1 = std::to_string(n % 4);
+  record.operand2 = "W";
+  // Longer than its stored field (49 characters) now and then.
+  record.operand3 = std::string(n % 60, 'x');
+  record.kind = n % 5 == 0 ? "rem" : "normal";
+  static const char* const kAddresses[] = {"00af",  "00AF", "1b2c", "FFFF", "0000",
+                                           "12345", "",     "0aF0", "ZZZZ", "abcdefghijk"};
+  record.address = kAddresses[n % 10];
+  if (n % 10 < 2) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, n % 10 == 0 ? "%04zx" : "%04zX", n % 0x10000);
+    record.address = digits;
+  }
+  return record;
+}
+
+RecordSpot numbered_spot(std::size_t n) {
+  // Forward mostly, back now and then (a macro body before its call), with
+  // each form of call offset.
+  const auto offset = static_cast<std::uint32_t>(n % 17 == 0 ? n * 3 : n * 40 + 7);
+  const std::uint32_t call = n % 3 == 0 ? kNoCall : n % 3 == 1 ? offset : 5 * offset + 1;
+  return RecordSpot{offset, call};
+}
+
+RecordBytes stored_bytes(const LineRecord& record) {
+  RecordBytes bytes;
+  encode_record(record, bytes);
+  return bytes;
+}
+
+void expect_same(const LineRecord& actual, const LineRecord& expected, std::size_t n) {
+  EXPECT_EQ(actual.statement, expected.statement) << "record " << n;
+  EXPECT_EQ(actual.label, expected.label) << "record " << n;
+  EXPECT_EQ(actual.remark, expected.remark) << "record " << n;
+  EXPECT_EQ(actual.error, expected.error) << "record " << n;
+  EXPECT_EQ(actual.pattern_key, expected.pattern_key) << "record " << n;
+  EXPECT_EQ(actual.code, expected.code) << "record " << n;
+  EXPECT_EQ(actual.operand1, expected.operand1) << "record " << n;
+  EXPECT_EQ(actual.operand2, expected.operand2) << "record " << n;
+  EXPECT_EQ(actual.operand3, expected.operand3) << "record " << n;
+  EXPECT_EQ(actual.kind, expected.kind) << "record " << n;
+  EXPECT_EQ(actual.address, expected.address) << "record " << n;
+}
+
+RecordStore numbered_store(std::size_t count) {
+  RecordStore store;
+  for (std::size_t n = 0; n < count; ++n) store.add(numbered_record(n), numbered_spot(n));
+  return store;
+}
+
+const std::size_t kCounts[] = {0,
+                               1,
+                               RecordStore::kObjectBlockRecords - 1,
+                               RecordStore::kObjectBlockRecords,
+                               RecordStore::kObjectBlockRecords + 1,
+                               70000};
+
+TEST(RecordStore, RecordsAndSpotsComeBackInOrderInTheirStoredForm) {
+  for (const std::size_t count : kCounts) {
+    const RecordStore store = numbered_store(count);
+    ASSERT_EQ(store.size(), count);
+    RecordStore::Reader reader = store.reader();
+    LineRecord record;
+    RecordSpot spot;
+    std::size_t n = 0;
+    for (; reader.next(record, spot); ++n) {
+      LineRecord expected;
+      decode_record(stored_bytes(numbered_record(n)), expected);
+      expect_same(record, expected, n);
+      ASSERT_EQ(spot, numbered_spot(n)) << "record " << n;
+      record.statement = "changed by the caller";  // the store must not care
+    }
+    EXPECT_EQ(n, count);
+    EXPECT_FALSE(reader.next(record, spot)) << "asked again after the end";
+  }
+}
+
+TEST(RecordStore, KeepsEachDistinctRecordOnce) {
+  RecordStore store;
+  LineRecord record = numbered_record(4);
+  for (int i = 0; i < 1000; ++i) {
+    char address[8];
+    std::snprintf(address, sizeof address, "%04X", i);
+    record.address = address;
+    store.add(record, RecordSpot{static_cast<std::uint32_t>(i), kNoCall});
+  }
+  // Texts beyond the stored field are cut alike, so they are the same record.
+  record.operand3 = std::string(49, 'x') + "1";
+  store.add(record, RecordSpot{});
+  record.operand3 = std::string(49, 'x') + "2";
+  store.add(record, RecordSpot{});
+  EXPECT_EQ(store.distinct(), 2u);
+  EXPECT_EQ(store.size(), 1002u);
+}
+
+TEST(RecordStore, ObjectBytesAreTheRecordsIn342ByteLayout) {
+  for (const std::size_t count : kCounts) {
+    const RecordStore store = numbered_store(count);
+    std::string expected;
+    for (std::size_t n = 0; n < count; ++n) {
+      const RecordBytes bytes = stored_bytes(numbered_record(n));
+      expected.append(bytes.data(), bytes.size());
+    }
+    std::vector<std::size_t> blocks;
+    std::string streamed;
+    ASSERT_TRUE(store.write_object([&](std::string_view block) -> Expected<void> {
+      blocks.push_back(block.size());
+      streamed += block;
+      return {};
+    }));
+    EXPECT_TRUE(streamed == expected) << count << " records";
+    EXPECT_TRUE(store.object_bytes() == expected) << count << " records";
+    for (const std::size_t size : blocks) {
+      EXPECT_LE(size, RecordStore::kObjectBlockRecords * kRecordSize);
+      EXPECT_EQ(size % kRecordSize, 0u);
+    }
+    if (count > 1) {
+      EXPECT_TRUE(store.object_bytes(count - 1) == expected.substr(0, (count - 1) * kRecordSize));
+    }
+  }
+}
+
+TEST(RecordStore, ASinkFailureEndsTheWritingWithItsMessage) {
+  const RecordStore store = numbered_store(3 * RecordStore::kObjectBlockRecords);
+  int calls = 0;
+  const Expected<void> written = store.write_object([&calls](std::string_view) -> Expected<void> {
+    if (++calls == 2) return fail("disk full");
+    return {};
+  });
+  ASSERT_FALSE(written);
+  EXPECT_EQ(written.message(), "disk full");
+  EXPECT_EQ(calls, 2);
+}
+
+TEST(BackgroundWorker, RunsJobsOneAtATimeInOrder) {
+  std::vector<int> order;
+  std::atomic<int> running{0};
+  bool overlapped = false;
+  {
+    BackgroundWorker worker;
+    for (int i = 0; i < 200; ++i) {
+      worker.start([&order, &running, &overlapped, i] {
+        if (running.fetch_add(1) != 0) overlapped = true;
+        order.push_back(i);
+        running.fetch_sub(1);
+      });
+    }
+    worker.wait();
+    ASSERT_EQ(order.size(), 200u);
+    for (int i = 0; i < 200; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+    EXPECT_FALSE(overlapped);
+  }
+}
+
+TEST(BackgroundWorker, WaitAndDestructionWaitForTheRunningJob) {
+  std::atomic<bool> finished{false};
+  {
+    BackgroundWorker worker;
+    worker.start([&finished] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      finished = true;
+    });
+    worker.wait();
+    EXPECT_TRUE(finished);
+    finished = false;
+    worker.start([&finished] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      finished = true;
+    });
+  }
+  EXPECT_TRUE(finished) << "the worker ended before its job";
+}
+
+}  // namespace
+}  // namespace korva
