@@ -79,15 +79,16 @@ void add_debug_file_warnings(const DebugFile& file, const GpsimProcessor& proces
     diagnostics.push_back(run_warning(
         DiagnosticKind::debug_words_left_out,
         cod_name + " leaves out the " + std::to_string(file.words_left_out) +
-                    (file.words_left_out == 1 ? " program word from " : " program words from ") +
-                    first + " on, beyond the " + std::to_string(processor.program_words) +
-                    " words of the " + std::string(processor.chip) + "'s program memory"));
+            (file.words_left_out == 1 ? " program word from " : " program words from ") + first +
+            " on, beyond the " + std::to_string(processor.program_words) + " words of the " +
+            std::string(processor.chip) + "'s program memory"));
   }
   for (const std::string& name : file.names_cut) {
-    diagnostics.push_back(run_warning(DiagnosticKind::debug_name_cut,
-                                      cod_name + ": the source name " + cp932_from_os_name(name) +
-                                      " is longer than 63 characters and is cut; gpsim will not "
-                                      "find the file"));
+    diagnostics.push_back(
+        run_warning(DiagnosticKind::debug_name_cut,
+                    cod_name + ": the source name " + cp932_from_os_name(name) +
+                        " is longer than 63 characters and is cut; gpsim will not "
+                        "find the file"));
   }
 }
 
@@ -243,8 +244,7 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
     Diagnostic& error =
         *add_diagnostic(n, spot, error_kind(record.error).value_or(DiagnosticKind::grammar_error),
                         record.error, line);
-    explain_error(error, record,
-                  ExplainContext{service_.symbols_, map_, source_, &local_labels_});
+    explain_error(error, record, ExplainContext{service_.symbols_, map_, source_, &local_labels_});
   }
   for (; tally_.pending < warnings_.size() && warnings_[tally_.pending].record == n;
        ++tally_.pending) {
@@ -297,8 +297,8 @@ void AssemblyService::Run::add_summaries() {
   }
   for (const Utf8SourceNotes::Note& note : utf8_.unreached()) {
     // The file's text lies after the line that ended the passes.
-    result_.diagnostics.push_back(summary_warning(DiagnosticKind::utf8_source, note.warning,
-                                                  map_.locate(note.line_start)));
+    result_.diagnostics.push_back(
+        summary_warning(DiagnosticKind::utf8_source, note.warning, map_.locate(note.line_start)));
   }
   if (tally_.outside_bank0 > 0) {
     result_.diagnostics.push_back(
