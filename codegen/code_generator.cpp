@@ -64,6 +64,7 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
       record.code = slot->code;
       record.error = slot->error;
       record.kind = slot->kind;
+      last_operand1_ = slot->value1;
       return;
     }
     slot->generation = 0;
@@ -75,6 +76,7 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
 
   const std::optional<OperandValue> value1 = evaluate_operand(record.operand1, symbols, &notes_);
   const std::optional<OperandValue> value2 = evaluate_operand(record.operand2, symbols, &notes_);
+  last_operand1_ = value1;
   if (bit) {
     encode_bit(record, value1, value2);
   } else {
@@ -91,12 +93,14 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
     slot->code = record.code;
     slot->error = record.error;
     slot->kind = record.kind;
+    slot->value1 = value1;
     slot->generation = generation_;
   }
 }
 
 void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {
   notes_.clear();
+  last_operand1_.reset();
   if (has_kind(record, RecordKind::normal)) {
     encode_operation(record, symbols, false);
   } else if (has_kind(record, RecordKind::bit)) {
