@@ -77,6 +77,31 @@ TEST(HexValue, AgreesWithTheBase16Reading) {
   }
 }
 
+// The strict reading takes one to eight hexadecimal digits and nothing else,
+// where the hex value rule reads a value from almost any text.
+TEST(PlainHexNumber, TakesOnlyOneToEightDigits) {
+  const struct {
+    const char* text;
+    std::optional<std::uint32_t> value;
+  } cases[] = {
+      {"0", 0},
+      {"0023", 0x23},
+      {"aBc", 0xABC},
+      {"FFFFFFFF", 0xFFFFFFFF},
+      {"", std::nullopt},
+      {"$XXXX", std::nullopt},
+      {"0x1F", std::nullopt},
+      {"123456789", std::nullopt},
+      {"12G", std::nullopt},
+      {" 5", std::nullopt},
+      {"-1", std::nullopt},
+      {"1F)", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(plain_hex_number(c.text), c.value) << '"' << c.text << '"';
+  }
+}
+
 TEST(PadHex, PadsOrKeepsLowDigits) {
   const struct {
     const char* text;
