@@ -40,8 +40,8 @@ class CodeGenerator {
  private:
   void resolve_branch(LineRecord& record, const SymbolTable& symbols);
   void resolve_call(LineRecord& record, const SymbolTable& symbols);
-  // The word of a GOTO or CALL to `address`.
-  void encode_target(LineRecord& record, std::uint32_t address);
+  // The word of a GOTO or CALL (`base`, its opcode) to `address`.
+  void encode_target(LineRecord& record, std::uint32_t base, std::uint32_t address);
   void encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit);
 
   // A register, literal or bit operation as encoded: within one pass 3 the

@@ -46,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"$-1", false, "$-1"}, NumberCase{"COUNT", false, "COUNT"},
                       NumberCase{"-1", true, "ffff"}));
 
-// number_value reads what check_number would store, without storing it.
+// number_value reads what check_number would store, without storing it;
+// check_number_value stores the same text and gives the same value.
 TEST(NumberValue, IsTheValueOfTheTextCheckNumberStores) {
   const char* const operands[] = {
       "100",   "31",         "$1F",  "1Fh",   "H'1F'", "h'1F'",   "$1f",   "$12345", "0FFh",
@@ -62,6 +63,9 @@ TEST(NumberValue, IsTheValueOfTheTextCheckNumberStores) {
     if (is_number) {
       EXPECT_EQ(*value, static_cast<std::uint32_t>(hex_value(stored))) << '"' << operand << '"';
     }
+    std::string checked = operand;
+    EXPECT_EQ(check_number_value(checked), value) << '"' << operand << '"';
+    EXPECT_EQ(checked, stored) << '"' << operand << '"';
   }
 }
 
