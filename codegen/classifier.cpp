@@ -1,6 +1,7 @@
 #include "codegen/classifier.h"
 
 #include "codegen/hex_text.h"
+#include "codegen/instruction_names.h"
 #include "resources/system_texts.h"
 
 namespace korva {
@@ -31,7 +32,7 @@ void Classifier::give_value(SymbolTable& symbols, std::optional<std::size_t> ori
 }
 
 void Classifier::classify_call(LineRecord& record, const SymbolTable& symbols) {
-  record.code = "2000";
+  assign_hex(record.code, kCallWord, 4);
   if (record.statement.empty()) {
     record.code.clear();
     return;
@@ -50,9 +51,6 @@ namespace {
 // Addresses of program and data memory are 16 bits; a sum beyond wraps.
 std::uint32_t address_value(std::uint32_t value) {
   return value & 0xFFFF;
-}
-std::uint32_t address_value(std::string_view text) {
-  return address_value(static_cast<std::uint32_t>(hex_value(text)));
 }
 
 // Program words in a code text: one for every four characters.
@@ -113,7 +111,8 @@ void classify_data(LineRecord& record, PatternType type) {
 void Classifier::classify_directive(LineRecord& record, PatternType type,
                                     std::uint32_t& location_counter) {
   record.code.clear();
-  if (!check_number(record.operand1)) {
+  const std::optional<std::uint32_t> value = check_number_value(record.operand1);
+  if (!value) {
     record.error = type == PatternType::origin      ? "ORG Error"
                    : type == PatternType::constant  ? "EQU Error"
                    : type == PatternType::ram_start ? "RAM Error"
@@ -123,7 +122,7 @@ void Classifier::classify_directive(LineRecord& record, PatternType type,
   switch (type) {
     case PatternType::origin:
       set_kind(record, RecordKind::org);
-      location_counter = address_value(record.operand1);
+      location_counter = *value;
       record.address = record.operand1;
       break;
     case PatternType::constant:
@@ -132,14 +131,13 @@ void Classifier::classify_directive(LineRecord& record, PatternType type,
       break;
     case PatternType::ram_start:
       set_kind(record, RecordKind::rem);
-      ram_pointer_ = address_value(record.operand1);
+      ram_pointer_ = *value;
       ram_written_ = std::string(record.operand1);
       break;
     default:
       set_kind(record, RecordKind::equ);
       record.address = ram_pointer();
-      ram_pointer_ =
-          address_value(ram_pointer_ + static_cast<std::uint32_t>(hex_value(record.operand1)));
+      ram_pointer_ = address_value(ram_pointer_ + *value);
       ram_written_.reset();
       record.operand1 = record.address;
       break;

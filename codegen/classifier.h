@@ -38,6 +38,9 @@ class Classifier {
   // The RAM pointer as the records show it: the operand of the last RAM= as
   // written until a reservation moves it on, else four lower-case digits.
   std::string ram_pointer() const;
+  // The RAM pointer as a 16-bit address: the text above read as four
+  // hexadecimal digits ("$XXXX" as 0).
+  std::uint32_t ram_address() const { return ram_pointer_; }
 
   // A label or subroutine of a macro body met again in a later expansion:
   // it keeps the value of its first expansion.

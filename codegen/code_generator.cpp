@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "codegen/hex_text.h"
+#include "codegen/instruction_names.h"
 #include "codegen/operand_encoding.h"
+#include "patterns/pattern_table.h"
 #include "source/statement_splitter.h"
 
 namespace korva {
@@ -14,17 +16,11 @@ namespace {
 // PCLATH supply the 2K page when the instruction runs.
 constexpr std::uint32_t kPageOffsetMask = 0x7FF;
 
-// The opcode byte that pass 2 left in front of the placeholder digits.
-std::uint32_t opcode_byte(std::string_view code) {
-  return static_cast<std::uint32_t>(
-      hex_value(code.substr(0, std::min<std::size_t>(code.size(), 2))));
-}
-
 }  // namespace
 
-void CodeGenerator::encode_target(LineRecord& record, std::uint32_t address) {
+void CodeGenerator::encode_target(LineRecord& record, std::uint32_t base, std::uint32_t address) {
   last_target_ = address;
-  assign_hex(record.code, (opcode_byte(record.code) << 8) | (last_target_ & kPageOffsetMask), 4);
+  assign_hex(record.code, base | (last_target_ & kPageOffsetMask), 4);
 }
 
 void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbols) {
@@ -35,7 +31,8 @@ void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbol
     record.error = "label err";
     return;
   }
-  encode_target(record, *target->number);
+  const PatternEntry* jump = pattern_of_key(record.pattern_key.view());
+  encode_target(record, jump != nullptr ? jump->word.value_or(0) : 0, *target->number);
 }
 
 void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols) {
@@ -44,7 +41,7 @@ void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols)
     record.error = "sub err";
     return;
   }
-  encode_target(record, *target->number);
+  encode_target(record, kCallWord, *target->number);
 }
 
 void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit) {
@@ -64,6 +61,7 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
       record.code = slot->code;
       record.error = slot->error;
       record.kind = slot->kind;
+      last_operand1_ = slot->value1;
       return;
     }
     slot->generation = 0;
@@ -75,6 +73,7 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
 
   const std::optional<OperandValue> value1 = evaluate_operand(record.operand1, symbols, &notes_);
   const std::optional<OperandValue> value2 = evaluate_operand(record.operand2, symbols, &notes_);
+  last_operand1_ = value1;
   if (bit) {
     encode_bit(record, value1, value2);
   } else {
@@ -91,12 +90,14 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
     slot->code = record.code;
     slot->error = record.error;
     slot->kind = record.kind;
+    slot->value1 = value1;
     slot->generation = generation_;
   }
 }
 
 void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {
   notes_.clear();
+  last_operand1_.reset();
   if (has_kind(record, RecordKind::normal)) {
     encode_operation(record, symbols, false);
   } else if (has_kind(record, RecordKind::bit)) {

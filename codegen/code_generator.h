@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,11 +33,15 @@ class CodeGenerator {
   // does not say; empty for most records.
   const std::vector<OperandNote>& operand_notes() const { return notes_; }
 
+  // The value of operand 1 of the last register or bit operation, where its
+  // evaluation gave one; none for any other record.
+  const std::optional<OperandValue>& last_operand1() const { return last_operand1_; }
+
  private:
   void resolve_branch(LineRecord& record, const SymbolTable& symbols);
   void resolve_call(LineRecord& record, const SymbolTable& symbols);
-  // The word of a GOTO or CALL to `address`.
-  void encode_target(LineRecord& record, std::uint32_t address);
+  // The word of a GOTO or CALL (`base`, its opcode) to `address`.
+  void encode_target(LineRecord& record, std::uint32_t base, std::uint32_t address);
   void encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit);
 
   // A register, literal or bit operation as encoded: within one pass 3 the
@@ -56,6 +61,7 @@ class CodeGenerator {
     FieldText<kCodeFieldSize> code;
     FieldText<kErrorFieldSize> error;
     FieldText<kKindFieldSize> kind;
+    std::optional<OperandValue> value1;
   };
   static constexpr std::size_t kRememberedOperations = 4096;
   std::vector<EncodedOperation> encoded_;
@@ -64,6 +70,7 @@ class CodeGenerator {
   std::string subroutine_;
   std::uint32_t last_target_ = 0;
   std::vector<OperandNote> notes_;
+  std::optional<OperandValue> last_operand1_;
 };
 
 }  // namespace korva

@@ -124,12 +124,16 @@ NumberCheck read_number_text(std::string_view operand) {
       const std::size_t kept = std::min<std::size_t>(digits.size(), 4);
       std::fill_n(check.digits, 4, '0');
       digits.substr(digits.size() - kept).copy(check.digits + 4 - kept, kept);
+      for (const char c : std::string_view(check.digits, 4)) {
+        check.value = check.value * 16 + static_cast<std::uint32_t>(digit_value(c));
+      }
       check.is_number = check.rewritten = true;
       break;
     }
     case NumberReading::Form::decimal: {
       char digits[8];
       format_hex(reading.value, 4, digits).copy(check.digits, 4);
+      check.value = reading.value & 0xFFFF;
       check.is_number = check.rewritten = true;
       break;
     }

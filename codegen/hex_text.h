@@ -15,8 +15,9 @@ namespace korva {
 // What check_number makes of an operand.
 struct NumberCheck {
   bool is_number = false;
-  bool rewritten = false;  // false for "$XXXX", a number that stays as written
-  char digits[4] = {};     // the four digits it is rewritten as
+  bool rewritten = false;   // false for "$XXXX", a number that stays as written
+  char digits[4] = {};      // the four digits it is rewritten as
+  std::uint32_t value = 0;  // what hex_value reads from the text it leaves (16 bits)
 };
 NumberCheck read_number_text(std::string_view operand);
 
@@ -29,6 +30,17 @@ bool check_number(Text& operand) {
   const NumberCheck check = read_number_text(operand);
   if (check.rewritten) operand.assign(std::string_view(check.digits, 4));
   return check.is_number;
+}
+
+// check_number that also gives the operand's value, as hex_value reads the
+// text it leaves ("$XXXX" as 0); none, leaving the operand untouched, when
+// it is not a number.
+template <typename Text>
+std::optional<std::uint32_t> check_number_value(Text& operand) {
+  const NumberCheck check = read_number_text(operand);
+  if (!check.is_number) return std::nullopt;
+  if (check.rewritten) operand.assign(std::string_view(check.digits, 4));
+  return check.value;
 }
 
 // The value that hex_value reads from the text check_number would store, or

@@ -31,12 +31,6 @@ std::optional<TermValue> term_value(std::string_view term, const SymbolTable& sy
   return std::nullopt;
 }
 
-std::string four_digits(std::uint32_t value) {
-  std::string digits;
-  assign_hex(digits, value, 4);
-  return digits;
-}
-
 // The 7-bit file-register field of an evaluated file-register operand: the
 // low byte of "($hhhh)" (the two characters after "($hh"), reduced to 7
 // bits; none when the operand is not a file register.
@@ -85,13 +79,13 @@ std::optional<OperandValue> operand_value(std::string_view operand, const Symbol
     if (!value) return std::nullopt;
     if (!value->written) {
       found.push_back(
-          {OperandNote::Kind::unwritten_number, 0, std::string(term), four_digits(value->value)});
+          {OperandNote::Kind::unwritten_number, 0, std::string(term), value->value & 0xFFFF});
     }
     if (pending == '+') running += value->value;
     if (pending == '-') running -= value->value;
     if (pending == '*' || pending == '/') {
       found.push_back(
-          {OperandNote::Kind::operator_ignored, pending, std::string(term), four_digits(running)});
+          {OperandNote::Kind::operator_ignored, pending, std::string(term), running & 0xFFFF});
     }
     if (end < inner.size()) pending = inner[end];
     position = end + 1;

@@ -21,9 +21,9 @@ struct OperandNote {
     unwritten_number,  // a term read as a number though no notation fits it
   };
   Kind kind = Kind::operator_ignored;
-  char op = 0;        // the ignored operator
-  std::string term;   // the term as written
-  std::string value;  // four hexadecimal digits: the value kept, or read
+  char op = 0;              // the ignored operator
+  std::string term;         // the term as written
+  std::uint32_t value = 0;  // 16 bits: the value kept, or read
 };
 
 // The value of an evaluated operand: 16 bits, and whether it was written in

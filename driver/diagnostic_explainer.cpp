@@ -124,17 +124,16 @@ std::string quoted(std::string_view text) {
   return quote + std::string(text) + quote;
 }
 
-// The pattern key's opcode bytes: the register form's high byte (FF: none)
-// and the literal form's (00: none).
-std::uint32_t opcode_byte(const LineRecord& record, std::size_t at) {
-  const std::string_view key = record.pattern_key;
-  return key.size() < at + 2 ? 0 : static_cast<std::uint32_t>(hex_value(key.substr(at, 2)));
-}
-std::uint32_t register_byte(const LineRecord& record) {
-  return opcode_byte(record, 1);
-}
-std::uint32_t literal_byte(const LineRecord& record) {
-  return opcode_byte(record, 3);
+// The base words of the two forms of the record's register operation, as
+// its pattern entry gives them: none for a form the operation lacks.
+struct OperationForms {
+  std::optional<std::uint16_t> register_word;
+  std::optional<std::uint16_t> literal_word;
+};
+OperationForms operation_forms(const LineRecord& record) {
+  const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
+  if (entry == nullptr) return {};
+  return {entry->word, entry->literal_word};
 }
 
 // What a number written as other assemblers write it is here, with how to
@@ -183,7 +182,7 @@ constexpr std::string_view kNoValue =
     "that is never expanded, or on the call of a macro that expands to nothing)";
 
 bool has_value(const Symbol* symbol) {
-  return symbol != nullptr && !symbol->value.empty();
+  return symbol != nullptr && symbol->number.has_value();
 }
 
 // The first local label named `name` (with one colon), in any subroutine.
@@ -308,7 +307,7 @@ std::optional<std::uint32_t> operand_value(std::string_view operand,
     if (const std::optional<std::uint32_t> number = number_value(term)) {
       value = *number;
     } else {
-      value = static_cast<std::uint32_t>(hex_value(symbols.find_global(term)->value));
+      value = *symbols.find_global(term)->number;
     }
     if (pending == '+') running += value;
     if (pending == '-') running -= value;
@@ -453,10 +452,10 @@ void Explainer::explain_jump() {
 }
 
 void Explainer::explain_literal_operation(const Written& written, std::size_t operand2_from) {
-  const std::string_view literal_form = instruction_name(literal_byte(record_) << 8);
-  if (literal_byte(record_) == 0) {
+  const OperationForms forms = operation_forms(record_);
+  if (!forms.literal_word) {
     blame(written.operand1);
-    say(std::string(instruction_name(register_byte(record_) << 8 | 0x80)) +
+    say(std::string(instruction_name(forms.register_word.value_or(0) | 0x80)) +
             " takes a register, and " + quoted(written.operand1) + " is a literal",
         "write the register in parentheses: (" + written.operand1 + ")");
     return;
@@ -466,7 +465,8 @@ void Explainer::explain_literal_operation(const Written& written, std::size_t op
   } else {
     blame(written.operand2, operand2_from);
   }
-  say(std::string(literal_form) + " puts its result in W only, and the destination is " +
+  say(std::string(instruction_name(*forms.literal_word)) +
+          " puts its result in W only, and the destination is " +
           (written.operand2.empty() ? std::string("the register") : quoted(written.operand2)),
       "write W as the destination");
 }
@@ -489,9 +489,10 @@ void Explainer::explain_operation() {
   };
   if (destination.size() >= 2) return destination_fault();
   if (number_value(record_.operand1)) return explain_literal_operation(written, operand2_from);
-  if (register_byte(record_) == 0xFF) {
+  if (const OperationForms forms = operation_forms(record_);
+      !forms.register_word && forms.literal_word) {
     blame(written.operand1);
-    say(std::string(instruction_name(literal_byte(record_) << 8)) + " takes a literal, and " +
+    say(std::string(instruction_name(*forms.literal_word)) + " takes a literal, and " +
             quoted(written.operand1) + " is a register",
         "write the value without parentheses");
     return;

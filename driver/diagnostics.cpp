@@ -120,16 +120,22 @@ std::string describe_place(const Diagnostic& diagnostic) {
 
 std::string data_byte_warning(const LineRecord& matched) {
   if (pattern_type_of_key(matched.pattern_key.view()) != PatternType::data_byte) return {};
-  std::string value = matched.operand1;
-  if (!check_number(value) || hex_value(value) <= 0xFF) return {};
-  upper_case(value);
-  return "DE value " + value + " does not fit a byte; only " + value.substr(2) + " is stored";
+  const std::optional<std::uint32_t> value = number_value(matched.operand1);
+  if (!value || *value <= 0xFF) return {};
+  const std::string digits = hex4(*value);
+  return "DE value " + digits + " does not fit a byte; only " + digits.substr(2) + " is stored";
+}
+
+std::string counter_wrap_warning(std::uint32_t before, std::uint32_t after,
+                                 const LineRecord& record) {
+  if (has_kind(record, RecordKind::org) || after >= before) return {};
+  return "the location counter went past FFFF and starts again at " + hex4(after);
 }
 
 std::string counter_wrap_warning(std::string_view before, std::string_view after,
                                  const LineRecord& record) {
-  if (has_kind(record, RecordKind::org) || hex_value(after) >= hex_value(before)) return {};
-  return "the location counter went past FFFF and starts again at " + hex4(hex_value(after));
+  return counter_wrap_warning(static_cast<std::uint32_t>(hex_value(before)),
+                              static_cast<std::uint32_t>(hex_value(after)), record);
 }
 
 std::string label_cut_warning(const LineRecord& record) {
@@ -148,11 +154,11 @@ std::string remark_cut_warning(const LineRecord& record) {
 
 std::string unwritten_number_warning(const LineRecord& matched) {
   if (!takes_number(pattern_type_of_key(matched.pattern_key.view()))) return {};
-  std::string value = matched.operand1;
-  if (!check_number(value) || is_written_number(matched.operand1)) return {};
+  const std::optional<std::uint32_t> value = number_value(matched.operand1);
+  if (!value || is_written_number(matched.operand1)) return {};
   std::string term = matched.operand1;
   collapse_blanks(term);
-  return operand_note_warning({OperandNote::Kind::unwritten_number, 0, term, value});
+  return operand_note_warning({OperandNote::Kind::unwritten_number, 0, term, *value});
 }
 
 std::string repeated_symbol_warning(std::string_view macro, std::string_view symbol,
@@ -172,8 +178,7 @@ std::string utf8_source_warning(std::string_view file) {
 }
 
 std::string operand_note_warning(const OperandNote& note) {
-  std::string value = note.value;
-  upper_case(value);
+  const std::string value = hex4(note.value);
   std::string term = note.term;
   collapse_blanks(term);
   if (note.kind == OperandNote::Kind::operator_ignored) {
@@ -189,38 +194,65 @@ std::string unwritten_words_summary(std::size_t count, std::string_view image_na
          " does not match the listing's addresses";
 }
 
-std::string literal_warning(const LineRecord& encoded) {
+std::string literal_warning(const LineRecord& encoded,
+                            const std::optional<OperandValue>& operand1) {
   if (!has_kind(encoded, RecordKind::normal) || !encoded.error.empty()) return {};
-  const std::optional<std::uint32_t> literal = number_value(encoded.operand1);
+  if (!operand1 || operand1->file_register) return {};
+  const std::uint32_t literal = operand1->value;
   // A byte, or a negative value down to -128 (its 16-bit two's complement).
-  if (!literal || *literal <= 0xFF || *literal >= 0xFF80) return {};
-  const std::string low_byte = hex4(*literal & 0xFF).substr(2);
-  return "literal " + hex4(*literal) + " does not fit 8 bits (-128 to 255): " +
+  if (literal <= 0xFF || literal >= 0xFF80) return {};
+  const std::string low_byte = hex4(literal & 0xFF).substr(2);
+  return "literal " + hex4(literal) + " does not fit 8 bits (-128 to 255): " +
          std::string(instruction_name(literal_base(encoded))) + " encodes only its low byte, " +
          low_byte;
 }
 
-std::string target_warning(const LineRecord& encoded, std::uint32_t address) {
+std::string target_warning(const LineRecord& encoded, std::uint32_t target, std::uint32_t address) {
   const bool jump = has_kind(encoded, RecordKind::branch);
   if ((!jump && !has_kind(encoded, RecordKind::call_sub)) || !encoded.error.empty()) return {};
   // GOTO and CALL hold 11 address bits; PCLATH selects the 2K page.
-  const auto at = static_cast<std::uint32_t>(hex_value(encoded.address));
-  const std::uint32_t page = address >> 11;
-  if (page == at >> 11) return {};
-  return std::string(jump ? "jump" : "call") + " target " + hex4(address) + " is in page " +
-         std::to_string(page) + ", the " + (jump ? "GOTO" : "CALL") + " at " + hex4(at) +
-         " in page " + std::to_string(at >> 11) +
+  const std::uint32_t page = target >> 11;
+  if (page == address >> 11) return {};
+  return std::string(jump ? "jump" : "call") + " target " + hex4(target) + " is in page " +
+         std::to_string(page) + ", the " + (jump ? "GOTO" : "CALL") + " at " + hex4(address) +
+         " in page " + std::to_string(address >> 11) +
          ": the word holds the low 11 bits only, so PCLATH must select page " +
          std::to_string(page) + " first";
 }
 
-bool register_outside_bank0(const LineRecord& encoded) {
+bool register_outside_bank0(const LineRecord& encoded,
+                            const std::optional<OperandValue>& operand1) {
   if ((!has_kind(encoded, RecordKind::normal) && !has_kind(encoded, RecordKind::bit)) ||
       !encoded.error.empty())
     return false;
-  const std::size_t marker = encoded.operand1.find("($");
-  return marker != std::string::npos &&
-         hex_value(encoded.operand1.view().substr(marker + 2)) > 0x7F;
+  return operand1 && operand1->file_register && operand1->value > 0x7F;
+}
+
+namespace {
+
+// An operand as the code generator leaves it once evaluated: "$hhhh" for a
+// value, "($hhhh)" for a file register; none for any other text.
+std::optional<OperandValue> evaluated_operand(std::string_view operand) {
+  const bool file_register = operand.starts_with("($") && operand.ends_with(')');
+  if (file_register) operand = operand.substr(1, operand.size() - 2);
+  if (operand.size() != 5 || operand.front() != '$') return std::nullopt;
+  const std::optional<std::uint32_t> value = number_value(operand);
+  if (!value) return std::nullopt;
+  return OperandValue{*value, file_register};
+}
+
+}  // namespace
+
+std::string literal_warning(const LineRecord& encoded) {
+  return literal_warning(encoded, evaluated_operand(encoded.operand1.view()));
+}
+
+std::string target_warning(const LineRecord& encoded, std::uint32_t target) {
+  return target_warning(encoded, target, static_cast<std::uint32_t>(hex_value(encoded.address)));
+}
+
+bool register_outside_bank0(const LineRecord& encoded) {
+  return register_outside_bank0(encoded, evaluated_operand(encoded.operand1.view()));
 }
 
 std::string register_bank_summary(std::size_t count, const SourceLocation& first) {

@@ -117,6 +117,10 @@ std::string describe_place(const Diagnostic& diagnostic);
 // Pass 2, before classification: a DE value above FF keeps only its low byte.
 std::string data_byte_warning(const LineRecord& matched);
 // Pass 2: the location counter went past FFFF and started again at 0000.
+// `before` and `after` are the counter around the statement (16 bits).
+std::string counter_wrap_warning(std::uint32_t before, std::uint32_t after,
+                                 const LineRecord& record);
+// The same with the counter as the record's four hexadecimal digits.
 std::string counter_wrap_warning(std::string_view before, std::string_view after,
                                  const LineRecord& record);
 // Pass 2: a label or a statement longer than the record holds.
@@ -139,11 +143,18 @@ std::string operand_note_warning(const OperandNote& note);
 // gave them addresses for, so the image runs ahead of the listing.
 std::string unwritten_words_summary(std::size_t count, std::string_view image_name);
 // Pass 3: a literal outside -128..255, of which only the low byte is encoded.
-std::string literal_warning(const LineRecord& encoded);
-// Pass 3: a jump or call whose target lies in another 2K page than the
-// instruction, so that PCLATH must select the target's page.
-std::string target_warning(const LineRecord& encoded, std::uint32_t target);
+// `operand1` is the value the code generator gave operand 1 (last_operand1).
+std::string literal_warning(const LineRecord& encoded, const std::optional<OperandValue>& operand1);
+// Pass 3: a jump or call at `address` whose target lies in another 2K page
+// than the instruction, so that PCLATH must select the target's page.
+std::string target_warning(const LineRecord& encoded, std::uint32_t target, std::uint32_t address);
 // Pass 3: a file-register operand above 7F, whose bank bits are dropped.
+bool register_outside_bank0(const LineRecord& encoded, const std::optional<OperandValue>& operand1);
+
+// The same three for a caller that holds the encoded record alone: the
+// values are read back from its evaluated operand and address fields.
+std::string literal_warning(const LineRecord& encoded);
+std::string target_warning(const LineRecord& encoded, std::uint32_t target);
 bool register_outside_bank0(const LineRecord& encoded);
 std::string register_bank_summary(std::size_t count, const SourceLocation& first);
 

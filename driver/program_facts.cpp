@@ -3,35 +3,17 @@
 #include <algorithm>
 
 #include "source/statement_splitter.h"
+#include "support/hex_value.h"
 
 namespace korva {
 
 namespace {
 
-// A value text of one to eight hexadecimal digits; anything else (the text
-// of a directive that failed) is no value.
-std::optional<std::uint32_t> hex_number(std::string_view text) {
-  if (text.empty() || text.size() > 8) return std::nullopt;
-  std::uint32_t value = 0;
-  for (const char c : text) {
-    std::uint32_t digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<std::uint32_t>(c - '0');
-    } else if (c >= 'a' && c <= 'f') {
-      digit = static_cast<std::uint32_t>(c - 'a' + 10);
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<std::uint32_t>(c - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-    value = value * 16 + digit;
-  }
-  return value;
-}
-
-// Addresses and the reservation pointer are four-digit texts.
+// Addresses and the reservation pointer as the records show them: four
+// hexadecimal digits; any other text (the operand of a RAM= that is no
+// plain number) is address 0.
 std::uint32_t address_of(std::string_view text) {
-  return hex_number(text).value_or(0) & 0xFFFF;
+  return plain_hex_number(text).value_or(0) & 0xFFFF;
 }
 
 std::string without_colons(std::string_view label) {
@@ -50,28 +32,39 @@ void ProgramFactsCollector::close_subroutine(std::uint32_t end) {
 void ProgramFactsCollector::classified(const LineRecord& record, std::optional<std::size_t> origin,
                                        std::string_view ram_before, std::string_view ram_after,
                                        std::string_view counter_after) {
+  classified(record, origin,
+             Step{address_of(record.address.view()), address_of(counter_after),
+                  address_of(ram_before), address_of(ram_after)});
+}
+
+void ProgramFactsCollector::classified(const LineRecord& record, std::optional<std::size_t> origin,
+                                       const Step& step) {
   const PatternType type = pattern_type_of_key(record.pattern_key.view());
   if (origin && !record.label.empty()) types_by_origin_.try_emplace(*origin, type);
 
   if (type == PatternType::reservation && has_kind(record, RecordKind::equ)) {
-    const std::uint32_t bytes = (address_of(ram_after) - address_of(ram_before)) & 0xFFFF;
-    reservations_.push_back({address_of(ram_before), bytes});
+    const std::uint32_t bytes = (step.ram_after - step.ram_before) & 0xFFFF;
+    reservations_.push_back({step.ram_before, bytes});
     if (origin && !record.label.empty()) reserved_by_origin_.try_emplace(*origin, bytes);
   } else if (type == PatternType::subroutine && has_kind(record, RecordKind::sub)) {
     // A SUB inside an open subroutine ends it where the new one starts.
-    const std::uint32_t start = address_of(record.address);
+    const std::uint32_t start = step.counter_before;
     close_subroutine(start);
     // A SUB of a macro body counts from its first expansion only.
     if (origin && subroutines_by_origin_.try_emplace(*origin, Extent{start, start}).second) {
       open_subroutine_ = origin;
     }
   } else if (type == PatternType::inherent && equals_nocase(record.statement, "END SUB")) {
-    close_subroutine(address_of(counter_after));
+    close_subroutine(step.counter_after);
   }
 }
 
+void ProgramFactsCollector::pass2_ended(std::uint32_t counter) {
+  close_subroutine(counter);
+}
+
 void ProgramFactsCollector::pass2_ended(std::string_view counter) {
-  close_subroutine(address_of(counter));
+  pass2_ended(address_of(counter));
 }
 
 void ProgramFactsCollector::wrote(std::size_t begin, std::size_t end, const SourceLocation& where) {
@@ -97,7 +90,7 @@ ProgramFacts ProgramFactsCollector::finish(const SymbolTable& symbols, const Sou
 
   for (const Symbol& entry : symbols.entries()) {
     ProgramSymbol symbol;
-    symbol.value = hex_number(entry.value);
+    symbol.value = entry.plain_number();
     if (entry.origin > 0) {
       // The origin is where the line after the defining one starts.
       const SourceLocation where = map.locate(entry.origin - 1);

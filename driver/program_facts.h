@@ -62,14 +62,25 @@ struct ProgramFacts {
 // the facts were asked for.
 class ProgramFactsCollector {
  public:
+  // Where pass 2 moved its counters for one statement: the location counter
+  // and the reservation pointer, before and after (16-bit addresses).
+  struct Step {
+    std::uint32_t counter_before = 0;
+    std::uint32_t counter_after = 0;
+    std::uint32_t ram_before = 0;
+    std::uint32_t ram_after = 0;
+  };
   // Pass 2, after a statement has been classified. `origin` is where pass 1
-  // entered the line's symbol; `ram_before`/`ram_after` are the reservation
-  // pointer around the statement and `counter_after` the location counter
-  // after it.
+  // entered the line's symbol.
+  void classified(const LineRecord& record, std::optional<std::size_t> origin, const Step& step);
+  // The same with the counters as the records show them: the reservation
+  // pointer's texts around the statement and the location counter's after
+  // it (the record's address field holds the one before).
   void classified(const LineRecord& record, std::optional<std::size_t> origin,
                   std::string_view ram_before, std::string_view ram_after,
                   std::string_view counter_after);
   // End of pass 2: a subroutine still open ends at the last address.
+  void pass2_ended(std::uint32_t counter);
   void pass2_ended(std::string_view counter);
 
   // Pass 3: the record at `where` wrote image bytes [begin, end).

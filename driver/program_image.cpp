@@ -8,14 +8,19 @@
 
 namespace korva {
 
-void ProgramImage::add(const LineRecord& record, std::size_t fill) {
+void ProgramImage::add(const LineRecord& record, std::size_t fill, std::uint32_t address) {
   const bool org = has_kind(record, RecordKind::org);
   if (org) runs_.back().end = bytes_.size();
+  // The one place where a record's code text becomes image bytes.
   write_image_bytes(bytes_, record.code, fill);
-  if (org) {
-    const std::int32_t word = std::max<std::int32_t>(hex_value(record.address), 0);
-    runs_.push_back(Run{bytes_.size(), std::string::npos, 2 * static_cast<std::uint64_t>(word)});
-  }
+  if (org) runs_.push_back(Run{bytes_.size(), std::string::npos, 2 * std::uint64_t{address}});
+}
+
+void ProgramImage::add(const LineRecord& record, std::size_t fill) {
+  // Only an ORG's address is needed.
+  const std::int32_t address =
+      has_kind(record, RecordKind::org) ? std::max<std::int32_t>(hex_value(record.address), 0) : 0;
+  add(record, fill, static_cast<std::uint32_t>(address));
 }
 
 std::vector<PlacedBytes> ProgramImage::placed() const {

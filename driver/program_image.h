@@ -18,6 +18,10 @@ class ProgramImage {
   // an ORG gap, otherwise the bytes of its code. An ORG record also starts
   // a new run at twice its address; its fill belongs to no run, so the HEX
   // file leaves the gap empty where the .bin file has zeros.
+  // `address` is the record's address as a number (the location counter),
+  // which an ORG's run starts at.
+  void add(const LineRecord& record, std::size_t fill, std::uint32_t address);
+  // The same, reading the address from the record's address field.
   void add(const LineRecord& record, std::size_t fill);
 
   // The .bin file.

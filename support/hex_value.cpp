@@ -48,4 +48,15 @@ std::int32_t hex_value(std::string_view text) {
   return read_integer(text, 16).value;
 }
 
+std::optional<std::uint32_t> plain_hex_number(std::string_view text) {
+  if (text.empty() || text.size() > 8) return std::nullopt;
+  std::uint32_t value = 0;
+  for (const char c : text) {
+    const int digit = digit_value(c);
+    if (digit >= 16) return std::nullopt;
+    value = value * 16 + static_cast<std::uint32_t>(digit);
+  }
+  return value;
+}
+
 }  // namespace korva

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace korva {
@@ -43,5 +44,10 @@ IntegerReading read_integer(std::string_view text, int base);
 
 // The hex value rule: the text read in base 16; text without digits is 0.
 std::int32_t hex_value(std::string_view text);
+
+// A text of one to eight hexadecimal digits and nothing else, read exactly;
+// none for any other text (where the hex value rule would still read a
+// value, such as 0 for "$XXXX").
+std::optional<std::uint32_t> plain_hex_number(std::string_view text);
 
 }  // namespace korva

@@ -8,6 +8,10 @@
 
 namespace korva {
 
+std::optional<std::uint32_t> Symbol::plain_number() const {
+  return plain_hex_number(value);
+}
+
 void SymbolTable::reset() {
   entries_.clear();
   current_subroutine_.clear();

@@ -24,6 +24,11 @@ struct Symbol {
   std::optional<std::uint32_t> number;
   std::size_t origin = 0;  // source position of the line that created the entry
   bool is_subroutine = false;
+
+  // The value where its text is plain hexadecimal (one to eight digits), as
+  // the map and debug files list it; none for a text such as "$XXXX", which
+  // `number` reads as 0.
+  std::optional<std::uint32_t> plain_number() const;
 };
 
 class SymbolTable {

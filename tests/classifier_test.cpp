@@ -119,17 +119,22 @@ TEST(Classifier, AddressesKeepTheirTextsWhileCountedAsNumbers) {
   }
 }
 
-TEST(Classifier, RamPointerTextFollowsRamAndReservations) {
+TEST(Classifier, RamPointerTextAndAddressFollowRamAndReservations) {
   Classifier classifier;
   classifier.reset();
   EXPECT_EQ(classifier.ram_pointer(), "0010");
+  EXPECT_EQ(classifier.ram_address(), 0x10u);
   SymbolTable symbols;
   symbols.reset();
   std::uint32_t counter = 0;
   const struct {
     const char* line;
     const char* pointer_after;
-  } steps[] = {{"RAM=$aB", "00aB"}, {"[1]", "00ac"}, {"RAM=$XXXX", "$XXXX"}, {"[2]", "0002"}};
+    std::uint32_t address_after;
+  } steps[] = {{"RAM=$aB", "00aB", 0xAB},      {"[1]", "00ac", 0xAC},
+               {"RAM=$XXXX", "$XXXX", 0},      {"[2]", "0002", 2},
+               {"RAM=1FFFFh", "FFFF", 0xFFFF}, {"[3]", "0002", 2},
+               {"RAM=70000", "1170", 0x1170},  {"[0]", "1170", 0x1170}};
   for (const auto& step : steps) {
     LineRecord record;
     std::string line = step.line;
@@ -137,9 +142,11 @@ TEST(Classifier, RamPointerTextFollowsRamAndReservations) {
     match_statement(record);
     classifier.classify_statement(record, counter, symbols, std::nullopt);
     EXPECT_EQ(classifier.ram_pointer(), step.pointer_after) << step.line;
+    EXPECT_EQ(classifier.ram_address(), step.address_after) << step.line;
   }
   classifier.reset();
   EXPECT_EQ(classifier.ram_pointer(), "0010");
+  EXPECT_EQ(classifier.ram_address(), 0x10u);
 }
 
 }  // namespace

@@ -46,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"$-1", false, "$-1"}, NumberCase{"COUNT", false, "COUNT"},
                       NumberCase{"-1", true, "ffff"}));
 
-// number_value reads what check_number would store, without storing it.
+// number_value reads what check_number would store, without storing it;
+// check_number_value stores the same text and gives the same value.
 TEST(NumberValue, IsTheValueOfTheTextCheckNumberStores) {
   const char* const operands[] = {
       "100",   "31",         "$1F",  "1Fh",   "H'1F'", "h'1F'",   "$1f",   "$12345", "0FFh",
@@ -62,6 +63,9 @@ TEST(NumberValue, IsTheValueOfTheTextCheckNumberStores) {
     if (is_number) {
       EXPECT_EQ(*value, static_cast<std::uint32_t>(hex_value(stored))) << '"' << operand << '"';
     }
+    std::string checked = operand;
+    EXPECT_EQ(check_number_value(checked), value) << '"' << operand << '"';
+    EXPECT_EQ(checked, stored) << '"' << operand << '"';
   }
 }
 
@@ -74,6 +78,31 @@ TEST(HexValue, AgreesWithTheBase16Reading) {
       "+1",   "X1",   "1X", "7fffffff", "80000000", "$0023",    "12 34",   "0xFFFFFFFFF"};
   for (const char* text : texts) {
     EXPECT_EQ(hex_value(text), read_integer(text, 16).value) << '"' << text << '"';
+  }
+}
+
+// The strict reading takes one to eight hexadecimal digits and nothing else,
+// where the hex value rule reads a value from almost any text.
+TEST(PlainHexNumber, TakesOnlyOneToEightDigits) {
+  const struct {
+    const char* text;
+    std::optional<std::uint32_t> value;
+  } cases[] = {
+      {"0", 0},
+      {"0023", 0x23},
+      {"aBc", 0xABC},
+      {"FFFFFFFF", 0xFFFFFFFF},
+      {"", std::nullopt},
+      {"$XXXX", std::nullopt},
+      {"0x1F", std::nullopt},
+      {"123456789", std::nullopt},
+      {"12G", std::nullopt},
+      {" 5", std::nullopt},
+      {"-1", std::nullopt},
+      {"1F)", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(plain_hex_number(c.text), c.value) << '"' << c.text << '"';
   }
 }
 

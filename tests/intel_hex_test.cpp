@@ -188,5 +188,26 @@ TEST(ProgramImage, OrgBackwardsPlacesTheFollowingWordsAgain) {
             (std::map<std::uint32_t, std::uint8_t>{{0, 0x33}, {1, 0x33}, {2, 0x22}, {3, 0x22}}));
 }
 
+TEST(ProgramImage, OrgRunStartsAtTheAddressGivenAsANumber) {
+  // The address the counter holds decides, not the text of the record.
+  for (const bool given : {false, true}) {
+    ProgramImage image;
+    image.add(code_record("normal", "1111", "0000"), 0);
+    const LineRecord org = code_record("org", "", "$XXXX");
+    if (given) {
+      image.add(org, 2, 0x0002);
+    } else {
+      image.add(org, 0);
+    }
+    image.add(code_record("normal", "2222", "0002"), 0);
+    // Back at 0, the second word takes the first one's place.
+    std::map<std::uint32_t, std::uint8_t> expected{{0, 0x11}, {1, 0x11}};
+    const std::uint32_t at = given ? 4 : 0;
+    expected[at] = expected[at + 1] = 0x22;
+    EXPECT_EQ(decode_placed(intel_hex_text(image.placed())), expected)
+        << "address given: " << given;
+  }
+}
+
 }  // namespace
 }  // namespace korva

@@ -171,14 +171,16 @@ TEST(CodeGenerator, RepeatedOperationsEncodeAlikeWithinAPassOnly) {
     const char* code;
     const char* error;
     std::size_t notes;
+    std::uint32_t value1;  // operand 1's value, kept for the warnings
+    bool file_register;
   } operations[] = {
-      {"N073EADD ", "normal", "(COUNT)", "W", "0714", "", 0},
-      {"N073EADD ", "normal", "(COUNT)", "F", "0794", "", 0},
-      {"N073EADD ", "normal", "COUNT", "W", "3e14", "", 0},
-      {"N073EADD ", "normal", "COUNT", "F", "", "normal err", 0},
-      {"N073EADD ", "normal", "5*3", "W", "3e05", "", 1},
-      {"b1400BSF ", "bit", "(3)", "5", "1683", "", 0},
-      {"b1400BSF ", "bit", "(3)", "9", "", "bit err", 0},
+      {"N073EADD ", "normal", "(COUNT)", "W", "0714", "", 0, 0x14, true},
+      {"N073EADD ", "normal", "(COUNT)", "F", "0794", "", 0, 0x14, true},
+      {"N073EADD ", "normal", "COUNT", "W", "3e14", "", 0, 0x14, false},
+      {"N073EADD ", "normal", "COUNT", "F", "", "normal err", 0, 0x14, false},
+      {"N073EADD ", "normal", "5*3", "W", "3e05", "", 1, 5, false},
+      {"b1400BSF ", "bit", "(3)", "5", "1683", "", 0, 3, true},
+      {"b1400BSF ", "bit", "(3)", "9", "", "bit err", 0, 3, true},
   };
   CodeGenerator generator;
   for (int pass = 0; pass < 2; ++pass) {
@@ -202,7 +204,18 @@ TEST(CodeGenerator, RepeatedOperationsEncodeAlikeWithinAPassOnly) {
         EXPECT_EQ(record.code, code) << o.operand1 << ',' << o.operand2 << " pass " << pass;
         EXPECT_EQ(record.error, o.error) << o.operand1 << ',' << o.operand2;
         EXPECT_EQ(generator.operand_notes().size(), o.notes) << o.operand1 << ',' << o.operand2;
+        const std::uint32_t value1 =
+            pass == 1 && std::string_view(o.operand1).find("COUNT") != std::string_view::npos
+                ? 0x15
+                : o.value1;
+        ASSERT_TRUE(generator.last_operand1()) << o.operand1 << ',' << o.operand2;
+        EXPECT_EQ(generator.last_operand1()->value, value1) << o.operand1 << " pass " << pass;
+        EXPECT_EQ(generator.last_operand1()->file_register, o.file_register) << o.operand1;
       }
+      LineRecord remark;
+      set_kind(remark, RecordKind::rem);
+      generator.generate_code(remark, symbols);
+      EXPECT_FALSE(generator.last_operand1());
     }
   }
 }

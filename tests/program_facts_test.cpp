@@ -179,5 +179,51 @@ TEST(ProgramFacts, ValuelessAndFailedSymbolsHaveNoValue) {
   EXPECT_FALSE(symbols[1].value.has_value());
 }
 
+// "$XXXX" is a number the notation lets through unread: the hex value rule
+// reads it as 0, yet it is no value a map or debug file can show.
+TEST(ProgramFacts, PlaceholderTextsAreNoValueAndReserveFromZero) {
+  ScratchDir dir;
+  const Assembled run = assemble(dir,
+                                 {{"a.as", lines({"ODD::   EQU $XXXX", "EVEN::  EQU 12h",
+                                                  "        RAM=$XXXX", "        [2]", "ODD>W"})}},
+                                 true);
+  ASSERT_TRUE(run.result.facts.has_value());
+  const auto& symbols = run.result.facts->symbols;
+  ASSERT_EQ(symbols.size(), 2u);
+  EXPECT_FALSE(symbols[0].value.has_value());
+  EXPECT_EQ(symbols[1].value, 0x12u);
+  const auto& reserved = run.result.facts->reservations;
+  ASSERT_EQ(reserved.size(), 1u);
+  EXPECT_EQ(std::make_pair(reserved[0].start, reserved[0].bytes), std::make_pair(0u, 2u));
+}
+
+// The collector takes pass 2's counters as numbers; the reservation pointer
+// wraps at 16 bits as the classifier's does.
+TEST(ProgramFacts, ReservationsComeFromTheCountersGiven) {
+  LineRecord reservation;
+  reservation.pattern_key = kPatterns[38].key.view();  // [@]
+  set_kind(reservation, RecordKind::equ);
+  LineRecord failed = reservation;
+  set_kind(failed, RecordKind::error);
+  const struct {
+    const LineRecord& record;
+    std::uint32_t ram_before, ram_after;
+  } steps[] = {{reservation, 0x20, 0x24}, {failed, 0x24, 0x24}, {reservation, 0xFFFE, 0x0001}};
+  ProgramFactsCollector collector;
+  for (const auto& step : steps) {
+    collector.classified(step.record, std::nullopt,
+                         ProgramFactsCollector::Step{0, 0, step.ram_before, step.ram_after});
+  }
+  SymbolTable symbols;
+  symbols.reset();
+  const SourceMap map("", {"a.as"}, {0});
+  const ProgramFacts facts = collector.finish(symbols, map, {}, {});
+  ASSERT_EQ(facts.reservations.size(), 2u);
+  EXPECT_EQ(std::make_pair(facts.reservations[0].start, facts.reservations[0].bytes),
+            std::make_pair(0x20u, 4u));
+  EXPECT_EQ(std::make_pair(facts.reservations[1].start, facts.reservations[1].bytes),
+            std::make_pair(0xFFFEu, 3u));
+}
+
 }  // namespace
 }  // namespace korva

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driver/assembler.h"
+#include "driver/diagnostics.h"
 #include "driver/project.h"
 #include "project_assembly.h"
 #include "test_support.h"
@@ -200,6 +201,114 @@ TEST(Warnings, JumpsCallsAndLiteralsKeepTheirInstructionAndWarnOnlyWhereTheyMust
           << run.result.diagnostics[0].text;
     }
   }
+}
+
+// The code generator remembers operations it has encoded; a line met again
+// must warn as the first one did.
+TEST(Warnings, OperationsMetAgainWarnAsTheFirstTime) {
+  const struct Case {
+    const char* what;
+    std::vector<std::string_view> source;
+    std::size_t literal_warnings;
+    const char* bank_summary;  // part of the summary, or null for none
+  } cases[] = {
+      {"a wide literal twice", {"W^100h>W", "W^100h>W"}, 2, nullptr},
+      {"a register above 7F twice", {"W+($86)>F", "W+($86)>F"}, 0, "2 register operands"},
+      {"a register above 7F once beside one in bank 0",
+       {"W+($86)>F", "W+($06)>F", "W+($06)>F"},
+       0,
+       "1 register operand is"},
+      {"a register bit above 7F twice", {"($86)_BIT1<1", "($86)_BIT1<1"}, 0, "2 register"},
+      {"a literal that names a register value", {"($86)>W", "86h>W", "86h>W"}, 0, "1 register"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    std::string source;
+    for (std::string_view line : c.source) (source += line) += "\r\n";
+    const Outcome run = assemble(dir, {{"a.as", source}});
+    EXPECT_EQ(warnings_containing(run.result, "does not fit 8 bits").size(), c.literal_warnings);
+    const std::vector<const Diagnostic*> summaries =
+        warnings_containing(run.result, "above 7F; only the low 7 bits");
+    if (c.bank_summary == nullptr) {
+      EXPECT_TRUE(summaries.empty());
+    } else {
+      ASSERT_EQ(summaries.size(), 1u);
+      EXPECT_NE(summaries[0]->text.find(c.bank_summary), std::string::npos) << summaries[0]->text;
+    }
+  }
+}
+
+// The warnings of encoded words, given the numbers the code generator and
+// the counters hold.
+TEST(Warnings, EncodedWordsWarnFromTheirNumbers) {
+  const auto record = [](RecordKind kind, std::string_view key) {
+    LineRecord made;
+    set_kind(made, kind);
+    made.pattern_key = key;
+    return made;
+  };
+  const std::string_view add_key = kPatterns[9].key.view();  // W+@>@
+  const LineRecord add = record(RecordKind::normal, add_key);
+  LineRecord failed = add;
+  failed.error = "normal err";
+  const LineRecord jump = record(RecordKind::branch, kPatterns[31].key.view());
+  const LineRecord call = record(RecordKind::call_sub, "");
+  const LineRecord bit = record(RecordKind::bit, kPatterns[23].key.view());
+
+  const struct {
+    const char* what;
+    const LineRecord& encoded;
+    std::optional<OperandValue> operand1;
+    const char* literal;  // the literal warning, empty for none
+    bool outside_bank0;
+  } operands[] = {
+      {"a byte", add, OperandValue{0xFF, false}, "", false},
+      {"minus 128", add, OperandValue{0xFF80, false}, "", false},
+      {"minus 129", add, OperandValue{0xFF7F, false},
+       "literal FF7F does not fit 8 bits (-128 to 255): ADDLW encodes only its low byte, 7F",
+       false},
+      {"256", add, OperandValue{0x100, false}, "literal 0100 does not fit", false},
+      {"a register above 7F", add, OperandValue{0x100, true}, "", true},
+      {"a register at 7F", add, OperandValue{0x7F, true}, "", false},
+      {"no value", add, std::nullopt, "", false},
+      {"an error", failed, OperandValue{0x100, true}, "", false},
+      {"a bit of a register above 7F", bit, OperandValue{0x80, true}, "", true},
+      {"a jump", jump, OperandValue{0x100, true}, "", false},
+  };
+  for (const auto& c : operands) {
+    SCOPED_TRACE(c.what);
+    const std::string literal = literal_warning(c.encoded, c.operand1);
+    EXPECT_EQ(literal.substr(0, std::string_view(c.literal).size()), c.literal);
+    EXPECT_EQ(literal.empty(), std::string_view(c.literal).empty());
+    EXPECT_EQ(register_outside_bank0(c.encoded, c.operand1), c.outside_bank0);
+  }
+
+  const struct {
+    const char* what;
+    const LineRecord& encoded;
+    std::uint32_t target, address;
+    const char* warning;
+  } targets[] = {
+      {"a jump within page 0", jump, 0x7FF, 0, ""},
+      {"a jump to page 1", jump, 0x800, 0x7FF,
+       "jump target 0800 is in page 1, the GOTO at 07FF in page 0: the word holds the low 11 "
+       "bits only, so PCLATH must select page 1 first"},
+      {"a call to page 0", call, 0x10, 0x1800, "call target 0010 is in page 0, the CALL at 1800"},
+      {"a register operation", add, 0x800, 0, ""},
+  };
+  for (const auto& c : targets) {
+    SCOPED_TRACE(c.what);
+    const std::string warning = target_warning(c.encoded, c.target, c.address);
+    EXPECT_EQ(warning.substr(0, std::string_view(c.warning).size()), c.warning);
+    EXPECT_EQ(warning.empty(), std::string_view(c.warning).empty());
+  }
+
+  const LineRecord org = record(RecordKind::org, kPatterns[35].key.view());
+  EXPECT_EQ(counter_wrap_warning(0xFFFFu, 0x0001u, add),
+            "the location counter went past FFFF and starts again at 0001");
+  EXPECT_EQ(counter_wrap_warning(0xFFFEu, 0xFFFFu, add), "");
+  EXPECT_EQ(counter_wrap_warning(0xFFFFu, 0x0000u, org), "");
 }
 
 TEST(Warnings, NeverChangeTheOutputs) {
