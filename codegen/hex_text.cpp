@@ -201,19 +201,4 @@ std::string_view format_hex(std::uint32_t value, std::size_t width, char (&digit
   return std::string_view(digits, written);
 }
 
-std::int64_t hex_difference(std::string_view a, std::string_view b) {
-  return std::int64_t{hex_value(a)} - std::int64_t{hex_value(b)};
-}
-
-void advance_address(std::string& address, std::string_view code) {
-  const auto words = static_cast<std::uint32_t>(code.size() / 4);
-  const auto value = static_cast<std::uint32_t>(hex_value(address)) + words;
-  // Four digits are rewritten in place: this runs for every record, twice.
-  if (address.size() == 4) {
-    for (std::size_t i = 0; i < 4; ++i) address[3 - i] = kHexDigits[(value >> (4 * i)) & 0xF];
-  } else {
-    assign_hex(address, value, 4);
-  }
-}
-
 }  // namespace korva

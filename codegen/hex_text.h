@@ -84,20 +84,6 @@ void assign_hex(Text& text, std::uint32_t value, std::size_t width) {
   }
 }
 
-// a := a + b in lower-case hexadecimal, brought to `width`.
-template <typename Text>
-void add_hex(Text& a, std::string_view b, std::size_t width) {
-  const std::uint32_t sum =
-      static_cast<std::uint32_t>(hex_value(a)) + static_cast<std::uint32_t>(hex_value(b));
-  assign_hex(a, sum, width);
-}
-
-// a - b, both read by the hex value rule.
-std::int64_t hex_difference(std::string_view a, std::string_view b);
-
-// Moves an address on by one program word for every four characters of code.
-void advance_address(std::string& address, std::string_view code);
-
 // Lower-case hexadecimal digits of a 32-bit value, without leading zeros.
 std::string to_hex(std::uint32_t value);
 

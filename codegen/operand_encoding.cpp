@@ -105,11 +105,6 @@ std::optional<OperandValue> evaluate_operand(FieldText<kOperandFieldSize>& opera
   return evaluate_text(operand, symbols, notes);
 }
 
-void mask_register(std::string& text) {
-  text = to_hex(static_cast<std::uint32_t>(hex_value(text)) & 0x7F);
-  pad_hex(text, 2);
-}
-
 namespace {
 
 // Operand 1 of a literal operation: its value, or the number its text is.

@@ -60,7 +60,4 @@ void encode_normal(LineRecord& record, const std::optional<OperandValue>& operan
 void encode_bit(LineRecord& record, const std::optional<OperandValue>& operand1 = std::nullopt,
                 const std::optional<OperandValue>& operand2 = std::nullopt);
 
-// Reduces a two-digit register address to its 7-bit file-register field.
-void mask_register(std::string& text);
-
 }  // namespace korva

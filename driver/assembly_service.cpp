@@ -30,6 +30,9 @@ Expected<void> SourceSet::add(std::string name, std::string_view bytes) {
 
 namespace {
 
+// Program-word addresses are 16 bits; the location counter wraps beyond FFFF.
+constexpr std::uint32_t kAddressMask = 0xFFFF;
+
 struct PendingWarning {
   std::size_t record;
   DiagnosticKind kind;
@@ -50,15 +53,23 @@ struct Tally {
 
 // The zero fill in words that an ORG record asks for, and the location
 // counter moved to its address; an ORG backwards gets "ORG Error".
-std::int64_t org_gap(LineRecord& record, std::string& location_counter) {
+std::int64_t org_gap(LineRecord& record, std::uint32_t& location_counter) {
   if (!has_kind(record, RecordKind::org)) return 0;
-  std::int64_t gap = hex_difference(record.address, location_counter);
-  location_counter = record.address;
+  const std::int32_t address = hex_value(record.address);
+  std::int64_t gap = std::int64_t{address} - std::int64_t{location_counter};
+  location_counter = static_cast<std::uint32_t>(address);
   if (gap < 0) {
     gap = 0;
     record.error = "ORG Error";
   }
   return gap;
+}
+
+// Where an ORG record starts its run of image bytes: its address, a
+// negative one (which only an ORG backwards can have) at 0.
+std::uint32_t run_address(const LineRecord& record, std::uint32_t counter) {
+  if (!has_kind(record, RecordKind::org)) return 0;
+  return static_cast<std::int32_t>(counter) < 0 ? 0 : counter;
 }
 
 // A warning about the whole run, without a place in the source.
@@ -185,7 +196,7 @@ void AssemblyService::Run::pass2() {
   reader.reset(source_);
   s.expander_.reset(s.macros_, source_);
   s.record_.address = "0000";
-  s.location_counter_ = "0000";
+  std::uint32_t counter = 0;
   s.classifier_.reset();
   std::uint32_t call_offset = kNoCall;
   do {
@@ -209,15 +220,15 @@ void AssemblyService::Run::pass2() {
       s.matcher_.match(s.record_);
       add_warning(DiagnosticKind::data_byte_cut, data_byte_warning(s.record_));
       add_warning(DiagnosticKind::unwritten_number, unwritten_number_warning(s.record_));
-      const std::string before = s.location_counter_;
-      const std::string ram_before = facts_ ? s.classifier_.ram_pointer() : std::string();
-      s.classifier_.classify_statement(s.record_, s.location_counter_, s.symbols_, origin);
+      const std::uint32_t before = counter;
+      const std::uint32_t ram_before = s.classifier_.ram_address();
+      s.classifier_.classify_statement(s.record_, counter, s.symbols_, origin);
+      counter &= kAddressMask;
       if (facts_) {
-        facts_->classified(s.record_, origin, ram_before, s.classifier_.ram_pointer(),
-                           s.location_counter_);
+        facts_->classified(s.record_, origin,
+                           {before, counter, ram_before, s.classifier_.ram_address()});
       }
-      add_warning(DiagnosticKind::counter_wrap,
-                  counter_wrap_warning(before, s.location_counter_, s.record_));
+      add_warning(DiagnosticKind::counter_wrap, counter_wrap_warning(before, counter, s.record_));
       if (const auto& repeated = s.classifier_.repeated_symbol()) {
         add_warning(DiagnosticKind::repeated_symbol,
                     repeated_symbol_warning(s.expander_.current_macro(), repeated->name,
@@ -230,9 +241,9 @@ void AssemblyService::Run::pass2() {
     }
     if (cuts.remark) add_warning(DiagnosticKind::remark_cut, remark_cut_warning(s.record_));
     result_.records->add(s.record_, spot);
-    s.record_.address = s.location_counter_;
+    assign_hex(s.record_.address, counter, 4);
   } while (s.line_ != "end");
-  if (facts_) facts_->pass2_ended(s.location_counter_);
+  if (facts_) facts_->pass2_ended(counter);
 }
 
 // The errors and warnings of record n, whose listing line is `line`.
@@ -268,16 +279,20 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
   }
   const bool jump = has_kind(record, RecordKind::branch);
   for (const auto& [kind, text] :
-       {std::pair{DiagnosticKind::literal_too_wide, literal_warning(record)},
+       {std::pair{DiagnosticKind::literal_too_wide,
+                  literal_warning(record, service_.generator_.last_operand1())},
         std::pair{
             jump ? DiagnosticKind::jump_target_other_page : DiagnosticKind::call_target_other_page,
-            target_warning(record, service_.generator_.last_target())}}) {
+            // Warned about from the address pass 2 gave the line.
+            target_warning(record, service_.generator_.last_target(),
+                           static_cast<std::uint32_t>(hex_value(record.address)))}}) {
     if (text.empty()) continue;
     if (Diagnostic* warning = add_diagnostic(n, spot, kind, text, line)) {
       place_warning(*warning, record);
     }
   }
-  if (register_outside_bank0(record) && tally_.outside_bank0++ == 0) {
+  if (register_outside_bank0(record, service_.generator_.last_operand1()) &&
+      tally_.outside_bank0++ == 0) {
     tally_.first_outside_bank0 = map_.locate(spot.offset);
     tally_.first_outside_bank0_index = n;
   }
@@ -316,7 +331,7 @@ void AssemblyService::Run::pass3() {
   // sizing it ahead spares the listing a doubling of its capacity.
   result_.listing.reserve(source_.size() + result_.records->size() * 24);
   s.generator_.reset();
-  s.location_counter_ = "0000";
+  std::uint32_t counter = 0;
   std::string line;
   RecordStore::Reader records = result_.records->reader();
   LineRecord& record = s.record_;
@@ -326,17 +341,17 @@ void AssemblyService::Run::pass3() {
     s.generator_.generate_code(record, s.symbols_);
     upper_case(record.address);
     upper_case(record.code);
-    const std::int64_t gap = org_gap(record, s.location_counter_);
+    const std::int64_t gap = org_gap(record, counter);
     format_listing_line(record, line);
     result_.listing += line;
     const std::size_t image_before = result_.image.bytes().size();
-    result_.image.add(record, static_cast<std::size_t>(2 * gap));
+    result_.image.add(record, static_cast<std::size_t>(2 * gap), run_address(record, counter));
     if (facts_ && gap == 0) {
       facts_->wrote(image_before, result_.image.bytes().size(), map_.locate(spot.offset));
     }
     diagnose_record(n, spot, record, line, words_reserved);
     macro_calls_.follow(record, spot.offset, spot.call_offset == spot.offset);
-    advance_address(s.location_counter_, record.code);
+    counter = (counter + static_cast<std::uint32_t>(record.code.size() / 4)) & kAddressMask;
   }
   add_summaries();
 }

@@ -125,7 +125,6 @@ class AssemblyService {
   StatementMatcher matcher_;
   LineRecord record_;
   std::string line_;
-  std::string location_counter_;
 };
 
 }  // namespace korva

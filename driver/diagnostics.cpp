@@ -132,12 +132,6 @@ std::string counter_wrap_warning(std::uint32_t before, std::uint32_t after,
   return "the location counter went past FFFF and starts again at " + hex4(after);
 }
 
-std::string counter_wrap_warning(std::string_view before, std::string_view after,
-                                 const LineRecord& record) {
-  return counter_wrap_warning(static_cast<std::uint32_t>(hex_value(before)),
-                              static_cast<std::uint32_t>(hex_value(after)), record);
-}
-
 std::string label_cut_warning(const LineRecord& record) {
   return "label cut to " + std::to_string(kLabelCapacity) + " characters: " + record.label;
 }
@@ -226,33 +220,6 @@ bool register_outside_bank0(const LineRecord& encoded,
       !encoded.error.empty())
     return false;
   return operand1 && operand1->file_register && operand1->value > 0x7F;
-}
-
-namespace {
-
-// An operand as the code generator leaves it once evaluated: "$hhhh" for a
-// value, "($hhhh)" for a file register; none for any other text.
-std::optional<OperandValue> evaluated_operand(std::string_view operand) {
-  const bool file_register = operand.starts_with("($") && operand.ends_with(')');
-  if (file_register) operand = operand.substr(1, operand.size() - 2);
-  if (operand.size() != 5 || operand.front() != '$') return std::nullopt;
-  const std::optional<std::uint32_t> value = number_value(operand);
-  if (!value) return std::nullopt;
-  return OperandValue{*value, file_register};
-}
-
-}  // namespace
-
-std::string literal_warning(const LineRecord& encoded) {
-  return literal_warning(encoded, evaluated_operand(encoded.operand1.view()));
-}
-
-std::string target_warning(const LineRecord& encoded, std::uint32_t target) {
-  return target_warning(encoded, target, static_cast<std::uint32_t>(hex_value(encoded.address)));
-}
-
-bool register_outside_bank0(const LineRecord& encoded) {
-  return register_outside_bank0(encoded, evaluated_operand(encoded.operand1.view()));
 }
 
 std::string register_bank_summary(std::size_t count, const SourceLocation& first) {

@@ -120,9 +120,6 @@ std::string data_byte_warning(const LineRecord& matched);
 // `before` and `after` are the counter around the statement (16 bits).
 std::string counter_wrap_warning(std::uint32_t before, std::uint32_t after,
                                  const LineRecord& record);
-// The same with the counter as the record's four hexadecimal digits.
-std::string counter_wrap_warning(std::string_view before, std::string_view after,
-                                 const LineRecord& record);
 // Pass 2: a label or a statement longer than the record holds.
 std::string label_cut_warning(const LineRecord& record);
 std::string statement_cut_warning(std::string_view whole_statement);
@@ -150,12 +147,6 @@ std::string literal_warning(const LineRecord& encoded, const std::optional<Opera
 std::string target_warning(const LineRecord& encoded, std::uint32_t target, std::uint32_t address);
 // Pass 3: a file-register operand above 7F, whose bank bits are dropped.
 bool register_outside_bank0(const LineRecord& encoded, const std::optional<OperandValue>& operand1);
-
-// The same three for a caller that holds the encoded record alone: the
-// values are read back from its evaluated operand and address fields.
-std::string literal_warning(const LineRecord& encoded);
-std::string target_warning(const LineRecord& encoded, std::uint32_t target);
-bool register_outside_bank0(const LineRecord& encoded);
 std::string register_bank_summary(std::size_t count, const SourceLocation& first);
 
 }  // namespace korva

@@ -9,13 +9,6 @@ namespace korva {
 
 namespace {
 
-// Addresses and the reservation pointer as the records show them: four
-// hexadecimal digits; any other text (the operand of a RAM= that is no
-// plain number) is address 0.
-std::uint32_t address_of(std::string_view text) {
-  return plain_hex_number(text).value_or(0) & 0xFFFF;
-}
-
 std::string without_colons(std::string_view label) {
   while (!label.empty() && label.back() == ':') label.remove_suffix(1);
   return std::string(label);
@@ -27,14 +20,6 @@ void ProgramFactsCollector::close_subroutine(std::uint32_t end) {
   if (!open_subroutine_) return;
   subroutines_by_origin_[*open_subroutine_].end = end;
   open_subroutine_.reset();
-}
-
-void ProgramFactsCollector::classified(const LineRecord& record, std::optional<std::size_t> origin,
-                                       std::string_view ram_before, std::string_view ram_after,
-                                       std::string_view counter_after) {
-  classified(record, origin,
-             Step{address_of(record.address.view()), address_of(counter_after),
-                  address_of(ram_before), address_of(ram_after)});
 }
 
 void ProgramFactsCollector::classified(const LineRecord& record, std::optional<std::size_t> origin,
@@ -61,10 +46,6 @@ void ProgramFactsCollector::classified(const LineRecord& record, std::optional<s
 
 void ProgramFactsCollector::pass2_ended(std::uint32_t counter) {
   close_subroutine(counter);
-}
-
-void ProgramFactsCollector::pass2_ended(std::string_view counter) {
-  pass2_ended(address_of(counter));
 }
 
 void ProgramFactsCollector::wrote(std::size_t begin, std::size_t end, const SourceLocation& where) {

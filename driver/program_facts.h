@@ -73,15 +73,8 @@ class ProgramFactsCollector {
   // Pass 2, after a statement has been classified. `origin` is where pass 1
   // entered the line's symbol.
   void classified(const LineRecord& record, std::optional<std::size_t> origin, const Step& step);
-  // The same with the counters as the records show them: the reservation
-  // pointer's texts around the statement and the location counter's after
-  // it (the record's address field holds the one before).
-  void classified(const LineRecord& record, std::optional<std::size_t> origin,
-                  std::string_view ram_before, std::string_view ram_after,
-                  std::string_view counter_after);
   // End of pass 2: a subroutine still open ends at the last address.
   void pass2_ended(std::uint32_t counter);
-  void pass2_ended(std::string_view counter);
 
   // Pass 3: the record at `where` wrote image bytes [begin, end).
   void wrote(std::size_t begin, std::size_t end, const SourceLocation& where);

@@ -16,13 +16,6 @@ void ProgramImage::add(const LineRecord& record, std::size_t fill, std::uint32_t
   if (org) runs_.push_back(Run{bytes_.size(), std::string::npos, 2 * std::uint64_t{address}});
 }
 
-void ProgramImage::add(const LineRecord& record, std::size_t fill) {
-  // Only an ORG's address is needed.
-  const std::int32_t address =
-      has_kind(record, RecordKind::org) ? std::max<std::int32_t>(hex_value(record.address), 0) : 0;
-  add(record, fill, static_cast<std::uint32_t>(address));
-}
-
 std::vector<PlacedBytes> ProgramImage::placed() const {
   std::vector<PlacedBytes> placed;
   for (const Run& run : runs_) {

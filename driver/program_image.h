@@ -21,8 +21,6 @@ class ProgramImage {
   // `address` is the record's address as a number (the location counter),
   // which an ORG's run starts at.
   void add(const LineRecord& record, std::size_t fill, std::uint32_t address);
-  // The same, reading the address from the record's address field.
-  void add(const LineRecord& record, std::size_t fill);
 
   // The .bin file.
   const std::string& bytes() const { return bytes_; }

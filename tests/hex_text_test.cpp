@@ -119,39 +119,6 @@ TEST(PadHex, PadsOrKeepsLowDigits) {
   }
 }
 
-TEST(AddHex, WrapsAndRewritesInLowerCase) {
-  const struct {
-    const char* a;
-    const char* b;
-    const char* expected;
-  } cases[] = {{"ffff", "1", "0000"},
-               {"0010", "0003", "0013"},
-               {"000f", "1", "0010"},
-               {"01FF", "0", "01ff"}};
-  for (const auto& c : cases) {
-    std::string a = c.a;
-    add_hex(a, c.b, 4);
-    EXPECT_EQ(a, c.expected);
-  }
-}
-
-TEST(HexDifference, IsSigned) {
-  EXPECT_EQ(hex_difference("0010", "0020"), -16);
-}
-
-TEST(AdvanceAddress, OneWordPerFourCharacters) {
-  const struct {
-    const char* code;
-    const char* expected;
-  } cases[] = {
-      {"XXXX", "0001"}, {"2c", "0000"}, {"", "0000"}, {"3FFF1234", "0002"}, {"123456", "0001"}};
-  for (const auto& c : cases) {
-    std::string address = "0000";
-    advance_address(address, c.code);
-    EXPECT_EQ(address, c.expected) << c.code;
-  }
-}
-
 TEST(HexValue, FollowsTheLibraryReading) {
   EXPECT_EQ(hex_value("1F"), 0x1F);
   EXPECT_EQ(hex_value("0x1F"), 0x1F);

@@ -152,10 +152,10 @@ LineRecord code_record(const char* kind, const char* code, const char* address) 
 
 TEST(ProgramImage, OrgGapIsZerosInTheImageAndEmptyInTheHex) {
   ProgramImage image;
-  image.add(code_record("normal", "3005", "0000"), 0);
-  image.add(code_record("org", "", "2007"),
-            std::size_t{2} * (0x2007 - 1));  // fill as pass 3 computes it
-  image.add(code_record("data", "3F39", "2007"), 0);
+  image.add(code_record("normal", "3005", "0000"), 0, 0x0000);
+  image.add(code_record("org", "", "2007"), std::size_t{2} * (0x2007 - 1),
+            0x2007);  // fill as pass 3 computes it
+  image.add(code_record("data", "3F39", "2007"), 0, 0x2007);
   // The .bin file is exactly as before: zero fill up to the word at 2007.
   std::string bin("\x05\x30", 2);
   bin.append(std::size_t{2} * (0x2007 - 1), '\0');
@@ -169,20 +169,20 @@ TEST(ProgramImage, WithoutAGapTheHexIsThatOfTheWholeImage) {
   ProgramImage image;
   // An ORG to the current place, a data byte and odd-length raw data: the
   // bytes follow one another as in the .bin file.
-  image.add(code_record("org", "", "0000"), 0);
-  for (int i = 0; i < 30; ++i) image.add(code_record("normal", "0A86", "0000"), 0);
-  image.add(code_record("data", "2C", "001E"), 0);
-  image.add(code_record("data", "123456", "001E"), 0);
-  image.add(code_record("normal", "2803", "001F"), 0);
+  image.add(code_record("org", "", "0000"), 0, 0x0000);
+  for (int i = 0; i < 30; ++i) image.add(code_record("normal", "0A86", "0000"), 0, 0x0000);
+  image.add(code_record("data", "2C", "001E"), 0, 0x001E);
+  image.add(code_record("data", "123456", "001E"), 0, 0x001E);
+  image.add(code_record("normal", "2803", "001F"), 0, 0x001F);
   EXPECT_EQ(intel_hex_text(image.placed()), intel_hex_text(image.bytes()));
 }
 
 TEST(ProgramImage, OrgBackwardsPlacesTheFollowingWordsAgain) {
   ProgramImage image;
-  image.add(code_record("normal", "1111", "0000"), 0);
-  image.add(code_record("normal", "2222", "0001"), 0);
-  image.add(code_record("org", "", "0000"), 0);  // "ORG Error": no fill
-  image.add(code_record("normal", "3333", "0000"), 0);
+  image.add(code_record("normal", "1111", "0000"), 0, 0x0000);
+  image.add(code_record("normal", "2222", "0001"), 0, 0x0001);
+  image.add(code_record("org", "", "0000"), 0, 0x0000);  // "ORG Error": no fill
+  image.add(code_record("normal", "3333", "0000"), 0, 0x0000);
   EXPECT_EQ(image.bytes(), std::string("\x11\x11\x22\x22\x33\x33"));
   EXPECT_EQ(decode_placed(intel_hex_text(image.placed())),
             (std::map<std::uint32_t, std::uint8_t>{{0, 0x33}, {1, 0x33}, {2, 0x22}, {3, 0x22}}));
@@ -190,23 +190,12 @@ TEST(ProgramImage, OrgBackwardsPlacesTheFollowingWordsAgain) {
 
 TEST(ProgramImage, OrgRunStartsAtTheAddressGivenAsANumber) {
   // The address the counter holds decides, not the text of the record.
-  for (const bool given : {false, true}) {
-    ProgramImage image;
-    image.add(code_record("normal", "1111", "0000"), 0);
-    const LineRecord org = code_record("org", "", "$XXXX");
-    if (given) {
-      image.add(org, 2, 0x0002);
-    } else {
-      image.add(org, 0);
-    }
-    image.add(code_record("normal", "2222", "0002"), 0);
-    // Back at 0, the second word takes the first one's place.
-    std::map<std::uint32_t, std::uint8_t> expected{{0, 0x11}, {1, 0x11}};
-    const std::uint32_t at = given ? 4 : 0;
-    expected[at] = expected[at + 1] = 0x22;
-    EXPECT_EQ(decode_placed(intel_hex_text(image.placed())), expected)
-        << "address given: " << given;
-  }
+  ProgramImage image;
+  image.add(code_record("normal", "1111", "0000"), 0, 0x0000);
+  image.add(code_record("org", "", "$XXXX"), 2, 0x0002);
+  image.add(code_record("normal", "2222", "0002"), 0, 0x0002);
+  EXPECT_EQ(decode_placed(intel_hex_text(image.placed())),
+            (std::map<std::uint32_t, std::uint8_t>{{0, 0x11}, {1, 0x11}, {4, 0x22}, {5, 0x22}}));
 }
 
 }  // namespace

@@ -220,15 +220,6 @@ TEST(CodeGenerator, RepeatedOperationsEncodeAlikeWithinAPassOnly) {
   }
 }
 
-TEST(MaskRegister, KeepsSevenBits) {
-  for (const auto& [text, expected] :
-       {std::pair{"86", "06"}, {"06", "06"}, {"ff", "7f"}, {"7F", "7f"}, {"", "00"}}) {
-    std::string field = text;
-    mask_register(field);
-    EXPECT_EQ(field, expected) << text;
-  }
-}
-
 TEST(EncodeBit, BitNumberMustBeZeroToSevenAfterEvaluation) {
   const struct {
     const char* operand1;
