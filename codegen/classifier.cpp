@@ -2,6 +2,7 @@
 
 #include "codegen/hex_text.h"
 #include "codegen/instruction_names.h"
+#include "resources/error_texts.h"
 #include "resources/system_texts.h"
 
 namespace korva {
@@ -92,13 +93,13 @@ void classify_data(LineRecord& record, PatternType type) {
       set_kind(record, RecordKind::data);
       return;
     }
-    record.error = "DE Error";
+    record.error = texts::kDataByteError;
   } else if (record.operand1.size() % 2 == 0 && record.operand1.size() <= 8) {
     record.code = record.operand1;
     set_kind(record, RecordKind::data);
     return;
   } else {
-    record.error = "byte error";
+    record.error = texts::kRawDataError;
   }
   set_kind(record, RecordKind::error);
   record.code.clear();
@@ -113,10 +114,10 @@ void Classifier::classify_directive(LineRecord& record, PatternType type,
   record.code.clear();
   const std::optional<std::uint32_t> value = check_number_value(record.operand1);
   if (!value) {
-    record.error = type == PatternType::origin      ? "ORG Error"
-                   : type == PatternType::constant  ? "EQU Error"
-                   : type == PatternType::ram_start ? "RAM Error"
-                                                    : "Mem Error";
+    record.error = type == PatternType::origin      ? texts::kOriginError
+                   : type == PatternType::constant  ? texts::kConstantError
+                   : type == PatternType::ram_start ? texts::kRamError
+                                                    : texts::kReservationError;
     return;
   }
   switch (type) {

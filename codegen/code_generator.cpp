@@ -6,6 +6,7 @@
 #include "codegen/instruction_names.h"
 #include "codegen/operand_encoding.h"
 #include "patterns/pattern_table.h"
+#include "resources/error_texts.h"
 #include "source/statement_splitter.h"
 
 namespace korva {
@@ -28,7 +29,7 @@ void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbol
   // A label that never received a value (one inside a macro definition, say)
   // has no address to jump to.
   if (target == nullptr || !target->number) {
-    record.error = "label err";
+    record.error = texts::kJumpError;
     return;
   }
   const PatternEntry* jump = pattern_of_key(record.pattern_key.view());
@@ -38,7 +39,7 @@ void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbol
 void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols) {
   const Symbol* target = symbols.find_subroutine(record.statement);
   if (target == nullptr || !target->number) {
-    record.error = "sub err";
+    record.error = texts::kCallError;
     return;
   }
   encode_target(record, kCallWord, *target->number);

@@ -6,6 +6,7 @@
 
 #include "codegen/hex_text.h"
 #include "patterns/pattern_table.h"
+#include "resources/error_texts.h"
 #include "source/source_reader.h"
 
 namespace korva {
@@ -145,17 +146,17 @@ std::optional<std::uint32_t> bit_number(LineRecord& record,
 void encode_normal(LineRecord& record, const std::optional<OperandValue>& operand1) {
   record.error.clear();
   if (record.operand2.size() >= 2) {
-    record.error = "normal err";
+    record.error = texts::kOperationError;
     return;
   }
   const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
   if (const std::optional<std::uint32_t> literal = literal_of(record, operand1)) {
     if (record.operand2 != "W" && record.operand2 != "w") {
-      record.error = "normal err";
+      record.error = texts::kOperationError;
       return;
     }
     if (entry == nullptr || !entry->literal_word) {
-      record.error = "normal err";
+      record.error = texts::kOperationError;
       return;
     }
     // The instruction holds the low byte; a negative value arrives as its
@@ -166,21 +167,21 @@ void encode_normal(LineRecord& record, const std::optional<OperandValue>& operan
   }
 
   if (entry == nullptr || !entry->word) {
-    record.error = "normal err";
+    record.error = texts::kOperationError;
     return;
   }
   const std::string& destination = record.operand2;
   const bool to_register = destination.empty() || destination == "F" || destination == "f" ||
                            destination == "M" || destination == "m";
   if (!to_register && destination != "W" && destination != "w") {
-    record.error = "normal err";
+    record.error = texts::kOperationError;
     return;
   }
   const std::uint32_t direction = to_register ? 0x80 : 0;
   if (const std::optional<std::uint32_t> field = field_of(record, operand1)) {
     assign_hex(record.code, *entry->word + direction + *field, 4);
   } else {
-    record.error = "normal err";
+    record.error = texts::kOperationError;
   }
 }
 
@@ -188,7 +189,7 @@ void encode_bit(LineRecord& record, const std::optional<OperandValue>& operand1,
                 const std::optional<OperandValue>& operand2) {
   const std::optional<std::uint32_t> bit = bit_number(record, operand2);
   if (!bit) {
-    record.error = "bit err";
+    record.error = texts::kBitError;
     set_kind(record, RecordKind::bit);
     record.code.clear();
     return;
@@ -200,7 +201,7 @@ void encode_bit(LineRecord& record, const std::optional<OperandValue>& operand1,
   if (const std::optional<std::uint32_t> field = field_of(record, operand1)) {
     assign_hex(record.code, word + *field, 4);
   } else {
-    record.error = "bit err";
+    record.error = texts::kBitError;
   }
 }
 

@@ -11,6 +11,7 @@
 #include "driver/map_file.h"
 #include "driver/utf8_sources.h"
 #include "driver/warning_caps.h"
+#include "resources/error_texts.h"
 #include "source/source_map.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
@@ -60,7 +61,7 @@ std::int64_t org_gap(LineRecord& record, std::uint32_t& location_counter) {
   location_counter = static_cast<std::uint32_t>(address);
   if (gap < 0) {
     gap = 0;
-    record.error = "ORG Error";
+    record.error = texts::kOriginError;
   }
   return gap;
 }

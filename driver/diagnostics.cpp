@@ -3,6 +3,7 @@
 #include "codegen/hex_text.h"
 #include "codegen/instruction_names.h"
 #include "patterns/pattern_table.h"
+#include "resources/error_texts.h"
 #include "resources/system_texts.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
@@ -45,19 +46,19 @@ struct ErrorText {
 // Every error text that a stage writes into a record.
 constexpr ErrorText kErrorTexts[] = {
     {texts::kGrammarError, DiagnosticKind::grammar_error},
-    {"syntax error", DiagnosticKind::unmatched},
-    {"DE Error", DiagnosticKind::data_byte_error},
-    {"byte error", DiagnosticKind::raw_data_error},
-    {"ORG Error", DiagnosticKind::origin_error},
-    {"EQU Error", DiagnosticKind::constant_error},
-    {"RAM Error", DiagnosticKind::ram_error},
-    {"Mem Error", DiagnosticKind::reservation_error},
-    {"label err", DiagnosticKind::jump_error},
-    {"sub err", DiagnosticKind::call_error},
-    {"normal err", DiagnosticKind::operation_error},
-    {"bit err", DiagnosticKind::bit_error},
-    {"Macro Nest Error", DiagnosticKind::macro_nest_error},
-    {"Macro Size Error", DiagnosticKind::macro_size_error},
+    {texts::kSyntaxError, DiagnosticKind::unmatched},
+    {texts::kDataByteError, DiagnosticKind::data_byte_error},
+    {texts::kRawDataError, DiagnosticKind::raw_data_error},
+    {texts::kOriginError, DiagnosticKind::origin_error},
+    {texts::kConstantError, DiagnosticKind::constant_error},
+    {texts::kRamError, DiagnosticKind::ram_error},
+    {texts::kReservationError, DiagnosticKind::reservation_error},
+    {texts::kJumpError, DiagnosticKind::jump_error},
+    {texts::kCallError, DiagnosticKind::call_error},
+    {texts::kOperationError, DiagnosticKind::operation_error},
+    {texts::kBitError, DiagnosticKind::bit_error},
+    {texts::kMacroNestError, DiagnosticKind::macro_nest_error},
+    {texts::kMacroSizeError, DiagnosticKind::macro_size_error},
     {texts::kDuplicateLabel, DiagnosticKind::duplicate_label},
     {texts::kDuplicateSub, DiagnosticKind::duplicate_subroutine},
     {texts::kTooManySymbols, DiagnosticKind::too_many_symbols},

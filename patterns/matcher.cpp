@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "patterns/pattern_table.h"
+#include "resources/error_texts.h"
 
 namespace korva {
 namespace {
@@ -236,7 +237,7 @@ void clear_match_fields(LineRecord& record) {
 
 const PatternEntry* apply(const Fitting& fitting, LineRecord& record) {
   if (!fitting.entry) {
-    record.error = "syntax error";
+    record.error = texts::kSyntaxError;
     return nullptr;
   }
   const PatternEntry& entry = pattern_entries()[*fitting.entry];

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "resources/error_texts.h"
 #include "resources/system_texts.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
@@ -99,7 +100,7 @@ void MacroExpander::start_expansion(const MacroDefinition& macro, LineRecord& re
   set_kind(record, RecordKind::macro);
   record.statement = "macro " + macro.name + " (" + std::to_string(levels_.size()) + ")";
   if (levels_.size() >= kMaxDepth || expanded_lines_ >= kMaxExpandedLines) {
-    record.error = levels_.size() >= kMaxDepth ? "Macro Nest Error" : "Macro Size Error";
+    record.error = levels_.size() >= kMaxDepth ? texts::kMacroNestError : texts::kMacroSizeError;
     stop_expanding();
     return;
   }
