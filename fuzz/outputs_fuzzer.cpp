@@ -9,26 +9,9 @@
 #include <string_view>
 
 #include "driver/assembly_service.h"
+#include "fuzz_sources.h"
 
-namespace {
-
-// Cuts the input at each byte 0x01 into up to eight sources; false when a
-// source holds a zero byte, which is refused as its file would be.
-bool cut_into_sources(std::string_view input, korva::SourceSet& sources) {
-  constexpr std::size_t kMaxFiles = 8;
-  std::size_t start = 0;
-  while (sources.names.size() < kMaxFiles) {
-    const std::size_t cut = input.find('\x01', start);
-    const std::string_view text =
-        input.substr(start, cut == std::string_view::npos ? std::string_view::npos : cut - start);
-    if (!sources.add("f" + std::to_string(sources.names.size()) + ".as", text)) return false;
-    if (cut == std::string_view::npos) return true;
-    start = cut + 1;
-  }
-  return true;
-}
-
-}  // namespace
+using korva::fuzzing::cut_into_sources;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   korva::SourceSet sources;

@@ -1,0 +1,30 @@
+// How the assembly fuzz targets turn one input into a project's sources.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "driver/assembly_service.h"
+
+namespace korva::fuzzing {
+
+// Cuts the input at each byte 0x01 into up to eight sources, so that
+// joining, sources without a final line end and empty sources are exercised
+// too; false when a source holds a zero byte, which is refused as its file
+// would be.
+inline bool cut_into_sources(std::string_view input, SourceSet& sources) {
+  constexpr std::size_t kMaxFiles = 8;
+  std::size_t start = 0;
+  while (sources.names.size() < kMaxFiles) {
+    const std::size_t cut = input.find('\x01', start);
+    const std::string_view text =
+        input.substr(start, cut == std::string_view::npos ? std::string_view::npos : cut - start);
+    if (!sources.add("f" + std::to_string(sources.names.size()) + ".as", text)) return false;
+    if (cut == std::string_view::npos) return true;
+    start = cut + 1;
+  }
+  return true;
+}
+
+}  // namespace korva::fuzzing
