@@ -20,7 +20,10 @@ std::string shown(std::string_view cp932) {
 std::string terminal_place(const SourceLocation& where, const std::optional<ColumnSpan>& span) {
   if (where.line == 0) return "korva-asm";
   std::string place = shown(where.file) + ":" + std::to_string(where.line);
-  if (span) place += ":" + std::to_string(span->column);
+  if (span) {
+    place += ':';
+    place += std::to_string(span->column);
+  }
   return place;
 }
 

@@ -54,16 +54,18 @@ LineLayout layout_of(std::string_view line) {
     begin = equ;
     layout.label_end = equ - 1;
   }
-  std::optional<std::size_t> pending_blank;
+  // The first blank of a run inside the statement, which collapses to one;
+  // npos outside such a run.
+  std::size_t pending_blank = std::string_view::npos;
   for (std::size_t i = begin; i < end; ++i) {
     if (is_blank(line[i])) {
-      if (!layout.statement.empty() && !pending_blank) pending_blank = i;
+      if (!layout.statement.empty() && pending_blank == std::string_view::npos) pending_blank = i;
       continue;
     }
-    if (pending_blank) {
+    if (pending_blank != std::string_view::npos) {
       layout.statement += ' ';
-      layout.raw_offset.push_back(*pending_blank);
-      pending_blank.reset();
+      layout.raw_offset.push_back(pending_blank);
+      pending_blank = std::string_view::npos;
     }
     layout.statement += line[i];
     layout.raw_offset.push_back(i);
@@ -120,8 +122,13 @@ Written written_operands(const LineRecord& record) {
 // A text of the statement in quotes; in double quotes when it holds a
 // single one.
 std::string quoted(std::string_view text) {
-  const char* quote = text.find('\'') == std::string_view::npos ? "'" : "\"";
-  return quote + std::string(text) + quote;
+  const char quote = text.find('\'') == std::string_view::npos ? '\'' : '"';
+  std::string quoted_text;
+  quoted_text.reserve(text.size() + 2);
+  quoted_text += quote;
+  quoted_text += text;
+  quoted_text += quote;
+  return quoted_text;
 }
 
 // The base words of the two forms of the record's register operation, as

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/chip_files.h"
@@ -415,7 +416,11 @@ TEST(TerminalDiagnostics, ReadsAsCompilersPrint) {
   d.text = "label err";
   d.explanation = "the jump target IN is a local label of subroutine A, out of reach here";
   d.hint = "write the label with two colons (IN::) to make it global";
-  d.notes.push_back({{"m.as", 3}, ColumnSpan{1, 3}, "IN is defined here"});
+  DiagnosticNote defined;
+  defined.where = {"m.as", 3};
+  defined.span = ColumnSpan{1, 3};
+  defined.text = "IN is defined here";
+  d.notes.push_back(std::move(defined));
   EXPECT_EQ(terminal_text(d, {"a front end's note"}),
             "m.as:9:10: error: label err: the jump target IN is a local label of subroutine A, "
             "out of reach here\n"
