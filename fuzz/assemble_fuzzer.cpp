@@ -6,25 +6,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "driver/assembly_service.h"
 #include "fuzz_sources.h"
 
-using korva::fuzzing::cut_into_sources;
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  korva::SourceSet sources;
-  if (!cut_into_sources(std::string_view(reinterpret_cast<const char*>(data), size), sources)) {
-    return 0;
-  }
+  const std::optional<korva::SourceSet> sources = korva::fuzzing::sources_of(data, size);
+  if (!sources) return 0;
   korva::ServiceOptions options;
   options.collect_symbol_facts = true;
   // One service for the whole run, as the window keeps one assembler: what an
   // assembly leaves behind must not change the next.
   static korva::AssemblyService service;
-  const korva::ServiceResult result = service.assemble(sources, options);
+  const korva::ServiceResult result = service.assemble(*sources, options);
   if (result.outcome == korva::ServiceOutcome::stopped) return 0;
   // The .obj holds every record in its fixed layout; the listing leaves out
   // the last, the source's end.

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +27,15 @@ inline bool cut_into_sources(std::string_view input, SourceSet& sources) {
     start = cut + 1;
   }
   return true;
+}
+
+// The sources of one fuzz input; none when the input is refused.
+inline std::optional<SourceSet> sources_of(const std::uint8_t* data, std::size_t size) {
+  SourceSet sources;
+  if (!cut_into_sources(std::string_view(reinterpret_cast<const char*>(data), size), sources)) {
+    return std::nullopt;
+  }
+  return sources;
 }
 
 }  // namespace korva::fuzzing

@@ -5,19 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "driver/assembly_service.h"
 #include "fuzz_sources.h"
 
-using korva::fuzzing::cut_into_sources;
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  korva::SourceSet sources;
-  if (!cut_into_sources(std::string_view(reinterpret_cast<const char*>(data), size), sources)) {
-    return 0;
-  }
+  const std::optional<korva::SourceSet> sources = korva::fuzzing::sources_of(data, size);
+  if (!sources) return 0;
   korva::ServiceOptions options;
   options.definition_files = 1;
   options.extra_outputs.intel_hex = true;
@@ -25,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.extra_outputs.map = true;
   // One service for the whole run, as the window keeps one assembler.
   static korva::AssemblyService service;
-  const korva::ServiceResult result = service.assemble(sources, options);
+  const korva::ServiceResult result = service.assemble(*sources, options);
   if (result.outcome == korva::ServiceOutcome::stopped) return 0;
   // Every output asked for is made; the facts they come from are kept.
   if (!result.facts || result.debug_file.empty() || result.map_file.empty()) std::abort();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,15 @@ std::vector<const Diagnostic*> warnings_containing(const AssemblyResult& result,
   return found;
 }
 
-std::string lines(std::initializer_list<std::string_view> each) {
+// The lines, each ended by CR LF.
+std::string lines(std::span<const std::string_view> each) {
   std::string text;
   for (std::string_view line : each) (text += line) += "\r\n";
   return text;
+}
+
+std::string lines(std::initializer_list<std::string_view> each) {
+  return lines(std::span<const std::string_view>(each.begin(), each.size()));
 }
 
 TEST(Warnings, MacroLabelsAndSubroutinesWarnOnceAtTheSecondExpansion) {
@@ -188,9 +194,7 @@ TEST(Warnings, JumpsCallsAndLiteralsKeepTheirInstructionAndWarnOnlyWhereTheyMust
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScratchDir dir;
-    std::string source;
-    for (std::string_view line : c.source) (source += line) += "\r\n";
-    const Outcome run = assemble(dir, {{"a.as", source}});
+    const Outcome run = assemble(dir, {{"a.as", lines(c.source)}});
     EXPECT_EQ(image_word(run.image_file, c.address), c.word);
     if (c.warning == nullptr) {
       EXPECT_TRUE(run.result.diagnostics.empty()) << run.result.diagnostics.front().text;
@@ -224,9 +228,7 @@ TEST(Warnings, OperationsMetAgainWarnAsTheFirstTime) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScratchDir dir;
-    std::string source;
-    for (std::string_view line : c.source) (source += line) += "\r\n";
-    const Outcome run = assemble(dir, {{"a.as", source}});
+    const Outcome run = assemble(dir, {{"a.as", lines(c.source)}});
     EXPECT_EQ(warnings_containing(run.result, "does not fit 8 bits").size(), c.literal_warnings);
     const std::vector<const Diagnostic*> summaries =
         warnings_containing(run.result, "above 7F; only the low 7 bits");
