@@ -179,11 +179,7 @@ Diagnostic* AssemblyService::Run::add_diagnostic(std::size_t record, const Recor
   diagnostic.source_line = line_at(source_, spot.offset);
   if (spot.call_offset != kNoCall && spot.call_offset != spot.offset) {
     diagnostic.call = map_.locate(spot.call_offset);
-    // The innermost call first, as compilers list them.
-    const std::vector<std::size_t>& calls = macro_calls_.calls();
-    for (auto call = calls.rbegin(); call != calls.rend(); ++call) {
-      diagnostic.notes.push_back(macro_call_note(map_.locate(*call), line_at(source_, *call)));
-    }
+    macro_calls_.add_notes(diagnostic.notes, map_, source_);
   }
   diagnostic.text = text;
   diagnostic.listing_line = listing_line;
@@ -195,7 +191,7 @@ void AssemblyService::Run::pass2() {
   AssemblyService& s = service_;
   SourceReader reader;
   reader.reset(source_);
-  s.expander_.reset(s.macros_, source_);
+  s.expander_.reset(s.macros_, source_, options_.macro_line_limit);
   s.record_.address = "0000";
   std::uint32_t counter = 0;
   s.classifier_.reset();
@@ -256,7 +252,9 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
     Diagnostic& error =
         *add_diagnostic(n, spot, error_kind(record.error).value_or(DiagnosticKind::grammar_error),
                         record.error, line);
-    explain_error(error, record, ExplainContext{service_.symbols_, map_, source_, &local_labels_});
+    explain_error(error, record,
+                  ExplainContext{service_.symbols_, map_, source_, &local_labels_,
+                                 options_.macro_line_limit});
   }
   for (; tally_.pending < warnings_.size() && warnings_[tally_.pending].record == n;
        ++tally_.pending) {

@@ -66,6 +66,9 @@ struct ServiceOptions {
   // reads them): the records may be read from another thread from then on,
   // to write the .obj file while pass 3 runs.
   std::function<void(const RecordStore&)> records_ready;
+  // The bound on the lines that macro expansion produces in one assembly;
+  // the fuzz targets lower it so that each input's work stays small.
+  std::size_t macro_line_limit = MacroExpander::kMaxExpandedLines;
 };
 
 enum class ServiceOutcome {

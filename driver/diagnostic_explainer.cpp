@@ -54,21 +54,25 @@ LineLayout layout_of(std::string_view line) {
     begin = equ;
     layout.label_end = equ - 1;
   }
-  // The first blank of a run inside the statement, which collapses to one;
-  // npos outside such a run.
-  std::size_t pending_blank = std::string_view::npos;
-  for (std::size_t i = begin; i < end; ++i) {
-    if (is_blank(line[i])) {
-      if (!layout.statement.empty() && pending_blank == std::string_view::npos) pending_blank = i;
+  layout.statement.reserve(end > begin ? end - begin : 0);
+  layout.raw_offset.reserve(layout.statement.capacity());
+  // Runs of blanks and of other characters in turn; a run of blanks inside
+  // the statement collapses to one, at the place of its first.
+  std::size_t i = begin;
+  while (i < end) {
+    std::size_t run_end = i;
+    while (run_end < end && is_blank(line[run_end])) ++run_end;
+    if (run_end > i) {
+      if (!layout.statement.empty() && run_end < end) {
+        layout.statement += ' ';
+        layout.raw_offset.push_back(i);
+      }
+      i = run_end;
       continue;
     }
-    if (pending_blank != std::string_view::npos) {
-      layout.statement += ' ';
-      layout.raw_offset.push_back(pending_blank);
-      pending_blank = std::string_view::npos;
-    }
-    layout.statement += line[i];
-    layout.raw_offset.push_back(i);
+    while (run_end < end && !is_blank(line[run_end])) ++run_end;
+    layout.statement.append(line.substr(i, run_end - i));
+    for (; i < run_end; ++i) layout.raw_offset.push_back(i);
   }
   return layout;
 }
@@ -589,7 +593,7 @@ void Explainer::explain() {
                            std::to_string(MacroExpander::kMaxDepth) +
                            " macro calls (does it call itself?)"
                      : "the call of macro " + d_.name + " would expand the program beyond " +
-                           std::to_string(MacroExpander::kMaxExpandedLines) + " lines");
+                           std::to_string(context_.macro_line_limit) + " lines");
     }
     default:
       return;
@@ -806,6 +810,21 @@ void MacroCallTrail::follow(const LineRecord& record, std::size_t offset, bool s
   } else if (const std::optional<std::size_t> level = mark_level(statement, "end macro ")) {
     calls_.resize(std::min(*level, calls_.size()));
   }
+}
+
+void MacroCallTrail::add_notes(std::vector<DiagnosticNote>& notes, const SourceMap& map,
+                               std::string_view source) {
+  if (made_.size() > calls_.size()) made_.resize(calls_.size());
+  for (std::size_t level = 0; level < calls_.size(); ++level) {
+    const std::size_t call = calls_[level];
+    if (level == made_.size()) {
+      made_.push_back({call, macro_call_note(map.locate(call), line_at(source, call))});
+    } else if (made_[level].call != call) {
+      made_[level] = {call, macro_call_note(map.locate(call), line_at(source, call))};
+    }
+  }
+  notes.reserve(notes.size() + made_.size());
+  for (auto made = made_.rbegin(); made != made_.rend(); ++made) notes.push_back(made->note);
 }
 
 }  // namespace korva

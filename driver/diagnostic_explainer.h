@@ -13,6 +13,7 @@
 #include "driver/diagnostics.h"
 #include "source/source_map.h"
 #include "support/line_record.h"
+#include "symbols/macro_expander.h"
 #include "symbols/macro_table.h"
 #include "symbols/symbol_table.h"
 
@@ -46,6 +47,8 @@ struct ExplainContext {
   std::string_view source;  // the joined source text
   // Where many errors are explained, their lookups share it.
   LocalLabels* local_labels = nullptr;
+  // The bound on the lines of macro expansion that the assembly ran with.
+  std::size_t macro_line_limit = MacroExpander::kMaxExpandedLines;
 };
 
 // An error of pass 2 or 3: `record` as pass 3 left it.
@@ -73,9 +76,18 @@ class MacroCallTrail {
   void follow(const LineRecord& record, std::size_t offset, bool source_line);
   // Where the calls around the next record stand, the outermost first.
   const std::vector<std::size_t>& calls() const { return calls_; }
+  // Appends to `notes` a note for each of those calls, the innermost first,
+  // as compilers list them. A call's note is made once and kept while the
+  // call stands, so that the many lines of one expansion share it.
+  void add_notes(std::vector<DiagnosticNote>& notes, const SourceMap& map, std::string_view source);
 
  private:
+  struct MadeNote {
+    std::size_t call = 0;  // the offset of the call it was made for
+    DiagnosticNote note;
+  };
   std::vector<std::size_t> calls_;
+  std::vector<MadeNote> made_;  // level by level, outermost first
 };
 
 }  // namespace korva

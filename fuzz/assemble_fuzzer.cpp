@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!sources) return 0;
   korva::ServiceOptions options;
   options.collect_symbol_facts = true;
+  options.macro_line_limit = korva::fuzzing::kMacroLineLimit;
   // One service for the whole run, as the window keeps one assembler: what an
   // assembly leaves behind must not change the next.
   static korva::AssemblyService service;

@@ -11,6 +11,14 @@
 
 namespace korva::fuzzing {
 
+// The bound on the lines of macro expansion for a fuzz input. Macros that
+// call each other nest ten levels deep, so a few hundred bytes can ask for
+// the million lines that a program may expand to; those lines repeat the
+// same few statements, and making them (and a diagnostic with its notes for
+// each) would spend nearly all of a run on work that reaches no new code.
+// The bound's own path, "Macro Size Error", is reached all the same.
+inline constexpr std::size_t kMacroLineLimit = 1000;
+
 // Cuts the input at each byte 0x01 into up to eight sources, so that
 // joining, sources without a final line end and empty sources are exercised
 // too; false when a source holds a zero byte, which is refused as its file

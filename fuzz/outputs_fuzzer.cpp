@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!sources) return 0;
   korva::ServiceOptions options;
   options.definition_files = 1;
+  options.macro_line_limit = korva::fuzzing::kMacroLineLimit;
   options.extra_outputs.intel_hex = true;
   options.extra_outputs.debug_file = korva::gpsim_processor("16F877A");
   options.extra_outputs.map = true;

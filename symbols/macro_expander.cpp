@@ -35,8 +35,10 @@ bool closes_level(std::string_view rest) {
 
 }  // namespace
 
-void MacroExpander::reset(const MacroTable& table, std::string_view source) {
+void MacroExpander::reset(const MacroTable& table, std::string_view source,
+                          std::size_t line_limit) {
   table_ = &table;
+  line_limit_ = line_limit;
   source_ = source;
   mode_ = Mode::normal;
   levels_.clear();
@@ -99,7 +101,7 @@ void MacroExpander::start_expansion(const MacroDefinition& macro, LineRecord& re
   record.code.clear();
   set_kind(record, RecordKind::macro);
   record.statement = "macro " + macro.name + " (" + std::to_string(levels_.size()) + ")";
-  if (levels_.size() >= kMaxDepth || expanded_lines_ >= kMaxExpandedLines) {
+  if (levels_.size() >= kMaxDepth || expanded_lines_ >= line_limit_) {
     record.error = levels_.size() >= kMaxDepth ? texts::kMacroNestError : texts::kMacroSizeError;
     stop_expanding();
     return;

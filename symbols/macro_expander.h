@@ -22,8 +22,10 @@ class MacroExpander {
   static constexpr std::size_t kMaxExpandedLines = 1'000'000;
 
   // Starts over: no expansion, not inside a definition. The table and the
-  // source text must outlive the pass.
-  void reset(const MacroTable& table, std::string_view source);
+  // source text must outlive the pass. `line_limit`: the bound on the body
+  // lines handed out in this assembly.
+  void reset(const MacroTable& table, std::string_view source,
+             std::size_t line_limit = kMaxExpandedLines);
 
   // While an expansion runs, writes its next line into `line` (a body line,
   // or the "end macro (n)" mark that closes a level) and returns true;
@@ -76,6 +78,7 @@ class MacroExpander {
   std::optional<std::size_t> produced_origin_;
   std::size_t produced_offset_ = 0;
   std::size_t expanded_lines_ = 0;
+  std::size_t line_limit_ = kMaxExpandedLines;
 };
 
 }  // namespace korva

@@ -179,6 +179,36 @@ TEST(AssemblyService, StopsOrRefusesAsTheFilePathDoes) {
   }
 }
 
+// A lowered bound on the lines of macro expansion refuses the call that
+// finds it reached, as the default bound does, and the explanation names it;
+// one service keeps no count from one assembly to the next.
+TEST(AssemblyService, BoundsMacroExpansionByTheLimitAsked) {
+  // Each call of THREE hands out its three body lines and its end mark.
+  const std::string text = "MACRO THREE\nNOP\nNOP\nNOP\nEND MACRO\nTHREE\nTHREE\nTHREE\nend\n";
+  const struct {
+    std::size_t limit;
+    std::vector<std::size_t> refused_lines;
+  } cases[] = {{1, {7, 8}}, {3, {7, 8}}, {4, {8}}, {6, {8}}, {7, {}}, {1'000'000, {}}};
+  AssemblyService service;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.limit);
+    SourceSet sources;
+    ASSERT_TRUE(sources.add("m.as", text));
+    ServiceOptions options;
+    options.macro_line_limit = c.limit;
+    const ServiceResult result = service.assemble(sources, options);
+    std::vector<std::size_t> refused_lines;
+    for (const Diagnostic& d : result.diagnostics) {
+      ASSERT_EQ(d.kind, DiagnosticKind::macro_size_error);
+      refused_lines.push_back(d.where.line);
+      EXPECT_NE(d.explanation.find("beyond " + std::to_string(c.limit) + " lines"),
+                std::string::npos)
+          << d.explanation;
+    }
+    EXPECT_EQ(refused_lines, c.refused_lines);
+  }
+}
+
 TEST(AssemblyService, NamesEachSymbolWhereItIsDefinedAndUsed) {
   SourceSet sources;
   ASSERT_TRUE(sources.add("defs.inc", "PORTB   EQU 6\n"));

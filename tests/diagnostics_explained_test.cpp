@@ -256,6 +256,31 @@ TEST(DiagnosticsExplained, NestedMacroLinesNoteTheWholeChain) {
   }
 }
 
+// The notes of each expansion name its own calls, also when the calls of
+// two expansions stand at the same level and the inner call is the same line.
+TEST(DiagnosticsExplained, RepeatedExpansionsNoteTheirOwnCalls) {
+  ScratchDir dir;
+  const testing::Assembly run = testing::assemble(
+      dir, {{"a.as",
+             "MACRO INNER\r\n  00>(PORT)\r\nEND MACRO\r\nMACRO OUTER\r\n    INNER\r\n"
+             "  00>(PORT)\r\nEND MACRO\r\n OUTER\r\n OUTER\r\n  INNER\r\n"}});
+  const struct {
+    std::size_t line;
+    std::vector<std::size_t> call_lines;
+  } expected[] = {{2, {5, 8}}, {6, {8}}, {2, {5, 9}}, {6, {9}}, {2, {10}}};
+  std::vector<const Diagnostic*> errors;
+  for (const Diagnostic& d : run.result.diagnostics) {
+    if (d.severity == Severity::error) errors.push_back(&d);
+  }
+  ASSERT_EQ(errors.size(), std::size(expected));
+  for (std::size_t i = 0; i < errors.size(); ++i) {
+    EXPECT_EQ(errors[i]->where.line, expected[i].line) << i;
+    std::vector<std::size_t> call_lines;
+    for (const DiagnosticNote& note : errors[i]->notes) call_lines.push_back(note.where.line);
+    EXPECT_EQ(call_lines, expected[i].call_lines) << i;
+  }
+}
+
 // A body that runs out without END MACRO hands out the system's abnormal-end
 // text as its line, which no pattern fits.
 TEST(DiagnosticsExplained, MacroWithoutEndHasItsOwnKind) {
