@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace korva {
@@ -131,41 +132,64 @@ std::uint32_t RecordStore::Interner::intern(std::string_view text_to_keep) {
 
 namespace {
 
-// The record's field texts in storage order, each cut as its stored field
-// cuts it: to one byte less than the field, and at a zero byte.
-std::array<std::string_view, RecordStore::kFieldCount> stored_texts(const LineRecord& record) {
-  std::array<std::string_view, RecordStore::kFieldCount> texts = {
-      record.statement.view(), record.label.view(),       record.remark.view(),
-      record.error.view(),     record.pattern_key.view(), record.code.view(),
-      record.operand1.view(),  record.operand2.view(),    record.operand3.view(),
-      record.kind.view(),      record.address.view()};
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    std::string_view& text = texts[i];
-    const std::size_t kept = std::min(text.size(), kFieldSizes[i] - 1);
-    const void* zero = std::memchr(text.data(), '\0', kept);
-    text = std::string_view(
-        text.data(), zero == nullptr
-                         ? kept
-                         : static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
+// The length of a field's text as its stored field keeps it: cut to one
+// byte less than the field, and at a zero byte. The bytes behind the text
+// are zero, so the first zero byte of the buffer ends it; the buffer is
+// read a word at a time.
+template <std::size_t Capacity>
+std::size_t stored_length(const FieldText<Capacity>& field) {
+  std::size_t end = field.size();
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    for (std::size_t at = 0; at < FieldText<Capacity>::padded_size(); at += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, field.data() + at, sizeof word);
+      // The lowest flagged byte is the first zero byte.
+      if (const std::uint64_t zeros = (word - kOnes) & ~word & kHighs; zeros != 0) {
+        end = at + static_cast<std::size_t>(std::countr_zero(zeros)) / 8;
+        break;
+      }
+    }
+  } else if (const void* zero = std::memchr(field.data(), '\0', end)) {
+    end = static_cast<std::size_t>(static_cast<const char*>(zero) - field.data());
   }
-  return texts;
+  return std::min({end, field.size(), Capacity - 1});
+}
+
+// Puts a field's length byte and stored text at `out` and returns where the
+// next goes. The whole zero-padded buffer is copied, a few fixed moves; what
+// lands behind the text is overwritten by the next field, and `out` must
+// have FieldText<Capacity>::padded_size() bytes of room behind the text.
+template <std::size_t Capacity>
+char* put_field(char* out, const FieldText<Capacity>& field) {
+  const std::size_t length = stored_length(field);
+  *out = static_cast<char>(length);
+  std::memcpy(out + 1, field.data(), FieldText<Capacity>::padded_size());
+  return out + 1 + length;
 }
 
 }  // namespace
 
 void RecordStore::add(const LineRecord& record, RecordSpot spot) {
-  const std::array<std::string_view, kFieldCount> texts = stored_texts(record);
-  char fields[kRecordSize];
+  // The shared fields in storage order (see kFieldSizes), and room for the
+  // padding the last one copies.
+  char fields[kRecordSize + 64];
   char* end = fields;
-  for (std::size_t i = 0; i < kSharedFields; ++i) {
-    *end++ = static_cast<char>(texts[i].size());
-    std::memcpy(end, texts[i].data(), texts[i].size());
-    end += texts[i].size();
-  }
+  end = put_field(end, record.statement);
+  end = put_field(end, record.label);
+  end = put_field(end, record.remark);
+  end = put_field(end, record.error);
+  end = put_field(end, record.pattern_key);
+  end = put_field(end, record.code);
+  end = put_field(end, record.operand1);
+  end = put_field(end, record.operand2);
+  end = put_field(end, record.operand3);
+  end = put_field(end, record.kind);
   const std::uint32_t index =
       records_.intern(std::string_view(fields, static_cast<std::size_t>(end - fields)));
 
-  const std::string_view address = texts[kSharedFields];
+  const std::string_view address(record.address.data(), stored_length(record.address));
   AddressForm form = lower_hex;
   int value = address_value(address, lower_hex);
   if (value < 0) {
