@@ -1,11 +1,9 @@
 #include "driver/assembler.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -65,28 +63,47 @@ Expected<void> write_whole(AtomicFile& file, std::string_view bytes) {
   return file.close();
 }
 
-// The set checked and cleared of leftovers, then the intermediate file made
-// from the records a block at a time.
-Expected<void> prepare_and_write_object(OutputFiles& files, const RecordStore& records) {
-  if (Expected<void> prepared = files.set().prepare(); !prepared) return prepared;
-  AtomicFile& file = *files.file(OutputFile::object);
-  if (Expected<void> opened = file.open(); !opened) return opened;
-  try {
-    // Each block is put on its way to the disk at once, so that putting the
-    // file in place over an old one does not start all of it then.
-    if (Expected<void> written = records.write_object([&file](std::string_view block) {
-          Expected<void> taken = file.write(block);
-          file.start_write_back();
-          return taken;
-        });
-        !written) {
-      return written;
-    }
-  } catch (const std::bad_alloc&) {
-    return file.fail("out of memory", ENOMEM);
+// The intermediate file, written on the worker a block at a time while the
+// passes run: the first block checks the set and clears it of leftovers
+// and opens the file, the last closes it. Once a step fails, the later
+// blocks are dropped and `status` keeps the failure.
+class ObjectWriter {
+ public:
+  ObjectWriter(OutputFiles& files, BackgroundWorker& worker) : files_(files), worker_(worker) {}
+
+  // Hands `block` to the worker, taking the buffer of the block before it
+  // in exchange, once that one is written.
+  void write(ObjectBlock& block, bool last) {
+    worker_.wait();
+    std::swap(block, writing_);
+    const bool first = !started_;
+    started_ = true;
+    worker_.start([this, first, last] { write_on_worker(first, last); });
   }
-  return file.close();
-}
+  // Read after the worker's last job.
+  const Expected<void>& status() const { return status_; }
+
+ private:
+  void write_on_worker(bool first, bool last) {
+    AtomicFile& file = *files_.file(OutputFile::object);
+    if (first && status_) status_ = files_.set().prepare();
+    if (first && status_) status_ = file.open();
+    if (status_) {
+      status_ = file.write(writing_.made());
+      // Each block is put on its way to the disk at once, so that putting
+      // the file in place over an old one does not start all of it then.
+      file.start_write_back();
+    }
+    if (last && status_) status_ = file.close();
+    if (last) writing_ = ObjectBlock{};
+  }
+
+  OutputFiles& files_;
+  BackgroundWorker& worker_;
+  ObjectBlock writing_;  // the block the worker writes
+  bool started_ = false;
+  Expected<void> status_;
+};
 
 // Waits for the job on `worker` when it goes, however the scope is left.
 class WaitOnExit {
@@ -155,10 +172,10 @@ AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOp
   Expected<SourceSet, JoinFailure> sources = read_sources(project);
   if (!sources) return stopped(std::move(result), sources.message(), texts::kFileErrorCaption);
 
-  // Assembling, in memory; once pass 2 has kept the records, the .obj file
-  // is written from them on the worker while pass 3 runs.
+  // Assembling, in memory; the .obj file is written on the worker as pass 2
+  // makes its blocks, while the passes run on.
   OutputFiles files(base, options.output_directory, options.extra_outputs, options.files);
-  Expected<void> object;
+  ObjectWriter object(files, worker_);
   ServiceOptions service_options;
   service_options.collect_facts = collect_facts_;
   service_options.definition_files = project.leading_entries;
@@ -168,9 +185,8 @@ AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOp
     service_options.debug_stamp = debug_file_stamp(narrow_os_name(cod->target().filename()));
     service_options.debug_source_names = debug_source_names(project, cod->target());
   }
-  service_options.records_ready = [this, &files, &object](const RecordStore& records) {
-    worker_.start(
-        [&files, &object, &records] { object = prepare_and_write_object(files, records); });
+  service_options.object_block = [&object](ObjectBlock& block, bool last) {
+    object.write(block, last);
   };
   const WaitOnExit object_written(worker_);
   ServiceResult assembled = service_.assemble(std::move(*sources), service_options);
@@ -183,7 +199,8 @@ AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOp
   worker_.wait();
 
   // Writing the other outputs, and putting the set in place all or nothing.
-  const Expected<void> written = object ? write_outputs(files, assembled) : object;
+  const Expected<void> written =
+      object.status() ? write_outputs(files, assembled) : object.status();
   if (!written) {
     files.set().discard();
     result.outcome = AssemblyOutcome::output_failed;

@@ -151,6 +151,8 @@ class AssemblyService::Run {
   void diagnose_record(std::size_t n, const RecordSpot& spot, const LineRecord& record,
                        std::string_view line, std::size_t words_reserved);
   void add_summaries();
+  // Lays the record out in the .obj block, handed on when full.
+  void add_to_object(const LineRecord& record);
 
   AssemblyService& service_;
   SourceSet& sources_;
@@ -165,6 +167,7 @@ class AssemblyService::Run {
   LocalLabels local_labels_;                      // for the explanations of the errors
   MacroCallTrail macro_calls_;                    // around the record that pass 3 is at
   std::unique_ptr<ProgramFactsCollector> facts_;  // only when the facts were asked for
+  ObjectBlock object_block_;                      // the .obj bytes not yet handed on
 };
 
 Diagnostic* AssemblyService::Run::add_diagnostic(std::size_t record, const RecordSpot& spot,
@@ -238,9 +241,25 @@ void AssemblyService::Run::pass2() {
     }
     if (cuts.remark) add_warning(DiagnosticKind::remark_cut, remark_cut_warning(s.record_));
     result_.records->add(s.record_, spot);
+    if (options_.object_block) add_to_object(s.record_);
     assign_hex(s.record_.address, counter, 4);
   } while (s.line_ != "end");
+  if (options_.object_block) {
+    options_.object_block(object_block_, true);
+    object_block_ = ObjectBlock{};  // its room is not needed in pass 3
+  }
   if (facts_) facts_->pass2_ended(counter);
+}
+
+void AssemblyService::Run::add_to_object(const LineRecord& record) {
+  constexpr std::size_t kBlockBytes = ObjectBlock::kRecords * kRecordSize;
+  if (object_block_.bytes.size() != kBlockBytes) object_block_.bytes.resize(kBlockBytes);
+  RecordStore::lay_out(record, object_block_.bytes.data() + object_block_.size);
+  object_block_.size += kRecordSize;
+  if (object_block_.size == kBlockBytes) {
+    options_.object_block(object_block_, false);
+    object_block_.size = 0;
+  }
 }
 
 // The errors and warnings of record n, whose listing line is `line`.
@@ -424,7 +443,6 @@ ServiceResult AssemblyService::assemble(SourceSet sources, const ServiceOptions&
   Run run(*this, sources, options, result);
   run.pass2();
   run.collect_symbol_facts_of_text();
-  if (options.records_ready) options.records_ready(*result.records);
   run.pass3();
   run.finish();
   return result;

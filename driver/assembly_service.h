@@ -62,10 +62,12 @@ struct ServiceOptions {
   // which gpsim finds it (the sources' own names when empty).
   DebugFileStamp debug_stamp;
   std::vector<std::string> debug_source_names;
-  // Called once pass 2 has kept every record, before pass 3 (which only
-  // reads them): the records may be read from another thread from then on,
-  // to write the .obj file while pass 3 runs.
-  std::function<void(const RecordStore&)> records_ready;
+  // Called in pass 2 with the .obj file's bytes as they are made: a block
+  // whenever ObjectBlock::kRecords records fill one, and the rest
+  // once the last record is kept (`last`), so that the file can be written
+  // while the passes run. The callee may swap the block with one of its
+  // own, whose bytes are then written over.
+  std::function<void(ObjectBlock& block, bool last)> object_block;
   // The bound on the lines that macro expansion produces in one assembly;
   // the fuzz targets lower it so that each input's work stays small.
   std::size_t macro_line_limit = MacroExpander::kMaxExpandedLines;

@@ -169,7 +169,33 @@ char* put_field(char* out, const FieldText<Capacity>& field) {
   return out + 1 + length;
 }
 
+// Writes a field's stored form at `field` (Capacity bytes) and returns
+// where the next field goes. The bytes behind a field's text are zero, so
+// only a text that its field cuts needs zeros written behind the cut.
+template <std::size_t Capacity>
+char* put_layout(char* field, const FieldText<Capacity>& text) {
+  const std::size_t length = stored_length(text);
+  std::memcpy(field, text.data(), Capacity);
+  if (length < text.size()) std::memset(field + length, 0, Capacity - length);
+  return field + Capacity;
+}
+
 }  // namespace
+
+void RecordStore::lay_out(const LineRecord& record, char* slot) {
+  char* field = slot;
+  field = put_layout(field, record.statement);
+  field = put_layout(field, record.label);
+  field = put_layout(field, record.remark);
+  field = put_layout(field, record.error);
+  field = put_layout(field, record.pattern_key);
+  field = put_layout(field, record.code);
+  field = put_layout(field, record.operand1);
+  field = put_layout(field, record.operand2);
+  field = put_layout(field, record.operand3);
+  field = put_layout(field, record.kind);
+  put_layout(field, record.address);
+}
 
 void RecordStore::add(const LineRecord& record, RecordSpot spot) {
   // The shared fields in storage order (see kFieldSizes), and room for the

@@ -40,6 +40,19 @@ std::uint32_t spot_offset(std::size_t offset);
 // writing with its message.
 using ObjectSink = std::function<Expected<void>(std::string_view block)>;
 
+// The .obj file's bytes for a run of records, as pass 2 makes them: `bytes`
+// has room for kRecords records, of which the first `size` bytes are made.
+struct ObjectBlock {
+  // Two blocks are held at once (one made, one written), and their room
+  // stays with the process once freed, so they are kept small: 512
+  // records, 171 KiB.
+  static constexpr std::size_t kRecords = 512;
+
+  std::string bytes;
+  std::size_t size = 0;
+  std::string_view made() const { return std::string_view(bytes).substr(0, size); }
+};
+
 class RecordStore {
  public:
   // The fields of a record, in storage order; the address is the last.
@@ -81,6 +94,10 @@ class RecordStore {
 
   // 2048 records make 171 pages of 4 KiB exactly.
   static constexpr std::size_t kObjectBlockRecords = 2048;
+
+  // Writes `record` at `slot` (kRecordSize bytes) as write_object writes
+  // it once added: each text cut as its field cuts it, zero bytes behind.
+  static void lay_out(const LineRecord& record, char* slot);
 
  private:
   // Bytes kept in chunks that never move, so that growing never copies

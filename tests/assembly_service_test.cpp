@@ -209,6 +209,43 @@ TEST(AssemblyService, BoundsMacroExpansionByTheLimitAsked) {
   }
 }
 
+// Pass 2 hands the .obj bytes on in full blocks as it makes them, and the
+// rest last; a block swapped for the receiver's own buffer is written over.
+TEST(AssemblyService, HandsTheObjectBytesOnInBlocks) {
+  constexpr std::size_t kBlockBytes = ObjectBlock::kRecords * kRecordSize;
+  AssemblyService service;
+  for (const std::size_t lines :
+       {std::size_t{0}, ObjectBlock::kRecords - 2, ObjectBlock::kRecords - 1, ObjectBlock::kRecords,
+        2 * ObjectBlock::kRecords + 75}) {
+    SCOPED_TRACE(lines);
+    std::string text;
+    for (std::size_t i = 0; i < lines; ++i)
+      text += i % 3 == 0 ? "L" + std::to_string(i) + ": NOP\n" : " 5>W ; five\n";
+    SourceSet sources;
+    ASSERT_TRUE(sources.add("b.as", text));
+    std::string streamed;
+    std::vector<std::size_t> sizes;
+    std::size_t last_calls = 0;
+    ObjectBlock own{std::string(kBlockBytes, '\x77'), 0};
+    ServiceOptions options;
+    options.object_block = [&](ObjectBlock& block, bool last) {
+      ASSERT_EQ(last_calls, 0u) << "a block after the last";
+      last_calls += last ? 1 : 0;
+      sizes.push_back(block.size);
+      streamed += block.made();
+      std::swap(block, own);
+    };
+    const ServiceResult result = service.assemble(sources, options);
+    ASSERT_EQ(result.outcome, ServiceOutcome::completed);
+    EXPECT_EQ(last_calls, 1u);
+    EXPECT_TRUE(streamed == result.object_bytes());
+    EXPECT_EQ(streamed.size(), result.records->size() * kRecordSize);
+    ASSERT_FALSE(sizes.empty());
+    for (std::size_t i = 0; i + 1 < sizes.size(); ++i) EXPECT_EQ(sizes[i], kBlockBytes) << i;
+    EXPECT_LE(sizes.back(), kBlockBytes);
+  }
+}
+
 TEST(AssemblyService, NamesEachSymbolWhereItIsDefinedAndUsed) {
   SourceSet sources;
   ASSERT_TRUE(sources.add("defs.inc", "PORTB   EQU 6\n"));

@@ -153,6 +153,12 @@ TEST(RecordStore, ObjectBytesAreTheRecordsIn342ByteLayout) {
     if (count > 1) {
       EXPECT_TRUE(store.object_bytes(count - 1) == expected.substr(0, (count - 1) * kRecordSize));
     }
+    // Laid out one at a time, before being added, a record has the same bytes.
+    for (std::size_t n = 0; n < count; ++n) {
+      std::string slot(kRecordSize, '\x55');
+      RecordStore::lay_out(numbered_record(n), slot.data());
+      ASSERT_TRUE(slot == expected.substr(n * kRecordSize, kRecordSize)) << "record " << n;
+    }
   }
 }
 
