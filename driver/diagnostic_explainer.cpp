@@ -287,10 +287,16 @@ TermFault fault_of_term(std::string_view term, std::string_view operand,
 
 // The first term of `operand` that has no value, as evaluate_operand splits
 // it; none when every term has one.
+// The terms of an operand: inside its parentheses, if it opens with one
+// (the character before the end is taken as the closing one).
+std::string_view operand_terms(std::string_view operand) {
+  if (operand.empty() || operand.front() != '(') return operand;
+  return operand.substr(1, operand.size() >= 2 ? operand.size() - 2 : 0);
+}
+
 std::optional<TermFault> faulty_term(std::string_view operand, const ExplainContext& context) {
   const SymbolTable& symbols = context.symbols;
-  std::string_view inner = operand;
-  if (!inner.empty() && inner.front() == '(') inner = inner.substr(1, inner.size() - 1 - 1);
+  const std::string_view inner = operand_terms(operand);
   std::size_t position = 0;
   while (position < inner.size()) {
     const std::size_t end = std::min(inner.find_first_of("+-*/", position), inner.size());
@@ -304,25 +310,29 @@ std::optional<TermFault> faulty_term(std::string_view operand, const ExplainCont
 }
 
 // The value of an operand whose terms all have one, as evaluate_operand
-// sums it (the term after * or / leaves the value as it is).
+// sums it (the term after * or / leaves the value as it is); the terms are
+// those that faulty_term found each with a value.
 std::optional<std::uint32_t> operand_value(std::string_view operand,
                                            const ExplainContext& context) {
   const SymbolTable& symbols = context.symbols;
   if (operand.empty() || faulty_term(operand, context)) return std::nullopt;
+  const std::string_view terms = operand_terms(operand);
   std::uint32_t running = 0;
   char pending = '+';
-  for (std::size_t position = 0; position < operand.size();) {
-    const std::size_t end = std::min(operand.find_first_of("+-*/", position), operand.size());
-    const std::string_view term = operand.substr(position, end - position);
+  for (std::size_t position = 0; position < terms.size();) {
+    const std::size_t end = std::min(terms.find_first_of("+-*/", position), terms.size());
+    const std::string_view term = terms.substr(position, end - position);
     std::uint32_t value = 0;
     if (const std::optional<std::uint32_t> number = number_value(term)) {
       value = *number;
+    } else if (const Symbol* symbol = symbols.find_global(term); has_value(symbol)) {
+      value = *symbol->number;
     } else {
-      value = *symbols.find_global(term)->number;
+      return std::nullopt;
     }
     if (pending == '+') running += value;
     if (pending == '-') running -= value;
-    if (end < operand.size()) pending = operand[end];
+    if (end < terms.size()) pending = terms[end];
     position = end + 1;
   }
   return running & 0xFFFF;

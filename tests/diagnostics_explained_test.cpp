@@ -142,6 +142,12 @@ TEST(DiagnosticsExplained, EveryErrorOfPassesTwoAndThree) {
        "the bit number '$10' is 16, not 0 to 7"},
       {"B EQU 9\r\n(3)_BITB-1<1\r\n", DiagnosticKind::bit_error, 2, 8, 3, "B-1",
        "the bit number 'B-1' is 8, not 0 to 7"},
+      // A bit number in parentheses is summed inside them.
+      {"(3)_BIT(9)<1\r\n", DiagnosticKind::bit_error, 1, 8, 3, "(9)",
+       "the bit number '(9)' is 9, not 0 to 7"},
+      {"B EQU 9\r\n(3)_BIT(B+1)<1\r\n", DiagnosticKind::bit_error, 2, 8, 5, "(B+1)",
+       "the bit number '(B+1)' is 10, not 0 to 7"},
+      {"(3)_BIT(X)<1\r\n", DiagnosticKind::bit_error, 1, 9, 1, "X", "X is not defined", true},
       {"5_BIT3<0\r\n", DiagnosticKind::bit_error, 1, 1, 1, "5", "'5' is not a register"},
       {"(STATUS)_BIT0<1\r\n", DiagnosticKind::bit_error, 1, 2, 6, "STATUS", "STATUS is not defined",
        true},
