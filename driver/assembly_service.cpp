@@ -148,6 +148,17 @@ class AssemblyService::Run {
   // kind's share.
   Diagnostic* add_diagnostic(std::size_t record, const RecordSpot& spot, DiagnosticKind kind,
                              std::string_view text, std::string_view listing_line);
+  // The same, once a warning is admitted or for an error.
+  Diagnostic& add_admitted(std::size_t record, const RecordSpot& spot, DiagnosticKind kind,
+                           std::string_view text, std::string_view listing_line);
+  // A warning of pass 3 about record `record`; its text, made by
+  // `make_text`, is made only when its kind's share admits it.
+  template <typename MakeText>
+  void add_placed_warning(std::size_t n, const RecordSpot& spot, DiagnosticKind kind,
+                          const LineRecord& record, std::string_view line, MakeText make_text) {
+    if (!caps_.admit(kind)) return;
+    place_warning(add_admitted(n, spot, kind, make_text(), line), record);
+  }
   void diagnose_record(std::size_t n, const RecordSpot& spot, const LineRecord& record,
                        std::string_view line, std::size_t words_reserved);
   void add_summaries();
@@ -173,11 +184,16 @@ class AssemblyService::Run {
 Diagnostic* AssemblyService::Run::add_diagnostic(std::size_t record, const RecordSpot& spot,
                                                  DiagnosticKind kind, std::string_view text,
                                                  std::string_view listing_line) {
-  const Severity severity = severity_of(kind);
-  if (severity == Severity::warning && !caps_.admit(kind)) return nullptr;
+  if (severity_of(kind) == Severity::warning && !caps_.admit(kind)) return nullptr;
+  return &add_admitted(record, spot, kind, text, listing_line);
+}
+
+Diagnostic& AssemblyService::Run::add_admitted(std::size_t record, const RecordSpot& spot,
+                                               DiagnosticKind kind, std::string_view text,
+                                               std::string_view listing_line) {
   Diagnostic& diagnostic = result_.diagnostics.emplace_back();
   diagnostic.kind = kind;
-  diagnostic.severity = severity;
+  diagnostic.severity = severity_of(kind);
   diagnostic.where = map_.locate(spot.offset);
   diagnostic.source_line = line_at(source_, spot.offset);
   if (spot.call_offset != kNoCall && spot.call_offset != spot.offset) {
@@ -187,7 +203,7 @@ Diagnostic* AssemblyService::Run::add_diagnostic(std::size_t record, const Recor
   diagnostic.text = text;
   diagnostic.listing_line = listing_line;
   diagnostic.listing_index = record;
-  return &diagnostic;
+  return diagnostic;
 }
 
 void AssemblyService::Run::pass2() {
@@ -295,19 +311,20 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
     tally_.first_unwritten = map_.locate(spot.offset);
     tally_.first_unwritten_index = n;
   }
-  const bool jump = has_kind(record, RecordKind::branch);
-  for (const auto& [kind, text] :
-       {std::pair{DiagnosticKind::literal_too_wide,
-                  literal_warning(record, service_.generator_.last_operand1())},
-        std::pair{
-            jump ? DiagnosticKind::jump_target_other_page : DiagnosticKind::call_target_other_page,
-            // Warned about from the address pass 2 gave the line.
-            target_warning(record, service_.generator_.last_target(),
-                           static_cast<std::uint32_t>(hex_value(record.address)))}}) {
-    if (text.empty()) continue;
-    if (Diagnostic* warning = add_diagnostic(n, spot, kind, text, line)) {
-      place_warning(*warning, record);
-    }
+  const std::optional<OperandValue>& operand1 = service_.generator_.last_operand1();
+  if (literal_too_wide(record, operand1)) {
+    add_placed_warning(n, spot, DiagnosticKind::literal_too_wide, record, line,
+                       [&] { return literal_warning(record, operand1); });
+  }
+  // Warned about from the address pass 2 gave the line.
+  const std::uint32_t target = service_.generator_.last_target();
+  if (const auto address = static_cast<std::uint32_t>(hex_value(record.address));
+      target_in_other_page(record, target, address)) {
+    add_placed_warning(n, spot,
+                       has_kind(record, RecordKind::branch)
+                           ? DiagnosticKind::jump_target_other_page
+                           : DiagnosticKind::call_target_other_page,
+                       record, line, [&] { return target_warning(record, target, address); });
   }
   if (register_outside_bank0(record, service_.generator_.last_operand1()) &&
       tally_.outside_bank0++ == 0) {

@@ -189,25 +189,34 @@ std::string unwritten_words_summary(std::size_t count, std::string_view image_na
          " does not match the listing's addresses";
 }
 
+bool literal_too_wide(const LineRecord& encoded, const std::optional<OperandValue>& operand1) {
+  if (!has_kind(encoded, RecordKind::normal) || !encoded.error.empty()) return false;
+  if (!operand1 || operand1->file_register) return false;
+  // A byte, or a negative value down to -128 (its 16-bit two's complement).
+  return operand1->value > 0xFF && operand1->value < 0xFF80;
+}
+
 std::string literal_warning(const LineRecord& encoded,
                             const std::optional<OperandValue>& operand1) {
-  if (!has_kind(encoded, RecordKind::normal) || !encoded.error.empty()) return {};
-  if (!operand1 || operand1->file_register) return {};
+  if (!literal_too_wide(encoded, operand1)) return {};
   const std::uint32_t literal = operand1->value;
-  // A byte, or a negative value down to -128 (its 16-bit two's complement).
-  if (literal <= 0xFF || literal >= 0xFF80) return {};
   const std::string low_byte = hex4(literal & 0xFF).substr(2);
   return "literal " + hex4(literal) + " does not fit 8 bits (-128 to 255): " +
          std::string(instruction_name(literal_base(encoded))) + " encodes only its low byte, " +
          low_byte;
 }
 
-std::string target_warning(const LineRecord& encoded, std::uint32_t target, std::uint32_t address) {
+bool target_in_other_page(const LineRecord& encoded, std::uint32_t target, std::uint32_t address) {
   const bool jump = has_kind(encoded, RecordKind::branch);
-  if ((!jump && !has_kind(encoded, RecordKind::call_sub)) || !encoded.error.empty()) return {};
+  if ((!jump && !has_kind(encoded, RecordKind::call_sub)) || !encoded.error.empty()) return false;
   // GOTO and CALL hold 11 address bits; PCLATH selects the 2K page.
+  return target >> 11 != address >> 11;
+}
+
+std::string target_warning(const LineRecord& encoded, std::uint32_t target, std::uint32_t address) {
+  if (!target_in_other_page(encoded, target, address)) return {};
+  const bool jump = has_kind(encoded, RecordKind::branch);
   const std::uint32_t page = target >> 11;
-  if (page == address >> 11) return {};
   return std::string(jump ? "jump" : "call") + " target " + hex4(target) + " is in page " +
          std::to_string(page) + ", the " + (jump ? "GOTO" : "CALL") + " at " + hex4(address) +
          " in page " + std::to_string(address >> 11) +

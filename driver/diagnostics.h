@@ -141,9 +141,13 @@ std::string operand_note_warning(const OperandNote& note);
 std::string unwritten_words_summary(std::size_t count, std::string_view image_name);
 // Pass 3: a literal outside -128..255, of which only the low byte is encoded.
 // `operand1` is the value the code generator gave operand 1 (last_operand1).
+// literal_too_wide tells whether there is one, without making the text.
+bool literal_too_wide(const LineRecord& encoded, const std::optional<OperandValue>& operand1);
 std::string literal_warning(const LineRecord& encoded, const std::optional<OperandValue>& operand1);
 // Pass 3: a jump or call at `address` whose target lies in another 2K page
 // than the instruction, so that PCLATH must select the target's page.
+// target_in_other_page tells whether there is one, without making the text.
+bool target_in_other_page(const LineRecord& encoded, std::uint32_t target, std::uint32_t address);
 std::string target_warning(const LineRecord& encoded, std::uint32_t target, std::uint32_t address);
 // Pass 3: a file-register operand above 7F, whose bank bits are dropped.
 bool register_outside_bank0(const LineRecord& encoded, const std::optional<OperandValue>& operand1);
