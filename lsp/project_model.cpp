@@ -115,6 +115,8 @@ ProjectPlan plan_for(const std::filesystem::path& source,
                      const ChipSetting& chip) {
   // A project in the source's own folder first, then the others.
   std::vector<std::filesystem::path> ordered = candidates;
+  std::sort(ordered.begin(), ordered.end());
+  ordered.erase(std::unique(ordered.begin(), ordered.end()), ordered.end());
   std::stable_partition(ordered.begin(), ordered.end(), [&](const std::filesystem::path& file) {
     return file.parent_path() == source.parent_path();
   });

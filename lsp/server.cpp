@@ -342,7 +342,10 @@ std::optional<SourceText> Server::source_text(const std::filesystem::path& path)
 }
 
 ProjectPlan Server::plan_of(const std::filesystem::path& path) {
-  std::vector<std::filesystem::path> candidates = project_files(roots_, path.parent_path());
+  // The workspace's project files as last scanned, and those of the file's
+  // own folder, which may lie outside the workspace.
+  std::vector<std::filesystem::path> candidates = project_files({}, path.parent_path());
+  candidates.insert(candidates.end(), project_files_.begin(), project_files_.end());
   return plan_for(path, candidates, chip_);
 }
 
