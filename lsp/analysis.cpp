@@ -158,6 +158,16 @@ ProjectAnalysis::ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts
   if (plan_.definition_files > 0) chip_ = read_chip_model(texts_.front().cp932());
 }
 
+ProjectAnalysis::ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts,
+                                 std::string message)
+    : plan_(std::move(plan)), texts_(std::move(texts)) {
+  result_.outcome = ServiceOutcome::stopped;
+  result_.message = message;
+  Diagnostic diagnostic;
+  diagnostic.text = std::move(message);
+  result_.diagnostics.push_back(std::move(diagnostic));
+}
+
 void ProjectAnalysis::collect_definitions() {
   if (!result_.symbol_facts) return;
   // The facts' kinds and values by the defining line and name.

@@ -86,6 +86,9 @@ bool in_name(char c);
 class ProjectAnalysis {
  public:
   ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts);
+  // A project one of whose sources cannot be read: not assembled, as
+  // korva-asm stops; `message` says which and why.
+  ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts, std::string message);
 
   const ProjectPlan& plan() const { return plan_; }
   const std::vector<SourceText>& texts() const { return texts_; }

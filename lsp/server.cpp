@@ -330,14 +330,14 @@ void Server::did_close(const Json& params) {
   }
 }
 
-std::optional<SourceText> Server::source_text(const std::filesystem::path& path) {
+Expected<SourceText> Server::source_text(const std::filesystem::path& path) {
   const auto open = documents_.find(path);
   if (open != documents_.end()) {
     return open->second.file_bytes ? SourceText::from_file(*open->second.file_bytes)
                                    : SourceText::from_editor(open->second.text);
   }
   FileContents contents = read_whole_file(path);
-  if (!contents) return std::nullopt;
+  if (!contents) return fail(contents.message());
   return SourceText::from_file(std::move(*contents));
 }
 
@@ -361,11 +361,13 @@ std::shared_ptr<const ProjectAnalysis> Server::analysis_for(std::string_view uri
     return cached.analysis;
   }
   std::vector<SourceText> texts;
+  std::string unreadable;
   for (std::size_t i = 0; i < plan.paths.size(); ++i) {
-    std::optional<SourceText> text = source_text(plan.paths[i]);
+    Expected<SourceText> text = source_text(plan.paths[i]);
     if (!text) {
-      // A source that cannot be read: the project stops there, as the
-      // assembler would; its list ends before it.
+      // The project is not assembled, as the assembler stops; the sources
+      // read so far still serve the requests about them.
+      unreadable = text.message();
       plan.paths.resize(i);
       plan.entries.resize(i);
       break;
@@ -373,7 +375,10 @@ std::shared_ptr<const ProjectAnalysis> Server::analysis_for(std::string_view uri
     texts.push_back(std::move(*text));
   }
   if (texts.empty()) return nullptr;
-  cached.analysis = std::make_shared<const ProjectAnalysis>(std::move(plan), std::move(texts));
+  cached.analysis = unreadable.empty()
+                        ? std::make_shared<const ProjectAnalysis>(std::move(plan), std::move(texts))
+                        : std::make_shared<const ProjectAnalysis>(std::move(plan), std::move(texts),
+                                                                  std::move(unreadable));
   cached.generation = generation_;
   return cached.analysis;
 }

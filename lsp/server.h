@@ -103,7 +103,7 @@ class Server {
   Answer semantic_tokens(const Json& params);
 
   // The document's text: the open buffer, or the file read from disk.
-  std::optional<SourceText> source_text(const std::filesystem::path& path);
+  Expected<SourceText> source_text(const std::filesystem::path& path);
   ProjectPlan plan_of(const std::filesystem::path& path);
   std::vector<std::string> publish(const ProjectAnalysis& analysis);
 

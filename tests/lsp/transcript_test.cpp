@@ -365,6 +365,22 @@ TEST(ServerDocuments, ProjectsSpanTheirFiles) {
   EXPECT_EQ(symbols["result"][0]["name"], "TICKS");
 }
 
+TEST(ServerDocuments, AProjectWithAMissingSourceIsNotAssembled) {
+  korva::testing::ScratchDir dir;
+  write_file(dir.path() / "app.amk", "main.as\r\nlost.as\r\n");
+  write_file(dir.path() / "main.as", "START:: NOP\n");
+  Session session(dir.path());
+  session.open_file(dir.path() / "main.as");
+  const Json diagnostics = session.diagnostics(dir.path() / "main.as");
+  ASSERT_EQ(diagnostics.size(), 1u) << diagnostics.dump();
+  EXPECT_NE(diagnostics[0]["message"].get<std::string>().find("lost.as"), std::string::npos)
+      << diagnostics.dump();
+  // The source that was read still answers.
+  const Json symbols =
+      session.request("textDocument/documentSymbol", Session::at(dir.path() / "main.as", 0, 0));
+  EXPECT_EQ(error_code(symbols), 0);
+}
+
 TEST(ServerDocuments, WithstandsLargeDocumentsAndFloodsOfChanges) {
   korva::testing::ScratchDir dir;
   const std::filesystem::path file = dir.path() / "big.as";
