@@ -342,6 +342,41 @@ TEST(ServerDocuments, LocalLabelsKeepToTheirSubroutine) {
             error_codes::kRequestFailed);
 }
 
+TEST(ServerDocuments, MacrosAndConstantsAreNamesToo) {
+  korva::testing::ScratchDir dir;
+  const std::filesystem::path file = dir.path() / "main.as";
+  Session session(dir.path());
+  session.open(file,
+               "LED EQU 3\nMACRO ON\n        (6)_BITLED<1\nEND MACRO\nSTART:: ON\n        ON\n");
+  EXPECT_EQ(session.request("textDocument/definition", Session::at(file, 5, 9))["result"]["range"],
+            range(1, 6, 8));
+  EXPECT_NE(hover_text(session, file, 0, 1).find("constant, value 0x03 (3)"), std::string::npos);
+  EXPECT_NE(hover_text(session, file, 2, 14).find("**LED**"), std::string::npos);
+  struct Case {
+    int line;
+    int column;
+    const char* name;
+    std::vector<Json> ranges;
+  };
+  const Case cases[] = {
+      {4, 9, "LIGHT", {range(1, 6, 8), range(4, 8, 10), range(5, 8, 10)}},
+      {0, 1, "LAMP", {range(0, 0, 3), range(2, 15, 18)}},
+  };
+  for (const Case& c : cases) {
+    Json rename = Session::at(file, c.line, c.column);
+    rename["newName"] = c.name;
+    const Json edits = session.request("textDocument/rename", rename)["result"]["changes"];
+    std::vector<Json> ranges;
+    for (const Json& edit : edits[uri_of_path(file)]) ranges.push_back(edit["range"]);
+    std::sort(ranges.begin(), ranges.end());
+    std::vector<Json> expected = c.ranges;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ranges, expected) << c.name << edits.dump();
+  }
+  const Json folds = session.request("textDocument/foldingRange", Session::at(file, 0, 0));
+  EXPECT_EQ(folds["result"], Json::array({Json{{"startLine", 1}, {"endLine", 3}}}));
+}
+
 TEST(ServerDocuments, ProjectsSpanTheirFiles) {
   const std::filesystem::path folder = kExamples / "ticker";
   Session session(folder, Json{{"chip", "16F877A"}});
