@@ -79,17 +79,21 @@ Summary server_diagnostics(const std::filesystem::path& folder, const std::files
       const Json& start = diagnostic["range"]["start"];
       const Json& end = diagnostic["range"]["end"];
       // A diagnostic of the whole run sits empty at the start of the file.
+      std::string told = severity + ": ";
+      told += message;
       if (start == end && start["line"] == 0 && start["character"] == 0) {
-        summary.insert(severity + ": " + message);
+        summary.insert(told);
         continue;
       }
       // A place without columns covers its line from the start; the first
       // column is told as none on both sides.
       const bool whole_line = start["character"] == 0;
-      summary.insert(entry.path().filename().string() + ":" +
-                     std::to_string(start["line"].get<int>() + 1) + ":" +
-                     (whole_line ? "-" : std::to_string(start["character"].get<int>() + 1)) + " " +
-                     severity + ": " + message);
+      std::string place = entry.path().filename().string();
+      place += ":" + std::to_string(start["line"].get<int>() + 1);
+      place += ":" + (whole_line ? "-" : std::to_string(start["character"].get<int>() + 1));
+      place += ' ';
+      place += told;
+      summary.insert(place);
     }
   }
   return summary;
