@@ -169,9 +169,17 @@ Server::Answer Server::dispatch(const std::string& method, const Json& params) {
   if (method == "initialized" || method == "workspace/didChangeConfiguration" ||
       method == "textDocument/didSave" || method == "workspace/didChangeWatchedFiles") {
     if (method == "textDocument/didSave" || method == "workspace/didChangeWatchedFiles") {
-      // A project file may have been written: its list is read again.
+      // A project file may have been written: the lists are read again, and
+      // the saved document's project is published anew.
       ++generation_;
       project_files_ = project_files(roots_, {});
+      const Json* document = member(params, "textDocument");
+      const std::optional<std::string> uri =
+          document != nullptr ? string_member(*document, "uri") : std::nullopt;
+      if (const std::optional<std::filesystem::path> path =
+              uri ? path_of_uri(*uri) : std::nullopt) {
+        changed_.insert(normal_path(*path));
+      }
     }
     return Json(nullptr);
   }

@@ -283,6 +283,12 @@ TEST(ServerDocuments, PublishesDiagnosticsOfTheBufferAsItChanges) {
   ASSERT_EQ(edits[uri_of_path(file)].size(), 2u) << edits.dump();
   EXPECT_EQ(edits[uri_of_path(file)][1]["range"], range(1, 13, 15));
 
+  // Saving publishes again, from the same buffer.
+  const std::size_t published = session.replies().size();
+  session.notify("textDocument/didSave", Json{{"textDocument", Json{{"uri", uri_of_path(file)}}}});
+  ASSERT_EQ(session.replies().size(), published + 1);
+  EXPECT_TRUE(session.diagnostics(file).empty());
+
   // A whole-text change, then closing: the file on disk counts again.
   session.notify("textDocument/didChange",
                  Json{{"textDocument", Json{{"uri", uri_of_path(file)}, {"version", 6}}},
