@@ -8,6 +8,7 @@
 #include "lsp/server.h"
 #include "lsp/uri.h"
 #include "patterns/pattern_table.h"
+#include "support/line_record.h"
 #include "support/text.h"
 #include "support/text_encoding.h"
 #include "symbols/macro_table.h"
@@ -18,8 +19,9 @@ namespace korva::lsp {
 namespace {
 
 // The longest names that the record and the tables keep whole: a label of
-// 18 characters with its colons, a subroutine name of 30, a macro name of 28.
-constexpr std::size_t kLabelCharacters = 18;
+// kLabelCapacity characters with its colons, a subroutine name of 30, a
+// macro name of 28.
+constexpr std::size_t kLabelCharacters = kLabelCapacity;
 
 std::string shown(std::string_view cp932) {
   return cp932_to_utf8(cp932);
@@ -62,7 +64,7 @@ int completion_kind(NameKind kind) {
     case NameKind::subroutine:
       return 3;  // Function
     case NameKind::macro:
-      return 15;  // Snippet-like: Module would mislead
+      return 15;  // Snippet: a call stands for the lines of its body
     case NameKind::constant:
       return 21;  // Constant
     case NameKind::reservation:
