@@ -23,6 +23,11 @@ namespace {
 // macro name of 28.
 constexpr std::size_t kLabelCharacters = kLabelCapacity;
 
+// Semantic tokens: the longest statement styled, and how many bytes of
+// statements one document gets styled in all.
+constexpr std::size_t kStyledStatementLimit = 128;
+constexpr std::size_t kStyledBytesBudget = std::size_t{1} << 20;
+
 std::string shown(std::string_view cp932) {
   return cp932_to_utf8(cp932);
 }
@@ -496,6 +501,7 @@ Server::Answer Server::semantic_tokens(const Json& params) {
     last_line = line;
     last_start = start;
   };
+  std::size_t styled_bytes = 0;
   for (std::size_t line = 0; line < text.line_count(); ++line) {
     const std::string_view source = text.cp932_line(line);
     const LineParts parts = split_line(source);
@@ -510,7 +516,13 @@ Server::Answer Server::semantic_tokens(const Json& params) {
       add(line, begin, end, global ? syntax::Style::global_label : syntax::Style::local_label);
     }
     const Statement statement = statement_of(source, parts);
-    if (!statement.text.empty()) {
+    // Styling a statement takes time that grows faster than its length; a
+    // statement longer than any the record holds, or beyond the budget of a
+    // huge document, keeps its label and remark tokens only.
+    const bool styled = !statement.text.empty() && statement.text.size() <= kStyledStatementLimit &&
+                        styled_bytes + statement.text.size() <= kStyledBytesBudget;
+    if (styled) {
+      styled_bytes += statement.text.size();
       for (const syntax::StyledSpan& span :
            syntax::statement_styles(notation_, kPatterns, statement.text)) {
         if (span.length == 0 || span.start + span.length > statement.columns.size()) continue;

@@ -441,6 +441,14 @@ TEST(ServerDocuments, WithstandsLargeDocumentsAndFloodsOfChanges) {
                           [](const Json& d) { return d["severity"] == 1; }),
             1);
 
+  // A statement far longer than the record holds gets no styles (styling
+  // grows faster than its length), its label does.
+  std::string sum = "LONG:: W+";
+  for (int i = 0; i < 20000; ++i) sum += "1+";
+  session.open(file, sum + "1>W\n");
+  const Json tokens = session.request("textDocument/semanticTokens/full", Session::at(file, 0, 0));
+  EXPECT_EQ(tokens["result"]["data"], Json::array({0, 0, 4, 2, 0}));
+
   // A flood of changes, queued before the server is idle: one analysis.
   session.open(file, "START:: NOP\n");
   const std::size_t before = session.replies().size();
