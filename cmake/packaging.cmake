@@ -5,6 +5,10 @@
 include(GNUInstallDirs)
 
 install(TARGETS korva-asm RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The language server, where it is built.
+if(TARGET korva-lsp)
+  install(TARGETS korva-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 # The window, with what a desktop needs to start it: the entry and its icon.
 if(TARGET korva)
   install(TARGETS korva RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -26,7 +30,8 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/chips/
 # them; -n keeps the archive free of names and times, so it is reproducible.
 find_program(KORVA_GZIP gzip REQUIRED)
 set(korva_compressed "")
-foreach(source IN ITEMS resources/korva-asm.1 resources/korva.1 resources/debian/changelog)
+foreach(source IN ITEMS resources/korva-asm.1 resources/korva.1 resources/korva-lsp.1
+                        resources/debian/changelog)
   get_filename_component(name ${source} NAME)
   set(compressed ${CMAKE_CURRENT_BINARY_DIR}/compressed/${name}.gz)
   add_custom_command(OUTPUT ${compressed}
@@ -42,6 +47,10 @@ if(TARGET korva)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/korva.1.gz
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+if(TARGET korva-lsp)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/korva-lsp.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/changelog.gz
               ${PROJECT_SOURCE_DIR}/resources/debian/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -49,6 +58,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/changelog.gz
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/notation.md
               ${PROJECT_SOURCE_DIR}/docs/limits.md ${PROJECT_SOURCE_DIR}/docs/performance.md
               ${PROJECT_SOURCE_DIR}/docs/map-and-debug-files.md
+              ${PROJECT_SOURCE_DIR}/docs/language-server.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The notation for editors: korva.xml (Kate, KWrite, KDevelop, Qt Creator);
 # korva.tmLanguage.json with package.json and language-configuration.json, so
@@ -73,9 +83,10 @@ words) written in its compact operator notation. It writes a tab-separated
 listing, a binary program image and, on request, Intel HEX for a simulator
 or a programmer.
 .
-The package holds the batch assembler korva-asm, the desktop window korva
-(when built), definition files for fourteen common chips (12F629 to
-16F887) and the language reference.")
+The package holds the batch assembler korva-asm, the language server
+korva-lsp for editors, the desktop window korva (when built), definition
+files for fourteen common chips (12F629 to 16F887) and the language
+reference.")
 set(CPACK_PACKAGE_CONTACT "KORVA developers <korva@example.org>")
 set(CPACK_GENERATOR "DEB")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "KORVA developers <korva@example.org>")

@@ -12,8 +12,13 @@ CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVA_B
 cmake --build build/fuzz -j2
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-for target in assemble outputs project; do
+# The language server's reader gets a shorter run (LSP_FUZZ_SECONDS, 20 by
+# default): its input is small and its paths few.
+for target in assemble outputs project lsp_message; do
+  [ -x "build/fuzz/fuzz/${target}_fuzzer" ] || continue
   cp -r "fuzz/corpus/$target" "$work/$target"
+  seconds="${FUZZ_SECONDS:-30}"
+  [ "$target" = lsp_message ] && seconds="${LSP_FUZZ_SECONDS:-20}"
   echo "== fuzzing ${target}_fuzzer for ${seconds}s"
   status=0
   # -detect_leaks=0: the targets keep one service from input to input, as

@@ -27,6 +27,11 @@ for doc in copyright changelog.gz README.md notation.md limits.md performance.md
   has "usr/share/doc/korva/$doc"
 done
 has usr/share/man/man1/korva-asm.1.gz
+# The language server comes with its manual page, when it is built.
+if grep -qx usr/bin/korva-lsp "$work/contents"; then
+  has usr/share/man/man1/korva-lsp.1.gz
+  has usr/share/doc/korva/language-server.md
+fi
 # The window comes with its manual page and desktop entry, when it is built.
 window=$(grep -qx usr/bin/korva "$work/contents" && echo yes || echo no)
 if [ "$window" = yes ]; then

@@ -1,0 +1,372 @@
+#include "lsp/analysis.h"
+
+#include <algorithm>
+#include <set>
+
+#include "support/text.h"
+
+namespace korva::lsp {
+namespace {
+
+bool starts_with_nocase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && find_nocase(text.substr(0, prefix.size()), prefix) == 0;
+}
+
+NameKind kind_of(SymbolKind kind) {
+  switch (kind) {
+    case SymbolKind::global_label:
+      return NameKind::global_label;
+    case SymbolKind::local_label:
+      return NameKind::local_label;
+    case SymbolKind::subroutine:
+      return NameKind::subroutine;
+    case SymbolKind::constant:
+      return NameKind::constant;
+    case SymbolKind::reservation:
+      return NameKind::reservation;
+  }
+  return NameKind::global_label;
+}
+
+// The kind of a definition read from its line, where the assembly stopped
+// before it had the facts.
+NameKind kind_from_line(std::string_view line) {
+  const LineParts parts = split_line(line);
+  const std::string statement = statement_of(line, parts).text;
+  if (starts_with_nocase(statement, "SUB ")) return NameKind::subroutine;
+  if (parts.label_end == std::string_view::npos) return NameKind::global_label;
+  if (starts_with_nocase(statement, "EQU") || statement.starts_with('=')) {
+    return NameKind::constant;
+  }
+  if (statement.starts_with('[')) return NameKind::reservation;
+  const std::string_view label = line.substr(0, parts.label_end);
+  return label.ends_with("::") ? NameKind::global_label : NameKind::local_label;
+}
+
+}  // namespace
+
+std::string_view kind_text(NameKind kind) {
+  switch (kind) {
+    case NameKind::global_label:
+      return "global label";
+    case NameKind::local_label:
+      return "local label";
+    case NameKind::subroutine:
+      return "subroutine";
+    case NameKind::constant:
+      return "constant";
+    case NameKind::reservation:
+      return "reservation";
+    case NameKind::macro:
+      return "macro";
+  }
+  return "name";
+}
+
+bool in_name(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+         (c >= '0' && c <= '9') || c == '_';
+}
+
+LineParts split_line(std::string_view line) {
+  LineParts parts;
+  const std::size_t semicolon = line.find(';');
+  const std::size_t end = semicolon == std::string_view::npos ? line.size() : semicolon;
+  parts.remark_begin = semicolon;
+  const std::string_view text = line.substr(0, end);
+  const std::size_t colon = text.find(':');
+  if (colon != std::string_view::npos) {
+    parts.label_end = colon + 1 < text.size() && text[colon + 1] == ':' ? colon + 2 : colon + 1;
+  } else {
+    const std::size_t equ = find_nocase(text, "EQU");
+    if (equ != std::string_view::npos && equ > 0 &&
+        (text[equ - 1] == ' ' || text[equ - 1] == '\t')) {
+      parts.label_end = equ;
+    }
+  }
+  parts.statement_begin = parts.label_end == std::string_view::npos ? 0 : parts.label_end;
+  parts.statement_end = end;
+  return parts;
+}
+
+Statement statement_of(std::string_view line, const LineParts& parts) {
+  Statement statement;
+  bool blank = false;
+  for (std::size_t at = parts.statement_begin; at < parts.statement_end; ++at) {
+    const bool is_blank = line[at] == ' ' || line[at] == '\t';
+    if (is_blank) {
+      blank = true;
+      continue;
+    }
+    if (blank && !statement.text.empty()) {
+      statement.text += ' ';
+      statement.columns.push_back(at - 1);
+    }
+    blank = false;
+    statement.text += line[at];
+    statement.columns.push_back(at);
+  }
+  return statement;
+}
+
+ProjectAnalysis::ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts)
+    : plan_(std::move(plan)), texts_(std::move(texts)) {
+  SourceSet sources;
+  for (std::size_t i = 0; i < texts_.size(); ++i) {
+    const Expected<void> added = sources.add(plan_.entries[i], texts_[i].cp932());
+    if (!added) {
+      result_.outcome = ServiceOutcome::stopped;
+      Diagnostic diagnostic;
+      diagnostic.where = SourceLocation{plan_.entries[i], 1, i};
+      diagnostic.text = added.message();
+      result_.diagnostics.push_back(std::move(diagnostic));
+      return;
+    }
+  }
+  const JoinedSources joined = sources.joined;
+  ServiceOptions options;
+  options.collect_facts = true;
+  options.collect_symbol_facts = true;
+  options.definition_files = plan_.definition_files;
+  options.output_base = plan_.output_base;
+  AssemblyService service;
+  result_ = service.assemble(std::move(sources), options);
+  const SourceMap map(joined.text, plan_.entries, joined.file_starts);
+
+  collect_blocks_and_calls();
+  collect_definitions();
+  for (const MacroDefinition& macro : service.macros().entries()) {
+    if (!macro.body_end || macro.body_start == 0 || macro.name.empty()) continue;
+    const SourceLocation header = map.locate(macro.body_start - 1);
+    const std::size_t line = header.line - 1;
+    const std::string_view text = texts_[header.file_index].cp932_line(line);
+    const std::size_t after_keyword = find_nocase(text, "MACRO");
+    const std::size_t column =
+        text.find(macro.name, after_keyword == std::string_view::npos ? 0 : after_keyword + 5);
+    definitions_.push_back(
+        NameDefinition{macro.name,
+                       NameKind::macro,
+                       {},
+                       Place{header.file_index, line, column == std::string_view::npos ? 0 : column,
+                             macro.name.size()},
+                       std::nullopt,
+                       std::nullopt});
+  }
+  collect_bit_uses();
+  collect_words();
+  if (plan_.definition_files > 0) chip_ = read_chip_model(texts_.front().cp932());
+}
+
+ProjectAnalysis::ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts,
+                                 std::string message)
+    : plan_(std::move(plan)), texts_(std::move(texts)) {
+  result_.outcome = ServiceOutcome::stopped;
+  result_.message = message;
+  Diagnostic diagnostic;
+  diagnostic.text = std::move(message);
+  result_.diagnostics.push_back(std::move(diagnostic));
+}
+
+void ProjectAnalysis::collect_definitions() {
+  if (!result_.symbol_facts) return;
+  // The facts' kinds and values by the defining line and name.
+  std::map<std::tuple<std::size_t, std::size_t, std::string>, const ProgramSymbol*> by_line;
+  if (result_.facts) {
+    for (const ProgramSymbol& symbol : result_.facts->symbols) {
+      if (symbol.place) {
+        by_line.emplace(std::tuple{std::size_t{symbol.place->file}, std::size_t{symbol.place->line},
+                                   symbol.name},
+                        &symbol);
+      }
+    }
+  }
+  for (const SymbolOccurrence& occurrence : result_.symbol_facts->definitions) {
+    const SymbolSpan& span = occurrence.span;
+    const Place at{span.where.file_index, span.where.line - 1, span.column - 1, span.length};
+    NameDefinition definition{occurrence.name, NameKind::global_label, {}, at, {}, {}};
+    const auto found =
+        by_line.find(std::tuple{span.where.file_index, span.where.line, occurrence.name});
+    if (found != by_line.end()) {
+      definition.kind = kind_of(found->second->kind);
+      definition.scope = found->second->scope;
+      definition.value = found->second->value;
+      definition.size = found->second->size;
+    } else {
+      definition.kind = kind_from_line(texts_[at.file].cp932_line(at.line));
+      if (definition.kind == NameKind::local_label) {
+        definition.scope = scope_at(at.file, at.line);
+      }
+    }
+    definitions_.push_back(std::move(definition));
+  }
+  for (const SymbolOccurrence& occurrence : result_.symbol_facts->references) {
+    const SymbolSpan& span = occurrence.span;
+    uses_.push_back(NameUse{occurrence.name, Place{span.where.file_index, span.where.line - 1,
+                                                   span.column - 1, span.length}});
+  }
+}
+
+void ProjectAnalysis::collect_blocks_and_calls() {
+  std::vector<std::pair<std::size_t, std::size_t>> calls;  // file, line of one-word statements
+  for (std::size_t file = 0; file < texts_.size(); ++file) {
+    std::optional<Block> subroutine;
+    std::optional<Block> macro;
+    const SourceText& text = texts_[file];
+    for (std::size_t line = 0; line < text.line_count(); ++line) {
+      const std::string_view source = text.cp932_line(line);
+      const Statement statement = statement_of(source, split_line(source));
+      const std::string& s = statement.text;
+      if (starts_with_nocase(s, "END SUB") && subroutine) {
+        subroutine->last_line = line;
+        blocks_.push_back(std::move(*subroutine));
+        subroutine.reset();
+      } else if (starts_with_nocase(s, "END MACRO") && macro) {
+        macro->last_line = line;
+        blocks_.push_back(std::move(*macro));
+        macro.reset();
+      } else if (starts_with_nocase(s, "SUB ") && !macro) {
+        if (subroutine) blocks_.push_back(*subroutine);
+        subroutine = Block{NameKind::subroutine, s.substr(4), file, line, line};
+      } else if (starts_with_nocase(s, "MACRO ")) {
+        macro = Block{NameKind::macro, s.substr(6), file, line, line};
+      } else if (!s.empty() && std::all_of(s.begin(), s.end(), in_name)) {
+        calls.emplace_back(file, line);
+      }
+    }
+    for (std::optional<Block>* open : {&subroutine, &macro}) {
+      if (*open) {
+        (*open)->last_line = text.line_count() - 1;
+        blocks_.push_back(std::move(**open));
+      }
+    }
+  }
+  std::set<std::string, std::less<>> macro_names;
+  for (const Block& block : blocks_) {
+    if (block.kind == NameKind::macro) macro_names.insert(block.name);
+  }
+  for (const auto& [file, line] : calls) {
+    const std::string_view source = texts_[file].cp932_line(line);
+    const LineParts parts = split_line(source);
+    const Statement statement = statement_of(source, parts);
+    if (macro_names.count(statement.text) > 0) {
+      uses_.push_back(NameUse{statement.text,
+                              Place{file, line, statement.columns.front(), statement.text.size()}});
+    }
+  }
+}
+
+// Bit names written after _BIT ("(PORTB)_BITLED<1"), which the symbol facts
+// read as one word.
+void ProjectAnalysis::collect_bit_uses() {
+  std::set<std::string, std::less<>> names;
+  for (const NameDefinition& definition : definitions_) names.insert(definition.name);
+  for (std::size_t file = plan_.definition_files; file < texts_.size(); ++file) {
+    const SourceText& text = texts_[file];
+    for (std::size_t line = 0; line < text.line_count(); ++line) {
+      const std::string_view source = text.cp932_line(line);
+      const LineParts parts = split_line(source);
+      const std::string_view statement = source.substr(0, parts.statement_end);
+      for (std::size_t at = find_nocase(statement, "_BIT"); at != std::string_view::npos;
+           at = find_nocase(statement.substr(at + 1), "_BIT") == std::string_view::npos
+                    ? std::string_view::npos
+                    : at + 1 + find_nocase(statement.substr(at + 1), "_BIT")) {
+        if (at > 0 && in_name(statement[at - 1])) continue;
+        std::size_t end = at + 4;
+        while (end < statement.size() && in_name(statement[end])) ++end;
+        const std::string_view name = statement.substr(at + 4, end - at - 4);
+        if (!name.empty() && names.count(name) > 0) {
+          uses_.push_back(NameUse{std::string(name), Place{file, line, at + 4, name.size()}});
+        }
+      }
+    }
+  }
+}
+
+void ProjectAnalysis::collect_words() {
+  if (!result_.facts) return;
+  const ProgramFacts& facts = *result_.facts;
+  for (std::size_t address = 0; address < facts.word_places.size(); ++address) {
+    const std::optional<SourcePlace>& place = facts.word_places[address];
+    if (!place || place->line == 0 || 2 * address + 1 >= facts.image.size()) continue;
+    const auto low = static_cast<unsigned char>(facts.image[2 * address]);
+    const auto high = static_cast<unsigned char>(facts.image[2 * address + 1]);
+    words_[{place->file, place->line - 1}].push_back(PlacedWord{
+        static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(high << 8 | low)});
+  }
+}
+
+std::size_t ProjectAnalysis::file_of(const SourceLocation& where) const {
+  return std::min(where.file_index, texts_.empty() ? 0 : texts_.size() - 1);
+}
+
+std::optional<NameUse> ProjectAnalysis::name_at(std::size_t file, std::size_t line,
+                                                std::size_t column) const {
+  if (file >= texts_.size()) return std::nullopt;
+  const std::string_view text = texts_[file].cp932_line(line);
+  const LineParts parts = split_line(text);
+  const std::size_t end = std::min(parts.remark_begin, text.size());
+  if (column > end) return std::nullopt;
+  std::size_t begin = std::min(column, end);
+  if ((begin == end || !in_name(text[begin])) && begin > 0 && in_name(text[begin - 1])) --begin;
+  if (begin >= end || !in_name(text[begin])) return std::nullopt;
+  while (begin > 0 && in_name(text[begin - 1])) --begin;
+  std::size_t stop = begin;
+  while (stop < end && in_name(text[stop])) ++stop;
+  // "_BITNAME": the bit NAME after the notation's _BIT.
+  if (stop - begin > 4 && find_nocase(text.substr(begin, 4), "_BIT") == 0) begin += 4;
+  if (text[begin] >= '0' && text[begin] <= '9') return std::nullopt;
+  return NameUse{std::string(text.substr(begin, stop - begin)),
+                 Place{file, line, begin, stop - begin}};
+}
+
+std::string ProjectAnalysis::scope_at(std::size_t file, std::size_t line) const {
+  for (const Block& block : blocks_) {
+    if (block.kind == NameKind::subroutine && block.file == file && block.first_line <= line &&
+        line <= block.last_line) {
+      return block.name;
+    }
+  }
+  return {};
+}
+
+const NameDefinition* ProjectAnalysis::resolve(std::string_view name, std::size_t file,
+                                               std::size_t line) const {
+  const std::string scope = scope_at(file, line);
+  const NameDefinition* global = nullptr;
+  const NameDefinition* local_elsewhere = nullptr;
+  for (const NameDefinition& definition : definitions_) {
+    if (definition.name != name) continue;
+    if (definition.kind == NameKind::local_label) {
+      if (definition.scope == scope) return &definition;
+      if (definition.at.file == file && definition.at.line == line) return &definition;
+      if (local_elsewhere == nullptr) local_elsewhere = &definition;
+    } else if (global == nullptr) {
+      global = &definition;
+    }
+  }
+  return global != nullptr ? global : local_elsewhere;
+}
+
+std::vector<Place> ProjectAnalysis::occurrences(const NameDefinition& definition) const {
+  std::vector<Place> places;
+  for (const NameDefinition& other : definitions_) {
+    if (other.name == definition.name &&
+        resolve(other.name, other.at.file, other.at.line) == &definition) {
+      places.push_back(other.at);
+    }
+  }
+  for (const NameUse& use : uses_) {
+    if (use.name == definition.name && resolve(use.name, use.at.file, use.at.line) == &definition) {
+      places.push_back(use.at);
+    }
+  }
+  return places;
+}
+
+std::vector<PlacedWord> ProjectAnalysis::words_at(std::size_t file, std::size_t line) const {
+  const auto found = words_.find({file, line});
+  return found == words_.end() ? std::vector<PlacedWord>{} : found->second;
+}
+
+}  // namespace korva::lsp

@@ -1,0 +1,540 @@
+// The requests about the program's names and statements: hover, the
+// definition and the uses of a name, rename, completion, the outline,
+// folding and semantic tokens.
+#include <algorithm>
+#include <cstdio>
+
+#include "codegen/instruction_names.h"
+#include "lsp/server.h"
+#include "lsp/uri.h"
+#include "patterns/pattern_table.h"
+#include "support/line_record.h"
+#include "support/text.h"
+#include "support/text_encoding.h"
+#include "symbols/macro_table.h"
+#include "symbols/symbol_table.h"
+#include "syntax/statement_styles.h"
+
+namespace korva::lsp {
+namespace {
+
+// The longest names that the record and the tables keep whole: a label of
+// kLabelCapacity characters with its colons, a subroutine name of 30, a
+// macro name of 28.
+constexpr std::size_t kLabelCharacters = kLabelCapacity;
+
+// Semantic tokens: the longest statement styled, and how many bytes of
+// statements one document gets styled in all.
+constexpr std::size_t kStyledStatementLimit = 128;
+constexpr std::size_t kStyledBytesBudget = std::size_t{1} << 20;
+
+std::string shown(std::string_view cp932) {
+  return cp932_to_utf8(cp932);
+}
+
+std::string hex(std::uint32_t value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
+  return text;
+}
+
+// The instruction of a program word with its operands: "ADDLW 0x05".
+std::string instruction_text(std::uint32_t word) {
+  const std::string_view name = instruction_name(word);
+  const std::string file = "0x" + hex(word & 0x7F, 2);
+  const std::string destination = (word & 0x80) != 0 ? "F" : "W";
+  static constexpr std::string_view kWithDestination[] = {
+      "ADDWF", "ANDWF", "COMF", "DECF", "DECFSZ", "INCF",  "INCFSZ",
+      "IORWF", "MOVF",  "RLF",  "RRF",  "SUBWF",  "SWAPF", "XORWF"};
+  static constexpr std::string_view kLiteral[] = {"ADDLW", "ANDLW", "IORLW", "MOVLW",
+                                                  "RETLW", "SUBLW", "XORLW"};
+  std::string text(name);
+  if (std::find(std::begin(kWithDestination), std::end(kWithDestination), name) !=
+      std::end(kWithDestination)) {
+    text += " " + file + ", " + destination;
+  } else if (name == "MOVWF" || name == "CLRF") {
+    text += " " + file;
+  } else if (name == "BCF" || name == "BSF" || name == "BTFSC" || name == "BTFSS") {
+    text += " " + file + ", " + std::to_string((word >> 7) & 7);
+  } else if (std::find(std::begin(kLiteral), std::end(kLiteral), name) != std::end(kLiteral)) {
+    text += " 0x" + hex(word & 0xFF, 2);
+  } else if (name == "CALL" || name == "GOTO") {
+    text += " 0x" + hex(word & 0x7FF, 3);
+  }
+  return text;
+}
+
+int completion_kind(NameKind kind) {
+  switch (kind) {
+    case NameKind::subroutine:
+      return 3;  // Function
+    case NameKind::macro:
+      return 15;  // Snippet: a call stands for the lines of its body
+    case NameKind::constant:
+      return 21;  // Constant
+    case NameKind::reservation:
+      return 6;  // Variable
+    case NameKind::global_label:
+    case NameKind::local_label:
+      return 18;  // Reference
+  }
+  return 1;
+}
+
+int symbol_kind(NameKind kind) {
+  switch (kind) {
+    case NameKind::subroutine:
+      return 12;  // Function
+    case NameKind::macro:
+      return 2;  // Module
+    case NameKind::constant:
+      return 14;  // Constant
+    case NameKind::reservation:
+      return 13;  // Variable
+    case NameKind::global_label:
+    case NameKind::local_label:
+      return 20;  // Key
+  }
+  return 13;
+}
+
+// A pattern text as a snippet: each "@" a tab stop.
+std::string snippet_of(std::string_view pattern) {
+  std::string snippet;
+  int stop = 0;
+  for (const char c : pattern) {
+    if (c == '@') {
+      snippet += "${" + std::to_string(++stop) + "}";
+    } else {
+      if (c == '$' || c == '}' || c == '\\') snippet += '\\';
+      snippet += c;
+    }
+  }
+  return snippet;
+}
+
+std::string upper(std::string_view text) {
+  std::string result(text);
+  upper_case(result);
+  return result;
+}
+
+bool valid_name(std::string_view name) {
+  if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return false;
+  return std::all_of(name.begin(), name.end(), in_name);
+}
+
+// Words that a statement reads as notation, never as a name.
+bool reserved(std::string_view name) {
+  static constexpr std::string_view kReserved[] = {"W",     "F",   "M",   "SUB", "END",
+                                                   "MACRO", "EQU", "ORG", "DE",  "RAM"};
+  return std::any_of(std::begin(kReserved), std::end(kReserved),
+                     [&](std::string_view word) { return upper(name) == word; });
+}
+
+std::size_t longest_name(NameKind kind) {
+  switch (kind) {
+    case NameKind::subroutine:
+      return SymbolTable::kSubroutineNameCapacity;
+    case NameKind::macro:
+      return MacroTable::kNameCapacity;
+    case NameKind::local_label:
+      return kLabelCharacters - 1;
+    case NameKind::global_label:
+    case NameKind::constant:
+    case NameKind::reservation:
+      return kLabelCharacters - 2;
+  }
+  return 0;
+}
+
+}  // namespace
+
+Server::Answer Server::hover(const Json& params) {
+  Expected<Located, int> located = locate(params);
+  if (!located) return std::move(located).failure();
+  const ProjectAnalysis& analysis = *located->analysis;
+  const std::size_t file = located->file;
+  const std::size_t line = located->line;
+  std::string text;
+  const std::optional<NameUse> name = analysis.name_at(file, line, located->column);
+  const NameDefinition* definition = name ? analysis.resolve(name->name, file, line) : nullptr;
+  std::optional<Place> range;
+  if (definition != nullptr) {
+    range = name->at;
+    const bool from_chip = analysis.is_definition_file(definition->at.file);
+    std::optional<std::string> bit_of;
+    if (from_chip && analysis.chip()) {
+      const auto bit = analysis.chip()->bit_registers.find(definition->name);
+      if (bit != analysis.chip()->bit_registers.end()) bit_of = bit->second;
+    }
+    text = "**" + shown(definition->name) + "**: ";
+    if (from_chip && definition->value && bit_of) {
+      text += "bit " + std::to_string(*definition->value) + " of register " + *bit_of;
+    } else if (from_chip && definition->value && *definition->value < 0x200) {
+      text += "register at 0x" + hex(*definition->value, 3) + ", bank " +
+              std::to_string(*definition->value >> 7) + " (0x" + hex(*definition->value & 0x7F, 2) +
+              " in the bank)";
+    } else {
+      text += std::string(kind_text(definition->kind));
+      if (definition->value) {
+        text += ", value 0x" + hex(*definition->value, 2);
+        if (definition->kind == NameKind::constant) {
+          text += " (" + std::to_string(*definition->value) + ")";
+        }
+      }
+      if (definition->size) {
+        text += ", " + std::to_string(*definition->size) +
+                (definition->kind == NameKind::reservation ? " byte(s)" : " word(s)");
+      }
+    }
+    text += "\n\nDefined at " + shown(analysis.plan().entries[definition->at.file]) + ":" +
+            std::to_string(definition->at.line + 1);
+    if (from_chip && analysis.chip()) text += " (" + analysis.chip()->title + ")";
+  } else {
+    // The statement: its words and what they are.
+    const std::vector<PlacedWord> words = analysis.words_at(file, line);
+    for (const PlacedWord& word : words) {
+      text += text.empty() ? "" : "\n";
+      text += "`" + hex(word.address, 4) + "` `" + hex(word.word, 4) + "` ";
+      const ConfigWord* config =
+          analysis.chip() ? analysis.chip()->config_at(word.address) : nullptr;
+      if (config != nullptr) {
+        text += "configuration word";
+        for (const std::string& setting : describe_config(*config, word.word)) {
+          text += "\n- " + setting;
+        }
+      } else if (word.address < 0x2000) {
+        text += instruction_text(word.word);
+      } else {
+        text += "data";
+      }
+    }
+    if (!words.empty()) text = "```\n" + text + "\n```";
+  }
+  for (const Diagnostic& diagnostic : analysis.result().diagnostics) {
+    if (diagnostic.where.line == line + 1 && analysis.file_of(diagnostic.where) == file &&
+        diagnostic.where.line != 0) {
+      text += text.empty() ? "" : "\n\n";
+      text += diagnostic.severity == Severity::error ? "error: " : "warning: ";
+      text += shown(diagnostic.text);
+      if (!diagnostic.explanation.empty()) text += ": " + shown(diagnostic.explanation);
+    }
+  }
+  if (text.empty()) return Json(nullptr);
+  Json hover{{"contents", Json{{"kind", "markdown"}, {"value", text}}}};
+  if (range) hover["range"] = range_of(analysis, *range);
+  return hover;
+}
+
+Server::Answer Server::definition(const Json& params) {
+  Expected<Located, int> located = locate(params);
+  if (!located) return std::move(located).failure();
+  const ProjectAnalysis& analysis = *located->analysis;
+  const std::optional<NameUse> name =
+      analysis.name_at(located->file, located->line, located->column);
+  const NameDefinition* definition =
+      name ? analysis.resolve(name->name, located->file, located->line) : nullptr;
+  if (definition == nullptr) return Json(nullptr);
+  return location_of(analysis, definition->at);
+}
+
+Server::Answer Server::references(const Json& params) {
+  Expected<Located, int> located = locate(params);
+  if (!located) return std::move(located).failure();
+  const ProjectAnalysis& analysis = *located->analysis;
+  const std::optional<NameUse> name =
+      analysis.name_at(located->file, located->line, located->column);
+  const NameDefinition* definition =
+      name ? analysis.resolve(name->name, located->file, located->line) : nullptr;
+  if (definition == nullptr) return Json(nullptr);
+  bool with_definition = true;
+  if (const Json* context = params.is_object() ? &params : nullptr) {
+    const auto found = context->find("context");
+    if (found != context->end() && found->is_object() && found->contains("includeDeclaration") &&
+        (*found)["includeDeclaration"].is_boolean()) {
+      with_definition = (*found)["includeDeclaration"].get<bool>();
+    }
+  }
+  Json locations = Json::array();
+  for (const Place& place : analysis.occurrences(*definition)) {
+    if (!with_definition && place == definition->at) continue;
+    locations.push_back(location_of(analysis, place));
+  }
+  return locations;
+}
+
+Server::Answer Server::highlight(const Json& params) {
+  Expected<Located, int> located = locate(params);
+  if (!located) return std::move(located).failure();
+  const ProjectAnalysis& analysis = *located->analysis;
+  const std::optional<NameUse> name =
+      analysis.name_at(located->file, located->line, located->column);
+  const NameDefinition* definition =
+      name ? analysis.resolve(name->name, located->file, located->line) : nullptr;
+  if (definition == nullptr) return Json(nullptr);
+  Json highlights = Json::array();
+  for (const Place& place : analysis.occurrences(*definition)) {
+    if (place.file != located->file) continue;
+    highlights.push_back(
+        Json{{"range", range_of(analysis, place)}, {"kind", place == definition->at ? 3 : 2}});
+  }
+  return highlights;
+}
+
+Server::Answer Server::prepare_rename(const Json& params) {
+  Expected<Located, int> located = locate(params);
+  if (!located) return std::move(located).failure();
+  const ProjectAnalysis& analysis = *located->analysis;
+  const std::optional<NameUse> name =
+      analysis.name_at(located->file, located->line, located->column);
+  const NameDefinition* definition =
+      name ? analysis.resolve(name->name, located->file, located->line) : nullptr;
+  if (definition == nullptr) return Json(nullptr);
+  if (analysis.is_definition_file(definition->at.file)) {
+    return fail(error_codes::kRequestFailed,
+                shown(definition->name) + " is a name of the chip's definitions");
+  }
+  return Json{{"range", range_of(analysis, name->at)}, {"placeholder", shown(name->name)}};
+}
+
+Server::Answer Server::rename(const Json& params) {
+  Expected<Located, int> located = locate(params);
+  if (!located) return std::move(located).failure();
+  const ProjectAnalysis& analysis = *located->analysis;
+  const std::optional<std::string> new_name_utf8 =
+      params.is_object() && params.contains("newName") && params["newName"].is_string()
+          ? std::optional<std::string>(params["newName"].get<std::string>())
+          : std::nullopt;
+  if (!new_name_utf8) return fail(error_codes::kInvalidParams, std::string("no newName"));
+  const std::optional<NameUse> name =
+      analysis.name_at(located->file, located->line, located->column);
+  const NameDefinition* definition =
+      name ? analysis.resolve(name->name, located->file, located->line) : nullptr;
+  if (definition == nullptr) {
+    return fail(error_codes::kRequestFailed, std::string("there is no defined name here"));
+  }
+  if (analysis.is_definition_file(definition->at.file)) {
+    return fail(error_codes::kRequestFailed,
+                shown(definition->name) + " is a name of the chip's definitions");
+  }
+  const std::string new_name = utf8_to_cp932(*new_name_utf8);
+  if (!valid_name(new_name) || reserved(new_name) || cp932_to_utf8(new_name) != *new_name_utf8) {
+    return fail(
+        error_codes::kRequestFailed,
+        "'" + *new_name_utf8 + "' is not a name: letters, digits and _ (not first a digit)");
+  }
+  const std::size_t limit = longest_name(definition->kind);
+  if (new_name.size() > limit) {
+    return fail(error_codes::kRequestFailed, "'" + *new_name_utf8 + "' is longer than a " +
+                                                 std::string(kind_text(definition->kind)) +
+                                                 " name may be (" + std::to_string(limit) +
+                                                 " bytes)");
+  }
+  for (const NameDefinition& other : analysis.definitions()) {
+    if (other.name != new_name || &other == definition) continue;
+    const bool both_local =
+        other.kind == NameKind::local_label && definition->kind == NameKind::local_label;
+    if (both_local && other.scope != definition->scope) continue;
+    return fail(error_codes::kRequestFailed, "'" + *new_name_utf8 + "' is already the name of a " +
+                                                 std::string(kind_text(other.kind)) + " (" +
+                                                 shown(analysis.plan().entries[other.at.file]) +
+                                                 ":" + std::to_string(other.at.line + 1) + ")");
+  }
+  Json changes = Json::object();
+  for (const Place& place : analysis.occurrences(*definition)) {
+    const std::string uri = uri_of(analysis, place.file);
+    if (!changes.contains(uri)) changes[uri] = Json::array();
+    changes[uri].push_back(Json{{"range", range_of(analysis, place)}, {"newText", *new_name_utf8}});
+  }
+  return Json{{"changes", changes}};
+}
+
+Server::Answer Server::completion(const Json& params) {
+  Expected<Located, int> located = locate(params);
+  if (!located) return std::move(located).failure();
+  const ProjectAnalysis& analysis = *located->analysis;
+  const std::string scope = analysis.scope_at(located->file, located->line);
+  Json items = Json::array();
+  std::set<std::string> seen;
+  for (const NameDefinition& definition : analysis.definitions()) {
+    if (definition.kind == NameKind::local_label && definition.scope != scope) continue;
+    if (!seen.insert(definition.name).second) continue;
+    std::string detail(kind_text(definition.kind));
+    if (definition.value) detail += " 0x" + hex(*definition.value, 2);
+    if (analysis.is_definition_file(definition.at.file)) detail += " (chip)";
+    items.push_back(Json{{"label", shown(definition.name)},
+                         {"kind", completion_kind(definition.kind)},
+                         {"detail", detail}});
+  }
+  for (const PatternEntry& entry : kPatterns) {
+    if (entry.type == PatternType::macro_end) continue;
+    items.push_back(Json{{"label", std::string(entry.text)},
+                         {"kind", 15},
+                         {"detail", "statement " + std::string(entry.mnemonic)},
+                         {"insertText", snippet_of(entry.text)},
+                         {"insertTextFormat", 2}});
+  }
+  for (const auto& [label, body] :
+       {std::pair{"SUB … END SUB", "SUB ${1:NAME}\n\t$0\nEND SUB"},
+        std::pair{"MACRO … END MACRO", "MACRO ${1:NAME}\n\t$0\nEND MACRO"}}) {
+    items.push_back(
+        Json{{"label", label}, {"kind", 15}, {"insertText", body}, {"insertTextFormat", 2}});
+  }
+  return Json{{"isIncomplete", false}, {"items", items}};
+}
+
+Server::Answer Server::document_symbols(const Json& params) {
+  Expected<Located, int> located = locate(params);
+  if (!located) return std::move(located).failure();
+  const ProjectAnalysis& analysis = *located->analysis;
+  const std::size_t file = located->file;
+  const SourceText& text = analysis.texts()[file];
+  const auto line_range = [&](std::size_t first, std::size_t last) {
+    return Json{{"start", Json{{"line", first}, {"character", 0}}},
+                {"end", Json{{"line", last}, {"character", text.line_end(last)}}}};
+  };
+  Json symbols = Json::array();
+  for (const Block& block : analysis.blocks()) {
+    if (block.file != file) continue;
+    Json children = Json::array();
+    for (const NameDefinition& definition : analysis.definitions()) {
+      if (definition.at.file == file && definition.kind == NameKind::local_label &&
+          block.kind == NameKind::subroutine && definition.at.line > block.first_line &&
+          definition.at.line <= block.last_line) {
+        const Json range = range_of(analysis, definition.at);
+        children.push_back(Json{{"name", shown(definition.name)},
+                                {"kind", symbol_kind(definition.kind)},
+                                {"range", range},
+                                {"selectionRange", range}});
+      }
+    }
+    const std::string_view first_line = text.cp932_line(block.first_line);
+    const std::size_t at = first_line.find(block.name);
+    const Place name_place{file, block.first_line, at == std::string_view::npos ? 0 : at,
+                           block.name.size()};
+    symbols.push_back(Json{{"name", shown(block.name)},
+                           {"detail", std::string(kind_text(block.kind))},
+                           {"kind", symbol_kind(block.kind)},
+                           {"range", line_range(block.first_line, block.last_line)},
+                           {"selectionRange", range_of(analysis, name_place)},
+                           {"children", children}});
+  }
+  for (const NameDefinition& definition : analysis.definitions()) {
+    if (definition.at.file != file || definition.kind == NameKind::local_label ||
+        definition.kind == NameKind::subroutine || definition.kind == NameKind::macro) {
+      continue;
+    }
+    const Json range = range_of(analysis, definition.at);
+    symbols.push_back(Json{{"name", shown(definition.name)},
+                           {"detail", std::string(kind_text(definition.kind))},
+                           {"kind", symbol_kind(definition.kind)},
+                           {"range", range},
+                           {"selectionRange", range}});
+  }
+  return symbols;
+}
+
+Json Server::workspace_symbols(const Json& params) {
+  const std::string query =
+      params.is_object() && params.contains("query") && params["query"].is_string()
+          ? upper(utf8_to_cp932(params["query"].get<std::string>()))
+          : std::string();
+  // Every open document's project, analysed as it stands.
+  std::set<std::filesystem::path> done;
+  Json symbols = Json::array();
+  std::vector<std::string> uris;
+  for (const auto& [path, document] : documents_) uris.push_back(document.uri);
+  for (const std::string& uri : uris) {
+    const std::shared_ptr<const ProjectAnalysis> analysis = analysis_for(uri);
+    if (!analysis) continue;
+    const ProjectPlan& plan = analysis->plan();
+    const std::filesystem::path key =
+        plan.project_file.empty() ? plan.paths.back() : plan.project_file;
+    if (!done.insert(key).second) continue;
+    for (const NameDefinition& definition : analysis->definitions()) {
+      if (analysis->is_definition_file(definition.at.file)) continue;
+      if (!query.empty() && upper(definition.name).find(query) == std::string::npos) continue;
+      symbols.push_back(Json{{"name", shown(definition.name)},
+                             {"kind", symbol_kind(definition.kind)},
+                             {"location", location_of(*analysis, definition.at)}});
+    }
+  }
+  return symbols;
+}
+
+Server::Answer Server::folding_ranges(const Json& params) {
+  Expected<Located, int> located = locate(params);
+  if (!located) return std::move(located).failure();
+  Json ranges = Json::array();
+  for (const Block& block : located->analysis->blocks()) {
+    if (block.file != located->file || block.last_line <= block.first_line) continue;
+    ranges.push_back(Json{{"startLine", block.first_line}, {"endLine", block.last_line}});
+  }
+  return ranges;
+}
+
+Server::Answer Server::semantic_tokens(const Json& params) {
+  Expected<Located, int> located = locate(params);
+  if (!located) return std::move(located).failure();
+  const SourceText& text = located->analysis->texts()[located->file];
+  std::vector<std::uint32_t> data;
+  std::size_t last_line = 0;
+  std::size_t last_start = 0;
+  const auto style_index = [](syntax::Style style) {
+    const auto styles = syntax::all_styles();
+    for (std::size_t i = 0; i < styles.size(); ++i) {
+      if (styles[i].style == style) return i;
+    }
+    return std::size_t{0};
+  };
+  const auto add = [&](std::size_t line, std::size_t begin, std::size_t end, syntax::Style style) {
+    if (style == syntax::Style::normal || end <= begin) return;
+    const std::size_t start = text.utf16_column(line, begin);
+    const std::size_t length = text.utf16_column(line, end) - start;
+    if (length == 0) return;
+    data.push_back(static_cast<std::uint32_t>(line - last_line));
+    data.push_back(static_cast<std::uint32_t>(line == last_line ? start - last_start : start));
+    data.push_back(static_cast<std::uint32_t>(length));
+    data.push_back(static_cast<std::uint32_t>(style_index(style)));
+    data.push_back(0);
+    last_line = line;
+    last_start = start;
+  };
+  std::size_t styled_bytes = 0;
+  for (std::size_t line = 0; line < text.line_count(); ++line) {
+    const std::string_view source = text.cp932_line(line);
+    const LineParts parts = split_line(source);
+    if (parts.label_end != std::string_view::npos) {
+      std::size_t end = parts.label_end;
+      while (end > 0 && source[end - 1] == ':') --end;
+      std::size_t begin = 0;
+      while (begin < end && (source[begin] == ' ' || source[begin] == '\t')) ++begin;
+      // "NAME::", or the name before EQU: global; "NAME:": local.
+      const std::string_view label = source.substr(0, parts.label_end);
+      const bool global = label.ends_with("::") || label.find(':') == std::string_view::npos;
+      add(line, begin, end, global ? syntax::Style::global_label : syntax::Style::local_label);
+    }
+    const Statement statement = statement_of(source, parts);
+    // Styling a statement takes time that grows faster than its length; a
+    // statement longer than any the record holds, or beyond the budget of a
+    // huge document, keeps its label and remark tokens only.
+    const bool styled = !statement.text.empty() && statement.text.size() <= kStyledStatementLimit &&
+                        styled_bytes + statement.text.size() <= kStyledBytesBudget;
+    if (styled) {
+      styled_bytes += statement.text.size();
+      for (const syntax::StyledSpan& span :
+           syntax::statement_styles(notation_, kPatterns, statement.text)) {
+        if (span.length == 0 || span.start + span.length > statement.columns.size()) continue;
+        add(line, statement.columns[span.start],
+            statement.columns[span.start + span.length - 1] + 1, span.style);
+      }
+    }
+    if (parts.remark_begin != std::string_view::npos) {
+      add(line, parts.remark_begin, source.size(), syntax::Style::remark);
+    }
+  }
+  return Json{{"data", data}};
+}
+
+}  // namespace korva::lsp

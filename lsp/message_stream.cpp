@@ -1,0 +1,181 @@
+#include "lsp/message_stream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <optional>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace korva::lsp {
+namespace {
+
+constexpr std::size_t kChunk = 65536;
+constexpr std::string_view kLengthField = "content-length";
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+bool is_length_field(std::string_view name) {
+  if (name.size() != kLengthField.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower != kLengthField[i]) return false;
+  }
+  return true;
+}
+
+// The value of a Content-Length field: decimal digits only.
+std::optional<std::size_t> length_value(std::string_view text) {
+  text = trimmed(text);
+  std::size_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+}  // namespace
+
+std::size_t MemorySource::read(char* buffer, std::size_t size) {
+  const std::size_t count = std::min(size, bytes_.size());
+  std::memcpy(buffer, bytes_.data(), count);
+  bytes_.remove_prefix(count);
+  return count;
+}
+
+std::size_t DescriptorSource::read(char* buffer, std::size_t size) {
+  // What the pipe holds now, without waiting for a whole buffer.
+  for (;;) {
+#ifdef _WIN32
+    const int count =
+        ::_read(descriptor_, buffer, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
+#else
+    const ssize_t count = ::read(descriptor_, buffer, size);
+#endif
+    if (count > 0) return static_cast<std::size_t>(count);
+    if (count < 0 && errno == EINTR) continue;
+    return 0;
+  }
+}
+
+bool MessageReader::fill() {
+  if (ended_) return false;
+  if (position_ > 0) {
+    buffer_.erase(0, position_);
+    position_ = 0;
+  }
+  char chunk[kChunk];
+  const std::size_t count = source_.read(chunk, sizeof chunk);
+  if (count == 0) {
+    ended_ = true;
+    return false;
+  }
+  buffer_.append(chunk, count);
+  return true;
+}
+
+// A header line without its line end (LF, or CR LF); false at the end of the
+// input before a whole line. A line longer than the limit is cut, its rest
+// skipped.
+bool MessageReader::read_line(HeaderLine& line) {
+  line = HeaderLine{};
+  for (;;) {
+    const std::size_t feed = buffer_.find('\n', position_);
+    const std::size_t end = feed == std::string::npos ? buffer_.size() : feed;
+    const std::size_t room = kHeaderLineLimit - line.text.size();
+    const std::size_t piece = std::min(end - position_, room);
+    line.text.append(buffer_, position_, piece);
+    if (end - position_ > room) line.too_long = true;
+    if (feed != std::string::npos) {
+      position_ = feed + 1;
+      if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+      return true;
+    }
+    position_ = buffer_.size();
+    if (!fill()) return false;
+  }
+}
+
+// Takes `size` bytes of the body (into `into`, or skips them); false when
+// the input ends first.
+bool MessageReader::take(std::size_t size, std::string* into) {
+  std::size_t left = size;
+  for (;;) {
+    const std::size_t piece = std::min(left, buffer_.size() - position_);
+    if (into != nullptr) into->append(buffer_, position_, piece);
+    position_ += piece;
+    left -= piece;
+    if (left == 0) return true;
+    if (!fill()) return false;
+  }
+}
+
+Expected<std::string, ReadFailure> MessageReader::next() {
+  std::optional<std::size_t> length;
+  bool any_header = false;
+  bool unreadable = false;
+  HeaderLine line;
+  for (;;) {
+    if (!read_line(line)) {
+      if (any_header || !line.text.empty()) {
+        return fail(ReadFailure::truncated, "the input ended inside a message header");
+      }
+      return fail(ReadFailure::end_of_input, "end of input");
+    }
+    if (line.text.empty() && !line.too_long) {
+      if (any_header) break;
+      continue;  // blank lines between messages
+    }
+    any_header = true;
+    const std::size_t colon = line.text.find(':');
+    if (line.too_long || colon == std::string::npos) {
+      unreadable = true;
+      continue;
+    }
+    if (is_length_field(trimmed(std::string_view(line.text).substr(0, colon)))) {
+      length = length_value(std::string_view(line.text).substr(colon + 1));
+      if (!length) unreadable = true;
+    }
+  }
+  if (unreadable || !length) {
+    // With a length, the body is skipped too, so that the next message is
+    // read from its header.
+    if (length && !take(*length, nullptr)) {
+      return fail(ReadFailure::truncated, "the input ended inside a message body");
+    }
+    return fail(ReadFailure::bad_header, "a message with an unreadable header was skipped");
+  }
+  if (*length > body_limit_) {
+    if (!take(*length, nullptr)) {
+      return fail(ReadFailure::truncated, "the input ended inside a message body");
+    }
+    return fail(ReadFailure::too_large, "a message of " + std::to_string(*length) +
+                                            " bytes was skipped: the limit is " +
+                                            std::to_string(body_limit_) + " bytes");
+  }
+  std::string body;
+  body.reserve(*length);
+  if (!take(*length, &body)) {
+    return fail(ReadFailure::truncated, "the input ended inside a message body");
+  }
+  return body;
+}
+
+std::string framed(std::string_view body) {
+  std::string message = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+  message += body;
+  return message;
+}
+
+}  // namespace korva::lsp

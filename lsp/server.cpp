@@ -1,0 +1,504 @@
+#include "lsp/server.h"
+
+#include <algorithm>
+
+#include "cli/terminal_glosses.h"
+#include "lsp/uri.h"
+#include "support/file_io.h"
+#include "support/text_encoding.h"
+
+namespace korva::lsp {
+namespace {
+
+constexpr int kSeverityError = 1;
+constexpr int kSeverityWarning = 2;
+constexpr int kMessageTypeLog = 4;
+
+std::string dumped(const Json& json) {
+  return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+Json response(const Json& id, Json result) {
+  return Json{{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}};
+}
+
+Json error_response(const Json& id, int code, std::string_view message) {
+  return Json{{"jsonrpc", "2.0"},
+              {"id", id},
+              {"error", Json{{"code", code}, {"message", std::string(message)}}}};
+}
+
+Json notification(std::string_view method, Json params) {
+  return Json{{"jsonrpc", "2.0"}, {"method", std::string(method)}, {"params", std::move(params)}};
+}
+
+// Text for the client: CP932 made UTF-8 (ASCII stays as it is).
+std::string shown(std::string_view cp932) {
+  const bool ascii = std::all_of(cp932.begin(), cp932.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return ascii ? std::string(cp932) : cp932_to_utf8(cp932);
+}
+
+const Json* member(const Json& object, std::string_view key) {
+  if (!object.is_object()) return nullptr;
+  const auto found = object.find(key);
+  return found == object.end() ? nullptr : &*found;
+}
+
+std::optional<std::string> string_member(const Json& object, std::string_view key) {
+  const Json* value = member(object, key);
+  if (value == nullptr || !value->is_string()) return std::nullopt;
+  return value->get<std::string>();
+}
+
+std::optional<std::int64_t> integer_member(const Json& object, std::string_view key) {
+  const Json* value = member(object, key);
+  if (value == nullptr || !value->is_number_integer()) return std::nullopt;
+  return value->get<std::int64_t>();
+}
+
+// A position member as a line and a column, each clamped to what fits.
+std::optional<Position> position_member(const Json& object, std::string_view key) {
+  const Json* value = member(object, key);
+  if (value == nullptr) return std::nullopt;
+  const std::optional<std::int64_t> line = integer_member(*value, "line");
+  const std::optional<std::int64_t> character = integer_member(*value, "character");
+  if (!line || !character || *line < 0 || *character < 0) return std::nullopt;
+  return Position{static_cast<std::size_t>(*line), static_cast<std::size_t>(*character)};
+}
+
+// The byte offset of a position in a UTF-8 text; the end for one beyond it.
+std::size_t offset_of(std::string_view text, const LineStarts& lines, const Position& position) {
+  if (position.line >= lines.count()) return text.size();
+  const std::size_t start = lines.start(position.line);
+  return start + utf8_offset(lines.line(text, position.line), position.character);
+}
+
+Json diagnostic_json(const Diagnostic& diagnostic, const Json& range, const Json& related) {
+  // Appended piece by piece: GCC 12's restrict warning misreads "x" + y here.
+  std::string message = glossed_for_terminal(diagnostic.text);
+  if (!diagnostic.explanation.empty()) {
+    message += ": ";
+    message += shown(diagnostic.explanation);
+  }
+  if (!diagnostic.hint.empty()) {
+    message += '\n';
+    message += shown(diagnostic.hint);
+  }
+  Json json{
+      {"range", range},
+      {"severity", diagnostic.severity == Severity::error ? kSeverityError : kSeverityWarning},
+      {"source", "korva"},
+      {"message", message}};
+  if (!related.empty()) json["relatedInformation"] = related;
+  return json;
+}
+
+}  // namespace
+
+Server::Server(ServerOptions options) : options_(std::move(options)) {
+  chip_.chips_directory = options_.chips_directory;
+  syntax::NotationResult notation = syntax::notation_from(kPatterns);
+  if (notation.notation) notation_ = std::move(*notation.notation);
+}
+
+std::string Server::log_message(std::string_view text) {
+  return dumped(notification("window/logMessage",
+                             Json{{"type", kMessageTypeLog}, {"message", std::string(text)}}));
+}
+
+std::vector<std::string> Server::handle(std::string_view body) {
+  const Json message = Json::parse(body, nullptr, false);
+  if (message.is_discarded()) {
+    return {dumped(error_response(nullptr, error_codes::kParseError, "the message is no JSON"))};
+  }
+  const Json* id = member(message, "id");
+  const std::optional<std::string> method = string_member(message, "method");
+  const bool valid_id = id != nullptr && (id->is_string() || id->is_number_integer());
+  if (!method) {
+    // A response to a request of ours, which asks nothing; anything else is
+    // no message at all.
+    if (valid_id && (member(message, "result") != nullptr || member(message, "error") != nullptr)) {
+      return {};
+    }
+    return {dumped(error_response(valid_id ? *id : Json(nullptr), error_codes::kInvalidRequest,
+                                  "a message needs a method"))};
+  }
+  if (id != nullptr && !valid_id) {
+    return {dumped(error_response(nullptr, error_codes::kInvalidRequest,
+                                  "a request id is a number or a string"))};
+  }
+  const Json* params_member = member(message, "params");
+  const Json params = params_member != nullptr ? *params_member : Json::object();
+  const bool request = id != nullptr;
+
+  if (*method == "exit") {
+    exit_requested_ = true;
+    return {};
+  }
+  if (!initialized_ && *method != "initialize") {
+    if (!request) return {};
+    return {dumped(
+        error_response(*id, error_codes::kServerNotInitialized, "the server is not initialized"))};
+  }
+  if (shutdown_ && request) {
+    return {dumped(error_response(*id, error_codes::kInvalidRequest, "the server is shut down"))};
+  }
+
+  Answer answer = fail(error_codes::kInternalError, std::string("not answered"));
+  try {
+    answer = dispatch(*method, params);
+  } catch (const Json::exception& error) {
+    answer = fail(error_codes::kInvalidParams, std::string("bad parameters: ") + error.what());
+  }
+  std::vector<std::string> out;
+  if (request) {
+    out.push_back(dumped(answer ? response(*id, std::move(*answer))
+                                : error_response(*id, answer.reason(), answer.message())));
+  } else if (!answer && answer.reason() != error_codes::kMethodNotFound) {
+    out.push_back(log_message(*method + ": " + answer.message()));
+  }
+  return out;
+}
+
+Server::Answer Server::dispatch(const std::string& method, const Json& params) {
+  if (method == "initialize") {
+    if (initialized_) return fail(error_codes::kInvalidRequest, std::string("already initialized"));
+    return initialize(params);
+  }
+  if (method == "initialized" || method == "workspace/didChangeConfiguration" ||
+      method == "textDocument/didSave" || method == "workspace/didChangeWatchedFiles") {
+    if (method == "textDocument/didSave" || method == "workspace/didChangeWatchedFiles") {
+      // A project file may have been written: the lists are read again, and
+      // the saved document's project is published anew.
+      ++generation_;
+      project_files_ = project_files(roots_, {});
+      const Json* document = member(params, "textDocument");
+      const std::optional<std::string> uri =
+          document != nullptr ? string_member(*document, "uri") : std::nullopt;
+      if (const std::optional<std::filesystem::path> path =
+              uri ? path_of_uri(*uri) : std::nullopt) {
+        changed_.insert(normal_path(*path));
+      }
+    }
+    return Json(nullptr);
+  }
+  if (method == "shutdown") {
+    shutdown_ = true;
+    return Json(nullptr);
+  }
+  if (method == "textDocument/didOpen") {
+    did_open(params);
+    return Json(nullptr);
+  }
+  if (method == "textDocument/didChange") {
+    did_change(params);
+    return Json(nullptr);
+  }
+  if (method == "textDocument/didClose") {
+    did_close(params);
+    return Json(nullptr);
+  }
+  if (method == "textDocument/hover") return hover(params);
+  if (method == "textDocument/definition") return definition(params);
+  if (method == "textDocument/references") return references(params);
+  if (method == "textDocument/documentHighlight") return highlight(params);
+  if (method == "textDocument/prepareRename") return prepare_rename(params);
+  if (method == "textDocument/rename") return rename(params);
+  if (method == "textDocument/completion") return completion(params);
+  if (method == "textDocument/documentSymbol") return document_symbols(params);
+  if (method == "workspace/symbol") return workspace_symbols(params);
+  if (method == "textDocument/foldingRange") return folding_ranges(params);
+  if (method == "textDocument/semanticTokens/full") return semantic_tokens(params);
+  return fail(error_codes::kMethodNotFound, "unknown method " + method);
+}
+
+Json Server::initialize(const Json& params) {
+  initialized_ = true;
+  if (const Json* folders = member(params, "workspaceFolders"); folders && folders->is_array()) {
+    for (const Json& folder : *folders) {
+      const std::optional<std::string> uri = string_member(folder, "uri");
+      if (!uri) continue;
+      if (std::optional<std::filesystem::path> path = path_of_uri(*uri)) {
+        roots_.push_back(normal_path(*path));
+      }
+    }
+  }
+  if (roots_.empty()) {
+    if (const std::optional<std::string> uri = string_member(params, "rootUri")) {
+      if (std::optional<std::filesystem::path> path = path_of_uri(*uri)) {
+        roots_.push_back(normal_path(*path));
+      }
+    }
+  }
+  if (const Json* settings = member(params, "initializationOptions")) {
+    if (const std::optional<std::string> chip = string_member(*settings, "chip")) {
+      chip_.chip = *chip;
+    }
+    if (const std::optional<std::string> folder = string_member(*settings, "chipsDirectory")) {
+      chip_.chips_directory = std::filesystem::path(std::u8string(folder->begin(), folder->end()));
+    }
+  }
+  project_files_ = project_files(roots_, {});
+
+  Json token_types = Json::array();
+  for (const syntax::StyleNames& style : syntax::all_styles()) {
+    std::string name;
+    bool upper = false;
+    for (const char c : style.kate_item) {
+      if (c == ' ') {
+        upper = true;
+      } else {
+        const bool first = name.empty();
+        name += static_cast<char>(upper ? c : (first && c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
+        upper = false;
+      }
+    }
+    token_types.push_back(name);
+  }
+  const Json capabilities{
+      {"positionEncoding", "utf-16"},
+      {"textDocumentSync",
+       Json{{"openClose", true}, {"change", 2}, {"save", Json{{"includeText", false}}}}},
+      {"hoverProvider", true},
+      {"definitionProvider", true},
+      {"referencesProvider", true},
+      {"documentHighlightProvider", true},
+      {"renameProvider", Json{{"prepareProvider", true}}},
+      {"completionProvider", Json{{"triggerCharacters", Json::array({"(", ">", "_"})}}},
+      {"documentSymbolProvider", true},
+      {"workspaceSymbolProvider", true},
+      {"foldingRangeProvider", true},
+      {"semanticTokensProvider",
+       Json{{"legend", Json{{"tokenTypes", token_types}, {"tokenModifiers", Json::array()}}},
+            {"full", true}}}};
+  return Json{{"capabilities", capabilities},
+              {"serverInfo", Json{{"name", "korva-lsp"}, {"version", KORVA_VERSION}}}};
+}
+
+void Server::did_open(const Json& params) {
+  const Json* document = member(params, "textDocument");
+  if (document == nullptr) return;
+  const std::optional<std::string> uri = string_member(*document, "uri");
+  const std::optional<std::string> text = string_member(*document, "text");
+  if (!uri || !text) return;
+  const std::optional<std::filesystem::path> path = path_of_uri(*uri);
+  if (!path) return;
+  const std::filesystem::path key = normal_path(*path);
+  Document& open = documents_[key];
+  open = Document{*uri, integer_member(*document, "version").value_or(0), *text, std::nullopt};
+  if (FileContents bytes = read_whole_file(key); bytes && cp932_to_utf8(*bytes) == *text) {
+    open.file_bytes = std::move(*bytes);
+  }
+  ++generation_;
+  changed_.insert(key);
+}
+
+void Server::did_change(const Json& params) {
+  const Json* document = member(params, "textDocument");
+  const Json* changes = member(params, "contentChanges");
+  if (document == nullptr || changes == nullptr || !changes->is_array()) return;
+  const std::optional<std::string> uri = string_member(*document, "uri");
+  const std::optional<std::filesystem::path> path = uri ? path_of_uri(*uri) : std::nullopt;
+  if (!path) return;
+  const auto found = documents_.find(normal_path(*path));
+  if (found == documents_.end()) return;  // never opened: nothing to change
+  Document& open = found->second;
+  open.file_bytes.reset();
+  for (const Json& change : *changes) {
+    const std::optional<std::string> text = string_member(change, "text");
+    if (!text) continue;
+    const Json* range = member(change, "range");
+    if (range == nullptr) {
+      open.text = *text;
+      continue;
+    }
+    const std::optional<Position> start = position_member(*range, "start");
+    const std::optional<Position> end = position_member(*range, "end");
+    if (!start || !end) continue;
+    const LineStarts lines(open.text);
+    const std::size_t from = offset_of(open.text, lines, *start);
+    const std::size_t to = std::max(from, offset_of(open.text, lines, *end));
+    open.text.replace(from, to - from, *text);
+  }
+  open.version = integer_member(*document, "version").value_or(open.version);
+  ++generation_;
+  changed_.insert(found->first);
+}
+
+void Server::did_close(const Json& params) {
+  const Json* document = member(params, "textDocument");
+  const std::optional<std::string> uri = document ? string_member(*document, "uri") : std::nullopt;
+  const std::optional<std::filesystem::path> path = uri ? path_of_uri(*uri) : std::nullopt;
+  if (!path) return;
+  const std::filesystem::path key = normal_path(*path);
+  if (documents_.erase(key) > 0) {
+    ++generation_;
+    changed_.insert(key);  // analysed again from the file on disk
+  }
+}
+
+Expected<SourceText> Server::source_text(const std::filesystem::path& path) {
+  const auto open = documents_.find(path);
+  if (open != documents_.end()) {
+    return open->second.file_bytes ? SourceText::from_file(*open->second.file_bytes)
+                                   : SourceText::from_editor(open->second.text);
+  }
+  FileContents contents = read_whole_file(path);
+  if (!contents) return fail(contents.message());
+  return SourceText::from_file(std::move(*contents));
+}
+
+ProjectPlan Server::plan_of(const std::filesystem::path& path) {
+  // The workspace's project files as last scanned, and those of the file's
+  // own folder, which may lie outside the workspace.
+  std::vector<std::filesystem::path> candidates = project_files({}, path.parent_path());
+  candidates.insert(candidates.end(), project_files_.begin(), project_files_.end());
+  return plan_for(path, candidates, chip_);
+}
+
+std::shared_ptr<const ProjectAnalysis> Server::analysis_for(std::string_view uri) {
+  const std::optional<std::filesystem::path> path = path_of_uri(uri);
+  if (!path) return nullptr;
+  ProjectPlan plan = plan_of(normal_path(*path));
+  const std::filesystem::path key =
+      plan.project_file.empty() ? plan.paths.back() : plan.project_file;
+  CachedAnalysis& cached = analyses_[key];
+  if (cached.analysis && cached.generation == generation_ &&
+      cached.analysis->plan().paths == plan.paths) {
+    return cached.analysis;
+  }
+  std::vector<SourceText> texts;
+  std::string unreadable;
+  for (std::size_t i = 0; i < plan.paths.size(); ++i) {
+    Expected<SourceText> text = source_text(plan.paths[i]);
+    if (!text) {
+      // The project is not assembled, as the assembler stops; the sources
+      // read so far still serve the requests about them.
+      unreadable = text.message();
+      plan.paths.resize(i);
+      plan.entries.resize(i);
+      break;
+    }
+    texts.push_back(std::move(*text));
+  }
+  if (texts.empty()) return nullptr;
+  cached.analysis = unreadable.empty()
+                        ? std::make_shared<const ProjectAnalysis>(std::move(plan), std::move(texts))
+                        : std::make_shared<const ProjectAnalysis>(std::move(plan), std::move(texts),
+                                                                  std::move(unreadable));
+  cached.generation = generation_;
+  return cached.analysis;
+}
+
+std::vector<std::string> Server::idle() {
+  std::vector<std::string> out;
+  std::set<std::filesystem::path> done;
+  const std::set<std::filesystem::path> changed = std::move(changed_);
+  changed_.clear();
+  for (const std::filesystem::path& path : changed) {
+    if (done.count(path) > 0) continue;
+    const std::shared_ptr<const ProjectAnalysis> analysis = analysis_for(uri_of_path(path));
+    if (!analysis) continue;
+    for (const std::filesystem::path& source : analysis->plan().paths) done.insert(source);
+    std::vector<std::string> published = publish(*analysis);
+    std::move(published.begin(), published.end(), std::back_inserter(out));
+  }
+  return out;
+}
+
+std::string Server::uri_of(const ProjectAnalysis& analysis, std::size_t file) const {
+  const std::filesystem::path& path = analysis.plan().paths[file];
+  const auto open = documents_.find(path);
+  return open != documents_.end() ? open->second.uri : uri_of_path(path);
+}
+
+Json Server::range_of(const ProjectAnalysis& analysis, const Place& place) const {
+  const SourceText& text = analysis.texts()[place.file];
+  const std::size_t start = text.utf16_column(place.line, place.column);
+  const std::size_t end = text.utf16_column(place.line, place.column + place.length);
+  return Json{{"start", Json{{"line", place.line}, {"character", start}}},
+              {"end", Json{{"line", place.line}, {"character", end}}}};
+}
+
+Json Server::location_of(const ProjectAnalysis& analysis, const Place& place) const {
+  return Json{{"uri", uri_of(analysis, place.file)}, {"range", range_of(analysis, place)}};
+}
+
+std::vector<std::string> Server::publish(const ProjectAnalysis& analysis) {
+  const ProjectPlan& plan = analysis.plan();
+  std::map<std::size_t, Json> by_file;
+  for (std::size_t file = 0; file < plan.paths.size(); ++file) by_file[file] = Json::array();
+  // The place of a diagnostic or a note: the whole line without columns; a
+  // diagnostic of the whole run, at the start of the project's first source.
+  const auto place_of = [&](const SourceLocation& where, const std::optional<ColumnSpan>& span) {
+    if (where.line == 0) {
+      return Place{std::min(plan.definition_files, plan.paths.size() - 1), 0, 0, 0};
+    }
+    const std::size_t file = analysis.file_of(where);
+    const std::size_t line = where.line - 1;
+    if (span) return Place{file, line, span->column - 1, span->length};
+    return Place{file, line, 0, analysis.texts()[file].cp932_line(line).size()};
+  };
+  for (const Diagnostic& diagnostic : analysis.result().diagnostics) {
+    const Place place = place_of(diagnostic.where, diagnostic.span);
+    Json related = Json::array();
+    for (const DiagnosticNote& note : diagnostic.notes) {
+      if (note.where.line == 0) continue;
+      related.push_back(Json{{"location", location_of(analysis, place_of(note.where, note.span))},
+                             {"message", shown(note.text)}});
+    }
+    by_file[place.file].push_back(diagnostic_json(diagnostic, range_of(analysis, place), related));
+  }
+  const std::filesystem::path key =
+      plan.project_file.empty() ? plan.paths.back() : plan.project_file;
+  std::set<std::string>& before = published_[key];
+  std::set<std::string> now;
+  std::vector<std::string> out;
+  for (auto& [file, diagnostics] : by_file) {
+    const std::string uri = uri_of(analysis, file);
+    now.insert(uri);
+    Json params{{"uri", uri}, {"diagnostics", std::move(diagnostics)}};
+    const auto open = documents_.find(plan.paths[file]);
+    if (open != documents_.end()) params["version"] = open->second.version;
+    out.push_back(dumped(notification("textDocument/publishDiagnostics", std::move(params))));
+  }
+  for (const std::string& uri : before) {
+    if (now.count(uri) == 0) {
+      out.push_back(dumped(notification("textDocument/publishDiagnostics",
+                                        Json{{"uri", uri}, {"diagnostics", Json::array()}})));
+    }
+  }
+  before = std::move(now);
+  return out;
+}
+
+Expected<Server::Located, int> Server::locate(const Json& params) {
+  const Json* document = member(params, "textDocument");
+  const std::optional<std::string> uri = document ? string_member(*document, "uri") : std::nullopt;
+  if (!uri) return fail(error_codes::kInvalidParams, std::string("no textDocument.uri"));
+  const std::optional<std::filesystem::path> path = path_of_uri(*uri);
+  if (!path) return fail(error_codes::kInvalidParams, "not a file URI: " + *uri);
+  const std::optional<Position> position = position_member(params, "position");
+  if (!position && member(params, "position") != nullptr) {
+    return fail(error_codes::kInvalidParams, std::string("a position has a line and a character"));
+  }
+  Located located;
+  located.analysis = analysis_for(*uri);
+  if (!located.analysis) {
+    return fail(error_codes::kRequestFailed, "the document is neither open nor readable: " + *uri);
+  }
+  const std::optional<std::size_t> file = located.analysis->plan().index_of(normal_path(*path));
+  if (!file) return fail(error_codes::kRequestFailed, "the document is not in its project");
+  located.file = *file;
+  if (position) {
+    const SourceText& text = located.analysis->texts()[*file];
+    located.line = std::min(position->line, text.line_count() - 1);
+    located.column = position->line < text.line_count()
+                         ? text.cp932_column(located.line, position->character)
+                         : text.cp932_line(located.line).size();
+  }
+  return located;
+}
+
+}  // namespace korva::lsp

@@ -1,0 +1,90 @@
+// Columns between CP932 bytes and the UTF-16 units that editors count.
+#include "lsp/source_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace korva::lsp {
+namespace {
+
+struct ColumnCase {
+  const char* name;
+  SourceText text;
+  std::size_t line;
+  std::vector<std::pair<std::size_t, std::size_t>> columns;  // CP932 byte, UTF-16 unit
+};
+
+TEST(SourceText, ConvertsColumnsExactly) {
+  const ColumnCase cases[] = {
+      {"ASCII", SourceText::from_file("ab\ncd\r\nef"), 1, {{0, 0}, {1, 1}, {2, 2}}},
+      // ｱ (half-width katakana) is one byte and one unit; あ two bytes, one unit.
+      {"half-width katakana and two-byte characters from a file",
+       SourceText::from_file("\xB1\x82\xA0X"),
+       0,
+       {{0, 0}, {1, 1}, {3, 2}, {4, 3}}},
+      {"the same from the editor",
+       SourceText::from_editor("\xEF\xBD\xB1\xE3\x81\x82X"),
+       0,
+       {{0, 0}, {1, 1}, {3, 2}, {4, 3}}},
+      // An emoji: "????" in CP932, a surrogate pair in UTF-16.
+      {"a character CP932 lacks",
+       SourceText::from_editor("a\xF0\x9F\x98\x80z"),
+       0,
+       {{0, 0}, {1, 1}, {5, 3}, {6, 4}}},
+      {"U+FFFD typed in the editor",
+       SourceText::from_editor("a\xEF\xBF\xBDz"),
+       0,
+       {{1, 1}, {4, 2}}},
+      // 85 40 is no CP932 character: U+FFFD and "@"; 80 is none either.
+      {"bytes that are no CP932 characters",
+       SourceText::from_file("\x85\x40\x80Z"),
+       0,
+       {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}}},
+      {"a lone lead byte at the end", SourceText::from_file("A\x81"), 0, {{1, 1}, {2, 2}}},
+      {"the yen sign the editor sends is CP932 5C",
+       SourceText::from_editor("\xC2\xA5"
+                               "1"),
+       0,
+       {{0, 0}, {1, 1}, {2, 2}}},
+  };
+  for (const ColumnCase& c : cases) {
+    for (const auto& [byte, unit] : c.columns) {
+      EXPECT_EQ(c.text.utf16_column(c.line, byte), unit) << c.name << " byte " << byte;
+      EXPECT_EQ(c.text.cp932_column(c.line, unit), byte) << c.name << " unit " << unit;
+    }
+  }
+}
+
+TEST(SourceText, ColumnsBeyondTheLineGiveItsEnd) {
+  const SourceText text = SourceText::from_file("\x82\xA0\x82\xA2\nx");
+  EXPECT_EQ(text.utf16_column(0, 99), 2u);
+  EXPECT_EQ(text.cp932_column(0, 99), 4u);
+  EXPECT_EQ(text.line_end(0), 2u);
+  // A unit inside a two-byte character's bytes maps to its start.
+  EXPECT_EQ(text.utf16_column(0, 1), 0u);
+  EXPECT_EQ(text.utf16_column(7, 3), 0u);  // no such line
+}
+
+TEST(SourceText, ALineOf16KilobytesMapsToItsEnd) {
+  std::string line;
+  while (line.size() < 16384) line += "\x82\xA0\xB1";  // あ and ｱ: three bytes, two units
+  const SourceText text = SourceText::from_file(line + "\r\nnext");
+  const std::size_t characters = line.size() / 3 * 2;
+  EXPECT_EQ(text.utf16_column(0, line.size()), characters);
+  EXPECT_EQ(text.cp932_column(0, characters - 1), line.size() - 1);
+  EXPECT_EQ(text.cp932_line(1), "next");
+}
+
+TEST(SourceText, Utf16OffsetsInUtf8) {
+  const std::string line = "a\xE3\x81\x82\xF0\x9F\x98\x80z";
+  EXPECT_EQ(utf16_length(line), 5u);
+  EXPECT_EQ(utf8_offset(line, 1), 1u);
+  EXPECT_EQ(utf8_offset(line, 2), 4u);
+  EXPECT_EQ(utf8_offset(line, 3), 4u);  // inside the surrogate pair: before it
+  EXPECT_EQ(utf8_offset(line, 4), 8u);
+  EXPECT_EQ(utf8_offset(line, 50), line.size());
+}
+
+}  // namespace
+}  // namespace korva::lsp
