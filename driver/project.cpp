@@ -33,7 +33,11 @@ void take_project_path(ProjectState& project, const std::string& path) {
 }
 
 Expected<std::vector<std::string>> load_project_file(const std::string& path) {
-  FileContents file = read_whole_file(os_path(path));
+  return load_project_file(SystemPath::from_cp932(path));
+}
+
+Expected<std::vector<std::string>> load_project_file(const SystemPath& path) {
+  FileContents file = read_whole_file(path.path());
   if (!file) return fail(std::move(file).failure().message);
   // The text ends at its first zero byte, as every text the reader gets.
   const std::string_view text = std::string_view(*file).substr(0, file->find('\0'));
@@ -48,6 +52,13 @@ Expected<std::vector<std::string>> load_project_file(const std::string& path) {
     entries.push_back(line);
   }
   return entries;
+}
+
+Expected<std::string> project_entry_for(const SystemPath& file_name) {
+  if (std::optional<std::string> entry = exact_cp932(file_name)) return std::move(*entry);
+  return fail(shown_cp932(file_name) +
+              ": the name holds characters that a project file cannot store (it names its "
+              "files in CP932); rename the file to add it");
 }
 
 std::string project_file_text(const std::vector<std::string>& entries) {

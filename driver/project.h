@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/expected.h"
+#include "support/system_path.h"
 
 namespace korva {
 
@@ -40,6 +41,14 @@ void take_project_path(ProjectState& project, const std::string& path);
 // the source reader reads lines (CR dropped, tabs to blanks, blanks
 // collapsed), up to a line that reads "end".
 Expected<std::vector<std::string>> load_project_file(const std::string& path);
+// The same for a project file that the system named.
+Expected<std::vector<std::string>> load_project_file(const SystemPath& path);
+
+// The entry under which a project lists the file `file_name` (as the window
+// adds one): the name's exact CP932 spelling, which the project file holds.
+// A name that CP932 cannot write is refused with a message that says so:
+// the project file could not name the file again.
+Expected<std::string> project_entry_for(const SystemPath& file_name);
 
 // The bytes of a project file: each entry followed by CR LF.
 std::string project_file_text(const std::vector<std::string>& entries);
