@@ -329,7 +329,7 @@ int report(const korva::AssemblyResult& result, const Options& options, ChipHint
       if (result.diagnostics.empty()) {
         std::fprintf(stderr, "korva-asm: %s: %s\n",
                      korva::glossed_for_terminal(result.caption).c_str(),
-                     korva::glossed_for_terminal(result.message).c_str());
+                     names.shown_message(result.message).c_str());
       }
       print_diagnostics(result, options, hints, names);
       return kExitStopped;

@@ -26,6 +26,17 @@ std::string TerminalFileNames::shown(std::string_view cp932_name) const {
   return known != names_.end() ? known->second : korva::shown(cp932_name);
 }
 
+std::string TerminalFileNames::shown_message(std::string_view cp932_message) const {
+  for (const auto& [name, shown] : names_) {
+    const std::string_view rest =
+        cp932_message.starts_with(name) ? cp932_message.substr(name.size()) : std::string_view();
+    if (!name.empty() && (rest.starts_with(':') || rest.starts_with(' '))) {
+      return shown + glossed_for_terminal(rest);
+    }
+  }
+  return glossed_for_terminal(cp932_message);
+}
+
 std::string terminal_place(const SourceLocation& where, const std::optional<ColumnSpan>& span,
                            const TerminalFileNames& names) {
   if (where.line == 0) return "korva-asm";

@@ -25,6 +25,10 @@ class TerminalFileNames {
   // The file that the diagnostics call `cp932_name` is shown as `shown`.
   void add(std::string cp932_name, std::string shown);
   std::string shown(std::string_view cp932_name) const;
+  // A message (CP932) for the terminal: one that starts with the name of a
+  // file added here ("NAME: ...", "NAME  not found") starts with its shown
+  // form, and the rest is glossed.
+  std::string shown_message(std::string_view cp932_message) const;
 
  private:
   std::map<std::string, std::string, std::less<>> names_;

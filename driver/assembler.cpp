@@ -141,10 +141,8 @@ AssemblyInput project_input(const ProjectState& project, const std::optional<std
   AssemblyInput input;
   input.sources = entry_sources(project.entries, SystemPath(project.entry_directory));
   input.leading_sources = project.leading_entries;
-  input.output_base = SystemPath::from_cp932(output_base_for_run(project, chosen, rule));
-  if (!project.project_file_path.empty()) {
-    input.project_file = SystemPath::from_cp932(project.project_file_path);
-  }
+  input.output_base = output_base_for_run(project, chosen, rule);
+  input.project_file = project.project_file_path;
   return input;
 }
 
@@ -153,12 +151,9 @@ AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOp
   const AssemblyInput input =
       project_input(project, options.output_base_name, options.source_base_rule);
   AssemblyResult result = assemble(input, options);
-  // Naming: the outputs' base, and the folder the window remembers.
-  const std::string base =
-      output_base_for_run(project, options.output_base_name, options.source_base_rule);
-  result.output_base_name = base;
+  // The folder the window remembers, named after the base.
   if (!options.output_base_name && project.project_file_path.empty()) {
-    result.last_directory = base;
+    result.last_directory = shown_cp932(input.output_base);
     cut_to_directory(*result.last_directory);
   }
   return result;
@@ -168,7 +163,7 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
   AssemblyResult result;
   if (input.sources.empty()) return result;
   const std::string base = shown_cp932(input.output_base);
-  result.output_base_name = base;
+  result.output_base_name = input.output_base;
 
   // Reading the sources, under the project's lock until the outputs are in place.
   const FileLock project_lock = lock_project(input);

@@ -76,12 +76,11 @@ struct AssemblyResult {
   // completed.
   std::string listing;
   std::vector<std::string> error_entries;
-  // The base the outputs were named after (CP932, as shown_cp932 writes a
-  // system's name); for every project list that was not empty, whether or
-  // not the run got as far as writing.
-  std::optional<std::string> output_base_name;
-  // Without a project file or a chosen base: the folder of that base, which
-  // the window remembers as its last directory.
+  // The base the outputs were named after; for every project list that was
+  // not empty, whether or not the run got as far as writing.
+  std::optional<SystemPath> output_base_name;
+  // Without a project file or a chosen base: the folder of that base (CP932),
+  // which the window remembers as its last directory.
   std::optional<std::string> last_directory;
   // Where each error comes from (in error-list order) and the warnings.
   std::vector<Diagnostic> diagnostics;

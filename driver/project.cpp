@@ -25,15 +25,16 @@ void cut_to_directory(std::string& path) {
   path.resize(!path.empty() && is_separator(path[0]) ? 1 : 0);
 }
 
-void take_project_path(ProjectState& project, const std::string& path) {
+void take_project_path(ProjectState& project, const SystemPath& path) {
   project.project_file_path = path;
-  project.output_base_name = output_base_for_project_file(path);
-  project.last_directory = project.output_base_name;
+  project.output_base_name =
+      SystemPath::from_native_text(output_base_for_project_file(path.native_text()));
+  project.last_directory = shown_cp932(project.output_base_name);
   cut_to_directory(project.last_directory);
 }
 
-Expected<std::vector<std::string>> load_project_file(const std::string& path) {
-  return load_project_file(SystemPath::from_cp932(path));
+Expected<std::vector<std::string>> load_project_file(const std::string& cp932_path) {
+  return load_project_file(SystemPath::from_cp932(cp932_path));
 }
 
 Expected<std::vector<std::string>> load_project_file(const SystemPath& path) {
@@ -73,7 +74,7 @@ std::string project_file_text(const std::vector<std::string>& entries) {
 Expected<Saved> save_project_file(const ProjectState& project) {
   if (project.project_file_path.empty() || project.entries.empty()) return Saved::nothing_to_save;
   Expected<void> written =
-      write_file_atomically(os_path(project.project_file_path), project_file_text(project.entries));
+      write_file_atomically(project.project_file_path.path(), project_file_text(project.entries));
   if (!written) return std::move(written).failure();
   return Saved::written;
 }

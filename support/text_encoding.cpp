@@ -142,15 +142,32 @@ std::optional<std::wstring> to_wide(std::string_view bytes, UINT code_page) {
 std::string from_wide(std::wstring_view wide, UINT code_page, bool* exact = nullptr) {
   if (exact != nullptr) *exact = true;
   if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
+  if (code_page == CP_UTF8) {
+    const int size = static_cast<int>(wide.size());
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, bytes.data(), length, nullptr, nullptr);
+    return bytes;
+  }
+  // A character beyond the 16-bit range (a surrogate pair) is one
+  // character, replaced once; none is written as a look-alike ("best fit":
+  // e for é), since the name would then be another.
+  std::wstring units;
+  units.reserve(wide.size());
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    const bool pair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
+                      wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+    units += pair ? L'\xFFFD' : wide[i];
+    if (pair) ++i;
+  }
+  const int size = static_cast<int>(units.size());
   BOOL replaced = FALSE;
-  BOOL* replaced_flag = code_page == CP_UTF8 ? nullptr : &replaced;
-  const char* replacement = code_page == CP_UTF8 ? nullptr : "?";
-  const int length =
-      WideCharToMultiByte(code_page, 0, wide.data(), size, nullptr, 0, replacement, replaced_flag);
+  const int length = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, units.data(), size,
+                                         nullptr, 0, "?", &replaced);
   std::string bytes(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(code_page, 0, wide.data(), size, bytes.data(), length, replacement,
-                      replaced_flag);
+  WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, units.data(), size, bytes.data(), length,
+                      "?", &replaced);
   if (exact != nullptr) *exact = replaced == FALSE;
   return bytes;
 }

@@ -80,7 +80,7 @@ TEST(TextEncoding, ProjectEntriesWithJapaneseNamesAreFound) {
   ProjectState project;
   project.entry_directory = dir.path();
   project.entries = {utf8_to_cp932("点滅.as")};
-  take_project_path(project, cp932_from_os_path(dir.path() / os_path(utf8_to_cp932("計画.amk"))));
+  take_project_path(project, SystemPath(dir.path() / os_path(utf8_to_cp932("計画.amk"))));
   testing::RecordingHost host;
   Assembler assembler;
   EXPECT_EQ(assembler.assemble_project(project, host).outcome, AssemblyOutcome::completed);
@@ -137,8 +137,8 @@ TEST(TextEncoding, WindowsPathsTakeBothSeparatorsAndJapaneseFolders) {
   project.entry_directory = dir.path();
   project.entries = {folder + "\\a.as", folder + "/b.as"};
   const std::string base = cp932_from_os_path(dir.path()) + "\\" + folder;
-  take_project_path(project, base + "/prog.amk");
-  EXPECT_EQ(project.output_base_name, base + "/prog");
+  take_project_path(project, SystemPath::from_cp932(base + "/prog.amk"));
+  EXPECT_EQ(project.output_base_name, SystemPath::from_cp932(base + "/prog"));
   EXPECT_EQ(project.last_directory, base + "/");
   testing::RecordingHost host;
   Assembler assembler;

@@ -123,7 +123,8 @@ TEST(FileNames, EveryNameReachesTheFileSystemAsGiven) {
   }
 }
 
-// The terminal names a file as the command line did, and gpsim finds the
+// The terminal names a file as the command line did (in a diagnostic and in
+// the message of a stop), and gpsim finds the
 // sources of a program in a folder that CP932 cannot name.
 TEST(FileNames, DiagnosticsAndDebugFilesNameTheFileAsGiven) {
   NameRun run;
@@ -132,6 +133,10 @@ TEST(FileNames, DiagnosticsAndDebugFilesNameTheFileAsGiven) {
   write_bytes(folder / "über.as", "        NO_SUCH_OP\r\n        SLEEP\r\n");
   EXPECT_EQ(run_korva_asm(run.work(), "'café/über.as'"), 1);
   EXPECT_NE(run.errors().find("café/über.as:1:"), std::string::npos) << run.errors();
+
+  EXPECT_EQ(run_korva_asm(run.work(), "'café/gone-ü.as'"), 2);
+  EXPECT_NE(run.errors().find("korva-asm: File Error: café/gone-ü.as  "), std::string::npos)
+      << run.errors();
 
   write_bytes(folder / "über.as", kSource);
   ASSERT_EQ(run_korva_asm(folder, "--chip 16F84A --cod 'über.as'"), 0) << run.errors();
