@@ -1,6 +1,11 @@
 #include "support/system_path.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdlib>
+#include <system_error>
 
 #include "support/text_encoding.h"
 
@@ -48,6 +53,21 @@ std::optional<std::string> exact_cp932(const SystemPath& name) {
 
 std::string shown_cp932(const SystemPath& name) {
   return cp932_from_os_path(name.path());
+}
+
+std::optional<SystemPath> running_program() {
+#ifdef _WIN32
+  std::wstring name(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+  if (length == 0 || length >= name.size()) return std::nullopt;
+  name.resize(length);
+  return SystemPath(std::filesystem::path(name));
+#else
+  std::error_code error;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return std::nullopt;
+  return SystemPath(std::move(self));
+#endif
 }
 
 std::optional<SystemPath> environment_path(const char* variable) {

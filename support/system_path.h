@@ -61,6 +61,10 @@ std::optional<std::string> exact_cp932(const SystemPath& name);
 // spelling, or with "?" for each character that CP932 cannot write.
 std::string shown_cp932(const SystemPath& name);
 
+// The running program's own file: /proc/self/exe, or on Windows the
+// module's UTF-16 name; none where the system cannot tell.
+std::optional<SystemPath> running_program();
+
 // The value of an environment variable as a name, or none when it is unset.
 std::optional<SystemPath> environment_path(const char* variable);
 
