@@ -183,7 +183,10 @@ std::optional<korva::AssemblyInput> load_input(const Options& options) {
     korva::Expected<std::vector<std::string>> entries =
         korva::load_project_file(input.project_file);
     if (!entries) {
-      print_error(entries.message());
+      // The message names the project file as typed.
+      korva::TerminalFileNames names;
+      names.add(korva::shown_cp932(input.project_file), first);
+      std::fprintf(stderr, "korva-asm: %s\n", names.shown_message(entries.message()).c_str());
       return std::nullopt;
     }
     input.sources = korva::entry_sources(*entries, input.project_file.parent());

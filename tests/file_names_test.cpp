@@ -138,6 +138,10 @@ TEST(FileNames, DiagnosticsAndDebugFilesNameTheFileAsGiven) {
   EXPECT_NE(run.errors().find("korva-asm: File Error: café/gone-ü.as  "), std::string::npos)
       << run.errors();
 
+  EXPECT_EQ(run_korva_asm(run.work(), "'café/gone-ü.amk'"), 2);
+  EXPECT_NE(run.errors().find("korva-asm: café/gone-ü.amk: not found"), std::string::npos)
+      << run.errors();
+
   write_bytes(folder / "über.as", kSource);
   ASSERT_EQ(run_korva_asm(folder, "--chip 16F84A --cod 'über.as'"), 0) << run.errors();
   const std::string cod = read_bytes(folder / "über.cod");
