@@ -21,11 +21,12 @@ Expected<void, JoinFailure> check_no_zero_byte(std::string_view bytes,
 }
 
 SystemPath entry_file(std::string_view entry, const SystemPath& directory) {
-  const SystemPath decoded = directory / SystemPath::from_cp932(entry);
-  const SystemPath exact = directory / SystemPath::from_bytes(entry);
+  SystemPath decoded = directory / SystemPath::from_cp932(entry);
+  SystemPath exact = directory / SystemPath::from_bytes(entry);
   std::error_code error;
-  if (exact == decoded || std::filesystem::exists(decoded.path(), error)) return decoded;
-  return std::filesystem::exists(exact.path(), error) ? exact : decoded;
+  const bool use_exact = exact != decoded && !std::filesystem::exists(decoded.path(), error) &&
+                         std::filesystem::exists(exact.path(), error);
+  return use_exact ? exact : decoded;
 }
 
 std::vector<SourceFile> entry_sources(const std::vector<std::string>& entries,
