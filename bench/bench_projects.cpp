@@ -62,8 +62,8 @@ ProjectState project_state(const BenchProject& project) {
   ProjectState state;
   state.entries = project.files.entries;
   state.entry_directory = project.files.directory;
-  state.project_file_path = project.files.project_file.string();
-  state.output_base_name = project.files.output_base.string();
+  state.project_file_path = SystemPath(project.files.project_file);
+  state.output_base_name = SystemPath(project.files.output_base);
   return state;
 }
 

@@ -40,8 +40,8 @@ int assemble(const char* directory) {
   korva::ProjectState project;
   project.entries = {"defs.inc", "main.as"};
   project.entry_directory = folder;
-  project.project_file_path = (folder / "bench.amk").string();
-  project.output_base_name = (folder / "bench").string();
+  project.project_file_path = korva::SystemPath(folder / "bench.amk");
+  project.output_base_name = korva::SystemPath(folder / "bench");
   korva::bench::SilentHost host;
   korva::Assembler assembler;
   const korva::AssemblyResult result = assembler.assemble_project(project, host);

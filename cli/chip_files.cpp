@@ -8,6 +8,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "support/system_path.h"
+
 namespace korva {
 namespace {
 
@@ -40,16 +42,15 @@ bool names_chip(std::string_view file, std::string_view chip) {
 }  // namespace
 
 std::filesystem::path program_path(const char* argv0) {
+  if (const std::optional<SystemPath> self = running_program()) return self->path();
   std::error_code error;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) return self;
-  self = std::filesystem::absolute(argv0 != nullptr ? argv0 : "", error);
+  std::filesystem::path self = std::filesystem::absolute(argv0 != nullptr ? argv0 : "", error);
   return error ? std::filesystem::path() : self;
 }
 
-std::vector<std::filesystem::path> chip_directories(const std::filesystem::path& program,
-                                                    std::string_view override_directory) {
-  if (!override_directory.empty()) return {std::filesystem::path(override_directory)};
+std::vector<std::filesystem::path> chip_directories(
+    const std::filesystem::path& program, const std::filesystem::path& override_directory) {
+  if (!override_directory.empty()) return {override_directory};
   const std::filesystem::path folder = program.parent_path();
   return {folder.parent_path() / "share" / "korva" / "chips", folder / "chips"};
 }
@@ -118,9 +119,12 @@ std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std
 }
 
 std::optional<std::filesystem::path> chip_directory(const char* argv0) {
-  const char* override_directory = std::getenv(kChipDirectoryVariable);
-  return first_directory(chip_directories(program_path(argv0),
-                                          override_directory != nullptr ? override_directory : ""));
+  // The folder as the system names it (on Windows in UTF-16, whatever the
+  // code page).
+  const std::optional<SystemPath> override_directory = environment_path(kChipDirectoryVariable);
+  return first_directory(chip_directories(program_path(argv0), override_directory
+                                                                   ? override_directory->path()
+                                                                   : std::filesystem::path()));
 }
 
 bool print_known_chips(const char* argv0) {

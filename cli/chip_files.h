@@ -14,16 +14,16 @@ namespace korva {
 // files kept elsewhere.
 inline constexpr const char* kChipDirectoryVariable = "KORVA_CHIPS_DIR";
 
-// The running program's own file: /proc/self/exe where there is one, else
-// `argv0` made absolute.
+// The running program's own file: as the system names it (running_program)
+// where it can tell, else `argv0` made absolute.
 std::filesystem::path program_path(const char* argv0);
 
 // The folders searched for chip files, in order: `override_directory` alone
 // when it is not empty; otherwise share/korva/chips beside the program's
 // bin folder (an installed program), then chips/ beside the program (the
 // build tree).
-std::vector<std::filesystem::path> chip_directories(const std::filesystem::path& program,
-                                                    std::string_view override_directory);
+std::vector<std::filesystem::path> chip_directories(
+    const std::filesystem::path& program, const std::filesystem::path& override_directory);
 
 // The first of `candidates` that is a folder, if any.
 std::optional<std::filesystem::path> first_directory(

@@ -18,8 +18,10 @@
 #include "cli/termination.h"
 #include "driver/assembler.h"
 #include "driver/debug_file.h"
+#include "driver/output_base.h"
 #include "driver/project.h"
 #include "support/file_io.h"
+#include "support/system_path.h"
 #include "support/text_encoding.h"
 
 namespace {
@@ -61,12 +63,12 @@ struct Options {
   bool write_hex = false;
   bool write_cod = false;
   bool write_map = false;
-  std::optional<std::string> output_base;
+  std::optional<std::string> output_base;  // as the system gave it (native text)
   bool warnings = true;
   bool warnings_are_errors = false;
   bool list_chips = false;
-  std::string chip;  // empty: no chip definitions
-  std::vector<std::string> inputs;
+  std::string chip;                 // empty: no chip definitions
+  std::vector<std::string> inputs;  // as the system gave them (native text)
 };
 
 bool ends_with(std::string_view text, std::string_view suffix) {
@@ -124,13 +126,13 @@ class ChipHints {
 // the source line with a caret under the culprit, the notes); returns the
 // number of warnings printed.
 std::size_t print_diagnostics(const korva::AssemblyResult& result, const Options& options,
-                              ChipHints& hints) {
+                              ChipHints& hints, const korva::TerminalFileNames& names) {
   std::size_t warnings = 0;
   for (const korva::Diagnostic& diagnostic : result.diagnostics) {
     const bool warning = diagnostic.severity == korva::Severity::warning;
     if (warning && !options.warnings) continue;
     warnings += warning ? 1 : 0;
-    const std::string text = korva::terminal_text(diagnostic, hints.notes_for(diagnostic));
+    const std::string text = korva::terminal_text(diagnostic, hints.notes_for(diagnostic), names);
     std::fwrite(text.data(), 1, text.size(), stderr);
   }
   return warnings;
@@ -168,23 +170,45 @@ std::optional<korva::GpsimProcessor> debug_processor(const Options& options) {
   return processor;
 }
 
-// Sets up the project as the window's Open command would for a project
-// file, or as a project list without a project file otherwise.
-bool load_project(const Options& options, korva::ProjectState& project) {
+// What to assemble: the sources of the project file, found from its
+// folder, or the given sources; every name as the system gave it. The
+// outputs are named after -o, the project file without .amk, or the first
+// source without its extension.
+std::optional<korva::AssemblyInput> load_input(const Options& options) {
+  korva::AssemblyInput input;
   const std::string& first = options.inputs.front();
+  std::string base;
   if (options.inputs.size() == 1 && ends_with(first, ".amk")) {
-    korva::take_project_path(project, first);
-    korva::Expected<std::vector<std::string>> entries = korva::load_project_file(first);
+    input.project_file = korva::SystemPath::from_native_text(first);
+    korva::Expected<std::vector<std::string>> entries =
+        korva::load_project_file(input.project_file);
     if (!entries) {
-      print_error(entries.message());
-      return false;
+      // The message names the project file as typed.
+      korva::TerminalFileNames names;
+      names.add(korva::shown_cp932(input.project_file), first);
+      std::fprintf(stderr, "korva-asm: %s\n", names.shown_message(entries.message()).c_str());
+      return std::nullopt;
     }
-    project.entries = std::move(*entries);
-    project.entry_directory = korva::os_path(first).parent_path();
-    return true;
+    input.sources = korva::entry_sources(*entries, input.project_file.parent());
+    base = korva::output_base_for_project_file(first);
+  } else {
+    for (const std::string& name : options.inputs) {
+      input.sources.push_back(korva::system_source(korva::SystemPath::from_native_text(name)));
+    }
+    base = korva::output_base_for_source(first, korva::SourceBaseRule::batch);
   }
-  project.entries = options.inputs;
-  return true;
+  input.output_base = korva::SystemPath::from_native_text(options.output_base.value_or(base));
+  return input;
+}
+
+// The terminal shows the files that the command line named as typed.
+korva::TerminalFileNames terminal_file_names(const korva::AssemblyInput& input, bool project_file) {
+  korva::TerminalFileNames names;
+  for (std::size_t i = 0; i < input.sources.size(); ++i) {
+    if (project_file && i >= input.leading_sources) break;
+    names.add(input.sources[i].name, input.sources[i].path.native_text());
+  }
+  return names;
 }
 
 // What the command line asks for, or the exit status it ends with at once
@@ -238,11 +262,12 @@ int usage_error(const char* message) {
 // like an option is named after "--" or with its folder.
 int not_an_option(std::string_view arg) {
   std::string message = arg == "-" ? "'-' (standard input) is not read: the sources are files"
-                                   : "unknown option '" + korva::cp932_to_utf8(arg) + "'";
+                                   : "unknown option '" + std::string(arg) + "'";
   std::error_code no_error;
-  if (arg == "-" || std::filesystem::exists(korva::os_path(arg), no_error)) {
-    message += "; to assemble a file named '" + korva::cp932_to_utf8(arg) + "', write ./" +
-               korva::cp932_to_utf8(arg) + " or put it after --";
+  if (arg == "-" ||
+      std::filesystem::exists(korva::SystemPath::from_native_text(arg).path(), no_error)) {
+    message += "; to assemble a file named '" + std::string(arg) + "', write ./" +
+               std::string(arg) + " or put it after --";
   }
   return usage_error(message.c_str());
 }
@@ -254,7 +279,6 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string_view arg = arguments[i];
     if (options_done || !arg.starts_with('-')) {
-      // The core holds names as CP932 bytes.
       options.inputs.emplace_back(arg);
     } else if (arg == "-h" || arg == "--help") {
       std::fputs(kUsage.data(), stdout);
@@ -289,15 +313,14 @@ korva::AssemblyOptions assembly_options(const Options& options,
   assembly.extra_outputs.intel_hex = options.write_hex;
   assembly.extra_outputs.debug_file = processor;
   assembly.extra_outputs.map = options.write_map;
-  assembly.output_base_name = options.output_base;
-  assembly.source_base_rule = korva::SourceBaseRule::batch;
   assembly.files.temporaries = temporaries_from_environment();
   assembly.files.names = &termination.names();
   return assembly;
 }
 
 // Prints what the assembly found and the listing; returns the exit status.
-int report(const korva::AssemblyResult& result, const Options& options, ChipHints& hints) {
+int report(const korva::AssemblyResult& result, const Options& options, ChipHints& hints,
+           const korva::TerminalFileNames& names) {
   switch (result.outcome) {
     case korva::AssemblyOutcome::nothing_to_do:
       print_error("the project lists no source file");
@@ -309,14 +332,14 @@ int report(const korva::AssemblyResult& result, const Options& options, ChipHint
       if (result.diagnostics.empty()) {
         std::fprintf(stderr, "korva-asm: %s: %s\n",
                      korva::glossed_for_terminal(result.caption).c_str(),
-                     korva::glossed_for_terminal(result.message).c_str());
+                     names.shown_message(result.message).c_str());
       }
-      print_diagnostics(result, options, hints);
+      print_diagnostics(result, options, hints, names);
       return kExitStopped;
     case korva::AssemblyOutcome::completed:
       break;
   }
-  const std::size_t warnings = print_diagnostics(result, options, hints);
+  const std::size_t warnings = print_diagnostics(result, options, hints, names);
   if (options.print_listing) {
     const std::string listing = korva::cp932_to_utf8(result.listing);
     std::fwrite(listing.data(), 1, listing.size(), stdout);
@@ -333,7 +356,7 @@ int main(int argc, char** argv) {
   // of ending the process.
   korva::TerminationCleanup termination;
 
-  const ParsedCommandLine parsed = parse_command_line(korva::cp932_arguments(argc, argv));
+  const ParsedCommandLine parsed = parse_command_line(korva::native_arguments(argc, argv));
   if (parsed.exit_status) return *parsed.exit_status;
   const Options& options = parsed.options;
   if (options.list_chips) return korva::print_known_chips(argv[0]) ? kExitClean : kExitStopped;
@@ -352,18 +375,19 @@ int main(int argc, char** argv) {
     if (!processor) return kExitUsage;
   }
 
-  korva::ProjectState project;
-  if (!load_project(options, project)) return kExitStopped;
+  std::optional<korva::AssemblyInput> input = load_input(options);
+  if (!input) return kExitStopped;
   if (chip) {
     // The definitions come first; the outputs are still named after the
     // user's first source.
-    project.entries.insert(project.entries.begin(), korva::cp932_from_os_path(*chip));
-    project.leading_entries = 1;
+    input->sources.insert(input->sources.begin(), korva::system_source(korva::SystemPath(*chip)));
+    input->leading_sources = 1;
   }
+  const korva::TerminalFileNames names = terminal_file_names(*input, !input->project_file.empty());
 
   korva::Assembler assembler;
   const korva::AssemblyResult result =
-      assembler.assemble(project, assembly_options(options, processor, termination));
+      assembler.assemble(*input, assembly_options(options, processor, termination));
   ChipHints hints(argv[0], options.inputs.front());
-  return report(result, options, hints);
+  return report(result, options, hints, names);
 }

@@ -17,9 +17,30 @@ std::string shown(std::string_view cp932) {
 
 }  // namespace
 
-std::string terminal_place(const SourceLocation& where, const std::optional<ColumnSpan>& span) {
+void TerminalFileNames::add(std::string cp932_name, std::string shown) {
+  names_.insert_or_assign(std::move(cp932_name), std::move(shown));
+}
+
+std::string TerminalFileNames::shown(std::string_view cp932_name) const {
+  const auto known = names_.find(cp932_name);
+  return known != names_.end() ? known->second : korva::shown(cp932_name);
+}
+
+std::string TerminalFileNames::shown_message(std::string_view cp932_message) const {
+  for (const auto& [name, shown] : names_) {
+    const std::string_view rest =
+        cp932_message.starts_with(name) ? cp932_message.substr(name.size()) : std::string_view();
+    if (!name.empty() && (rest.starts_with(':') || rest.starts_with(' '))) {
+      return shown + glossed_for_terminal(rest);
+    }
+  }
+  return glossed_for_terminal(cp932_message);
+}
+
+std::string terminal_place(const SourceLocation& where, const std::optional<ColumnSpan>& span,
+                           const TerminalFileNames& names) {
   if (where.line == 0) return "korva-asm";
-  std::string place = shown(where.file) + ":" + std::to_string(where.line);
+  std::string place = names.shown(where.file) + ":" + std::to_string(where.line);
   if (span) {
     place += ':';
     place += std::to_string(span->column);
@@ -42,10 +63,10 @@ std::string source_excerpt(std::string_view source_line_cp932,
   return text;
 }
 
-std::string terminal_text(const Diagnostic& diagnostic,
-                          const std::vector<std::string>& extra_notes) {
+std::string terminal_text(const Diagnostic& diagnostic, const std::vector<std::string>& extra_notes,
+                          const TerminalFileNames& names) {
   const bool warning = diagnostic.severity == Severity::warning;
-  const std::string place = terminal_place(diagnostic.where, diagnostic.span);
+  const std::string place = terminal_place(diagnostic.where, diagnostic.span, names);
   std::string text =
       place + (warning ? ": warning: " : ": error: ") + glossed_for_terminal(diagnostic.text);
   if (!diagnostic.explanation.empty()) text += ": " + shown(diagnostic.explanation);
@@ -64,7 +85,7 @@ std::string terminal_text(const Diagnostic& diagnostic,
     text += '\n';
   };
   for (const DiagnosticNote& note : diagnostic.notes) {
-    add_note(terminal_place(note.where, note.span), shown(note.text));
+    add_note(terminal_place(note.where, note.span, names), shown(note.text));
   }
   if (!diagnostic.hint.empty()) add_note(place, shown(diagnostic.hint));
   for (const std::string& note : extra_notes) add_note(place, note);

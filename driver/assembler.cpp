@@ -20,39 +20,38 @@ namespace {
 // The file whose advisory lock makes two assemblies of one project take
 // turns: the project file, or without one the first source. Both exist
 // anyway, so the lock leaves no file behind.
-FileLock lock_project(const ProjectState& project) {
-  if (!project.project_file_path.empty()) {
-    FileLock lock = FileLock::acquire(os_path(project.project_file_path));
+FileLock lock_project(const AssemblyInput& input) {
+  if (!input.project_file.empty()) {
+    FileLock lock = FileLock::acquire(input.project_file.path());
     if (lock.held()) return lock;
   }
   // The project's own first source: definitions put in front of it are
   // shared by every project for that chip.
-  const std::filesystem::path first =
-      os_path(project.entries[std::min(project.leading_entries, project.entries.size() - 1)]);
-  return FileLock::acquire(project.entry_directory.empty() ? first
-                                                           : project.entry_directory / first);
+  const SourceFile& first =
+      input.sources[std::min(input.leading_sources, input.sources.size() - 1)];
+  return FileLock::acquire(first.path.path());
 }
 
 // The project's sources, read and joined in list order.
-Expected<SourceSet, JoinFailure> read_sources(const ProjectState& project) {
-  Expected<JoinedSources, JoinFailure> joined =
-      join_sources(project.entries, project.entry_directory);
+Expected<SourceSet, JoinFailure> read_sources(const AssemblyInput& input) {
+  Expected<JoinedSources, JoinFailure> joined = join_sources(input.sources);
   if (!joined) return std::move(joined).failure();
-  return SourceSet{project.entries, std::move(*joined)};
+  std::vector<std::string> names;
+  names.reserve(input.sources.size());
+  for (const SourceFile& source : input.sources) names.push_back(source.name);
+  return SourceSet{std::move(names), std::move(*joined)};
 }
 
 // The names under which gpsim finds the sources from the debug file's folder.
-std::vector<std::string> debug_source_names(const ProjectState& project,
+std::vector<std::string> debug_source_names(const AssemblyInput& input,
                                             const std::filesystem::path& cod_path) {
   std::error_code ignored;
   const std::filesystem::path cod_folder =
       std::filesystem::absolute(cod_path, ignored).parent_path();
   std::vector<std::string> names;
-  for (const std::string& entry : project.entries) {
-    const std::filesystem::path source = std::filesystem::absolute(
-        project.entry_directory.empty() ? os_path(entry) : project.entry_directory / os_path(entry),
-        ignored);
-    names.push_back(debug_source_name(source, cod_folder));
+  for (const SourceFile& source : input.sources) {
+    names.push_back(
+        debug_source_name(std::filesystem::absolute(source.path.path(), ignored), cod_folder));
   }
   return names;
 }
@@ -154,36 +153,53 @@ void Assembler::release_replaced_outputs(OutputSet& set) {
   if (!replaced->empty()) worker_.start([replaced] { replaced->clear(); });
 }
 
-AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOptions& options) {
-  AssemblyResult result;
-  if (project.entries.empty()) return result;
+AssemblyInput project_input(const ProjectState& project, const std::optional<std::string>& chosen,
+                            SourceBaseRule rule) {
+  AssemblyInput input;
+  input.sources = entry_sources(project.entries, SystemPath(project.entry_directory));
+  input.leading_sources = project.leading_entries;
+  input.output_base = output_base_for_run(project, chosen, rule);
+  input.project_file = project.project_file_path;
+  return input;
+}
 
-  // Naming: the outputs' base, and the folder the window remembers.
-  const std::string base =
-      output_base_for_run(project, options.output_base_name, options.source_base_rule);
-  result.output_base_name = base;
+AssemblyResult Assembler::assemble(const ProjectState& project, const AssemblyOptions& options) {
+  if (project.entries.empty()) return {};
+  const AssemblyInput input =
+      project_input(project, options.output_base_name, options.source_base_rule);
+  AssemblyResult result = assemble(input, options);
+  // The folder the window remembers, named after the base.
   if (!options.output_base_name && project.project_file_path.empty()) {
-    result.last_directory = base;
+    result.last_directory = shown_cp932(input.output_base);
     cut_to_directory(*result.last_directory);
   }
+  return result;
+}
+
+AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOptions& options) {
+  AssemblyResult result;
+  if (input.sources.empty()) return result;
+  const std::string base = shown_cp932(input.output_base);
+  result.output_base_name = input.output_base;
 
   // Reading the sources, under the project's lock until the outputs are in place.
-  const FileLock project_lock = lock_project(project);
-  Expected<SourceSet, JoinFailure> sources = read_sources(project);
+  const FileLock project_lock = lock_project(input);
+  Expected<SourceSet, JoinFailure> sources = read_sources(input);
   if (!sources) return stopped(std::move(result), sources.message(), texts::kFileErrorCaption);
 
   // Assembling, in memory; the .obj file is written on the worker as pass 2
   // makes its blocks, while the passes run on.
-  OutputFiles files(base, options.output_directory, options.extra_outputs, options.files);
+  OutputFiles files(input.output_base, SystemPath(options.output_directory), options.extra_outputs,
+                    options.files);
   ObjectWriter object(files, worker_);
   ServiceOptions service_options;
   service_options.collect_facts = collect_facts_;
-  service_options.definition_files = project.leading_entries;
+  service_options.definition_files = input.leading_sources;
   service_options.extra_outputs = options.extra_outputs;
   service_options.output_base = base;
   if (const AtomicFile* cod = files.file(OutputFile::debug_file)) {
     service_options.debug_stamp = debug_file_stamp(narrow_os_name(cod->target().filename()));
-    service_options.debug_source_names = debug_source_names(project, cod->target());
+    service_options.debug_source_names = debug_source_names(input, cod->target());
   }
   service_options.object_block = [&object](ObjectBlock& block, bool last) {
     object.write(block, last);

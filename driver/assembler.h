@@ -17,9 +17,11 @@
 #include "driver/output_files.h"
 #include "driver/program_facts.h"
 #include "driver/project.h"
+#include "source/source_joiner.h"
 #include "support/background_worker.h"
 #include "support/expected.h"
 #include "support/file_io.h"
+#include "support/system_path.h"
 #include "symbols/macro_table.h"
 #include "symbols/symbol_table.h"
 
@@ -32,11 +34,28 @@ enum class AssemblyOutcome {
   completed,      // every output written; errors, if any, are listed
 };
 
+// What one assembly reads and where it writes, as the system names the
+// files.
+struct AssemblyInput {
+  std::vector<SourceFile> sources;  // in assembly order
+  std::size_t leading_sources = 0;  // of those, the definitions put in front (a chip's)
+  SystemPath output_base;           // the outputs are BASE.obj, BASE.out, ...
+  SystemPath project_file;          // empty without one
+};
+
+// A project's input: its entries (CP932 texts) found from its entry
+// directory; the output base chosen, else the project file's, else named
+// after the first own entry by `rule`.
+AssemblyInput project_input(const ProjectState& project, const std::optional<std::string>& chosen,
+                            SourceBaseRule rule);
+
 struct AssemblyOptions {
   ExtraOutputs extra_outputs;
-  // Names the outputs in place of the project file or the first entry.
+  // For a project: names the outputs (CP932) in place of the project file
+  // or the first entry.
   std::optional<std::string> output_base_name;
-  // How the outputs are named after the first entry, without a project file.
+  // For a project: how the outputs are named after the first entry, without
+  // a project file.
   SourceBaseRule source_base_rule = SourceBaseRule::window;
   // Where an output base that is a relative path is put (the window's
   // project folder); the current directory when empty.
@@ -59,9 +78,9 @@ struct AssemblyResult {
   std::vector<std::string> error_entries;
   // The base the outputs were named after; for every project list that was
   // not empty, whether or not the run got as far as writing.
-  std::optional<std::string> output_base_name;
-  // Without a project file or a chosen base: the folder of that base, which
-  // the window remembers as its last directory.
+  std::optional<SystemPath> output_base_name;
+  // Without a project file or a chosen base: the folder of that base (CP932),
+  // which the window remembers as its last directory.
   std::optional<std::string> last_directory;
   // Where each error comes from (in error-list order) and the warnings.
   std::vector<Diagnostic> diagnostics;
@@ -84,6 +103,9 @@ class Assembler {
   // advisory lock on that file from reading the sources to putting the
   // outputs in place.
   AssemblyResult assemble(const ProjectState& project, const AssemblyOptions& options = {});
+  // The same on files that the system named (the command line's). The
+  // options' project naming (output_base_name, source_base_rule) is unused.
+  AssemblyResult assemble(const AssemblyInput& input, const AssemblyOptions& options = {});
   // assemble() and then present_assembly() on `host`.
   AssemblyResult assemble_project(const ProjectState& project, AssemblyHost& host,
                                   const AssemblyOptions& options = {});

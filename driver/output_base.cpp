@@ -39,13 +39,13 @@ std::string output_base_for_source(const std::string& name, SourceBaseRule rule)
   return name;
 }
 
-std::string output_base_for_run(const ProjectState& project,
-                                const std::optional<std::string>& chosen, SourceBaseRule rule) {
-  if (chosen) return *chosen;
+SystemPath output_base_for_run(const ProjectState& project,
+                               const std::optional<std::string>& chosen, SourceBaseRule rule) {
+  if (chosen) return SystemPath::from_cp932(*chosen);
   if (!project.project_file_path.empty()) return project.output_base_name;
   const std::string& first =
       project.entries[std::min(project.leading_entries, project.entries.size() - 1)];
-  return output_base_for_source(first, rule);
+  return SystemPath::from_cp932(output_base_for_source(first, rule));
 }
 
 }  // namespace korva

@@ -29,10 +29,10 @@ std::string output_base_for_project_file(const std::string& path);
 std::string output_base_for_source(const std::string& name, SourceBaseRule rule);
 
 // The base of one assembly of `project` (whose list is not empty): the
-// chosen one when there is one; else the project file's; else the one that
-// `rule` takes from the project's own first source (the first entry after
-// the leading ones).
-std::string output_base_for_run(const ProjectState& project,
-                                const std::optional<std::string>& chosen, SourceBaseRule rule);
+// chosen one (CP932) when there is one; else the project file's; else the
+// one that `rule` takes from the project's own first source (the first
+// entry after the leading ones).
+SystemPath output_base_for_run(const ProjectState& project,
+                               const std::optional<std::string>& chosen, SourceBaseRule rule);
 
 }  // namespace korva

@@ -3,8 +3,6 @@
 #include <string_view>
 #include <vector>
 
-#include "support/text_encoding.h"
-
 namespace korva {
 
 namespace {
@@ -28,26 +26,24 @@ bool wanted(OutputFile which, const ExtraOutputs& extra) {
   return false;
 }
 
-std::vector<std::filesystem::path> targets(const std::string& base,
-                                           const std::filesystem::path& directory,
+std::vector<std::filesystem::path> targets(const SystemPath& base, const SystemPath& directory,
                                            const ExtraOutputs& extra) {
   std::vector<std::filesystem::path> paths;
   for (std::size_t i = 0; i < kOutputFileCount; ++i) {
     const auto which = static_cast<OutputFile>(i);
     if (!wanted(which, extra)) continue;
-    const std::filesystem::path path = os_path(output_name(base, which));
-    paths.push_back(directory.empty() || path.is_absolute() ? path : directory / path);
+    paths.push_back((directory / output_name(base, which)).path());
   }
   return paths;
 }
 
 }  // namespace
 
-std::string output_name(const std::string& base, OutputFile which) {
-  return base + std::string(kExtensions[static_cast<std::size_t>(which)]);
+SystemPath output_name(const SystemPath& base, OutputFile which) {
+  return base.with_suffix(kExtensions[static_cast<std::size_t>(which)]);
 }
 
-OutputFiles::OutputFiles(const std::string& base, const std::filesystem::path& directory,
+OutputFiles::OutputFiles(const SystemPath& base, const SystemPath& directory,
                          const ExtraOutputs& extra, FileWriteOptions options)
     : set_(targets(base, directory, extra), options) {
   std::size_t next = 0;

@@ -11,6 +11,7 @@
 #include "driver/extra_outputs.h"
 #include "support/file_io.h"
 #include "support/output_set.h"
+#include "support/system_path.h"
 
 namespace korva {
 
@@ -19,13 +20,13 @@ enum class OutputFile { object, listing, image, intel_hex, debug_file, map };
 inline constexpr std::size_t kOutputFileCount = 6;
 
 // BASE plus the output's extension.
-std::string output_name(const std::string& base, OutputFile which);
+SystemPath output_name(const SystemPath& base, OutputFile which);
 
 class OutputFiles {
  public:
-  // A relative `base` (CP932) is taken from `directory`, the current one when empty.
-  OutputFiles(const std::string& base, const std::filesystem::path& directory,
-              const ExtraOutputs& extra, FileWriteOptions options);
+  // A relative `base` is taken from `directory`, the current one when empty.
+  OutputFiles(const SystemPath& base, const SystemPath& directory, const ExtraOutputs& extra,
+              FileWriteOptions options);
 
   // The file of an output; null for an extra output that was not asked for.
   AtomicFile* file(OutputFile which);

@@ -25,15 +25,20 @@ void cut_to_directory(std::string& path) {
   path.resize(!path.empty() && is_separator(path[0]) ? 1 : 0);
 }
 
-void take_project_path(ProjectState& project, const std::string& path) {
+void take_project_path(ProjectState& project, const SystemPath& path) {
   project.project_file_path = path;
-  project.output_base_name = output_base_for_project_file(path);
-  project.last_directory = project.output_base_name;
+  project.output_base_name =
+      SystemPath::from_native_text(output_base_for_project_file(path.native_text()));
+  project.last_directory = shown_cp932(project.output_base_name);
   cut_to_directory(project.last_directory);
 }
 
-Expected<std::vector<std::string>> load_project_file(const std::string& path) {
-  FileContents file = read_whole_file(os_path(path));
+Expected<std::vector<std::string>> load_project_file(const std::string& cp932_path) {
+  return load_project_file(SystemPath::from_cp932(cp932_path));
+}
+
+Expected<std::vector<std::string>> load_project_file(const SystemPath& path) {
+  FileContents file = read_whole_file(path.path());
   if (!file) return fail(std::move(file).failure().message);
   // The text ends at its first zero byte, as every text the reader gets.
   const std::string_view text = std::string_view(*file).substr(0, file->find('\0'));
@@ -50,6 +55,13 @@ Expected<std::vector<std::string>> load_project_file(const std::string& path) {
   return entries;
 }
 
+Expected<std::string> project_entry_for(const SystemPath& file_name) {
+  if (std::optional<std::string> entry = exact_cp932(file_name)) return std::move(*entry);
+  return fail(shown_cp932(file_name) +
+              ": the name holds characters that a project file cannot store (it names its "
+              "files in CP932); rename the file to add it");
+}
+
 std::string project_file_text(const std::vector<std::string>& entries) {
   std::string text;
   for (const std::string& entry : entries) {
@@ -62,7 +74,7 @@ std::string project_file_text(const std::vector<std::string>& entries) {
 Expected<Saved> save_project_file(const ProjectState& project) {
   if (project.project_file_path.empty() || project.entries.empty()) return Saved::nothing_to_save;
   Expected<void> written =
-      write_file_atomically(os_path(project.project_file_path), project_file_text(project.entries));
+      write_file_atomically(project.project_file_path.path(), project_file_text(project.entries));
   if (!written) return std::move(written).failure();
   return Saved::written;
 }

@@ -8,14 +8,15 @@
 #include <vector>
 
 #include "support/expected.h"
+#include "support/system_path.h"
 
 namespace korva {
 
 struct ProjectState {
-  std::vector<std::string> entries;  // source files, in assembly order
-  std::string project_file_path;     // empty until a project file is opened or saved
-  std::string output_base_name;      // ".obj", ".out" and ".bin" are appended to it
-  std::string last_directory;        // ends in a directory separator, or empty
+  std::vector<std::string> entries;  // source files (CP932 texts), in assembly order
+  SystemPath project_file_path;      // empty until a project file is opened or saved
+  SystemPath output_base_name;       // ".obj", ".out" and ".bin" are appended to it
+  std::string last_directory;        // CP932; ends in a directory separator, or empty
   // Where relative entries are found; the current directory when empty.
   std::filesystem::path entry_directory;
   // How many of the first entries a front end put in front of the user's
@@ -33,13 +34,22 @@ bool is_separator(char c);
 void cut_to_directory(std::string& path);
 
 // Project file path := path; output base name := path without its last four
-// characters (the ".amk"); last directory := that name, cut to its directory.
-void take_project_path(ProjectState& project, const std::string& path);
+// characters (the ".amk"); last directory := that name (as CP932), cut to its
+// directory.
+void take_project_path(ProjectState& project, const SystemPath& path);
 
 // The project list held in the project file at `path`: its lines, read as
 // the source reader reads lines (CR dropped, tabs to blanks, blanks
 // collapsed), up to a line that reads "end".
-Expected<std::vector<std::string>> load_project_file(const std::string& path);
+Expected<std::vector<std::string>> load_project_file(const SystemPath& path);
+// The same for a project file named by a CP932 text.
+Expected<std::vector<std::string>> load_project_file(const std::string& cp932_path);
+
+// The entry under which a project lists the file `file_name` (as the window
+// adds one): the name's exact CP932 spelling, which the project file holds.
+// A name that CP932 cannot write is refused with a message that says so:
+// the project file could not name the file again.
+Expected<std::string> project_entry_for(const SystemPath& file_name);
 
 // The bytes of a project file: each entry followed by CR LF.
 std::string project_file_text(const std::vector<std::string>& entries);

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
   korva::ProjectState project;
-  korva::take_project_path(project, work_file("out.amk").string());
+  korva::take_project_path(project, korva::SystemPath(work_file("out.amk")));
   korva::Expected<std::vector<std::string>> loaded = korva::load_project_file(input_path);
   if (!loaded) std::abort();
   project.entries = std::move(*loaded);

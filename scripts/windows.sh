@@ -91,6 +91,33 @@ if [ -n "$left" ]; then
   status=1
 fi
 
+echo "== korva-asm.exe on names outside CP932 under wine"
+# Each name on the command line, as -o and as a folder: the outputs land
+# under exactly that name, and a project entry written in CP932 is found.
+names=("café" "über" "bell🔔" "点滅" "α")
+for name in "${names[@]}"; do
+  here="$work/names/$name"
+  mkdir -p "$here/$name"
+  printf '        SLEEP\r\n' > "$here/$name.as"
+  printf '        SLEEP\r\n' > "$here/$name/p.as"
+  printf 'p.as\r\n' > "$here/$name/q.amk"
+  (cd "$here" && wine "$build/korva-asm.exe" "$name.as" > /dev/null 2>&1 &&
+    wine "$build/korva-asm.exe" -o "o-$name" "$name.as" > /dev/null 2>&1 &&
+    wine "$build/korva-asm.exe" "$name/p.as" > /dev/null 2>&1 &&
+    wine "$build/korva-asm.exe" "$name/q.amk" > /dev/null 2>&1) || true
+  expected="$(printf '%s\n' "$name.as" "$name.bin" "$name.obj" "$name.out" "$name" \
+    "o-$name.bin" "o-$name.obj" "o-$name.out" "$name/p.as" "$name/p.bin" "$name/p.obj" \
+    "$name/p.out" "$name/q.amk" "$name/q.bin" "$name/q.obj" "$name/q.out" | sort)"
+  found="$(cd "$here" && find . -mindepth 1 | sed 's|^\./||' | sort)"
+  if [ "$found" = "$expected" ]; then
+    echo "same: the outputs of $name"
+  else
+    echo "DIFFERENT: the outputs of $name:"
+    echo "$found"
+    status=1
+  fi
+done
+
 echo "== korva-asm.exe interrupted and killed under wine"
 big="$work/big/$folder"
 reference="$work/big/native"

@@ -37,17 +37,25 @@
 #include "shell/menu_mnemonics.h"
 #include "shell/settings_file.h"
 #include "shell/toolbar_images.h"
+#include "support/system_path.h"
 #include "support/text_encoding.h"
 
 namespace korva {
 namespace {
 
-// Texts of the core (CP932 bytes) for the screen, and back.
+// Texts of the core (CP932 bytes) for the screen.
 QString display(std::string_view bytes) {
   return QString::fromStdString(cp932_to_utf8(bytes));
 }
-std::string stored(const QString& text) {
-  return utf8_to_cp932(text.toStdString());
+
+// A file name from a dialog as the system names the file.
+SystemPath system_path(const QString& name) {
+#ifdef _WIN32
+  return SystemPath(std::filesystem::path(name.toStdWString()));
+#else
+  const QByteArray bytes = QFile::encodeName(name);
+  return SystemPath(std::filesystem::path(std::string(bytes.constData(), bytes.size())));
+#endif
 }
 
 // The light grey of the window's background.
@@ -551,22 +559,21 @@ void MainWindow::open_project(const QString& path) {
 }
 
 bool MainWindow::open_project_file(const ChosenFile& chosen) {
-  const std::string path = stored(chosen.path);
+  const SystemPath path = system_path(chosen.path);
 
   // Only a readable regular file of sensible size replaces the list; on
   // any failure the message says why and the project stays as it was.
   std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(os_path(path), error);
+  const std::filesystem::file_status status = std::filesystem::status(path.path(), error);
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    show_file_error(display(path) + QStringLiteral(": not a regular file"));
+    show_file_error(chosen.path + QStringLiteral(": not a regular file"));
     return false;
   }
   if (std::filesystem::is_regular_file(status)) {
-    const std::uintmax_t size = std::filesystem::file_size(os_path(path), error);
+    const std::uintmax_t size = std::filesystem::file_size(path.path(), error);
     if (!error && size > kProjectFileSizeLimit) {
-      show_file_error(display(path) +
-                      QStringLiteral(": too large for a project file (over %1 bytes)")
-                          .arg(kProjectFileSizeLimit));
+      show_file_error(chosen.path + QStringLiteral(": too large for a project file (over %1 bytes)")
+                                        .arg(kProjectFileSizeLimit));
       return false;
     }
   }
@@ -592,7 +599,7 @@ void MainWindow::save_make_file_as() {
   const std::optional<ChosenFile> chosen = after_dialog(
       dialogs_->choose_file_to_save(this, dialog_directory() + QStringLiteral("*.amk")));
   if (!chosen) return;
-  take_project_path(project_, stored(chosen->path));
+  take_project_path(project_, system_path(chosen->path));
   set_project_file_name(chosen->title);
   save_make_file();
   if (QFileInfo(chosen->path).isFile()) recent_projects_.remember(chosen->path);
@@ -602,7 +609,14 @@ void MainWindow::add_file(bool insert) {
   const std::optional<ChosenFile> chosen = after_dialog(
       dialogs_->choose_file_to_open(this, QStringLiteral("*.as;*.inc"), dialog_directory()));
   if (!chosen) return;
-  std::string title = stored(chosen->title);
+  // The project file stores the entry in CP932: a name it cannot write is
+  // refused here, rather than stored as a name of no file.
+  Expected<std::string> named = project_entry_for(system_path(chosen->title));
+  if (!named) {
+    show_file_error(display(named.message()));
+    return;
+  }
+  std::string title = std::move(*named);
   // Names are compared byte for byte: the same name in another letter case
   // is a different entry.
   for (const std::string& entry : project_.entries) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <system_error>
 
 #include "resources/system_texts.h"
 #include "support/file_io.h"
@@ -19,21 +20,48 @@ Expected<void, JoinFailure> check_no_zero_byte(std::string_view bytes,
                                            ": a zero byte (NUL) in the text");
 }
 
+SystemPath entry_file(std::string_view entry, const SystemPath& directory) {
+  SystemPath decoded = directory / SystemPath::from_cp932(entry);
+  SystemPath exact = directory / SystemPath::from_bytes(entry);
+  std::error_code error;
+  const bool use_exact = exact != decoded && !std::filesystem::exists(decoded.path(), error) &&
+                         std::filesystem::exists(exact.path(), error);
+  return use_exact ? exact : decoded;
+}
+
+std::vector<SourceFile> entry_sources(const std::vector<std::string>& entries,
+                                      const SystemPath& directory) {
+  std::vector<SourceFile> sources;
+  sources.reserve(entries.size());
+  for (const std::string& entry : entries) {
+    sources.push_back(SourceFile{entry_file(entry, directory), entry});
+  }
+  return sources;
+}
+
+SourceFile system_source(SystemPath path) {
+  std::string name = shown_cp932(path);
+  return SourceFile{std::move(path), std::move(name)};
+}
+
 Expected<JoinedSources, JoinFailure> join_sources(const std::vector<std::string>& entries,
                                                   const std::filesystem::path& directory) {
+  return join_sources(entry_sources(entries, SystemPath(directory)));
+}
+
+Expected<JoinedSources, JoinFailure> join_sources(const std::vector<SourceFile>& sources) {
   JoinedSources joined;
   try {
-    for (const std::string& entry : entries) {
-      const std::filesystem::path path =
-          directory.empty() ? os_path(entry) : directory / os_path(entry);
-      FileContents file = read_whole_file(path);
+    for (const SourceFile& source : sources) {
+      FileContents file = read_whole_file(source.path.path());
       if (!file) {
         if (file.reason() == ReadFailure::not_found) {
-          return fail(JoinFailure::not_found, entry + std::string(texts::kFileNotFound));
+          return fail(JoinFailure::not_found, source.name + std::string(texts::kFileNotFound));
         }
         return fail(JoinFailure::unreadable, std::move(file).failure().message);
       }
-      if (Expected<void, JoinFailure> clean = check_no_zero_byte(*file, cp932_from_os_path(path));
+      if (Expected<void, JoinFailure> clean =
+              check_no_zero_byte(*file, cp932_from_os_path(source.path.path()));
           !clean) {
         return std::move(clean).failure();
       }

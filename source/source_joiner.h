@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/expected.h"
+#include "support/system_path.h"
 
 namespace korva {
 
@@ -23,17 +24,39 @@ enum class JoinFailure {
   unreadable,  // a file was refused, could not be opened or read, or held a zero byte
 };
 
+// One source of a run: its file as the system names it, and the name that
+// the CP932 texts (messages, diagnostics, the map) give it.
+struct SourceFile {
+  SystemPath path;
+  std::string name;
+};
+
+// The file that a project entry (CP932 text) names, from `directory` (the
+// current one when empty): the entry decoded into the system's encoding;
+// when no such file exists but one named by the entry's exact bytes does (a
+// project made where names are CP932), that one.
+SystemPath entry_file(std::string_view entry, const SystemPath& directory);
+
+// The entries' files, each named by its entry.
+std::vector<SourceFile> entry_sources(const std::vector<std::string>& entries,
+                                      const SystemPath& directory);
+
+// A file that the system named (a command-line argument, a chip file),
+// named in the texts by its CP932 spelling (shown_cp932).
+SourceFile system_source(SystemPath path);
+
 // Refuses a source holding a zero byte, which would end the text there:
 // everything after it would be lost without a word. The message names the
 // source by `shown_name` and the zero's line.
 Expected<void, JoinFailure> check_no_zero_byte(std::string_view bytes, std::string_view shown_name);
 
-// Relative entries are resolved against `directory` (the current directory
-// when empty). Nothing is put between two files. A file that is not a
-// regular file, is larger than the read limit or holds a zero byte stops the
-// joining, as does one that cannot be opened or read. The failure's message
-// is the one the user sees: for a missing file, the entry followed by the
-// "file not found" text; otherwise what is wrong, naming the file.
+// Reads the sources and joins them, in order. Nothing is put between two files. A file that is not
+// a regular file, is larger than the read limit or holds a zero byte stops the joining, as does one
+// that cannot be opened or read. The failure's message is the one the user sees: for a missing
+// file, the entry followed by the "file not found" text; otherwise what is wrong, naming the file.
+Expected<JoinedSources, JoinFailure> join_sources(const std::vector<SourceFile>& sources);
+
+// The project's entries (entry_sources from `directory`), joined.
 Expected<JoinedSources, JoinFailure> join_sources(const std::vector<std::string>& entries,
                                                   const std::filesystem::path& directory);
 

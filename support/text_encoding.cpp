@@ -8,11 +8,17 @@
 #include <iconv.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 
 namespace korva {
 namespace {
+
+// Whether `bytes` are valid UTF-8 throughout.
+bool valid_utf8(std::string_view bytes);
+// The length of the UTF-8 character at bytes[at]; 0 when it is not one.
+std::size_t utf8_length(std::string_view bytes, std::size_t at);
 
 #ifndef _WIN32
 // Runs iconv over the whole input; an undecodable byte is replaced and
@@ -22,6 +28,7 @@ std::string convert(std::string_view input, const char* to, const char* from,
                     std::string_view replacement, bool* exact = nullptr) {
   if (exact != nullptr) *exact = true;
   std::string output;
+  const bool from_utf8 = std::string_view(from) == "UTF-8";
   iconv_t converter = iconv_open(to, from);
   // iconv_open reports failure as the value -1 cast to its handle type.
   if (converter == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
@@ -36,11 +43,15 @@ std::string convert(std::string_view input, const char* to, const char* from,
     const std::size_t done = iconv(converter, &in, &in_left, &out, &out_left);
     output.append(buffer, static_cast<std::size_t>(out - buffer));
     if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
-      // EILSEQ or EINVAL: an invalid or truncated sequence; skip one byte.
+      // EILSEQ or EINVAL: an invalid or truncated sequence, or a character
+      // that the target cannot hold; skip it (a whole UTF-8 character, or
+      // one byte).
       output += replacement;
       if (exact != nullptr) *exact = false;
-      ++in;
-      --in_left;
+      const std::size_t at = static_cast<std::size_t>(in - input.data());
+      const std::size_t length = from_utf8 ? std::max<std::size_t>(1, utf8_length(input, at)) : 1;
+      in += length;
+      in_left -= length;
     }
   }
   iconv_close(converter);
@@ -66,25 +77,45 @@ std::filesystem::path os_path(std::string_view cp932_name) {
   return std::filesystem::path(exact ? utf8 : std::string(cp932_name));
 }
 
-std::string cp932_from_os_name(std::string_view os_name) {
+namespace {
+
+std::optional<std::string> exact_cp932_from_os_name(std::string_view os_name) {
   bool exact = false;
-  const std::string cp932 = convert(os_name, "CP932", "UTF-8", "", &exact);
-  return exact ? cp932 : std::string(os_name);
+  std::string cp932 = convert(os_name, "CP932", "UTF-8", "", &exact);
+  if (exact) return cp932;
+  if (valid_utf8(os_name)) return std::nullopt;
+  // Not UTF-8: a name made on a CP932 system keeps its bytes.
+  bool valid_cp932 = false;
+  convert(os_name, "UTF-8", "CP932", "", &valid_cp932);
+  if (valid_cp932) return std::string(os_name);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string cp932_from_os_name(std::string_view os_name) {
+  if (std::optional<std::string> exact = exact_cp932_from_os_name(os_name)) return *exact;
+  return utf8_to_cp932(os_name);
 }
 
 std::string cp932_from_os_path(const std::filesystem::path& path) {
-  return cp932_from_os_name(path.string());
+  return cp932_from_os_name(path.native());
+}
+
+std::optional<std::string> exact_cp932_from_os_path(const std::filesystem::path& path) {
+  return exact_cp932_from_os_name(path.native());
+}
+
+std::filesystem::path os_path_of_bytes(std::string_view bytes) {
+  return std::filesystem::path(std::string(bytes));
 }
 
 std::string narrow_os_name(const std::filesystem::path& path) {
   return path.native();
 }
 
-std::vector<std::string> cp932_arguments(int argc, char** argv) {
-  std::vector<std::string> arguments;
-  arguments.reserve(static_cast<std::size_t>(argc));
-  for (int i = 0; i < argc; ++i) arguments.push_back(cp932_from_os_name(argv[i]));
-  return arguments;
+std::vector<std::string> native_arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
 }
 
 #else
@@ -111,15 +142,32 @@ std::optional<std::wstring> to_wide(std::string_view bytes, UINT code_page) {
 std::string from_wide(std::wstring_view wide, UINT code_page, bool* exact = nullptr) {
   if (exact != nullptr) *exact = true;
   if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
+  if (code_page == CP_UTF8) {
+    const int size = static_cast<int>(wide.size());
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, bytes.data(), length, nullptr, nullptr);
+    return bytes;
+  }
+  // A character beyond the 16-bit range (a surrogate pair) is one
+  // character, replaced once; none is written as a look-alike ("best fit":
+  // e for é), since the name would then be another.
+  std::wstring units;
+  units.reserve(wide.size());
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    const bool pair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
+                      wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+    units += pair ? L'\xFFFD' : wide[i];
+    if (pair) ++i;
+  }
+  const int size = static_cast<int>(units.size());
   BOOL replaced = FALSE;
-  BOOL* replaced_flag = code_page == CP_UTF8 ? nullptr : &replaced;
-  const char* replacement = code_page == CP_UTF8 ? nullptr : "?";
-  const int length =
-      WideCharToMultiByte(code_page, 0, wide.data(), size, nullptr, 0, replacement, replaced_flag);
+  const int length = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, units.data(), size,
+                                         nullptr, 0, "?", &replaced);
   std::string bytes(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(code_page, 0, wide.data(), size, bytes.data(), length, replacement,
-                      replaced_flag);
+  WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, units.data(), size, bytes.data(), length,
+                      "?", &replaced);
   if (exact != nullptr) *exact = replaced == FALSE;
   return bytes;
 }
@@ -164,35 +212,44 @@ std::filesystem::path os_path(std::string_view cp932_name) {
 }
 
 std::string cp932_from_os_name(std::string_view os_name) {
-  // Names from the command line come in the system's code page.
+  // Narrow names come in the system's code page.
   const auto wide = to_wide(os_name, CP_ACP);
-  if (!wide) return std::string(os_name);
-  bool exact = false;
-  std::string cp932 = from_wide(*wide, kCp932, &exact);
-  return exact ? cp932 : std::string(os_name);
+  return wide ? from_wide(*wide, kCp932) : std::string(os_name);
 }
 
 std::string cp932_from_os_path(const std::filesystem::path& path) {
+  return from_wide(path.native(), kCp932);
+}
+
+std::optional<std::string> exact_cp932_from_os_path(const std::filesystem::path& path) {
   bool exact = false;
   std::string cp932 = from_wide(path.native(), kCp932, &exact);
-  return exact ? cp932 : path.string();
+  if (!exact) return std::nullopt;
+  return cp932;
+}
+
+std::filesystem::path os_path_of_bytes(std::string_view bytes) {
+  if (const auto wide = to_wide(bytes, CP_ACP)) return std::filesystem::path(*wide);
+  return std::filesystem::path(std::string(bytes));
 }
 
 std::string narrow_os_name(const std::filesystem::path& path) {
   return from_wide(path.native(), CP_ACP);
 }
 
-std::vector<std::string> cp932_arguments(int argc, char** argv) {
+std::vector<std::string> native_arguments(int argc, char** argv) {
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
   if (wide == nullptr || count != argc) {
     if (wide != nullptr) LocalFree(wide);
-    std::vector<std::string> arguments;
-    for (int i = 0; i < argc; ++i) arguments.push_back(cp932_from_os_name(argv[i]));
+    for (int i = 0; i < argc; ++i) {
+      const auto argument = to_wide(argv[i], CP_ACP);
+      arguments.push_back(argument ? from_wide(*argument, CP_UTF8) : std::string(argv[i]));
+    }
     return arguments;
   }
-  std::vector<std::string> arguments;
-  for (int i = 0; i < count; ++i) arguments.push_back(from_wide(wide[i], kCp932));
+  for (int i = 0; i < count; ++i) arguments.push_back(from_wide(wide[i], CP_UTF8));
   LocalFree(wide);
   return arguments;
 }
@@ -229,6 +286,15 @@ std::size_t utf8_length(std::string_view bytes, std::size_t at) {
     if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
   }
   return length;
+}
+
+[[maybe_unused]] bool valid_utf8(std::string_view bytes) {
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t length = utf8_length(bytes, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
 }
 
 bool is_half_width_katakana_pair(std::string_view bytes, std::size_t at) {

@@ -30,7 +30,7 @@ struct Assembly {
   }
   AssemblyResult assemble() {
     AssemblyResult result = assembler.assemble_project(project, host);
-    if (result.output_base_name) base = *result.output_base_name;
+    if (result.output_base_name) base = result.output_base_name->native_text();
     return result;
   }
   std::string output(const char* extension) const { return read_bytes(base + extension); }
@@ -46,7 +46,7 @@ TEST(Assembler, EmptySourceWritesOnlyTheEndRecord) {
   Assembly run({{"empty.as", ""}});
   const AssemblyResult result = run.assemble();
   ASSERT_EQ(result.outcome, AssemblyOutcome::completed);
-  EXPECT_EQ(result.output_base_name, run.dir / "empty");
+  EXPECT_EQ(result.output_base_name, SystemPath(run.dir.path() / "empty"));
   LineRecord end;
   end.statement = "end";
   end.error = kGrammar;
@@ -81,7 +81,7 @@ TEST(Assembler, IncFileGivesBaseNameWithTrailingDot) {
   Assembly run({{"lib.inc", "NOP\r\n"}});
   const AssemblyResult result = run.assemble();
   ASSERT_EQ(result.outcome, AssemblyOutcome::completed);
-  EXPECT_EQ(result.output_base_name, run.dir / "lib.");
+  EXPECT_EQ(result.output_base_name, SystemPath(run.dir.path() / "lib."));
   EXPECT_EQ(read_bytes(run.dir / "lib..bin"), std::string("\0\0", 2));
   EXPECT_EQ(result.last_directory, (run.dir.path() / "").string());
 }
@@ -179,13 +179,14 @@ TEST(Assembler, LeavesTheProjectAloneAndReturnsTheNamesItUsed) {
   };
   for (const auto& c : cases) {
     Assembly run({{"a.as", c.source}});
-    if (c.project_file) take_project_path(run.project, run.dir / "p.amk");
+    if (c.project_file) take_project_path(run.project, SystemPath(run.dir.path() / "p.amk"));
     const ProjectState before = run.project;
     const AssemblyResult result = run.assembler.assemble(run.project);
     EXPECT_EQ(result.outcome, c.outcome) << c.name;
     EXPECT_EQ(run.project.output_base_name, before.output_base_name) << c.name;
     EXPECT_EQ(run.project.last_directory, before.last_directory) << c.name;
-    EXPECT_EQ(result.output_base_name, run.dir / (c.project_file ? "p" : "a")) << c.name;
+    EXPECT_EQ(result.output_base_name, SystemPath(run.dir.path() / (c.project_file ? "p" : "a")))
+        << c.name;
     if (c.project_file) {
       EXPECT_FALSE(result.last_directory) << c.name;
     } else {

@@ -73,7 +73,7 @@ TEST(AssemblyService, GivesTheBytesThatTheAssembleCommandWrites) {
       testing::write_bytes(dir.path() / name, bytes);
       project.entries.push_back(name);
     }
-    take_project_path(project, dir / "p.amk");
+    take_project_path(project, SystemPath(dir.path() / "p.amk"));
     AssemblyOptions options;
     options.extra_outputs.intel_hex = true;
     options.extra_outputs.map = true;

@@ -4,6 +4,8 @@
 
 #include "driver/assembler.h"
 #include "resources/system_texts.h"
+#include "source/source_joiner.h"
+#include "support/system_path.h"
 #include "support/text_encoding.h"
 #include "test_support.h"
 
@@ -28,10 +30,48 @@ TEST(TextEncoding, FileNamesRoundTripThroughTheFileSystemForm) {
   // Elsewhere they are UTF-8 bytes.
   EXPECT_EQ(os_path(cp932).string(), "テスト.as");
   EXPECT_EQ(cp932_from_os_name("テスト.as"), cp932);
-  // Bytes that are not CP932 are the file system's own and stay as they are.
+  // Bytes that are not CP932 are the file system's own and stay as they are;
+  // in a CP932 text, what CP932 cannot write is a "?".
   EXPECT_EQ(os_path("\x80\xA0.as").string(), "\x80\xA0.as");
-  EXPECT_EQ(cp932_from_os_name("\xFF.as"), "\xFF.as");
+  EXPECT_EQ(cp932_from_os_name("\xFF.as"), "?.as");
 #endif
+}
+
+TEST(SystemPaths, NamesBecomeCp932OnlyWhereCp932WritesThem) {
+  const struct {
+    const char* native;  // the name as the system gives it (UTF-8 on Windows)
+    const char* exact;   // its CP932 spelling, or null
+    const char* shown;   // how CP932 texts show it
+  } cases[] = {
+      {"blink.as", "blink.as", "blink.as"},
+      {"点滅.as", "\x93\x5F\x96\xC5.as", "\x93\x5F\x96\xC5.as"},
+      {"café.as", nullptr, "caf?.as"},
+      {"\xF0\x9F\x94\x94.as", nullptr, "?.as"},
+      {"\xCE\xB1.as", "\x83\xBF.as", "\x83\xBF.as"},
+  };
+  for (const auto& c : cases) {
+    const SystemPath name = SystemPath::from_native_text(c.native);
+    EXPECT_EQ(name.native_text(), c.native);
+    const std::optional<std::string> exact = exact_cp932(name);
+    EXPECT_EQ(exact.has_value(), c.exact != nullptr) << c.native;
+    EXPECT_EQ(exact.value_or("(none)"), c.exact ? c.exact : "(none)") << c.native;
+    EXPECT_EQ(shown_cp932(name), c.shown) << c.native;
+    EXPECT_EQ(project_entry_for(name).has_value(), c.exact != nullptr) << c.native;
+  }
+}
+
+TEST(SystemPaths, AnEntryFindsItsDecodedFileElseTheFileOfItsExactBytes) {
+  testing::ScratchDir dir;
+  const SystemPath folder(dir.path());
+  const std::string entry = utf8_to_cp932("点滅.as");
+  const SystemPath decoded = folder / SystemPath::from_cp932(entry);
+  const SystemPath exact = folder / SystemPath::from_bytes(entry);
+  ASSERT_NE(decoded, exact);
+  EXPECT_EQ(entry_file(entry, folder), decoded) << "neither exists";
+  testing::write_bytes(exact.path(), "NOP\r\n");
+  EXPECT_EQ(entry_file(entry, folder), exact);
+  testing::write_bytes(decoded.path(), "NOP\r\n");
+  EXPECT_EQ(entry_file(entry, folder), decoded);
 }
 
 TEST(TextEncoding, ProjectEntriesWithJapaneseNamesAreFound) {
@@ -40,7 +80,7 @@ TEST(TextEncoding, ProjectEntriesWithJapaneseNamesAreFound) {
   ProjectState project;
   project.entry_directory = dir.path();
   project.entries = {utf8_to_cp932("点滅.as")};
-  take_project_path(project, cp932_from_os_path(dir.path() / os_path(utf8_to_cp932("計画.amk"))));
+  take_project_path(project, SystemPath(dir.path() / os_path(utf8_to_cp932("計画.amk"))));
   testing::RecordingHost host;
   Assembler assembler;
   EXPECT_EQ(assembler.assemble_project(project, host).outcome, AssemblyOutcome::completed);
@@ -97,8 +137,8 @@ TEST(TextEncoding, WindowsPathsTakeBothSeparatorsAndJapaneseFolders) {
   project.entry_directory = dir.path();
   project.entries = {folder + "\\a.as", folder + "/b.as"};
   const std::string base = cp932_from_os_path(dir.path()) + "\\" + folder;
-  take_project_path(project, base + "/prog.amk");
-  EXPECT_EQ(project.output_base_name, base + "/prog");
+  take_project_path(project, SystemPath::from_cp932(base + "/prog.amk"));
+  EXPECT_EQ(project.output_base_name, SystemPath::from_cp932(base + "/prog"));
   EXPECT_EQ(project.last_directory, base + "/");
   testing::RecordingHost host;
   Assembler assembler;

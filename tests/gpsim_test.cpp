@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/intel_hex.h"
+#include "support/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {
@@ -255,6 +256,26 @@ TEST(Gpsim, LoadsTheDebugFileOfEveryChipOfTheFamily) {
         << transcript;
     EXPECT_NE(transcript.find("1: HERE::  NOP"), std::string::npos) << transcript;
   }
+}
+
+// gpsim finds the sources of a project in a folder that CP932 cannot name,
+// by an entry that CP932 writes: the debug file names them in the system's
+// own bytes.
+TEST(Gpsim, FindsTheSourcesOfAProjectInAFolderOutsideCp932) {
+  if (!have_tool("gpsim")) GTEST_SKIP() << "gpsim is not installed: the .cod file is not simulated";
+  testing::ScratchDir dir;
+  const fs::path folder = dir.path() / "café";
+  fs::create_directory(folder);
+  testing::write_bytes(folder / "点滅.as", "        NOP\r\nMAIN::  ===->MAIN\r\n");
+  testing::write_bytes(folder / "p.amk", utf8_to_cp932("点滅.as") + "\r\n");
+  ASSERT_EQ(korva_asm(dir, "--cod --chip 16F84A café/p.amk"), 0)
+      << testing::read_bytes(dir.path() / "stderr.txt");
+
+  const std::string transcript =
+      gpsim_session(dir, "café/p.cod", "break e MAIN\nrun\nlist\nquit\n");
+  SCOPED_TRACE(transcript);
+  EXPECT_NE(transcript.find("listing " + (folder / "点滅.as").string()), std::string::npos);
+  EXPECT_NE(transcript.find("==>MAIN::"), std::string::npos);
 }
 
 }  // namespace

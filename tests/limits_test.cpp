@@ -237,7 +237,7 @@ TEST(Limits, UnwritableOutputKeepsNothingHalfWritten) {
   ProjectState project;
   project.entry_directory = dir.path();
   project.entries = {"a.as"};
-  take_project_path(project, dir / "missing-folder/p.amk");
+  take_project_path(project, SystemPath(dir.path() / "missing-folder/p.amk"));
   RecordingHost host;
   Assembler assembler;
   const AssemblyResult result = assembler.assemble_project(project, host);

@@ -33,17 +33,22 @@ TEST(OutputBase, ARunTakesTheChosenBaseThenTheProjectFileThenItsOwnFirstSource) 
   ProjectState project;
   project.entries = {"/chips/16F877A.inc", "main.inc", "more.as"};
   project.leading_entries = 1;
-  EXPECT_EQ(output_base_for_run(project, std::nullopt, SourceBaseRule::window), "main.");
-  EXPECT_EQ(output_base_for_run(project, std::nullopt, SourceBaseRule::batch), "main");
-  EXPECT_EQ(output_base_for_run(project, "out/x", SourceBaseRule::batch), "out/x");
-  take_project_path(project, "dir/p.amk");
-  EXPECT_EQ(output_base_for_run(project, std::nullopt, SourceBaseRule::window), "dir/p");
-  EXPECT_EQ(output_base_for_run(project, "out/x", SourceBaseRule::window), "out/x");
+  const auto base = [&project](std::optional<std::string> chosen, SourceBaseRule rule) {
+    return output_base_for_run(project, chosen, rule).native_text();
+  };
+  EXPECT_EQ(base(std::nullopt, SourceBaseRule::window), "main.");
+  EXPECT_EQ(base(std::nullopt, SourceBaseRule::batch), "main");
+  EXPECT_EQ(base("out/x", SourceBaseRule::batch), "out/x");
+  take_project_path(project, SystemPath::from_native_text("dir/p.amk"));
+  EXPECT_EQ(base(std::nullopt, SourceBaseRule::window), "dir/p");
+  EXPECT_EQ(base("out/x", SourceBaseRule::window), "out/x");
   // Only the leading entries: the last of them names the outputs.
   ProjectState definitions_only;
   definitions_only.entries = {"defs.inc"};
   definitions_only.leading_entries = 1;
-  EXPECT_EQ(output_base_for_run(definitions_only, std::nullopt, SourceBaseRule::batch), "defs");
+  EXPECT_EQ(
+      output_base_for_run(definitions_only, std::nullopt, SourceBaseRule::batch).native_text(),
+      "defs");
 }
 
 enum class Why { missing, refused };

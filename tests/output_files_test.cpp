@@ -42,7 +42,7 @@ TEST(OutputFiles, NamesEveryOutputAskedForAfterTheBaseInItsFolder) {
     extra.intel_hex = c.hex;
     if (c.cod) extra.debug_file = gpsim_processor("16F84A");
     extra.map = c.map;
-    OutputFiles files(c.base, c.directory, extra, {});
+    OutputFiles files(SystemPath::from_native_text(c.base), SystemPath(c.directory), extra, {});
     std::vector<fs::path> targets;
     for (std::size_t i = 0; i < files.set().size(); ++i) {
       targets.push_back(files.set().file(i).target());

@@ -37,7 +37,7 @@ Assembled assemble(const ScratchDir& dir,
     testing::write_bytes(dir.path() / name, bytes);
     project.entries.push_back(name);
   }
-  take_project_path(project, dir / "p.amk");
+  take_project_path(project, SystemPath(dir.path() / "p.amk"));
   testing::RecordingHost host;
   Assembler assembler;
   assembler.collect_program_facts(facts);

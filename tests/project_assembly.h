@@ -30,7 +30,7 @@ inline Assembly assemble(const ScratchDir& dir,
     testing::write_bytes(dir.path() / name, bytes);
     project.entries.push_back(name);
   }
-  take_project_path(project, dir / "p.amk");
+  take_project_path(project, SystemPath(dir.path() / "p.amk"));
   Assembly assembly;
   Assembler assembler;
   assembly.result = assembler.assemble_project(project, assembly.host);

@@ -281,6 +281,27 @@ class MainWindowTest : public QObject {
     QCOMPARE(window_->project().entries.size(), std::size_t{4});
   }
 
+  // A name that the project file cannot write in CP932 is refused, saying
+  // why; a project in a folder that CP932 cannot name is opened and
+  // assembled there.
+  void names_outside_cp932() {
+    add_files({"a.as", QStringLiteral("café.as")});
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QVERIFY(log_->messages[0].text.contains(QStringLiteral("CP932")));
+    QCOMPARE(window_->project().entries, std::vector<std::string>{"a.as"});
+
+    QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("café")));
+    write_bytes(path(QStringLiteral("café/p.as")), "        SLEEP\r\n");
+    write_bytes(path(QStringLiteral("café/p.amk")), "p.as\r\n");
+    log_->answers.push_back(chosen(path(QStringLiteral("café/p.amk"))));
+    window_->run_command(Command::open_make_file);
+    QCOMPARE(shown_entries(), QStringList({"p.as"}));
+    window_->run_command(Command::assemble);
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QVERIFY(QFileInfo(path(QStringLiteral("café/p.bin"))).isFile());
+    QVERIFY(QFileInfo(path(QStringLiteral("café/p.hex"))).isFile());
+  }
+
   void insert_file_data() {
     QTest::addColumn<int>("selected");
     QTest::addColumn<QStringList>("expected");
@@ -334,7 +355,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(log_->requests.back().initial_text, QStringLiteral("*.amk"));
     QCOMPARE(read_bytes(path("out/proj.amk")), std::string("a.as\r\nB.as\r\n"));
     QCOMPARE(file_name()->text(), QStringLiteral("proj.amk"));
-    QCOMPARE(window_->project().output_base_name, utf8_to_cp932(path("out/proj").toStdString()));
+    QCOMPARE(window_->project().output_base_name.native_text(), path("out/proj").toStdString());
     QCOMPARE(window_->project().last_directory, utf8_to_cp932(path("out/").toStdString()));
     // The next save-as proposes the last directory.
     window_->run_command(Command::save_make_file_as);
@@ -364,7 +385,7 @@ class MainWindowTest : public QObject {
     // directory stays where it was.
     QCOMPARE(QFile::decodeName(window_->project().entry_directory.string().c_str()), path("proj"));
     QCOMPARE(QDir::currentPath(), dir_.path());
-    QCOMPARE(window_->project().project_file_path, path("proj/p.amk").toStdString());
+    QCOMPARE(window_->project().project_file_path.native_text(), path("proj/p.amk").toStdString());
   }
 
   void open_stops_at_end_line() {
