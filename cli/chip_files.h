@@ -61,8 +61,14 @@ std::optional<std::filesystem::path> chip_directory(const char* argv0);
 // with a message on standard error, when no chip folder is found.
 bool print_known_chips(const char* argv0);
 
-// --chip NAME: the file of the named chip; empty, with the known chips on
-// standard error, when there is none.
+// The known chips whose names share the longest start with `name` (letter
+// case and a leading "PIC" aside), at least the family ("16F"), for a
+// name that is none of them.
+std::vector<std::string> nearest_chips(const std::vector<std::string>& known,
+                                       std::string_view name);
+
+// --chip NAME: the file of the named chip; empty, with the nearest known
+// chips on standard error, when there is none.
 std::optional<std::filesystem::path> chip_file_for(const char* argv0, std::string_view chip);
 
 }  // namespace korva
