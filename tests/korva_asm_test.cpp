@@ -283,7 +283,12 @@ TEST(KorvaAsm, UndefinedNameShowsItsColumnAndTheChipThatDefinesIt) {
                       "blink16f84a.as:1:13: note: --chip 16F84A defines PORTB\n"),
             0u)
       << read_bytes(dir.path() / "stderr.txt");
+  // Without a configuration word, the chip's check says so (-w keeps it
+  // quiet).
   EXPECT_EQ(run_korva_asm(dir, "--chip 16F84A blink16f84a.as"), 0);
+  EXPECT_EQ(read_bytes(dir.path() / "stderr.txt").find("korva-asm: warning: no configuration word"),
+            0u);
+  EXPECT_EQ(run_korva_asm(dir, "-w --chip 16F84A blink16f84a.as"), 0);
   EXPECT_EQ(read_bytes(dir.path() / "stderr.txt"), "");
 }
 
