@@ -429,6 +429,7 @@ void AssemblyService::Run::finish() {
   if (!facts_) return;
   result_.facts = facts_->finish(service_.symbols_, map_, sources_.names, result_.image.bytes());
   result_.facts->definition_files = std::min(options_.definition_files, sources_.names.size());
+  if (chip_) result_.facts->chip = chip_->chip();
   if (extra.debug_file) {
     DebugFile file = debug_file(
         *extra.debug_file, *result_.facts,
