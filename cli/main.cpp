@@ -391,6 +391,11 @@ int main(int argc, char** argv) {
   const Options& options = parsed.options;
   if (options.list_chips) return korva::print_known_chips(argv[0]) ? kExitClean : kExitStopped;
   if (options.config) {
+    if (!options.inputs.empty()) {
+      return usage_error(
+          "--config prints the configuration lines and assembles nothing: "
+          "leave out the sources");
+    }
     if (options.chip.empty()) {
       return usage_error("--config needs the chip: add --chip NAME, for example --chip 16F877A");
     }

@@ -144,6 +144,29 @@ TEST(ChipFiles, OutputsAreNamedAfterTheProgram) {
   EXPECT_EQ(result.error_count, 0u);
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "probe.bin"));
   EXPECT_FALSE(std::filesystem::exists(kChipSources / "16F84A.obj"));
+  ASSERT_TRUE(result.chip);
+  EXPECT_EQ(result.chip->name, "16F84A");
+  EXPECT_EQ(result.chip->program.last, 0x3FFu);
+}
+
+// The chip is known the same when its file is an ordinary entry of the
+// project (in the window, the project's first file), and unknown without.
+TEST(ChipFiles, ChipIsKnownFromAFileInTheProject) {
+  testing::ScratchDir dir;
+  testing::write_bytes(dir.path() / "probe.as", "        W>(GPIO)\r\n");
+  for (const bool with_chip : {true, false}) {
+    ProjectState project;
+    if (with_chip) project.entries.push_back(chip_path("12F675").string());
+    project.entries.push_back((dir.path() / "probe.as").string());
+    testing::RecordingHost host;
+    Assembler assembler;
+    const AssemblyResult result = assembler.assemble_project(project, host);
+    ASSERT_EQ(result.outcome, AssemblyOutcome::completed) << result.message;
+    EXPECT_EQ(result.chip.has_value(), with_chip);
+    if (with_chip) {
+      EXPECT_EQ(result.chip->name, "12F675");
+    }
+  }
 }
 
 // The values against the gputils header the file was made from, read

@@ -209,6 +209,7 @@ TEST(KorvaAsm, ConfigByNamePrintsTheLinesOrTheValidNames) {
       {"--chip 16F877A --config FOSC=XTAL", 64, {}, "its settings: LP XT HS EXTRC"},
       {"--chip 16F877A --config FOSC", 64, {}, "'FOSC' is no FIELD=SETTING"},
       {"--config FOSC=XT", 64, {}, "--config needs the chip"},
+      {"--chip 16F877A --config FOSC=XT a.as", 64, {}, "--config prints the configuration lines"},
       {"--chip 16F999 --config", 64, {}, "unknown chip '16F999'"},
   };
   for (const auto& c : cases) {
