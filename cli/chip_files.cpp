@@ -104,6 +104,13 @@ std::vector<ChipNames> read_chip_names(const std::filesystem::path& directory) {
   return chips;
 }
 
+// Whether the chip is a flash part (16F84A, 12F675; not 16C84, 16LF727 or
+// 16HV616): the parts most programs are written for.
+bool is_flash_part(std::string_view chip) {
+  const std::size_t family = chip.find_first_not_of("0123456789");
+  return family != std::string_view::npos && family > 0 && chip[family] == 'F';
+}
+
 std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std::string_view name,
                                         std::string_view file_name) {
   std::vector<std::string> all;
@@ -114,6 +121,7 @@ std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std
     all.push_back(chip.chip);
     if (names_chip(file, upper_ascii(chip.chip))) named_in_file.push_back(chip.chip);
   }
+  std::stable_partition(all.begin(), all.end(), is_flash_part);
   return named_in_file.empty() ? all : named_in_file;
 }
 

@@ -49,7 +49,8 @@ std::vector<ChipNames> read_chip_names(const std::filesystem::path& directory);
 
 // The chips that define `name` (exactly, as the assembler compares names).
 // When some of them are named in `file_name` (16f84a in blink16f84a.as),
-// only those; otherwise all of them, in order.
+// only those; otherwise all of them, the flash parts (16F, 12F, 10F) first,
+// each group in order.
 std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std::string_view name,
                                         std::string_view file_name);
 
