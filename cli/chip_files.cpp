@@ -105,6 +105,13 @@ std::vector<ChipNames> read_chip_names(const std::filesystem::path& directory) {
   return chips;
 }
 
+// Whether the chip is a flash part (16F84A, 12F675; not 16C84, 16LF727 or
+// 16HV616): the parts most programs are written for.
+bool is_flash_part(std::string_view chip) {
+  const std::size_t family = chip.find_first_not_of("0123456789");
+  return family != std::string_view::npos && family > 0 && chip[family] == 'F';
+}
+
 std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std::string_view name,
                                         std::string_view file_name) {
   std::vector<std::string> all;
@@ -115,6 +122,7 @@ std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std
     all.push_back(chip.chip);
     if (names_chip(file, upper_ascii(chip.chip))) named_in_file.push_back(chip.chip);
   }
+  std::stable_partition(all.begin(), all.end(), is_flash_part);
   return named_in_file.empty() ? all : named_in_file;
 }
 
@@ -138,19 +146,51 @@ bool print_known_chips(const char* argv0) {
   return true;
 }
 
+std::vector<std::string> nearest_chips(const std::vector<std::string>& known,
+                                       std::string_view name) {
+  const std::string wanted = canonical_chip_name(name);
+  const auto shared = [&](const std::string& chip) {
+    const std::string upper = upper_ascii(chip);
+    return static_cast<std::size_t>(
+        std::mismatch(upper.begin(), upper.end(), wanted.begin(), wanted.end()).first -
+        upper.begin());
+  };
+  std::size_t longest = 0;
+  for (const std::string& chip : known) longest = std::max(longest, shared(chip));
+  // Fewer than three characters ("16F") say nothing about the family.
+  constexpr std::size_t kFamilyStart = 3;
+  std::vector<std::string> nearest;
+  if (longest < kFamilyStart) return nearest;
+  for (const std::string& chip : known) {
+    if (shared(chip) == longest) nearest.push_back(chip);
+  }
+  return nearest;
+}
+
 std::optional<std::filesystem::path> chip_file_for(const char* argv0, std::string_view chip) {
+  // A message names at most this many chips.
+  constexpr std::size_t kNamed = 12;
   const std::optional<std::filesystem::path> directory = chip_directory(argv0);
   if (directory) {
     if (std::optional<std::filesystem::path> file = find_chip(*directory, chip)) return file;
   }
-  std::string known;
-  if (directory) {
-    for (const std::string& name : list_chips(*directory)) known += " " + name;
+  const std::vector<std::string> known =
+      directory ? list_chips(*directory) : std::vector<std::string>{};
+  std::string text;
+  if (known.empty()) {
+    text = std::string("no chips are known (set ") + kChipDirectoryVariable + " to their folder)";
+  } else if (known.size() <= kNamed) {
+    text = "known chips:";
+    for (const std::string& name : known) text += " " + name;
+  } else {
+    const std::vector<std::string> nearest = nearest_chips(known, chip);
+    text = std::to_string(known.size()) + " chips are known (--list-chips lists them)";
+    if (!nearest.empty()) text += "; nearest:";
+    for (std::size_t i = 0; i < nearest.size() && i < kNamed; ++i) text += " " + nearest[i];
+    if (nearest.size() > kNamed) text += " ...";
   }
-  if (known.empty())
-    known = std::string(" none (set ") + kChipDirectoryVariable + " to their folder)";
-  std::fprintf(stderr, "korva-asm: unknown chip '%.*s'; known chips:%s\n",
-               static_cast<int>(chip.size()), chip.data(), known.c_str());
+  std::fprintf(stderr, "korva-asm: unknown chip '%.*s'; %s\n", static_cast<int>(chip.size()),
+               chip.data(), text.c_str());
   return std::nullopt;
 }
 

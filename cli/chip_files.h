@@ -49,7 +49,8 @@ std::vector<ChipNames> read_chip_names(const std::filesystem::path& directory);
 
 // The chips that define `name` (exactly, as the assembler compares names).
 // When some of them are named in `file_name` (16f84a in blink16f84a.as),
-// only those; otherwise all of them, in order.
+// only those; otherwise all of them, the flash parts (16F, 12F, 10F) first,
+// each group in order.
 std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std::string_view name,
                                         std::string_view file_name);
 
@@ -61,8 +62,14 @@ std::optional<std::filesystem::path> chip_directory(const char* argv0);
 // with a message on standard error, when no chip folder is found.
 bool print_known_chips(const char* argv0);
 
-// --chip NAME: the file of the named chip; empty, with the known chips on
-// standard error, when there is none.
+// The known chips whose names share the longest start with `name` (letter
+// case and a leading "PIC" aside), at least the family ("16F"), for a
+// name that is none of them.
+std::vector<std::string> nearest_chips(const std::vector<std::string>& known,
+                                       std::string_view name);
+
+// --chip NAME: the file of the named chip; empty, with the nearest known
+// chips on standard error, when there is none.
 std::optional<std::filesystem::path> chip_file_for(const char* argv0, std::string_view chip);
 
 }  // namespace korva

@@ -17,6 +17,8 @@
 #include "cli/terminal_glosses.h"
 #include "cli/termination.h"
 #include "driver/assembler.h"
+#include "driver/chip_config.h"
+#include "driver/chip_facts.h"
 #include "driver/debug_file.h"
 #include "driver/output_base.h"
 #include "driver/project.h"
@@ -34,6 +36,7 @@ constexpr int kExitUsage = 64;
 constexpr std::string_view kUsage =
     "usage: korva-asm [options] [--] PROJECT.amk\n"
     "       korva-asm [options] [--] SOURCE...\n"
+    "       korva-asm --chip NAME --config [FIELD=SETTING,...]\n"
     "\n"
     "Assembles a project (an .amk file listing its sources) or the given source\n"
     "files, in that order, and writes BASE.obj, BASE.out and BASE.bin. BASE is\n"
@@ -47,6 +50,10 @@ constexpr std::string_view kUsage =
     "                  front of the sources\n"
     "      --list-chips\n"
     "                  list the chips that --chip knows\n"
+    "      --config FIELD=SETTING,...\n"
+    "                  print the lines that set the chip's configuration words\n"
+    "                  (needs --chip); fields left out keep their erased value.\n"
+    "                  Without FIELD=SETTING, list the fields and settings\n"
     "      --cod       also write BASE.cod, the debug file for gpsim (needs --chip)\n"
     "      --map       also write BASE.map, the symbols and the memory used\n"
     "  -w              do not report warnings\n"
@@ -67,7 +74,9 @@ struct Options {
   bool warnings = true;
   bool warnings_are_errors = false;
   bool list_chips = false;
-  std::string chip;                 // empty: no chip definitions
+  std::string chip;  // empty: no chip definitions
+  // --config: the FIELD=SETTING list, empty to list the fields.
+  std::optional<std::string> config;
   std::vector<std::string> inputs;  // as the system gave them (native text)
 };
 
@@ -230,6 +239,15 @@ bool take_chip(const std::vector<std::string>& arguments, std::size_t& i, std::s
   return !chip.empty();
 }
 
+// The value of "--config=LIST" or "--config LIST"; empty for --config
+// alone (last, or before another option).
+std::string take_config(const std::vector<std::string>& arguments, std::size_t& i) {
+  const std::string_view arg = arguments[i];
+  if (arg != "--config") return std::string(arg.substr(9));
+  if (i + 1 < arguments.size() && !arguments[i + 1].starts_with('-')) return arguments[++i];
+  return {};
+}
+
 // Sets the flag that a plain option names; false when `arg` is none of them.
 bool take_flag(std::string_view arg, Options& options) {
   if (arg == "-l" || arg == "--listing") {
@@ -295,6 +313,8 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
       if (!take_chip(arguments, i, options.chip)) {
         parsed.exit_status = usage_error("--chip needs a chip name");
       }
+    } else if (arg == "--config" || arg.starts_with("--config=")) {
+      options.config = take_config(arguments, i);
     } else if (arg == "--") {
       options_done = true;
     } else if (!take_flag(arg, options)) {
@@ -348,6 +368,39 @@ int report(const korva::AssemblyResult& result, const Options& options, ChipHint
   return failed ? kExitErrorsListed : kExitClean;
 }
 
+// --config: the chip's configuration lines for the choices on standard
+// output, or its fields and settings without choices.
+int print_configuration(const std::filesystem::path& chip_file, const Options& options) {
+  const korva::FileContents text = korva::read_whole_file(chip_file);
+  if (!text) {
+    print_error(text.message());
+    return kExitStopped;
+  }
+  const korva::Expected<std::optional<korva::ChipFacts>> facts = korva::read_chip_facts(*text);
+  if (!facts || !*facts) {
+    std::fprintf(stderr, "korva-asm: %s: %s\n", korva::cp932_from_os_path(chip_file).c_str(),
+                 facts ? "no chip facts (;@ lines): regenerate it with scripts/generate_chips.py"
+                       : facts.message().c_str());
+    return kExitStopped;
+  }
+  const korva::ChipFacts& chip = **facts;
+  if (options.config->empty()) {
+    const std::string fields = korva::describe_config_fields(chip);
+    std::fwrite(fields.data(), 1, fields.size(), stdout);
+    return kExitClean;
+  }
+  const auto choices = korva::parse_config_choices(*options.config);
+  if (!choices) return usage_error(("--config: " + choices.message()).c_str());
+  const auto words = korva::configure_chip(chip, *choices);
+  if (!words) {
+    std::fprintf(stderr, "korva-asm: --config: %s\n", words.message().c_str());
+    return kExitUsage;
+  }
+  const std::string lines = korva::format_config_lines(chip, *words);
+  std::fwrite(lines.data(), 1, lines.size(), stdout);
+  return kExitClean;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -360,6 +413,19 @@ int main(int argc, char** argv) {
   if (parsed.exit_status) return *parsed.exit_status;
   const Options& options = parsed.options;
   if (options.list_chips) return korva::print_known_chips(argv[0]) ? kExitClean : kExitStopped;
+  if (options.config) {
+    if (!options.inputs.empty()) {
+      return usage_error(
+          "--config prints the configuration lines and assembles nothing: "
+          "leave out the sources");
+    }
+    if (options.chip.empty()) {
+      return usage_error("--config needs the chip: add --chip NAME, for example --chip 16F877A");
+    }
+    const std::optional<std::filesystem::path> chip_file =
+        korva::chip_file_for(argv[0], options.chip);
+    return chip_file ? print_configuration(*chip_file, options) : kExitUsage;
+  }
   if (options.inputs.empty()) {
     std::fputs(kUsage.data(), stderr);
     return kExitUsage;

@@ -85,8 +85,8 @@ or a programmer.
 .
 The package holds the batch assembler korva-asm, the language server
 korva-lsp for editors, the desktop window korva (when built), definition
-files for fourteen common chips (12F629 to 16F887) and the language
-reference.")
+files for the classic mid-range chips (10F32x, 12F, 16C, 16F, 16LF and
+16HV parts) and the language reference.")
 set(CPACK_PACKAGE_CONTACT "KORVA developers <korva@example.org>")
 set(CPACK_GENERATOR "DEB")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "KORVA developers <korva@example.org>")

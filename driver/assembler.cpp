@@ -231,6 +231,7 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
   result.error_entries = std::move(assembled.error_entries);
   result.diagnostics = std::move(assembled.diagnostics);
   result.facts = std::move(assembled.facts);
+  result.chip = std::move(assembled.chip);
   result.listing = std::move(assembled.listing);
   return result;
 }

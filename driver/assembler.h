@@ -86,6 +86,9 @@ struct AssemblyResult {
   std::vector<Diagnostic> diagnostics;
   // What the debug and map files are made from; only when asked for.
   std::optional<ProgramFacts> facts;
+  // The chip the sources define (--chip, or its file in the project): its
+  // program memory gives the share used, its fields the configuration.
+  std::optional<ChipFacts> chip;
 };
 
 // Shows what an assembly produced through `host`, as the Assemble command

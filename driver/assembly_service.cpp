@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "codegen/hex_text.h"
+#include "driver/chip_checks.h"
 #include "driver/diagnostic_explainer.h"
 #include "driver/intel_hex.h"
 #include "driver/listing.h"
@@ -50,7 +51,25 @@ struct Tally {
   std::size_t unwritten_words = 0;
   SourceLocation first_unwritten;
   std::size_t first_unwritten_index = 0;
+  // The first word beyond the chip's program memory.
+  SourceLocation first_beyond;
+  std::size_t first_beyond_index = 0;
 };
+
+// The chip whose definitions the sources hold: the first source with chip
+// facts (put in front by --chip, or a definition file in the project).
+std::optional<ChipFacts> chip_of_sources(const SourceSet& sources) {
+  const std::string_view text = sources.joined.text;
+  const std::vector<std::size_t>& starts = sources.joined.file_starts;
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
+    const std::string_view file = text.substr(starts[i], end - starts[i]);
+    if (!has_chip_facts(file)) continue;
+    Expected<std::optional<ChipFacts>> facts = read_chip_facts(file);
+    if (facts && *facts) return std::move(**facts);
+  }
+  return std::nullopt;
+}
 
 // The zero fill in words that an ORG record asks for, and the location
 // counter moved to its address; an ORG backwards gets "ORG Error".
@@ -132,6 +151,7 @@ class AssemblyService::Run {
     if (options.collect_facts || options.extra_outputs.debug_file || options.extra_outputs.map) {
       facts_ = std::make_unique<ProgramFactsCollector>();
     }
+    if (std::optional<ChipFacts> chip = chip_of_sources(sources)) chip_.emplace(std::move(*chip));
   }
 
   void pass2();
@@ -161,6 +181,8 @@ class AssemblyService::Run {
   }
   void diagnose_record(std::size_t n, const RecordSpot& spot, const LineRecord& record,
                        std::string_view line, std::size_t words_reserved);
+  void check_words(std::size_t n, const RecordSpot& spot, const LineRecord& record,
+                   std::uint32_t address, std::string_view line);
   void add_summaries();
   // Lays the record out in the .obj block, handed on when full.
   void add_to_object(const LineRecord& record);
@@ -179,6 +201,7 @@ class AssemblyService::Run {
   MacroCallTrail macro_calls_;                    // around the record that pass 3 is at
   std::unique_ptr<ProgramFactsCollector> facts_;  // only when the facts were asked for
   ObjectBlock object_block_;                      // the .obj bytes not yet handed on
+  std::optional<ChipChecks> chip_;                // when the sources define a chip
 };
 
 Diagnostic* AssemblyService::Run::add_diagnostic(std::size_t record, const RecordSpot& spot,
@@ -243,6 +266,12 @@ void AssemblyService::Run::pass2() {
       if (facts_) {
         facts_->classified(s.record_, origin,
                            {before, counter, ram_before, s.classifier_.ram_address()});
+      }
+      if (chip_ && pattern_type_of_key(s.record_.pattern_key.view()) == PatternType::reservation &&
+          has_kind(s.record_, RecordKind::equ)) {
+        const std::uint32_t bytes = (s.classifier_.ram_address() - ram_before) & kAddressMask;
+        add_warning(DiagnosticKind::chip_reservation_outside_gpr,
+                    chip_->reservation(ram_before, bytes));
       }
       add_warning(DiagnosticKind::counter_wrap, counter_wrap_warning(before, counter, s.record_));
       if (const auto& repeated = s.classifier_.repeated_symbol()) {
@@ -333,6 +362,23 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
   }
 }
 
+// The record's words against the chip's memory and configuration words.
+void AssemblyService::Run::check_words(std::size_t n, const RecordSpot& spot,
+                                       const LineRecord& record, std::uint32_t address,
+                                       std::string_view line) {
+  const ChipChecks::WordsFound found = chip_->words(address, record.code.view());
+  if (found.first_beyond) {
+    tally_.first_beyond = map_.locate(spot.offset);
+    tally_.first_beyond_index = n;
+  }
+  if (!found.config_warning.empty()) {
+    if (Diagnostic* warning = add_diagnostic(n, spot, DiagnosticKind::chip_config_bits_unset,
+                                             found.config_warning, line)) {
+      place_warning(*warning, record);
+    }
+  }
+}
+
 // The warnings about the whole program, after its last line.
 void AssemblyService::Run::add_summaries() {
   for (std::string& summary : caps_.summaries()) {
@@ -356,6 +402,17 @@ void AssemblyService::Run::add_summaries() {
                         register_bank_summary(tally_.outside_bank0, tally_.first_outside_bank0),
                         tally_.first_outside_bank0, tally_.first_outside_bank0_index));
   }
+  if (!chip_) return;
+  if (std::string beyond = chip_->beyond_summary(); !beyond.empty()) {
+    result_.diagnostics.push_back(summary_warning(DiagnosticKind::chip_words_beyond_memory,
+                                                  std::move(beyond), tally_.first_beyond,
+                                                  tally_.first_beyond_index));
+  }
+  if (std::string missing = chip_->missing_config(); !missing.empty()) {
+    result_.diagnostics.push_back(
+        summary_warning(DiagnosticKind::chip_config_missing, std::move(missing)));
+  }
+  result_.chip = chip_->chip();
 }
 
 void AssemblyService::Run::pass3() {
@@ -385,6 +442,7 @@ void AssemblyService::Run::pass3() {
       facts_->wrote(image_before, result_.image.bytes().size(), map_.locate(spot.offset));
     }
     diagnose_record(n, spot, record, line, words_reserved);
+    if (chip_) check_words(n, spot, record, counter, line);
     macro_calls_.follow(record, spot.offset, spot.call_offset == spot.offset);
     counter = (counter + static_cast<std::uint32_t>(record.code.size() / 4)) & kAddressMask;
   }
@@ -405,6 +463,7 @@ void AssemblyService::Run::finish() {
   if (!facts_) return;
   result_.facts = facts_->finish(service_.symbols_, map_, sources_.names, result_.image.bytes());
   result_.facts->definition_files = std::min(options_.definition_files, sources_.names.size());
+  if (chip_) result_.facts->chip = chip_->chip();
   if (extra.debug_file) {
     DebugFile file = debug_file(
         *extra.debug_file, *result_.facts,

@@ -16,6 +16,7 @@
 
 #include "codegen/classifier.h"
 #include "codegen/code_generator.h"
+#include "driver/chip_facts.h"
 #include "driver/debug_file.h"
 #include "driver/diagnostics.h"
 #include "driver/extra_outputs.h"
@@ -95,6 +96,8 @@ struct ServiceResult {
   ProgramImage image;
   std::optional<ProgramFacts> facts;
   std::optional<SymbolFacts> symbol_facts;
+  // The chip the sources define (its facts), if any.
+  std::optional<ChipFacts> chip;
   // The extra outputs asked for; empty otherwise.
   std::string intel_hex;
   std::string debug_file;

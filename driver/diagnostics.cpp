@@ -83,6 +83,14 @@ std::string_view warning_word(DiagnosticKind kind) {
   switch (kind) {
     case DiagnosticKind::data_byte_cut:
       return "DE";
+    case DiagnosticKind::chip_words_beyond_memory:
+      return "program";
+    case DiagnosticKind::chip_reservation_outside_gpr:
+      return "reservation";
+    case DiagnosticKind::chip_config_bits_unset:
+      return "configuration";
+    case DiagnosticKind::chip_config_missing:
+      return "no";
     case DiagnosticKind::counter_wrap:
       return "the";
     case DiagnosticKind::label_cut:

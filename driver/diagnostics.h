@@ -59,6 +59,11 @@ enum class DiagnosticKind : unsigned char {
   call_target_other_page,
   registers_outside_bank0,
   unwritten_words,
+  // Against the chip, when the sources hold its definitions.
+  chip_words_beyond_memory,      // program words where the chip has no memory
+  chip_reservation_outside_gpr,  // [n] outside the general purpose registers
+  chip_config_bits_unset,        // a configuration word clears bits no setting clears
+  chip_config_missing,           // no configuration word at all
   debug_words_left_out,
   debug_name_cut,
   warnings_not_shown,

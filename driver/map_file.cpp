@@ -130,6 +130,104 @@ void append_symbol_lists(std::string& out, const ProgramFacts& facts) {
   append_symbols(out, facts, order);
 }
 
+// The chip's program memory by page, then its configuration, ID and EEPROM
+// words in sections of their own.
+void append_chip_program_memory(std::string& out, const ProgramFacts& facts,
+                                const ChipFacts& chip) {
+  const auto written = [&](std::uint32_t address) {
+    return address < facts.word_places.size() && facts.word_places[address].has_value();
+  };
+  const auto used_in = [&](std::uint32_t first, std::uint32_t last) {
+    std::uint32_t used = 0;
+    for (std::uint32_t address = first; address <= last; ++address) used += written(address);
+    return used;
+  };
+  std::optional<std::uint32_t> highest;
+  for (std::uint32_t address = 0; address <= chip.program.last; ++address) {
+    if (written(address)) highest = address;
+  }
+  append_heading(out, "Program memory of the " + chip.name + " (words)");
+  Table table({true, false, true, true});
+  table.add({"page", "addresses", "size", "used"});
+  std::uint32_t all = 0;
+  for (std::uint32_t first = 0, page = 0; first <= chip.program.last;
+       first += kProgramPageWords, ++page) {
+    const std::uint32_t last = std::min(first + kProgramPageWords - 1, chip.program.last);
+    const std::uint32_t used = used_in(first, last);
+    all += used;
+    table.add({std::to_string(page), range_text(first, last), std::to_string(last - first + 1),
+               std::to_string(used)});
+  }
+  table.add({"all", "", std::to_string(chip.program.last + 1), std::to_string(all)});
+  const std::uint32_t beyond = used_in(chip.program.last + 1, 0x1FFF);
+  if (beyond > 0)
+    table.add({"beyond", range_text(chip.program.last + 1, 0x1FFF), "0", std::to_string(beyond)});
+  table.append_to(out);
+  out += "  highest address  " + (highest ? hex4(*highest) : std::string(kNone));
+  out += kLineEnd;
+
+  append_heading(out, "Configuration, ID and EEPROM words");
+  Table words({false, false, true, false});
+  words.add({"words", "addresses", "used", "values"});
+  const auto values = [&](std::uint32_t first, std::uint32_t last) {
+    std::string text;
+    for (std::uint32_t address = first; address <= last; ++address) {
+      if (!written(address)) continue;
+      const std::size_t at = 2 * std::size_t{address};
+      const auto low = static_cast<unsigned char>(facts.image[at]);
+      const auto high = static_cast<unsigned char>(facts.image[at + 1]);
+      if (!text.empty()) text += ',';
+      text += hex4(static_cast<std::uint32_t>(high << 8 | low));
+    }
+    return text.empty() ? std::string(kNone) : text;
+  };
+  for (const ConfigWord& word : chip.config_words) {
+    words.add({word.name, range_text(word.address, word.address),
+               std::to_string(used_in(word.address, word.address)),
+               values(word.address, word.address)});
+  }
+  for (const auto& [name, range] : {std::pair{"ID", chip.id}, std::pair{"EEPROM", chip.eeprom}}) {
+    if (!range) continue;
+    // The EEPROM's values would fill a line; its count says enough.
+    words.add(
+        {name, range_text(range->first, range->last),
+         std::to_string(used_in(range->first, range->last)),
+         std::string_view(name) == "ID" ? values(range->first, range->last) : std::string(kNone)});
+  }
+  words.append_to(out);
+}
+
+// The chip's data memory by bank, with its general purpose registers.
+void append_chip_data_memory(std::string& out, const ProgramFacts& facts, const ChipFacts& chip) {
+  std::map<std::uint32_t, std::uint32_t> reserved_by_bank;
+  std::uint32_t all = 0;
+  for (const Reservation& reservation : facts.reservations) {
+    for (std::uint32_t at = reservation.start; at < reservation.start + reservation.bytes; ++at) {
+      ++reserved_by_bank[at / kDataBankBytes];
+      ++all;
+    }
+  }
+  append_heading(out, "Data memory of the " + chip.name + " (bytes)");
+  Table table({true, false, false, true});
+  table.add({"bank", "addresses", "general-purpose", "reserved"});
+  const std::uint32_t banks =
+      std::max(chip.banks, reserved_by_bank.empty() ? 0 : reserved_by_bank.rbegin()->first + 1);
+  for (std::uint32_t bank = 0; bank < banks; ++bank) {
+    std::string gpr;
+    for (const AddressRange& range : chip.gpr) {
+      if (range.first / kDataBankBytes != bank) continue;
+      if (!gpr.empty()) gpr += ',';
+      gpr += range_text(range.first, range.last);
+    }
+    table.add({std::to_string(bank),
+               range_text(bank * kDataBankBytes, (bank + 1) * kDataBankBytes - 1),
+               gpr.empty() ? std::string(kNone) : gpr,
+               std::to_string(reserved_by_bank.contains(bank) ? reserved_by_bank[bank] : 0)});
+  }
+  table.add({"all", "", "", std::to_string(all)});
+  table.append_to(out);
+}
+
 void append_program_memory(std::string& out, const ProgramFacts& facts) {
   std::map<std::uint32_t, std::uint32_t> used_by_page;
   std::optional<std::uint32_t> highest;
@@ -230,8 +328,13 @@ std::string map_file_text(const ProgramFacts& facts, std::string_view program) {
   }
   sources.append_to(out);
   append_symbol_lists(out, facts);
-  append_program_memory(out, facts);
-  append_data_memory(out, facts);
+  if (facts.chip) {
+    append_chip_program_memory(out, facts, *facts.chip);
+    append_chip_data_memory(out, facts, *facts.chip);
+  } else {
+    append_program_memory(out, facts);
+    append_data_memory(out, facts);
+  }
   append_subroutines(out, facts);
   return out;
 }

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "driver/chip_facts.h"
 #include "patterns/pattern_table.h"
 #include "source/source_map.h"
 #include "support/line_record.h"
@@ -56,6 +57,8 @@ struct ProgramFacts {
   std::vector<std::optional<SourcePlace>> word_places;
   std::vector<ProgramSymbol> symbols;  // in the order the source defines them
   std::vector<Reservation> reservations;
+  // The chip the sources define, whose memory the map is laid out by.
+  std::optional<ChipFacts> chip;
 };
 
 // Gathers the facts while the passes run; the assembler feeds it only when

@@ -10,9 +10,24 @@ memory sizes. Each chip file holds
   NAME EQU $ADDR     for a register,
   NAME EQU BIT       for a bit,
 
-and, as remarks, the memory sizes and the configuration word with a worked
-example. The generated files are kept in the repository, so building never
-needs gputils or this script.
+and, as remarks, the memory sizes and the configuration words with a worked
+example. Remark lines that start with ";@" carry the same facts for
+korva-asm, one a line:
+
+  ;@chip NAME             the chip
+  ;@program 0000-LAST     program memory
+  ;@banks N               banks of data memory
+  ;@gpr FIRST-LAST        general purpose registers (one line per range)
+  ;@eeprom, ;@id, ;@calibration FIRST-LAST   the other word ranges
+  ;@word NAME ADDRESS BLANK   a configuration word and the value its
+                          settings are ANDed from
+  ;@field NAME MASK       a field of the word above: the bits it owns
+  ;@set NAME VALUE        a setting of the field above: the whole word
+  ;@- TEXT                the setting's description, continued
+
+A file is written for every header of a classic mid-range part (see
+is_classic_midrange). The generated files are kept in the repository, so
+building never needs gputils or this script.
 
   scripts/generate_chips.py            rewrite chips/
   scripts/generate_chips.py --check    exit 1 if chips/ differs from what
@@ -26,10 +41,16 @@ import re
 import sys
 import textwrap
 
-CHIPS = [
-    "12F629", "12F675", "16F627A", "16F628A", "16F648A", "16F84A", "16F873A",
-    "16F874A", "16F876A", "16F877A", "16F88", "16F886", "16F887", "16F690",
-]
+# Which headers are classic mid-range parts (14-bit words, the 35
+# instructions): the core registers of that family stand where the family
+# puts them (PCLATH at 0A, INTCON at 0B), there is no bank select register
+# (the enhanced mid-range parts have BSR, WREG and two FSRs as registers),
+# and the configuration word lies at 2007 in the 14-bit configuration space
+# (the 12-bit parts keep theirs at 0FFF or 07FF, the enhanced ones at 8007).
+# A part also needs its linker script, which gives the memory sizes.
+CORE_REGISTERS = {"PCLATH": 0x0A, "INTCON": 0x0B}
+ENHANCED_REGISTERS = ("BSR", "WREG", "FSR0L")
+CONFIG_ADDRESS = 0x2007
 
 HEADER_DIR = pathlib.Path("/usr/share/gputils/header")
 LINKER_DIR = pathlib.Path("/usr/share/gputils/lkr")
@@ -38,8 +59,13 @@ LINKER_DIR = pathlib.Path("/usr/share/gputils/lkr")
 LINE_ROOM = 48
 # A constant's name and its "::" must fit the label field of 18 characters.
 NAME_ROOM = 16
-# Symbols (labels, constants, subroutines) of one program.
+# Symbols (labels, constants, subroutines) of one program, and how many a
+# chip file may take of them. A chip whose names would take more leaves out
+# the bits of the registers below (the LCD segment bits and segment enables,
+# hundreds of them, which a program writes as bit numbers just as well).
 SYMBOL_LIMIT = 1000
+NAME_BUDGET = 600
+BITS_LEFT_OUT_OVER_BUDGET = ("LCDDATA", "LCDSE")
 
 # The destination letters of the notation: W and F are never looked up as
 # names, and M would stop meaning "the register itself" if it were one.
@@ -71,6 +97,9 @@ EXAMPLE_CHOICES = [
     ("_PWRTE_ON",),
     ("_LVP_OFF",),
 ]
+
+# The value of an erased configuration word: every bit 1.
+ERASED = 0x3FFF
 
 
 # The exit status that tells the test runner a check was skipped.
@@ -120,23 +149,41 @@ class Header:
         self.registers = []  # (bank, name, address)
         self.bit_groups = []  # (register, [(name, bit)])
         self.config_words = []  # (name, address, [[(name, value, remark)]])
+        self.banks = 0  # banks of data memory (from __MAXRAM)
+        notice = re.search(r"^;\s*(\(c\) Copyright .*?)\s*$", text, re.M)
+        self.copyright = notice.group(1) if notice else None
         self._parse(text)
 
     def _parse(self, text):
         section = None
         config_addresses = {}
         fields = None
+        # Older headers list the settings after a "Configuration Bits"
+        # banner without a word's address: one word at 2007.
+        legacy_banner = False
         for raw in text.splitlines():
             line = raw.rstrip()
             address_row = re.match(r";\s+(CONFIG\d?)\s+([0-9A-Fa-f]+)h\s*$", line)
             if address_row:
                 config_addresses[address_row.group(1)] = hex_value(address_row.group(2))
                 continue
+            if re.fullmatch(r";\s+Configuration Bits", line):
+                legacy_banner = True
+                continue
             if line.startswith(";====="):
                 # A banner starts a new part of the header: what follows is
                 # not a register's bits any more.
                 section = None
                 fields = None
+                if legacy_banner and not config_addresses and not self.config_words:
+                    section = "legacy configuration"
+                    fields = [[]]
+                    self.config_words.append(("CONFIG", CONFIG_ADDRESS, fields))
+                legacy_banner = False
+                continue
+            maxram = re.match(r"\s+__MAXRAM\s+H'([0-9A-Fa-f]+)'", line)
+            if maxram:
+                self.banks = hex_value(maxram.group(1)) // 0x80 + 1
                 continue
             heading = re.match(r";-----\s*(.*?)\s*-*$", line)
             if heading:
@@ -162,6 +209,9 @@ class Header:
             bank = re.fullmatch(r"Bank(\d)", section)
             if bank:
                 self.registers.append((int(bank.group(1)), name, value))
+            elif section.startswith("Register Files"):
+                # Older headers list every register in one section.
+                self.registers.append((value // 0x80, name, value))
             elif section.endswith(" Bits"):
                 self.bit_groups[-1][1].append((name, value))
             elif fields is not None:
@@ -169,6 +219,80 @@ class Header:
         for _, _, word_fields in self.config_words:
             if word_fields and not word_fields[-1]:
                 word_fields.pop()
+
+
+class Field:
+    """One field of a configuration word: the bits it owns and its settings,
+    each the whole word with the field set and every other bit 1."""
+
+    def __init__(self, name):
+        self.name = name
+        self.mask = 0
+        self.settings = []  # (setting, value, remark)
+
+    def add(self, setting, value, remark, fixed):
+        self.settings.append((setting, value, remark))
+        self.mask |= ~value & ERASED & ~fixed
+
+
+def field_candidates(group):
+    """The entries of one blank-line group of a header's options, by the
+    field their name starts with (_FOSC_XT: FOSC). An old-style oscillator
+    name (_XT_OSC) belongs to FOSC when the group has no _FOSC_ names."""
+    has_fosc = any(name.startswith("_FOSC_") for name, _, _ in group)
+    candidates = {}
+    for name, value, remark in group:
+        parts = name.lstrip("_").split("_")
+        if len(parts) == 1 and sum(other == value for _, other, _ in group) > 1:
+            continue  # _CP beside _CP_ON: an older name of the same value
+        if len(parts) >= 2 and parts[-1] == "OSC" and not has_fosc:
+            field, setting = "FOSC", "_".join(parts[:-1])
+        elif len(parts) >= 2:
+            field, setting = parts[0], "_".join(parts[1:])
+        else:
+            field, setting = parts[0], parts[0]
+        candidates.setdefault(field, []).append((setting, value, remark))
+    return candidates
+
+
+def fixed_zero_bits(groups):
+    """Bits that every setting of a word clears: on some older parts a bit
+    of the word reads 0 and each setting carries it."""
+    values = [value for group in groups for _, value, _ in group]
+    fixed = ERASED
+    for value in values:
+        fixed &= ~value
+    return fixed if len(values) > 1 else 0
+
+
+def config_fields(chip, groups):
+    """The fields of one configuration word. A header gives each field as a
+    group of settings named _FIELD_SETTING, followed by older names for the
+    same values (_XT_OSC beside _FOSC_XT): a name whose values all belong to
+    a field named before it is such an alias and is left out."""
+    fields = []
+    fixed = fixed_zero_bits(groups)
+    for group in groups:
+        kept = []
+        for field, entries in field_candidates(group).items():
+            values = {value for _, value, _ in entries}
+            if any(values <= {value for _, value, _ in known} for _, known in kept):
+                continue
+            kept.append((field, entries))
+        for field, entries in kept:
+            existing = [f for f in fields if f.name == field]
+            target = existing[0] if existing else Field(field)
+            if not existing:
+                fields.append(target)
+            for setting, value, remark in entries:
+                if all(setting != known for known, _, _ in target.settings):
+                    target.add(setting, value, remark, fixed)
+    used = 0
+    for field in fields:
+        if field.mask & used:
+            raise ChipError(f"{chip}: configuration field {field.name} shares bits with another")
+        used |= field.mask
+    return fields
 
 
 class LinkerScript:
@@ -180,6 +304,7 @@ class LinkerScript:
         self.gpr = []
         self.shared = None
         self.shared_mirrors = []
+        shared = []
         for line in text.splitlines():
             row = re.match(r"(CODEPAGE|DATABANK|SHAREBANK)\s+NAME=(\S+)\s+START=0x([0-9A-Fa-f]+)"
                            r"\s+END=0x([0-9A-Fa-f]+)\s*(PROTECTED)?", line)
@@ -198,7 +323,13 @@ class LinkerScript:
                 if protected:
                     self.shared_mirrors.append(span)
                 else:
-                    self.shared = span
+                    shared.append(span)
+        if len(shared) == 1:
+            self.shared = shared[0]
+        else:
+            # Banks of their own, each seen again from a bank above (the
+            # protected ranges): general purpose registers like the others.
+            self.gpr += shared
 
 
 def span_size(span):
@@ -238,17 +369,23 @@ def bits_text(mask):
 class ChipFile:
     """Builds the lines of one chip file."""
 
-    def __init__(self, chip, header, linker):
+    def __init__(self, chip, header, linker, skipped_bits=()):
         self.chip = chip
+        self.skipped_bits = skipped_bits  # registers whose bits are left out, by prefix
         self.header = header
         self.linker = linker
         self.defined = {}  # name -> value
+        self.left_out = {}  # name -> why the notation cannot take it
         self.lines = []
 
     def define(self, name, value_text, value):
+        """Adds NAME EQU VALUE; false for a name defined before with the same
+        value or one the notation cannot take (listed at the end)."""
         problem = name_problem(name)
         if problem:
-            raise ChipError(f"{self.chip}: {name} is {problem}")
+            if name not in self.left_out:
+                self.left_out[name] = problem
+            return False
         if name in self.defined:
             if self.defined[name] != value:
                 raise ChipError(f"{self.chip}: {name} has two values")
@@ -260,7 +397,8 @@ class ChipFile:
     def memory_remarks(self):
         lines = []
         program = sum(span_size(p) for p in self.linker.pages)
-        oscval = self.linker.protected_code.get(".oscval")
+        oscval = self.linker.protected_code.get(".oscval") or \
+            self.linker.protected_code.get("oscval")
         if oscval:
             program += span_size(oscval)
         last = max([p[1] for p in self.linker.pages] + ([oscval[1]] if oscval else []))
@@ -288,6 +426,8 @@ class ChipFile:
                 text += f", {span_text(shared)}"
             if mirrors:
                 text += f" (also at {mirrors})"
+        if not shared and self.linker.shared_mirrors and gpr is self.linker.gpr:
+            text += " (also at " + " ".join(span_text(s) for s in self.linker.shared_mirrors) + ")"
         if self.chip in MIRRORED_BANKS:
             text += "; banks 2 and 3 reach the registers of banks 0 and 1"
         lines += remark_lines(text + ". Reserve them with RAM= and [n].")
@@ -305,7 +445,26 @@ class ChipFile:
         words = ", ".join(f"{a:04X}" for _, a, _ in self.header.config_words)
         plural = "s" if len(self.header.config_words) > 1 else ""
         lines += remark_lines(f"Configuration word{plural}: {words} (see the end of this file).")
+        lines.append(";")
+        lines += remark_lines("The lines that start with ;@ say the same for korva-asm, which "
+                              "checks a program against them.")
+        lines += self.memory_facts(last, gpr, shared, oscval or calib)
         return lines
+
+    def memory_facts(self, last, gpr, shared, calibration):
+        banks = max([self.header.banks] + [bank + 1 for bank, _, _ in self.header.registers])
+        facts = [f";@chip {self.chip}", f";@program 0000-{last:04X}", f";@banks {banks}"]
+        ranges = list(gpr) + ([shared] if shared else [])
+        if shared or gpr is self.linker.gpr:
+            ranges += self.linker.shared_mirrors
+        facts += [f";@gpr {span_text(span)}" for span in sorted(ranges)]
+        for key, name in (("eedata", "eeprom"), (".idlocs", "id")):
+            span = self.linker.protected_code.get(key)
+            if span:
+                facts.append(f";@{name} {span_text(span, 4)}")
+        if calibration:
+            facts.append(f";@calibration {span_text(calibration, 4)}")
+        return facts
 
     def register_lines(self):
         lines = []
@@ -322,14 +481,25 @@ class ChipFile:
     def bit_lines(self):
         lines = []
         addresses = {name: address for _, name, address in self.header.registers}
+        skipped = [register for register, _ in self.header.bit_groups
+                   if register.startswith(self.skipped_bits)]
         for register, bits in self.header.bit_groups:
+            if register in skipped:
+                continue
             where = f" ({register} EQU ${addresses[register]:02X})" if register in addresses else ""
             lines.append(section_heading(f"{register} bits{where}"))
-            repeated = [name for name, bit in bits if not self.define(name, str(bit), bit)]
+            repeated = [name for name, bit in bits
+                        if not self.define(name, str(bit), bit) and name not in self.left_out]
             lines += self.take_lines()
             if repeated:
                 lines += remark_lines("Defined above with the same bit numbers: " +
                                       " ".join(repeated) + ".")
+            lines.append("")
+        if skipped:
+            lines.append(section_heading("Bits left out"))
+            lines += remark_lines("The bits of " + " ".join(skipped) + " are not named here, "
+                                  "so that the program keeps room for its own names: write "
+                                  "their bit numbers.")
             lines.append("")
         return lines
 
@@ -340,60 +510,62 @@ class ChipFile:
     def config_lines(self):
         lines = []
         example = []
-        for word, address, fields in self.header.config_words:
+        for word, address, groups in self.header.config_words:
+            fields = config_fields(self.chip, groups)
+            blank = ERASED & ~fixed_zero_bits(groups)
             lines.append(section_heading(f"{word} at {address:04X}"))
             used = 0
-            choices = []
             for field in fields:
-                mask = 0
-                for _, value, _ in field:
-                    mask |= ~value & 0x3FFF
-                used |= mask
-                choices.append(self.example_choice(field))
-            unused = ~used & 0x3FFF
+                used |= field.mask
             lines += remark_lines(
                 "Each setting below is the whole word with its field set and every other bit "
-                "1: AND one setting of each field, starting from 3FFF.")
+                f"1: AND one setting of each field, starting from {ERASED:04X}, or let "
+                f"korva-asm --chip {self.chip} --config FIELD=SETTING,... write the lines.")
+            unused = ~used & blank
             if unused:
                 lines += remark_lines(f"Bits {bits_text(unused)} are no setting: keep them 1.")
+            if blank != ERASED:
+                lines += remark_lines(f"Bits {bits_text(ERASED & ~blank)} are 0 in every "
+                                      "setting: keep them 0.")
+            lines.append(f";@word {word} {address:04X} {blank:04X}")
             for field in fields:
                 lines += self.field_lines(field)
-            example.append((word, address, choices))
-        lines += self.example_lines(example)
+            lines.append("")
+            example.append((word, address, [self.example_choice(f) for f in fields]))
+        if example:
+            lines += self.example_lines(example)
         return lines
 
-    def field_lines(self, field):
-        mask = 0
-        for _, value, _ in field:
-            mask |= ~value & 0x3FFF
-        title = field[0][0].lstrip("_").split("_")[0]
-        lines = [";", f"; {title}, bit{'s' if '-' in bits_text(mask) or ',' in bits_text(mask) else ''}"
-                      f" {bits_text(mask)}:"]
-        by_value = {}
-        for name, value, remark in field:
-            by_value.setdefault(value, ([], remark))[0].append(name)
-        for value, (names, remark) in by_value.items():
-            lines += remark_lines(f"{value:04X} {' '.join(names)}", "  ", "       ")
+    @staticmethod
+    def field_lines(field):
+        plural = "s" if "-" in bits_text(field.mask) or "," in bits_text(field.mask) else ""
+        lines = [";", f"; {field.name}, bit{plural} {bits_text(field.mask)}:",
+                 f";@field {field.name} {field.mask:04X}"]
+        for setting, value, remark in field.settings:
+            lines.append(f";@set {setting} {value:04X}")
             if remark:
-                lines += remark_lines(remark, "       ")
+                lines += textwrap.wrap(remark, LINE_ROOM, initial_indent=";@- ",
+                                       subsequent_indent=";@- ", break_on_hyphens=False)
         return lines
 
     @staticmethod
     def example_choice(field):
-        names = {name: (name, value, remark) for name, value, remark in field}
+        names = {f"_{field.name}_{setting}": (f"{field.name}={setting}", value, remark)
+                 for setting, value, remark in field.settings}
         for preferred in EXAMPLE_CHOICES:
             for name in preferred:
                 if name in names:
                     return names[name]
-        erased = [entry for entry in field if entry[1] == 0x3FFF]
-        return erased[0] if erased else max(field, key=lambda entry: entry[1])
+        erased = [entry for entry in field.settings if entry[1] == ERASED]
+        chosen = erased[0] if erased else max(field.settings, key=lambda entry: entry[1])
+        return (f"{field.name}={chosen[0]}", chosen[1], chosen[2])
 
     def example_lines(self, example):
-        lines = ["", section_heading("Worked example")]
+        lines = [section_heading("Worked example")]
         lines += remark_lines("One setting of each field, ANDed:")
         statements = []
         for word, address, choices in example:
-            result = 0x3FFF
+            result = ERASED
             lines.append(";")
             for index, (name, value, _) in enumerate(choices):
                 result &= value
@@ -415,6 +587,11 @@ class ChipFile:
         intro = remark_lines(f"PIC{self.chip}: registers, bits and configuration for KORVA.")
         intro += remark_lines("Written by scripts/generate_chips.py from the gputils files " +
                               " and ".join(sources) + "; do not edit by hand.")
+        if self.header.copyright:
+            intro += remark_lines(f"The header says: {self.header.copyright}.")
+        intro += remark_lines("gputils is free software under the GNU General Public License, "
+                              "version 2 or later, and so is this file; the package's copyright "
+                              "file says so.")
         intro.append(";")
         intro += remark_lines(f"Use: korva-asm --chip {self.chip} SOURCE..., or put this file "
                               "first in the project.")
@@ -427,11 +604,43 @@ class ChipFile:
         intro.append(";")
         intro += self.memory_remarks()
         intro.append("")
+        if self.left_out:
+            bits.append(section_heading("Names left out"))
+            bits += remark_lines("The header has these names, which the notation cannot take "
+                                 "as constants: " + "; ".join(
+                                     f"{name} ({why})" for name, why in self.left_out.items()) +
+                                 ". Use the value.")
+            bits.append("")
         lines = intro + registers + bits + config
         for line in lines:
             if len(line) > LINE_ROOM and not re.match(r"\w+\s+EQU ", line):
                 raise ChipError(f"{self.chip}: line too long: {line}")
         return "\r\n".join(lines) + "\r\n"
+
+
+def register_values(text):
+    return {m.group(1): hex_value(m.group(2))
+            for m in re.finditer(r"^(\w+)\s+EQU\s+H'([0-9A-Fa-f]+)'", text, re.M)}
+
+
+def is_classic_midrange(header_text):
+    registers = register_values(header_text)
+    if any(registers.get(name) != address for name, address in CORE_REGISTERS.items()):
+        return False
+    return not any(name in registers for name in ENHANCED_REGISTERS)
+
+
+def classic_midrange_chips(header_dir, linker_dir):
+    """The chips of the headers that are classic mid-range parts with a
+    linker script, by name (16F877A), sorted."""
+    chips = []
+    for header in sorted(header_dir.glob("p*.inc")):
+        low = header.stem[1:]
+        if not (linker_dir / f"{low}_g.lkr").exists():
+            continue
+        if is_classic_midrange(header.read_text(encoding="latin-1")):
+            chips.append(low.upper())
+    return chips
 
 
 def chip_text(chip, header_dir, linker_dir):
@@ -440,7 +649,15 @@ def chip_text(chip, header_dir, linker_dir):
     linker_path = linker_dir / f"{low}_g.lkr"
     header = Header(header_path.read_text(encoding="latin-1"))
     linker = LinkerScript(linker_path.read_text(encoding="latin-1"))
-    return ChipFile(chip, header, linker).text([header_path.name, linker_path.name])
+    sources = [header_path.name, linker_path.name]
+    chip_file = ChipFile(chip, header, linker)
+    text = chip_file.text(sources)
+    if len(chip_file.defined) > NAME_BUDGET:
+        chip_file = ChipFile(chip, header, linker, BITS_LEFT_OUT_OVER_BUDGET)
+        text = chip_file.text(sources)
+        if len(chip_file.defined) > NAME_BUDGET:
+            raise ChipError(f"{chip}: {len(chip_file.defined)} names, more than {NAME_BUDGET}")
+    return text
 
 
 def main():
@@ -458,7 +675,7 @@ def main():
         return SKIPPED
     stale = []
     try:
-        for chip in CHIPS:
+        for chip in classic_midrange_chips(args.headers, args.linker_scripts):
             text = chip_text(chip, args.headers, args.linker_scripts).encode("ascii")
             path = args.out / f"{chip}.inc"
             if args.check:

@@ -15,6 +15,7 @@
 
 #include "cli/chip_files.h"
 #include "driver/assembler.h"
+#include "driver/assembly_service.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
 #include "tests/remark_expectations.h"
@@ -88,7 +89,7 @@ TEST(ChipFiles, CoverTheCommonChips) {
 TEST_P(ChipFile, EveryNameReadsAsItsValueInFrontOfAProgram) {
   const std::filesystem::path chip = chip_path(GetParam());
   const std::vector<Definition> defined = definitions(chip);
-  ASSERT_GE(defined.size(), 50u);
+  ASSERT_GE(defined.size(), 30u);
 
   std::map<std::string, std::string> expected;
   std::string program;
@@ -98,27 +99,25 @@ TEST_P(ChipFile, EveryNameReadsAsItsValueInFrontOfAProgram) {
       program += "        " + statement + "\r\n";
     }
   }
-  testing::ScratchDir dir;
-  testing::write_bytes(dir.path() / "probe.as", program);
-  ProjectState project;
-  project.entries = {chip.string(), (dir.path() / "probe.as").string()};
-  project.leading_entries = 1;
-  testing::RecordingHost host;
-  Assembler assembler;
-  const AssemblyResult result = assembler.assemble_project(project, host);
+  // In memory: a hundred and more chips are assembled, and the files of
+  // an assembly are checked once below.
+  SourceSet sources;
+  ASSERT_TRUE(sources.add(chip.string(), testing::read_bytes(chip)));
+  ASSERT_TRUE(sources.add("probe.as", program));
+  ServiceOptions options;
+  options.definition_files = 1;
+  AssemblyService service;
+  const ServiceResult result = service.assemble(std::move(sources), options);
 
-  ASSERT_EQ(result.outcome, AssemblyOutcome::completed) << result.message;
-  EXPECT_EQ(result.error_count, 0u);
+  ASSERT_EQ(result.outcome, ServiceOutcome::completed) << result.message;
+  EXPECT_TRUE(result.error_entries.empty());
   for (const Diagnostic& diagnostic : result.diagnostics) {
     EXPECT_NE(diagnostic.where.file, chip.string()) << diagnostic.text;
   }
-  EXPECT_LE(assembler.symbols().entries().size(), SymbolTable::kCapacity - kSymbolsLeftToProgram);
-  // The outputs are named after the program, never after the chip file.
-  EXPECT_TRUE(std::filesystem::exists(dir.path() / "probe.bin"));
-  EXPECT_FALSE(std::filesystem::exists(kChipSources / (GetParam() + ".obj")));
+  EXPECT_LE(service.symbols().entries().size(), SymbolTable::kCapacity - kSymbolsLeftToProgram);
 
   std::size_t checked = 0;
-  for (const std::string& line : testing::split(host.listing, '\n')) {
+  for (const std::string& line : testing::split(result.listing, '\n')) {
     const std::vector<std::string> columns = testing::split(line, '\t');
     if (columns.size() < 4) continue;
     const auto probe = expected.find(columns[3]);
@@ -127,6 +126,47 @@ TEST_P(ChipFile, EveryNameReadsAsItsValueInFrontOfAProgram) {
     ++checked;
   }
   EXPECT_EQ(checked, expected.size());
+}
+
+// The outputs of a program assembled with a chip's definitions in front
+// are named after the program, never after the chip file.
+TEST(ChipFiles, OutputsAreNamedAfterTheProgram) {
+  const std::filesystem::path chip = chip_path("16F84A");
+  testing::ScratchDir dir;
+  testing::write_bytes(dir.path() / "probe.as", "        W>(PORTB)\r\n");
+  ProjectState project;
+  project.entries = {chip.string(), (dir.path() / "probe.as").string()};
+  project.leading_entries = 1;
+  testing::RecordingHost host;
+  Assembler assembler;
+  const AssemblyResult result = assembler.assemble_project(project, host);
+  ASSERT_EQ(result.outcome, AssemblyOutcome::completed) << result.message;
+  EXPECT_EQ(result.error_count, 0u);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "probe.bin"));
+  EXPECT_FALSE(std::filesystem::exists(kChipSources / "16F84A.obj"));
+  ASSERT_TRUE(result.chip);
+  EXPECT_EQ(result.chip->name, "16F84A");
+  EXPECT_EQ(result.chip->program.last, 0x3FFu);
+}
+
+// The chip is known the same when its file is an ordinary entry of the
+// project (in the window, the project's first file), and unknown without.
+TEST(ChipFiles, ChipIsKnownFromAFileInTheProject) {
+  testing::ScratchDir dir;
+  testing::write_bytes(dir.path() / "probe.as", "        W>(GPIO)\r\n");
+  for (const bool with_chip : {true, false}) {
+    ProjectState project;
+    if (with_chip) project.entries.push_back(chip_path("12F675").string());
+    project.entries.push_back((dir.path() / "probe.as").string());
+    testing::RecordingHost host;
+    Assembler assembler;
+    const AssemblyResult result = assembler.assemble_project(project, host);
+    ASSERT_EQ(result.outcome, AssemblyOutcome::completed) << result.message;
+    EXPECT_EQ(result.chip.has_value(), with_chip);
+    if (with_chip) {
+      EXPECT_EQ(result.chip->name, "12F675");
+    }
+  }
 }
 
 // The values against the gputils header the file was made from, read
@@ -203,6 +243,20 @@ TEST(ChipLookup, NamesIgnoreCaseAndAnOptionalPicPrefix) {
       EXPECT_EQ(found, dir.path() / c.file) << c.written;
     }
   }
+}
+
+TEST(ChipLookup, NearestChipsShareTheLongestStart) {
+  const std::vector<std::string> known = {"12F675", "16F84A", "16F877", "16F877A", "16F88"};
+  const struct {
+    const char* written;
+    std::vector<std::string> nearest;
+  } cases[] = {
+      {"16F877B", {"16F877", "16F877A"}},
+      {"pic16f8", {"16F84A", "16F877", "16F877A", "16F88"}},
+      {"12F629", {"12F675"}},
+      {"18F452", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(nearest_chips(known, c.written), c.nearest) << c.written;
 }
 
 }  // namespace

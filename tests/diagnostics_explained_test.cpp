@@ -474,17 +474,20 @@ TEST(ChipHints, NameTheChipsThatDefineAName) {
   // A chip whose name starts another's.
   testing::write_bytes(dir.path() / "16F62.inc", "TRISB EQU $86\r\n");
   testing::write_bytes(dir.path() / "12F675.inc", "TRISIO EQU $85\r\n");
+  // Older parts come after the flash ones.
+  testing::write_bytes(dir.path() / "16C62.inc", "TRISB EQU $86\r\n");
+  testing::write_bytes(dir.path() / "16LF707.inc", "TRISB EQU $86\r\n");
   const std::vector<ChipNames> chips = read_chip_names(dir.path());
   const struct {
     const char* name;
     const char* file;
     std::vector<std::string> chips;
   } cases[] = {
-      {"TRISB", "main.as", {"16F62", "16F628A", "16F84A"}},
+      {"TRISB", "main.as", {"16F62", "16F628A", "16F84A", "16C62", "16LF707"}},
       {"TRISB", "blink16f84a.as", {"16F84A"}},
       {"TRISB", "blink16f628a.as", {"16F628A"}},
       {"TRISB", "blink16f62.as", {"16F62"}},
-      {"TRISB", "blink12f675.as", {"16F62", "16F628A", "16F84A"}},
+      {"TRISB", "blink12f675.as", {"16F62", "16F628A", "16F84A", "16C62", "16LF707"}},
       {"trisb", "main.as", {}},
       {"CMCON", "main.as", {"16F628A"}},
       {"registers", "main.as", {}},

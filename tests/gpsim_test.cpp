@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "driver/chip_config.h"
+#include "driver/chip_facts.h"
+#include "driver/gpsim_processors.h"
 #include "driver/intel_hex.h"
 #include "support/text_encoding.h"
 #include "test_support.h"
@@ -276,6 +279,67 @@ TEST(Gpsim, FindsTheSourcesOfAProjectInAFolderOutsideCp932) {
   SCOPED_TRACE(transcript);
   EXPECT_NE(transcript.find("listing " + (folder / "点滅.as").string()), std::string::npos);
   EXPECT_NE(transcript.find("==>MAIN::"), std::string::npos);
+}
+
+// One chip of each family runs in gpsim: its definitions in front of a
+// counting loop on its first general purpose register, its configuration
+// word written by --config with the watchdog off. Assembled with -Werror:
+// the chip's checks find nothing to say.
+TEST(Gpsim, RunsOneChipOfEachFamily) {
+  if (!have_tool("gpsim")) GTEST_SKIP() << "gpsim is not installed: the chips are not simulated";
+  const char* const families[][2] = {
+      {"10F32x", "10F320"},
+      {"12F6xx", "12F683"},
+      {"16C6x/7x EPROM", "16C74"},
+      {"16C8x/16F8x", "16F84"},
+      {"16F62x/648A", "16F628A"},
+      {"16F63x-69x", "16F684"},
+      {"16F7x", "16F73"},
+      {"16F71x", "16F716"},
+      {"16F81x/87/88", "16F819"},
+      {"16F87x(A)", "16F877A"},
+      {"16F88x (two words)", "16F886"},
+      {"16F91x LCD", "16F917"},
+  };
+  const fs::path chips(KORVA_CHIP_SOURCES);
+  for (const auto& [family, chip] : families) {
+    SCOPED_TRACE(std::string(family) + ": " + chip);
+    ASSERT_TRUE(gpsim_processor(chip));
+    const auto facts = read_chip_facts(testing::read_bytes(chips / (std::string(chip) + ".inc")));
+    ASSERT_TRUE(facts && *facts);
+    const std::uint32_t cell = (*facts)->gpr.front().first;
+    std::string watchdog;
+    for (const char* name : {"WDTE", "WDT", "WDTEN"}) {
+      if ((*facts)->find_field(name).second != nullptr) watchdog = name;
+    }
+    ASSERT_FALSE(watchdog.empty());
+
+    testing::ScratchDir dir;
+    const std::string env = "KORVA_CHIPS_DIR='" + chips.string() + "' ";
+    ASSERT_EQ(run("cd '" + dir.path().string() + "' && " + env + "'" KORVA_ASM_PATH "' --chip " +
+                  chip + " --config " + watchdog + "=OFF > config.as"),
+              0);
+    char program[128];
+    std::snprintf(program, sizeof program,
+                  "TALLY   EQU $%02X\r\nCOUNT:: (TALLY)+1\r\n        ===->COUNT\r\n", cell);
+    testing::write_bytes(dir.path() / "count.as",
+                         program + testing::read_bytes(dir.path() / "config.as"));
+    ASSERT_EQ(run("cd '" + dir.path().string() + "' && " + env +
+                  "'" KORVA_ASM_PATH "' -Werror --hex --chip " + chip + " count.as > out.txt 2>&1"),
+              0)
+        << testing::read_bytes(dir.path() / "out.txt");
+
+    testing::write_bytes(dir.path() / "run.stc",
+                         "break c 1000\nrun\nreg(" + std::to_string(cell) + ")\nquit\n");
+    run("cd '" + dir.path().string() + "' && timeout 60 gpsim -i -p p" +
+        std::string(gpsim_processor(chip)->gpsim_name) + " count.hex < run.stc > gpsim.txt 2>&1");
+    const std::string transcript = testing::read_bytes(dir.path() / "gpsim.txt");
+    // An increment every three cycles (INCF, then GOTO's two): those of
+    // cycles 0, 3, ... 999 are done by the break at cycle 1000.
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "] = $%02x", (999 / 3 + 1) % 256);
+    EXPECT_NE(transcript.find(expected), std::string::npos) << transcript;
+  }
 }
 
 }  // namespace

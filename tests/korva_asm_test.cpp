@@ -183,12 +183,55 @@ TEST(KorvaAsm, ChipWithAProjectFileKeepsTheProjectsOutputNames) {
   EXPECT_EQ(read_bytes(dir.path() / "p" / "blink.bin"), std::string("\x85\x00", 2));
 }
 
+// --config prints the lines of the chip's configuration words, lists the
+// fields without choices, and names the valid names for a wrong one.
+TEST(KorvaAsm, ConfigByNamePrintsTheLinesOrTheValidNames) {
+  const struct {
+    const char* arguments;
+    int status;
+    std::vector<const char*> stdout_has;
+    const char* stderr_has;
+  } cases[] = {
+      {"--chip 16F877A --config FOSC=XT,WDTE=OFF,PWRTE=ON,LVP=OFF",
+       0,
+       {"; CONFIG at 2007 is ", ";   LVP=OFF\r\n", ";   CP=OFF (erased)\r\n",
+        "        ORG $2007\r\n        \\"},
+       ""},
+      {"--chip=pic16f886 --config=WRT=HALF,FOSC=XT",
+       0,
+       {"; CONFIG2 at 2008 is ", ";   WRT=HALF\r\n", "        ORG $2007\r\n        \\"},
+       ""},
+      {"--chip 16F886 --config", 0, {"CONFIG1 at 2007", "CONFIG2 at 2008", "  FOSC", "    XT"}, ""},
+      {"--chip 16F877A --config OSC=XT",
+       64,
+       {},
+       "no configuration field 'OSC'; its fields: FOSC WDTE"},
+      {"--chip 16F877A --config FOSC=XTAL", 64, {}, "its settings: LP XT HS EXTRC"},
+      {"--chip 16F877A --config FOSC", 64, {}, "'FOSC' is no FIELD=SETTING"},
+      {"--config FOSC=XT", 64, {}, "--config needs the chip"},
+      {"--chip 16F877A --config FOSC=XT a.as", 64, {}, "--config prints the configuration lines"},
+      {"--chip 16F999 --config", 64, {}, "unknown chip '16F999'"},
+  };
+  for (const auto& c : cases) {
+    testing::ScratchDir dir;
+    EXPECT_EQ(run_korva_asm(dir, c.arguments), c.status) << c.arguments;
+    const std::string out = read_bytes(dir.path() / "stdout.txt");
+    for (const char* part : c.stdout_has) {
+      EXPECT_NE(out.find(part), std::string::npos) << c.arguments << ": " << part << "\n" << out;
+    }
+    EXPECT_NE(read_bytes(dir.path() / "stderr.txt").find(c.stderr_has), std::string::npos)
+        << c.arguments << ": " << read_bytes(dir.path() / "stderr.txt");
+  }
+}
+
 TEST(KorvaAsm, UnknownChipIsBadUsageAndListsTheKnownOnes) {
   const struct {
     const char* arguments;
-    const char* stderr_has;
+    std::string stderr_has;
   } cases[] = {
-      {"--chip 16F999 a.as", "unknown chip '16F999'; known chips: 12F629 12F675"},
+      {"--chip 16F999 a.as",
+       "unknown chip '16F999'; " + std::to_string(list_chips(KORVA_CHIP_SOURCES).size()) +
+           " chips are known (--list-chips lists them); nearest: 16F913 16F914 "},
       {"--chip", "--chip needs a chip name"},
       {"--chip= a.as", "--chip needs a chip name"},
   };
@@ -241,7 +284,12 @@ TEST(KorvaAsm, UndefinedNameShowsItsColumnAndTheChipThatDefinesIt) {
                       "blink16f84a.as:1:13: note: --chip 16F84A defines PORTB\n"),
             0u)
       << read_bytes(dir.path() / "stderr.txt");
+  // Without a configuration word, the chip's check says so (-w keeps it
+  // quiet).
   EXPECT_EQ(run_korva_asm(dir, "--chip 16F84A blink16f84a.as"), 0);
+  EXPECT_EQ(read_bytes(dir.path() / "stderr.txt").find("korva-asm: warning: no configuration word"),
+            0u);
+  EXPECT_EQ(run_korva_asm(dir, "-w --chip 16F84A blink16f84a.as"), 0);
   EXPECT_EQ(read_bytes(dir.path() / "stderr.txt"), "");
 }
 

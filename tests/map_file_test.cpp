@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "driver/assembly_service.h"
+#include "test_support.h"
 
 namespace korva {
 namespace {
@@ -149,4 +153,59 @@ TEST(MapFile, FirstOfEqualSubroutinesIsBothLargestAndSmallestWhenAlone) {
 }
 
 }  // namespace
+// The memory of the map of a program assembled behind a chip's definitions,
+// with blanks collapsed: the chip's pages only, the words beyond them, the
+// configuration, ID and EEPROM words apart, every bank with its general
+// purpose registers.
+std::string chip_map(const char* chip, const std::string& program) {
+  SourceSet sources;
+  const std::filesystem::path file =
+      std::filesystem::path(KORVA_CHIP_SOURCES) / (std::string(chip) + ".inc");
+  if (*chip != '\0') {
+    EXPECT_TRUE(sources.add(std::string(chip) + ".inc", testing::read_bytes(file)));
+  }
+  EXPECT_TRUE(sources.add("program.as", program));
+  ServiceOptions options;
+  options.extra_outputs.map = true;
+  AssemblyService service;
+  std::string map = service.assemble(std::move(sources), options).map_file;
+  std::string collapsed;
+  for (const char c : map) {
+    if (c == ' ' && !collapsed.empty() && collapsed.back() == ' ') continue;
+    if (c != '\r') collapsed += c;
+  }
+  return collapsed;
+}
+
+TEST(MapFile, ChipLaysOutTheMemoryByTheChip) {
+  const std::string program =
+      "        RAM=0Ch\r\nPAIR:: [2]\r\n        RAM=8Ch\r\nHIGH:: [1]\r\n"
+      "        NOP\r\n        ORG $3FE\r\n        NOP\r\n        NOP\r\n        NOP\r\n"
+      "        ORG $2000\r\n        \\0005\r\n        ORG $2007\r\n        \\3FF1\r\n"
+      "        ORG $2100\r\n        \\0041\r\n        \\0042\r\n";
+  const struct {
+    const char* chip;
+    std::vector<std::string> has;
+    std::vector<std::string> has_not;
+  } cases[] = {
+      {"16F84A",
+       {"Program memory of the 16F84A (words)\n page addresses size used\n 0 0000-03FF 1024 3\n"
+        " all 1024 3\n beyond 0400-1FFF 0 1\n highest address 03FF\n",
+        " CONFIG 2007-2007 1 3FF1\n", " ID 2000-2003 1 0005\n", " EEPROM 2100-213F 2 -\n",
+        "Data memory of the 16F84A (bytes)\n bank addresses general-purpose reserved\n"
+        " 0 0000-007F 000C-004F 2\n 1 0080-00FF 008C-00CF 1\n all 3\n"},
+       {"Program memory (words)", "0800-0FFF", "Data memory reserved"}},
+      // Without a chip the map counts every word by 2K page, as it always has.
+      {"",
+       {"Program memory (words)\n", " 4 2000-27FF ", "Data memory reserved (bytes)\n"},
+       {"of the", "CONFIG"}},
+  };
+  for (const auto& c : cases) {
+    const std::string map = chip_map(c.chip, program);
+    for (const std::string& part : c.has)
+      EXPECT_NE(map.find(part), std::string::npos) << part << "\n" << map;
+    for (const std::string& part : c.has_not) EXPECT_EQ(map.find(part), std::string::npos) << part;
+  }
+}
+
 }  // namespace korva
