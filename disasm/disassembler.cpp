@@ -1,0 +1,556 @@
+#include "disasm/disassembler.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "disasm/statement_forms.h"
+#include "driver/assembly_service.h"
+#include "symbols/symbol_table.h"
+
+namespace korva {
+
+namespace {
+
+constexpr std::uint32_t kPageMask = 0x1800;
+constexpr std::uint8_t kStatusRegister = 0x03;
+constexpr std::uint8_t kPclRegister = 0x02;
+constexpr std::uint8_t kPclathRegister = 0x0A;
+constexpr std::uint8_t kBankBitLow = 5;   // RP0
+constexpr std::uint8_t kBankBitHigh = 6;  // RP1
+constexpr std::uint32_t kResetVector = 0x0000;
+constexpr std::uint32_t kInterruptVector = 0x0004;
+// Registers every bank shows at the same place: their bank-0 name is right
+// whatever the bank.
+constexpr std::uint8_t kSharedRegisters[] = {0x00, 0x02, 0x03, 0x04, 0x0A, 0x0B};
+// Room kept in the symbol table beyond the chip's names and the labels.
+constexpr std::size_t kSymbolReserve = 8;
+// A remark holds 48 characters, its semicolon and blank included.
+constexpr std::size_t kRemarkSize = 46;
+constexpr std::size_t kRemarkColumn = 32;
+
+std::string hex4(std::uint32_t value) {
+  return dollar_hex(value, 4).substr(1);
+}
+
+// What the program has plainly set up before a word runs.
+struct FlowState {
+  std::optional<unsigned> bank;
+  std::optional<std::uint8_t> pclath;
+  std::optional<std::uint8_t> w;
+
+  static FlowState unknown() { return {}; }
+  static FlowState at_reset() { return {0u, std::uint8_t{0}, std::nullopt}; }
+
+  bool operator==(const FlowState&) const = default;
+
+  FlowState merged(const FlowState& other) const {
+    FlowState both;
+    if (bank == other.bank) both.bank = bank;
+    if (pclath == other.pclath) both.pclath = pclath;
+    if (w == other.w) both.w = w;
+    return both;
+  }
+};
+
+// The state after `decoded` runs from `before`.
+FlowState state_after(const DecodedWord& decoded, const FlowState& before) {
+  FlowState after = before;
+  after.w.reset();
+  const std::uint16_t word = decoded.word;
+  if (decoded.flow == WordFlow::call) return FlowState::unknown();
+  if (decoded.literal && (word & 0x3C00) == 0x3000) after.w = *decoded.literal;
+  if (!decoded.file) return after;
+  const std::uint8_t file = *decoded.file;
+  if (decoded.bit) {
+    if (file == kStatusRegister && (*decoded.bit == kBankBitLow || *decoded.bit == kBankBitHigh) &&
+        (decoded.sets_bit || decoded.clears_bit)) {
+      if (before.bank) {
+        const unsigned mask = *decoded.bit == kBankBitLow ? 1u : 2u;
+        after.bank = decoded.sets_bit ? (*before.bank | mask) : (*before.bank & ~mask);
+      }
+    } else if (file == kPclathRegister && (decoded.sets_bit || decoded.clears_bit)) {
+      if (before.pclath) {
+        const auto mask = static_cast<std::uint8_t>(1u << *decoded.bit);
+        after.pclath = static_cast<std::uint8_t>(decoded.sets_bit ? (*before.pclath | mask)
+                                                                  : (*before.pclath & ~mask));
+      }
+    }
+    after.w = before.w;
+    return after;
+  }
+  const bool movwf = (word & 0x3F80) == 0x0080;
+  const bool clrf = (word & 0x3F80) == 0x0180;
+  if (movwf) after.w = before.w;
+  if (!decoded.to_file) return after;
+  if (file == kStatusRegister) after.bank = clrf ? std::optional<unsigned>(0u) : std::nullopt;
+  if (file == kPclathRegister) {
+    after.pclath = clrf ? std::optional<std::uint8_t>(0) : movwf ? before.w : std::nullopt;
+  }
+  return after;
+}
+
+bool writes_pcl(const DecodedWord& decoded) {
+  return decoded.file == kPclRegister && decoded.to_file && !decoded.bit;
+}
+
+// One program word and the ways it may be written.
+struct ProgramLine {
+  std::uint32_t address = 0;
+  std::uint16_t word = 0;
+  std::vector<std::string> candidates;  // the raw word last
+  std::size_t chosen = 0;
+  std::string remark;      // for a notation statement
+  std::string raw_remark;  // for the raw word
+  bool reached = false;
+  bool is_raw() const { return chosen + 1 == candidates.size(); }
+};
+
+class Disassembler {
+ public:
+  Disassembler(const WordImage& words, const DisassemblyOptions& options)
+      : words_(words), options_(options) {
+    memory_ = options.chip ? options.chip->memory : MemoryMap{};
+    if (options.chip) {
+      chip_names_.insert(options.chip->names.begin(), options.chip->names.end());
+    }
+  }
+
+  Expected<Disassembly> run() {
+    collect_program();
+    follow_flow();
+    name_targets();
+    make_candidates();
+    return prove();
+  }
+
+ private:
+  void collect_program() {
+    for (const auto& [address, word] : words_) {
+      if (!memory_.program.contains(address)) continue;
+      index_[address] = lines_.size();
+      lines_.push_back(ProgramLine{address, word, {}, 0, {}, {}, false});
+      decoded_.push_back(decode_word(word));
+    }
+  }
+
+  std::uint32_t target_of(std::size_t i, const std::optional<std::uint8_t>& pclath) const {
+    const std::uint32_t page =
+        pclath ? static_cast<std::uint32_t>(*pclath & 0x18) << 8 : lines_[i].address & kPageMask;
+    return page | decoded_[i].target;
+  }
+
+  // Follows the program from the reset and interrupt vectors, carrying
+  // what it plainly sets up (bank, PCLATH, W) to every word it reaches: a
+  // word where two ways in disagree knows only what they agree on. A write
+  // to PCL (a computed jump) reaches the table of RETLW and GOTO words after
+  // it, which learns nothing. Words never reached know nothing either.
+  void follow_flow() {
+    std::vector<std::optional<FlowState>> in(lines_.size());
+    std::vector<std::size_t> pending;
+    const auto arrive = [&](std::uint32_t address, const FlowState& state) {
+      const auto found = index_.find(address);
+      if (found == index_.end()) return;
+      std::optional<FlowState>& known = in[found->second];
+      const FlowState merged = known ? known->merged(state) : state;
+      if (known && merged == *known) return;
+      known = merged;
+      pending.push_back(found->second);
+    };
+    // Each word's state can only lose what it knows, so this ends.
+    const auto drain = [&] {
+      while (!pending.empty()) {
+        const std::size_t i = pending.back();
+        pending.pop_back();
+        step(i, *in[i], arrive);
+      }
+    };
+    arrive(kResetVector, FlowState::at_reset());
+    drain();
+    // The interrupt vector is a way in of its own only where the program
+    // does not run into it anyway (a program without interrupts).
+    if (const auto vector = index_.find(kInterruptVector);
+        vector != index_.end() && !in[vector->second]) {
+      arrive(kInterruptVector, FlowState::unknown());
+      drain();
+    }
+    states_.assign(lines_.size(), FlowState::unknown());
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      lines_[i].reached = in[i].has_value();
+      if (in[i]) states_[i] = *in[i];
+      if (decoded_[i].flow == WordFlow::jump || decoded_[i].flow == WordFlow::call) {
+        targets_[i] = target_of(i, states_[i].pclath);
+      }
+    }
+  }
+
+  template <typename Arrive>
+  void step(std::size_t i, const FlowState& before, Arrive& arrive) const {
+    const FlowState after = state_after(decoded_[i], before);
+    const std::uint32_t address = lines_[i].address;
+    switch (decoded_[i].flow) {
+      case WordFlow::jump:
+        arrive(target_of(i, before.pclath), after);
+        break;
+      case WordFlow::call:
+        arrive(target_of(i, before.pclath), FlowState::unknown());
+        arrive(address + 1, after);
+        break;
+      case WordFlow::skip:
+        arrive(address + 1, after);
+        arrive(address + 2, after);
+        break;
+      case WordFlow::next:
+        arrive(address + 1, after);
+        break;
+      case WordFlow::leave:
+      case WordFlow::no_form:
+        break;
+    }
+    if (writes_pcl(decoded_[i])) reach_table(i + 1, arrive);
+  }
+
+  template <typename Arrive>
+  void reach_table(std::size_t i, Arrive& arrive) const {
+    for (; i < lines_.size() && lines_[i].address == lines_[i - 1].address + 1; ++i) {
+      const bool retlw = (lines_[i].word & 0x3C00) == 0x3400;
+      if (!retlw && decoded_[i].flow != WordFlow::jump) return;
+      arrive(lines_[i].address, FlowState::unknown());
+    }
+  }
+
+  std::string fresh_name(char letter, std::uint32_t address) const {
+    std::string name = letter + hex4(address);
+    while (chip_names_.contains(name)) name += '_';
+    return name;
+  }
+
+  // Labels for the jump targets and subroutines for the call targets, as
+  // many as the symbol table has room for: calls first, then jumps, each
+  // from the lowest address.
+  void name_targets() {
+    std::set<std::uint32_t> jumps;
+    std::set<std::uint32_t> calls;
+    for (const auto& [i, target] : targets_) {
+      if (decoded_[i].flow == WordFlow::call) {
+        if (index_.contains(target)) calls.insert(target);
+      } else {
+        jumps.insert(target);
+      }
+    }
+    const std::size_t used = chip_names_.size() + kSymbolReserve;
+    std::size_t room = SymbolTable::kCapacity > used ? SymbolTable::kCapacity - used : 0;
+    for (const std::uint32_t target : calls) {
+      if (room == 0) break;
+      subroutines_[target] = fresh_name('S', target);
+      --room;
+    }
+    for (const std::uint32_t target : jumps) {
+      if (room == 0) break;
+      labels_[target] = fresh_name('L', target);
+      --room;
+    }
+  }
+
+  std::vector<RegisterSpelling> spellings(std::size_t i) const {
+    std::vector<RegisterSpelling> made;
+    const std::uint8_t file = decoded_[i].file.value_or(0);
+    const std::optional<std::uint8_t> bit = decoded_[i].bit;
+    if (options_.chip) {
+      const std::optional<unsigned> bank = states_[i].bank;
+      const bool shared = std::find(std::begin(kSharedRegisters), std::end(kSharedRegisters),
+                                    file) != std::end(kSharedRegisters);
+      const std::uint32_t address = bank && !shared ? *bank * 0x80u + file : file;
+      const auto name = options_.chip->registers.find(address);
+      if (name != options_.chip->registers.end()) {
+        RegisterSpelling spelling{"(" + name->second + ")", std::nullopt};
+        const auto bits = options_.chip->bits.find(address);
+        if (bit && bits != options_.chip->bits.end() && !bits->second[*bit].empty()) {
+          spelling.bit_name = bits->second[*bit];
+        }
+        made.push_back(std::move(spelling));
+      }
+    }
+    made.push_back(RegisterSpelling{"(" + dollar_hex(file, 2) + ")", std::nullopt});
+    return made;
+  }
+
+  // The remark of a register operand whose bank is not plain.
+  std::string bank_remark(std::size_t i) const {
+    if (!options_.chip || !decoded_[i].file || states_[i].bank) return {};
+    const std::uint8_t file = *decoded_[i].file;
+    if (std::find(std::begin(kSharedRegisters), std::end(kSharedRegisters), file) !=
+            std::end(kSharedRegisters) ||
+        !options_.chip->registers.contains(file)) {
+      return {};
+    }
+    return "bank not plain: register " + dollar_hex(file, 2).substr(1) + "h";
+  }
+
+  void make_candidates() {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      ProgramLine& line = lines_[i];
+      const DecodedWord& decoded = decoded_[i];
+      if (decoded.flow == WordFlow::jump || decoded.flow == WordFlow::call) {
+        branch_candidates(i);
+      } else {
+        line.candidates = statement_forms(decoded, spellings(i));
+        line.remark = bank_remark(i);
+      }
+      line.candidates.push_back(raw_statement(line.word));
+      if (line.raw_remark.empty()) {
+        line.raw_remark = standard_mnemonic(line.word);
+        if (line.raw_remark != "no instruction" && line.candidates.size() == 1) {
+          line.raw_remark += ": no exact form";
+        }
+      }
+    }
+  }
+
+  void branch_candidates(std::size_t i) {
+    ProgramLine& line = lines_[i];
+    const std::uint32_t target = targets_[i];
+    const bool call = decoded_[i].flow == WordFlow::call;
+    const auto& names = call ? subroutines_ : labels_;
+    const auto name = names.find(target);
+    const std::string what = std::string(call ? "CALL " : "GOTO ") + hex4(target) + "h";
+    if (name == names.end()) {
+      line.raw_remark = what + (call ? ": no word there" : ": no room for a label");
+      return;
+    }
+    line.candidates.push_back(call ? name->second : "===->" + name->second);
+    if ((target & kPageMask) != (line.address & kPageMask)) {
+      line.remark = "page " + std::to_string(target >> 11) + " (PCLATH)";
+    }
+    line.raw_remark = what;
+  }
+
+  // The program as text; `owner` gets, for each line of it (from 1), the
+  // program line it writes, if any.
+  std::string render(std::vector<std::optional<std::size_t>>& owner) const {
+    Writer out(owner);
+    heading(out);
+    for (const auto& [target, name] : labels_) {
+      if (!index_.contains(target)) out.line(name, "EQU " + dollar_hex(target, 4), "outside");
+    }
+    std::uint32_t next = kResetVector;
+    bool in_unreached = false;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      const ProgramLine& line = lines_[i];
+      if (line.address != next) out.line({}, "ORG " + dollar_hex(line.address, 4), {});
+      if (!line.reached && !in_unreached) out.remark(unreached_note(i));
+      in_unreached = !line.reached;
+      if (const auto sub = subroutines_.find(line.address); sub != subroutines_.end()) {
+        out.line({}, "SUB " + sub->second, {});
+      }
+      const auto label = labels_.find(line.address);
+      const std::string label_text = label != labels_.end() ? label->second + "::" : "";
+      const bool raw = line.is_raw();
+      out.owned_line(label_text, line.candidates[line.chosen], raw ? line.raw_remark : line.remark,
+                     i);
+      next = line.address + 1;
+    }
+    other_words(out, next);
+    return out.text();
+  }
+
+  std::string unreached_note(std::size_t i) const {
+    std::size_t last = i;
+    while (last + 1 < lines_.size() && !lines_[last + 1].reached &&
+           lines_[last + 1].address == lines_[last].address + 1) {
+      ++last;
+    }
+    return hex4(lines_[i].address) + "-" + hex4(lines_[last].address) +
+           ": not reached from a vector";
+  }
+
+  class Writer {
+   public:
+    explicit Writer(std::vector<std::optional<std::size_t>>& owner) : owner_(owner) {
+      owner_.assign(1, std::nullopt);
+    }
+    void remark(const std::string& text) {
+      finish(text.empty() ? ";" : "; " + cut(text), std::nullopt);
+    }
+    void line(const std::string& label, const std::string& statement, const std::string& note) {
+      finish(compose(label, statement, note), std::nullopt);
+    }
+    void owned_line(const std::string& label, const std::string& statement, const std::string& note,
+                    std::size_t index) {
+      finish(compose(label, statement, note), index);
+    }
+    std::string text() const { return text_; }
+
+   private:
+    static std::string cut(const std::string& text) { return text.substr(0, kRemarkSize); }
+    static std::string compose(const std::string& label, const std::string& statement,
+                               const std::string& note) {
+      std::string text = label;
+      text.append(text.size() < 8 ? 8 - text.size() : 1, ' ');
+      text += statement;
+      if (note.empty()) return text;
+      text.append(text.size() < kRemarkColumn ? kRemarkColumn - text.size() : 1, ' ');
+      return text + "; " + cut(note);
+    }
+    void finish(const std::string& line, std::optional<std::size_t> index) {
+      text_ += line;
+      text_ += "\r\n";
+      owner_.push_back(index);
+    }
+    std::vector<std::optional<std::size_t>>& owner_;
+    std::string text_;
+  };
+
+  void heading(Writer& out) const {
+    out.remark("Disassembled by korva-dis from");
+    out.remark(options_.input_name.empty() ? std::string("a program image") : options_.input_name);
+    const std::string chip = options_.chip ? " --chip " + options_.chip->memory.chip : "";
+    out.remark("Assemble: korva-asm" + chip + " " + options_.base_name + ".amk");
+    out.remark({});
+  }
+
+  // The configuration words, ID locations and EEPROM data, as raw words.
+  void other_words(Writer& out, std::uint32_t next) const {
+    for (const auto& [address, word] : words_) {
+      if (memory_.program.contains(address)) continue;
+      if (address != next) {
+        out.remark({});
+        out.remark(region_name(address));
+        out.line({}, "ORG " + dollar_hex(address, 4), {});
+      }
+      if (memory_.config.contains(address) && options_.chip) {
+        std::string settings;
+        for (const std::string& name : options_.chip->config_settings(address, word)) {
+          if (settings.size() + name.size() + 1 > kRemarkSize) {
+            out.remark(settings);
+            settings.clear();
+          }
+          settings += (settings.empty() ? "" : " ") + name;
+        }
+        if (!settings.empty()) out.remark(settings);
+      }
+      out.line({}, raw_statement(word), {});
+      next = address + 1;
+    }
+  }
+
+  std::string region_name(std::uint32_t address) const {
+    if (memory_.id.contains(address)) return "ID locations";
+    if (memory_.config.contains(address)) return "Configuration word";
+    return "EEPROM data, one word per byte";
+  }
+
+  // Assembles the text and writes again, in its next form, every statement
+  // whose word comes out different, until every word is the same.
+  Expected<Disassembly> prove() {
+    Disassembly made;
+    for (std::size_t round = 1;; ++round) {
+      std::vector<std::optional<std::size_t>> owner;
+      made.source = render(owner);
+      made.counts.assemblies = round;
+      Expected<std::set<std::size_t>> wrong = differing_lines(made.source, owner);
+      if (!wrong) return wrong.failure();
+      if (wrong->empty()) break;
+      for (const std::size_t i : *wrong) {
+        if (lines_[i].is_raw()) {
+          return fail("the raw word at " + hex4(lines_[i].address) + " does not assemble back");
+        }
+        ++lines_[i].chosen;
+      }
+    }
+    made.project = options_.base_name + ".as\r\n";
+    count(made.counts);
+    return made;
+  }
+
+  void count(DisassemblyCounts& counts) const {
+    counts.program_words = lines_.size();
+    for (const ProgramLine& line : lines_) {
+      (line.is_raw() ? counts.raw_words : counts.statements) += 1;
+      counts.unreached += line.reached ? 0 : 1;
+    }
+    counts.other_words = words_.size() - lines_.size();
+  }
+
+  Expected<std::set<std::size_t>> differing_lines(
+      const std::string& source, const std::vector<std::optional<std::size_t>>& owner) const {
+    SourceSet sources;
+    const bool chip = !options_.chip_definitions.empty();
+    if (chip) {
+      if (Expected<void> added = sources.add(options_.chip_file_name, options_.chip_definitions);
+          !added) {
+        return added.failure();
+      }
+    }
+    if (Expected<void> added = sources.add(options_.base_name + ".as", source); !added) {
+      return added.failure();
+    }
+    AssemblyService service;
+    const ServiceResult result = service.assemble(std::move(sources));
+    if (result.outcome == ServiceOutcome::stopped) {
+      return fail("the disassembly does not assemble: " + result.message);
+    }
+    std::set<std::size_t> wrong;
+    const std::size_t own_file = chip ? 1 : 0;
+    for (const Diagnostic& diagnostic : result.diagnostics) {
+      if (diagnostic.severity != Severity::error || diagnostic.where.file_index != own_file) {
+        continue;
+      }
+      const std::size_t line = diagnostic.where.line;
+      if (line < owner.size() && owner[line]) wrong.insert(*owner[line]);
+    }
+    WordImage assembled;
+    for (const PlacedBytes& run : result.image.placed()) {
+      for (std::size_t at = 0; at + 1 < run.bytes.size(); at += 2) {
+        const auto low = static_cast<unsigned char>(run.bytes[at]);
+        const auto high = static_cast<unsigned char>(run.bytes[at + 1]);
+        assembled[static_cast<std::uint32_t>((run.address + at) / 2)] =
+            static_cast<std::uint16_t>(high << 8 | low);
+      }
+    }
+    for (const auto& [address, word] : words_) {
+      const auto got = assembled.find(address);
+      if (got != assembled.end() && got->second == word) continue;
+      const auto line = index_.find(address);
+      if (line == index_.end()) {
+        return fail("the word at " + hex4(address) + " does not assemble back");
+      }
+      wrong.insert(line->second);
+    }
+    if (assembled.size() != words_.size() && wrong.empty()) {
+      return fail("the disassembly assembles to words the image does not hold");
+    }
+    return wrong;
+  }
+
+  const WordImage& words_;
+  const DisassemblyOptions& options_;
+  MemoryMap memory_;
+  std::set<std::string> chip_names_;
+  std::vector<ProgramLine> lines_;
+  std::vector<DecodedWord> decoded_;
+  std::vector<FlowState> states_;
+  std::map<std::uint32_t, std::size_t> index_;    // program line by address
+  std::map<std::size_t, std::uint32_t> targets_;  // jump and call targets by line
+  std::map<std::uint32_t, std::string> labels_;   // jump target names
+  std::map<std::uint32_t, std::string> subroutines_;
+};
+
+}  // namespace
+
+Expected<Disassembly> disassemble(const WordImage& words, const DisassemblyOptions& options) {
+  return Disassembler(words, options).run();
+}
+
+Expected<Disassembly> disassemble(std::string_view file_bytes, ImageFormat format,
+                                  const DisassemblyOptions& options) {
+  const MemoryMap memory = options.chip ? options.chip->memory : MemoryMap{};
+  Expected<WordImage> words = read_image(file_bytes, format, memory);
+  if (!words) return words.failure();
+  return disassemble(*words, options);
+}
+
+}  // namespace korva

@@ -1,0 +1,67 @@
+// Helpers of the disassembler tests: assembling sources in memory to the
+// words at their addresses, and reading a chip's definitions.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "disasm/chip_description.h"
+#include "disasm/disassembler.h"
+#include "driver/assembly_service.h"
+#include "test_support.h"
+
+namespace korva::testing {
+
+// The words that assembled sources put at their addresses, or none when
+// the assembly stopped or a line has an error.
+inline std::optional<WordImage> assembled_words(
+    const std::vector<std::pair<std::string, std::string>>& sources) {
+  SourceSet set;
+  for (const auto& [name, bytes] : sources) {
+    if (!set.add(name, bytes)) return std::nullopt;
+  }
+  AssemblyService service;
+  const ServiceResult result = service.assemble(std::move(set));
+  if (result.outcome == ServiceOutcome::stopped || !result.error_entries.empty()) {
+    return std::nullopt;
+  }
+  WordImage words;
+  for (const PlacedBytes& run : result.image.placed()) {
+    for (std::size_t at = 0; at + 1 < run.bytes.size(); at += 2) {
+      words[static_cast<std::uint32_t>((run.address + at) / 2)] =
+          static_cast<std::uint16_t>(static_cast<unsigned char>(run.bytes[at + 1]) << 8 |
+                                     static_cast<unsigned char>(run.bytes[at]));
+    }
+  }
+  return words;
+}
+
+// The options that put the named chip's definitions in front, as
+// `korva-asm --chip NAME` does; no chip for an empty name.
+inline DisassemblyOptions options_for_chip(std::string_view chip) {
+  DisassemblyOptions options;
+  if (chip.empty()) return options;
+  const std::filesystem::path file =
+      std::filesystem::path(KORVA_CHIP_SOURCES) / (std::string(chip) + ".inc");
+  options.chip_file_name = file.filename().string();
+  options.chip_definitions = read_bytes(file);
+  options.chip = read_chip_description(chip, options.chip_definitions);
+  return options;
+}
+
+// The disassembly's own words, assembled again behind the same chip.
+inline std::optional<WordImage> reassembled(const Disassembly& made,
+                                            const DisassemblyOptions& options) {
+  std::vector<std::pair<std::string, std::string>> sources;
+  if (!options.chip_definitions.empty()) {
+    sources.emplace_back(options.chip_file_name, options.chip_definitions);
+  }
+  sources.emplace_back(options.base_name + ".as", made.source);
+  return assembled_words(sources);
+}
+
+}  // namespace korva::testing

@@ -1,0 +1,275 @@
+// The disassembler: the forms it finds for each word, the image readers'
+// refusals, and the round trip of programs (examples, case files, random
+// images) through the disassembly and the assembler back to the same words.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "disasm/memory_image.h"
+#include "disasm/statement_forms.h"
+#include "disassembler_support.h"
+#include "driver/intel_hex.h"
+#include "driver/project.h"
+
+namespace korva {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::assembled_words;
+using testing::options_for_chip;
+using testing::reassembled;
+
+std::string hex4(unsigned value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
+  return text;
+}
+
+// The words of the instruction set that no statement form writes: literal
+// operations with their don't-care bits set, CLRW and NOP other than 0100
+// and 0000, and the words of bank 00 that are no instruction of the set
+// (OPTION and TRIS included). Worked out from the instruction set, not from
+// the table.
+bool has_no_form(std::uint16_t word) {
+  const unsigned high = word >> 8;
+  if (high >= 0x30) {
+    const bool canonical = high == 0x30 || high == 0x34 || high == 0x38 || high == 0x39 ||
+                           high == 0x3A || high == 0x3C || high == 0x3E;
+    return !canonical;
+  }
+  if (high == 0x01) return word != 0x0100 && word < 0x0180;
+  if (high == 0x00) {
+    if (word >= 0x0080) return false;
+    return word != 0x0000 && word != 0x0008 && word != 0x0009 && word != 0x0063 && word != 0x0064;
+  }
+  return false;
+}
+
+// Every 14-bit word but the jumps and calls: the first form the decoder
+// offers assembles to exactly that word, and a word gets no form only where
+// the instruction set leaves it none. All words go through one assembly,
+// each at its own address.
+TEST(StatementForms, EveryWordWithAFormEncodesToItselfInItsFirstForm) {
+  std::string source;
+  std::vector<std::uint16_t> written;
+  std::size_t without_form = 0;
+  for (unsigned value = 0; value <= 0x3FFF; ++value) {
+    const auto word = static_cast<std::uint16_t>(value);
+    if ((word & 0x3000) == 0x2000) continue;
+    const std::vector<std::string> forms = statement_forms(
+        decode_word(word), {{"($" + hex4(word & 0x7F).substr(2) + ")", std::nullopt}});
+    EXPECT_EQ(forms.empty(), has_no_form(word)) << hex4(word);
+    if (forms.empty()) {
+      ++without_form;
+      continue;
+    }
+    source +=
+        " ORG $" + hex4(static_cast<unsigned>(written.size())) + "\r\n " + forms.front() + "\r\n";
+    written.push_back(word);
+  }
+  const std::optional<WordImage> words = assembled_words({{"forms.as", source}});
+  ASSERT_TRUE(words.has_value());
+  ASSERT_EQ(words->size(), written.size());
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    EXPECT_EQ(words->at(static_cast<std::uint32_t>(i)), written[i])
+        << "form of " << hex4(written[i]);
+  }
+  // 0x3000-0x3FFF: 7 canonical pages of 256 of the 16 pages; bank 00 and 01.
+  EXPECT_EQ(without_form, std::size_t{9 * 256 + 0x7F + 0x80 - 5});
+}
+
+TEST(StatementForms, StandardMnemonicsForRemarks) {
+  const struct {
+    std::uint16_t word;
+    const char* text;
+  } cases[] = {
+      {0x1683, "BSF 03h,5"},      {0x30FF, "MOVLW 0FFh"},     {0x0103, "CLRW"},
+      {0x0786, "ADDWF 06h,F"},    {0x0085, "MOVWF 05h"},      {0x2805, "GOTO 005h"},
+      {0x3B00, "no instruction"}, {0x4000, "no instruction"}, {0x0062, "OPTION"},
+      {0x0066, "TRIS 06h"},       {0x0001, "no instruction"}, {0x0040, "NOP"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(standard_mnemonic(c.word), c.text) << hex4(c.word);
+}
+
+// Each broken HEX is refused with a message that names the line.
+TEST(ImageReader, RefusesBrokenIntelHex) {
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {":0200000000FF00\r\n:00000001FF\r\n", "line 1: wrong checksum"},
+      {"0200000000FF\r\n", "line 1: not an Intel HEX record"},
+      {":02000000003\r\n", "line 1: odd number"},
+      {":0300000000FFFE\r\n", "line 1: the record holds 2 data bytes but its count says 3"},
+      {":02000000GGFF00\r\n", "line 1: a character that is no hexadecimal digit"},
+      {":0000000\r\n", "line 1: odd number"},
+      {":00000003FD\r\n:00000001FF\r\n", "line 1: record type 03 is not read"},
+      {":020000000102FB\r\n:020000000304F7\r\n:00000001FF\r\n",
+       "line 2: byte address 0000 was already given on line 1"},
+      {":0100000001FE\r\n:00000001FF\r\n", "line 1: byte address 0000 holds half a word"},
+      {":020000040001F9\r\n:0200000000FFFF\r\n:00000001FF\r\n",
+       "line 2: byte address 10000 (word 8000) lies beyond the memory"},
+      {":020000000000FE\r\n", "no end-of-file record"},
+      {":00000001FF\r\n:020000000000FE\r\n", "line 2: text after the end-of-file record"},
+      {":020000000000FE\r\n\r\n:00000001FF\r\n", "line 2: empty line"},
+      {"", "empty file"},
+      {"\x7F"
+       "ELF\x02\x01",
+       "line 1: not an Intel HEX record"},
+      {":0100000100FE\r\n", "line 1: an end-of-file record holds no data"},
+      {":0100000400FB\r\n:00000001FF\r\n", "line 1: an address record holds two bytes"},
+  };
+  for (const auto& c : cases) {
+    const Expected<WordImage> read = read_intel_hex(c.text, MemoryMap{});
+    ASSERT_FALSE(read.has_value()) << c.text;
+    EXPECT_NE(read.message().find(c.message), std::string::npos) << read.message();
+  }
+}
+
+// The chip's memory map bounds the words; its name is in the message.
+TEST(ImageReader, ChipMemoryBoundsTheWords) {
+  const DisassemblyOptions chip = options_for_chip("16F84A");
+  const MemoryMap& memory = chip.chip->memory;
+  const struct {
+    std::uint32_t address;
+    bool inside;
+  } cases[] = {{0x03FF, true}, {0x0400, false}, {0x2000, true}, {0x2003, true}, {0x2004, false},
+               {0x2007, true}, {0x2008, false}, {0x2100, true}, {0x213F, true}, {0x2140, false}};
+  for (const auto& c : cases) {
+    const std::string bytes(2, '\x01');
+    const PlacedBytes run{2ull * c.address, bytes};
+    const Expected<WordImage> read = read_intel_hex(intel_hex_text({&run, 1}), memory);
+    EXPECT_EQ(read.has_value(), c.inside) << hex4(c.address);
+    if (!c.inside) {
+      EXPECT_NE(read.message().find("16F84A"), std::string::npos);
+    }
+  }
+}
+
+// INHX8M without address records, segment and linear address records and
+// lower-case digits all give the same words; so does korva-asm's writer.
+TEST(ImageReader, ReadsEveryAddressRecord) {
+  const WordImage expected{{0x0000, 0x3005}, {0x0001, 0x2800}, {0x2007, 0x3FF1}};
+  const char* texts[] = {
+      ":04000000053000289F\r\n:02400E00F13F80\r\n:00000001FF\r\n",
+      ":04000000053000289f\n:020000020000FC\n:02400E00F13F80\n:00000001FF\n",
+      ":020000040000FA\r\n:04000000053000289F\r\n:020000020400F8\r\n:02000E00F13FC0\r\n"
+      ":00000001FF\r\n",
+  };
+  for (const char* text : texts) {
+    const Expected<WordImage> read = read_intel_hex(text, MemoryMap{});
+    ASSERT_TRUE(read.has_value()) << text << read.message();
+    EXPECT_EQ(*read, expected) << text;
+  }
+  std::string code;
+  for (const auto& [address, word] : expected) {
+    code += static_cast<char>(word & 0xFF);
+    code += static_cast<char>(word >> 8);
+  }
+  const PlacedBytes runs[] = {{0, std::string_view(code).substr(0, 4)},
+                              {2 * 0x2007, std::string_view(code).substr(4)}};
+  const Expected<WordImage> written = read_intel_hex(intel_hex_text(runs), MemoryMap{});
+  ASSERT_TRUE(written.has_value());
+  EXPECT_EQ(*written, expected);
+}
+
+// A .bin image: whole words, low byte first; a long run of zero words
+// before more words is an ORG's fill and holds no words, a short run or one
+// at the end holds NOPs.
+TEST(ImageReader, ReadsBinaryImages) {
+  std::string bytes = std::string("\x05\x30", 2) + std::string(2 * 20, '\0') +
+                      std::string("\x08\x00", 2) + std::string(2 * 3, '\0');
+  const Expected<WordImage> read = read_binary_image(bytes, MemoryMap{});
+  ASSERT_TRUE(read.has_value()) << read.message();
+  const WordImage expected{{0, 0x3005}, {21, 0x0008}, {22, 0}, {23, 0}, {24, 0}};
+  EXPECT_EQ(*read, expected);
+  EXPECT_FALSE(read_binary_image(std::string(3, '\0'), MemoryMap{}).has_value());
+  EXPECT_EQ(image_format_of("a.BIN"), ImageFormat::binary);
+  EXPECT_EQ(image_format_of("a.hex"), ImageFormat::intel_hex);
+}
+
+// The chip named in a source's remarks ("korva-asm --chip 16F877A"), or
+// none.
+std::string chip_named_in(const std::string& bytes) {
+  const std::size_t at = bytes.find("--chip ");
+  if (at == std::string::npos) return {};
+  std::string chip;
+  for (std::size_t i = at + 7;
+       i < bytes.size() && std::isalnum(static_cast<unsigned char>(bytes[i])); ++i) {
+    chip += bytes[i];
+  }
+  return chip;
+}
+
+struct Corpus {
+  std::string name;
+  std::string chip;
+  std::vector<std::pair<std::string, std::string>> sources;
+};
+
+std::vector<Corpus> example_and_case_programs() {
+  const fs::path root = fs::path(KORVA_TEST_DATA) / "..";
+  std::vector<Corpus> programs;
+  for (const auto& folder : fs::directory_iterator(root / "examples")) {
+    const std::string name = folder.path().filename().string();
+    const Expected<std::vector<std::string>> entries =
+        load_project_file((folder.path() / (name + ".amk")).string());
+    if (!entries) continue;
+    Corpus program{"example " + name, {}, {}};
+    for (const std::string& entry : *entries) {
+      program.sources.emplace_back(entry, testing::read_bytes(folder.path() / entry));
+      if (program.chip.empty()) program.chip = chip_named_in(program.sources.back().second);
+    }
+    programs.push_back(std::move(program));
+  }
+  for (const auto& file : fs::directory_iterator(root / "tests" / "cases")) {
+    programs.push_back(
+        Corpus{"case " + file.path().filename().string(),
+               {},
+               {{file.path().filename().string(), testing::read_bytes(file.path())}}});
+  }
+  return programs;
+}
+
+// Every example and case file, assembled, disassembled with and without its
+// chip, and assembled again: the same words at the same addresses. Every
+// word the source wrote in the notation comes back in the notation.
+TEST(Disassembler, ExamplesAndCaseFilesRoundTrip) {
+  std::size_t programs = 0;
+  std::size_t words = 0;
+  std::size_t statements = 0;
+  for (Corpus& program : example_and_case_programs()) {
+    for (const std::string& chip : {program.chip, std::string()}) {
+      DisassemblyOptions options = options_for_chip(chip);
+      auto sources = program.sources;
+      if (!chip.empty())
+        sources.insert(sources.begin(), {options.chip_file_name, options.chip_definitions});
+      const std::optional<WordImage> original = assembled_words(sources);
+      if (!original) continue;  // a case file that shows errors
+      const Expected<Disassembly> made = disassemble(*original, options);
+      ASSERT_TRUE(made.has_value()) << program.name << ": " << made.message();
+      EXPECT_EQ(reassembled(*made, options), original) << program.name << " chip " << chip;
+      EXPECT_EQ(made->project, "program.as\r\n");
+      ++programs;
+      words += made->counts.program_words;
+      statements += made->counts.statements;
+      std::size_t without_form = 0;
+      for (const auto& [address, word] : *original) {
+        if (address < 0x2000 && (has_no_form(word) || word > 0x3FFF)) ++without_form;
+      }
+      EXPECT_EQ(made->counts.raw_words, without_form) << program.name;
+    }
+  }
+  EXPECT_GE(programs, 15u);
+  std::printf("examples and case files: %zu programs, %zu program words, %zu statements\n",
+              programs, words, statements);
+}
+
+}  // namespace
+}  // namespace korva
