@@ -36,61 +36,111 @@ std::string hex4(std::uint32_t value) {
   return dollar_hex(value, 4).substr(1);
 }
 
-// What the program has plainly set up before a word runs.
+// The bits of a register that the program has plainly set: `known` marks
+// them, `value` holds them.
+struct KnownBits {
+  std::uint8_t value = 0;
+  std::uint8_t known = 0;
+
+  bool operator==(const KnownBits&) const = default;
+
+  static KnownBits all(std::uint8_t value) { return {value, 0xFF}; }
+  bool has(std::uint8_t mask) const { return (known & mask) == mask; }
+  KnownBits with_bit(unsigned bit, bool on) const {
+    const auto mask = static_cast<std::uint8_t>(1u << bit);
+    return {static_cast<std::uint8_t>(on ? value | mask : value & ~mask),
+            static_cast<std::uint8_t>(known | mask)};
+  }
+  KnownBits merged(const KnownBits& other) const {
+    const auto agreed = static_cast<std::uint8_t>(known & other.known & ~(value ^ other.value));
+    return {static_cast<std::uint8_t>(value & agreed), agreed};
+  }
+};
+
+// What the program has plainly set up before a word runs: the bank bits of
+// STATUS, PCLATH and W.
 struct FlowState {
-  std::optional<unsigned> bank;
-  std::optional<std::uint8_t> pclath;
+  KnownBits status;
+  KnownBits pclath;
   std::optional<std::uint8_t> w;
 
   static FlowState unknown() { return {}; }
-  static FlowState at_reset() { return {0u, std::uint8_t{0}, std::nullopt}; }
+  // After a reset STATUS selects bank 0 and PCLATH is 0.
+  static FlowState at_reset() {
+    FlowState state;
+    state.status = KnownBits{0, kBankBits};
+    state.pclath = KnownBits::all(0);
+    return state;
+  }
 
   bool operator==(const FlowState&) const = default;
 
   FlowState merged(const FlowState& other) const {
     FlowState both;
-    if (bank == other.bank) both.bank = bank;
-    if (pclath == other.pclath) both.pclath = pclath;
+    both.status = status.merged(other.status);
+    both.pclath = pclath.merged(other.pclath);
     if (w == other.w) both.w = w;
     return both;
   }
+
+  static constexpr std::uint8_t kBankBits = 1u << kBankBitLow | 1u << kBankBitHigh;
 };
 
-// The state after `decoded` runs from `before`.
-FlowState state_after(const DecodedWord& decoded, const FlowState& before) {
+// What a subroutine may change of the caller's state.
+struct CallEffect {
+  bool status = true;
+  bool pclath = true;
+};
+
+// The state after `decoded` runs from `before`; for a call, `effect` says
+// what the subroutine changes.
+FlowState state_after(const DecodedWord& decoded, const FlowState& before,
+                      const CallEffect& effect = {}) {
   FlowState after = before;
   after.w.reset();
   const std::uint16_t word = decoded.word;
-  if (decoded.flow == WordFlow::call) return FlowState::unknown();
+  if (decoded.flow == WordFlow::call) {
+    if (effect.status) after.status = {};
+    if (effect.pclath) after.pclath = {};
+    return after;
+  }
   if (decoded.literal && (word & 0x3C00) == 0x3000) after.w = *decoded.literal;
   if (!decoded.file) return after;
   const std::uint8_t file = *decoded.file;
   if (decoded.bit) {
-    if (file == kStatusRegister && (*decoded.bit == kBankBitLow || *decoded.bit == kBankBitHigh) &&
-        (decoded.sets_bit || decoded.clears_bit)) {
-      if (before.bank) {
-        const unsigned mask = *decoded.bit == kBankBitLow ? 1u : 2u;
-        after.bank = decoded.sets_bit ? (*before.bank | mask) : (*before.bank & ~mask);
-      }
-    } else if (file == kPclathRegister && (decoded.sets_bit || decoded.clears_bit)) {
-      if (before.pclath) {
-        const auto mask = static_cast<std::uint8_t>(1u << *decoded.bit);
-        after.pclath = static_cast<std::uint8_t>(decoded.sets_bit ? (*before.pclath | mask)
-                                                                  : (*before.pclath & ~mask));
-      }
-    }
     after.w = before.w;
+    if (!decoded.sets_bit && !decoded.clears_bit) return after;
+    if (file == kStatusRegister)
+      after.status = before.status.with_bit(*decoded.bit, decoded.sets_bit);
+    if (file == kPclathRegister)
+      after.pclath = before.pclath.with_bit(*decoded.bit, decoded.sets_bit);
     return after;
   }
   const bool movwf = (word & 0x3F80) == 0x0080;
   const bool clrf = (word & 0x3F80) == 0x0180;
   if (movwf) after.w = before.w;
   if (!decoded.to_file) return after;
-  if (file == kStatusRegister) after.bank = clrf ? std::optional<unsigned>(0u) : std::nullopt;
-  if (file == kPclathRegister) {
-    after.pclath = clrf ? std::optional<std::uint8_t>(0) : movwf ? before.w : std::nullopt;
-  }
+  const auto written = [&]() -> KnownBits {
+    if (clrf) return KnownBits::all(0);
+    if (movwf && before.w) return KnownBits::all(*before.w);
+    return {};
+  };
+  if (file == kStatusRegister) after.status = written();
+  if (file == kPclathRegister) after.pclath = written();
   return after;
+}
+
+// Whether a word changes the bank bits of STATUS or PCLATH.
+CallEffect changes_of(const DecodedWord& decoded) {
+  CallEffect effect{false, false};
+  if (decoded.flow == WordFlow::call) return CallEffect{};
+  if (!decoded.file) return effect;
+  const bool writes = decoded.bit ? decoded.sets_bit || decoded.clears_bit : decoded.to_file;
+  if (!writes) return effect;
+  effect.status = *decoded.file == kStatusRegister &&
+                  (!decoded.bit || *decoded.bit == kBankBitLow || *decoded.bit == kBankBitHigh);
+  effect.pclath = *decoded.file == kPclathRegister;
+  return effect;
 }
 
 bool writes_pcl(const DecodedWord& decoded) {
@@ -137,10 +187,67 @@ class Disassembler {
     }
   }
 
-  std::uint32_t target_of(std::size_t i, const std::optional<std::uint8_t>& pclath) const {
-    const std::uint32_t page =
-        pclath ? static_cast<std::uint32_t>(*pclath & 0x18) << 8 : lines_[i].address & kPageMask;
+  // The page bits of PCLATH that the chip's program memory uses.
+  std::uint8_t page_bits() const {
+    std::uint8_t bits = 0;
+    if (memory_.program.end > 0x0800) bits |= 0x08;
+    if (memory_.program.end > 0x1000) bits |= 0x10;
+    return bits;
+  }
+
+  // Where a GOTO or CALL goes: into the page PCLATH selects where that is
+  // plain, else into the instruction's own page.
+  std::uint32_t target_of(std::size_t i, const KnownBits& pclath) const {
+    const std::uint8_t bits = page_bits();
+    const std::uint32_t page = pclath.has(bits)
+                                   ? static_cast<std::uint32_t>(pclath.value & bits) << 8
+                                   : lines_[i].address & kPageMask;
     return page | decoded_[i].target;
+  }
+
+  // The bank that STATUS plainly selects before line i, if it does. A chip
+  // of two banks leaves RP1 alone.
+  std::optional<unsigned> bank_of(std::size_t i) const {
+    const KnownBits& status = states_[i].status;
+    const bool four_banks = !options_.chip || options_.chip->registers.empty() ||
+                            options_.chip->registers.rbegin()->first >= 0x100;
+    const auto needed =
+        static_cast<std::uint8_t>(four_banks ? FlowState::kBankBits : 1u << kBankBitLow);
+    if (!status.has(needed)) return std::nullopt;
+    return static_cast<unsigned>((status.value & needed) >> kBankBitLow);
+  }
+
+  // What the subroutine at `target` may change: any word it reaches before
+  // it returns that writes the bank bits or PCLATH, or a call to a
+  // subroutine not yet known to leave them alone.
+  CallEffect call_effect(std::uint32_t target) {
+    if (const auto known = effects_.find(target); known != effects_.end()) return known->second;
+    effects_[target] = CallEffect{};
+    CallEffect effect{false, false};
+    std::set<std::uint32_t> seen;
+    std::vector<std::uint32_t> pending{target};
+    while (!pending.empty() && (!effect.status || !effect.pclath)) {
+      const std::uint32_t address = pending.back();
+      pending.pop_back();
+      const auto found = index_.find(address);
+      if (found == index_.end() || !seen.insert(address).second) continue;
+      const std::size_t i = found->second;
+      const DecodedWord& decoded = decoded_[i];
+      CallEffect word = changes_of(decoded);
+      if (decoded.flow == WordFlow::call) {
+        const auto nested = effects_.find(target_of(i, {}));
+        word = nested != effects_.end() ? nested->second : CallEffect{};
+      }
+      effect.status = effect.status || word.status;
+      effect.pclath = effect.pclath || word.pclath;
+      if (decoded.flow == WordFlow::jump) pending.push_back(target_of(i, {}));
+      if (decoded.flow == WordFlow::next || decoded.flow == WordFlow::call ||
+          decoded.flow == WordFlow::skip) {
+        pending.push_back(address + 1);
+      }
+      if (decoded.flow == WordFlow::skip) pending.push_back(address + 2);
+    }
+    return effects_[target] = effect;
   }
 
   // Follows the program from the reset and interrupt vectors, carrying
@@ -188,15 +295,18 @@ class Disassembler {
   }
 
   template <typename Arrive>
-  void step(std::size_t i, const FlowState& before, Arrive& arrive) const {
-    const FlowState after = state_after(decoded_[i], before);
+  void step(std::size_t i, const FlowState& before, Arrive& arrive) {
     const std::uint32_t address = lines_[i].address;
+    const std::uint32_t target = target_of(i, before.pclath);
+    const FlowState after =
+        state_after(decoded_[i], before,
+                    decoded_[i].flow == WordFlow::call ? call_effect(target) : CallEffect{});
     switch (decoded_[i].flow) {
       case WordFlow::jump:
-        arrive(target_of(i, before.pclath), after);
+        arrive(target, after);
         break;
       case WordFlow::call:
-        arrive(target_of(i, before.pclath), FlowState::unknown());
+        arrive(target, before);
         arrive(address + 1, after);
         break;
       case WordFlow::skip:
@@ -260,7 +370,7 @@ class Disassembler {
     const std::uint8_t file = decoded_[i].file.value_or(0);
     const std::optional<std::uint8_t> bit = decoded_[i].bit;
     if (options_.chip) {
-      const std::optional<unsigned> bank = states_[i].bank;
+      const std::optional<unsigned> bank = bank_of(i);
       const bool shared = std::find(std::begin(kSharedRegisters), std::end(kSharedRegisters),
                                     file) != std::end(kSharedRegisters);
       const std::uint32_t address = bank && !shared ? *bank * 0x80u + file : file;
@@ -280,7 +390,7 @@ class Disassembler {
 
   // The remark of a register operand whose bank is not plain.
   std::string bank_remark(std::size_t i) const {
-    if (!options_.chip || !decoded_[i].file || states_[i].bank) return {};
+    if (!options_.chip || !decoded_[i].file || !lines_[i].reached || bank_of(i)) return {};
     const std::uint8_t file = *decoded_[i].file;
     if (std::find(std::begin(kSharedRegisters), std::end(kSharedRegisters), file) !=
             std::end(kSharedRegisters) ||
@@ -408,7 +518,8 @@ class Disassembler {
     out.remark("Disassembled by korva-dis from");
     out.remark(options_.input_name.empty() ? std::string("a program image") : options_.input_name);
     const std::string chip = options_.chip ? " --chip " + options_.chip->memory.chip : "";
-    out.remark("Assemble: korva-asm" + chip + " " + options_.base_name + ".amk");
+    out.remark("Assemble with:");
+    out.remark("korva-asm" + chip + " " + options_.base_name + ".amk");
     out.remark({});
   }
 
@@ -533,6 +644,7 @@ class Disassembler {
   std::vector<ProgramLine> lines_;
   std::vector<DecodedWord> decoded_;
   std::vector<FlowState> states_;
+  std::map<std::uint32_t, CallEffect> effects_;   // by subroutine address
   std::map<std::uint32_t, std::size_t> index_;    // program line by address
   std::map<std::size_t, std::uint32_t> targets_;  // jump and call targets by line
   std::map<std::uint32_t, std::string> labels_;   // jump target names

@@ -40,6 +40,26 @@ inline std::optional<WordImage> assembled_words(
   return words;
 }
 
+// The words of the instruction set that no statement form writes: literal
+// operations with their don't-care bits set, CLRW and NOP other than 0100
+// and 0000, and the words of bank 00 that are no instruction of the set
+// (OPTION and TRIS included). Worked out from the instruction set, not from
+// the table.
+inline bool has_no_form(std::uint16_t word) {
+  const unsigned high = word >> 8;
+  if (high >= 0x30) {
+    const bool canonical = high == 0x30 || high == 0x34 || high == 0x38 || high == 0x39 ||
+                           high == 0x3A || high == 0x3C || high == 0x3E;
+    return !canonical;
+  }
+  if (high == 0x01) return word != 0x0100 && word < 0x0180;
+  if (high == 0x00) {
+    if (word >= 0x0080) return false;
+    return word != 0x0000 && word != 0x0008 && word != 0x0009 && word != 0x0063 && word != 0x0064;
+  }
+  return false;
+}
+
 // The options that put the named chip's definitions in front, as
 // `korva-asm --chip NAME` does; no chip for an empty name.
 inline DisassemblyOptions options_for_chip(std::string_view chip) {
