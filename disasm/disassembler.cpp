@@ -159,10 +159,48 @@ struct ProgramLine {
   bool is_raw() const { return chosen + 1 == candidates.size(); }
 };
 
+// The lines of the project text, and for each the program line it writes.
+class Writer {
+ public:
+  explicit Writer(std::vector<std::optional<std::size_t>>& owner) : owner_(owner) {
+    owner_.assign(1, std::nullopt);
+  }
+  void remark(const std::string& text) {
+    finish(text.empty() ? ";" : "; " + cut(text), std::nullopt);
+  }
+  void line(const std::string& label, const std::string& statement, const std::string& note) {
+    finish(compose(label, statement, note), std::nullopt);
+  }
+  void owned_line(const std::string& label, const std::string& statement, const std::string& note,
+                  std::size_t index) {
+    finish(compose(label, statement, note), index);
+  }
+  std::string text() const { return text_; }
+
+ private:
+  static std::string cut(const std::string& text) { return text.substr(0, kRemarkSize); }
+  static std::string compose(const std::string& label, const std::string& statement,
+                             const std::string& note) {
+    std::string text = label;
+    text.append(text.size() < 8 ? 8 - text.size() : 1, ' ');
+    text += statement;
+    if (note.empty()) return text;
+    text.append(text.size() < kRemarkColumn ? kRemarkColumn - text.size() : 1, ' ');
+    return text + "; " + cut(note);
+  }
+  void finish(const std::string& line, std::optional<std::size_t> index) {
+    text_ += line;
+    text_ += "\r\n";
+    owner_.push_back(index);
+  }
+  std::vector<std::optional<std::size_t>>& owner_;
+  std::string text_;
+};
+
 class Disassembler {
  public:
-  Disassembler(const WordImage& words, const DisassemblyOptions& options)
-      : words_(words), options_(options) {
+  Disassembler(const ImageContents& image, const DisassemblyOptions& options)
+      : image_(image), options_(options) {
     memory_ = options.chip ? options.chip->memory : MemoryMap{};
     if (options.chip) {
       chip_names_.insert(options.chip->names.begin(), options.chip->names.end());
@@ -179,7 +217,7 @@ class Disassembler {
 
  private:
   void collect_program() {
-    for (const auto& [address, word] : words_) {
+    for (const auto& [address, word] : image_.words) {
       if (!memory_.program.contains(address)) continue;
       index_[address] = lines_.size();
       lines_.push_back(ProgramLine{address, word, {}, 0, {}, {}, false});
@@ -345,10 +383,11 @@ class Disassembler {
     std::set<std::uint32_t> jumps;
     std::set<std::uint32_t> calls;
     for (const auto& [i, target] : targets_) {
-      if (decoded_[i].flow == WordFlow::call) {
-        if (index_.contains(target)) calls.insert(target);
-      } else {
+      if (decoded_[i].flow != WordFlow::call) {
         jumps.insert(target);
+      } else if (const std::optional<std::uint32_t> home = call_home(target)) {
+        calls.insert(*home);
+        call_homes_[target] = *home;
       }
     }
     const std::size_t used = chip_names_.size() + kSymbolReserve;
@@ -363,6 +402,18 @@ class Disassembler {
       labels_[target] = fresh_name('L', target);
       --room;
     }
+  }
+
+  // Where the subroutine of a call to `target` stands: at the target, or
+  // where the target holds no word, at the first word of another page with
+  // the same low 11 bits, which the CALL word encodes just as well.
+  std::optional<std::uint32_t> call_home(std::uint32_t target) const {
+    if (index_.contains(target)) return target;
+    for (std::uint32_t page = 0; page < 4; ++page) {
+      const std::uint32_t home = page << 11 | (target & ~kPageMask);
+      if (index_.contains(home)) return home;
+    }
+    return std::nullopt;
   }
 
   std::vector<RegisterSpelling> spellings(std::size_t i) const {
@@ -424,15 +475,19 @@ class Disassembler {
     ProgramLine& line = lines_[i];
     const std::uint32_t target = targets_[i];
     const bool call = decoded_[i].flow == WordFlow::call;
+    const auto home = call_homes_.find(target);
     const auto& names = call ? subroutines_ : labels_;
-    const auto name = names.find(target);
+    const auto name = names.find(call && home != call_homes_.end() ? home->second : target);
     const std::string what = std::string(call ? "CALL " : "GOTO ") + hex4(target) + "h";
     if (name == names.end()) {
-      line.raw_remark = what + (call ? ": no word there" : ": no room for a label");
+      const bool placed = !call || home != call_homes_.end();
+      line.raw_remark = what + (placed ? ": no room for a name" : ": no word there");
       return;
     }
     line.candidates.push_back(call ? name->second : "===->" + name->second);
-    if ((target & kPageMask) != (line.address & kPageMask)) {
+    if (call && home->second != target) {
+      line.remark = "to " + hex4(target) + "h: no word there";
+    } else if ((target & kPageMask) != (line.address & kPageMask)) {
       line.remark = "page " + std::to_string(target >> 11) + " (PCLATH)";
     }
     line.raw_remark = what;
@@ -447,24 +502,66 @@ class Disassembler {
       if (!index_.contains(target)) out.line(name, "EQU " + dollar_hex(target, 4), "outside");
     }
     std::uint32_t next = kResetVector;
+    std::string region = "program";
     bool in_unreached = false;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-      const ProgramLine& line = lines_[i];
-      if (line.address != next) out.line({}, "ORG " + dollar_hex(line.address, 4), {});
-      if (!line.reached && !in_unreached) out.remark(unreached_note(i));
-      in_unreached = !line.reached;
-      if (const auto sub = subroutines_.find(line.address); sub != subroutines_.end()) {
-        out.line({}, "SUB " + sub->second, {});
+    auto word = image_.words.begin();
+    auto byte = image_.lone_bytes.begin();
+    while (word != image_.words.end() || byte != image_.lone_bytes.end()) {
+      const bool lone = word == image_.words.end() ||
+                        (byte != image_.lone_bytes.end() && byte->first < word->first);
+      const std::uint32_t address = lone ? byte->first : word->first;
+      if (const std::string here = region_name(address); here != region) {
+        out.remark({});
+        out.remark(here);
+        region = here;
       }
-      const auto label = labels_.find(line.address);
-      const std::string label_text = label != labels_.end() ? label->second + "::" : "";
-      const bool raw = line.is_raw();
-      out.owned_line(label_text, line.candidates[line.chosen], raw ? line.raw_remark : line.remark,
-                     i);
-      next = line.address + 1;
+      if (address != next) out.line({}, "ORG " + dollar_hex(address, 4), {});
+      if (lone) {
+        // A data byte leaves the address where it is.
+        out.line({}, "DE " + dollar_hex(byte->second, 2), {});
+        next = address;
+        ++byte;
+        continue;
+      }
+      if (const auto line = index_.find(address); line != index_.end()) {
+        program_line(out, line->second, in_unreached);
+      } else {
+        other_word(out, address, word->second);
+      }
+      next = address + 1;
+      ++word;
     }
-    other_words(out, next);
     return out.text();
+  }
+
+  void program_line(Writer& out, std::size_t i, bool& in_unreached) const {
+    const ProgramLine& line = lines_[i];
+    if (!line.reached && !in_unreached) out.remark(unreached_note(i));
+    in_unreached = !line.reached;
+    if (const auto sub = subroutines_.find(line.address); sub != subroutines_.end()) {
+      out.line({}, "SUB " + sub->second, {});
+    }
+    const auto label = labels_.find(line.address);
+    const std::string label_text = label != labels_.end() ? label->second + "::" : "";
+    out.owned_line(label_text, line.candidates[line.chosen],
+                   line.is_raw() ? line.raw_remark : line.remark, i);
+  }
+
+  // A configuration, ID or EEPROM word; a configuration word with the
+  // settings of its fields.
+  void other_word(Writer& out, std::uint32_t address, std::uint16_t word) const {
+    if (memory_.config.contains(address) && options_.chip) {
+      std::string settings;
+      for (const std::string& name : options_.chip->config_settings(address, word)) {
+        if (!settings.empty() && settings.size() + name.size() + 1 > kRemarkSize) {
+          out.remark(settings);
+          settings.clear();
+        }
+        settings += (settings.empty() ? "" : " ") + name;
+      }
+      if (!settings.empty()) out.remark(settings);
+    }
+    out.line({}, raw_statement(word), {});
   }
 
   std::string unreached_note(std::size_t i) const {
@@ -477,43 +574,6 @@ class Disassembler {
            ": not reached from a vector";
   }
 
-  class Writer {
-   public:
-    explicit Writer(std::vector<std::optional<std::size_t>>& owner) : owner_(owner) {
-      owner_.assign(1, std::nullopt);
-    }
-    void remark(const std::string& text) {
-      finish(text.empty() ? ";" : "; " + cut(text), std::nullopt);
-    }
-    void line(const std::string& label, const std::string& statement, const std::string& note) {
-      finish(compose(label, statement, note), std::nullopt);
-    }
-    void owned_line(const std::string& label, const std::string& statement, const std::string& note,
-                    std::size_t index) {
-      finish(compose(label, statement, note), index);
-    }
-    std::string text() const { return text_; }
-
-   private:
-    static std::string cut(const std::string& text) { return text.substr(0, kRemarkSize); }
-    static std::string compose(const std::string& label, const std::string& statement,
-                               const std::string& note) {
-      std::string text = label;
-      text.append(text.size() < 8 ? 8 - text.size() : 1, ' ');
-      text += statement;
-      if (note.empty()) return text;
-      text.append(text.size() < kRemarkColumn ? kRemarkColumn - text.size() : 1, ' ');
-      return text + "; " + cut(note);
-    }
-    void finish(const std::string& line, std::optional<std::size_t> index) {
-      text_ += line;
-      text_ += "\r\n";
-      owner_.push_back(index);
-    }
-    std::vector<std::optional<std::size_t>>& owner_;
-    std::string text_;
-  };
-
   void heading(Writer& out) const {
     out.remark("Disassembled by korva-dis from");
     out.remark(options_.input_name.empty() ? std::string("a program image") : options_.input_name);
@@ -523,32 +583,8 @@ class Disassembler {
     out.remark({});
   }
 
-  // The configuration words, ID locations and EEPROM data, as raw words.
-  void other_words(Writer& out, std::uint32_t next) const {
-    for (const auto& [address, word] : words_) {
-      if (memory_.program.contains(address)) continue;
-      if (address != next) {
-        out.remark({});
-        out.remark(region_name(address));
-        out.line({}, "ORG " + dollar_hex(address, 4), {});
-      }
-      if (memory_.config.contains(address) && options_.chip) {
-        std::string settings;
-        for (const std::string& name : options_.chip->config_settings(address, word)) {
-          if (settings.size() + name.size() + 1 > kRemarkSize) {
-            out.remark(settings);
-            settings.clear();
-          }
-          settings += (settings.empty() ? "" : " ") + name;
-        }
-        if (!settings.empty()) out.remark(settings);
-      }
-      out.line({}, raw_statement(word), {});
-      next = address + 1;
-    }
-  }
-
   std::string region_name(std::uint32_t address) const {
+    if (memory_.program.contains(address)) return "program";
     if (memory_.id.contains(address)) return "ID locations";
     if (memory_.config.contains(address)) return "Configuration word";
     return "EEPROM data, one word per byte";
@@ -583,7 +619,8 @@ class Disassembler {
       (line.is_raw() ? counts.raw_words : counts.statements) += 1;
       counts.unreached += line.reached ? 0 : 1;
     }
-    counts.other_words = words_.size() - lines_.size();
+    counts.other_words = image_.words.size() - lines_.size();
+    counts.data_bytes = image_.lone_bytes.size();
   }
 
   Expected<std::set<std::size_t>> differing_lines(
@@ -613,56 +650,71 @@ class Disassembler {
       const std::size_t line = diagnostic.where.line;
       if (line < owner.size() && owner[line]) wrong.insert(*owner[line]);
     }
-    WordImage assembled;
+    std::map<std::uint64_t, char> assembled;
     for (const PlacedBytes& run : result.image.placed()) {
-      for (std::size_t at = 0; at + 1 < run.bytes.size(); at += 2) {
-        const auto low = static_cast<unsigned char>(run.bytes[at]);
-        const auto high = static_cast<unsigned char>(run.bytes[at + 1]);
-        assembled[static_cast<std::uint32_t>((run.address + at) / 2)] =
-            static_cast<std::uint16_t>(high << 8 | low);
+      for (std::size_t at = 0; at < run.bytes.size(); ++at) {
+        assembled[run.address + at] = run.bytes[at];
       }
     }
-    for (const auto& [address, word] : words_) {
-      const auto got = assembled.find(address);
-      if (got != assembled.end() && got->second == word) continue;
-      const auto line = index_.find(address);
+    std::size_t expected = 0;
+    const auto check = [&](std::uint64_t at, unsigned value) -> Expected<void> {
+      ++expected;
+      const auto got = assembled.find(at);
+      if (got != assembled.end() && static_cast<unsigned char>(got->second) == value) return {};
+      const auto line = index_.find(static_cast<std::uint32_t>(at / 2));
       if (line == index_.end()) {
-        return fail("the word at " + hex4(address) + " does not assemble back");
+        return fail("the byte at " + hex4(static_cast<std::uint32_t>(at)) +
+                    " does not assemble back");
       }
       wrong.insert(line->second);
+      return {};
+    };
+    for (const auto& [address, word] : image_.words) {
+      for (const auto& [at, value] : {std::pair{2ull * address, word & 0xFFu},
+                                      std::pair{2ull * address + 1, unsigned{word} >> 8}}) {
+        if (Expected<void> same = check(at, value); !same) return same.failure();
+      }
     }
-    if (assembled.size() != words_.size() && wrong.empty()) {
-      return fail("the disassembly assembles to words the image does not hold");
+    for (const auto& [address, value] : image_.lone_bytes) {
+      if (Expected<void> same = check(2ull * address, value); !same) return same.failure();
+    }
+    if (assembled.size() != expected && wrong.empty()) {
+      return fail("the disassembly assembles to bytes the image does not hold");
     }
     return wrong;
   }
 
-  const WordImage& words_;
+  const ImageContents& image_;
   const DisassemblyOptions& options_;
   MemoryMap memory_;
   std::set<std::string> chip_names_;
   std::vector<ProgramLine> lines_;
   std::vector<DecodedWord> decoded_;
   std::vector<FlowState> states_;
-  std::map<std::uint32_t, CallEffect> effects_;   // by subroutine address
-  std::map<std::uint32_t, std::size_t> index_;    // program line by address
-  std::map<std::size_t, std::uint32_t> targets_;  // jump and call targets by line
-  std::map<std::uint32_t, std::string> labels_;   // jump target names
-  std::map<std::uint32_t, std::string> subroutines_;
+  std::map<std::uint32_t, CallEffect> effects_;        // by subroutine address
+  std::map<std::uint32_t, std::size_t> index_;         // program line by address
+  std::map<std::size_t, std::uint32_t> targets_;       // jump and call targets by line
+  std::map<std::uint32_t, std::string> labels_;        // jump target names
+  std::map<std::uint32_t, std::string> subroutines_;   // by the subroutine's address
+  std::map<std::uint32_t, std::uint32_t> call_homes_;  // call target -> subroutine address
 };
 
 }  // namespace
 
+Expected<Disassembly> disassemble(const ImageContents& image, const DisassemblyOptions& options) {
+  return Disassembler(image, options).run();
+}
+
 Expected<Disassembly> disassemble(const WordImage& words, const DisassemblyOptions& options) {
-  return Disassembler(words, options).run();
+  return disassemble(ImageContents{words, {}}, options);
 }
 
 Expected<Disassembly> disassemble(std::string_view file_bytes, ImageFormat format,
                                   const DisassemblyOptions& options) {
   const MemoryMap memory = options.chip ? options.chip->memory : MemoryMap{};
-  Expected<WordImage> words = read_image(file_bytes, format, memory);
-  if (!words) return words.failure();
-  return disassemble(*words, options);
+  Expected<ImageContents> image = read_image(file_bytes, format, memory);
+  if (!image) return image.failure();
+  return disassemble(*image, options);
 }
 
 }  // namespace korva

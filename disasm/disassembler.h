@@ -37,6 +37,7 @@ struct DisassemblyCounts {
   std::size_t raw_words = 0;      // of them, written as raw words
   std::size_t unreached = 0;      // of them, never reached from a vector
   std::size_t other_words = 0;    // configuration, ID and EEPROM words
+  std::size_t data_bytes = 0;     // lone bytes, written with DE
   std::size_t assemblies = 0;     // assemblies the proof took
 };
 
@@ -48,6 +49,7 @@ struct Disassembly {
 
 // The project for `words`, proven to assemble to them; a failure when no
 // project could be made to (the message says at which address).
+Expected<Disassembly> disassemble(const ImageContents& image, const DisassemblyOptions& options);
 Expected<Disassembly> disassemble(const WordImage& words, const DisassemblyOptions& options);
 
 // The same from a file's bytes: Intel HEX or a .bin image. A failure's

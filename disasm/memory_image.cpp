@@ -74,7 +74,7 @@ class HexReader {
  public:
   explicit HexReader(const MemoryMap& memory) : memory_(memory) {}
 
-  Expected<WordImage> read(std::string_view text) {
+  Expected<ImageContents> read(std::string_view text) {
     std::size_t number = 0;
     while (!text.empty()) {
       ++number;
@@ -149,20 +149,23 @@ class HexReader {
     return {};
   }
 
-  Expected<WordImage> words() const {
-    WordImage image;
+  Expected<ImageContents> words() const {
+    ImageContents image;
     for (const auto& [address, byte] : bytes_) {
       const std::uint64_t partner = address ^ 1;
       const auto other = bytes_.find(partner);
+      const auto word = static_cast<std::uint32_t>(address / 2);
+      if (other == bytes_.end() && address % 2 == 0) {
+        image.lone_bytes[word] = static_cast<std::uint8_t>(byte.value);
+        continue;
+      }
       if (other == bytes_.end()) {
-        return fail(at_line(
-            byte.line, ("byte address " + hex_digits(address, 4) + " holds half a word: byte " +
-                        hex_digits(partner, 4) + " is missing")
-                           .c_str()));
+        return fail(at_line(byte.line, "byte address " + hex_digits(address, 4) +
+                                           " holds half a word: byte " + hex_digits(partner, 4) +
+                                           " is missing"));
       }
       if (address % 2 != 0) continue;
-      image[static_cast<std::uint32_t>(address / 2)] =
-          static_cast<std::uint16_t>(other->second.value << 8 | byte.value);
+      image.words[word] = static_cast<std::uint16_t>(other->second.value << 8 | byte.value);
     }
     return image;
   }
@@ -187,22 +190,19 @@ ImageFormat image_format_of(std::string_view file_name) {
   return extension == "bin" ? ImageFormat::binary : ImageFormat::intel_hex;
 }
 
-Expected<WordImage> read_intel_hex(std::string_view text, const MemoryMap& memory) {
+Expected<ImageContents> read_intel_hex(std::string_view text, const MemoryMap& memory) {
   return HexReader(memory).read(text);
 }
 
-Expected<WordImage> read_binary_image(std::string_view bytes, const MemoryMap& memory) {
-  if (bytes.size() % 2 != 0) {
-    return fail("odd size (" + std::to_string(bytes.size()) +
-                " bytes): a .bin image holds whole words");
-  }
+Expected<ImageContents> read_binary_image(std::string_view bytes, const MemoryMap& memory) {
   const std::size_t count = bytes.size() / 2;
   std::vector<std::uint16_t> all(count);
   for (std::size_t i = 0; i < count; ++i) {
     all[i] = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[2 * i + 1]) << 8 |
                                         static_cast<unsigned char>(bytes[2 * i]));
   }
-  WordImage image;
+  ImageContents contents;
+  WordImage& image = contents.words;
   std::size_t i = 0;
   while (i < count) {
     std::size_t run = i;
@@ -219,17 +219,25 @@ Expected<WordImage> read_binary_image(std::string_view bytes, const MemoryMap& m
     }
     i = run + 1;
   }
-  for (const auto& [address, word] : image) {
-    if (!memory.contains(address)) {
-      return fail("word " + hex_digits(address, 4) + " lies beyond the memory of " +
-                  (memory.chip.empty() ? std::string("a mid-range chip") : memory.chip));
-    }
+  if (bytes.size() % 2 != 0) {
+    contents.lone_bytes[static_cast<std::uint32_t>(count)] =
+        static_cast<std::uint8_t>(bytes.back());
   }
-  return image;
+  const auto beyond = [&memory](std::uint32_t address) {
+    return fail("word " + hex_digits(address, 4) + " lies beyond the memory of " +
+                (memory.chip.empty() ? std::string("a mid-range chip") : memory.chip));
+  };
+  for (const auto& [address, word] : image) {
+    if (!memory.contains(address)) return beyond(address);
+  }
+  for (const auto& [address, byte] : contents.lone_bytes) {
+    if (!memory.contains(address)) return beyond(address);
+  }
+  return contents;
 }
 
-Expected<WordImage> read_image(std::string_view bytes, ImageFormat format,
-                               const MemoryMap& memory) {
+Expected<ImageContents> read_image(std::string_view bytes, ImageFormat format,
+                                   const MemoryMap& memory) {
   return format == ImageFormat::binary ? read_binary_image(bytes, memory)
                                        : read_intel_hex(bytes, memory);
 }

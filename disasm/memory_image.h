@@ -15,6 +15,16 @@ namespace korva {
 // Program words (and configuration, ID and EEPROM words) by word address.
 using WordImage = std::map<std::uint32_t, std::uint16_t>;
 
+// What an image file holds: whole words, and single bytes whose word has no
+// high byte. korva-asm writes such a byte for a DE at the end of a run of
+// bytes (DE adds one byte and leaves the address where it was).
+struct ImageContents {
+  WordImage words;
+  std::map<std::uint32_t, std::uint8_t> lone_bytes;  // by word address
+
+  bool operator==(const ImageContents&) const = default;
+};
+
 // A range of word addresses, `end` not included.
 struct WordRange {
   std::uint32_t begin = 0;
@@ -46,15 +56,17 @@ ImageFormat image_format_of(std::string_view file_name);
 // Reads Intel HEX (INHX8M, INHX32: data, end-of-file, extended segment and
 // extended linear address records). Every record is checked: its form, its
 // length and checksum, that no byte is given twice and that every byte lies
-// in `memory`; every word must get both of its bytes. A failure's message
-// names the line.
-Expected<WordImage> read_intel_hex(std::string_view text, const MemoryMap& memory);
+// in `memory`; the high byte of a word needs its low byte (a low byte alone
+// is a lone byte). A failure's message names the line.
+Expected<ImageContents> read_intel_hex(std::string_view text, const MemoryMap& memory);
 
 // Reads a .bin image: the words from address 0, low byte first, as korva-asm
-// writes them. A failure for an odd size or words beyond `memory`.
-Expected<WordImage> read_binary_image(std::string_view bytes, const MemoryMap& memory);
+// writes them (an odd last byte is a lone byte). A failure for words beyond
+// `memory`.
+Expected<ImageContents> read_binary_image(std::string_view bytes, const MemoryMap& memory);
 
 // Reads either format.
-Expected<WordImage> read_image(std::string_view bytes, ImageFormat format, const MemoryMap& memory);
+Expected<ImageContents> read_image(std::string_view bytes, ImageFormat format,
+                                   const MemoryMap& memory);
 
 }  // namespace korva

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,9 +18,9 @@
 
 namespace korva::testing {
 
-// The words that assembled sources put at their addresses, or none when
-// the assembly stopped or a line has an error.
-inline std::optional<WordImage> assembled_words(
+// The words and lone bytes that assembled sources put at their addresses,
+// or none when the assembly stopped or a line has an error.
+inline std::optional<ImageContents> assembled_words(
     const std::vector<std::pair<std::string, std::string>>& sources) {
   SourceSet set;
   for (const auto& [name, bytes] : sources) {
@@ -29,15 +31,24 @@ inline std::optional<WordImage> assembled_words(
   if (result.outcome == ServiceOutcome::stopped || !result.error_entries.empty()) {
     return std::nullopt;
   }
-  WordImage words;
+  std::map<std::uint64_t, unsigned char> bytes;
   for (const PlacedBytes& run : result.image.placed()) {
-    for (std::size_t at = 0; at + 1 < run.bytes.size(); at += 2) {
-      words[static_cast<std::uint32_t>((run.address + at) / 2)] =
-          static_cast<std::uint16_t>(static_cast<unsigned char>(run.bytes[at + 1]) << 8 |
-                                     static_cast<unsigned char>(run.bytes[at]));
+    for (std::size_t at = 0; at < run.bytes.size(); ++at) {
+      bytes[run.address + at] = static_cast<unsigned char>(run.bytes[at]);
     }
   }
-  return words;
+  ImageContents contents;
+  for (const auto& [address, low] : bytes) {
+    if (address % 2 != 0) continue;
+    const auto word = static_cast<std::uint32_t>(address / 2);
+    const auto high = bytes.find(address + 1);
+    if (high == bytes.end()) {
+      contents.lone_bytes[word] = low;
+    } else {
+      contents.words[word] = static_cast<std::uint16_t>(high->second << 8 | low);
+    }
+  }
+  return contents;
 }
 
 // The words of the instruction set that no statement form writes: literal
@@ -74,8 +85,8 @@ inline DisassemblyOptions options_for_chip(std::string_view chip) {
 }
 
 // The disassembly's own words, assembled again behind the same chip.
-inline std::optional<WordImage> reassembled(const Disassembly& made,
-                                            const DisassemblyOptions& options) {
+inline std::optional<ImageContents> reassembled(const Disassembly& made,
+                                                const DisassemblyOptions& options) {
   std::vector<std::pair<std::string, std::string>> sources;
   if (!options.chip_definitions.empty()) {
     sources.emplace_back(options.chip_file_name, options.chip_definitions);

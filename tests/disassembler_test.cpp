@@ -3,14 +3,17 @@
 // images) through the disassembly and the assembler back to the same words.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/project_generator.h"
 #include "disasm/memory_image.h"
 #include "disasm/statement_forms.h"
 #include "disassembler_support.h"
@@ -54,8 +57,9 @@ TEST(StatementForms, EveryWordWithAFormEncodesToItselfInItsFirstForm) {
         " ORG $" + hex4(static_cast<unsigned>(written.size())) + "\r\n " + forms.front() + "\r\n";
     written.push_back(word);
   }
-  const std::optional<WordImage> words = assembled_words({{"forms.as", source}});
-  ASSERT_TRUE(words.has_value());
+  const std::optional<ImageContents> assembled = assembled_words({{"forms.as", source}});
+  ASSERT_TRUE(assembled.has_value());
+  const WordImage* words = &assembled->words;
   ASSERT_EQ(words->size(), written.size());
   for (std::size_t i = 0; i < written.size(); ++i) {
     EXPECT_EQ(words->at(static_cast<std::uint32_t>(i)), written[i])
@@ -93,7 +97,7 @@ TEST(ImageReader, RefusesBrokenIntelHex) {
       {":00000003FD\r\n:00000001FF\r\n", "line 1: record type 03 is not read"},
       {":020000000102FB\r\n:020000000304F7\r\n:00000001FF\r\n",
        "line 2: byte address 0000 was already given on line 1"},
-      {":0100000001FE\r\n:00000001FF\r\n", "line 1: byte address 0000 holds half a word"},
+      {":0100010001FD\r\n:00000001FF\r\n", "line 1: byte address 0001 holds half a word"},
       {":020000040001F9\r\n:0200000000FFFF\r\n:00000001FF\r\n",
        "line 2: byte address 10000 (word 8000) lies beyond the memory"},
       {":020000000000FE\r\n", "no end-of-file record"},
@@ -107,7 +111,7 @@ TEST(ImageReader, RefusesBrokenIntelHex) {
       {":0100000400FB\r\n:00000001FF\r\n", "line 1: an address record holds two bytes"},
   };
   for (const auto& c : cases) {
-    const Expected<WordImage> read = read_intel_hex(c.text, MemoryMap{});
+    const Expected<ImageContents> read = read_intel_hex(c.text, MemoryMap{});
     ASSERT_FALSE(read.has_value()) << c.text;
     EXPECT_NE(read.message().find(c.message), std::string::npos) << read.message();
   }
@@ -125,7 +129,7 @@ TEST(ImageReader, ChipMemoryBoundsTheWords) {
   for (const auto& c : cases) {
     const std::string bytes(2, '\x01');
     const PlacedBytes run{2ull * c.address, bytes};
-    const Expected<WordImage> read = read_intel_hex(intel_hex_text({&run, 1}), memory);
+    const Expected<ImageContents> read = read_intel_hex(intel_hex_text({&run, 1}), memory);
     EXPECT_EQ(read.has_value(), c.inside) << hex4(c.address);
     if (!c.inside) {
       EXPECT_NE(read.message().find("16F84A"), std::string::npos);
@@ -144,9 +148,10 @@ TEST(ImageReader, ReadsEveryAddressRecord) {
       ":00000001FF\r\n",
   };
   for (const char* text : texts) {
-    const Expected<WordImage> read = read_intel_hex(text, MemoryMap{});
+    const Expected<ImageContents> read = read_intel_hex(text, MemoryMap{});
     ASSERT_TRUE(read.has_value()) << text << read.message();
-    EXPECT_EQ(*read, expected) << text;
+    EXPECT_EQ(read->words, expected) << text;
+    EXPECT_TRUE(read->lone_bytes.empty());
   }
   std::string code;
   for (const auto& [address, word] : expected) {
@@ -155,22 +160,25 @@ TEST(ImageReader, ReadsEveryAddressRecord) {
   }
   const PlacedBytes runs[] = {{0, std::string_view(code).substr(0, 4)},
                               {2 * 0x2007, std::string_view(code).substr(4)}};
-  const Expected<WordImage> written = read_intel_hex(intel_hex_text(runs), MemoryMap{});
+  const Expected<ImageContents> written = read_intel_hex(intel_hex_text(runs), MemoryMap{});
   ASSERT_TRUE(written.has_value());
-  EXPECT_EQ(*written, expected);
+  EXPECT_EQ(written->words, expected);
 }
 
 // A .bin image: whole words, low byte first; a long run of zero words
 // before more words is an ORG's fill and holds no words, a short run or one
-// at the end holds NOPs.
+// at the end holds NOPs; an odd last byte is a lone byte.
 TEST(ImageReader, ReadsBinaryImages) {
   std::string bytes = std::string("\x05\x30", 2) + std::string(2 * 20, '\0') +
-                      std::string("\x08\x00", 2) + std::string(2 * 3, '\0');
-  const Expected<WordImage> read = read_binary_image(bytes, MemoryMap{});
+                      std::string("\x08\x00", 2) + std::string(2 * 3, '\0') + "\x41";
+  const Expected<ImageContents> read = read_binary_image(bytes, MemoryMap{});
   ASSERT_TRUE(read.has_value()) << read.message();
   const WordImage expected{{0, 0x3005}, {21, 0x0008}, {22, 0}, {23, 0}, {24, 0}};
-  EXPECT_EQ(*read, expected);
-  EXPECT_FALSE(read_binary_image(std::string(3, '\0'), MemoryMap{}).has_value());
+  EXPECT_EQ(read->words, expected);
+  EXPECT_EQ(read->lone_bytes, (std::map<std::uint32_t, std::uint8_t>{{25, 0x41}}));
+  MemoryMap small;
+  small.program = {0, 0x10};
+  EXPECT_FALSE(read_binary_image(bytes, small).has_value());
   EXPECT_EQ(image_format_of("a.BIN"), ImageFormat::binary);
   EXPECT_EQ(image_format_of("a.hex"), ImageFormat::intel_hex);
 }
@@ -231,17 +239,19 @@ TEST(Disassembler, ExamplesAndCaseFilesRoundTrip) {
       auto sources = program.sources;
       if (!chip.empty())
         sources.insert(sources.begin(), {options.chip_file_name, options.chip_definitions});
-      const std::optional<WordImage> original = assembled_words(sources);
+      const std::optional<ImageContents> original = assembled_words(sources);
       if (!original) continue;  // a case file that shows errors
       const Expected<Disassembly> made = disassemble(*original, options);
       ASSERT_TRUE(made.has_value()) << program.name << ": " << made.message();
       EXPECT_EQ(reassembled(*made, options), original) << program.name << " chip " << chip;
       EXPECT_EQ(made->project, "program.as\r\n");
+      // Every first form was right: one assembly proved the project.
+      EXPECT_EQ(made->counts.assemblies, 1u) << program.name;
       ++programs;
       words += made->counts.program_words;
       statements += made->counts.statements;
       std::size_t without_form = 0;
-      for (const auto& [address, word] : *original) {
+      for (const auto& [address, word] : original->words) {
         if (address < 0x2000 && (has_no_form(word) || word > 0x3FFF)) ++without_form;
       }
       EXPECT_EQ(made->counts.raw_words, without_form) << program.name;
@@ -256,11 +266,12 @@ TEST(Disassembler, ExamplesAndCaseFilesRoundTrip) {
 // gaps), words of every kind (jumps and calls into the program or beyond
 // it, words without a form, 16-bit words), and at times configuration, ID
 // and EEPROM words.
-WordImage random_image(std::mt19937& random, const MemoryMap& memory) {
+ImageContents random_image(std::mt19937& random, const MemoryMap& memory) {
   const auto below = [&random](std::uint32_t end) {
     return std::uniform_int_distribution<std::uint32_t>(0, end - 1)(random);
   };
-  WordImage image;
+  ImageContents contents;
+  WordImage& image = contents.words;
   const std::uint32_t runs = 1 + below(4);
   for (std::uint32_t run = 0; run < runs; ++run) {
     const std::uint32_t start = below(memory.program.end);
@@ -283,6 +294,11 @@ WordImage random_image(std::mt19937& random, const MemoryMap& memory) {
       }
       image[address] = static_cast<std::uint16_t>(word);
     }
+    // At times a DE byte at the end of the run.
+    const std::uint32_t after = std::min(start + length, memory.program.end - 1);
+    if (below(4) == 0 && !image.contains(after)) {
+      contents.lone_bytes[after] = static_cast<std::uint8_t>(below(0x100));
+    }
   }
   if (below(2) == 0) image[memory.config.begin] = static_cast<std::uint16_t>(below(0x4000));
   if (below(3) == 0) image[memory.id.begin + below(4)] = static_cast<std::uint16_t>(below(0x4000));
@@ -294,7 +310,8 @@ WordImage random_image(std::mt19937& random, const MemoryMap& memory) {
       image[address] = static_cast<std::uint16_t>(below(0x100));
     }
   }
-  return image;
+  for (const auto& [address, word] : image) contents.lone_bytes.erase(address);
+  return contents;
 }
 
 // Thousands of random images, each written as HEX, read back, disassembled
@@ -308,12 +325,16 @@ TEST(Disassembler, RandomImagesRoundTrip) {
     const DisassemblyOptions options = options_for_chip(chip);
     const MemoryMap memory = options.chip ? options.chip->memory : MemoryMap{};
     for (int round = 0; round < rounds; ++round) {
-      const WordImage image = random_image(random, memory);
+      const ImageContents image = random_image(random, memory);
       std::vector<std::string> bytes;
       std::vector<PlacedBytes> runs;
-      bytes.reserve(image.size());
-      for (const auto& [address, word] : image) {
+      bytes.reserve(image.words.size() + image.lone_bytes.size());
+      for (const auto& [address, word] : image.words) {
         bytes.push_back({static_cast<char>(word & 0xFF), static_cast<char>(word >> 8)});
+        runs.push_back(PlacedBytes{2ull * address, bytes.back()});
+      }
+      for (const auto& [address, byte] : image.lone_bytes) {
+        bytes.push_back({static_cast<char>(byte)});
         runs.push_back(PlacedBytes{2ull * address, bytes.back()});
       }
       const std::string hex = intel_hex_text(runs);
@@ -323,6 +344,37 @@ TEST(Disassembler, RandomImagesRoundTrip) {
       if (round % 4 != 0) continue;
       ASSERT_EQ(reassembled(*made, options), image) << chip << " round " << round << "\n"
                                                     << made->source;
+    }
+  }
+}
+
+// The generated benchmark projects below 8K words, with and without data
+// bytes (a DE byte shifts the bytes after it, so those words read back as
+// other words, often raw; a trailing one is a lone byte).
+TEST(Disassembler, GeneratedProjectsRoundTrip) {
+  for (const std::size_t lines : {std::size_t{2000}, std::size_t{5000}}) {
+    for (const bool data_bytes : {true, false}) {
+      bench::GeneratorOptions generator;
+      generator.data_bytes = data_bytes;
+      const bench::GeneratedSource generated = bench::generate_source(lines, generator);
+      const std::optional<ImageContents> original =
+          assembled_words({{"defs.inc", generated.definitions}, {"main.as", generated.program}});
+      ASSERT_TRUE(original.has_value()) << lines;
+      ASSERT_LT(original->words.rbegin()->first, 0x2000u);
+      const DisassemblyOptions options;
+      const Expected<Disassembly> made = disassemble(*original, options);
+      ASSERT_TRUE(made.has_value()) << lines << ": " << made.message();
+      EXPECT_EQ(reassembled(*made, options), original) << lines << " " << data_bytes;
+      if (!data_bytes) {
+        std::size_t without_form = 0;
+        for (const auto& [address, word] : original->words) {
+          without_form += has_no_form(word) || word > 0x3FFF ? 1 : 0;
+        }
+        EXPECT_EQ(made->counts.raw_words, without_form) << lines;
+      }
+      std::printf("generated %zu lines%s: %zu program words, %zu statements, %zu lone bytes\n",
+                  lines, data_bytes ? " with DE" : "", made->counts.program_words,
+                  made->counts.statements, made->counts.data_bytes);
     }
   }
 }

@@ -63,7 +63,7 @@ TEST(KorvaDis, GpasmProgramsRoundTrip) {
         << read_bytes(dir.path() / "stdout.txt");
     const std::string hex = read_bytes(dir.path() / "built.hex");
     const DisassemblyOptions options = testing::options_for_chip(program.chip);
-    const Expected<WordImage> original = read_intel_hex(hex, options.chip->memory);
+    const Expected<ImageContents> original = read_intel_hex(hex, options.chip->memory);
     ASSERT_TRUE(original.has_value()) << original.message();
 
     // Through the programs, as a user runs them.
@@ -71,7 +71,7 @@ TEST(KorvaDis, GpasmProgramsRoundTrip) {
         << read_bytes(dir.path() / "stderr.txt");
     ASSERT_EQ(run_in(dir, korva_asm() + " --hex --chip " + program.chip + " back.amk"), 0)
         << read_bytes(dir.path() / "stderr.txt");
-    const Expected<WordImage> back =
+    const Expected<ImageContents> back =
         read_intel_hex(read_bytes(dir.path() / "back.hex"), options.chip->memory);
     ASSERT_TRUE(back.has_value()) << back.message();
     EXPECT_EQ(*back, *original) << program.file;
@@ -80,13 +80,14 @@ TEST(KorvaDis, GpasmProgramsRoundTrip) {
     const Expected<Disassembly> made = disassemble(*original, options);
     ASSERT_TRUE(made.has_value());
     std::size_t without_form = 0;
-    for (const auto& [address, word] : *original) {
+    for (const auto& [address, word] : original->words) {
       if (options.chip->memory.program.contains(address) && testing::has_no_form(word)) {
         ++without_form;
       }
     }
     EXPECT_EQ(made->counts.raw_words, without_form) << program.file;
     EXPECT_GT(made->counts.other_words, 0u) << program.file;
+    EXPECT_EQ(made->counts.assemblies, 1u) << program.file;
     words += made->counts.program_words;
     statements += made->counts.statements;
   }
@@ -102,12 +103,11 @@ TEST(KorvaDis, RefusesBadInputWithoutWriting) {
     const char* message;
   } cases[] = {
       {"sum.hex", ":020000000530C7\r\n:00000001FF\r\n", "sum.hex: line 1: wrong checksum"},
-      {"odd.hex", ":020000000530C9\r\n:0100020001FC\r\n:00000001FF\r\n",
-       "odd.hex: line 2: byte address 0002 holds half a word"},
       {"text.hex", "hello\n", "text.hex: line 1: not an Intel HEX record"},
       {"big.hex", ":020000040001F9\r\n:020000000530C9\r\n:00000001FF\r\n",
        "lies beyond the memory"},
-      {"odd.bin", "\x05\x30\x08", "odd.bin: odd size"},
+      {"high.hex", ":020000000530C9\r\n:0100030001FB\r\n:00000001FF\r\n",
+       "high.hex: line 2: byte address 0003 holds half a word: byte 0002 is missing"},
   };
   for (const auto& c : cases) {
     testing::ScratchDir dir(c.name);
