@@ -35,6 +35,9 @@ constexpr std::string_view kUsage =
     "options:\n"
     "  -o BASE         name the output files BASE.as and BASE.amk\n"
     "      --chip NAME use the chip's memory, register, bit and configuration names\n"
+    "      --symbols FILE\n"
+    "                  take the names of subroutines, labels and reservations from\n"
+    "                  the program's map file (korva-asm --map)\n"
     "  -s, --stats     print how many words became statements and raw words\n"
     "  -h, --help      show this help\n"
     "      --version   show the version\n"
@@ -46,6 +49,7 @@ struct Options {
   std::string input;
   std::optional<std::string> output_base;
   std::string chip;
+  std::optional<std::string> symbols;
   bool stats = false;
 };
 
@@ -68,6 +72,9 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
     } else if (arg == "--version") {
       std::printf("korva-dis %s\n", KORVA_VERSION);
       return kExitClean;
+    } else if (arg == "--symbols") {
+      if (i + 1 == arguments.size()) return usage_error("option '--symbols' needs a file");
+      options.symbols = arguments[++i];
     } else if (arg == "-o" || arg == "--chip") {
       if (i + 1 == arguments.size())
         return usage_error("option '" + std::string(arg) + "' needs a value");
@@ -158,6 +165,14 @@ int main(int argc, char** argv) {
   }
   korva::DisassemblyOptions dis;
   if (!options.chip.empty() && !load_chip(argv[0], options.chip, dis)) return kExitUsage;
+  if (options.symbols) {
+    korva::FileContents map = korva::read_whole_file(korva::os_path(*options.symbols));
+    if (!map) {
+      print_error(map.message());
+      return kExitStopped;
+    }
+    dis.symbols = korva::read_symbol_map(*map);
+  }
   const std::filesystem::path base = output_base(options);
   dis.base_name = korva::cp932_from_os_path(base.filename());
   dis.input_name = korva::cp932_from_os_path(korva::os_path(options.input).filename());

@@ -370,10 +370,30 @@ class Disassembler {
     }
   }
 
-  std::string fresh_name(char letter, std::uint32_t address) const {
+  // A name for the address: the map's, where it has one that is free,
+  // else the letter and the address. `used` holds the names taken in the
+  // same name space.
+  std::string take_name(char letter, std::uint32_t address,
+                        const std::map<std::uint32_t, std::string>* given,
+                        std::set<std::string>& used) const {
+    if (given != nullptr) {
+      const auto found = given->find(address);
+      if (found != given->end() && usable_name(found->second) && !used.contains(found->second) &&
+          !chip_names_.contains(found->second)) {
+        used.insert(found->second);
+        return found->second;
+      }
+    }
     std::string name = letter + hex4(address);
-    while (chip_names_.contains(name)) name += '_';
+    while (chip_names_.contains(name) || used.contains(name)) name += '_';
+    used.insert(name);
     return name;
+  }
+
+  // A map name that fits a label field (16 characters and its colons) and
+  // holds nothing that would cut it.
+  static bool usable_name(const std::string& name) {
+    return !name.empty() && name.size() <= 16 && name.find_first_of(" \t:;") == std::string::npos;
   }
 
   // Labels for the jump targets and subroutines for the call targets, as
@@ -390,17 +410,47 @@ class Disassembler {
         call_homes_[target] = *home;
       }
     }
+    const SymbolNames* given = options_.symbols ? &*options_.symbols : nullptr;
+    std::set<std::string> globals;
+    std::set<std::string> subroutine_names;
     const std::size_t used = chip_names_.size() + kSymbolReserve;
     std::size_t room = SymbolTable::kCapacity > used ? SymbolTable::kCapacity - used : 0;
+    if (given != nullptr) {
+      for (const auto& [address, name] : given->reservations) {
+        if (room == 0 || !usable_name(name) || chip_names_.contains(name) ||
+            !globals.insert(name).second) {
+          continue;
+        }
+        reservations_[address] = name;
+        --room;
+      }
+    }
     for (const std::uint32_t target : calls) {
       if (room == 0) break;
-      subroutines_[target] = fresh_name('S', target);
+      subroutines_[target] =
+          take_name('S', target, given ? &given->subroutines : nullptr, subroutine_names);
       --room;
     }
     for (const std::uint32_t target : jumps) {
       if (room == 0) break;
-      labels_[target] = fresh_name('L', target);
+      labels_[target] = take_name('L', target, given ? &given->labels : nullptr, globals);
       --room;
+    }
+    if (given == nullptr) return;
+    // The map's other subroutines and labels, where the image has their word.
+    for (const auto& [address, name] : given->subroutines) {
+      if (room == 0 || !index_.contains(address) || subroutines_.contains(address)) continue;
+      if (usable_name(name) && subroutine_names.insert(name).second) {
+        subroutines_[address] = name;
+        --room;
+      }
+    }
+    for (const auto& [address, name] : given->labels) {
+      if (room == 0 || !index_.contains(address) || labels_.contains(address)) continue;
+      if (usable_name(name) && !chip_names_.contains(name) && globals.insert(name).second) {
+        labels_[address] = name;
+        --room;
+      }
     }
   }
 
@@ -420,6 +470,11 @@ class Disassembler {
     std::vector<RegisterSpelling> made;
     const std::uint8_t file = decoded_[i].file.value_or(0);
     const std::optional<std::uint8_t> bit = decoded_[i].bit;
+    // The program's own reservations first, in the plain bank (or bank 0).
+    const std::uint32_t data_address = bank_of(i).value_or(0) * 0x80u + file;
+    if (const auto reserved = reservations_.find(data_address); reserved != reservations_.end()) {
+      made.push_back(RegisterSpelling{"(" + reserved->second + ")", std::nullopt});
+    }
     if (options_.chip) {
       const std::optional<unsigned> bank = bank_of(i);
       const bool shared = std::find(std::begin(kSharedRegisters), std::end(kSharedRegisters),
@@ -498,6 +553,9 @@ class Disassembler {
   std::string render(std::vector<std::optional<std::size_t>>& owner) const {
     Writer out(owner);
     heading(out);
+    for (const auto& [address, name] : reservations_) {
+      out.line(name, "EQU " + dollar_hex(address, 4), "data memory");
+    }
     for (const auto& [target, name] : labels_) {
       if (!index_.contains(target)) out.line(name, "EQU " + dollar_hex(target, 4), "outside");
     }
@@ -695,6 +753,7 @@ class Disassembler {
   std::map<std::uint32_t, std::size_t> index_;         // program line by address
   std::map<std::size_t, std::uint32_t> targets_;       // jump and call targets by line
   std::map<std::uint32_t, std::string> labels_;        // jump target names
+  std::map<std::uint32_t, std::string> reservations_;  // the map's data memory names
   std::map<std::uint32_t, std::string> subroutines_;   // by the subroutine's address
   std::map<std::uint32_t, std::uint32_t> call_homes_;  // call target -> subroutine address
 };
@@ -702,7 +761,13 @@ class Disassembler {
 }  // namespace
 
 Expected<Disassembly> disassemble(const ImageContents& image, const DisassemblyOptions& options) {
-  return Disassembler(image, options).run();
+  Expected<Disassembly> made = Disassembler(image, options).run();
+  if (made || !options.symbols) return made;
+  // A map that does not belong to the program can stand in the way (a
+  // name the program also uses otherwise): without it, the proof holds.
+  DisassemblyOptions plain = options;
+  plain.symbols.reset();
+  return Disassembler(image, plain).run();
 }
 
 Expected<Disassembly> disassemble(const WordImage& words, const DisassemblyOptions& options) {

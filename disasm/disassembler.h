@@ -13,6 +13,7 @@
 
 #include "disasm/chip_description.h"
 #include "disasm/memory_image.h"
+#include "disasm/symbol_map.h"
 #include "support/expected.h"
 
 namespace korva {
@@ -24,6 +25,9 @@ struct DisassemblyOptions {
   std::string chip_file_name;
   std::string chip_definitions;
   std::optional<ChipDescription> chip;
+  // Names from the map file of the program (korva-asm --map): subroutines,
+  // labels and data memory reservations take them where they fit.
+  std::optional<SymbolNames> symbols;
   // The base name of the outputs: BASE.as, listed in the project file.
   std::string base_name = "program";
   // Where the words came from, for the heading remark (CP932).

@@ -15,14 +15,16 @@ namespace {
 // Small images only, so that each run stays quick.
 constexpr std::size_t kLargestDisassembled = 256;
 
-void check(const korva::Expected<korva::WordImage>& read) {
+void check(const korva::Expected<korva::ImageContents>& read) {
   if (!read) {
     if (read.message().empty()) std::abort();
     return;
   }
-  if (read->size() > kLargestDisassembled) return;
+  const std::size_t size = read->words.size() + read->lone_bytes.size();
+  if (size > kLargestDisassembled) return;
   const korva::Expected<korva::Disassembly> made = korva::disassemble(*read, {});
-  if (!made || made->counts.program_words + made->counts.other_words != read->size()) {
+  if (!made ||
+      made->counts.program_words + made->counts.other_words + made->counts.data_bytes != size) {
     std::abort();
   }
 }

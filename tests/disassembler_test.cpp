@@ -275,7 +275,7 @@ ImageContents random_image(std::mt19937& random, const MemoryMap& memory) {
   const std::uint32_t runs = 1 + below(4);
   for (std::uint32_t run = 0; run < runs; ++run) {
     const std::uint32_t start = below(memory.program.end);
-    const std::uint32_t length = 1 + below(12);
+    const std::uint32_t length = 1 + below(24);
     for (std::uint32_t address = start; address < start + length && address < memory.program.end;
          ++address) {
       std::uint32_t word = below(0x4000);
@@ -320,7 +320,7 @@ TEST(Disassembler, RandomImagesRoundTrip) {
   std::mt19937 random(20261207);
   // Behind a chip's definitions an assembly takes longer: fewer rounds.
   const std::pair<std::string, int> chips[] = {
-      {"", 600}, {"16F84A", 100}, {"16F877A", 100}, {"16F88", 100}, {"12F675", 100}};
+      {"", 300}, {"16F84A", 50}, {"16F877A", 50}, {"16F88", 50}, {"12F675", 50}};
   for (const auto& [chip, rounds] : chips) {
     const DisassemblyOptions options = options_for_chip(chip);
     const MemoryMap memory = options.chip ? options.chip->memory : MemoryMap{};
@@ -344,6 +344,44 @@ TEST(Disassembler, RandomImagesRoundTrip) {
       if (round % 4 != 0) continue;
       ASSERT_EQ(reassembled(*made, options), image) << chip << " round " << round << "\n"
                                                     << made->source;
+    }
+  }
+}
+
+// With the map of the program (korva-asm --map), subroutines, labels and
+// reservations come back under their names, and the words stay the same.
+TEST(Disassembler, MapNamesComeBack) {
+  for (Corpus& program : example_and_case_programs()) {
+    if (program.name.rfind("example", 0) != 0) continue;
+    DisassemblyOptions options = options_for_chip(program.chip);
+    SourceSet sources;
+    if (!program.chip.empty()) {
+      ASSERT_TRUE(sources.add(options.chip_file_name, options.chip_definitions));
+    }
+    for (const auto& [name, bytes] : program.sources) ASSERT_TRUE(sources.add(name, bytes));
+    ServiceOptions service_options;
+    service_options.extra_outputs.map = true;
+    service_options.definition_files = program.chip.empty() ? 0 : 1;
+    AssemblyService service;
+    const ServiceResult result = service.assemble(std::move(sources), service_options);
+    auto all = program.sources;
+    if (!program.chip.empty()) {
+      all.insert(all.begin(), {options.chip_file_name, options.chip_definitions});
+    }
+    const std::optional<ImageContents> original = assembled_words(all);
+    ASSERT_TRUE(original.has_value()) << program.name;
+    options.symbols = read_symbol_map(result.map_file);
+    const Expected<Disassembly> made = disassemble(*original, options);
+    ASSERT_TRUE(made.has_value()) << program.name << ": " << made.message();
+    EXPECT_EQ(reassembled(*made, options), original) << program.name;
+    for (const auto& [address, name] : options.symbols->subroutines) {
+      if (original->words.contains(address)) {
+        EXPECT_NE(made->source.find("SUB " + name + "\r\n"), std::string::npos)
+            << program.name << " " << name;
+      }
+    }
+    for (const auto& [address, name] : options.symbols->reservations) {
+      EXPECT_NE(made->source.find(name + " "), std::string::npos) << program.name << " " << name;
     }
   }
 }
