@@ -13,7 +13,7 @@
 namespace {
 
 // Small images only, so that each run stays quick.
-constexpr std::size_t kLargestDisassembled = 256;
+constexpr std::size_t kLargestDisassembled = 16;
 
 void check(const korva::Expected<korva::ImageContents>& read) {
   if (!read) {
