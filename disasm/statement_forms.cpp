@@ -128,49 +128,55 @@ DecodedWord decode_word(std::uint16_t word) {
   return decoded;
 }
 
+namespace {
+
+// The statements of one table entry that encode to the word.
+void add_entry_forms(const PatternEntry& entry, const DecodedWord& decoded,
+                     const std::vector<RegisterSpelling>& spellings,
+                     std::vector<std::string>& forms) {
+  const std::uint16_t word = decoded.word;
+  if (entry.type == PatternType::inherent) {
+    if (entry.word == word) forms.emplace_back(entry.text);
+    return;
+  }
+  if (entry.type == PatternType::bit_op) {
+    if (entry.word != (word & kBitOpcodeMask)) return;
+    for (const RegisterSpelling& spelling : spellings) {
+      if (spelling.bit_name) forms.push_back(filled(entry, spelling.text, *spelling.bit_name));
+      forms.push_back(filled(entry, spelling.text, std::to_string((word >> 7) & 7)));
+    }
+    return;
+  }
+  if (entry.type != PatternType::register_op) return;
+  if (entry.literal_word == (word & 0xFF00)) {
+    forms.push_back(filled(entry, dollar_hex(word & 0xFFu, 2), "W"));
+  }
+  // A form without a destination puts the result back in the register.
+  const bool to_file = (word & kDestinationBit) != 0;
+  if (entry.word != (word & kOpcodeMask) || word >= 0x3000 ||
+      (operand_places(entry) == 1 && !to_file)) {
+    return;
+  }
+  for (const RegisterSpelling& spelling : spellings) {
+    forms.push_back(filled(entry, spelling.text, to_file ? "F" : "W"));
+  }
+}
+
+}  // namespace
+
 std::vector<std::string> statement_forms(const DecodedWord& decoded,
                                          const std::vector<RegisterSpelling>& spellings) {
   std::vector<std::string> forms;
-  const std::uint16_t word = decoded.word;
   if (decoded.flow == WordFlow::no_form || decoded.flow == WordFlow::jump ||
       decoded.flow == WordFlow::call) {
     return forms;
   }
-  const std::uint16_t opcode = word & kOpcodeMask;
-  const bool to_file = (word & kDestinationBit) != 0;
-  // Two rounds over the table: the short forms (one operand place, the
-  // result back in the register) first, then the forms with a destination.
+  // Rounds over the table: the short forms (one operand place, the result
+  // back in the register) first, then the forms with a destination, then
+  // those without operands.
   for (const std::size_t wanted_places : {std::size_t{1}, std::size_t{2}, std::size_t{0}}) {
     for (const PatternEntry& entry : pattern_entries()) {
-      if (operand_places(entry) != wanted_places) continue;
-      switch (entry.type) {
-        case PatternType::inherent:
-          if (entry.word == word) forms.emplace_back(entry.text);
-          break;
-        case PatternType::bit_op:
-          if (entry.word == (word & kBitOpcodeMask)) {
-            for (const RegisterSpelling& spelling : spellings) {
-              if (spelling.bit_name)
-                forms.push_back(filled(entry, spelling.text, *spelling.bit_name));
-              forms.push_back(filled(entry, spelling.text, std::to_string((word >> 7) & 7)));
-            }
-          }
-          break;
-        case PatternType::register_op:
-          if (entry.literal_word == (word & 0xFF00)) {
-            forms.push_back(filled(entry, dollar_hex(word & 0xFFu, 2), "W"));
-          }
-          if (entry.word == opcode && word < 0x3000) {
-            // A form without a destination puts the result back.
-            if (wanted_places == 1 && !to_file) break;
-            for (const RegisterSpelling& spelling : spellings) {
-              forms.push_back(filled(entry, spelling.text, to_file ? "F" : "W"));
-            }
-          }
-          break;
-        default:
-          break;
-      }
+      if (operand_places(entry) == wanted_places) add_entry_forms(entry, decoded, spellings, forms);
     }
   }
   return forms;

@@ -104,8 +104,8 @@ TEST(ImageReader, RefusesBrokenIntelHex) {
       {":00000001FF\r\n:020000000000FE\r\n", "line 2: text after the end-of-file record"},
       {":020000000000FE\r\n\r\n:00000001FF\r\n", "line 2: empty line"},
       {"", "empty file"},
-      {"\x7F"
-       "ELF\x02\x01",
+      {("\x7F"
+        "ELF\x02\x01"),
        "line 1: not an Intel HEX record"},
       {":0100000100FE\r\n", "line 1: an end-of-file record holds no data"},
       {":0100000400FB\r\n:00000001FF\r\n", "line 1: an address record holds two bytes"},
@@ -144,8 +144,8 @@ TEST(ImageReader, ReadsEveryAddressRecord) {
   const char* texts[] = {
       ":04000000053000289F\r\n:02400E00F13F80\r\n:00000001FF\r\n",
       ":04000000053000289f\n:020000020000FC\n:02400E00F13F80\n:00000001FF\n",
-      ":020000040000FA\r\n:04000000053000289F\r\n:020000020400F8\r\n:02000E00F13FC0\r\n"
-      ":00000001FF\r\n",
+      (":020000040000FA\r\n:04000000053000289F\r\n:020000020400F8\r\n:02000E00F13FC0\r\n"
+       ":00000001FF\r\n"),
   };
   for (const char* text : texts) {
     const Expected<ImageContents> read = read_intel_hex(text, MemoryMap{});
@@ -159,7 +159,7 @@ TEST(ImageReader, ReadsEveryAddressRecord) {
     code += static_cast<char>(word >> 8);
   }
   const PlacedBytes runs[] = {{0, std::string_view(code).substr(0, 4)},
-                              {2 * 0x2007, std::string_view(code).substr(4)}};
+                              {std::uint64_t{2} * 0x2007, std::string_view(code).substr(4)}};
   const Expected<ImageContents> written = read_intel_hex(intel_hex_text(runs), MemoryMap{});
   ASSERT_TRUE(written.has_value());
   EXPECT_EQ(written->words, expected);
@@ -169,8 +169,8 @@ TEST(ImageReader, ReadsEveryAddressRecord) {
 // before more words is an ORG's fill and holds no words, a short run or one
 // at the end holds NOPs; an odd last byte is a lone byte.
 TEST(ImageReader, ReadsBinaryImages) {
-  std::string bytes = std::string("\x05\x30", 2) + std::string(2 * 20, '\0') +
-                      std::string("\x08\x00", 2) + std::string(2 * 3, '\0') + "\x41";
+  std::string bytes = std::string("\x05\x30", 2) + std::string(std::size_t{40}, '\0') +
+                      std::string("\x08\x00", 2) + std::string(std::size_t{6}, '\0') + "\x41";
   const Expected<ImageContents> read = read_binary_image(bytes, MemoryMap{});
   ASSERT_TRUE(read.has_value()) << read.message();
   const WordImage expected{{0, 0x3005}, {21, 0x0008}, {22, 0}, {23, 0}, {24, 0}};
