@@ -386,6 +386,23 @@ TEST(Disassembler, MapNamesComeBack) {
   }
 }
 
+// More jump targets than the symbol table holds: the targets past its room
+// become raw words with a remark, and the words still come back.
+TEST(Disassembler, TargetsBeyondTheSymbolTable) {
+  WordImage image;
+  constexpr std::uint32_t kJumps = 1200;
+  for (std::uint32_t address = 0; address < kJumps; ++address) {
+    image[address] = static_cast<std::uint16_t>(0x2800 | (address + 1));
+  }
+  const DisassemblyOptions options;
+  const Expected<Disassembly> made = disassemble(image, options);
+  ASSERT_TRUE(made.has_value()) << made.message();
+  EXPECT_EQ(reassembled(*made, options), (ImageContents{image, {}}));
+  EXPECT_GT(made->counts.raw_words, 0u);
+  EXPECT_LT(made->counts.raw_words, kJumps - 900);
+  EXPECT_NE(made->source.find("; GOTO 04B0h: no room for a name"), std::string::npos);
+}
+
 // The generated benchmark projects below 8K words, with and without data
 // bytes (a DE byte shifts the bytes after it, so those words read back as
 // other words, often raw; a trailing one is a lone byte).
