@@ -2,7 +2,7 @@
 # its own floor and of the floors below it (and the system texts of
 # resources/, which every floor may use); an include that runs up the floors
 # stops the configuration with the file and the line.
-set(korva_floors support source "symbols|patterns" codegen driver)
+set(korva_floors support source "symbols|patterns" codegen driver disasm)
 
 function(korva_check_layers)
   set(allowed "resources")

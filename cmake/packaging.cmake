@@ -4,7 +4,7 @@
 
 include(GNUInstallDirs)
 
-install(TARGETS korva-asm RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS korva-asm korva-dis RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The language server, where it is built.
 if(TARGET korva-lsp)
   install(TARGETS korva-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -30,7 +30,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/chips/
 # them; -n keeps the archive free of names and times, so it is reproducible.
 find_program(KORVA_GZIP gzip REQUIRED)
 set(korva_compressed "")
-foreach(source IN ITEMS resources/korva-asm.1 resources/korva.1 resources/korva-lsp.1
+foreach(source IN ITEMS resources/korva-asm.1 resources/korva-dis.1 resources/korva.1 resources/korva-lsp.1
                         resources/debian/changelog)
   get_filename_component(name ${source} NAME)
   set(compressed ${CMAKE_CURRENT_BINARY_DIR}/compressed/${name}.gz)
@@ -42,6 +42,7 @@ foreach(source IN ITEMS resources/korva-asm.1 resources/korva.1 resources/korva-
 endforeach()
 add_custom_target(korva_compressed_docs ALL DEPENDS ${korva_compressed})
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/korva-asm.1.gz
+              ${CMAKE_CURRENT_BINARY_DIR}/compressed/korva-dis.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 if(TARGET korva)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/compressed/korva.1.gz
@@ -59,6 +60,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/notatio
               ${PROJECT_SOURCE_DIR}/docs/limits.md ${PROJECT_SOURCE_DIR}/docs/performance.md
               ${PROJECT_SOURCE_DIR}/docs/map-and-debug-files.md
               ${PROJECT_SOURCE_DIR}/docs/language-server.md
+              ${PROJECT_SOURCE_DIR}/docs/disassembler.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The notation for editors: korva.xml (Kate, KWrite, KDevelop, Qt Creator);
 # korva.tmLanguage.json with package.json and language-configuration.json, so

@@ -6,19 +6,20 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
-seconds="${FUZZ_SECONDS:-30}"
 CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVA_BUILD_FUZZ=ON \
   -DKORVA_BUILD_WINDOW=OFF -DKORVA_BUILD_TESTS=OFF > /dev/null
 cmake --build build/fuzz -j2
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-# The language server's reader gets a shorter run (LSP_FUZZ_SECONDS, 20 by
-# default): its input is small and its paths few.
-for target in assemble outputs project lsp_message; do
+# The language server's reader and the HEX reader get shorter runs
+# (LSP_FUZZ_SECONDS and FUZZ_HEX_SECONDS, 20 by default): their inputs are
+# small and their paths few.
+for target in assemble outputs project lsp_message hex; do
   [ -x "build/fuzz/fuzz/${target}_fuzzer" ] || continue
   cp -r "fuzz/corpus/$target" "$work/$target"
   seconds="${FUZZ_SECONDS:-30}"
   [ "$target" = lsp_message ] && seconds="${LSP_FUZZ_SECONDS:-20}"
+  [ "$target" = hex ] && seconds="${FUZZ_HEX_SECONDS:-20}"
   echo "== fuzzing ${target}_fuzzer for ${seconds}s"
   status=0
   # -detect_leaks=0: the targets keep one service from input to input, as

@@ -22,6 +22,7 @@ has() { grep -qx "$1" "$work/contents" || fail "the package has no $1"; }
 
 # Programs, chip files, documents.
 has usr/bin/korva-asm
+has usr/bin/korva-dis
 for chip in "$source"/chips/*.inc; do has "usr/share/korva/chips/$(basename "$chip")"; done
 for doc in copyright changelog.gz README.md notation.md limits.md performance.md; do
   has "usr/share/doc/korva/$doc"
@@ -32,6 +33,7 @@ if grep -qx usr/bin/korva-lsp "$work/contents"; then
   has usr/share/man/man1/korva-lsp.1.gz
   has usr/share/doc/korva/language-server.md
 fi
+has usr/share/man/man1/korva-dis.1.gz
 # The window comes with its manual page and desktop entry, when it is built.
 window=$(grep -qx usr/bin/korva "$work/contents" && echo yes || echo no)
 if [ "$window" = yes ]; then
@@ -67,6 +69,10 @@ fi
 chips=$(env -u KORVA_CHIPS_DIR "$root/usr/bin/korva-asm" --list-chips | tr '\n' ' ')
 expected=$(cd "$source/chips" && ls *.inc | sed 's/\.inc$//' | sort | tr '\n' ' ')
 [ "$chips" = "$expected" ] || fail "the installed korva-asm lists '$chips', not '$expected'"
+# The installed korva-dis finds the chip files too.
+printf ':020000000530C9\r\n:00000001FF\r\n' > "$work/image.hex"
+env -u KORVA_CHIPS_DIR "$root/usr/bin/korva-dis" --chip 16F84A -o "$work/image" "$work/image.hex" ||
+  fail "the installed korva-dis does not disassemble for --chip 16F84A"
 
 if command -v lintian > /dev/null; then
   status=0
