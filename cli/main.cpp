@@ -180,7 +180,7 @@ bool load_project(const Options& options, korva::ProjectState& project) {
       return false;
     }
     project.entries = std::move(*entries);
-    project.entry_directory = korva::os_path(first).parent_path();
+    project.entry_directory = korva::project_folder(first);
     return true;
   }
   project.entries = options.inputs;

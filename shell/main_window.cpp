@@ -50,6 +50,16 @@ std::string stored(const QString& text) {
   return utf8_to_cp932(text.toStdString());
 }
 
+// Paths chosen in the dialogs as the core holds them: the project's names
+// are CP932 bytes, and the file system takes them through os_path. Every
+// dialog path becomes a name here and nowhere else.
+std::string chosen_name(const QString& dialog_path) {
+  return stored(dialog_path);
+}
+std::filesystem::path chosen_os_path(const QString& dialog_path) {
+  return os_path(chosen_name(dialog_path));
+}
+
 // The light grey of the window's background.
 constexpr QRgb kBackground = qRgb(192, 192, 192);
 
@@ -62,6 +72,7 @@ struct MenuItem {
 // The menu bar: the File and Edit menus and the Assemble command on the bar itself.
 // A null text in a menu stands for a separator.
 constexpr MenuItem kFileMenu[] = {
+    {Command::new_make_file, texts::kMenuNewMakeFile, 'N'},
     {Command::open_make_file, texts::kMenuOpenMakeFile, 'O'},
     {Command::save_make_file, texts::kMenuSaveMakeFile, 'S'},
     {Command::save_make_file_as, texts::kMenuSaveMakeFileAs, 'A'},
@@ -95,6 +106,8 @@ QList<QKeySequence> command_keys(Command command) {
       return {QKeySequence(Qt::Key_Insert)};
     case Command::delete_file:
       return {QKeySequence(Qt::Key_Delete)};
+    case Command::new_make_file:
+      return {QKeySequence(Qt::CTRL | Qt::Key_N)};
     case Command::add_file:
       break;
   }
@@ -226,7 +239,7 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   // The settings file lives in the directory the program started in.
   std::error_code error;
   start_directory_ = std::filesystem::current_path(error).string();
-  project_folder_ = QDir::currentPath();
+  dialog_folder_ = QDir::currentPath();
   project_.last_directory = read_settings(start_directory_).last_directory;
 
   client_ = new QWidget(this);
@@ -255,6 +268,10 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!changes_may_go()) {
+    event->ignore();
+    return;
+  }
   save_settings();
   QMainWindow::closeEvent(event);
 }
@@ -466,6 +483,9 @@ void MainWindow::run_command(Command command) {
     case Command::insert_file:
       add_file(true);
       break;
+    case Command::new_make_file:
+      new_make_file();
+      break;
     case Command::exit:
       close();
       break;
@@ -473,20 +493,16 @@ void MainWindow::run_command(Command command) {
 }
 
 std::optional<ChosenFile> MainWindow::after_dialog(std::optional<ChosenFile> chosen) {
-  // The chosen file's folder becomes the project folder: project entries
-  // are bare names found there. The process's directory stays.
-  if (chosen) {
-    project_folder_ = QFileInfo(chosen->path).absolutePath();
-    project_.entry_directory =
-        std::filesystem::path(QFile::encodeName(project_folder_).toStdString());
-  }
+  // The next dialog starts where this one ended. Neither the process's
+  // directory nor the project's folder moves with it.
+  if (chosen) dialog_folder_ = QFileInfo(chosen->path).absolutePath();
   return chosen;
 }
 
 QString MainWindow::dialog_directory() const {
   if (!project_.last_directory.empty()) return display(project_.last_directory);
-  if (project_folder_ == QDir::currentPath()) return QString();
-  return project_folder_ + QLatin1Char('/');
+  if (dialog_folder_ == QDir::currentPath()) return QString();
+  return dialog_folder_ + QLatin1Char('/');
 }
 
 void MainWindow::show_file_error(const QString& text) {
@@ -498,13 +514,46 @@ void MainWindow::show_file_error(const QString& text) {
 
 void MainWindow::set_project_file_name(const QString& title) {
   project_file_name_->setText(title);
+  project_title_ = title;
+  update_title();
+}
+
+// The defined title, after the project's name while it has one, marked
+// with a leading '*' while the list holds unsaved changes.
+void MainWindow::update_title() {
+  QString title = display(texts::kWindowTitle);
+  if (!project_title_.isEmpty()) title = project_title_ + QStringLiteral(" - ") + title;
+  if (modified_) title.prepend(QLatin1Char('*'));
+  setWindowTitle(title);
+}
+
+void MainWindow::set_modified(bool modified) {
+  if (modified_ == modified) return;
+  modified_ = modified;
+  update_title();
+}
+
+bool MainWindow::changes_may_go() {
+  if (!modified_) return true;
+  switch (dialogs_->ask(this, display(texts::kSaveChangesText), display(texts::kConfirmCaption),
+                        Choices::yes_no_cancel)) {
+    case Reply::yes:
+      return save_make_file();
+    case Reply::no:
+      return true;
+    case Reply::cancel:
+      break;
+  }
+  return false;
 }
 
 void MainWindow::assemble() {
   QElapsedTimer timer;
   timer.start();
   // Relative entries were found here; the editor gets them from here too.
-  assembly_directory_ = project_folder_;
+  assembly_directory_ = project_.entry_directory.empty()
+                            ? QDir::currentPath()
+                            : QFile::decodeName(project_.entry_directory.string().c_str());
   listing_words_ = 0;
   // The window always writes BASE.hex too, so that a chip can be programmed.
   AssemblyOptions options;
@@ -536,12 +585,48 @@ bool MainWindow::listing_tooltip(QEvent* event) {
 }
 
 void MainWindow::open_make_file() {
+  if (!changes_may_go()) return;
   const std::optional<ChosenFile> chosen = after_dialog(
       dialogs_->choose_file_to_open(this, QStringLiteral("*.amk"), dialog_directory()));
-  if (chosen) open_project_file(*chosen);
+  if (!chosen) return;
+  // A name that does not exist yet starts a new project under it, once the
+  // person agrees; the file is written by the first save.
+  if (!QFileInfo::exists(chosen->path)) {
+    if (dialogs_->ask(this,
+                      display(chosen_name(chosen->path)) + QLatin1Char('\n') +
+                          display(texts::kCreateFileText),
+                      display(texts::kConfirmCaption), Choices::yes_no) == Reply::yes) {
+      start_new_project_file(*chosen);
+    }
+    return;
+  }
+  open_project_file(*chosen);
+}
+
+void MainWindow::start_new_project_file(const ChosenFile& chosen) {
+  const std::string path = chosen_name(chosen.path);
+  take_project_path(project_, path);
+  project_.entry_directory = project_folder(path);
+  project_.entries.clear();
+  fill_project_list();
+  set_project_file_name(chosen.title);
+  set_modified(false);
+}
+
+void MainWindow::new_make_file() {
+  if (!changes_may_go()) return;
+  // The last directory stays: the dialogs keep starting there.
+  project_.entries.clear();
+  project_.project_file_path.clear();
+  project_.output_base_name.clear();
+  project_.entry_directory.clear();
+  fill_project_list();
+  set_project_file_name(QString());
+  set_modified(false);
 }
 
 void MainWindow::open_project(const QString& path) {
+  if (!changes_may_go()) return;
   const QFileInfo file(path);
   const ChosenFile chosen{file.absoluteFilePath(), file.fileName()};
   after_dialog(chosen);
@@ -551,7 +636,7 @@ void MainWindow::open_project(const QString& path) {
 }
 
 bool MainWindow::open_project_file(const ChosenFile& chosen) {
-  const std::string path = stored(chosen.path);
+  const std::string path = chosen_name(chosen.path);
 
   // Only a readable regular file of sensible size replaces the list; on
   // any failure the message says why and the project stays as it was.
@@ -576,44 +661,95 @@ bool MainWindow::open_project_file(const ChosenFile& chosen) {
     return false;
   }
   take_project_path(project_, path);
-  set_project_file_name(chosen.title);
+  // Its entries are found in its folder, as korva-asm finds them.
+  project_.entry_directory = project_folder(path);
   project_.entries = std::move(*entries);
   fill_project_list();
+  set_project_file_name(chosen.title);
+  set_modified(false);
   recent_projects_.remember(chosen.path);
   return true;
 }
 
-void MainWindow::save_make_file() {
+bool MainWindow::save_make_file() {
+  if (project_.project_file_path.empty()) return save_make_file_as();
   const Expected<Saved> saved = save_project_file(project_);
-  if (!saved) show_file_error(display(saved.message()));
+  if (!saved) {
+    show_file_error(display(saved.message()));
+    return false;
+  }
+  if (*saved == Saved::nothing_to_save) {
+    set_status(display(texts::kNothingToSave));
+  } else {
+    set_modified(false);
+  }
+  return true;
 }
 
-void MainWindow::save_make_file_as() {
+bool MainWindow::save_make_file_as() {
   const std::optional<ChosenFile> chosen = after_dialog(
       dialogs_->choose_file_to_save(this, dialog_directory() + QStringLiteral("*.amk")));
-  if (!chosen) return;
-  take_project_path(project_, stored(chosen->path));
+  if (!chosen) return false;
+  const std::string path = chosen_name(chosen->path);
+  // The entries move with the file: each still names the file it named.
+  const std::filesystem::path folder = project_folder(path);
+  Expected<std::vector<std::string>> entries =
+      entries_for_folder(project_.entries, entry_folder(), folder);
+  if (!entries) {
+    show_file_error(display(entries.message()));
+    return false;
+  }
+  take_project_path(project_, path);
+  project_.entry_directory = folder;
+  if (*entries != project_.entries) {
+    const int row = project_list_->currentRow();
+    project_.entries = std::move(*entries);
+    fill_project_list();
+    project_list_->setCurrentRow(row);
+  }
   set_project_file_name(chosen->title);
-  save_make_file();
+  const bool saved = save_make_file();
   if (QFileInfo(chosen->path).isFile()) recent_projects_.remember(chosen->path);
+  return saved;
+}
+
+std::filesystem::path MainWindow::entry_folder() const {
+  if (!project_.entry_directory.empty()) return std::filesystem::absolute(project_.entry_directory);
+  std::error_code error;
+  return std::filesystem::current_path(error);
 }
 
 void MainWindow::add_file(bool insert) {
-  const std::optional<ChosenFile> chosen = after_dialog(
-      dialogs_->choose_file_to_open(this, QStringLiteral("*.as;*.inc"), dialog_directory()));
-  if (!chosen) return;
-  std::string title = stored(chosen->title);
-  // Names are compared byte for byte: the same name in another letter case
-  // is a different entry.
-  for (const std::string& entry : project_.entries) {
-    if (entry == title) {
-      dialogs_->show_message(this, display(texts::kSameNameText), display(texts::kSameNameCaption));
-      return;
-    }
+  const std::vector<ChosenFile> files =
+      dialogs_->choose_files_to_open(this, QStringLiteral("*.as;*.inc"), dialog_directory());
+  if (files.empty()) return;
+  after_dialog(files.front());
+  // The first file of a project without a file sets the folder its entries
+  // are found in; Save As moves them to the project file's folder.
+  if (project_.project_file_path.empty() && project_.entries.empty()) {
+    project_.entry_directory = chosen_os_path(files.front().path).parent_path();
   }
   const int selected = insert ? selected_project_row() : -1;
-  insert_entry(selected < 0 ? static_cast<int>(project_.entries.size()) : selected,
-               std::move(title));
+  int row = selected < 0 ? static_cast<int>(project_.entries.size()) : selected;
+  for (const ChosenFile& file : files) {
+    Expected<std::string> entry = entry_for_file(chosen_os_path(file.path), entry_folder());
+    if (!entry) {
+      show_file_error(display(entry.message()));
+      return;
+    }
+    // Names are compared byte for byte: the same name in another letter
+    // case is a different entry.
+    for (const std::string& existing : project_.entries) {
+      if (existing == *entry) {
+        dialogs_->show_message(this, display(texts::kSameNameText),
+                               display(texts::kSameNameCaption));
+        return;
+      }
+    }
+    insert_entry(row, std::move(*entry));
+    ++row;
+    set_modified(true);
+  }
 }
 
 void MainWindow::delete_file() {
@@ -622,6 +758,7 @@ void MainWindow::delete_file() {
   project_.entries.erase(project_.entries.begin() + row);
   delete project_list_->takeItem(row);
   project_list_->clearSelection();
+  set_modified(true);
 }
 
 int MainWindow::selected_project_row() const {

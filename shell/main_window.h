@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -47,12 +48,14 @@ enum class Command : int {
   add_file = 1014,
   save_make_file_as = 1015,
   insert_file = 1016,
+  new_make_file = 1017,
   exit = 1020,
 };
 
-inline constexpr std::array<Command, 8> kAllCommands = {
-    Command::assemble, Command::open_make_file,    Command::delete_file, Command::save_make_file,
-    Command::add_file, Command::save_make_file_as, Command::insert_file, Command::exit};
+inline constexpr std::array<Command, 9> kAllCommands = {
+    Command::assemble,       Command::open_make_file, Command::delete_file,
+    Command::save_make_file, Command::add_file,       Command::save_make_file_as,
+    Command::insert_file,    Command::new_make_file,  Command::exit};
 
 // Places of the four child controls in the client area (the area under the
 // menu bar, with the toolbar at its top).
@@ -128,6 +131,8 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   QString status_text() const;
 
   const ProjectState& project() const { return project_; }
+  // Whether the project list differs from what its file holds.
+  bool project_modified() const { return modified_; }
   // The tooltip of a listing line: its warnings and errors with their places.
   QString listing_tip(int line) const {
     const auto tip = listing_tips_.find(line);
@@ -173,10 +178,21 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void jump_to_warning(int row);
   void open_make_file();
   bool open_project_file(const ChosenFile& chosen);
-  void save_make_file();
-  void save_make_file_as();
+  void start_new_project_file(const ChosenFile& chosen);
+  void new_make_file();
+  // Both give whether the list is now safe on disk (or there was nothing
+  // that could be written); false when cancelled or failed.
+  bool save_make_file();
+  bool save_make_file_as();
   void add_file(bool insert);
   void delete_file();
+  // Asks whether to save unsaved changes before they would be dropped;
+  // false when the person cancels (or saving fails).
+  bool changes_may_go();
+  // The folder relative entries are found in, made absolute.
+  std::filesystem::path entry_folder() const;
+  void set_modified(bool modified);
+  void update_title();
 
   void save_settings();
   std::optional<ChosenFile> after_dialog(std::optional<ChosenFile> chosen);
@@ -195,9 +211,13 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   ProjectState project_;
   std::string start_directory_;
   // The folder of the file last chosen in a dialog, at first the start
-  // directory: bare project entries are found there, outputs named after
-  // one are written there, and dialogs without a last directory open there.
-  QString project_folder_;
+  // directory: dialogs without a last directory open there. Entries are
+  // found in the project's folder (ProjectState::entry_directory), which
+  // a dialog never moves.
+  QString dialog_folder_;
+  // The title's name of the project file, empty while it has none.
+  QString project_title_;
+  bool modified_ = false;
   bool settings_saved_ = false;
 
   std::array<QAction*, kAllCommands.size()> actions_{};

@@ -174,7 +174,8 @@ class MainWindowTest : public QObject {
       std::string_view text;
       int id;  // 0: separator
     };
-    const std::vector<std::vector<Item>> menus = {{{texts::kMenuOpenMakeFile, 1011},
+    const std::vector<std::vector<Item>> menus = {{{texts::kMenuNewMakeFile, 1017},
+                                                   {texts::kMenuOpenMakeFile, 1011},
                                                    {texts::kMenuSaveMakeFile, 1013},
                                                    {texts::kMenuSaveMakeFileAs, 1015},
                                                    {{}, 0},
@@ -214,8 +215,9 @@ class MainWindowTest : public QObject {
     }
     // Each button runs its own command: those with a dialog show it (and
     // are cancelled here).
+    // Save without a project file name goes on as Save As.
     const QStringList dialogs = {
-        "open *.amk", "", "save *.amk", "open *.as;*.inc", "open *.as;*.inc", "", ""};
+        "open *.amk", "save *.amk", "save *.amk", "open *.as;*.inc", "open *.as;*.inc", "", ""};
     for (qsizetype i = 0; i < buttons.size(); ++i) {
       log_->requests.clear();
       buttons[i]->trigger();
@@ -322,17 +324,23 @@ class MainWindowTest : public QObject {
 
   void save_before_any_project_file_then_save_as() {
     add_files({"a.as", "B.as"});
+    // Save without a name asks for one; cancelled, nothing is written.
     window_->run_command(Command::save_make_file);
-    QCOMPARE(log_->requests.size(), std::size_t{2});  // the two adds only
+    QCOMPARE(log_->requests.size(), std::size_t{3});
+    QCOMPARE(log_->requests.back().save, true);
     QVERIFY(log_->messages.empty());
     QVERIFY(!QFile::exists(path("a.amk")));
+    QVERIFY(window_->project_modified());
 
+    // Saved in a subfolder, the entries still name the files beside it.
     QVERIFY(QDir(dir_.path()).mkdir("out"));
     log_->answers.push_back(chosen(path("out/proj.amk")));
     window_->run_command(Command::save_make_file_as);
     QCOMPARE(log_->requests.back().save, true);
     QCOMPARE(log_->requests.back().initial_text, QStringLiteral("*.amk"));
-    QCOMPARE(read_bytes(path("out/proj.amk")), std::string("a.as\r\nB.as\r\n"));
+    QCOMPARE(read_bytes(path("out/proj.amk")), std::string("../a.as\r\n../B.as\r\n"));
+    QCOMPARE(shown_entries(), QStringList({"../a.as", "../B.as"}));
+    QVERIFY(!window_->project_modified());
     QCOMPARE(file_name()->text(), QStringLiteral("proj.amk"));
     QCOMPARE(window_->project().output_base_name, utf8_to_cp932(path("out/proj").toStdString()));
     QCOMPARE(window_->project().last_directory, utf8_to_cp932(path("out/").toStdString()));
@@ -349,10 +357,12 @@ class MainWindowTest : public QObject {
     window_->run_command(Command::delete_file);
     window_->run_command(Command::save_make_file);
     QCOMPARE(read_bytes(path("p.amk")), std::string("x.as\r\n"));
+    QCOMPARE(window_->status_text(), shown(texts::kNothingToSave));
   }
 
   void open_replaces_list() {
     add_files({"old.as"});
+    log_->replies.push_back(Reply::no);  // drop the unsaved list
     QVERIFY(QDir(dir_.path()).mkdir("proj"));
     write_bytes(path("proj/p.amk"), "one.as\r\ntwo  \twords.as\r\n\r\nend x\r\nlast.inc");
     log_->answers.push_back(chosen(path("proj/p.amk")));
@@ -391,7 +401,6 @@ class MainWindowTest : public QObject {
 
   void open_failures_leave_project_unchanged_data() {
     QTest::addColumn<QString>("name");
-    QTest::newRow("missing") << "missing.amk";
     QTest::newRow("folder") << "folder.amk";
     QTest::newRow("huge") << "huge.amk";
   }
@@ -402,6 +411,7 @@ class MainWindowTest : public QObject {
     QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64{3} * 1024 * 1024));
     huge.close();
     add_files({"keep.as"});
+    log_->replies.push_back(Reply::no);
     log_->answers.push_back(chosen(path(name)));
     window_->run_command(Command::open_make_file);
     QCOMPARE(log_->messages.size(), std::size_t{1});

@@ -100,7 +100,7 @@ class WindowKeyboardTest : public QObject {
     emit file_menu()->aboutToShow();
     QStringList texts;
     const QList<QAction*> actions = file_menu()->actions();
-    for (qsizetype i = 6; i < actions.size(); ++i) texts << actions[i]->text();
+    for (qsizetype i = 7; i < actions.size(); ++i) texts << actions[i]->text();
     return texts;
   }
 
@@ -273,8 +273,15 @@ class WindowKeyboardTest : public QObject {
     QTest::keyClick(window_, Qt::Key_F7);
     QCOMPARE(log_->messages.size(), std::size_t{2});
 
+    // The changed list is not dropped without a question: cancelled, the
+    // window stays; answered "no", it closes without saving.
     QPointer<MainWindow> alive(window_);
     window_->setAttribute(Qt::WA_DeleteOnClose);
+    QTest::keyClick(window_, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(log_->questions.size(), std::size_t{1});
+    QCOMPARE(log_->questions[0].text, shown(texts::kSaveChangesText));
+    QVERIFY(!alive.isNull());
+    log_->replies.push_back(Reply::no);
     QTest::keyClick(window_, Qt::Key_Q, Qt::ControlModifier);
     QTRY_VERIFY(alive.isNull());
     window_ = nullptr;
@@ -289,7 +296,7 @@ class WindowKeyboardTest : public QObject {
     QCOMPARE(mnemonic(bar[0]), QLatin1Char('F'));
     QCOMPARE(mnemonic(bar[1]), QLatin1Char('E'));
     QCOMPARE(mnemonic(bar[2]), QLatin1Char('A'));
-    const QString letters[] = {"OSA X", "AID"};
+    const QString letters[] = {"NOSA X", "AID"};
     for (int m = 0; m < 2; ++m) {
       QString found;
       for (const QAction* action : bar[m]->menu()->actions()) {
@@ -403,7 +410,7 @@ class WindowKeyboardTest : public QObject {
 
   void recent_projects_in_file_menu() {
     QVERIFY(recent_items().isEmpty());
-    QCOMPARE(file_menu()->actions().size(), 5);
+    QCOMPARE(file_menu()->actions().size(), 6);
     for (int i = 1; i <= 9; ++i) {
       const QString name = QStringLiteral("p%1.amk").arg(i);
       write_bytes(path(name), QStringLiteral("s%1.as\r\n").arg(i).toStdString());
@@ -415,14 +422,14 @@ class WindowKeyboardTest : public QObject {
       expected << QStringLiteral("&%1 %2").arg(10 - i).arg(path(QStringLiteral("p%1.amk").arg(i)));
     QCOMPARE(recent_items(), expected);
     // The defined items come first, unchanged.
-    QCOMPARE(file_menu()->actions()[4]->data().toInt(), 1020);
+    QCOMPARE(file_menu()->actions()[5]->data().toInt(), 1020);
 
     // Choosing one opens it; a project file that is gone leaves the list.
-    file_menu()->actions()[7]->trigger();  // &2: p8.amk
+    file_menu()->actions()[8]->trigger();  // &2: p8.amk
     QCOMPARE(window_->project().entries, std::vector<std::string>{"s8.as"});
     QVERIFY(QFile::remove(path("p7.amk")));
     recent_items();
-    file_menu()->actions()[8]->trigger();  // &3: p7.amk
+    file_menu()->actions()[9]->trigger();  // &3: p7.amk
     QCOMPARE(log_->messages.size(), std::size_t{1});
     QVERIFY(!recent_items().join(' ').contains(QStringLiteral("p7.amk")));
 
