@@ -10,6 +10,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
@@ -25,6 +26,7 @@
 #include <QTextOption>
 #include <QToolBar>
 #include <QToolTip>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -37,6 +39,7 @@
 #include "shell/menu_mnemonics.h"
 #include "shell/settings_file.h"
 #include "shell/toolbar_images.h"
+#include "shell/user_settings.h"
 #include "support/text_encoding.h"
 
 namespace korva {
@@ -124,6 +127,15 @@ constexpr ToolbarButton kToolbarButtons[] = {
     {Command::add_file, 3},       {Command::insert_file, 4},    {Command::delete_file, 5},
     {Command::assemble, 6},
 };
+
+// Alt+Up and Alt+Down on the project list move the selected entry; the
+// list's own key handling would take them for plain Up and Down.
+int entry_move_step(const QKeyEvent& key) {
+  if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::AltModifier) return 0;
+  if (key.key() == Qt::Key_Up) return -1;
+  if (key.key() == Qt::Key_Down) return 1;
+  return 0;
+}
 
 std::size_t command_index(Command command) {
   for (std::size_t i = 0; i < kAllCommands.size(); ++i) {
@@ -257,6 +269,8 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   create_keyboard_commands();
   create_warning_list();
   create_status_bar();
+  // The size and place of the last run; the system's default at first.
+  restoreGeometry(remembered_state(QStringLiteral("geometry")));
 }
 
 MainWindow::~MainWindow() {
@@ -272,6 +286,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  remember_state(QStringLiteral("geometry"), saveGeometry());
   save_settings();
   QMainWindow::closeEvent(event);
 }
@@ -415,6 +430,12 @@ void MainWindow::create_controls() {
 
   project_list_ = make_list(client_, "project_list");
   project_list_->setGeometry(geometry.project_list);
+  // Entries move by dragging them, or with Alt+Up and Alt+Down.
+  project_list_->setDragDropMode(QAbstractItemView::InternalMove);
+  project_list_->setDefaultDropAction(Qt::MoveAction);
+  connect(project_list_->model(), &QAbstractItemModel::rowsMoved, this,
+          [this] { take_entries_from_list(); });
+  project_list_->installEventFilter(this);
 
   error_list_ = make_list(client_, "error_list");
   error_list_->setGeometry(geometry.error_list);
@@ -449,6 +470,13 @@ void MainWindow::place_controls() {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == client_ && event->type() == QEvent::Resize) place_controls();
+  if (watched == project_list_ && event->type() == QEvent::KeyPress) {
+    const int step = entry_move_step(*static_cast<QKeyEvent*>(event));
+    if (step != 0) {
+      move_entry(step);
+      return true;
+    }
+  }
   if (listing_view_ != nullptr && watched == listing_view_->viewport() &&
       event->type() == QEvent::ToolTip) {
     return listing_tooltip(event);
@@ -757,7 +785,37 @@ void MainWindow::delete_file() {
   if (row < 0) return;
   project_.entries.erase(project_.entries.begin() + row);
   delete project_list_->takeItem(row);
+  // The entry that took its place (or the new last one) is selected, so
+  // that Delete again goes on deleting.
   project_list_->clearSelection();
+  if (project_list_->count() > 0)
+    project_list_->setCurrentRow(std::min(row, project_list_->count() - 1));
+  set_modified(true);
+}
+
+void MainWindow::move_entry(int step) {
+  const int row = selected_project_row();
+  const int target = row + step;
+  if (row < 0 || target < 0 || target >= project_list_->count()) return;
+  QListWidgetItem* item = project_list_->takeItem(row);
+  project_list_->insertItem(target, item);
+  std::swap(project_.entries[static_cast<std::size_t>(row)],
+            project_.entries[static_cast<std::size_t>(target)]);
+  project_list_->setCurrentRow(target);
+  set_modified(true);
+}
+
+// After a drag the list's order is the project's: the entries are read
+// back from the bytes each item keeps.
+void MainWindow::take_entries_from_list() {
+  std::vector<std::string> entries;
+  entries.reserve(static_cast<std::size_t>(project_list_->count()));
+  for (int i = 0; i < project_list_->count(); ++i) {
+    const QByteArray bytes = project_list_->item(i)->data(kEntryBytesRole).toByteArray();
+    entries.emplace_back(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  }
+  if (entries == project_.entries) return;
+  project_.entries = std::move(entries);
   set_modified(true);
 }
 

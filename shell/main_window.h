@@ -186,6 +186,9 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   bool save_make_file_as();
   void add_file(bool insert);
   void delete_file();
+  // Alt+Up (step -1) and Alt+Down (step 1): moves the selected entry.
+  void move_entry(int step);
+  void take_entries_from_list();
   // Asks whether to save unsaved changes before they would be dropped;
   // false when the person cancels (or saving fails).
   bool changes_may_go();

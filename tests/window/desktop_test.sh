@@ -112,13 +112,22 @@ expected_editor="+2 $work/start/proj/a.as"
 [ "$(cat "$work/editor.log")" = "$expected_editor" ] ||
   fail "the editor got '$(cat "$work/editor.log")', not '$expected_editor'"
 
+# Entries move with Alt+Down: Tab goes to the project list, Space selects
+# a.as, Alt+Down puts it below b.as; Ctrl+S saves the new order.
+xdotool key Tab
+sleep 0.2
+xdotool key space alt+Down
+title_marked() { xdotool getwindowname "$window" 2> /dev/null | grep -q '^\*p\.amk - '; }
+wait_for 10 title_marked || fail "Alt+Down: the title has no modified mark: $(xdotool getwindowname "$window")"
+xdotool key ctrl+s
+amk_is() { [ "$(od -An -c "$work/start/proj/p.amk" | tr -d ' \n')" = "$1" ]; }
+wait_for 10 amk_is 'b.as\r\na.as\r\n' ||
+  fail "Alt+Down and Ctrl+S: p.amk holds $(od -An -c "$work/start/proj/p.amk")"
+
 # A change to the list is not dropped unasked: Delete on the project list
 # marks the title, Ctrl+Q asks; Escape keeps the window, "No" closes it
 # without writing the project file.
-xdotool key Tab
-sleep 0.2
-xdotool key space Delete
-title_marked() { xdotool getwindowname "$window" 2> /dev/null | grep -q '^\*p\.amk - '; }
+xdotool key Delete
 wait_for 10 title_marked || fail "Delete: the title has no modified mark: $(xdotool getwindowname "$window")"
 question_shown() { xdotool search --onlyvisible --name "$(printf '\xe7\xa2\xba\xe8\xaa\x8d')" > /dev/null 2>&1; }
 xdotool key ctrl+q
@@ -131,7 +140,7 @@ xdotool key ctrl+q
 wait_for 10 question_shown || fail "the second Ctrl+Q asked nothing"
 xdotool key alt+n
 wait_for 30 process_gone "$korva_pid" || fail "Ctrl+Q, No: the program did not end"
-[ "$(od -An -c "$work/start/proj/p.amk" | tr -d ' \n')" = 'a.as\r\nb.as\r\n' ] ||
+amk_is 'b.as\r\na.as\r\n' ||
   fail "the project file changed although the question was answered No"
 wait "$korva_pid"
 code=$?

@@ -16,6 +16,7 @@
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
 #include "shell/main_window.h"
+#include "shell/user_settings.h"
 #include "support/text_encoding.h"
 
 using namespace korva;
@@ -226,6 +227,64 @@ class ProjectHandlingTest : public QObject {
     add("x.as");
     window_->run_command(Command::save_make_file);
     QCOMPARE(read_bytes(path("new.amk")), std::string("x.as\r\n"));
+  }
+
+  // Several files in one Add, in the order chosen; Insert puts them all in
+  // front of the selected entry.
+  void several_files_in_one_add() {
+    log_->file_lists.push_back({chosen(path("a.as")), chosen(path("b.as"))});
+    window_->run_command(Command::add_file);
+    projects()->setCurrentRow(1);
+    log_->file_lists.push_back({chosen(path("x.as")), chosen(path("y.as"))});
+    window_->run_command(Command::insert_file);
+    QCOMPARE(shown_entries(), QStringList({"a.as", "x.as", "y.as", "b.as"}));
+    // A duplicate stops the command at that file, as a single Add does.
+    log_->file_lists.push_back({chosen(path("z.as")), chosen(path("a.as")), chosen(path("w.as"))});
+    window_->run_command(Command::add_file);
+    QCOMPARE(shown_entries(), QStringList({"a.as", "x.as", "y.as", "b.as", "z.as"}));
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QCOMPARE(log_->messages[0].caption, shown(texts::kSameNameCaption));
+  }
+
+  // Alt+Up and Alt+Down move the selected entry; a drag moves it too. The
+  // project list and the file follow, and the title is marked.
+  void entries_reordered() {
+    QVERIFY(write_bytes(path("p.amk"), "a.as\r\nb.as\r\nc.as\r\n"));
+    open("p.amk");
+    window_->show();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    projects()->setFocus();
+    projects()->setCurrentRow(0);
+    QTest::keyClick(projects(), Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(projects(), Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(projects(), Qt::Key_Down, Qt::AltModifier);  // at the end: stays
+    QCOMPARE(shown_entries(), QStringList({"b.as", "c.as", "a.as"}));
+    QCOMPARE(projects()->currentRow(), 2);
+    QTest::keyClick(projects(), Qt::Key_Up, Qt::AltModifier);
+    QCOMPARE(shown_entries(), QStringList({"b.as", "a.as", "c.as"}));
+    QVERIFY(window_->project().entries == std::vector<std::string>({"b.as", "a.as", "c.as"}));
+    QVERIFY(window_->windowTitle().startsWith(QLatin1Char('*')));
+
+    // A drag to the end moves the item in the list's model.
+    QVERIFY(projects()->model()->moveRow(QModelIndex(), 0, QModelIndex(), 3));
+    QVERIFY(window_->project().entries == std::vector<std::string>({"a.as", "c.as", "b.as"}));
+    window_->run_command(Command::save_make_file);
+    QCOMPARE(read_bytes(path("p.amk")), std::string("a.as\r\nc.as\r\nb.as\r\n"));
+    QVERIFY(!window_->project_modified());
+  }
+
+  // The window opens where and as large as it was closed.
+  void geometry_remembered() {
+    window_->show();
+    window_->resize(777, 555);
+    QTRY_COMPARE(window_->size(), QSize(777, 555));
+    QVERIFY(window_->close());
+    create_window();
+    QCOMPARE(window_->size(), QSize(777, 555));
+    user_settings()->remove(QStringLiteral("window/geometry"));
+    create_window();
+    QVERIFY(window_->size() != QSize(777, 555));
   }
 };
 
