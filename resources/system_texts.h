@@ -140,6 +140,29 @@ inline constexpr std::string_view kNothingToSave =
     "\xF1\x81"
     "B";
 
+// Texts of the listing view's column titles and its searches.
+// "ｱﾄﾞﾚｽ": address (column of the listing)
+inline constexpr std::string_view kColumnAddress = "\xB1\xC4\xDE\xDA\xBD";
+// "ｺｰﾄﾞ": code
+inline constexpr std::string_view kColumnCode = "\xBA\xB0\xC4\xDE";
+// "ﾗﾍﾞﾙ": label
+inline constexpr std::string_view kColumnLabel = "\xD7\xCD\xDE\xD9";
+// "ｽﾃｰﾄﾒﾝﾄ": statement
+inline constexpr std::string_view kColumnStatement = "\xBD\xC3\xB0\xC4\xD2\xDD\xC4";
+// "ｺﾒﾝﾄ": remark
+inline constexpr std::string_view kColumnRemark = "\xBA\xD2\xDD\xC4";
+// "ｴﾗｰ": error
+inline constexpr std::string_view kColumnError = "\xB4\xD7\xB0";
+// "検索:": find (the search box's label)
+inline constexpr std::string_view kFindPrompt = "\x8C\x9F\x8D\xF5:";
+// "ｱﾄﾞﾚｽへ移動:": go to address (the box's label)
+inline constexpr std::string_view kGoToAddressPrompt =
+    "\xB1\xC4\xDE\xDA\xBD\x82\xD6\x88\xDA\x93\xAE:";
+// "見つかりません。": not found
+inline constexpr std::string_view kNotFound =
+    "\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
+    "B";
+
 // Every text above with its readable form, so that a test can decode each
 // one and compare: a wrong byte in a text shows there, not on a user's screen.
 struct SystemText {
@@ -185,6 +208,15 @@ inline constexpr std::array kAllTexts{
     SystemText{kCreateFileText, "ﾌｧｲﾙがありません。作成しますか?"},
     SystemText{kNameTooLong, "  ﾌｧｲﾙ名が99文字を超えます。"},
     SystemText{kNothingToSave, "ﾌｧｲﾙがないため、ﾒｲｸﾌｧｲﾙは変更していません。"},
+    SystemText{kColumnAddress, "ｱﾄﾞﾚｽ"},
+    SystemText{kColumnCode, "ｺｰﾄﾞ"},
+    SystemText{kColumnLabel, "ﾗﾍﾞﾙ"},
+    SystemText{kColumnStatement, "ｽﾃｰﾄﾒﾝﾄ"},
+    SystemText{kColumnRemark, "ｺﾒﾝﾄ"},
+    SystemText{kColumnError, "ｴﾗｰ"},
+    SystemText{kFindPrompt, "検索:"},
+    SystemText{kGoToAddressPrompt, "ｱﾄﾞﾚｽへ移動:"},
+    SystemText{kNotFound, "見つかりません。"},
 };
 
 }  // namespace korva::texts

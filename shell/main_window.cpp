@@ -20,14 +20,17 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextOption>
 #include <QToolBar>
 #include <QToolTip>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -36,6 +39,7 @@
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
 #include "shell/listing_highlighter.h"
+#include "shell/listing_view.h"
 #include "shell/menu_mnemonics.h"
 #include "shell/settings_file.h"
 #include "shell/toolbar_images.h"
@@ -153,9 +157,6 @@ QString list_text(std::string_view bytes) {
   if (text.size() > kListDisplayLimit) text.truncate(kListDisplayLimit);
   return text;
 }
-
-// Entries keep their bytes beside the text shown.
-constexpr int kEntryBytesRole = Qt::UserRole;
 
 QListWidgetItem* make_item(std::string_view bytes, int extent, int line_height) {
   auto* item = new QListWidgetItem(list_text(bytes));
@@ -407,29 +408,42 @@ void MainWindow::create_toolbar() {
 }
 
 void MainWindow::create_controls() {
-  const ClientGeometry geometry = creation_geometry();
+  // The left column and the listing share a splitter, and so do the two
+  // lists; the handles fill the gaps between the controls, so that until
+  // one is moved every control stands where the window's layout puts it.
+  const ClientGeometry geometry = resized_geometry(kMinimumWindowSize);
+  columns_ = new QSplitter(Qt::Horizontal, client_);
+  columns_->setObjectName(QStringLiteral("column_splitter"));
+  columns_->setChildrenCollapsible(false);
+  columns_->setHandleWidth(geometry.listing_view.left() - geometry.project_list.right() - 1);
+  auto* left = new QWidget(columns_);
+  left->setObjectName(QStringLiteral("left_column"));
+  auto* left_layout = new QVBoxLayout(left);
+  left_layout->setContentsMargins(0, 0, 0, 0);
+  left_layout->setSpacing(geometry.project_list.top() - geometry.project_file_name.bottom() - 1);
 
-  listing_view_ = new QPlainTextEdit(client_);
+  listing_view_ = new ListingView(columns_);
   listing_view_->setObjectName(QStringLiteral("listing_view"));
-  listing_view_->setReadOnly(true);
-  listing_view_->setLineWrapMode(QPlainTextEdit::NoWrap);
   listing_view_->viewport()->installEventFilter(this);
   listing_view_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   listing_view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   listing_view_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-  listing_view_->setGeometry(geometry.listing_view);
-  // Fixed-width characters keep every column of a statement within its tab stops.
-  listing_view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   new ListingHighlighter(listing_view_);
 
-  project_file_name_ = new QLabel(client_);
+  project_file_name_ = new QLabel(left);
   project_file_name_->setObjectName(QStringLiteral("project_file_name"));
   project_file_name_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   project_file_name_->setTextFormat(Qt::PlainText);
-  project_file_name_->setGeometry(geometry.project_file_name);
+  project_file_name_->setFixedHeight(geometry.project_file_name.height());
+  left_layout->addWidget(project_file_name_);
 
-  project_list_ = make_list(client_, "project_list");
-  project_list_->setGeometry(geometry.project_list);
+  lists_ = new QSplitter(Qt::Vertical, left);
+  lists_->setObjectName(QStringLiteral("list_splitter"));
+  lists_->setChildrenCollapsible(false);
+  lists_->setHandleWidth(geometry.error_list.top() - geometry.project_list.bottom() - 1);
+  left_layout->addWidget(lists_);
+
+  project_list_ = make_list(lists_, "project_list");
   // Entries move by dragging them, or with Alt+Up and Alt+Down.
   project_list_->setDragDropMode(QAbstractItemView::InternalMove);
   project_list_->setDefaultDropAction(Qt::MoveAction);
@@ -437,8 +451,7 @@ void MainWindow::create_controls() {
           [this] { take_entries_from_list(); });
   project_list_->installEventFilter(this);
 
-  error_list_ = make_list(client_, "error_list");
-  error_list_->setGeometry(geometry.error_list);
+  error_list_ = make_list(lists_, "error_list");
   connect(error_list_, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { jump_to_error(error_list_->row(item)); });
   connect(error_list_, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -457,15 +470,56 @@ void MainWindow::create_controls() {
   const int average = QFontMetrics(font()).averageCharWidth();
   project_extent_ = average * kProjectListExtentChars;
   error_extent_ = average * kErrorListExtentChars;
+
+  // The listing and the error list take what the window grows by.
+  columns_->setStretchFactor(0, 0);
+  columns_->setStretchFactor(1, 1);
+  lists_->setStretchFactor(0, 0);
+  lists_->setStretchFactor(1, 1);
+  columns_->setGeometry(splitter_area(geometry));
+  columns_->setSizes({geometry.project_list.width(), geometry.listing_view.width()});
+  lists_->setSizes({geometry.project_list.height(), geometry.error_list.height()});
+  // Positions the person chose are kept for the next run.
+  for (QSplitter* splitter : {columns_, lists_}) {
+    splitter->restoreState(remembered_state(splitter->objectName()));
+    connect(splitter, &QSplitter::splitterMoved, this,
+            [splitter] { remember_state(splitter->objectName(), splitter->saveState()); });
+  }
   place_controls();
+
+  // The listing's searches work from anywhere in the window.
+  struct SearchKey {
+    QKeySequence key;
+    std::function<void()> run;
+  };
+  const SearchKey search_keys[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_F),
+       [this] { listing_view_->open_search(ListingSearch::text); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_G),
+       [this] { listing_view_->open_search(ListingSearch::address); }},
+      {QKeySequence(Qt::Key_F3), [this] { listing_view_->search_again(false); }},
+      {QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { listing_view_->search_again(true); }},
+  };
+  for (const SearchKey& search : search_keys) {
+    auto* action = new QAction(this);
+    action->setShortcut(search.key);
+    connect(action, &QAction::triggered, this, search.run);
+    addAction(action);
+  }
+}
+
+// The room of the column splitter: from the lists' left edge to the
+// listing's right edge, as high as the listing.
+QRect MainWindow::splitter_area(const ClientGeometry& geometry) {
+  return QRect(geometry.project_list.left(), geometry.listing_view.top(),
+               geometry.listing_view.right() - geometry.project_list.left() + 1,
+               geometry.listing_view.height());
 }
 
 void MainWindow::place_controls() {
   const QSize size = client_->size();
   toolbar_->setGeometry(0, 0, size.width(), toolbar_->sizeHint().height());
-  const ClientGeometry geometry = resized_geometry(size);
-  listing_view_->setGeometry(geometry.listing_view);
-  error_list_->setGeometry(geometry.error_list);
+  columns_->setGeometry(splitter_area(resized_geometry(size)));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -854,14 +908,7 @@ void MainWindow::add_error_entry(std::string_view listing_line) {
 }
 
 void MainWindow::show_listing(std::string_view listing) {
-  QTextDocument* document = listing_view_->document();
-  QTextOption option = document->defaultTextOption();
-  QList<QTextOption::Tab> tabs;
-  for (const qreal stop : listing_tab_stops(listing_view_->logicalDpiX())) {
-    tabs << QTextOption::Tab(stop, QTextOption::LeftTab);
-  }
-  option.setTabs(tabs);
-  document->setDefaultTextOption(option);
+  listing_view_->set_tab_stops(listing_tab_stops(listing_view_->logicalDpiX()));
   listing_view_->setPlainText(display(listing));
   listing_words_ = count_program_words(listing);
   QTextCursor cursor = listing_view_->textCursor();
@@ -889,6 +936,8 @@ void MainWindow::jump_to_error(int row) {
   listing_view_->setTextCursor(cursor);
   listing_view_->ensureCursorVisible();
   listing_view_->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  // The line's start, its address and code, stays in view.
+  listing_view_->horizontalScrollBar()->setValue(0);
 }
 
 }  // namespace korva

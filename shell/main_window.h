@@ -31,12 +31,15 @@ class QLabel;
 class QListWidget;
 class QMenu;
 class QPlainTextEdit;
+class QSplitter;
 class QTextDocument;
 class QToolBar;
 
 namespace korva {
 
 class Assembler;
+class ElidedLabel;
+class ListingView;
 class MnemonicStyle;
 
 // The command ids of the menu and the toolbar.
@@ -83,6 +86,8 @@ inline constexpr int kErrorListExtentChars = 100;
 inline constexpr std::uintmax_t kProjectFileSizeLimit = std::uintmax_t{1024} * 1024;
 // List entries show at most this many characters; the entry itself is kept whole.
 inline constexpr int kListDisplayLimit = 512;
+// List entries keep their bytes (CP932) under this role, beside the text shown.
+inline constexpr int kEntryBytesRole = Qt::UserRole;
 
 // Keyboard commands beside the menu's eight: they act on the error list,
 // the warning list and the listing view.
@@ -160,6 +165,7 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void create_status_bar();
   void create_warning_list();
   void place_controls();
+  static QRect splitter_area(const ClientGeometry& geometry);
   void grow_window(int height);
   void fill_recent_projects(QMenu* menu);
 
@@ -228,13 +234,15 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   MnemonicStyle* mnemonic_style_ = nullptr;
   QWidget* client_ = nullptr;
   QToolBar* toolbar_ = nullptr;
-  QPlainTextEdit* listing_view_ = nullptr;
+  ListingView* listing_view_ = nullptr;
+  QSplitter* columns_ = nullptr;
+  QSplitter* lists_ = nullptr;
   QLabel* project_file_name_ = nullptr;
   QListWidget* project_list_ = nullptr;
   QListWidget* error_list_ = nullptr;
   QListWidget* warning_list_ = nullptr;
   QDockWidget* warning_dock_ = nullptr;
-  QLabel* status_label_ = nullptr;
+  ElidedLabel* status_label_ = nullptr;
   int project_extent_ = 0;
   int error_extent_ = 0;
   // Warnings and places of the last assembly, by listing line, shown as

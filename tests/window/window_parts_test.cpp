@@ -81,6 +81,24 @@ TEST(AssemblyStatus, DiagnosticTextGivesThePlace) {
   EXPECT_EQ(diagnostic_text(summary), QStringLiteral("warning: 3 more warnings are not shown"));
 }
 
+TEST(AssemblyStatus, ErrorEntryGivesPlaceLineAndExplanation) {
+  Diagnostic error;
+  error.where = {utf8_to_cp932("定数.inc"), 12};
+  error.text = utf8_to_cp932("文法エラー");
+  const std::string line = utf8_to_cp932("0002\t\t\tbogus  x\t; ﾒ\t文法エラー\r\n");
+  EXPECT_EQ(error_entry_text(error, line),
+            QStringLiteral("定数.inc:12  0002 bogus x ; ﾒ 文法エラー"));
+  error.explanation = "'bogus' fits no form";
+  EXPECT_EQ(error_entry_text(error, line),
+            QStringLiteral("定数.inc:12  0002 bogus x ; ﾒ 文法エラー \u2014 'bogus' fits no form"));
+  error.call = SourceLocation{"main.as", 40};
+  EXPECT_TRUE(error_entry_text(error, line)
+                  .startsWith(QStringLiteral("定数.inc:12, expanded from main.as:40  0002")));
+  // Without a place (a summary) the line leads.
+  Diagnostic summary;
+  EXPECT_EQ(error_entry_text(summary, "0003\t\t\tX\t\tE\r\n"), QStringLiteral("0003 X E"));
+}
+
 TEST(RecentProjects, NewestFirstEachOnceAtMostEight) {
   QStringList list;
   for (int i = 1; i <= 10; ++i)
