@@ -310,8 +310,19 @@ void MainWindow::open_source(const Diagnostic& diagnostic) {
   const QString file = QDir(assembly_directory_).absoluteFilePath(name);
   if (!QFileInfo(file).isFile()) {
     show_file_error(file + QStringLiteral(": no such file"));
-  } else if (!open_in_editor(file, diagnostic.where.line)) {
-    show_file_error(file + QStringLiteral(": no editor could be started for it"));
+  } else {
+    switch (open_in_editor(file, diagnostic.where.line)) {
+      case EditorStart::started:
+        break;
+      case EditorStart::no_terminal:
+        show_file_error(file + QStringLiteral(": the editor ($VISUAL or $EDITOR) runs in a "
+                                              "terminal, and no terminal was found "
+                                              "($TERMINAL, x-terminal-emulator, xterm)"));
+        break;
+      case EditorStart::failed:
+        show_file_error(file + QStringLiteral(": no editor could be started for it"));
+        break;
+    }
   }
 }
 

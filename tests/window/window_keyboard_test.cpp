@@ -510,6 +510,28 @@ class WindowKeyboardTest : public QObject {
     QCOMPARE(log_->messages[0].text, file + QStringLiteral(": no such file"));
   }
 
+  // A terminal editor with no terminal to run in is reported, not started
+  // where nobody can see it.
+  void terminal_editor_without_terminal() {
+    show_active();
+    open_program();
+    window_->run_command(Command::assemble);
+    const QByteArray path_before = qgetenv("PATH");
+    QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("empty-bin")));
+    qputenv("PATH", QFile::encodeName(path("empty-bin")));
+    qputenv("VISUAL", "vi");
+    qputenv("TERMINAL", "");
+    errors()->setFocus();
+    errors()->setCurrentRow(0);
+    QTest::keyClick(window_, Qt::Key_Return, Qt::ControlModifier);
+    qputenv("PATH", path_before);
+    qunsetenv("VISUAL");
+    qunsetenv("TERMINAL");
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QVERIFY2(log_->messages[0].text.contains(QStringLiteral("no terminal was found")),
+             qPrintable(log_->messages[0].text));
+  }
+
   void error_list_starts_at_first_entry_after_assembly() {
     std::string source;
     for (int i = 0; i < 200; ++i) source += "bogus statement number " + std::to_string(i) + "\r\n";

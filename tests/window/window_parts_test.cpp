@@ -164,6 +164,36 @@ TEST(SourceEditor, VisualThenEditorWithTheLine) {
   }
 }
 
+TEST(SourceEditor, TerminalEditorsRunInAFoundTerminal) {
+  for (const char* program : {"vi", "/usr/bin/vim", "nano", "nvim"}) {
+    EXPECT_TRUE(needs_terminal(QString::fromLatin1(program))) << program;
+  }
+  for (const char* program : {"gvim", "kate", "code", "emacs", "/opt/my editor/edit"}) {
+    EXPECT_FALSE(needs_terminal(QString::fromLatin1(program))) << program;
+  }
+  const EditorCommand vi{QStringLiteral("vi"), {QStringLiteral("+2"), QStringLiteral("/s/a.as")}};
+  const QStringList installed = {QStringLiteral("xterm"), QStringLiteral("kitty")};
+  const auto find = [&installed](const QString& name) {
+    return installed.contains(name) ? QStringLiteral("/usr/bin/") + name : QString();
+  };
+  struct Case {
+    QString preferred;
+    QString program;  // empty: none found
+  };
+  const Case cases[] = {
+      {"kitty", "/usr/bin/kitty"},  // the user's own first
+      {"", "/usr/bin/xterm"},       // no x-terminal-emulator here
+      {"alacritty", "/usr/bin/xterm"},
+  };
+  for (const Case& c : cases) {
+    const std::optional<EditorCommand> command = in_terminal(vi, c.preferred, find);
+    ASSERT_TRUE(command.has_value()) << c.preferred.toStdString();
+    EXPECT_EQ(command->program, c.program);
+    EXPECT_EQ(command->arguments, QStringList({"-e", "vi", "+2", "/s/a.as"}));
+  }
+  EXPECT_FALSE(in_terminal(vi, QString(), [](const QString&) { return QString(); }).has_value());
+}
+
 TEST(QtTranslations, JapaneseDialogsWhereInstalled) {
   if (!QFileInfo::exists(qt_translations_directory() + QStringLiteral("/qt_ja.qm"))) {
     GTEST_SKIP() << "Qt's Japanese translations are not installed (qt6-translations-l10n)";
