@@ -35,8 +35,14 @@ class ProjectDialogs : public korva::UserDialogs {
   std::optional<ChosenFile> choose_file_to_open(QWidget*, const QString&, const QString&) override {
     return ChosenFile{path_, QStringLiteral("bench.amk")};
   }
+  std::vector<ChosenFile> choose_files_to_open(QWidget*, const QString&, const QString&) override {
+    return {};
+  }
   std::optional<ChosenFile> choose_file_to_save(QWidget*, const QString&) override {
     return std::nullopt;
+  }
+  korva::Reply ask(QWidget*, const QString&, const QString&, korva::Choices) override {
+    return korva::Reply::no;
   }
   void show_message(QWidget*, const QString& text, const QString& caption) override {
     std::fprintf(stderr, "korva-bench-window: %s: %s\n", qPrintable(caption), qPrintable(text));

@@ -1,6 +1,8 @@
 #include "driver/project.h"
 
 #include "driver/output_base.h"
+#include "resources/system_texts.h"
+#include "source/source_joiner.h"
 #include "source/source_reader.h"
 #include "support/file_io.h"
 #include "support/text_encoding.h"
@@ -31,6 +33,44 @@ void take_project_path(ProjectState& project, const SystemPath& path) {
       SystemPath::from_native_text(output_base_for_project_file(path.native_text()));
   project.last_directory = shown_cp932(project.output_base_name);
   cut_to_directory(project.last_directory);
+}
+
+std::filesystem::path project_folder(const SystemPath& project_file) {
+  return project_file.parent().path();
+}
+
+Expected<std::string> entry_for_file(const std::filesystem::path& file,
+                                     const std::filesystem::path& folder) {
+  const std::filesystem::path whole = file.lexically_normal();
+  const std::filesystem::path relative = whole.lexically_relative(folder.lexically_normal());
+  // The project file names its files in CP932: a name it cannot write is
+  // refused rather than stored as the name of no file.
+  if (!relative.empty()) {
+    Expected<std::string> entry = project_entry_for(SystemPath(relative));
+    if (!entry) return entry;
+    if (entry->size() <= kEntryLimit) return entry;
+  }
+  Expected<std::string> entry = project_entry_for(SystemPath(whole));
+  if (!entry) return entry;
+  if (entry->size() <= kEntryLimit) return entry;
+  return fail(*entry + std::string(texts::kNameTooLong));
+}
+
+Expected<std::vector<std::string>> entries_for_folder(const std::vector<std::string>& entries,
+                                                      const std::filesystem::path& from,
+                                                      const std::filesystem::path& to) {
+  std::vector<std::string> moved;
+  moved.reserve(entries.size());
+  for (const std::string& entry : entries) {
+    if (entry.empty() || SystemPath::from_cp932(entry).is_absolute()) {
+      moved.push_back(entry);
+      continue;
+    }
+    Expected<std::string> name = entry_for_file(entry_file(entry, SystemPath(from)).path(), to);
+    if (!name) return std::move(name).failure();
+    moved.push_back(std::move(*name));
+  }
+  return moved;
 }
 
 Expected<std::vector<std::string>> load_project_file(const std::string& cp932_path) {

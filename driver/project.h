@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/expected.h"
@@ -37,6 +38,27 @@ void cut_to_directory(std::string& path);
 // characters (the ".amk"); last directory := that name (as CP932), cut to its
 // directory.
 void take_project_path(ProjectState& project, const SystemPath& path);
+
+// The longest entry the project list holds, in bytes.
+inline constexpr std::size_t kEntryLimit = 99;
+
+// The folder the relative entries of the project file `project_file` are
+// found in: the file's own folder.
+std::filesystem::path project_folder(const SystemPath& project_file);
+
+// The entry that names `file` in a project whose relative entries are found
+// in `folder` (both absolute): the path relative to the folder, or the full
+// path where no relative one exists or the relative one is over the limit.
+// Fails, naming the file, when neither fits in kEntryLimit bytes.
+Expected<std::string> entry_for_file(const std::filesystem::path& file,
+                                     const std::filesystem::path& folder);
+
+// The entries of a project whose relative entries move from folder `from`
+// to folder `to` (both absolute), re-expressed so that each still names the
+// same file; full paths stay as they are.
+Expected<std::vector<std::string>> entries_for_folder(const std::vector<std::string>& entries,
+                                                      const std::filesystem::path& from,
+                                                      const std::filesystem::path& to);
 
 // The project list held in the project file at `path`: its lines, read as
 // the source reader reads lines (CR dropped, tabs to blanks, blanks

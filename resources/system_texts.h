@@ -110,6 +110,59 @@ inline constexpr std::string_view kMenuPreviousError = "\x91O\x82\xCC\x83G\x83\x
 // "警告一覧": list of warnings (title of the warning list and of its switch)
 inline constexpr std::string_view kWarningList = "\x8Cx\x8D\x90\x88\xEA\x97\x97";
 
+// Texts of the window's project handling beyond the eight commands.
+// "ﾒｲｸﾌｧｲﾙの新規作成": new make file
+inline constexpr std::string_view kMenuNewMakeFile =
+    "\xD2\xB2\xB8\xCC\xA7\xB2\xD9\x82\xCC\x90V\x8BK\x8D\xEC\x90\xAC";
+// "ﾒｲｸﾌｧｲﾙが変更されています。保存しますか?": the make file was changed; save it?
+inline constexpr std::string_view kSaveChangesText =
+    "\xD2\xB2\xB8\xCC\xA7\xB2\xD9\x82\xAA\x95\xCF\x8DX\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82"
+    "\xB7\x81"
+    "B\x95\xDB\x91\xB6\x82\xB5\x82\xDC\x82\xB7\x82\xA9?";
+// "確認": confirm (caption of the window's questions)
+inline constexpr std::string_view kConfirmCaption =
+    "\x8Am\x94"
+    "F";
+// "ﾌｧｲﾙがありません。作成しますか?": the file does not exist; create it?
+inline constexpr std::string_view kCreateFileText =
+    "\xCC\xA7\xB2\xD9\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
+    "B\x8D\xEC\x90\xAC\x82\xB5\x82\xDC\x82\xB7\x82\xA9?";
+// "  ﾌｧｲﾙ名が99文字を超えます。": two blanks, then: the file name is over 99 characters
+inline constexpr std::string_view kNameTooLong =
+    "  \xCC\xA7\xB2\xD9\x96\xBC\x82\xAA"
+    "99\x95\xB6\x8E\x9A\x82\xF0\x92\xB4\x82\xA6\x82\xDC\x82\xB7\x81"
+    "B";
+// "ﾌｧｲﾙがないため、ﾒｲｸﾌｧｲﾙは変更していません。": no files, so the make file was
+// left as it was (status bar)
+inline constexpr std::string_view kNothingToSave =
+    "\xCC\xA7\xB2\xD9\x82\xAA\x82\xC8\x82\xA2\x82\xBD\x82\xDF\x81"
+    "A\xD2\xB2\xB8\xCC\xA7\xB2\xD9\x82\xCD\x95\xCF\x8DX\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB9\x82"
+    "\xF1\x81"
+    "B";
+
+// Texts of the listing view's column titles and its searches.
+// "ｱﾄﾞﾚｽ": address (column of the listing)
+inline constexpr std::string_view kColumnAddress = "\xB1\xC4\xDE\xDA\xBD";
+// "ｺｰﾄﾞ": code
+inline constexpr std::string_view kColumnCode = "\xBA\xB0\xC4\xDE";
+// "ﾗﾍﾞﾙ": label
+inline constexpr std::string_view kColumnLabel = "\xD7\xCD\xDE\xD9";
+// "ｽﾃｰﾄﾒﾝﾄ": statement
+inline constexpr std::string_view kColumnStatement = "\xBD\xC3\xB0\xC4\xD2\xDD\xC4";
+// "ｺﾒﾝﾄ": remark
+inline constexpr std::string_view kColumnRemark = "\xBA\xD2\xDD\xC4";
+// "ｴﾗｰ": error
+inline constexpr std::string_view kColumnError = "\xB4\xD7\xB0";
+// "検索:": find (the search box's label)
+inline constexpr std::string_view kFindPrompt = "\x8C\x9F\x8D\xF5:";
+// "ｱﾄﾞﾚｽへ移動:": go to address (the box's label)
+inline constexpr std::string_view kGoToAddressPrompt =
+    "\xB1\xC4\xDE\xDA\xBD\x82\xD6\x88\xDA\x93\xAE:";
+// "見つかりません。": not found
+inline constexpr std::string_view kNotFound =
+    "\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
+    "B";
+
 // Every text above with its readable form, so that a test can decode each
 // one and compare: a wrong byte in a text shows there, not on a user's screen.
 struct SystemText {
@@ -149,6 +202,21 @@ inline constexpr std::array kAllTexts{
     SystemText{kMenuNextError, "次のエラー"},
     SystemText{kMenuPreviousError, "前のエラー"},
     SystemText{kWarningList, "警告一覧"},
+    SystemText{kMenuNewMakeFile, "ﾒｲｸﾌｧｲﾙの新規作成"},
+    SystemText{kSaveChangesText, "ﾒｲｸﾌｧｲﾙが変更されています。保存しますか?"},
+    SystemText{kConfirmCaption, "確認"},
+    SystemText{kCreateFileText, "ﾌｧｲﾙがありません。作成しますか?"},
+    SystemText{kNameTooLong, "  ﾌｧｲﾙ名が99文字を超えます。"},
+    SystemText{kNothingToSave, "ﾌｧｲﾙがないため、ﾒｲｸﾌｧｲﾙは変更していません。"},
+    SystemText{kColumnAddress, "ｱﾄﾞﾚｽ"},
+    SystemText{kColumnCode, "ｺｰﾄﾞ"},
+    SystemText{kColumnLabel, "ﾗﾍﾞﾙ"},
+    SystemText{kColumnStatement, "ｽﾃｰﾄﾒﾝﾄ"},
+    SystemText{kColumnRemark, "ｺﾒﾝﾄ"},
+    SystemText{kColumnError, "ｴﾗｰ"},
+    SystemText{kFindPrompt, "検索:"},
+    SystemText{kGoToAddressPrompt, "ｱﾄﾞﾚｽへ移動:"},
+    SystemText{kNotFound, "見つかりません。"},
 };
 
 }  // namespace korva::texts

@@ -60,4 +60,15 @@ QString diagnostic_text(const Diagnostic& diagnostic) {
   return text;
 }
 
+QString error_entry_text(const Diagnostic& diagnostic, std::string_view listing_line) {
+  QString text = display(listing_line).simplified();
+  if (!diagnostic.where.file.empty()) {
+    text = display(describe_place(diagnostic)) + QStringLiteral("  ") + text;
+  }
+  if (!diagnostic.explanation.empty()) {
+    text += QStringLiteral(" \u2014 ") + display(diagnostic.explanation);
+  }
+  return text;
+}
+
 }  // namespace korva

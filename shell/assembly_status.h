@@ -32,4 +32,10 @@ std::size_t count_program_words(std::string_view listing);
 // "warning: TEXT" for a summary that has no place.
 QString diagnostic_text(const Diagnostic& diagnostic);
 
+// An error list entry as shown: the place, the listing line (CP932, its
+// line end and runs of blanks and tabs taken down to one blank) and what
+// exactly is wrong: "FILE:LINE  LINE — EXPLANATION". Without an
+// explanation the line's own error text says it.
+QString error_entry_text(const Diagnostic& diagnostic, std::string_view listing_line);
+
 }  // namespace korva

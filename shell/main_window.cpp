@@ -10,6 +10,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
@@ -19,13 +20,17 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextOption>
 #include <QToolBar>
 #include <QToolTip>
+#include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -34,9 +39,11 @@
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
 #include "shell/listing_highlighter.h"
+#include "shell/listing_view.h"
 #include "shell/menu_mnemonics.h"
 #include "shell/settings_file.h"
 #include "shell/toolbar_images.h"
+#include "shell/user_settings.h"
 #include "support/system_path.h"
 #include "support/text_encoding.h"
 
@@ -70,6 +77,7 @@ struct MenuItem {
 // The menu bar: the File and Edit menus and the Assemble command on the bar itself.
 // A null text in a menu stands for a separator.
 constexpr MenuItem kFileMenu[] = {
+    {Command::new_make_file, texts::kMenuNewMakeFile, 'N'},
     {Command::open_make_file, texts::kMenuOpenMakeFile, 'O'},
     {Command::save_make_file, texts::kMenuSaveMakeFile, 'S'},
     {Command::save_make_file_as, texts::kMenuSaveMakeFileAs, 'A'},
@@ -103,6 +111,8 @@ QList<QKeySequence> command_keys(Command command) {
       return {QKeySequence(Qt::Key_Insert)};
     case Command::delete_file:
       return {QKeySequence(Qt::Key_Delete)};
+    case Command::new_make_file:
+      return {QKeySequence(Qt::CTRL | Qt::Key_N)};
     case Command::add_file:
       break;
   }
@@ -120,6 +130,15 @@ constexpr ToolbarButton kToolbarButtons[] = {
     {Command::assemble, 6},
 };
 
+// Alt+Up and Alt+Down on the project list move the selected entry; the
+// list's own key handling would take them for plain Up and Down.
+int entry_move_step(const QKeyEvent& key) {
+  if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::AltModifier) return 0;
+  if (key.key() == Qt::Key_Up) return -1;
+  if (key.key() == Qt::Key_Down) return 1;
+  return 0;
+}
+
 std::size_t command_index(Command command) {
   for (std::size_t i = 0; i < kAllCommands.size(); ++i) {
     if (kAllCommands[i] == command) return i;
@@ -136,9 +155,6 @@ QString list_text(std::string_view bytes) {
   if (text.size() > kListDisplayLimit) text.truncate(kListDisplayLimit);
   return text;
 }
-
-// Entries keep their bytes beside the text shown.
-constexpr int kEntryBytesRole = Qt::UserRole;
 
 QListWidgetItem* make_item(std::string_view bytes, int extent, int line_height) {
   auto* item = new QListWidgetItem(list_text(bytes));
@@ -234,7 +250,7 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   // The settings file lives in the directory the program started in.
   std::error_code error;
   start_directory_ = std::filesystem::current_path(error).string();
-  project_folder_ = QDir::currentPath();
+  dialog_folder_ = QDir::currentPath();
   project_.last_directory = read_settings(start_directory_).last_directory;
 
   client_ = new QWidget(this);
@@ -252,6 +268,8 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   create_keyboard_commands();
   create_warning_list();
   create_status_bar();
+  // The size and place of the last run; the system's default at first.
+  restoreGeometry(remembered_state(QStringLiteral("geometry")));
 }
 
 MainWindow::~MainWindow() {
@@ -263,6 +281,11 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!changes_may_go()) {
+    event->ignore();
+    return;
+  }
+  remember_state(QStringLiteral("geometry"), saveGeometry());
   save_settings();
   QMainWindow::closeEvent(event);
 }
@@ -383,32 +406,50 @@ void MainWindow::create_toolbar() {
 }
 
 void MainWindow::create_controls() {
-  const ClientGeometry geometry = creation_geometry();
+  // The left column and the listing share a splitter, and so do the two
+  // lists; the handles fill the gaps between the controls, so that until
+  // one is moved every control stands where the window's layout puts it.
+  const ClientGeometry geometry = resized_geometry(kMinimumWindowSize);
+  columns_ = new QSplitter(Qt::Horizontal, client_);
+  columns_->setObjectName(QStringLiteral("column_splitter"));
+  columns_->setChildrenCollapsible(false);
+  columns_->setHandleWidth(geometry.listing_view.left() - geometry.project_list.right() - 1);
+  auto* left = new QWidget(columns_);
+  left->setObjectName(QStringLiteral("left_column"));
+  auto* left_layout = new QVBoxLayout(left);
+  left_layout->setContentsMargins(0, 0, 0, 0);
+  left_layout->setSpacing(geometry.project_list.top() - geometry.project_file_name.bottom() - 1);
 
-  listing_view_ = new QPlainTextEdit(client_);
+  listing_view_ = new ListingView(columns_);
   listing_view_->setObjectName(QStringLiteral("listing_view"));
-  listing_view_->setReadOnly(true);
-  listing_view_->setLineWrapMode(QPlainTextEdit::NoWrap);
   listing_view_->viewport()->installEventFilter(this);
   listing_view_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   listing_view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   listing_view_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-  listing_view_->setGeometry(geometry.listing_view);
-  // Fixed-width characters keep every column of a statement within its tab stops.
-  listing_view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   new ListingHighlighter(listing_view_);
 
-  project_file_name_ = new QLabel(client_);
+  project_file_name_ = new QLabel(left);
   project_file_name_->setObjectName(QStringLiteral("project_file_name"));
   project_file_name_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   project_file_name_->setTextFormat(Qt::PlainText);
-  project_file_name_->setGeometry(geometry.project_file_name);
+  project_file_name_->setFixedHeight(geometry.project_file_name.height());
+  left_layout->addWidget(project_file_name_);
 
-  project_list_ = make_list(client_, "project_list");
-  project_list_->setGeometry(geometry.project_list);
+  lists_ = new QSplitter(Qt::Vertical, left);
+  lists_->setObjectName(QStringLiteral("list_splitter"));
+  lists_->setChildrenCollapsible(false);
+  lists_->setHandleWidth(geometry.error_list.top() - geometry.project_list.bottom() - 1);
+  left_layout->addWidget(lists_);
 
-  error_list_ = make_list(client_, "error_list");
-  error_list_->setGeometry(geometry.error_list);
+  project_list_ = make_list(lists_, "project_list");
+  // Entries move by dragging them, or with Alt+Up and Alt+Down.
+  project_list_->setDragDropMode(QAbstractItemView::InternalMove);
+  project_list_->setDefaultDropAction(Qt::MoveAction);
+  connect(project_list_->model(), &QAbstractItemModel::rowsMoved, this,
+          [this] { take_entries_from_list(); });
+  project_list_->installEventFilter(this);
+
+  error_list_ = make_list(lists_, "error_list");
   connect(error_list_, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { jump_to_error(error_list_->row(item)); });
   connect(error_list_, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -427,19 +468,67 @@ void MainWindow::create_controls() {
   const int average = QFontMetrics(font()).averageCharWidth();
   project_extent_ = average * kProjectListExtentChars;
   error_extent_ = average * kErrorListExtentChars;
+
+  // The listing and the error list take what the window grows by.
+  columns_->setStretchFactor(0, 0);
+  columns_->setStretchFactor(1, 1);
+  lists_->setStretchFactor(0, 0);
+  lists_->setStretchFactor(1, 1);
+  columns_->setGeometry(splitter_area(geometry));
+  columns_->setSizes({geometry.project_list.width(), geometry.listing_view.width()});
+  lists_->setSizes({geometry.project_list.height(), geometry.error_list.height()});
+  // Positions the person chose are kept for the next run.
+  for (QSplitter* splitter : {columns_, lists_}) {
+    splitter->restoreState(remembered_state(splitter->objectName()));
+    connect(splitter, &QSplitter::splitterMoved, this,
+            [splitter] { remember_state(splitter->objectName(), splitter->saveState()); });
+  }
   place_controls();
+
+  // The listing's searches work from anywhere in the window.
+  struct SearchKey {
+    QKeySequence key;
+    std::function<void()> run;
+  };
+  const SearchKey search_keys[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_F),
+       [this] { listing_view_->open_search(ListingSearch::text); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_G),
+       [this] { listing_view_->open_search(ListingSearch::address); }},
+      {QKeySequence(Qt::Key_F3), [this] { listing_view_->search_again(false); }},
+      {QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { listing_view_->search_again(true); }},
+  };
+  for (const SearchKey& search : search_keys) {
+    auto* action = new QAction(this);
+    action->setShortcut(search.key);
+    connect(action, &QAction::triggered, this, search.run);
+    addAction(action);
+  }
+}
+
+// The room of the column splitter: from the lists' left edge to the
+// listing's right edge, as high as the listing.
+QRect MainWindow::splitter_area(const ClientGeometry& geometry) {
+  return QRect(geometry.project_list.left(), geometry.listing_view.top(),
+               geometry.listing_view.right() - geometry.project_list.left() + 1,
+               geometry.listing_view.height());
 }
 
 void MainWindow::place_controls() {
   const QSize size = client_->size();
   toolbar_->setGeometry(0, 0, size.width(), toolbar_->sizeHint().height());
-  const ClientGeometry geometry = resized_geometry(size);
-  listing_view_->setGeometry(geometry.listing_view);
-  error_list_->setGeometry(geometry.error_list);
+  columns_->setGeometry(splitter_area(resized_geometry(size)));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == client_ && event->type() == QEvent::Resize) place_controls();
+  if (watched == project_list_ && event->type() == QEvent::KeyPress) {
+    const int step = entry_move_step(*static_cast<QKeyEvent*>(event));
+    if (step != 0) {
+      move_entry(step);
+      return true;
+    }
+  }
   if (listing_view_ != nullptr && watched == listing_view_->viewport() &&
       event->type() == QEvent::ToolTip) {
     return listing_tooltip(event);
@@ -474,6 +563,9 @@ void MainWindow::run_command(Command command) {
     case Command::insert_file:
       add_file(true);
       break;
+    case Command::new_make_file:
+      new_make_file();
+      break;
     case Command::exit:
       close();
       break;
@@ -481,20 +573,16 @@ void MainWindow::run_command(Command command) {
 }
 
 std::optional<ChosenFile> MainWindow::after_dialog(std::optional<ChosenFile> chosen) {
-  // The chosen file's folder becomes the project folder: project entries
-  // are bare names found there. The process's directory stays.
-  if (chosen) {
-    project_folder_ = QFileInfo(chosen->path).absolutePath();
-    project_.entry_directory =
-        std::filesystem::path(QFile::encodeName(project_folder_).toStdString());
-  }
+  // The next dialog starts where this one ended. Neither the process's
+  // directory nor the project's folder moves with it.
+  if (chosen) dialog_folder_ = QFileInfo(chosen->path).absolutePath();
   return chosen;
 }
 
 QString MainWindow::dialog_directory() const {
   if (!project_.last_directory.empty()) return display(project_.last_directory);
-  if (project_folder_ == QDir::currentPath()) return QString();
-  return project_folder_ + QLatin1Char('/');
+  if (dialog_folder_ == QDir::currentPath()) return QString();
+  return dialog_folder_ + QLatin1Char('/');
 }
 
 void MainWindow::show_file_error(const QString& text) {
@@ -506,13 +594,46 @@ void MainWindow::show_file_error(const QString& text) {
 
 void MainWindow::set_project_file_name(const QString& title) {
   project_file_name_->setText(title);
+  project_title_ = title;
+  update_title();
+}
+
+// The defined title, after the project's name while it has one, marked
+// with a leading '*' while the list holds unsaved changes.
+void MainWindow::update_title() {
+  QString title = display(texts::kWindowTitle);
+  if (!project_title_.isEmpty()) title = project_title_ + QStringLiteral(" - ") + title;
+  if (modified_) title.prepend(QLatin1Char('*'));
+  setWindowTitle(title);
+}
+
+void MainWindow::set_modified(bool modified) {
+  if (modified_ == modified) return;
+  modified_ = modified;
+  update_title();
+}
+
+bool MainWindow::changes_may_go() {
+  if (!modified_) return true;
+  switch (dialogs_->ask(this, display(texts::kSaveChangesText), display(texts::kConfirmCaption),
+                        Choices::yes_no_cancel)) {
+    case Reply::yes:
+      return save_make_file();
+    case Reply::no:
+      return true;
+    case Reply::cancel:
+      break;
+  }
+  return false;
 }
 
 void MainWindow::assemble() {
   QElapsedTimer timer;
   timer.start();
   // Relative entries were found here; the editor gets them from here too.
-  assembly_directory_ = project_folder_;
+  assembly_directory_ = project_.entry_directory.empty()
+                            ? QDir::currentPath()
+                            : QFile::decodeName(project_.entry_directory.string().c_str());
   listing_words_ = 0;
   // The window always writes BASE.hex too, so that a chip can be programmed.
   AssemblyOptions options;
@@ -544,12 +665,48 @@ bool MainWindow::listing_tooltip(QEvent* event) {
 }
 
 void MainWindow::open_make_file() {
+  if (!changes_may_go()) return;
   const std::optional<ChosenFile> chosen = after_dialog(
       dialogs_->choose_file_to_open(this, QStringLiteral("*.amk"), dialog_directory()));
-  if (chosen) open_project_file(*chosen);
+  if (!chosen) return;
+  // A name that does not exist yet starts a new project under it, once the
+  // person agrees; the file is written by the first save.
+  if (!QFileInfo::exists(chosen->path)) {
+    if (dialogs_->ask(this,
+                      chosen->path + QLatin1Char('\n') +
+                          display(texts::kCreateFileText),
+                      display(texts::kConfirmCaption), Choices::yes_no) == Reply::yes) {
+      start_new_project_file(*chosen);
+    }
+    return;
+  }
+  open_project_file(*chosen);
+}
+
+void MainWindow::start_new_project_file(const ChosenFile& chosen) {
+  const SystemPath path = system_path(chosen.path);
+  take_project_path(project_, path);
+  project_.entry_directory = project_folder(path);
+  project_.entries.clear();
+  fill_project_list();
+  set_project_file_name(chosen.title);
+  set_modified(false);
+}
+
+void MainWindow::new_make_file() {
+  if (!changes_may_go()) return;
+  // The last directory stays: the dialogs keep starting there.
+  project_.entries.clear();
+  project_.project_file_path = SystemPath();
+  project_.output_base_name = SystemPath();
+  project_.entry_directory.clear();
+  fill_project_list();
+  set_project_file_name(QString());
+  set_modified(false);
 }
 
 void MainWindow::open_project(const QString& path) {
+  if (!changes_may_go()) return;
   const QFileInfo file(path);
   const ChosenFile chosen{file.absoluteFilePath(), file.fileName()};
   after_dialog(chosen);
@@ -583,51 +740,95 @@ bool MainWindow::open_project_file(const ChosenFile& chosen) {
     return false;
   }
   take_project_path(project_, path);
-  set_project_file_name(chosen.title);
+  // Its entries are found in its folder, as korva-asm finds them.
+  project_.entry_directory = project_folder(path);
   project_.entries = std::move(*entries);
   fill_project_list();
+  set_project_file_name(chosen.title);
+  set_modified(false);
   recent_projects_.remember(chosen.path);
   return true;
 }
 
-void MainWindow::save_make_file() {
+bool MainWindow::save_make_file() {
+  if (project_.project_file_path.empty()) return save_make_file_as();
   const Expected<Saved> saved = save_project_file(project_);
-  if (!saved) show_file_error(display(saved.message()));
+  if (!saved) {
+    show_file_error(display(saved.message()));
+    return false;
+  }
+  if (*saved == Saved::nothing_to_save) {
+    set_status(display(texts::kNothingToSave));
+  } else {
+    set_modified(false);
+  }
+  return true;
 }
 
-void MainWindow::save_make_file_as() {
+bool MainWindow::save_make_file_as() {
   const std::optional<ChosenFile> chosen = after_dialog(
       dialogs_->choose_file_to_save(this, dialog_directory() + QStringLiteral("*.amk")));
-  if (!chosen) return;
-  take_project_path(project_, system_path(chosen->path));
+  if (!chosen) return false;
+  const SystemPath path = system_path(chosen->path);
+  // The entries move with the file: each still names the file it named.
+  const std::filesystem::path folder = project_folder(path);
+  Expected<std::vector<std::string>> entries =
+      entries_for_folder(project_.entries, entry_folder(), folder);
+  if (!entries) {
+    show_file_error(display(entries.message()));
+    return false;
+  }
+  take_project_path(project_, path);
+  project_.entry_directory = folder;
+  if (*entries != project_.entries) {
+    const int row = project_list_->currentRow();
+    project_.entries = std::move(*entries);
+    fill_project_list();
+    project_list_->setCurrentRow(row);
+  }
   set_project_file_name(chosen->title);
-  save_make_file();
+  const bool saved = save_make_file();
   if (QFileInfo(chosen->path).isFile()) recent_projects_.remember(chosen->path);
+  return saved;
+}
+
+std::filesystem::path MainWindow::entry_folder() const {
+  if (!project_.entry_directory.empty()) return std::filesystem::absolute(project_.entry_directory);
+  std::error_code error;
+  return std::filesystem::current_path(error);
 }
 
 void MainWindow::add_file(bool insert) {
-  const std::optional<ChosenFile> chosen = after_dialog(
-      dialogs_->choose_file_to_open(this, QStringLiteral("*.as;*.inc"), dialog_directory()));
-  if (!chosen) return;
-  // The project file stores the entry in CP932: a name it cannot write is
-  // refused here, rather than stored as a name of no file.
-  Expected<std::string> named = project_entry_for(system_path(chosen->title));
-  if (!named) {
-    show_file_error(display(named.message()));
-    return;
-  }
-  std::string title = std::move(*named);
-  // Names are compared byte for byte: the same name in another letter case
-  // is a different entry.
-  for (const std::string& entry : project_.entries) {
-    if (entry == title) {
-      dialogs_->show_message(this, display(texts::kSameNameText), display(texts::kSameNameCaption));
-      return;
-    }
+  const std::vector<ChosenFile> files =
+      dialogs_->choose_files_to_open(this, QStringLiteral("*.as;*.inc"), dialog_directory());
+  if (files.empty()) return;
+  after_dialog(files.front());
+  // The first file of a project without a file sets the folder its entries
+  // are found in; Save As moves them to the project file's folder.
+  if (project_.project_file_path.empty() && project_.entries.empty()) {
+    project_.entry_directory = system_path(files.front().path).path().parent_path();
   }
   const int selected = insert ? selected_project_row() : -1;
-  insert_entry(selected < 0 ? static_cast<int>(project_.entries.size()) : selected,
-               std::move(title));
+  int row = selected < 0 ? static_cast<int>(project_.entries.size()) : selected;
+  for (const ChosenFile& file : files) {
+    Expected<std::string> entry = entry_for_file(system_path(file.path).path(), entry_folder());
+    if (!entry) {
+      show_file_error(display(entry.message()));
+      return;
+    }
+    // Names are compared byte for byte: the same name in another letter
+    // case is a different entry.
+    for (const std::string& existing : project_.entries) {
+      if (existing == *entry) {
+        dialogs_->show_message(this, display(texts::kSameNameText),
+                               display(texts::kSameNameCaption));
+        return;
+      }
+    }
+    insert_entry(row, std::move(*entry));
+    ++row;
+    set_modified(true);
+  }
 }
 
 void MainWindow::delete_file() {
@@ -635,7 +836,38 @@ void MainWindow::delete_file() {
   if (row < 0) return;
   project_.entries.erase(project_.entries.begin() + row);
   delete project_list_->takeItem(row);
+  // The entry that took its place (or the new last one) is selected, so
+  // that Delete again goes on deleting.
   project_list_->clearSelection();
+  if (project_list_->count() > 0)
+    project_list_->setCurrentRow(std::min(row, project_list_->count() - 1));
+  set_modified(true);
+}
+
+void MainWindow::move_entry(int step) {
+  const int row = selected_project_row();
+  const int target = row + step;
+  if (row < 0 || target < 0 || target >= project_list_->count()) return;
+  QListWidgetItem* item = project_list_->takeItem(row);
+  project_list_->insertItem(target, item);
+  std::swap(project_.entries[static_cast<std::size_t>(row)],
+            project_.entries[static_cast<std::size_t>(target)]);
+  project_list_->setCurrentRow(target);
+  set_modified(true);
+}
+
+// After a drag the list's order is the project's: the entries are read
+// back from the bytes each item keeps.
+void MainWindow::take_entries_from_list() {
+  std::vector<std::string> entries;
+  entries.reserve(static_cast<std::size_t>(project_list_->count()));
+  for (int i = 0; i < project_list_->count(); ++i) {
+    const QByteArray bytes = project_list_->item(i)->data(kEntryBytesRole).toByteArray();
+    entries.emplace_back(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  }
+  if (entries == project_.entries) return;
+  project_.entries = std::move(entries);
+  set_modified(true);
 }
 
 int MainWindow::selected_project_row() const {
@@ -673,14 +905,7 @@ void MainWindow::add_error_entry(std::string_view listing_line) {
 }
 
 void MainWindow::show_listing(std::string_view listing) {
-  QTextDocument* document = listing_view_->document();
-  QTextOption option = document->defaultTextOption();
-  QList<QTextOption::Tab> tabs;
-  for (const qreal stop : listing_tab_stops(listing_view_->logicalDpiX())) {
-    tabs << QTextOption::Tab(stop, QTextOption::LeftTab);
-  }
-  option.setTabs(tabs);
-  document->setDefaultTextOption(option);
+  listing_view_->set_tab_stops(listing_tab_stops(listing_view_->logicalDpiX()));
   listing_view_->setPlainText(display(listing));
   listing_words_ = count_program_words(listing);
   QTextCursor cursor = listing_view_->textCursor();
@@ -708,6 +933,8 @@ void MainWindow::jump_to_error(int row) {
   listing_view_->setTextCursor(cursor);
   listing_view_->ensureCursorVisible();
   listing_view_->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  // The line's start, its address and code, stays in view.
+  listing_view_->horizontalScrollBar()->setValue(0);
 }
 
 }  // namespace korva

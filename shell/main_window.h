@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -30,12 +31,15 @@ class QLabel;
 class QListWidget;
 class QMenu;
 class QPlainTextEdit;
+class QSplitter;
 class QTextDocument;
 class QToolBar;
 
 namespace korva {
 
 class Assembler;
+class ElidedLabel;
+class ListingView;
 class MnemonicStyle;
 
 // The command ids of the menu and the toolbar.
@@ -47,12 +51,14 @@ enum class Command : int {
   add_file = 1014,
   save_make_file_as = 1015,
   insert_file = 1016,
+  new_make_file = 1017,
   exit = 1020,
 };
 
-inline constexpr std::array<Command, 8> kAllCommands = {
-    Command::assemble, Command::open_make_file,    Command::delete_file, Command::save_make_file,
-    Command::add_file, Command::save_make_file_as, Command::insert_file, Command::exit};
+inline constexpr std::array<Command, 9> kAllCommands = {
+    Command::assemble,       Command::open_make_file, Command::delete_file,
+    Command::save_make_file, Command::add_file,       Command::save_make_file_as,
+    Command::insert_file,    Command::new_make_file,  Command::exit};
 
 // Places of the four child controls in the client area (the area under the
 // menu bar, with the toolbar at its top).
@@ -80,6 +86,8 @@ inline constexpr int kErrorListExtentChars = 100;
 inline constexpr std::uintmax_t kProjectFileSizeLimit = std::uintmax_t{1024} * 1024;
 // List entries show at most this many characters; the entry itself is kept whole.
 inline constexpr int kListDisplayLimit = 512;
+// List entries keep their bytes (CP932) under this role, beside the text shown.
+inline constexpr int kEntryBytesRole = Qt::UserRole;
 
 // Keyboard commands beside the menu's eight: they act on the error list,
 // the warning list and the listing view.
@@ -128,6 +136,8 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   QString status_text() const;
 
   const ProjectState& project() const { return project_; }
+  // Whether the project list differs from what its file holds.
+  bool project_modified() const { return modified_; }
   // The tooltip of a listing line: its warnings and errors with their places.
   QString listing_tip(int line) const {
     const auto tip = listing_tips_.find(line);
@@ -155,6 +165,7 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void create_status_bar();
   void create_warning_list();
   void place_controls();
+  static QRect splitter_area(const ClientGeometry& geometry);
   void grow_window(int height);
   void fill_recent_projects(QMenu* menu);
 
@@ -173,10 +184,24 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void jump_to_warning(int row);
   void open_make_file();
   bool open_project_file(const ChosenFile& chosen);
-  void save_make_file();
-  void save_make_file_as();
+  void start_new_project_file(const ChosenFile& chosen);
+  void new_make_file();
+  // Both give whether the list is now safe on disk (or there was nothing
+  // that could be written); false when cancelled or failed.
+  bool save_make_file();
+  bool save_make_file_as();
   void add_file(bool insert);
   void delete_file();
+  // Alt+Up (step -1) and Alt+Down (step 1): moves the selected entry.
+  void move_entry(int step);
+  void take_entries_from_list();
+  // Asks whether to save unsaved changes before they would be dropped;
+  // false when the person cancels (or saving fails).
+  bool changes_may_go();
+  // The folder relative entries are found in, made absolute.
+  std::filesystem::path entry_folder() const;
+  void set_modified(bool modified);
+  void update_title();
 
   void save_settings();
   std::optional<ChosenFile> after_dialog(std::optional<ChosenFile> chosen);
@@ -195,9 +220,13 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   ProjectState project_;
   std::string start_directory_;
   // The folder of the file last chosen in a dialog, at first the start
-  // directory: bare project entries are found there, outputs named after
-  // one are written there, and dialogs without a last directory open there.
-  QString project_folder_;
+  // directory: dialogs without a last directory open there. Entries are
+  // found in the project's folder (ProjectState::entry_directory), which
+  // a dialog never moves.
+  QString dialog_folder_;
+  // The title's name of the project file, empty while it has none.
+  QString project_title_;
+  bool modified_ = false;
   bool settings_saved_ = false;
 
   std::array<QAction*, kAllCommands.size()> actions_{};
@@ -205,13 +234,15 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   MnemonicStyle* mnemonic_style_ = nullptr;
   QWidget* client_ = nullptr;
   QToolBar* toolbar_ = nullptr;
-  QPlainTextEdit* listing_view_ = nullptr;
+  ListingView* listing_view_ = nullptr;
+  QSplitter* columns_ = nullptr;
+  QSplitter* lists_ = nullptr;
   QLabel* project_file_name_ = nullptr;
   QListWidget* project_list_ = nullptr;
   QListWidget* error_list_ = nullptr;
   QListWidget* warning_list_ = nullptr;
   QDockWidget* warning_dock_ = nullptr;
-  QLabel* status_label_ = nullptr;
+  ElidedLabel* status_label_ = nullptr;
   int project_extent_ = 0;
   int error_extent_ = 0;
   // Warnings and places of the last assembly, by listing line, shown as

@@ -23,6 +23,8 @@
 
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
+#include "shell/elided_label.h"
+#include "shell/listing_view.h"
 #include "shell/main_window.h"
 #include "shell/source_editor.h"
 #include "support/text_encoding.h"
@@ -126,9 +128,8 @@ void MainWindow::create_warning_list() {
 }
 
 void MainWindow::create_status_bar() {
-  status_label_ = new QLabel(this);
+  status_label_ = new ElidedLabel(this);
   status_label_->setObjectName(QStringLiteral("status_text"));
-  status_label_->setTextFormat(Qt::PlainText);
   statusBar()->addWidget(status_label_, 1);
   auto* warnings = new QToolButton(this);
   warnings->setObjectName(QStringLiteral("warning_list_switch"));
@@ -147,9 +148,9 @@ void MainWindow::grow_window(int height) {
   resize(width(), this->height() + height);
 }
 
-// The error list keeps its entries as they are; each gets its source place as
-// tooltip. Warnings never enter the list: they go to the warning list and are
-// tooltips of their listing lines.
+// The error list's entries get their place and explanation beside the
+// listing line, and the whole as tooltip. Warnings never enter the list: they go to the warning
+// list and are tooltips of their listing lines.
 void MainWindow::show_diagnostics(const AssemblyResult& result) {
   errors_.clear();
   warnings_.clear();
@@ -163,14 +164,19 @@ void MainWindow::show_diagnostics(const AssemblyResult& result) {
       warnings_.push_back(diagnostic);
       warning_list_->addItem(tip);
     } else {
-      // The entry stays the listing line; its tooltip gives the place and
-      // what exactly is wrong, and how to fix it where that is known.
+      // The tooltip gives the place and what exactly is wrong, and how to
+      // fix it where that is known.
       QString place = display(describe_place(diagnostic));
       if (!diagnostic.explanation.empty())
         place += QStringLiteral(": ") + display(diagnostic.explanation);
       if (!diagnostic.hint.empty()) place += QStringLiteral("\n") + display(diagnostic.hint);
       if (QListWidgetItem* item = error_list_->item(static_cast<int>(errors_.size()))) {
         item->setToolTip(place);
+        // Shown with its place and explanation; the entry's bytes stay the
+        // listing line, which the jump searches for.
+        const QByteArray line = item->data(kEntryBytesRole).toByteArray();
+        item->setText(error_entry_text(
+            diagnostic, std::string_view(line.constData(), static_cast<std::size_t>(line.size()))));
       }
       errors_.push_back(diagnostic);
     }
@@ -202,7 +208,7 @@ QString MainWindow::status_text() const {
 }
 
 void MainWindow::set_status(const QString& text) {
-  status_label_->setText(text);
+  status_label_->set_text(text);
   status_label_->setAccessibleName(text);
   if (statusBar()->isHidden()) {
     statusBar()->show();
@@ -241,7 +247,7 @@ void MainWindow::select_listing_line(int line) {
   QTextCursor cursor(block);
   cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
   listing_view_->setTextCursor(cursor);
-  listing_view_->ensureCursorVisible();
+  listing_view_->show_caret_line();
 }
 
 const Diagnostic* MainWindow::error_diagnostic(int row) const {
@@ -304,8 +310,19 @@ void MainWindow::open_source(const Diagnostic& diagnostic) {
   const QString file = QDir(assembly_directory_).absoluteFilePath(name);
   if (!QFileInfo(file).isFile()) {
     show_file_error(file + QStringLiteral(": no such file"));
-  } else if (!open_in_editor(file, diagnostic.where.line)) {
-    show_file_error(file + QStringLiteral(": no editor could be started for it"));
+  } else {
+    switch (open_in_editor(file, diagnostic.where.line)) {
+      case EditorStart::started:
+        break;
+      case EditorStart::no_terminal:
+        show_file_error(file + QStringLiteral(": the editor ($VISUAL or $EDITOR) runs in a "
+                                              "terminal, and no terminal was found "
+                                              "($TERMINAL, x-terminal-emulator, xterm)"));
+        break;
+      case EditorStart::failed:
+        show_file_error(file + QStringLiteral(": no editor could be started for it"));
+        break;
+    }
   }
 }
 

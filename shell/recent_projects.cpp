@@ -1,18 +1,11 @@
 #include "shell/recent_projects.h"
 
-#include <QSettings>
-#include <memory>
+#include "shell/user_settings.h"
 
 namespace korva {
 namespace {
 
 constexpr const char* kKey = "recent_projects";
-
-// ~/.config/korva/korva.conf on Linux.
-std::unique_ptr<QSettings> user_settings() {
-  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                     QStringLiteral("korva"), QStringLiteral("korva"));
-}
 
 void store(const QStringList& paths) {
   user_settings()->setValue(QLatin1String(kKey), paths);

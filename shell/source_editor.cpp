@@ -1,7 +1,9 @@
 #include "shell/source_editor.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace korva {
@@ -17,11 +19,33 @@ std::optional<EditorCommand> editor_command(const QString& visual, const QString
   return command;
 }
 
-bool open_in_editor(const QString& file, std::size_t line) {
+bool needs_terminal(const QString& program) {
+  static const QStringList kTerminalEditors = {
+      QStringLiteral("vi"),    QStringLiteral("vim"),  QStringLiteral("nvim"),
+      QStringLiteral("view"),  QStringLiteral("nano"), QStringLiteral("pico"),
+      QStringLiteral("micro"), QStringLiteral("joe"),  QStringLiteral("jed"),
+      QStringLiteral("ne"),    QStringLiteral("mg"),   QStringLiteral("hx"),
+      QStringLiteral("helix"), QStringLiteral("kak"),  QStringLiteral("ed")};
+  return kTerminalEditors.contains(QFileInfo(program).fileName());
+}
+
+EditorStart open_in_editor(const QString& file, std::size_t line) {
   const std::optional<EditorCommand> command =
       editor_command(qEnvironmentVariable("VISUAL"), qEnvironmentVariable("EDITOR"), file, line);
-  if (command) return QProcess::startDetached(command->program, command->arguments);
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+  if (!command) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file)) ? EditorStart::started
+                                                                : EditorStart::failed;
+  }
+  if (!needs_terminal(command->program)) {
+    return QProcess::startDetached(command->program, command->arguments) ? EditorStart::started
+                                                                         : EditorStart::failed;
+  }
+  const std::optional<EditorCommand> terminal =
+      in_terminal(*command, qEnvironmentVariable("TERMINAL"),
+                  [](const QString& name) { return QStandardPaths::findExecutable(name); });
+  if (!terminal) return EditorStart::no_terminal;
+  return QProcess::startDetached(terminal->program, terminal->arguments) ? EditorStart::started
+                                                                         : EditorStart::failed;
 }
 
 }  // namespace korva

@@ -21,8 +21,33 @@ struct EditorCommand {
 std::optional<EditorCommand> editor_command(const QString& visual, const QString& editor,
                                             const QString& file, std::size_t line);
 
-// Starts the editor (or the desktop's handler) and returns at once; false
-// when nothing could be started.
-bool open_in_editor(const QString& file, std::size_t line);
+// Whether the editor program works only inside a terminal (vi, nano ...).
+bool needs_terminal(const QString& program);
+
+// The editor's command run inside the first terminal that `find` (given a
+// program name, its path or empty) finds: `preferred` (the user's
+// $TERMINAL) first, then the system's default terminal and xterm. Nothing
+// when none is there.
+template <typename Find>
+std::optional<EditorCommand> in_terminal(const EditorCommand& editor, const QString& preferred,
+                                         Find find) {
+  QStringList candidates;
+  if (!preferred.trimmed().isEmpty()) candidates << preferred.trimmed();
+  candidates << QStringLiteral("x-terminal-emulator") << QStringLiteral("xterm");
+  for (const QString& candidate : candidates) {
+    const QString path = find(candidate);
+    if (path.isEmpty()) continue;
+    return EditorCommand{path,
+                         QStringList{QStringLiteral("-e"), editor.program} + editor.arguments};
+  }
+  return std::nullopt;
+}
+
+enum class EditorStart { started, no_terminal, failed };
+
+// Starts the editor (or the desktop's handler) and returns at once. An
+// editor that needs a terminal is started in one; without a terminal the
+// result says so.
+EditorStart open_in_editor(const QString& file, std::size_t line);
 
 }  // namespace korva

@@ -21,12 +21,21 @@ void prepare(QFileDialog& dialog, const QString& initial_text, const QString& in
   dialog.setNameFilters(filters);
 }
 
+std::vector<ChosenFile> run_for_all(QFileDialog& dialog) {
+  std::vector<ChosenFile> chosen;
+  if (dialog.exec() != QDialog::Accepted) return chosen;
+  for (const QString& file : dialog.selectedFiles()) {
+    if (file.isEmpty()) continue;
+    const QString path = QFileInfo(file).absoluteFilePath();
+    chosen.push_back(ChosenFile{path, QFileInfo(path).fileName()});
+  }
+  return chosen;
+}
+
 std::optional<ChosenFile> run(QFileDialog& dialog) {
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
-  const QString path = QFileInfo(files.front()).absoluteFilePath();
-  return ChosenFile{path, QFileInfo(path).fileName()};
+  std::vector<ChosenFile> chosen = run_for_all(dialog);
+  if (chosen.empty()) return std::nullopt;
+  return chosen.front();
 }
 
 }  // namespace
@@ -47,9 +56,19 @@ std::optional<ChosenFile> QtUserDialogs::choose_file_to_open(QWidget* owner,
                                                              const QString& initial_directory) {
   QFileDialog dialog(owner);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setFileMode(QFileDialog::AnyFile);
   prepare(dialog, initial_text, initial_directory);
   return run(dialog);
+}
+
+std::vector<ChosenFile> QtUserDialogs::choose_files_to_open(QWidget* owner,
+                                                            const QString& initial_text,
+                                                            const QString& initial_directory) {
+  QFileDialog dialog(owner);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  prepare(dialog, initial_text, initial_directory);
+  return run_for_all(dialog);
 }
 
 std::optional<ChosenFile> QtUserDialogs::choose_file_to_save(QWidget* owner,
@@ -64,6 +83,22 @@ std::optional<ChosenFile> QtUserDialogs::choose_file_to_save(QWidget* owner,
 void QtUserDialogs::show_message(QWidget* owner, const QString& text, const QString& caption) {
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
   box.exec();
+}
+
+Reply QtUserDialogs::ask(QWidget* owner, const QString& text, const QString& caption,
+                         Choices choices) {
+  QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+  if (choices == Choices::yes_no_cancel) buttons |= QMessageBox::Cancel;
+  QMessageBox box(QMessageBox::Question, caption, text, buttons, owner);
+  box.setEscapeButton(choices == Choices::yes_no_cancel ? QMessageBox::Cancel : QMessageBox::No);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return Reply::yes;
+    case QMessageBox::No:
+      return Reply::no;
+    default:
+      return choices == Choices::yes_no_cancel ? Reply::cancel : Reply::no;
+  }
 }
 
 }  // namespace korva

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -18,15 +19,25 @@ struct ChosenFile {
   QString title;
 };
 
+// The buttons of a question, and the one pressed.
+enum class Choices { yes_no, yes_no_cancel };
+enum class Reply { yes, no, cancel };
+
 class UserDialogs {
  public:
   virtual ~UserDialogs() = default;
 
-  // An open dialog. `initial_text` is what the file-name box starts with
+  // An open dialog, which takes a name that does not exist too (the window
+  // asks before creating it). `initial_text` is what the file-name box starts with
   // ("*.amk", "*.as;*.inc"); `initial_directory` is where it starts, or
   // empty for the system's default. Nothing when cancelled.
   virtual std::optional<ChosenFile> choose_file_to_open(QWidget* owner, const QString& initial_text,
                                                         const QString& initial_directory) = 0;
+
+  // An open dialog where several existing files may be chosen at once, in
+  // the order given; empty when cancelled.
+  virtual std::vector<ChosenFile> choose_files_to_open(QWidget* owner, const QString& initial_text,
+                                                       const QString& initial_directory) = 0;
 
   // A save dialog that asks before overwriting. `initial_text` may start
   // with a directory ("/work/*.amk"), where the dialog then starts.
@@ -35,6 +46,11 @@ class UserDialogs {
 
   // A message box with one OK button; returns once it is closed.
   virtual void show_message(QWidget* owner, const QString& text, const QString& caption) = 0;
+
+  // A question box; closing it without a button counts as the last choice
+  // (no, or cancel).
+  virtual Reply ask(QWidget* owner, const QString& text, const QString& caption,
+                    Choices choices) = 0;
 };
 
 // The initial text of a dialog taken apart: the directory in front of its
@@ -50,9 +66,12 @@ class QtUserDialogs : public UserDialogs {
  public:
   std::optional<ChosenFile> choose_file_to_open(QWidget* owner, const QString& initial_text,
                                                 const QString& initial_directory) override;
+  std::vector<ChosenFile> choose_files_to_open(QWidget* owner, const QString& initial_text,
+                                               const QString& initial_directory) override;
   std::optional<ChosenFile> choose_file_to_save(QWidget* owner,
                                                 const QString& initial_text) override;
   void show_message(QWidget* owner, const QString& text, const QString& caption) override;
+  Reply ask(QWidget* owner, const QString& text, const QString& caption, Choices choices) override;
 };
 
 }  // namespace korva

@@ -3,8 +3,8 @@
 # keys sent with xdotool, as a person at the keyboard would. Opens a project
 # given on the command line, assembles with F7, reads the status bar through
 # the window's status log, moves to the error list and jumps with Enter,
-# opens the error's source with Ctrl+Enter in a stand-in editor, closes with
-# Ctrl+Q and checks that the program ended and asm.ini holds the last
+# opens the error's source with Ctrl+Enter in a stand-in editor, deletes an
+# entry, answers the question Ctrl+Q then asks, and checks that the program ended and asm.ini holds the last
 # directory. On failure a screenshot is kept in the artefact folder.
 #   desktop_test.sh KORVA_BINARY ARTEFACT_FOLDER
 set -uo pipefail
@@ -53,12 +53,14 @@ status_has() { grep -Eq "$1" "$work/status.log" 2> /dev/null; }
 editor_called() { [ -s "$work/editor.log" ]; }
 process_gone() { ! kill -0 "$1" 2> /dev/null; }
 
-# The project: one error on line 2 and one warning on line 3. The program
+# The project: one error on line 2 and one warning on line 3 of a.as, and
+# an empty b.as. The program
 # starts in start/ and is given the project's path relative to it.
 mkdir -p "$work/start/proj" "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
 printf 'START:: 0>W\r\nbogus statement\r\nW^256>W\r\n===->START\r\n' > "$work/start/proj/a.as"
-printf 'a.as\r\n' > "$work/start/proj/p.amk"
+printf '' > "$work/start/proj/b.as"
+printf 'a.as\r\nb.as\r\n' > "$work/start/proj/p.amk"
 cat > "$work/editor" << EDITOR
 #!/bin/sh
 printf '%s\n' "\$*" >> "$work/editor.log"
@@ -110,11 +112,51 @@ expected_editor="+2 $work/start/proj/a.as"
 [ "$(cat "$work/editor.log")" = "$expected_editor" ] ||
   fail "the editor got '$(cat "$work/editor.log")', not '$expected_editor'"
 
+# The splitter between the left column (5..164 of the client area, which
+# is xdotool's window) and the listing (from 170) is dragged 80 pixels to
+# the right; its place is kept in the user's settings.
+xdotool mousemove --window "$window" 167 200 mousedown 1
+for x in 175 195 215 235 247; do
+  sleep 0.05
+  xdotool mousemove --window "$window" "$x" 200
+done
+xdotool mouseup 1
+splitter_kept() { grep -q 'column_splitter' "$work/config/korva/korva.conf" 2> /dev/null; }
+wait_for 10 splitter_kept || fail "the splitter's place was not kept"
+
+# Entries move with Alt+Down: Tab goes to the project list, Space selects
+# a.as, Alt+Down puts it below b.as; Ctrl+S saves the new order.
+xdotool key Tab
+sleep 0.2
+xdotool key space alt+Down
+title_marked() { xdotool getwindowname "$window" 2> /dev/null | grep -q '^\*p\.amk - '; }
+wait_for 10 title_marked || fail "Alt+Down: the title has no modified mark: $(xdotool getwindowname "$window")"
+xdotool key ctrl+s
+amk_is() { [ "$(od -An -c "$work/start/proj/p.amk" | tr -d ' \n')" = "$1" ]; }
+wait_for 10 amk_is 'b.as\r\na.as\r\n' ||
+  fail "Alt+Down and Ctrl+S: p.amk holds $(od -An -c "$work/start/proj/p.amk")"
+
+# A change to the list is not dropped unasked: Delete on the project list
+# marks the title, Ctrl+Q asks; Escape keeps the window, "No" closes it
+# without writing the project file.
+xdotool key Delete
+wait_for 10 title_marked || fail "Delete: the title has no modified mark: $(xdotool getwindowname "$window")"
+question_shown() { xdotool search --onlyvisible --name "$(printf '\xe7\xa2\xba\xe8\xaa\x8d')" > /dev/null 2>&1; }
 xdotool key ctrl+q
-wait_for 30 process_gone "$korva_pid" || fail "Ctrl+Q: the program did not end"
+wait_for 10 question_shown || fail "Ctrl+Q with a changed list: no question"
+xdotool key Escape
+wait_for 10 sh -c '! xdotool search --onlyvisible --name "$(printf "\xe7\xa2\xba\xe8\xaa\x8d")" > /dev/null 2>&1' ||
+  fail "Escape: the question stayed"
+kill -0 "$korva_pid" 2> /dev/null || fail "Escape on the question: the program ended"
+xdotool key ctrl+q
+wait_for 10 question_shown || fail "the second Ctrl+Q asked nothing"
+xdotool key alt+n
+wait_for 30 process_gone "$korva_pid" || fail "Ctrl+Q, No: the program did not end"
+amk_is 'b.as\r\na.as\r\n' ||
+  fail "the project file changed although the question was answered No"
 wait "$korva_pid"
 code=$?
 [ "$code" -eq 0 ] || fail "the program ended with status $code: $(cat "$work/korva.log")"
 [ "$(cat "$work/start/asm.ini")" = "$work/start/proj/" ] ||
   fail "asm.ini holds '$(cat "$work/start/asm.ini")', not '$work/start/proj/'"
-echo "PASSED: opened, assembled, jumped, opened the source and closed on $DISPLAY"
+echo "PASSED: opened, assembled, jumped, opened the source, was asked and closed on $DISPLAY"

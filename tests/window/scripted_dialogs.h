@@ -22,7 +22,17 @@ struct DialogLog {
     QString text;
     QString caption;
   };
+  struct Question {
+    QString text;
+    QString caption;
+    Choices choices;
+  };
+  // A file dialog takes the next answer; one where several files may be
+  // chosen takes the next list of `file_lists` first, if there is one.
   std::deque<std::optional<ChosenFile>> answers;
+  std::deque<std::vector<ChosenFile>> file_lists;
+  std::deque<Reply> replies;  // a question without a prepared reply is cancelled
+  std::vector<Question> questions;
   std::vector<Request> requests;
   std::vector<Message> messages;
   int unanswered = 0;  // dialogs shown with no answer prepared
@@ -37,12 +47,31 @@ class ScriptedDialogs : public UserDialogs {
     log_->requests.push_back({false, initial_text, initial_directory});
     return next();
   }
+  std::vector<ChosenFile> choose_files_to_open(QWidget*, const QString& initial_text,
+                                               const QString& initial_directory) override {
+    log_->requests.push_back({false, initial_text, initial_directory});
+    if (!log_->file_lists.empty()) {
+      std::vector<ChosenFile> files = log_->file_lists.front();
+      log_->file_lists.pop_front();
+      return files;
+    }
+    std::optional<ChosenFile> answer = next();
+    if (!answer) return {};
+    return {*answer};
+  }
   std::optional<ChosenFile> choose_file_to_save(QWidget*, const QString& initial_text) override {
     log_->requests.push_back({true, initial_text, QString()});
     return next();
   }
   void show_message(QWidget*, const QString& text, const QString& caption) override {
     log_->messages.push_back({text, caption});
+  }
+  Reply ask(QWidget*, const QString& text, const QString& caption, Choices choices) override {
+    log_->questions.push_back({text, caption, choices});
+    if (log_->replies.empty()) return choices == Choices::yes_no ? Reply::no : Reply::cancel;
+    const Reply reply = log_->replies.front();
+    log_->replies.pop_front();
+    return reply;
   }
 
  private:

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +17,7 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -25,6 +27,8 @@
 
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
+#include "shell/elided_label.h"
+#include "shell/listing_view.h"
 #include "shell/main_window.h"
 #include "shell/menu_mnemonics.h"
 #include "shell/recent_projects.h"
@@ -100,7 +104,7 @@ class WindowKeyboardTest : public QObject {
     emit file_menu()->aboutToShow();
     QStringList texts;
     const QList<QAction*> actions = file_menu()->actions();
-    for (qsizetype i = 6; i < actions.size(); ++i) texts << actions[i]->text();
+    for (qsizetype i = 7; i < actions.size(); ++i) texts << actions[i]->text();
     return texts;
   }
 
@@ -273,8 +277,15 @@ class WindowKeyboardTest : public QObject {
     QTest::keyClick(window_, Qt::Key_F7);
     QCOMPARE(log_->messages.size(), std::size_t{2});
 
+    // The changed list is not dropped without a question: cancelled, the
+    // window stays; answered "no", it closes without saving.
     QPointer<MainWindow> alive(window_);
     window_->setAttribute(Qt::WA_DeleteOnClose);
+    QTest::keyClick(window_, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(log_->questions.size(), std::size_t{1});
+    QCOMPARE(log_->questions[0].text, shown(texts::kSaveChangesText));
+    QVERIFY(!alive.isNull());
+    log_->replies.push_back(Reply::no);
     QTest::keyClick(window_, Qt::Key_Q, Qt::ControlModifier);
     QTRY_VERIFY(alive.isNull());
     window_ = nullptr;
@@ -289,7 +300,7 @@ class WindowKeyboardTest : public QObject {
     QCOMPARE(mnemonic(bar[0]), QLatin1Char('F'));
     QCOMPARE(mnemonic(bar[1]), QLatin1Char('E'));
     QCOMPARE(mnemonic(bar[2]), QLatin1Char('A'));
-    const QString letters[] = {"OSA X", "AID"};
+    const QString letters[] = {"NOSA X", "AID"};
     for (int m = 0; m < 2; ++m) {
       QString found;
       for (const QAction* action : bar[m]->menu()->actions()) {
@@ -341,11 +352,136 @@ class WindowKeyboardTest : public QObject {
       QTest::keyClick(window_, Qt::Key_F8);
       QCOMPARE(errors()->currentRow(), row);
       QVERIFY(errors()->item(row)->isSelected());
-      QVERIFY(view()->textCursor().selectedText().startsWith(errors()->item(row)->text().left(4)));
+      const QString address =
+          QString::fromLatin1(errors()->item(row)->data(kEntryBytesRole).toByteArray().left(4));
+      QVERIFY(view()->textCursor().selectedText().startsWith(address));
     }
     QTest::keyClick(window_, Qt::Key_F8, Qt::ShiftModifier);
     QTest::keyClick(window_, Qt::Key_F8, Qt::ShiftModifier);
     QCOMPARE(errors()->currentRow(), 2);
+  }
+
+  // The listing moves by keyboard and is searched for text and addresses.
+  void listing_keys_and_searches() {
+    show_active();
+    open_program();
+    window_->run_command(Command::assemble);
+    auto* listing = static_cast<ListingView*>(view());
+    listing->setFocus();
+    QTest::keyClick(listing, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(listing->textCursor().position(), listing->document()->characterCount() - 1);
+    QTest::keyClick(listing, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(listing->textCursor().position(), 0);
+
+    // Ctrl+F opens the bar; Enter finds, F3 and Shift+F3 go on round the text.
+    QTest::keyClick(window_, Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(listing->search_box()->hasFocus());
+    QTest::keyClicks(listing->search_box(), QStringLiteral("BOGUS"));
+    QTest::keyClick(listing->search_box(), Qt::Key_Return);
+    QCOMPARE(listing_line(), 1);
+    QCOMPARE(listing->textCursor().selectedText(), QStringLiteral("bogus"));
+    QList<int> holding;  // the lines that hold the word, once each
+    for (QTextBlock block = listing->document()->begin(); block.isValid(); block = block.next()) {
+      if (block.text().contains(QStringLiteral("bogus"))) holding << block.blockNumber();
+    }
+    QVERIFY(holding.size() >= 3);
+    for (qsizetype i = 1; i <= holding.size(); ++i) {
+      QTest::keyClick(window_, Qt::Key_F3);
+      QCOMPARE(listing_line(), holding[i % holding.size()]);
+    }
+    QTest::keyClick(window_, Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(listing_line(), holding.back());
+    QVERIFY(listing->search_state().isEmpty());
+    QVERIFY(!listing->find_text(QStringLiteral("nowhere")));
+    QCOMPARE(listing_line(), holding.back());
+
+    // Ctrl+G goes to the line of an address that has code.
+    QTest::keyClick(window_, Qt::Key_G, Qt::ControlModifier);
+    QTRY_VERIFY(listing->search_box()->hasFocus());
+    QTest::keyClicks(listing->search_box(), QStringLiteral("1"));
+    QTest::keyClick(listing->search_box(), Qt::Key_Return);
+    const QString line = listing->textCursor().block().text();
+    QVERIFY2(line.startsWith(QStringLiteral("0001\t3")), qPrintable(line));
+    QTest::keyClicks(listing->search_box(), QStringLiteral("zz"));
+    QTest::keyClick(listing->search_box(), Qt::Key_Return);
+    QCOMPARE(listing->search_state(), shown(texts::kNotFound));
+    QTest::keyClick(listing->search_box(), Qt::Key_Escape);
+    QVERIFY(listing->hasFocus());
+
+    // The column titles stand above the text.
+    QVERIFY(listing->header()->isVisible());
+    QVERIFY(listing->header()->geometry().bottom() < listing->viewport()->geometry().top());
+  }
+
+  // A jump shows the line from its start: the address and the code, also
+  // for a line far wider than the view.
+  void jumps_keep_the_line_start_in_view() {
+    const std::string wide = " ; " + std::string(400, 'x');
+    write_bytes(path("wide.as"),
+                "START:: 0>W\r\nbogus" + wide + "\r\nW^256>W" + wide + "\r\n===->START\r\n");
+    write_bytes(path("wide.amk"), "wide.as\r\n");
+    show_active();
+    window_->open_project(path("wide.amk"));
+    window_->run_command(Command::assemble);
+    QCOMPARE(errors()->count(), 1);
+    const QList<QListWidgetItem*> on_line_3 =
+        warnings()->findItems(QStringLiteral("wide.as:3: warning: literal"), Qt::MatchStartsWith);
+    QCOMPARE(on_line_3.size(), 1);
+    QScrollBar* sideways = view()->horizontalScrollBar();
+    QVERIFY(sideways->maximum() > 0);
+    sideways->setValue(sideways->maximum());
+    window_->jump_to_error(0);
+    QCOMPARE(listing_line(), 1);
+    QCOMPARE(sideways->value(), 0);
+
+    auto* dock = window_->findChild<QDockWidget*>("warning_dock");
+    dock->toggleViewAction()->trigger();
+    QTRY_VERIFY(dock->isVisible());
+    warnings()->setFocus();
+    warnings()->setCurrentItem(on_line_3.front());
+    QTest::keyClick(warnings(), Qt::Key_Return);
+    QCOMPARE(listing_line(), 2);
+    QCOMPARE(sideways->value(), 0);
+  }
+
+  // A long status text is cut with an ellipsis; the whole is its tooltip.
+  void long_status_elided() {
+    show_active();
+    open_program();
+    window_->run_command(Command::assemble);
+    const QString long_text = QStringLiteral("prog.as:2: error: ") + QString(300, QLatin1Char('w'));
+    const int width = window_->width();
+    errors()->setCurrentRow(0);
+    auto* status = window_->findChild<ElidedLabel*>("status_text");
+    status->set_text(long_text);
+    QCOMPARE(window_->width(), width);
+    QVERIFY(status->shown_text().endsWith(QChar(0x2026)));
+    QVERIFY(status->shown_text().size() < long_text.size());
+    QCOMPARE(status->toolTip(), long_text);
+  }
+
+  // A splitter moved by hand stands where it was left in the next window.
+  void splitters_remembered() {
+    show_active();
+    auto* columns = window_->findChild<QSplitter*>("column_splitter");
+    auto* lists = window_->findChild<QSplitter*>("list_splitter");
+    QCOMPARE(columns->sizes().front(), 160);
+    QCOMPARE(lists->sizes().front(), 150);
+    for (QSplitter* splitter : {columns, lists}) {
+      QSplitterHandle* handle = splitter->handle(1);
+      const QPoint middle = handle->rect().center();
+      const QPoint step = splitter->orientation() == Qt::Horizontal ? QPoint(60, 0) : QPoint(0, 40);
+      QTest::mousePress(handle, Qt::LeftButton, {}, middle);
+      QTest::mouseMove(handle, middle + step);
+      QTest::mouseRelease(handle, Qt::LeftButton, {}, middle + step);
+    }
+    QCOMPARE(columns->sizes().front(), 220);
+    QCOMPARE(lists->sizes().front(), 190);
+    delete window_;
+    window_ = new MainWindow(std::make_unique<ScriptedDialogs>(log_));
+    show_active();
+    QCOMPARE(window_->findChild<QSplitter*>("column_splitter")->sizes().front(), 220);
+    QCOMPARE(window_->findChild<QSplitter*>("list_splitter")->sizes().front(), 190);
   }
 
   void open_source_in_editor() {
@@ -372,6 +508,28 @@ class WindowKeyboardTest : public QObject {
     QTest::keyClick(window_, Qt::Key_Return, Qt::ControlModifier);
     QCOMPARE(log_->messages.size(), std::size_t{1});
     QCOMPARE(log_->messages[0].text, file + QStringLiteral(": no such file"));
+  }
+
+  // A terminal editor with no terminal to run in is reported, not started
+  // where nobody can see it.
+  void terminal_editor_without_terminal() {
+    show_active();
+    open_program();
+    window_->run_command(Command::assemble);
+    const QByteArray path_before = qgetenv("PATH");
+    QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("empty-bin")));
+    qputenv("PATH", QFile::encodeName(path("empty-bin")));
+    qputenv("VISUAL", "vi");
+    qputenv("TERMINAL", "");
+    errors()->setFocus();
+    errors()->setCurrentRow(0);
+    QTest::keyClick(window_, Qt::Key_Return, Qt::ControlModifier);
+    qputenv("PATH", path_before);
+    qunsetenv("VISUAL");
+    qunsetenv("TERMINAL");
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QVERIFY2(log_->messages[0].text.contains(QStringLiteral("no terminal was found")),
+             qPrintable(log_->messages[0].text));
   }
 
   void error_list_starts_at_first_entry_after_assembly() {
@@ -403,7 +561,7 @@ class WindowKeyboardTest : public QObject {
 
   void recent_projects_in_file_menu() {
     QVERIFY(recent_items().isEmpty());
-    QCOMPARE(file_menu()->actions().size(), 5);
+    QCOMPARE(file_menu()->actions().size(), 6);
     for (int i = 1; i <= 9; ++i) {
       const QString name = QStringLiteral("p%1.amk").arg(i);
       write_bytes(path(name), QStringLiteral("s%1.as\r\n").arg(i).toStdString());
@@ -415,14 +573,14 @@ class WindowKeyboardTest : public QObject {
       expected << QStringLiteral("&%1 %2").arg(10 - i).arg(path(QStringLiteral("p%1.amk").arg(i)));
     QCOMPARE(recent_items(), expected);
     // The defined items come first, unchanged.
-    QCOMPARE(file_menu()->actions()[4]->data().toInt(), 1020);
+    QCOMPARE(file_menu()->actions()[5]->data().toInt(), 1020);
 
     // Choosing one opens it; a project file that is gone leaves the list.
-    file_menu()->actions()[7]->trigger();  // &2: p8.amk
+    file_menu()->actions()[8]->trigger();  // &2: p8.amk
     QCOMPARE(window_->project().entries, std::vector<std::string>{"s8.as"});
     QVERIFY(QFile::remove(path("p7.amk")));
     recent_items();
-    file_menu()->actions()[8]->trigger();  // &3: p7.amk
+    file_menu()->actions()[9]->trigger();  // &3: p7.amk
     QCOMPARE(log_->messages.size(), std::size_t{1});
     QVERIFY(!recent_items().join(' ').contains(QStringLiteral("p7.amk")));
 

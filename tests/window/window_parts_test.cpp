@@ -81,6 +81,24 @@ TEST(AssemblyStatus, DiagnosticTextGivesThePlace) {
   EXPECT_EQ(diagnostic_text(summary), QStringLiteral("warning: 3 more warnings are not shown"));
 }
 
+TEST(AssemblyStatus, ErrorEntryGivesPlaceLineAndExplanation) {
+  Diagnostic error;
+  error.where = {utf8_to_cp932("定数.inc"), 12};
+  error.text = utf8_to_cp932("文法エラー");
+  const std::string line = utf8_to_cp932("0002\t\t\tbogus  x\t; ﾒ\t文法エラー\r\n");
+  EXPECT_EQ(error_entry_text(error, line),
+            QStringLiteral("定数.inc:12  0002 bogus x ; ﾒ 文法エラー"));
+  error.explanation = "'bogus' fits no form";
+  EXPECT_EQ(error_entry_text(error, line),
+            QStringLiteral("定数.inc:12  0002 bogus x ; ﾒ 文法エラー \u2014 'bogus' fits no form"));
+  error.call = SourceLocation{"main.as", 40};
+  EXPECT_TRUE(error_entry_text(error, line)
+                  .startsWith(QStringLiteral("定数.inc:12, expanded from main.as:40  0002")));
+  // Without a place (a summary) the line leads.
+  Diagnostic summary;
+  EXPECT_EQ(error_entry_text(summary, "0003\t\t\tX\t\tE\r\n"), QStringLiteral("0003 X E"));
+}
+
 TEST(RecentProjects, NewestFirstEachOnceAtMostEight) {
   QStringList list;
   for (int i = 1; i <= 10; ++i)
@@ -144,6 +162,36 @@ TEST(SourceEditor, VisualThenEditorWithTheLine) {
     EXPECT_EQ(command->program, c.program);
     EXPECT_EQ(command->arguments, c.arguments);
   }
+}
+
+TEST(SourceEditor, TerminalEditorsRunInAFoundTerminal) {
+  for (const char* program : {"vi", "/usr/bin/vim", "nano", "nvim"}) {
+    EXPECT_TRUE(needs_terminal(QString::fromLatin1(program))) << program;
+  }
+  for (const char* program : {"gvim", "kate", "code", "emacs", "/opt/my editor/edit"}) {
+    EXPECT_FALSE(needs_terminal(QString::fromLatin1(program))) << program;
+  }
+  const EditorCommand vi{QStringLiteral("vi"), {QStringLiteral("+2"), QStringLiteral("/s/a.as")}};
+  const QStringList installed = {QStringLiteral("xterm"), QStringLiteral("kitty")};
+  const auto find = [&installed](const QString& name) {
+    return installed.contains(name) ? QStringLiteral("/usr/bin/") + name : QString();
+  };
+  struct Case {
+    QString preferred;
+    QString program;  // empty: none found
+  };
+  const Case cases[] = {
+      {"kitty", "/usr/bin/kitty"},  // the user's own first
+      {"", "/usr/bin/xterm"},       // no x-terminal-emulator here
+      {"alacritty", "/usr/bin/xterm"},
+  };
+  for (const Case& c : cases) {
+    const std::optional<EditorCommand> command = in_terminal(vi, c.preferred, find);
+    ASSERT_TRUE(command.has_value()) << c.preferred.toStdString();
+    EXPECT_EQ(command->program, c.program);
+    EXPECT_EQ(command->arguments, QStringList({"-e", "vi", "+2", "/s/a.as"}));
+  }
+  EXPECT_FALSE(in_terminal(vi, QString(), [](const QString&) { return QString(); }).has_value());
 }
 
 TEST(QtTranslations, JapaneseDialogsWhereInstalled) {

@@ -1,0 +1,292 @@
+// The window's project handling: where entries are found, how files chosen
+// in other folders are named, and that no change to the list is dropped
+// without a question. Scripted dialogs, offscreen platform.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/project.h"
+#include "resources/system_texts.h"
+#include "scripted_dialogs.h"
+#include "shell/main_window.h"
+#include "shell/user_settings.h"
+#include "support/text_encoding.h"
+
+using namespace korva;
+
+namespace {
+
+QString shown(std::string_view cp932) {
+  return QString::fromStdString(cp932_to_utf8(cp932));
+}
+
+std::string read_bytes(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return "<missing>";
+  return file.readAll().toStdString();
+}
+
+bool write_bytes(const QString& path, std::string_view bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+         file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+             static_cast<qint64>(bytes.size());
+}
+
+ChosenFile chosen(const QString& path) {
+  return ChosenFile{path, QFileInfo(path).fileName()};
+}
+
+const QString kTitle = shown(texts::kWindowTitle);
+
+}  // namespace
+
+class ProjectHandlingTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  QString previous_directory_;
+  std::shared_ptr<DialogLog> log_;
+  std::unique_ptr<MainWindow> window_;
+
+  QString path(const QString& name) const { return dir_.filePath(name); }
+  QListWidget* projects() const { return window_->findChild<QListWidget*>("project_list"); }
+  QListWidget* errors() const { return window_->findChild<QListWidget*>("error_list"); }
+
+  void create_window() {
+    log_ = std::make_shared<DialogLog>();
+    window_ = std::make_unique<MainWindow>(std::make_unique<ScriptedDialogs>(log_));
+  }
+  void open(const QString& name) {
+    log_->answers.push_back(chosen(path(name)));
+    window_->run_command(Command::open_make_file);
+  }
+  void add(const QString& name) {
+    log_->answers.push_back(chosen(path(name)));
+    window_->run_command(Command::add_file);
+  }
+  QStringList shown_entries() const {
+    QStringList texts;
+    for (int i = 0; i < projects()->count(); ++i) texts << projects()->item(i)->text();
+    return texts;
+  }
+  // Assembles and gives the message boxes the run showed.
+  QStringList assemble() {
+    const std::size_t before = log_->messages.size();
+    window_->run_command(Command::assemble);
+    QStringList texts;
+    for (std::size_t i = before; i < log_->messages.size(); ++i) texts << log_->messages[i].text;
+    return texts;
+  }
+
+ private slots:
+  void init() {
+    QVERIFY(dir_.isValid());
+    previous_directory_ = QDir::currentPath();
+    // The process stays in a folder of its own, holding namesakes of the
+    // project's sources that must never be read.
+    QVERIFY(QDir(dir_.path()).mkpath("start"));
+    QVERIFY(QDir::setCurrent(path("start")));
+    QVERIFY(write_bytes(path("start/ticker.as"), "wrong one\r\n"));
+    create_window();
+  }
+  void cleanup() {
+    window_.reset();
+    QDir::setCurrent(previous_directory_);
+    QDir(dir_.path()).removeRecursively();
+    QVERIFY(QDir().mkpath(dir_.path()));
+  }
+
+  // A file added from another folder joins with a path relative to the
+  // project's folder, and the project's own entries are still found there.
+  void entries_found_in_the_project_folder_after_adding_from_elsewhere() {
+    QVERIFY(write_bytes(path("tick/ticker.amk"), "ticker.as\r\n"));
+    QVERIFY(write_bytes(path("tick/ticker.as"), "START:: 0>W\r\n"));
+    QVERIFY(write_bytes(path("serial/serial.as"), "===->START\r\n"));
+    open("tick/ticker.amk");
+    add("serial/serial.as");
+    QCOMPARE(shown_entries(), QStringList({"ticker.as", "../serial/serial.as"}));
+    QCOMPARE(assemble(), QStringList());
+    QCOMPARE(errors()->count(), 0);
+    QVERIFY(QFile::exists(path("tick/ticker.hex")));
+    QVERIFY(!QFile::exists(path("serial/ticker.hex")));
+
+    // Saved and opened again, the project still finds both.
+    window_->run_command(Command::save_make_file);
+    QCOMPARE(read_bytes(path("tick/ticker.amk")),
+             std::string("ticker.as\r\n../serial/serial.as\r\n"));
+    create_window();
+    open("tick/ticker.amk");
+    QCOMPARE(assemble(), QStringList());
+    QCOMPARE(errors()->count(), 0);
+  }
+
+  // Before the project has a file, entries are found in the folder of the
+  // first one added; Save As moves them to the project file's folder.
+  void unnamed_project_then_save_as_elsewhere() {
+    const QString japanese = QStringLiteral("jp/テスト.as");
+    QVERIFY(write_bytes(path(japanese), "START:: 0>W\r\n===->START\r\n"));
+    add(japanese);
+    QCOMPARE(shown_entries(), QStringList({QStringLiteral("テスト.as")}));
+    QCOMPARE(assemble(), QStringList());
+    QVERIFY(QFile::exists(path(QStringLiteral("jp/テスト.hex"))));
+
+    QVERIFY(QDir(dir_.path()).mkpath("errp"));
+    log_->answers.push_back(chosen(path("errp/blink.amk")));
+    window_->run_command(Command::save_make_file_as);
+    QCOMPARE(read_bytes(path("errp/blink.amk")), utf8_to_cp932("../jp/テスト.as\r\n"));
+    create_window();
+    open("errp/blink.amk");
+    QCOMPARE(assemble(), QStringList());
+    QVERIFY(QFile::exists(path("errp/blink.hex")));
+  }
+
+  // A name that fits the list neither relatively nor in full is refused.
+  void overlong_name_refused() {
+    const QString far = QString(60, QLatin1Char('f')) + QLatin1Char('/') +
+                        QString(50, QLatin1Char('g')) + QStringLiteral(".as");
+    QVERIFY(write_bytes(path(far), "NOP\r\n"));
+    add("a.as");
+    add(far);
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QVERIFY(log_->messages[0].text.endsWith(shown(texts::kNameTooLong)));
+    QCOMPARE(shown_entries(), QStringList({"a.as"}));
+  }
+
+  // The title carries the project's name and a mark while the list holds
+  // changes; Open, New and Exit ask before dropping them.
+  void modified_mark_and_questions() {
+    QVERIFY(write_bytes(path("p.amk"), "a.as\r\n"));
+    QVERIFY(write_bytes(path("q.amk"), "q.as\r\n"));
+    QCOMPARE(window_->windowTitle(), kTitle);
+    open("p.amk");
+    QCOMPARE(window_->windowTitle(), QStringLiteral("p.amk - ") + kTitle);
+    add("b.as");
+    QCOMPARE(window_->windowTitle(), QStringLiteral("*p.amk - ") + kTitle);
+
+    // Cancelled: neither the dialog nor the list moves.
+    log_->replies.push_back(Reply::cancel);
+    const std::size_t requests = log_->requests.size();
+    window_->run_command(Command::open_make_file);
+    QCOMPARE(log_->questions.size(), std::size_t{1});
+    QCOMPARE(log_->questions[0].text, shown(texts::kSaveChangesText));
+    QCOMPARE(log_->questions[0].caption, shown(texts::kConfirmCaption));
+    QCOMPARE(log_->questions[0].choices, Choices::yes_no_cancel);
+    QCOMPARE(log_->requests.size(), requests);
+    QCOMPARE(shown_entries(), QStringList({"a.as", "b.as"}));
+
+    // Yes saves first, then the other project opens unmarked.
+    log_->replies.push_back(Reply::yes);
+    open("q.amk");
+    QCOMPARE(read_bytes(path("p.amk")), std::string("a.as\r\nb.as\r\n"));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("q.amk - ") + kTitle);
+
+    // New after a delete: "no" drops the change; the file stays as it was.
+    projects()->setCurrentRow(0);
+    window_->run_command(Command::delete_file);
+    QVERIFY(window_->project_modified());
+    log_->replies.push_back(Reply::no);
+    window_->run_command(Command::new_make_file);
+    QCOMPARE(log_->questions.size(), std::size_t{3});
+    QVERIFY(shown_entries().isEmpty());
+    QVERIFY(window_->project().project_file_path.empty());
+    QCOMPARE(window_->windowTitle(), kTitle);
+    QCOMPARE(read_bytes(path("q.amk")), std::string("q.as\r\n"));
+
+    // An unchanged project closes without a question.
+    window_->close();
+    QCOMPARE(log_->questions.size(), std::size_t{3});
+  }
+
+  // The open dialog takes a new name once the person agrees to create it.
+  void open_asks_before_creating() {
+    open("new.amk");
+    QCOMPARE(log_->questions.size(), std::size_t{1});
+    QVERIFY(log_->questions[0].text.endsWith(shown(texts::kCreateFileText)));
+    QCOMPARE(log_->questions[0].choices, Choices::yes_no);
+    QVERIFY(window_->project().project_file_path.empty());  // answered no
+
+    log_->replies.push_back(Reply::yes);
+    open("new.amk");
+    QCOMPARE(window_->windowTitle(), QStringLiteral("new.amk - ") + kTitle);
+    QVERIFY(!QFile::exists(path("new.amk")));
+    QVERIFY(log_->messages.empty());
+    // Save with nothing in the list leaves the file as it was, and says so.
+    window_->run_command(Command::save_make_file);
+    QVERIFY(!QFile::exists(path("new.amk")));
+    QCOMPARE(window_->status_text(), shown(texts::kNothingToSave));
+    add("x.as");
+    window_->run_command(Command::save_make_file);
+    QCOMPARE(read_bytes(path("new.amk")), std::string("x.as\r\n"));
+  }
+
+  // Several files in one Add, in the order chosen; Insert puts them all in
+  // front of the selected entry.
+  void several_files_in_one_add() {
+    log_->file_lists.push_back({chosen(path("a.as")), chosen(path("b.as"))});
+    window_->run_command(Command::add_file);
+    projects()->setCurrentRow(1);
+    log_->file_lists.push_back({chosen(path("x.as")), chosen(path("y.as"))});
+    window_->run_command(Command::insert_file);
+    QCOMPARE(shown_entries(), QStringList({"a.as", "x.as", "y.as", "b.as"}));
+    // A duplicate stops the command at that file, as a single Add does.
+    log_->file_lists.push_back({chosen(path("z.as")), chosen(path("a.as")), chosen(path("w.as"))});
+    window_->run_command(Command::add_file);
+    QCOMPARE(shown_entries(), QStringList({"a.as", "x.as", "y.as", "b.as", "z.as"}));
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QCOMPARE(log_->messages[0].caption, shown(texts::kSameNameCaption));
+  }
+
+  // Alt+Up and Alt+Down move the selected entry; a drag moves it too. The
+  // project list and the file follow, and the title is marked.
+  void entries_reordered() {
+    QVERIFY(write_bytes(path("p.amk"), "a.as\r\nb.as\r\nc.as\r\n"));
+    open("p.amk");
+    window_->show();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    projects()->setFocus();
+    projects()->setCurrentRow(0);
+    QTest::keyClick(projects(), Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(projects(), Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(projects(), Qt::Key_Down, Qt::AltModifier);  // at the end: stays
+    QCOMPARE(shown_entries(), QStringList({"b.as", "c.as", "a.as"}));
+    QCOMPARE(projects()->currentRow(), 2);
+    QTest::keyClick(projects(), Qt::Key_Up, Qt::AltModifier);
+    QCOMPARE(shown_entries(), QStringList({"b.as", "a.as", "c.as"}));
+    QVERIFY(window_->project().entries == std::vector<std::string>({"b.as", "a.as", "c.as"}));
+    QVERIFY(window_->windowTitle().startsWith(QLatin1Char('*')));
+
+    // A drag to the end moves the item in the list's model.
+    QVERIFY(projects()->model()->moveRow(QModelIndex(), 0, QModelIndex(), 3));
+    QVERIFY(window_->project().entries == std::vector<std::string>({"a.as", "c.as", "b.as"}));
+    window_->run_command(Command::save_make_file);
+    QCOMPARE(read_bytes(path("p.amk")), std::string("a.as\r\nc.as\r\nb.as\r\n"));
+    QVERIFY(!window_->project_modified());
+  }
+
+  // The window opens where and as large as it was closed.
+  void geometry_remembered() {
+    window_->show();
+    window_->resize(777, 555);
+    QTRY_COMPARE(window_->size(), QSize(777, 555));
+    QVERIFY(window_->close());
+    create_window();
+    QCOMPARE(window_->size(), QSize(777, 555));
+    user_settings()->remove(QStringLiteral("window/geometry"));
+    create_window();
+    QVERIFY(window_->size() != QSize(777, 555));
+  }
+};
+
+QTEST_MAIN(ProjectHandlingTest)
+#include "project_handling_test.moc"
