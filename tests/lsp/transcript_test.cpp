@@ -441,6 +441,14 @@ TEST(ServerDocuments, WithstandsLargeDocumentsAndFloodsOfChanges) {
                           [](const Json& d) { return d["severity"] == 1; }),
             1);
 
+  // A thousand diagnostics of a file are published, the rest counted.
+  std::string errors;
+  for (int i = 0; i < 1200; ++i) errors += "XYZ\n";
+  session.open(file, errors);
+  const Json many = session.diagnostics(file);
+  ASSERT_EQ(many.size(), 1001u);
+  EXPECT_EQ(many[1000]["message"], "200 more diagnostics of this file are not shown");
+
   // A statement far longer than the record holds gets no styles (styling
   // grows faster than its length), its label does.
   std::string sum = "LONG:: W+";
