@@ -13,6 +13,9 @@ namespace {
 constexpr int kSeverityError = 1;
 constexpr int kSeverityWarning = 2;
 constexpr int kMessageTypeLog = 4;
+// An editor lists no more than this many diagnostics of a file usefully;
+// the rest are counted in one more.
+constexpr std::size_t kDiagnosticsPerFile = 1000;
 
 std::string dumped(const Json& json) {
   return json.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -440,8 +443,13 @@ std::vector<std::string> Server::publish(const ProjectAnalysis& analysis) {
     if (span) return Place{file, line, span->column - 1, span->length};
     return Place{file, line, 0, analysis.texts()[file].cp932_line(line).size()};
   };
+  std::map<std::size_t, std::size_t> left_out;
   for (const Diagnostic& diagnostic : analysis.result().diagnostics) {
     const Place place = place_of(diagnostic.where, diagnostic.span);
+    if (by_file[place.file].size() >= kDiagnosticsPerFile) {
+      ++left_out[place.file];
+      continue;
+    }
     Json related = Json::array();
     for (const DiagnosticNote& note : diagnostic.notes) {
       if (note.where.line == 0) continue;
@@ -449,6 +457,13 @@ std::vector<std::string> Server::publish(const ProjectAnalysis& analysis) {
                              {"message", shown(note.text)}});
     }
     by_file[place.file].push_back(diagnostic_json(diagnostic, range_of(analysis, place), related));
+  }
+  for (const auto& [file, count] : left_out) {
+    by_file[file].push_back(
+        Json{{"range", range_of(analysis, Place{file, 0, 0, 0})},
+             {"severity", kSeverityWarning},
+             {"source", "korva"},
+             {"message", std::to_string(count) + " more diagnostics of this file are not shown"}});
   }
   const std::filesystem::path key =
       plan.project_file.empty() ? plan.paths.back() : plan.project_file;

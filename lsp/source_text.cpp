@@ -37,6 +37,12 @@ bool cp932_lead(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+// Most lines are ASCII: one byte, one unit, in both forms.
+bool is_ascii(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::string_view without_line_end(std::string_view line) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -127,6 +133,8 @@ void SourceText::walk(std::size_t line, Stop stop) const {
 }
 
 std::size_t SourceText::utf16_column(std::size_t line, std::size_t cp932_column) const {
+  const std::string_view bytes = cp932_line(line);
+  if (is_ascii(bytes) && is_ascii(utf8_line(line))) return std::min(cp932_column, bytes.size());
   std::size_t result = 0;
   walk(line, [&](std::size_t byte, std::size_t width, std::size_t units, std::size_t) {
     result = units;
@@ -136,6 +144,10 @@ std::size_t SourceText::utf16_column(std::size_t line, std::size_t cp932_column)
 }
 
 std::size_t SourceText::cp932_column(std::size_t line, std::size_t utf16_column) const {
+  const std::string_view bytes = cp932_line(line);
+  if (is_ascii(bytes) && is_ascii(utf8_line(line))) {
+    return std::min(utf16_column, bytes.size());
+  }
   std::size_t result = 0;
   walk(line, [&](std::size_t byte, std::size_t width, std::size_t units, std::size_t unit_count) {
     result = byte;
