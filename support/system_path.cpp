@@ -13,7 +13,13 @@ namespace korva {
 
 SystemPath SystemPath::from_native_text(std::string_view text) {
 #ifdef _WIN32
-  return SystemPath(std::filesystem::path(std::u8string(text.begin(), text.end())));
+  // Through the system's converter, which never fails (std::filesystem's
+  // throws on bytes that are not UTF-8).
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  return SystemPath(std::filesystem::path(std::move(wide)));
 #else
   return SystemPath(std::filesystem::path(std::string(text)));
 #endif
@@ -40,8 +46,13 @@ SystemPath SystemPath::operator/(const SystemPath& relative) const {
 
 std::string SystemPath::native_text() const {
 #ifdef _WIN32
-  const std::u8string text = path_.u8string();
-  return std::string(text.begin(), text.end());
+  const std::wstring& wide = path_.native();
+  const int size = static_cast<int>(wide.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
+  return text;
 #else
   return path_.native();
 #endif
