@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +17,7 @@
 #include "driver/chip_facts.h"
 #include "driver/gpsim_processors.h"
 #include "test_support.h"
+#include "tests/chip_test_support.h"
 #include "tests/remark_expectations.h"
 
 namespace korva {
@@ -38,16 +37,7 @@ std::map<std::string, std::uint32_t> header_values(const std::string& chip) {
   std::string lower = chip;
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  std::map<std::string, std::uint32_t> values;
-  static const std::regex line(R"(^(\w+)\s+EQU\s+H'([0-9A-Fa-f]+)'.*$)");
-  std::istringstream in(testing::read_bytes(kGputilsHeaders / ("p" + lower + ".inc")));
-  std::smatch match;
-  for (std::string text; std::getline(in, text);) {
-    if (std::regex_match(text, match, line)) {
-      values.emplace(match[1], static_cast<std::uint32_t>(std::stoul(match[2], nullptr, 16)));
-    }
-  }
-  return values;
+  return testing::gputils_header_values(kGputilsHeaders / ("p" + lower + ".inc"));
 }
 
 // The header's value of a field's setting: _FIELD_SETTING, or for the

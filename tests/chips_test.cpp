@@ -8,8 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "driver/assembly_service.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
+#include "tests/chip_test_support.h"
 #include "tests/remark_expectations.h"
 
 namespace korva {
@@ -45,15 +44,9 @@ std::filesystem::path chip_path(const std::string& chip) {
 // The NAME EQU VALUE lines of a chip file, values read as the file writes
 // them ($ for hexadecimal, plain digits for decimal).
 std::vector<Definition> definitions(const std::filesystem::path& file) {
-  static const std::regex line(R"(^(\w+) +EQU +(\$[0-9A-F]+|[0-9]+)\r?$)");
   std::vector<Definition> result;
-  std::istringstream in(testing::read_bytes(file));
-  std::smatch match;
-  for (std::string text; std::getline(in, text);) {
-    if (!std::regex_match(text, match, line)) continue;
-    const std::string value = match[2];
-    result.push_back(
-        {match[1], value[0] == '$' ? std::stoi(value.substr(1), nullptr, 16) : std::stoi(value)});
+  for (const auto& [name, value] : testing::chip_file_definitions(file)) {
+    result.push_back({name, static_cast<int>(value)});
   }
   return result;
 }
@@ -64,12 +57,31 @@ std::string hex4(int value) {
   return text;
 }
 
+// The chips that most programs are for, whose names are tried in every
+// place the notation takes them; the others' names in one place each.
+constexpr const char* kCommonChips[] = {"12F629", "12F675",  "16F627A", "16F628A", "16F648A",
+                                        "16F84A", "16F873A", "16F874A", "16F876A", "16F877A",
+                                        "16F88",  "16F886",  "16F887",  "16F690"};
+
+bool is_common_chip(const std::string& chip) {
+  return std::find(std::begin(kCommonChips), std::end(kCommonChips), chip) !=
+         std::end(kCommonChips);
+}
+
 // Statements that use the name as a register, and, where the value allows,
-// as a bit number and as a literal, each with the word it must give.
-std::map<std::string, std::string> probe_statements(const Definition& definition) {
+// as a bit number and as a literal, each with the word it must give. With
+// `every_place` false, one statement that shows the whole value: the
+// literal where it fits a byte, otherwise the register.
+std::map<std::string, std::string> probe_statements(const Definition& definition,
+                                                    bool every_place) {
   std::map<std::string, std::string> probes;
   const int value = definition.value;
+  if (!every_place && value <= 0xFF) {
+    probes[definition.name + ">W"] = hex4(0x3000 + value);
+    return probes;
+  }
   probes["W>(" + definition.name + ")"] = hex4(0x0080 + (value & 0x7F));
+  if (!every_place) return probes;
   if (value <= 7) probes["(0)_BIT" + definition.name + "<1"] = hex4(0x1400 + value * 0x80);
   if (value <= 0xFF) probes[definition.name + ">W"] = hex4(0x3000 + value);
   return probes;
@@ -79,9 +91,7 @@ class ChipFile : public ::testing::TestWithParam<std::string> {};
 
 TEST(ChipFiles, CoverTheCommonChips) {
   const std::vector<std::string> chips = chip_names();
-  for (const char* chip :
-       {"12F629", "12F675", "16F627A", "16F628A", "16F648A", "16F84A", "16F873A", "16F874A",
-        "16F876A", "16F877A", "16F88", "16F886", "16F887", "16F690"}) {
+  for (const char* chip : kCommonChips) {
     EXPECT_NE(std::find(chips.begin(), chips.end(), chip), chips.end()) << chip;
   }
 }
@@ -94,7 +104,7 @@ TEST_P(ChipFile, EveryNameReadsAsItsValueInFrontOfAProgram) {
   std::map<std::string, std::string> expected;
   std::string program;
   for (const Definition& definition : defined) {
-    for (const auto& [statement, code] : probe_statements(definition)) {
+    for (const auto& [statement, code] : probe_statements(definition, is_common_chip(GetParam()))) {
       expected[statement] = code;
       program += "        " + statement + "\r\n";
     }
@@ -180,19 +190,11 @@ TEST_P(ChipFile, ValuesAreThoseOfTheGputilsHeader) {
   if (!std::filesystem::exists(header)) {
     GTEST_SKIP() << "gputils is not installed: " << header << " is missing";
   }
-  std::map<std::string, int> header_values;
-  static const std::regex line(R"(^(\w+)\s+EQU\s+H'([0-9A-Fa-f]+)'.*$)");
-  std::istringstream in(testing::read_bytes(header));
-  std::smatch match;
-  for (std::string text; std::getline(in, text);) {
-    if (std::regex_match(text, match, line)) {
-      header_values.emplace(match[1], std::stoi(match[2], nullptr, 16));
-    }
-  }
+  const std::map<std::string, std::uint32_t> header_values = testing::gputils_header_values(header);
   for (const Definition& definition : definitions(chip_path(GetParam()))) {
     const auto found = header_values.find(definition.name);
     ASSERT_NE(found, header_values.end()) << definition.name << " is not in " << header;
-    EXPECT_EQ(found->second, definition.value) << definition.name;
+    EXPECT_EQ(found->second, static_cast<std::uint32_t>(definition.value)) << definition.name;
   }
 }
 
