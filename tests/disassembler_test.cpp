@@ -179,6 +179,15 @@ TEST(ImageReader, ReadsBinaryImages) {
   MemoryMap small;
   small.program = {0, 0x10};
   EXPECT_FALSE(read_binary_image(bytes, small).has_value());
+  // ID locations, then the zero fill of an ORG up to the configuration word:
+  // the three zero words between them lie outside the memory.
+  std::string ids(std::size_t{0x400E}, '\0');
+  ids[std::size_t{0x4000}] = 1;
+  ids += std::string("\xF1\x3F", 2);
+  const Expected<ImageContents> config = read_binary_image(ids, MemoryMap{});
+  ASSERT_TRUE(config.has_value()) << config.message();
+  EXPECT_EQ(config->words.size(), 5u);
+  EXPECT_EQ(config->words.at(0x2007), 0x3FF1);
   EXPECT_EQ(image_format_of("a.BIN"), ImageFormat::binary);
   EXPECT_EQ(image_format_of("a.hex"), ImageFormat::intel_hex);
 }
