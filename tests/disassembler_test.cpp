@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <map>
 #include <random>
 #include <string>
@@ -267,8 +268,8 @@ TEST(Disassembler, ExamplesAndCaseFilesRoundTrip) {
     }
   }
   EXPECT_GE(programs, 15u);
-  std::printf("examples and case files: %zu programs, %zu program words, %zu statements\n",
-              programs, words, statements);
+  std::cout << "[ figures  ] examples and case files: " << programs << " programs, " << words
+            << " program words, " << statements << " statements\n";
 }
 
 // A random image: runs of words at random places of program memory (with
@@ -358,7 +359,7 @@ TEST(Disassembler, RandomImagesRoundTrip) {
                                                     << made->source;
     }
   }
-  std::printf("random images: %zu words\n", words);
+  std::cout << "[ figures  ] random images: " << words << " words\n";
 }
 
 // With the map of the program (korva-asm --map), subroutines, labels and
@@ -441,9 +442,10 @@ TEST(Disassembler, GeneratedProjectsRoundTrip) {
         }
         EXPECT_EQ(made->counts.raw_words, without_form) << lines;
       }
-      std::printf("generated %zu lines%s: %zu program words, %zu statements, %zu lone bytes\n",
-                  lines, data_bytes ? " with DE" : "", made->counts.program_words,
-                  made->counts.statements, made->counts.data_bytes);
+      std::cout << "[ figures  ] generated " << lines << " lines" << (data_bytes ? " with DE" : "")
+                << ": " << made->counts.program_words << " program words, "
+                << made->counts.statements << " statements, " << made->counts.data_bytes
+                << " lone bytes\n";
     }
   }
 }
