@@ -194,10 +194,12 @@ int main(int argc, char** argv) {
   }
   if (options.stats) {
     const korva::DisassemblyCounts& counts = made->counts;
-    std::printf(
-        "program words %zu: statements %zu, raw words %zu (not reached %zu); other words %zu\n",
-        counts.program_words, counts.statements, counts.raw_words, counts.unreached,
-        counts.other_words);
+    const std::string line = "program words " + std::to_string(counts.program_words) +
+                             ": statements " + std::to_string(counts.statements) + ", raw words " +
+                             std::to_string(counts.raw_words) + " (not reached " +
+                             std::to_string(counts.unreached) + "); other words " +
+                             std::to_string(counts.other_words) + "\n";
+    std::fputs(line.c_str(), stdout);
   }
   return kExitClean;
 }

@@ -177,7 +177,8 @@ class HexReader {
 };
 
 // A .bin file's zero fill: runs of this many zero words or more, followed by
-// a word that is not zero, are the gap of an ORG and hold no words.
+// a word that is not zero, are the gap of an ORG and hold no words (and so
+// are zero words outside the memory that more words follow).
 constexpr std::size_t kZeroFillRun = 16;
 
 }  // namespace
@@ -208,14 +209,24 @@ Expected<ImageContents> read_binary_image(std::string_view bytes, const MemoryMa
     std::size_t run = i;
     while (run < count && all[run] == 0) ++run;
     const bool fill = run - i >= kZeroFillRun && run < count;
-    for (std::size_t j = i; j < run && !fill; ++j) image[static_cast<std::uint32_t>(j)] = 0;
-    if (run < count) {
-      if (!memory.contains(static_cast<std::uint32_t>(run))) {
-        return fail("byte offset " + hex_digits(2 * run, 4) + " (word " + hex_digits(run, 4) +
+    // Each word is checked before it is kept, so that a huge file of
+    // zeros is refused at its first word beyond the memory.
+    const auto keep = [&](std::size_t at) -> Expected<void> {
+      if (at > 0xFFFFFFFFu || !memory.contains(static_cast<std::uint32_t>(at))) {
+        return fail("byte offset " + hex_digits(2 * at, 4) + " (word " + hex_digits(at, 4) +
                     ") lies beyond the memory of " +
                     (memory.chip.empty() ? std::string("a mid-range chip") : memory.chip));
       }
-      image[static_cast<std::uint32_t>(run)] = all[run];
+      image[static_cast<std::uint32_t>(at)] = all[at];
+      return {};
+    };
+    for (std::size_t j = i; j < run && !fill; ++j) {
+      // A zero word outside the memory before more words is fill too.
+      if (run < count && !memory.contains(static_cast<std::uint32_t>(j))) continue;
+      if (Expected<void> kept = keep(j); !kept) return kept.failure();
+    }
+    if (run < count) {
+      if (Expected<void> kept = keep(run); !kept) return kept.failure();
     }
     i = run + 1;
   }
@@ -223,15 +234,12 @@ Expected<ImageContents> read_binary_image(std::string_view bytes, const MemoryMa
     contents.lone_bytes[static_cast<std::uint32_t>(count)] =
         static_cast<std::uint8_t>(bytes.back());
   }
-  const auto beyond = [&memory](std::uint32_t address) {
-    return fail("word " + hex_digits(address, 4) + " lies beyond the memory of " +
-                (memory.chip.empty() ? std::string("a mid-range chip") : memory.chip));
-  };
-  for (const auto& [address, word] : image) {
-    if (!memory.contains(address)) return beyond(address);
-  }
   for (const auto& [address, byte] : contents.lone_bytes) {
-    if (!memory.contains(address)) return beyond(address);
+    if (!memory.contains(address)) {
+      return fail("byte offset " + hex_digits(2ull * address, 4) + " (word " +
+                  hex_digits(address, 4) + ") lies beyond the memory of " +
+                  (memory.chip.empty() ? std::string("a mid-range chip") : memory.chip));
+    }
   }
   return contents;
 }

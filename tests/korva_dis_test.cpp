@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <string>
 
 #include "disassembler_support.h"
@@ -91,7 +92,8 @@ TEST(KorvaDis, GpasmProgramsRoundTrip) {
     words += made->counts.program_words;
     statements += made->counts.statements;
   }
-  std::printf("gpasm programs: %zu program words, %zu statements\n", words, statements);
+  std::cout << "[ figures  ] gpasm programs: " << words << " program words, " << statements
+            << " statements\n";
 }
 
 // Broken input: exit status 2, a message naming the file and the line, and
