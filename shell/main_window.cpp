@@ -269,6 +269,7 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   create_controls();
   create_keyboard_commands();
   create_warning_list();
+  create_source_pane();
   create_status_bar();
   // The size and place of the last run; the system's default at first.
   restoreGeometry(remembered_state(QStringLiteral("geometry")));
@@ -283,7 +284,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (!changes_may_go()) {
+  if (!changes_may_go() || !source_changes_may_go()) {
     event->ignore();
     return;
   }
