@@ -172,6 +172,9 @@ inline constexpr std::string_view kSaveSourceText =
     "\xBF\xB0\xBD\x82\xAA\x95\xCF\x8DX\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81"
     "B\x95\xDB\x91\xB6\x82\xB5\x82\xDC\x82\xB7\x82\xA9?";
 
+// "ｼﾐｭﾚｰﾄ": simulate (in gpsim; a command on the menu bar)
+inline constexpr std::string_view kMenuSimulate = "\xBC\xD0\xAD\xDA\xB0\xC4";
+
 // Every text above with its readable form, so that a test can decode each
 // one and compare: a wrong byte in a text shows there, not on a user's screen.
 struct SystemText {
@@ -226,6 +229,7 @@ inline constexpr std::array kAllTexts{
     SystemText{kFindPrompt, "検索:"},
     SystemText{kGoToAddressPrompt, "ｱﾄﾞﾚｽへ移動:"},
     SystemText{kNotFound, "見つかりません。"},
+    SystemText{kMenuSimulate, "ｼﾐｭﾚｰﾄ"},
     SystemText{kSaveSourceText, "ｿｰｽが変更されています。保存しますか?"},
     SystemText{kMenuOpenInExternalEditor, "外部ｴﾃﾞｨﾀで開く"},
 };

@@ -53,13 +53,16 @@ enum class Command : int {
   save_make_file_as = 1015,
   insert_file = 1016,
   new_make_file = 1017,
+  simulate = 1018,
   exit = 1020,
 };
 
-inline constexpr std::array<Command, 9> kAllCommands = {
-    Command::assemble,       Command::open_make_file, Command::delete_file,
-    Command::save_make_file, Command::add_file,       Command::save_make_file_as,
-    Command::insert_file,    Command::new_make_file,  Command::exit};
+inline constexpr std::array<Command, 10> kAllCommands = {
+    Command::assemble,    Command::open_make_file,
+    Command::delete_file, Command::save_make_file,
+    Command::add_file,    Command::save_make_file_as,
+    Command::insert_file, Command::new_make_file,
+    Command::simulate,    Command::exit};
 
 // Places of the four child controls in the client area (the area under the
 // menu bar, with the toolbar at its top).
@@ -176,7 +179,10 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void grow_window(int height);
   void fill_recent_projects(QMenu* menu);
 
-  void assemble();
+  // Assembles with the extra outputs asked for and shows the result; the
+  // result, for a caller that goes on with its outputs.
+  AssemblyResult assemble(ExtraOutputs extra = {});
+  void simulate();
   void show_diagnostics(const AssemblyResult& result);
   void show_outcome(const AssemblyResult& result, long long milliseconds);
   void set_status(const QString& text);

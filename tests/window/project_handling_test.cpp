@@ -355,6 +355,46 @@ class ProjectHandlingTest : public QObject {
              std::string("START:: 0>W\r\nNOP\r\nbogus\r\n===->START\r\n"));
   }
 
+  // Simulate assembles with the debug file and starts gpsim on it, for the
+  // chip whose definitions come first; it says why when it cannot.
+  void simulate_in_gpsim() {
+    QFile chip(QStringLiteral(KORVA_CHIP_SOURCES "/16F84A.inc"));
+    QVERIFY(chip.open(QIODevice::ReadOnly));
+    QVERIFY(write_bytes(path("s/16F84A.inc"), chip.readAll().toStdString()));
+    QVERIFY(write_bytes(path("s/blink.as"), "START:: 0>W\r\nW>(PORTB)\r\n===->START\r\n"));
+    QVERIFY(write_bytes(path("s/blink.amk"), "blink.as\r\n"));
+    // A stand-in gpsim writes its arguments down.
+    QVERIFY(write_bytes(path("bin/gpsim"), "#!/bin/sh\necho \"$@\" > \"$0.log\"\n"));
+    QVERIFY(QFile::setPermissions(path("bin/gpsim"), QFile::ReadOwner | QFile::ExeOwner));
+    QVERIFY(QDir().mkpath(path("empty")));
+    const QByteArray path_before = qgetenv("PATH");
+
+    open("s/blink.amk");
+    qputenv("PATH", QFile::encodeName(path("bin")));
+    window_->run_command(Command::simulate);
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QVERIFY(log_->messages[0].text.startsWith(QStringLiteral("Simulate needs the chip")));
+
+    // The chip's definitions first: the status bar gives the share of its
+    // program memory, and gpsim gets the debug file.
+    projects()->setCurrentRow(0);
+    log_->answers.push_back(chosen(path("s/16F84A.inc")));
+    window_->run_command(Command::insert_file);
+    window_->run_command(Command::assemble);
+    QVERIFY2(window_->status_text().contains(QStringLiteral("% of program memory")),
+             qPrintable(window_->status_text()));
+    window_->run_command(Command::simulate);
+    qputenv("PATH", QFile::encodeName(path("empty")));
+    window_->run_command(Command::simulate);
+    qputenv("PATH", path_before);
+    QCOMPARE(log_->messages.size(), std::size_t{2});
+    QCOMPARE(log_->messages[1].text,
+             QStringLiteral("gpsim is not installed (on Debian: apt-get install gpsim)"));
+    QVERIFY(QFile::exists(path("s/blink.cod")));
+    QTRY_COMPARE(QString::fromStdString(read_bytes(path("bin/gpsim.log"))),
+                 QStringLiteral("-s ") + path("s/blink.cod") + QLatin1Char('\n'));
+  }
+
   // The window opens where and as large as it was closed.
   void geometry_remembered() {
     window_->show();

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <string>
 
+#include "shell/simulation.h"
 #include "shell/source_pane.h"
 #include "support/text_encoding.h"
 
@@ -83,6 +84,32 @@ TEST(SourcePane, HoverNamesTheStatementsForm) {
   EXPECT_EQ(statement_summary("        NOP"), QStringLiteral("NOP  NOP  (word 0000)"));
   EXPECT_TRUE(statement_summary("; nothing").isEmpty());
   EXPECT_TRUE(statement_summary("bogus statement").isEmpty());
+}
+
+TEST(Simulation, ChipFromTheFirstEntry) {
+  struct Case {
+    std::vector<std::string> entries;
+    const char* chip;  // nullptr: none
+  };
+  const Case cases[] = {
+      {{"16F84A.inc", "main.as"}, "16F84A"},
+      {{"../chips/16f628a.INC", "main.as"}, "16F628A"},
+      {{"main.as", "16F84A.inc"}, nullptr},  // only the first entry counts
+      {{"16F999.inc"}, nullptr},             // no such chip in gpsim
+      {{"defs.inc"}, nullptr},
+      {{}, nullptr},
+  };
+  for (const Case& c : cases) {
+    const std::optional<GpsimProcessor> chip = project_chip(c.entries);
+    if (c.chip == nullptr) {
+      EXPECT_FALSE(chip.has_value()) << (c.entries.empty() ? "" : c.entries.front());
+    } else {
+      ASSERT_TRUE(chip.has_value()) << c.entries.front();
+      EXPECT_EQ(chip->chip, c.chip);
+      EXPECT_GT(chip->program_words, 0u);
+    }
+  }
+  EXPECT_EQ(gpsim_arguments(QStringLiteral("/p/a b.cod")), QStringList({"-s", "/p/a b.cod"}));
 }
 
 }  // namespace
