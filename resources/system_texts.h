@@ -163,6 +163,18 @@ inline constexpr std::string_view kNotFound =
     "\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
     "B";
 
+// "外部ｴﾃﾞｨﾀで開く": open in an external editor (the error's file at its line)
+inline constexpr std::string_view kMenuOpenInExternalEditor =
+    "\x8AO\x95\x94\xB4\xC3\xDE\xA8\xC0\x82\xC5\x8AJ\x82\xAD";
+
+// "ｿｰｽが変更されています。保存しますか?": the source was changed; save it?
+inline constexpr std::string_view kSaveSourceText =
+    "\xBF\xB0\xBD\x82\xAA\x95\xCF\x8DX\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81"
+    "B\x95\xDB\x91\xB6\x82\xB5\x82\xDC\x82\xB7\x82\xA9?";
+
+// "ｼﾐｭﾚｰﾄ": simulate (in gpsim; a command on the menu bar)
+inline constexpr std::string_view kMenuSimulate = "\xBC\xD0\xAD\xDA\xB0\xC4";
+
 // Every text above with its readable form, so that a test can decode each
 // one and compare: a wrong byte in a text shows there, not on a user's screen.
 struct SystemText {
@@ -217,6 +229,9 @@ inline constexpr std::array kAllTexts{
     SystemText{kFindPrompt, "検索:"},
     SystemText{kGoToAddressPrompt, "ｱﾄﾞﾚｽへ移動:"},
     SystemText{kNotFound, "見つかりません。"},
+    SystemText{kMenuSimulate, "ｼﾐｭﾚｰﾄ"},
+    SystemText{kSaveSourceText, "ｿｰｽが変更されています。保存しますか?"},
+    SystemText{kMenuOpenInExternalEditor, "外部ｴﾃﾞｨﾀで開く"},
 };
 
 }  // namespace korva::texts

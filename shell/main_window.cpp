@@ -18,9 +18,11 @@
 #include <QMenuBar>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -42,6 +44,7 @@
 #include "shell/listing_view.h"
 #include "shell/menu_mnemonics.h"
 #include "shell/settings_file.h"
+#include "shell/simulation.h"
 #include "shell/toolbar_images.h"
 #include "shell/user_settings.h"
 #include "support/system_path.h"
@@ -93,6 +96,7 @@ constexpr MenuItem kEditMenu[] = {
 constexpr char kFileMenuLetter = 'F';
 constexpr char kEditMenuLetter = 'E';
 constexpr char kAssembleLetter = 'A';
+constexpr char kSimulateLetter = 'S';
 
 // The usual keys of the commands, shown beside them in the menus.
 QList<QKeySequence> command_keys(Command command) {
@@ -113,6 +117,8 @@ QList<QKeySequence> command_keys(Command command) {
       return {QKeySequence(Qt::Key_Delete)};
     case Command::new_make_file:
       return {QKeySequence(Qt::CTRL | Qt::Key_N)};
+    case Command::simulate:
+      return {QKeySequence(Qt::Key_F9)};
     case Command::add_file:
       break;
   }
@@ -267,6 +273,7 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   create_controls();
   create_keyboard_commands();
   create_warning_list();
+  create_source_pane();
   create_status_bar();
   // The size and place of the last run; the system's default at first.
   restoreGeometry(remembered_state(QStringLiteral("geometry")));
@@ -281,7 +288,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (!changes_may_go()) {
+  if (!changes_may_go() || !source_changes_may_go()) {
     event->ignore();
     return;
   }
@@ -343,6 +350,11 @@ void MainWindow::create_menu() {
   assemble_action->setText(display(texts::kMenuAssemble));
   set_mnemonic(assemble_action, QLatin1Char(kAssembleLetter));
   bar->addAction(assemble_action);
+  // Simulate follows the defined entries of the bar.
+  QAction* simulate_action = command_action(Command::simulate);
+  simulate_action->setText(display(texts::kMenuSimulate));
+  set_mnemonic(simulate_action, QLatin1Char(kSimulateLetter));
+  bar->addAction(simulate_action);
 
   // Alt and a letter opens its menu (or assembles); F10 opens the first menu.
   for (QAction* entry : bar->actions()) {
@@ -566,6 +578,9 @@ void MainWindow::run_command(Command command) {
     case Command::new_make_file:
       new_make_file();
       break;
+    case Command::simulate:
+      simulate();
+      break;
     case Command::exit:
       close();
       break;
@@ -627,7 +642,7 @@ bool MainWindow::changes_may_go() {
   return false;
 }
 
-void MainWindow::assemble() {
+AssemblyResult MainWindow::assemble(ExtraOutputs extra) {
   QElapsedTimer timer;
   timer.start();
   // Relative entries were found here; the editor gets them from here too.
@@ -637,7 +652,12 @@ void MainWindow::assemble() {
   listing_words_ = 0;
   // The window always writes BASE.hex too, so that a chip can be programmed.
   AssemblyOptions options;
+  options.extra_outputs = extra;
   options.extra_outputs.intel_hex = true;
+  // A project that starts with a chip's definitions is for that chip.
+  if (const std::optional<GpsimProcessor> chip = project_chip(project_.entries)) {
+    chip_program_words_ = chip->program_words;
+  }
   options.output_directory = project_.entry_directory;
   const AssemblyResult result = assembler_->assemble(project_, options);
   // The paths the run named its outputs by are kept before anything is
@@ -650,6 +670,50 @@ void MainWindow::assemble() {
   error_list_->scrollToTop();
   error_list_->horizontalScrollBar()->setValue(0);
   show_outcome(result, timer.elapsed());
+  return result;
+}
+
+void MainWindow::simulate() {
+  const std::optional<GpsimProcessor> chip = project_chip(project_.entries);
+  if (!chip) {
+    show_file_error(
+        QStringLiteral("Simulate needs the chip the program is for: put its definition file "
+                       "(chips/16F84A.inc, chips/16F877A.inc ...) first in the project list"));
+    return;
+  }
+  const QString gpsim = QStandardPaths::findExecutable(QStringLiteral("gpsim"));
+  if (gpsim.isEmpty()) {
+    show_file_error(QStringLiteral("gpsim is not installed (on Debian: apt-get install gpsim)"));
+    return;
+  }
+  ExtraOutputs extra;
+  extra.debug_file = chip;
+  const AssemblyResult result = assemble(extra);
+  // The assembly has said what went wrong.
+  if (result.outcome != AssemblyOutcome::completed || result.error_count > 0 ||
+      !result.output_base_name) {
+    return;
+  }
+  std::filesystem::path base = os_path(*result.output_base_name);
+  if (base.is_relative()) base = entry_folder() / base;
+  const QString debug_file = QFile::decodeName(base.string().c_str()) + QStringLiteral(".cod");
+  // gpsim's own windows are the simulator's face; its command line reads
+  // the standard input, which stays open (and empty) while it runs, since
+  // at its end gpsim would spin. A simulation ends with the window.
+  auto* process = new QProcess(this);
+  process->setProgram(gpsim);
+  process->setArguments(gpsim_arguments(debug_file));
+  process->setWorkingDirectory(QFileInfo(debug_file).absolutePath());
+  process->setStandardOutputFile(QProcess::nullDevice());
+  process->setStandardErrorFile(QProcess::nullDevice());
+  connect(process, &QProcess::finished, process, &QObject::deleteLater);
+  process->start();
+  if (!process->waitForStarted()) {
+    delete process;
+    show_file_error(debug_file + QStringLiteral(": gpsim could not be started"));
+    return;
+  }
+  set_status(QStringLiteral("gpsim started on %1").arg(QFileInfo(debug_file).fileName()));
 }
 
 bool MainWindow::listing_tooltip(QEvent* event) {

@@ -41,6 +41,7 @@ class Assembler;
 class ElidedLabel;
 class ListingView;
 class MnemonicStyle;
+class SourcePane;
 
 // The command ids of the menu and the toolbar.
 enum class Command : int {
@@ -52,13 +53,16 @@ enum class Command : int {
   save_make_file_as = 1015,
   insert_file = 1016,
   new_make_file = 1017,
+  simulate = 1018,
   exit = 1020,
 };
 
-inline constexpr std::array<Command, 9> kAllCommands = {
-    Command::assemble,       Command::open_make_file, Command::delete_file,
-    Command::save_make_file, Command::add_file,       Command::save_make_file_as,
-    Command::insert_file,    Command::new_make_file,  Command::exit};
+inline constexpr std::array<Command, 10> kAllCommands = {
+    Command::assemble,    Command::open_make_file,
+    Command::delete_file, Command::save_make_file,
+    Command::add_file,    Command::save_make_file_as,
+    Command::insert_file, Command::new_make_file,
+    Command::simulate,    Command::exit};
 
 // Places of the four child controls in the client area (the area under the
 // menu bar, with the toolbar at its top).
@@ -91,7 +95,13 @@ inline constexpr int kEntryBytesRole = Qt::UserRole;
 
 // Keyboard commands beside the menu's eight: they act on the error list,
 // the warning list and the listing view.
-enum class ErrorCommand { next_error, previous_error, go_to_listing_line, open_source };
+enum class ErrorCommand {
+  next_error,
+  previous_error,
+  go_to_listing_line,
+  open_source,  // in the editor pane
+  open_in_external_editor
+};
 
 // The tab stops in pixels for a screen of the given logical DPI.
 QList<qreal> listing_tab_stops(qreal logical_dpi);
@@ -169,7 +179,10 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void grow_window(int height);
   void fill_recent_projects(QMenu* menu);
 
-  void assemble();
+  // Assembles with the extra outputs asked for and shows the result; the
+  // result, for a caller that goes on with its outputs.
+  AssemblyResult assemble(ExtraOutputs extra = {});
+  void simulate();
   void show_diagnostics(const AssemblyResult& result);
   void show_outcome(const AssemblyResult& result, long long milliseconds);
   void set_status(const QString& text);
@@ -180,6 +193,12 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   const Diagnostic* diagnostic_in_focus() const;
   void select_listing_line(int line);
   void open_source(const Diagnostic& diagnostic);
+  void open_in_external_editor(const Diagnostic& diagnostic);
+  void create_source_pane();
+  // Asks whether to save the editor pane's unsaved edits before they go.
+  bool source_changes_may_go();
+  // Shows the entry's file in the editor pane at a line (0: its top).
+  void edit_entry(const std::string& entry, std::size_t line);
   void run_error_command(ErrorCommand command);
   void jump_to_warning(int row);
   void open_make_file();
@@ -230,7 +249,7 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   bool settings_saved_ = false;
 
   std::array<QAction*, kAllCommands.size()> actions_{};
-  std::array<QAction*, 4> error_actions_{};
+  std::array<QAction*, 5> error_actions_{};
   MnemonicStyle* mnemonic_style_ = nullptr;
   QWidget* client_ = nullptr;
   QToolBar* toolbar_ = nullptr;
@@ -242,6 +261,8 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   QListWidget* error_list_ = nullptr;
   QListWidget* warning_list_ = nullptr;
   QDockWidget* warning_dock_ = nullptr;
+  QDockWidget* source_dock_ = nullptr;
+  SourcePane* source_pane_ = nullptr;
   ElidedLabel* status_label_ = nullptr;
   int project_extent_ = 0;
   int error_extent_ = 0;

@@ -27,6 +27,7 @@
 #include "shell/listing_view.h"
 #include "shell/main_window.h"
 #include "shell/source_editor.h"
+#include "shell/source_pane.h"
 #include "support/text_encoding.h"
 
 namespace korva {
@@ -34,6 +35,9 @@ namespace {
 
 QString display(std::string_view bytes) {
   return QString::fromStdString(cp932_to_utf8(bytes));
+}
+std::string stored_name(const QString& text) {
+  return utf8_to_cp932(text.toStdString());
 }
 
 struct ErrorCommandItem {
@@ -45,6 +49,7 @@ constexpr ErrorCommandItem kErrorCommands[] = {
     {ErrorCommand::previous_error, texts::kMenuPreviousError},
     {ErrorCommand::go_to_listing_line, texts::kMenuGoToListingLine},
     {ErrorCommand::open_source, texts::kMenuOpenSource},
+    {ErrorCommand::open_in_external_editor, texts::kMenuOpenInExternalEditor},
 };
 
 QList<QKeySequence> error_command_keys(ErrorCommand command) {
@@ -57,6 +62,9 @@ QList<QKeySequence> error_command_keys(ErrorCommand command) {
       return {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
     case ErrorCommand::open_source:
       return {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)};
+    case ErrorCommand::open_in_external_editor:
+      return {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return),
+              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Enter)};
   }
   return {};
 }
@@ -301,11 +309,20 @@ void MainWindow::run_error_command(ErrorCommand command) {
     case ErrorCommand::open_source:
       if (const Diagnostic* diagnostic = diagnostic_in_focus()) open_source(*diagnostic);
       break;
+    case ErrorCommand::open_in_external_editor:
+      if (const Diagnostic* diagnostic = diagnostic_in_focus())
+        open_in_external_editor(*diagnostic);
+      break;
   }
 }
 
 void MainWindow::open_source(const Diagnostic& diagnostic) {
   if (diagnostic.where.file.empty()) return;  // a summary of the whole program
+  edit_entry(diagnostic.where.file, diagnostic.where.line);
+}
+
+void MainWindow::open_in_external_editor(const Diagnostic& diagnostic) {
+  if (diagnostic.where.file.empty()) return;
   const QString name = QFile::decodeName(os_path(diagnostic.where.file).string().c_str());
   const QString file = QDir(assembly_directory_).absoluteFilePath(name);
   if (!QFileInfo(file).isFile()) {
@@ -345,9 +362,12 @@ void MainWindow::show_context_menu(QWidget* widget, const QPoint& position) {
   }
   widget->setFocus(Qt::OtherFocusReason);
   QAction* open = error_command_action(ErrorCommand::open_source);
+  QAction* external = error_command_action(ErrorCommand::open_in_external_editor);
   const Diagnostic* target = diagnostic_in_focus();
   open->setEnabled(target != nullptr && !target->where.file.empty());
+  external->setEnabled(open->isEnabled());
   menu->addAction(open);
+  menu->addAction(external);
   menu->addSeparator();
   menu->addAction(error_command_action(ErrorCommand::next_error));
   menu->addAction(error_command_action(ErrorCommand::previous_error));
@@ -356,7 +376,68 @@ void MainWindow::show_context_menu(QWidget* widget, const QPoint& position) {
   const auto* area = static_cast<QAbstractScrollArea*>(widget);
   menu->exec(area->viewport()->mapToGlobal(position));
   open->setEnabled(true);
+  external->setEnabled(true);
   delete menu;
+}
+
+// The editor pane docks at the right, hidden until a source is opened.
+void MainWindow::create_source_pane() {
+  source_dock_ = new QDockWidget(this);
+  source_dock_->setObjectName(QStringLiteral("source_dock"));
+  source_pane_ = new SourcePane(source_dock_);
+  source_dock_->setWidget(source_pane_);
+  addDockWidget(Qt::RightDockWidgetArea, source_dock_);
+  source_dock_->hide();
+  connect(source_pane_, &SourcePane::open_requested, this, [this](const QString& entry, int line) {
+    edit_entry(stored_name(entry), static_cast<std::size_t>(line));
+  });
+  connect(source_pane_->document(), &QTextDocument::modificationChanged, this,
+          [this](bool changed) {
+            source_dock_->setWindowTitle((changed ? QStringLiteral("*") : QString()) +
+                                         display(source_pane_->entry()));
+          });
+  connect(project_list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    const QByteArray bytes = item->data(kEntryBytesRole).toByteArray();
+    edit_entry(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), 0);
+  });
+}
+
+bool MainWindow::source_changes_may_go() {
+  if (!source_pane_->document()->isModified()) return true;
+  switch (dialogs_->ask(
+      this, display(source_pane_->entry()) + QLatin1Char('\n') + display(texts::kSaveSourceText),
+      display(texts::kConfirmCaption), Choices::yes_no_cancel)) {
+    case Reply::yes:
+      if (Expected<void> saved = source_pane_->save(); !saved) {
+        show_file_error(display(saved.message()));
+        return false;
+      }
+      return true;
+    case Reply::no:
+      return true;
+    case Reply::cancel:
+      break;
+  }
+  return false;
+}
+
+void MainWindow::edit_entry(const std::string& entry, std::size_t line) {
+  // Unsaved edits of another file are not dropped unasked.
+  if (source_pane_->entry() != entry && !source_changes_may_go()) return;
+  source_pane_->set_project(project_.entries, entry_folder());
+  if (source_pane_->entry() == entry && source_dock_->isVisible()) {
+    if (line > 0) {
+      QTextCursor cursor(source_pane_->document()->findBlockByNumber(static_cast<int>(line) - 1));
+      source_pane_->setTextCursor(cursor);
+      source_pane_->centerCursor();
+    }
+  } else if (Expected<void> opened = source_pane_->open_entry(entry, line); !opened) {
+    show_file_error(display(opened.message()));
+    return;
+  }
+  source_dock_->setWindowTitle(display(entry));
+  source_dock_->show();
+  source_pane_->setFocus();
 }
 
 }  // namespace korva

@@ -3,7 +3,7 @@
 # keys sent with xdotool, as a person at the keyboard would. Opens a project
 # given on the command line, assembles with F7, reads the status bar through
 # the window's status log, moves to the error list and jumps with Enter,
-# opens the error's source with Ctrl+Enter in a stand-in editor, deletes an
+# opens the error's source with Ctrl+Shift+Enter in a stand-in editor, deletes an
 # entry, answers the question Ctrl+Q then asks, and checks that the program ended and asm.ini holds the last
 # directory. On failure a screenshot is kept in the artefact folder.
 #   desktop_test.sh KORVA_BINARY ARTEFACT_FOLDER
@@ -58,7 +58,8 @@ process_gone() { ! kill -0 "$1" 2> /dev/null; }
 # starts in start/ and is given the project's path relative to it.
 mkdir -p "$work/start/proj" "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
-printf 'START:: 0>W\r\nbogus statement\r\nW^256>W\r\n===->START\r\n' > "$work/start/proj/a.as"
+# The first line's remark is half-width katakana (CP932 B6 C5: ｶﾅ).
+printf 'START:: 0>W ;\266\305\r\nbogus statement\r\nW^256>W\r\n===->START\r\n' > "$work/start/proj/a.as"
 printf '' > "$work/start/proj/b.as"
 printf 'a.as\r\nb.as\r\n' > "$work/start/proj/p.amk"
 cat > "$work/editor" << EDITOR
@@ -103,11 +104,12 @@ sleep 0.2
 xdotool key Tab
 wait_for 10 status_has '^a\.as:2: error: ' || fail "Tab: the error list's entry was not shown"
 
-# Enter jumps to the line in the listing; Ctrl+Enter there opens its source.
+# Enter jumps to the line in the listing; Ctrl+Shift+Enter there opens its
+# source in the external editor.
 xdotool key Return
 sleep 0.3
-xdotool key ctrl+Return
-wait_for 10 editor_called || fail "Ctrl+Enter: the editor was not started"
+xdotool key ctrl+shift+Return
+wait_for 10 editor_called || fail "Ctrl+Shift+Enter: the external editor was not started"
 expected_editor="+2 $work/start/proj/a.as"
 [ "$(cat "$work/editor.log")" = "$expected_editor" ] ||
   fail "the editor got '$(cat "$work/editor.log")', not '$expected_editor'"
@@ -141,6 +143,23 @@ wait_for 10 amk_is 'b.as\r\na.as\r\n' ||
 # without writing the project file.
 xdotool key Delete
 wait_for 10 title_marked || fail "Delete: the title has no modified mark: $(xdotool getwindowname "$window")"
+# F8 goes to the error, Ctrl+Enter opens its line in the editor pane;
+# typed at the line's end and saved with Ctrl+S there, the source changes in
+# that line alone, the katakana bytes kept.
+xdotool key F8
+sleep 0.3
+xdotool key ctrl+Return
+sleep 0.5
+xdotool key End
+xdotool type ' ; ok'
+xdotool key ctrl+s
+source_saved() {
+  [ "$(od -An -tx1 "$work/start/proj/a.as" | tr -d ' \n')" = \
+    "$(printf 'START:: 0>W ;\266\305\r\nbogus statement ; ok\r\nW^256>W\r\n===->START\r\n' |
+      od -An -tx1 | tr -d ' \n')" ]
+}
+wait_for 10 source_saved || fail "the editor pane did not save a.as as typed: $(od -c "$work/start/proj/a.as")"
+
 question_shown() { xdotool search --onlyvisible --name "$(printf '\xe7\xa2\xba\xe8\xaa\x8d')" > /dev/null 2>&1; }
 xdotool key ctrl+q
 wait_for 10 question_shown || fail "Ctrl+Q with a changed list: no question"

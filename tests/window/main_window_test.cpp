@@ -166,7 +166,7 @@ class MainWindowTest : public QObject {
 
   void menu() {
     const QList<QAction*> bar = window_->menuBar()->actions();
-    QCOMPARE(bar.size(), 3);
+    QCOMPARE(bar.size(), 4);
     QCOMPARE(bar[0]->text(), shown(texts::kMenuFile));
     QCOMPARE(bar[1]->text(), shown(texts::kMenuEdit));
     // Assemble is a command on the bar itself, not a menu.
@@ -174,6 +174,10 @@ class MainWindowTest : public QObject {
     QVERIFY(bar[2]->menu() == nullptr);
     QVERIFY(bar[2]->icon().isNull());
     QCOMPARE(bar[2]->data().toInt(), 1010);
+    // Simulate follows the defined entries, a command on the bar too.
+    QCOMPARE(bar[3]->text(), shown(texts::kMenuSimulate));
+    QVERIFY(bar[3]->menu() == nullptr);
+    QCOMPARE(bar[3]->data().toInt(), 1018);
 
     struct Item {
       std::string_view text;

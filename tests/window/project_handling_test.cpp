@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -16,6 +18,7 @@
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
 #include "shell/main_window.h"
+#include "shell/source_pane.h"
 #include "shell/user_settings.h"
 #include "support/text_encoding.h"
 
@@ -272,6 +275,124 @@ class ProjectHandlingTest : public QObject {
     window_->run_command(Command::save_make_file);
     QCOMPARE(read_bytes(path("p.amk")), std::string("a.as\r\nc.as\r\nb.as\r\n"));
     QVERIFY(!window_->project_modified());
+  }
+
+  // A double-click on an entry opens its file in the editor pane: coloured,
+  // checked as it is typed, explained on hover, saved byte for byte.
+  void editor_pane_edits_and_keeps_bytes() {
+    const std::string first = "START:: 0>W ;\xB6\xC5\xC3\xDE\xBD\r\n";  // ;ｶﾅﾃﾞｽ
+    const std::string last = "===->START ;\x8A\xBF\r\n";                // ;漢
+    QVERIFY(write_bytes(path("p/a.as"), first + "bogus\r\n" + last));
+    QVERIFY(write_bytes(path("p/p.amk"), "a.as\r\n"));
+    open("p/p.amk");
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QListWidgetItem* item = projects()->item(0);
+    // A press first, as a person's double-click starts with one.
+    const QPoint at = projects()->visualItemRect(item).center();
+    QTest::mouseClick(projects()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(projects()->viewport(), Qt::LeftButton, {}, at);
+    auto* pane = window_->findChild<SourcePane*>("source_pane");
+    QTRY_VERIFY2(pane->isVisible(),
+                 log_->messages.empty() ? "no message" : qPrintable(log_->messages.back().text));
+    QCOMPARE(pane->document()->blockCount(), 4);
+    QCOMPARE(pane->document()->firstBlock().text(), QStringLiteral("START:: 0>W ;ｶﾅﾃﾞｽ"));
+
+    // The error on line 2, underlined and explained.
+    QCOMPARE(pane->diagnostics().size(), std::size_t{1});
+    QCOMPARE(pane->diagnostics()[0].where.line, std::size_t{2});
+    QCOMPARE(pane->extraSelections().size(), 1);
+    QVERIFY(pane->hover_text(1, 0).contains(QStringLiteral("fits no form")));
+    QVERIFY(pane->hover_text(0, 9).startsWith(QStringLiteral("MOV")));
+
+    // Typing fixes it; the check follows once typing pauses.
+    QTextCursor line2(pane->document()->findBlockByNumber(1));
+    line2.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    pane->setTextCursor(line2);
+    pane->setFocus();
+    QTest::keyClicks(pane, QStringLiteral("        NOP"));
+    QTRY_VERIFY(pane->diagnostics().empty());
+    QCOMPARE(pane->extraSelections().size(), 0);
+
+    // Ctrl+S in the pane saves the source, the untouched lines as they were.
+    QTest::keyClick(pane, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(read_bytes(path("p/a.as")), first + "        NOP\r\n" + last);
+    QVERIFY(!pane->document()->isModified());
+
+    // F12 on START in the last line goes to its definition.
+    QTextCursor on_use(pane->document()->findBlockByNumber(2));
+    on_use.setPosition(on_use.position() + 6);
+    pane->setTextCursor(on_use);
+    QTest::keyClick(pane, Qt::Key_F12);
+    QCOMPARE(pane->textCursor().blockNumber(), 0);
+  }
+
+  // Ctrl+Enter on an error opens its line in the pane; unsaved edits there
+  // are not dropped unasked when the window closes.
+  void error_opens_in_the_pane() {
+    QVERIFY(write_bytes(path("q/q.as"), "START:: 0>W\r\nNOP\r\nbogus\r\n===->START\r\n"));
+    QVERIFY(write_bytes(path("q/q.amk"), "q.as\r\n"));
+    open("q/q.amk");
+    window_->show();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    assemble();
+    QCOMPARE(errors()->count(), 1);
+    errors()->setFocus();
+    errors()->setCurrentRow(0);
+    QTest::keyClick(window_.get(), Qt::Key_Return, Qt::ControlModifier);
+    auto* pane = window_->findChild<SourcePane*>("source_pane");
+    QTRY_VERIFY(pane->isVisible());
+    QCOMPARE(pane->entry(), std::string("q.as"));
+    QCOMPARE(pane->textCursor().blockNumber(), 2);
+
+    QTest::keyClicks(pane, QStringLiteral("x"));
+    QVERIFY(!window_->close());  // asked, no reply prepared: cancelled
+    QCOMPARE(log_->questions.back().text, QStringLiteral("q.as\n") + shown(texts::kSaveSourceText));
+    log_->replies.push_back(Reply::no);
+    QVERIFY(window_->close());
+    QCOMPARE(read_bytes(path("q/q.as")),
+             std::string("START:: 0>W\r\nNOP\r\nbogus\r\n===->START\r\n"));
+  }
+
+  // Simulate assembles with the debug file and starts gpsim on it, for the
+  // chip whose definitions come first; it says why when it cannot.
+  void simulate_in_gpsim() {
+    QFile chip(QStringLiteral(KORVA_CHIP_SOURCES "/16F84A.inc"));
+    QVERIFY(chip.open(QIODevice::ReadOnly));
+    QVERIFY(write_bytes(path("s/16F84A.inc"), chip.readAll().toStdString()));
+    QVERIFY(write_bytes(path("s/blink.as"), "START:: 0>W\r\nW>(PORTB)\r\n===->START\r\n"));
+    QVERIFY(write_bytes(path("s/blink.amk"), "blink.as\r\n"));
+    // A stand-in gpsim writes its arguments down.
+    QVERIFY(write_bytes(path("bin/gpsim"), "#!/bin/sh\necho \"$@\" > \"$0.log\"\n"));
+    QVERIFY(QFile::setPermissions(path("bin/gpsim"), QFile::ReadOwner | QFile::ExeOwner));
+    QVERIFY(QDir().mkpath(path("empty")));
+    const QByteArray path_before = qgetenv("PATH");
+
+    open("s/blink.amk");
+    qputenv("PATH", QFile::encodeName(path("bin")));
+    window_->run_command(Command::simulate);
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QVERIFY(log_->messages[0].text.startsWith(QStringLiteral("Simulate needs the chip")));
+
+    // The chip's definitions first: the status bar gives the share of its
+    // program memory, and gpsim gets the debug file.
+    projects()->setCurrentRow(0);
+    log_->answers.push_back(chosen(path("s/16F84A.inc")));
+    window_->run_command(Command::insert_file);
+    window_->run_command(Command::assemble);
+    QVERIFY2(window_->status_text().contains(QStringLiteral("% of program memory")),
+             qPrintable(window_->status_text()));
+    window_->run_command(Command::simulate);
+    qputenv("PATH", QFile::encodeName(path("empty")));
+    window_->run_command(Command::simulate);
+    qputenv("PATH", path_before);
+    QCOMPARE(log_->messages.size(), std::size_t{2});
+    QCOMPARE(log_->messages[1].text,
+             QStringLiteral("gpsim is not installed (on Debian: apt-get install gpsim)"));
+    QVERIFY(QFile::exists(path("s/blink.cod")));
+    QTRY_COMPARE(QString::fromStdString(read_bytes(path("bin/gpsim.log"))),
+                 QStringLiteral("-s ") + path("s/blink.cod") + QLatin1Char('\n'));
   }
 
   // The window opens where and as large as it was closed.

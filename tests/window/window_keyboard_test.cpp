@@ -493,11 +493,12 @@ class WindowKeyboardTest : public QObject {
     // macro line: the body line.
     errors()->setFocus();
     errors()->setCurrentRow(0);
-    QTest::keyClick(window_, Qt::Key_Return, Qt::ControlModifier);
+    const Qt::KeyboardModifiers external = Qt::ControlModifier | Qt::ShiftModifier;
+    QTest::keyClick(window_, Qt::Key_Return, external);
     window_->step_error(1);  // the listing view has the focus now
-    QTest::keyClick(window_, Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClick(window_, Qt::Key_Return, external);
     window_->step_error(1);
-    QTest::keyClick(window_, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+    QTest::keyClick(window_, Qt::Key_Enter, external | Qt::KeypadModifier);
     const QString file = path("prog.as");
     const QString expected = "+2 " + file + "\n+4 " + file + "\n+7 " + file + "\n";
     QTRY_COMPARE(read_text(path("editor.sh.log")), expected);
@@ -505,7 +506,7 @@ class WindowKeyboardTest : public QObject {
 
     // A source that is gone is reported instead.
     QVERIFY(QFile::remove(file));
-    QTest::keyClick(window_, Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClick(window_, Qt::Key_Return, external);
     QCOMPARE(log_->messages.size(), std::size_t{1});
     QCOMPARE(log_->messages[0].text, file + QStringLiteral(": no such file"));
   }
@@ -523,7 +524,7 @@ class WindowKeyboardTest : public QObject {
     qputenv("TERMINAL", "");
     errors()->setFocus();
     errors()->setCurrentRow(0);
-    QTest::keyClick(window_, Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClick(window_, Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier);
     qputenv("PATH", path_before);
     qunsetenv("VISUAL");
     qunsetenv("TERMINAL");

@@ -1,0 +1,361 @@
+#include "shell/source_pane.h"
+
+#include <QFontDatabase>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QSyntaxHighlighter>
+#include <QTextBlock>
+#include <QToolTip>
+#include <algorithm>
+#include <utility>
+
+#include "driver/assembly_service.h"
+#include "patterns/matcher.h"
+#include "patterns/pattern_table.h"
+#include "shell/listing_highlighter.h"
+#include "source/statement_splitter.h"
+#include "support/file_io.h"
+#include "support/line_record.h"
+#include "support/text_encoding.h"
+#include "syntax/statement_styles.h"
+
+namespace korva {
+namespace {
+
+QString display(std::string_view bytes) {
+  return QString::fromStdString(cp932_to_utf8(bytes));
+}
+
+// How long typing must pause before the project is checked again.
+constexpr int kCheckDelayMs = 400;
+
+const std::optional<syntax::Notation>& notation() {
+  static const std::optional<syntax::Notation> table =
+      syntax::notation_from(pattern_entries()).notation;
+  return table;
+}
+
+// A line's text for the core, one byte per character, so that byte
+// positions are character positions: ASCII as it is, anything else a byte
+// that is no sign of the notation.
+std::string position_bytes(const QString& text) {
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(text.size()));
+  for (const QChar c : text)
+    bytes.push_back(c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '\x80');
+  return bytes;
+}
+
+// Colours the notation in each line: the label, the statement's forms and
+// the remark.
+class SourceHighlighter : public QSyntaxHighlighter {
+ public:
+  explicit SourceHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {
+    remark_.setForeground(QColor(0x70, 0x70, 0x70));
+  }
+
+ protected:
+  void highlightBlock(const QString& text) override {
+    const std::string bytes = position_bytes(text);
+    const StatementPlace place = statement_place(bytes);
+    if (place.end < bytes.size()) {
+      setFormat(static_cast<int>(place.end), static_cast<int>(bytes.size() - place.end), remark_);
+    }
+    const std::size_t label_end = std::min(place.start, bytes.size());
+    if (label_end > 0 && bytes[0] != ' ' && bytes[0] != '\t') {
+      setFormat(0, static_cast<int>(label_end),
+                ListingHighlighter::format_of(syntax::Style::defined_name));
+    }
+    if (!notation() || place.end <= place.start) return;
+    // The statement with its blanks collapsed, as the forms are matched,
+    // and where each of its characters stands in the line.
+    std::string statement;
+    std::vector<std::size_t> column_of;
+    bool blank = false;
+    for (std::size_t i = place.start; i < place.end; ++i) {
+      const char c = bytes[i] == '\t' ? ' ' : bytes[i];
+      if (c == ' ') {
+        blank = true;
+        continue;
+      }
+      if (blank && !statement.empty()) {
+        statement.push_back(' ');
+        column_of.push_back(i - 1);
+      }
+      blank = false;
+      statement.push_back(c);
+      column_of.push_back(i);
+    }
+    for (const syntax::StyledSpan& span :
+         syntax::statement_styles(*notation(), pattern_entries(), statement)) {
+      if (span.length == 0 || span.start + span.length > column_of.size()) continue;
+      const std::size_t first = column_of[span.start];
+      const std::size_t last = column_of[span.start + span.length - 1];
+      setFormat(static_cast<int>(first), static_cast<int>(last - first + 1),
+                ListingHighlighter::format_of(span.style));
+    }
+  }
+
+ private:
+  QTextCharFormat remark_;
+};
+
+}  // namespace
+
+StatementPlace statement_place(std::string_view line) {
+  StatementPlace place{0, line.size()};
+  // The remark starts at the first ';' outside quotes.
+  char quote = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == ';') {
+      place.end = i;
+      break;
+    }
+  }
+  // A label is the first word of a line that does not start with a blank,
+  // when it ends in ':'.
+  if (!line.empty() && line[0] != ' ' && line[0] != '\t') {
+    const std::size_t word_end = line.find_first_of(" \t;", 0);
+    const std::size_t end = std::min(word_end, place.end);
+    if (end > 0 && line[end - 1] == ':') place.start = end;
+  }
+  while (place.start < place.end && (line[place.start] == ' ' || line[place.start] == '\t'))
+    ++place.start;
+  while (place.end > place.start && (line[place.end - 1] == ' ' || line[place.end - 1] == '\t'))
+    --place.end;
+  return place;
+}
+
+QString statement_summary(std::string_view line) {
+  std::string text(line);
+  LineRecord record;
+  split_statement(text, record);
+  if (text.empty()) return {};
+  const PatternEntry* entry = match_statement(record);
+  if (entry == nullptr) return {};
+  QString summary =
+      QString::fromLatin1(entry->mnemonic.data(), static_cast<qsizetype>(entry->mnemonic.size()))
+          .trimmed() +
+      QStringLiteral("  ") +
+      QString::fromLatin1(entry->text.data(), static_cast<qsizetype>(entry->text.size()));
+  const auto hex = [](std::uint16_t word) {
+    return QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper();
+  };
+  if (entry->word) summary += QStringLiteral("  (word %1").arg(hex(*entry->word));
+  if (entry->literal_word) {
+    summary += (entry->word ? QStringLiteral(", ") : QStringLiteral("  (")) +
+               QStringLiteral("with a literal %1").arg(hex(*entry->literal_word));
+  }
+  if (entry->word || entry->literal_word) summary += QLatin1Char(')');
+  return summary;
+}
+
+SourcePane::SourcePane(QWidget* parent) : QPlainTextEdit(parent) {
+  setObjectName(QStringLiteral("source_pane"));
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  new SourceHighlighter(document());
+  check_timer_.setSingleShot(true);
+  check_timer_.setInterval(kCheckDelayMs);
+  connect(&check_timer_, &QTimer::timeout, this, [this] { check_now(); });
+  connect(this, &QPlainTextEdit::textChanged, this, [this] { check_timer_.start(); });
+}
+
+void SourcePane::set_project(std::vector<std::string> entries, std::filesystem::path folder) {
+  project_entries_ = std::move(entries);
+  folder_ = std::move(folder);
+}
+
+std::filesystem::path SourcePane::file() const {
+  const std::filesystem::path path = os_path(entry_);
+  return path.is_absolute() ? path : folder_ / path;
+}
+
+Expected<void> SourcePane::open_entry(const std::string& entry, std::size_t line) {
+  const std::string previous = std::exchange(entry_, entry);
+  FileContents bytes = read_whole_file(file());
+  if (!bytes) {
+    entry_ = previous;
+    return fail(std::move(bytes).failure().message);
+  }
+  original_ = split_source(*bytes);
+  setPlainText(shown_lines(original_).join(QLatin1Char('\n')));
+  document()->setModified(false);
+  if (line > 0) {
+    QTextCursor cursor(document()->findBlockByNumber(static_cast<int>(line) - 1));
+    setTextCursor(cursor);
+    centerCursor();
+  }
+  check_now();
+  return {};
+}
+
+QStringList SourcePane::edited_lines() const {
+  QStringList lines;
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+    lines << block.text();
+  return lines;
+}
+
+Expected<void> SourcePane::save() {
+  const std::string bytes = saved_bytes(original_, edited_lines());
+  Expected<void> written = write_file_atomically(file(), bytes);
+  if (!written) return written;
+  original_ = split_source(bytes);
+  document()->setModified(false);
+  return {};
+}
+
+void SourcePane::check_now() {
+  check_timer_.stop();
+  diagnostics_.clear();
+  symbols_ = {};
+  SourceSet sources;
+  const std::string buffer = saved_bytes(original_, edited_lines());
+  for (const std::string& entry : project_entries_) {
+    if (entry == entry_) {
+      if (!sources.add(entry, buffer)) return;
+      continue;
+    }
+    const std::filesystem::path path = os_path(entry);
+    FileContents bytes = read_whole_file(path.is_absolute() ? path : folder_ / path);
+    // A project that cannot be joined says so when it is assembled.
+    if (!bytes || !sources.add(entry, *bytes)) return;
+  }
+  if (std::find(project_entries_.begin(), project_entries_.end(), entry_) ==
+      project_entries_.end()) {
+    if (!sources.add(entry_, buffer)) return;
+  }
+  ServiceOptions options;
+  options.collect_symbol_facts = true;
+  AssemblyService service;
+  ServiceResult result = service.assemble(std::move(sources), options);
+  for (Diagnostic& diagnostic : result.diagnostics) {
+    if (diagnostic.where.file == entry_) diagnostics_.push_back(std::move(diagnostic));
+  }
+  if (result.symbol_facts) symbols_ = std::move(*result.symbol_facts);
+  show_diagnostics();
+}
+
+void SourcePane::show_diagnostics() {
+  QList<QTextEdit::ExtraSelection> marks;
+  for (const Diagnostic& diagnostic : diagnostics_) {
+    const QTextBlock block =
+        document()->findBlockByNumber(static_cast<int>(diagnostic.where.line) - 1);
+    if (!block.isValid()) continue;
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = QTextCursor(block);
+    const int length = block.length() - 1;
+    int start = 0;
+    int span = length;
+    if (diagnostic.span) {
+      start = std::min(static_cast<int>(diagnostic.span->column) - 1, length);
+      span = std::min(static_cast<int>(diagnostic.span->length), length - start);
+    }
+    mark.cursor.setPosition(block.position() + start);
+    mark.cursor.setPosition(block.position() + start + std::max(span, 1), QTextCursor::KeepAnchor);
+    mark.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+    mark.format.setUnderlineColor(diagnostic.severity == Severity::error ? QColor(0xd0, 0, 0)
+                                                                         : QColor(0xd0, 0x90, 0));
+    marks << mark;
+  }
+  setExtraSelections(marks);
+}
+
+QString SourcePane::hover_text(int line, int column) const {
+  QStringList parts;
+  for (const Diagnostic& diagnostic : diagnostics_) {
+    if (static_cast<int>(diagnostic.where.line) != line + 1) continue;
+    if (diagnostic.span) {
+      const int start = static_cast<int>(diagnostic.span->column) - 1;
+      if (column < start || column >= start + static_cast<int>(diagnostic.span->length)) continue;
+    }
+    QString text = display(diagnostic.text);
+    if (!diagnostic.explanation.empty())
+      text += QStringLiteral(": ") + display(diagnostic.explanation);
+    if (!diagnostic.hint.empty()) text += QStringLiteral("\n") + display(diagnostic.hint);
+    parts << text;
+  }
+  if (!parts.isEmpty()) return parts.join(QLatin1Char('\n'));
+  const QTextBlock block = document()->findBlockByNumber(line);
+  if (!block.isValid()) return {};
+  return statement_summary(utf8_to_cp932(block.text().toStdString()));
+}
+
+bool SourcePane::go_to_definition() {
+  const QTextCursor caret = textCursor();
+  const std::size_t line = static_cast<std::size_t>(caret.blockNumber()) + 1;
+  const std::size_t column = static_cast<std::size_t>(caret.positionInBlock()) + 1;
+  const auto under_caret = [&](const SymbolOccurrence& occurrence) {
+    return occurrence.span.where.file == entry_ && occurrence.span.where.line == line &&
+           column >= occurrence.span.column &&
+           column <= occurrence.span.column + occurrence.span.length;
+  };
+  std::string name;
+  for (const auto* list : {&symbols_.references, &symbols_.definitions}) {
+    for (const SymbolOccurrence& occurrence : *list) {
+      if (under_caret(occurrence)) name = occurrence.name;
+    }
+  }
+  if (name.empty()) return false;
+  for (const SymbolOccurrence& definition : symbols_.definitions) {
+    if (definition.name != name) continue;
+    if (definition.span.where.file != entry_) {
+      emit open_requested(display(definition.span.where.file),
+                          static_cast<int>(definition.span.where.line));
+      return true;
+    }
+    const QTextBlock block =
+        document()->findBlockByNumber(static_cast<int>(definition.span.where.line) - 1);
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + static_cast<int>(definition.span.column) - 1);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    return true;
+  }
+  return false;
+}
+
+bool SourcePane::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    // Ctrl+S here saves the source, not the project.
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Save)) {
+      event->accept();
+      return true;
+    }
+  }
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QTextCursor at = cursorForPosition(viewport()->mapFromGlobal(help->globalPos()));
+    const QString text = hover_text(at.blockNumber(), at.positionInBlock());
+    if (text.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(help->globalPos(), text, this);
+    }
+    return true;
+  }
+  return QPlainTextEdit::event(event);
+}
+
+void SourcePane::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Save)) {
+    if (Expected<void> saved = save(); !saved) {
+      QToolTip::showText(mapToGlobal(cursorRect().bottomLeft()), display(saved.message()), this);
+    }
+    return;
+  }
+  if (event->key() == Qt::Key_F12 && event->modifiers() == Qt::NoModifier) {
+    go_to_definition();
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+}  // namespace korva

@@ -1,0 +1,83 @@
+// The editor pane: one source file of the project edited inside the window.
+// The notation is coloured as the listing colours it; the file's bytes are
+// kept exactly on save (shell/source_text.h); a while after typing stops
+// the project is assembled in memory with the buffer in place of the file,
+// and its errors and warnings in this file are underlined, explained on
+// hover; F12 goes to the definition of the name at the caret.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QString>
+#include <QTimer>
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "driver/diagnostics.h"
+#include "driver/symbol_facts.h"
+#include "shell/source_text.h"
+#include "support/expected.h"
+
+namespace korva {
+
+// Where the statement of a source line lies, in bytes: after the label,
+// before the remark.
+struct StatementPlace {
+  std::size_t start = 0;
+  std::size_t end = 0;
+};
+StatementPlace statement_place(std::string_view line);
+
+// What the pane says about a statement on hover: its mnemonic, the form it
+// matched and that form's base word; empty when it matches none.
+QString statement_summary(std::string_view line);
+
+class SourcePane : public QPlainTextEdit {
+  Q_OBJECT
+
+ public:
+  explicit SourcePane(QWidget* parent);
+
+  // The project the diagnostics come from: its entries and the folder the
+  // relative ones are found in.
+  void set_project(std::vector<std::string> entries, std::filesystem::path folder);
+  // Opens the entry's file at a line (from 1; 0 keeps the top).
+  Expected<void> open_entry(const std::string& entry, std::size_t line);
+  Expected<void> save();
+  const std::string& entry() const { return entry_; }
+  std::filesystem::path file() const;
+
+  // Assembles the project with the buffer now, as the pause after typing does.
+  void check_now();
+  // The errors and warnings of the last check that lie in this file.
+  const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
+  // The hover text at a line (from 0) and a column (characters, from 0).
+  QString hover_text(int line, int column) const;
+  // F12: moves the caret to the definition of the name under it; false
+  // when it is no defined name. A definition in another file is asked for
+  // with `open_requested`.
+  bool go_to_definition();
+
+ signals:
+  void open_requested(const QString& entry, int line);
+
+ protected:
+  bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QStringList edited_lines() const;
+  void show_diagnostics();
+
+  std::vector<std::string> project_entries_;
+  std::filesystem::path folder_;
+  std::string entry_;
+  SourceText original_;
+  std::vector<Diagnostic> diagnostics_;
+  SymbolFacts symbols_;
+  QTimer check_timer_;
+};
+
+}  // namespace korva
