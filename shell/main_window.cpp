@@ -694,7 +694,7 @@ void MainWindow::simulate() {
       !result.output_base_name) {
     return;
   }
-  std::filesystem::path base = os_path(*result.output_base_name);
+  std::filesystem::path base = result.output_base_name->path();
   if (base.is_relative()) base = entry_folder() / base;
   const QString debug_file = QFile::decodeName(base.string().c_str()) + QStringLiteral(".cod");
   // gpsim's own windows are the simulator's face; its command line reads
