@@ -150,7 +150,7 @@ std::vector<std::string> ChipDescription::config_settings(std::uint32_t address,
     for (const ConfigField& field : config.fields) {
       for (const ConfigSetting& setting : field.settings) {
         if ((setting.word & field.mask) == (word & field.mask)) {
-          found.push_back(setting.name);
+          found.push_back(field.name + "=" + setting.name);
           break;
         }
       }

@@ -28,7 +28,8 @@ struct ChipDescription {
   std::vector<std::string> names;
   std::vector<ConfigWord> config_words;
 
-  // The names of the settings that `word` at `address` has, one per field.
+  // The settings that `word` at `address` has, one per field, as the
+  // FIELD=SETTING choices of korva-asm --config ("FOSC=XT").
   std::vector<std::string> config_settings(std::uint32_t address, std::uint16_t word) const;
 };
 

@@ -440,9 +440,9 @@ TEST(Disassembler, ChipLayoutAndConfigurationFollowTheChipFacts) {
       std::vector<std::string> chosen;
       std::vector<std::string> erased;
       for (const ConfigField& field : word.word->fields) {
-        chosen.push_back(field.settings.front().name);
+        chosen.push_back(field.name + "=" + field.settings.front().name);
         if (const ConfigSetting* setting = field.erased(word.word->blank)) {
-          erased.push_back(setting->name);
+          erased.push_back(field.name + "=" + setting->name);
         }
       }
       const auto value = static_cast<std::uint16_t>(word.value);
@@ -456,7 +456,8 @@ TEST(Disassembler, ChipLayoutAndConfigurationFollowTheChipFacts) {
     ASSERT_TRUE(made.has_value()) << made.message();
     EXPECT_EQ(reassembled(*made, options), (ImageContents{image, {}})) << made->source;
     for (const ConfigChoice& choice : choices) {
-      EXPECT_NE(made->source.find(choice.setting), std::string::npos) << choice.field;
+      const std::string named = choice.field + "=" + choice.setting;
+      EXPECT_NE(made->source.find(named), std::string::npos) << named;
     }
   }
 }
