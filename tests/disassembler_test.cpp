@@ -462,6 +462,34 @@ TEST(Disassembler, ChipLayoutAndConfigurationFollowTheChipFacts) {
   }
 }
 
+// A chip file without ";@" lines keeps the largest chip's map and still
+// gives its names; one whose ";@" lines cannot be read is refused.
+TEST(Disassembler, ChipFilesWithoutOrWithBrokenFacts) {
+  const std::string names =
+      ";----- Registers, bank 0 -----\nPORTB EQU $06\n"
+      ";----- PORTB bits (PORTB EQU $06) -----\nRB7 EQU 7\n";
+  const Expected<ChipDescription> plain = read_chip_description("MINE", names);
+  ASSERT_TRUE(plain) << plain.message();
+  EXPECT_EQ(plain->memory.program.end, MemoryMap{}.program.end);
+  EXPECT_EQ(plain->memory.chip, "MINE");
+  EXPECT_EQ(plain->registers.at(0x06), "PORTB");
+  EXPECT_EQ(plain->bits.at(0x06)[7], "RB7");
+  EXPECT_TRUE(plain->config_settings(0x2007, 0x3FFF).empty());
+
+  const struct {
+    const char* facts;
+    const char* message;
+  } broken[] = {
+      {";@chip MINE\n;@program 0000-zz\n", "line 2"},
+      {";@chip MINE\n", "no program memory"},
+  };
+  for (const auto& c : broken) {
+    const Expected<ChipDescription> read = read_chip_description("MINE", c.facts + names);
+    ASSERT_FALSE(read) << c.facts;
+    EXPECT_NE(read.message().find(c.message), std::string::npos) << read.message();
+  }
+}
+
 // The generated benchmark projects below 8K words, with and without data
 // bytes (a DE byte shifts the bytes after it, so those words read back as
 // other words, often raw; a trailing one is a lone byte).
