@@ -15,6 +15,7 @@
 #include "disasm/disassembler.h"
 #include "support/file_io.h"
 #include "support/output_set.h"
+#include "support/system_path.h"
 #include "support/text_encoding.h"
 
 namespace {
@@ -100,8 +101,8 @@ void print_error(const std::string& text) {
 
 // BASE: -o, or the input without its extension.
 std::filesystem::path output_base(const Options& options) {
-  if (options.output_base) return korva::os_path(*options.output_base);
-  std::filesystem::path base = korva::os_path(options.input);
+  if (options.output_base) return korva::SystemPath::from_native_text(*options.output_base).path();
+  std::filesystem::path base = korva::SystemPath::from_native_text(options.input).path();
   base.replace_extension();
   return base;
 }
@@ -151,7 +152,13 @@ bool load_chip(const char* argv0, const std::string& chip, korva::DisassemblyOpt
   }
   options.chip_file_name = korva::cp932_from_os_path(*file);
   options.chip_definitions = *text;
-  options.chip = korva::read_chip_description(korva::cp932_from_os_path(file->stem()), *text);
+  korva::Expected<korva::ChipDescription> description =
+      korva::read_chip_description(korva::cp932_from_os_path(file->stem()), *text);
+  if (!description) {
+    print_error(options.chip_file_name + ": " + description.message());
+    return false;
+  }
+  options.chip = std::move(*description);
   return true;
 }
 
@@ -160,13 +167,14 @@ bool load_chip(const char* argv0, const std::string& chip, korva::DisassemblyOpt
 int main(int argc, char** argv) {
   korva::TerminationCleanup termination;
   Options options;
-  if (const std::optional<int> status = parse(korva::cp932_arguments(argc, argv), options)) {
+  if (const std::optional<int> status = parse(korva::native_arguments(argc, argv), options)) {
     return *status;
   }
   korva::DisassemblyOptions dis;
   if (!options.chip.empty() && !load_chip(argv[0], options.chip, dis)) return kExitUsage;
   if (options.symbols) {
-    korva::FileContents map = korva::read_whole_file(korva::os_path(*options.symbols));
+    korva::FileContents map =
+        korva::read_whole_file(korva::SystemPath::from_native_text(*options.symbols).path());
     if (!map) {
       print_error(map.message());
       return kExitStopped;
@@ -175,9 +183,11 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path base = output_base(options);
   dis.base_name = korva::cp932_from_os_path(base.filename());
-  dis.input_name = korva::cp932_from_os_path(korva::os_path(options.input).filename());
+  dis.input_name = korva::cp932_from_os_path(
+      korva::SystemPath::from_native_text(options.input).path().filename());
 
-  korva::FileContents bytes = korva::read_whole_file(korva::os_path(options.input));
+  korva::FileContents bytes =
+      korva::read_whole_file(korva::SystemPath::from_native_text(options.input).path());
   if (!bytes) {
     print_error(bytes.message());
     return kExitStopped;

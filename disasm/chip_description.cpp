@@ -16,7 +16,7 @@ std::string_view trimmed(std::string_view text) {
 }
 
 // A run of hexadecimal digits at the start of `text`, or none.
-std::optional<std::uint32_t> leading_hex(std::string_view text, std::size_t* used = nullptr) {
+std::optional<std::uint32_t> leading_hex(std::string_view text) {
   std::uint32_t value = 0;
   std::size_t i = 0;
   for (; i < text.size() && i < 8; ++i) {
@@ -31,7 +31,6 @@ std::optional<std::uint32_t> leading_hex(std::string_view text, std::size_t* use
     }
     value = value << 4 | digit;
   }
-  if (used != nullptr) *used = i;
   if (i == 0) return std::nullopt;
   return value;
 }
@@ -74,16 +73,15 @@ std::optional<Equate> equate(std::string_view line) {
   return found;
 }
 
-enum class Section { other, registers, bits, config };
+enum class Section { other, registers, bits };
 
-class ChipFileReader {
+// The names of the EQU lines: registers under "Registers, bank" headings,
+// bits under "NAME bits (NAME EQU $HH)" headings.
+class ChipNameReader {
  public:
-  explicit ChipFileReader(std::string_view chip) { description_.memory.chip = chip; }
-
   void line(std::string_view text) {
     text = trimmed(text);
     if (text.starts_with(";-----")) return heading(text);
-    if (text.starts_with(';')) return remark(trimmed(text.substr(1)));
     const std::optional<Equate> found = equate(text);
     if (!found) return;
     description_.names.emplace_back(found->name);
@@ -112,117 +110,72 @@ class ChipFileReader {
         section_ = Section::bits;
         bit_register_ = *address;
       }
-    } else if (text.find("CONFIG") != std::string_view::npos) {
-      const std::size_t place = text.find(" at ");
-      if (place == std::string_view::npos) return;
-      if (const auto address = leading_hex(text.substr(place + 4))) {
-        section_ = Section::config;
-        config_address_ = *address;
-        description_.config[config_address_];
-      }
     }
   }
 
-  void remark(std::string_view text) {
-    if (memory_line(text)) return;
-    if (section_ != Section::config) return;
-    std::vector<ConfigField>& fields = description_.config[config_address_];
-    const std::size_t comma = text.find(", bit");
-    if (comma != std::string_view::npos && text.back() == ':' && text.find(' ') == comma + 1) {
-      fields.push_back(ConfigField{std::string(text.substr(0, comma)), {}});
-      return;
-    }
-    std::size_t used = 0;
-    const std::optional<std::uint32_t> word = leading_hex(text, &used);
-    if (!word || used != 4 || fields.empty() || text.size() < 6 || text[4] != ' ' ||
-        text[5] != '_') {
-      return;
-    }
-    std::string_view name = text.substr(5);
-    name = name.substr(0, name.find(' '));
-    fields.back().settings.push_back(
-        ConfigSetting{static_cast<std::uint16_t>(*word), std::string(name)});
-  }
-
-  // The memory lines at the head of the file.
-  bool memory_line(std::string_view text) {
-    MemoryMap& memory = description_.memory;
-    if (text.starts_with("Program memory:")) {
-      if (const auto words = number_after(text, "memory: ")) memory.program = {0, *words};
-      return true;
-    }
-    if (text.starts_with("Data EEPROM:")) {
-      const auto bytes = number_after(text, "EEPROM: ");
-      if (bytes) memory.eeprom = {0x2100, 0x2100 + *bytes};
-      saw_eeprom_ = true;
-      return true;
-    }
-    if (text.starts_with("Configuration word")) {
-      const std::size_t colon = text.find(": ");
-      std::string_view list = colon == std::string_view::npos ? "" : text.substr(colon + 2);
-      std::uint32_t first = 0x2007;
-      std::uint32_t last = 0x2007;
-      bool any = false;
-      while (const auto address = leading_hex(list)) {
-        if (!any) first = *address;
-        last = *address;
-        any = true;
-        const std::size_t next = list.find(", ");
-        if (next == std::string_view::npos) break;
-        list.remove_prefix(next + 2);
-      }
-      if (any) memory.config = {first, last + 1};
-      return true;
-    }
-    return false;
-  }
-
- public:
-  bool saw_eeprom() const { return saw_eeprom_; }
-  void drop_eeprom() { description_.memory.eeprom = {0x2100, 0x2100}; }
-
- private:
   ChipDescription description_;
   Section section_ = Section::other;
   std::uint32_t bit_register_ = 0;
-  std::uint32_t config_address_ = 0;
-  bool saw_eeprom_ = false;
 };
 
-}  // namespace
-
-std::uint16_t ConfigField::mask() const {
-  unsigned bits = 0;
-  for (const ConfigSetting& setting : settings) bits |= ~setting.word & 0x3FFFu;
-  return static_cast<std::uint16_t>(bits);
+WordRange word_range(const AddressRange& range) {
+  return {range.first, range.last + 1};
 }
+
+// The memory map the facts give; what they leave out stays empty.
+MemoryMap memory_of(const ChipFacts& facts) {
+  MemoryMap memory;
+  memory.program = word_range(facts.program);
+  memory.id = facts.id ? word_range(*facts.id) : WordRange{0x2000, 0x2000};
+  memory.eeprom = facts.eeprom ? word_range(*facts.eeprom) : WordRange{0x2100, 0x2100};
+  memory.config = {0x2007, 0x2007};
+  for (const ConfigWord& word : facts.config_words) {
+    if (memory.config.begin == memory.config.end) {
+      memory.config = {word.address, word.address + 1};
+      continue;
+    }
+    memory.config.begin = std::min(memory.config.begin, word.address);
+    memory.config.end = std::max(memory.config.end, word.address + 1);
+  }
+  return memory;
+}
+
+}  // namespace
 
 std::vector<std::string> ChipDescription::config_settings(std::uint32_t address,
                                                           std::uint16_t word) const {
   std::vector<std::string> found;
-  const auto fields = config.find(address);
-  if (fields == config.end()) return found;
-  for (const ConfigField& field : fields->second) {
-    const std::uint16_t mask = field.mask();
-    for (const ConfigSetting& setting : field.settings) {
-      if ((setting.word & mask) == (word & mask)) {
-        found.push_back(setting.name);
-        break;
+  for (const ConfigWord& config : config_words) {
+    if (config.address != address) continue;
+    for (const ConfigField& field : config.fields) {
+      for (const ConfigSetting& setting : field.settings) {
+        if ((setting.word & field.mask) == (word & field.mask)) {
+          found.push_back(field.name + "=" + setting.name);
+          break;
+        }
       }
     }
   }
   return found;
 }
 
-ChipDescription read_chip_description(std::string_view chip, std::string_view text) {
-  ChipFileReader reader(chip);
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    reader.line(text.substr(0, end));
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+Expected<ChipDescription> read_chip_description(std::string_view chip, std::string_view text) {
+  Expected<std::optional<ChipFacts>> facts = read_chip_facts(text);
+  if (!facts) return facts.failure();
+  ChipNameReader reader;
+  for (std::string_view rest = text; !rest.empty();) {
+    const std::size_t end = rest.find('\n');
+    reader.line(rest.substr(0, end));
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
   }
-  if (!reader.saw_eeprom()) reader.drop_eeprom();
-  return reader.finish();
+  ChipDescription description = reader.finish();
+  if (*facts) {
+    description.memory = memory_of(**facts);
+    description.banks = (*facts)->banks;
+    description.config_words = std::move((*facts)->config_words);
+  }
+  description.memory.chip = chip;
+  return description;
 }
 
 }  // namespace korva

@@ -247,8 +247,7 @@ class Disassembler {
   // of two banks leaves RP1 alone.
   std::optional<unsigned> bank_of(std::size_t i) const {
     const KnownBits& status = states_[i].status;
-    const bool four_banks = !options_.chip || options_.chip->registers.empty() ||
-                            options_.chip->registers.rbegin()->first >= 0x100;
+    const bool four_banks = !options_.chip || options_.chip->banks > 2;
     const auto needed =
         static_cast<std::uint8_t>(four_banks ? FlowState::kBankBits : 1u << kBankBitLow);
     if (!status.has(needed)) return std::nullopt;

@@ -80,7 +80,12 @@ inline DisassemblyOptions options_for_chip(std::string_view chip) {
       std::filesystem::path(KORVA_CHIP_SOURCES) / (std::string(chip) + ".inc");
   options.chip_file_name = file.filename().string();
   options.chip_definitions = read_bytes(file);
-  options.chip = read_chip_description(chip, options.chip_definitions);
+  Expected<ChipDescription> description = read_chip_description(chip, options.chip_definitions);
+  if (description) {
+    options.chip = std::move(*description);
+  } else {
+    ADD_FAILURE() << file << ": " << description.message();
+  }
   return options;
 }
 

@@ -18,6 +18,8 @@
 #include "disasm/memory_image.h"
 #include "disasm/statement_forms.h"
 #include "disassembler_support.h"
+#include "driver/chip_config.h"
+#include "driver/chip_facts.h"
 #include "driver/intel_hex.h"
 #include "driver/project.h"
 
@@ -415,6 +417,91 @@ TEST(Disassembler, TargetsBeyondTheSymbolTable) {
   EXPECT_GT(made->counts.raw_words, 0u);
   EXPECT_LT(made->counts.raw_words, kJumps - 900);
   EXPECT_NE(made->source.find("; GOTO 04B0h: no room for a name"), std::string::npos);
+}
+
+// The disassembler sees the chip as the assembler does: the memory map and
+// banks of the chip facts, and a configuration word built from named
+// settings comes back as those names in its remark, the word unchanged.
+TEST(Disassembler, ChipLayoutAndConfigurationFollowTheChipFacts) {
+  for (const char* chip : {"16F84A", "16F877A", "16F707", "12F675", "10F322"}) {
+    SCOPED_TRACE(chip);
+    const DisassemblyOptions options = options_for_chip(chip);
+    ASSERT_TRUE(options.chip.has_value());
+    const Expected<std::optional<ChipFacts>> read = read_chip_facts(options.chip_definitions);
+    ASSERT_TRUE(read && *read);
+    const ChipFacts& facts = **read;
+    const MemoryMap& memory = options.chip->memory;
+    EXPECT_EQ(memory.program.begin, facts.program.first);
+    EXPECT_EQ(memory.program.end, facts.program.last + 1);
+    EXPECT_EQ(memory.eeprom.begin < memory.eeprom.end, facts.eeprom.has_value());
+    if (facts.eeprom) {
+      EXPECT_EQ(memory.eeprom.end, facts.eeprom->last + 1);
+    }
+    EXPECT_EQ(options.chip->banks, facts.banks);
+
+    // Every field set to its first setting, every word at once.
+    std::vector<ConfigChoice> choices;
+    for (const ConfigWord& word : facts.config_words) {
+      for (const ConfigField& field : word.fields) {
+        choices.push_back({field.name, field.settings.front().name});
+      }
+    }
+    const Expected<std::vector<ConfiguredWord>> configured = configure_chip(facts, choices);
+    ASSERT_TRUE(configured) << configured.message();
+    WordImage image{{0, 0x0000}};
+    for (const ConfiguredWord& word : *configured) {
+      ASSERT_TRUE(memory.config.contains(word.word->address));
+      std::vector<std::string> chosen;
+      std::vector<std::string> erased;
+      for (const ConfigField& field : word.word->fields) {
+        chosen.push_back(field.name + "=" + field.settings.front().name);
+        if (const ConfigSetting* setting = field.erased(word.word->blank)) {
+          erased.push_back(field.name + "=" + setting->name);
+        }
+      }
+      const auto value = static_cast<std::uint16_t>(word.value);
+      EXPECT_EQ(options.chip->config_settings(word.word->address, value), chosen);
+      EXPECT_EQ(options.chip->config_settings(word.word->address,
+                                              static_cast<std::uint16_t>(word.word->blank)),
+                erased);
+      image[word.word->address] = value;
+    }
+    const Expected<Disassembly> made = disassemble(image, options);
+    ASSERT_TRUE(made.has_value()) << made.message();
+    EXPECT_EQ(reassembled(*made, options), (ImageContents{image, {}})) << made->source;
+    for (const ConfigChoice& choice : choices) {
+      const std::string named = choice.field + "=" + choice.setting;
+      EXPECT_NE(made->source.find(named), std::string::npos) << named;
+    }
+  }
+}
+
+// A chip file without ";@" lines keeps the largest chip's map and still
+// gives its names; one whose ";@" lines cannot be read is refused.
+TEST(Disassembler, ChipFilesWithoutOrWithBrokenFacts) {
+  const std::string names =
+      ";----- Registers, bank 0 -----\nPORTB EQU $06\n"
+      ";----- PORTB bits (PORTB EQU $06) -----\nRB7 EQU 7\n";
+  const Expected<ChipDescription> plain = read_chip_description("MINE", names);
+  ASSERT_TRUE(plain) << plain.message();
+  EXPECT_EQ(plain->memory.program.end, MemoryMap{}.program.end);
+  EXPECT_EQ(plain->memory.chip, "MINE");
+  EXPECT_EQ(plain->registers.at(0x06), "PORTB");
+  EXPECT_EQ(plain->bits.at(0x06)[7], "RB7");
+  EXPECT_TRUE(plain->config_settings(0x2007, 0x3FFF).empty());
+
+  const struct {
+    const char* facts;
+    const char* message;
+  } broken[] = {
+      {";@chip MINE\n;@program 0000-zz\n", "line 2"},
+      {";@chip MINE\n", "no program memory"},
+  };
+  for (const auto& c : broken) {
+    const Expected<ChipDescription> read = read_chip_description("MINE", c.facts + names);
+    ASSERT_FALSE(read) << c.facts;
+    EXPECT_NE(read.message().find(c.message), std::string::npos) << read.message();
+  }
 }
 
 // The generated benchmark projects below 8K words, with and without data

@@ -8,6 +8,7 @@
 
 #include "driver/project.h"
 #include "resources/system_texts.h"
+#include "support/system_path.h"
 #include "support/text_encoding.h"
 
 using namespace korva;
@@ -25,9 +26,9 @@ std::string native(std::string_view generic) {
 }
 
 TEST(ProjectPaths, FolderOfTheProjectFile) {
-  EXPECT_EQ(project_folder(cp932_from_os_path(kRoot / "work" / "tick" / "ticker.amk")),
+  EXPECT_EQ(project_folder(SystemPath(kRoot / "work" / "tick" / "ticker.amk")),
             kRoot / "work" / "tick");
-  EXPECT_EQ(project_folder("ticker.amk"), std::filesystem::path());
+  EXPECT_EQ(project_folder(SystemPath("ticker.amk")), std::filesystem::path());
 }
 
 struct EntryCase {
