@@ -147,9 +147,9 @@ const ConfigSetting* ConfigField::find(std::string_view setting) const {
   return nullptr;
 }
 
-const ConfigSetting* ConfigField::erased(std::uint32_t blank) const {
+const ConfigSetting* ConfigField::selected(std::uint32_t value) const {
   for (const ConfigSetting& known : settings) {
-    if ((known.word & mask) == (blank & mask)) return &known;
+    if ((known.word & mask) == (value & mask)) return &known;
   }
   return nullptr;
 }

@@ -35,9 +35,11 @@ struct ConfigField {
   std::vector<ConfigSetting> settings;
   // The setting of that name (letter case aside); null when there is none.
   const ConfigSetting* find(std::string_view setting) const;
-  // The setting an erased word has (its bits as in `blank`); null when no
-  // setting matches them.
-  const ConfigSetting* erased(std::uint32_t blank) const;
+  // The setting a word holding `value` has (the field's bits as in it); null
+  // when no setting matches them.
+  const ConfigSetting* selected(std::uint32_t value) const;
+  // The setting an erased word has (its bits as in `blank`).
+  const ConfigSetting* erased(std::uint32_t blank) const { return selected(blank); }
 };
 
 struct ConfigWord {

@@ -1,7 +1,7 @@
-// What a chip definition file tells beyond its names: which bank each
-// register lies in, which register each bit belongs to, and the settings
-// of each configuration word, read from the file's section headers and
-// remarks. Hover shows it; the assembler itself reads only the EQU lines.
+// What hover tells about a chip definition file's names beyond the EQU
+// values: which register each bit belongs to (from the bits section
+// headers), and the chip's facts (memory and configuration words) as the
+// assembler reads them from the ";@" lines.
 #pragma once
 
 #include <cstdint>
@@ -11,38 +11,25 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/chip_facts.h"
+
 namespace korva::lsp {
-
-struct ConfigSetting {
-  std::uint32_t word = 0x3FFF;  // the whole word with the field set
-  std::vector<std::string> names;
-  std::string description;
-};
-
-struct ConfigField {
-  std::string name;  // "FOSC, bits 1-0"
-  std::vector<ConfigSetting> settings;
-  std::uint32_t mask = 0;  // the bits the settings differ in
-};
-
-struct ConfigWord {
-  std::uint32_t address = 0;
-  std::vector<ConfigField> fields;
-};
 
 struct ChipModel {
   std::string title;                                              // the file's first remark line
   std::map<std::string, std::string, std::less<>> bit_registers;  // bit name -> register
-  std::vector<ConfigWord> config_words;
+  std::optional<ChipFacts> facts;  // none when the file has no readable ";@" lines
 
   const ConfigWord* config_at(std::uint32_t address) const;
+  // Whether a value defined in the file is a data memory address.
+  bool is_register_address(std::uint32_t value) const;
 };
 
-// Reads the remarks of a chip file (CP932; the remarks are ASCII).
+// Reads a chip file (CP932; the remarks are ASCII).
 ChipModel read_chip_model(std::string_view text);
 
 // The setting of each field that `word` selects, one line each:
-// "FOSC, bits 1-0: _FOSC_XT (XT oscillator)".
+// "FOSC=XT (XT oscillator)".
 std::vector<std::string> describe_config(const ConfigWord& config, std::uint32_t word);
 
 }  // namespace korva::lsp

@@ -115,12 +115,10 @@ void SourceText::walk(std::size_t line, Stop stop) const {
     std::size_t width = 1;
     if (c.bytes > 1 || static_cast<unsigned char>(text[at]) >= 0x80) {
       const auto first = static_cast<unsigned char>(bytes[byte]);
-      if (origin_ == TextOrigin::editor && first == '?') {
-        width = c.bytes;  // one "?" for each byte of a character CP932 lacks
-      } else if (origin_ == TextOrigin::file && c.replacement) {
+      if (origin_ == TextOrigin::file && c.replacement) {
         width = 1;  // a byte that is no CP932 character
       } else {
-        width = cp932_lead(first) ? 2 : 1;
+        width = cp932_lead(first) ? 2 : 1;  // "?" for a character CP932 lacks
       }
     }
     width = std::min(width, bytes.size() - byte);

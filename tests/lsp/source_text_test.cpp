@@ -27,15 +27,19 @@ TEST(SourceText, ConvertsColumnsExactly) {
        SourceText::from_editor("\xEF\xBD\xB1\xE3\x81\x82X"),
        0,
        {{0, 0}, {1, 1}, {3, 2}, {4, 3}}},
-      // An emoji: "????" in CP932, a surrogate pair in UTF-16.
+      // An emoji: one "?" in CP932, a surrogate pair in UTF-16.
       {"a character CP932 lacks",
        SourceText::from_editor("a\xF0\x9F\x98\x80z"),
        0,
-       {{0, 0}, {1, 1}, {5, 3}, {6, 4}}},
+       {{0, 0}, {1, 1}, {2, 3}, {3, 4}}},
       {"U+FFFD typed in the editor",
        SourceText::from_editor("a\xEF\xBF\xBDz"),
        0,
-       {{1, 1}, {4, 2}}},
+       {{1, 1}, {2, 2}, {3, 3}}},
+      {"two characters CP932 lacks, side by side",
+       SourceText::from_editor("\xF0\x9F\x98\x80\xE2\x82\xACz"),
+       0,
+       {{0, 0}, {1, 2}, {2, 3}, {3, 4}}},
       // 85 40 is no CP932 character: U+FFFD and "@"; 80 is none either.
       {"bytes that are no CP932 characters",
        SourceText::from_file("\x85\x40\x80Z"),

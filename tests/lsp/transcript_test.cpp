@@ -148,7 +148,10 @@ TEST_F(ExampleProject, HoverTellsNamesStatementsAndTheConfigurationWord) {
       {20, 1, {"MOVWF 0x20"}},
       {23, 7, {"DECFSZ 0x21, F"}},
       {15, 1, {"GOTO 0x"}},
-      {31, 1, {"configuration word", "_FOSC_XT", "_WDTE_OFF", "_PWRTE_ON", "_LVP_OFF", "_CP_OFF"}},
+      {31,
+       1,
+       {"configuration word", "FOSC=XT (XT oscillator)", "WDTE=OFF", "PWRTE=ON", "LVP=OFF",
+        "CP=OFF"}},
   };
   for (const Case& c : cases) {
     const std::string text = hover_text(session, source, c.line, c.column);
