@@ -305,6 +305,7 @@ class MainWindowTest : public QObject {
     write_bytes(path(QStringLiteral("café/p.as")), "        SLEEP\r\n");
     write_bytes(path(QStringLiteral("café/p.amk")), "p.as\r\n");
     log_->answers.push_back(chosen(path(QStringLiteral("café/p.amk"))));
+    log_->replies.push_back(Reply::no);  // drop the unsaved list
     window_->run_command(Command::open_make_file);
     QCOMPARE(shown_entries(), QStringList({"p.as"}));
     window_->run_command(Command::assemble);
