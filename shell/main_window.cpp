@@ -736,9 +736,7 @@ void MainWindow::open_make_file() {
   // A name that does not exist yet starts a new project under it, once the
   // person agrees; the file is written by the first save.
   if (!QFileInfo::exists(chosen->path)) {
-    if (dialogs_->ask(this,
-                      chosen->path + QLatin1Char('\n') +
-                          display(texts::kCreateFileText),
+    if (dialogs_->ask(this, chosen->path + QLatin1Char('\n') + display(texts::kCreateFileText),
                       display(texts::kConfirmCaption), Choices::yes_no) == Reply::yes) {
       start_new_project_file(*chosen);
     }
