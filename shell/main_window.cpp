@@ -40,6 +40,7 @@
 #include "driver/assembler.h"
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
+#include "shell/image_import.h"
 #include "shell/listing_highlighter.h"
 #include "shell/listing_view.h"
 #include "shell/menu_mnemonics.h"
@@ -86,6 +87,8 @@ constexpr MenuItem kFileMenu[] = {
     {Command::save_make_file_as, texts::kMenuSaveMakeFileAs, 'A'},
     {Command::exit, {}, 0},
     {Command::exit, texts::kMenuExit, 'X'},
+    {Command::exit, {}, 0},
+    {Command::open_program_image, "Open HEX...", 'H'},
 };
 constexpr MenuItem kEditMenu[] = {
     {Command::add_file, texts::kMenuAddFile, 'A'},
@@ -120,6 +123,7 @@ QList<QKeySequence> command_keys(Command command) {
     case Command::simulate:
       return {QKeySequence(Qt::Key_F9)};
     case Command::add_file:
+    case Command::open_program_image:
       break;
   }
   return {};
@@ -584,6 +588,9 @@ void MainWindow::run_command(Command command) {
     case Command::exit:
       close();
       break;
+    case Command::open_program_image:
+      open_program_image();
+      break;
   }
 }
 
@@ -743,6 +750,32 @@ void MainWindow::open_make_file() {
     return;
   }
   open_project_file(*chosen);
+}
+
+void MainWindow::open_program_image() {
+  if (!changes_may_go()) return;
+  const std::optional<ChosenFile> chosen = after_dialog(
+      dialogs_->choose_file_to_open(this, QStringLiteral("*.hex;*.bin"), dialog_directory()));
+  if (!chosen) return;
+  const QFileInfo image(chosen->path);
+  const QString base = image.dir().filePath(image.completeBaseName());
+  const QString source = base + QStringLiteral(".as");
+  const QString project = base + QStringLiteral(".amk");
+  if (QFileInfo::exists(source) || QFileInfo::exists(project)) {
+    const QString text =
+        QStringLiteral("%1\n%2\nThese files exist already. Replace them?")
+            .arg(QDir::toNativeSeparators(source), QDir::toNativeSeparators(project));
+    if (dialogs_->ask(this, text, display(texts::kConfirmCaption), Choices::yes_no) != Reply::yes) {
+      return;
+    }
+  }
+  const ImportedFiles files{system_path(source).path(), system_path(project).path()};
+  if (const Expected<void> written = import_program_image(system_path(chosen->path).path(), files);
+      !written) {
+    show_file_error(display(written.message()));
+    return;
+  }
+  open_project_file(ChosenFile{project, QFileInfo(project).fileName()});
 }
 
 void MainWindow::start_new_project_file(const ChosenFile& chosen) {

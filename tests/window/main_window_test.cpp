@@ -188,7 +188,11 @@ class MainWindowTest : public QObject {
                                                    {texts::kMenuSaveMakeFile, 1013},
                                                    {texts::kMenuSaveMakeFileAs, 1015},
                                                    {{}, 0},
-                                                   {texts::kMenuExit, 1020}},
+                                                   {texts::kMenuExit, 1020},
+                                                   // The window's own commands follow the
+                                                   // defined items.
+                                                   {{}, 0},
+                                                   {"Open HEX...", 1021}},
                                                   {{texts::kMenuAddFile, 1014},
                                                    {texts::kMenuInsertFile, 1016},
                                                    {texts::kMenuDeleteFile, 1012}}};

@@ -1,0 +1,188 @@
+// The window's commands around a chip and a program image: Open HEX turns
+// an image into a project and opens it. Scripted dialogs, offscreen platform.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "disasm/memory_image.h"
+#include "scripted_dialogs.h"
+#include "shell/main_window.h"
+
+using namespace korva;
+
+namespace {
+
+std::string read_bytes(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return "<missing>";
+  return file.readAll().toStdString();
+}
+
+bool write_bytes(const QString& path, std::string_view bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+         file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+             static_cast<qint64>(bytes.size());
+}
+
+ChosenFile chosen(const QString& path) {
+  return ChosenFile{path, QFileInfo(path).fileName()};
+}
+
+// The words of a HEX file, or none when it cannot be read.
+std::optional<ImageContents> hex_words(const QString& path) {
+  Expected<ImageContents> image = read_intel_hex(read_bytes(path), MemoryMap{});
+  if (!image) return std::nullopt;
+  return *image;
+}
+
+const QString kExample = QStringLiteral(KORVA_EXAMPLES "/table/table.as");
+
+}  // namespace
+
+class ProgramImageTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  std::shared_ptr<DialogLog> log_;
+  std::unique_ptr<MainWindow> window_;
+
+  QString path(const QString& name) const { return dir_.filePath(name); }
+
+  void open_project(const QString& name) {
+    log_->answers.push_back(chosen(path(name)));
+    window_->run_command(Command::open_make_file);
+  }
+  void open_image(const QString& name) {
+    log_->answers.push_back(chosen(path(name)));
+    window_->run_command(Command::open_program_image);
+  }
+  // The example assembled in src/: its HEX file.
+  QString assembled_example() {
+    const QString hex = path("src/table.hex");
+    if (!QFileInfo::exists(hex)) {
+      write_bytes(path("src/table.as"), read_bytes(kExample));
+      write_bytes(path("src/table.amk"), "table.as\r\n");
+      open_project("src/table.amk");
+      window_->run_command(Command::assemble);
+    }
+    return hex;
+  }
+
+ private slots:
+  void init() {
+    QVERIFY(dir_.isValid());
+    log_ = std::make_shared<DialogLog>();
+    window_ = std::make_unique<MainWindow>(std::make_unique<ScriptedDialogs>(log_));
+  }
+  void cleanup() {
+    window_.reset();
+    QDir(dir_.path()).removeRecursively();
+    QVERIFY(QDir().mkpath(dir_.path()));
+  }
+
+  // The image becomes BASE.as and BASE.amk beside it, opened as the
+  // project, and assembling that project gives the image's words again.
+  void open_hex_round_trip() {
+    const std::optional<ImageContents> original = hex_words(assembled_example());
+    QVERIFY(original && !original->words.empty());
+    QVERIFY(QDir().mkpath(path("image")));
+    QVERIFY(QFile::copy(path("src/table.hex"), path("image/counter.hex")));
+
+    open_image("image/counter.hex");
+    QVERIFY(log_->messages.empty());
+    QCOMPARE(window_->project().entries, std::vector<std::string>{"counter.as"});
+    QCOMPARE(QFileInfo(QString::fromStdString(window_->project().project_file_path.path().string()))
+                 .canonicalFilePath(),
+             QFileInfo(path("image/counter.amk")).canonicalFilePath());
+    QVERIFY(QFileInfo::exists(path("image/counter.as")));
+    QVERIFY(!window_->project_modified());
+
+    QVERIFY(QFile::remove(path("image/counter.hex")));
+    window_->run_command(Command::assemble);
+    QVERIFY(log_->messages.empty());
+    const std::optional<ImageContents> again = hex_words(path("image/counter.hex"));
+    QVERIFY(again);
+    QVERIFY(again->words == original->words);
+  }
+
+  // Whatever goes wrong, the message says it and the project stays.
+  void open_hex_refusals_data() {
+    QTest::addColumn<QString>("image");
+    QTest::addColumn<QString>("message_part");
+    QTest::newRow("bad record on line 2")
+        << QStringLiteral(":020000000A30C4\n:0200020028ZZ00\n:00000001FF\n")
+        << QStringLiteral("line 2");
+    QTest::newRow("bad checksum on line 1")
+        << QStringLiteral(":020000000A30C5\n:00000001FF\n") << QStringLiteral("line 1");
+    QTest::newRow("no record mark") << QStringLiteral("hello\n") << QStringLiteral("line 1");
+  }
+  void open_hex_refusals() {
+    QFETCH(QString, image);
+    QFETCH(QString, message_part);
+    write_bytes(path("src/table.amk"), "table.as\r\n");
+    open_project("src/table.amk");
+    write_bytes(path("bad/broken.hex"), image.toStdString());
+
+    open_image("bad/broken.hex");
+    QCOMPARE(log_->messages.size(), std::size_t{1});
+    QVERIFY2(log_->messages[0].text.contains(message_part), qPrintable(log_->messages[0].text));
+    QVERIFY(log_->messages[0].text.contains(QStringLiteral("broken.hex")));
+    QCOMPARE(window_->project().entries, std::vector<std::string>{"table.as"});
+    QVERIFY(!QFileInfo::exists(path("bad/broken.as")));
+    QVERIFY(!QFileInfo::exists(path("bad/broken.amk")));
+  }
+
+  // Files already there are replaced only when the person agrees.
+  void open_hex_asks_before_replacing_data() {
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<bool>("agree");
+    QTest::newRow("source, refused") << QStringLiteral("counter.as") << false;
+    QTest::newRow("project, refused") << QStringLiteral("counter.amk") << false;
+    QTest::newRow("source, agreed") << QStringLiteral("counter.as") << true;
+  }
+  void open_hex_asks_before_replacing() {
+    QFETCH(QString, existing);
+    QFETCH(bool, agree);
+    const QString hex = assembled_example();
+    QVERIFY(QDir().mkpath(path("image")));
+    QVERIFY(QFile::copy(hex, path("image/counter.hex")));
+    const std::string old_text = "old text\r\n";
+    QVERIFY(write_bytes(path("image/" + existing), old_text));
+
+    const std::size_t questions = log_->questions.size();
+    log_->replies.push_back(agree ? Reply::yes : Reply::no);
+    open_image("image/counter.hex");
+    QCOMPARE(log_->questions.size(), questions + 1);
+    QVERIFY(log_->questions.back().text.contains(existing));
+    QCOMPARE(read_bytes(path("image/" + existing)) != old_text, agree);
+    QCOMPARE(window_->project().entries == std::vector<std::string>{"counter.as"}, agree);
+  }
+
+  // Unsaved changes are asked about before the file dialog; cancel stops.
+  void open_hex_cancelled_at_unsaved_changes() {
+    write_bytes(path("src/table.amk"), "table.as\r\n");
+    open_project("src/table.amk");
+    QVERIFY(write_bytes(path("src/more.as"), "\r\n"));
+    log_->answers.push_back(chosen(path("src/more.as")));
+    window_->run_command(Command::add_file);
+    QVERIFY(window_->project_modified());
+
+    const std::size_t requests = log_->requests.size();
+    log_->replies.push_back(Reply::cancel);
+    window_->run_command(Command::open_program_image);
+    QCOMPARE(log_->requests.size(), requests);
+    QCOMPARE(log_->questions.size(), std::size_t{1});
+    QVERIFY(window_->project_modified());
+  }
+};
+
+QTEST_MAIN(ProgramImageTest)
+#include "program_image_test.moc"
