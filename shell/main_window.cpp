@@ -37,7 +37,9 @@
 #include <utility>
 #include <vector>
 
+#include "cli/chip_files.h"
 #include "driver/assembler.h"
+#include "driver/chip_facts.h"
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
 #include "shell/image_import.h"
@@ -48,7 +50,9 @@
 #include "shell/simulation.h"
 #include "shell/toolbar_images.h"
 #include "shell/user_settings.h"
+#include "support/file_io.h"
 #include "support/system_path.h"
+#include "support/text.h"
 #include "support/text_encoding.h"
 
 namespace korva {
@@ -94,6 +98,8 @@ constexpr MenuItem kEditMenu[] = {
     {Command::add_file, texts::kMenuAddFile, 'A'},
     {Command::insert_file, texts::kMenuInsertFile, 'I'},
     {Command::delete_file, texts::kMenuDeleteFile, 'D'},
+    {Command::exit, {}, 0},
+    {Command::choose_chip, "Chip...", 'C'},
 };
 // Letters of the menu bar's entries, opened with Alt and the letter.
 constexpr char kFileMenuLetter = 'F';
@@ -124,6 +130,7 @@ QList<QKeySequence> command_keys(Command command) {
       return {QKeySequence(Qt::Key_F9)};
     case Command::add_file:
     case Command::open_program_image:
+    case Command::choose_chip:
       break;
   }
   return {};
@@ -591,6 +598,9 @@ void MainWindow::run_command(Command command) {
     case Command::open_program_image:
       open_program_image();
       break;
+    case Command::choose_chip:
+      choose_chip();
+      break;
   }
 }
 
@@ -667,6 +677,9 @@ AssemblyResult MainWindow::assemble(ExtraOutputs extra) {
   }
   options.output_directory = project_.entry_directory;
   const AssemblyResult result = assembler_->assemble(project_, options);
+  if (result.chip) {
+    chip_program_words_ = std::size_t{result.chip->program.last - result.chip->program.first + 1};
+  }
   // The paths the run named its outputs by are kept before anything is
   // shown, as the Assemble command sets them when it starts.
   if (result.output_base_name) project_.output_base_name = *result.output_base_name;
@@ -776,6 +789,51 @@ void MainWindow::open_program_image() {
     return;
   }
   open_project_file(ChosenFile{project, QFileInfo(project).fileName()});
+}
+
+bool MainWindow::chip_file_first() const {
+  if (project_.entries.empty()) return false;
+  const std::filesystem::path first = entry_folder() / os_path(project_.entries.front());
+  const FileContents text = read_whole_file(first);
+  if (text && has_chip_facts(*text)) return true;
+  // Files of chips without facts are known by their folder's list.
+  if (upper_cased(first.extension().string()) != ".INC") return false;
+  const std::optional<std::filesystem::path> folder = chip_directory("");
+  if (!folder) return false;
+  const std::vector<std::string> known = list_chips(*folder);
+  return std::find(known.begin(), known.end(), upper_cased(first.stem().string())) != known.end();
+}
+
+void MainWindow::choose_chip() {
+  const std::optional<std::filesystem::path> folder = chip_directory("");
+  if (!folder) {
+    show_file_error(QStringLiteral("No chip definition files found (set %1 to their folder)")
+                        .arg(QString::fromLatin1(kChipDirectoryVariable)));
+    return;
+  }
+  QStringList chips;
+  for (const std::string& chip : list_chips(*folder)) chips << QString::fromStdString(chip);
+  const bool replace = chip_file_first();
+  const int current = replace ? static_cast<int>(chips.indexOf(QString::fromStdString(upper_cased(
+                                    os_path(project_.entries.front()).stem().string()))))
+                              : -1;
+  const std::optional<QString> chosen = dialogs_->choose_item(
+      this, QStringLiteral("Chip"), QStringLiteral("The chip the program is for:"), chips, current);
+  if (!chosen) return;
+  const std::optional<std::filesystem::path> file = find_chip(*folder, chosen->toStdString());
+  if (!file) return;
+  Expected<std::string> entry = entry_for_file(*file, entry_folder());
+  if (!entry) {
+    show_file_error(display(entry.message()));
+    return;
+  }
+  if (replace) {
+    project_.entries.erase(project_.entries.begin());
+    delete project_list_->takeItem(0);
+  }
+  insert_entry(0, std::move(*entry));
+  set_modified(true);
+  save_make_file();
 }
 
 void MainWindow::start_new_project_file(const ChosenFile& chosen) {

@@ -56,13 +56,14 @@ enum class Command : int {
   simulate = 1018,
   exit = 1020,
   open_program_image = 1021,
+  choose_chip = 1022,
 };
 
-inline constexpr std::array<Command, 11> kAllCommands = {
-    Command::assemble,       Command::open_make_file,    Command::delete_file,
-    Command::save_make_file, Command::add_file,          Command::save_make_file_as,
-    Command::insert_file,    Command::new_make_file,     Command::simulate,
-    Command::exit,           Command::open_program_image};
+inline constexpr std::array<Command, 12> kAllCommands = {
+    Command::assemble,       Command::open_make_file,     Command::delete_file,
+    Command::save_make_file, Command::add_file,           Command::save_make_file_as,
+    Command::insert_file,    Command::new_make_file,      Command::simulate,
+    Command::exit,           Command::open_program_image, Command::choose_chip};
 
 // Places of the four child controls in the client area (the area under the
 // menu bar, with the toolbar at its top).
@@ -205,6 +206,11 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   // Disassembles a HEX or .bin file into BASE.as and BASE.amk beside it
   // and opens BASE.amk.
   void open_program_image();
+  // Puts the chosen chip's definition file first in the project (in place
+  // of a chip file there) and saves the project.
+  void choose_chip();
+  // Whether the first entry is a chip definition file.
+  bool chip_file_first() const;
   bool open_project_file(const ChosenFile& chosen);
   void start_new_project_file(const ChosenFile& chosen);
   void new_make_file();

@@ -51,6 +51,14 @@ class UserDialogs {
   // (no, or cancel).
   virtual Reply ask(QWidget* owner, const QString& text, const QString& caption,
                     Choices choices) = 0;
+
+  // A list to choose one of `items` from, `current` (an index, or -1)
+  // selected at first; nothing when cancelled, as without such a dialog.
+  virtual std::optional<QString> choose_item(QWidget* /*owner*/, const QString& /*caption*/,
+                                             const QString& /*label*/, const QStringList& /*items*/,
+                                             int /*current*/) {
+    return std::nullopt;
+  }
 };
 
 // The initial text of a dialog taken apart: the directory in front of its
@@ -72,6 +80,8 @@ class QtUserDialogs : public UserDialogs {
                                                 const QString& initial_text) override;
   void show_message(QWidget* owner, const QString& text, const QString& caption) override;
   Reply ask(QWidget* owner, const QString& text, const QString& caption, Choices choices) override;
+  std::optional<QString> choose_item(QWidget* owner, const QString& caption, const QString& label,
+                                     const QStringList& items, int current) override;
 };
 
 }  // namespace korva

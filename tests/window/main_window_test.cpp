@@ -195,7 +195,9 @@ class MainWindowTest : public QObject {
                                                    {"Open HEX...", 1021}},
                                                   {{texts::kMenuAddFile, 1014},
                                                    {texts::kMenuInsertFile, 1016},
-                                                   {texts::kMenuDeleteFile, 1012}}};
+                                                   {texts::kMenuDeleteFile, 1012},
+                                                   {{}, 0},
+                                                   {"Chip...", 1022}}};
     for (std::size_t m = 0; m < menus.size(); ++m) {
       const QList<QAction*> items = bar[static_cast<qsizetype>(m)]->menu()->actions();
       QCOMPARE(static_cast<std::size_t>(items.size()), menus[m].size());

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "disasm/memory_image.h"
+#include "driver/chip_facts.h"
+#include "driver/project.h"
 #include "scripted_dialogs.h"
 #include "shell/main_window.h"
 
@@ -43,6 +46,24 @@ std::optional<ImageContents> hex_words(const QString& path) {
 }
 
 const QString kExample = QStringLiteral(KORVA_EXAMPLES "/table/table.as");
+const QString kChips = QStringLiteral(KORVA_CHIP_SOURCES);
+
+// The chip file's program memory in words, 0 when it says none.
+std::size_t program_words_of(const QString& chip) {
+  Expected<std::optional<ChipFacts>> facts =
+      read_chip_facts(read_bytes(kChips + "/" + chip + ".inc"));
+  if (!facts || !*facts) return 0;
+  return (*facts)->program.last - (*facts)->program.first + 1;
+}
+
+// "W words (P % of program memory)" of a status text: W and P.
+std::optional<std::pair<double, double>> words_and_share(const QString& status) {
+  const QRegularExpressionMatch match =
+      QRegularExpression(QStringLiteral("(\\d+) words? \\(([0-9.]+) % of program memory\\)"))
+          .match(status);
+  if (!match.hasMatch()) return std::nullopt;
+  return std::pair{match.captured(1).toDouble(), match.captured(2).toDouble()};
+}
 
 }  // namespace
 
@@ -77,6 +98,7 @@ class ProgramImageTest : public QObject {
   }
 
  private slots:
+  void initTestCase() { qputenv("KORVA_CHIPS_DIR", kChips.toLocal8Bit()); }
   void init() {
     QVERIFY(dir_.isValid());
     log_ = std::make_shared<DialogLog>();
@@ -181,6 +203,63 @@ class ProgramImageTest : public QObject {
     QCOMPARE(log_->requests.size(), requests);
     QCOMPARE(log_->questions.size(), std::size_t{1});
     QVERIFY(window_->project_modified());
+  }
+
+  // The chip chosen goes first in the project, in place of a chip file
+  // there, the project is saved, and the status bar's share of program
+  // memory is of that chip's memory.
+  void chip_choice_data() {
+    QTest::addColumn<QStringList>("chips");
+    QTest::newRow("one chip") << QStringList{"12F609"};
+    QTest::newRow("chip replaced") << QStringList{"16F877A", "12F609"};
+    QTest::newRow("replaced by a larger one") << QStringList{"12F609", "16F877A"};
+  }
+  void chip_choice() {
+    QFETCH(QStringList, chips);
+    std::string source = "LOOP::  ===->LOOP\r\n";
+    for (int i = 0; i < 40; ++i) source += "        ===->LOOP\r\n";
+    QVERIFY(write_bytes(path("src/loop.as"), source));
+    QVERIFY(write_bytes(path("src/loop.amk"), "loop.as\r\n"));
+    open_project("src/loop.amk");
+
+    QString previous;
+    for (const QString& chip : chips) {
+      log_->items.push_back(chip);
+      window_->run_command(Command::choose_chip);
+      QCOMPARE(log_->offers.back().current,
+               static_cast<int>(log_->offers.back().items.indexOf(previous)));
+      QVERIFY(log_->offers.back().items.contains(QStringLiteral("16F84A")));
+      previous = chip;
+    }
+    const std::vector<std::string>& entries = window_->project().entries;
+    QCOMPARE(entries.size(), std::size_t{2});
+    QCOMPARE(QFileInfo(path("src/") + QString::fromStdString(entries[0])).canonicalFilePath(),
+             QFileInfo(kChips + "/" + chips.back() + ".inc").canonicalFilePath());
+    QCOMPARE(entries[1], std::string("loop.as"));
+    QVERIFY(!window_->project_modified());
+    Expected<std::vector<std::string>> saved =
+        load_project_file(SystemPath(std::filesystem::path(path("src/loop.amk").toStdString())));
+    QVERIFY(saved);
+    QCOMPARE(*saved, entries);
+
+    window_->run_command(Command::assemble);
+    QVERIFY2(log_->messages.empty(), qPrintable(window_->status_text()));
+    const std::optional<std::pair<double, double>> shown = words_and_share(window_->status_text());
+    QVERIFY2(shown, qPrintable(window_->status_text()));
+    const double memory = static_cast<double>(program_words_of(chips.back()));
+    QVERIFY(memory > 0);
+    QVERIFY(shown->first >= 41);
+    QVERIFY(std::abs(shown->second - 100.0 * shown->first / memory) < 0.06);
+  }
+
+  // Cancelling the list changes nothing.
+  void chip_choice_cancelled() {
+    QVERIFY(write_bytes(path("src/loop.amk"), "loop.as\r\n"));
+    open_project("src/loop.amk");
+    window_->run_command(Command::choose_chip);
+    QCOMPARE(log_->offers.size(), std::size_t{1});
+    QCOMPARE(window_->project().entries, std::vector<std::string>{"loop.as"});
+    QVERIFY(!window_->project_modified());
   }
 };
 

@@ -35,6 +35,14 @@ struct DialogLog {
   std::vector<Question> questions;
   std::vector<Request> requests;
   std::vector<Message> messages;
+  // A list to choose from takes the next item; nothing = cancelled. The
+  // lists offered are kept with the index selected at first.
+  std::deque<std::optional<QString>> items;
+  struct Offer {
+    QStringList items;
+    int current = -1;
+  };
+  std::vector<Offer> offers;
   int unanswered = 0;  // dialogs shown with no answer prepared
 };
 
@@ -72,6 +80,14 @@ class ScriptedDialogs : public UserDialogs {
     const Reply reply = log_->replies.front();
     log_->replies.pop_front();
     return reply;
+  }
+  std::optional<QString> choose_item(QWidget*, const QString&, const QString&,
+                                     const QStringList& items, int current) override {
+    log_->offers.push_back({items, current});
+    if (log_->items.empty()) return std::nullopt;
+    std::optional<QString> item = log_->items.front();
+    log_->items.pop_front();
+    return item;
   }
 
  private:
