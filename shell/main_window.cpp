@@ -100,6 +100,7 @@ constexpr MenuItem kEditMenu[] = {
     {Command::delete_file, texts::kMenuDeleteFile, 'D'},
     {Command::exit, {}, 0},
     {Command::choose_chip, "Chip...", 'C'},
+    {Command::configure_chip, "Configuration...", 'O'},
 };
 // Letters of the menu bar's entries, opened with Alt and the letter.
 constexpr char kFileMenuLetter = 'F';
@@ -131,6 +132,7 @@ QList<QKeySequence> command_keys(Command command) {
     case Command::add_file:
     case Command::open_program_image:
     case Command::choose_chip:
+    case Command::configure_chip:
       break;
   }
   return {};
@@ -601,6 +603,9 @@ void MainWindow::run_command(Command command) {
     case Command::choose_chip:
       choose_chip();
       break;
+    case Command::configure_chip:
+      configure_chip_words();
+      break;
   }
 }
 
@@ -834,6 +839,32 @@ void MainWindow::choose_chip() {
   insert_entry(0, std::move(*entry));
   set_modified(true);
   save_make_file();
+}
+
+void MainWindow::configure_chip_words() {
+  const QString no_chip = QStringLiteral(
+      "Configuration needs the chip: put its definition file first in the project "
+      "(Chip...)");
+  if (project_.entries.empty()) {
+    show_file_error(no_chip);
+    return;
+  }
+  const std::filesystem::path first = entry_folder() / os_path(project_.entries.front());
+  const FileContents text = read_whole_file(first);
+  if (!text) {
+    show_file_error(display(text.message()));
+    return;
+  }
+  const Expected<std::optional<ChipFacts>> facts = read_chip_facts(*text);
+  if (!facts) {
+    show_file_error(display(project_.entries.front() + ": " + facts.message()));
+    return;
+  }
+  if (!*facts || (*facts)->config_words.empty()) {
+    show_file_error(no_chip);
+    return;
+  }
+  dialogs_->show_configuration(this, **facts);
 }
 
 void MainWindow::start_new_project_file(const ChosenFile& chosen) {

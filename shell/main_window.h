@@ -57,13 +57,15 @@ enum class Command : int {
   exit = 1020,
   open_program_image = 1021,
   choose_chip = 1022,
+  configure_chip = 1023,
 };
 
-inline constexpr std::array<Command, 12> kAllCommands = {
+inline constexpr std::array<Command, 13> kAllCommands = {
     Command::assemble,       Command::open_make_file,     Command::delete_file,
     Command::save_make_file, Command::add_file,           Command::save_make_file_as,
     Command::insert_file,    Command::new_make_file,      Command::simulate,
-    Command::exit,           Command::open_program_image, Command::choose_chip};
+    Command::exit,           Command::open_program_image, Command::choose_chip,
+    Command::configure_chip};
 
 // Places of the four child controls in the client area (the area under the
 // menu bar, with the toolbar at its top).
@@ -209,6 +211,8 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   // Puts the chosen chip's definition file first in the project (in place
   // of a chip file there) and saves the project.
   void choose_chip();
+  // The configuration dialog of the chip whose file is first in the project.
+  void configure_chip_words();
   // Whether the first entry is a chip definition file.
   bool chip_file_first() const;
   bool open_project_file(const ChosenFile& chosen);

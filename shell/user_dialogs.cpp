@@ -5,6 +5,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "shell/configuration_dialog.h"
+
 namespace korva {
 namespace {
 
@@ -113,6 +115,11 @@ std::optional<QString> QtUserDialogs::choose_item(QWidget* owner, const QString&
   if (current >= 0 && current < items.size()) dialog.setTextValue(items[current]);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.textValue();
+}
+
+void QtUserDialogs::show_configuration(QWidget* owner, const ChipFacts& chip) {
+  ConfigurationDialog dialog(chip, owner);
+  dialog.exec();
 }
 
 }  // namespace korva

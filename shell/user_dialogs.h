@@ -13,6 +13,8 @@ class QWidget;
 
 namespace korva {
 
+struct ChipFacts;
+
 // A file chosen in a dialog: its full path and its name without directory.
 struct ChosenFile {
   QString path;
@@ -59,6 +61,10 @@ class UserDialogs {
                                              int /*current*/) {
     return std::nullopt;
   }
+
+  // The configuration dialog of the chip; returns once it is closed. A
+  // stand-in without it shows nothing.
+  virtual void show_configuration(QWidget* /*owner*/, const ChipFacts& /*chip*/) {}
 };
 
 // The initial text of a dialog taken apart: the directory in front of its
@@ -82,6 +88,7 @@ class QtUserDialogs : public UserDialogs {
   Reply ask(QWidget* owner, const QString& text, const QString& caption, Choices choices) override;
   std::optional<QString> choose_item(QWidget* owner, const QString& caption, const QString& label,
                                      const QStringList& items, int current) override;
+  void show_configuration(QWidget* owner, const ChipFacts& chip) override;
 };
 
 }  // namespace korva

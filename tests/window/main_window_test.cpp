@@ -197,7 +197,8 @@ class MainWindowTest : public QObject {
                                                    {texts::kMenuInsertFile, 1016},
                                                    {texts::kMenuDeleteFile, 1012},
                                                    {{}, 0},
-                                                   {"Chip...", 1022}}};
+                                                   {"Chip...", 1022},
+                                                   {"Configuration...", 1023}}};
     for (std::size_t m = 0; m < menus.size(); ++m) {
       const QList<QAction*> items = bar[static_cast<qsizetype>(m)]->menu()->actions();
       QCOMPARE(static_cast<std::size_t>(items.size()), menus[m].size());

@@ -1,8 +1,13 @@
 // The window's commands around a chip and a program image: Open HEX turns
 // an image into a project and opens it. Scripted dialogs, offscreen platform.
+#include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -11,10 +16,13 @@
 #include <vector>
 
 #include "disasm/memory_image.h"
+#include "driver/chip_config.h"
 #include "driver/chip_facts.h"
 #include "driver/project.h"
 #include "scripted_dialogs.h"
+#include "shell/configuration_dialog.h"
 #include "shell/main_window.h"
+#include "support/text_encoding.h"
 
 using namespace korva;
 
@@ -54,6 +62,14 @@ std::size_t program_words_of(const QString& chip) {
       read_chip_facts(read_bytes(kChips + "/" + chip + ".inc"));
   if (!facts || !*facts) return 0;
   return (*facts)->program.last - (*facts)->program.first + 1;
+}
+
+// The facts of a chip file of the source tree.
+std::optional<ChipFacts> chip_facts(const QString& chip) {
+  Expected<std::optional<ChipFacts>> facts =
+      read_chip_facts(read_bytes(kChips + "/" + chip + ".inc"));
+  if (!facts) return std::nullopt;
+  return *facts;
 }
 
 // "W words (P % of program memory)" of a status text: W and P.
@@ -260,6 +276,96 @@ class ProgramImageTest : public QObject {
     QCOMPARE(log_->offers.size(), std::size_t{1});
     QCOMPARE(window_->project().entries, std::vector<std::string>{"loop.as"});
     QVERIFY(!window_->project_modified());
+  }
+
+  // Settings chosen in the lists give the lines korva-asm --config gives
+  // for the same choices; the lists start at the erased settings.
+  void configuration_lines_data() {
+    QTest::addColumn<QString>("chip");
+    QTest::addColumn<QString>("choices");
+    QTest::newRow("erased word") << QStringLiteral("16F84A") << QString();
+    QTest::newRow("oscillator and watchdog")
+        << QStringLiteral("16F84A") << QStringLiteral("FOSC=XT,WDTE=OFF");
+    QTest::newRow("code protection on") << QStringLiteral("16F84A") << QStringLiteral("CP=ON");
+    QTest::newRow("two words") << QStringLiteral("16F88")
+                               << QStringLiteral("FOSC=INTOSCIO,LVP=OFF,IESO=OFF");
+    QTest::newRow("second word alone") << QStringLiteral("16F88") << QStringLiteral("FCMEN=OFF");
+  }
+  void configuration_lines() {
+    QFETCH(QString, chip);
+    QFETCH(QString, choices);
+    const std::optional<ChipFacts> facts = chip_facts(chip);
+    QVERIFY(facts && !facts->config_words.empty());
+    std::vector<ConfigChoice> chosen;
+    if (!choices.isEmpty()) {
+      Expected<std::vector<ConfigChoice>> parsed = parse_config_choices(choices.toStdString());
+      QVERIFY(parsed);
+      chosen = *parsed;
+    }
+    ConfigurationDialog dialog(*facts);
+    for (const ConfigChoice& choice : chosen) {
+      QComboBox* box = dialog.field_box(QString::fromStdString(choice.field));
+      QVERIFY2(box != nullptr, choice.field.c_str());
+      const auto [word, field] = facts->find_field(choice.field);
+      QVERIFY(field != nullptr);
+      const ConfigSetting* setting = field->find(choice.setting);
+      QVERIFY(setting != nullptr && setting != field->erased(word->blank));
+      const int index = box->findData(static_cast<int>(setting - field->settings.data()));
+      QVERIFY(index >= 0);
+      box->setCurrentIndex(index);
+    }
+    const Expected<std::vector<ConfiguredWord>> words = configure_chip(*facts, chosen);
+    QVERIFY(words);
+    const QString expected =
+        QString::fromStdString(cp932_to_utf8(format_config_lines(*facts, *words)));
+    QCOMPARE(dialog.lines(), expected);
+    QVERIFY(expected.contains(QStringLiteral("ORG $2007")));
+    const auto* shown_lines = dialog.findChild<QPlainTextEdit*>(QStringLiteral("config_lines"));
+    QVERIFY(shown_lines != nullptr && shown_lines->isReadOnly());
+    QCOMPARE(shown_lines->toPlainText(), QString(expected).replace(QStringLiteral("\r\n"), "\n"));
+
+    // Every field not chosen shows its erased setting.
+    for (const ConfigWord& word : facts->config_words) {
+      for (const ConfigField& field : word.fields) {
+        const bool was_chosen =
+            std::any_of(chosen.begin(), chosen.end(),
+                        [&](const ConfigChoice& choice) { return choice.field == field.name; });
+        const ConfigSetting* erased = field.erased(word.blank);
+        if (was_chosen || erased == nullptr) continue;
+        QCOMPARE(dialog.field_box(QString::fromStdString(field.name))->currentData().toInt(),
+                 static_cast<int>(erased - field.settings.data()));
+      }
+    }
+
+    dialog.findChild<QPushButton*>(QStringLiteral("copy"))->click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), shown_lines->toPlainText());
+  }
+
+  // The command shows the dialog of the chip whose file is first; without
+  // one it says what is missing.
+  void configuration_command_data() {
+    QTest::addColumn<QString>("chip");
+    QTest::newRow("chip first") << QStringLiteral("16F877A");
+    QTest::newRow("no chip") << QString();
+  }
+  void configuration_command() {
+    QFETCH(QString, chip);
+    QVERIFY(write_bytes(path("src/loop.as"), "LOOP::  ===->LOOP\r\n"));
+    QVERIFY(write_bytes(path("src/loop.amk"), "loop.as\r\n"));
+    open_project("src/loop.amk");
+    if (!chip.isEmpty()) {
+      log_->items.push_back(chip);
+      window_->run_command(Command::choose_chip);
+    }
+    window_->run_command(Command::configure_chip);
+    if (chip.isEmpty()) {
+      QCOMPARE(log_->configured_chips.size(), std::size_t{0});
+      QCOMPARE(log_->messages.size(), std::size_t{1});
+      QVERIFY(log_->messages[0].text.contains(QStringLiteral("Chip...")));
+    } else {
+      QCOMPARE(log_->configured_chips, std::vector<std::string>{chip.toStdString()});
+      QVERIFY(log_->messages.empty());
+    }
   }
 };
 

@@ -6,8 +6,10 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "driver/chip_facts.h"
 #include "shell/user_dialogs.h"
 
 namespace korva {
@@ -43,7 +45,8 @@ struct DialogLog {
     int current = -1;
   };
   std::vector<Offer> offers;
-  int unanswered = 0;  // dialogs shown with no answer prepared
+  std::vector<std::string> configured_chips;  // the chips of configuration dialogs shown
+  int unanswered = 0;                         // dialogs shown with no answer prepared
 };
 
 class ScriptedDialogs : public UserDialogs {
@@ -88,6 +91,9 @@ class ScriptedDialogs : public UserDialogs {
     std::optional<QString> item = log_->items.front();
     log_->items.pop_front();
     return item;
+  }
+  void show_configuration(QWidget*, const ChipFacts& chip) override {
+    log_->configured_chips.push_back(chip.name);
   }
 
  private:

@@ -301,7 +301,7 @@ class WindowKeyboardTest : public QObject {
     QCOMPARE(mnemonic(bar[0]), QLatin1Char('F'));
     QCOMPARE(mnemonic(bar[1]), QLatin1Char('E'));
     QCOMPARE(mnemonic(bar[2]), QLatin1Char('A'));
-    const QString letters[] = {"NOSA X H", "AID C"};
+    const QString letters[] = {"NOSA X H", "AID CO"};
     for (int m = 0; m < 2; ++m) {
       QString found;
       for (const QAction* action : bar[m]->menu()->actions()) {
