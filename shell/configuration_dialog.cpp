@@ -22,6 +22,7 @@ namespace {
 // A field's list holds the index of each setting; this stands for "leave the
 // erased bits", offered when no setting names them.
 constexpr int kErasedBits = -1;
+constexpr int kClosedListChars = 40;
 
 QString shown(const std::string& cp932) {
   return QString::fromStdString(cp932_to_utf8(cp932));
@@ -59,6 +60,9 @@ ConfigurationDialog::ConfigurationDialog(ChipFacts chip, QWidget* parent)
     for (const ConfigField& field : word.fields) {
       auto* box = new QComboBox;
       box->setObjectName(shown(field.name));
+      // Long descriptions are cut in the closed list, whole in the open one.
+      box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+      box->setMinimumContentsLength(kClosedListChars);
       fill_settings(box, word, field);
       form->addRow(shown(field.name), box);
       fields_.push_back(FieldBox{&word, &field, box});
@@ -70,6 +74,7 @@ ConfigurationDialog::ConfigurationDialog(ChipFacts chip, QWidget* parent)
   auto* scroll = new QScrollArea;
   scroll->setWidget(fields);
   scroll->setWidgetResizable(true);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
   lines_view_ = new QPlainTextEdit;
   lines_view_->setObjectName(QStringLiteral("config_lines"));
@@ -88,7 +93,7 @@ ConfigurationDialog::ConfigurationDialog(ChipFacts chip, QWidget* parent)
   layout->addWidget(scroll, 3);
   layout->addWidget(lines_view_, 2);
   layout->addWidget(buttons);
-  resize(640, 560);
+  resize(640, 680);
   show_lines();
 }
 
