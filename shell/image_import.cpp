@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "disasm/chip_description.h"
 #include "disasm/disassembler.h"
 #include "support/file_io.h"
 #include "support/output_set.h"
@@ -31,14 +32,30 @@ Expected<void> write_both(const ImportedFiles& files, const Disassembly& made) {
   return set.commit();
 }
 
+// The chip's definitions and description, as korva-dis --chip takes them.
+Expected<void> load_chip(const std::filesystem::path& file, DisassemblyOptions& options) {
+  FileContents text = read_whole_file(file);
+  if (!text) return fail(text.message());
+  options.chip_file_name = cp932_from_os_path(file);
+  options.chip_definitions = *text;
+  Expected<ChipDescription> description =
+      read_chip_description(cp932_from_os_path(file.stem()), *text);
+  if (!description) return fail(options.chip_file_name + ": " + description.message());
+  options.chip = std::move(*description);
+  return {};
+}
+
 }  // namespace
 
-Expected<void> import_program_image(const std::filesystem::path& image,
-                                    const ImportedFiles& files) {
+Expected<void> import_program_image(const std::filesystem::path& image, const ImportedFiles& files,
+                                    const std::optional<std::filesystem::path>& chip_file) {
   const std::string image_name = cp932_from_os_path(image);
   FileContents bytes = read_whole_file(image);
   if (!bytes) return fail(bytes.message());
   DisassemblyOptions options;
+  if (chip_file) {
+    if (Expected<void> loaded = load_chip(*chip_file, options); !loaded) return loaded;
+  }
   options.base_name = cp932_from_os_path(files.source.stem());
   options.input_name = cp932_from_os_path(image.filename());
   const Expected<Disassembly> made = disassemble(*bytes, image_format_of(image_name), options);

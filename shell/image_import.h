@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
 #include "support/expected.h"
 
@@ -15,8 +16,11 @@ struct ImportedFiles {
 };
 
 // Disassembles the image (a .bin file by its name, any other as Intel HEX)
-// and writes `files`. A failure's message (CP932) names the image and what
-// is wrong with it, for HEX with its line; nothing is written then.
-Expected<void> import_program_image(const std::filesystem::path& image, const ImportedFiles& files);
+// and writes `files`; with a chip's definition file, its register, bit and
+// configuration names are used and the source is proven with the file in
+// front of it. A failure's message (CP932) names the file and what is
+// wrong with it, for HEX with its line; nothing is written then.
+Expected<void> import_program_image(const std::filesystem::path& image, const ImportedFiles& files,
+                                    const std::optional<std::filesystem::path>& chip_file);
 
 }  // namespace korva

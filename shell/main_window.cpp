@@ -787,13 +787,25 @@ void MainWindow::open_program_image() {
       return;
     }
   }
+  // The chip of the project open now is the image's chip too.
+  std::optional<std::filesystem::path> chip;
+  if (chip_file_first()) chip = entry_folder() / os_path(project_.entries.front());
   const ImportedFiles files{system_path(source).path(), system_path(project).path()};
-  if (const Expected<void> written = import_program_image(system_path(chosen->path).path(), files);
+  if (const Expected<void> written =
+          import_program_image(system_path(chosen->path).path(), files, chip);
       !written) {
     show_file_error(display(written.message()));
     return;
   }
-  open_project_file(ChosenFile{project, QFileInfo(project).fileName()});
+  if (!open_project_file(ChosenFile{project, QFileInfo(project).fileName()}) || !chip) return;
+  Expected<std::string> entry = entry_for_file(std::filesystem::absolute(*chip), entry_folder());
+  if (!entry) {
+    show_file_error(display(entry.message()));
+    return;
+  }
+  insert_entry(0, std::move(*entry));
+  set_modified(true);
+  save_make_file();
 }
 
 bool MainWindow::chip_file_first() const {

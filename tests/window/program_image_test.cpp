@@ -128,20 +128,45 @@ class ProgramImageTest : public QObject {
 
   // The image becomes BASE.as and BASE.amk beside it, opened as the
   // project, and assembling that project gives the image's words again.
+  // The chip of the project open before is the image's chip: its names are
+  // used and its file goes first in the new project, which is saved.
+  void open_hex_round_trip_data() {
+    QTest::addColumn<QString>("chip");
+    QTest::newRow("no chip") << QString();
+    QTest::newRow("chip of the open project") << QStringLiteral("16F84A");
+  }
   void open_hex_round_trip() {
+    QFETCH(QString, chip);
     const std::optional<ImageContents> original = hex_words(assembled_example());
     QVERIFY(original && !original->words.empty());
     QVERIFY(QDir().mkpath(path("image")));
     QVERIFY(QFile::copy(path("src/table.hex"), path("image/counter.hex")));
+    if (!chip.isEmpty()) {
+      log_->items.push_back(chip);
+      window_->run_command(Command::choose_chip);
+    }
 
     open_image("image/counter.hex");
     QVERIFY(log_->messages.empty());
-    QCOMPARE(window_->project().entries, std::vector<std::string>{"counter.as"});
+    const std::vector<std::string>& entries = window_->project().entries;
+    QCOMPARE(entries.size(), std::size_t{chip.isEmpty() ? 1u : 2u});
+    QCOMPARE(entries.back(), std::string("counter.as"));
+    if (!chip.isEmpty()) {
+      QCOMPARE(QFileInfo(path("image/") + QString::fromStdString(entries[0])).canonicalFilePath(),
+               QFileInfo(kChips + "/" + chip + ".inc").canonicalFilePath());
+    }
     QCOMPARE(QFileInfo(QString::fromStdString(window_->project().project_file_path.path().string()))
                  .canonicalFilePath(),
              QFileInfo(path("image/counter.amk")).canonicalFilePath());
-    QVERIFY(QFileInfo::exists(path("image/counter.as")));
     QVERIFY(!window_->project_modified());
+    Expected<std::vector<std::string>> saved = load_project_file(
+        SystemPath(std::filesystem::path(path("image/counter.amk").toStdString())));
+    QVERIFY(saved);
+    QCOMPARE(*saved, entries);
+    // The chip names its registers.
+    QCOMPARE(QString::fromStdString(read_bytes(path("image/counter.as")))
+                 .contains(QStringLiteral("PORTB")),
+             !chip.isEmpty());
 
     QVERIFY(QFile::remove(path("image/counter.hex")));
     window_->run_command(Command::assemble);
