@@ -31,6 +31,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <system_error>
@@ -71,6 +72,14 @@ SystemPath system_path(const QString& name) {
   const QByteArray bytes = QFile::encodeName(name);
   return SystemPath(std::filesystem::path(std::string(bytes.constData(), bytes.size())));
 #endif
+}
+
+// The chip folder as korva-asm finds it; in the build tree, where the
+// window's program lies a folder below korva-asm, the one beside korva-asm.
+std::optional<std::filesystem::path> window_chip_directory() {
+  if (const std::optional<std::filesystem::path> folder = chip_directory("")) return folder;
+  if (std::getenv(kChipDirectoryVariable) != nullptr) return std::nullopt;
+  return first_directory({program_path("").parent_path().parent_path() / "chips"});
 }
 
 // The light grey of the window's background.
@@ -815,14 +824,14 @@ bool MainWindow::chip_file_first() const {
   if (text && has_chip_facts(*text)) return true;
   // Files of chips without facts are known by their folder's list.
   if (upper_cased(first.extension().string()) != ".INC") return false;
-  const std::optional<std::filesystem::path> folder = chip_directory("");
+  const std::optional<std::filesystem::path> folder = window_chip_directory();
   if (!folder) return false;
   const std::vector<std::string> known = list_chips(*folder);
   return std::find(known.begin(), known.end(), upper_cased(first.stem().string())) != known.end();
 }
 
 void MainWindow::choose_chip() {
-  const std::optional<std::filesystem::path> folder = chip_directory("");
+  const std::optional<std::filesystem::path> folder = window_chip_directory();
   if (!folder) {
     show_file_error(QStringLiteral("No chip definition files found (set %1 to their folder)")
                         .arg(QString::fromLatin1(kChipDirectoryVariable)));
