@@ -31,15 +31,19 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "cli/chip_files.h"
 #include "driver/assembler.h"
+#include "driver/chip_facts.h"
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
+#include "shell/image_import.h"
 #include "shell/listing_highlighter.h"
 #include "shell/listing_view.h"
 #include "shell/menu_mnemonics.h"
@@ -47,7 +51,9 @@
 #include "shell/simulation.h"
 #include "shell/toolbar_images.h"
 #include "shell/user_settings.h"
+#include "support/file_io.h"
 #include "support/system_path.h"
+#include "support/text.h"
 #include "support/text_encoding.h"
 
 namespace korva {
@@ -68,6 +74,14 @@ SystemPath system_path(const QString& name) {
 #endif
 }
 
+// The chip folder as korva-asm finds it; in the build tree, where the
+// window's program lies a folder below korva-asm, the one beside korva-asm.
+std::optional<std::filesystem::path> window_chip_directory() {
+  if (const std::optional<std::filesystem::path> folder = chip_directory("")) return folder;
+  if (std::getenv(kChipDirectoryVariable) != nullptr) return std::nullopt;
+  return first_directory({program_path("").parent_path().parent_path() / "chips"});
+}
+
 // The light grey of the window's background.
 constexpr QRgb kBackground = qRgb(192, 192, 192);
 
@@ -86,11 +100,16 @@ constexpr MenuItem kFileMenu[] = {
     {Command::save_make_file_as, texts::kMenuSaveMakeFileAs, 'A'},
     {Command::exit, {}, 0},
     {Command::exit, texts::kMenuExit, 'X'},
+    {Command::exit, {}, 0},
+    {Command::open_program_image, "Open HEX...", 'H'},
 };
 constexpr MenuItem kEditMenu[] = {
     {Command::add_file, texts::kMenuAddFile, 'A'},
     {Command::insert_file, texts::kMenuInsertFile, 'I'},
     {Command::delete_file, texts::kMenuDeleteFile, 'D'},
+    {Command::exit, {}, 0},
+    {Command::choose_chip, "Chip...", 'C'},
+    {Command::configure_chip, "Configuration...", 'O'},
 };
 // Letters of the menu bar's entries, opened with Alt and the letter.
 constexpr char kFileMenuLetter = 'F';
@@ -120,6 +139,9 @@ QList<QKeySequence> command_keys(Command command) {
     case Command::simulate:
       return {QKeySequence(Qt::Key_F9)};
     case Command::add_file:
+    case Command::open_program_image:
+    case Command::choose_chip:
+    case Command::configure_chip:
       break;
   }
   return {};
@@ -584,6 +606,15 @@ void MainWindow::run_command(Command command) {
     case Command::exit:
       close();
       break;
+    case Command::open_program_image:
+      open_program_image();
+      break;
+    case Command::choose_chip:
+      choose_chip();
+      break;
+    case Command::configure_chip:
+      configure_chip_words();
+      break;
   }
 }
 
@@ -660,6 +691,9 @@ AssemblyResult MainWindow::assemble(ExtraOutputs extra) {
   }
   options.output_directory = project_.entry_directory;
   const AssemblyResult result = assembler_->assemble(project_, options);
+  if (result.chip) {
+    chip_program_words_ = std::size_t{result.chip->program.last - result.chip->program.first + 1};
+  }
   // The paths the run named its outputs by are kept before anything is
   // shown, as the Assemble command sets them when it starts.
   if (result.output_base_name) project_.output_base_name = *result.output_base_name;
@@ -743,6 +777,115 @@ void MainWindow::open_make_file() {
     return;
   }
   open_project_file(*chosen);
+}
+
+void MainWindow::open_program_image() {
+  if (!changes_may_go()) return;
+  const std::optional<ChosenFile> chosen = after_dialog(
+      dialogs_->choose_file_to_open(this, QStringLiteral("*.hex;*.bin"), dialog_directory()));
+  if (!chosen) return;
+  const QFileInfo image(chosen->path);
+  const QString base = image.dir().filePath(image.completeBaseName());
+  const QString source = base + QStringLiteral(".as");
+  const QString project = base + QStringLiteral(".amk");
+  if (QFileInfo::exists(source) || QFileInfo::exists(project)) {
+    const QString text =
+        QStringLiteral("%1\n%2\nThese files exist already. Replace them?")
+            .arg(QDir::toNativeSeparators(source), QDir::toNativeSeparators(project));
+    if (dialogs_->ask(this, text, display(texts::kConfirmCaption), Choices::yes_no) != Reply::yes) {
+      return;
+    }
+  }
+  // The chip of the project open now is the image's chip too.
+  std::optional<std::filesystem::path> chip;
+  if (chip_file_first()) chip = entry_folder() / os_path(project_.entries.front());
+  const ImportedFiles files{system_path(source).path(), system_path(project).path()};
+  if (const Expected<void> written =
+          import_program_image(system_path(chosen->path).path(), files, chip);
+      !written) {
+    show_file_error(display(written.message()));
+    return;
+  }
+  if (!open_project_file(ChosenFile{project, QFileInfo(project).fileName()}) || !chip) return;
+  Expected<std::string> entry = entry_for_file(std::filesystem::absolute(*chip), entry_folder());
+  if (!entry) {
+    show_file_error(display(entry.message()));
+    return;
+  }
+  insert_entry(0, std::move(*entry));
+  set_modified(true);
+  save_make_file();
+}
+
+bool MainWindow::chip_file_first() const {
+  if (project_.entries.empty()) return false;
+  const std::filesystem::path first = entry_folder() / os_path(project_.entries.front());
+  const FileContents text = read_whole_file(first);
+  if (text && has_chip_facts(*text)) return true;
+  // Files of chips without facts are known by their folder's list.
+  if (upper_cased(first.extension().string()) != ".INC") return false;
+  const std::optional<std::filesystem::path> folder = window_chip_directory();
+  if (!folder) return false;
+  const std::vector<std::string> known = list_chips(*folder);
+  return std::find(known.begin(), known.end(), upper_cased(first.stem().string())) != known.end();
+}
+
+void MainWindow::choose_chip() {
+  const std::optional<std::filesystem::path> folder = window_chip_directory();
+  if (!folder) {
+    show_file_error(QStringLiteral("No chip definition files found (set %1 to their folder)")
+                        .arg(QString::fromLatin1(kChipDirectoryVariable)));
+    return;
+  }
+  QStringList chips;
+  for (const std::string& chip : list_chips(*folder)) chips << QString::fromStdString(chip);
+  const bool replace = chip_file_first();
+  const int current = replace ? static_cast<int>(chips.indexOf(QString::fromStdString(upper_cased(
+                                    os_path(project_.entries.front()).stem().string()))))
+                              : -1;
+  const std::optional<QString> chosen = dialogs_->choose_item(
+      this, QStringLiteral("Chip"), QStringLiteral("The chip the program is for:"), chips, current);
+  if (!chosen) return;
+  const std::optional<std::filesystem::path> file = find_chip(*folder, chosen->toStdString());
+  if (!file) return;
+  Expected<std::string> entry = entry_for_file(*file, entry_folder());
+  if (!entry) {
+    show_file_error(display(entry.message()));
+    return;
+  }
+  if (replace) {
+    project_.entries.erase(project_.entries.begin());
+    delete project_list_->takeItem(0);
+  }
+  insert_entry(0, std::move(*entry));
+  set_modified(true);
+  save_make_file();
+}
+
+void MainWindow::configure_chip_words() {
+  const QString no_chip = QStringLiteral(
+      "Configuration needs the chip: put its definition file first in the project "
+      "(Chip...)");
+  if (project_.entries.empty()) {
+    show_file_error(no_chip);
+    return;
+  }
+  const std::filesystem::path first = entry_folder() / os_path(project_.entries.front());
+  const FileContents text = read_whole_file(first);
+  if (!text) {
+    show_file_error(display(text.message()));
+    return;
+  }
+  const Expected<std::optional<ChipFacts>> facts = read_chip_facts(*text);
+  if (!facts) {
+    show_file_error(display(project_.entries.front() + ": " + facts.message()));
+    return;
+  }
+  if (!*facts || (*facts)->config_words.empty()) {
+    show_file_error(no_chip);
+    return;
+  }
+  dialogs_->show_configuration(this, **facts);
 }
 
 void MainWindow::start_new_project_file(const ChosenFile& chosen) {

@@ -55,14 +55,17 @@ enum class Command : int {
   new_make_file = 1017,
   simulate = 1018,
   exit = 1020,
+  open_program_image = 1021,
+  choose_chip = 1022,
+  configure_chip = 1023,
 };
 
-inline constexpr std::array<Command, 10> kAllCommands = {
-    Command::assemble,    Command::open_make_file,
-    Command::delete_file, Command::save_make_file,
-    Command::add_file,    Command::save_make_file_as,
-    Command::insert_file, Command::new_make_file,
-    Command::simulate,    Command::exit};
+inline constexpr std::array<Command, 13> kAllCommands = {
+    Command::assemble,       Command::open_make_file,     Command::delete_file,
+    Command::save_make_file, Command::add_file,           Command::save_make_file_as,
+    Command::insert_file,    Command::new_make_file,      Command::simulate,
+    Command::exit,           Command::open_program_image, Command::choose_chip,
+    Command::configure_chip};
 
 // Places of the four child controls in the client area (the area under the
 // menu bar, with the toolbar at its top).
@@ -202,6 +205,16 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void run_error_command(ErrorCommand command);
   void jump_to_warning(int row);
   void open_make_file();
+  // Disassembles a HEX or .bin file into BASE.as and BASE.amk beside it
+  // and opens BASE.amk.
+  void open_program_image();
+  // Puts the chosen chip's definition file first in the project (in place
+  // of a chip file there) and saves the project.
+  void choose_chip();
+  // The configuration dialog of the chip whose file is first in the project.
+  void configure_chip_words();
+  // Whether the first entry is a chip definition file.
+  bool chip_file_first() const;
   bool open_project_file(const ChosenFile& chosen);
   void start_new_project_file(const ChosenFile& chosen);
   void new_make_file();

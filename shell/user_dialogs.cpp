@@ -2,7 +2,10 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
+
+#include "shell/configuration_dialog.h"
 
 namespace korva {
 namespace {
@@ -99,6 +102,24 @@ Reply QtUserDialogs::ask(QWidget* owner, const QString& text, const QString& cap
     default:
       return choices == Choices::yes_no_cancel ? Reply::cancel : Reply::no;
   }
+}
+
+std::optional<QString> QtUserDialogs::choose_item(QWidget* owner, const QString& caption,
+                                                  const QString& label, const QStringList& items,
+                                                  int current) {
+  QInputDialog dialog(owner);
+  dialog.setWindowTitle(caption);
+  dialog.setLabelText(label);
+  dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+  dialog.setComboBoxItems(items);
+  if (current >= 0 && current < items.size()) dialog.setTextValue(items[current]);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.textValue();
+}
+
+void QtUserDialogs::show_configuration(QWidget* owner, const ChipFacts& chip) {
+  ConfigurationDialog dialog(chip, owner);
+  dialog.exec();
 }
 
 }  // namespace korva

@@ -13,6 +13,8 @@ class QWidget;
 
 namespace korva {
 
+struct ChipFacts;
+
 // A file chosen in a dialog: its full path and its name without directory.
 struct ChosenFile {
   QString path;
@@ -51,6 +53,18 @@ class UserDialogs {
   // (no, or cancel).
   virtual Reply ask(QWidget* owner, const QString& text, const QString& caption,
                     Choices choices) = 0;
+
+  // A list to choose one of `items` from, `current` (an index, or -1)
+  // selected at first; nothing when cancelled, as without such a dialog.
+  virtual std::optional<QString> choose_item(QWidget* /*owner*/, const QString& /*caption*/,
+                                             const QString& /*label*/, const QStringList& /*items*/,
+                                             int /*current*/) {
+    return std::nullopt;
+  }
+
+  // The configuration dialog of the chip; returns once it is closed. A
+  // stand-in without it shows nothing.
+  virtual void show_configuration(QWidget* /*owner*/, const ChipFacts& /*chip*/) {}
 };
 
 // The initial text of a dialog taken apart: the directory in front of its
@@ -72,6 +86,9 @@ class QtUserDialogs : public UserDialogs {
                                                 const QString& initial_text) override;
   void show_message(QWidget* owner, const QString& text, const QString& caption) override;
   Reply ask(QWidget* owner, const QString& text, const QString& caption, Choices choices) override;
+  std::optional<QString> choose_item(QWidget* owner, const QString& caption, const QString& label,
+                                     const QStringList& items, int current) override;
+  void show_configuration(QWidget* owner, const ChipFacts& chip) override;
 };
 
 }  // namespace korva

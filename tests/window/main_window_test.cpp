@@ -188,10 +188,17 @@ class MainWindowTest : public QObject {
                                                    {texts::kMenuSaveMakeFile, 1013},
                                                    {texts::kMenuSaveMakeFileAs, 1015},
                                                    {{}, 0},
-                                                   {texts::kMenuExit, 1020}},
+                                                   {texts::kMenuExit, 1020},
+                                                   // The window's own commands follow the
+                                                   // defined items.
+                                                   {{}, 0},
+                                                   {"Open HEX...", 1021}},
                                                   {{texts::kMenuAddFile, 1014},
                                                    {texts::kMenuInsertFile, 1016},
-                                                   {texts::kMenuDeleteFile, 1012}}};
+                                                   {texts::kMenuDeleteFile, 1012},
+                                                   {{}, 0},
+                                                   {"Chip...", 1022},
+                                                   {"Configuration...", 1023}}};
     for (std::size_t m = 0; m < menus.size(); ++m) {
       const QList<QAction*> items = bar[static_cast<qsizetype>(m)]->menu()->actions();
       QCOMPARE(static_cast<std::size_t>(items.size()), menus[m].size());

@@ -6,8 +6,10 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "driver/chip_facts.h"
 #include "shell/user_dialogs.h"
 
 namespace korva {
@@ -35,7 +37,16 @@ struct DialogLog {
   std::vector<Question> questions;
   std::vector<Request> requests;
   std::vector<Message> messages;
-  int unanswered = 0;  // dialogs shown with no answer prepared
+  // A list to choose from takes the next item; nothing = cancelled. The
+  // lists offered are kept with the index selected at first.
+  std::deque<std::optional<QString>> items;
+  struct Offer {
+    QStringList items;
+    int current = -1;
+  };
+  std::vector<Offer> offers;
+  std::vector<std::string> configured_chips;  // the chips of configuration dialogs shown
+  int unanswered = 0;                         // dialogs shown with no answer prepared
 };
 
 class ScriptedDialogs : public UserDialogs {
@@ -72,6 +83,17 @@ class ScriptedDialogs : public UserDialogs {
     const Reply reply = log_->replies.front();
     log_->replies.pop_front();
     return reply;
+  }
+  std::optional<QString> choose_item(QWidget*, const QString&, const QString&,
+                                     const QStringList& items, int current) override {
+    log_->offers.push_back({items, current});
+    if (log_->items.empty()) return std::nullopt;
+    std::optional<QString> item = log_->items.front();
+    log_->items.pop_front();
+    return item;
+  }
+  void show_configuration(QWidget*, const ChipFacts& chip) override {
+    log_->configured_chips.push_back(chip.name);
   }
 
  private:

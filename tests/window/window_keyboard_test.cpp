@@ -104,7 +104,8 @@ class WindowKeyboardTest : public QObject {
     emit file_menu()->aboutToShow();
     QStringList texts;
     const QList<QAction*> actions = file_menu()->actions();
-    for (qsizetype i = 7; i < actions.size(); ++i) texts << actions[i]->text();
+    // The defined items, then Open HEX, then a separator before the projects.
+    for (qsizetype i = 9; i < actions.size(); ++i) texts << actions[i]->text();
     return texts;
   }
 
@@ -300,7 +301,7 @@ class WindowKeyboardTest : public QObject {
     QCOMPARE(mnemonic(bar[0]), QLatin1Char('F'));
     QCOMPARE(mnemonic(bar[1]), QLatin1Char('E'));
     QCOMPARE(mnemonic(bar[2]), QLatin1Char('A'));
-    const QString letters[] = {"NOSA X", "AID"};
+    const QString letters[] = {"NOSA X H", "AID CO"};
     for (int m = 0; m < 2; ++m) {
       QString found;
       for (const QAction* action : bar[m]->menu()->actions()) {
@@ -562,7 +563,7 @@ class WindowKeyboardTest : public QObject {
 
   void recent_projects_in_file_menu() {
     QVERIFY(recent_items().isEmpty());
-    QCOMPARE(file_menu()->actions().size(), 6);
+    QCOMPARE(file_menu()->actions().size(), 8);
     for (int i = 1; i <= 9; ++i) {
       const QString name = QStringLiteral("p%1.amk").arg(i);
       write_bytes(path(name), QStringLiteral("s%1.as\r\n").arg(i).toStdString());
@@ -577,11 +578,11 @@ class WindowKeyboardTest : public QObject {
     QCOMPARE(file_menu()->actions()[5]->data().toInt(), 1020);
 
     // Choosing one opens it; a project file that is gone leaves the list.
-    file_menu()->actions()[8]->trigger();  // &2: p8.amk
+    file_menu()->actions()[10]->trigger();  // &2: p8.amk
     QCOMPARE(window_->project().entries, std::vector<std::string>{"s8.as"});
     QVERIFY(QFile::remove(path("p7.amk")));
     recent_items();
-    file_menu()->actions()[9]->trigger();  // &3: p7.amk
+    file_menu()->actions()[11]->trigger();  // &3: p7.amk
     QCOMPARE(log_->messages.size(), std::size_t{1});
     QVERIFY(!recent_items().join(' ').contains(QStringLiteral("p7.amk")));
 
