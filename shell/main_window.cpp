@@ -77,7 +77,7 @@ SystemPath system_path(const QString& name) {
 // The chip folder as korva-asm finds it; in the build tree, where the
 // window's program lies a folder below korva-asm, the one beside korva-asm.
 std::optional<std::filesystem::path> window_chip_directory() {
-  if (const std::optional<std::filesystem::path> folder = chip_directory("")) return folder;
+  if (std::optional<std::filesystem::path> folder = chip_directory("")) return folder;
   if (std::getenv(kChipDirectoryVariable) != nullptr) return std::nullopt;
   return first_directory({program_path("").parent_path().parent_path() / "chips"});
 }
@@ -475,6 +475,20 @@ void MainWindow::create_controls() {
   lists_->setHandleWidth(geometry.error_list.top() - geometry.project_list.bottom() - 1);
   left_layout->addWidget(lists_);
 
+  create_lists();
+
+  const int average = QFontMetrics(font()).averageCharWidth();
+  project_extent_ = average * kProjectListExtentChars;
+  error_extent_ = average * kErrorListExtentChars;
+
+  lay_out_splitters(geometry);
+  place_controls();
+
+  add_search_keys();
+}
+
+// The project list and the error list, one above the other.
+void MainWindow::create_lists() {
   project_list_ = make_list(lists_, "project_list");
   // Entries move by dragging them, or with Alt+Up and Alt+Down.
   project_list_->setDragDropMode(QAbstractItemView::InternalMove);
@@ -498,11 +512,11 @@ void MainWindow::create_controls() {
     connect(widget, &QWidget::customContextMenuRequested, this,
             [this, widget](const QPoint& position) { show_context_menu(widget, position); });
   }
+}
 
-  const int average = QFontMetrics(font()).averageCharWidth();
-  project_extent_ = average * kProjectListExtentChars;
-  error_extent_ = average * kErrorListExtentChars;
-
+// The splitters' stretch and starting sizes, and the positions the person
+// chose in an earlier run.
+void MainWindow::lay_out_splitters(const ClientGeometry& geometry) {
   // The listing and the error list take what the window grows by.
   columns_->setStretchFactor(0, 0);
   columns_->setStretchFactor(1, 1);
@@ -517,8 +531,9 @@ void MainWindow::create_controls() {
     connect(splitter, &QSplitter::splitterMoved, this,
             [splitter] { remember_state(splitter->objectName(), splitter->saveState()); });
   }
-  place_controls();
+}
 
+void MainWindow::add_search_keys() {
   // The listing's searches work from anywhere in the window.
   struct SearchKey {
     QKeySequence key;
@@ -690,7 +705,7 @@ AssemblyResult MainWindow::assemble(ExtraOutputs extra) {
     chip_program_words_ = chip->program_words;
   }
   options.output_directory = project_.entry_directory;
-  const AssemblyResult result = assembler_->assemble(project_, options);
+  AssemblyResult result = assembler_->assemble(project_, options);
   if (result.chip) {
     chip_program_words_ = std::size_t{result.chip->program.last - result.chip->program.first + 1};
   }

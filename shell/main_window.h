@@ -175,6 +175,9 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void create_keyboard_commands();
   void create_toolbar();
   void create_controls();
+  void create_lists();
+  void lay_out_splitters(const ClientGeometry& geometry);
+  void add_search_keys();
   void create_status_bar();
   void create_warning_list();
   void place_controls();

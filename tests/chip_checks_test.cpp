@@ -106,7 +106,7 @@ TEST(ChipChecks, WordsStayAsWritten) {
   const ServiceResult result = assemble_for("16F877A", "        ORG $2007\r\n        \\2F71\r\n");
   const std::string& image = result.image.bytes();
   ASSERT_EQ(image.size(), 2u * 0x2008);
-  EXPECT_EQ(image.substr(2 * 0x2007), std::string("\x71\x2F", 2));
+  EXPECT_EQ(image.substr(std::size_t{2} * 0x2007), std::string("\x71\x2F", 2));
 }
 
 TEST(ChipChecks, BitListsJoinRuns) {

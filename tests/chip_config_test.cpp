@@ -44,7 +44,11 @@ std::map<std::string, std::uint32_t> header_values(const std::string& chip) {
 // oscillator of older headers _SETTING_OSC.
 std::optional<std::uint32_t> header_setting(const std::map<std::string, std::uint32_t>& header,
                                             const std::string& field, const std::string& setting) {
-  for (const std::string& name : {"_" + field + "_" + setting, "_" + setting + "_OSC"}) {
+  std::string field_name = "_";
+  field_name.append(field).append("_").append(setting);
+  std::string oscillator_name = "_";
+  oscillator_name.append(setting).append("_OSC");
+  for (const std::string& name : {field_name, oscillator_name}) {
     if (name.ends_with("_OSC") && field != "FOSC") continue;
     const auto found = header.find(name);
     if (found != header.end()) return found->second;
@@ -195,7 +199,7 @@ TEST(ConfigLines, AssembleToTheConfiguredWords) {
     EXPECT_TRUE(result.diagnostics.empty());
     const std::string image = testing::read_bytes(dir.path() / "config.bin");
     for (const ConfiguredWord& word : *words) {
-      const std::size_t at = 2 * word.word->address;
+      const std::size_t at = std::size_t{2} * word.word->address;
       ASSERT_LT(at + 1, image.size());
       const auto value = static_cast<std::uint32_t>(static_cast<unsigned char>(image[at]) |
                                                     static_cast<unsigned char>(image[at + 1]) << 8);

@@ -316,9 +316,10 @@ TEST(Gpsim, RunsOneChipOfEachFamily) {
 
     testing::ScratchDir dir;
     const std::string env = "KORVA_CHIPS_DIR='" + chips.string() + "' ";
-    ASSERT_EQ(run("cd '" + dir.path().string() + "' && " + env + "'" KORVA_ASM_PATH "' --chip " +
-                  chip + " --config " + watchdog + "=OFF > config.as"),
-              0);
+    std::string command = "cd '" + dir.path().string() + "' && " + env;
+    command.append("'" KORVA_ASM_PATH "' --chip ").append(chip);
+    command.append(" --config ").append(watchdog).append("=OFF > config.as");
+    ASSERT_EQ(run(command), 0);
     char program[128];
     std::snprintf(program, sizeof program,
                   "TALLY   EQU $%02X\r\nCOUNT:: (TALLY)+1\r\n        ===->COUNT\r\n", cell);

@@ -189,11 +189,12 @@ TEST(MapFile, ChipLaysOutTheMemoryByTheChip) {
     std::vector<std::string> has_not;
   } cases[] = {
       {"16F84A",
-       {"Program memory of the 16F84A (words)\n page addresses size used\n 0 0000-03FF 1024 3\n"
-        " all 1024 3\n beyond 0400-1FFF 0 1\n highest address 03FF\n",
+       {std::string("Program memory of the 16F84A (words)\n page addresses size used\n") +
+            " 0 0000-03FF 1024 3\n all 1024 3\n beyond 0400-1FFF 0 1\n highest address 03FF\n",
         " CONFIG 2007-2007 1 3FF1\n", " ID 2000-2003 1 0005\n", " EEPROM 2100-213F 2 -\n",
-        "Data memory of the 16F84A (bytes)\n bank addresses general-purpose reserved\n"
-        " 0 0000-007F 000C-004F 2\n 1 0080-00FF 008C-00CF 1\n all 3\n"},
+        std::string(
+            "Data memory of the 16F84A (bytes)\n bank addresses general-purpose reserved\n") +
+            " 0 0000-007F 000C-004F 2\n 1 0080-00FF 008C-00CF 1\n all 3\n"},
        {"Program memory (words)", "0800-0FFF", "Data memory reserved"}},
       // Without a chip the map counts every word by 2K page, as it always has.
       {"",

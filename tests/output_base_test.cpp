@@ -33,7 +33,7 @@ TEST(OutputBase, ARunTakesTheChosenBaseThenTheProjectFileThenItsOwnFirstSource) 
   ProjectState project;
   project.entries = {"/chips/16F877A.inc", "main.inc", "more.as"};
   project.leading_entries = 1;
-  const auto base = [&project](std::optional<std::string> chosen, SourceBaseRule rule) {
+  const auto base = [&project](const std::optional<std::string>& chosen, SourceBaseRule rule) {
     return output_base_for_run(project, chosen, rule).native_text();
   };
   EXPECT_EQ(base(std::nullopt, SourceBaseRule::window), "main.");

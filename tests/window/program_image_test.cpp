@@ -103,7 +103,7 @@ class ProgramImageTest : public QObject {
   }
   // The example assembled in src/: its HEX file.
   QString assembled_example() {
-    const QString hex = path("src/table.hex");
+    QString hex = path("src/table.hex");
     if (!QFileInfo::exists(hex)) {
       write_bytes(path("src/table.as"), read_bytes(kExample));
       write_bytes(path("src/table.amk"), "table.as\r\n");
