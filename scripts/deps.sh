@@ -10,13 +10,14 @@ set -euo pipefail
 # clang-format and clang-tidy check the style; kate-syntax-highlighter
 # (libkf5syntaxhighlighting-tools) checks the editor definitions.
 # nlohmann-json3-dev reads and writes the language server's messages; neovim
-# is the real client its end-to-end test drives.
+# is the real client its end-to-end test drives. ccache keeps the compiled
+# sources between the several builds of the checks.
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
           qt6-translations-l10n xvfb xauth openbox xdotool x11-utils imagemagick
           clang libclang-rt-14-dev fonts-ipafont-gothic
           clang-format clang-tidy g++-mingw-w64-x86-64 wine wine64
           python3 gputils gpsim lintian dpkg-dev libkf5syntaxhighlighting-tools
-          nlohmann-json3-dev neovim)
+          nlohmann-json3-dev neovim ccache)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

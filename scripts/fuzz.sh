@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (under AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for a bounded time (FUZZ_SECONDS
-# each, 30 by default) on a copy of its corpus. The assembly targets call the
+# each, 20 by default) on a copy of its corpus. The assembly targets call the
 # in-memory service, without files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,14 +12,14 @@ cmake --build build/fuzz -j2
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 # The language server's reader and the HEX reader get shorter runs
-# (LSP_FUZZ_SECONDS and FUZZ_HEX_SECONDS, 20 by default): their inputs are
+# (LSP_FUZZ_SECONDS and FUZZ_HEX_SECONDS, 15 by default): their inputs are
 # small and their paths few.
 for target in assemble outputs project lsp_message hex; do
   [ -x "build/fuzz/fuzz/${target}_fuzzer" ] || continue
   cp -r "fuzz/corpus/$target" "$work/$target"
-  seconds="${FUZZ_SECONDS:-30}"
-  [ "$target" = lsp_message ] && seconds="${LSP_FUZZ_SECONDS:-20}"
-  [ "$target" = hex ] && seconds="${FUZZ_HEX_SECONDS:-20}"
+  seconds="${FUZZ_SECONDS:-20}"
+  [ "$target" = lsp_message ] && seconds="${LSP_FUZZ_SECONDS:-15}"
+  [ "$target" = hex ] && seconds="${FUZZ_HEX_SECONDS:-15}"
   echo "== fuzzing ${target}_fuzzer for ${seconds}s"
   status=0
   # -detect_leaks=0: the targets keep one service from input to input, as
