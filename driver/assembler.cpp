@@ -66,54 +66,30 @@ Expected<void> write_whole(AtomicFile& file, std::string_view bytes) {
 // passes run: the first block checks the set and clears it of leftovers
 // and opens the file, the last closes it. Once a step fails, the later
 // blocks are dropped and `status` keeps the failure.
-class ObjectWriter {
+class ObjectFile {
  public:
-  ObjectWriter(OutputFiles& files, BackgroundWorker& worker) : files_(files), worker_(worker) {}
+  explicit ObjectFile(OutputFiles& files) : files_(files) {}
 
-  // Hands `block` to the worker, taking the buffer of the block before it
-  // in exchange, once that one is written.
-  void write(ObjectBlock& block, bool last) {
-    worker_.wait();
-    std::swap(block, writing_);
-    const bool first = !started_;
-    started_ = true;
-    worker_.start([this, first, last] { write_on_worker(first, last); });
-  }
-  // Read after the worker's last job.
-  const Expected<void>& status() const { return status_; }
-
- private:
-  void write_on_worker(bool first, bool last) {
+  void write(std::string_view bytes, bool last) {
     AtomicFile& file = *files_.file(OutputFile::object);
-    if (first && status_) status_ = files_.set().prepare();
-    if (first && status_) status_ = file.open();
-    if (status_) {
-      status_ = file.write(writing_.made());
+    if (!started_ && status_) status_ = files_.set().prepare();
+    if (!started_ && status_) status_ = file.open();
+    started_ = true;
+    if (status_ && !bytes.empty()) {
+      status_ = file.write(bytes);
       // Each block is put on its way to the disk at once, so that putting
       // the file in place over an old one does not start all of it then.
       file.start_write_back();
     }
     if (last && status_) status_ = file.close();
-    if (last) writing_ = ObjectBlock{};
   }
-
-  OutputFiles& files_;
-  BackgroundWorker& worker_;
-  ObjectBlock writing_;  // the block the worker writes
-  bool started_ = false;
-  Expected<void> status_;
-};
-
-// Waits for the job on `worker` when it goes, however the scope is left.
-class WaitOnExit {
- public:
-  explicit WaitOnExit(BackgroundWorker& worker) : worker_(worker) {}
-  ~WaitOnExit() { worker_.wait(); }
-  WaitOnExit(const WaitOnExit&) = delete;
-  WaitOnExit& operator=(const WaitOnExit&) = delete;
+  // Read once the assembly is over.
+  const Expected<void>& status() const { return status_; }
 
  private:
-  BackgroundWorker& worker_;
+  OutputFiles& files_;
+  bool started_ = false;
+  Expected<void> status_;
 };
 
 // Every output after the .obj file, each whole to its temporary file, then
@@ -187,11 +163,11 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
   Expected<SourceSet, JoinFailure> sources = read_sources(input);
   if (!sources) return stopped(std::move(result), sources.message(), texts::kFileErrorCaption);
 
-  // Assembling, in memory; the .obj file is written on the worker as pass 2
-  // makes its blocks, while the passes run on.
+  // Assembling, in memory; the .obj file is laid out and written on the
+  // worker as pass 2 keeps the records, while the passes run on.
   OutputFiles files(input.output_base, SystemPath(options.output_directory), options.extra_outputs,
                     options.files);
-  ObjectWriter object(files, worker_);
+  ObjectFile object(files);
   ServiceOptions service_options;
   service_options.collect_facts = collect_facts_;
   service_options.definition_files = input.leading_sources;
@@ -201,10 +177,10 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
     service_options.debug_stamp = debug_file_stamp(narrow_os_name(cod->target().filename()));
     service_options.debug_source_names = debug_source_names(input, cod->target());
   }
-  service_options.object_block = [&object](ObjectBlock& block, bool last) {
-    object.write(block, last);
+  service_options.object_sink = [&object](std::string_view bytes, bool last) {
+    object.write(bytes, last);
   };
-  const WaitOnExit object_written(worker_);
+  service_options.worker = &worker_;
   ServiceResult assembled = service_.assemble(std::move(*sources), service_options);
   if (assembled.outcome == ServiceOutcome::stopped) {
     result = stopped(std::move(result), assembled.message, texts::kErrorMessageCaption);
@@ -212,7 +188,6 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
     return result;
   }
   result.record_count = assembled.records->size();
-  worker_.wait();
 
   // Writing the other outputs, and putting the set in place all or nothing.
   const Expected<void> written =

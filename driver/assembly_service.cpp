@@ -152,7 +152,15 @@ class AssemblyService::Run {
       facts_ = std::make_unique<ProgramFactsCollector>();
     }
     if (std::optional<ChipFacts> chip = chip_of_sources(sources)) chip_.emplace(std::move(*chip));
+    if (options.object_sink) object_writer_.emplace(*result.records);
   }
+  // The worker reads the records until its last job ends, however the
+  // passes are left.
+  ~Run() {
+    if (options_.worker != nullptr) options_.worker->wait();
+  }
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
 
   void pass2();
   // After pass 2: the symbol facts, which read the text.
@@ -184,8 +192,12 @@ class AssemblyService::Run {
   void check_words(std::size_t n, const RecordSpot& spot, const LineRecord& record,
                    std::uint32_t address, std::string_view line);
   void add_summaries();
-  // Lays the record out in the .obj block, handed on when full.
-  void add_to_object(const LineRecord& record);
+  // Keeps the record; every block of records is handed on to be laid out
+  // for the .obj file, unless the worker is still at the one before.
+  void keep(const LineRecord& record, RecordSpot spot);
+  // Hands the records kept so far on to be laid out: on the worker, or here
+  // without one.
+  void hand_on(bool last);
 
   AssemblyService& service_;
   SourceSet& sources_;
@@ -200,8 +212,9 @@ class AssemblyService::Run {
   LocalLabels local_labels_;                      // for the explanations of the errors
   MacroCallTrail macro_calls_;                    // around the record that pass 3 is at
   std::unique_ptr<ProgramFactsCollector> facts_;  // only when the facts were asked for
-  ObjectBlock object_block_;                      // the .obj bytes not yet handed on
-  std::optional<ChipChecks> chip_;                // when the sources define a chip
+  // Lays the .obj bytes out from the records, when they are asked for.
+  std::optional<RecordStore::ObjectWriter> object_writer_;
+  std::optional<ChipChecks> chip_;  // when the sources define a chip
 };
 
 Diagnostic* AssemblyService::Run::add_diagnostic(std::size_t record, const RecordSpot& spot,
@@ -285,25 +298,35 @@ void AssemblyService::Run::pass2() {
       add_warning(DiagnosticKind::statement_cut, statement_cut_warning(s.line_));
     }
     if (cuts.remark) add_warning(DiagnosticKind::remark_cut, remark_cut_warning(s.record_));
-    result_.records->add(s.record_, spot);
-    if (options_.object_block) add_to_object(s.record_);
+    keep(s.record_, spot);
     assign_hex(s.record_.address, counter, 4);
   } while (s.line_ != "end");
-  if (options_.object_block) {
-    options_.object_block(object_block_, true);
-    object_block_ = ObjectBlock{};  // its room is not needed in pass 3
-  }
+  // The last records are laid out while pass 3 runs.
+  if (object_writer_) hand_on(true);
   if (facts_) facts_->pass2_ended(counter);
 }
 
-void AssemblyService::Run::add_to_object(const LineRecord& record) {
-  constexpr std::size_t kBlockBytes = ObjectBlock::kRecords * kRecordSize;
-  if (object_block_.bytes.size() != kBlockBytes) object_block_.bytes.resize(kBlockBytes);
-  RecordStore::lay_out(record, object_block_.bytes.data() + object_block_.size);
-  object_block_.size += kRecordSize;
-  if (object_block_.size == kBlockBytes) {
-    options_.object_block(object_block_, false);
-    object_block_.size = 0;
+void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot) {
+  result_.records->add(record, spot);
+  if (object_writer_ && result_.records->size() % RecordStore::kObjectBlockRecords == 0 &&
+      (options_.worker == nullptr || !options_.worker->busy())) {
+    hand_on(false);
+  }
+}
+
+void AssemblyService::Run::hand_on(bool last) {
+  const std::size_t count = result_.records->size();
+  auto lay_out = [this, count, last] {
+    static_cast<void>(object_writer_->write_up_to(count, [this](std::string_view block) {
+      options_.object_sink(block, false);
+      return Expected<void>{};
+    }));
+    if (last) options_.object_sink({}, true);
+  };
+  if (options_.worker != nullptr) {
+    options_.worker->start(lay_out);
+  } else {
+    lay_out();
   }
 }
 

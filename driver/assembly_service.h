@@ -26,6 +26,7 @@
 #include "driver/symbol_facts.h"
 #include "patterns/matcher.h"
 #include "source/source_joiner.h"
+#include "support/background_worker.h"
 #include "support/expected.h"
 #include "support/line_record.h"
 #include "symbols/macro_expander.h"
@@ -63,12 +64,15 @@ struct ServiceOptions {
   // which gpsim finds it (the sources' own names when empty).
   DebugFileStamp debug_stamp;
   std::vector<std::string> debug_source_names;
-  // Called in pass 2 with the .obj file's bytes as they are made: a block
-  // whenever ObjectBlock::kRecords records fill one, and the rest
-  // once the last record is kept (`last`), so that the file can be written
-  // while the passes run. The callee may swap the block with one of its
-  // own, whose bytes are then written over.
-  std::function<void(ObjectBlock& block, bool last)> object_block;
+  // Receives the .obj file's bytes as they are laid out from the records:
+  // blocks while the passes run, then a call with `last` once all are
+  // handed on, so that the file can be written while the passes run.
+  // Called on `worker` where there is one.
+  std::function<void(std::string_view bytes, bool last)> object_sink;
+  // A thread beside the passes that lays the .obj file's bytes out and
+  // hands them to `object_sink`; without one, that is done in turn with
+  // pass 2. Nothing else may run on it during an assembly.
+  BackgroundWorker* worker = nullptr;
   // The bound on the lines that macro expansion produces in one assembly;
   // the fuzz targets lower it so that each input's work stays small.
   std::size_t macro_line_limit = MacroExpander::kMaxExpandedLines;

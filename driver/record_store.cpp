@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <new>
 
 namespace korva {
 
@@ -89,10 +90,19 @@ std::size_t RecordStore::Chunks::next_position(std::size_t position, std::size_t
                                                    : position;
 }
 
+void RecordStore::Chunks::add_chunk() {
+  std::unique_ptr<Page>& page = pages_[chunks_ / kPageChunks];
+  if (!page) page = std::make_unique<Page>();
+  (*page)[chunks_ % kPageChunks] = std::make_unique_for_overwrite<unsigned char[]>(kChunkSize);
+  ++chunks_;
+}
+
 std::size_t RecordStore::Chunks::reserve(std::size_t size) {
   used_ = next_position(used_, size);
-  if (used_ / kChunkSize == chunks_.size() || chunks_.empty()) {
-    chunks_.push_back(std::make_unique_for_overwrite<unsigned char[]>(kChunkSize));
+  if (used_ / kChunkSize == chunks_) {
+    // Beyond the directory's 64 GiB the process is out of memory anyway.
+    if (chunks_ == kPages * kPageChunks) throw std::bad_alloc();
+    add_chunk();
   }
   const std::size_t position = used_;
   used_ += size;
@@ -100,34 +110,36 @@ std::size_t RecordStore::Chunks::reserve(std::size_t size) {
 }
 
 void RecordStore::Interner::grow_slots() {
-  std::vector<std::uint32_t> slots(std::max<std::size_t>(64, slots_.size() * 2), 0);
+  std::vector<Slot> slots(std::max<std::size_t>(64, slots_.size() * 2));
   const std::size_t mask = slots.size() - 1;
-  for (std::uint32_t index = 0; index < starts_.size(); ++index) {
-    const std::string_view stored = text(index);
-    std::size_t slot = hash_bytes(stored) & mask;
-    while (slots[slot] != 0) slot = (slot + 1) & mask;
-    slots[slot] = index + 1;
+  for (const Slot& slot : slots_) {
+    if (slot.start == 0) continue;
+    std::size_t at = slot.hash & mask;
+    while (slots[at].start != 0) at = (at + 1) & mask;
+    slots[at] = slot;
   }
   slots_ = std::move(slots);
 }
 
 std::uint32_t RecordStore::Interner::intern(std::string_view text_to_keep) {
-  if (2 * (starts_.size() + 1) > slots_.size()) grow_slots();
+  if (2 * (size_ + 1) > slots_.size()) grow_slots();
   const std::size_t mask = slots_.size() - 1;
-  std::size_t slot = hash_bytes(text_to_keep) & mask;
-  for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
-    if (text(slots_[slot] - 1) == text_to_keep) return slots_[slot] - 1;
+  const auto hash = static_cast<std::uint32_t>(hash_bytes(text_to_keep));
+  std::size_t at = hash & mask;
+  for (; slots_[at].start != 0; at = (at + 1) & mask) {
+    if (slots_[at].hash == hash && text(slots_[at].start - 1) == text_to_keep) {
+      return slots_[at].start - 1;
+    }
   }
-  const auto index = static_cast<std::uint32_t>(starts_.size());
   const std::size_t size = text_to_keep.size();
   const std::size_t start = bytes_.reserve(size + 2);
   unsigned char* stored = bytes_.at(start);
   stored[0] = static_cast<unsigned char>(size & 0xFF);
   stored[1] = static_cast<unsigned char>(size >> 8);
   std::memcpy(stored + 2, text_to_keep.data(), size);
-  starts_.push_back(static_cast<std::uint32_t>(start));
-  slots_[slot] = index + 1;
-  return index;
+  slots_[at] = Slot{hash, static_cast<std::uint32_t>(start + 1)};
+  ++size_;
+  return static_cast<std::uint32_t>(start);
 }
 
 namespace {
@@ -212,7 +224,7 @@ void RecordStore::add(const LineRecord& record, RecordSpot spot) {
   end = put_field(end, record.operand2);
   end = put_field(end, record.operand3);
   end = put_field(end, record.kind);
-  const std::uint32_t index =
+  const std::uint32_t kept =
       records_.intern(std::string_view(fields, static_cast<std::size_t>(end - fields)));
 
   const std::string_view address(record.address.data(), stored_length(record.address));
@@ -231,7 +243,7 @@ void RecordStore::add(const LineRecord& record, RecordSpot spot) {
   unsigned char* const start = stream_.at(stream_.reserve(kMostStreamBytes));
   unsigned char* out = start;
   *out++ = static_cast<unsigned char>(form | call << 2 | (back ? kOffsetBack : 0));
-  out = put_varint(out, index);
+  out = put_varint(out, kept);
   if (form == literal_address) {
     *out++ = static_cast<unsigned char>(address.size());
     std::memcpy(out, address.data(), address.size());
@@ -250,7 +262,7 @@ void RecordStore::add(const LineRecord& record, RecordSpot spot) {
 
 bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& texts,
                                      RecordSpot& spot) {
-  if (read_ == store_.count_) return false;
+  if (read_ == count_) return false;
   position_ = Chunks::next_position(position_, kMostStreamBytes);
   const unsigned char* const start = store_.stream_.at(position_);
   const unsigned char* in = start;
@@ -304,29 +316,31 @@ bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
   return true;
 }
 
-Expected<void> RecordStore::write_object(const ObjectSink& sink, std::size_t count) const {
-  count = std::min(count, count_);
-  std::vector<char> block(std::min(count, kObjectBlockRecords) * kRecordSize);
-  Reader records(*this);
+Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const ObjectSink& sink) {
   std::array<std::string_view, kFieldCount> texts;
   RecordSpot spot;
-  while (count > 0) {
-    const std::size_t in_block = std::min(count, kObjectBlockRecords);
-    std::memset(block.data(), 0, in_block * kRecordSize);
+  records_.extend(count);
+  while (records_.read() < count) {
+    const std::size_t in_block = std::min(count - records_.read(), kObjectBlockRecords);
+    if (block_.size() < in_block * kRecordSize) block_.resize(in_block * kRecordSize);
+    std::memset(block_.data(), 0, in_block * kRecordSize);
     for (std::size_t i = 0; i < in_block; ++i) {
-      records.next_texts(texts, spot);
-      char* field = block.data() + i * kRecordSize;
+      records_.next_texts(texts, spot);
+      char* field = block_.data() + i * kRecordSize;
       for (std::size_t f = 0; f < kFieldCount; field += kFieldSizes[f++]) {
         std::memcpy(field, texts[f].data(), texts[f].size());
       }
     }
-    count -= in_block;
-    if (Expected<void> taken = sink(std::string_view(block.data(), in_block * kRecordSize));
+    if (Expected<void> taken = sink(std::string_view(block_.data(), in_block * kRecordSize));
         !taken) {
       return taken;
     }
   }
   return {};
+}
+
+Expected<void> RecordStore::write_object(const ObjectSink& sink, std::size_t count) const {
+  return ObjectWriter(*this).write_up_to(std::min(count, count_), sink);
 }
 
 std::string RecordStore::object_bytes(std::size_t count) const {

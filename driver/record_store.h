@@ -4,8 +4,9 @@
 // pattern), so each distinct record without its address is kept once, as
 // the used bytes of its fields, and each record in order is a few bytes:
 // which distinct record it is, its address and where its line stands in the
-// source. Pass 3 reads them back in
-// order; the .obj file is made from them in one streaming step.
+// source. Pass 3 reads them back in order, and the .obj file is laid out
+// from them a block at a time. What is stored never moves, so one thread
+// may read the records added so far while another adds more.
 #pragma once
 
 #include <array>
@@ -40,19 +41,6 @@ std::uint32_t spot_offset(std::size_t offset);
 // writing with its message.
 using ObjectSink = std::function<Expected<void>(std::string_view block)>;
 
-// The .obj file's bytes for a run of records, as pass 2 makes them: `bytes`
-// has room for kRecords records, of which the first `size` bytes are made.
-struct ObjectBlock {
-  // Two blocks are held at once (one made, one written), and their room
-  // stays with the process once freed, so they are kept small: 512
-  // records, 171 KiB.
-  static constexpr std::size_t kRecords = 512;
-
-  std::string bytes;
-  std::size_t size = 0;
-  std::string_view made() const { return std::string_view(bytes).substr(0, size); }
-};
-
 class RecordStore {
  public:
   // The fields of a record, in storage order; the address is the last.
@@ -65,10 +53,16 @@ class RecordStore {
   // Distinct records without their address.
   std::size_t distinct() const { return records_.size(); }
 
-  // Reads the records in the order they were added.
+  // Reads the records in the order they were added: the first `count`
+  // (all that there are now, by default). Only the records it may read are
+  // touched, so it may read on another thread while more are added.
   class Reader {
    public:
-    explicit Reader(const RecordStore& store) : store_(store) {}
+    explicit Reader(const RecordStore& store) : Reader(store, store.size()) {}
+    Reader(const RecordStore& store, std::size_t count) : store_(store), count_(count) {}
+    // Lets the reader go on to the first `count` records.
+    void extend(std::size_t count) { count_ = count; }
+    std::size_t read() const { return read_; }
     // The next record, as decoded from its 342-byte layout, and its spot;
     // false after the last.
     bool next(LineRecord& record, RecordSpot& spot);
@@ -79,6 +73,7 @@ class RecordStore {
 
    private:
     const RecordStore& store_;
+    std::size_t count_;
     char address_[kAddressFieldSize] = {};
     std::size_t position_ = 0;  // in the store's stream
     std::size_t read_ = 0;
@@ -86,23 +81,40 @@ class RecordStore {
   };
   Reader reader() const { return Reader(*this); }
 
+  // Lays the records out in their 342-byte layout, the .obj file's bytes, a
+  // block at a time, going on from where the last call stopped.
+  class ObjectWriter {
+   public:
+    explicit ObjectWriter(const RecordStore& store) : records_(store, 0) {}
+    // Hands the records up to the first `count` (which must be added by
+    // now) to `sink`, in blocks of at most kObjectBlockRecords.
+    Expected<void> write_up_to(std::size_t count, const ObjectSink& sink);
+
+   private:
+    Reader records_;
+    std::vector<char> block_;
+  };
+
   // The first `count` records (all by default) in their 342-byte layout,
   // handed to `sink` in blocks of kObjectBlockRecords.
   Expected<void> write_object(const ObjectSink& sink, std::size_t count = SIZE_MAX) const;
   // The same bytes as one string.
   std::string object_bytes(std::size_t count = SIZE_MAX) const;
 
-  // 2048 records make 171 pages of 4 KiB exactly.
-  static constexpr std::size_t kObjectBlockRecords = 2048;
+  // 512 records, 171 KiB: the block the .obj file is written in, small
+  // enough to stay in the cache of the thread that lays it out.
+  static constexpr std::size_t kObjectBlockRecords = 512;
 
   // Writes `record` at `slot` (kRecordSize bytes) as write_object writes
   // it once added: each text cut as its field cuts it, zero bytes behind.
   static void lay_out(const LineRecord& record, char* slot);
 
  private:
-  // Bytes kept in chunks that never move, so that growing never copies
-  // (nor holds the old and the new copy at once). What one call adds never
-  // spans two chunks.
+  // Bytes kept in chunks that never move, found through a directory that
+  // never moves either, so that growing never copies (nor holds the old and
+  // the new copy at once), and a reader of the bytes so far is not
+  // disturbed by more being added. What one call adds never spans two
+  // chunks.
   class Chunks {
    public:
     static constexpr std::size_t kChunkSize = std::size_t{16} * 1024;
@@ -110,43 +122,61 @@ class RecordStore {
     std::size_t reserve(std::size_t size);
     // Hands back the last `size` bytes of the last reservation, unused.
     void give_back(std::size_t size) { used_ -= size; }
-    unsigned char* at(std::size_t position) {
-      return chunks_[position / kChunkSize].get() + position % kChunkSize;
-    }
+    unsigned char* at(std::size_t position) { return chunk(position) + position % kChunkSize; }
     const unsigned char* at(std::size_t position) const {
-      return chunks_[position / kChunkSize].get() + position % kChunkSize;
+      return chunk(position) + position % kChunkSize;
     }
     // Where reserve(size) puts its bytes after `position`, for readers
     // that follow the same path.
     static std::size_t next_position(std::size_t position, std::size_t size);
 
    private:
-    std::vector<std::unique_ptr<unsigned char[]>> chunks_;
+    // 1024 chunks a page of the directory, 16 MiB; 4096 pages, 64 GiB.
+    static constexpr std::size_t kPageChunks = 1024;
+    static constexpr std::size_t kPages = 4096;
+    using Page = std::array<std::unique_ptr<unsigned char[]>, kPageChunks>;
+
+    unsigned char* chunk(std::size_t position) const {
+      const std::size_t index = position / kChunkSize;
+      return (*pages_[index / kPageChunks])[index % kPageChunks].get();
+    }
+    void add_chunk();
+
+    std::unique_ptr<std::unique_ptr<Page>[]> pages_ =
+        std::make_unique<std::unique_ptr<Page>[]>(kPages);
+    std::size_t chunks_ = 0;
     std::size_t used_ = 0;
   };
 
-  // Each distinct text once, by index.
+  // Each distinct text once, found by where it starts.
   class Interner {
    public:
+    // Where the text is kept.
     std::uint32_t intern(std::string_view text);
-    std::string_view text(std::uint32_t index) const {
-      const unsigned char* stored = bytes_.at(starts_[index]);
+    std::string_view text(std::uint32_t start) const {
+      const unsigned char* stored = bytes_.at(start);
       return std::string_view(reinterpret_cast<const char*>(stored) + 2,
                               stored[0] + 256u * stored[1]);
     }
-    std::size_t size() const { return starts_.size(); }
+    std::size_t size() const { return size_; }
 
    private:
+    // A slot of the open hash table: the text's hash, and where it starts
+    // plus one (zero for an empty slot).
+    struct Slot {
+      std::uint32_t hash = 0;
+      std::uint32_t start = 0;
+    };
     void grow_slots();
-    Chunks bytes_;                       // each text after its length in two bytes
-    std::vector<std::uint32_t> starts_;  // where each text begins in bytes_
-    std::vector<std::uint32_t> slots_;   // open hash table of index + 1; 0 is empty
+    Chunks bytes_;  // each text after its length in two bytes
+    std::vector<Slot> slots_;
+    std::size_t size_ = 0;
   };
 
   std::size_t count_ = 0;
   std::uint32_t last_offset_ = 0;
-  // Per record: a header byte, the distinct record's index, the address and
-  // the spot (see record_store.cpp).
+  // Per record: a header byte, where the distinct record starts, the address
+  // and the spot (see record_store.cpp).
   Chunks stream_;
   // Every distinct record without its address: each field's length in a
   // byte, then its text.

@@ -43,6 +43,12 @@ void BackgroundWorker::wait() {
   changed_.wait(lock, [this] { return !job_; });
 }
 
+bool BackgroundWorker::busy() {
+  if (!thread_.joinable()) return false;
+  const std::lock_guard lock(mutex_);
+  return static_cast<bool>(job_);
+}
+
 void BackgroundWorker::run() {
   std::unique_lock lock(mutex_);
   for (;;) {

@@ -22,6 +22,8 @@ class BackgroundWorker {
   void start(std::function<void()> job);
   // Returns once the last job handed over has finished.
   void wait();
+  // Whether a job is waiting or running: start() would wait.
+  bool busy();
 
  private:
   void run();

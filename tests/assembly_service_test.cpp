@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -209,40 +210,49 @@ TEST(AssemblyService, BoundsMacroExpansionByTheLimitAsked) {
   }
 }
 
-// Pass 2 hands the .obj bytes on in full blocks as it makes them, and the
-// rest last; a block swapped for the receiver's own buffer is written over.
+// The .obj bytes are handed on in blocks as the records are kept, then a
+// call marks the last, on the worker where there is one; the bytes are the
+// records' layout either way.
 TEST(AssemblyService, HandsTheObjectBytesOnInBlocks) {
-  constexpr std::size_t kBlockBytes = ObjectBlock::kRecords * kRecordSize;
+  constexpr std::size_t kBlockBytes = RecordStore::kObjectBlockRecords * kRecordSize;
   AssemblyService service;
-  for (const std::size_t lines :
-       {std::size_t{0}, ObjectBlock::kRecords - 2, ObjectBlock::kRecords - 1, ObjectBlock::kRecords,
-        2 * ObjectBlock::kRecords + 75}) {
-    SCOPED_TRACE(lines);
-    std::string text;
-    for (std::size_t i = 0; i < lines; ++i)
-      text += i % 3 == 0 ? "L" + std::to_string(i) + ": NOP\n" : " 5>W ; five\n";
-    SourceSet sources;
-    ASSERT_TRUE(sources.add("b.as", text));
-    std::string streamed;
-    std::vector<std::size_t> sizes;
-    std::size_t last_calls = 0;
-    ObjectBlock own{std::string(kBlockBytes, '\x77'), 0};
-    ServiceOptions options;
-    options.object_block = [&](ObjectBlock& block, bool last) {
-      ASSERT_EQ(last_calls, 0u) << "a block after the last";
-      last_calls += last ? 1 : 0;
-      sizes.push_back(block.size);
-      streamed += block.made();
-      std::swap(block, own);
-    };
-    const ServiceResult result = service.assemble(sources, options);
-    ASSERT_EQ(result.outcome, ServiceOutcome::completed);
-    EXPECT_EQ(last_calls, 1u);
-    EXPECT_TRUE(streamed == result.object_bytes());
-    EXPECT_EQ(streamed.size(), result.records->size() * kRecordSize);
-    ASSERT_FALSE(sizes.empty());
-    for (std::size_t i = 0; i + 1 < sizes.size(); ++i) EXPECT_EQ(sizes[i], kBlockBytes) << i;
-    EXPECT_LE(sizes.back(), kBlockBytes);
+  BackgroundWorker worker;
+  for (BackgroundWorker* beside : {static_cast<BackgroundWorker*>(nullptr), &worker}) {
+    for (const std::size_t lines :
+         {std::size_t{0}, RecordStore::kObjectBlockRecords - 2,
+          RecordStore::kObjectBlockRecords - 1, RecordStore::kObjectBlockRecords,
+          5 * RecordStore::kObjectBlockRecords + 75}) {
+      SCOPED_TRACE(::testing::Message() << lines << (beside ? " lines, on the worker" : " lines"));
+      std::string text;
+      for (std::size_t i = 0; i < lines; ++i)
+        text += i % 3 == 0 ? "L" + std::to_string(i) + ": NOP\n" : " 5>W ; five\n";
+      SourceSet sources;
+      ASSERT_TRUE(sources.add("b.as", text));
+      std::string streamed;
+      std::vector<std::size_t> sizes;
+      std::size_t last_calls = 0;
+      std::size_t other_threads = 0;
+      const std::thread::id caller = std::this_thread::get_id();
+      ServiceOptions options;
+      options.worker = beside;
+      options.object_sink = [&](std::string_view bytes, bool last) {
+        EXPECT_EQ(last_calls, 0u) << "bytes after the last";
+        other_threads += std::this_thread::get_id() == caller ? 0 : 1;
+        last_calls += last ? 1 : 0;
+        if (!bytes.empty()) sizes.push_back(bytes.size());
+        streamed += bytes;
+      };
+      const ServiceResult result = service.assemble(sources, options);
+      ASSERT_EQ(result.outcome, ServiceOutcome::completed);
+      EXPECT_EQ(last_calls, 1u);
+      EXPECT_EQ(other_threads > 0, beside != nullptr);
+      EXPECT_TRUE(streamed == result.object_bytes());
+      EXPECT_EQ(streamed.size(), result.records->size() * kRecordSize);
+      for (const std::size_t size : sizes) {
+        EXPECT_LE(size, kBlockBytes);
+        EXPECT_EQ(size % kRecordSize, 0u);
+      }
+    }
   }
 }
 

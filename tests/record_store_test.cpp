@@ -162,6 +162,34 @@ TEST(RecordStore, ObjectBytesAreTheRecordsIn342ByteLayout) {
   }
 }
 
+// The .obj bytes laid out a run at a time, on another thread while more
+// records are added, are the bytes laid out at the end in one go.
+TEST(RecordStore, LaysTheObjectOutWhileRecordsAreAdded) {
+  constexpr std::size_t kCount = 40 * RecordStore::kObjectBlockRecords + 17;
+  RecordStore store;
+  std::string streamed;
+  {
+    RecordStore::ObjectWriter writer(store);
+    BackgroundWorker worker;
+    const ObjectSink append = [&streamed](std::string_view block) -> Expected<void> {
+      EXPECT_LE(block.size(), RecordStore::kObjectBlockRecords * kRecordSize);
+      streamed += block;
+      return {};
+    };
+    for (std::size_t n = 0; n < kCount; ++n) {
+      store.add(numbered_record(n), numbered_spot(n));
+      // Runs of different lengths, some ending inside a block.
+      if (n % 700 == 699 && !worker.busy()) {
+        worker.start(
+            [&writer, &append, count = n + 1] { EXPECT_TRUE(writer.write_up_to(count, append)); });
+      }
+    }
+    worker.start([&writer, &append] { EXPECT_TRUE(writer.write_up_to(kCount, append)); });
+  }
+  EXPECT_EQ(streamed.size(), kCount * kRecordSize);
+  EXPECT_TRUE(streamed == store.object_bytes());
+}
+
 TEST(RecordStore, ASinkFailureEndsTheWritingWithItsMessage) {
   const RecordStore store = numbered_store(3 * RecordStore::kObjectBlockRecords);
   int calls = 0;
