@@ -4,10 +4,10 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
+#include "driver/chip_equates.h"
+#include "support/file_io.h"
 #include "support/system_path.h"
 
 namespace korva {
@@ -90,17 +90,10 @@ std::optional<std::filesystem::path> find_chip(const std::filesystem::path& dire
 std::vector<ChipNames> read_chip_names(const std::filesystem::path& directory) {
   std::vector<ChipNames> chips;
   for (const std::string& chip : list_chips(directory)) {
-    std::ifstream file(directory / (chip + std::string(kChipExtension)), std::ios::binary);
+    const FileContents text = read_whole_file(directory / (chip + std::string(kChipExtension)));
     ChipNames& defined = chips.emplace_back();
     defined.chip = chip;
-    std::string line;
-    while (std::getline(file, line)) {
-      std::istringstream words(line);
-      std::string name;
-      std::string equ;
-      if (words >> name >> equ && upper_ascii(equ) == "EQU") defined.names.push_back(name);
-    }
-    std::sort(defined.names.begin(), defined.names.end());
+    if (text) defined.names = chip_equate_names(*text);
   }
   return chips;
 }

@@ -3,75 +3,11 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "driver/chip_equates.h"
+
 namespace korva {
 
 namespace {
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-// A run of hexadecimal digits at the start of `text`, or none.
-std::optional<std::uint32_t> leading_hex(std::string_view text) {
-  std::uint32_t value = 0;
-  std::size_t i = 0;
-  for (; i < text.size() && i < 8; ++i) {
-    const char c = text[i];
-    unsigned digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<unsigned>(c - '0');
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<unsigned>(c - 'A' + 10);
-    } else {
-      break;
-    }
-    value = value << 4 | digit;
-  }
-  if (i == 0) return std::nullopt;
-  return value;
-}
-
-std::optional<std::uint32_t> number_after(std::string_view text, std::string_view marker) {
-  const std::size_t at = text.find(marker);
-  if (at == std::string_view::npos) return std::nullopt;
-  std::string_view rest = text.substr(at + marker.size());
-  std::uint32_t value = 0;
-  std::size_t i = 0;
-  for (; i < rest.size() && rest[i] >= '0' && rest[i] <= '9'; ++i) {
-    value = value * 10 + static_cast<std::uint32_t>(rest[i] - '0');
-  }
-  if (i == 0) return std::nullopt;
-  return value;
-}
-
-// "NAME EQU $HH" or "NAME EQU n": the name and the value.
-struct Equate {
-  std::string_view name;
-  std::uint32_t value = 0;
-};
-
-std::optional<Equate> equate(std::string_view line) {
-  const std::size_t blank = line.find(' ');
-  if (blank == std::string_view::npos || line.empty() || line.front() == ';') return std::nullopt;
-  std::string_view rest = trimmed(line.substr(blank));
-  if (!rest.starts_with("EQU ")) return std::nullopt;
-  rest = trimmed(rest.substr(4));
-  Equate found{line.substr(0, blank), 0};
-  if (rest.starts_with('$')) {
-    const std::optional<std::uint32_t> value = leading_hex(rest.substr(1));
-    if (!value) return std::nullopt;
-    found.value = *value;
-    return found;
-  }
-  const std::optional<std::uint32_t> value = number_after(rest, "");
-  if (!value) return std::nullopt;
-  found.value = *value;
-  return found;
-}
 
 enum class Section { other, registers, bits };
 
@@ -80,9 +16,9 @@ enum class Section { other, registers, bits };
 class ChipNameReader {
  public:
   void line(std::string_view text) {
-    text = trimmed(text);
+    text = trimmed_line(text);
     if (text.starts_with(";-----")) return heading(text);
-    const std::optional<Equate> found = equate(text);
+    const std::optional<ChipEquate> found = chip_equate(text);
     if (!found) return;
     description_.names.emplace_back(found->name);
     if (section_ == Section::registers) {
