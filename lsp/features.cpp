@@ -228,27 +228,31 @@ Server::Answer Server::hover(const Json& params) {
   return hover;
 }
 
+std::optional<Server::DefinedName> Server::Located::defined_name() const {
+  const std::optional<NameUse> use = analysis->name_at(file, line, column);
+  if (!use) return std::nullopt;
+  const NameDefinition* definition = analysis->resolve(use->name, file, line);
+  if (definition == nullptr) return std::nullopt;
+  return DefinedName{*use, *definition};
+}
+
 Server::Answer Server::definition(const Json& params) {
   Expected<Located, int> located = locate(params);
   if (!located) return std::move(located).failure();
   const ProjectAnalysis& analysis = *located->analysis;
-  const std::optional<NameUse> name =
-      analysis.name_at(located->file, located->line, located->column);
-  const NameDefinition* definition =
-      name ? analysis.resolve(name->name, located->file, located->line) : nullptr;
-  if (definition == nullptr) return Json(nullptr);
-  return location_of(analysis, definition->at);
+  const std::optional<DefinedName> name = located->defined_name();
+  if (!name) return Json(nullptr);
+  const NameDefinition& definition = name->definition;
+  return location_of(analysis, definition.at);
 }
 
 Server::Answer Server::references(const Json& params) {
   Expected<Located, int> located = locate(params);
   if (!located) return std::move(located).failure();
   const ProjectAnalysis& analysis = *located->analysis;
-  const std::optional<NameUse> name =
-      analysis.name_at(located->file, located->line, located->column);
-  const NameDefinition* definition =
-      name ? analysis.resolve(name->name, located->file, located->line) : nullptr;
-  if (definition == nullptr) return Json(nullptr);
+  const std::optional<DefinedName> name = located->defined_name();
+  if (!name) return Json(nullptr);
+  const NameDefinition& definition = name->definition;
   bool with_definition = true;
   if (const Json* context = params.is_object() ? &params : nullptr) {
     const auto found = context->find("context");
@@ -258,8 +262,8 @@ Server::Answer Server::references(const Json& params) {
     }
   }
   Json locations = Json::array();
-  for (const Place& place : analysis.occurrences(*definition)) {
-    if (!with_definition && place == definition->at) continue;
+  for (const Place& place : analysis.occurrences(definition)) {
+    if (!with_definition && place == definition.at) continue;
     locations.push_back(location_of(analysis, place));
   }
   return locations;
@@ -269,16 +273,14 @@ Server::Answer Server::highlight(const Json& params) {
   Expected<Located, int> located = locate(params);
   if (!located) return std::move(located).failure();
   const ProjectAnalysis& analysis = *located->analysis;
-  const std::optional<NameUse> name =
-      analysis.name_at(located->file, located->line, located->column);
-  const NameDefinition* definition =
-      name ? analysis.resolve(name->name, located->file, located->line) : nullptr;
-  if (definition == nullptr) return Json(nullptr);
+  const std::optional<DefinedName> name = located->defined_name();
+  if (!name) return Json(nullptr);
+  const NameDefinition& definition = name->definition;
   Json highlights = Json::array();
-  for (const Place& place : analysis.occurrences(*definition)) {
+  for (const Place& place : analysis.occurrences(definition)) {
     if (place.file != located->file) continue;
     highlights.push_back(
-        Json{{"range", range_of(analysis, place)}, {"kind", place == definition->at ? 3 : 2}});
+        Json{{"range", range_of(analysis, place)}, {"kind", place == definition.at ? 3 : 2}});
   }
   return highlights;
 }
@@ -287,16 +289,14 @@ Server::Answer Server::prepare_rename(const Json& params) {
   Expected<Located, int> located = locate(params);
   if (!located) return std::move(located).failure();
   const ProjectAnalysis& analysis = *located->analysis;
-  const std::optional<NameUse> name =
-      analysis.name_at(located->file, located->line, located->column);
-  const NameDefinition* definition =
-      name ? analysis.resolve(name->name, located->file, located->line) : nullptr;
-  if (definition == nullptr) return Json(nullptr);
-  if (analysis.is_definition_file(definition->at.file)) {
+  const std::optional<DefinedName> name = located->defined_name();
+  if (!name) return Json(nullptr);
+  const NameDefinition& definition = name->definition;
+  if (analysis.is_definition_file(definition.at.file)) {
     return fail(error_codes::kRequestFailed,
-                shown(definition->name) + " is a name of the chip's definitions");
+                shown(definition.name) + " is a name of the chip's definitions");
   }
-  return Json{{"range", range_of(analysis, name->at)}, {"placeholder", shown(name->name)}};
+  return Json{{"range", range_of(analysis, name->use.at)}, {"placeholder", shown(name->use.name)}};
 }
 
 Server::Answer Server::rename(const Json& params) {
@@ -308,16 +308,12 @@ Server::Answer Server::rename(const Json& params) {
           ? std::optional<std::string>(params["newName"].get<std::string>())
           : std::nullopt;
   if (!new_name_utf8) return fail(error_codes::kInvalidParams, std::string("no newName"));
-  const std::optional<NameUse> name =
-      analysis.name_at(located->file, located->line, located->column);
-  const NameDefinition* definition =
-      name ? analysis.resolve(name->name, located->file, located->line) : nullptr;
-  if (definition == nullptr) {
-    return fail(error_codes::kRequestFailed, std::string("there is no defined name here"));
-  }
-  if (analysis.is_definition_file(definition->at.file)) {
+  const std::optional<DefinedName> name = located->defined_name();
+  if (!name) return fail(error_codes::kRequestFailed, std::string("there is no defined name here"));
+  const NameDefinition& definition = name->definition;
+  if (analysis.is_definition_file(definition.at.file)) {
     return fail(error_codes::kRequestFailed,
-                shown(definition->name) + " is a name of the chip's definitions");
+                shown(definition.name) + " is a name of the chip's definitions");
   }
   const std::string new_name = utf8_to_cp932(*new_name_utf8);
   if (!valid_name(new_name) || reserved(new_name) || cp932_to_utf8(new_name) != *new_name_utf8) {
@@ -325,25 +321,25 @@ Server::Answer Server::rename(const Json& params) {
         error_codes::kRequestFailed,
         "'" + *new_name_utf8 + "' is not a name: letters, digits and _ (not first a digit)");
   }
-  const std::size_t limit = longest_name(definition->kind);
+  const std::size_t limit = longest_name(definition.kind);
   if (new_name.size() > limit) {
     return fail(error_codes::kRequestFailed, "'" + *new_name_utf8 + "' is longer than a " +
-                                                 std::string(kind_text(definition->kind)) +
+                                                 std::string(kind_text(definition.kind)) +
                                                  " name may be (" + std::to_string(limit) +
                                                  " bytes)");
   }
   for (const NameDefinition& other : analysis.definitions()) {
-    if (other.name != new_name || &other == definition) continue;
+    if (other.name != new_name || &other == &definition) continue;
     const bool both_local =
-        other.kind == NameKind::local_label && definition->kind == NameKind::local_label;
-    if (both_local && other.scope != definition->scope) continue;
+        other.kind == NameKind::local_label && definition.kind == NameKind::local_label;
+    if (both_local && other.scope != definition.scope) continue;
     return fail(error_codes::kRequestFailed, "'" + *new_name_utf8 + "' is already the name of a " +
                                                  std::string(kind_text(other.kind)) + " (" +
                                                  shown(analysis.plan().entries[other.at.file]) +
                                                  ":" + std::to_string(other.at.line + 1) + ")");
   }
   Json changes = Json::object();
-  for (const Place& place : analysis.occurrences(*definition)) {
+  for (const Place& place : analysis.occurrences(definition)) {
     const std::string uri = uri_of(analysis, place.file);
     if (!changes.contains(uri)) changes[uri] = Json::array();
     changes[uri].push_back(Json{{"range", range_of(analysis, place)}, {"newText", *new_name_utf8}});

@@ -108,11 +108,18 @@ class Server {
   std::vector<std::string> publish(const ProjectAnalysis& analysis);
 
   // The analysis and the place of `uri` in it, or the error to answer.
+  struct DefinedName {
+    NameUse use;
+    const NameDefinition& definition;
+  };
   struct Located {
     std::shared_ptr<const ProjectAnalysis> analysis;
     std::size_t file = 0;
     std::size_t line = 0;
     std::size_t column = 0;  // CP932 bytes
+
+    // The name at the place and where it is defined, if it is a defined name.
+    std::optional<DefinedName> defined_name() const;
   };
   Expected<Located, int> locate(const Json& params);
   Json range_of(const ProjectAnalysis& analysis, const Place& place) const;
