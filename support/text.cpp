@@ -92,8 +92,11 @@ std::size_t find_nocase(std::string_view text, std::string_view pattern) {
   const char first_lower =
       (first >= 'A' && first <= 'Z') ? static_cast<char>(first - 'A' + 'a') : first;
   const std::size_t last = text.size() - pattern.size();
-  for (std::size_t start = 0; start <= last; ++start) {
-    if (text[start] != first && text[start] != first_lower) continue;
+  // Candidates are found eight bytes at a time: this looks for EQU, SUB and
+  // MACRO in every line of the source.
+  for (std::size_t start = byte_scan::find_either(text, first, first_lower);
+       start != std::string_view::npos && start <= last;
+       start = byte_scan::find_either(text, first, first_lower, start + 1)) {
     std::size_t i = 1;
     while (i < pattern.size() && upper_char(text[start + i]) == pattern[i]) ++i;
     if (i == pattern.size()) return start;

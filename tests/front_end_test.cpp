@@ -237,6 +237,12 @@ TEST(TextOperations, CaseFoldingTouchesOnlyAToZ) {
   EXPECT_EQ(find_nocase("xsub y", "SUB "), 1u);
   EXPECT_EQ(find_nocase("SUBX", "SUB "), std::string::npos);
   EXPECT_EQ(find_nocase("ab", "ABC"), std::string::npos);
+  // Candidates past the first eight bytes, false ones before the match, and
+  // one too near the end to hold the pattern.
+  EXPECT_EQ(find_nocase("0123456789abcdefEqU", "EQU"), 16u);
+  EXPECT_EQ(find_nocase("eeeeeeeeeeeequ", "EQU"), 11u);
+  EXPECT_EQ(find_nocase("xxxxxxxxxxxxxxxxEQ", "EQU"), std::string::npos);
+  EXPECT_EQ(find_nocase("LOOP1 equ 5", "EQU"), 6u);
 }
 
 }  // namespace
