@@ -296,7 +296,16 @@ bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& 
                                          : static_cast<std::uint32_t>(get_varint(in));
   position_ += static_cast<std::size_t>(in - start);
   ++read_;
+  if (read_ < count_) prefetch_next();
   return true;
+}
+
+void RecordStore::Reader::prefetch_next() const {
+  // The next record's text lies anywhere among the distinct records; asking
+  // for it now lets the caller's work on this record hide the wait.
+  const unsigned char* in = store_.stream_.at(Chunks::next_position(position_, kMostStreamBytes));
+  ++in;  // the header
+  store_.records_.prefetch(static_cast<std::uint32_t>(get_varint(in)));
 }
 
 bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {

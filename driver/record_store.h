@@ -72,6 +72,8 @@ class RecordStore {
     bool next_texts(std::array<std::string_view, kFieldCount>& texts, RecordSpot& spot);
 
    private:
+    void prefetch_next() const;
+
     const RecordStore& store_;
     std::size_t count_;
     char address_[kAddressFieldSize] = {};
@@ -159,6 +161,12 @@ class RecordStore {
                               stored[0] + 256u * stored[1]);
     }
     std::size_t size() const { return size_; }
+    // Asks the processor to bring the text at `start` into the cache.
+    void prefetch(std::uint32_t start) const {
+      const unsigned char* stored = bytes_.at(start);
+      __builtin_prefetch(stored);
+      __builtin_prefetch(stored + 64);
+    }
 
    private:
     // A slot of the open hash table: the text's hash, and where it starts
