@@ -144,15 +144,19 @@ class AssemblyService::Run {
       : service_(service),
         sources_(sources),
         source_(sources.joined.text),
-        map_(sources.joined.text, sources.names, sources.joined.file_starts),
         options_(options),
-        result_(result),
-        utf8_(sources.joined.text, sources.names, sources.joined.file_starts) {
+        result_(result) {
     if (options.collect_facts || options.extra_outputs.debug_file || options.extra_outputs.map) {
       facts_ = std::make_unique<ProgramFactsCollector>();
     }
-    if (std::optional<ChipFacts> chip = chip_of_sources(sources)) chip_.emplace(std::move(*chip));
     if (options.object_sink) object_writer_.emplace(*result.records);
+    // What the later passes need to know of the text as a whole is read on
+    // the worker while pass 1 runs.
+    if (options.worker != nullptr) {
+      options.worker->start([this] { study_text(); });
+    } else {
+      study_text();
+    }
   }
   // The worker reads the records until its last job ends, however the
   // passes are left.
@@ -162,6 +166,8 @@ class AssemblyService::Run {
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
 
+  // The lines, the UTF-8 notes and the chip of the text.
+  void study_text();
   void pass2();
   // After pass 2: the symbol facts, which read the text.
   void collect_symbol_facts_of_text();
@@ -201,11 +207,11 @@ class AssemblyService::Run {
 
   AssemblyService& service_;
   SourceSet& sources_;
-  std::string_view source_;  // for the diagnostics' source lines and explanations
-  SourceMap map_;
+  std::string_view source_;       // for the diagnostics' source lines and explanations
+  std::optional<SourceMap> map_;  // from study_text()
   const ServiceOptions& options_;
   ServiceResult& result_;
-  Utf8SourceNotes utf8_;
+  std::optional<Utf8SourceNotes> utf8_;  // from study_text()
   WarningCaps caps_;
   Tally tally_;
   std::vector<PendingWarning> warnings_;          // found in pass 2, listed in pass 3
@@ -230,11 +236,11 @@ Diagnostic& AssemblyService::Run::add_admitted(std::size_t record, const RecordS
   Diagnostic& diagnostic = result_.diagnostics.emplace_back();
   diagnostic.kind = kind;
   diagnostic.severity = severity_of(kind);
-  diagnostic.where = map_.locate(spot.offset);
+  diagnostic.where = map_->locate(spot.offset);
   diagnostic.source_line = line_at(source_, spot.offset);
   if (spot.call_offset != kNoCall && spot.call_offset != spot.offset) {
-    diagnostic.call = map_.locate(spot.call_offset);
-    macro_calls_.add_notes(diagnostic.notes, map_, source_);
+    diagnostic.call = map_->locate(spot.call_offset);
+    macro_calls_.add_notes(diagnostic.notes, *map_, source_);
   }
   diagnostic.text = text;
   diagnostic.listing_line = listing_line;
@@ -242,7 +248,15 @@ Diagnostic& AssemblyService::Run::add_admitted(std::size_t record, const RecordS
   return diagnostic;
 }
 
+void AssemblyService::Run::study_text() {
+  const JoinedSources& joined = sources_.joined;
+  map_.emplace(joined.text, sources_.names, joined.file_starts);
+  utf8_.emplace(joined.text, sources_.names, joined.file_starts);
+  if (std::optional<ChipFacts> chip = chip_of_sources(sources_)) chip_.emplace(std::move(*chip));
+}
+
 void AssemblyService::Run::pass2() {
+  if (options_.worker != nullptr) options_.worker->wait();  // for study_text()
   AssemblyService& s = service_;
   SourceReader reader;
   reader.reset(source_);
@@ -261,7 +275,7 @@ void AssemblyService::Run::pass2() {
     } else {
       spot.offset = spot_offset(reader.position());
       call_offset = spot.offset;
-      for (const Utf8SourceNotes::Note& note : utf8_.reached(reader.position())) {
+      for (const Utf8SourceNotes::Note& note : utf8_->reached(reader.position())) {
         add_warning(DiagnosticKind::utf8_source, note.warning);
       }
       origin = reader.read_line(s.line_);
@@ -340,7 +354,7 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
         *add_diagnostic(n, spot, error_kind(record.error).value_or(DiagnosticKind::grammar_error),
                         record.error, line);
     explain_error(error, record,
-                  ExplainContext{service_.symbols_, map_, source_, &local_labels_,
+                  ExplainContext{service_.symbols_, *map_, source_, &local_labels_,
                                  options_.macro_line_limit});
   }
   for (; tally_.pending < warnings_.size() && warnings_[tally_.pending].record == n;
@@ -360,7 +374,7 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
       }
     }
   } else if (record.code.size() / 4 < words_reserved && tally_.unwritten_words++ == 0) {
-    tally_.first_unwritten = map_.locate(spot.offset);
+    tally_.first_unwritten = map_->locate(spot.offset);
     tally_.first_unwritten_index = n;
   }
   const std::optional<OperandValue>& operand1 = service_.generator_.last_operand1();
@@ -380,7 +394,7 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
   }
   if (register_outside_bank0(record, service_.generator_.last_operand1()) &&
       tally_.outside_bank0++ == 0) {
-    tally_.first_outside_bank0 = map_.locate(spot.offset);
+    tally_.first_outside_bank0 = map_->locate(spot.offset);
     tally_.first_outside_bank0_index = n;
   }
 }
@@ -391,7 +405,7 @@ void AssemblyService::Run::check_words(std::size_t n, const RecordSpot& spot,
                                        std::string_view line) {
   const ChipChecks::WordsFound found = chip_->words(address, record.code.view());
   if (found.first_beyond) {
-    tally_.first_beyond = map_.locate(spot.offset);
+    tally_.first_beyond = map_->locate(spot.offset);
     tally_.first_beyond_index = n;
   }
   if (!found.config_warning.empty()) {
@@ -414,10 +428,10 @@ void AssemblyService::Run::add_summaries() {
         unwritten_words_summary(tally_.unwritten_words, options_.output_base + ".bin"),
         tally_.first_unwritten, tally_.first_unwritten_index));
   }
-  for (const Utf8SourceNotes::Note& note : utf8_.unreached()) {
+  for (const Utf8SourceNotes::Note& note : utf8_->unreached()) {
     // The file's text lies after the line that ended the passes.
     result_.diagnostics.push_back(
-        summary_warning(DiagnosticKind::utf8_source, note.warning, map_.locate(note.line_start)));
+        summary_warning(DiagnosticKind::utf8_source, note.warning, map_->locate(note.line_start)));
   }
   if (tally_.outside_bank0 > 0) {
     result_.diagnostics.push_back(
@@ -462,7 +476,7 @@ void AssemblyService::Run::pass3() {
     const std::size_t image_before = result_.image.bytes().size();
     result_.image.add(record, static_cast<std::size_t>(2 * gap), run_address(record, counter));
     if (facts_ && gap == 0) {
-      facts_->wrote(image_before, result_.image.bytes().size(), map_.locate(spot.offset));
+      facts_->wrote(image_before, result_.image.bytes().size(), map_->locate(spot.offset));
     }
     diagnose_record(n, spot, record, line, words_reserved);
     if (chip_) check_words(n, spot, record, counter, line);
@@ -474,7 +488,7 @@ void AssemblyService::Run::pass3() {
 
 void AssemblyService::Run::collect_symbol_facts_of_text() {
   if (options_.collect_symbol_facts) {
-    result_.symbol_facts = collect_symbol_facts(source_, map_, service_.symbols_);
+    result_.symbol_facts = collect_symbol_facts(source_, *map_, service_.symbols_);
   }
 }
 
@@ -484,7 +498,7 @@ void AssemblyService::Run::finish() {
   // gap stays a gap.
   if (extra.intel_hex) result_.intel_hex = intel_hex_text(result_.image.placed());
   if (!facts_) return;
-  result_.facts = facts_->finish(service_.symbols_, map_, sources_.names, result_.image.bytes());
+  result_.facts = facts_->finish(service_.symbols_, *map_, sources_.names, result_.image.bytes());
   result_.facts->definition_files = std::min(options_.definition_files, sources_.names.size());
   if (chip_) result_.facts->chip = chip_->chip();
   if (extra.debug_file) {
@@ -526,6 +540,7 @@ Expected<void, AssemblyService::Pass1Stop> AssemblyService::run_pass1(std::strin
 ServiceResult AssemblyService::assemble(SourceSet sources, const ServiceOptions& options) {
   ServiceResult result;
   record_ = LineRecord{};
+  Run run(*this, sources, options, result);
   if (const Expected<void, Pass1Stop> pass1 = run_pass1(sources.joined.text); !pass1) {
     const SourceMap map(sources.joined.text, sources.names, sources.joined.file_starts);
     result.outcome = ServiceOutcome::stopped;
@@ -539,7 +554,6 @@ ServiceResult AssemblyService::assemble(SourceSet sources, const ServiceOptions&
                        ExplainContext{symbols_, map, sources.joined.text, nullptr});
     return result;
   }
-  Run run(*this, sources, options, result);
   run.pass2();
   run.collect_symbol_facts_of_text();
   run.pass3();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "resources/system_texts.h"
 #include "support/file_io.h"
@@ -65,9 +66,13 @@ Expected<JoinedSources, JoinFailure> join_sources(const std::vector<SourceFile>&
           !clean) {
         return std::move(clean).failure();
       }
-      const std::string& bytes = *file;
       joined.file_starts.push_back(joined.text.size());
-      joined.text += bytes;
+      // A single source is taken as it was read, without a copy.
+      if (sources.size() == 1) {
+        joined.text = std::move(*file);
+      } else {
+        joined.text += *file;
+      }
     }
   } catch (const std::bad_alloc&) {
     return fail(JoinFailure::unreadable, "the sources are too large to hold in memory");
