@@ -76,8 +76,9 @@ class ObjectFile {
     if (!started_ && status_) status_ = file.open();
     started_ = true;
     if (status_ && !bytes.empty()) {
-      status_ = file.write(bytes);
-      // Each block is put on its way to the disk at once, so that putting
+      status_ = file.write_aligned(bytes);
+      // Whole blocks go past the system's cache where it allows; what went
+      // through it is put on its way to the disk at once, so that putting
       // the file in place over an old one does not start all of it then.
       file.start_write_back();
     }

@@ -331,10 +331,13 @@ void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot) {
 void AssemblyService::Run::hand_on(bool last) {
   const std::size_t count = result_.records->size();
   auto lay_out = [this, count, last] {
-    static_cast<void>(object_writer_->write_up_to(count, [this](std::string_view block) {
-      options_.object_sink(block, false);
-      return Expected<void>{};
-    }));
+    static_cast<void>(object_writer_->write_up_to(
+        count,
+        [this](std::string_view block) {
+          options_.object_sink(block, false);
+          return Expected<void>{};
+        },
+        !last));
     if (last) options_.object_sink({}, true);
   };
   if (options_.worker != nullptr) {

@@ -325,25 +325,38 @@ bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
   return true;
 }
 
-Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const ObjectSink& sink) {
+void RecordStore::ObjectWriter::AlignedDelete::operator()(char* bytes) const {
+  ::operator delete[](bytes, std::align_val_t{kObjectBlockAlignment});
+}
+
+Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const ObjectSink& sink,
+                                                      bool whole_blocks_only) {
+  if (whole_blocks_only) {
+    count = records_.read() + (count - records_.read()) / kObjectBlockRecords * kObjectBlockRecords;
+  }
   std::array<std::string_view, kFieldCount> texts;
   RecordSpot spot;
   records_.extend(count);
   while (records_.read() < count) {
     const std::size_t in_block = std::min(count - records_.read(), kObjectBlockRecords);
-    if (block_.size() < in_block * kRecordSize) block_.resize(in_block * kRecordSize);
-    std::memset(block_.data(), 0, in_block * kRecordSize);
+    const std::size_t bytes = in_block * kRecordSize;
+    if (block_size_ < bytes) {
+      // Room for a whole block once there are more records than one small
+      // program's.
+      block_size_ =
+          bytes < kObjectBlockRecords * kRecordSize / 4 ? bytes : kObjectBlockRecords * kRecordSize;
+      block_.reset(static_cast<char*>(
+          ::operator new[](block_size_, std::align_val_t{kObjectBlockAlignment})));
+    }
+    std::memset(block_.get(), 0, bytes);
     for (std::size_t i = 0; i < in_block; ++i) {
       records_.next_texts(texts, spot);
-      char* field = block_.data() + i * kRecordSize;
+      char* field = block_.get() + i * kRecordSize;
       for (std::size_t f = 0; f < kFieldCount; field += kFieldSizes[f++]) {
         std::memcpy(field, texts[f].data(), texts[f].size());
       }
     }
-    if (Expected<void> taken = sink(std::string_view(block_.data(), in_block * kRecordSize));
-        !taken) {
-      return taken;
-    }
+    if (Expected<void> taken = sink(std::string_view(block_.get(), bytes)); !taken) return taken;
   }
   return {};
 }

@@ -84,28 +84,36 @@ class RecordStore {
   Reader reader() const { return Reader(*this); }
 
   // Lays the records out in their 342-byte layout, the .obj file's bytes, a
-  // block at a time, going on from where the last call stopped.
+  // block at a time, going on from where the last call stopped. The blocks
+  // are aligned for writing past the system's cache.
   class ObjectWriter {
    public:
     explicit ObjectWriter(const RecordStore& store) : records_(store, 0) {}
     // Hands the records up to the first `count` (which must be added by
-    // now) to `sink`, in blocks of at most kObjectBlockRecords.
-    Expected<void> write_up_to(std::size_t count, const ObjectSink& sink);
+    // now) to `sink`, in blocks of kObjectBlockRecords; with
+    // `whole_blocks_only`, the records of a last, partial block wait for a
+    // later call.
+    Expected<void> write_up_to(std::size_t count, const ObjectSink& sink,
+                               bool whole_blocks_only = false);
 
    private:
+    struct AlignedDelete {
+      void operator()(char* bytes) const;
+    };
     Reader records_;
-    std::vector<char> block_;
+    std::unique_ptr<char[], AlignedDelete> block_;
+    std::size_t block_size_ = 0;
   };
-
   // The first `count` records (all by default) in their 342-byte layout,
   // handed to `sink` in blocks of kObjectBlockRecords.
   Expected<void> write_object(const ObjectSink& sink, std::size_t count = SIZE_MAX) const;
   // The same bytes as one string.
   std::string object_bytes(std::size_t count = SIZE_MAX) const;
 
-  // 512 records, 171 KiB: the block the .obj file is written in, small
-  // enough to stay in the cache of the thread that lays it out.
-  static constexpr std::size_t kObjectBlockRecords = 512;
+  // 2048 records make 171 pages of 4 KiB exactly: whole blocks can be
+  // written past the system's cache.
+  static constexpr std::size_t kObjectBlockRecords = 2048;
+  static constexpr std::size_t kObjectBlockAlignment = 4096;
 
   // Writes `record` at `slot` (kRecordSize bytes) as write_object writes
   // it once added: each text cut as its field cuts it, zero bytes behind.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -244,9 +245,38 @@ Expected<void> AtomicFile::open_named() {
   return fail("cannot create", EEXIST);
 }
 
+Expected<void> AtomicFile::write_aligned(std::string_view bytes) {
+  constexpr std::size_t kAlignment = sys::kDirectWriteAlignment;
+  const bool aligned = written_ % kAlignment == 0 && bytes.size() % kAlignment == 0 &&
+                       reinterpret_cast<std::uintptr_t>(bytes.data()) % kAlignment == 0;
+  if (!aligned || direct_ == Direct::refused || !file_.is_open() || failed_) return write(bytes);
+  if (direct_ != Direct::on) {
+    direct_ = sys::set_direct_writes(file_, true) ? Direct::on : Direct::refused;
+    if (direct_ == Direct::refused) return write(bytes);
+  }
+  if (const int error = injected(FileStep::write)) return fail("cannot write", error);
+  while (!bytes.empty()) {
+    const sys::Transfer written = sys::write_some(file_, bytes.data(), bytes.size());
+    if (written.error == EINVAL) {
+      // The file system takes the flag but not such writes.
+      direct_ = Direct::refused;
+      static_cast<void>(sys::set_direct_writes(file_, false));
+      return write(bytes);
+    }
+    if (written.error != 0) return fail("cannot write", written.error);
+    if (written.count == 0) return fail("cannot write", ENOSPC);
+    bytes.remove_prefix(written.count);
+    written_ += written.count;
+  }
+  return {};
+}
+
 Expected<void> AtomicFile::write(std::string_view bytes) {
   if (!file_.is_open() || failed_) return stopped();
   if (const int error = injected(FileStep::write)) return fail("cannot write", error);
+  if (direct_ == Direct::on) {
+    direct_ = sys::set_direct_writes(file_, false) ? Direct::off : Direct::refused;
+  }
   while (!bytes.empty()) {
     const sys::Transfer written = sys::write_some(file_, bytes.data(), bytes.size());
     if (written.error != 0) return fail("cannot write", written.error);

@@ -151,6 +151,12 @@ class AtomicFile {
   // once a step has failed, every later one fails with the same message.
   Expected<void> open();
   Expected<void> write(std::string_view bytes);
+  // Writes `bytes` past the system's cache where the system allows it and
+  // the bytes allow it: their address and size, and the file's size before
+  // them, multiples of file_system::kDirectWriteAlignment. A large file
+  // then costs no copy and does not crowd the cache; otherwise, or when the
+  // file system refuses, as write().
+  Expected<void> write_aligned(std::string_view bytes);
   // Asks the system to start writing what was written since the last call
   // out to the disk, without waiting. Replacing an existing target makes the
   // file system put the whole new file on its way at once, inside commit();
@@ -200,6 +206,8 @@ class AtomicFile {
   std::uint64_t written_back_ = 0;  // of those, the ones start_write_back() asked for
   std::string error_;
   bool failed_ = false;
+  enum class Direct { untried, on, off, refused };
+  Direct direct_ = Direct::untried;  // writing past the system's cache
 };
 
 // Writes `bytes` to `path` through an AtomicFile.

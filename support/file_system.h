@@ -127,6 +127,12 @@ int name_unnamed(const SystemFile& file, const std::filesystem::path& path);
 Transfer read_some(const SystemFile& file, char* bytes, std::size_t size);
 // Writes at most `size` bytes.
 Transfer write_some(const SystemFile& file, const char* bytes, std::size_t size);
+// Writes of at least this alignment (address, size and file offset) may
+// go past the system's cache.
+inline constexpr std::size_t kDirectWriteAlignment = 4096;
+// Turns writing past the system's cache on or off for `file`; false where
+// the system or the file system does not allow it.
+bool set_direct_writes(const SystemFile& file, bool direct);
 // Asks the system to start writing the range out to the disk, without
 // waiting; nothing where the system has no such request.
 void start_write_back(const SystemFile& file, std::uint64_t offset, std::uint64_t length);

@@ -136,6 +136,19 @@ Transfer write_some(const SystemFile& file, const char* bytes, std::size_t size)
   }
 }
 
+bool set_direct_writes(const SystemFile& file, bool direct) {
+#if defined(__linux__) && defined(O_DIRECT)
+  const int flags = ::fcntl(descriptor(file), F_GETFL);
+  if (flags == -1) return false;
+  const int wanted = direct ? flags | O_DIRECT : flags & ~O_DIRECT;
+  return ::fcntl(descriptor(file), F_SETFL, wanted) == 0;
+#else
+  static_cast<void>(file);
+  static_cast<void>(direct);
+  return false;
+#endif
+}
+
 void start_write_back(const SystemFile& file, std::uint64_t offset, std::uint64_t length) {
 #if defined(__linux__)
   // Only a request: whatever goes wrong with it shows in a later step.

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -163,29 +164,46 @@ TEST(RecordStore, ObjectBytesAreTheRecordsIn342ByteLayout) {
 }
 
 // The .obj bytes laid out a run at a time, on another thread while more
-// records are added, are the bytes laid out at the end in one go.
+// records are added, are the bytes laid out at the end in one go; runs of
+// whole blocks hand on only whole blocks, aligned for writing past the
+// system's cache.
 TEST(RecordStore, LaysTheObjectOutWhileRecordsAreAdded) {
-  constexpr std::size_t kCount = 40 * RecordStore::kObjectBlockRecords + 17;
+  constexpr std::size_t kBlockBytes = RecordStore::kObjectBlockRecords * kRecordSize;
+  static_assert(kBlockBytes % RecordStore::kObjectBlockAlignment == 0);
+  constexpr std::size_t kCount = 9 * RecordStore::kObjectBlockRecords + 17;
   RecordStore store;
   std::string streamed;
+  std::size_t partial_blocks = 0;
   {
     RecordStore::ObjectWriter writer(store);
-    BackgroundWorker worker;
-    const ObjectSink append = [&streamed](std::string_view block) -> Expected<void> {
-      EXPECT_LE(block.size(), RecordStore::kObjectBlockRecords * kRecordSize);
+    bool whole_only = true;
+    const ObjectSink append = [&](std::string_view block) -> Expected<void> {
+      EXPECT_LE(block.size(), kBlockBytes);
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block.data()) % RecordStore::kObjectBlockAlignment,
+                0u);
+      if (block.size() != kBlockBytes) {
+        EXPECT_FALSE(whole_only) << "a partial block among the whole ones";
+        ++partial_blocks;
+      }
       streamed += block;
       return {};
     };
+    // Last, so that it waits for its job before what the job uses goes.
+    BackgroundWorker worker;
     for (std::size_t n = 0; n < kCount; ++n) {
       store.add(numbered_record(n), numbered_spot(n));
-      // Runs of different lengths, some ending inside a block.
-      if (n % 700 == 699 && !worker.busy()) {
-        worker.start(
-            [&writer, &append, count = n + 1] { EXPECT_TRUE(writer.write_up_to(count, append)); });
+      // Runs of different lengths, most ending inside a block.
+      if (n % 1500 == 1499 && !worker.busy()) {
+        worker.start([&writer, &append, count = n + 1] {
+          EXPECT_TRUE(writer.write_up_to(count, append, true));
+        });
       }
     }
+    worker.wait();
+    whole_only = false;
     worker.start([&writer, &append] { EXPECT_TRUE(writer.write_up_to(kCount, append)); });
   }
+  EXPECT_EQ(partial_blocks, 1u);
   EXPECT_EQ(streamed.size(), kCount * kRecordSize);
   EXPECT_TRUE(streamed == store.object_bytes());
 }
