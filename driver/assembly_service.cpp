@@ -317,6 +317,7 @@ void AssemblyService::Run::pass2() {
   } while (s.line_ != "end");
   // The last records are laid out while pass 3 runs.
   if (object_writer_) hand_on(true);
+  result_.records->stop_adding();
   if (facts_) facts_->pass2_ended(counter);
 }
 

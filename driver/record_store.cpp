@@ -121,6 +121,18 @@ void RecordStore::Interner::grow_slots() {
   slots_ = std::move(slots);
 }
 
+void RecordStore::Interner::find_again(std::uint32_t start) {
+  if (slots_.empty()) slots_.resize(std::bit_ceil(std::max<std::size_t>(64, 2 * size_ + 2)));
+  const std::string_view kept = text(start);
+  const auto hash = static_cast<std::uint32_t>(hash_bytes(kept));
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t at = hash & mask;
+  for (; slots_[at].start != 0; at = (at + 1) & mask) {
+    if (slots_[at].start == start + 1) return;
+  }
+  slots_[at] = Slot{hash, start + 1};
+}
+
 std::uint32_t RecordStore::Interner::intern(std::string_view text_to_keep) {
   if (2 * (size_ + 1) > slots_.size()) grow_slots();
   const std::size_t mask = slots_.size() - 1;
@@ -209,7 +221,18 @@ void RecordStore::lay_out(const LineRecord& record, char* slot) {
   put_layout(field, record.address);
 }
 
+void RecordStore::stop_adding() {
+  records_.forget_slots();
+}
+
 void RecordStore::add(const LineRecord& record, RecordSpot spot) {
+  if (records_.lost_slots()) {
+    // Every distinct record is named in the stream.
+    Reader reader(*this);
+    std::array<std::string_view, kFieldCount> texts;
+    RecordSpot read_spot;
+    while (reader.next_texts(texts, read_spot)) records_.find_again(reader.last_start());
+  }
   // The shared fields in storage order (see kFieldSizes), and room for the
   // padding the last one copies.
   char fields[kRecordSize + 64];
@@ -270,7 +293,8 @@ bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& 
   const auto form = static_cast<AddressForm>(header & 3);
   const auto call = static_cast<CallForm>((header >> 2) & 3);
 
-  const char* fields = store_.records_.text(static_cast<std::uint32_t>(get_varint(in))).data();
+  last_start_ = static_cast<std::uint32_t>(get_varint(in));
+  const char* fields = store_.records_.text(last_start_).data();
   for (std::size_t i = 0; i < kSharedFields; ++i) {
     const auto length = static_cast<unsigned char>(*fields++);
     texts[i] = std::string_view(fields, length);
@@ -357,6 +381,11 @@ Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const O
       }
     }
     if (Expected<void> taken = sink(std::string_view(block_.get(), bytes)); !taken) return taken;
+  }
+  if (!whole_blocks_only) {
+    // The last records are out; the room is not needed until more come.
+    block_.reset();
+    block_size_ = 0;
   }
   return {};
 }

@@ -49,6 +49,10 @@ class RecordStore {
   // Keeps the record in its stored form: each text cut as its 342-byte
   // field cuts it.
   void add(const LineRecord& record, RecordSpot spot);
+  // Lets go of what finding repeated records takes (a table of a few
+  // bytes per distinct record) once no more records are coming; a later
+  // add() builds it again.
+  void stop_adding();
   std::size_t size() const { return count_; }
   // Distinct records without their address.
   std::size_t distinct() const { return records_.size(); }
@@ -63,6 +67,8 @@ class RecordStore {
     // Lets the reader go on to the first `count` records.
     void extend(std::size_t count) { count_ = count; }
     std::size_t read() const { return read_; }
+    // Where the distinct record of the last record read is kept.
+    std::uint32_t last_start() const { return last_start_; }
     // The next record, as decoded from its 342-byte layout, and its spot;
     // false after the last.
     bool next(LineRecord& record, RecordSpot& spot);
@@ -80,6 +86,7 @@ class RecordStore {
     std::size_t position_ = 0;  // in the store's stream
     std::size_t read_ = 0;
     std::uint32_t offset_ = 0;
+    std::uint32_t last_start_ = 0;
   };
   Reader reader() const { return Reader(*this); }
 
@@ -169,6 +176,10 @@ class RecordStore {
                               stored[0] + 256u * stored[1]);
     }
     std::size_t size() const { return size_; }
+    void forget_slots() { std::vector<Slot>().swap(slots_); }
+    bool lost_slots() const { return slots_.empty() && size_ > 0; }
+    // Puts the text at `start` back in the table, unless it is there.
+    void find_again(std::uint32_t start);
     // Asks the processor to bring the text at `start` into the cache.
     void prefetch(std::uint32_t start) const {
       const unsigned char* stored = bytes_.at(start);

@@ -1,16 +1,20 @@
 #include "source/source_map.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace korva {
 
 SourceMap::SourceMap(std::string_view text, const std::vector<std::string>& entries,
                      const std::vector<std::size_t>& file_starts)
     : entries_(entries), file_starts_(file_starts) {
+  // Positions are kept in 32 bits, as the records keep them: in a text
+  // beyond 4 GiB the lines after that point only lose their exact number.
+  text = text.substr(0, std::min<std::size_t>(text.size(), UINT32_MAX));
   // Counted first, so that the positions take no more room than they need.
   line_feeds_.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
   for (std::size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1)) {
-    line_feeds_.push_back(i);
+    line_feeds_.push_back(static_cast<std::uint32_t>(i));
   }
 }
 
@@ -23,7 +27,8 @@ SourceLocation SourceMap::locate(std::size_t offset) const {
                                 ? 0
                                 : static_cast<std::size_t>(after - file_starts_.begin()) - 1;
   const auto lines_before = [this](std::size_t position) {
-    return std::lower_bound(line_feeds_.begin(), line_feeds_.end(), position) - line_feeds_.begin();
+    const auto clamped = static_cast<std::uint32_t>(std::min<std::size_t>(position, UINT32_MAX));
+    return std::lower_bound(line_feeds_.begin(), line_feeds_.end(), clamped) - line_feeds_.begin();
   };
   const std::size_t line =
       static_cast<std::size_t>(lines_before(offset) - lines_before(file_starts_[index])) + 1;

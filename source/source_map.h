@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +27,7 @@ class SourceMap {
  private:
   const std::vector<std::string>& entries_;
   const std::vector<std::size_t>& file_starts_;
-  std::vector<std::size_t> line_feeds_;  // positions of every LF, in order
+  std::vector<std::uint32_t> line_feeds_;  // positions of every LF, in order
 };
 
 }  // namespace korva

@@ -124,6 +124,22 @@ TEST(RecordStore, KeepsEachDistinctRecordOnce) {
   store.add(record, RecordSpot{});
   EXPECT_EQ(store.distinct(), 2u);
   EXPECT_EQ(store.size(), 1002u);
+  // Added after the store let go of its table, a record is still found.
+  store.stop_adding();
+  store.add(record, RecordSpot{});
+  store.add(numbered_record(4), RecordSpot{});
+  store.add(numbered_record(5), RecordSpot{});
+  EXPECT_EQ(store.distinct(), 3u);
+  ASSERT_EQ(store.size(), 1005u);
+  RecordStore::Reader reader = store.reader();
+  LineRecord read;
+  RecordSpot spot;
+  for (std::size_t n = 0; n < 1003; ++n) ASSERT_TRUE(reader.next(read, spot));
+  EXPECT_EQ(read.operand3, std::string(49, 'x'));  // as its field keeps it
+  ASSERT_TRUE(reader.next(read, spot));
+  EXPECT_EQ(read.address, numbered_record(4).address);
+  ASSERT_TRUE(reader.next(read, spot));
+  EXPECT_EQ(read.statement, numbered_record(5).statement);
 }
 
 TEST(RecordStore, ObjectBytesAreTheRecordsIn342ByteLayout) {
