@@ -306,22 +306,24 @@ bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
 
 Expected<void> RecordStore::write_object(const ObjectSink& sink, std::size_t count) const {
   count = std::min(count, count_);
-  std::vector<char> block(std::min(count, kObjectBlockRecords) * kRecordSize);
+  // Cleared block by block below, so not when made.
+  const auto block =
+      std::make_unique_for_overwrite<char[]>(std::min(count, kObjectBlockRecords) * kRecordSize);
   Reader records(*this);
   std::array<std::string_view, kFieldCount> texts;
   RecordSpot spot;
   while (count > 0) {
     const std::size_t in_block = std::min(count, kObjectBlockRecords);
-    std::memset(block.data(), 0, in_block * kRecordSize);
+    std::memset(block.get(), 0, in_block * kRecordSize);
     for (std::size_t i = 0; i < in_block; ++i) {
       records.next_texts(texts, spot);
-      char* field = block.data() + i * kRecordSize;
+      char* field = block.get() + i * kRecordSize;
       for (std::size_t f = 0; f < kFieldCount; field += kFieldSizes[f++]) {
         std::memcpy(field, texts[f].data(), texts[f].size());
       }
     }
     count -= in_block;
-    if (Expected<void> taken = sink(std::string_view(block.data(), in_block * kRecordSize));
+    if (Expected<void> taken = sink(std::string_view(block.get(), in_block * kRecordSize));
         !taken) {
       return taken;
     }
