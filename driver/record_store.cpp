@@ -85,14 +85,15 @@ std::uint32_t spot_offset(std::size_t offset) {
 }
 
 std::size_t RecordStore::Chunks::next_position(std::size_t position, std::size_t size) {
-  return position % kChunkSize + size > kChunkSize ? (position / kChunkSize + 1) * kChunkSize
-                                                   : position;
+  const std::size_t chunk = chunk_of(position);
+  const std::size_t chunk_end = chunk_start(chunk) + chunk_size(chunk);
+  return position + size > chunk_end ? chunk_end : position;
 }
 
 std::size_t RecordStore::Chunks::reserve(std::size_t size) {
   used_ = next_position(used_, size);
-  if (used_ / kChunkSize == chunks_.size() || chunks_.empty()) {
-    chunks_.push_back(std::make_unique_for_overwrite<unsigned char[]>(kChunkSize));
+  if (chunk_of(used_) == chunks_.size()) {
+    chunks_.push_back(std::make_unique_for_overwrite<unsigned char[]>(chunk_size(chunks_.size())));
   }
   const std::size_t position = used_;
   used_ += size;
@@ -198,6 +199,8 @@ void RecordStore::lay_out(const LineRecord& record, char* slot) {
 }
 
 void RecordStore::add(const LineRecord& record, RecordSpot spot) {
+  // A distinct record, its length in front, fits the smallest chunk.
+  static_assert(kRecordSize + 2 <= Chunks::kFirstChunkSize);
   // The shared fields in storage order (see kFieldSizes), and room for the
   // padding the last one copies.
   char fields[kRecordSize + 64];

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -101,26 +102,51 @@ class RecordStore {
 
  private:
   // Bytes kept in chunks that never move, so that growing never copies
-  // (nor holds the old and the new copy at once). What one call adds never
-  // spans two chunks.
+  // (nor holds the old and the new copy at once). What one call adds (at
+  // most kFirstChunkSize bytes) never spans two chunks. The first chunks
+  // are small and double, so that a store of a few records takes little:
+  // 1, 2, 4 and 8 KiB, then kChunkSize each.
   class Chunks {
    public:
+    static constexpr std::size_t kFirstChunkSize = 1024;
     static constexpr std::size_t kChunkSize = std::size_t{16} * 1024;
     // Room for `size` bytes in one chunk, at the returned position.
     std::size_t reserve(std::size_t size);
     // Hands back the last `size` bytes of the last reservation, unused.
     void give_back(std::size_t size) { used_ -= size; }
     unsigned char* at(std::size_t position) {
-      return chunks_[position / kChunkSize].get() + position % kChunkSize;
+      const std::size_t chunk = chunk_of(position);
+      return chunks_[chunk].get() + (position - chunk_start(chunk));
     }
     const unsigned char* at(std::size_t position) const {
-      return chunks_[position / kChunkSize].get() + position % kChunkSize;
+      const std::size_t chunk = chunk_of(position);
+      return chunks_[chunk].get() + (position - chunk_start(chunk));
     }
     // Where reserve(size) puts its bytes after `position`, for readers
     // that follow the same path.
     static std::size_t next_position(std::size_t position, std::size_t size);
 
    private:
+    // The chunks that double from kFirstChunkSize to kChunkSize, and the
+    // bytes they hold together.
+    static constexpr std::size_t kGrowingChunks = 4;
+    static constexpr std::size_t kGrowingBytes = kFirstChunkSize * ((1u << kGrowingChunks) - 1);
+    static_assert(kFirstChunkSize << kGrowingChunks == kChunkSize);
+
+    static std::size_t chunk_of(std::size_t position) {
+      if (position < kGrowingBytes) {
+        return static_cast<std::size_t>(std::bit_width(position / kFirstChunkSize + 1)) - 1;
+      }
+      return kGrowingChunks + (position - kGrowingBytes) / kChunkSize;
+    }
+    static std::size_t chunk_start(std::size_t chunk) {
+      if (chunk < kGrowingChunks) return kFirstChunkSize * ((std::size_t{1} << chunk) - 1);
+      return kGrowingBytes + (chunk - kGrowingChunks) * kChunkSize;
+    }
+    static std::size_t chunk_size(std::size_t chunk) {
+      return chunk < kGrowingChunks ? kFirstChunkSize << chunk : kChunkSize;
+    }
+
     std::vector<std::unique_ptr<unsigned char[]>> chunks_;
     std::size_t used_ = 0;
   };
