@@ -155,7 +155,7 @@ std::size_t stored_length(const FieldText<Capacity>& field) {
   } else if (const void* zero = std::memchr(field.data(), '\0', end)) {
     end = static_cast<std::size_t>(static_cast<const char*>(zero) - field.data());
   }
-  return std::min({end, field.size(), Capacity - 1});
+  return std::min(std::min(end, field.size()), Capacity - 1);
 }
 
 // Puts a field's length byte and stored text at `out` and returns where the
