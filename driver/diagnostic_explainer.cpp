@@ -31,8 +31,11 @@ bool is_name_char(char c) {
 struct LineLayout {
   std::size_t label_end = 0;  // 0: no label
   std::size_t remark = std::string_view::npos;
-  std::string statement;                // collapsed, as the record holds it
-  std::vector<std::size_t> raw_offset;  // of each character of `statement`
+  std::string statement;  // collapsed, as the record holds it
+  // The line, and where the statement's text stands in it.
+  std::string_view line;
+  std::size_t begin = 0;
+  std::size_t end = 0;
 };
 
 LineLayout layout_of(std::string_view line) {
@@ -54,8 +57,10 @@ LineLayout layout_of(std::string_view line) {
     begin = equ;
     layout.label_end = equ - 1;
   }
+  layout.line = line;
+  layout.begin = begin;
+  layout.end = end;
   layout.statement.reserve(end > begin ? end - begin : 0);
-  layout.raw_offset.reserve(layout.statement.capacity());
   // Runs of blanks and of other characters in turn; a run of blanks inside
   // the statement collapses to one, at the place of its first.
   std::size_t i = begin;
@@ -63,18 +68,40 @@ LineLayout layout_of(std::string_view line) {
     std::size_t run_end = i;
     while (run_end < end && is_blank(line[run_end])) ++run_end;
     if (run_end > i) {
-      if (!layout.statement.empty() && run_end < end) {
-        layout.statement += ' ';
-        layout.raw_offset.push_back(i);
-      }
+      if (!layout.statement.empty() && run_end < end) layout.statement += ' ';
       i = run_end;
       continue;
     }
     while (run_end < end && !is_blank(line[run_end])) ++run_end;
     layout.statement.append(line.substr(i, run_end - i));
-    for (; i < run_end; ++i) layout.raw_offset.push_back(i);
+    i = run_end;
   }
   return layout;
+}
+
+// Where character `at` of the collapsed statement stands in the line, found
+// by collapsing it again as layout_of does; `at` lies within the statement.
+std::size_t raw_offset(const LineLayout& layout, std::size_t at) {
+  const std::string_view line = layout.line;
+  std::size_t collapsed = 0;  // characters of the statement before line[i]
+  std::size_t i = layout.begin;
+  while (i < layout.end) {
+    std::size_t run_end = i;
+    while (run_end < layout.end && is_blank(line[run_end])) ++run_end;
+    if (run_end > i) {
+      if (collapsed > 0 && run_end < layout.end) {
+        if (collapsed == at) return i;
+        ++collapsed;
+      }
+      i = run_end;
+      continue;
+    }
+    while (run_end < layout.end && !is_blank(line[run_end])) ++run_end;
+    if (at < collapsed + (run_end - i)) return i + (at - collapsed);
+    collapsed += run_end - i;
+    i = run_end;
+  }
+  return layout.end;
 }
 
 ColumnSpan raw_span(std::size_t begin, std::size_t end) {
@@ -98,7 +125,7 @@ std::size_t find_word(std::string_view within, std::string_view text, std::size_
 std::optional<ColumnSpan> span_in_statement(const LineLayout& layout, std::size_t at,
                                             std::size_t size) {
   if (size == 0 || at + size > layout.statement.size()) return std::nullopt;
-  return raw_span(layout.raw_offset[at], layout.raw_offset[at + size - 1] + 1);
+  return raw_span(raw_offset(layout, at), raw_offset(layout, at + size - 1) + 1);
 }
 
 std::optional<ColumnSpan> whole_statement(std::string_view source_line) {

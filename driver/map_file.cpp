@@ -37,14 +37,17 @@ class Table {
       for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
     }
     for (const auto& row : rows_) {
-      std::string line = "  ";
+      // The line is made at the end of `out`, padded in place.
+      const std::size_t start = out.size();
+      out += "  ";
       for (std::size_t i = 0; i < row.size(); ++i) {
-        const std::string padding(widths[i] - row[i].size(), ' ');
-        line += right_[i] ? padding + row[i] : row[i] + padding;
-        if (i + 1 < row.size()) line += "  ";
+        const std::size_t padding = widths[i] - row[i].size();
+        if (right_[i]) out.append(padding, ' ');
+        out += row[i];
+        if (!right_[i]) out.append(padding, ' ');
+        if (i + 1 < row.size()) out += "  ";
       }
-      while (line.back() == ' ') line.pop_back();
-      out += line;
+      while (out.size() > start && out.back() == ' ') out.pop_back();
       out += kLineEnd;
     }
   }

@@ -86,20 +86,22 @@ std::uint32_t spot_offset(std::size_t offset) {
 }
 
 std::size_t RecordStore::Chunks::next_position(std::size_t position, std::size_t size) {
-  return position % kChunkSize + size > kChunkSize ? (position / kChunkSize + 1) * kChunkSize
-                                                   : position;
+  const std::size_t chunk = chunk_of(position);
+  const std::size_t chunk_end = chunk_start(chunk) + chunk_size(chunk);
+  return position + size > chunk_end ? chunk_end : position;
 }
 
 void RecordStore::Chunks::add_chunk() {
   std::unique_ptr<Page>& page = pages_[chunks_ / kPageChunks];
   if (!page) page = std::make_unique<Page>();
-  (*page)[chunks_ % kPageChunks] = std::make_unique_for_overwrite<unsigned char[]>(kChunkSize);
+  (*page)[chunks_ % kPageChunks] =
+      std::make_unique_for_overwrite<unsigned char[]>(chunk_size(chunks_));
   ++chunks_;
 }
 
 std::size_t RecordStore::Chunks::reserve(std::size_t size) {
   used_ = next_position(used_, size);
-  if (used_ / kChunkSize == chunks_) {
+  if (chunk_of(used_) == chunks_) {
     // Beyond the directory's 64 GiB the process is out of memory anyway.
     if (chunks_ == kPages * kPageChunks) throw std::bad_alloc();
     add_chunk();
@@ -178,7 +180,7 @@ std::size_t stored_length(const FieldText<Capacity>& field) {
   } else if (const void* zero = std::memchr(field.data(), '\0', end)) {
     end = static_cast<std::size_t>(static_cast<const char*>(zero) - field.data());
   }
-  return std::min({end, field.size(), Capacity - 1});
+  return std::min(std::min(end, field.size()), Capacity - 1);
 }
 
 // Puts a field's length byte and stored text at `out` and returns where the
@@ -233,6 +235,8 @@ void RecordStore::add(const LineRecord& record, RecordSpot spot) {
     RecordSpot read_spot;
     while (reader.next_texts(texts, read_spot)) records_.find_again(reader.last_start());
   }
+  // A distinct record, its length in front, fits the smallest chunk.
+  static_assert(kRecordSize + 2 <= Chunks::kFirstChunkSize);
   // The shared fields in storage order (see kFieldSizes), and room for the
   // padding the last one copies.
   char fields[kRecordSize + 64];

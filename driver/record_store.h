@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -130,31 +131,57 @@ class RecordStore {
   // Bytes kept in chunks that never move, found through a directory that
   // never moves either, so that growing never copies (nor holds the old and
   // the new copy at once), and a reader of the bytes so far is not
-  // disturbed by more being added. What one call adds never spans two
-  // chunks.
+  // disturbed by more being added. What one call adds (at most
+  // kFirstChunkSize bytes) never spans two chunks. The first chunks are
+  // small and double, so that a store of a few records takes little: 1, 2,
+  // 4 and 8 KiB, then kChunkSize each.
   class Chunks {
    public:
+    static constexpr std::size_t kFirstChunkSize = 1024;
     static constexpr std::size_t kChunkSize = std::size_t{16} * 1024;
     // Room for `size` bytes in one chunk, at the returned position.
     std::size_t reserve(std::size_t size);
     // Hands back the last `size` bytes of the last reservation, unused.
     void give_back(std::size_t size) { used_ -= size; }
-    unsigned char* at(std::size_t position) { return chunk(position) + position % kChunkSize; }
+    unsigned char* at(std::size_t position) {
+      const std::size_t index = chunk_of(position);
+      return chunk(index) + (position - chunk_start(index));
+    }
     const unsigned char* at(std::size_t position) const {
-      return chunk(position) + position % kChunkSize;
+      const std::size_t index = chunk_of(position);
+      return chunk(index) + (position - chunk_start(index));
     }
     // Where reserve(size) puts its bytes after `position`, for readers
     // that follow the same path.
     static std::size_t next_position(std::size_t position, std::size_t size);
 
    private:
+    // The chunks that double from kFirstChunkSize to kChunkSize, and the
+    // bytes they hold together.
+    static constexpr std::size_t kGrowingChunks = 4;
+    static constexpr std::size_t kGrowingBytes = kFirstChunkSize * ((1u << kGrowingChunks) - 1);
+    static_assert(kFirstChunkSize << kGrowingChunks == kChunkSize);
+
+    static std::size_t chunk_of(std::size_t position) {
+      if (position < kGrowingBytes) {
+        return static_cast<std::size_t>(std::bit_width(position / kFirstChunkSize + 1)) - 1;
+      }
+      return kGrowingChunks + (position - kGrowingBytes) / kChunkSize;
+    }
+    static std::size_t chunk_start(std::size_t chunk) {
+      if (chunk < kGrowingChunks) return kFirstChunkSize * ((std::size_t{1} << chunk) - 1);
+      return kGrowingBytes + (chunk - kGrowingChunks) * kChunkSize;
+    }
+    static std::size_t chunk_size(std::size_t chunk) {
+      return chunk < kGrowingChunks ? kFirstChunkSize << chunk : kChunkSize;
+    }
+
     // 1024 chunks a page of the directory, 16 MiB; 4096 pages, 64 GiB.
     static constexpr std::size_t kPageChunks = 1024;
     static constexpr std::size_t kPages = 4096;
     using Page = std::array<std::unique_ptr<unsigned char[]>, kPageChunks>;
 
-    unsigned char* chunk(std::size_t position) const {
-      const std::size_t index = position / kChunkSize;
+    unsigned char* chunk(std::size_t index) const {
       return (*pages_[index / kPageChunks])[index % kPageChunks].get();
     }
     void add_chunk();

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# A long fuzzing campaign of one libFuzzer target, where scripts/fuzz.sh
+# only runs each target briefly for CI.
+#
+#   scripts/fuzz_campaign.sh TARGET [EXECUTIONS]
+#
+# TARGET is assemble, outputs, project, lsp_message or hex. The target is
+# built as scripts/fuzz.sh builds it (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and run as FUZZ_JOBS jobs (2 by default) on as
+# many workers, on a copy of fuzz/corpus/TARGET, until the jobs have made
+# EXECUTIONS executions together (10,000,000 by default; each job runs its
+# share with -runs). With FUZZ_SECONDS set, each job runs that long instead.
+#
+# Kept in FUZZ_CAMPAIGN_DIR (build/fuzz-campaign/TARGET-<time> by default):
+# each job's log (fuzz-N.log), the grown corpus (corpus/) and what the jobs
+# found (crash-*, timeout-*, oom-*, leak-*). Printed at the end: the
+# executions of each job with its executions a second, their total, and
+# every finding. Then the grown corpus is merged back, minimised, into
+# fuzz/corpus/TARGET (-merge=1: the fewest, smallest inputs that keep every
+# feature of the old and the grown corpus); FUZZ_NO_MERGE=1 leaves it alone.
+# The exit status is 1 when something was found.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+target="${1:?usage: scripts/fuzz_campaign.sh TARGET [EXECUTIONS]}"
+executions="${2:-10000000}"
+jobs="${FUZZ_JOBS:-2}"
+[ -d "fuzz/corpus/$target" ] || { echo "no corpus fuzz/corpus/$target" >&2; exit 2; }
+
+./scripts/deps.sh
+CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVA_BUILD_FUZZ=ON \
+  -DKORVA_BUILD_WINDOW=OFF -DKORVA_BUILD_TESTS=OFF > /dev/null
+cmake --build build/fuzz -j2 --target "${target}_fuzzer"
+fuzzer="$PWD/build/fuzz/fuzz/${target}_fuzzer"
+
+dir="${FUZZ_CAMPAIGN_DIR:-build/fuzz-campaign/$target-$(date +%Y%m%d-%H%M%S)}"
+mkdir -p "$dir"
+dir="$(cd "$dir" && pwd)"
+rm -rf "$dir/corpus"
+cp -r "fuzz/corpus/$target" "$dir/corpus"
+
+if [ -n "${FUZZ_SECONDS:-}" ]; then
+  bound=(-max_total_time="$FUZZ_SECONDS")
+else
+  bound=(-runs="$(((executions + jobs - 1) / jobs))")
+fi
+echo "== ${target}_fuzzer: $jobs jobs, ${bound[0]} each, logs in $dir"
+# -detect_leaks=0 as in scripts/fuzz.sh: the targets keep one service from
+# input to input. The jobs write their logs (fuzz-N.log) where they start.
+status=0
+(cd "$dir" && "$fuzzer" -jobs="$jobs" -workers="$jobs" "${bound[@]}" -max_len=4096 -timeout=10 \
+  -rss_limit_mb=2048 -detect_leaks=0 -print_final_stats=1 -artifact_prefix="$dir/" \
+  "$dir/corpus" > "$dir/campaign.log" 2>&1) || status=$?
+
+total=0
+for log in "$dir"/fuzz-*.log; do
+  [ -e "$log" ] || continue
+  # The final statistics, else the last "#N" line of a job that stopped.
+  runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
+  [ -n "$runs" ] || runs="$(grep -o '^#[0-9]*' "$log" | tail -n 1 | tr -d '#')"
+  rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)"
+  echo "$(basename "$log"): ${runs:-0} executions, ${rate:-?} exec/s"
+  total=$((total + ${runs:-0}))
+done
+echo "total: $total executions"
+
+found=0
+for artifact in "$dir"/crash-* "$dir"/timeout-* "$dir"/oom-* "$dir"/leak-*; do
+  [ -e "$artifact" ] || continue
+  echo "found: $artifact"
+  found=1
+done
+if grep -h -E '^(==[0-9]+==ERROR|SUMMARY:)' "$dir"/fuzz-*.log 2> /dev/null; then found=1; fi
+if [ "$found" -ne 0 ] || [ "$status" -ne 0 ]; then
+  echo "== findings: see the logs in $dir"
+fi
+
+if [ "${FUZZ_NO_MERGE:-0}" != 1 ]; then
+  merged="$dir/merged"
+  rm -rf "$merged"
+  mkdir -p "$merged"
+  if "$fuzzer" -merge=1 -max_len=4096 -timeout=10 -rss_limit_mb=2048 -detect_leaks=0 \
+    "$merged" "fuzz/corpus/$target" "$dir/corpus" > "$dir/merge.log" 2>&1 &&
+    [ -n "$(ls -A "$merged")" ]; then
+    before="$(find "fuzz/corpus/$target" -type f | wc -l)"
+    find "fuzz/corpus/$target" -type f -delete
+    cp "$merged"/* "fuzz/corpus/$target/"
+    after="$(find "fuzz/corpus/$target" -type f | wc -l)"
+    echo "fuzz/corpus/$target: $before inputs before the merge, $after after"
+  else
+    echo "the merge failed (see $dir/merge.log); fuzz/corpus/$target is left as it was"
+    found=1
+  fi
+fi
+[ "$found" -eq 0 ] && [ "$status" -eq 0 ]
