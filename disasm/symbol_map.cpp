@@ -4,6 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "driver/chip_equates.h"
+
 namespace korva {
 
 namespace {
@@ -21,20 +23,10 @@ std::vector<std::string_view> cells_of(std::string_view line) {
 }
 
 std::optional<std::uint32_t> four_hex_digits(std::string_view text) {
-  if (text.size() != 4) return std::nullopt;
-  std::uint32_t value = 0;
-  for (const char c : text) {
-    unsigned digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<unsigned>(c - '0');
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<unsigned>(c - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-    value = value << 4 | digit;
+  if (text.size() != 4 || text.find_first_not_of("0123456789ABCDEF") != std::string_view::npos) {
+    return std::nullopt;
   }
-  return value;
+  return leading_hex(text);
 }
 
 }  // namespace
