@@ -1,6 +1,7 @@
 #include "driver/assembler.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -62,19 +63,22 @@ Expected<void> write_whole(AtomicFile& file, std::string_view bytes) {
   return file.close();
 }
 
-// The intermediate file, written on the worker a block at a time while the
-// passes run: the first block checks the set and clears it of leftovers
-// and opens the file, the last closes it. Once a step fails, the later
-// blocks are dropped and `status` keeps the failure.
-class ObjectFile {
+// The outputs written on the worker a piece at a time while the passes run:
+// the .obj file, then the listing. The first piece checks the set and clears
+// it of leftovers, each output's first piece opens its file and its last
+// closes it. Once a step fails, the later pieces are dropped and `status`
+// keeps the failure.
+class StreamedOutputs {
  public:
-  explicit ObjectFile(OutputFiles& files) : files_(files) {}
+  explicit StreamedOutputs(OutputFiles& files) : files_(files) {}
 
-  void write(std::string_view bytes, bool last) {
-    AtomicFile& file = *files_.file(OutputFile::object);
-    if (!started_ && status_) status_ = files_.set().prepare();
-    if (!started_ && status_) status_ = file.open();
-    started_ = true;
+  void write(OutputFile which, std::string_view bytes, bool last) {
+    AtomicFile& file = *files_.file(which);
+    if (!prepared_ && status_) status_ = files_.set().prepare();
+    prepared_ = true;
+    bool& started = started_[static_cast<std::size_t>(which)];
+    if (!started && status_) status_ = file.open();
+    started = true;
     if (status_ && !bytes.empty()) {
       status_ = file.write_aligned(bytes);
       // Whole blocks go past the system's cache where it allows; what went
@@ -89,16 +93,18 @@ class ObjectFile {
 
  private:
   OutputFiles& files_;
-  bool started_ = false;
+  bool prepared_ = false;
+  std::array<bool, kOutputFileCount> started_{};
   Expected<void> status_;
 };
 
-// Every output after the .obj file, each whole to its temporary file, then
-// all put in place.
+// Every output after the .obj file and the listing, each whole to its
+// temporary file, then all put in place.
 Expected<void> write_outputs(OutputFiles& files, const ServiceResult& assembled) {
   const std::pair<OutputFile, std::string_view> outputs[] = {
-      {OutputFile::listing, assembled.listing},     {OutputFile::image, assembled.image.bytes()},
-      {OutputFile::intel_hex, assembled.intel_hex}, {OutputFile::debug_file, assembled.debug_file},
+      {OutputFile::image, assembled.image.bytes()},
+      {OutputFile::intel_hex, assembled.intel_hex},
+      {OutputFile::debug_file, assembled.debug_file},
       {OutputFile::map, assembled.map_file},
   };
   for (const auto& [which, bytes] : outputs) {
@@ -165,10 +171,11 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
   if (!sources) return stopped(std::move(result), sources.message(), texts::kFileErrorCaption);
 
   // Assembling, in memory; the .obj file is laid out and written on the
-  // worker as pass 2 keeps the records, while the passes run on.
+  // worker as pass 2 keeps the records, and the listing as pass 3 lists the
+  // lines, while the passes run on.
   OutputFiles files(input.output_base, SystemPath(options.output_directory), options.extra_outputs,
                     options.files);
-  ObjectFile object(files);
+  StreamedOutputs streamed(files);
   ServiceOptions service_options;
   service_options.collect_facts = collect_facts_;
   service_options.definition_files = input.leading_sources;
@@ -178,8 +185,11 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
     service_options.debug_stamp = debug_file_stamp(narrow_os_name(cod->target().filename()));
     service_options.debug_source_names = debug_source_names(input, cod->target());
   }
-  service_options.object_sink = [&object](std::string_view bytes, bool last) {
-    object.write(bytes, last);
+  service_options.object_sink = [&streamed](std::string_view bytes, bool last) {
+    streamed.write(OutputFile::object, bytes, last);
+  };
+  service_options.listing_sink = [&streamed](std::string_view bytes, bool last) {
+    streamed.write(OutputFile::listing, bytes, last);
   };
   service_options.worker = &worker_;
   ServiceResult assembled = service_.assemble(std::move(*sources), service_options);
@@ -192,7 +202,7 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
 
   // Writing the other outputs, and putting the set in place all or nothing.
   const Expected<void> written =
-      object.status() ? write_outputs(files, assembled) : object.status();
+      streamed.status() ? write_outputs(files, assembled) : streamed.status();
   if (!written) {
     files.set().discard();
     result.outcome = AssemblyOutcome::output_failed;

@@ -35,6 +35,11 @@ namespace {
 // Program-word addresses are 16 bits; the location counter wraps beyond FFFF.
 constexpr std::uint32_t kAddressMask = 0xFFFF;
 
+// The listing is handed to its sink in pieces of at least this many bytes,
+// cut at whole pages so that they can be written past the system's cache.
+constexpr std::size_t kPage = 4096;
+constexpr std::size_t kListingPiece = 128 * kPage;
+
 struct PendingWarning {
   std::size_t record;
   DiagnosticKind kind;
@@ -204,6 +209,14 @@ class AssemblyService::Run {
   // Hands the records kept so far on to be laid out: on the worker, or here
   // without one.
   void hand_on(bool last);
+  // Adds a line to the listing; every piece of it is handed on to
+  // `listing_sink`, unless the worker is still at the one before.
+  void list(std::string_view line);
+  // Hands the listing's bytes since the last piece on: whole pages, or
+  // with `last` all of them.
+  void hand_on_listing(bool last);
+  // Runs `job` on the worker, or here without one.
+  void on_worker(std::function<void()> job);
 
   AssemblyService& service_;
   SourceSet& sources_;
@@ -221,6 +234,7 @@ class AssemblyService::Run {
   // Lays the .obj bytes out from the records, when they are asked for.
   std::optional<RecordStore::ObjectWriter> object_writer_;
   std::optional<ChipChecks> chip_;  // when the sources define a chip
+  std::size_t listing_handed_ = 0;  // the listing's bytes handed to its sink
 };
 
 Diagnostic* AssemblyService::Run::add_diagnostic(std::size_t record, const RecordSpot& spot,
@@ -341,11 +355,42 @@ void AssemblyService::Run::hand_on(bool last) {
         !last));
     if (last) options_.object_sink({}, true);
   };
+  on_worker(lay_out);
+}
+
+void AssemblyService::Run::on_worker(std::function<void()> job) {
   if (options_.worker != nullptr) {
-    options_.worker->start(lay_out);
+    options_.worker->start(std::move(job));
   } else {
-    lay_out();
+    job();
   }
+}
+
+void AssemblyService::Run::list(std::string_view line) {
+  std::string& listing = result_.listing;
+  if (!options_.listing_sink) {
+    listing += line;
+    return;
+  }
+  // Growing beyond the room moves the bytes that the worker may be writing.
+  if (listing.size() + line.size() > listing.capacity() && options_.worker != nullptr) {
+    options_.worker->wait();
+  }
+  listing += line;
+  if (listing.size() - listing_handed_ >= kListingPiece &&
+      (options_.worker == nullptr || !options_.worker->busy())) {
+    hand_on_listing(false);
+  }
+}
+
+void AssemblyService::Run::hand_on_listing(bool last) {
+  const std::string& listing = result_.listing;
+  const std::size_t end = last ? listing.size() : listing.size() / kPage * kPage;
+  // Appending to the listing leaves these bytes where they are: the worker
+  // is waited for before the listing outgrows its room.
+  const std::string_view piece(listing.data() + listing_handed_, end - listing_handed_);
+  listing_handed_ = end;
+  on_worker([this, piece, last] { options_.listing_sink(piece, last); });
 }
 
 // The errors and warnings of record n, whose listing line is `line`.
@@ -476,7 +521,7 @@ void AssemblyService::Run::pass3() {
     upper_case(record.code);
     const std::int64_t gap = org_gap(record, counter);
     format_listing_line(record, line);
-    result_.listing += line;
+    list(line);
     const std::size_t image_before = result_.image.bytes().size();
     result_.image.add(record, static_cast<std::size_t>(2 * gap), run_address(record, counter));
     if (facts_ && gap == 0) {
@@ -487,6 +532,7 @@ void AssemblyService::Run::pass3() {
     macro_calls_.follow(record, spot.offset, spot.call_offset == spot.offset);
     counter = (counter + static_cast<std::uint32_t>(record.code.size() / 4)) & kAddressMask;
   }
+  if (options_.listing_sink) hand_on_listing(true);
   add_summaries();
 }
 

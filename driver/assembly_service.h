@@ -69,9 +69,14 @@ struct ServiceOptions {
   // handed on, so that the file can be written while the passes run.
   // Called on `worker` where there is one.
   std::function<void(std::string_view bytes, bool last)> object_sink;
+  // Receives the listing's bytes as pass 3 lists the lines, in pieces of
+  // whole 4 KiB pages, then the rest with `last`; the listing stays whole
+  // in the result too. Called on `worker` where there is one.
+  std::function<void(std::string_view bytes, bool last)> listing_sink;
   // A thread beside the passes that lays the .obj file's bytes out and
-  // hands them to `object_sink`; without one, that is done in turn with
-  // pass 2. Nothing else may run on it during an assembly.
+  // hands them to `object_sink`, and hands the listing to `listing_sink`;
+  // without one, that is done in turn with the passes. Nothing else may
+  // run on it during an assembly.
   BackgroundWorker* worker = nullptr;
   // The bound on the lines that macro expansion produces in one assembly;
   // the fuzz targets lower it so that each input's work stays small.

@@ -266,6 +266,64 @@ TEST(AssemblyService, HandsTheObjectBytesOnInBlocks) {
   }
 }
 
+// The listing is handed on in whole pages as pass 3 lists the lines, then
+// the rest with the last call; the pieces make the listing of the result,
+// also when macro expansions make it outgrow the room set aside for it.
+TEST(AssemblyService, HandsTheListingOnInPagesAsItGrows) {
+  constexpr std::size_t kPage = 4096;
+  std::string plain;
+  for (int i = 0; i < 40000; ++i) plain += " 5>W ; five\n";
+  std::string expanded = "MACRO MEX\n";
+  for (int i = 0; i < 20; ++i) expanded += " W+" + std::to_string(i) + ">W ; step of the macro\n";
+  expanded += "END MACRO\n";
+  for (int i = 0; i < 3000; ++i) expanded += " MEX\n";
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {{"nothing", ""}, {"a line", " NOP\n"}, {"many lines", plain},
+               {"many expansions", expanded}};
+  AssemblyService service;
+  BackgroundWorker worker;
+  for (BackgroundWorker* beside : {static_cast<BackgroundWorker*>(nullptr), &worker}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.name << (beside ? ", on the worker" : ""));
+      SourceSet sources;
+      ASSERT_TRUE(sources.add("l.as", c.text + "end\n"));
+      std::string streamed;
+      std::vector<std::size_t> sizes;
+      std::size_t last_calls = 0;
+      std::size_t other_threads = 0;
+      const std::thread::id caller = std::this_thread::get_id();
+      ServiceOptions options;
+      options.worker = beside;
+      options.listing_sink = [&](std::string_view bytes, bool last) {
+        EXPECT_EQ(last_calls, 0u) << "bytes after the last";
+        other_threads += std::this_thread::get_id() == caller ? 0 : 1;
+        last_calls += last ? 1 : 0;
+        sizes.push_back(bytes.size());
+        streamed += bytes;
+      };
+      const ServiceResult result = service.assemble(sources, options);
+      ASSERT_EQ(result.outcome, ServiceOutcome::completed);
+      EXPECT_EQ(last_calls, 1u);
+      EXPECT_EQ(other_threads > 0, beside != nullptr);
+      EXPECT_TRUE(streamed == result.listing);
+      for (std::size_t i = 0; i + 1 < sizes.size(); ++i) {
+        EXPECT_EQ(sizes[i] % kPage, 0u) << i;
+        EXPECT_GT(sizes[i], 0u) << i;
+      }
+      if (c.text.size() > 100000) {
+        EXPECT_GE(sizes.size(), 2u);
+      }
+      if (std::string_view(c.name) == "many expansions") {
+        // More than pass 3 sets aside from the sizes of the source and the
+        // records, so the listing had to grow while pieces were out.
+        EXPECT_GT(result.listing.size(), c.text.size() + result.records->size() * 24);
+      }
+    }
+  }
+}
+
 TEST(AssemblyService, NamesEachSymbolWhereItIsDefinedAndUsed) {
   SourceSet sources;
   ASSERT_TRUE(sources.add("defs.inc", "PORTB   EQU 6\n"));
