@@ -335,6 +335,8 @@ korva::AssemblyOptions assembly_options(const Options& options,
   assembly.extra_outputs.map = options.write_map;
   assembly.files.temporaries = temporaries_from_environment();
   assembly.files.names = &termination.names();
+  // The listing is only held in memory to be printed.
+  assembly.keep_listing = options.print_listing;
   return assembly;
 }
 

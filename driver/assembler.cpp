@@ -191,6 +191,7 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
   service_options.listing_sink = [&streamed](std::string_view bytes, bool last) {
     streamed.write(OutputFile::listing, bytes, last);
   };
+  service_options.keep_listing = options.keep_listing;
   service_options.worker = &worker_;
   ServiceResult assembled = service_.assemble(std::move(*sources), service_options);
   if (assembled.outcome == ServiceOutcome::stopped) {

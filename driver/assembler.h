@@ -62,6 +62,9 @@ struct AssemblyOptions {
   std::filesystem::path output_directory;
   // How the output files are written (and, for tests, where they fail).
   FileWriteOptions files;
+  // Whether the result holds the listing; a caller that does not show it
+  // spares the memory that a large one takes.
+  bool keep_listing = true;
 };
 
 // What one assembly produced. Nothing of it reaches the project or the

@@ -1,6 +1,7 @@
 #include "driver/assembly_service.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <utility>
 
@@ -39,6 +40,7 @@ constexpr std::uint32_t kAddressMask = 0xFFFF;
 // cut at whole pages so that they can be written past the system's cache.
 constexpr std::size_t kPage = 4096;
 constexpr std::size_t kListingPiece = 128 * kPage;
+constexpr std::size_t kMostBufferedListing = 4 * kListingPiece;
 
 struct PendingWarning {
   std::size_t record;
@@ -234,7 +236,12 @@ class AssemblyService::Run {
   // Lays the .obj bytes out from the records, when they are asked for.
   std::optional<RecordStore::ObjectWriter> object_writer_;
   std::optional<ChipChecks> chip_;  // when the sources define a chip
-  std::size_t listing_handed_ = 0;  // the listing's bytes handed to its sink
+  // The listing's lines, when the result keeps it; else two buffers in
+  // turn, one filled while the worker hands the other to the sink.
+  bool keep_listing_ = options_.keep_listing || !options_.listing_sink;
+  std::array<std::string, 2> pieces_;
+  std::size_t filling_ = 0;
+  std::size_t listing_handed_ = 0;  // of the kept listing, the bytes handed to its sink
 };
 
 Diagnostic* AssemblyService::Run::add_diagnostic(std::size_t record, const RecordSpot& spot,
@@ -367,29 +374,42 @@ void AssemblyService::Run::on_worker(std::function<void()> job) {
 }
 
 void AssemblyService::Run::list(std::string_view line) {
-  std::string& listing = result_.listing;
   if (!options_.listing_sink) {
-    listing += line;
+    result_.listing += line;
     return;
   }
-  // Growing beyond the room moves the bytes that the worker may be writing.
-  if (listing.size() + line.size() > listing.capacity() && options_.worker != nullptr) {
+  std::string& listing = keep_listing_ ? result_.listing : pieces_[filling_];
+  // Growing the kept listing beyond its room moves the bytes that the
+  // worker may be writing.
+  if (keep_listing_ && listing.size() + line.size() > listing.capacity() &&
+      options_.worker != nullptr) {
     options_.worker->wait();
   }
   listing += line;
-  if (listing.size() - listing_handed_ >= kListingPiece &&
-      (options_.worker == nullptr || !options_.worker->busy())) {
+  if (listing.size() - listing_handed_ < kListingPiece) return;
+  // A buffer waits for the worker rather than grow much beyond a piece.
+  if (options_.worker == nullptr || !options_.worker->busy() ||
+      (!keep_listing_ && listing.size() >= kMostBufferedListing)) {
     hand_on_listing(false);
   }
 }
 
 void AssemblyService::Run::hand_on_listing(bool last) {
-  const std::string& listing = result_.listing;
+  const std::string& listing = keep_listing_ ? result_.listing : pieces_[filling_];
   const std::size_t end = last ? listing.size() : listing.size() / kPage * kPage;
-  // Appending to the listing leaves these bytes where they are: the worker
-  // is waited for before the listing outgrows its room.
+  // These bytes stay where they are until the sink has them: the kept
+  // listing waits for the worker before it outgrows its room, and a buffer
+  // is filled again only once the worker has taken the other.
   const std::string_view piece(listing.data() + listing_handed_, end - listing_handed_);
-  listing_handed_ = end;
+  if (keep_listing_) {
+    listing_handed_ = end;
+  } else if (!last) {
+    // The lines go on in the other buffer once the worker is done with it,
+    // after the part of a page not handed on.
+    if (options_.worker != nullptr) options_.worker->wait();
+    filling_ = 1 - filling_;
+    pieces_[filling_].assign(listing, end);
+  }
   on_worker([this, piece, last] { options_.listing_sink(piece, last); });
 }
 
@@ -507,7 +527,11 @@ void AssemblyService::Run::pass3() {
   const std::size_t listed = result_.records->size() - 1;
   // A listing line is at most its source line plus address, code and tabs;
   // sizing it ahead spares the listing a doubling of its capacity.
-  result_.listing.reserve(source_.size() + result_.records->size() * 24);
+  if (keep_listing_) {
+    result_.listing.reserve(source_.size() + result_.records->size() * 24);
+  } else {
+    for (std::string& piece : pieces_) piece.reserve(kListingPiece + kPage);
+  }
   s.generator_.reset();
   std::uint32_t counter = 0;
   std::string line;

@@ -70,9 +70,13 @@ struct ServiceOptions {
   // Called on `worker` where there is one.
   std::function<void(std::string_view bytes, bool last)> object_sink;
   // Receives the listing's bytes as pass 3 lists the lines, in pieces of
-  // whole 4 KiB pages, then the rest with `last`; the listing stays whole
-  // in the result too. Called on `worker` where there is one.
+  // whole 4 KiB pages, then the rest with `last`. Called on `worker` where
+  // there is one.
   std::function<void(std::string_view bytes, bool last)> listing_sink;
+  // Whether the result holds the listing too; without it, the listing's
+  // lines gather in two small buffers in turn, one filled while the sink
+  // takes the other, and only the sink gets them.
+  bool keep_listing = true;
   // A thread beside the passes that lays the .obj file's bytes out and
   // hands them to `object_sink`, and hands the listing to `listing_sink`;
   // without one, that is done in turn with the passes. Nothing else may

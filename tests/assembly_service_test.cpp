@@ -109,20 +109,21 @@ TEST(AssemblyService, GivesTheBytesThatTheAssembleCommandWrites) {
 }
 
 TEST(AssemblyService, TouchesNoFile) {
-  testing::ScratchDir dir;
-  // Named as files in an empty folder: nothing is read from there, and
-  // nothing is written there or beside it.
-  const std::string name = dir / "blink.as";
+  // Named as files in an empty folder of a folder of this test's own:
+  // nothing is read from there, and nothing is written there or beside it.
+  testing::ScratchDir scratch;
+  const std::filesystem::path folder = scratch.path() / "project";
+  std::filesystem::create_directory(folder);
+  const std::string name = (folder / "blink.as").string();
   SourceSet sources;
   ASSERT_TRUE(sources.add(name, "START:: 5>W\n===->START\nend\n"));
-  const std::set<std::string> around = testing::names_in(dir.path().parent_path());
   AssemblyService service;
   const ServiceResult result = service.assemble(sources);
   ASSERT_EQ(result.outcome, ServiceOutcome::completed);
   EXPECT_EQ(result.records->size(), 3u);
   EXPECT_EQ(result.image.bytes().size(), 4u);
-  EXPECT_TRUE(testing::names_in(dir.path()).empty());
-  EXPECT_EQ(testing::names_in(dir.path().parent_path()), around);
+  EXPECT_TRUE(testing::names_in(folder).empty());
+  EXPECT_EQ(testing::names_in(scratch.path()), std::set<std::string>{"project"});
 }
 
 TEST(AssemblyService, StopsOrRefusesAsTheFilePathDoes) {
@@ -267,8 +268,9 @@ TEST(AssemblyService, HandsTheObjectBytesOnInBlocks) {
 }
 
 // The listing is handed on in whole pages as pass 3 lists the lines, then
-// the rest with the last call; the pieces make the listing of the result,
-// also when macro expansions make it outgrow the room set aside for it.
+// the rest with the last call, on the worker where there is one. The pieces
+// make the listing, also when macro expansions make it outgrow the room
+// set aside for it; the result keeps it too unless told otherwise.
 TEST(AssemblyService, HandsTheListingOnInPagesAsItGrows) {
   constexpr std::size_t kPage = 4096;
   std::string plain;
@@ -284,41 +286,47 @@ TEST(AssemblyService, HandsTheListingOnInPagesAsItGrows) {
                {"many expansions", expanded}};
   AssemblyService service;
   BackgroundWorker worker;
-  for (BackgroundWorker* beside : {static_cast<BackgroundWorker*>(nullptr), &worker}) {
-    for (const auto& c : cases) {
-      SCOPED_TRACE(::testing::Message() << c.name << (beside ? ", on the worker" : ""));
-      SourceSet sources;
-      ASSERT_TRUE(sources.add("l.as", c.text + "end\n"));
-      std::string streamed;
-      std::vector<std::size_t> sizes;
-      std::size_t last_calls = 0;
-      std::size_t other_threads = 0;
-      const std::thread::id caller = std::this_thread::get_id();
-      ServiceOptions options;
-      options.worker = beside;
-      options.listing_sink = [&](std::string_view bytes, bool last) {
-        EXPECT_EQ(last_calls, 0u) << "bytes after the last";
-        other_threads += std::this_thread::get_id() == caller ? 0 : 1;
-        last_calls += last ? 1 : 0;
-        sizes.push_back(bytes.size());
-        streamed += bytes;
-      };
-      const ServiceResult result = service.assemble(sources, options);
-      ASSERT_EQ(result.outcome, ServiceOutcome::completed);
-      EXPECT_EQ(last_calls, 1u);
-      EXPECT_EQ(other_threads > 0, beside != nullptr);
-      EXPECT_TRUE(streamed == result.listing);
-      for (std::size_t i = 0; i + 1 < sizes.size(); ++i) {
-        EXPECT_EQ(sizes[i] % kPage, 0u) << i;
-        EXPECT_GT(sizes[i], 0u) << i;
-      }
-      if (c.text.size() > 100000) {
-        EXPECT_GE(sizes.size(), 2u);
-      }
-      if (std::string_view(c.name) == "many expansions") {
-        // More than pass 3 sets aside from the sizes of the source and the
-        // records, so the listing had to grow while pieces were out.
-        EXPECT_GT(result.listing.size(), c.text.size() + result.records->size() * 24);
+  for (const auto& c : cases) {
+    SourceSet sources;
+    ASSERT_TRUE(sources.add("l.as", c.text + "end\n"));
+    const ServiceResult whole = service.assemble(sources, ServiceOptions{});
+    if (std::string_view(c.name) == "many expansions") {
+      // More than pass 3 sets aside from the sizes of the source and the
+      // records, so the listing has to grow while pieces are out.
+      EXPECT_GT(whole.listing.size(), c.text.size() + whole.records->size() * 24);
+    }
+    for (BackgroundWorker* beside : {static_cast<BackgroundWorker*>(nullptr), &worker}) {
+      for (const bool keep : {true, false}) {
+        SCOPED_TRACE(::testing::Message() << c.name << (beside ? ", on the worker" : "")
+                                          << (keep ? ", kept" : ""));
+        std::string streamed;
+        std::vector<std::size_t> sizes;
+        std::size_t last_calls = 0;
+        std::size_t other_threads = 0;
+        const std::thread::id caller = std::this_thread::get_id();
+        ServiceOptions options;
+        options.worker = beside;
+        options.keep_listing = keep;
+        options.listing_sink = [&](std::string_view bytes, bool last) {
+          EXPECT_EQ(last_calls, 0u) << "bytes after the last";
+          other_threads += std::this_thread::get_id() == caller ? 0 : 1;
+          last_calls += last ? 1 : 0;
+          sizes.push_back(bytes.size());
+          streamed += bytes;
+        };
+        const ServiceResult result = service.assemble(sources, options);
+        ASSERT_EQ(result.outcome, ServiceOutcome::completed);
+        EXPECT_EQ(last_calls, 1u);
+        EXPECT_EQ(other_threads > 0, beside != nullptr);
+        EXPECT_TRUE(streamed == whole.listing);
+        EXPECT_TRUE(result.listing == (keep ? whole.listing : std::string()));
+        for (std::size_t i = 0; i + 1 < sizes.size(); ++i) {
+          EXPECT_EQ(sizes[i] % kPage, 0u) << i;
+          EXPECT_GT(sizes[i], 0u) << i;
+        }
+        if (c.text.size() > 100000) {
+          EXPECT_GE(sizes.size(), 2u);
+        }
       }
     }
   }
