@@ -282,8 +282,8 @@ TEST(AssemblyService, HandsTheListingOnInPagesAsItGrows) {
   const struct {
     const char* name;
     std::string text;
-  } cases[] = {{"nothing", ""}, {"a line", " NOP\n"}, {"many lines", plain},
-               {"many expansions", expanded}};
+  } cases[] = {
+      {"nothing", ""}, {"a line", " NOP\n"}, {"many lines", plain}, {"many expansions", expanded}};
   AssemblyService service;
   BackgroundWorker worker;
   for (const auto& c : cases) {
@@ -297,8 +297,8 @@ TEST(AssemblyService, HandsTheListingOnInPagesAsItGrows) {
     }
     for (BackgroundWorker* beside : {static_cast<BackgroundWorker*>(nullptr), &worker}) {
       for (const bool keep : {true, false}) {
-        SCOPED_TRACE(::testing::Message() << c.name << (beside ? ", on the worker" : "")
-                                          << (keep ? ", kept" : ""));
+        SCOPED_TRACE(::testing::Message()
+                     << c.name << (beside ? ", on the worker" : "") << (keep ? ", kept" : ""));
         std::string streamed;
         std::vector<std::size_t> sizes;
         std::size_t last_calls = 0;
