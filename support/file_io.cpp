@@ -62,24 +62,29 @@ std::optional<FileContents> refusal(const std::filesystem::path& path,
 FileContents read_to_end(const std::filesystem::path& path, const sys::SystemFile& file,
                          std::uint64_t size_hint, std::uint64_t size_limit) {
   std::string bytes;
+  std::size_t filled = 0;
   try {
-    bytes.reserve(static_cast<std::size_t>(size_hint));
-    char chunk[1 << 16];
+    // Read straight into the text: room for the size the file had and one
+    // byte more, so that the read that finds the end needs no more room.
+    bytes.resize(static_cast<std::size_t>(size_hint) + 1);
     for (;;) {
-      const sys::Transfer read = sys::read_some(file, chunk, sizeof chunk);
+      // A file that grew since is read on with doubled room.
+      if (filled == bytes.size()) bytes.resize(2 * bytes.size());
+      const sys::Transfer read = sys::read_some(file, bytes.data() + filled, bytes.size() - filled);
       if (read.error != 0) {
         return failed_read(ReadFailure::read_failed,
                            describe_file_error(path, "cannot read", read.error));
       }
       if (read.count == 0) break;
       // A file that grows while it is read is held to the same limit.
-      if (bytes.size() + read.count > size_limit) return too_large(path, size_limit);
-      bytes.append(chunk, read.count);
+      if (filled + read.count > size_limit) return too_large(path, size_limit);
+      filled += read.count;
     }
   } catch (const std::bad_alloc&) {
     return failed_read(ReadFailure::read_failed,
                        describe_file_error(path, "too large to read into memory", 0));
   }
+  bytes.resize(filled);
   return bytes;
 }
 

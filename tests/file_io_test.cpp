@@ -165,6 +165,24 @@ TEST(ReadWholeFile, RefusesWhatIsNotARegularFileOfSensibleSizeBeforeReading) {
   }
 }
 
+// Read straight into the text at the size the file has: every byte, for
+// sizes around the steps of the reading.
+TEST(ReadWholeFile, ReadsEveryByteWhateverTheSize) {
+  ScratchDir dir;
+  for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4095},
+                                 std::size_t{65536}, std::size_t{65537}, std::size_t{1048579}}) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+      bytes[i] = static_cast<char>('A' + (i * 7 + i / 253) % 26);
+    const std::filesystem::path path = dir.path() / ("s" + std::to_string(size) + ".as");
+    write_bytes(path, bytes);
+    const FileContents file = read_whole_file(path, kReadSizeLimit);
+    ASSERT_TRUE(file.has_value()) << size;
+    EXPECT_EQ(file->size(), size);
+    EXPECT_TRUE(*file == bytes) << size;
+  }
+}
+
 #ifndef _WIN32
 TEST(ReadWholeFile, NamesAMissingPermission) {
   if (::geteuid() == 0) GTEST_SKIP() << "runs as root, which may read any file: not checked";
