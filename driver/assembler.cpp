@@ -79,13 +79,7 @@ class StreamedOutputs {
     bool& started = started_[static_cast<std::size_t>(which)];
     if (!started && status_) status_ = file.open();
     started = true;
-    if (status_ && !bytes.empty()) {
-      status_ = file.write_aligned(bytes);
-      // Whole blocks go past the system's cache where it allows; what went
-      // through it is put on its way to the disk at once, so that putting
-      // the file in place over an old one does not start all of it then.
-      file.start_write_back();
-    }
+    if (status_ && !bytes.empty()) status_ = file.write(bytes);
     if (last && status_) status_ = file.close();
   }
   // Read once the assembly is over.

@@ -353,10 +353,6 @@ bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
   return true;
 }
 
-void RecordStore::ObjectWriter::AlignedDelete::operator()(char* bytes) const {
-  ::operator delete[](bytes, std::align_val_t{kObjectBlockAlignment});
-}
-
 Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const ObjectSink& sink,
                                                       bool whole_blocks_only) {
   if (whole_blocks_only) {
@@ -373,8 +369,7 @@ Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const O
       // program's.
       block_size_ =
           bytes < kObjectBlockRecords * kRecordSize / 4 ? bytes : kObjectBlockRecords * kRecordSize;
-      block_.reset(static_cast<char*>(
-          ::operator new[](block_size_, std::align_val_t{kObjectBlockAlignment})));
+      block_ = std::make_unique_for_overwrite<char[]>(block_size_);
     }
     std::memset(block_.get(), 0, bytes);
     for (std::size_t i = 0; i < in_block; ++i) {

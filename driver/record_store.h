@@ -92,8 +92,7 @@ class RecordStore {
   Reader reader() const { return Reader(*this); }
 
   // Lays the records out in their 342-byte layout, the .obj file's bytes, a
-  // block at a time, going on from where the last call stopped. The blocks
-  // are aligned for writing past the system's cache.
+  // block at a time, going on from where the last call stopped.
   class ObjectWriter {
    public:
     explicit ObjectWriter(const RecordStore& store) : records_(store, 0) {}
@@ -105,11 +104,8 @@ class RecordStore {
                                bool whole_blocks_only = false);
 
    private:
-    struct AlignedDelete {
-      void operator()(char* bytes) const;
-    };
     Reader records_;
-    std::unique_ptr<char[], AlignedDelete> block_;
+    std::unique_ptr<char[]> block_;
     std::size_t block_size_ = 0;
   };
   // The first `count` records (all by default) in their 342-byte layout,
@@ -118,10 +114,8 @@ class RecordStore {
   // The same bytes as one string.
   std::string object_bytes(std::size_t count = SIZE_MAX) const;
 
-  // 2048 records make 171 pages of 4 KiB exactly: whole blocks can be
-  // written past the system's cache.
+  // 2048 records, 684 KiB: large writes, and little memory.
   static constexpr std::size_t kObjectBlockRecords = 2048;
-  static constexpr std::size_t kObjectBlockAlignment = 4096;
 
   // Writes `record` at `slot` (kRecordSize bytes) as write_object writes
   // it once added: each text cut as its field cuts it, zero bytes behind.

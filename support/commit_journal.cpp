@@ -109,11 +109,6 @@ std::vector<JournalLine> parse_journal(std::string_view text) {
   return lines;
 }
 
-bool is_regular_entry(const std::filesystem::path& path) {
-  sys::FileStatus status;
-  return sys::entry_status(path, status) == 0 && status.kind == sys::FileKind::regular;
-}
-
 }  // namespace
 
 bool is_marked_name_of(NativeName name, NativeName target_name, std::string_view mark) {
@@ -144,8 +139,15 @@ void complete_interrupted_commit(const std::filesystem::path& journal) {
   const FileContents contents = read_whole_file(journal);
   if (contents) {
     for (const JournalLine& line : parse_journal(*contents)) {
-      if (is_regular_entry(folder / line.temporary)) {
-        sys::replace(folder / line.temporary, folder / line.target);
+      const std::filesystem::path temporary = folder / line.temporary;
+      if (!sys::is_regular_entry(temporary)) {
+        // Put in place already.
+      } else if (!line.previous.empty() && sys::same_entry(temporary, folder / line.previous)) {
+        // Put in place by exchanging names: the old file is left under the
+        // temporary name.
+        sys::remove(temporary);
+      } else {
+        sys::replace(temporary, folder / line.target);
       }
       if (!line.previous.empty()) sys::remove(folder / line.previous);
     }

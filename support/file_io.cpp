@@ -215,8 +215,6 @@ Expected<void> AtomicFile::open() {
   failed_ = false;
   error_.clear();
   in_place_ = false;
-  written_ = 0;
-  written_back_ = 0;
   if (const int error = injected(FileStep::create)) return fail("cannot create", error);
   if (options_.temporaries == TemporaryKind::unnamed_where_possible && open_unnamed()) return {};
   return open_named();
@@ -250,52 +248,16 @@ Expected<void> AtomicFile::open_named() {
   return fail("cannot create", EEXIST);
 }
 
-Expected<void> AtomicFile::write_aligned(std::string_view bytes) {
-  constexpr std::size_t kAlignment = sys::kDirectWriteAlignment;
-  const bool aligned = written_ % kAlignment == 0 && bytes.size() % kAlignment == 0 &&
-                       reinterpret_cast<std::uintptr_t>(bytes.data()) % kAlignment == 0;
-  if (!aligned || direct_ == Direct::refused || !file_.is_open() || failed_) return write(bytes);
-  if (direct_ != Direct::on) {
-    direct_ = sys::set_direct_writes(file_, true) ? Direct::on : Direct::refused;
-    if (direct_ == Direct::refused) return write(bytes);
-  }
-  if (const int error = injected(FileStep::write)) return fail("cannot write", error);
-  while (!bytes.empty()) {
-    const sys::Transfer written = sys::write_some(file_, bytes.data(), bytes.size());
-    if (written.error == EINVAL) {
-      // The file system takes the flag but not such writes.
-      direct_ = Direct::refused;
-      static_cast<void>(sys::set_direct_writes(file_, false));
-      return write(bytes);
-    }
-    if (written.error != 0) return fail("cannot write", written.error);
-    if (written.count == 0) return fail("cannot write", ENOSPC);
-    bytes.remove_prefix(written.count);
-    written_ += written.count;
-  }
-  return {};
-}
-
 Expected<void> AtomicFile::write(std::string_view bytes) {
   if (!file_.is_open() || failed_) return stopped();
   if (const int error = injected(FileStep::write)) return fail("cannot write", error);
-  if (direct_ == Direct::on) {
-    direct_ = sys::set_direct_writes(file_, false) ? Direct::off : Direct::refused;
-  }
   while (!bytes.empty()) {
     const sys::Transfer written = sys::write_some(file_, bytes.data(), bytes.size());
     if (written.error != 0) return fail("cannot write", written.error);
     if (written.count == 0) return fail("cannot write", ENOSPC);
     bytes.remove_prefix(written.count);
-    written_ += written.count;
   }
   return {};
-}
-
-void AtomicFile::start_write_back() {
-  if (!file_.is_open() || failed_ || written_ == written_back_) return;
-  sys::start_write_back(file_, written_back_, written_ - written_back_);
-  written_back_ = written_;
 }
 
 Expected<void> AtomicFile::close() {
@@ -332,14 +294,23 @@ void AtomicFile::forget_name() {
   temporary_.clear();
 }
 
-Expected<void> AtomicFile::put_in_place() {
+Expected<void> AtomicFile::put_in_place(Replacement how) {
   if (Expected<void> named = give_name(); !named) return named;
   if (const int error = injected(FileStep::replace)) return fail("cannot replace", error);
   // A handle on the old target keeps its contents alive past the rename.
   ReplacedFile old_target(sys::open_replaced(target_));
   std::unique_lock<std::recursive_mutex> hold;
   if (options_.names != nullptr) hold = options_.names->hold();
-  if (const int error = sys::replace(temporary_, target_)) return fail("cannot replace", error);
+  // Only a file takes the place of a file: the names of a folder would be
+  // exchanged as well.
+  if (how == Replacement::exchange && sys::is_regular_entry(target_) &&
+      sys::exchange(temporary_, target_) == 0) {
+    // The old file now has the temporary name; a leftover of it, should
+    // this fail, is removed as such by the next run.
+    sys::remove(temporary_);
+  } else if (const int error = sys::replace(temporary_, target_)) {
+    return fail("cannot replace", error);
+  }
   forget_name();
   in_place_ = true;
   file_.close();  // also gives up the lock

@@ -151,27 +151,21 @@ class AtomicFile {
   // once a step has failed, every later one fails with the same message.
   Expected<void> open();
   Expected<void> write(std::string_view bytes);
-  // Writes `bytes` past the system's cache where the system allows it and
-  // the bytes allow it: their address and size, and the file's size before
-  // them, multiples of file_system::kDirectWriteAlignment. A large file
-  // then costs no copy and does not crowd the cache; otherwise, or when the
-  // file system refuses, as write().
-  Expected<void> write_aligned(std::string_view bytes);
-  // Asks the system to start writing what was written since the last call
-  // out to the disk, without waiting. Replacing an existing target makes the
-  // file system put the whole new file on its way at once, inside commit();
-  // asked for piece by piece from a background thread, that work is done by
-  // then. Does nothing where the system offers no such request.
-  void start_write_back();
   // Ends the writing. The temporary file stays open, to be put in place.
   Expected<void> close();
   // Gives an unnamed temporary file its name ("TARGET.korva-tmp-PID-N");
   // a named one has it already.
   Expected<void> give_name();
-  // Renames the temporary file over the target. Where the system lets a
+  // Puts the temporary file in place of the target. Where the system lets a
   // file be replaced while open, the replaced file is kept open for
-  // take_replaced().
-  Expected<void> put_in_place();
+  // take_replaced(). With Replacement::exchange, where the system can, the
+  // two names are swapped and the old file's new name removed: a rename
+  // over an existing file makes some file systems (ext4) start writing all
+  // of the new file out inside the rename and wait for the disk, while an
+  // exchange is as atomic for a reader and leaves the writing to the
+  // system's own time.
+  enum class Replacement { rename, exchange };
+  Expected<void> put_in_place(Replacement how = Replacement::exchange);
   // close(), give_name() and put_in_place(): for a file written alone.
   Expected<void> commit();
   // Closes and removes the temporary file, unless it was put in place.
@@ -202,12 +196,8 @@ class AtomicFile {
   bool unnamed_ = false;
   bool in_place_ = false;
   ReplacedFile replaced_;
-  std::uint64_t written_ = 0;       // bytes written to the temporary file
-  std::uint64_t written_back_ = 0;  // of those, the ones start_write_back() asked for
   std::string error_;
   bool failed_ = false;
-  enum class Direct { untried, on, off, refused };
-  Direct direct_ = Direct::untried;  // writing past the system's cache
 };
 
 // Writes `bytes` to `path` through an AtomicFile.

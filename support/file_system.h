@@ -107,6 +107,11 @@ class SystemLock {
 int status_of(const std::filesystem::path& path, FileStatus& status);
 // What the entry `path` itself is: a symbolic link is not followed.
 int entry_status(const std::filesystem::path& path, FileStatus& status);
+// Whether `path` names a regular file itself (not through a link).
+inline bool is_regular_entry(const std::filesystem::path& path) {
+  FileStatus status;
+  return entry_status(path, status) == 0 && status.kind == FileKind::regular;
+}
 int status_of(const SystemFile& file, FileStatus& status);
 
 // Opens a file or folder for reading, without waiting (a FIFO) and without
@@ -127,16 +132,6 @@ int name_unnamed(const SystemFile& file, const std::filesystem::path& path);
 Transfer read_some(const SystemFile& file, char* bytes, std::size_t size);
 // Writes at most `size` bytes.
 Transfer write_some(const SystemFile& file, const char* bytes, std::size_t size);
-// Writes of at least this alignment (address, size and file offset) may
-// go past the system's cache.
-inline constexpr std::size_t kDirectWriteAlignment = 4096;
-// Turns writing past the system's cache on or off for `file`; false where
-// the system or the file system does not allow it.
-bool set_direct_writes(const SystemFile& file, bool direct);
-// Asks the system to start writing the range out to the disk, without
-// waiting; nothing where the system has no such request.
-void start_write_back(const SystemFile& file, std::uint64_t offset, std::uint64_t length);
-
 // Takes the lock of a live writer on its temporary file, without waiting:
 // false when another holds it.
 bool try_lock(const SystemFile& file);
@@ -149,6 +144,11 @@ bool still_named(const SystemFile& file, const std::filesystem::path& path);
 
 // Renames `from` over `to`, replacing the file there.
 int replace(const std::filesystem::path& from, const std::filesystem::path& to);
+// Swaps the files that `a` and `b` name, both at once; ENOSYS where the
+// system or the file system cannot.
+int exchange(const std::filesystem::path& a, const std::filesystem::path& b);
+// Whether `a` and `b` both name one file (a symbolic link is not followed).
+bool same_entry(const std::filesystem::path& a, const std::filesystem::path& b);
 int remove(const std::filesystem::path& path);
 // A second name `link` for the entry `existing`, where the file system has
 // hard links.

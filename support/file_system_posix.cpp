@@ -1,6 +1,7 @@
 // The file layer's system calls on POSIX systems (Linux first: unnamed
-// temporary files and write-back requests where the kernel has them).
+// temporary files and name exchanges where the kernel has them).
 #include <fcntl.h>
+#include <stdio.h>  // renameat2
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,31 +137,6 @@ Transfer write_some(const SystemFile& file, const char* bytes, std::size_t size)
   }
 }
 
-bool set_direct_writes(const SystemFile& file, bool direct) {
-#if defined(__linux__) && defined(O_DIRECT)
-  const int flags = ::fcntl(descriptor(file), F_GETFL);
-  if (flags == -1) return false;
-  const int wanted = direct ? flags | O_DIRECT : flags & ~O_DIRECT;
-  return ::fcntl(descriptor(file), F_SETFL, wanted) == 0;
-#else
-  static_cast<void>(file);
-  static_cast<void>(direct);
-  return false;
-#endif
-}
-
-void start_write_back(const SystemFile& file, std::uint64_t offset, std::uint64_t length) {
-#if defined(__linux__)
-  // Only a request: whatever goes wrong with it shows in a later step.
-  static_cast<void>(::sync_file_range(descriptor(file), static_cast<off_t>(offset),
-                                      static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE));
-#else
-  static_cast<void>(file);
-  static_cast<void>(offset);
-  static_cast<void>(length);
-#endif
-}
-
 bool try_lock(const SystemFile& file) {
   return ::flock(descriptor(file), LOCK_EX | LOCK_NB) == 0;
 }
@@ -182,6 +158,25 @@ bool still_named(const SystemFile& file, const std::filesystem::path& path) {
 
 int replace(const std::filesystem::path& from, const std::filesystem::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int exchange(const std::filesystem::path& a, const std::filesystem::path& b) {
+#if defined(__linux__) && defined(RENAME_EXCHANGE)
+  if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0) return 0;
+  // A kernel or a file system without the exchange.
+  return errno == EINVAL || errno == ENOSYS ? ENOSYS : errno;
+#else
+  static_cast<void>(a);
+  static_cast<void>(b);
+  return ENOSYS;
+#endif
+}
+
+bool same_entry(const std::filesystem::path& a, const std::filesystem::path& b) {
+  struct stat first {
+  }, second{};
+  return ::lstat(a.c_str(), &first) == 0 && ::lstat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 int remove(const std::filesystem::path& path) {

@@ -249,20 +249,6 @@ Transfer write_some(const SystemFile& file, const char* bytes, std::size_t size)
   return Transfer{count, 0};
 }
 
-// Windows has no request to start writing back without waiting for it.
-bool set_direct_writes(const SystemFile& file, bool direct) {
-  // Unbuffered writing is chosen when a file is opened on Windows.
-  static_cast<void>(file);
-  static_cast<void>(direct);
-  return false;
-}
-
-void start_write_back(const SystemFile& file, std::uint64_t offset, std::uint64_t length) {
-  static_cast<void>(file);
-  static_cast<void>(offset);
-  static_cast<void>(length);
-}
-
 bool try_lock(const SystemFile& file) {
   OVERLAPPED position = lock_position();
   return LockFileEx(handle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
@@ -299,6 +285,21 @@ bool still_named(const SystemFile& file, const std::filesystem::path& path) {
 
 int replace(const std::filesystem::path& from, const std::filesystem::path& to) {
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : last_error();
+}
+
+int exchange(const std::filesystem::path&, const std::filesystem::path&) {
+  return ENOSYS;  // no such rename here
+}
+
+bool same_entry(const std::filesystem::path& a, const std::filesystem::path& b) {
+  constexpr DWORD kFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+  const Opened first = open_handle(a, FILE_READ_ATTRIBUTES, OPEN_EXISTING, kFlags);
+  const Opened second = open_handle(b, FILE_READ_ATTRIBUTES, OPEN_EXISTING, kFlags);
+  BY_HANDLE_FILE_INFORMATION first_information{}, second_information{};
+  return first.error == 0 && second.error == 0 &&
+         GetFileInformationByHandle(handle(first.file), &first_information) &&
+         GetFileInformationByHandle(handle(second.file), &second_information) &&
+         same_file(first_information, second_information);
 }
 
 int remove(const std::filesystem::path& path) {

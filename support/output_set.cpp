@@ -173,7 +173,13 @@ Expected<void> OutputSet::commit() {
   std::vector<Previous> previous = keep_previous();
   const std::filesystem::path journal = write_journal(previous);
   for (std::size_t i = 0; i < files_.size(); ++i) {
-    if (!files_[i]->put_in_place()) {
+    // An exchange leaves the old file under the temporary name for a
+    // moment: only where the old file has its second name can a journal
+    // tell the two apart after a crash.
+    const AtomicFile::Replacement how = previous[i].state == Previous::State::kept
+                                            ? AtomicFile::Replacement::exchange
+                                            : AtomicFile::Replacement::rename;
+    if (!files_[i]->put_in_place(how)) {
       // Undone from here on: a journal would finish the renames instead.
       if (!journal.empty()) sys::remove(journal);
       put_back(previous, i);

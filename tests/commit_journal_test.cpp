@@ -80,6 +80,24 @@ TEST(CommitJournal, TheNextPreparedSetFinishesAnInterruptedCommit) {
   }
 }
 
+// A commit killed between exchanging p.obj's names with its old file and
+// removing the old file's temporary name: p.obj is in place, and the
+// temporary name that the journal lists names the old file.
+TEST(CommitJournal, AnExchangeCutShortKeepsTheNewFileInPlace) {
+  ScratchDir dir;
+  leave_interrupted_commit(dir.path());
+  std::filesystem::create_hard_link(dir.path() / "p.obj.korva-old-4242-0",
+                                    dir.path() / "p.obj.korva-tmp-4242-0");
+  write_bytes(dir.path() / "p.obj.korva-commit-4242-0", journal_of_interrupted_commit());
+
+  OutputSet set({dir.path() / "p.obj", dir.path() / "p.out", dir.path() / "p.bin"}, {});
+  ASSERT_TRUE(set.prepare()) << set.error();
+  for (const std::string& name : kTargets) {
+    EXPECT_EQ(read_bytes(dir.path() / name), "new " + name);
+  }
+  EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"p.obj", "p.out", "p.bin"}));
+}
+
 TEST(CommitJournal, AnotherSetInTheFolderFinishesItToo) {
   ScratchDir dir;
   leave_interrupted_commit(dir.path());

@@ -80,7 +80,6 @@ TEST(AtomicFile, TargetIsEitherTheOldFileOrTheWholeNewOne) {
       EXPECT_EQ(other_files(dir.path(), "out.obj"), kUnnamedTemporaries ? 0u : 1u)
           << c.name << ": unnamed while written where the system allows it";
       EXPECT_TRUE(file.write("first")) << c.name;
-      file.start_write_back();  // a request between writes changes nothing
       EXPECT_TRUE(file.write("|second")) << c.name;
       if (c.commit) {
         EXPECT_TRUE(file.commit()) << c.name << ": " << file.error();
@@ -216,41 +215,27 @@ TEST(AtomicFile, NamedTemporaryIsRecognisableAndKeepsItsBytes) {
   }
 }
 
-// Aligned pieces may go past the system's cache, the others through it, in
-// any order; the file holds every byte in order either way.
-TEST(AtomicFile, AlignedAndUnalignedWritesKeepEveryByteInOrder) {
-  constexpr std::size_t kAlign = file_system::kDirectWriteAlignment;
-  struct Piece {
-    std::size_t size;
-    std::size_t misalignment;  // of the bytes' address
-  };
-  const std::vector<std::vector<Piece>> orders = {
-      {{4 * kAlign, 0}, {kAlign, 0}, {100, 0}},
-      {{100, 0}, {2 * kAlign, 0}, {kAlign, 0}},     // the file's size is not aligned
-      {{kAlign, 0}, {kAlign, 8}, {3 * kAlign, 0}},  // nor is the address
-      {{2 * kAlign, 0}, {1, 0}, {kAlign - 1, 0}, {kAlign, 0}},
-  };
-  for (std::size_t o = 0; o < orders.size(); ++o) {
-    ScratchDir dir;
-    const std::filesystem::path target = dir.path() / "p.obj";
-    AtomicFile file(target);
-    ASSERT_TRUE(file.open());
-    std::string expected;
-    for (const Piece& piece : orders[o]) {
-      const std::size_t room = piece.size + piece.misalignment + kAlign;
-      const std::unique_ptr<char[]> buffer(new char[room]);
-      char* aligned =
-          buffer.get() + (kAlign - reinterpret_cast<std::uintptr_t>(buffer.get()) % kAlign);
-      char* start = aligned + piece.misalignment;
-      for (std::size_t i = 0; i < piece.size; ++i) {
-        start[i] = static_cast<char>('a' + (expected.size() + i) % 26);
-      }
-      const std::string_view bytes(start, piece.size);
-      ASSERT_TRUE(file.write_aligned(bytes)) << file.error();
-      expected += bytes;
+// Put in place by renaming or by exchanging the names, over an old target
+// or none: the target holds the new bytes, no other name is left, and the
+// old file stays readable through its handle where the system keeps one.
+TEST(AtomicFile, EitherWayOfPuttingInPlaceLeavesOnlyTheNewFile) {
+  using Replacement = AtomicFile::Replacement;
+  for (const Replacement how : {Replacement::rename, Replacement::exchange}) {
+    for (const bool old_target : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << (how == Replacement::exchange ? "exchange" : "rename")
+                                        << (old_target ? ", over an old target" : ""));
+      ScratchDir dir;
+      const std::filesystem::path target = dir.path() / "p.obj";
+      if (old_target) write_bytes(target, "old records");
+      AtomicFile file(target);
+      ASSERT_TRUE(file.open());
+      ASSERT_TRUE(file.write("new records"));
+      ASSERT_TRUE(file.close());
+      ASSERT_TRUE(file.put_in_place(how)) << file.error();
+      EXPECT_EQ(read_bytes(target), "new records");
+      EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"p.obj"});
+      EXPECT_EQ(file.take_replaced().holds_file(), old_target && kReplacedFileStaysOpen);
     }
-    ASSERT_TRUE(file.commit()) << file.error();
-    EXPECT_TRUE(read_bytes(target) == expected) << "order " << o;
   }
 }
 

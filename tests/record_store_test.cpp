@@ -181,11 +181,9 @@ TEST(RecordStore, ObjectBytesAreTheRecordsIn342ByteLayout) {
 
 // The .obj bytes laid out a run at a time, on another thread while more
 // records are added, are the bytes laid out at the end in one go; runs of
-// whole blocks hand on only whole blocks, aligned for writing past the
-// system's cache.
+// whole blocks hand on only whole blocks.
 TEST(RecordStore, LaysTheObjectOutWhileRecordsAreAdded) {
   constexpr std::size_t kBlockBytes = RecordStore::kObjectBlockRecords * kRecordSize;
-  static_assert(kBlockBytes % RecordStore::kObjectBlockAlignment == 0);
   constexpr std::size_t kCount = 9 * RecordStore::kObjectBlockRecords + 17;
   RecordStore store;
   std::string streamed;
@@ -195,8 +193,6 @@ TEST(RecordStore, LaysTheObjectOutWhileRecordsAreAdded) {
     bool whole_only = true;
     const ObjectSink append = [&](std::string_view block) -> Expected<void> {
       EXPECT_LE(block.size(), kBlockBytes);
-      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block.data()) % RecordStore::kObjectBlockAlignment,
-                0u);
       if (block.size() != kBlockBytes) {
         EXPECT_FALSE(whole_only) << "a partial block among the whole ones";
         ++partial_blocks;
