@@ -102,7 +102,7 @@ void RecordStore::Chunks::add_chunk() {
 std::size_t RecordStore::Chunks::reserve(std::size_t size) {
   used_ = next_position(used_, size);
   if (chunk_of(used_) == chunks_) {
-    // Beyond the directory's 64 GiB the process is out of memory anyway.
+    // Beyond the directory's 4 GiB: as when memory runs out.
     if (chunks_ == kPages * kPageChunks) throw std::bad_alloc();
     add_chunk();
   }

@@ -170,9 +170,11 @@ class RecordStore {
       return chunk < kGrowingChunks ? kFirstChunkSize << chunk : kChunkSize;
     }
 
-    // 1024 chunks a page of the directory, 16 MiB; 4096 pages, 64 GiB.
+    // 1024 chunks a page of the directory, 16 MiB; 256 pages, 4 GiB, as far
+    // as the 32-bit places of the distinct records reach. The directory is
+    // made for every store, so it is kept small.
     static constexpr std::size_t kPageChunks = 1024;
-    static constexpr std::size_t kPages = 4096;
+    static constexpr std::size_t kPages = 256;
     using Page = std::array<std::unique_ptr<unsigned char[]>, kPageChunks>;
 
     unsigned char* chunk(std::size_t index) const {
