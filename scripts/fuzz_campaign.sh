@@ -80,7 +80,7 @@ if [ "$fuzzer" != "$checked" ]; then
   echo "== the grown corpus under the sanitizers"
   (cd "$dir" && "$checked" -runs=0 -max_len=4096 -timeout=10 -rss_limit_mb=2048 -detect_leaks=0 \
     -artifact_prefix="$dir/" "$dir/corpus" > "$dir/replay.log" 2>&1) || status=$?
-  grep -E '^(#[0-9]+ *INITED|==[0-9]+==ERROR|SUMMARY:)' "$dir/replay.log" || true
+  grep -E '^(#[0-9]+[[:space:]]+INITED|==[0-9]+==ERROR|SUMMARY:)' "$dir/replay.log" || true
 fi
 for artifact in "$dir"/crash-* "$dir"/timeout-* "$dir"/oom-* "$dir"/leak-*; do
   [ -e "$artifact" ] || continue
