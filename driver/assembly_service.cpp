@@ -37,7 +37,8 @@ namespace {
 constexpr std::uint32_t kAddressMask = 0xFFFF;
 
 // The listing is handed to its sink in pieces of at least this many bytes,
-// cut at whole pages so that they can be written past the system's cache.
+// cut at whole pages of the file; a buffer of the listing that is not kept
+// grows to at most kMostBufferedListing while the worker is busy.
 constexpr std::size_t kPage = 4096;
 constexpr std::size_t kListingPiece = 128 * kPage;
 constexpr std::size_t kMostBufferedListing = 4 * kListingPiece;
