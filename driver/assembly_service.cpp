@@ -220,6 +220,8 @@ class AssemblyService::Run {
   void hand_on_listing(bool last);
   // Runs `job` on the worker, or here without one.
   void on_worker(std::function<void()> job);
+  // Whether a job handed on now would start at once: no worker, or an idle one.
+  bool worker_free() { return options_.worker == nullptr || !options_.worker->busy(); }
 
   AssemblyService& service_;
   SourceSet& sources_;
@@ -346,7 +348,7 @@ void AssemblyService::Run::pass2() {
 void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot) {
   result_.records->add(record, spot);
   if (object_writer_ && result_.records->size() % RecordStore::kObjectBlockRecords == 0 &&
-      (options_.worker == nullptr || !options_.worker->busy())) {
+      worker_free()) {
     hand_on(false);
   }
 }
@@ -389,8 +391,7 @@ void AssemblyService::Run::list(std::string_view line) {
   listing += line;
   if (listing.size() - listing_handed_ < kListingPiece) return;
   // A buffer waits for the worker rather than grow much beyond a piece.
-  if (options_.worker == nullptr || !options_.worker->busy() ||
-      (!keep_listing_ && listing.size() >= kMostBufferedListing)) {
+  if (worker_free() || (!keep_listing_ && listing.size() >= kMostBufferedListing)) {
     hand_on_listing(false);
   }
 }

@@ -107,12 +107,12 @@ class SystemLock {
 int status_of(const std::filesystem::path& path, FileStatus& status);
 // What the entry `path` itself is: a symbolic link is not followed.
 int entry_status(const std::filesystem::path& path, FileStatus& status);
+int status_of(const SystemFile& file, FileStatus& status);
 // Whether `path` names a regular file itself (not through a link).
 inline bool is_regular_entry(const std::filesystem::path& path) {
   FileStatus status;
   return entry_status(path, status) == 0 && status.kind == FileKind::regular;
 }
-int status_of(const SystemFile& file, FileStatus& status);
 
 // Opens a file or folder for reading, without waiting (a FIFO) and without
 // making a terminal the controlling one.

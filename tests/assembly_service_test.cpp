@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
@@ -218,6 +219,27 @@ TEST(AssemblyService, BoundsMacroExpansionByTheLimitAsked) {
   }
 }
 
+// What a sink of the service got: its bytes, the size of each call's
+// piece, the calls marked last, and the calls made on another thread than
+// the one that made the recorder.
+struct SinkRecorder {
+  std::string bytes;
+  std::vector<std::size_t> sizes;
+  std::size_t last_calls = 0;
+  std::size_t other_threads = 0;
+  std::thread::id caller = std::this_thread::get_id();
+
+  std::function<void(std::string_view, bool)> sink() {
+    return [this](std::string_view piece, bool last) {
+      EXPECT_EQ(last_calls, 0u) << "bytes after the last";
+      other_threads += std::this_thread::get_id() == caller ? 0 : 1;
+      last_calls += last ? 1 : 0;
+      sizes.push_back(piece.size());
+      bytes += piece;
+    };
+  }
+};
+
 // The .obj bytes are handed on in blocks as the records are kept, then a
 // call marks the last, on the worker where there is one; the bytes are the
 // records' layout either way.
@@ -236,27 +258,22 @@ TEST(AssemblyService, HandsTheObjectBytesOnInBlocks) {
         text += i % 31 == 0 ? "L" + std::to_string(i) + ": NOP\n" : " 5>W ; five\n";
       SourceSet sources;
       ASSERT_TRUE(sources.add("b.as", text));
-      std::string streamed;
-      std::vector<std::size_t> sizes;
-      std::size_t last_calls = 0;
-      std::size_t other_threads = 0;
-      const std::thread::id caller = std::this_thread::get_id();
+      SinkRecorder object;
       ServiceOptions options;
       options.worker = beside;
-      options.object_sink = [&](std::string_view bytes, bool last) {
-        EXPECT_EQ(last_calls, 0u) << "bytes after the last";
-        other_threads += std::this_thread::get_id() == caller ? 0 : 1;
-        last_calls += last ? 1 : 0;
-        if (!bytes.empty()) sizes.push_back(bytes.size());
-        streamed += bytes;
-      };
+      options.object_sink = object.sink();
       const ServiceResult result = service.assemble(sources, options);
       ASSERT_EQ(result.outcome, ServiceOutcome::completed);
-      EXPECT_EQ(last_calls, 1u);
-      EXPECT_EQ(other_threads > 0, beside != nullptr);
-      EXPECT_TRUE(streamed == result.object_bytes());
-      EXPECT_EQ(streamed.size(), result.records->size() * kRecordSize);
-      // Whole blocks, and one partial block at most, last.
+      EXPECT_EQ(object.last_calls, 1u);
+      EXPECT_EQ(object.other_threads > 0, beside != nullptr);
+      EXPECT_TRUE(object.bytes == result.object_bytes());
+      EXPECT_EQ(object.bytes.size(), result.records->size() * kRecordSize);
+      // Whole blocks, and one partial block at most, last (the call that
+      // only marks the end hands no bytes).
+      std::vector<std::size_t> sizes;
+      for (const std::size_t size : object.sizes) {
+        if (size > 0) sizes.push_back(size);
+      }
       for (std::size_t i = 0; i < sizes.size(); ++i) {
         EXPECT_EQ(sizes[i] % kRecordSize, 0u);
         if (i + 1 < sizes.size()) {
@@ -299,25 +316,17 @@ TEST(AssemblyService, HandsTheListingOnInPagesAsItGrows) {
       for (const bool keep : {true, false}) {
         SCOPED_TRACE(::testing::Message()
                      << c.name << (beside ? ", on the worker" : "") << (keep ? ", kept" : ""));
-        std::string streamed;
-        std::vector<std::size_t> sizes;
-        std::size_t last_calls = 0;
-        std::size_t other_threads = 0;
-        const std::thread::id caller = std::this_thread::get_id();
+        SinkRecorder listing;
         ServiceOptions options;
         options.worker = beside;
         options.keep_listing = keep;
-        options.listing_sink = [&](std::string_view bytes, bool last) {
-          EXPECT_EQ(last_calls, 0u) << "bytes after the last";
-          other_threads += std::this_thread::get_id() == caller ? 0 : 1;
-          last_calls += last ? 1 : 0;
-          sizes.push_back(bytes.size());
-          streamed += bytes;
-        };
+        options.listing_sink = listing.sink();
         const ServiceResult result = service.assemble(sources, options);
         ASSERT_EQ(result.outcome, ServiceOutcome::completed);
-        EXPECT_EQ(last_calls, 1u);
-        EXPECT_EQ(other_threads > 0, beside != nullptr);
+        EXPECT_EQ(listing.last_calls, 1u);
+        EXPECT_EQ(listing.other_threads > 0, beside != nullptr);
+        const std::string& streamed = listing.bytes;
+        const std::vector<std::size_t>& sizes = listing.sizes;
         EXPECT_TRUE(streamed == whole.listing);
         EXPECT_TRUE(result.listing == (keep ? whole.listing : std::string()));
         for (std::size_t i = 0; i + 1 < sizes.size(); ++i) {
