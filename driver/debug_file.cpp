@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <deque>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -173,72 +174,84 @@ constexpr std::size_t kConfigEnd = 0x2010;
 constexpr std::size_t kEepromFirst = 0x2100;
 constexpr std::size_t kEepromEnd = 0x2200;
 
-bool in_special_memory(std::size_t address) {
-  return (address >= kConfigFirst && address < kConfigEnd) ||
-         (address >= kEepromFirst && address < kEepromEnd);
-}
+struct WordRange {
+  std::size_t first = 0;
+  std::size_t end = 0;  // one past the last word
+};
 
-// Which words of the image the file holds: the program memory, zero fill
-// included, and the words that statements wrote into the special memory.
-// Which words the file holds, a byte each (0 or 1): bytes are read and
-// searched faster than a vector of bits.
-using HeldWords = std::vector<unsigned char>;
+// What the file holds of the image, within the words its directory indexes:
+// the program memory, zero fill included, and the words that lines wrote
+// into the special memory.
+struct HeldWords {
+  std::vector<WordRange> held;        // in address order
+  std::vector<WordPlaces::Run> used;  // the held words that lines wrote
+  std::uint32_t left_out = 0;         // image words the file should hold but cannot
+};
 
-HeldWords words_to_hold(const ProgramFacts& facts, std::size_t program_words,
-                        std::uint32_t& left_out) {
+HeldWords words_to_hold(const ProgramFacts& facts, std::size_t program_words) {
   const std::size_t image_words = (facts.image.size() + 1) / 2;
-  HeldWords held(std::min(image_words, kCodeBlockSlots * kWordsPerCodeBlock), 0);
-  left_out = 0;
-  for (std::size_t address = 0; address < image_words; ++address) {
-    const bool written =
-        address < facts.word_places.size() && facts.word_places[address].has_value();
-    const bool hold = address < held.size() &&
-                      (address < program_words || (written && in_special_memory(address)));
-    if (hold) {
-      held[address] = 1;
-    } else if (written || address < program_words) {
-      ++left_out;
+  const std::size_t held_end = std::min(image_words, kCodeBlockSlots * kWordsPerCodeBlock);
+  const std::size_t program_end = std::min(program_words, held_end);
+  HeldWords words;
+  if (program_end > 0) words.held.push_back({0, program_end});
+  words.used = facts.word_places.within(0, program_end);
+  // Special memory counts only where a line wrote it, past the program memory.
+  std::size_t special_used = 0;
+  for (const auto [first, end] :
+       {WordRange{kConfigFirst, kConfigEnd}, WordRange{kEepromFirst, kEepromEnd}}) {
+    const std::size_t from = std::max(first, program_words);
+    const std::size_t to = std::min(end, held_end);
+    if (from >= to) continue;
+    for (const WordPlaces::Run& run : facts.word_places.within(from, to)) {
+      words.held.push_back({run.first, run.end});
+      words.used.push_back(run);
+      special_used += run.end - run.first;
     }
   }
-  return held;
+  const std::size_t program_left_out = std::min(program_words, image_words) - program_end;
+  const std::size_t written_beyond = facts.word_places.count_in(program_words, image_words);
+  words.left_out = static_cast<std::uint32_t>(program_left_out + written_beyond - special_used);
+  return words;
 }
 
-void write_code(BlockFile& file, std::string_view image, const HeldWords& held,
-                const std::vector<std::optional<SourcePlace>>& places) {
-  for (std::size_t first = 0; first < held.size(); first += kWordsPerCodeBlock) {
-    const std::size_t last = std::min(held.size(), first + kWordsPerCodeBlock);
-    if (std::find(held.begin() + static_cast<std::ptrdiff_t>(first),
-                  held.begin() + static_cast<std::ptrdiff_t>(last),
-                  1) == held.begin() + static_cast<std::ptrdiff_t>(last)) {
-      continue;
-    }
-    const std::size_t index = file.add();
-    put16(file.directory(), 2 * (first / kWordsPerCodeBlock), static_cast<std::uint32_t>(index));
-    // The image holds each word low byte first, as the block does.
-    for (std::size_t address = first; address < last; ++address) {
-      if (!held[address] || 2 * address + 1 >= image.size()) continue;
-      file[index][2 * (address - first)] = image[2 * address];
-      file[index][2 * (address - first) + 1] = image[2 * address + 1];
+// The code blocks, each opened by the first held word in it, and the memory
+// map: each run of words that lines wrote, as its first and last byte
+// address; the zero fill of an ORG is no part of it.
+void write_code(BlockFile& file, std::string_view image, const HeldWords& words) {
+  std::optional<std::size_t> open_slot;
+  std::size_t index = 0;
+  const std::size_t whole_words = image.size() / 2;  // a last odd byte is no word
+  for (const WordRange& range : words.held) {
+    for (std::size_t address = range.first; address < range.end;) {
+      const std::size_t slot = address / kWordsPerCodeBlock;
+      const std::size_t block_first = slot * kWordsPerCodeBlock;
+      const std::size_t end = std::min(range.end, block_first + kWordsPerCodeBlock);
+      if (open_slot != slot) {
+        open_slot = slot;
+        index = file.add();
+        put16(file.directory(), 2 * slot, static_cast<std::uint32_t>(index));
+      }
+      // The image holds each word low byte first, as the block does.
+      const std::size_t copied = std::min(end, whole_words);
+      if (copied > address) {
+        std::copy(image.begin() + static_cast<std::ptrdiff_t>(2 * address),
+                  image.begin() + static_cast<std::ptrdiff_t>(2 * copied),
+                  file[index].begin() + static_cast<std::ptrdiff_t>(2 * (address - block_first)));
+      }
+      address = end;
     }
   }
-  // The memory map: each run of words that statements wrote, as its first
-  // and last byte address; the zero fill of an ORG is no part of it.
-  const auto used = [&](std::size_t address) {
-    return held[address] && address < places.size() && places[address].has_value();
-  };
   const std::size_t map = file.add();
   std::size_t at = 0;
-  for (std::size_t address = 0; address < held.size() && at + 4 <= kBlockSize;) {
-    if (!used(address)) {
-      ++address;
-      continue;
+  for (std::size_t i = 0; i < words.used.size() && at + 4 <= kBlockSize;) {
+    std::size_t last = i;
+    while (last + 1 < words.used.size() && words.used[last + 1].first == words.used[last].end) {
+      ++last;
     }
-    std::size_t end = address;
-    while (end < held.size() && used(end)) ++end;
-    put16(file[map], at, static_cast<std::uint32_t>(2 * address));
-    put16(file[map], at + 2, static_cast<std::uint32_t>(2 * end - 1));
+    put16(file[map], at, static_cast<std::uint32_t>(2 * words.used[i].first));
+    put16(file[map], at + 2, static_cast<std::uint32_t>(2 * words.used[last].end - 1));
     at += 4;
-    address = end;
+    i = last + 1;
   }
   put_range(file.directory(), kDirMemoryMap, map, map);
 }
@@ -274,27 +287,28 @@ std::vector<std::size_t> write_names(BlockFile& file, const std::vector<std::str
   return index_of;
 }
 
-void write_lines(BlockFile& file, const std::vector<std::optional<SourcePlace>>& places,
-                 const HeldWords& held, const std::vector<std::size_t>& file_index) {
+void write_lines(BlockFile& file, const std::vector<WordPlaces::Run>& used,
+                 const std::vector<std::size_t>& file_index) {
   std::size_t written = 0;
   std::size_t first = 0;
-  for (std::size_t address = 0; address < held.size() && address < places.size(); ++address) {
-    if (!held[address]) continue;
-    const auto& place = places[address];
-    if (!place || place->file >= file_index.size() || place->line > 0xFFFF) continue;
-    const std::size_t index = file_index[place->file];
+  for (const WordPlaces::Run& run : used) {
+    const SourcePlace& place = run.place;
+    if (place.file >= file_index.size() || place.line > 0xFFFF) continue;
+    const std::size_t index = file_index[place.file];
     if (index >= kMaxFiles) continue;
-    if (written % kLinesPerBlock == 0) {
-      const std::size_t block = file.add();
-      if (written == 0) first = block;
+    for (std::size_t address = run.first; address < run.end; ++address) {
+      if (written % kLinesPerBlock == 0) {
+        const std::size_t block = file.add();
+        if (written == 0) first = block;
+      }
+      Block& block = file[file.next_index() - 1];
+      const std::size_t at = (written % kLinesPerBlock) * kLineEntry;
+      block[at] = static_cast<char>(index);
+      block[at + 1] = static_cast<char>(kLineHasCode);
+      put16(block, at + 2, place.line);
+      put16(block, at + 4, static_cast<std::uint32_t>(address));
+      ++written;
     }
-    Block& block = file[file.next_index() - 1];
-    const std::size_t at = (written % kLinesPerBlock) * kLineEntry;
-    block[at] = static_cast<char>(index);
-    block[at + 1] = static_cast<char>(kLineHasCode);
-    put16(block, at + 2, place->line);
-    put16(block, at + 4, static_cast<std::uint32_t>(address));
-    ++written;
   }
   if (written > 0) put_range(file.directory(), kDirLineTable, first, file.next_index() - 1);
 }
@@ -328,7 +342,8 @@ void write_symbols(BlockFile& file, const std::vector<SymbolEntry>& symbols) {
 DebugFile debug_file(const GpsimProcessor& processor, const ProgramFacts& facts,
                      const std::vector<std::string>& source_names, const DebugFileStamp& stamp) {
   DebugFile result;
-  const HeldWords held = words_to_hold(facts, processor.program_words, result.words_left_out);
+  const HeldWords held = words_to_hold(facts, processor.program_words);
+  result.words_left_out = held.left_out;
 
   BlockFile file;
   Block& directory = file.directory();
@@ -344,9 +359,9 @@ DebugFile debug_file(const GpsimProcessor& processor, const ProgramFacts& facts,
   directory[kDirFormat] = 1;
   put_text(directory, kDirProcessor, processor.gpsim_name, 8);
 
-  write_code(file, facts.image, held, facts.word_places);
+  write_code(file, facts.image, held);
   const std::vector<std::size_t> file_index = write_names(file, source_names, result.names_cut);
-  write_lines(file, facts.word_places, held, file_index);
+  write_lines(file, held.used, file_index);
   write_symbols(file, debug_symbols(facts.symbols));
   result.bytes = file.bytes();
   return result;

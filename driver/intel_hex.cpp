@@ -31,13 +31,39 @@ void append_record(std::string& text, std::uint8_t type, std::uint16_t address,
   text += "\r\n";
 }
 
-// The placed bytes laid out over the addresses they span, with a mark for
-// each address that a run wrote.
+// The placed bytes laid out over the addresses they span, a later run over
+// an earlier one, with the stretches of addresses that runs wrote.
 struct Memory {
+  struct Stretch {
+    std::size_t begin = 0;  // offsets in bytes
+    std::size_t end = 0;
+  };
   std::uint64_t start = 0;
   std::string bytes;
-  std::vector<bool> written;
+  std::vector<Stretch> written;  // in address order, apart from each other
 };
+
+std::vector<Memory::Stretch> stretches_written(std::span<const PlacedBytes> runs,
+                                               std::uint64_t start) {
+  std::vector<Memory::Stretch> stretches;
+  for (const PlacedBytes& run : runs) {
+    if (run.bytes.empty()) continue;
+    const std::size_t begin = run.address - start;
+    stretches.push_back({begin, begin + run.bytes.size()});
+  }
+  std::sort(stretches.begin(), stretches.end(),
+            [](const Memory::Stretch& a, const Memory::Stretch& b) { return a.begin < b.begin; });
+  // Stretches that overlap or touch are one.
+  std::vector<Memory::Stretch> joined;
+  for (const Memory::Stretch& stretch : stretches) {
+    if (!joined.empty() && stretch.begin <= joined.back().end) {
+      joined.back().end = std::max(joined.back().end, stretch.end);
+    } else {
+      joined.push_back(stretch);
+    }
+  }
+  return joined;
+}
 
 Memory lay_out(std::span<const PlacedBytes> runs) {
   Memory memory;
@@ -51,13 +77,11 @@ Memory lay_out(std::span<const PlacedBytes> runs) {
   }
   if (!any) return memory;
   memory.bytes.assign(end - memory.start, '\0');
-  memory.written.assign(end - memory.start, false);
   for (const PlacedBytes& run : runs) {
-    const std::size_t offset = run.address - memory.start;
-    const auto at = static_cast<std::ptrdiff_t>(offset);
-    std::copy(run.bytes.begin(), run.bytes.end(), memory.bytes.begin() + at);
-    std::fill_n(memory.written.begin() + at, run.bytes.size(), true);
+    std::copy(run.bytes.begin(), run.bytes.end(),
+              memory.bytes.begin() + static_cast<std::ptrdiff_t>(run.address - memory.start));
   }
+  memory.written = stretches_written(runs, memory.start);
   return memory;
 }
 
@@ -66,30 +90,27 @@ Memory lay_out(std::span<const PlacedBytes> runs) {
 std::string intel_hex_text(std::span<const PlacedBytes> runs) {
   const Memory memory = lay_out(runs);
   std::string text;
-  text.reserve(memory.bytes.size() * 3 + memory.bytes.size() / 16 * 13 + 16);
+  std::size_t written = 0;
+  for (const Memory::Stretch& stretch : memory.written) written += stretch.end - stretch.begin;
+  text.reserve(written * 3 + written / 16 * 13 + 16);
   std::uint64_t segment = 0;
-  std::size_t i = 0;
-  while (i < memory.bytes.size()) {
-    if (!memory.written[i]) {
-      ++i;
-      continue;
+  for (const Memory::Stretch& stretch : memory.written) {
+    for (std::size_t i = stretch.begin; i < stretch.end;) {
+      // A record ends at the stretch's end or at the next 16-byte boundary.
+      const std::uint64_t address = memory.start + i;
+      const std::uint64_t record_end = (address / kBytesPerRecord + 1) * kBytesPerRecord;
+      const std::size_t count =
+          static_cast<std::size_t>(std::min<std::uint64_t>(stretch.end - i, record_end - address));
+      if ((address >> 16) != segment) {
+        segment = address >> 16;
+        const char upper[2] = {static_cast<char>((segment >> 8) & 0xFF),
+                               static_cast<char>(segment & 0xFF)};
+        append_record(text, 0x04, 0, std::string_view(upper, 2));
+      }
+      append_record(text, 0x00, static_cast<std::uint16_t>(address & 0xFFFF),
+                    std::string_view(memory.bytes).substr(i, count));
+      i += count;
     }
-    const std::uint64_t address = memory.start + i;
-    const std::uint64_t record_end = (address / kBytesPerRecord + 1) * kBytesPerRecord;
-    std::size_t count = 0;
-    while (i + count < memory.bytes.size() && memory.written[i + count] &&
-           address + count < record_end) {
-      ++count;
-    }
-    if ((address >> 16) != segment) {
-      segment = address >> 16;
-      const char upper[2] = {static_cast<char>((segment >> 8) & 0xFF),
-                             static_cast<char>(segment & 0xFF)};
-      append_record(text, 0x04, 0, std::string_view(upper, 2));
-    }
-    append_record(text, 0x00, static_cast<std::uint16_t>(address & 0xFFFF),
-                  std::string_view(memory.bytes).substr(i, count));
-    i += count;
   }
   append_record(text, 0x01, 0, {});
   return text;

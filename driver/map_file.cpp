@@ -1,8 +1,10 @@
 #include "driver/map_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -133,22 +135,23 @@ void append_symbol_lists(std::string& out, const ProgramFacts& facts) {
   append_symbols(out, facts, order);
 }
 
+// The highest word below `end` that a line wrote.
+std::optional<std::uint32_t> highest_written(const WordPlaces& places, std::size_t end) {
+  const std::optional<std::size_t> word = places.last_below(end);
+  if (!word) return std::nullopt;
+  return static_cast<std::uint32_t>(*word);
+}
+
 // The chip's program memory by page, then its configuration, ID and EEPROM
 // words in sections of their own.
 void append_chip_program_memory(std::string& out, const ProgramFacts& facts,
                                 const ChipFacts& chip) {
-  const auto written = [&](std::uint32_t address) {
-    return address < facts.word_places.size() && facts.word_places[address].has_value();
-  };
+  const WordPlaces& places = facts.word_places;
   const auto used_in = [&](std::uint32_t first, std::uint32_t last) {
-    std::uint32_t used = 0;
-    for (std::uint32_t address = first; address <= last; ++address) used += written(address);
-    return used;
+    return static_cast<std::uint32_t>(places.count_in(first, std::size_t{last} + 1));
   };
-  std::optional<std::uint32_t> highest;
-  for (std::uint32_t address = 0; address <= chip.program.last; ++address) {
-    if (written(address)) highest = address;
-  }
+  const std::optional<std::uint32_t> highest =
+      highest_written(places, std::size_t{chip.program.last} + 1);
   append_heading(out, "Program memory of the " + chip.name + " (words)");
   Table table({true, false, true, true});
   table.add({"page", "addresses", "size", "used"});
@@ -175,7 +178,7 @@ void append_chip_program_memory(std::string& out, const ProgramFacts& facts,
   const auto values = [&](std::uint32_t first, std::uint32_t last) {
     std::string text;
     for (std::uint32_t address = first; address <= last; ++address) {
-      if (!written(address)) continue;
+      if (!places.at(address)) continue;
       const std::size_t at = 2 * std::size_t{address};
       const auto low = static_cast<unsigned char>(facts.image[at]);
       const auto high = static_cast<unsigned char>(facts.image[at + 1]);
@@ -232,20 +235,15 @@ void append_chip_data_memory(std::string& out, const ProgramFacts& facts, const 
 }
 
 void append_program_memory(std::string& out, const ProgramFacts& facts) {
-  std::map<std::uint32_t, std::uint32_t> used_by_page;
-  std::optional<std::uint32_t> highest;
-  for (std::size_t address = 0; address < facts.word_places.size(); ++address) {
-    if (!facts.word_places[address]) continue;
-    ++used_by_page[static_cast<std::uint32_t>(address / kProgramPageWords)];
-    highest = static_cast<std::uint32_t>(address);
-  }
+  const std::optional<std::uint32_t> highest = highest_written(facts.word_places, SIZE_MAX);
   append_heading(out, "Program memory (words)");
   Table table({true, false, true});
   table.add({"page", "addresses", "used"});
   std::uint32_t all = 0;
   const std::uint32_t last_page = highest ? *highest / kProgramPageWords : 0;
   for (std::uint32_t page = 0; page <= last_page; ++page) {
-    const std::uint32_t used = used_by_page.contains(page) ? used_by_page[page] : 0;
+    const auto used = static_cast<std::uint32_t>(facts.word_places.count_in(
+        std::size_t{page} * kProgramPageWords, (std::size_t{page} + 1) * kProgramPageWords));
     all += used;
     table.add({std::to_string(page),
                range_text(page * kProgramPageWords, (page + 1) * kProgramPageWords - 1),

@@ -1,6 +1,7 @@
 #include "driver/program_facts.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "source/statement_splitter.h"
 #include "support/hex_value.h"
@@ -15,6 +16,61 @@ std::string without_colons(std::string_view label) {
 }
 
 }  // namespace
+
+void WordPlaces::add(std::size_t first, std::size_t end, SourcePlace place) {
+  if (!runs_.empty()) first = std::max(first, runs_.back().end);
+  if (end <= first) return;
+  if (!runs_.empty() && runs_.back().end == first && runs_.back().place == place) {
+    runs_.back().end = end;
+    return;
+  }
+  runs_.push_back(Run{first, end, place});
+}
+
+namespace {
+
+using Runs = std::vector<WordPlaces::Run>;
+
+// The first run that ends after `word`.
+Runs::const_iterator run_ending_after(const Runs& runs, std::size_t word) {
+  return std::upper_bound(runs.begin(), runs.end(), word,
+                          [](std::size_t at, const WordPlaces::Run& run) { return at < run.end; });
+}
+
+}  // namespace
+
+std::optional<SourcePlace> WordPlaces::at(std::size_t word) const {
+  const auto run = run_ending_after(runs_, word);
+  if (run == runs_.end() || run->first > word) return std::nullopt;
+  return run->place;
+}
+
+std::size_t WordPlaces::count_in(std::size_t first, std::size_t end) const {
+  std::size_t count = 0;
+  if (first >= end) return count;
+  for (auto run = run_ending_after(runs_, first); run != runs_.end() && run->first < end; ++run) {
+    count += std::min(run->end, end) - std::max(run->first, first);
+  }
+  return count;
+}
+
+std::vector<WordPlaces::Run> WordPlaces::within(std::size_t first, std::size_t end) const {
+  std::vector<Run> cut;
+  if (first >= end) return cut;
+  for (auto run = run_ending_after(runs_, first); run != runs_.end() && run->first < end; ++run) {
+    cut.push_back(Run{std::max(run->first, first), std::min(run->end, end), run->place});
+  }
+  return cut;
+}
+
+std::optional<std::size_t> WordPlaces::last_below(std::size_t end) const {
+  if (end == 0) return std::nullopt;
+  const auto run = run_ending_after(runs_, end - 1);
+  // The run holding `end - 1`, or else the last run before it.
+  if (run != runs_.end() && run->first < end) return end - 1;
+  if (run == runs_.begin()) return std::nullopt;
+  return std::prev(run)->end - 1;
+}
 
 void ProgramFactsCollector::close_subroutine(std::uint32_t end) {
   if (!open_subroutine_) return;
@@ -50,14 +106,9 @@ void ProgramFactsCollector::pass2_ended(std::uint32_t counter) {
 
 void ProgramFactsCollector::wrote(std::size_t begin, std::size_t end, const SourceLocation& where) {
   if (end <= begin) return;
-  const std::size_t last_word = (end - 1) / 2;
-  if (word_places_.size() <= last_word) word_places_.resize(last_word + 1);
-  const SourcePlace place{static_cast<std::uint32_t>(where.file_index),
-                          static_cast<std::uint32_t>(where.line)};
-  for (std::size_t word = begin / 2; word <= last_word; ++word) {
-    // A word shared by two lines (a DE byte and the next) keeps the first.
-    if (!word_places_[word]) word_places_[word] = place;
-  }
+  word_places_.add(begin / 2, (end + 1) / 2,
+                   SourcePlace{static_cast<std::uint32_t>(where.file_index),
+                               static_cast<std::uint32_t>(where.line)});
 }
 
 ProgramFacts ProgramFactsCollector::finish(const SymbolTable& symbols, const SourceMap& map,
@@ -66,7 +117,6 @@ ProgramFacts ProgramFactsCollector::finish(const SymbolTable& symbols, const Sou
   facts.files = std::move(files);
   facts.image = std::move(image);
   facts.word_places = std::move(word_places_);
-  facts.word_places.resize((facts.image.size() + 1) / 2);
   facts.reservations = std::move(reservations_);
 
   for (const Symbol& entry : symbols.entries()) {

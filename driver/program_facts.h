@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -26,6 +27,41 @@ struct SourcePlace {
   std::uint32_t file = 0;
   std::uint32_t line = 0;
   friend bool operator==(const SourcePlace&, const SourcePlace&) = default;
+};
+
+// Which line wrote each word of an image (word a at byte 2a), as runs of
+// consecutive words written by one line, in address order. The words
+// between runs (the zero fill of an ORG) were written by no line. Held as
+// runs so that an image that an ORG stretches far costs nothing per word.
+class WordPlaces {
+ public:
+  struct Run {
+    std::size_t first = 0;  // the first word
+    std::size_t end = 0;    // one past the last word
+    SourcePlace place;
+    friend bool operator==(const Run&, const Run&) = default;
+  };
+
+  // Words [first, end) written by the line at `place`. An image only grows,
+  // so words come in address order; a word already placed (one that a data
+  // byte shares with the next line) keeps its first line.
+  void add(std::size_t first, std::size_t end, SourcePlace place);
+
+  std::span<const Run> runs() const { return runs_; }
+  bool empty() const { return runs_.empty(); }
+  std::optional<SourcePlace> at(std::size_t word) const;
+  // How many words of [first, end) a line wrote.
+  std::size_t count_in(std::size_t first, std::size_t end) const;
+  // The highest word below `end` that a line wrote.
+  std::optional<std::size_t> last_below(std::size_t end) const;
+  // The runs cut to the words [first, end).
+  std::vector<Run> within(std::size_t first, std::size_t end) const;
+
+  // Adjacent runs of one line are one run, so equal contents compare equal.
+  friend bool operator==(const WordPlaces&, const WordPlaces&) = default;
+
+ private:
+  std::vector<Run> runs_;
 };
 
 enum class SymbolKind { global_label, local_label, subroutine, constant, reservation };
@@ -52,9 +88,9 @@ struct ProgramFacts {
   // project's own sources (a chip's register and bit names).
   std::size_t definition_files = 0;
   std::string image;  // the bytes of the program image (.bin)
-  // For each word of the image (word a at byte 2a), the line that wrote it;
-  // none for the zero fill of an ORG.
-  std::vector<std::optional<SourcePlace>> word_places;
+  // For each word of the image, the line that wrote it; none for the zero
+  // fill of an ORG.
+  WordPlaces word_places;
   std::vector<ProgramSymbol> symbols;  // in the order the source defines them
   std::vector<Reservation> reservations;
   // The chip the sources define, whose memory the map is laid out by.
@@ -99,7 +135,7 @@ class ProgramFactsCollector {
   std::unordered_map<std::size_t, Extent> subroutines_by_origin_;
   std::optional<std::size_t> open_subroutine_;
   std::vector<Reservation> reservations_;
-  std::vector<std::optional<SourcePlace>> word_places_;
+  WordPlaces word_places_;
 };
 
 }  // namespace korva

@@ -286,13 +286,16 @@ void ProjectAnalysis::collect_bit_uses() {
 void ProjectAnalysis::collect_words() {
   if (!result_.facts) return;
   const ProgramFacts& facts = *result_.facts;
-  for (std::size_t address = 0; address < facts.word_places.size(); ++address) {
-    const std::optional<SourcePlace>& place = facts.word_places[address];
-    if (!place || place->line == 0 || 2 * address + 1 >= facts.image.size()) continue;
-    const auto low = static_cast<unsigned char>(facts.image[2 * address]);
-    const auto high = static_cast<unsigned char>(facts.image[2 * address + 1]);
-    words_[{place->file, place->line - 1}].push_back(PlacedWord{
-        static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(high << 8 | low)});
+  for (const WordPlaces::Run& run : facts.word_places.runs()) {
+    if (run.place.line == 0) continue;
+    std::vector<PlacedWord>& words = words_[{run.place.file, run.place.line - 1}];
+    for (std::size_t address = run.first; address < run.end; ++address) {
+      if (2 * address + 1 >= facts.image.size()) break;
+      const auto low = static_cast<unsigned char>(facts.image[2 * address]);
+      const auto high = static_cast<unsigned char>(facts.image[2 * address + 1]);
+      words.push_back(PlacedWord{static_cast<std::uint32_t>(address),
+                                 static_cast<std::uint32_t>(high << 8 | low)});
+    }
   }
 }
 

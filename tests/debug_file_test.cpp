@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "word_places_support.h"
 
 namespace korva {
 namespace {
@@ -131,8 +132,8 @@ TEST(DebugFile, GpvcReadsProcessorWordsSymbolsFilesAndLines) {
   facts.files = {"main.as", "macros.inc"};
   // 0000: 3005 (MOVLW 5), 0001: 00A0, 0002-0003: ORG fill, 0004: 0008.
   facts.image = std::string("\x05\x30\xA0\x00\x00\x00\x00\x00\x08\x00", 10);
-  facts.word_places = {SourcePlace{0, 3}, SourcePlace{1, 7}, std::nullopt, std::nullopt,
-                       SourcePlace{0, 12}};
+  facts.word_places = testing::word_places_of(
+      {SourcePlace{0, 3}, SourcePlace{1, 7}, std::nullopt, std::nullopt, SourcePlace{0, 12}});
   facts.symbols = {
       named("START", SymbolKind::global_label, 0),
       named("LIMIT", SymbolKind::constant, 0x64),
@@ -194,7 +195,8 @@ TEST(DebugFile, LargeTablesSpreadOverBlocksThatEachStandAlone) {
   facts.image.assign(2 * words, '\0');
   for (std::size_t a = 0; a < words; ++a) {
     facts.image[2 * a] = static_cast<char>(a & 0xFF);
-    facts.word_places.push_back(
+    facts.word_places.add(
+        a, a + 1,
         SourcePlace{static_cast<std::uint32_t>(a % 10), static_cast<std::uint32_t>(a + 1)});
   }
   for (int i = 0; i < 100; ++i) {
@@ -240,7 +242,7 @@ TEST(DebugFile, WordsBeyondTheProgramMemoryAndOverlongNamesAreReported) {
   ProgramFacts facts;
   facts.files = {"a.as"};
   facts.image.assign(std::size_t{2} * 1030, '\x01');
-  facts.word_places.assign(1030, SourcePlace{0, 1});
+  facts.word_places.add(0, 1030, SourcePlace{0, 1});
   const std::string long_name(70, 'x');
   const DebugFile file = debug_file(small, facts, {long_name}, stamp());
   EXPECT_EQ(file.words_left_out, 6u);
@@ -258,6 +260,47 @@ TEST(DebugFile, WordsBeyondTheProgramMemoryAndOverlongNamesAreReported) {
   EXPECT_EQ(view.rom_usage, "using ROM 000000 to 0003ff");
   EXPECT_EQ(view.files, std::vector<std::string>{long_name.substr(0, 63)});
   EXPECT_EQ(view.lines.size(), 1024u);
+}
+
+// An image that ORGs stretch far: the file holds the program memory and the
+// configuration and EEPROM words, and counts every other written word as
+// left out, however far the image reaches.
+TEST(DebugFile, FarWordsAreHeldOnlyInTheSpecialMemory) {
+  const GpsimProcessor small{"12F675", "12f675", 1024};
+  ProgramFacts facts;
+  facts.files = {"a.as"};
+  const struct {
+    std::size_t address;
+    std::uint16_t word;
+  } written[] = {{0, 0x3005},      {1, 0x2800},      {0x1000, 0x0008}, {0x2007, 0x3FF1},
+                 {0x2100, 0x0012}, {0x2101, 0x0034}, {0x9000, 0x0064}};
+  facts.image.assign(std::size_t{2} * 0x9001, '\0');
+  for (const auto& [address, word] : written) {
+    facts.image[2 * address] = static_cast<char>(word & 0xFF);
+    facts.image[2 * address + 1] = static_cast<char>(word >> 8);
+    facts.word_places.add(address, address + 1,
+                          SourcePlace{0, static_cast<std::uint32_t>(address % 1000 + 1)});
+  }
+  const DebugFile file = debug_file(small, facts, {"a.as"}, stamp());
+  EXPECT_EQ(file.words_left_out, 2u);  // 1000 and 9000
+  // The memory map: words 0-1, 2007 and 2100-2101, as byte addresses.
+  const std::size_t map = word_at(file.bytes, 0x1BB) * 512;
+  const std::vector<unsigned> ranges = {0, 3, 0x400E, 0x400F, 0x4200, 0x4203, 0};
+  for (std::size_t i = 0; i < ranges.size(); ++i) {
+    EXPECT_EQ(word_at(file.bytes, map + 2 * i), ranges[i]) << i;
+  }
+
+  SKIP_WITHOUT_GPVC();
+  testing::ScratchDir dir;
+  const GpvcView view = read_with_gpvc(file.bytes, dir);
+  ASSERT_EQ(view.lines.size(), 5u);
+  const unsigned addresses[] = {0, 1, 0x2007, 0x2100, 0x2101};
+  for (std::size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(view.lines[i].address, addresses[i]);
+    EXPECT_EQ(view.words.at(addresses[i]), written[i < 2 ? i : i + 1].word) << i;
+  }
+  EXPECT_FALSE(view.words.contains(0x1000));
+  EXPECT_FALSE(view.words.contains(0x9000));
 }
 
 TEST(DebugFile, EmptyProgramStillHasEveryTableAReaderNeeds) {

@@ -10,6 +10,7 @@
 
 #include "driver/assembly_service.h"
 #include "test_support.h"
+#include "word_places_support.h"
 
 namespace korva {
 namespace {
@@ -34,16 +35,18 @@ ProgramSymbol symbol(std::string name, SymbolKind kind, std::optional<std::uint3
   return s;
 }
 
-// Words 0 to `count` - 1 written by line 1 of the first file.
-std::vector<std::optional<SourcePlace>> words(std::size_t count) {
-  return std::vector<std::optional<SourcePlace>>(count, SourcePlace{0, 1});
+// Words 0 to `count` - 1 written by line 1 of the first file, but for the
+// words in `gaps`.
+WordPlaces words(std::size_t count, std::initializer_list<std::size_t> gaps = {}) {
+  std::vector<std::optional<SourcePlace>> each(count, SourcePlace{0, 1});
+  for (std::size_t gap : gaps) each[gap].reset();
+  return testing::word_places_of(each);
 }
 
 TEST(MapFile, ListsSymbolsByNameAndByValueAndSumsTheMemory) {
   ProgramFacts facts;
   facts.files = {"main.as", "lib.inc"};
-  facts.word_places = words(12);
-  facts.word_places[3].reset();  // an ORG gap is not used memory
+  facts.word_places = words(12, {3});  // an ORG gap is not used memory
   facts.symbols = {
       symbol("START", SymbolKind::global_label, 0, 3),
       symbol("WAIT", SymbolKind::subroutine, 5, 9, {}, 7),
@@ -114,8 +117,7 @@ std::string line_starting(const std::string& text, std::string_view section,
 
 TEST(MapFile, CountsWordsPerPageAndBytesPerBankAcrossTheirBounds) {
   ProgramFacts facts;
-  facts.word_places = words(0x802);  // two words on page 1
-  facts.word_places[0x7FF].reset();
+  facts.word_places = words(0x802, {0x7FF});  // two words on page 1
   // 7E and 7F in bank 0, 80 to 82 in bank 1; and one byte in bank 3.
   facts.reservations = {{0x7E, 5}, {0x1A0, 1}};
   const std::string text = map_file_text(facts, "p");

@@ -12,6 +12,7 @@
 #include "driver/assembler.h"
 #include "driver/project.h"
 #include "test_support.h"
+#include "word_places_support.h"
 
 namespace korva {
 namespace {
@@ -74,7 +75,66 @@ TEST(ProgramFacts, EachWordNamesTheLineThatWroteItAndMacroWordsTheirBodyLine) {
       std::nullopt,      std::nullopt,       // ORG fill
       SourcePlace{0, 5}, SourcePlace{0, 6},
   };
-  EXPECT_EQ(facts.word_places, expected);
+  EXPECT_EQ(facts.word_places, testing::word_places_of(expected));
+}
+
+// Places built from runs answer word by word as the words themselves would.
+TEST(WordPlaces, RunsAnswerAsTheirWordsWould) {
+  const SourcePlace a{0, 1}, b{0, 2}, c{1, 9};
+  struct Add {
+    std::size_t first, end;
+    SourcePlace place;
+  };
+  const struct {
+    const char* name;
+    std::vector<Add> adds;
+    std::vector<std::optional<SourcePlace>> words;  // the same places, word by word
+    std::size_t runs;
+  } cases[] = {
+      {"empty", {}, {}, 0},
+      {"one line", {{2, 5, a}}, {std::nullopt, std::nullopt, a, a, a}, 1},
+      {"lines side by side", {{0, 2, a}, {2, 3, b}}, {a, a, b}, 2},
+      {"one line twice in a row joins", {{0, 1, a}, {1, 2, a}}, {a, a}, 1},
+      {"a shared word keeps its first line", {{0, 1, a}, {0, 2, b}}, {a, b}, 2},
+      {"a word placed again is kept", {{0, 3, a}, {1, 2, c}}, {a, a, a}, 1},
+      {"a gap between",
+       {{0, 1, a}, {4, 6, c}},
+       {a, std::nullopt, std::nullopt, std::nullopt, c, c},
+       2},
+      {"nothing written", {{3, 3, a}}, {}, 0},
+  };
+  for (const auto& one : cases) {
+    SCOPED_TRACE(one.name);
+    WordPlaces places;
+    for (const Add& add : one.adds) places.add(add.first, add.end, add.place);
+    EXPECT_EQ(places.runs().size(), one.runs);
+    EXPECT_EQ(places, testing::word_places_of(one.words));
+    // Every question, asked for every range around the words.
+    const std::size_t span = one.words.size() + 2;
+    for (std::size_t first = 0; first <= span; ++first) {
+      EXPECT_EQ(places.at(first), first < one.words.size() ? one.words[first] : std::nullopt);
+      for (std::size_t end = first; end <= span; ++end) {
+        std::size_t count = 0;
+        std::vector<std::optional<SourcePlace>> cut(one.words.size());
+        for (std::size_t w = first; w < end && w < one.words.size(); ++w) {
+          count += one.words[w].has_value();
+          cut[w] = one.words[w];
+        }
+        EXPECT_EQ(places.count_in(first, end), count) << first << "-" << end;
+        WordPlaces within;
+        for (const WordPlaces::Run& run : places.within(first, end)) {
+          within.add(run.first, run.end, run.place);
+        }
+        EXPECT_EQ(within, testing::word_places_of(cut)) << first << "-" << end;
+      }
+      std::optional<std::size_t> last;
+      for (std::size_t w = 0; w < std::min(first, one.words.size()); ++w) {
+        if (one.words[w]) last = w;
+      }
+      EXPECT_EQ(places.last_below(first), last) << first;
+    }
+    EXPECT_EQ(places.count_in(5, 2), 0u);  // an empty range, given backwards
+  }
 }
 
 TEST(ProgramFacts, DataByteSharesItsWordWithTheNextLine) {
@@ -83,7 +143,7 @@ TEST(ProgramFacts, DataByteSharesItsWordWithTheNextLine) {
   ASSERT_TRUE(run.result.facts.has_value());
   // Bytes 41 00 00: word 0 holds the data byte and half of the NOP.
   EXPECT_EQ(run.result.facts->word_places,
-            (std::vector<std::optional<SourcePlace>>{SourcePlace{0, 1}, SourcePlace{0, 2}}));
+            testing::word_places_of({SourcePlace{0, 1}, SourcePlace{0, 2}}));
 }
 
 TEST(ProgramFacts, SymbolsCarryKindScopeValueSizeAndPlace) {
