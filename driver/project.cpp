@@ -77,11 +77,9 @@ Expected<std::vector<std::string>> load_project_file(const std::string& cp932_pa
   return load_project_file(SystemPath::from_cp932(cp932_path));
 }
 
-Expected<std::vector<std::string>> load_project_file(const SystemPath& path) {
-  FileContents file = read_whole_file(path.path());
-  if (!file) return fail(std::move(file).failure().message);
+std::vector<std::string> project_entries(std::string_view bytes) {
   // The text ends at its first zero byte, as every text the reader gets.
-  const std::string_view text = std::string_view(*file).substr(0, file->find('\0'));
+  const std::string_view text = bytes.substr(0, bytes.find('\0'));
   std::vector<std::string> entries;
   SourceReader reader;
   reader.reset(text);
@@ -93,6 +91,12 @@ Expected<std::vector<std::string>> load_project_file(const SystemPath& path) {
     entries.push_back(line);
   }
   return entries;
+}
+
+Expected<std::vector<std::string>> load_project_file(const SystemPath& path) {
+  FileContents file = read_whole_file(path.path());
+  if (!file) return fail(std::move(file).failure().message);
+  return project_entries(*file);
 }
 
 Expected<std::string> project_entry_for(const SystemPath& file_name) {

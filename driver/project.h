@@ -60,9 +60,12 @@ Expected<std::vector<std::string>> entries_for_folder(const std::vector<std::str
                                                       const std::filesystem::path& from,
                                                       const std::filesystem::path& to);
 
-// The project list held in the project file at `path`: its lines, read as
-// the source reader reads lines (CR dropped, tabs to blanks, blanks
+// The project list that the bytes of a project file hold: its lines, read
+// as the source reader reads lines (CR dropped, tabs to blanks, blanks
 // collapsed), up to a line that reads "end".
+std::vector<std::string> project_entries(std::string_view bytes);
+
+// The project list held in the project file at `path`.
 Expected<std::vector<std::string>> load_project_file(const SystemPath& path);
 // The same for a project file named by a CP932 text.
 Expected<std::vector<std::string>> load_project_file(const std::string& cp932_path);

@@ -97,12 +97,17 @@ Json diagnostic_json(const Diagnostic& diagnostic, const Json& range, const Json
   return json;
 }
 
+const syntax::Notation& notation_of_table() {
+  static const syntax::Notation kNone;
+  const std::optional<syntax::Notation>& notation = syntax::table_notation();
+  return notation ? *notation : kNone;
+}
+
 }  // namespace
 
-Server::Server(ServerOptions options) : options_(std::move(options)) {
+Server::Server(ServerOptions options)
+    : options_(std::move(options)), notation_(notation_of_table()) {
   chip_.chips_directory = options_.chips_directory;
-  syntax::NotationResult notation = syntax::notation_from(kPatterns);
-  if (notation.notation) notation_ = std::move(*notation.notation);
 }
 
 std::string Server::log_message(std::string_view text) {

@@ -138,7 +138,8 @@ class Server {
   std::map<std::filesystem::path, CachedAnalysis> analyses_;  // by the plan's key
   std::set<std::filesystem::path> changed_;                   // documents changed since idle()
   std::map<std::filesystem::path, std::set<std::string>> published_;  // uris per plan
-  syntax::Notation notation_;
+  // The pattern table's notation, shared by every server.
+  const syntax::Notation& notation_;
 };
 
 }  // namespace korva::lsp

@@ -23,12 +23,6 @@ using syntax::Style;
 // blocks start at -1.
 constexpr int kStyled = 1;
 
-const std::optional<syntax::Notation>& notation() {
-  static const std::optional<syntax::Notation> table =
-      syntax::notation_from(pattern_entries()).notation;
-  return table;
-}
-
 QColor colour_of(Style style) {
   switch (style) {
     case Style::directive:
@@ -96,9 +90,9 @@ std::vector<syntax::StyledSpan> ListingHighlighter::line_styles(const QString& l
   }
   qsizetype end = line.indexOf(u'\t', start);
   if (end < 0) end = line.size();
-  if (end == start || !notation()) return {};
+  if (end == start || !syntax::table_notation()) return {};
   std::vector<syntax::StyledSpan> spans = syntax::statement_styles(
-      *notation(), pattern_entries(), column_bytes(line.mid(start, end - start)));
+      *syntax::table_notation(), pattern_entries(), column_bytes(line.mid(start, end - start)));
   for (syntax::StyledSpan& span : spans) span.start += static_cast<std::size_t>(start);
   return spans;
 }

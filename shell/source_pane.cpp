@@ -29,12 +29,6 @@ QString display(std::string_view bytes) {
 // How long typing must pause before the project is checked again.
 constexpr int kCheckDelayMs = 400;
 
-const std::optional<syntax::Notation>& notation() {
-  static const std::optional<syntax::Notation> table =
-      syntax::notation_from(pattern_entries()).notation;
-  return table;
-}
-
 // A line's text for the core, one byte per character, so that byte
 // positions are character positions: ASCII as it is, anything else a byte
 // that is no sign of the notation.
@@ -66,7 +60,7 @@ class SourceHighlighter : public QSyntaxHighlighter {
       setFormat(0, static_cast<int>(label_end),
                 ListingHighlighter::format_of(syntax::Style::defined_name));
     }
-    if (!notation() || place.end <= place.start) return;
+    if (!syntax::table_notation() || place.end <= place.start) return;
     // The statement with its blanks collapsed, as the forms are matched,
     // and where each of its characters stands in the line.
     std::string statement;
@@ -87,7 +81,7 @@ class SourceHighlighter : public QSyntaxHighlighter {
       column_of.push_back(i);
     }
     for (const syntax::StyledSpan& span :
-         syntax::statement_styles(*notation(), pattern_entries(), statement)) {
+         syntax::statement_styles(*syntax::table_notation(), pattern_entries(), statement)) {
       if (span.length == 0 || span.start + span.length > column_of.size()) continue;
       const std::size_t first = column_of[span.start];
       const std::size_t last = column_of[span.start + span.length - 1];

@@ -322,6 +322,11 @@ NotationResult notation_from(std::span<const PatternEntry> entries) {
   return NotationResult{std::move(notation), {}};
 }
 
+const std::optional<Notation>& table_notation() {
+  static const std::optional<Notation> notation = notation_from(pattern_entries()).notation;
+  return notation;
+}
+
 std::string literal_regex(std::string_view text) {
   std::string regex;
   for (const char c : text) {
