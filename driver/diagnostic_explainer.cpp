@@ -79,12 +79,22 @@ LineLayout layout_of(std::string_view line) {
   return layout;
 }
 
+// How far a walk through the statement's text in the line has come: the
+// line's offset and the characters of the collapsed statement before it.
+struct RawCursor {
+  std::size_t at = 0;
+  std::size_t collapsed = 0;
+};
+
 // Where character `at` of the collapsed statement stands in the line, found
-// by collapsing it again as layout_of does; `at` lies within the statement.
-std::size_t raw_offset(const LineLayout& layout, std::size_t at) {
+// by collapsing it again as layout_of does, from `cursor` on; `at` lies
+// within the statement. The cursor stays at the start of the run of blanks
+// or other characters that holds it, so a later character is found from
+// there.
+std::size_t raw_offset(const LineLayout& layout, std::size_t at, RawCursor& cursor) {
   const std::string_view line = layout.line;
-  std::size_t collapsed = 0;  // characters of the statement before line[i]
-  std::size_t i = layout.begin;
+  std::size_t& i = cursor.at;
+  std::size_t& collapsed = cursor.collapsed;
   while (i < layout.end) {
     std::size_t run_end = i;
     while (run_end < layout.end && is_blank(line[run_end])) ++run_end;
@@ -125,7 +135,9 @@ std::size_t find_word(std::string_view within, std::string_view text, std::size_
 std::optional<ColumnSpan> span_in_statement(const LineLayout& layout, std::size_t at,
                                             std::size_t size) {
   if (size == 0 || at + size > layout.statement.size()) return std::nullopt;
-  return raw_span(raw_offset(layout, at), raw_offset(layout, at + size - 1) + 1);
+  RawCursor cursor{layout.begin, 0};
+  const std::size_t begin = raw_offset(layout, at, cursor);
+  return raw_span(begin, raw_offset(layout, at + size - 1, cursor) + 1);
 }
 
 std::optional<ColumnSpan> whole_statement(std::string_view source_line) {
