@@ -48,7 +48,6 @@ class WordPlaces {
   void add(std::size_t first, std::size_t end, SourcePlace place);
 
   std::span<const Run> runs() const { return runs_; }
-  bool empty() const { return runs_.empty(); }
   std::optional<SourcePlace> at(std::size_t word) const;
   // How many words of [first, end) a line wrote.
   std::size_t count_in(std::size_t first, std::size_t end) const;
