@@ -284,7 +284,7 @@ TEST(DebugFile, FarWordsAreHeldOnlyInTheSpecialMemory) {
   const DebugFile file = debug_file(small, facts, {"a.as"}, stamp());
   EXPECT_EQ(file.words_left_out, 2u);  // 1000 and 9000
   // The memory map: words 0-1, 2007 and 2100-2101, as byte addresses.
-  const std::size_t map = word_at(file.bytes, 0x1BB) * 512;
+  const std::size_t map = std::size_t{word_at(file.bytes, 0x1BB)} * 512;
   const std::vector<unsigned> ranges = {0, 3, 0x400E, 0x400F, 0x4200, 0x4203, 0};
   for (std::size_t i = 0; i < ranges.size(); ++i) {
     EXPECT_EQ(word_at(file.bytes, map + 2 * i), ranges[i]) << i;
