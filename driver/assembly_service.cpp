@@ -184,7 +184,7 @@ class AssemblyService::Run {
 
  private:
   void add_warning(DiagnosticKind kind, std::string text) {
-    if (!text.empty()) warnings_.push_back({result_.records->size(), kind, std::move(text)});
+    if (!text.empty()) warnings_.push_back({kept_, kind, std::move(text)});
   }
   // The diagnostic added for record `record`; null for a warning beyond its
   // kind's share.
@@ -206,12 +206,15 @@ class AssemblyService::Run {
   void check_words(std::size_t n, const RecordSpot& spot, const LineRecord& record,
                    std::uint32_t address, std::string_view line);
   void add_summaries();
-  // Keeps the record; every block of records is handed on to be laid out
-  // for the .obj file, unless the worker is still at the one before.
+  // Keeps the record; every block of records is handed on to the store and
+  // laid out for the .obj file, unless the worker is still at the one before.
   void keep(const LineRecord& record, RecordSpot spot);
-  // Hands the records kept so far on to be laid out: on the worker, or here
-  // without one.
+  // Hands the records kept so far on to the store and to be laid out: on
+  // the worker, or here without one. After the last, the store is whole
+  // when this returns; the last records are laid out while pass 3 runs.
   void hand_on(bool last);
+  // Lays out the records in the store up to `count` for the .obj file.
+  void lay_out(std::size_t count, bool last);
   // Adds a line to the listing; every piece of it is handed on to
   // `listing_sink`, unless the worker is still at the one before.
   void list(std::string_view line);
@@ -238,6 +241,12 @@ class AssemblyService::Run {
   std::unique_ptr<ProgramFactsCollector> facts_;  // only when the facts were asked for
   // Lays the .obj bytes out from the records, when they are asked for.
   std::optional<RecordStore::ObjectWriter> object_writer_;
+  // With a worker, pass 2 puts its records in one batch while the worker
+  // adds the other to the store (finding the repeated ones takes time), so
+  // that the store is the worker's alone until pass 2 ends.
+  std::array<RecordStore::Batch, 2> batches_;
+  std::size_t batch_filling_ = 0;
+  std::size_t kept_ = 0;            // records kept by pass 2
   std::optional<ChipChecks> chip_;  // when the sources define a chip
   // The listing's lines, when the result keeps it; else two buffers in
   // turn, one filled while the worker hands the other to the sink.
@@ -339,33 +348,51 @@ void AssemblyService::Run::pass2() {
     keep(s.record_, spot);
     assign_hex(s.record_.address, counter, 4);
   } while (s.line_ != "end");
-  // The last records are laid out while pass 3 runs.
-  if (object_writer_) hand_on(true);
-  result_.records->stop_adding();
+  hand_on(true);
   if (facts_) facts_->pass2_ended(counter);
 }
 
 void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot) {
-  result_.records->add(record, spot);
-  if (object_writer_ && result_.records->size() % RecordStore::kObjectBlockRecords == 0 &&
-      worker_free()) {
-    hand_on(false);
+  if (options_.worker != nullptr) {
+    batches_[batch_filling_].add(record, spot);
+  } else {
+    result_.records->add(record, spot);
   }
+  if (++kept_ % RecordStore::kObjectBlockRecords == 0 && worker_free()) hand_on(false);
 }
 
 void AssemblyService::Run::hand_on(bool last) {
-  const std::size_t count = result_.records->size();
-  auto lay_out = [this, count, last] {
-    static_cast<void>(object_writer_->write_up_to(
-        count,
-        [this](std::string_view block) {
-          options_.object_sink(block, false);
-          return Expected<void>{};
-        },
-        !last));
-    if (last) options_.object_sink({}, true);
-  };
-  on_worker(lay_out);
+  const RecordStore::Batch& batch = batches_[batch_filling_];
+  const std::size_t count = kept_;
+  if (!last) {
+    on_worker([this, &batch, count] {
+      result_.records->add(batch);
+      lay_out(count, false);
+    });
+    // The worker is done with the other batch: a job starts only once the
+    // one before has ended.
+    batch_filling_ = 1 - batch_filling_;
+    batches_[batch_filling_].clear();
+    return;
+  }
+  on_worker([this, &batch] {
+    result_.records->add(batch);
+    result_.records->stop_adding();
+  });
+  if (options_.worker != nullptr) options_.worker->wait();
+  on_worker([this, count] { lay_out(count, true); });
+}
+
+void AssemblyService::Run::lay_out(std::size_t count, bool last) {
+  if (!object_writer_) return;
+  static_cast<void>(object_writer_->write_up_to(
+      count,
+      [this](std::string_view block) {
+        options_.object_sink(block, false);
+        return Expected<void>{};
+      },
+      !last));
+  if (last) options_.object_sink({}, true);
 }
 
 void AssemblyService::Run::on_worker(std::function<void()> job) {

@@ -227,20 +227,14 @@ void RecordStore::stop_adding() {
   records_.forget_slots();
 }
 
-void RecordStore::add(const LineRecord& record, RecordSpot spot) {
-  if (records_.lost_slots()) {
-    // Every distinct record is named in the stream.
-    Reader reader(*this);
-    std::array<std::string_view, kFieldCount> texts;
-    RecordSpot read_spot;
-    while (reader.next_texts(texts, read_spot)) records_.find_again(reader.last_start());
-  }
-  // A distinct record, its length in front, fits the smallest chunk.
-  static_assert(kRecordSize + 2 <= Chunks::kFirstChunkSize);
-  // The shared fields in storage order (see kFieldSizes), and room for the
-  // padding the last one copies.
-  char fields[kRecordSize + 64];
-  char* end = fields;
+namespace {
+
+// The shared fields in storage order (see kFieldSizes), each as its length
+// byte and stored text, at `out`; returns their size. `out` needs
+// kMostFieldBytes of room.
+constexpr std::size_t kMostFieldBytes = kRecordSize + 64;
+std::size_t put_fields(const LineRecord& record, char* out) {
+  char* end = out;
   end = put_field(end, record.statement);
   end = put_field(end, record.label);
   end = put_field(end, record.remark);
@@ -251,10 +245,91 @@ void RecordStore::add(const LineRecord& record, RecordSpot spot) {
   end = put_field(end, record.operand2);
   end = put_field(end, record.operand3);
   end = put_field(end, record.kind);
-  const std::uint32_t kept =
-      records_.intern(std::string_view(fields, static_cast<std::size_t>(end - fields)));
+  return static_cast<std::size_t>(end - out);
+}
 
-  const std::string_view address(record.address.data(), stored_length(record.address));
+std::string_view stored_address(const LineRecord& record) {
+  return std::string_view(record.address.data(), stored_length(record.address));
+}
+
+// A record in a batch: the fields' size in two bytes, the fields, the
+// address's size in a byte, the address, then the offset and call offset in
+// four bytes each.
+constexpr std::size_t kMostBatchBytes = 2 + kMostFieldBytes + 1 + kAddressFieldSize + 8;
+
+void put_u32(char* out, std::uint32_t value) {
+  std::memcpy(out, &value, sizeof value);
+}
+std::uint32_t get_u32(const char* in) {
+  std::uint32_t value;
+  std::memcpy(&value, in, sizeof value);
+  return value;
+}
+
+}  // namespace
+
+char* RecordStore::Batch::room(std::size_t size) {
+  if (used_ + size > capacity_) {
+    const std::size_t capacity = std::max<std::size_t>(2 * capacity_, 64 * 1024);
+    auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+    if (used_ > 0) std::memcpy(bytes.get(), bytes_.get(), used_);
+    bytes_ = std::move(bytes);
+    capacity_ = capacity;
+  }
+  return bytes_.get() + used_;
+}
+
+void RecordStore::Batch::add(const LineRecord& record, RecordSpot spot) {
+  // A distinct record, its length in front, fits the smallest chunk.
+  static_assert(kRecordSize + 2 <= Chunks::kFirstChunkSize);
+  char* const start = room(kMostBatchBytes);
+  const std::size_t fields = put_fields(record, start + 2);
+  start[0] = static_cast<char>(fields & 0xFF);
+  start[1] = static_cast<char>(fields >> 8);
+  char* out = start + 2 + fields;
+  const std::string_view address = stored_address(record);
+  *out++ = static_cast<char>(address.size());
+  std::memcpy(out, address.data(), address.size());
+  out += address.size();
+  put_u32(out, spot.offset);
+  put_u32(out + 4, spot.call_offset);
+  used_ += static_cast<std::size_t>(out + 8 - start);
+  ++count_;
+}
+
+void RecordStore::add(const Batch& batch) {
+  const char* in = batch.bytes_.get();
+  for (std::size_t i = 0; i < batch.count_; ++i) {
+    const std::size_t fields =
+        static_cast<unsigned char>(in[0]) + 256u * static_cast<unsigned char>(in[1]);
+    const std::string_view field_bytes(in + 2, fields);
+    in += 2 + fields;
+    const std::size_t address_size = static_cast<unsigned char>(*in++);
+    const std::string_view address(in, address_size);
+    in += address_size;
+    add_stored(field_bytes, address, RecordSpot{get_u32(in), get_u32(in + 4)});
+    in += 8;
+  }
+}
+
+void RecordStore::add(const LineRecord& record, RecordSpot spot) {
+  char fields[kMostFieldBytes];
+  const std::size_t size = put_fields(record, fields);
+  add_stored(std::string_view(fields, size), stored_address(record), spot);
+}
+
+void RecordStore::find_records_again() {
+  // Every distinct record is named in the stream.
+  Reader reader(*this);
+  std::array<std::string_view, kFieldCount> texts;
+  RecordSpot read_spot;
+  while (reader.next_texts(texts, read_spot)) records_.find_again(reader.last_start());
+}
+
+void RecordStore::add_stored(std::string_view fields, std::string_view address, RecordSpot spot) {
+  if (records_.lost_slots()) find_records_again();
+  const std::uint32_t kept = records_.intern(fields);
+
   AddressForm form = lower_hex;
   int value = address_value(address, lower_hex);
   if (value < 0) {

@@ -47,9 +47,35 @@ class RecordStore {
   // The fields of a record, in storage order; the address is the last.
   static constexpr std::size_t kFieldCount = 11;
 
+  // Records in their stored form one after another, as they are made: the
+  // used bytes of their fields, the address's text and the spot. A store
+  // takes them a batch at a time, so that the thread that makes the records
+  // need not be the one that finds the repeated ones.
+  class Batch {
+   public:
+    void add(const LineRecord& record, RecordSpot spot);
+    std::size_t size() const { return count_; }
+    // Empties the batch and keeps its room.
+    void clear() {
+      used_ = 0;
+      count_ = 0;
+    }
+
+   private:
+    friend class RecordStore;
+    char* room(std::size_t size);
+
+    std::unique_ptr<char[]> bytes_;
+    std::size_t used_ = 0;
+    std::size_t capacity_ = 0;
+    std::size_t count_ = 0;
+  };
+
   // Keeps the record in its stored form: each text cut as its 342-byte
   // field cuts it.
   void add(const LineRecord& record, RecordSpot spot);
+  // Keeps the batch's records, in their order.
+  void add(const Batch& batch);
   // Lets go of what finding repeated records takes (a table of a few
   // bytes per distinct record) once no more records are coming; a later
   // add() builds it again.
@@ -222,6 +248,12 @@ class RecordStore {
     std::vector<Slot> slots_;
     std::size_t size_ = 0;
   };
+
+  // Keeps one record: its shared fields as put_fields() lays them out, its
+  // address's text and its spot.
+  void add_stored(std::string_view fields, std::string_view address, RecordSpot spot);
+  // After stop_adding(), the table of distinct records is built again.
+  void find_records_again();
 
   std::size_t count_ = 0;
   std::uint32_t last_offset_ = 0;

@@ -108,6 +108,34 @@ TEST(RecordStore, RecordsAndSpotsComeBackInOrderInTheirStoredForm) {
   }
 }
 
+TEST(RecordStore, RecordsAddedInBatchesAreTheRecordsAddedOneByOne) {
+  // Batches of each size, one batch object reused after clear(), and the
+  // whole 70000 records in one batch, which outgrows its first room.
+  const std::size_t count = 70000;
+  const RecordStore one_by_one = numbered_store(count);
+  for (const std::size_t batch_size :
+       {std::size_t{1}, std::size_t{7}, RecordStore::kObjectBlockRecords, count}) {
+    RecordStore store;
+    RecordStore::Batch batch;
+    for (std::size_t n = 0; n < count; ++n) {
+      batch.add(numbered_record(n), numbered_spot(n));
+      if (batch.size() == batch_size || n + 1 == count) {
+        store.add(batch);
+        batch.clear();
+      }
+    }
+    ASSERT_EQ(store.size(), count) << "batches of " << batch_size;
+    EXPECT_EQ(store.distinct(), one_by_one.distinct()) << "batches of " << batch_size;
+    EXPECT_TRUE(store.object_bytes() == one_by_one.object_bytes()) << "batches of " << batch_size;
+    RecordStore::Reader reader = store.reader();
+    LineRecord record;
+    RecordSpot spot;
+    for (std::size_t n = 0; reader.next(record, spot); ++n) {
+      ASSERT_EQ(spot, numbered_spot(n)) << "record " << n << ", batches of " << batch_size;
+    }
+  }
+}
+
 TEST(RecordStore, KeepsEachDistinctRecordOnce) {
   RecordStore store;
   LineRecord record = numbered_record(4);
