@@ -213,8 +213,8 @@ class AssemblyService::Run {
   // the worker, or here without one. After the last, the store is whole
   // when this returns; the last records are laid out while pass 3 runs.
   void hand_on(bool last);
-  // Lays out the records in the store up to `count` for the .obj file.
-  void lay_out(std::size_t count, bool last);
+  // Lays out the batch's records for the .obj file, when it is asked for.
+  void lay_out(const RecordStore::Batch& batch, bool last);
   // Adds a line to the listing; every piece of it is handed on to
   // `listing_sink`, unless the worker is still at the one before.
   void list(std::string_view line);
@@ -241,9 +241,10 @@ class AssemblyService::Run {
   std::unique_ptr<ProgramFactsCollector> facts_;  // only when the facts were asked for
   // Lays the .obj bytes out from the records, when they are asked for.
   std::optional<RecordStore::ObjectWriter> object_writer_;
-  // With a worker, pass 2 puts its records in one batch while the worker
-  // adds the other to the store (finding the repeated ones takes time), so
-  // that the store is the worker's alone until pass 2 ends.
+  // Pass 2 puts its records in one batch while the worker adds the other
+  // to the store (finding the repeated ones takes time) and lays it out for
+  // the .obj file, so that the store is the worker's alone until pass 2
+  // ends and the layout reads the records in order.
   std::array<RecordStore::Batch, 2> batches_;
   std::size_t batch_filling_ = 0;
   std::size_t kept_ = 0;            // records kept by pass 2
@@ -353,21 +354,16 @@ void AssemblyService::Run::pass2() {
 }
 
 void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot) {
-  if (options_.worker != nullptr) {
-    batches_[batch_filling_].add(record, spot);
-  } else {
-    result_.records->add(record, spot);
-  }
+  batches_[batch_filling_].add(record, spot);
   if (++kept_ % RecordStore::kObjectBlockRecords == 0 && worker_free()) hand_on(false);
 }
 
 void AssemblyService::Run::hand_on(bool last) {
   const RecordStore::Batch& batch = batches_[batch_filling_];
-  const std::size_t count = kept_;
   if (!last) {
-    on_worker([this, &batch, count] {
+    on_worker([this, &batch] {
       result_.records->add(batch);
-      lay_out(count, false);
+      lay_out(batch, false);
     });
     // The worker is done with the other batch: a job starts only once the
     // one before has ended.
@@ -380,18 +376,15 @@ void AssemblyService::Run::hand_on(bool last) {
     result_.records->stop_adding();
   });
   if (options_.worker != nullptr) options_.worker->wait();
-  on_worker([this, count] { lay_out(count, true); });
+  on_worker([this, &batch] { lay_out(batch, true); });
 }
 
-void AssemblyService::Run::lay_out(std::size_t count, bool last) {
+void AssemblyService::Run::lay_out(const RecordStore::Batch& batch, bool last) {
   if (!object_writer_) return;
-  static_cast<void>(object_writer_->write_up_to(
-      count,
-      [this](std::string_view block) {
-        options_.object_sink(block, false);
-        return Expected<void>{};
-      },
-      !last));
+  static_cast<void>(object_writer_->write_batch(batch, [this](std::string_view block) {
+    options_.object_sink(block, false);
+    return Expected<void>{};
+  }));
   if (last) options_.object_sink({}, true);
 }
 

@@ -266,6 +266,29 @@ std::uint32_t get_u32(const char* in) {
   return value;
 }
 
+// Reads the batch record at `in` into the field texts in storage order and
+// the spot, and `shared` into the bytes of its shared fields as put_fields()
+// laid them out; returns where the next record starts.
+const char* read_batch_record(const char* in,
+                              std::array<std::string_view, RecordStore::kFieldCount>& texts,
+                              RecordSpot& spot, std::string_view& shared) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(in);
+  const char* fields = in + 2;
+  shared = std::string_view(fields, bytes[0] + 256u * bytes[1]);
+  const char* const fields_end = fields + shared.size();
+  for (std::size_t i = 0; i < kSharedFields; ++i) {
+    const auto length = static_cast<unsigned char>(*fields++);
+    texts[i] = std::string_view(fields, length);
+    fields += length;
+  }
+  in = fields_end;
+  const std::size_t address_size = static_cast<unsigned char>(*in++);
+  texts[kSharedFields] = std::string_view(in, address_size);
+  in += address_size;
+  spot = RecordSpot{get_u32(in), get_u32(in + 4)};
+  return in + 8;
+}
+
 }  // namespace
 
 char* RecordStore::Batch::room(std::size_t size) {
@@ -299,16 +322,12 @@ void RecordStore::Batch::add(const LineRecord& record, RecordSpot spot) {
 
 void RecordStore::add(const Batch& batch) {
   const char* in = batch.bytes_.get();
+  std::array<std::string_view, kFieldCount> texts;
+  RecordSpot spot;
+  std::string_view shared;
   for (std::size_t i = 0; i < batch.count_; ++i) {
-    const std::size_t fields =
-        static_cast<unsigned char>(in[0]) + 256u * static_cast<unsigned char>(in[1]);
-    const std::string_view field_bytes(in + 2, fields);
-    in += 2 + fields;
-    const std::size_t address_size = static_cast<unsigned char>(*in++);
-    const std::string_view address(in, address_size);
-    in += address_size;
-    add_stored(field_bytes, address, RecordSpot{get_u32(in), get_u32(in + 4)});
-    in += 8;
+    in = read_batch_record(in, texts, spot, shared);
+    add_stored(shared, texts[kSharedFields], spot);
   }
 }
 
@@ -428,16 +447,12 @@ bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
   return true;
 }
 
-Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const ObjectSink& sink,
-                                                      bool whole_blocks_only) {
-  if (whole_blocks_only) {
-    count = records_.read() + (count - records_.read()) / kObjectBlockRecords * kObjectBlockRecords;
-  }
+template <typename NextTexts>
+Expected<void> RecordStore::ObjectWriter::write_records(std::size_t count, NextTexts next_texts,
+                                                        const ObjectSink& sink) {
   std::array<std::string_view, kFieldCount> texts;
-  RecordSpot spot;
-  records_.extend(count);
-  while (records_.read() < count) {
-    const std::size_t in_block = std::min(count - records_.read(), kObjectBlockRecords);
+  for (std::size_t written = 0; written < count;) {
+    const std::size_t in_block = std::min(count - written, kObjectBlockRecords);
     const std::size_t bytes = in_block * kRecordSize;
     if (block_size_ < bytes) {
       // Room for a whole block once there are more records than one small
@@ -448,20 +463,49 @@ Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const O
     }
     std::memset(block_.get(), 0, bytes);
     for (std::size_t i = 0; i < in_block; ++i) {
-      records_.next_texts(texts, spot);
+      next_texts(texts);
       char* field = block_.get() + i * kRecordSize;
       for (std::size_t f = 0; f < kFieldCount; field += kFieldSizes[f++]) {
         std::memcpy(field, texts[f].data(), texts[f].size());
       }
     }
+    written += in_block;
     if (Expected<void> taken = sink(std::string_view(block_.get(), bytes)); !taken) return taken;
   }
+  return {};
+}
+
+Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const ObjectSink& sink,
+                                                      bool whole_blocks_only) {
+  if (whole_blocks_only) {
+    count = records_.read() + (count - records_.read()) / kObjectBlockRecords * kObjectBlockRecords;
+  }
+  records_.extend(count);
+  RecordSpot spot;
+  Expected<void> written = write_records(
+      count - records_.read(),
+      [this, &spot](std::array<std::string_view, kFieldCount>& texts) {
+        records_.next_texts(texts, spot);
+      },
+      sink);
   if (!whole_blocks_only) {
     // The last records are out; the room is not needed until more come.
     block_.reset();
     block_size_ = 0;
   }
-  return {};
+  return written;
+}
+
+Expected<void> RecordStore::ObjectWriter::write_batch(const Batch& batch, const ObjectSink& sink) {
+  const char* in = batch.bytes_.get();
+  RecordSpot spot;
+  std::string_view shared;
+  return write_records(
+      batch.count_,
+      [&in, &spot, &shared](std::array<std::string_view, kFieldCount>& texts) {
+        in = read_batch_record(in, texts, spot, shared);
+      },
+      sink);
 }
 
 Expected<void> RecordStore::write_object(const ObjectSink& sink, std::size_t count) const {

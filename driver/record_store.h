@@ -128,8 +128,17 @@ class RecordStore {
     // later call.
     Expected<void> write_up_to(std::size_t count, const ObjectSink& sink,
                                bool whole_blocks_only = false);
+    // Hands the batch's records to `sink` the same way, for a writer that is
+    // given each batch that goes to the store instead of reading the store
+    // back. Batches of whole blocks give the blocks that write_up_to gives.
+    Expected<void> write_batch(const Batch& batch, const ObjectSink& sink);
 
    private:
+    // Fills blocks with `count` records, each laid out from the texts that
+    // `next_texts` gives, and hands them to `sink`.
+    template <typename NextTexts>
+    Expected<void> write_records(std::size_t count, NextTexts next_texts, const ObjectSink& sink);
+
     Reader records_;
     std::unique_ptr<char[]> block_;
     std::size_t block_size_ = 0;

@@ -117,13 +117,23 @@ TEST(RecordStore, RecordsAddedInBatchesAreTheRecordsAddedOneByOne) {
        {std::size_t{1}, std::size_t{7}, RecordStore::kObjectBlockRecords, count}) {
     RecordStore store;
     RecordStore::Batch batch;
+    // Laid out batch by batch, as the records go to the store.
+    RecordStore::ObjectWriter writer(store);
+    std::string laid_out;
+    const ObjectSink sink = [&laid_out](std::string_view block) -> Expected<void> {
+      EXPECT_LE(block.size(), RecordStore::kObjectBlockRecords * kRecordSize);
+      laid_out += block;
+      return {};
+    };
     for (std::size_t n = 0; n < count; ++n) {
       batch.add(numbered_record(n), numbered_spot(n));
       if (batch.size() == batch_size || n + 1 == count) {
         store.add(batch);
+        ASSERT_TRUE(writer.write_batch(batch, sink));
         batch.clear();
       }
     }
+    EXPECT_TRUE(laid_out == one_by_one.object_bytes()) << "batches of " << batch_size;
     ASSERT_EQ(store.size(), count) << "batches of " << batch_size;
     EXPECT_EQ(store.distinct(), one_by_one.distinct()) << "batches of " << batch_size;
     EXPECT_TRUE(store.object_bytes() == one_by_one.object_bytes()) << "batches of " << batch_size;
