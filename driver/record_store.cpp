@@ -418,16 +418,27 @@ bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& 
                                          : static_cast<std::uint32_t>(get_varint(in));
   position_ += static_cast<std::size_t>(in - start);
   ++read_;
-  if (read_ < count_) prefetch_next();
+  prefetch_ahead();
   return true;
 }
 
-void RecordStore::Reader::prefetch_next() const {
-  // The next record's text lies anywhere among the distinct records; asking
-  // for it now lets the caller's work on this record hide the wait.
-  const unsigned char* in = store_.stream_.at(Chunks::next_position(position_, kMostStreamBytes));
-  ++in;  // the header
-  store_.records_.prefetch(static_cast<std::uint32_t>(get_varint(in)));
+void RecordStore::Reader::prefetch_ahead() {
+  if (ahead_ < read_) {
+    ahead_ = read_;
+    ahead_position_ = position_;
+  }
+  for (; ahead_ < count_ && ahead_ < read_ + kPrefetchDistance; ++ahead_) {
+    ahead_position_ = Chunks::next_position(ahead_position_, kMostStreamBytes);
+    const unsigned char* const start = store_.stream_.at(ahead_position_);
+    const unsigned char* in = start;
+    const unsigned char header = *in++;
+    store_.records_.prefetch(static_cast<std::uint32_t>(get_varint(in)));
+    // Past the address, the offset's step and the call offset.
+    in += static_cast<AddressForm>(header & 3) == literal_address ? 1 + *in : 2;
+    get_varint(in);
+    if (static_cast<CallForm>((header >> 2) & 3) == call_elsewhere) get_varint(in);
+    ahead_position_ += static_cast<std::size_t>(in - start);
+  }
 }
 
 bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {

@@ -105,13 +105,18 @@ class RecordStore {
     bool next_texts(std::array<std::string_view, kFieldCount>& texts, RecordSpot& spot);
 
    private:
-    void prefetch_next() const;
+    // The distinct records of the records a few places ahead are asked
+    // into the cache, so that the wait for them overlaps the caller's work.
+    static constexpr std::size_t kPrefetchDistance = 8;
+    void prefetch_ahead();
 
     const RecordStore& store_;
     std::size_t count_;
     char address_[kAddressFieldSize] = {};
     std::size_t position_ = 0;  // in the store's stream
     std::size_t read_ = 0;
+    std::size_t ahead_position_ = 0;  // of the next record to prefetch
+    std::size_t ahead_ = 0;
     std::uint32_t offset_ = 0;
     std::uint32_t last_start_ = 0;
   };
