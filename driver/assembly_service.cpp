@@ -43,6 +43,10 @@ constexpr std::size_t kPage = 4096;
 constexpr std::size_t kListingPiece = 128 * kPage;
 constexpr std::size_t kMostBufferedListing = 4 * kListingPiece;
 
+// Pass 2 hands its records on to the worker in batches of whole .obj blocks;
+// waking the worker costs, so a batch holds a few blocks.
+constexpr std::size_t kBatchRecords = 4 * RecordStore::kObjectBlockRecords;
+
 struct PendingWarning {
   std::size_t record;
   DiagnosticKind kind;
@@ -209,9 +213,9 @@ class AssemblyService::Run {
   // Keeps the record; every block of records is handed on to the store and
   // laid out for the .obj file, unless the worker is still at the one before.
   void keep(const LineRecord& record, RecordSpot spot);
-  // Hands the records kept so far on to the store and to be laid out: on
-  // the worker, or here without one. After the last, the store is whole
-  // when this returns; the last records are laid out while pass 3 runs.
+  // Hands the records kept since the last time on to the store and to be
+  // laid out: on the worker, or here without one. The last are added and
+  // laid out while pass 3 runs.
   void hand_on(bool last);
   // Lays out the batch's records for the .obj file, when it is asked for.
   void lay_out(const RecordStore::Batch& batch, bool last);
@@ -247,8 +251,9 @@ class AssemblyService::Run {
   // ends and the layout reads the records in order.
   std::array<RecordStore::Batch, 2> batches_;
   std::size_t batch_filling_ = 0;
-  std::size_t kept_ = 0;            // records kept by pass 2
-  std::optional<ChipChecks> chip_;  // when the sources define a chip
+  std::size_t kept_ = 0;                // records kept by pass 2
+  std::size_t stored_before_last_ = 0;  // in the store before the last batch
+  std::optional<ChipChecks> chip_;      // when the sources define a chip
   // The listing's lines, when the result keeps it; else two buffers in
   // turn, one filled while the worker hands the other to the sink.
   bool keep_listing_ = options_.keep_listing || !options_.listing_sink;
@@ -355,28 +360,30 @@ void AssemblyService::Run::pass2() {
 
 void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot) {
   batches_[batch_filling_].add(record, spot);
-  if (++kept_ % RecordStore::kObjectBlockRecords == 0 && worker_free()) hand_on(false);
+  if (++kept_ % kBatchRecords == 0 && worker_free()) hand_on(false);
 }
 
 void AssemblyService::Run::hand_on(bool last) {
   const RecordStore::Batch& batch = batches_[batch_filling_];
-  if (!last) {
+  if (last) {
+    // Pass 3 reads the records of this batch from the batch itself, so it
+    // need not wait for them to be in the store.
+    stored_before_last_ = kept_ - batch.size();
     on_worker([this, &batch] {
       result_.records->add(batch);
-      lay_out(batch, false);
+      result_.records->stop_adding();
+      lay_out(batch, true);
     });
-    // The worker is done with the other batch: a job starts only once the
-    // one before has ended.
-    batch_filling_ = 1 - batch_filling_;
-    batches_[batch_filling_].clear();
     return;
   }
   on_worker([this, &batch] {
     result_.records->add(batch);
-    result_.records->stop_adding();
+    lay_out(batch, false);
   });
-  if (options_.worker != nullptr) options_.worker->wait();
-  on_worker([this, &batch] { lay_out(batch, true); });
+  // The worker is done with the other batch: a job starts only once the one
+  // before has ended.
+  batch_filling_ = 1 - batch_filling_;
+  batches_[batch_filling_].clear();
 }
 
 void AssemblyService::Run::lay_out(const RecordStore::Batch& batch, bool last) {
@@ -546,21 +553,25 @@ void AssemblyService::Run::add_summaries() {
 void AssemblyService::Run::pass3() {
   AssemblyService& s = service_;
   // The last record, the source's "end", is not listed.
-  const std::size_t listed = result_.records->size() - 1;
+  const std::size_t listed = kept_ - 1;
   // A listing line is at most its source line plus address, code and tabs;
   // sizing it ahead spares the listing a doubling of its capacity.
   if (keep_listing_) {
-    result_.listing.reserve(source_.size() + result_.records->size() * 24);
+    result_.listing.reserve(source_.size() + kept_ * 24);
   } else {
     for (std::string& piece : pieces_) piece.reserve(kListingPiece + kPage);
   }
   s.generator_.reset();
   std::uint32_t counter = 0;
   std::string line;
-  RecordStore::Reader records = result_.records->reader();
+  // The records in the store, then those of the last batch, which the
+  // worker may still be adding to the store.
+  RecordStore::Reader stored(*result_.records, stored_before_last_);
+  RecordStore::Batch::Reader last_batch(batches_[batch_filling_]);
   LineRecord& record = s.record_;
   RecordSpot spot;
-  for (std::size_t n = 0; n < listed && records.next(record, spot); ++n) {
+  for (std::size_t n = 0;
+       n < listed && (stored.next(record, spot) || last_batch.next(record, spot)); ++n) {
     const std::size_t words_reserved = record.code.size() / 4;
     s.generator_.generate_code(record, s.symbols_);
     upper_case(record.address);

@@ -325,7 +325,8 @@ void RecordStore::add(const Batch& batch) {
   std::array<std::string_view, kFieldCount> texts;
   RecordSpot spot;
   std::string_view shared;
-  for (std::size_t i = 0; i < batch.count_; ++i) {
+  const std::size_t count = batch.count_;
+  for (std::size_t i = 0; i < count; ++i) {
     in = read_batch_record(in, texts, spot, shared);
     add_stored(shared, texts[kSharedFields], spot);
   }
@@ -441,9 +442,10 @@ void RecordStore::Reader::prefetch_ahead() {
   }
 }
 
-bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
-  std::array<std::string_view, kFieldCount> texts;
-  if (!next_texts(texts, spot)) return false;
+namespace {
+
+void assign_texts(const std::array<std::string_view, RecordStore::kFieldCount>& texts,
+                  LineRecord& record) {
   record.statement.assign(texts[0]);
   record.label.assign(texts[1]);
   record.remark.assign(texts[2]);
@@ -455,6 +457,24 @@ bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
   record.operand3.assign(texts[8]);
   record.kind.assign(texts[9]);
   record.address.assign(texts[10]);
+}
+
+}  // namespace
+
+bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
+  std::array<std::string_view, kFieldCount> texts;
+  if (!next_texts(texts, spot)) return false;
+  assign_texts(texts, record);
+  return true;
+}
+
+bool RecordStore::Batch::Reader::next(LineRecord& record, RecordSpot& spot) {
+  if (read_ == batch_.count_) return false;
+  std::array<std::string_view, kFieldCount> texts;
+  std::string_view shared;
+  in_ = read_batch_record(in_, texts, spot, shared);
+  ++read_;
+  assign_texts(texts, record);
   return true;
 }
 

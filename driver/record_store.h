@@ -51,7 +51,7 @@ class RecordStore {
   // used bytes of their fields, the address's text and the spot. A store
   // takes them a batch at a time, so that the thread that makes the records
   // need not be the one that finds the repeated ones.
-  class Batch {
+  class alignas(64) Batch {
    public:
     void add(const LineRecord& record, RecordSpot spot);
     std::size_t size() const { return count_; }
@@ -60,6 +60,18 @@ class RecordStore {
       used_ = 0;
       count_ = 0;
     }
+
+    // Reads the batch's records in order, as Reader reads the store's.
+    class Reader {
+     public:
+      explicit Reader(const Batch& batch) : batch_(batch), in_(batch.bytes_.get()) {}
+      bool next(LineRecord& record, RecordSpot& spot);
+
+     private:
+      const Batch& batch_;
+      const char* in_;
+      std::size_t read_ = 0;
+    };
 
    private:
     friend class RecordStore;

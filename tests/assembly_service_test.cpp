@@ -268,6 +268,20 @@ TEST(AssemblyService, HandsTheObjectBytesOnInBlocks) {
       EXPECT_EQ(object.other_threads > 0, beside != nullptr);
       EXPECT_TRUE(object.bytes == result.object_bytes());
       EXPECT_EQ(object.bytes.size(), result.records->size() * kRecordSize);
+      // Pass 3 reads the records back from the store and from the batch
+      // still on its way there: each line is listed once, in order.
+      const auto count = [](std::string_view within, std::string_view what) {
+        std::size_t found = 0;
+        for (std::size_t at = within.find(what); at != std::string_view::npos;
+             at = within.find(what, at + 1)) {
+          ++found;
+        }
+        return found;
+      };
+      EXPECT_EQ(count(result.listing, "; five"), count(text, "; five"));
+      if (lines > 0) {
+        EXPECT_EQ(count(result.listing, "L" + std::to_string((lines - 1) / 31 * 31) + ":"), 1u);
+      }
       // Whole blocks, and one partial block at most, last (the call that
       // only marks the end hands no bytes).
       std::vector<std::size_t> sizes;
