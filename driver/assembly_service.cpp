@@ -44,7 +44,7 @@ constexpr std::size_t kListingPiece = 128 * kPage;
 constexpr std::size_t kMostBufferedListing = 4 * kListingPiece;
 
 // Pass 2 hands its records on to the worker in batches of whole .obj blocks;
-// waking the worker costs, so a batch holds a few blocks.
+// waking the worker costs, so a batch holds a few blocks at least.
 constexpr std::size_t kBatchRecords = 4 * RecordStore::kObjectBlockRecords;
 
 struct PendingWarning {
@@ -360,7 +360,12 @@ void AssemblyService::Run::pass2() {
 
 void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot) {
   batches_[batch_filling_].add(record, spot);
-  if (++kept_ % kBatchRecords == 0 && worker_free()) hand_on(false);
+  // Once a batch is full, it goes at the end of the first block that finds
+  // the worker free.
+  if (++kept_ % RecordStore::kObjectBlockRecords == 0 &&
+      batches_[batch_filling_].size() >= kBatchRecords && worker_free()) {
+    hand_on(false);
+  }
 }
 
 void AssemblyService::Run::hand_on(bool last) {
