@@ -27,6 +27,12 @@ std::size_t utf8_length(std::string_view bytes, std::size_t at);
 std::string convert(std::string_view input, const char* to, const char* from,
                     std::string_view replacement, bool* exact = nullptr) {
   if (exact != nullptr) *exact = true;
+  // Both encodings keep ASCII as it is. Most names and texts are ASCII, and
+  // the converter, which is loaded from a module, is then not needed.
+  if (std::all_of(input.begin(), input.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::string(input);
+  }
   std::string output;
   const bool from_utf8 = std::string_view(from) == "UTF-8";
   iconv_t converter = iconv_open(to, from);
