@@ -63,7 +63,7 @@ class CodeGenerator {
     FieldText<kKindFieldSize> kind;
     std::optional<OperandValue> value1;
   };
-  static constexpr std::size_t kRememberedOperations = 4096;
+  static constexpr std::size_t kRememberedOperations = 1024;
   std::vector<EncodedOperation> encoded_;
   std::uint64_t generation_ = 1;
 

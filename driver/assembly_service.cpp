@@ -40,12 +40,15 @@ constexpr std::uint32_t kAddressMask = 0xFFFF;
 // cut at whole pages of the file; a buffer of the listing that is not kept
 // grows to at most kMostBufferedListing while the worker is busy.
 constexpr std::size_t kPage = 4096;
-constexpr std::size_t kListingPiece = 128 * kPage;
+constexpr std::size_t kListingPiece = 32 * kPage;
 constexpr std::size_t kMostBufferedListing = 4 * kListingPiece;
 
 // Pass 2 hands its records on to the worker in batches of whole .obj blocks;
-// waking the worker costs, so a batch holds a few blocks at least.
-constexpr std::size_t kBatchRecords = 4 * RecordStore::kObjectBlockRecords;
+// waking the worker costs, so a batch holds a few blocks at least. Memory
+// touched for the first time costs too: rather than let a batch grow beyond
+// kMostBatchRecords, pass 2 waits for the worker.
+constexpr std::size_t kBatchRecords = 2 * RecordStore::kObjectBlockRecords;
+constexpr std::size_t kMostBatchRecords = 4 * kBatchRecords;
 
 struct PendingWarning {
   std::size_t record;
@@ -360,12 +363,12 @@ void AssemblyService::Run::pass2() {
 
 void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot) {
   batches_[batch_filling_].add(record, spot);
+  if (++kept_ % RecordStore::kObjectBlockRecords != 0) return;
   // Once a batch is full, it goes at the end of the first block that finds
   // the worker free.
-  if (++kept_ % RecordStore::kObjectBlockRecords == 0 &&
-      batches_[batch_filling_].size() >= kBatchRecords && worker_free()) {
-    hand_on(false);
-  }
+  const std::size_t filled = batches_[batch_filling_].size();
+  if (filled >= kMostBatchRecords && options_.worker != nullptr) options_.worker->wait();
+  if (filled >= kBatchRecords && worker_free()) hand_on(false);
 }
 
 void AssemblyService::Run::hand_on(bool last) {
