@@ -134,17 +134,19 @@ class ChipHints {
 
 // Prints each diagnostic as compilers do (FILE:LINE:COLUMN: error: TEXT,
 // the source line with a caret under the culprit, the notes); returns the
-// number of warnings printed.
+// number of warnings printed. They go out in one write: standard error is
+// unbuffered, and a write for each would cost a system call each.
 std::size_t print_diagnostics(const korva::AssemblyResult& result, const Options& options,
                               ChipHints& hints, const korva::TerminalFileNames& names) {
   std::size_t warnings = 0;
+  std::string text;
   for (const korva::Diagnostic& diagnostic : result.diagnostics) {
     const bool warning = diagnostic.severity == korva::Severity::warning;
     if (warning && !options.warnings) continue;
     warnings += warning ? 1 : 0;
-    const std::string text = korva::terminal_text(diagnostic, hints.notes_for(diagnostic), names);
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    text += korva::terminal_text(diagnostic, hints.notes_for(diagnostic), names);
   }
+  std::fwrite(text.data(), 1, text.size(), stderr);
   return warnings;
 }
 
