@@ -382,6 +382,9 @@ void AssemblyService::Run::hand_on(bool last) {
       result_.records->stop_adding();
       lay_out(batch, true);
     });
+    // The worker is done with the other batch; pass 3's buffers reuse its
+    // room.
+    batches_[1 - batch_filling_] = RecordStore::Batch();
     return;
   }
   on_worker([this, &batch] {
