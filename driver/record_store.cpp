@@ -135,10 +135,13 @@ void RecordStore::Interner::find_again(std::uint32_t start) {
   slots_[at] = Slot{hash, start + 1};
 }
 
-std::uint32_t RecordStore::Interner::intern(std::string_view text_to_keep) {
+std::uint32_t RecordStore::Interner::hash_of(std::string_view text) {
+  return static_cast<std::uint32_t>(hash_bytes(text));
+}
+
+std::uint32_t RecordStore::Interner::intern(std::string_view text_to_keep, std::uint32_t hash) {
   if (2 * (size_ + 1) > slots_.size()) grow_slots();
   const std::size_t mask = slots_.size() - 1;
-  const auto hash = static_cast<std::uint32_t>(hash_bytes(text_to_keep));
   std::size_t at = hash & mask;
   for (; slots_[at].start != 0; at = (at + 1) & mask) {
     if (slots_[at].hash == hash && text(slots_[at].start - 1) == text_to_keep) {
@@ -322,21 +325,42 @@ void RecordStore::Batch::add(const LineRecord& record, RecordSpot spot) {
 }
 
 void RecordStore::add(const Batch& batch) {
-  const char* in = batch.bytes_.get();
+  if (records_.lost_slots()) find_records_again();
+  // A few records at a time: their slots are asked for, then the texts the
+  // slots name, then the records are kept, so that the waits overlap.
+  constexpr std::size_t kGroup = 16;
+  struct Parsed {
+    std::string_view shared;
+    std::string_view address;
+    RecordSpot spot;
+    std::uint32_t hash = 0;
+  };
+  std::array<Parsed, kGroup> group;
   std::array<std::string_view, kFieldCount> texts;
-  RecordSpot spot;
-  std::string_view shared;
-  const std::size_t count = batch.count_;
-  for (std::size_t i = 0; i < count; ++i) {
-    in = read_batch_record(in, texts, spot, shared);
-    add_stored(shared, texts[kSharedFields], spot);
+  const char* in = batch.bytes_.get();
+  for (std::size_t done = 0; done < batch.count_;) {
+    const std::size_t size = std::min(kGroup, batch.count_ - done);
+    for (std::size_t i = 0; i < size; ++i) {
+      Parsed& parsed = group[i];
+      in = read_batch_record(in, texts, parsed.spot, parsed.shared);
+      parsed.address = texts[kSharedFields];
+      parsed.hash = Interner::hash_of(parsed.shared);
+      records_.prefetch_slot(parsed.hash);
+    }
+    for (std::size_t i = 0; i < size; ++i) records_.prefetch_text_of_slot(group[i].hash);
+    for (std::size_t i = 0; i < size; ++i) {
+      const Parsed& parsed = group[i];
+      add_to_stream(records_.intern(parsed.shared, parsed.hash), parsed.address, parsed.spot);
+    }
+    done += size;
   }
 }
 
 void RecordStore::add(const LineRecord& record, RecordSpot spot) {
+  if (records_.lost_slots()) find_records_again();
   char fields[kMostFieldBytes];
   const std::size_t size = put_fields(record, fields);
-  add_stored(std::string_view(fields, size), stored_address(record), spot);
+  add_to_stream(records_.intern(std::string_view(fields, size)), stored_address(record), spot);
 }
 
 void RecordStore::find_records_again() {
@@ -347,10 +371,7 @@ void RecordStore::find_records_again() {
   while (reader.next_texts(texts, read_spot)) records_.find_again(reader.last_start());
 }
 
-void RecordStore::add_stored(std::string_view fields, std::string_view address, RecordSpot spot) {
-  if (records_.lost_slots()) find_records_again();
-  const std::uint32_t kept = records_.intern(fields);
-
+void RecordStore::add_to_stream(std::uint32_t kept, std::string_view address, RecordSpot spot) {
   AddressForm form = lower_hex;
   int value = address_value(address, lower_hex);
   if (value < 0) {

@@ -243,8 +243,21 @@ class RecordStore {
   // Each distinct text once, found by where it starts.
   class Interner {
    public:
-    // Where the text is kept.
-    std::uint32_t intern(std::string_view text);
+    // Where the text is kept; `hash` is hash_of(text).
+    std::uint32_t intern(std::string_view text, std::uint32_t hash);
+    std::uint32_t intern(std::string_view text) { return intern(text, hash_of(text)); }
+    static std::uint32_t hash_of(std::string_view text);
+    // Ask the processor for what intern() will read first: the slot where a
+    // text of this hash is looked for, and, once that is at hand, the text
+    // it names. The wait for several texts then overlaps.
+    void prefetch_slot(std::uint32_t hash) const {
+      if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+    }
+    void prefetch_text_of_slot(std::uint32_t hash) const {
+      if (slots_.empty()) return;
+      const Slot& slot = slots_[hash & (slots_.size() - 1)];
+      if (slot.start != 0 && slot.hash == hash) prefetch(slot.start - 1);
+    }
     std::string_view text(std::uint32_t start) const {
       const unsigned char* stored = bytes_.at(start);
       return std::string_view(reinterpret_cast<const char*>(stored) + 2,
@@ -275,9 +288,9 @@ class RecordStore {
     std::size_t size_ = 0;
   };
 
-  // Keeps one record: its shared fields as put_fields() lays them out, its
+  // Puts one record in the stream: where its distinct record is kept, its
   // address's text and its spot.
-  void add_stored(std::string_view fields, std::string_view address, RecordSpot spot);
+  void add_to_stream(std::uint32_t kept, std::string_view address, RecordSpot spot);
   // After stop_adding(), the table of distinct records is built again.
   void find_records_again();
 
