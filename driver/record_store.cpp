@@ -297,7 +297,7 @@ const char* read_batch_record(const char* in,
 char* RecordStore::Batch::room(std::size_t size) {
   if (used_ + size > capacity_) {
     // Room for a few thousand records of the usual size at first.
-    const std::size_t capacity = std::max<std::size_t>(2 * capacity_, 256 * 1024);
+    const std::size_t capacity = std::max<std::size_t>(2 * capacity_, std::size_t{256} * 1024);
     auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
     if (used_ > 0) std::memcpy(bytes.get(), bytes_.get(), used_);
     bytes_ = std::move(bytes);
