@@ -49,6 +49,9 @@ constexpr std::size_t kMostBufferedListing = 4 * kListingPiece;
 // kMostBatchRecords, pass 2 waits for the worker.
 constexpr std::size_t kBatchRecords = 2 * RecordStore::kObjectBlockRecords;
 constexpr std::size_t kMostBatchRecords = 4 * kBatchRecords;
+// The room a batch starts with where the program is large enough: a full
+// batch of records of the usual size.
+constexpr std::size_t kBatchBytes = 64 * kBatchRecords;
 
 struct PendingWarning {
   std::size_t record;
@@ -165,6 +168,11 @@ class AssemblyService::Run {
       facts_ = std::make_unique<ProgramFactsCollector>();
     }
     if (options.object_sink) object_writer_.emplace(*result.records);
+    // A batch takes a few bytes more than its lines' text: room for a full
+    // batch of a large program, or for the whole of a small one.
+    for (RecordStore::Batch& batch : batches_) {
+      batch.reserve(std::min(kBatchBytes, 2 * source_.size() + kPage));
+    }
     // What the later passes need to know of the text as a whole is read on
     // the worker while pass 1 runs.
     if (options.worker != nullptr) {

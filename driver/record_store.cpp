@@ -294,15 +294,16 @@ const char* read_batch_record(const char* in,
 
 }  // namespace
 
+void RecordStore::Batch::reserve(std::size_t bytes) {
+  if (bytes <= capacity_) return;
+  auto kept = std::make_unique_for_overwrite<char[]>(bytes);
+  if (used_ > 0) std::memcpy(kept.get(), bytes_.get(), used_);
+  bytes_ = std::move(kept);
+  capacity_ = bytes;
+}
+
 char* RecordStore::Batch::room(std::size_t size) {
-  if (used_ + size > capacity_) {
-    // Room for a few thousand records of the usual size at first.
-    const std::size_t capacity = std::max<std::size_t>(2 * capacity_, std::size_t{256} * 1024);
-    auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
-    if (used_ > 0) std::memcpy(bytes.get(), bytes_.get(), used_);
-    bytes_ = std::move(bytes);
-    capacity_ = capacity;
-  }
+  if (used_ + size > capacity_) reserve(std::max(2 * capacity_, used_ + size));
   return bytes_.get() + used_;
 }
 

@@ -55,6 +55,9 @@ class RecordStore {
    public:
     void add(const LineRecord& record, RecordSpot spot);
     std::size_t size() const { return count_; }
+    // Room for `bytes` of records (a record takes the used bytes of its
+    // fields and about 16 more) before the batch grows.
+    void reserve(std::size_t bytes);
     // Empties the batch and keeps its room.
     void clear() {
       used_ = 0;
