@@ -221,8 +221,9 @@ class AssemblyService::Run {
   void check_words(std::size_t n, const RecordSpot& spot, const LineRecord& record,
                    std::uint32_t address, std::string_view line);
   void add_summaries();
-  // Keeps the record; every block of records is handed on to the store and
-  // laid out for the .obj file, unless the worker is still at the one before.
+  // Puts the record in the batch being filled; a full batch goes on to the
+  // store and to be laid out for the .obj file at the first block end that
+  // finds the worker free.
   void keep(const LineRecord& record, RecordSpot spot);
   // Hands the records kept since the last time on to the store and to be
   // laid out: on the worker, or here without one. The last are added and
