@@ -110,8 +110,8 @@ TEST(RecordStore, RecordsAndSpotsComeBackInOrderInTheirStoredForm) {
 
 TEST(RecordStore, RecordsAddedInBatchesAreTheRecordsAddedOneByOne) {
   // Batches of each size, one batch object reused after clear(), and the
-  // whole 70000 records in one batch, which outgrows its first room.
-  const std::size_t count = 70000;
+  // whole 20000 records in one batch, which outgrows its first room.
+  const std::size_t count = 20000;
   const RecordStore one_by_one = numbered_store(count);
   for (const std::size_t batch_size :
        {std::size_t{1}, std::size_t{7}, RecordStore::kObjectBlockRecords, count}) {
