@@ -269,6 +269,18 @@ std::uint32_t get_u32(const char* in) {
   return value;
 }
 
+// Splits the shared fields as put_fields() laid them out (each text after
+// its length byte) into the first kSharedFields texts.
+void split_shared_fields(std::string_view shared,
+                         std::array<std::string_view, RecordStore::kFieldCount>& texts) {
+  const char* fields = shared.data();
+  for (std::size_t i = 0; i < kSharedFields; ++i) {
+    const auto length = static_cast<unsigned char>(*fields++);
+    texts[i] = std::string_view(fields, length);
+    fields += length;
+  }
+}
+
 // Reads the batch record at `in` into the field texts in storage order and
 // the spot, and `shared` into the bytes of its shared fields as put_fields()
 // laid them out; returns where the next record starts.
@@ -278,13 +290,8 @@ const char* read_batch_record(const char* in,
   const auto* bytes = reinterpret_cast<const unsigned char*>(in);
   const char* fields = in + 2;
   shared = std::string_view(fields, bytes[0] + 256u * bytes[1]);
-  const char* const fields_end = fields + shared.size();
-  for (std::size_t i = 0; i < kSharedFields; ++i) {
-    const auto length = static_cast<unsigned char>(*fields++);
-    texts[i] = std::string_view(fields, length);
-    fields += length;
-  }
-  in = fields_end;
+  split_shared_fields(shared, texts);
+  in = fields + shared.size();
   const std::size_t address_size = static_cast<unsigned char>(*in++);
   texts[kSharedFields] = std::string_view(in, address_size);
   in += address_size;
@@ -308,8 +315,6 @@ char* RecordStore::Batch::room(std::size_t size) {
 }
 
 void RecordStore::Batch::add(const LineRecord& record, RecordSpot spot) {
-  // A distinct record, its length in front, fits the smallest chunk.
-  static_assert(kRecordSize + 2 <= Chunks::kFirstChunkSize);
   char* const start = room(kMostBatchBytes);
   const std::size_t fields = put_fields(record, start + 2);
   start[0] = static_cast<char>(fields & 0xFF);
@@ -358,6 +363,8 @@ void RecordStore::add(const Batch& batch) {
 }
 
 void RecordStore::add(const LineRecord& record, RecordSpot spot) {
+  // A distinct record, its length in front, fits the smallest chunk.
+  static_assert(kRecordSize + 2 <= Chunks::kFirstChunkSize);
   if (records_.lost_slots()) find_records_again();
   char fields[kMostFieldBytes];
   const std::size_t size = put_fields(record, fields);
@@ -416,12 +423,7 @@ bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& 
   const auto call = static_cast<CallForm>((header >> 2) & 3);
 
   last_start_ = static_cast<std::uint32_t>(get_varint(in));
-  const char* fields = store_.records_.text(last_start_).data();
-  for (std::size_t i = 0; i < kSharedFields; ++i) {
-    const auto length = static_cast<unsigned char>(*fields++);
-    texts[i] = std::string_view(fields, length);
-    fields += length;
-  }
+  split_shared_fields(store_.records_.text(last_start_), texts);
   if (form == literal_address) {
     const std::size_t length = *in++;
     std::memcpy(address_, in, length);

@@ -51,7 +51,7 @@ class RecordStore {
   // used bytes of their fields, the address's text and the spot. A store
   // takes them a batch at a time, so that the thread that makes the records
   // need not be the one that finds the repeated ones.
-  class alignas(64) Batch {
+  class Batch {
    public:
     void add(const LineRecord& record, RecordSpot spot);
     std::size_t size() const { return count_; }
