@@ -26,10 +26,14 @@ bool is_lead_byte(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-// The gloss whose text starts at `at`, if any.
+// The gloss whose text starts at `at`, if any. The first byte is compared
+// on its own first: most places start no gloss, and a long run's warnings
+// are glossed by the hundred.
 const Gloss* gloss_at(std::string_view text, std::size_t at) {
   for (const Gloss& gloss : kGlosses) {
-    if (text.substr(at, gloss.text.size()) == gloss.text) return &gloss;
+    if (text[at] == gloss.text.front() && text.substr(at, gloss.text.size()) == gloss.text) {
+      return &gloss;
+    }
   }
   return nullptr;
 }
