@@ -26,14 +26,15 @@ cmake --build build/tsan -j2 --target korva_tests korva-asm
 # shown, and any shard's failure fails the run.
 tsan_logs="$(mktemp -d)"
 trap 'rm -rf "$tsan_logs"' EXIT
+tsan_pids=()
 for shard in 0 1; do
   GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$shard TSAN_OPTIONS=halt_on_error=1 \
     build/tsan/tests/korva_tests --gtest_brief=1 > "$tsan_logs/$shard" 2>&1 &
-  echo $! > "$tsan_logs/$shard.pid"
+  tsan_pids+=($!)
 done
 tsan_status=0
 for shard in 0 1; do
-  wait "$(cat "$tsan_logs/$shard.pid")" || tsan_status=1
+  wait "${tsan_pids[$shard]}" || tsan_status=1
   cat "$tsan_logs/$shard"
 done
 [ "$tsan_status" -eq 0 ]

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Runs clang-tidy over source files, skipping those found clean before.
 
-usage: tidy_cached.py BUILD_DIR FILE... [-- EXTRA_CLANG_TIDY_ARGS...]
+usage: tidy_cached.py BUILD_DIR FILE...
 
 A file is skipped when clang-tidy already found nothing in exactly the same
 input: its preprocessed text with comments (so every header it includes and
-every NOLINT), its compile flags, the .clang-tidy configuration, the extra
-arguments and the versions of clang-tidy and clang. Paths under the source
+every NOLINT), its compile flags, the .clang-tidy configuration and the
+versions of clang-tidy and clang. Paths under the source
 tree and the build folder are taken relative to them, so that a fresh clone
 in another folder finds what an earlier one checked. Only clean results are
 remembered: a file with findings is checked again every time. Two files are
@@ -68,12 +68,12 @@ def input_key(entry, build, fixed):
     return digest.hexdigest()
 
 
-def check(path, entry, build, fixed, extra, cache):
+def check(path, entry, build, fixed, cache):
     key = input_key(entry, build, fixed) if cache else None
     if key and (cache / key).exists():
         return True, ""
     tidy = subprocess.run(["clang-tidy", "-p", str(build), "--quiet", "--warnings-as-errors=*",
-                           *extra, str(path)], capture_output=True, text=True)
+                           str(path)], capture_output=True, text=True)
     if tidy.returncode == 0 and key:
         cache.mkdir(parents=True, exist_ok=True)
         (cache / key).touch()
@@ -84,10 +84,6 @@ def check(path, entry, build, fixed, extra, cache):
 
 def main():
     argv = sys.argv[1:]
-    extra = []
-    if "--" in argv:
-        extra = argv[argv.index("--") + 1:]
-        argv = argv[:argv.index("--")]
     if len(argv) < 2:
         sys.exit(__doc__)
     build = Path(argv[0]).resolve()
@@ -95,7 +91,7 @@ def main():
     entries = {str(Path(e["directory"], e["file"]).resolve()): e
                for e in json.loads((build / "compile_commands.json").read_text())}
     fixed = "\0".join([tool_version("clang-tidy"), tool_version("clang++"),
-                       (ROOT / ".clang-tidy").read_text(), " ".join(extra)]).encode()
+                       (ROOT / ".clang-tidy").read_text()]).encode()
     cache = None
     if os.environ.get("KORVA_TIDY_CACHE", "1") != "0":
         base = Path(os.environ.get("XDG_CACHE_HOME") or Path.home() / ".cache")
@@ -109,7 +105,7 @@ def main():
                 print(f"{path}: not in {build}/compile_commands.json", file=sys.stderr)
                 failed += 1
                 continue
-            jobs[pool.submit(check, path, entry, build, fixed, extra, cache)] = path
+            jobs[pool.submit(check, path, entry, build, fixed, cache)] = path
         for job in concurrent.futures.as_completed(jobs):
             clean, findings = job.result()
             if not clean:
