@@ -17,6 +17,7 @@
 #include "source/source_map.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
+#include "support/cache_hints.h"
 #include "support/text_encoding.h"
 
 namespace korva {
@@ -42,6 +43,7 @@ constexpr std::uint32_t kAddressMask = 0xFFFF;
 constexpr std::size_t kPage = 4096;
 constexpr std::size_t kListingPiece = 32 * kPage;
 constexpr std::size_t kMostBufferedListing = 4 * kListingPiece;
+constexpr std::size_t kListingWriteAhead = 256;
 
 // Pass 2 hands its records on to the worker in batches of whole .obj blocks;
 // waking the worker costs, so a batch holds a few blocks at least. Memory
@@ -436,6 +438,11 @@ void AssemblyService::Run::list(std::string_view line) {
     options_.worker->wait();
   }
   listing += line;
+  // The buffers in turn were last read by the worker: the bytes a few lines
+  // ahead are asked for now, so that taking them back overlaps the work.
+  if (listing.size() + kListingWriteAhead < listing.capacity()) {
+    prefetch_for_write(listing.data() + listing.size() + kListingWriteAhead);
+  }
   if (listing.size() - listing_handed_ < kListingPiece) return;
   // A buffer waits for the worker rather than grow much beyond a piece.
   if (worker_free() || (!keep_listing_ && listing.size() >= kMostBufferedListing)) {

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "support/cache_hints.h"
+
 namespace korva {
 
 namespace {
@@ -259,6 +261,10 @@ std::string_view stored_address(const LineRecord& record) {
 // address's size in a byte, the address, then the offset and call offset in
 // four bytes each.
 constexpr std::size_t kMostBatchBytes = 2 + kMostFieldBytes + 1 + kAddressFieldSize + 8;
+// A batch was last read by the worker, on another processor; pass 2 asks
+// for its bytes this far ahead of the record it writes, a few records'
+// worth, so that taking them back overlaps the work on the next lines.
+constexpr std::size_t kWriteAhead = 256;
 
 void put_u32(char* out, std::uint32_t value) {
   std::memcpy(out, &value, sizeof value);
@@ -328,6 +334,7 @@ void RecordStore::Batch::add(const LineRecord& record, RecordSpot spot) {
   put_u32(out + 4, spot.call_offset);
   used_ += static_cast<std::size_t>(out + 8 - start);
   ++count_;
+  if (used_ + kWriteAhead < capacity_) prefetch_for_write(bytes_.get() + used_ + kWriteAhead);
 }
 
 void RecordStore::add(const Batch& batch) {
