@@ -107,16 +107,26 @@ void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols
     resolve_branch(record, symbols);
   } else if (has_kind(record, RecordKind::call_sub)) {
     resolve_call(record, symbols);
-  } else if (has_kind(record, RecordKind::sub)) {
-    assign_cut(subroutine_, record.operand1, SymbolTable::kSubroutineNameCapacity);
   } else if (has_kind(record, RecordKind::rem) || has_kind(record, RecordKind::macro)) {
     record.address.clear();
   } else if (has_kind(record, RecordKind::equ)) {
     record.address = record.operand1;
-  } else if (has_kind(record, RecordKind::inherent) && equals_nocase(record.statement, "END SUB")) {
-    // Local labels after END SUB belong to no subroutine, as in pass 1.
-    subroutine_.clear();
+  } else {
+    follow_subroutine(record, subroutine_);
   }
+}
+
+bool follow_subroutine(const LineRecord& record, std::string& subroutine) {
+  if (has_kind(record, RecordKind::sub)) {
+    assign_cut(subroutine, record.operand1, SymbolTable::kSubroutineNameCapacity);
+    return true;
+  }
+  // Local labels after END SUB belong to no subroutine, as in pass 1.
+  if (has_kind(record, RecordKind::inherent) && equals_nocase(record.statement, "END SUB")) {
+    subroutine.clear();
+    return true;
+  }
+  return false;
 }
 
 }  // namespace korva

@@ -15,14 +15,22 @@
 
 namespace korva {
 
+// How a record moves the subroutine whose local labels the jumps find: a
+// SUB starts one, an END SUB ends it. Whether the record was either.
+bool follow_subroutine(const LineRecord& record, std::string& subroutine);
+
 class CodeGenerator {
  public:
-  // Start of pass 3: no subroutine yet, and nothing remembered from an
-  // earlier one (the symbols may have other values now).
-  void reset() {
-    subroutine_.clear();
+  // Start of pass 3, or of a stretch of its records: within `subroutine`
+  // (none at the start), and nothing remembered from an earlier pass 3 (the
+  // symbols may have other values now).
+  void reset(std::string_view subroutine = {}) {
+    subroutine_ = subroutine;
     ++generation_;
   }
+
+  // The subroutine whose local labels the jumps of the next record find.
+  const std::string& subroutine() const { return subroutine_; }
 
   void generate_code(LineRecord& record, const SymbolTable& symbols);
 

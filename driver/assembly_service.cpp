@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
 #include "codegen/hex_text.h"
@@ -11,6 +12,7 @@
 #include "driver/intel_hex.h"
 #include "driver/listing.h"
 #include "driver/map_file.h"
+#include "driver/pass3_stretch.h"
 #include "driver/utf8_sources.h"
 #include "driver/warning_caps.h"
 #include "resources/error_texts.h"
@@ -61,19 +63,21 @@ struct PendingWarning {
   std::string text;
 };
 
-// What pass 3 counts over the whole program for its summary warnings.
-struct Tally {
-  std::size_t pending = 0;  // the next pass-2 warning to list
-  std::size_t outside_bank0 = 0;
-  SourceLocation first_outside_bank0;
-  std::size_t first_outside_bank0_index = 0;
-  // Lines whose error left fewer words than pass 2 gave them addresses for.
-  std::size_t unwritten_words = 0;
-  SourceLocation first_unwritten;
-  std::size_t first_unwritten_index = 0;
-  // The first word beyond the chip's program memory.
-  SourceLocation first_beyond;
-  std::size_t first_beyond_index = 0;
+// Pass 3 lists a program of at least this many records in two stretches at
+// once, the earlier on the worker: below it, what the worker's start costs
+// outweighs what it spares.
+constexpr std::size_t kTwoStretchRecords = 4 * RecordStore::kCheckpointRecords;
+// The fewest source bytes a record comes from, short of macro expansion.
+constexpr std::size_t kLeastRecordBytes = 8;
+
+// The records pass 3 reads: those in the store, then those of the last
+// batch, which the worker may still be adding to the store.
+struct RecordsInTurn {
+  RecordStore::Reader stored;
+  RecordStore::Batch::Reader last_batch;
+  bool next(LineRecord& record, RecordSpot& spot) {
+    return stored.next(record, spot) || last_batch.next(record, spot);
+  }
 };
 
 // The chip whose definitions the sources hold: the first source with chip
@@ -205,32 +209,55 @@ class AssemblyService::Run {
   }
   // The diagnostic added for record `record`; null for a warning beyond its
   // kind's share.
-  Diagnostic* add_diagnostic(std::size_t record, const RecordSpot& spot, DiagnosticKind kind,
-                             std::string_view text, std::string_view listing_line);
+  Diagnostic* add_diagnostic(Pass3Stretch& stretch, std::size_t record, const RecordSpot& spot,
+                             DiagnosticKind kind, std::string_view text,
+                             std::string_view listing_line);
   // The same, once a warning is admitted or for an error.
-  Diagnostic& add_admitted(std::size_t record, const RecordSpot& spot, DiagnosticKind kind,
-                           std::string_view text, std::string_view listing_line);
+  Diagnostic& add_admitted(Pass3Stretch& stretch, std::size_t record, const RecordSpot& spot,
+                           DiagnosticKind kind, std::string_view text,
+                           std::string_view listing_line);
   // A warning of pass 3 about record `record`; its text, made by
   // `make_text`, is made only when its kind's share admits it.
   template <typename MakeText>
-  void add_placed_warning(std::size_t n, const RecordSpot& spot, DiagnosticKind kind,
-                          const LineRecord& record, std::string_view line, MakeText make_text) {
-    if (!caps_.admit(kind)) return;
-    place_warning(add_admitted(n, spot, kind, make_text(), line), record);
+  void add_placed_warning(Pass3Stretch& stretch, std::size_t n, const RecordSpot& spot,
+                          DiagnosticKind kind, const LineRecord& record, std::string_view line,
+                          MakeText make_text) {
+    if (!stretch.caps.admit(kind)) return;
+    place_warning(add_admitted(stretch, n, spot, kind, make_text(), line), record);
   }
-  void diagnose_record(std::size_t n, const RecordSpot& spot, const LineRecord& record,
-                       std::string_view line, std::size_t words_reserved);
-  void check_words(std::size_t n, const RecordSpot& spot, const LineRecord& record,
-                   std::uint32_t address, std::string_view line);
-  void add_summaries();
+  void diagnose_record(Pass3Stretch& stretch, std::size_t n, const RecordSpot& spot,
+                       const LineRecord& record, std::string_view line, std::size_t words_reserved);
+  void check_words(Pass3Stretch& stretch, std::size_t n, const RecordSpot& spot,
+                   const LineRecord& record, std::string_view line);
+  void add_summaries(const Pass3Stretch& stretch);
   // Puts the record in the batch being filled; a full batch goes on to the
   // store and to be laid out for the .obj file at the first block end that
-  // finds the worker free.
-  void keep(const LineRecord& record, RecordSpot spot);
+  // finds the worker free. `counter`: the location counter before it.
+  void keep(const LineRecord& record, RecordSpot spot, std::uint32_t counter);
   // Hands the records kept since the last time on to the store and to be
-  // laid out: on the worker, or here without one. The last are added and
-  // laid out while pass 3 runs.
-  void hand_on(bool last);
+  // laid out: on the worker, or here without one.
+  void hand_on();
+  // The same for the last batch, at the start of pass 3, and `then` after
+  // it on the worker.
+  void hand_on_last(std::function<void()> then);
+  // Where the later of two stretches of pass 3 starts, when the program is
+  // listed in two at once.
+  std::optional<StretchStart> later_stretch(std::size_t listed) const;
+  // Lists records [first, end) that `records` reads into `stretch`, each
+  // listing line handed to `list`.
+  template <typename Records, typename List>
+  void list_records(Pass3Stretch& stretch, Records& records, std::size_t first, std::size_t end,
+                    List list);
+  // Lists the records in one stretch, or in two at once, and hands the
+  // listing on.
+  void list_in_one(Pass3Stretch& stretch, std::size_t listed);
+  void list_in_two(Pass3Stretch& earlier, const StretchStart& later, std::size_t listed);
+  // A listing line of the earlier stretch, which the worker lists: as it is
+  // the thread that calls the sink, it hands the lines on in pieces of
+  // whole pages as they come.
+  void list_on_worker(std::string_view line);
+  // After the last line: what the stretch collected goes into the result.
+  void finish_pass3(Pass3Stretch& stretch);
   // Lays out the batch's records for the .obj file, when it is asked for.
   void lay_out(const RecordStore::Batch& batch, bool last);
   // Adds a line to the listing; every piece of it is handed on to
@@ -250,12 +277,8 @@ class AssemblyService::Run {
   std::optional<SourceMap> map_;  // from study_text()
   const ServiceOptions& options_;
   ServiceResult& result_;
-  std::optional<Utf8SourceNotes> utf8_;  // from study_text()
-  WarningCaps caps_;
-  Tally tally_;
+  std::optional<Utf8SourceNotes> utf8_;           // from study_text()
   std::vector<PendingWarning> warnings_;          // found in pass 2, listed in pass 3
-  LocalLabels local_labels_;                      // for the explanations of the errors
-  MacroCallTrail macro_calls_;                    // around the record that pass 3 is at
   std::unique_ptr<ProgramFactsCollector> facts_;  // only when the facts were asked for
   // Lays the .obj bytes out from the records, when they are asked for.
   std::optional<RecordStore::ObjectWriter> object_writer_;
@@ -268,6 +291,14 @@ class AssemblyService::Run {
   std::size_t kept_ = 0;                // records kept by pass 2
   std::size_t stored_before_last_ = 0;  // in the store before the last batch
   std::optional<ChipChecks> chip_;      // when the sources define a chip
+  // Where a later stretch of pass 3 could start: the first line of the
+  // source's own after each checkpoint of the store, with what pass 2 knew
+  // there; the subroutine that pass 2 is in, as pass 3 will see it.
+  std::vector<StretchStart> starts_;
+  bool seeking_start_ = false;
+  std::string subroutine_;
+  // The later stretch's listing lines, until the earlier stretch's are out.
+  std::string later_listing_;
   // The listing's lines, when the result keeps it; else two buffers in
   // turn, one filled while the worker hands the other to the sink.
   bool keep_listing_ = options_.keep_listing || !options_.listing_sink;
@@ -276,24 +307,26 @@ class AssemblyService::Run {
   std::size_t listing_handed_ = 0;  // of the kept listing, the bytes handed to its sink
 };
 
-Diagnostic* AssemblyService::Run::add_diagnostic(std::size_t record, const RecordSpot& spot,
-                                                 DiagnosticKind kind, std::string_view text,
+Diagnostic* AssemblyService::Run::add_diagnostic(Pass3Stretch& stretch, std::size_t record,
+                                                 const RecordSpot& spot, DiagnosticKind kind,
+                                                 std::string_view text,
                                                  std::string_view listing_line) {
-  if (severity_of(kind) == Severity::warning && !caps_.admit(kind)) return nullptr;
-  return &add_admitted(record, spot, kind, text, listing_line);
+  if (severity_of(kind) == Severity::warning && !stretch.caps.admit(kind)) return nullptr;
+  return &add_admitted(stretch, record, spot, kind, text, listing_line);
 }
 
-Diagnostic& AssemblyService::Run::add_admitted(std::size_t record, const RecordSpot& spot,
-                                               DiagnosticKind kind, std::string_view text,
+Diagnostic& AssemblyService::Run::add_admitted(Pass3Stretch& stretch, std::size_t record,
+                                               const RecordSpot& spot, DiagnosticKind kind,
+                                               std::string_view text,
                                                std::string_view listing_line) {
-  Diagnostic& diagnostic = result_.diagnostics.emplace_back();
+  Diagnostic& diagnostic = stretch.diagnostics.emplace_back();
   diagnostic.kind = kind;
   diagnostic.severity = severity_of(kind);
   diagnostic.where = map_->locate(spot.offset);
   diagnostic.source_line = line_at(source_, spot.offset);
   if (spot.call_offset != kNoCall && spot.call_offset != spot.offset) {
     diagnostic.call = map_->locate(spot.call_offset);
-    macro_calls_.add_notes(diagnostic.notes, *map_, source_);
+    stretch.macro_calls.add_notes(diagnostic.notes, *map_, source_);
   }
   diagnostic.text = text;
   diagnostic.listing_line = listing_line;
@@ -306,6 +339,14 @@ void AssemblyService::Run::study_text() {
   map_.emplace(joined.text, sources_.names, joined.file_starts);
   utf8_.emplace(joined.text, sources_.names, joined.file_starts);
   if (std::optional<ChipFacts> chip = chip_of_sources(sources_)) chip_.emplace(std::move(*chip));
+  // Memory touched for the first time is dear, and this thread is idle while
+  // pass 1 runs: the room of the later stretch's listing, about as large as
+  // the source, is touched here once the program may be large enough to be
+  // listed in two stretches.
+  if (options_.worker != nullptr && source_.size() >= kTwoStretchRecords * kLeastRecordBytes) {
+    later_listing_.resize(source_.size() + source_.size() / 4);
+    later_listing_.clear();
+  }
 }
 
 void AssemblyService::Run::pass2() {
@@ -320,6 +361,7 @@ void AssemblyService::Run::pass2() {
   std::uint32_t call_offset = kNoCall;
   do {
     s.line_.clear();
+    const std::uint32_t entering = counter;
     std::optional<std::size_t> origin;
     RecordSpot spot;
     if (s.expander_.next_line(s.line_)) {
@@ -365,39 +407,44 @@ void AssemblyService::Run::pass2() {
       add_warning(DiagnosticKind::statement_cut, statement_cut_warning(s.line_));
     }
     if (cuts.remark) add_warning(DiagnosticKind::remark_cut, remark_cut_warning(s.record_));
-    keep(s.record_, spot);
+    keep(s.record_, spot, entering);
     assign_hex(s.record_.address, counter, 4);
   } while (s.line_ != "end");
-  hand_on(true);
   if (facts_) facts_->pass2_ended(counter);
 }
 
-void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot) {
+void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot, std::uint32_t counter) {
+  if (seeking_start_ && spot.call_offset == kNoCall) {
+    starts_.push_back(StretchStart{kept_, counter, subroutine_});
+    seeking_start_ = false;
+  }
+  follow_subroutine(record, subroutine_);
   batches_[batch_filling_].add(record, spot);
   if (++kept_ % RecordStore::kObjectBlockRecords != 0) return;
+  static_assert(RecordStore::kObjectBlockRecords % RecordStore::kCheckpointRecords == 0);
+  seeking_start_ = true;
   // Once a batch is full, it goes at the end of the first block that finds
   // the worker free.
   const std::size_t filled = batches_[batch_filling_].size();
   if (filled >= kMostBatchRecords && options_.worker != nullptr) options_.worker->wait();
-  if (filled >= kBatchRecords && worker_free()) hand_on(false);
+  if (filled >= kBatchRecords && worker_free()) hand_on();
 }
 
-void AssemblyService::Run::hand_on(bool last) {
+void AssemblyService::Run::hand_on_last(std::function<void()> then) {
   const RecordStore::Batch& batch = batches_[batch_filling_];
-  if (last) {
-    // Pass 3 reads the records of this batch from the batch itself, so it
-    // need not wait for them to be in the store.
-    stored_before_last_ = kept_ - batch.size();
-    on_worker([this, &batch] {
-      result_.records->add(batch);
-      result_.records->stop_adding();
-      lay_out(batch, true);
-    });
-    // The worker is done with the other batch; pass 3's buffers reuse its
-    // room.
-    batches_[1 - batch_filling_] = RecordStore::Batch();
-    return;
-  }
+  on_worker([this, &batch, then = std::move(then)] {
+    result_.records->add(batch);
+    result_.records->stop_adding();
+    lay_out(batch, true);
+    if (then) then();
+  });
+  // The worker is done with the other batch; pass 3's buffers reuse its
+  // room.
+  batches_[1 - batch_filling_] = RecordStore::Batch();
+}
+
+void AssemblyService::Run::hand_on() {
+  const RecordStore::Batch& batch = batches_[batch_filling_];
   on_worker([this, &batch] {
     result_.records->add(batch);
     lay_out(batch, false);
@@ -470,105 +517,107 @@ void AssemblyService::Run::hand_on_listing(bool last) {
 }
 
 // The errors and warnings of record n, whose listing line is `line`.
-void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot,
-                                           const LineRecord& record, std::string_view line,
-                                           std::size_t words_reserved) {
+void AssemblyService::Run::diagnose_record(Pass3Stretch& stretch, std::size_t n,
+                                           const RecordSpot& spot, const LineRecord& record,
+                                           std::string_view line, std::size_t words_reserved) {
+  const CodeGenerator& generator = *stretch.generator;
+  Tally& tally = stretch.tally;
   if (!record.error.empty()) {
-    result_.error_entries.emplace_back(line);
-    Diagnostic& error =
-        *add_diagnostic(n, spot, error_kind(record.error).value_or(DiagnosticKind::grammar_error),
-                        record.error, line);
+    stretch.error_entries.emplace_back(line);
+    Diagnostic& error = *add_diagnostic(
+        stretch, n, spot, error_kind(record.error).value_or(DiagnosticKind::grammar_error),
+        record.error, line);
     explain_error(error, record,
-                  ExplainContext{service_.symbols_, *map_, source_, &local_labels_,
+                  ExplainContext{service_.symbols_, *map_, source_, &stretch.local_labels,
                                  options_.macro_line_limit});
   }
-  for (; tally_.pending < warnings_.size() && warnings_[tally_.pending].record == n;
-       ++tally_.pending) {
-    const PendingWarning& pending = warnings_[tally_.pending];
-    if (Diagnostic* warning = add_diagnostic(n, spot, pending.kind, pending.text, line)) {
+  for (; stretch.pending < warnings_.size() && warnings_[stretch.pending].record == n;
+       ++stretch.pending) {
+    const PendingWarning& pending = warnings_[stretch.pending];
+    if (Diagnostic* warning = add_diagnostic(stretch, n, spot, pending.kind, pending.text, line)) {
       place_warning(*warning, record);
     }
   }
   if (record.error.empty()) {
-    for (const OperandNote& note : service_.generator_.operand_notes()) {
+    for (const OperandNote& note : generator.operand_notes()) {
       const DiagnosticKind kind = note.kind == OperandNote::Kind::operator_ignored
                                       ? DiagnosticKind::operator_ignored
                                       : DiagnosticKind::unwritten_number;
-      if (Diagnostic* warning = add_diagnostic(n, spot, kind, operand_note_warning(note), line)) {
+      if (Diagnostic* warning =
+              add_diagnostic(stretch, n, spot, kind, operand_note_warning(note), line)) {
         place_warning(*warning, record, note.term);
       }
     }
-  } else if (record.code.size() / 4 < words_reserved && tally_.unwritten_words++ == 0) {
-    tally_.first_unwritten = map_->locate(spot.offset);
-    tally_.first_unwritten_index = n;
+  } else if (record.code.size() / 4 < words_reserved && tally.unwritten_words++ == 0) {
+    tally.first_unwritten = map_->locate(spot.offset);
+    tally.first_unwritten_index = n;
   }
-  const std::optional<OperandValue>& operand1 = service_.generator_.last_operand1();
+  const std::optional<OperandValue>& operand1 = generator.last_operand1();
   if (literal_too_wide(record, operand1)) {
-    add_placed_warning(n, spot, DiagnosticKind::literal_too_wide, record, line,
+    add_placed_warning(stretch, n, spot, DiagnosticKind::literal_too_wide, record, line,
                        [&] { return literal_warning(record, operand1); });
   }
   // Warned about from the address pass 2 gave the line.
-  const std::uint32_t target = service_.generator_.last_target();
+  const std::uint32_t target = generator.last_target();
   if (const auto address = static_cast<std::uint32_t>(hex_value(record.address));
       target_in_other_page(record, target, address)) {
-    add_placed_warning(n, spot,
+    add_placed_warning(stretch, n, spot,
                        has_kind(record, RecordKind::branch)
                            ? DiagnosticKind::jump_target_other_page
                            : DiagnosticKind::call_target_other_page,
                        record, line, [&] { return target_warning(record, target, address); });
   }
-  if (register_outside_bank0(record, service_.generator_.last_operand1()) &&
-      tally_.outside_bank0++ == 0) {
-    tally_.first_outside_bank0 = map_->locate(spot.offset);
-    tally_.first_outside_bank0_index = n;
+  if (register_outside_bank0(record, generator.last_operand1()) && tally.outside_bank0++ == 0) {
+    tally.first_outside_bank0 = map_->locate(spot.offset);
+    tally.first_outside_bank0_index = n;
   }
 }
 
 // The record's words against the chip's memory and configuration words.
-void AssemblyService::Run::check_words(std::size_t n, const RecordSpot& spot,
-                                       const LineRecord& record, std::uint32_t address,
-                                       std::string_view line) {
-  const ChipChecks::WordsFound found = chip_->words(address, record.code.view());
+void AssemblyService::Run::check_words(Pass3Stretch& stretch, std::size_t n, const RecordSpot& spot,
+                                       const LineRecord& record, std::string_view line) {
+  const ChipChecks::WordsFound found = stretch.chip->words(stretch.counter, record.code.view());
   if (found.first_beyond) {
-    tally_.first_beyond = map_->locate(spot.offset);
-    tally_.first_beyond_index = n;
+    stretch.tally.first_beyond = map_->locate(spot.offset);
+    stretch.tally.first_beyond_index = n;
   }
   if (!found.config_warning.empty()) {
-    if (Diagnostic* warning = add_diagnostic(n, spot, DiagnosticKind::chip_config_bits_unset,
-                                             found.config_warning, line)) {
+    if (Diagnostic* warning = add_diagnostic(
+            stretch, n, spot, DiagnosticKind::chip_config_bits_unset, found.config_warning, line)) {
       place_warning(*warning, record);
     }
   }
 }
 
 // The warnings about the whole program, after its last line.
-void AssemblyService::Run::add_summaries() {
-  for (std::string& summary : caps_.summaries()) {
+void AssemblyService::Run::add_summaries(const Pass3Stretch& stretch) {
+  const Tally& tally = stretch.tally;
+  for (std::string& summary : stretch.caps.summaries()) {
     result_.diagnostics.push_back(
         summary_warning(DiagnosticKind::warnings_not_shown, std::move(summary)));
   }
-  if (tally_.unwritten_words > 0) {
+  if (tally.unwritten_words > 0) {
     result_.diagnostics.push_back(summary_warning(
         DiagnosticKind::unwritten_words,
-        unwritten_words_summary(tally_.unwritten_words, options_.output_base + ".bin"),
-        tally_.first_unwritten, tally_.first_unwritten_index));
+        unwritten_words_summary(tally.unwritten_words, options_.output_base + ".bin"),
+        tally.first_unwritten, tally.first_unwritten_index));
   }
   for (const Utf8SourceNotes::Note& note : utf8_->unreached()) {
     // The file's text lies after the line that ended the passes.
     result_.diagnostics.push_back(
         summary_warning(DiagnosticKind::utf8_source, note.warning, map_->locate(note.line_start)));
   }
-  if (tally_.outside_bank0 > 0) {
+  if (tally.outside_bank0 > 0) {
     result_.diagnostics.push_back(
         summary_warning(DiagnosticKind::registers_outside_bank0,
-                        register_bank_summary(tally_.outside_bank0, tally_.first_outside_bank0),
-                        tally_.first_outside_bank0, tally_.first_outside_bank0_index));
+                        register_bank_summary(tally.outside_bank0, tally.first_outside_bank0),
+                        tally.first_outside_bank0, tally.first_outside_bank0_index));
   }
   if (!chip_) return;
   if (std::string beyond = chip_->beyond_summary(); !beyond.empty()) {
     result_.diagnostics.push_back(summary_warning(DiagnosticKind::chip_words_beyond_memory,
-                                                  std::move(beyond), tally_.first_beyond,
-                                                  tally_.first_beyond_index));
+                                                  std::move(beyond), tally.first_beyond,
+                                                  tally.first_beyond_index));
   }
   if (std::string missing = chip_->missing_config(); !missing.empty()) {
     result_.diagnostics.push_back(
@@ -578,7 +627,6 @@ void AssemblyService::Run::add_summaries() {
 }
 
 void AssemblyService::Run::pass3() {
-  AssemblyService& s = service_;
   // The last record, the source's "end", is not listed.
   const std::size_t listed = kept_ - 1;
   // A listing line is at most its source line plus address, code and tabs;
@@ -588,36 +636,169 @@ void AssemblyService::Run::pass3() {
   } else {
     for (std::string& piece : pieces_) piece.reserve(kListingPiece + kPage);
   }
-  s.generator_.reset();
-  std::uint32_t counter = 0;
-  std::string line;
-  // The records in the store, then those of the last batch, which the
-  // worker may still be adding to the store.
-  RecordStore::Reader stored(*result_.records, stored_before_last_);
-  RecordStore::Batch::Reader last_batch(batches_[batch_filling_]);
-  LineRecord& record = s.record_;
+  // Pass 3 reads the records of the last batch from the batch itself, so it
+  // need not wait for them to be in the store; the store is the worker's
+  // until the batch before has gone in.
+  if (options_.worker != nullptr) options_.worker->wait();
+  stored_before_last_ = kept_ - batches_[batch_filling_].size();
+  const std::optional<StretchStart> later = later_stretch(listed);
+  if (!later) later_listing_ = std::string();
+  Pass3Stretch stretch(later ? service_.worker_generator_ : service_.generator_,
+                       chip_ ? &*chip_ : nullptr);
+  stretch.generator->reset();
+  if (later) {
+    list_in_two(stretch, *later, listed);
+  } else {
+    list_in_one(stretch, listed);
+  }
+  finish_pass3(stretch);
+}
+
+std::optional<StretchStart> AssemblyService::Run::later_stretch(std::size_t listed) const {
+  // The facts follow the image in order, a record at a time.
+  if (options_.worker == nullptr || facts_ || listed < kTwoStretchRecords) return std::nullopt;
+  // The worker lists the earlier stretch once it has added and laid out the
+  // last batch, which takes it about half as long a record as listing.
+  const std::size_t last_batch = kept_ - stored_before_last_;
+  const std::size_t middle = (listed - std::min(listed, last_batch / 2)) / 2;
+  // The last start at or before the middle; the later stretch starts in the
+  // store, so that its reader can start at a checkpoint.
+  auto after = std::upper_bound(
+      starts_.begin(), starts_.end(), middle,
+      [](std::size_t record, const StretchStart& start) { return record < start.record; });
+  while (after != starts_.begin() && std::prev(after)->record >= stored_before_last_) --after;
+  if (after == starts_.begin()) return std::nullopt;
+  return *std::prev(after);
+}
+
+template <typename Records, typename List>
+void AssemblyService::Run::list_records(Pass3Stretch& stretch, Records& records, std::size_t first,
+                                        std::size_t end, List list) {
+  LineRecord record;
   RecordSpot spot;
-  for (std::size_t n = 0;
-       n < listed && (stored.next(record, spot) || last_batch.next(record, spot)); ++n) {
+  std::string line;
+  for (std::size_t n = first; n < end && records.next(record, spot); ++n) {
     const std::size_t words_reserved = record.code.size() / 4;
-    s.generator_.generate_code(record, s.symbols_);
+    stretch.generator->generate_code(record, service_.symbols_);
     upper_case(record.address);
     upper_case(record.code);
-    const std::int64_t gap = org_gap(record, counter);
+    const std::int64_t gap = org_gap(record, stretch.counter);
     format_listing_line(record, line);
-    list(line);
-    const std::size_t image_before = result_.image.bytes().size();
-    result_.image.add(record, static_cast<std::size_t>(2 * gap), run_address(record, counter));
+    list(std::string_view(line));
+    const std::size_t image_before = stretch.image.bytes().size();
+    stretch.image.add(record, static_cast<std::size_t>(2 * gap),
+                      run_address(record, stretch.counter));
     if (facts_ && gap == 0) {
-      facts_->wrote(image_before, result_.image.bytes().size(), map_->locate(spot.offset));
+      facts_->wrote(image_before, stretch.image.bytes().size(), map_->locate(spot.offset));
     }
-    diagnose_record(n, spot, record, line, words_reserved);
-    if (chip_) check_words(n, spot, record, counter, line);
-    macro_calls_.follow(record, spot.offset, spot.call_offset == spot.offset);
-    counter = (counter + static_cast<std::uint32_t>(record.code.size() / 4)) & kAddressMask;
+    diagnose_record(stretch, n, spot, record, line, words_reserved);
+    if (stretch.chip != nullptr) check_words(stretch, n, spot, record, line);
+    stretch.macro_calls.follow(record, spot.offset, spot.call_offset == spot.offset);
+    stretch.counter =
+        (stretch.counter + static_cast<std::uint32_t>(record.code.size() / 4)) & kAddressMask;
   }
+}
+
+void AssemblyService::Run::list_in_one(Pass3Stretch& stretch, std::size_t listed) {
+  hand_on_last(nullptr);
+  RecordsInTurn records{RecordStore::Reader(*result_.records, stored_before_last_),
+                        RecordStore::Batch::Reader(batches_[batch_filling_])};
+  list_records(stretch, records, 0, listed, [this](std::string_view line) { list(line); });
   if (options_.listing_sink) hand_on_listing(true);
-  add_summaries();
+}
+
+// The worker lists the earlier stretch from the store once the last batch is
+// in, handing its lines to the sink as it goes, while this thread lists the
+// later stretch from where pass 2 foresaw its state and keeps its lines.
+// Should the earlier stretch end in another state than foreseen, the later
+// records are listed again after it.
+void AssemblyService::Run::list_in_two(Pass3Stretch& earlier, const StretchStart& later,
+                                       std::size_t listed) {
+  const RecordStore::Checkpoint from = result_.records->checkpoint_before(later.record);
+  std::optional<ChipChecks> later_chip;
+  if (chip_) later_chip.emplace(*chip_);
+  Pass3Stretch stretch(service_.generator_, later_chip ? &*later_chip : nullptr);
+  stretch.generator->reset(later.subroutine);
+  stretch.counter = later.counter;
+  stretch.pending =
+      static_cast<std::size_t>(std::partition_point(warnings_.begin(), warnings_.end(),
+                                                    [&](const PendingWarning& pending) {
+                                                      return pending.record < later.record;
+                                                    }) -
+                               warnings_.begin());
+  hand_on_last([this, &earlier, end = later.record] {
+    RecordStore::Reader records(*result_.records, end);
+    list_records(earlier, records, 0, end, [this](std::string_view line) { list_on_worker(line); });
+  });
+
+  const auto later_records = [&] {
+    RecordsInTurn records{RecordStore::Reader(*result_.records, from, stored_before_last_),
+                          RecordStore::Batch::Reader(batches_[batch_filling_])};
+    records.stored.skip_to(later.record);
+    return records;
+  };
+  // Its lines were last written on the worker: asked for ahead, as the
+  // listing's pieces are.
+  const auto list_later = [this](std::string_view line) {
+    later_listing_ += line;
+    if (later_listing_.size() + kListingWriteAhead < later_listing_.capacity()) {
+      prefetch_for_write(later_listing_.data() + later_listing_.size() + kListingWriteAhead);
+    }
+  };
+  RecordsInTurn records = later_records();
+  list_records(stretch, records, later.record, listed, list_later);
+  options_.worker->wait();
+  if (earlier.reaches(later)) {
+    earlier.join(std::move(stretch));
+  } else {
+    later_listing_.clear();
+    RecordsInTurn again = later_records();
+    list_records(earlier, again, later.record, listed, list_later);
+  }
+
+  if (keep_listing_) {
+    result_.listing += later_listing_;
+    later_listing_ = std::string();
+    if (options_.listing_sink) hand_on_listing(true);
+    return;
+  }
+  // The sink takes whole pages until the last piece: the part of a page that
+  // the earlier stretch left is filled up from the later stretch's lines.
+  std::string& rest = pieces_[filling_];
+  const std::size_t moved = std::min(later_listing_.size(), (kPage - rest.size() % kPage) % kPage);
+  rest.append(later_listing_, 0, moved);
+  const std::string_view later_rest = std::string_view(later_listing_).substr(moved);
+  on_worker([this, &rest, later_rest] {
+    if (later_rest.empty()) {
+      options_.listing_sink(rest, true);
+      return;
+    }
+    if (!rest.empty()) options_.listing_sink(rest, false);
+    options_.listing_sink(later_rest, true);
+  });
+}
+
+void AssemblyService::Run::list_on_worker(std::string_view line) {
+  std::string& listing = keep_listing_ ? result_.listing : pieces_[filling_];
+  listing += line;
+  if (!options_.listing_sink || listing.size() - listing_handed_ < kListingPiece) return;
+  const std::size_t end = listing.size() / kPage * kPage;
+  options_.listing_sink(std::string_view(listing).substr(listing_handed_, end - listing_handed_),
+                        false);
+  if (keep_listing_) {
+    listing_handed_ = end;
+  } else {
+    listing.erase(0, end);
+  }
+}
+
+void AssemblyService::Run::finish_pass3(Pass3Stretch& stretch) {
+  result_.image = std::move(stretch.image);
+  result_.error_entries = std::move(stretch.error_entries);
+  for (Diagnostic& diagnostic : stretch.diagnostics) {
+    result_.diagnostics.push_back(std::move(diagnostic));
+  }
+  add_summaries(stretch);
 }
 
 void AssemblyService::Run::collect_symbol_facts_of_text() {

@@ -143,6 +143,9 @@ class AssemblyService {
   MacroExpander expander_;
   Classifier classifier_;
   CodeGenerator generator_;
+  // The generator of the earlier stretch, where pass 3 lists a large
+  // program in two stretches at once (its other thread).
+  CodeGenerator worker_generator_;
   StatementMatcher matcher_;
   LineRecord record_;
   std::string line_;

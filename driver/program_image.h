@@ -27,6 +27,11 @@ class ProgramImage {
   // The runs of bytes at their byte addresses, in the order written. Bytes
   // follow one another as in the .bin file; only an ORG moves the place.
   std::vector<PlacedBytes> placed() const;
+  // Appends the image that the records after this one's made, as if they
+  // had been added here.
+  void append(const ProgramImage& later);
+  // Room for `bytes` bytes of the .bin file.
+  void reserve(std::size_t bytes) { bytes_.reserve(bytes); }
 
  private:
   struct Run {

@@ -386,7 +386,15 @@ void RecordStore::find_records_again() {
   while (reader.next_texts(texts, read_spot)) records_.find_again(reader.last_start());
 }
 
+RecordStore::Checkpoint RecordStore::checkpoint_before(std::size_t record) const {
+  const std::size_t index = record / kCheckpointRecords;
+  return index < checkpoints_.size() ? checkpoints_[index] : Checkpoint{};
+}
+
 void RecordStore::add_to_stream(std::uint32_t kept, std::string_view address, RecordSpot spot) {
+  if (count_ % kCheckpointRecords == 0) {
+    checkpoints_.push_back(Checkpoint{count_, stream_.used(), last_offset_});
+  }
   AddressForm form = lower_hex;
   int value = address_value(address, lower_hex);
   if (value < 0) {
@@ -453,6 +461,13 @@ bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& 
   ++read_;
   prefetch_ahead();
   return true;
+}
+
+void RecordStore::Reader::skip_to(std::size_t record) {
+  std::array<std::string_view, kFieldCount> texts;
+  RecordSpot spot;
+  while (read_ < record && next_texts(texts, spot)) {
+  }
 }
 
 void RecordStore::Reader::prefetch_ahead() {

@@ -99,6 +99,19 @@ class RecordStore {
   // Distinct records without their address.
   std::size_t distinct() const { return records_.size(); }
 
+  // Where reading may start part way: the record, where it lies in the
+  // stream and the offset of the record before it. The store keeps one every
+  // kCheckpointRecords records.
+  struct Checkpoint {
+    std::size_t record = 0;
+    std::size_t position = 0;
+    std::uint32_t offset = 0;
+  };
+  static constexpr std::size_t kCheckpointRecords = 2048;
+  // The last checkpoint at or before record `record`; not while another
+  // thread adds records.
+  Checkpoint checkpoint_before(std::size_t record) const;
+
   // Reads the records in the order they were added: the first `count`
   // (all that there are now, by default). Only the records it may read are
   // touched, so it may read on another thread while more are added.
@@ -106,8 +119,17 @@ class RecordStore {
    public:
     explicit Reader(const RecordStore& store) : Reader(store, store.size()) {}
     Reader(const RecordStore& store, std::size_t count) : store_(store), count_(count) {}
+    // From the checkpoint's record on.
+    Reader(const RecordStore& store, const Checkpoint& from, std::size_t count)
+        : store_(store),
+          count_(count),
+          position_(from.position),
+          read_(from.record),
+          offset_(from.offset) {}
     // Lets the reader go on to the first `count` records.
     void extend(std::size_t count) { count_ = count; }
+    // Passes over the records before record `record`.
+    void skip_to(std::size_t record);
     std::size_t read() const { return read_; }
     // Where the distinct record of the last record read is kept.
     std::uint32_t last_start() const { return last_start_; }
@@ -192,6 +214,7 @@ class RecordStore {
     std::size_t reserve(std::size_t size);
     // Hands back the last `size` bytes of the last reservation, unused.
     void give_back(std::size_t size) { used_ -= size; }
+    std::size_t used() const { return used_; }
     unsigned char* at(std::size_t position) {
       const std::size_t index = chunk_of(position);
       return chunk(index) + (position - chunk_start(index));
@@ -299,6 +322,7 @@ class RecordStore {
 
   std::size_t count_ = 0;
   std::uint32_t last_offset_ = 0;
+  std::vector<Checkpoint> checkpoints_;
   // Per record: a header byte, where the distinct record starts, the address
   // and the spot (see record_store.cpp).
   Chunks stream_;

@@ -1,0 +1,175 @@
+// With a worker, pass 3 lists a large program in two stretches at once and
+// joins them. Whatever the program, the result must be the one that pass 3
+// gives in one stretch (without a worker): the same listing, error list,
+// diagnostics, image and .obj bytes.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/assembly_service.h"
+#include "support/background_worker.h"
+#include "test_support.h"
+
+namespace korva {
+namespace {
+
+// Two macros, one calling the other, whose lines give errors and warnings
+// inside expansions (notes naming the calls) without losing their words.
+constexpr const char* kMacros =
+    "MACRO INNER\n"
+    "        5_BIT3<0\n"
+    "        ===->NOWHERE\n"
+    "END MACRO\n"
+    "MACRO OUTER\n"
+    "        NOP\n"
+    "        INNER\n"
+    "        W+300>W\n"
+    "END MACRO\n";
+
+// One unit of the program: what pass 3 carries from one record to the next.
+// A subroutine with a local label of the same name in every unit, jumps
+// to it and to a global label, a register above bank 0, a literal too wide,
+// macro calls, and every `org_every`th unit an ORG forward (a gap in the
+// image). With `lose_words`, every 20th unit has a line whose error leaves
+// no word, so the location counter runs behind pass 2's addresses.
+std::string unit(std::size_t i, bool lose_words, std::size_t org_every) {
+  const std::string n = std::to_string(i);
+  std::string text;
+  // Units take 75 words; an ORG to 128 words a unit always moves forward.
+  if (org_every != 0 && i % org_every == org_every - 1) {
+    text += "        ORG " + std::to_string(128 * i) + "\n";
+  }
+  text += "        SUB S" + n + "\n";
+  text += "LOOP:   NOP\n";
+  text += "        ===->LOOP\n";
+  text += "        W+($86)>F\n";
+  text += "        END SUB\n";
+  text += "G" + n + "::  S" + n + "\n";
+  // The symbols are few (a thousand at most), the lines without them many.
+  for (int k = 0; k < 8; ++k) {
+    text += "        OUTER\n";
+    text += "        ===->G" + n + "\n";
+    text += "        W+400>W          ; a remark\n";
+    text += "        W+($86)>F\n";
+  }
+  if (lose_words && i % 20 == 7) text += "        W+(NOWHERE)>W\n";
+  return text;
+}
+
+struct Shape {
+  const char* name;
+  bool chip;                // the 16F84A's definitions in front
+  std::size_t units;        // a thousand symbols at most, the chip's among them
+  std::size_t quiet_lines;  // remark lines before the first unit
+  const char* origin;       // the first unit's ORG, if any
+  bool lose_words;
+  std::size_t org_every;
+};
+
+std::vector<std::pair<std::string, std::string>> program(const Shape& shape) {
+  std::vector<std::pair<std::string, std::string>> sources;
+  if (shape.chip) {
+    sources.emplace_back(
+        "16F84A.inc",
+        testing::read_bytes(std::filesystem::path(KORVA_CHIP_SOURCES) / "16F84A.inc"));
+  }
+  std::string text = kMacros;
+  for (std::size_t i = 0; i < shape.quiet_lines; ++i) text += "; quiet\n";
+  if (shape.origin != nullptr) text += std::string("        ORG ") + shape.origin + "\n";
+  for (std::size_t i = 0; i < shape.units; ++i) text += unit(i, shape.lose_words, shape.org_every);
+  // Backwards: an error, and the counter moves anyway.
+  text += "        ORG 10\n        NOP\nend\n";
+  sources.emplace_back("big.as", std::move(text));
+  return sources;
+}
+
+// Everything a diagnostic holds, as text, so that two lists compare whole.
+std::string dump(const std::vector<Diagnostic>& diagnostics) {
+  std::ostringstream out;
+  const auto place = [&out](const SourceLocation& where) {
+    out << where.file << ':' << where.line << ':' << where.file_index;
+  };
+  for (const Diagnostic& d : diagnostics) {
+    out << static_cast<int>(d.kind) << ' ' << static_cast<int>(d.severity) << ' ';
+    place(d.where);
+    if (d.call) place(*d.call);
+    out << '|' << d.text << '|' << d.listing_line << '|'
+        << (d.listing_index ? static_cast<long long>(*d.listing_index) : -1) << '|' << d.source_line
+        << '|' << (d.span ? d.span->column : 0) << ',' << (d.span ? d.span->length : 0) << '|'
+        << d.name << d.name_undefined << '|' << d.explanation << '|' << d.hint;
+    for (const DiagnosticNote& note : d.notes) {
+      out << "|note ";
+      place(note.where);
+      out << note.text;
+    }
+    out << '\n';
+  }
+  return out.str();
+}
+
+std::string placed_text(const ProgramImage& image) {
+  std::string text;
+  for (const PlacedBytes& run : image.placed()) {
+    text += std::to_string(run.address) + ":" + std::string(run.bytes) + "\n";
+  }
+  return text;
+}
+
+struct Collected {
+  std::string streamed_listing;
+  std::size_t last_calls = 0;
+};
+
+TEST(Pass3Stretches, GiveWhatOneStretchGives) {
+  const Shape shapes[] = {
+      {"mixed", false, 300, 0, nullptr, false, 23},
+      {"mixed, with the chip", true, 150, 0, nullptr, false, 0},
+      {"lines that lose their words", false, 300, 0, nullptr, true, 0},
+      // The later stretch holds the first of every kind of finding: the
+      // first word beyond the chip's memory, the first register above bank
+      // 0 and every warning of the kinds with a share.
+      {"a quiet start", true, 150, 20000, "1F00h", false, 0},
+  };
+  AssemblyService service;
+  BackgroundWorker worker;
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    SourceSet sources;
+    for (const auto& [name, bytes] : program(shape)) ASSERT_TRUE(sources.add(name, bytes));
+    const ServiceResult one = service.assemble(sources, ServiceOptions{});
+    ASSERT_EQ(one.outcome, ServiceOutcome::completed) << one.message;
+    // Large enough for two stretches, with findings to join.
+    ASSERT_GE(one.records->size(), 5 * RecordStore::kCheckpointRecords);
+    ASSERT_GT(one.error_entries.size(), 100u);
+    for (const bool keep : {true, false}) {
+      SCOPED_TRACE(keep ? "listing kept" : "listing streamed");
+      Collected collected;
+      std::string object;
+      ServiceOptions options;
+      options.worker = &worker;
+      options.keep_listing = keep;
+      options.listing_sink = [&collected](std::string_view bytes, bool last) {
+        collected.streamed_listing += bytes;
+        collected.last_calls += last ? 1 : 0;
+      };
+      options.object_sink = [&object](std::string_view bytes, bool) { object += bytes; };
+      const ServiceResult two = service.assemble(sources, options);
+      ASSERT_EQ(two.outcome, ServiceOutcome::completed);
+      EXPECT_TRUE(collected.streamed_listing == one.listing);
+      EXPECT_EQ(collected.last_calls, 1u);
+      EXPECT_TRUE(two.listing == (keep ? one.listing : std::string()));
+      EXPECT_EQ(two.error_entries, one.error_entries);
+      EXPECT_EQ(dump(two.diagnostics), dump(one.diagnostics));
+      EXPECT_TRUE(two.image.bytes() == one.image.bytes());
+      EXPECT_EQ(placed_text(two.image), placed_text(one.image));
+      EXPECT_TRUE(object == one.object_bytes());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korva
