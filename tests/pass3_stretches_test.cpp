@@ -126,13 +126,13 @@ struct Collected {
 
 TEST(Pass3Stretches, GiveWhatOneStretchGives) {
   const Shape shapes[] = {
-      {"mixed", false, 300, 0, nullptr, false, 23},
-      {"mixed, with the chip", true, 150, 0, nullptr, false, 0},
-      {"lines that lose their words", false, 300, 0, nullptr, true, 0},
+      {"mixed", false, 150, 0, nullptr, false, 23},
+      {"mixed, with the chip", true, 120, 0, nullptr, false, 0},
+      {"lines that lose their words", false, 150, 0, nullptr, true, 0},
       // The later stretch holds the first of every kind of finding: the
       // first word beyond the chip's memory, the first register above bank
       // 0 and every warning of the kinds with a share.
-      {"a quiet start", true, 150, 20000, "1F00h", false, 0},
+      {"a quiet start", true, 80, 10000, "1F00h", false, 0},
   };
   AssemblyService service;
   BackgroundWorker worker;
