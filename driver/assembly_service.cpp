@@ -298,11 +298,13 @@ class AssemblyService::Run {
   bool seeking_start_ = false;
   std::string subroutine_;
   // The later stretch's listing lines, until the earlier stretch's are out.
-  std::string later_listing_;
+  // This thread writes them while the worker writes the pieces below: each
+  // on cache lines of its own.
+  alignas(kCacheLine) std::string later_listing_;
   // The listing's lines, when the result keeps it; else two buffers in
   // turn, one filled while the worker hands the other to the sink.
   bool keep_listing_ = options_.keep_listing || !options_.listing_sink;
-  std::array<std::string, 2> pieces_;
+  alignas(kCacheLine) std::array<std::string, 2> pieces_;
   std::size_t filling_ = 0;
   std::size_t listing_handed_ = 0;  // of the kept listing, the bytes handed to its sink
 };
@@ -340,10 +342,12 @@ void AssemblyService::Run::study_text() {
   utf8_.emplace(joined.text, sources_.names, joined.file_starts);
   if (std::optional<ChipFacts> chip = chip_of_sources(sources_)) chip_.emplace(std::move(*chip));
   // Memory touched for the first time is dear, and this thread is idle while
-  // pass 1 runs: the room of the later stretch's listing, about as large as
-  // the source, is touched here once the program may be large enough to be
-  // listed in two stretches.
-  if (options_.worker != nullptr && source_.size() >= kTwoStretchRecords * kLeastRecordBytes) {
+  // pass 1 runs: the batches' room is touched here, and so is the room of
+  // the later stretch's listing, about as large as the source, once the
+  // program may be large enough to be listed in two stretches.
+  if (options_.worker == nullptr) return;
+  for (RecordStore::Batch& batch : batches_) batch.touch_room();
+  if (source_.size() >= kTwoStretchRecords * kLeastRecordBytes) {
     later_listing_.resize(source_.size() + source_.size() / 4);
     later_listing_.clear();
   }

@@ -27,6 +27,7 @@
 #include "patterns/matcher.h"
 #include "source/source_joiner.h"
 #include "support/background_worker.h"
+#include "support/cache_hints.h"
 #include "support/expected.h"
 #include "support/line_record.h"
 #include "symbols/macro_expander.h"
@@ -144,9 +145,10 @@ class AssemblyService {
   Classifier classifier_;
   CodeGenerator generator_;
   // The generator of the earlier stretch, where pass 3 lists a large
-  // program in two stretches at once (its other thread).
-  CodeGenerator worker_generator_;
-  StatementMatcher matcher_;
+  // program in two stretches at once (its other thread), on cache lines of
+  // its own.
+  alignas(kCacheLine) CodeGenerator worker_generator_;
+  alignas(kCacheLine) StatementMatcher matcher_;
   LineRecord record_;
   std::string line_;
 };

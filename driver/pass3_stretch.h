@@ -18,6 +18,7 @@
 #include "driver/diagnostics.h"
 #include "driver/program_image.h"
 #include "driver/warning_caps.h"
+#include "support/cache_hints.h"
 
 namespace korva {
 
@@ -45,7 +46,9 @@ struct StretchStart {
   std::string subroutine;     // the subroutine around it
 };
 
-struct Pass3Stretch {
+// Two stretches are listed on two threads at once: each on cache lines of
+// its own.
+struct alignas(kCacheLine) Pass3Stretch {
   Pass3Stretch(CodeGenerator& code_generator, ChipChecks* checks)
       : generator(&code_generator), chip(checks) {}
 

@@ -13,12 +13,14 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "support/cache_hints.h"
 #include "support/expected.h"
 #include "support/line_record.h"
 
@@ -58,6 +60,11 @@ class RecordStore {
     // Room for `bytes` of records (a record takes the used bytes of its
     // fields and about 16 more) before the batch grows.
     void reserve(std::size_t bytes);
+    // Writes the whole room once, so that the memory is in place before the
+    // records come (memory met for the first time is dear).
+    void touch_room() {
+      if (capacity_ > 0) std::memset(bytes_.get(), 0, capacity_);
+    }
     // Empties the batch and keeps its room.
     void clear() {
       used_ = 0;
@@ -262,7 +269,9 @@ class RecordStore {
 
     std::unique_ptr<std::unique_ptr<Page>[]> pages_ =
         std::make_unique<std::unique_ptr<Page>[]>(kPages);
-    std::size_t chunks_ = 0;
+    // A reader on another thread reads pages_ at every record while this
+    // thread adds: the counts it changes are on a cache line of their own.
+    alignas(kCacheLine) std::size_t chunks_ = 0;
     std::size_t used_ = 0;
   };
 

@@ -5,7 +5,14 @@
 // wait overlap the work in between.
 #pragma once
 
+#include <cstddef>
+
 namespace korva {
+
+// The size of a cache line. Data that two threads write at the same time
+// is kept on lines of its own: a line written by both goes back and forth
+// between their processors at every store.
+inline constexpr std::size_t kCacheLine = 64;
 
 // Asks for the cache line at `address` in a state that a store can use.
 // On x86 that is PREFETCHW, written out because the compiler only emits it
