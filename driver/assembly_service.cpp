@@ -47,6 +47,16 @@ constexpr std::size_t kListingPiece = 32 * kPage;
 constexpr std::size_t kMostBufferedListing = 4 * kListingPiece;
 constexpr std::size_t kListingWriteAhead = 256;
 
+// Appends a listing line to a buffer that the worker read last, asking for
+// the bytes a few lines ahead for writing, so that taking them back from the
+// worker's processor overlaps the work.
+void append_writing_ahead(std::string& listing, std::string_view line) {
+  listing += line;
+  if (listing.size() + kListingWriteAhead < listing.capacity()) {
+    prefetch_for_write(listing.data() + listing.size() + kListingWriteAhead);
+  }
+}
+
 // Pass 2 hands its records on to the worker in batches of whole .obj blocks;
 // waking the worker costs, so a batch holds a few blocks at least. Memory
 // touched for the first time costs too: rather than let a batch grow beyond
@@ -488,12 +498,7 @@ void AssemblyService::Run::list(std::string_view line) {
       options_.worker != nullptr) {
     options_.worker->wait();
   }
-  listing += line;
-  // The buffers in turn were last read by the worker: the bytes a few lines
-  // ahead are asked for now, so that taking them back overlaps the work.
-  if (listing.size() + kListingWriteAhead < listing.capacity()) {
-    prefetch_for_write(listing.data() + listing.size() + kListingWriteAhead);
-  }
+  append_writing_ahead(listing, line);
   if (listing.size() - listing_handed_ < kListingPiece) return;
   // A buffer waits for the worker rather than grow much beyond a piece.
   if (worker_free() || (!keep_listing_ && listing.size() >= kMostBufferedListing)) {
@@ -741,13 +746,9 @@ void AssemblyService::Run::list_in_two(Pass3Stretch& earlier, const StretchStart
     records.stored.skip_to(later.record);
     return records;
   };
-  // Its lines were last written on the worker: asked for ahead, as the
-  // listing's pieces are.
+  // Its room was touched on the worker while pass 1 ran.
   const auto list_later = [this](std::string_view line) {
-    later_listing_ += line;
-    if (later_listing_.size() + kListingWriteAhead < later_listing_.capacity()) {
-      prefetch_for_write(later_listing_.data() + later_listing_.size() + kListingWriteAhead);
-    }
+    append_writing_ahead(later_listing_, line);
   };
   RecordsInTurn records = later_records();
   list_records(stretch, records, later.record, listed, list_later);

@@ -30,8 +30,6 @@ class ProgramImage {
   // Appends the image that the records after this one's made, as if they
   // had been added here.
   void append(const ProgramImage& later);
-  // Room for `bytes` bytes of the .bin file.
-  void reserve(std::size_t bytes) { bytes_.reserve(bytes); }
 
  private:
   struct Run {
