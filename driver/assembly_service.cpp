@@ -21,6 +21,7 @@
 #include "source/statement_splitter.h"
 #include "support/cache_hints.h"
 #include "support/text_encoding.h"
+#include "symbols/pass1_lines.h"
 
 namespace korva {
 
@@ -839,22 +840,29 @@ void AssemblyService::Run::finish() {
 
 // The failure's message is the pass-1 message box text.
 Expected<void, AssemblyService::Pass1Stop> AssemblyService::run_pass1(std::string_view source) {
-  SourceReader reader;
-  reader.reset(source);
   symbols_.reset();
   macros_.reset();
-  do {
-    line_.clear();
-    const std::size_t line_offset = reader.position();
-    const std::size_t position = reader.read_line(line_);
+  // The lines pass 1 would find nothing in are passed over unread.
+  Pass1Lines lines(source);
+  for (;;) {
+    std::size_t line_offset = source.size();
+    std::size_t position = source.size();
+    if (const std::optional<RawLine> line = lines.next()) {
+      line_offset = line->start;
+      position = line->next;
+      line_.clear();
+      append_collapsed(line_, line->bytes);
+    } else {
+      line_ = "end";  // as the reader hands out at the end of the text
+    }
     split_statement(line_, record_);
     symbols_.collect_symbols(record_, position);
     macros_.collect_macro(record_, position);
     if (!record_.error.empty()) {
       return fail(Pass1Stop{line_offset}, record_.label + record_.statement + "->" + record_.error);
     }
-  } while (line_ != "end");
-  return {};
+    if (line_ == "end") return {};
+  }
 }
 
 ServiceResult AssemblyService::assemble(SourceSet sources, const ServiceOptions& options) {

@@ -7,7 +7,9 @@
 
 #include "resources/system_texts.h"
 #include "source/statement_splitter.h"
+#include "support/text.h"
 #include "symbols/macro_table.h"
+#include "symbols/pass1_lines.h"
 #include "symbols/symbol_table.h"
 
 namespace korva {
@@ -258,6 +260,86 @@ TEST(CollectMacro, KeepsTheQuirksOfUncheckedDefinitions) {
   EXPECT_EQ(table.find("A"), nullptr);
   ASSERT_NE(table.find("X"), nullptr);
   EXPECT_EQ(table.find("X")->body_start, 2u);
+}
+
+// Whether pass 1 acts on a line: what the splitter makes of it names a
+// label, a subroutine or a macro, closes one, or ends the source.
+bool pass1_acts_on(std::string_view raw) {
+  std::string line;
+  append_collapsed(line, raw);
+  LineRecord record;
+  split_statement(line, record);
+  const std::string_view statement = record.statement;
+  return !record.label.empty() || find_nocase(statement, "SUB ") != std::string_view::npos ||
+         find_nocase(statement, "MACRO ") != std::string_view::npos ||
+         equals_nocase(statement, "END SUB") || equals_nocase(statement, "END MACRO") ||
+         line == "end";
+}
+
+// The rule the finder keeps, a byte at a time: a colon, or one of the
+// words in any case, before the first semicolon.
+bool named_before_remark(std::string_view raw) {
+  const std::string_view code = raw.substr(0, raw.find(';'));
+  return code.find(':') != std::string_view::npos ||
+         find_nocase(code, "EQU") != std::string_view::npos ||
+         find_nocase(code, "END") != std::string_view::npos ||
+         find_nocase(code, "SUB") != std::string_view::npos ||
+         find_nocase(code, "MAC") != std::string_view::npos;
+}
+
+TEST(Pass1Lines, HandsOutExactlyTheLinesThatNameSomethingBeforeTheirRemark) {
+  // Texts of random lines built from pieces that name things, pieces that
+  // almost do, remarks that would, and bytes that look like them: every
+  // line pass 1 acts on must come out, with its place, and no other line
+  // beyond the rule.
+  std::uint32_t state = 2024;
+  const auto next = [&state](std::uint32_t bound) {
+    state = state * 1103515245 + 12345;
+    return (state >> 16) % bound;
+  };
+  const char* const pieces[] = {
+      "L1:",      "lab::",  " EQU 5",   "equ",         "K\tEqU",  "SUB ",      "sub\tx",
+      "Su",       "B",      "MACRO M",  "mAcRo",       "END SUB", "end macro", "end",
+      "END",      "eNd",    ";",        "; EQU : sub", ":",       "\t",        "  ",
+      "W+5>W",    "PROC26", "SWAP(V7)", "e",           "s",       "m",         "M",
+      "\x83\x3a", "\xc5QU", "\r",       "%ND",         "EQ"};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    struct Line {
+      std::string bytes;
+      std::size_t start;
+      std::size_t next;
+    };
+    std::vector<Line> expected;
+    const std::uint32_t line_count = 1 + next(12);
+    for (std::uint32_t l = 0; l < line_count; ++l) {
+      std::string raw;
+      for (std::uint32_t p = next(7); p > 0; --p) raw += pieces[next(std::size(pieces))];
+      const bool line_end = l + 1 < line_count || next(2) == 0;
+      if (line_end && next(3) == 0) raw += '\r';
+      const std::size_t start = text.size();
+      text += raw;
+      // A CR in front of the LF is not part of the line; elsewhere it is.
+      std::size_t bytes = raw.size();
+      if (line_end) {
+        text += '\n';
+        if (!raw.empty() && raw.back() == '\r') --bytes;
+      }
+      const std::string line = text.substr(start, bytes);
+      // The rule never passes over a line that pass 1 acts on.
+      EXPECT_TRUE(!pass1_acts_on(line) || named_before_remark(line)) << '"' << line << '"';
+      if (named_before_remark(line)) expected.push_back(Line{line, start, text.size()});
+    }
+    Pass1Lines lines(text);
+    for (const Line& want : expected) {
+      const std::optional<RawLine> got = lines.next();
+      ASSERT_TRUE(got.has_value()) << '"' << want.bytes << '"';
+      EXPECT_EQ(got->bytes, want.bytes);
+      EXPECT_EQ(got->start, want.start);
+      EXPECT_EQ(got->next, want.next);
+    }
+    EXPECT_FALSE(lines.next().has_value());
+  }
 }
 
 }  // namespace
