@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "support/cache_hints.h"
 
@@ -305,6 +306,57 @@ const char* read_batch_record(const char* in,
   return in + 8;
 }
 
+// Copies `size` bytes, at most a few dozen for most fields, without a
+// call: words that may overlap where the size is not a multiple of theirs.
+void copy_short(char* to, const char* from, std::size_t size) {
+  const auto copy8 = [&](std::size_t at) { std::memcpy(to + at, from + at, 8); };
+  const auto copy4 = [&](std::size_t at) { std::memcpy(to + at, from + at, 4); };
+  if (size > 32) {
+    std::memcpy(to, from, size);
+  } else if (size >= 16) {
+    copy8(0);
+    copy8(8);
+    copy8(size - 16);
+    copy8(size - 8);
+  } else if (size >= 8) {
+    copy8(0);
+    copy8(size - 8);
+  } else if (size >= 4) {
+    copy4(0);
+    copy4(size - 4);
+  } else if (size > 0) {
+    to[0] = from[0];
+    to[size / 2] = from[size / 2];
+    to[size - 1] = from[size - 1];
+  }
+}
+
+// Lays out the field whose length byte and text are at `in` at `slot`, a
+// field of Size bytes: the text, then zeros. Returns where the next field's
+// length byte is.
+template <std::size_t Size>
+const char* lay_out_field(const char* in, char*& slot) {
+  const auto length = static_cast<unsigned char>(*in++);
+  std::memset(slot, 0, Size);  // a few fixed stores
+  copy_short(slot, in, length);
+  slot += Size;
+  return in + length;
+}
+
+// Lays out the batch record at `in` at `slot` (kRecordSize bytes) as
+// write_object lays out a stored record, reading its bytes once; returns
+// where the next record starts.
+const char* lay_out_batch_record(const char* in, char* slot) {
+  in += 2;  // the shared fields' size
+  // The shared fields and then the address, each as its length byte and
+  // text.
+  [&]<std::size_t... kField>(std::index_sequence<kField...>) {
+    ((in = lay_out_field<kFieldSizes[kField]>(in, slot)), ...);
+  }
+  (std::make_index_sequence<RecordStore::kFieldCount>{});
+  return in + 8;  // past the offset and the call offset
+}
+
 }  // namespace
 
 void RecordStore::Batch::reserve(std::size_t bytes) {
@@ -525,10 +577,9 @@ bool RecordStore::Batch::Reader::next(LineRecord& record, RecordSpot& spot) {
   return true;
 }
 
-template <typename NextTexts>
-Expected<void> RecordStore::ObjectWriter::write_records(std::size_t count, NextTexts next_texts,
+template <typename LayOutNext>
+Expected<void> RecordStore::ObjectWriter::write_records(std::size_t count, LayOutNext lay_out_next,
                                                         const ObjectSink& sink) {
-  std::array<std::string_view, kFieldCount> texts;
   for (std::size_t written = 0; written < count;) {
     const std::size_t in_block = std::min(count - written, kObjectBlockRecords);
     const std::size_t bytes = in_block * kRecordSize;
@@ -539,14 +590,7 @@ Expected<void> RecordStore::ObjectWriter::write_records(std::size_t count, NextT
           bytes < kObjectBlockRecords * kRecordSize / 4 ? bytes : kObjectBlockRecords * kRecordSize;
       block_ = std::make_unique_for_overwrite<char[]>(block_size_);
     }
-    std::memset(block_.get(), 0, bytes);
-    for (std::size_t i = 0; i < in_block; ++i) {
-      next_texts(texts);
-      char* field = block_.get() + i * kRecordSize;
-      for (std::size_t f = 0; f < kFieldCount; field += kFieldSizes[f++]) {
-        std::memcpy(field, texts[f].data(), texts[f].size());
-      }
-    }
+    for (std::size_t i = 0; i < in_block; ++i) lay_out_next(block_.get() + i * kRecordSize);
     written += in_block;
     if (Expected<void> taken = sink(std::string_view(block_.get(), bytes)); !taken) return taken;
   }
@@ -560,10 +604,15 @@ Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const O
   }
   records_.extend(count);
   RecordSpot spot;
+  std::array<std::string_view, kFieldCount> texts;
   Expected<void> written = write_records(
       count - records_.read(),
-      [this, &spot](std::array<std::string_view, kFieldCount>& texts) {
+      [this, &spot, &texts](char* slot) {
         records_.next_texts(texts, spot);
+        std::memset(slot, 0, kRecordSize);
+        for (std::size_t f = 0; f < kFieldCount; slot += kFieldSizes[f++]) {
+          std::memcpy(slot, texts[f].data(), texts[f].size());
+        }
       },
       sink);
   if (!whole_blocks_only) {
@@ -576,14 +625,8 @@ Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const O
 
 Expected<void> RecordStore::ObjectWriter::write_batch(const Batch& batch, const ObjectSink& sink) {
   const char* in = batch.bytes_.get();
-  RecordSpot spot;
-  std::string_view shared;
   return write_records(
-      batch.count_,
-      [&in, &spot, &shared](std::array<std::string_view, kFieldCount>& texts) {
-        in = read_batch_record(in, texts, spot, shared);
-      },
-      sink);
+      batch.count_, [&in](char* slot) { in = lay_out_batch_record(in, slot); }, sink);
 }
 
 Expected<void> RecordStore::write_object(const ObjectSink& sink, std::size_t count) const {

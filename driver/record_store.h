@@ -183,10 +183,11 @@ class RecordStore {
     Expected<void> write_batch(const Batch& batch, const ObjectSink& sink);
 
    private:
-    // Fills blocks with `count` records, each laid out from the texts that
-    // `next_texts` gives, and hands them to `sink`.
-    template <typename NextTexts>
-    Expected<void> write_records(std::size_t count, NextTexts next_texts, const ObjectSink& sink);
+    // Fills blocks with `count` records, each laid out at its slot by
+    // `lay_out_next`, and hands them to `sink`.
+    template <typename LayOutNext>
+    Expected<void> write_records(std::size_t count, LayOutNext lay_out_next,
+                                 const ObjectSink& sink);
 
     Reader records_;
     std::unique_ptr<char[]> block_;
