@@ -19,8 +19,6 @@ bool all_hex_digits(std::string_view text) {
   return true;
 }
 
-constexpr char kHexDigits[] = "0123456789abcdef";
-
 // How check_number reads an operand whose blanks are collapsed.
 struct NumberReading {
   enum class Form {
@@ -102,7 +100,7 @@ std::string to_hex(std::uint32_t value) {
   char digits[8];
   std::size_t start = sizeof digits;
   do {
-    digits[--start] = kHexDigits[value & 0xF];
+    digits[--start] = kLowerHexDigits[value & 0xF];
     value >>= 4;
   } while (value != 0);
   return std::string(digits + start, sizeof digits - start);
@@ -191,14 +189,6 @@ bool is_written_number(std::string_view operand) {
   }
   return !decimal.empty() &&
          std::all_of(decimal.begin(), decimal.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::string_view format_hex(std::uint32_t value, std::size_t width, char (&digits)[8]) {
-  const std::size_t written = std::min<std::size_t>(width, sizeof digits);
-  for (std::size_t i = 0; i < written; ++i) {
-    digits[written - 1 - i] = kHexDigits[(value >> (4 * i)) & 0xF];
-  }
-  return std::string_view(digits, written);
 }
 
 }  // namespace korva

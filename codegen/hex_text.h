@@ -2,6 +2,7 @@
 // numbers travel through the assembler (addresses, values, program words).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -68,9 +69,19 @@ void pad_hex(Text& text, std::size_t width) {
   }
 }
 
+inline constexpr char kLowerHexDigits[] = "0123456789abcdef";
+
 // The low `width` hexadecimal digits of `value`, lower case and
 // zero-padded: what to_hex followed by pad_hex gives, without either text.
-std::string_view format_hex(std::uint32_t value, std::size_t width, char (&digits)[8]);
+// Inline, so that a constant width (an address's four digits in every
+// record) unrolls.
+inline std::string_view format_hex(std::uint32_t value, std::size_t width, char (&digits)[8]) {
+  const std::size_t written = std::min<std::size_t>(width, sizeof digits);
+  for (std::size_t i = 0; i < written; ++i) {
+    digits[written - 1 - i] = kLowerHexDigits[(value >> (4 * i)) & 0xF];
+  }
+  return std::string_view(digits, written);
+}
 template <typename Text>
 void assign_hex(Text& text, std::uint32_t value, std::size_t width) {
   char digits[8];

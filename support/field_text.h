@@ -45,16 +45,13 @@ class FieldText {
   // The text may lie in this field's own buffer.
   void assign(std::string_view text) {
     const std::size_t size = std::min(text.size(), Capacity);
-    const char* source = text.data();
-    char copy[kBufferSize];
-    if (size > 0 && std::less_equal<const char*>()(text_, source) &&
-        std::less<const char*>()(source, text_ + kBufferSize)) {
-      std::memcpy(copy, source, size);
-      source = copy;
+    if constexpr (Capacity > 16) {
+      if (size > 16) {
+        assign_long(text.data(), size);
+        return;
+      }
     }
-    clear_buffer();
-    if (size > 0) std::memcpy(text_, source, size);
-    size_ = static_cast<std::uint8_t>(size);
+    assign_short(text.data(), size);
   }
   void clear() {
     clear_buffer();
@@ -206,6 +203,53 @@ class FieldText {
   // Zeroes the whole buffer in a fixed number of word stores, which the
   // compiler unrolls (a memset of this size may become a string
   // instruction, slow to start).
+  // A text of at most 16 bytes, as most of a record's are, without a call:
+  // read whole before the buffer is cleared (it may lie in the buffer),
+  // then written back, in words that overlap where the size is not a
+  // multiple of theirs.
+  void assign_short(const char* source, std::size_t size) {
+    if (size >= 8) {
+      std::uint64_t head;
+      std::uint64_t tail;
+      std::memcpy(&head, source, 8);
+      std::memcpy(&tail, source + size - 8, 8);
+      clear_buffer();
+      std::memcpy(text_, &head, 8);
+      std::memcpy(text_ + size - 8, &tail, 8);
+    } else if (size >= 4) {
+      std::uint32_t head;
+      std::uint32_t tail;
+      std::memcpy(&head, source, 4);
+      std::memcpy(&tail, source + size - 4, 4);
+      clear_buffer();
+      std::memcpy(text_, &head, 4);
+      std::memcpy(text_ + size - 4, &tail, 4);
+    } else if (size > 0) {
+      const char first = source[0];
+      const char middle = source[size / 2];
+      const char last = source[size - 1];
+      clear_buffer();
+      text_[0] = first;
+      text_[size / 2] = middle;
+      text_[size - 1] = last;
+    } else {
+      clear_buffer();
+    }
+    size_ = static_cast<std::uint8_t>(size);
+  }
+
+  void assign_long(const char* source, std::size_t size) {
+    char copy[kBufferSize];
+    if (std::less_equal<const char*>()(text_, source) &&
+        std::less<const char*>()(source, text_ + kBufferSize)) {
+      std::memcpy(copy, source, size);
+      source = copy;
+    }
+    clear_buffer();
+    std::memcpy(text_, source, size);
+    size_ = static_cast<std::uint8_t>(size);
+  }
+
   void clear_buffer() {
     const std::uint64_t zero = 0;
     for (std::size_t at = 0; at < kBufferSize; at += 8) std::memcpy(text_ + at, &zero, 8);

@@ -62,6 +62,28 @@ TEST(FieldText, TakesATextFromItsOwnBuffer) {
   EXPECT_EQ(field, "012012");
 }
 
+TEST(FieldText, AssignsEveryLengthFromAnywhereEvenItsOwnBuffer) {
+  // Short texts are copied in words that overlap, long ones by a call: every
+  // length on both sides of each word size, from another text and from the
+  // field's own buffer at every offset, over a longer text before.
+  const std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  for (std::size_t size = 0; size <= 50; ++size) {
+    for (std::size_t offset = 0; offset + size <= 50; ++offset) {
+      const std::string expected = letters.substr(offset, size);
+      FieldText<50> from_other = letters;
+      from_other = std::string_view(letters).substr(offset, size);
+      FieldText<50> from_own = letters;
+      from_own = from_own.view().substr(offset, size);
+      for (const FieldText<50>* field : {&from_other, &from_own}) {
+        EXPECT_EQ(field->view(), expected) << size << " from " << offset;
+        std::string stored_form = expected.substr(0, 49);
+        stored_form.resize(50, '\0');
+        EXPECT_EQ(stored(*field), stored_form) << size << " from " << offset;
+      }
+    }
+  }
+}
+
 TEST(FieldText, ResizesAppendsAndComparesLikeAString) {
   FieldText<8> field = "ABCDEF";
   field.resize(2);
