@@ -209,21 +209,9 @@ class FieldText {
   // multiple of theirs.
   void assign_short(const char* source, std::size_t size) {
     if (size >= 8) {
-      std::uint64_t head;
-      std::uint64_t tail;
-      std::memcpy(&head, source, 8);
-      std::memcpy(&tail, source + size - 8, 8);
-      clear_buffer();
-      std::memcpy(text_, &head, 8);
-      std::memcpy(text_ + size - 8, &tail, 8);
+      assign_ends<std::uint64_t>(source, size);
     } else if (size >= 4) {
-      std::uint32_t head;
-      std::uint32_t tail;
-      std::memcpy(&head, source, 4);
-      std::memcpy(&tail, source + size - 4, 4);
-      clear_buffer();
-      std::memcpy(text_, &head, 4);
-      std::memcpy(text_ + size - 4, &tail, 4);
+      assign_ends<std::uint32_t>(source, size);
     } else if (size > 0) {
       const char first = source[0];
       const char middle = source[size / 2];
@@ -237,7 +225,17 @@ class FieldText {
     }
     size_ = static_cast<std::uint8_t>(size);
   }
-
+  // The first and the last word of a text of one to two words.
+  template <typename Word>
+  void assign_ends(const char* source, std::size_t size) {
+    Word head;
+    Word tail;
+    std::memcpy(&head, source, sizeof head);
+    std::memcpy(&tail, source + size - sizeof tail, sizeof tail);
+    clear_buffer();
+    std::memcpy(text_, &head, sizeof head);
+    std::memcpy(text_ + size - sizeof tail, &tail, sizeof tail);
+  }
   void assign_long(const char* source, std::size_t size) {
     char copy[kBufferSize];
     if (std::less_equal<const char*>()(text_, source) &&
