@@ -48,28 +48,12 @@ void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols)
 void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit) {
   // A record that arrives with an error is encoded afresh: the bit
   // encoding keeps an error it finds.
-  EncodedOperation* slot = nullptr;
-  if (record.error.empty()) {
-    if (encoded_.empty()) encoded_.resize(kRememberedOperations);
-    const std::uint64_t hash = record.operand2.hash_into(
-        record.operand1.hash_into(record.pattern_key.hash_into(bit ? 1 : 2)));
-    slot = &encoded_[hash >> 52 & (kRememberedOperations - 1)];
-    if (slot->generation == generation_ && slot->bit == bit &&
-        slot->pattern_key == record.pattern_key && slot->operand1 == record.operand1 &&
-        slot->operand2 == record.operand2) {
-      record.operand1 = slot->evaluated1;
-      record.operand2 = slot->evaluated2;
-      record.code = slot->code;
-      record.error = slot->error;
-      record.kind = slot->kind;
-      last_operand1_ = slot->value1;
-      return;
-    }
-    slot->generation = 0;
-    slot->bit = bit;
-    slot->pattern_key = record.pattern_key;
-    slot->operand1 = record.operand1;
-    slot->operand2 = record.operand2;
+  const bool memo = record.error.empty();
+  std::uint64_t hash = 0;
+  if (memo) {
+    hash = OperationMemo::hash_of(record, bit);
+    if (memo_.recall(hash, bit, record, last_operand1_)) return;
+    memo_.note_key(bit, record);
   }
 
   const std::optional<OperandValue> value1 = evaluate_operand(record.operand1, symbols, &notes_);
@@ -85,15 +69,7 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
     }
   }
 
-  if (slot != nullptr && notes_.empty()) {
-    slot->evaluated1 = record.operand1;
-    slot->evaluated2 = record.operand2;
-    slot->code = record.code;
-    slot->error = record.error;
-    slot->kind = record.kind;
-    slot->value1 = value1;
-    slot->generation = generation_;
-  }
+  if (memo && notes_.empty()) memo_.remember(hash, record, value1);
 }
 
 void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {

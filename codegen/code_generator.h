@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "codegen/operand_encoding.h"
+#include "codegen/operation_memo.h"
 #include "support/line_record.h"
 #include "symbols/symbol_table.h"
 
@@ -26,7 +27,7 @@ class CodeGenerator {
   // symbols may have other values now).
   void reset(std::string_view subroutine = {}) {
     subroutine_ = subroutine;
-    ++generation_;
+    memo_.forget();
   }
 
   // The subroutine whose local labels the jumps of the next record find.
@@ -52,28 +53,9 @@ class CodeGenerator {
   void encode_target(LineRecord& record, std::uint32_t base, std::uint32_t address);
   void encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit);
 
-  // A register, literal or bit operation as encoded: within one pass 3 the
-  // result depends on the pattern key and the two operands alone (the
-  // symbols have their final values), and programs repeat their
-  // operations, so recent ones are remembered in a table indexed by a hash
-  // of those texts. Only results that made no operand notes are kept.
-  struct EncodedOperation {
-    std::uint64_t generation = 0;  // the pass 3 it belongs to; 0: empty
-    bool bit = false;
-    FieldText<kPatternKeyFieldSize> pattern_key;
-    FieldText<kOperandFieldSize> operand1;
-    FieldText<kOperandFieldSize> operand2;
-    // The outcome: the evaluated operands and the fields encoding set.
-    FieldText<kOperandFieldSize> evaluated1;
-    FieldText<kOperandFieldSize> evaluated2;
-    FieldText<kCodeFieldSize> code;
-    FieldText<kErrorFieldSize> error;
-    FieldText<kKindFieldSize> kind;
-    std::optional<OperandValue> value1;
-  };
-  static constexpr std::size_t kRememberedOperations = 1024;
-  std::vector<EncodedOperation> encoded_;
-  std::uint64_t generation_ = 1;
+  // Operations encoded in this pass 3; only outcomes that made no operand
+  // notes are kept.
+  OperationMemo memo_;
 
   std::string subroutine_;
   std::uint32_t last_target_ = 0;

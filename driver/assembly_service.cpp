@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
+#include <optional>
 #include <utility>
 
 #include "codegen/hex_text.h"
@@ -13,6 +15,7 @@
 #include "driver/listing.h"
 #include "driver/map_file.h"
 #include "driver/pass3_stretch.h"
+#include "driver/plain_records.h"
 #include "driver/utf8_sources.h"
 #include "driver/warning_caps.h"
 #include "resources/error_texts.h"
@@ -90,6 +93,74 @@ struct RecordsInTurn {
     return stored.next(record, spot) || last_batch.next(record, spot);
   }
 };
+
+// The next record: left in the store, whose reader it names, or read into
+// `record`.
+struct NextRecord {
+  bool found = false;
+  const RecordStore::Reader* stored = nullptr;
+};
+NextRecord next_record(RecordStore::Reader& records, LineRecord&, RecordSpot& spot) {
+  return {records.next_entry(spot), &records};
+}
+NextRecord next_record(RecordsInTurn& records, LineRecord& record, RecordSpot& spot) {
+  if (records.stored.next_entry(spot)) return {true, &records.stored};
+  return {records.last_batch.next(record, spot), nullptr};
+}
+
+// The first three stored fields, statement, label and remark, as the store
+// keeps them: each after its length byte.
+struct ListedTexts {
+  std::string_view statement;
+  std::string_view label;
+  std::string_view remark;
+};
+ListedTexts listed_texts(std::string_view shared) {
+  const auto take = [&shared] {
+    const auto size = static_cast<unsigned char>(shared[0]);
+    const std::string_view text = shared.substr(1, size);
+    shared.remove_prefix(1 + size);
+    return text;
+  };
+  ListedTexts texts;
+  texts.statement = take();
+  texts.label = take();
+  texts.remark = take();
+  return texts;
+}
+
+char* put_text(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
+// The listing line of a plain record: as format_listing_line() makes it
+// from the record that pass 3 would have read and encoded. `line` has room
+// for the longest.
+std::string_view plain_listing_line(const ListedTexts& texts, std::string_view address,
+                                    const PlainRecords::Plain& plain, char* line) {
+  char* out = line;
+  if (plain.remark_only) {
+    out = put_text(out, texts.remark);
+    *out++ = '\n';
+    return std::string_view(line, static_cast<std::size_t>(out - line));
+  }
+  if (!plain.addressless) {
+    for (const char c : address) *out++ = upper_char(c);
+  }
+  *out++ = '\t';
+  out = put_text(out, plain.code);
+  *out++ = '\t';
+  out = put_text(out, texts.label);
+  *out++ = '\t';
+  out = put_text(out, texts.statement);
+  *out++ = '\t';
+  out = put_text(out, texts.remark);
+  *out++ = '\t';
+  *out++ = '\r';
+  *out++ = '\n';
+  return std::string_view(line, static_cast<std::size_t>(out - line));
+}
 
 // The chip whose definitions the sources hold: the first source with chip
 // facts (put in front by --chip, or a definition file in the project).
@@ -259,6 +330,14 @@ class AssemblyService::Run {
   template <typename Records, typename List>
   void list_records(Pass3Stretch& stretch, Records& records, std::size_t first, std::size_t end,
                     List list);
+  // Whether a warning of pass 2 waits to be listed at record `n`.
+  bool warning_pending(const Pass3Stretch& stretch, std::size_t n) const;
+  // What listing a repeat of the record just encoded takes, if it is plain.
+  std::optional<PlainRecords::Plain> plain_outcome(const Pass3Stretch& stretch,
+                                                   const LineRecord& encoded) const;
+  template <typename List>
+  void list_plain(Pass3Stretch& stretch, const RecordStore::Reader& stored, std::size_t n,
+                  const RecordSpot& spot, const PlainRecords::Plain& plain, List& list);
   // Lists the records in one stretch, or in two at once, and hands the
   // listing on.
   void list_in_one(Pass3Stretch& stretch, std::size_t listed);
@@ -687,7 +766,24 @@ void AssemblyService::Run::list_records(Pass3Stretch& stretch, Records& records,
   LineRecord record;
   RecordSpot spot;
   std::string line;
-  for (std::size_t n = first; n < end && records.next(record, spot); ++n) {
+  // Repeats are listed from the store without being encoded again, where
+  // nothing else is asked of a record: no chip to check its words against,
+  // no facts to collect.
+  const bool repeats_listed_plain = facts_ == nullptr && stretch.chip == nullptr;
+  PlainRecords plain(repeats_listed_plain ? result_.records->distinct() : 0);
+  for (std::size_t n = first; n < end; ++n) {
+    const NextRecord next = next_record(records, record, spot);
+    if (!next.found) break;
+    if (next.stored != nullptr) {
+      if (repeats_listed_plain && !warning_pending(stretch, n)) {
+        if (const std::optional<PlainRecords::Plain> repeat =
+                plain.find(next.stored->last_start())) {
+          list_plain(stretch, *next.stored, n, spot, *repeat, list);
+          continue;
+        }
+      }
+      next.stored->last_record(record);
+    }
     const std::size_t words_reserved = record.code.size() / 4;
     stretch.generator->generate_code(record, service_.symbols_);
     upper_case(record.address);
@@ -706,7 +802,58 @@ void AssemblyService::Run::list_records(Pass3Stretch& stretch, Records& records,
     stretch.macro_calls.follow(record, spot.offset, spot.call_offset == spot.offset);
     stretch.counter =
         (stretch.counter + static_cast<std::uint32_t>(record.code.size() / 4)) & kAddressMask;
+    if (next.stored != nullptr && repeats_listed_plain) {
+      if (const std::optional<PlainRecords::Plain> found = plain_outcome(stretch, record)) {
+        plain.keep(next.stored->last_start(), *found);
+      }
+    }
   }
+}
+
+bool AssemblyService::Run::warning_pending(const Pass3Stretch& stretch, std::size_t n) const {
+  return stretch.pending < warnings_.size() && warnings_[stretch.pending].record == n;
+}
+
+// A register or bit operation encoded without an error, an operand note or
+// a warning of its own, a remark or a macro's mark: its repeats are listed
+// alike.
+std::optional<PlainRecords::Plain> AssemblyService::Run::plain_outcome(
+    const Pass3Stretch& stretch, const LineRecord& encoded) const {
+  if (!encoded.error.empty()) return std::nullopt;
+  // Pass 3 takes a remark's or a mark's address away.
+  if (has_kind(encoded, RecordKind::rem) || has_kind(encoded, RecordKind::macro)) {
+    return PlainRecords::Plain{encoded.code.view(),
+                               encoded.statement.empty() && encoded.label.empty(), true, false,
+                               MacroCallTrail::mark_of(encoded)};
+  }
+  if (!has_kind(encoded, RecordKind::normal) && !has_kind(encoded, RecordKind::bit)) {
+    return std::nullopt;
+  }
+  const CodeGenerator& generator = *stretch.generator;
+  if (!generator.operand_notes().empty() || literal_too_wide(encoded, generator.last_operand1())) {
+    return std::nullopt;
+  }
+  return PlainRecords::Plain{encoded.code.view(), false, false,
+                             register_outside_bank0(encoded, generator.last_operand1()),
+                             std::nullopt};
+}
+
+// Lists a repeat of a plain record as the loop above would have listed it.
+template <typename List>
+void AssemblyService::Run::list_plain(Pass3Stretch& stretch, const RecordStore::Reader& stored,
+                                      std::size_t n, const RecordSpot& spot,
+                                      const PlainRecords::Plain& plain, List& list) {
+  char line[kRecordSize + 16];
+  list(plain_listing_line(listed_texts(stored.last_shared()), stored.last_address(), plain, line));
+  stretch.image.add_code(plain.code);
+  Tally& tally = stretch.tally;
+  if (plain.outside_bank0 && tally.outside_bank0++ == 0) {
+    tally.first_outside_bank0 = map_->locate(spot.offset);
+    tally.first_outside_bank0_index = n;
+  }
+  stretch.macro_calls.follow_mark(plain.mark, spot.offset, spot.call_offset == spot.offset);
+  stretch.counter =
+      (stretch.counter + static_cast<std::uint32_t>(plain.code.size() / 4)) & kAddressMask;
 }
 
 void AssemblyService::Run::list_in_one(Pass3Stretch& stretch, std::size_t listed) {

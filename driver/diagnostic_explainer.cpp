@@ -847,18 +847,26 @@ std::optional<std::size_t> mark_level(std::string_view statement, std::string_vi
 
 }  // namespace
 
-void MacroCallTrail::follow(const LineRecord& record, std::size_t offset, bool source_line) {
-  if (source_line) calls_.clear();
-  if (!has_kind(record, RecordKind::macro) && !has_kind(record, RecordKind::rem)) return;
+std::optional<MacroCallTrail::Mark> MacroCallTrail::mark_of(const LineRecord& record) {
   const std::string_view statement = record.statement;
   if (has_kind(record, RecordKind::macro)) {
     if (const std::optional<std::size_t> level = mark_level(statement, "macro ")) {
-      calls_.resize(std::min(*level, calls_.size()));
-      calls_.push_back(offset);
+      return Mark{true, *level};
     }
-  } else if (const std::optional<std::size_t> level = mark_level(statement, "end macro ")) {
-    calls_.resize(std::min(*level, calls_.size()));
+  } else if (has_kind(record, RecordKind::rem)) {
+    if (const std::optional<std::size_t> level = mark_level(statement, "end macro ")) {
+      return Mark{false, *level};
+    }
   }
+  return std::nullopt;
+}
+
+void MacroCallTrail::follow_mark(const std::optional<Mark>& mark, std::size_t offset,
+                                 bool source_line) {
+  if (source_line) calls_.clear();
+  if (!mark) return;
+  calls_.resize(std::min(mark->level, calls_.size()));
+  if (mark->opens) calls_.push_back(offset);
 }
 
 void MacroCallTrail::add_notes(std::vector<DiagnosticNote>& notes, const SourceMap& map,

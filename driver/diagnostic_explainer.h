@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -73,7 +74,19 @@ class MacroCallTrail {
  public:
   // After record `record`, whose line starts at `offset`; `source_line`:
   // the line is the source's own, not one of a macro body.
-  void follow(const LineRecord& record, std::size_t offset, bool source_line);
+  void follow(const LineRecord& record, std::size_t offset, bool source_line) {
+    follow_mark(mark_of(record), offset, source_line);
+  }
+  // What a record does to the calls around the records after it: the mark
+  // that opens a macro's expansion at `level` starts a call there, the one
+  // that closes it ends the calls from `level` on.
+  struct Mark {
+    bool opens = false;
+    std::size_t level = 0;
+  };
+  static std::optional<Mark> mark_of(const LineRecord& record);
+  // After a record that is `mark`, or no mark.
+  void follow_mark(const std::optional<Mark>& mark, std::size_t offset, bool source_line);
   // Where the calls around the next record stand, the outermost first.
   const std::vector<std::size_t>& calls() const { return calls_; }
   // Appends to `notes` a note for each of those calls, the innermost first,

@@ -16,6 +16,10 @@ void ProgramImage::add(const LineRecord& record, std::size_t fill, std::uint32_t
   if (org) runs_.push_back(Run{bytes_.size(), std::string::npos, 2 * std::uint64_t{address}});
 }
 
+void ProgramImage::add_code(std::string_view code) {
+  write_image_bytes(bytes_, code, 0);
+}
+
 void ProgramImage::append(const ProgramImage& later) {
   const std::size_t shift = bytes_.size();
   bytes_ += later.bytes_;

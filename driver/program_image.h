@@ -21,6 +21,8 @@ class ProgramImage {
   // `address` is the record's address as a number (the location counter),
   // which an ORG's run starts at.
   void add(const LineRecord& record, std::size_t fill, std::uint32_t address);
+  // Adds the bytes of a record's code that is no ORG.
+  void add_code(std::string_view code);
 
   // The .bin file.
   const std::string& bytes() const { return bytes_; }

@@ -479,8 +479,7 @@ void RecordStore::add_to_stream(std::uint32_t kept, std::string_view address, Re
   ++count_;
 }
 
-bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& texts,
-                                     RecordSpot& spot) {
+bool RecordStore::Reader::next_entry(RecordSpot& spot) {
   if (read_ == count_) return false;
   position_ = Chunks::next_position(position_, kMostStreamBytes);
   const unsigned char* const start = store_.stream_.at(position_);
@@ -490,18 +489,16 @@ bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& 
   const auto call = static_cast<CallForm>((header >> 2) & 3);
 
   last_start_ = static_cast<std::uint32_t>(get_varint(in));
-  split_shared_fields(store_.records_.text(last_start_), texts);
   if (form == literal_address) {
-    const std::size_t length = *in++;
-    std::memcpy(address_, in, length);
-    texts[kSharedFields] = std::string_view(address_, length);
-    in += length;
+    address_size_ = *in++;
+    std::memcpy(address_, in, address_size_);
+    in += address_size_;
   } else {
     const unsigned value = in[0] + 256u * in[1];
     in += 2;
     const char* digits = form == lower_hex ? "0123456789abcdef" : "0123456789ABCDEF";
     for (int i = 0; i < 4; ++i) address_[i] = digits[(value >> (12 - 4 * i)) & 0xF];
-    texts[kSharedFields] = std::string_view(address_, 4);
+    address_size_ = 4;
   }
   const auto step = static_cast<std::uint32_t>(get_varint(in));
   offset_ = header & kOffsetBack ? offset_ - step : offset_ + step;
@@ -512,6 +509,22 @@ bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& 
   position_ += static_cast<std::size_t>(in - start);
   ++read_;
   prefetch_ahead();
+  return true;
+}
+
+std::string_view RecordStore::Reader::last_shared() const {
+  return store_.records_.text(last_start_);
+}
+
+void RecordStore::Reader::last_texts(std::array<std::string_view, kFieldCount>& texts) const {
+  split_shared_fields(last_shared(), texts);
+  texts[kSharedFields] = last_address();
+}
+
+bool RecordStore::Reader::next_texts(std::array<std::string_view, kFieldCount>& texts,
+                                     RecordSpot& spot) {
+  if (!next_entry(spot)) return false;
+  last_texts(texts);
   return true;
 }
 
@@ -561,10 +574,15 @@ void assign_texts(const std::array<std::string_view, RecordStore::kFieldCount>& 
 }  // namespace
 
 bool RecordStore::Reader::next(LineRecord& record, RecordSpot& spot) {
-  std::array<std::string_view, kFieldCount> texts;
-  if (!next_texts(texts, spot)) return false;
-  assign_texts(texts, record);
+  if (!next_entry(spot)) return false;
+  last_record(record);
   return true;
+}
+
+void RecordStore::Reader::last_record(LineRecord& record) const {
+  std::array<std::string_view, kFieldCount> texts;
+  last_texts(texts);
+  assign_texts(texts, record);
 }
 
 bool RecordStore::Batch::Reader::next(LineRecord& record, RecordSpot& spot) {

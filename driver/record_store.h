@@ -147,6 +147,15 @@ class RecordStore {
     // field holds it, and its spot; false after the last. The address's
     // text lives in the reader until the next call.
     bool next_texts(std::array<std::string_view, kFieldCount>& texts, RecordSpot& spot);
+    // The next record's spot, read without its texts, which last_record(),
+    // last_texts() and last_shared() then give; false after the last.
+    bool next_entry(RecordSpot& spot);
+    void last_record(LineRecord& record) const;
+    void last_texts(std::array<std::string_view, kFieldCount>& texts) const;
+    // The record's fields but the address, as its distinct record keeps
+    // them: each field's length in a byte, then its text, in storage order.
+    std::string_view last_shared() const;
+    std::string_view last_address() const { return std::string_view(address_, address_size_); }
 
    private:
     // The distinct records of the records a few places ahead are asked
@@ -157,6 +166,7 @@ class RecordStore {
     const RecordStore& store_;
     std::size_t count_;
     char address_[kAddressFieldSize] = {};
+    std::size_t address_size_ = 0;
     std::size_t position_ = 0;  // in the store's stream
     std::size_t read_ = 0;
     std::size_t ahead_position_ = 0;  // of the next record to prefetch

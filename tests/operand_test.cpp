@@ -220,6 +220,54 @@ TEST(CodeGenerator, RepeatedOperationsEncodeAlikeWithinAPassOnly) {
   }
 }
 
+// More distinct operations than the generator's table has slots, and more
+// than its packed texts may hold at once: each repeat, whether it is still
+// remembered, was pushed out by another, or was forgotten with all the
+// others, encodes as a generator that remembers nothing encodes it.
+TEST(CodeGenerator, ManyOperationsRepeatedEncodeAsFirstEncoded) {
+  const SymbolTable symbols = sample_symbols(false);
+  const auto operation = [](std::size_t i) {
+    LineRecord record;
+    const bool bit = i % 3 == 0;
+    record.pattern_key = bit ? "b1400BSF " : "N073EADD ";
+    record.kind = bit ? "bit" : "normal";
+    // Registers and literals in turn, some with symbols, some failing.
+    record.operand1 = (i % 2 ? "(" : "") + std::string(i % 5 == 0 ? "COUNT+" : "") +
+                      std::to_string(i % 700) + (i % 2 ? ")" : "") +
+                      std::string(i % 11 == 0 ? " ; remark-like tail to lengthen the key" : "");
+    record.operand2 = bit ? std::to_string(i % 9) : (i % 4 ? "W" : "F");
+    record.code = "XXXX";
+    return record;
+  };
+  CodeGenerator remembering;
+  CodeGenerator fresh;
+  remembering.reset();
+  std::size_t encoded = 0;
+  for (int round = 0; round < 3; ++round) {
+    for (std::size_t i = 0; i < 30000; i += 1 + round) {
+      LineRecord expected = operation(i);
+      fresh.reset();  // nothing remembered
+      fresh.generate_code(expected, symbols);
+      LineRecord record = operation(i);
+      remembering.generate_code(record, symbols);
+      ASSERT_EQ(record.code, expected.code) << record.operand1 << ',' << record.operand2;
+      ASSERT_EQ(record.error, expected.error) << i;
+      ASSERT_EQ(record.kind, expected.kind) << i;
+      ASSERT_EQ(record.operand1, expected.operand1) << i;
+      ASSERT_EQ(record.operand2, expected.operand2) << i;
+      ASSERT_EQ(remembering.last_operand1().has_value(), fresh.last_operand1().has_value()) << i;
+      if (fresh.last_operand1()) {
+        EXPECT_EQ(remembering.last_operand1()->value, fresh.last_operand1()->value) << i;
+        EXPECT_EQ(remembering.last_operand1()->file_register, fresh.last_operand1()->file_register)
+            << i;
+      }
+      EXPECT_EQ(remembering.operand_notes().size(), fresh.operand_notes().size()) << i;
+      ++encoded;
+    }
+  }
+  EXPECT_GT(encoded, 50000u);
+}
+
 TEST(EncodeBit, BitNumberMustBeZeroToSevenAfterEvaluation) {
   const struct {
     const char* operand1;

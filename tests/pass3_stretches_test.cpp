@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -167,6 +169,69 @@ TEST(Pass3Stretches, GiveWhatOneStretchGives) {
       EXPECT_TRUE(two.image.bytes() == one.image.bytes());
       EXPECT_EQ(placed_text(two.image), placed_text(one.image));
       EXPECT_TRUE(object == one.object_bytes());
+    }
+  }
+}
+
+// Pass 3 lists the repeats of a plain record (an operation encoded without
+// a finding, a remark, a macro's mark) from the store without encoding them
+// again; when the program's facts are collected, every record is encoded.
+// Both must list alike, whatever lines repeat among which others.
+TEST(Pass3Repeats, ListAsRecordsEncodedOneByOne) {
+  const char* const pool[] = {
+      "        W+($86)>F",
+      "        W+($06)>F",
+      "        W+($186)>F   ; above bank 0",
+      "        W+300>W",
+      "        W+5*3>W",
+      "        W+V1>W",
+      "        (V1)_BIT3<0",
+      "        5_BIT9<0",
+      "        W+(NOWHERE)>W",
+      "        NOP",
+      "; a remark",
+      "",
+      "        ; an indented remark",
+      "; a remark long enough that its field cuts it, so that pass 2 warns about it",
+      "        W+1>W ; a remark long enough that its field cuts it, so that pass 2 warns",
+      "        OUTER",
+      "        INNER",
+      "        ===->G1",
+      "        S1",
+      "        swap(V1)>w",
+  };
+  for (const std::uint32_t seed : {1u, 2u}) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    std::string text = std::string(kMacros) + "V1 EQU 20h\n        SUB S1\n        END SUB\n";
+    for (std::size_t i = 0; i < 14000; ++i) {
+      if (i == 7000) text += "G1::    ORG 2000h\n";
+      // Runs of one line, so that a repeat follows at once as well as later.
+      const char* line = pool[random() % std::size(pool)];
+      for (std::size_t run = random() % 3; run-- > 0;) text += std::string(line) + "\n";
+    }
+    text += "end\n";
+    SourceSet sources;
+    ASSERT_TRUE(sources.add("repeats.as", text));
+    AssemblyService service;
+    ServiceOptions encoded_options;
+    encoded_options.collect_facts = true;
+    const ServiceResult encoded = service.assemble(sources, encoded_options);
+    ASSERT_EQ(encoded.outcome, ServiceOutcome::completed) << encoded.message;
+    // Large enough for two stretches.
+    ASSERT_GE(encoded.records->size(), 5 * RecordStore::kCheckpointRecords);
+    BackgroundWorker worker;
+    for (BackgroundWorker* on : {static_cast<BackgroundWorker*>(nullptr), &worker}) {
+      SCOPED_TRACE(on != nullptr ? "two stretches" : "one stretch");
+      ServiceOptions options;
+      options.worker = on;
+      const ServiceResult listed = service.assemble(sources, options);
+      ASSERT_EQ(listed.outcome, ServiceOutcome::completed);
+      EXPECT_TRUE(listed.listing == encoded.listing);
+      EXPECT_EQ(listed.error_entries, encoded.error_entries);
+      EXPECT_EQ(dump(listed.diagnostics), dump(encoded.diagnostics));
+      EXPECT_TRUE(listed.image.bytes() == encoded.image.bytes());
+      EXPECT_EQ(placed_text(listed.image), placed_text(encoded.image));
     }
   }
 }
