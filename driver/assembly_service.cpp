@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -86,9 +87,15 @@ constexpr std::size_t kLeastRecordBytes = 8;
 
 // The records pass 3 reads: those in the store, then those of the last
 // batch, which the worker may still be adding to the store.
+// The records in the store, then those of the last batch: read from the
+// store as well once the worker has added them by the time they are
+// reached (the store's repeats are listed plain), otherwise from the batch.
 struct RecordsInTurn {
   RecordStore::Reader stored;
   RecordStore::Batch::Reader last_batch;
+  // Set once the last batch is in the store, which then holds `all` records.
+  const std::atomic<bool>* last_stored = nullptr;
+  std::size_t all = 0;
   bool next(LineRecord& record, RecordSpot& spot) {
     return stored.next(record, spot) || last_batch.next(record, spot);
   }
@@ -105,6 +112,15 @@ NextRecord next_record(RecordStore::Reader& records, LineRecord&, RecordSpot& sp
 }
 NextRecord next_record(RecordsInTurn& records, LineRecord& record, RecordSpot& spot) {
   if (records.stored.next_entry(spot)) return {true, &records.stored};
+  if (records.last_stored != nullptr) {
+    // Where the store's records end, once: on in the store, or in the batch.
+    const bool stored = records.last_stored->load(std::memory_order_acquire);
+    records.last_stored = nullptr;
+    if (stored) {
+      records.stored.extend(records.all);
+      if (records.stored.next_entry(spot)) return {true, &records.stored};
+    }
+  }
   return {records.last_batch.next(record, spot), nullptr};
 }
 
@@ -380,7 +396,8 @@ class AssemblyService::Run {
   std::size_t batch_filling_ = 0;
   std::size_t kept_ = 0;                // records kept by pass 2
   std::size_t stored_before_last_ = 0;  // in the store before the last batch
-  std::optional<ChipChecks> chip_;      // when the sources define a chip
+  std::atomic<bool> last_batch_stored_{false};
+  std::optional<ChipChecks> chip_;  // when the sources define a chip
   // Where a later stretch of pass 3 could start: the first line of the
   // source's own after each checkpoint of the store, with what pass 2 knew
   // there; the subroutine that pass 2 is in, as pass 3 will see it.
@@ -529,6 +546,7 @@ void AssemblyService::Run::hand_on_last(std::function<void()> then) {
   on_worker([this, &batch, then = std::move(then)] {
     result_.records->add(batch);
     result_.records->stop_adding();
+    last_batch_stored_.store(true, std::memory_order_release);
     lay_out(batch, true);
     if (then) then();
   });
@@ -859,7 +877,8 @@ void AssemblyService::Run::list_plain(Pass3Stretch& stretch, const RecordStore::
 void AssemblyService::Run::list_in_one(Pass3Stretch& stretch, std::size_t listed) {
   hand_on_last(nullptr);
   RecordsInTurn records{RecordStore::Reader(*result_.records, stored_before_last_),
-                        RecordStore::Batch::Reader(batches_[batch_filling_])};
+                        RecordStore::Batch::Reader(batches_[batch_filling_]), &last_batch_stored_,
+                        kept_};
   list_records(stretch, records, 0, listed, [this](std::string_view line) { list(line); });
   if (options_.listing_sink) hand_on_listing(true);
 }
@@ -890,7 +909,8 @@ void AssemblyService::Run::list_in_two(Pass3Stretch& earlier, const StretchStart
 
   const auto later_records = [&] {
     RecordsInTurn records{RecordStore::Reader(*result_.records, from, stored_before_last_),
-                          RecordStore::Batch::Reader(batches_[batch_filling_])};
+                          RecordStore::Batch::Reader(batches_[batch_filling_]), &last_batch_stored_,
+                          kept_};
     records.stored.skip_to(later.record);
     return records;
   };
