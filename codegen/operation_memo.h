@@ -41,12 +41,13 @@ class OperationMemo {
   // Bytes the packed operations may take before all are forgotten (a
   // program of that many distinct operations is rare; a later one is
   // encoded again).
-  static constexpr std::size_t kMostBytes = std::size_t{1} << 20;
+  static constexpr std::size_t kMostBytes = std::size_t{256} << 10;
 
  private:
-  // 16 384 slots of 16 bytes: about ten thousand operations find a slot of
-  // their own.
-  static constexpr unsigned kSlotBits = 14;
+  // 4 096 slots of 16 bytes: pass 3 encodes a repeated record once (its
+  // repeats are listed without it), so what is looked up here is mostly a
+  // record met for the first time.
+  static constexpr unsigned kSlotBits = 12;
   struct Slot {
     std::uint64_t hash = 0;
     std::uint32_t at = 0;  // where the operation is packed
