@@ -466,6 +466,8 @@ void AssemblyService::Run::pass2() {
   SourceReader reader;
   reader.reset(source_);
   s.expander_.reset(s.macros_, source_, options_.macro_line_limit);
+  // A line takes about 17 bytes in the programs people write.
+  s.matcher_.expect(source_.size() / 17);
   s.record_.address = "0000";
   std::uint32_t counter = 0;
   s.classifier_.reset();

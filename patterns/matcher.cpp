@@ -1,8 +1,10 @@
 #include "patterns/matcher.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -260,14 +262,29 @@ const PatternEntry* match_statement(LineRecord& record) {
   return apply(find_fitting(record.statement), record);
 }
 
+// A statement of up to kRememberedText characters and its fit; longer ones
+// (few) are fitted every time.
+constexpr std::size_t kRememberedText = 30;
+
 struct StatementMatcher::Remembered {
-  bool used = false;
-  FieldText<kStatementFieldSize> statement;
+  std::uint8_t size = 0;  // of the statement; 0: an empty slot
   Fitting fitting;
+  std::array<char, kRememberedText> text{};
+
+  bool holds(std::string_view statement) const {
+    return size == statement.size() && std::memcmp(text.data(), statement.data(), size) == 0;
+  }
 };
 
 StatementMatcher::StatementMatcher() = default;
 StatementMatcher::~StatementMatcher() = default;
+
+void StatementMatcher::expect(std::size_t statements) {
+  const std::size_t slots =
+      std::clamp(std::bit_ceil(statements / 16 + 1), kFewestRemembered, kMostRemembered);
+  if (slots != remembered_.size()) std::vector<Remembered>().swap(remembered_);
+  slots_ = slots;
+}
 
 const PatternEntry* StatementMatcher::match(LineRecord& record) {
   clear_match_fields(record);
@@ -275,13 +292,16 @@ const PatternEntry* StatementMatcher::match(LineRecord& record) {
     set_kind(record, RecordKind::rem);
     return nullptr;
   }
-  if (remembered_.empty()) remembered_.resize(kRemembered);
+  const std::string_view statement = record.statement;
+  if (statement.size() > kRememberedText) return apply(find_fitting(statement), record);
+  if (remembered_.empty()) remembered_.resize(slots_);
   const std::uint64_t hash = record.statement.hash_into(0);
-  Remembered& slot = remembered_[hash >> 52 & (kRemembered - 1)];
-  if (!slot.used || !(slot.statement == record.statement)) {
-    slot.statement = record.statement;
-    slot.fitting = find_fitting(record.statement);
-    slot.used = true;
+  Remembered& slot =
+      remembered_[hash >> (64 - std::countr_zero(remembered_.size())) & (remembered_.size() - 1)];
+  if (!slot.holds(statement)) {
+    slot.size = static_cast<std::uint8_t>(statement.size());
+    std::memcpy(slot.text.data(), statement.data(), statement.size());
+    slot.fitting = find_fitting(statement);
   }
   return apply(slot.fitting, record);
 }

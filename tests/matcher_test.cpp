@@ -151,6 +151,47 @@ TEST(StatementMatcher, RemembersFitsWithoutChangingThem) {
   }
 }
 
+// More distinct statements than the matcher's table has slots, of lengths
+// on both sides of the longest it remembers, each met several times among
+// the others: every one gets what match_statement gives it.
+TEST(StatementMatcher, ManyStatementsSharingSlotsFitAsFirstFitted) {
+  const char* const shapes[] = {"W+(R{})>W",
+                                "(R{})_BIT3<1",
+                                "==={}->LOOP",
+                                "W+{}>W",
+                                "(R{}+ABCDEFGHIJKLMNOP)>W",
+                                "W+(ABCDEFGHIJKLMNOPQRSTUV{})>F"};
+  std::vector<std::string> statements;
+  for (const char* shape : shapes) {
+    for (int i = 0; i < 4000; ++i) {
+      std::string statement = shape;
+      statement.replace(statement.find("{}"), 2, std::to_string(i));
+      statements.push_back(statement);
+    }
+  }
+  StatementMatcher matcher;
+  matcher.expect(0);  // the fewest slots
+  std::size_t remembered_length = 0;
+  for (int round = 0; round < 3; ++round) {
+    for (std::size_t i = round; i < statements.size(); i += 1 + round) {
+      const std::string& statement = statements[i];
+      LineRecord expected;
+      expected.statement = statement;
+      match_statement(expected);
+      LineRecord record;
+      record.statement = statement;
+      matcher.match(record);
+      ASSERT_EQ(record.pattern_key, expected.pattern_key) << statement;
+      ASSERT_EQ(record.error, expected.error) << statement;
+      ASSERT_EQ(record.operand1, expected.operand1) << statement;
+      ASSERT_EQ(record.operand2, expected.operand2) << statement;
+      ASSERT_EQ(record.operand3, expected.operand3) << statement;
+      if (statement.size() == 30) ++remembered_length;
+    }
+  }
+  EXPECT_GT(remembered_length, 0u);  // the longest that is remembered came up
+}
+
 // ---- Letter case: the pieces of every entry, as a user may write them.
 
 enum class Casing { as_defined, small, small_first, capital_first };
