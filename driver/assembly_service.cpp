@@ -17,6 +17,7 @@
 #include "driver/map_file.h"
 #include "driver/pass3_stretch.h"
 #include "driver/plain_records.h"
+#include "driver/repeated_lines.h"
 #include "driver/utf8_sources.h"
 #include "driver/warning_caps.h"
 #include "resources/error_texts.h"
@@ -331,7 +332,11 @@ class AssemblyService::Run {
   // Puts the record in the batch being filled; a full batch goes on to the
   // store and to be laid out for the .obj file at the first block end that
   // finds the worker free. `counter`: the location counter before it.
-  void keep(const LineRecord& record, RecordSpot spot, std::uint32_t counter);
+  // `same_as`: the number its fields share with other records', 0 for none.
+  void keep(const LineRecord& record, RecordSpot spot, std::uint32_t counter,
+            std::uint32_t same_as = 0);
+  // The number of the record's fields if the line is kept, 0 if not.
+  std::uint32_t remember_line(RepeatedLines& repeated) const;
   // Hands the records kept since the last time on to the store and to be
   // laid out: on the worker, or here without one.
   void hand_on();
@@ -472,6 +477,9 @@ void AssemblyService::Run::pass2() {
   std::uint32_t counter = 0;
   s.classifier_.reset();
   std::uint32_t call_offset = kNoCall;
+  // The facts follow every line through the classifier.
+  std::optional<RepeatedLines> repeated;
+  if (!facts_) repeated.emplace(source_.size() / 17);
   do {
     s.line_.clear();
     const std::uint32_t entering = counter;
@@ -488,9 +496,25 @@ void AssemblyService::Run::pass2() {
       }
       origin = reader.read_line(s.line_);
     }
+    const bool noted = repeated && !s.expander_.defining();
+    if (noted) {
+      if (const std::optional<RepeatedLines::Recalled> recalled =
+              repeated->recall(s.line_, s.record_)) {
+        const std::uint32_t before = counter;
+        counter = (counter + recalled->words) & kAddressMask;
+        add_warning(DiagnosticKind::counter_wrap, counter_wrap_warning(before, counter, s.record_));
+        keep(s.record_, spot, entering, recalled->same_as);
+        assign_hex(s.record_.address, counter, 4);
+        continue;  // a line kept is never the last, "end"
+      }
+      repeated->note(s.line_);
+    }
+    const std::size_t warnings_before = warnings_.size();
     const SplitCuts cuts = split_statement(s.line_, s.record_);
     s.record_.error.clear();
+    bool matched = false;
     if (!s.expander_.expand_macro(s.record_.statement, s.record_, origin)) {
+      matched = true;
       s.matcher_.match(s.record_);
       add_warning(DiagnosticKind::data_byte_cut, data_byte_warning(s.record_));
       add_warning(DiagnosticKind::unwritten_number, unwritten_number_warning(s.record_));
@@ -509,10 +533,10 @@ void AssemblyService::Run::pass2() {
                     chip_->reservation(ram_before, bytes));
       }
       add_warning(DiagnosticKind::counter_wrap, counter_wrap_warning(before, counter, s.record_));
-      if (const auto& repeated = s.classifier_.repeated_symbol()) {
+      if (const auto& repeated_symbol = s.classifier_.repeated_symbol()) {
         add_warning(DiagnosticKind::repeated_symbol,
-                    repeated_symbol_warning(s.expander_.current_macro(), repeated->name,
-                                            repeated->subroutine, repeated->value));
+                    repeated_symbol_warning(s.expander_.current_macro(), repeated_symbol->name,
+                                            repeated_symbol->subroutine, repeated_symbol->value));
       }
     }
     if (cuts.label) add_warning(DiagnosticKind::label_cut, label_cut_warning(s.record_));
@@ -520,19 +544,48 @@ void AssemblyService::Run::pass2() {
       add_warning(DiagnosticKind::statement_cut, statement_cut_warning(s.line_));
     }
     if (cuts.remark) add_warning(DiagnosticKind::remark_cut, remark_cut_warning(s.record_));
-    keep(s.record_, spot, entering);
+    std::uint32_t same_as = 0;
+    if (noted && matched && warnings_.size() == warnings_before && s.line_ != "end") {
+      same_as = remember_line(*repeated);
+    }
+    keep(s.record_, spot, entering, same_as);
     assign_hex(s.record_.address, counter, 4);
   } while (s.line_ != "end");
   if (facts_) facts_->pass2_ended(counter);
 }
 
-void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot, std::uint32_t counter) {
+// Keeps what pass 2 made of a line that is the same wherever it stands: one
+// without a label or an error, of an operation, data, a call or a remark,
+// which moves only the location counter, by its words.
+std::uint32_t AssemblyService::Run::remember_line(RepeatedLines& repeated) const {
+  const LineRecord& record = service_.record_;
+  if (!record.label.empty() || !record.error.empty()) return 0;
+  const PatternType type = pattern_type_of_key(record.pattern_key.view());
+  switch (type) {
+    case PatternType::register_op:
+    case PatternType::bit_op:
+    case PatternType::branch:
+    case PatternType::inherent:
+    case PatternType::data_byte:
+    case PatternType::raw_words:
+    case PatternType::macro_end:
+    case PatternType::none:
+      break;
+    default:
+      return 0;
+  }
+  return repeated.remember(record, static_cast<std::uint32_t>(record.code.size() / 4),
+                           type == PatternType::none);
+}
+
+void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot, std::uint32_t counter,
+                                std::uint32_t same_as) {
   if (seeking_start_ && spot.call_offset == kNoCall) {
     starts_.push_back(StretchStart{kept_, counter, subroutine_});
     seeking_start_ = false;
   }
   follow_subroutine(record, subroutine_);
-  batches_[batch_filling_].add(record, spot);
+  batches_[batch_filling_].add(record, spot, same_as);
   if (++kept_ % RecordStore::kObjectBlockRecords != 0) return;
   static_assert(RecordStore::kObjectBlockRecords % RecordStore::kCheckpointRecords == 0);
   seeking_start_ = true;

@@ -5,9 +5,11 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "support/cache_hints.h"
+#include "support/hash_bytes.h"
 
 namespace korva {
 
@@ -47,21 +49,6 @@ int address_value(std::string_view address, AddressForm form) {
     value = value * 16 + digit;
   }
   return value;
-}
-
-std::uint64_t hash_bytes(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t size = text.size();
-  std::uint64_t hash = 0xCBF29CE484222325;
-  std::size_t at = 0;
-  for (; at + 8 <= size; at += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, bytes + at, sizeof word);
-    hash = (hash ^ word) * 0x9E3779B97F4A7C15;
-    hash ^= hash >> 29;
-  }
-  for (; at < size; ++at) hash = (hash ^ bytes[at]) * 0x100000001B3;
-  return hash ^ (hash >> 32);
 }
 
 unsigned char* put_varint(unsigned char* out, std::uint64_t value) {
@@ -259,9 +246,11 @@ std::string_view stored_address(const LineRecord& record) {
 }
 
 // A record in a batch: the fields' size in two bytes, the fields, the
-// address's size in a byte, the address, then the offset and call offset in
-// four bytes each.
-constexpr std::size_t kMostBatchBytes = 2 + kMostFieldBytes + 1 + kAddressFieldSize + 8;
+// address's size in a byte, the address, then the offset, the call offset
+// and the number of the fields it shares (0 for none) in four bytes each.
+constexpr std::size_t kBatchTailBytes = 12;
+constexpr std::size_t kMostBatchBytes =
+    2 + kMostFieldBytes + 1 + kAddressFieldSize + kBatchTailBytes;
 // A batch was last read by the worker, on another processor; pass 2 asks
 // for its bytes this far ahead of the record it writes, a few records'
 // worth, so that taking them back overlaps the work on the next lines.
@@ -289,11 +278,12 @@ void split_shared_fields(std::string_view shared,
 }
 
 // Reads the batch record at `in` into the field texts in storage order and
-// the spot, and `shared` into the bytes of its shared fields as put_fields()
-// laid them out; returns where the next record starts.
+// the spot, `shared` into the bytes of its shared fields as put_fields()
+// laid them out and `same_as` into the number of those fields; returns
+// where the next record starts.
 const char* read_batch_record(const char* in,
                               std::array<std::string_view, RecordStore::kFieldCount>& texts,
-                              RecordSpot& spot, std::string_view& shared) {
+                              RecordSpot& spot, std::string_view& shared, std::uint32_t& same_as) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(in);
   const char* fields = in + 2;
   shared = std::string_view(fields, bytes[0] + 256u * bytes[1]);
@@ -303,7 +293,8 @@ const char* read_batch_record(const char* in,
   texts[kSharedFields] = std::string_view(in, address_size);
   in += address_size;
   spot = RecordSpot{get_u32(in), get_u32(in + 4)};
-  return in + 8;
+  same_as = get_u32(in + 8);
+  return in + kBatchTailBytes;
 }
 
 // Copies `size` bytes, at most a few dozen for most fields, without a
@@ -354,7 +345,7 @@ const char* lay_out_batch_record(const char* in, char* slot) {
     ((in = lay_out_field<kFieldSizes[kField]>(in, slot)), ...);
   }
   (std::make_index_sequence<RecordStore::kFieldCount>{});
-  return in + 8;  // past the offset and the call offset
+  return in + kBatchTailBytes;  // past the offset, the call offset and the number
 }
 
 }  // namespace
@@ -372,7 +363,7 @@ char* RecordStore::Batch::room(std::size_t size) {
   return bytes_.get() + used_;
 }
 
-void RecordStore::Batch::add(const LineRecord& record, RecordSpot spot) {
+void RecordStore::Batch::add(const LineRecord& record, RecordSpot spot, std::uint32_t same_as) {
   char* const start = room(kMostBatchBytes);
   const std::size_t fields = put_fields(record, start + 2);
   start[0] = static_cast<char>(fields & 0xFF);
@@ -384,7 +375,8 @@ void RecordStore::Batch::add(const LineRecord& record, RecordSpot spot) {
   out += address.size();
   put_u32(out, spot.offset);
   put_u32(out + 4, spot.call_offset);
-  used_ += static_cast<std::size_t>(out + 8 - start);
+  put_u32(out + 8, same_as);
+  used_ += static_cast<std::size_t>(out + kBatchTailBytes - start);
   ++count_;
   if (used_ + kWriteAhead < capacity_) prefetch_for_write(bytes_.get() + used_ + kWriteAhead);
 }
@@ -399,23 +391,45 @@ void RecordStore::add(const Batch& batch) {
     std::string_view address;
     RecordSpot spot;
     std::uint32_t hash = 0;
+    std::uint32_t same_as = 0;
+    std::optional<std::uint32_t> kept;  // where its fields are known to be kept
   };
   std::array<Parsed, kGroup> group;
   std::array<std::string_view, kFieldCount> texts;
+  if (known_fields_.empty()) known_fields_.resize(kKnownFields);
   const char* in = batch.bytes_.get();
   for (std::size_t done = 0; done < batch.count_;) {
     const std::size_t size = std::min(kGroup, batch.count_ - done);
     for (std::size_t i = 0; i < size; ++i) {
       Parsed& parsed = group[i];
-      in = read_batch_record(in, texts, parsed.spot, parsed.shared);
+      in = read_batch_record(in, texts, parsed.spot, parsed.shared, parsed.same_as);
       parsed.address = texts[kSharedFields];
+      parsed.kept.reset();
+      if (parsed.same_as != 0) {
+        const KnownFields& known = known_fields_[parsed.same_as % kKnownFields];
+        if (known.same_as == parsed.same_as) {
+          parsed.kept = known.kept;
+          continue;
+        }
+      }
       parsed.hash = Interner::hash_of(parsed.shared);
       records_.prefetch_slot(parsed.hash);
     }
-    for (std::size_t i = 0; i < size; ++i) records_.prefetch_text_of_slot(group[i].hash);
+    for (std::size_t i = 0; i < size; ++i) {
+      if (!group[i].kept) records_.prefetch_text_of_slot(group[i].hash);
+    }
     for (std::size_t i = 0; i < size; ++i) {
       const Parsed& parsed = group[i];
-      add_to_stream(records_.intern(parsed.shared, parsed.hash), parsed.address, parsed.spot);
+      std::uint32_t kept = 0;
+      if (parsed.kept) {
+        kept = *parsed.kept;
+      } else {
+        kept = records_.intern(parsed.shared, parsed.hash);
+        if (parsed.same_as != 0) {
+          known_fields_[parsed.same_as % kKnownFields] = KnownFields{parsed.same_as, kept};
+        }
+      }
+      add_to_stream(kept, parsed.address, parsed.spot);
     }
     done += size;
   }
@@ -589,7 +603,8 @@ bool RecordStore::Batch::Reader::next(LineRecord& record, RecordSpot& spot) {
   if (read_ == batch_.count_) return false;
   std::array<std::string_view, kFieldCount> texts;
   std::string_view shared;
-  in_ = read_batch_record(in_, texts, spot, shared);
+  std::uint32_t same_as = 0;
+  in_ = read_batch_record(in_, texts, spot, shared, same_as);
   ++read_;
   assign_texts(texts, record);
   return true;

@@ -55,7 +55,10 @@ class RecordStore {
   // need not be the one that finds the repeated ones.
   class Batch {
    public:
-    void add(const LineRecord& record, RecordSpot spot);
+    // `same_as`, if not 0, numbers the record's fields: records added with
+    // the same number have the same fields, which the store then need not
+    // look for among its distinct records again.
+    void add(const LineRecord& record, RecordSpot spot, std::uint32_t same_as = 0);
     std::size_t size() const { return count_; }
     // Room for `bytes` of records (a record takes the used bytes of its
     // fields and about 16 more) before the batch grows.
@@ -339,6 +342,15 @@ class RecordStore {
   void add_to_stream(std::uint32_t kept, std::string_view address, RecordSpot spot);
   // After stop_adding(), the table of distinct records is built again.
   void find_records_again();
+
+  // Where the fields of the latest batch records numbered alike are kept,
+  // by their number.
+  struct KnownFields {
+    std::uint32_t same_as = 0;
+    std::uint32_t kept = 0;
+  };
+  static constexpr std::size_t kKnownFields = 16384;
+  std::vector<KnownFields> known_fields_;
 
   std::size_t count_ = 0;
   std::uint32_t last_offset_ = 0;

@@ -52,6 +52,9 @@ class MacroExpander {
     return levels_.empty() ? std::string_view() : levels_.back().name;
   }
 
+  // Between a MACRO line and its END MACRO, where lines are not assembled.
+  bool defining() const { return mode_ == Mode::defining; }
+
   // For the line just handed out: where it stands in the source text.
   std::size_t produced_offset() const { return produced_offset_; }
 

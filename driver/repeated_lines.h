@@ -1,0 +1,74 @@
+// Lines that pass 2 has matched and classified before. Programs repeat their
+// lines (a line of a macro's body at every call, the same operation with the
+// same remark), and what pass 2 makes of a line without a label, which no
+// directive moves the counter or the RAM pointer on and which no warning
+// was given for, depends on the line's text alone; a line that fits no
+// pattern entry (a call, a remark) leaves the operands of the record as
+// they came. Such lines are kept once they come a second time
+// (most lines that come once never come again), their texts packed one
+// after another, and found again through a table of hashes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/line_record.h"
+
+namespace korva {
+
+class RepeatedLines {
+ public:
+  // Room for a program of about `lines` lines.
+  explicit RepeatedLines(std::size_t lines);
+
+  // What a line kept takes: its words, and the number that the records
+  // with its fields share (0 for a line whose record keeps the operands it
+  // came in with, as those vary).
+  struct Recalled {
+    std::uint32_t words = 0;
+    std::uint32_t same_as = 0;
+  };
+
+  // Gives the record the fields pass 2 made of `line` (the line as read,
+  // before it is split) when it met it before; none if the line is not kept.
+  std::optional<Recalled> recall(std::string_view line, LineRecord& record) const;
+
+  // Notes a line that is not kept, as read, for remember().
+  void note(std::string_view line);
+  // Keeps what pass 2 made of the noted line: the record's fields, and the
+  // words it takes. `keeps_operands`: the line fits no entry, so that its
+  // record kept the operands it came in with, as it will the next time.
+  // Returns the number of the record's fields, 0 for none.
+  std::uint32_t remember(const LineRecord& record, std::uint32_t words, bool keeps_operands);
+
+ private:
+  struct Slot {
+    std::uint32_t hash = 0;  // of the line kept
+    std::uint32_t at = 0;    // where it is packed, plus one; 0: none
+    std::uint32_t generation = 0;
+    std::uint32_t seen = 0;  // the hash of the last line met here and not kept
+  };
+  std::size_t index_of(std::uint64_t hash) const { return hash >> shift_; }
+  // Forgets every line kept, when the packed lines have grown too large.
+  void forget();
+
+  std::vector<Slot> slots_;
+  unsigned shift_ = 0;
+  // Each line: the number of its fields in four bytes, a flag byte
+  // (whether it keeps operands), the words it takes,
+  // the line after its length in two bytes, then the record's fields, each
+  // after its length, the operands only of a line that sets them.
+  std::string packed_;
+  std::size_t most_bytes_ = 0;  // before all lines are forgotten
+  std::uint32_t generation_ = 1;
+  std::uint32_t last_number_ = 0;
+
+  std::string noted_line_;
+  std::uint64_t noted_hash_ = 0;
+};
+
+}  // namespace korva
