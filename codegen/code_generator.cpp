@@ -98,11 +98,15 @@ bool follow_subroutine(const LineRecord& record, std::string& subroutine) {
     return true;
   }
   // Local labels after END SUB belong to no subroutine, as in pass 1.
-  if (has_kind(record, RecordKind::inherent) && equals_nocase(record.statement, "END SUB")) {
+  if (ends_subroutine(record)) {
     subroutine.clear();
     return true;
   }
   return false;
+}
+
+bool ends_subroutine(const LineRecord& record) {
+  return has_kind(record, RecordKind::inherent) && equals_nocase(record.statement, "END SUB");
 }
 
 }  // namespace korva

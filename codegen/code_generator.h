@@ -19,6 +19,8 @@ namespace korva {
 // How a record moves the subroutine whose local labels the jumps find: a
 // SUB starts one, an END SUB ends it. Whether the record was either.
 bool follow_subroutine(const LineRecord& record, std::string& subroutine);
+// Whether the record is an END SUB.
+bool ends_subroutine(const LineRecord& record);
 
 class CodeGenerator {
  public:

@@ -335,8 +335,28 @@ class AssemblyService::Run {
   // `same_as`: the number its fields share with other records', 0 for none.
   void keep(const LineRecord& record, RecordSpot spot, std::uint32_t counter,
             std::uint32_t same_as = 0);
-  // The number of the record's fields if the line is kept, 0 if not.
-  std::uint32_t remember_line(RepeatedLines& repeated) const;
+  // The same for a line kept, whose fields `shared` holds as the batch
+  // keeps them; the record's address is the line's.
+  void keep_shared(std::string_view shared, bool ends_subroutine, RecordSpot spot,
+                   std::uint32_t counter, std::uint32_t same_as);
+  // A stretch of pass 3 may start at a record of the source's own, the first
+  // after each block of records.
+  void start_stretch_at(RecordSpot spot, std::uint32_t counter);
+  // Counts the record kept, and hands a full batch on.
+  void kept_one();
+  // The line kept whose fields the record was not given yet, and the one
+  // whose operands it was not (a line that keeps them leaves them).
+  struct Unsettled {
+    std::optional<std::uint32_t> fields;
+    std::optional<std::uint32_t> operands;
+  };
+  // Gives the record those fields.
+  void settle(const RepeatedLines& repeated, Unsettled& unsettled);
+  // Keeps the record made of the line noted, and the line too if it is the
+  // same wherever it stands: one without a label or an error, of an
+  // operation, data, a call or a remark, which moves only the location
+  // counter, by its words.
+  void keep_and_remember(RepeatedLines& repeated, RecordSpot spot, std::uint32_t counter);
   // Hands the records kept since the last time on to the store and to be
   // laid out: on the worker, or here without one.
   void hand_on();
@@ -480,6 +500,7 @@ void AssemblyService::Run::pass2() {
   // The facts follow every line through the classifier.
   std::optional<RepeatedLines> repeated;
   if (!facts_) repeated.emplace(source_.size() / 17);
+  Unsettled unsettled;
   do {
     s.line_.clear();
     const std::uint32_t entering = counter;
@@ -498,17 +519,35 @@ void AssemblyService::Run::pass2() {
     }
     const bool noted = repeated && !s.expander_.defining();
     if (noted) {
-      if (const std::optional<RepeatedLines::Recalled> recalled =
-              repeated->recall(s.line_, s.record_)) {
+      if (const std::optional<RepeatedLines::Found> found = repeated->find(s.line_)) {
+        // The record is given the line's fields only when something reads
+        // them: a line that is not kept, a line that keeps the operands, a
+        // warning.
+        unsettled.fields = found->at;
+        if (found->keeps_operands) {
+          settle(*repeated, unsettled);
+        } else {
+          unsettled.operands = found->at;
+        }
         const std::uint32_t before = counter;
-        counter = (counter + recalled->words) & kAddressMask;
-        add_warning(DiagnosticKind::counter_wrap, counter_wrap_warning(before, counter, s.record_));
-        keep(s.record_, spot, entering, recalled->same_as);
+        counter = (counter + found->words) & kAddressMask;
+        if (counter < before) {
+          settle(*repeated, unsettled);
+          add_warning(DiagnosticKind::counter_wrap,
+                      counter_wrap_warning(before, counter, s.record_));
+        }
+        if (unsettled.fields) {
+          keep_shared(repeated->shared_fields(found->at), found->ends_subroutine, spot, entering,
+                      found->same_as);
+        } else {
+          keep(s.record_, spot, entering);
+        }
         assign_hex(s.record_.address, counter, 4);
         continue;  // a line kept is never the last, "end"
       }
       repeated->note(s.line_);
     }
+    if (repeated) settle(*repeated, unsettled);
     const std::size_t warnings_before = warnings_.size();
     const SplitCuts cuts = split_statement(s.line_, s.record_);
     s.record_.error.clear();
@@ -544,22 +583,29 @@ void AssemblyService::Run::pass2() {
       add_warning(DiagnosticKind::statement_cut, statement_cut_warning(s.line_));
     }
     if (cuts.remark) add_warning(DiagnosticKind::remark_cut, remark_cut_warning(s.record_));
-    std::uint32_t same_as = 0;
     if (noted && matched && warnings_.size() == warnings_before && s.line_ != "end") {
-      same_as = remember_line(*repeated);
+      keep_and_remember(*repeated, spot, entering);
+    } else {
+      keep(s.record_, spot, entering);
     }
-    keep(s.record_, spot, entering, same_as);
     assign_hex(s.record_.address, counter, 4);
   } while (s.line_ != "end");
   if (facts_) facts_->pass2_ended(counter);
 }
 
-// Keeps what pass 2 made of a line that is the same wherever it stands: one
-// without a label or an error, of an operation, data, a call or a remark,
-// which moves only the location counter, by its words.
-std::uint32_t AssemblyService::Run::remember_line(RepeatedLines& repeated) const {
+void AssemblyService::Run::settle(const RepeatedLines& repeated, Unsettled& unsettled) {
+  if (unsettled.fields) repeated.restore_fields(*unsettled.fields, service_.record_);
+  if (unsettled.operands) repeated.restore_operands(*unsettled.operands, service_.record_);
+  unsettled = Unsettled{};
+}
+
+void AssemblyService::Run::keep_and_remember(RepeatedLines& repeated, RecordSpot spot,
+                                             std::uint32_t counter) {
   const LineRecord& record = service_.record_;
-  if (!record.label.empty() || !record.error.empty()) return 0;
+  if (!record.label.empty() || !record.error.empty()) {
+    keep(record, spot, counter);
+    return;
+  }
   const PatternType type = pattern_type_of_key(record.pattern_key.view());
   switch (type) {
     case PatternType::register_op:
@@ -572,20 +618,51 @@ std::uint32_t AssemblyService::Run::remember_line(RepeatedLines& repeated) const
     case PatternType::none:
       break;
     default:
-      return 0;
+      keep(record, spot, counter);
+      return;
   }
-  return repeated.remember(record, static_cast<std::uint32_t>(record.code.size() / 4),
-                           type == PatternType::none);
+  char shared[RecordStore::kMostFieldBytes];
+  const std::size_t size = RecordStore::shared_fields(record, shared);
+  // Only fields that the store keeps whole: the record can be made again
+  // from what the store keeps.
+  const std::size_t whole = 10 + record.statement.size() + record.label.size() +
+                            record.remark.size() + record.error.size() + record.pattern_key.size() +
+                            record.code.size() + record.operand1.size() + record.operand2.size() +
+                            record.operand3.size() + record.kind.size();
+  const bool ends = ends_subroutine(record);
+  const std::uint32_t same_as =
+      size != whole ? 0
+                    : repeated.remember(std::string_view(shared, size),
+                                        static_cast<std::uint32_t>(record.code.size() / 4),
+                                        type == PatternType::none, ends);
+  keep_shared(std::string_view(shared, size), ends, spot, counter, same_as);
 }
 
 void AssemblyService::Run::keep(const LineRecord& record, RecordSpot spot, std::uint32_t counter,
                                 std::uint32_t same_as) {
+  start_stretch_at(spot, counter);
+  follow_subroutine(record, subroutine_);
+  batches_[batch_filling_].add(record, spot, same_as);
+  kept_one();
+}
+
+void AssemblyService::Run::keep_shared(std::string_view shared, bool ends_subroutine,
+                                       RecordSpot spot, std::uint32_t counter,
+                                       std::uint32_t same_as) {
+  start_stretch_at(spot, counter);
+  if (ends_subroutine) subroutine_.clear();
+  batches_[batch_filling_].add_shared(shared, service_.record_.address, spot, same_as);
+  kept_one();
+}
+
+void AssemblyService::Run::start_stretch_at(RecordSpot spot, std::uint32_t counter) {
   if (seeking_start_ && spot.call_offset == kNoCall) {
     starts_.push_back(StretchStart{kept_, counter, subroutine_});
     seeking_start_ = false;
   }
-  follow_subroutine(record, subroutine_);
-  batches_[batch_filling_].add(record, spot, same_as);
+}
+
+void AssemblyService::Run::kept_one() {
   if (++kept_ % RecordStore::kObjectBlockRecords != 0) return;
   static_assert(RecordStore::kObjectBlockRecords % RecordStore::kCheckpointRecords == 0);
   seeking_start_ = true;

@@ -225,7 +225,6 @@ namespace {
 // The shared fields in storage order (see kFieldSizes), each as its length
 // byte and stored text, at `out`; returns their size. `out` needs
 // kMostFieldBytes of room.
-constexpr std::size_t kMostFieldBytes = kRecordSize + 64;
 std::size_t put_fields(const LineRecord& record, char* out) {
   char* end = out;
   end = put_field(end, record.statement);
@@ -250,7 +249,7 @@ std::string_view stored_address(const LineRecord& record) {
 // and the number of the fields it shares (0 for none) in four bytes each.
 constexpr std::size_t kBatchTailBytes = 12;
 constexpr std::size_t kMostBatchBytes =
-    2 + kMostFieldBytes + 1 + kAddressFieldSize + kBatchTailBytes;
+    2 + RecordStore::kMostFieldBytes + 1 + kAddressFieldSize + kBatchTailBytes;
 // A batch was last read by the worker, on another processor; pass 2 asks
 // for its bytes this far ahead of the record it writes, a few records'
 // worth, so that taking them back overlaps the work on the next lines.
@@ -366,19 +365,37 @@ char* RecordStore::Batch::room(std::size_t size) {
 void RecordStore::Batch::add(const LineRecord& record, RecordSpot spot, std::uint32_t same_as) {
   char* const start = room(kMostBatchBytes);
   const std::size_t fields = put_fields(record, start + 2);
+  finish_record(start, fields, record.address, spot, same_as);
+}
+
+void RecordStore::Batch::add_shared(std::string_view shared,
+                                    const FieldText<kAddressFieldSize>& address, RecordSpot spot,
+                                    std::uint32_t same_as) {
+  char* const start = room(kMostBatchBytes);
+  std::memcpy(start + 2, shared.data(), shared.size());
+  finish_record(start, shared.size(), address, spot, same_as);
+}
+
+void RecordStore::Batch::finish_record(char* start, std::size_t fields,
+                                       const FieldText<kAddressFieldSize>& address, RecordSpot spot,
+                                       std::uint32_t same_as) {
   start[0] = static_cast<char>(fields & 0xFF);
   start[1] = static_cast<char>(fields >> 8);
   char* out = start + 2 + fields;
-  const std::string_view address = stored_address(record);
-  *out++ = static_cast<char>(address.size());
-  std::memcpy(out, address.data(), address.size());
-  out += address.size();
+  const std::size_t address_size = stored_length(address);
+  *out++ = static_cast<char>(address_size);
+  std::memcpy(out, address.data(), address_size);
+  out += address_size;
   put_u32(out, spot.offset);
   put_u32(out + 4, spot.call_offset);
   put_u32(out + 8, same_as);
   used_ += static_cast<std::size_t>(out + kBatchTailBytes - start);
   ++count_;
   if (used_ + kWriteAhead < capacity_) prefetch_for_write(bytes_.get() + used_ + kWriteAhead);
+}
+
+std::size_t RecordStore::shared_fields(const LineRecord& record, char* out) {
+  return put_fields(record, out);
 }
 
 void RecordStore::add(const Batch& batch) {

@@ -59,6 +59,9 @@ class RecordStore {
     // the same number have the same fields, which the store then need not
     // look for among its distinct records again.
     void add(const LineRecord& record, RecordSpot spot, std::uint32_t same_as = 0);
+    // The same for a record whose fields shared_fields() laid out.
+    void add_shared(std::string_view shared, const FieldText<kAddressFieldSize>& address,
+                    RecordSpot spot, std::uint32_t same_as);
     std::size_t size() const { return count_; }
     // Room for `bytes` of records (a record takes the used bytes of its
     // fields and about 16 more) before the batch grows.
@@ -89,12 +92,23 @@ class RecordStore {
    private:
     friend class RecordStore;
     char* room(std::size_t size);
+    // Puts the address, the spot and the number behind the `fields` bytes
+    // of fields at `start`.
+    void finish_record(char* start, std::size_t fields, const FieldText<kAddressFieldSize>& address,
+                       RecordSpot spot, std::uint32_t same_as);
 
     std::unique_ptr<char[]> bytes_;
     std::size_t used_ = 0;
     std::size_t capacity_ = 0;
     std::size_t count_ = 0;
   };
+
+  // The fields a record shares with its repeats (all but the address) as
+  // the store keeps them: each text cut as its 342-byte field cuts it, after
+  // its length in a byte, in storage order, at `out`, which needs
+  // kMostFieldBytes of room. Returns their size.
+  static constexpr std::size_t kMostFieldBytes = kRecordSize + 64;
+  static std::size_t shared_fields(const LineRecord& record, char* out);
 
   // Keeps the record in its stored form: each text cut as its 342-byte
   // field cuts it.

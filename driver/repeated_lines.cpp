@@ -16,11 +16,13 @@ constexpr unsigned kFewestSlotBits = 10;
 constexpr unsigned kMostSlotBits = 14;
 constexpr std::size_t kBytesPerSlot = 48;
 
-template <std::size_t Capacity>
-char* pack(char* out, const FieldText<Capacity>& text) {
-  *out++ = static_cast<char>(text.size());
-  std::memcpy(out, text.data(), text.size());
-  return out + text.size();
+constexpr std::uint8_t kKeepsOperands = 1;
+constexpr std::uint8_t kEndsSubroutine = 2;
+// The number, the flags, the words and the line's length.
+constexpr std::size_t kHeadBytes = 4 + 1 + 1 + 2;
+
+std::size_t two_bytes(const char* at) {
+  return static_cast<unsigned char>(at[0]) + 256u * static_cast<unsigned char>(at[1]);
 }
 
 template <std::size_t Capacity>
@@ -28,6 +30,10 @@ void unpack(const char*& at, FieldText<Capacity>& text) {
   const auto size = static_cast<unsigned char>(*at++);
   text.assign(std::string_view(at, size));
   at += size;
+}
+
+void skip(const char*& at) {
+  at += 1 + static_cast<unsigned char>(*at);
 }
 
 }  // namespace
@@ -40,38 +46,53 @@ RepeatedLines::RepeatedLines(std::size_t lines) {
   most_bytes_ = slots_.size() * kBytesPerSlot;
 }
 
-std::optional<RepeatedLines::Recalled> RepeatedLines::recall(std::string_view line,
-                                                             LineRecord& record) const {
+std::optional<RepeatedLines::Found> RepeatedLines::find(std::string_view line) const {
   const std::uint64_t hash = hash_bytes(line);
   const Slot& slot = slots_[index_of(hash)];
   if (slot.at == 0 || slot.generation != generation_ ||
       slot.hash != static_cast<std::uint32_t>(hash)) {
     return std::nullopt;
   }
-  const char* at = packed_.data() + slot.at - 1;
-  std::uint32_t same_as = 0;
-  std::memcpy(&same_as, at, sizeof same_as);
-  at += sizeof same_as;
-  const bool keeps_operands = *at++ != 0;
-  const auto words = static_cast<unsigned char>(*at++);
-  const std::size_t size =
-      static_cast<unsigned char>(at[0]) + 256u * static_cast<unsigned char>(at[1]);
-  at += 2;
-  if (size != line.size() || std::memcmp(at, line.data(), size) != 0) return std::nullopt;
-  at += size;
-  unpack(at, record.statement);
-  unpack(at, record.label);
-  unpack(at, record.remark);
-  unpack(at, record.error);
-  unpack(at, record.pattern_key);
-  unpack(at, record.code);
-  if (!keeps_operands) {
-    unpack(at, record.operand1);
-    unpack(at, record.operand2);
-    unpack(at, record.operand3);
+  const char* entry = packed_.data() + slot.at - 1;
+  if (two_bytes(entry + 6) != line.size() ||
+      std::memcmp(entry + kHeadBytes, line.data(), line.size()) != 0) {
+    return std::nullopt;
   }
-  unpack(at, record.kind);
-  return Recalled{words, same_as};
+  Found found;
+  found.at = slot.at - 1;
+  std::memcpy(&found.same_as, entry, sizeof found.same_as);
+  found.keeps_operands = (entry[4] & kKeepsOperands) != 0;
+  found.ends_subroutine = (entry[4] & kEndsSubroutine) != 0;
+  found.words = static_cast<unsigned char>(entry[5]);
+  return found;
+}
+
+std::string_view RepeatedLines::shared_fields(std::uint32_t at) const {
+  const char* entry = packed_.data() + at;
+  const char* fields = entry + kHeadBytes + two_bytes(entry + 6);
+  return std::string_view(fields + 2, two_bytes(fields));
+}
+
+void RepeatedLines::restore_fields(std::uint32_t at, LineRecord& record) const {
+  const char* in = shared_fields(at).data();
+  unpack(in, record.statement);
+  unpack(in, record.label);
+  unpack(in, record.remark);
+  unpack(in, record.error);
+  unpack(in, record.pattern_key);
+  unpack(in, record.code);
+  skip(in);
+  skip(in);
+  skip(in);
+  unpack(in, record.kind);
+}
+
+void RepeatedLines::restore_operands(std::uint32_t at, LineRecord& record) const {
+  const char* in = shared_fields(at).data();
+  for (int field = 0; field < 6; ++field) skip(in);
+  unpack(in, record.operand1);
+  unpack(in, record.operand2);
+  unpack(in, record.operand3);
 }
 
 void RepeatedLines::note(std::string_view line) {
@@ -88,9 +109,9 @@ void RepeatedLines::forget() {
   }
 }
 
-std::uint32_t RepeatedLines::remember(const LineRecord& record, std::uint32_t words,
-                                      bool keeps_operands) {
-  if (noted_line_.size() > UINT16_MAX || words > UINT8_MAX) return 0;
+std::uint32_t RepeatedLines::remember(std::string_view shared, std::uint32_t words,
+                                      bool keeps_operands, bool ends_subroutine) {
+  if (noted_line_.size() > UINT16_MAX || shared.size() > UINT16_MAX || words > UINT8_MAX) return 0;
   Slot& slot = slots_[index_of(noted_hash_)];
   const auto hash = static_cast<std::uint32_t>(noted_hash_);
   if (slot.seen != hash) {
@@ -99,40 +120,26 @@ std::uint32_t RepeatedLines::remember(const LineRecord& record, std::uint32_t wo
     return 0;
   }
   if (packed_.size() > most_bytes_) forget();
-  const std::size_t at = packed_.size();
-  const std::size_t operands =
-      keeps_operands ? 0
-                     : 3 + record.operand1.size() + record.operand2.size() + record.operand3.size();
-  const std::size_t fields = 7 + record.statement.size() + record.label.size() +
-                             record.remark.size() + record.error.size() +
-                             record.pattern_key.size() + record.code.size() + record.kind.size();
   std::uint32_t same_as = 0;
   if (!keeps_operands) {
     if (++last_number_ == 0) last_number_ = 1;
     same_as = last_number_;
   }
-  packed_.resize(at + sizeof same_as + 4 + noted_line_.size() + operands + fields);
+  const std::size_t at = packed_.size();
+  packed_.resize(at + kHeadBytes + noted_line_.size() + 2 + shared.size());
   char* out = packed_.data() + at;
   std::memcpy(out, &same_as, sizeof same_as);
-  out += sizeof same_as;
-  *out++ = static_cast<char>(keeps_operands);
-  *out++ = static_cast<char>(words);
-  *out++ = static_cast<char>(noted_line_.size() & 0xFF);
-  *out++ = static_cast<char>(noted_line_.size() >> 8);
+  out[4] = static_cast<char>((keeps_operands ? kKeepsOperands : 0) |
+                             (ends_subroutine ? kEndsSubroutine : 0));
+  out[5] = static_cast<char>(words);
+  out[6] = static_cast<char>(noted_line_.size() & 0xFF);
+  out[7] = static_cast<char>(noted_line_.size() >> 8);
+  out += kHeadBytes;
   std::memcpy(out, noted_line_.data(), noted_line_.size());
   out += noted_line_.size();
-  out = pack(out, record.statement);
-  out = pack(out, record.label);
-  out = pack(out, record.remark);
-  out = pack(out, record.error);
-  out = pack(out, record.pattern_key);
-  out = pack(out, record.code);
-  if (!keeps_operands) {
-    out = pack(out, record.operand1);
-    out = pack(out, record.operand2);
-    out = pack(out, record.operand3);
-  }
-  pack(out, record.kind);
+  *out++ = static_cast<char>(shared.size() & 0xFF);
+  *out++ = static_cast<char>(shared.size() >> 8);
+  std::memcpy(out, shared.data(), shared.size());
   slot = Slot{hash, static_cast<std::uint32_t>(at + 1), generation_, 0};
   return same_as;
 }

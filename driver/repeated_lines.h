@@ -4,9 +4,10 @@
 // directive moves the counter or the RAM pointer on and which no warning
 // was given for, depends on the line's text alone; a line that fits no
 // pattern entry (a call, a remark) leaves the operands of the record as
-// they came. Such lines are kept once they come a second time
-// (most lines that come once never come again), their texts packed one
-// after another, and found again through a table of hashes.
+// they came. Such lines are kept once they come a second time (most lines
+// that come once never come again), each with its record's fields as the
+// batches of the record store hold them, packed one after another, and
+// found again through a table of hashes.
 #pragma once
 
 #include <cstddef>
@@ -25,25 +26,36 @@ class RepeatedLines {
   // Room for a program of about `lines` lines.
   explicit RepeatedLines(std::size_t lines);
 
-  // What a line kept takes: its words, and the number that the records
+  // A line kept: where, the words it takes, the number that the records
   // with its fields share (0 for a line whose record keeps the operands it
-  // came in with, as those vary).
-  struct Recalled {
+  // came in with, as those vary), and whether it ends a subroutine.
+  struct Found {
+    std::uint32_t at = 0;
     std::uint32_t words = 0;
     std::uint32_t same_as = 0;
+    bool keeps_operands = false;
+    bool ends_subroutine = false;
   };
-
-  // Gives the record the fields pass 2 made of `line` (the line as read,
-  // before it is split) when it met it before; none if the line is not kept.
-  std::optional<Recalled> recall(std::string_view line, LineRecord& record) const;
+  // `line` as read, before it is split, if it is kept.
+  std::optional<Found> find(std::string_view line) const;
+  // The fields of the record made of the line found at `at`, each after its
+  // length byte, in storage order (the operands of a line that keeps them
+  // are those of the line's first record).
+  std::string_view shared_fields(std::uint32_t at) const;
+  // Gives the record those fields but the operands, or the operands alone.
+  void restore_fields(std::uint32_t at, LineRecord& record) const;
+  void restore_operands(std::uint32_t at, LineRecord& record) const;
 
   // Notes a line that is not kept, as read, for remember().
   void note(std::string_view line);
-  // Keeps what pass 2 made of the noted line: the record's fields, and the
-  // words it takes. `keeps_operands`: the line fits no entry, so that its
-  // record kept the operands it came in with, as it will the next time.
-  // Returns the number of the record's fields, 0 for none.
-  std::uint32_t remember(const LineRecord& record, std::uint32_t words, bool keeps_operands);
+  // Keeps what pass 2 made of the noted line: the record's fields as
+  // `shared` holds them (each after its length byte, in storage order, the
+  // whole of each text), and the words it takes. `keeps_operands`: the line
+  // fits no entry, so that its record kept the operands it came in with, as
+  // it will the next time. Returns the number of the record's fields, 0 for
+  // none.
+  std::uint32_t remember(std::string_view shared, std::uint32_t words, bool keeps_operands,
+                         bool ends_subroutine);
 
  private:
   struct Slot {
@@ -58,10 +70,9 @@ class RepeatedLines {
 
   std::vector<Slot> slots_;
   unsigned shift_ = 0;
-  // Each line: the number of its fields in four bytes, a flag byte
-  // (whether it keeps operands), the words it takes,
-  // the line after its length in two bytes, then the record's fields, each
-  // after its length, the operands only of a line that sets them.
+  // Each line: the number of its fields in four bytes, a flag byte, the
+  // words it takes, the line after its length in two bytes, and the fields
+  // after their length in two bytes.
   std::string packed_;
   std::size_t most_bytes_ = 0;  // before all lines are forgotten
   std::uint32_t generation_ = 1;
