@@ -352,6 +352,10 @@ class AssemblyService::Run {
   };
   // Gives the record those fields.
   void settle(const RepeatedLines& repeated, Unsettled& unsettled);
+  // Keeps the record of a line found kept, and moves the counter on.
+  void keep_repeat(RepeatedLines& repeated, const RepeatedLines::Found& found, Unsettled& unsettled,
+                   RecordSpot spot, std::uint32_t& counter);
+  void classify_line(std::optional<std::size_t> origin, std::uint32_t& counter);
   // Keeps the record made of the line noted, and the line too if it is the
   // same wherever it stands: one without a label or an error, of an
   // operation, data, a call or a remark, which moves only the location
@@ -520,29 +524,7 @@ void AssemblyService::Run::pass2() {
     const bool noted = repeated && !s.expander_.defining();
     if (noted) {
       if (const std::optional<RepeatedLines::Found> found = repeated->find(s.line_)) {
-        // The record is given the line's fields only when something reads
-        // them: a line that is not kept, a line that keeps the operands, a
-        // warning.
-        unsettled.fields = found->at;
-        if (found->keeps_operands) {
-          settle(*repeated, unsettled);
-        } else {
-          unsettled.operands = found->at;
-        }
-        const std::uint32_t before = counter;
-        counter = (counter + found->words) & kAddressMask;
-        if (counter < before) {
-          settle(*repeated, unsettled);
-          add_warning(DiagnosticKind::counter_wrap,
-                      counter_wrap_warning(before, counter, s.record_));
-        }
-        if (unsettled.fields) {
-          keep_shared(repeated->shared_fields(found->at), found->ends_subroutine, spot, entering,
-                      found->same_as);
-        } else {
-          keep(s.record_, spot, entering);
-        }
-        assign_hex(s.record_.address, counter, 4);
+        keep_repeat(*repeated, *found, unsettled, spot, counter);
         continue;  // a line kept is never the last, "end"
       }
       repeated->note(s.line_);
@@ -551,33 +533,8 @@ void AssemblyService::Run::pass2() {
     const std::size_t warnings_before = warnings_.size();
     const SplitCuts cuts = split_statement(s.line_, s.record_);
     s.record_.error.clear();
-    bool matched = false;
-    if (!s.expander_.expand_macro(s.record_.statement, s.record_, origin)) {
-      matched = true;
-      s.matcher_.match(s.record_);
-      add_warning(DiagnosticKind::data_byte_cut, data_byte_warning(s.record_));
-      add_warning(DiagnosticKind::unwritten_number, unwritten_number_warning(s.record_));
-      const std::uint32_t before = counter;
-      const std::uint32_t ram_before = s.classifier_.ram_address();
-      s.classifier_.classify_statement(s.record_, counter, s.symbols_, origin);
-      counter &= kAddressMask;
-      if (facts_) {
-        facts_->classified(s.record_, origin,
-                           {before, counter, ram_before, s.classifier_.ram_address()});
-      }
-      if (chip_ && pattern_type_of_key(s.record_.pattern_key.view()) == PatternType::reservation &&
-          has_kind(s.record_, RecordKind::equ)) {
-        const std::uint32_t bytes = (s.classifier_.ram_address() - ram_before) & kAddressMask;
-        add_warning(DiagnosticKind::chip_reservation_outside_gpr,
-                    chip_->reservation(ram_before, bytes));
-      }
-      add_warning(DiagnosticKind::counter_wrap, counter_wrap_warning(before, counter, s.record_));
-      if (const auto& repeated_symbol = s.classifier_.repeated_symbol()) {
-        add_warning(DiagnosticKind::repeated_symbol,
-                    repeated_symbol_warning(s.expander_.current_macro(), repeated_symbol->name,
-                                            repeated_symbol->subroutine, repeated_symbol->value));
-      }
-    }
+    const bool matched = !s.expander_.expand_macro(s.record_.statement, s.record_, origin);
+    if (matched) classify_line(origin, counter);
     if (cuts.label) add_warning(DiagnosticKind::label_cut, label_cut_warning(s.record_));
     if (cuts.statement) {
       add_warning(DiagnosticKind::statement_cut, statement_cut_warning(s.line_));
@@ -591,6 +548,63 @@ void AssemblyService::Run::pass2() {
     assign_hex(s.record_.address, counter, 4);
   } while (s.line_ != "end");
   if (facts_) facts_->pass2_ended(counter);
+}
+
+// The record is given a kept line's fields only when something reads them:
+// a line that is not kept, a line that keeps the operands, a warning.
+void AssemblyService::Run::keep_repeat(RepeatedLines& repeated, const RepeatedLines::Found& found,
+                                       Unsettled& unsettled, RecordSpot spot,
+                                       std::uint32_t& counter) {
+  LineRecord& record = service_.record_;
+  unsettled.fields = found.at;
+  if (found.keeps_operands) {
+    settle(repeated, unsettled);
+  } else {
+    unsettled.operands = found.at;
+  }
+  const std::uint32_t entering = counter;
+  counter = (counter + found.words) & kAddressMask;
+  if (counter < entering) {
+    settle(repeated, unsettled);
+    add_warning(DiagnosticKind::counter_wrap, counter_wrap_warning(entering, counter, record));
+  }
+  if (unsettled.fields) {
+    keep_shared(repeated.shared_fields(found.at), found.ends_subroutine, spot, entering,
+                found.same_as);
+  } else {
+    keep(record, spot, entering);
+  }
+  assign_hex(record.address, counter, 4);
+}
+
+// Matches and classifies the line split into the record, which moves the
+// location counter on, with the warnings that come of it.
+void AssemblyService::Run::classify_line(std::optional<std::size_t> origin,
+                                         std::uint32_t& counter) {
+  AssemblyService& s = service_;
+  s.matcher_.match(s.record_);
+  add_warning(DiagnosticKind::data_byte_cut, data_byte_warning(s.record_));
+  add_warning(DiagnosticKind::unwritten_number, unwritten_number_warning(s.record_));
+  const std::uint32_t before = counter;
+  const std::uint32_t ram_before = s.classifier_.ram_address();
+  s.classifier_.classify_statement(s.record_, counter, s.symbols_, origin);
+  counter &= kAddressMask;
+  if (facts_) {
+    facts_->classified(s.record_, origin,
+                       {before, counter, ram_before, s.classifier_.ram_address()});
+  }
+  if (chip_ && pattern_type_of_key(s.record_.pattern_key.view()) == PatternType::reservation &&
+      has_kind(s.record_, RecordKind::equ)) {
+    const std::uint32_t bytes = (s.classifier_.ram_address() - ram_before) & kAddressMask;
+    add_warning(DiagnosticKind::chip_reservation_outside_gpr,
+                chip_->reservation(ram_before, bytes));
+  }
+  add_warning(DiagnosticKind::counter_wrap, counter_wrap_warning(before, counter, s.record_));
+  if (const auto& repeated_symbol = s.classifier_.repeated_symbol()) {
+    add_warning(DiagnosticKind::repeated_symbol,
+                repeated_symbol_warning(s.expander_.current_macro(), repeated_symbol->name,
+                                        repeated_symbol->subroutine, repeated_symbol->value));
+  }
 }
 
 void AssemblyService::Run::settle(const RepeatedLines& repeated, Unsettled& unsettled) {

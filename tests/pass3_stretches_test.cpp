@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <random>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -173,6 +175,51 @@ TEST(Pass3Stretches, GiveWhatOneStretchGives) {
   }
 }
 
+// Lines drawn from `pool` at random, `draws` times, each in a run of up to
+// two, so that a repeat follows at once as well as later; `insert(i)` gives
+// lines of its own to put before the i-th draw.
+std::string random_lines(std::span<const char* const> pool, std::uint32_t seed, std::size_t draws,
+                         const std::function<std::string(std::size_t)>& insert) {
+  std::mt19937 random(seed);
+  std::string text;
+  for (std::size_t i = 0; i < draws; ++i) {
+    text += insert(i);
+    const char* line = pool[random() % pool.size()];
+    for (std::size_t run = random() % 3; run-- > 0;) text += std::string(line) + "\n";
+  }
+  return text;
+}
+
+// Assembles the program with its facts collected, which makes and encodes
+// every record afresh, and without, alone and with a worker (two stretches
+// of pass 3 for a program as large): everything must come out the same.
+void expect_repeats_made_alike(const std::string& text) {
+  SourceSet sources;
+  ASSERT_TRUE(sources.add("repeats.as", text));
+  AssemblyService service;
+  ServiceOptions afresh_options;
+  afresh_options.collect_facts = true;
+  const ServiceResult afresh = service.assemble(sources, afresh_options);
+  ASSERT_EQ(afresh.outcome, ServiceOutcome::completed) << afresh.message;
+  ASSERT_GE(afresh.records->size(), 5 * RecordStore::kCheckpointRecords);
+  BackgroundWorker worker;
+  for (BackgroundWorker* on : {static_cast<BackgroundWorker*>(nullptr), &worker}) {
+    SCOPED_TRACE(on != nullptr ? "with the worker" : "alone");
+    ServiceOptions options;
+    options.worker = on;
+    std::string object;
+    options.object_sink = [&object](std::string_view bytes, bool) { object += bytes; };
+    const ServiceResult repeats = service.assemble(sources, options);
+    ASSERT_EQ(repeats.outcome, ServiceOutcome::completed);
+    EXPECT_TRUE(object == afresh.object_bytes());
+    EXPECT_TRUE(repeats.listing == afresh.listing);
+    EXPECT_EQ(repeats.error_entries, afresh.error_entries);
+    EXPECT_EQ(dump(repeats.diagnostics), dump(afresh.diagnostics));
+    EXPECT_TRUE(repeats.image.bytes() == afresh.image.bytes());
+    EXPECT_EQ(placed_text(repeats.image), placed_text(afresh.image));
+  }
+}
+
 // Pass 3 lists the repeats of a plain record (an operation encoded without
 // a finding, a remark, a macro's mark) from the store without encoding them
 // again; when the program's facts are collected, every record is encoded.
@@ -202,37 +249,53 @@ TEST(Pass3Repeats, ListAsRecordsEncodedOneByOne) {
   };
   for (const std::uint32_t seed : {1u, 2u}) {
     SCOPED_TRACE(seed);
-    std::mt19937 random(seed);
-    std::string text = std::string(kMacros) + "V1 EQU 20h\n        SUB S1\n        END SUB\n";
-    for (std::size_t i = 0; i < 14000; ++i) {
-      if (i == 7000) text += "G1::    ORG 2000h\n";
-      // Runs of one line, so that a repeat follows at once as well as later.
-      const char* line = pool[random() % std::size(pool)];
-      for (std::size_t run = random() % 3; run-- > 0;) text += std::string(line) + "\n";
-    }
-    text += "end\n";
-    SourceSet sources;
-    ASSERT_TRUE(sources.add("repeats.as", text));
-    AssemblyService service;
-    ServiceOptions encoded_options;
-    encoded_options.collect_facts = true;
-    const ServiceResult encoded = service.assemble(sources, encoded_options);
-    ASSERT_EQ(encoded.outcome, ServiceOutcome::completed) << encoded.message;
-    // Large enough for two stretches.
-    ASSERT_GE(encoded.records->size(), 5 * RecordStore::kCheckpointRecords);
-    BackgroundWorker worker;
-    for (BackgroundWorker* on : {static_cast<BackgroundWorker*>(nullptr), &worker}) {
-      SCOPED_TRACE(on != nullptr ? "two stretches" : "one stretch");
-      ServiceOptions options;
-      options.worker = on;
-      const ServiceResult listed = service.assemble(sources, options);
-      ASSERT_EQ(listed.outcome, ServiceOutcome::completed);
-      EXPECT_TRUE(listed.listing == encoded.listing);
-      EXPECT_EQ(listed.error_entries, encoded.error_entries);
-      EXPECT_EQ(dump(listed.diagnostics), dump(encoded.diagnostics));
-      EXPECT_TRUE(listed.image.bytes() == encoded.image.bytes());
-      EXPECT_EQ(placed_text(listed.image), placed_text(encoded.image));
-    }
+    const std::string lines = random_lines(pool, seed, 14000, [](std::size_t i) {
+      return std::string(i == 7000 ? "G1::    ORG 2000h\n" : "");
+    });
+    expect_repeats_made_alike(std::string(kMacros) +
+                              "V1 EQU 20h\n        SUB S1\n        END SUB\n" + lines + "end\n");
+  }
+}
+
+// Pass 2 keeps the lines it has made a record of and makes a repeat's record
+// from what it kept; when the program's facts are collected, it makes every
+// record afresh. Lines that take the operands of the line before (calls,
+// remarks), lines it must not keep (labels, directives, warnings, cut
+// statements, lines of a macro definition), a location counter that runs
+// past FFFF, and the same line with other blanks: the .obj bytes, the
+// listing and the diagnostics must be the same either way.
+TEST(Pass2Repeats, GiveTheRecordsOfLinesMadeAfresh) {
+  const char* const pool[] = {
+      "        W+($86)>F",
+      "\tW+($86)>F",
+      "        W+($86)>F\r",
+      "        ===->G1",
+      "        S1",
+      "; a remark",
+      "",
+      "        \\3FFF",
+      "        DE 5",
+      "        DE 500",
+      "        OUTER",
+      "        W+(NOWHERE)>W",
+      "        (V1)_BIT3<0",
+      "        RET",
+      "        W+1>W   ; W+1>W with a remark long enough to be cut at its field's end",
+      "        W+(V1+V1+V1+V1+V1+V1+V1+V1+V1+V1+V1+V1+V1+V1+V1+V1+V1+V1)>W",
+      "        ORG $+1",
+      "        W+K>W",
+  };
+  for (const std::uint32_t seed : {5u, 6u}) {
+    SCOPED_TRACE(seed);
+    const std::string lines = random_lines(pool, seed, 12000, [](std::size_t i) {
+      std::string inserted = i == 6000 ? "G1::    ORG 0FF00h\n" : "";
+      if (i % 1000 == 999) inserted += "U" + std::to_string(i) + ":  W+($86)>F\n";
+      return inserted;
+    });
+    expect_repeats_made_alike(std::string(kMacros) +
+                              "V1 EQU 20h\n        SUB S1\n        END SUB\n"
+                              "MACRO BODY\n        W+($86)>F\n        S1\nEND MACRO\n" +
+                              lines + "K EQU 7\nend\n");
   }
 }
 

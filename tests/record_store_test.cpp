@@ -146,6 +146,39 @@ TEST(RecordStore, RecordsAddedInBatchesAreTheRecordsAddedOneByOne) {
   }
 }
 
+// Batch records may carry a number that records with the same fields share;
+// the store then finds their kept fields by it. Numbers far apart meet at
+// one place of its table, each naming other fields, and one record's fields
+// carry two numbers: the store must keep what it keeps without numbers.
+TEST(RecordStore, RecordsNumberedAlikeAreKeptAsTheRecordsThemselves) {
+  const std::size_t count = 30000;
+  const auto record_of = [](std::size_t n) {
+    LineRecord record = numbered_record(n % 6000);
+    record.address = numbered_record(n).address;
+    return record;
+  };
+  RecordStore unnumbered;
+  RecordStore numbered;
+  RecordStore::Batch plain;
+  RecordStore::Batch with_numbers;
+  for (std::size_t n = 0; n < count; ++n) {
+    const LineRecord record = record_of(n);
+    plain.add(record, numbered_spot(n));
+    // Numbers 4 096 fields apart are 16 384 apart; the second half of the
+    // records numbers the same fields anew.
+    const auto number = static_cast<std::uint32_t>(1 + (n % 6000) * 4 + (n >= count / 2 ? 1 : 0));
+    with_numbers.add(record, numbered_spot(n), n % 5 == 0 ? 0 : number);
+    if (plain.size() == 4096 || n + 1 == count) {
+      unnumbered.add(plain);
+      numbered.add(with_numbers);
+      plain.clear();
+      with_numbers.clear();
+    }
+  }
+  EXPECT_EQ(numbered.distinct(), unnumbered.distinct());
+  EXPECT_TRUE(numbered.object_bytes() == unnumbered.object_bytes());
+}
+
 TEST(RecordStore, KeepsEachDistinctRecordOnce) {
   RecordStore store;
   LineRecord record = numbered_record(4);
