@@ -147,7 +147,7 @@ ListedTexts listed_texts(std::string_view shared) {
 }
 
 char* put_text(char* out, std::string_view text) {
-  std::memcpy(out, text.data(), text.size());
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());  // an empty text may be null
   return out + text.size();
 }
 
