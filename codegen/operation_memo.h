@@ -41,7 +41,7 @@ class OperationMemo {
   // Bytes the packed operations may take before all are forgotten (a
   // program of that many distinct operations is rare; a later one is
   // encoded again).
-  static constexpr std::size_t kMostBytes = std::size_t{256} << 10;
+  static constexpr std::size_t kMostBytes = std::size_t{64} << 10;
 
  private:
   // 4 096 slots of 16 bytes: pass 3 encodes a repeated record once (its

@@ -218,6 +218,7 @@ void RecordStore::lay_out(const LineRecord& record, char* slot) {
 
 void RecordStore::stop_adding() {
   records_.forget_slots();
+  std::vector<KnownFields>().swap(known_fields_);
 }
 
 namespace {

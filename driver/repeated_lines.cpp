@@ -11,10 +11,10 @@ namespace korva {
 namespace {
 
 // About a slot for every eight lines, within 1 024 and 16 384 slots (256
-// KiB), and 48 bytes of packed lines a slot.
+// KiB), and 32 bytes of packed lines a slot.
 constexpr unsigned kFewestSlotBits = 10;
 constexpr unsigned kMostSlotBits = 14;
-constexpr std::size_t kBytesPerSlot = 48;
+constexpr std::size_t kBytesPerSlot = 32;
 
 constexpr std::uint8_t kKeepsOperands = 1;
 constexpr std::uint8_t kEndsSubroutine = 2;

@@ -29,13 +29,13 @@ class StatementMatcher {
   // Does what match_statement does.
   const PatternEntry* match(LineRecord& record);
   // Sizes the table for a program of about `statements` statements: from
-  // 4 096 slots (160 KiB) to 16 384 for the largest.
+  // 4 096 slots (160 KiB) to 8 192 for the largest.
   void expect(std::size_t statements);
 
  private:
   struct Remembered;
   static constexpr std::size_t kFewestRemembered = 4096;
-  static constexpr std::size_t kMostRemembered = 16384;
+  static constexpr std::size_t kMostRemembered = 8192;
   std::vector<Remembered> remembered_;
   std::size_t slots_ = kFewestRemembered;
 };
