@@ -71,7 +71,7 @@ TEST(RepeatedLines, FindsEachLineKeptWithWhatWasMadeOfIt) {
     std::size_t least_found;
   } tables[] = {
       {40000, 6000},  // 8 192 slots: room for most
-      {8000, 100},    // 1 024 slots, 32 KiB: lines meet and are forgotten
+      {8000, 50},     // 1 024 slots, 32 KiB: lines meet and are forgotten
   };
   for (const auto& table : tables) {
     SCOPED_TRACE(table.program_lines);
