@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -52,6 +53,73 @@ TEST(ProcessHeap, BuffersOfAnAssemblyComeFromMemoryAdvisedForLargePages) {
       EXPECT_NE(vm_flags_of(at).find(" hg "), std::string::npos) << vm_flags_of(at);
     }
   }
+}
+
+// A field of the kernel's account of the mapping that holds the address
+// ("AnonHugePages" ...), in KiB, or -1 when there is none.
+long smaps_kib(const void* address, const std::string& field) {
+  const auto where = reinterpret_cast<std::uintptr_t>(address);
+  std::ifstream smaps("/proc/self/smaps");
+  std::string line;
+  bool inside = false;
+  while (std::getline(smaps, line)) {
+    unsigned long begin = 0, end = 0;
+    if (std::sscanf(line.c_str(), "%lx-%lx ", &begin, &end) == 2) {
+      inside = begin <= where && where < end;
+    } else if (inside && line.rfind(field + ":", 0) == 0) {
+      return std::stol(line.substr(field.size() + 1));
+    }
+  }
+  return -1;
+}
+
+// How often the kernel has had to give a fault 4 KiB pages instead of a
+// large page it had none of.
+long large_page_fallbacks() {
+  std::ifstream vmstat("/proc/vmstat");
+  std::string name;
+  long value = 0;
+  while (vmstat >> name >> value) {
+    if (name == "thp_fault_fallback") return value;
+  }
+  return 0;
+}
+
+bool large_pages_on_advice() {
+  std::ifstream enabled("/sys/kernel/mm/transparent_hugepage/enabled");
+  std::string modes;
+  std::getline(enabled, modes);
+  return modes.find("[always]") != std::string::npos ||
+         modes.find("[madvise]") != std::string::npos;
+}
+
+// The part of the mapping that holds the address which is in 4 KiB pages.
+long small_page_kib(const void* address) {
+  return smaps_kib(address, "Rss") - smaps_kib(address, "AnonHugePages");
+}
+
+// A 2 MiB block of the heap that the preparation (or the C library's
+// bookkeeping) touched before the advice holds 4 KiB pages for good, and so
+// would the part of the heap below its first 2 MiB boundary, if buffers
+// started there: touching a buffer of an assembly then faults in up to 4 MiB
+// a page at a time.
+TEST(ProcessHeap, ABufferOfAnAssemblyIsLargePagesThroughout) {
+  const bool prepared = korva::prepare_process_heap();
+  if (!kHeapMustBePrepared && !prepared) GTEST_SKIP() << "this allocator keeps its own ways";
+  ASSERT_TRUE(prepared);
+  if (!large_pages_on_advice()) GTEST_SKIP() << "the kernel gives no large pages";
+  constexpr std::size_t kSize = std::size_t{20} << 20;
+  auto* const buffer = static_cast<char*>(std::malloc(kSize));
+  ASSERT_NE(buffer, nullptr);
+  const long small_before = small_page_kib(buffer);
+  const long fallbacks_before = large_page_fallbacks();
+  for (std::size_t at = 0; at < kSize; at += 4096) buffer[at] = 1;
+  const long small_after = small_page_kib(buffer);
+  const bool fell_back = large_page_fallbacks() != fallbacks_before;
+  std::free(buffer);
+  if (fell_back) GTEST_SKIP() << "the kernel had no large pages free";
+  // A few pages for what reading the kernel's account allocates.
+  EXPECT_LT(small_after - small_before, 256) << small_before << " KiB before";
 }
 
 }  // namespace
