@@ -13,6 +13,7 @@
 #include "driver/chip_checks.h"
 #include "driver/diagnostic_explainer.h"
 #include "driver/intel_hex.h"
+#include "driver/lines_ahead.h"
 #include "driver/listing.h"
 #include "driver/map_file.h"
 #include "driver/pass3_stretch.h"
@@ -22,9 +23,9 @@
 #include "driver/warning_caps.h"
 #include "resources/error_texts.h"
 #include "source/source_map.h"
-#include "source/source_reader.h"
 #include "source/statement_splitter.h"
 #include "support/cache_hints.h"
+#include "support/hash_bytes.h"
 #include "support/text_encoding.h"
 #include "symbols/pass1_lines.h"
 
@@ -426,7 +427,8 @@ class AssemblyService::Run {
   std::size_t kept_ = 0;                // records kept by pass 2
   std::size_t stored_before_last_ = 0;  // in the store before the last batch
   std::atomic<bool> last_batch_stored_{false};
-  std::optional<ChipChecks> chip_;  // when the sources define a chip
+  std::atomic<bool> text_studied_{false};  // up to the later listing's room
+  std::optional<ChipChecks> chip_;         // when the sources define a chip
   // Where a later stretch of pass 3 could start: the first line of the
   // source's own after each checkpoint of the store, with what pass 2 knew
   // there; the subroutine that pass 2 is in, as pass 3 will see it.
@@ -480,9 +482,12 @@ void AssemblyService::Run::study_text() {
   // Memory touched for the first time is dear, and this thread is idle while
   // pass 1 runs: the batches' room is touched here, and so is the room of
   // the later stretch's listing, about as large as the source, once the
-  // program may be large enough to be listed in two stretches.
+  // program may be large enough to be listed in two stretches. Pass 2 needs
+  // what comes before the listing's room, and waits for no more.
   if (options_.worker == nullptr) return;
   for (RecordStore::Batch& batch : batches_) batch.touch_room();
+  text_studied_.store(true, std::memory_order_release);
+  text_studied_.notify_one();
   if (source_.size() >= kTwoStretchRecords * kLeastRecordBytes) {
     later_listing_.resize(source_.size() + source_.size() / 4);
     later_listing_.clear();
@@ -490,10 +495,8 @@ void AssemblyService::Run::study_text() {
 }
 
 void AssemblyService::Run::pass2() {
-  if (options_.worker != nullptr) options_.worker->wait();  // for study_text()
+  if (options_.worker != nullptr) text_studied_.wait(false, std::memory_order_acquire);
   AssemblyService& s = service_;
-  SourceReader reader;
-  reader.reset(source_);
   s.expander_.reset(s.macros_, source_, options_.macro_line_limit);
   // A line takes about 17 bytes in the programs people write.
   s.matcher_.expect(source_.size() / 17);
@@ -504,15 +507,18 @@ void AssemblyService::Run::pass2() {
   // The facts follow every line through the classifier.
   std::optional<RepeatedLines> repeated;
   if (!facts_) repeated.emplace(source_.size() / 17);
+  LinesAhead reader(source_, repeated ? &*repeated : nullptr);
   Unsettled unsettled;
   do {
     s.line_.clear();
     const std::uint32_t entering = counter;
     std::optional<std::size_t> origin;
     RecordSpot spot;
+    std::uint64_t hash = 0;
     if (s.expander_.next_line(s.line_)) {
       origin = s.expander_.line_origin();
       spot = RecordSpot{spot_offset(s.expander_.produced_offset()), call_offset};
+      if (repeated) hash = hash_bytes(s.line_);
     } else {
       spot.offset = spot_offset(reader.position());
       call_offset = spot.offset;
@@ -520,14 +526,15 @@ void AssemblyService::Run::pass2() {
         add_warning(DiagnosticKind::utf8_source, note.warning);
       }
       origin = reader.read_line(s.line_);
+      hash = reader.last_hash();
     }
     const bool noted = repeated && !s.expander_.defining();
     if (noted) {
-      if (const std::optional<RepeatedLines::Found> found = repeated->find(s.line_)) {
+      if (const std::optional<RepeatedLines::Found> found = repeated->find(s.line_, hash)) {
         keep_repeat(*repeated, *found, unsettled, spot, counter);
         continue;  // a line kept is never the last, "end"
       }
-      repeated->note(s.line_);
+      repeated->note(s.line_, hash);
     }
     if (repeated) settle(*repeated, unsettled);
     const std::size_t warnings_before = warnings_.size();

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "support/cache_hints.h"
 #include "support/hash_bytes.h"
 
 namespace korva {
@@ -47,7 +48,27 @@ RepeatedLines::RepeatedLines(std::size_t lines) {
 }
 
 std::optional<RepeatedLines::Found> RepeatedLines::find(std::string_view line) const {
-  const std::uint64_t hash = hash_bytes(line);
+  return find(line, hash_bytes(line));
+}
+
+void RepeatedLines::prefetch_slot(std::uint64_t hash) const {
+  __builtin_prefetch(&slots_[index_of(hash)]);
+}
+
+void RepeatedLines::prefetch_line(std::uint64_t hash) const {
+  const Slot& slot = slots_[index_of(hash)];
+  if (slot.at == 0 || slot.generation != generation_ ||
+      slot.hash != static_cast<std::uint32_t>(hash)) {
+    return;
+  }
+  // A line kept with its fields spans two cache lines more often than not.
+  const std::size_t at = slot.at - 1;
+  __builtin_prefetch(packed_.data() + at);
+  if (packed_.size() - at > kCacheLine) __builtin_prefetch(packed_.data() + at + kCacheLine);
+}
+
+std::optional<RepeatedLines::Found> RepeatedLines::find(std::string_view line,
+                                                        std::uint64_t hash) const {
   const Slot& slot = slots_[index_of(hash)];
   if (slot.at == 0 || slot.generation != generation_ ||
       slot.hash != static_cast<std::uint32_t>(hash)) {
@@ -96,8 +117,12 @@ void RepeatedLines::restore_operands(std::uint32_t at, LineRecord& record) const
 }
 
 void RepeatedLines::note(std::string_view line) {
+  note(line, hash_bytes(line));
+}
+
+void RepeatedLines::note(std::string_view line, std::uint64_t hash) {
   noted_line_.assign(line);
-  noted_hash_ = hash_bytes(line);
+  noted_hash_ = hash;
 }
 
 void RepeatedLines::forget() {

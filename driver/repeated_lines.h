@@ -36,8 +36,14 @@ class RepeatedLines {
     bool keeps_operands = false;
     bool ends_subroutine = false;
   };
-  // `line` as read, before it is split, if it is kept.
+  // `line` as read, before it is split, if it is kept; `hash` is
+  // hash_bytes(line).
   std::optional<Found> find(std::string_view line) const;
+  std::optional<Found> find(std::string_view line, std::uint64_t hash) const;
+  // Asks for the slot of the line of hash `hash`, and once that is at hand,
+  // for the line kept there, ahead of find().
+  void prefetch_slot(std::uint64_t hash) const;
+  void prefetch_line(std::uint64_t hash) const;
   // The fields of the record made of the line found at `at`, each after its
   // length byte, in storage order (the operands of a line that keeps them
   // are those of the line's first record).
@@ -48,6 +54,7 @@ class RepeatedLines {
 
   // Notes a line that is not kept, as read, for remember().
   void note(std::string_view line);
+  void note(std::string_view line, std::uint64_t hash);
   // Keeps what pass 2 made of the noted line: the record's fields as
   // `shared` holds them (each after its length byte, in storage order, the
   // whole of each text), and the words it takes. `keeps_operands`: the line
