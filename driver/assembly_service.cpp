@@ -424,8 +424,9 @@ class AssemblyService::Run {
   // ends and the layout reads the records in order.
   std::array<RecordStore::Batch, 2> batches_;
   std::size_t batch_filling_ = 0;
-  std::size_t kept_ = 0;                // records kept by pass 2
-  std::size_t stored_before_last_ = 0;  // in the store before the last batch
+  std::size_t kept_ = 0;                  // records kept by pass 2
+  std::size_t stored_before_last_ = 0;    // in the store before the last batch
+  std::size_t distinct_before_last_ = 0;  // distinct records in the store then
   std::atomic<bool> last_batch_stored_{false};
   std::atomic<bool> text_studied_{false};  // up to the later listing's room
   std::optional<ChipChecks> chip_;         // when the sources define a chip
@@ -901,6 +902,8 @@ void AssemblyService::Run::pass3() {
   // until the batch before has gone in.
   if (options_.worker != nullptr) options_.worker->wait();
   stored_before_last_ = kept_ - batches_[batch_filling_].size();
+  // Read now: the worker adds the last batch while both threads list.
+  distinct_before_last_ = result_.records->distinct();
   const std::optional<StretchStart> later = later_stretch(listed);
   if (!later) later_listing_ = std::string();
   Pass3Stretch stretch(later ? service_.worker_generator_ : service_.generator_,
@@ -945,7 +948,7 @@ void AssemblyService::Run::list_records(Pass3Stretch& stretch, Records& records,
   // nothing else is asked of a record: no chip to check its words against,
   // no facts to collect.
   const bool repeats_listed_plain = facts_ == nullptr && stretch.chip == nullptr;
-  PlainRecords plain(repeats_listed_plain ? result_.records->distinct() : 0);
+  PlainRecords plain(repeats_listed_plain ? distinct_before_last_ : 0);
   for (std::size_t n = first; n < end; ++n) {
     const NextRecord next = next_record(records, record, spot);
     if (!next.found) break;
