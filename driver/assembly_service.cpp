@@ -428,8 +428,7 @@ class AssemblyService::Run {
   std::size_t stored_before_last_ = 0;    // in the store before the last batch
   std::size_t distinct_before_last_ = 0;  // distinct records in the store then
   std::atomic<bool> last_batch_stored_{false};
-  std::atomic<bool> text_studied_{false};  // up to the later listing's room
-  std::optional<ChipChecks> chip_;         // when the sources define a chip
+  std::optional<ChipChecks> chip_;  // when the sources define a chip
   // Where a later stretch of pass 3 could start: the first line of the
   // source's own after each checkpoint of the store, with what pass 2 knew
   // there; the subroutine that pass 2 is in, as pass 3 will see it.
@@ -483,12 +482,9 @@ void AssemblyService::Run::study_text() {
   // Memory touched for the first time is dear, and this thread is idle while
   // pass 1 runs: the batches' room is touched here, and so is the room of
   // the later stretch's listing, about as large as the source, once the
-  // program may be large enough to be listed in two stretches. Pass 2 needs
-  // what comes before the listing's room, and waits for no more.
+  // program may be large enough to be listed in two stretches.
   if (options_.worker == nullptr) return;
   for (RecordStore::Batch& batch : batches_) batch.touch_room();
-  text_studied_.store(true, std::memory_order_release);
-  text_studied_.notify_one();
   if (source_.size() >= kTwoStretchRecords * kLeastRecordBytes) {
     later_listing_.resize(source_.size() + source_.size() / 4);
     later_listing_.clear();
@@ -496,7 +492,7 @@ void AssemblyService::Run::study_text() {
 }
 
 void AssemblyService::Run::pass2() {
-  if (options_.worker != nullptr) text_studied_.wait(false, std::memory_order_acquire);
+  if (options_.worker != nullptr) options_.worker->wait();  // for study_text()
   AssemblyService& s = service_;
   s.expander_.reset(s.macros_, source_, options_.macro_line_limit);
   // A line takes about 17 bytes in the programs people write.
