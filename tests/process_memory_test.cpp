@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,9 +23,10 @@ constexpr bool kHeapMustBePrepared =
     false;
 #endif
 
-// The kernel's flags of the mapping that holds the address ("rd wr mr ... hg"
-// when large pages are advised), or empty when no mapping holds it.
-std::string vm_flags_of(const void* address) {
+// A field of the kernel's account of the mapping that holds the address
+// ("VmFlags", "AnonHugePages" ...): the text after its name, or nothing when
+// no mapping holds the address or the mapping has no such field.
+std::optional<std::string> smaps_field(const void* address, const std::string& field) {
   const auto where = reinterpret_cast<std::uintptr_t>(address);
   std::ifstream smaps("/proc/self/smaps");
   std::string line;
@@ -33,11 +35,18 @@ std::string vm_flags_of(const void* address) {
     unsigned long begin = 0, end = 0;
     if (std::sscanf(line.c_str(), "%lx-%lx ", &begin, &end) == 2) {
       inside = begin <= where && where < end;
-    } else if (inside && line.rfind("VmFlags:", 0) == 0) {
-      return line.substr(8) + " ";
+    } else if (inside && line.rfind(field + ":", 0) == 0) {
+      return line.substr(field.size() + 1);
     }
   }
-  return {};
+  return std::nullopt;
+}
+
+// The kernel's flags of the mapping that holds the address ("rd wr mr ... hg"
+// when large pages are advised), or empty when no mapping holds it.
+std::string vm_flags_of(const void* address) {
+  const std::optional<std::string> flags = smaps_field(address, "VmFlags");
+  return flags ? *flags + " " : std::string();
 }
 
 TEST(ProcessHeap, BuffersOfAnAssemblyComeFromMemoryAdvisedForLargePages) {
@@ -55,22 +64,11 @@ TEST(ProcessHeap, BuffersOfAnAssemblyComeFromMemoryAdvisedForLargePages) {
   }
 }
 
-// A field of the kernel's account of the mapping that holds the address
-// ("AnonHugePages" ...), in KiB, or -1 when there is none.
+// A size in the kernel's account of the mapping that holds the address, in
+// KiB, or -1 when there is none.
 long smaps_kib(const void* address, const std::string& field) {
-  const auto where = reinterpret_cast<std::uintptr_t>(address);
-  std::ifstream smaps("/proc/self/smaps");
-  std::string line;
-  bool inside = false;
-  while (std::getline(smaps, line)) {
-    unsigned long begin = 0, end = 0;
-    if (std::sscanf(line.c_str(), "%lx-%lx ", &begin, &end) == 2) {
-      inside = begin <= where && where < end;
-    } else if (inside && line.rfind(field + ":", 0) == 0) {
-      return std::stol(line.substr(field.size() + 1));
-    }
-  }
-  return -1;
+  const std::optional<std::string> size = smaps_field(address, field);
+  return size ? std::stol(*size) : -1;
 }
 
 // How often the kernel has had to give a fault 4 KiB pages instead of a
