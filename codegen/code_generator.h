@@ -34,6 +34,9 @@ class CodeGenerator {
 
   // The subroutine whose local labels the jumps of the next record find.
   const std::string& subroutine() const { return subroutine_; }
+  // Goes on in another place of the same pass 3: the operations kept stay,
+  // as their outcome does not depend on the subroutine.
+  void set_subroutine(std::string_view subroutine) { subroutine_ = subroutine; }
 
   void generate_code(LineRecord& record, const SymbolTable& symbols);
 

@@ -5,9 +5,14 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <iterator>
 #include <optional>
+#include <span>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "codegen/hex_text.h"
 #include "driver/chip_checks.h"
@@ -80,10 +85,15 @@ struct PendingWarning {
   std::string text;
 };
 
-// Pass 3 lists a program of at least this many records in two stretches at
-// once, the earlier on the worker: below it, what the worker's start costs
-// outweighs what it spares.
+// Pass 3 lists a program of at least this many records on two threads at
+// once, cut into pieces: below it, what the worker's start costs outweighs
+// what it spares.
 constexpr std::size_t kTwoStretchRecords = 4 * RecordStore::kCheckpointRecords;
+// A piece holds at least this many records, and a program is cut into at
+// most kMostPieces: what a piece costs to start and join stays small, and
+// the thread that finishes first waits at most about a piece for the other.
+constexpr std::size_t kLeastPieceRecords = 2 * RecordStore::kCheckpointRecords;
+constexpr std::size_t kMostPieces = 64;
 // The fewest source bytes a record comes from, short of macro expansion.
 constexpr std::size_t kLeastRecordBytes = 8;
 
@@ -102,6 +112,42 @@ struct RecordsInTurn {
     return stored.next(record, spot) || last_batch.next(record, spot);
   }
 };
+
+// A piece of pass 3 that the caller's thread listed, as a stretch of its
+// own, from the state pass 2 foresaw at its start.
+struct LaterPiece {
+  LaterPiece(CodeGenerator& generator, const std::optional<ChipChecks>& chip_before, std::size_t at)
+      : chip(chip_before), stretch(generator, chip ? &*chip : nullptr), index(at) {}
+  std::optional<ChipChecks> chip;  // the chip's checks as they were before pass 3
+  Pass3Stretch stretch;
+  std::size_t index;
+  // Its lines in the later listing, and the subroutine it ended in.
+  std::size_t listing_begin = 0;
+  std::size_t listing_end = 0;
+  std::string subroutine;
+};
+
+// Hands `parts`, one after another, to `sink`: whole pages of what they
+// make together, then the rest with `last`. A page that spans two parts is
+// put together apart, so that nothing else is copied.
+void hand_on_in_pages(std::span<const std::string_view> parts,
+                      const std::function<void(std::string_view, bool)>& sink) {
+  std::string page;  // the start of a page whose end is in a later part
+  for (std::string_view part : parts) {
+    if (!page.empty()) {
+      const std::size_t taken = std::min(kPage - page.size(), part.size());
+      page.append(part.substr(0, taken));
+      part.remove_prefix(taken);
+      if (page.size() < kPage) continue;
+      sink(page, false);
+      page.clear();
+    }
+    const std::size_t whole = part.size() / kPage * kPage;
+    if (whole > 0) sink(part.substr(0, whole), false);
+    page.assign(part.substr(whole));
+  }
+  sink(page, true);
+}
 
 // The next record: left in the store, whose reader it names, or read into
 // `record`.
@@ -368,14 +414,18 @@ class AssemblyService::Run {
   // The same for the last batch, at the start of pass 3, and `then` after
   // it on the worker.
   void hand_on_last(std::function<void()> then);
-  // Where the later of two stretches of pass 3 starts, when the program is
-  // listed in two at once.
-  std::optional<StretchStart> later_stretch(std::size_t listed) const;
+  // Where the pieces of pass 3 start, the first at the first record; more
+  // than one when the program is listed on two threads at once.
+  std::vector<StretchStart> pass3_pieces(std::size_t listed) const;
+  // The table of plain records for a thread that lists stretches like
+  // `stretch`: empty where repeats are not listed plain.
+  PlainRecords plain_records_for(const Pass3Stretch& stretch) const;
   // Lists records [first, end) that `records` reads into `stretch`, each
-  // listing line handed to `list`.
+  // listing line handed to `list`; `plain` holds the records found plain by
+  // this thread so far.
   template <typename Records, typename List>
   void list_records(Pass3Stretch& stretch, Records& records, std::size_t first, std::size_t end,
-                    List list);
+                    PlainRecords& plain, List list);
   // Whether a warning of pass 2 waits to be listed at record `n`.
   bool warning_pending(const Pass3Stretch& stretch, std::size_t n) const;
   // What listing a repeat of the record just encoded takes, if it is plain.
@@ -384,12 +434,20 @@ class AssemblyService::Run {
   template <typename List>
   void list_plain(Pass3Stretch& stretch, const RecordStore::Reader& stored, std::size_t n,
                   const RecordSpot& spot, const PlainRecords::Plain& plain, List& list);
-  // Lists the records in one stretch, or in two at once, and hands the
-  // listing on.
+  // Lists the records in one stretch, or in pieces on two threads at once,
+  // and hands the listing on.
   void list_in_one(Pass3Stretch& stretch, std::size_t listed);
-  void list_in_two(Pass3Stretch& earlier, const StretchStart& later, std::size_t listed);
-  // A listing line of the earlier stretch, which the worker lists: as it is
-  // the thread that calls the sink, it hands the lines on in pieces of
+  void list_in_pieces(Pass3Stretch& earlier, const std::vector<StretchStart>& pieces,
+                      std::size_t listed);
+  // The records from `start` on, read from the store from the checkpoint
+  // before it, then from the last batch.
+  RecordsInTurn records_from(const StretchStart& start);
+  // Lists piece `piece` (records [start.record, end)) on this thread, its
+  // lines behind the later listing's.
+  void list_later_piece(LaterPiece& piece, const StretchStart& start, std::size_t end,
+                        PlainRecords& plain);
+  // A listing line of the worker's stretch: as the worker is the thread
+  // that calls the sink, it hands the lines on in pieces of
   // whole pages as they come.
   void list_on_worker(std::string_view line);
   // After the last line: what the stretch collected goes into the result.
@@ -413,6 +471,9 @@ class AssemblyService::Run {
   std::optional<SourceMap> map_;  // from study_text()
   const ServiceOptions& options_;
   ServiceResult& result_;
+  // Whether the result keeps the listing's lines. Read for every line the
+  // worker lists, so it lies away from what this thread writes then.
+  const bool keep_listing_ = options_.keep_listing || !options_.listing_sink;
   std::optional<Utf8SourceNotes> utf8_;           // from study_text()
   std::vector<PendingWarning> warnings_;          // found in pass 2, listed in pass 3
   std::unique_ptr<ProgramFactsCollector> facts_;  // only when the facts were asked for
@@ -429,19 +490,19 @@ class AssemblyService::Run {
   std::size_t distinct_before_last_ = 0;  // distinct records in the store then
   std::atomic<bool> last_batch_stored_{false};
   std::optional<ChipChecks> chip_;  // when the sources define a chip
-  // Where a later stretch of pass 3 could start: the first line of the
+  // Where a piece of pass 3 could start: the first line of the
   // source's own after each checkpoint of the store, with what pass 2 knew
   // there; the subroutine that pass 2 is in, as pass 3 will see it.
   std::vector<StretchStart> starts_;
   bool seeking_start_ = false;
   std::string subroutine_;
-  // The later stretch's listing lines, until the earlier stretch's are out.
-  // This thread writes them while the worker writes the pieces below: each
+  // The listing lines of this thread's pieces of pass 3, each piece's
+  // behind those of the piece listed before it, until the worker's are out.
+  // This thread writes them while the worker writes the buffers below: each
   // on cache lines of its own.
   alignas(kCacheLine) std::string later_listing_;
-  // The listing's lines, when the result keeps it; else two buffers in
-  // turn, one filled while the worker hands the other to the sink.
-  bool keep_listing_ = options_.keep_listing || !options_.listing_sink;
+  // When the result does not keep the listing, its lines go to two buffers
+  // in turn, one filled while the worker hands the other to the sink.
   alignas(kCacheLine) std::array<std::string, 2> pieces_;
   std::size_t filling_ = 0;
   std::size_t listing_handed_ = 0;  // of the kept listing, the bytes handed to its sink
@@ -481,8 +542,8 @@ void AssemblyService::Run::study_text() {
   if (std::optional<ChipFacts> chip = chip_of_sources(sources_)) chip_.emplace(std::move(*chip));
   // Memory touched for the first time is dear, and this thread is idle while
   // pass 1 runs: the batches' room is touched here, and so is the room of
-  // the later stretch's listing, about as large as the source, once the
-  // program may be large enough to be listed in two stretches.
+  // the later listing, about as large as the source, once the program may
+  // be large enough to be listed on two threads.
   if (options_.worker == nullptr) return;
   for (RecordStore::Batch& batch : batches_) batch.touch_room();
   if (source_.size() >= kTwoStretchRecords * kLeastRecordBytes) {
@@ -900,51 +961,51 @@ void AssemblyService::Run::pass3() {
   stored_before_last_ = kept_ - batches_[batch_filling_].size();
   // Read now: the worker adds the last batch while both threads list.
   distinct_before_last_ = result_.records->distinct();
-  const std::optional<StretchStart> later = later_stretch(listed);
-  if (!later) later_listing_ = std::string();
-  Pass3Stretch stretch(later ? service_.worker_generator_ : service_.generator_,
+  const std::vector<StretchStart> pieces = pass3_pieces(listed);
+  const bool in_pieces = pieces.size() > 1;
+  if (!in_pieces) later_listing_ = std::string();
+  Pass3Stretch stretch(in_pieces ? service_.worker_generator_ : service_.generator_,
                        chip_ ? &*chip_ : nullptr);
   stretch.generator->reset();
-  if (later) {
-    list_in_two(stretch, *later, listed);
+  if (in_pieces) {
+    list_in_pieces(stretch, pieces, listed);
   } else {
     list_in_one(stretch, listed);
   }
   finish_pass3(stretch);
 }
 
-std::optional<StretchStart> AssemblyService::Run::later_stretch(std::size_t listed) const {
+std::vector<StretchStart> AssemblyService::Run::pass3_pieces(std::size_t listed) const {
+  std::vector<StretchStart> pieces(1);
   // The facts follow the image in order, a record at a time.
-  if (options_.worker == nullptr || facts_ || listed < kTwoStretchRecords) return std::nullopt;
-  // The worker lists the earlier stretch once it has added and laid out the
-  // last batch, which takes it about half as long a record as listing.
-  // This thread lists a record more slowly, by about a sixth (its lines go
-  // to new memory, to wait there for the earlier stretch's), so the
-  // earlier stretch is the larger.
-  const std::size_t last_batch = kept_ - stored_before_last_;
-  const std::size_t share = listed / 50 * 27;
-  const std::size_t middle = share - std::min(share, last_batch / 4);
-  // The last start at or before the middle; the later stretch starts in the
-  // store, so that its reader can start at a checkpoint.
-  auto after = std::upper_bound(
-      starts_.begin(), starts_.end(), middle,
-      [](std::size_t record, const StretchStart& start) { return record < start.record; });
-  while (after != starts_.begin() && std::prev(after)->record >= stored_before_last_) --after;
-  if (after == starts_.begin()) return std::nullopt;
-  return *std::prev(after);
+  if (options_.worker == nullptr || facts_ || listed < kTwoStretchRecords) return pieces;
+  const std::size_t least = options_.pass3_piece_records != 0
+                                ? options_.pass3_piece_records
+                                : std::max(kLeastPieceRecords, listed / kMostPieces);
+  // A piece after the first starts in the store, so that its reader can
+  // start at a checkpoint; the last runs on into the last batch.
+  for (const StretchStart& start : starts_) {
+    if (start.record >= stored_before_last_ || listed - start.record < least) break;
+    if (start.record - pieces.back().record >= least) pieces.push_back(start);
+  }
+  return pieces;
 }
 
-template <typename Records, typename List>
-void AssemblyService::Run::list_records(Pass3Stretch& stretch, Records& records, std::size_t first,
-                                        std::size_t end, List list) {
-  LineRecord record;
-  RecordSpot spot;
-  std::string line;
+PlainRecords AssemblyService::Run::plain_records_for(const Pass3Stretch& stretch) const {
   // Repeats are listed from the store without being encoded again, where
   // nothing else is asked of a record: no chip to check its words against,
   // no facts to collect.
   const bool repeats_listed_plain = facts_ == nullptr && stretch.chip == nullptr;
-  PlainRecords plain(repeats_listed_plain ? distinct_before_last_ : 0);
+  return PlainRecords(repeats_listed_plain ? distinct_before_last_ : 0);
+}
+
+template <typename Records, typename List>
+void AssemblyService::Run::list_records(Pass3Stretch& stretch, Records& records, std::size_t first,
+                                        std::size_t end, PlainRecords& plain, List list) {
+  LineRecord record;
+  RecordSpot spot;
+  std::string line;
+  const bool repeats_listed_plain = facts_ == nullptr && stretch.chip == nullptr;
   for (std::size_t n = first; n < end; ++n) {
     const NextRecord next = next_record(records, record, spot);
     if (!next.found) break;
@@ -1035,76 +1096,111 @@ void AssemblyService::Run::list_in_one(Pass3Stretch& stretch, std::size_t listed
   RecordsInTurn records{RecordStore::Reader(*result_.records, stored_before_last_),
                         RecordStore::Batch::Reader(batches_[batch_filling_]), &last_batch_stored_,
                         kept_};
-  list_records(stretch, records, 0, listed, [this](std::string_view line) { list(line); });
+  PlainRecords plain = plain_records_for(stretch);
+  list_records(stretch, records, 0, listed, plain, [this](std::string_view line) { list(line); });
   if (options_.listing_sink) hand_on_listing(true);
 }
 
-// The worker lists the earlier stretch from the store once the last batch is
-// in, handing its lines to the sink as it goes, while this thread lists the
-// later stretch from where pass 2 foresaw its state and keeps its lines.
-// Should the earlier stretch end in another state than foreseen, the later
-// records are listed again after it.
-void AssemblyService::Run::list_in_two(Pass3Stretch& earlier, const StretchStart& later,
-                                       std::size_t listed) {
-  const RecordStore::Checkpoint from = result_.records->checkpoint_before(later.record);
-  std::optional<ChipChecks> later_chip;
-  if (chip_) later_chip.emplace(*chip_);
-  Pass3Stretch stretch(service_.generator_, later_chip ? &*later_chip : nullptr);
-  stretch.generator->reset(later.subroutine);
-  stretch.counter = later.counter;
-  stretch.pending =
-      static_cast<std::size_t>(std::partition_point(warnings_.begin(), warnings_.end(),
-                                                    [&](const PendingWarning& pending) {
-                                                      return pending.record < later.record;
-                                                    }) -
-                               warnings_.begin());
-  hand_on_last([this, &earlier, end = later.record] {
-    RecordStore::Reader records(*result_.records, end);
-    list_records(earlier, records, 0, end, [this](std::string_view line) { list_on_worker(line); });
+// The worker lists the first piece and those after it, in order, from the
+// store once the last batch is in, handing its lines to the sink as it goes;
+// meanwhile this thread lists pieces from the last one back, each from where
+// pass 2 foresaw its state, keeping their lines. They stop where they meet.
+// The pieces are then joined in order; should a piece end in another state
+// than the next was foreseen to start in, the records from there on are
+// listed again after it.
+void AssemblyService::Run::list_in_pieces(Pass3Stretch& earlier,
+                                          const std::vector<StretchStart>& pieces,
+                                          std::size_t listed) {
+  const auto piece_end = [&pieces, listed](std::size_t piece) {
+    return piece + 1 < pieces.size() ? pieces[piece + 1].record : listed;
+  };
+  PieceClaims claims(pieces.size());
+  std::size_t worker_pieces = 0;  // read once the worker is done
+  // Each of this thread's pieces checks the words against the chip's checks
+  // as they were before pass 3, which the worker's stretch goes on in.
+  const std::optional<ChipChecks> chip_before = chip_;
+  hand_on_last([this, &earlier, &pieces, &claims, &worker_pieces, piece_end] {
+    RecordStore::Reader records(*result_.records);
+    PlainRecords plain = plain_records_for(earlier);
+    for (std::optional<std::size_t> piece = 0; piece; piece = claims.take_front()) {
+      list_records(earlier, records, pieces[*piece].record, piece_end(*piece), plain,
+                   [this](std::string_view line) { list_on_worker(line); });
+      worker_pieces = *piece + 1;
+    }
   });
 
-  const auto later_records = [&] {
-    RecordsInTurn records{RecordStore::Reader(*result_.records, from, stored_before_last_),
-                          RecordStore::Batch::Reader(batches_[batch_filling_]), &last_batch_stored_,
-                          kept_};
-    records.stored.skip_to(later.record);
-    return records;
-  };
-  // Its room was touched on the worker while pass 1 ran.
-  const auto list_later = [this](std::string_view line) {
-    append_writing_ahead(later_listing_, line);
-  };
-  RecordsInTurn records = later_records();
-  list_records(stretch, records, later.record, listed, list_later);
+  // This thread's pieces, the last first.
+  std::deque<LaterPiece> later;
+  PlainRecords plain = plain_records_for(earlier);
+  service_.generator_.reset();
+  while (const std::optional<std::size_t> index = claims.take_back()) {
+    LaterPiece& piece = later.emplace_back(service_.generator_, chip_before, *index);
+    list_later_piece(piece, pieces[*index], piece_end(*index), plain);
+  }
   options_.worker->wait();
-  if (earlier.reaches(later)) {
-    earlier.join(std::move(stretch));
-  } else {
-    later_listing_.clear();
-    RecordsInTurn again = later_records();
-    list_records(earlier, again, later.record, listed, list_later);
+
+  // The lines of the pieces after the worker's, in order, in the later listing.
+  std::vector<std::pair<std::size_t, std::size_t>> spans;
+  std::string subroutine = earlier.generator->subroutine();
+  std::size_t next = worker_pieces;
+  for (auto piece = later.rbegin(); piece != later.rend(); ++piece, ++next) {
+    const StretchStart& start = pieces[piece->index];
+    if (earlier.counter != start.counter || subroutine != start.subroutine) break;
+    earlier.join(std::move(piece->stretch));
+    subroutine = std::move(piece->subroutine);
+    spans.emplace_back(piece->listing_begin, piece->listing_end);
+  }
+  if (next < pieces.size()) {
+    earlier.generator->set_subroutine(subroutine);
+    const std::size_t begin = later_listing_.size();
+    RecordsInTurn again = records_from(pieces[next]);
+    list_records(earlier, again, pieces[next].record, listed, plain,
+                 [this](std::string_view line) { append_writing_ahead(later_listing_, line); });
+    spans.emplace_back(begin, later_listing_.size());
   }
 
+  std::vector<std::string_view> parts;
+  if (!keep_listing_) parts.push_back(pieces_[filling_]);
+  for (const auto& [begin, end] : spans) {
+    parts.push_back(std::string_view(later_listing_).substr(begin, end - begin));
+  }
   if (keep_listing_) {
-    result_.listing += later_listing_;
+    for (const std::string_view part : parts) result_.listing += part;
     later_listing_ = std::string();
     if (options_.listing_sink) hand_on_listing(true);
     return;
   }
-  // The sink takes whole pages until the last piece: the part of a page that
-  // the earlier stretch left is filled up from the later stretch's lines.
-  std::string& rest = pieces_[filling_];
-  const std::size_t moved = std::min(later_listing_.size(), (kPage - rest.size() % kPage) % kPage);
-  rest.append(later_listing_, 0, moved);
-  const std::string_view later_rest = std::string_view(later_listing_).substr(moved);
-  on_worker([this, &rest, later_rest] {
-    if (later_rest.empty()) {
-      options_.listing_sink(rest, true);
-      return;
-    }
-    if (!rest.empty()) options_.listing_sink(rest, false);
-    options_.listing_sink(later_rest, true);
-  });
+  // The sink takes whole pages until the last piece.
+  on_worker([this, parts = std::move(parts)] { hand_on_in_pages(parts, options_.listing_sink); });
+}
+
+RecordsInTurn AssemblyService::Run::records_from(const StretchStart& start) {
+  RecordsInTurn records{
+      RecordStore::Reader(*result_.records, result_.records->checkpoint_before(start.record),
+                          stored_before_last_),
+      RecordStore::Batch::Reader(batches_[batch_filling_]), &last_batch_stored_, kept_};
+  records.stored.skip_to(start.record);
+  return records;
+}
+
+void AssemblyService::Run::list_later_piece(LaterPiece& piece, const StretchStart& start,
+                                            std::size_t end, PlainRecords& plain) {
+  Pass3Stretch& stretch = piece.stretch;
+  stretch.generator->set_subroutine(start.subroutine);
+  stretch.counter = start.counter;
+  stretch.pending =
+      static_cast<std::size_t>(std::partition_point(warnings_.begin(), warnings_.end(),
+                                                    [&](const PendingWarning& pending) {
+                                                      return pending.record < start.record;
+                                                    }) -
+                               warnings_.begin());
+  RecordsInTurn records = records_from(start);
+  piece.listing_begin = later_listing_.size();
+  // Its room was touched on the worker while pass 1 ran.
+  list_records(stretch, records, start.record, end, plain,
+               [this](std::string_view line) { append_writing_ahead(later_listing_, line); });
+  piece.listing_end = later_listing_.size();
+  piece.subroutine = stretch.generator->subroutine();
 }
 
 void AssemblyService::Run::list_on_worker(std::string_view line) {

@@ -86,6 +86,10 @@ struct ServiceOptions {
   // The bound on the lines that macro expansion produces in one assembly;
   // the fuzz targets lower it so that each input's work stays small.
   std::size_t macro_line_limit = MacroExpander::kMaxExpandedLines;
+  // The fewest records in a piece of pass 3 where the worker and the
+  // caller's thread list a large program at once; 0: chosen from the
+  // program's size. Tests lower it to cut a program into many pieces.
+  std::size_t pass3_piece_records = 0;
 };
 
 enum class ServiceOutcome {
@@ -144,9 +148,8 @@ class AssemblyService {
   MacroExpander expander_;
   Classifier classifier_;
   CodeGenerator generator_;
-  // The generator of the earlier stretch, where pass 3 lists a large
-  // program in two stretches at once (its other thread), on cache lines of
-  // its own.
+  // The generator of the worker's stretch, where pass 3 lists a large
+  // program on two threads at once, on cache lines of its own.
   alignas(kCacheLine) CodeGenerator worker_generator_;
   alignas(kCacheLine) StatementMatcher matcher_;
   LineRecord record_;

@@ -52,4 +52,17 @@ void Pass3Stretch::join(Pass3Stretch&& later) {
   pending = later.pending;
 }
 
+std::optional<std::size_t> PieceClaims::take_front() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (front_ > back_) return std::nullopt;
+  return front_++;
+}
+
+std::optional<std::size_t> PieceClaims::take_back() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  // The first piece is always the front's, so back_ stays above zero here.
+  if (back_ < front_) return std::nullopt;
+  return back_--;
+}
+
 }  // namespace korva

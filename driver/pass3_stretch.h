@@ -1,13 +1,15 @@
 // What pass 3 collects over a stretch of the records: the words, the error
 // list, the diagnostics and the counts behind the summary warnings. A large
-// program's records are listed in two stretches at once, the earlier on the
-// worker thread and the later on the caller's; each stretch has its own,
-// and the later is joined to the earlier once both are done, as if one
-// stretch had listed them all.
+// program's records are cut into pieces that two threads list at once: the
+// worker from the first piece on, in order, as one stretch, and the
+// caller's thread from the last piece back, each piece a stretch of its
+// own. Once both are done, the caller's pieces are joined to the worker's
+// stretch in order, as if one stretch had listed them all.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,7 +38,7 @@ struct Tally {
   std::size_t first_beyond_index = 0;
 };
 
-// Where the later of two stretches starts: the state pass 3 will be in
+// Where a piece of pass 3 after the first starts: the state pass 3 will be in
 // there, as pass 2 foresaw it from its own addresses and subroutines. The
 // first record is a line of the source's own (not of a macro expansion), so
 // no macro call stands around it.
@@ -46,8 +48,8 @@ struct StretchStart {
   std::string subroutine;     // the subroutine around it
 };
 
-// Two stretches are listed on two threads at once: each on cache lines of
-// its own.
+// Stretches are listed on two threads at once: each on cache lines of its
+// own.
 struct alignas(kCacheLine) Pass3Stretch {
   Pass3Stretch(CodeGenerator& code_generator, ChipChecks* checks)
       : generator(&code_generator), chip(checks) {}
@@ -64,16 +66,30 @@ struct alignas(kCacheLine) Pass3Stretch {
   LocalLabels local_labels;
   MacroCallTrail macro_calls;
 
-  // Whether this stretch, listed up to `later.record`, ended in the state
-  // that the later stretch started from.
-  bool reaches(const StretchStart& later) const {
-    return counter == later.counter && generator->subroutine() == later.subroutine;
-  }
   // Takes over what `later` collected over the records that follow this
   // stretch's; `later.chip` is a copy of this one's chip checks as they
-  // were before either stretch began. Warnings beyond their kind's share
-  // over both stretches are dropped, as one stretch would have left them out.
+  // were before pass 3 began. Warnings beyond their kind's share over both
+  // stretches are dropped, as one stretch would have left them out.
   void join(Pass3Stretch&& later);
+};
+
+// Which pieces of pass 3 each thread lists: the front takes them in order
+// from the second on (the first is its own), the back from the last one
+// down, until they meet. Both finish about together, however fast each
+// goes, and the front's pieces are the first ones without a gap.
+class PieceClaims {
+ public:
+  // `pieces`: at least one.
+  explicit PieceClaims(std::size_t pieces) : back_(pieces - 1) {}
+  // The next piece for the front, or none once the back has taken it.
+  std::optional<std::size_t> take_front();
+  // The next piece for the back, or none once the front has taken it.
+  std::optional<std::size_t> take_back();
+
+ private:
+  std::mutex mutex_;
+  std::size_t front_ = 1;  // the next piece the front would take
+  std::size_t back_;       // the next piece the back would take
 };
 
 }  // namespace korva

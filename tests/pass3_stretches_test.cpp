@@ -1,7 +1,8 @@
-// With a worker, pass 3 lists a large program in two stretches at once and
-// joins them. Whatever the program, the result must be the one that pass 3
-// gives in one stretch (without a worker): the same listing, error list,
-// diagnostics, image and .obj bytes.
+// With a worker, pass 3 cuts a large program into pieces that two threads
+// list at once, and joins them. Whatever the program and wherever the
+// threads meet, the result must be the one that pass 3 gives in one stretch
+// (without a worker): the same listing, error list, diagnostics, image and
+// .obj bytes.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -12,9 +13,11 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/assembly_service.h"
+#include "driver/pass3_stretch.h"
 #include "support/background_worker.h"
 #include "test_support.h"
 
@@ -149,13 +152,18 @@ TEST(Pass3Stretches, GiveWhatOneStretchGives) {
     // Large enough for two stretches, with findings to join.
     ASSERT_GE(one.records->size(), 5 * RecordStore::kCheckpointRecords);
     ASSERT_GT(one.error_entries.size(), 100u);
-    for (const bool keep : {true, false}) {
+    // The pieces the program's size gives, and pieces as small as can be,
+    // so that the threads meet at many places over the runs.
+    for (const auto& [keep, piece_records] :
+         {std::pair{true, 0}, std::pair{false, 0}, std::pair{true, 1}, std::pair{false, 1}}) {
       SCOPED_TRACE(keep ? "listing kept" : "listing streamed");
+      SCOPED_TRACE(piece_records);
       Collected collected;
       std::string object;
       ServiceOptions options;
       options.worker = &worker;
       options.keep_listing = keep;
+      options.pass3_piece_records = static_cast<std::size_t>(piece_records);
       options.listing_sink = [&collected](std::string_view bytes, bool last) {
         collected.streamed_listing += bytes;
         collected.last_calls += last ? 1 : 0;
@@ -171,6 +179,32 @@ TEST(Pass3Stretches, GiveWhatOneStretchGives) {
       EXPECT_TRUE(two.image.bytes() == one.image.bytes());
       EXPECT_EQ(placed_text(two.image), placed_text(one.image));
       EXPECT_TRUE(object == one.object_bytes());
+    }
+  }
+}
+
+// The two ends take every piece but the first (the front's own) exactly
+// once: the front the first ones in order, the back the others from the
+// last down, however their calls interleave.
+TEST(PieceClaims, TheTwoEndsShareThePiecesWithoutGapOrOverlap) {
+  for (const std::size_t pieces : {1u, 2u, 3u, 17u, 64u}) {
+    for (int round = 0; round < 20; ++round) {
+      SCOPED_TRACE(pieces);
+      PieceClaims claims(pieces);
+      std::vector<std::size_t> front;
+      std::vector<std::size_t> back;
+      std::thread other([&] {
+        while (const std::optional<std::size_t> piece = claims.take_front())
+          front.push_back(*piece);
+      });
+      while (const std::optional<std::size_t> piece = claims.take_back()) back.push_back(*piece);
+      other.join();
+      std::size_t expected = 1;
+      for (const std::size_t piece : front) EXPECT_EQ(piece, expected++);
+      for (auto piece = back.rbegin(); piece != back.rend(); ++piece) EXPECT_EQ(*piece, expected++);
+      EXPECT_EQ(expected, pieces);
+      EXPECT_FALSE(claims.take_front());
+      EXPECT_FALSE(claims.take_back());
     }
   }
 }
