@@ -439,12 +439,13 @@ class AssemblyService::Run {
   void list_in_one(Pass3Stretch& stretch, std::size_t listed);
   void list_in_pieces(Pass3Stretch& earlier, const std::vector<StretchStart>& pieces,
                       std::size_t listed);
-  // The records from `start` on, read from the store from the checkpoint
-  // before it, then from the last batch.
-  RecordsInTurn records_from(const StretchStart& start);
+  // The records from `start` on, read from the store from `checkpoint`, the
+  // one before it, then from the last batch.
+  RecordsInTurn records_from(const StretchStart& start, const RecordStore::Checkpoint& checkpoint);
   // Lists piece `piece` (records [start.record, end)) on this thread, its
   // lines behind the later listing's.
-  void list_later_piece(LaterPiece& piece, const StretchStart& start, std::size_t end,
+  void list_later_piece(LaterPiece& piece, const StretchStart& start,
+                        const RecordStore::Checkpoint& checkpoint, std::size_t end,
                         PlainRecords& plain);
   // A listing line of the worker's stretch: as the worker is the thread
   // that calls the sink, it hands the lines on in pieces of
@@ -1119,6 +1120,13 @@ void AssemblyService::Run::list_in_pieces(Pass3Stretch& earlier,
   // Each of this thread's pieces checks the words against the chip's checks
   // as they were before pass 3, which the worker's stretch goes on in.
   const std::optional<ChipChecks> chip_before = chip_;
+  // Where the store's reader starts for each piece, found before the worker
+  // adds the last batch (and checkpoints with it).
+  std::vector<RecordStore::Checkpoint> checkpoints;
+  checkpoints.reserve(pieces.size());
+  for (const StretchStart& start : pieces) {
+    checkpoints.push_back(result_.records->checkpoint_before(start.record));
+  }
   hand_on_last([this, &earlier, &pieces, &claims, &worker_pieces, piece_end] {
     RecordStore::Reader records(*result_.records);
     PlainRecords plain = plain_records_for(earlier);
@@ -1135,7 +1143,7 @@ void AssemblyService::Run::list_in_pieces(Pass3Stretch& earlier,
   service_.generator_.reset();
   while (const std::optional<std::size_t> index = claims.take_back()) {
     LaterPiece& piece = later.emplace_back(service_.generator_, chip_before, *index);
-    list_later_piece(piece, pieces[*index], piece_end(*index), plain);
+    list_later_piece(piece, pieces[*index], checkpoints[*index], piece_end(*index), plain);
   }
   options_.worker->wait();
 
@@ -1153,7 +1161,7 @@ void AssemblyService::Run::list_in_pieces(Pass3Stretch& earlier,
   if (next < pieces.size()) {
     earlier.generator->set_subroutine(subroutine);
     const std::size_t begin = later_listing_.size();
-    RecordsInTurn again = records_from(pieces[next]);
+    RecordsInTurn again = records_from(pieces[next], checkpoints[next]);
     list_records(earlier, again, pieces[next].record, listed, plain,
                  [this](std::string_view line) { append_writing_ahead(later_listing_, line); });
     spans.emplace_back(begin, later_listing_.size());
@@ -1174,16 +1182,17 @@ void AssemblyService::Run::list_in_pieces(Pass3Stretch& earlier,
   on_worker([this, parts = std::move(parts)] { hand_on_in_pages(parts, options_.listing_sink); });
 }
 
-RecordsInTurn AssemblyService::Run::records_from(const StretchStart& start) {
-  RecordsInTurn records{
-      RecordStore::Reader(*result_.records, result_.records->checkpoint_before(start.record),
-                          stored_before_last_),
-      RecordStore::Batch::Reader(batches_[batch_filling_]), &last_batch_stored_, kept_};
+RecordsInTurn AssemblyService::Run::records_from(const StretchStart& start,
+                                                 const RecordStore::Checkpoint& checkpoint) {
+  RecordsInTurn records{RecordStore::Reader(*result_.records, checkpoint, stored_before_last_),
+                        RecordStore::Batch::Reader(batches_[batch_filling_]), &last_batch_stored_,
+                        kept_};
   records.stored.skip_to(start.record);
   return records;
 }
 
 void AssemblyService::Run::list_later_piece(LaterPiece& piece, const StretchStart& start,
+                                            const RecordStore::Checkpoint& checkpoint,
                                             std::size_t end, PlainRecords& plain) {
   Pass3Stretch& stretch = piece.stretch;
   stretch.generator->set_subroutine(start.subroutine);
@@ -1194,7 +1203,7 @@ void AssemblyService::Run::list_later_piece(LaterPiece& piece, const StretchStar
                                                       return pending.record < start.record;
                                                     }) -
                                warnings_.begin());
-  RecordsInTurn records = records_from(start);
+  RecordsInTurn records = records_from(start, checkpoint);
   piece.listing_begin = later_listing_.size();
   // Its room was touched on the worker while pass 1 ran.
   list_records(stretch, records, start.record, end, plain,
