@@ -453,8 +453,8 @@ class AssemblyService::Run {
   void list_on_worker(std::string_view line);
   // After the last line: what the stretch collected goes into the result.
   void finish_pass3(Pass3Stretch& stretch);
-  // Lays out the batch's records for the .obj file, when it is asked for.
-  void lay_out(const RecordStore::Batch& batch, bool last);
+  // Lays out records of a batch for the .obj file, when it is asked for.
+  void lay_out(RecordStore::Batch::Part records, bool last);
   // Adds a line to the listing; every piece of it is handed on to
   // `listing_sink`, unless the worker is still at the one before.
   void list(std::string_view line);
@@ -759,7 +759,7 @@ void AssemblyService::Run::hand_on_last(std::function<void()> then) {
     result_.records->add(batch);
     result_.records->stop_adding();
     last_batch_stored_.store(true, std::memory_order_release);
-    lay_out(batch, true);
+    lay_out(batch.whole(), true);
     if (then) then();
   });
   // The worker is done with the other batch; pass 3's buffers reuse its
@@ -770,8 +770,14 @@ void AssemblyService::Run::hand_on_last(std::function<void()> then) {
 void AssemblyService::Run::hand_on() {
   const RecordStore::Batch& batch = batches_[batch_filling_];
   on_worker([this, &batch] {
-    result_.records->add(batch);
-    lay_out(batch, false);
+    // A block at a time, laid out while what the store read of it is still
+    // in the cache: a batch may be larger than the cache holds.
+    RecordStore::Batch::Part rest = batch.whole();
+    while (rest.count > 0) {
+      const RecordStore::Batch::Part block = rest;
+      rest = result_.records->add(rest, RecordStore::kObjectBlockRecords);
+      lay_out(RecordStore::Batch::Part{block.begin, block.count - rest.count}, false);
+    }
   });
   // The worker is done with the other batch: a job starts only once the one
   // before has ended.
@@ -779,9 +785,9 @@ void AssemblyService::Run::hand_on() {
   batches_[batch_filling_].clear();
 }
 
-void AssemblyService::Run::lay_out(const RecordStore::Batch& batch, bool last) {
+void AssemblyService::Run::lay_out(RecordStore::Batch::Part records, bool last) {
   if (!object_writer_) return;
-  static_cast<void>(object_writer_->write_batch(batch, [this](std::string_view block) {
+  static_cast<void>(object_writer_->write_batch(records, [this](std::string_view block) {
     options_.object_sink(block, false);
     return Expected<void>{};
   }));

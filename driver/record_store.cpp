@@ -399,7 +399,8 @@ std::size_t RecordStore::shared_fields(const LineRecord& record, char* out) {
   return put_fields(record, out);
 }
 
-void RecordStore::add(const Batch& batch) {
+RecordStore::Batch::Part RecordStore::add(Batch::Part part, std::size_t count) {
+  count = std::min(count, part.count);
   if (records_.lost_slots()) find_records_again();
   // A few records at a time: their slots are asked for, then the texts the
   // slots name, then the records are kept, so that the waits overlap.
@@ -415,9 +416,9 @@ void RecordStore::add(const Batch& batch) {
   std::array<Parsed, kGroup> group;
   std::array<std::string_view, kFieldCount> texts;
   if (known_fields_.empty()) known_fields_.resize(kKnownFields);
-  const char* in = batch.bytes_.get();
-  for (std::size_t done = 0; done < batch.count_;) {
-    const std::size_t size = std::min(kGroup, batch.count_ - done);
+  const char* in = part.begin;
+  for (std::size_t done = 0; done < count;) {
+    const std::size_t size = std::min(kGroup, count - done);
     for (std::size_t i = 0; i < size; ++i) {
       Parsed& parsed = group[i];
       in = read_batch_record(in, texts, parsed.spot, parsed.shared, parsed.same_as);
@@ -451,6 +452,7 @@ void RecordStore::add(const Batch& batch) {
     }
     done += size;
   }
+  return Batch::Part{in, part.count - count};
 }
 
 void RecordStore::add(const LineRecord& record, RecordSpot spot) {
@@ -674,10 +676,10 @@ Expected<void> RecordStore::ObjectWriter::write_up_to(std::size_t count, const O
   return written;
 }
 
-Expected<void> RecordStore::ObjectWriter::write_batch(const Batch& batch, const ObjectSink& sink) {
-  const char* in = batch.bytes_.get();
+Expected<void> RecordStore::ObjectWriter::write_batch(Batch::Part part, const ObjectSink& sink) {
+  const char* in = part.begin;
   return write_records(
-      batch.count_, [&in](char* slot) { in = lay_out_batch_record(in, slot); }, sink);
+      part.count, [&in](char* slot) { in = lay_out_batch_record(in, slot); }, sink);
 }
 
 Expected<void> RecordStore::write_object(const ObjectSink& sink, std::size_t count) const {

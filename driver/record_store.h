@@ -63,6 +63,13 @@ class RecordStore {
     void add_shared(std::string_view shared, const FieldText<kAddressFieldSize>& address,
                     RecordSpot spot, std::uint32_t same_as);
     std::size_t size() const { return count_; }
+    // Records of the batch, in order, as the store and the .obj layout take
+    // them: the whole batch, or a part of it.
+    struct Part {
+      const char* begin = nullptr;
+      std::size_t count = 0;
+    };
+    Part whole() const { return Part{bytes_.get(), count_}; }
     // Room for `bytes` of records (a record takes the used bytes of its
     // fields and about 16 more) before the batch grows.
     void reserve(std::size_t bytes);
@@ -114,7 +121,10 @@ class RecordStore {
   // field cuts it.
   void add(const LineRecord& record, RecordSpot spot);
   // Keeps the batch's records, in their order.
-  void add(const Batch& batch);
+  void add(const Batch& batch) { add(batch.whole(), batch.size()); }
+  // Keeps the first `count` records of `part`, in their order, and returns
+  // the records after them.
+  Batch::Part add(Batch::Part part, std::size_t count);
   // Lets go of what finding repeated records takes (a table of a few
   // bytes per distinct record) once no more records are coming; a later
   // add() builds it again.
@@ -207,7 +217,12 @@ class RecordStore {
     // Hands the batch's records to `sink` the same way, for a writer that is
     // given each batch that goes to the store instead of reading the store
     // back. Batches of whole blocks give the blocks that write_up_to gives.
-    Expected<void> write_batch(const Batch& batch, const ObjectSink& sink);
+    Expected<void> write_batch(const Batch& batch, const ObjectSink& sink) {
+      return write_batch(batch.whole(), sink);
+    }
+    // The same for a part of a batch, which follows the records handed on
+    // before it.
+    Expected<void> write_batch(Batch::Part part, const ObjectSink& sink);
 
    private:
     // Fills blocks with `count` records, each laid out at its slot by

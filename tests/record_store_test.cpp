@@ -110,11 +110,21 @@ TEST(RecordStore, RecordsAndSpotsComeBackInOrderInTheirStoredForm) {
 
 TEST(RecordStore, RecordsAddedInBatchesAreTheRecordsAddedOneByOne) {
   // Batches of each size, one batch object reused after clear(), and the
-  // whole 20000 records in one batch, which outgrows its first room.
+  // whole 20000 records in one batch, which outgrows its first room; each
+  // batch whole, or a part at a time, each part laid out once it is added.
   const std::size_t count = 20000;
   const RecordStore one_by_one = numbered_store(count);
-  for (const std::size_t batch_size :
-       {std::size_t{1}, std::size_t{7}, RecordStore::kObjectBlockRecords, count}) {
+  constexpr std::size_t kWhole = 0;
+  const std::pair<std::size_t, std::size_t> sizes[] = {
+      {1, kWhole},
+      {7, kWhole},
+      {RecordStore::kObjectBlockRecords, kWhole},
+      {count, kWhole},
+      {count, RecordStore::kObjectBlockRecords},
+      {5000, 3},
+  };
+  for (const auto& [batch_size, part_size] : sizes) {
+    SCOPED_TRACE(testing::Message() << "batches of " << batch_size << ", parts of " << part_size);
     RecordStore store;
     RecordStore::Batch batch;
     // Laid out batch by batch, as the records go to the store.
@@ -127,21 +137,29 @@ TEST(RecordStore, RecordsAddedInBatchesAreTheRecordsAddedOneByOne) {
     };
     for (std::size_t n = 0; n < count; ++n) {
       batch.add(numbered_record(n), numbered_spot(n));
-      if (batch.size() == batch_size || n + 1 == count) {
+      if (batch.size() != batch_size && n + 1 != count) continue;
+      if (part_size == kWhole) {
         store.add(batch);
         ASSERT_TRUE(writer.write_batch(batch, sink));
-        batch.clear();
+      } else {
+        for (RecordStore::Batch::Part rest = batch.whole(); rest.count > 0;) {
+          const RecordStore::Batch::Part part = rest;
+          rest = store.add(rest, part_size);
+          ASSERT_EQ(rest.count, part.count - std::min(part.count, part_size));
+          ASSERT_TRUE(writer.write_batch({part.begin, part.count - rest.count}, sink));
+        }
       }
+      batch.clear();
     }
-    EXPECT_TRUE(laid_out == one_by_one.object_bytes()) << "batches of " << batch_size;
-    ASSERT_EQ(store.size(), count) << "batches of " << batch_size;
-    EXPECT_EQ(store.distinct(), one_by_one.distinct()) << "batches of " << batch_size;
-    EXPECT_TRUE(store.object_bytes() == one_by_one.object_bytes()) << "batches of " << batch_size;
+    EXPECT_TRUE(laid_out == one_by_one.object_bytes());
+    ASSERT_EQ(store.size(), count);
+    EXPECT_EQ(store.distinct(), one_by_one.distinct());
+    EXPECT_TRUE(store.object_bytes() == one_by_one.object_bytes());
     RecordStore::Reader reader = store.reader();
     LineRecord record;
     RecordSpot spot;
     for (std::size_t n = 0; reader.next(record, spot); ++n) {
-      ASSERT_EQ(spot, numbered_spot(n)) << "record " << n << ", batches of " << batch_size;
+      ASSERT_EQ(spot, numbered_spot(n)) << "record " << n;
     }
   }
 }
