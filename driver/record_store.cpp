@@ -101,6 +101,13 @@ std::size_t RecordStore::Chunks::reserve(std::size_t size) {
   return position;
 }
 
+// The table is at most three quarters full: a slot is eight bytes, and a
+// table that is met for the first time costs as it grows, more than the
+// longer runs of taken slots do.
+bool RecordStore::Interner::full_with(std::size_t texts, std::size_t slots) {
+  return 4 * texts > 3 * slots;
+}
+
 void RecordStore::Interner::grow_slots() {
   std::vector<Slot> slots(std::max<std::size_t>(64, slots_.size() * 2));
   const std::size_t mask = slots.size() - 1;
@@ -114,7 +121,11 @@ void RecordStore::Interner::grow_slots() {
 }
 
 void RecordStore::Interner::find_again(std::uint32_t start) {
-  if (slots_.empty()) slots_.resize(std::bit_ceil(std::max<std::size_t>(64, 2 * size_ + 2)));
+  if (slots_.empty()) {
+    std::size_t slots = 64;
+    while (full_with(size_ + 1, slots)) slots *= 2;
+    slots_.resize(slots);
+  }
   const std::string_view kept = text(start);
   const auto hash = static_cast<std::uint32_t>(hash_bytes(kept));
   const std::size_t mask = slots_.size() - 1;
@@ -130,7 +141,7 @@ std::uint32_t RecordStore::Interner::hash_of(std::string_view text) {
 }
 
 std::uint32_t RecordStore::Interner::intern(std::string_view text_to_keep, std::uint32_t hash) {
-  if (2 * (size_ + 1) > slots_.size()) grow_slots();
+  if (full_with(size_ + 1, slots_.size())) grow_slots();
   const std::size_t mask = slots_.size() - 1;
   std::size_t at = hash & mask;
   for (; slots_[at].start != 0; at = (at + 1) & mask) {

@@ -360,6 +360,8 @@ class RecordStore {
       std::uint32_t hash = 0;
       std::uint32_t start = 0;
     };
+    // Whether a table of `slots` slots is too full for `texts` texts.
+    static bool full_with(std::size_t texts, std::size_t slots);
     void grow_slots();
     Chunks bytes_;  // each text after its length in two bytes
     std::vector<Slot> slots_;
