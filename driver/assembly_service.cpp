@@ -88,7 +88,7 @@ struct PendingWarning {
 // Pass 3 lists a program of at least this many records on two threads at
 // once, cut into pieces: below it, what the worker's start costs outweighs
 // what it spares.
-constexpr std::size_t kTwoStretchRecords = 4 * RecordStore::kCheckpointRecords;
+constexpr std::size_t kTwoThreadRecords = 4 * RecordStore::kCheckpointRecords;
 // A piece holds at least this many records, and a program is cut into at
 // most kMostPieces: what a piece costs to start and join stays small, and
 // the thread that finishes first waits at most about a piece for the other.
@@ -447,6 +447,9 @@ class AssemblyService::Run {
   void list_later_piece(LaterPiece& piece, const StretchStart& start,
                         const RecordStore::Checkpoint& checkpoint, std::size_t end,
                         PlainRecords& plain);
+  // A listing line of this thread's pieces, behind the later listing's
+  // lines; its room was touched on the worker while pass 1 ran.
+  void list_later(std::string_view line) { append_writing_ahead(later_listing_, line); }
   // A listing line of the worker's stretch: as the worker is the thread
   // that calls the sink, it hands the lines on in pieces of
   // whole pages as they come.
@@ -547,7 +550,7 @@ void AssemblyService::Run::study_text() {
   // be large enough to be listed on two threads.
   if (options_.worker == nullptr) return;
   for (RecordStore::Batch& batch : batches_) batch.touch_room();
-  if (source_.size() >= kTwoStretchRecords * kLeastRecordBytes) {
+  if (source_.size() >= kTwoThreadRecords * kLeastRecordBytes) {
     later_listing_.resize(source_.size() + source_.size() / 4);
     later_listing_.clear();
   }
@@ -756,6 +759,8 @@ void AssemblyService::Run::kept_one() {
 void AssemblyService::Run::hand_on_last(std::function<void()> then) {
   const RecordStore::Batch& batch = batches_[batch_filling_];
   on_worker([this, &batch, then = std::move(then)] {
+    // Whole before it is laid out: the caller's thread reads the last
+    // batch's records from the store once all are in.
     result_.records->add(batch);
     result_.records->stop_adding();
     last_batch_stored_.store(true, std::memory_order_release);
@@ -985,7 +990,7 @@ void AssemblyService::Run::pass3() {
 std::vector<StretchStart> AssemblyService::Run::pass3_pieces(std::size_t listed) const {
   std::vector<StretchStart> pieces(1);
   // The facts follow the image in order, a record at a time.
-  if (options_.worker == nullptr || facts_ || listed < kTwoStretchRecords) return pieces;
+  if (options_.worker == nullptr || facts_ || listed < kTwoThreadRecords) return pieces;
   const std::size_t least = options_.pass3_piece_records != 0
                                 ? options_.pass3_piece_records
                                 : std::max(kLeastPieceRecords, listed / kMostPieces);
@@ -1169,7 +1174,7 @@ void AssemblyService::Run::list_in_pieces(Pass3Stretch& earlier,
     const std::size_t begin = later_listing_.size();
     RecordsInTurn again = records_from(pieces[next], checkpoints[next]);
     list_records(earlier, again, pieces[next].record, listed, plain,
-                 [this](std::string_view line) { append_writing_ahead(later_listing_, line); });
+                 [this](std::string_view line) { list_later(line); });
     spans.emplace_back(begin, later_listing_.size());
   }
 
@@ -1211,9 +1216,8 @@ void AssemblyService::Run::list_later_piece(LaterPiece& piece, const StretchStar
                                warnings_.begin());
   RecordsInTurn records = records_from(start, checkpoint);
   piece.listing_begin = later_listing_.size();
-  // Its room was touched on the worker while pass 1 ran.
   list_records(stretch, records, start.record, end, plain,
-               [this](std::string_view line) { append_writing_ahead(later_listing_, line); });
+               [this](std::string_view line) { list_later(line); });
   piece.listing_end = later_listing_.size();
   piece.subroutine = stretch.generator->subroutine();
 }

@@ -149,7 +149,7 @@ TEST(Pass3Stretches, GiveWhatOneStretchGives) {
     for (const auto& [name, bytes] : program(shape)) ASSERT_TRUE(sources.add(name, bytes));
     const ServiceResult one = service.assemble(sources, ServiceOptions{});
     ASSERT_EQ(one.outcome, ServiceOutcome::completed) << one.message;
-    // Large enough for two stretches, with findings to join.
+    // Large enough for pieces on two threads, with findings to join.
     ASSERT_GE(one.records->size(), 5 * RecordStore::kCheckpointRecords);
     ASSERT_GT(one.error_entries.size(), 100u);
     // The pieces the program's size gives, and pieces as small as can be,
