@@ -341,6 +341,25 @@ TEST(BackgroundWorker, RunsJobsOneAtATimeInOrder) {
   }
 }
 
+// Jobs shorter and longer than the while the threads watch for each other
+// before they sleep: wait() returns only once the job's writes are seen.
+TEST(BackgroundWorker, WaitSeesWhatJobsOfEveryLengthWrote) {
+  BackgroundWorker worker;
+  for (const auto length : {std::chrono::microseconds(0), std::chrono::microseconds(100),
+                            std::chrono::microseconds(3000)}) {
+    std::vector<int> written;
+    for (int i = 0; i < 5; ++i) {
+      worker.start([&written, length, i] {
+        std::this_thread::sleep_for(length);
+        written.push_back(i);
+      });
+      worker.wait();
+      EXPECT_FALSE(worker.busy());
+      EXPECT_EQ(written.size(), static_cast<std::size_t>(i + 1)) << length.count() << " us";
+    }
+  }
+}
+
 TEST(BackgroundWorker, WaitAndDestructionWaitForTheRunningJob) {
   std::atomic<bool> finished{false};
   {
