@@ -71,10 +71,9 @@ void append_writing_ahead(std::string& listing, std::string_view line) {
 
 // Pass 2 hands its records on to the worker in batches of whole .obj blocks;
 // waking the worker costs, so a batch holds a few blocks at least. Memory
-// touched for the first time costs too: rather than let a batch grow beyond
-// kMostBatchRecords, pass 2 waits for the worker.
+// touched for the first time costs too: rather than let a full batch grow
+// while the worker is busy, pass 2 waits for the worker.
 constexpr std::size_t kBatchRecords = 2 * RecordStore::kObjectBlockRecords;
-constexpr std::size_t kMostBatchRecords = 4 * kBatchRecords;
 // The room a batch starts with where the program is large enough: a full
 // batch of records of the usual size.
 constexpr std::size_t kBatchBytes = 64 * kBatchRecords;
@@ -749,11 +748,8 @@ void AssemblyService::Run::kept_one() {
   if (++kept_ % RecordStore::kObjectBlockRecords != 0) return;
   static_assert(RecordStore::kObjectBlockRecords % RecordStore::kCheckpointRecords == 0);
   seeking_start_ = true;
-  // Once a batch is full, it goes at the end of the first block that finds
-  // the worker free.
-  const std::size_t filled = batches_[batch_filling_].size();
-  if (filled >= kMostBatchRecords && options_.worker != nullptr) options_.worker->wait();
-  if (filled >= kBatchRecords && worker_free()) hand_on();
+  // A full batch goes on once the worker has done with the one before.
+  if (batches_[batch_filling_].size() >= kBatchRecords) hand_on();
 }
 
 void AssemblyService::Run::hand_on_last(std::function<void()> then) {
