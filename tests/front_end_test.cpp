@@ -192,8 +192,9 @@ TEST(SourceReader, CollapsesLikeTheCharacterByCharacterRule) {
     const std::string_view alphabet = alphabets[round % 2];
     std::string line;
     const std::uint32_t length = next(41);
-    for (std::uint32_t i = 0; i < length; ++i)
+    for (std::uint32_t i = 0; i < length; ++i) {
       line += alphabet[next(static_cast<std::uint32_t>(alphabet.size()))];
+    }
     SourceReader reader;
     const std::string text = line + "\r\nX";
     reader.reset(text);
