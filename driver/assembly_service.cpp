@@ -419,6 +419,7 @@ class AssemblyService::Run {
   // The table of plain records for a thread that lists stretches like
   // `stretch`: empty where repeats are not listed plain.
   PlainRecords plain_records_for(const Pass3Stretch& stretch) const;
+  bool repeats_listed_plain(const Pass3Stretch& stretch) const;
   // Lists records [first, end) that `records` reads into `stretch`, each
   // listing line handed to `list`; `plain` holds the records found plain by
   // this thread so far.
@@ -999,12 +1000,15 @@ std::vector<StretchStart> AssemblyService::Run::pass3_pieces(std::size_t listed)
   return pieces;
 }
 
+// Repeats are listed from the store without being encoded again, where
+// nothing else is asked of a record: no chip to check its words against, no
+// facts to collect.
+bool AssemblyService::Run::repeats_listed_plain(const Pass3Stretch& stretch) const {
+  return facts_ == nullptr && stretch.chip == nullptr;
+}
+
 PlainRecords AssemblyService::Run::plain_records_for(const Pass3Stretch& stretch) const {
-  // Repeats are listed from the store without being encoded again, where
-  // nothing else is asked of a record: no chip to check its words against,
-  // no facts to collect.
-  const bool repeats_listed_plain = facts_ == nullptr && stretch.chip == nullptr;
-  return PlainRecords(repeats_listed_plain ? distinct_before_last_ : 0);
+  return PlainRecords(repeats_listed_plain(stretch) ? distinct_before_last_ : 0);
 }
 
 template <typename Records, typename List>
@@ -1013,12 +1017,12 @@ void AssemblyService::Run::list_records(Pass3Stretch& stretch, Records& records,
   LineRecord record;
   RecordSpot spot;
   std::string line;
-  const bool repeats_listed_plain = facts_ == nullptr && stretch.chip == nullptr;
+  const bool plain_repeats = repeats_listed_plain(stretch);
   for (std::size_t n = first; n < end; ++n) {
     const NextRecord next = next_record(records, record, spot);
     if (!next.found) break;
     if (next.stored != nullptr) {
-      if (repeats_listed_plain && !warning_pending(stretch, n)) {
+      if (plain_repeats && !warning_pending(stretch, n)) {
         if (const std::optional<PlainRecords::Plain> repeat =
                 plain.find(next.stored->last_start())) {
           list_plain(stretch, *next.stored, n, spot, *repeat, list);
@@ -1045,7 +1049,7 @@ void AssemblyService::Run::list_records(Pass3Stretch& stretch, Records& records,
     stretch.macro_calls.follow(record, spot.offset, spot.call_offset == spot.offset);
     stretch.counter =
         (stretch.counter + static_cast<std::uint32_t>(record.code.size() / 4)) & kAddressMask;
-    if (next.stored != nullptr && repeats_listed_plain) {
+    if (next.stored != nullptr && plain_repeats) {
       if (const std::optional<PlainRecords::Plain> found = plain_outcome(stretch, record)) {
         plain.keep(next.stored->last_start(), *found);
       }

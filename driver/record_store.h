@@ -214,14 +214,10 @@ class RecordStore {
     // later call.
     Expected<void> write_up_to(std::size_t count, const ObjectSink& sink,
                                bool whole_blocks_only = false);
-    // Hands the batch's records to `sink` the same way, for a writer that is
+    // Hands the records of a batch (or of a part of one, after the records
+    // handed on before it) to `sink` the same way, for a writer that is
     // given each batch that goes to the store instead of reading the store
     // back. Batches of whole blocks give the blocks that write_up_to gives.
-    Expected<void> write_batch(const Batch& batch, const ObjectSink& sink) {
-      return write_batch(batch.whole(), sink);
-    }
-    // The same for a part of a batch, which follows the records handed on
-    // before it.
     Expected<void> write_batch(Batch::Part part, const ObjectSink& sink);
 
    private:

@@ -140,7 +140,7 @@ TEST(RecordStore, RecordsAddedInBatchesAreTheRecordsAddedOneByOne) {
       if (batch.size() != batch_size && n + 1 != count) continue;
       if (part_size == kWhole) {
         store.add(batch);
-        ASSERT_TRUE(writer.write_batch(batch, sink));
+        ASSERT_TRUE(writer.write_batch(batch.whole(), sink));
       } else {
         for (RecordStore::Batch::Part rest = batch.whole(); rest.count > 0;) {
           const RecordStore::Batch::Part part = rest;
