@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "cli/chip_files.h"
-#include "cli/process_memory.h"
 #include "cli/terminal_diagnostics.h"
 #include "cli/terminal_glosses.h"
 #include "cli/termination.h"
@@ -410,7 +409,6 @@ int print_configuration(const std::filesystem::path& chip_file, const Options& o
 
 int main(int argc, char** argv) {
   // Before anything is allocated for the assembly and before any thread.
-  korva::prepare_process_heap();
   // Also before any thread starts: a termination request removes named
   // temporary files, and a file size limit fails a write (reported) instead
   // of ending the process.

@@ -46,16 +46,6 @@ void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols)
 }
 
 void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit) {
-  // A record that arrives with an error is encoded afresh: the bit
-  // encoding keeps an error it finds.
-  const bool memo = record.error.empty();
-  std::uint64_t hash = 0;
-  if (memo) {
-    hash = OperationMemo::hash_of(record, bit);
-    if (memo_.recall(hash, bit, record, last_operand1_)) return;
-    memo_.note_key(bit, record);
-  }
-
   const std::optional<OperandValue> value1 = evaluate_operand(record.operand1, symbols, &notes_);
   const std::optional<OperandValue> value2 = evaluate_operand(record.operand2, symbols, &notes_);
   last_operand1_ = value1;
@@ -68,8 +58,6 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
       record.code.clear();
     }
   }
-
-  if (memo && notes_.empty()) memo_.remember(hash, record, value1);
 }
 
 void CodeGenerator::generate_code(LineRecord& record, const SymbolTable& symbols) {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "codegen/operand_encoding.h"
-#include "codegen/operation_memo.h"
 #include "support/line_record.h"
 #include "symbols/symbol_table.h"
 
@@ -24,19 +23,11 @@ bool ends_subroutine(const LineRecord& record);
 
 class CodeGenerator {
  public:
-  // Start of pass 3, or of a stretch of its records: within `subroutine`
-  // (none at the start), and nothing remembered from an earlier pass 3 (the
-  // symbols may have other values now).
-  void reset(std::string_view subroutine = {}) {
-    subroutine_ = subroutine;
-    memo_.forget();
-  }
+  // Start of pass 3: within no subroutine.
+  void reset() { subroutine_.clear(); }
 
   // The subroutine whose local labels the jumps of the next record find.
   const std::string& subroutine() const { return subroutine_; }
-  // Goes on in another place of the same pass 3: the operations kept stay,
-  // as their outcome does not depend on the subroutine.
-  void set_subroutine(std::string_view subroutine) { subroutine_ = subroutine; }
 
   void generate_code(LineRecord& record, const SymbolTable& symbols);
 
@@ -57,10 +48,6 @@ class CodeGenerator {
   // The word of a GOTO or CALL (`base`, its opcode) to `address`.
   void encode_target(LineRecord& record, std::uint32_t base, std::uint32_t address);
   void encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit);
-
-  // Operations encoded in this pass 3; only outcomes that made no operand
-  // notes are kept.
-  OperationMemo memo_;
 
   std::string subroutine_;
   std::uint32_t last_target_ = 0;

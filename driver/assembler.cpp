@@ -63,42 +63,21 @@ Expected<void> write_whole(AtomicFile& file, std::string_view bytes) {
   return file.close();
 }
 
-// The outputs written on the worker a piece at a time while the passes run:
-// the .obj file, then the listing. The first piece checks the set and clears
-// it of leftovers, each output's first piece opens its file and its last
-// closes it. Once a step fails, the later pieces are dropped and `status`
-// keeps the failure.
-class StreamedOutputs {
- public:
-  explicit StreamedOutputs(OutputFiles& files) : files_(files) {}
-
-  void write(OutputFile which, std::string_view bytes, bool last) {
-    AtomicFile& file = *files_.file(which);
-    if (!prepared_ && status_) status_ = files_.set().prepare();
-    prepared_ = true;
-    bool& started = started_[static_cast<std::size_t>(which)];
-    if (!started && status_) status_ = file.open();
-    started = true;
-    if (status_ && !bytes.empty()) status_ = file.write(bytes);
-    if (last && status_) status_ = file.close();
-  }
-  // Read once the assembly is over.
-  const Expected<void>& status() const { return status_; }
-
- private:
-  OutputFiles& files_;
-  bool prepared_ = false;
-  std::array<bool, kOutputFileCount> started_{};
-  Expected<void> status_;
-};
-
-// Every output after the .obj file and the listing, each whole to its
+// The .obj file a block at a time and every other output whole, each to its
 // temporary file, then all put in place.
 Expected<void> write_outputs(OutputFiles& files, const ServiceResult& assembled) {
+  if (Expected<void> prepared = files.set().prepare(); !prepared) return prepared;
+  AtomicFile& object = *files.file(OutputFile::object);
+  if (Expected<void> opened = object.open(); !opened) return opened;
+  if (Expected<void> written =
+          assembled.write_object([&object](std::string_view block) { return object.write(block); });
+      !written) {
+    return written;
+  }
+  if (Expected<void> closed = object.close(); !closed) return closed;
   const std::pair<OutputFile, std::string_view> outputs[] = {
-      {OutputFile::image, assembled.image.bytes()},
-      {OutputFile::intel_hex, assembled.intel_hex},
-      {OutputFile::debug_file, assembled.debug_file},
+      {OutputFile::listing, assembled.listing},     {OutputFile::image, assembled.image.bytes()},
+      {OutputFile::intel_hex, assembled.intel_hex}, {OutputFile::debug_file, assembled.debug_file},
       {OutputFile::map, assembled.map_file},
   };
   for (const auto& [which, bytes] : outputs) {
@@ -164,12 +143,9 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
   Expected<SourceSet, JoinFailure> sources = read_sources(input);
   if (!sources) return stopped(std::move(result), sources.message(), texts::kFileErrorCaption);
 
-  // Assembling, in memory; the .obj file is laid out and written on the
-  // worker as pass 2 keeps the records, and the listing as pass 3 lists the
-  // lines, while the passes run on.
+  // Assembling, in memory.
   OutputFiles files(input.output_base, SystemPath(options.output_directory), options.extra_outputs,
                     options.files);
-  StreamedOutputs streamed(files);
   ServiceOptions service_options;
   service_options.collect_facts = collect_facts_;
   service_options.definition_files = input.leading_sources;
@@ -179,26 +155,16 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
     service_options.debug_stamp = debug_file_stamp(narrow_os_name(cod->target().filename()));
     service_options.debug_source_names = debug_source_names(input, cod->target());
   }
-  service_options.object_sink = [&streamed](std::string_view bytes, bool last) {
-    streamed.write(OutputFile::object, bytes, last);
-  };
-  service_options.listing_sink = [&streamed](std::string_view bytes, bool last) {
-    streamed.write(OutputFile::listing, bytes, last);
-  };
-  service_options.keep_listing = options.keep_listing;
-  service_options.worker = &worker_;
   ServiceResult assembled = service_.assemble(std::move(*sources), service_options);
   if (assembled.outcome == ServiceOutcome::stopped) {
     result = stopped(std::move(result), assembled.message, texts::kErrorMessageCaption);
     result.diagnostics = std::move(assembled.diagnostics);
     return result;
   }
-  result.record_count = assembled.records->size();
+  result.record_count = assembled.records.size();
 
   // Writing the other outputs, and putting the set in place all or nothing.
-  const Expected<void> written =
-      streamed.status() ? write_outputs(files, assembled) : streamed.status();
-  if (!written) {
+  if (const Expected<void> written = write_outputs(files, assembled); !written) {
     files.set().discard();
     result.outcome = AssemblyOutcome::output_failed;
     result.message = written.message();
@@ -213,7 +179,7 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
   result.diagnostics = std::move(assembled.diagnostics);
   result.facts = std::move(assembled.facts);
   result.chip = std::move(assembled.chip);
-  result.listing = std::move(assembled.listing);
+  if (options.keep_listing) result.listing = std::move(assembled.listing);
   return result;
 }
 

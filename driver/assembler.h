@@ -127,9 +127,8 @@ class Assembler {
 
   AssemblyService service_;
   bool collect_facts_ = false;
-  // Writes the .obj file while pass 3 runs, and afterwards closes the
-  // outputs that an assembly replaced; last, so that it is gone (its last
-  // job done) before the rest.
+  // Closes the outputs that an assembly replaced; last, so that it is gone
+  // (its last job done) before the rest.
   BackgroundWorker worker_;
 };
 

@@ -7,8 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,12 +20,9 @@
 #include "driver/extra_outputs.h"
 #include "driver/program_facts.h"
 #include "driver/program_image.h"
-#include "driver/record_store.h"
+#include "driver/record_table.h"
 #include "driver/symbol_facts.h"
-#include "patterns/matcher.h"
 #include "source/source_joiner.h"
-#include "support/background_worker.h"
-#include "support/cache_hints.h"
 #include "support/expected.h"
 #include "support/line_record.h"
 #include "symbols/macro_expander.h"
@@ -65,31 +60,9 @@ struct ServiceOptions {
   // which gpsim finds it (the sources' own names when empty).
   DebugFileStamp debug_stamp;
   std::vector<std::string> debug_source_names;
-  // Receives the .obj file's bytes as they are laid out from the records:
-  // blocks while the passes run, then a call with `last` once all are
-  // handed on, so that the file can be written while the passes run.
-  // Called on `worker` where there is one.
-  std::function<void(std::string_view bytes, bool last)> object_sink;
-  // Receives the listing's bytes as pass 3 lists the lines, in pieces of
-  // whole 4 KiB pages, then the rest with `last`. Called on `worker` where
-  // there is one.
-  std::function<void(std::string_view bytes, bool last)> listing_sink;
-  // Whether the result holds the listing too; without it, the listing's
-  // lines gather in two small buffers in turn, one filled while the sink
-  // takes the other, and only the sink gets them.
-  bool keep_listing = true;
-  // A thread beside the passes that lays the .obj file's bytes out and
-  // hands them to `object_sink`, and hands the listing to `listing_sink`;
-  // without one, that is done in turn with the passes. Nothing else may
-  // run on it during an assembly.
-  BackgroundWorker* worker = nullptr;
   // The bound on the lines that macro expansion produces in one assembly;
   // the fuzz targets lower it so that each input's work stays small.
   std::size_t macro_line_limit = MacroExpander::kMaxExpandedLines;
-  // The fewest records in a piece of pass 3 where the worker and the
-  // caller's thread list a large program at once; 0: chosen from the
-  // program's size. Tests lower it to cut a program into many pieces.
-  std::size_t pass3_piece_records = 0;
 };
 
 enum class ServiceOutcome {
@@ -101,9 +74,8 @@ struct ServiceResult {
   ServiceOutcome outcome = ServiceOutcome::completed;
   std::string message;  // the pass-1 message, once stopped
   // The records of pass 2, as the .obj file holds them; the last is the
-  // source's "end", which the listing leaves out. Held apart, so that the
-  // result can move while another thread reads them.
-  std::unique_ptr<RecordStore> records = std::make_unique<RecordStore>();
+  // source's "end", which the listing leaves out.
+  RecordTable records;
   // The listing, the error list (the listing lines with an error) and where
   // each error and warning comes from.
   std::string listing;
@@ -122,8 +94,8 @@ struct ServiceResult {
   std::string map_file;
 
   // The .obj file's bytes, made from the records.
-  std::string object_bytes() const { return records->object_bytes(); }
-  Expected<void> write_object(const ObjectSink& sink) const { return records->write_object(sink); }
+  std::string object_bytes() const { return records.object_bytes(); }
+  Expected<void> write_object(const ObjectSink& sink) const { return records.write_object(sink); }
 };
 
 class AssemblyService {
@@ -148,10 +120,6 @@ class AssemblyService {
   MacroExpander expander_;
   Classifier classifier_;
   CodeGenerator generator_;
-  // The generator of the worker's stretch, where pass 3 lists a large
-  // program on two threads at once, on cache lines of its own.
-  alignas(kCacheLine) CodeGenerator worker_generator_;
-  alignas(kCacheLine) StatementMatcher matcher_;
   LineRecord record_;
   std::string line_;
 };

@@ -107,12 +107,6 @@ ChipChecks::WordsFound ChipChecks::words(std::uint32_t address, std::string_view
   return found;
 }
 
-void ChipChecks::add_later(const ChipChecks& later) {
-  if (words_beyond_ == 0) first_beyond_ = later.first_beyond_;
-  words_beyond_ += later.words_beyond_;
-  config_written_ = config_written_ || later.config_written_;
-}
-
 std::string ChipChecks::beyond_summary() const {
   if (words_beyond_ == 0) return {};
   return "program memory of the " + chip_.name + " ends at " + hex(chip_.program.last) + ": " +

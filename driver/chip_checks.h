@@ -41,10 +41,6 @@ class ChipChecks {
   // there is nothing to say.
   std::string beyond_summary() const;
   std::string missing_config() const;
-  // Whether a word beyond the program memory was found.
-  bool found_beyond() const { return words_beyond_ > 0; }
-  // Adds what `later`, a copy that checked the words that follow, found.
-  void add_later(const ChipChecks& later);
 
  private:
   ChipFacts chip_;

@@ -16,27 +16,6 @@ void ProgramImage::add(const LineRecord& record, std::size_t fill, std::uint32_t
   if (org) runs_.push_back(Run{bytes_.size(), std::string::npos, 2 * std::uint64_t{address}});
 }
 
-void ProgramImage::add_code(std::string_view code) {
-  write_image_bytes(bytes_, code, 0);
-}
-
-void ProgramImage::append(const ProgramImage& later) {
-  const std::size_t shift = bytes_.size();
-  bytes_ += later.bytes_;
-  // The later image's first run goes on with this one's last; the runs its
-  // ORGs started follow.
-  const auto shifted = [shift](std::size_t at) {
-    return at == std::string::npos ? at : at + shift;
-  };
-  runs_.back().end = shifted(later.runs_.front().end);
-  for (std::size_t i = 1; i < later.runs_.size(); ++i) {
-    Run run = later.runs_[i];
-    run.begin += shift;
-    run.end = shifted(run.end);
-    runs_.push_back(run);
-  }
-}
-
 std::vector<PlacedBytes> ProgramImage::placed() const {
   std::vector<PlacedBytes> placed;
   for (const Run& run : runs_) {

@@ -21,17 +21,12 @@ class ProgramImage {
   // `address` is the record's address as a number (the location counter),
   // which an ORG's run starts at.
   void add(const LineRecord& record, std::size_t fill, std::uint32_t address);
-  // Adds the bytes of a record's code that is no ORG.
-  void add_code(std::string_view code);
 
   // The .bin file.
   const std::string& bytes() const { return bytes_; }
   // The runs of bytes at their byte addresses, in the order written. Bytes
   // follow one another as in the .bin file; only an ORG moves the place.
   std::vector<PlacedBytes> placed() const;
-  // Appends the image that the records after this one's made, as if they
-  // had been added here.
-  void append(const ProgramImage& later);
 
  private:
   struct Run {

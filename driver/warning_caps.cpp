@@ -16,8 +16,4 @@ std::vector<std::string> WarningCaps::summaries() const {
   return summaries;
 }
 
-void WarningCaps::add_later(const WarningCaps& later) {
-  for (const auto& [kind, count] : later.counts_) counts_[kind] += count;
-}
-
 }  // namespace korva

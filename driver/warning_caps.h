@@ -20,8 +20,6 @@ class WarningCaps {
   // For each kind beyond its cap, the warning telling how many were left
   // out (named by the first word of the kind's texts), in the kinds' order.
   std::vector<std::string> summaries() const;
-  // Adds the counts of `later`, which counted the warnings that follow.
-  void add_later(const WarningCaps& later);
 
  private:
   std::map<DiagnosticKind, std::size_t> counts_;

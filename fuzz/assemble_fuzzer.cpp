@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         object_size += block.size();
         return {};
       }) ||
-      result.records->size() == 0 || object_size != result.records->size() * korva::kRecordSize) {
+      result.records.size() == 0 || object_size != result.records.size() * korva::kRecordSize) {
     std::abort();
   }
   // Every name the facts point at lies inside its line.

@@ -103,7 +103,7 @@ TEST(AssemblyService, GivesTheBytesThatTheAssembleCommandWrites) {
     EXPECT_EQ(intel_hex_text(result.image.placed()), result.intel_hex);
     EXPECT_EQ(result.map_file, testing::read_bytes(dir.path() / "p.map"));
     EXPECT_TRUE(result.debug_file.empty());
-    EXPECT_EQ(result.records->size(), written.record_count);
+    EXPECT_EQ(result.records.size(), written.record_count);
     EXPECT_EQ(result.error_entries, written.error_entries);
     EXPECT_EQ(described(result.diagnostics), described(written.diagnostics));
   }
@@ -121,7 +121,7 @@ TEST(AssemblyService, TouchesNoFile) {
   AssemblyService service;
   const ServiceResult result = service.assemble(sources);
   ASSERT_EQ(result.outcome, ServiceOutcome::completed);
-  EXPECT_EQ(result.records->size(), 3u);
+  EXPECT_EQ(result.records.size(), 3u);
   EXPECT_EQ(result.image.bytes().size(), 4u);
   EXPECT_TRUE(testing::names_in(folder).empty());
   EXPECT_EQ(testing::names_in(scratch.path()), std::set<std::string>{"project"});
@@ -180,11 +180,11 @@ TEST(AssemblyService, StopsOrRefusesAsTheFilePathDoes) {
       EXPECT_FALSE(result.message.empty());
       ASSERT_EQ(result.diagnostics.size(), 1u);
       EXPECT_EQ(result.diagnostics[0].where.line, c.line);
-      EXPECT_EQ(result.records->size(), 0u);
+      EXPECT_EQ(result.records.size(), 0u);
       EXPECT_TRUE(result.listing.empty());
     } else {
       // The source's end: one record more than the listing shows.
-      EXPECT_GE(result.records->size(), 1u);
+      EXPECT_GE(result.records.size(), 1u);
     }
   }
 }
@@ -219,138 +219,46 @@ TEST(AssemblyService, BoundsMacroExpansionByTheLimitAsked) {
   }
 }
 
-// What a sink of the service got: its bytes, the size of each call's
-// piece, the calls marked last, and the calls made on another thread than
-// the one that made the recorder.
-struct SinkRecorder {
-  std::string bytes;
-  std::vector<std::size_t> sizes;
-  std::size_t last_calls = 0;
-  std::size_t other_threads = 0;
-  std::thread::id caller = std::this_thread::get_id();
-
-  std::function<void(std::string_view, bool)> sink() {
-    return [this](std::string_view piece, bool last) {
-      EXPECT_EQ(last_calls, 0u) << "bytes after the last";
-      other_threads += std::this_thread::get_id() == caller ? 0 : 1;
-      last_calls += last ? 1 : 0;
-      sizes.push_back(piece.size());
-      bytes += piece;
-    };
-  }
-};
-
-// The .obj bytes are handed on in blocks as the records are kept, then a
-// call marks the last, on the worker where there is one; the bytes are the
-// records' layout either way.
-TEST(AssemblyService, HandsTheObjectBytesOnInBlocks) {
-  constexpr std::size_t kBlockBytes = RecordStore::kObjectBlockRecords * kRecordSize;
+// The .obj bytes go to the sink in whole blocks of records, the last block
+// partial; they are the records' layout, and each line is listed once, in
+// order, however many blocks the program takes.
+TEST(AssemblyService, WritesTheObjectBytesInBlocksOfRecords) {
+  constexpr std::size_t kBlockBytes = RecordTable::kObjectBlockRecords * kRecordSize;
   AssemblyService service;
-  BackgroundWorker worker;
-  for (BackgroundWorker* beside : {static_cast<BackgroundWorker*>(nullptr), &worker}) {
-    for (const std::size_t lines :
-         {std::size_t{0}, RecordStore::kObjectBlockRecords - 2,
-          RecordStore::kObjectBlockRecords - 1, RecordStore::kObjectBlockRecords,
-          5 * RecordStore::kObjectBlockRecords + 75}) {
-      SCOPED_TRACE(::testing::Message() << lines << (beside ? " lines, on the worker" : " lines"));
-      std::string text;
-      for (std::size_t i = 0; i < lines; ++i)
-        text += i % 31 == 0 ? "L" + std::to_string(i) + ": NOP\n" : " 5>W ; five\n";
-      SourceSet sources;
-      ASSERT_TRUE(sources.add("b.as", text));
-      SinkRecorder object;
-      ServiceOptions options;
-      options.worker = beside;
-      options.object_sink = object.sink();
-      const ServiceResult result = service.assemble(sources, options);
-      ASSERT_EQ(result.outcome, ServiceOutcome::completed);
-      EXPECT_EQ(object.last_calls, 1u);
-      EXPECT_EQ(object.other_threads > 0, beside != nullptr);
-      EXPECT_TRUE(object.bytes == result.object_bytes());
-      EXPECT_EQ(object.bytes.size(), result.records->size() * kRecordSize);
-      // Pass 3 reads the records back from the store and from the batch
-      // still on its way there: each line is listed once, in order.
-      const auto count = [](std::string_view within, std::string_view what) {
-        std::size_t found = 0;
-        for (std::size_t at = within.find(what); at != std::string_view::npos;
-             at = within.find(what, at + 1)) {
-          ++found;
-        }
-        return found;
-      };
-      EXPECT_EQ(count(result.listing, "; five"), count(text, "; five"));
-      if (lines > 0) {
-        EXPECT_EQ(count(result.listing, "L" + std::to_string((lines - 1) / 31 * 31) + ":"), 1u);
-      }
-      // Whole blocks, and one partial block at most, last (the call that
-      // only marks the end hands no bytes).
-      std::vector<std::size_t> sizes;
-      for (const std::size_t size : object.sizes) {
-        if (size > 0) sizes.push_back(size);
-      }
-      for (std::size_t i = 0; i < sizes.size(); ++i) {
-        EXPECT_EQ(sizes[i] % kRecordSize, 0u);
-        if (i + 1 < sizes.size()) {
-          EXPECT_EQ(sizes[i], kBlockBytes) << i;
-        }
-      }
-    }
-  }
-}
-
-// The listing is handed on in whole pages as pass 3 lists the lines, then
-// the rest with the last call, on the worker where there is one. The pieces
-// make the listing, also when macro expansions make it outgrow the room
-// set aside for it; the result keeps it too unless told otherwise.
-TEST(AssemblyService, HandsTheListingOnInPagesAsItGrows) {
-  constexpr std::size_t kPage = 4096;
-  std::string plain;
-  for (int i = 0; i < 40000; ++i) plain += " 5>W ; five\n";
-  std::string expanded = "MACRO MEX\n";
-  for (int i = 0; i < 20; ++i) expanded += " W+" + std::to_string(i) + ">W ; step of the macro\n";
-  expanded += "END MACRO\n";
-  for (int i = 0; i < 3000; ++i) expanded += " MEX\n";
-  const struct {
-    const char* name;
+  for (const std::size_t lines :
+       {std::size_t{0}, RecordTable::kObjectBlockRecords - 2, RecordTable::kObjectBlockRecords - 1,
+        RecordTable::kObjectBlockRecords, 5 * RecordTable::kObjectBlockRecords + 75}) {
+    SCOPED_TRACE(::testing::Message() << lines << " lines");
     std::string text;
-  } cases[] = {
-      {"nothing", ""}, {"a line", " NOP\n"}, {"many lines", plain}, {"many expansions", expanded}};
-  AssemblyService service;
-  BackgroundWorker worker;
-  for (const auto& c : cases) {
-    SourceSet sources;
-    ASSERT_TRUE(sources.add("l.as", c.text + "end\n"));
-    const ServiceResult whole = service.assemble(sources, ServiceOptions{});
-    if (std::string_view(c.name) == "many expansions") {
-      // More than pass 3 sets aside from the sizes of the source and the
-      // records, so the listing has to grow while pieces are out.
-      EXPECT_GT(whole.listing.size(), c.text.size() + whole.records->size() * 24);
+    for (std::size_t i = 0; i < lines; ++i) {
+      text += i % 31 == 0 ? "L" + std::to_string(i) + ": NOP\n" : " 5>W ; five\n";
     }
-    for (BackgroundWorker* beside : {static_cast<BackgroundWorker*>(nullptr), &worker}) {
-      for (const bool keep : {true, false}) {
-        SCOPED_TRACE(::testing::Message()
-                     << c.name << (beside ? ", on the worker" : "") << (keep ? ", kept" : ""));
-        SinkRecorder listing;
-        ServiceOptions options;
-        options.worker = beside;
-        options.keep_listing = keep;
-        options.listing_sink = listing.sink();
-        const ServiceResult result = service.assemble(sources, options);
-        ASSERT_EQ(result.outcome, ServiceOutcome::completed);
-        EXPECT_EQ(listing.last_calls, 1u);
-        EXPECT_EQ(listing.other_threads > 0, beside != nullptr);
-        const std::string& streamed = listing.bytes;
-        const std::vector<std::size_t>& sizes = listing.sizes;
-        EXPECT_TRUE(streamed == whole.listing);
-        EXPECT_TRUE(result.listing == (keep ? whole.listing : std::string()));
-        for (std::size_t i = 0; i + 1 < sizes.size(); ++i) {
-          EXPECT_EQ(sizes[i] % kPage, 0u) << i;
-          EXPECT_GT(sizes[i], 0u) << i;
-        }
-        if (c.text.size() > 100000) {
-          EXPECT_GE(sizes.size(), 2u);
-        }
+    SourceSet sources;
+    ASSERT_TRUE(sources.add("b.as", text));
+    const ServiceResult result = service.assemble(sources);
+    ASSERT_EQ(result.outcome, ServiceOutcome::completed);
+    ASSERT_EQ(result.records.size(), lines + 1);  // and "end"
+    std::vector<std::size_t> sizes;
+    std::string bytes;
+    ASSERT_TRUE(result.write_object([&](std::string_view block) -> Expected<void> {
+      sizes.push_back(block.size());
+      bytes += block;
+      return {};
+    }));
+    EXPECT_TRUE(bytes == result.object_bytes());
+    EXPECT_EQ(bytes.size(), result.records.size() * kRecordSize);
+    for (std::size_t i = 0; i + 1 < sizes.size(); ++i) EXPECT_EQ(sizes[i], kBlockBytes) << i;
+    const auto count = [](std::string_view within, std::string_view what) {
+      std::size_t found = 0;
+      for (std::size_t at = within.find(what); at != std::string_view::npos;
+           at = within.find(what, at + 1)) {
+        ++found;
       }
+      return found;
+    };
+    EXPECT_EQ(count(result.listing, "; five"), count(text, "; five"));
+    if (lines > 0) {
+      EXPECT_EQ(count(result.listing, "L" + std::to_string((lines - 1) / 31 * 31) + ":"), 1u);
     }
   }
 }

@@ -1,0 +1,91 @@
+// The records of pass 2, as the intermediate (.obj) file holds them, in a
+// compact table: a record is a few numbers over a pool of interned texts.
+// Records repeat a great deal apart from their address (the same statement
+// in many places, the same remark, the same pattern), so the ten fields
+// before the address are kept together as one interned text, the address
+// as another, and each record is those two numbers and where its line
+// stands in the source. Pass 3 reads the records back, and the .obj file is
+// laid out from them a block at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/expected.h"
+#include "support/line_record.h"
+
+namespace korva {
+
+inline constexpr std::uint32_t kNoCall = 0xFFFFFFFF;
+
+// Where a record's line stands in the source: its own line, and for a line
+// of a macro expansion the call in the source that started it.
+struct RecordSpot {
+  std::uint32_t offset = 0;
+  std::uint32_t call_offset = kNoCall;
+  friend bool operator==(const RecordSpot&, const RecordSpot&) = default;
+};
+
+// Offsets are kept in 32 bits (one spot per record adds up); sources beyond
+// 4 GiB only lose the exact line of their diagnostics.
+std::uint32_t spot_offset(std::size_t offset);
+
+// Receives the .obj file's bytes a block at a time; a failure ends the
+// writing with its message.
+using ObjectSink = std::function<Expected<void>(std::string_view block)>;
+
+// Distinct byte strings, each kept once and named by a number in the order
+// they were first interned.
+class TextPool {
+ public:
+  std::uint32_t intern(std::string_view text);
+  std::string_view text(std::uint32_t id) const {
+    return std::string_view(bytes_).substr(starts_[id], starts_[id + 1] - starts_[id]);
+  }
+  std::size_t size() const { return starts_.size() - 1; }
+
+ private:
+  void grow();
+
+  std::string bytes_;
+  std::vector<std::uint32_t> starts_{0};
+  std::vector<std::uint64_t> hashes_;
+  // Open addressing: each slot holds a text's number + 1, or 0 when free.
+  std::vector<std::uint32_t> slots_;
+};
+
+class RecordTable {
+ public:
+  // Keeps the record in its stored form: each text cut as its 342-byte
+  // field cuts it.
+  void add(const LineRecord& record, RecordSpot spot);
+
+  std::size_t size() const { return rows_.size(); }
+  // Record `n` as the .obj file holds it.
+  void read(std::size_t n, LineRecord& record) const;
+  RecordSpot spot(std::size_t n) const { return rows_[n].spot; }
+
+  // Lays the records out in the 342-byte layout, a block at a time.
+  Expected<void> write_object(const ObjectSink& sink) const;
+  std::string object_bytes() const;
+
+  static constexpr std::size_t kObjectBlockRecords = 2048;
+
+ private:
+  struct Row {
+    std::uint32_t fields;   // the ten fields before the address, in `fields_`
+    std::uint32_t address;  // in `addresses_`
+    RecordSpot spot;
+  };
+  void lay_out(const Row& row, char* slot) const;
+
+  TextPool fields_;
+  TextPool addresses_;
+  std::vector<Row> rows_;
+};
+
+}  // namespace korva
