@@ -248,7 +248,6 @@ void AssemblyService::Run::pass2() {
   reader.reset(source_);
   do {
     s.line_.clear();
-    const std::uint32_t entering = counter;
     std::optional<std::size_t> origin;
     RecordSpot spot;
     if (s.expander_.next_line(s.line_)) {
