@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -85,7 +86,9 @@ class RecordTable {
 
   TextPool fields_;
   TextPool addresses_;
-  std::vector<Row> rows_;
+  // In blocks, so that growing never copies what is held: a large program
+  // would otherwise hold its rows twice for a moment.
+  std::deque<Row> rows_;
 };
 
 }  // namespace korva
