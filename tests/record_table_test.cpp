@@ -130,8 +130,9 @@ TEST(RecordTable, ObjectBytesAreTheRecordsIn342ByteLayoutInWholeBlocks) {
     EXPECT_TRUE(table.object_bytes() == expected) << count << " records";
     for (std::size_t i = 0; i < blocks.size(); ++i) {
       EXPECT_EQ(blocks[i] % kRecordSize, 0u);
-      if (i + 1 < blocks.size())
+      if (i + 1 < blocks.size()) {
         EXPECT_EQ(blocks[i], RecordTable::kObjectBlockRecords * kRecordSize);
+      }
     }
   }
 }
