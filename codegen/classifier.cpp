@@ -1,7 +1,7 @@
 #include "codegen/classifier.h"
 
 #include "codegen/hex_text.h"
-#include "codegen/instruction_names.h"
+#include "patterns/instruction_set.h"
 #include "resources/error_texts.h"
 #include "resources/system_texts.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "codegen/hex_text.h"
-#include "codegen/instruction_names.h"
 #include "codegen/operand_encoding.h"
+#include "patterns/instruction_set.h"
 #include "patterns/pattern_table.h"
 #include "resources/error_texts.h"
 #include "source/statement_splitter.h"

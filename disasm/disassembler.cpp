@@ -98,13 +98,12 @@ FlowState state_after(const DecodedWord& decoded, const FlowState& before,
                       const CallEffect& effect = {}) {
   FlowState after = before;
   after.w.reset();
-  const std::uint16_t word = decoded.word;
   if (decoded.flow == WordFlow::call) {
     if (effect.status) after.status = {};
     if (effect.pclath) after.pclath = {};
     return after;
   }
-  if (decoded.literal && (word & 0x3C00) == 0x3000) after.w = *decoded.literal;
+  if (decodes_as(decoded, opcode_of("MOVLW"))) after.w = *decoded.literal;
   if (!decoded.file) return after;
   const std::uint8_t file = *decoded.file;
   if (decoded.bit) {
@@ -116,8 +115,8 @@ FlowState state_after(const DecodedWord& decoded, const FlowState& before,
       after.pclath = before.pclath.with_bit(*decoded.bit, decoded.sets_bit);
     return after;
   }
-  const bool movwf = (word & 0x3F80) == 0x0080;
-  const bool clrf = (word & 0x3F80) == 0x0180;
+  const bool movwf = decodes_as(decoded, opcode_of("MOVWF"));
+  const bool clrf = decodes_as(decoded, opcode_of("CLRF"));
   if (movwf) after.w = before.w;
   if (!decoded.to_file) return after;
   const auto written = [&]() -> KnownBits {
@@ -363,7 +362,7 @@ class Disassembler {
   template <typename Arrive>
   void reach_table(std::size_t i, Arrive& arrive) const {
     for (; i < lines_.size() && lines_[i].address == lines_[i - 1].address + 1; ++i) {
-      const bool retlw = (lines_[i].word & 0x3C00) == 0x3400;
+      const bool retlw = decodes_as(decoded_[i], opcode_of("RETLW"));
       if (!retlw && decoded_[i].flow != WordFlow::jump) return;
       arrive(lines_[i].address, FlowState::unknown());
     }

@@ -8,32 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "patterns/instruction_set.h"
+
 namespace korva {
-
-// What a word does to the flow of the program.
-enum class WordFlow {
-  next,     // goes on with the next word
-  skip,     // may skip the next word (BTFSC, BTFSS, INCFSZ, DECFSZ)
-  jump,     // GOTO
-  call,     // CALL
-  leave,    // RETURN, RETLW, RETFIE
-  no_form,  // no instruction of the set
-};
-
-// A word taken apart by the instruction set.
-struct DecodedWord {
-  std::uint16_t word = 0;
-  WordFlow flow = WordFlow::no_form;
-  std::optional<std::uint8_t> file;     // the 7-bit register of a register or bit operation
-  std::optional<std::uint8_t> bit;      // the bit of a bit operation
-  std::optional<std::uint8_t> literal;  // the literal of a literal operation
-  bool to_file = false;                 // d = 1
-  std::uint16_t target = 0;             // the low 11 bits of GOTO and CALL
-  bool sets_bit = false;                // BSF
-  bool clears_bit = false;              // BCF
-};
-
-DecodedWord decode_word(std::uint16_t word);
 
 // Ways to write a register operand, the preferred first: "(PORTB)",
 // "($06)". For each, the bit names of that register where it has them.
@@ -52,10 +29,6 @@ std::vector<std::string> statement_forms(const DecodedWord& decoded,
 
 // The raw word, "\\3FFF".
 std::string raw_statement(std::uint16_t word);
-
-// The word in the mnemonics of the instruction set ("BSF 03h,5",
-// "MOVLW 0FFh"), for remarks; "no instruction" for a word without one.
-std::string standard_mnemonic(std::uint16_t word);
 
 // "$0F": two or four hexadecimal digits after a dollar sign.
 std::string dollar_hex(unsigned value, int digits);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "codegen/hex_text.h"
-#include "codegen/instruction_names.h"
+#include "patterns/instruction_set.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
 #include "resources/system_texts.h"

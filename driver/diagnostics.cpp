@@ -1,7 +1,7 @@
 #include "driver/diagnostics.h"
 
 #include "codegen/hex_text.h"
-#include "codegen/instruction_names.h"
+#include "patterns/instruction_set.h"
 #include "patterns/pattern_table.h"
 #include "resources/error_texts.h"
 #include "resources/system_texts.h"

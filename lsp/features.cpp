@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "codegen/instruction_names.h"
 #include "lsp/server.h"
 #include "lsp/uri.h"
+#include "patterns/instruction_set.h"
 #include "patterns/pattern_table.h"
 #include "support/line_record.h"
 #include "support/text.h"
@@ -35,32 +35,6 @@ std::string shown(std::string_view cp932) {
 std::string hex(std::uint32_t value, int digits) {
   char text[16];
   std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
-  return text;
-}
-
-// The instruction of a program word with its operands: "ADDLW 0x05".
-std::string instruction_text(std::uint32_t word) {
-  const std::string_view name = instruction_name(word);
-  const std::string file = "0x" + hex(word & 0x7F, 2);
-  const std::string destination = (word & 0x80) != 0 ? "F" : "W";
-  static constexpr std::string_view kWithDestination[] = {
-      "ADDWF", "ANDWF", "COMF", "DECF", "DECFSZ", "INCF",  "INCFSZ",
-      "IORWF", "MOVF",  "RLF",  "RRF",  "SUBWF",  "SWAPF", "XORWF"};
-  static constexpr std::string_view kLiteral[] = {"ADDLW", "ANDLW", "IORLW", "MOVLW",
-                                                  "RETLW", "SUBLW", "XORLW"};
-  std::string text(name);
-  if (std::find(std::begin(kWithDestination), std::end(kWithDestination), name) !=
-      std::end(kWithDestination)) {
-    text += " " + file + ", " + destination;
-  } else if (name == "MOVWF" || name == "CLRF") {
-    text += " " + file;
-  } else if (name == "BCF" || name == "BSF" || name == "BTFSC" || name == "BTFSS") {
-    text += " " + file + ", " + std::to_string((word >> 7) & 7);
-  } else if (std::find(std::begin(kLiteral), std::end(kLiteral), name) != std::end(kLiteral)) {
-    text += " 0x" + hex(word & 0xFF, 2);
-  } else if (name == "CALL" || name == "GOTO") {
-    text += " 0x" + hex(word & 0x7FF, 3);
-  }
   return text;
 }
 
@@ -206,7 +180,7 @@ Server::Answer Server::hover(const Json& params) {
           text += "\n- " + setting;
         }
       } else if (word.address < 0x2000) {
-        text += instruction_text(word.word);
+        text += standard_mnemonic(static_cast<std::uint16_t>(word.word));
       } else {
         text += "data";
       }

@@ -17,6 +17,8 @@
 #include <span>
 #include <string_view>
 
+#include "patterns/instruction_set.h"
+
 namespace korva {
 
 // What an entry makes of a statement; `none` where no entry fitted.
@@ -185,52 +187,60 @@ inline constexpr std::array<PatternEntry, kPatternCount> kPatterns = [] {
   using pattern_forms::instruction;
   constexpr auto operation = pattern_forms::register_operation;
   constexpr std::nullopt_t no = std::nullopt;
+  constexpr auto op = [](std::string_view mnemonic) consteval {
+    return opcode_of(mnemonic);
+  };
+  // MOVWF and CLRF are the d = 1 halves of their opcodes; a register
+  // operation's entry keeps the d = 0 base, which its destination completes.
+  constexpr auto d0 = [](std::string_view mnemonic) consteval {
+    return static_cast<std::uint16_t>(opcode_of(mnemonic) & ~kDestinationBit);
+  };
   return std::array<PatternEntry, kPatternCount>{
       directive(raw_words, "    ", "\\@"),
-      operation(0x0F00, no, "INC ", "@+1>@(Z)->"),
-      operation(0x0A00, no, "INC ", "@+1>@"),
-      operation(0x0B00, no, "INC ", "@-1>@(Z)->"),
-      operation(0x0300, no, "INC ", "@-1>@"),
-      operation(0x0F00, no, "INC ", "@+1(Z)->"),
-      operation(0x0A00, no, "INC ", "@+1"),
-      operation(0x0B00, no, "INC ", "@-1(Z)->"),
-      operation(0x0300, no, "INC ", "@-1"),
-      operation(0x0700, 0x3E00, "ADD ", "W+@>@"),
-      operation(0x0500, 0x3900, "AND ", "W^@>@"),
-      operation(0x0400, 0x3800, "OR  ", "WV@>@"),
-      operation(0x0600, 0x3A00, "XOR ", "W\\@>@"),
-      operation(0x0200, 0x3C00, "SUB ", "@-W>@"),
-      operation(no, 0x3400, "RETK", "RET @>@"),
-      operation(0x0D00, no, "RLF ", "<<@<<->@"),
-      operation(0x0D00, no, "RLF ", "<<@<<"),
-      operation(0x0C00, no, "RRF ", ">>@>>->@"),
-      operation(0x0C00, no, "RRF ", ">>@>>"),
-      operation(0x0900, no, "COM ", "/@>@"),
-      instruction(inherent, 0x0100, "CLR ", "00>W"),
-      operation(0x0100, no, "CLR ", "00>@"),
-      instruction(bit_op, 0x1000, "BCF ", "@_BIT@<0"),
-      instruction(bit_op, 0x1400, "BSF ", "@_BIT@<1"),
-      instruction(bit_op, 0x1800, "BTF ", "@_BIT@=0->"),
-      instruction(bit_op, 0x1C00, "BTF ", "@_BIT@=1->"),
-      instruction(inherent, 0x0008, "RET ", "RET"),
-      instruction(inherent, 0x0009, "RETI", "RETI"),
-      instruction(inherent, 0x0063, "SLEP", "SLEEP"),
-      instruction(inherent, 0x0064, "CWDT", "CLRWDT"),
-      instruction(inherent, 0x0000, "NOP ", "NOP"),
-      instruction(branch, 0x2800, "JP  ", "===->@"),
+      operation(op("INCFSZ"), no, "INC ", "@+1>@(Z)->"),
+      operation(op("INCF"), no, "INC ", "@+1>@"),
+      operation(op("DECFSZ"), no, "INC ", "@-1>@(Z)->"),
+      operation(op("DECF"), no, "INC ", "@-1>@"),
+      operation(op("INCFSZ"), no, "INC ", "@+1(Z)->"),
+      operation(op("INCF"), no, "INC ", "@+1"),
+      operation(op("DECFSZ"), no, "INC ", "@-1(Z)->"),
+      operation(op("DECF"), no, "INC ", "@-1"),
+      operation(op("ADDWF"), op("ADDLW"), "ADD ", "W+@>@"),
+      operation(op("ANDWF"), op("ANDLW"), "AND ", "W^@>@"),
+      operation(op("IORWF"), op("IORLW"), "OR  ", "WV@>@"),
+      operation(op("XORWF"), op("XORLW"), "XOR ", "W\\@>@"),
+      operation(op("SUBWF"), op("SUBLW"), "SUB ", "@-W>@"),
+      operation(no, op("RETLW"), "RETK", "RET @>@"),
+      operation(op("RLF"), no, "RLF ", "<<@<<->@"),
+      operation(op("RLF"), no, "RLF ", "<<@<<"),
+      operation(op("RRF"), no, "RRF ", ">>@>>->@"),
+      operation(op("RRF"), no, "RRF ", ">>@>>"),
+      operation(op("COMF"), no, "COM ", "/@>@"),
+      instruction(inherent, op("CLRW"), "CLR ", "00>W"),
+      operation(d0("CLRF"), no, "CLR ", "00>@"),
+      instruction(bit_op, op("BCF"), "BCF ", "@_BIT@<0"),
+      instruction(bit_op, op("BSF"), "BSF ", "@_BIT@<1"),
+      instruction(bit_op, op("BTFSC"), "BTF ", "@_BIT@=0->"),
+      instruction(bit_op, op("BTFSS"), "BTF ", "@_BIT@=1->"),
+      instruction(inherent, op("RETURN"), "RET ", "RET"),
+      instruction(inherent, op("RETFIE"), "RETI", "RETI"),
+      instruction(inherent, op("SLEEP"), "SLEP", "SLEEP"),
+      instruction(inherent, op("CLRWDT"), "CWDT", "CLRWDT"),
+      instruction(inherent, op("NOP"), "NOP ", "NOP"),
+      instruction(branch, op("GOTO"), "JP  ", "===->@"),
       directive(constant, "EQU ", "EQU@"),
       directive(data_byte, "DE  ", "DE @"),
-      operation(0x0000, no, "MOV ", "W>@"),
+      operation(d0("MOVWF"), no, "MOV ", "W>@"),
       directive(origin, "ORG ", "ORG@"),
-      operation(0x0E00, no, "SWP ", "SWAP@>@"),
-      operation(0x0E00, no, "SWP ", "SWAP@"),
+      operation(op("SWAPF"), no, "SWP ", "SWAP@>@"),
+      operation(op("SWAPF"), no, "SWP ", "SWAP@"),
       directive(reservation, "MEM ", "[@]"),
       directive(ram_start, "RAM ", "RAM=@"),
       directive(subroutine, "    ", "SUB @"),
-      operation(0x0800, 0x3000, "MOV ", "@>@"),
+      operation(op("MOVF"), op("MOVLW"), "MOV ", "@>@"),
       directive(constant, "    ", "=@"),
       directive(macro_end, "    ", "END MACRO@"),
-      instruction(inherent, 0x0008, "RET ", "END SUB"),
+      instruction(inherent, op("RETURN"), "RET ", "END SUB"),
   };
 }();
 static_assert(kPatterns[31].first_piece == "===->" && kPatterns[44].first_piece == "END SUB");

@@ -144,10 +144,10 @@ TEST_F(ExampleProject, HoverTellsNamesStatementsAndTheConfigurationWord) {
       {11, 22, {"**RB0**", "bit 0 of register PORTB"}},
       {12, 9, {"**DELAY**", "subroutine", "blink16f877a.as:19"}},
       {4, 2, {"**COUNT1**", "reservation, value 0x20", "1 byte"}},
-      {19, 1, {"MOVLW 0xFF"}},
-      {20, 1, {"MOVWF 0x20"}},
-      {23, 7, {"DECFSZ 0x21, F"}},
-      {15, 1, {"GOTO 0x"}},
+      {19, 1, {"MOVLW 0FFh"}},
+      {20, 1, {"MOVWF 20h"}},
+      {23, 7, {"DECFSZ 21h,F"}},
+      {15, 1, {"GOTO 0"}},
       {31,
        1,
        {"configuration word", "FOSC=XT (XT oscillator)", "WDTE=OFF", "PWRTE=ON", "LVP=OFF",
@@ -355,6 +355,23 @@ TEST(ServerDocuments, LocalLabelsKeepToTheirSubroutine) {
   rename["newName"] = "TWO";
   EXPECT_EQ(error_code(session.request("textDocument/rename", rename)),
             error_codes::kRequestFailed);
+}
+
+// A raw word's hover names its instruction as the disassembler's remark
+// does: 0062 is OPTION, 0020 a NOP, 3B00 none.
+TEST(ServerDocuments, HoverNamesARawWordsInstruction) {
+  korva::testing::ScratchDir dir;
+  const std::filesystem::path file = dir.path() / "main.as";
+  Session session(dir.path());
+  session.open(file, "        \\0062\n        \\0020\n        \\3B00\n        \\0B85\n");
+  const struct {
+    int line;
+    const char* text;
+  } cases[] = {{0, "OPTION"}, {1, "NOP"}, {2, "no instruction"}, {3, "DECFSZ 05h,F"}};
+  for (const auto& c : cases) {
+    const std::string text = hover_text(session, file, c.line, 9);
+    EXPECT_NE(text.find(c.text), std::string::npos) << c.line << ": " << text;
+  }
 }
 
 TEST(ServerDocuments, MacrosAndConstantsAreNamesToo) {
