@@ -299,6 +299,7 @@ void AssemblyService::Run::classify_line(std::optional<std::size_t> origin,
     add_warning(DiagnosticKind::chip_reservation_outside_gpr,
                 chip_->reservation(ram_before, bytes));
   }
+  add_warning(DiagnosticKind::raw_word_not_hex, raw_word_warning(s.record_));
   add_warning(DiagnosticKind::counter_wrap, counter_wrap_warning(before, counter, s.record_));
   if (const auto& repeated_symbol = s.classifier_.repeated_symbol()) {
     add_warning(DiagnosticKind::repeated_symbol,

@@ -800,6 +800,7 @@ void place_warning(Diagnostic& diagnostic, const LineRecord& record, std::string
       }
       break;
     case DiagnosticKind::data_byte_cut:
+    case DiagnosticKind::raw_word_not_hex:
     case DiagnosticKind::literal_too_wide:
     case DiagnosticKind::jump_target_other_page: {
       const std::string operand = written_operands(record).operand1;

@@ -1,6 +1,10 @@
 #include "driver/diagnostics.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "codegen/hex_text.h"
+#include "driver/listing.h"
 #include "patterns/instruction_set.h"
 #include "patterns/pattern_table.h"
 #include "resources/error_texts.h"
@@ -101,6 +105,8 @@ std::string_view warning_word(DiagnosticKind kind) {
       return "remark";
     case DiagnosticKind::unwritten_number:
       return "term";
+    case DiagnosticKind::raw_word_not_hex:
+      return "raw";
     case DiagnosticKind::operator_ignored:
       return "operator";
     case DiagnosticKind::repeated_symbol:
@@ -162,6 +168,34 @@ std::string unwritten_number_warning(const LineRecord& matched) {
   std::string term = matched.operand1;
   collapse_blanks(term);
   return operand_note_warning({OperandNote::Kind::unwritten_number, 0, term, *value});
+}
+
+std::string raw_word_warning(const LineRecord& classified) {
+  if (pattern_type_of_key(classified.pattern_key.view()) != PatternType::raw_words ||
+      !classified.error.empty()) {
+    return {};
+  }
+  const std::string_view code = classified.code.view();
+  const bool hexadecimal = std::all_of(code.begin(), code.end(), [](char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+  });
+  if (code.empty() || hexadecimal) return {};
+  std::string bytes;
+  write_image_bytes(bytes, code, 0);
+  std::string written;
+  if (bytes.size() == 2) {
+    written =
+        "the word " +
+        hex4(static_cast<unsigned char>(bytes[1]) << 8 | static_cast<unsigned char>(bytes[0])) +
+        " is";
+  } else {
+    written = bytes.size() == 1 ? "the byte" : "the bytes";
+    for (const char byte : bytes) written += " " + hex4(static_cast<unsigned char>(byte)).substr(2);
+    written += bytes.size() == 1 ? " is" : " are";
+  }
+  std::string operand = classified.operand1;
+  collapse_blanks(operand);
+  return "raw word \\" + operand + " is not hexadecimal: " + written + " written";
 }
 
 std::string repeated_symbol_warning(std::string_view macro, std::string_view symbol,

@@ -51,6 +51,7 @@ enum class DiagnosticKind : unsigned char {
   statement_cut,
   remark_cut,
   unwritten_number,
+  raw_word_not_hex,
   operator_ignored,
   repeated_symbol,
   utf8_source,
@@ -133,6 +134,10 @@ std::string remark_cut_warning(const LineRecord& record);
 // Pass 2, before classification: a directive's operand that reads as a number
 // although no notation fits it ('H' reads as 0).
 std::string unwritten_number_warning(const LineRecord& matched);
+// Pass 2, after classification: raw words with characters that are not
+// hexadecimal digits, which the image reads as far as they go ("\\XYZ1" is
+// written 0000); the text names the words or bytes written.
+std::string raw_word_warning(const LineRecord& classified);
 // Pass 2: a label or subroutine of a macro body that an expansion after the
 // first meets again; it keeps the value of the first expansion.
 std::string repeated_symbol_warning(std::string_view macro, std::string_view symbol,

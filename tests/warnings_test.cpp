@@ -313,6 +313,44 @@ TEST(Warnings, EncodedWordsWarnFromTheirNumbers) {
   EXPECT_EQ(counter_wrap_warning(0xFFFFu, 0x0000u, org), "");
 }
 
+// Raw words that are not hexadecimal keep the bytes the image has always
+// had and say which; hexadecimal ones, of either case, say nothing.
+TEST(Warnings, RawWordsThatAreNotHexadecimalNameWhatIsWritten) {
+  const struct {
+    const char* statement;
+    const char* warning;  // empty for none
+    const char* image;    // the bytes of the .bin file
+  } cases[] = {
+      {"\\XYZ1", "raw word \\XYZ1 is not hexadecimal: the word 0000 is written", "\x00\x00"},
+      {"\\12G4", "raw word \\12G4 is not hexadecimal: the word 1200 is written", "\x00\x12"},
+      {"\\1g", "raw word \\1g is not hexadecimal: the byte 01 is written", "\x01"},
+      {"\\0A0BXC", "raw word \\0A0BXC is not hexadecimal: the bytes 0A 0B 00 are written",
+       "\x0A\x0B\x00"},
+      {"\\3fff", "", "\xFF\x3F"},
+      {"\\ABCDEF", "", "\xAB\xCD\xEF"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.statement);
+    ScratchDir dir;
+    const Outcome run = assemble(dir, {{"a.as", lines({std::string("  ") + c.statement})}});
+    const std::string_view expected(c.warning);
+    if (expected.empty()) {
+      EXPECT_TRUE(run.result.diagnostics.empty());
+    } else {
+      ASSERT_EQ(run.result.diagnostics.size(), 1u);
+      const Diagnostic& d = run.result.diagnostics.front();
+      EXPECT_EQ(d.kind, DiagnosticKind::raw_word_not_hex);
+      EXPECT_EQ(d.severity, Severity::warning);
+      EXPECT_EQ(d.text, expected);
+      ASSERT_TRUE(d.span.has_value());
+      EXPECT_EQ(d.span->column, 4u);
+      EXPECT_EQ(d.span->length, std::string_view(c.statement).size() - 1);
+    }
+    const std::size_t image_size = std::string_view(c.statement).size() / 2;
+    EXPECT_EQ(run.image_file, std::string(c.image, image_size));
+  }
+}
+
 TEST(Warnings, NeverChangeTheOutputs) {
   // The same program with and without the constructs that warn gives the
   // same words.
