@@ -50,8 +50,9 @@ struct PendingWarning {
 // What pass 3 counts over the program for its summary warnings.
 struct Tally {
   std::size_t outside_bank0 = 0;
-  SourceLocation first_outside_bank0;
-  std::size_t first_outside_bank0_index = 0;
+  // The summary of the registers above 7F, placed at the first of them; its
+  // text is made when the count is known.
+  Diagnostic first_outside_bank0;
   // Lines whose error left fewer words than pass 2 gave them addresses for.
   std::size_t unwritten_words = 0;
   SourceLocation first_unwritten;
@@ -179,6 +180,9 @@ class AssemblyService::Run {
   // The same, once a warning is admitted or for an error.
   Diagnostic& add_admitted(std::size_t record, const RecordSpot& spot, DiagnosticKind kind,
                            std::string_view text, std::string_view listing_line);
+  // A diagnostic about record `n`, at its source line, not yet added.
+  Diagnostic placed(std::size_t record, const RecordSpot& spot, DiagnosticKind kind,
+                    std::string_view text, std::string_view listing_line);
   // A warning of pass 3 about record `n`; its text, made by `make_text`, is
   // made only when its kind's share admits it.
   template <typename MakeText>
@@ -222,7 +226,13 @@ Diagnostic* AssemblyService::Run::add_diagnostic(std::size_t record, const Recor
 Diagnostic& AssemblyService::Run::add_admitted(std::size_t record, const RecordSpot& spot,
                                                DiagnosticKind kind, std::string_view text,
                                                std::string_view listing_line) {
-  Diagnostic& diagnostic = result_.diagnostics.emplace_back();
+  return result_.diagnostics.emplace_back(placed(record, spot, kind, text, listing_line));
+}
+
+Diagnostic AssemblyService::Run::placed(std::size_t record, const RecordSpot& spot,
+                                        DiagnosticKind kind, std::string_view text,
+                                        std::string_view listing_line) {
+  Diagnostic diagnostic;
   diagnostic.kind = kind;
   diagnostic.severity = severity_of(kind);
   diagnostic.where = map_.locate(spot.offset);
@@ -358,8 +368,8 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
                        record, line, [&] { return target_warning(record, target, address); });
   }
   if (register_outside_bank0(record, generator.last_operand1()) && tally.outside_bank0++ == 0) {
-    tally.first_outside_bank0 = map_.locate(spot.offset);
-    tally.first_outside_bank0_index = n;
+    tally.first_outside_bank0 = placed(n, spot, DiagnosticKind::registers_outside_bank0, {}, line);
+    place_warning(tally.first_outside_bank0, record);
   }
 }
 
@@ -398,10 +408,8 @@ void AssemblyService::Run::add_summaries() {
         summary_warning(DiagnosticKind::utf8_source, note.warning, map_.locate(note.line_start)));
   }
   if (tally.outside_bank0 > 0) {
-    result_.diagnostics.push_back(
-        summary_warning(DiagnosticKind::registers_outside_bank0,
-                        register_bank_summary(tally.outside_bank0, tally.first_outside_bank0),
-                        tally.first_outside_bank0, tally.first_outside_bank0_index));
+    Diagnostic& summary = result_.diagnostics.emplace_back(tally.first_outside_bank0);
+    summary.text = register_bank_summary(tally.outside_bank0, summary.where);
   }
   if (!chip_) return;
   if (std::string beyond = chip_->beyond_summary(); !beyond.empty()) {

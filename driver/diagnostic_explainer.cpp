@@ -799,6 +799,19 @@ void place_warning(Diagnostic& diagnostic, const LineRecord& record, std::string
         return;
       }
       break;
+    case DiagnosticKind::registers_outside_bank0: {
+      // The register within its parentheses.
+      std::string operand = written_operands(record).operand1;
+      if (operand.size() > 2 && operand.front() == '(' && operand.back() == ')') {
+        operand = operand.substr(1, operand.size() - 2);
+      }
+      if (!operand.empty()) {
+        diagnostic.name = operand;
+        diagnostic.span = statement_span(line, operand);
+        return;
+      }
+      break;
+    }
     case DiagnosticKind::data_byte_cut:
     case DiagnosticKind::raw_word_not_hex:
     case DiagnosticKind::literal_too_wide:

@@ -373,15 +373,20 @@ TEST(DiagnosticsExplained, WarningsCarryTheirKindAndColumns) {
   }
 }
 
-// The warnings about the whole program carry their kinds too, without a
-// column.
+// The warnings about the whole program carry their kinds too; the one
+// about registers above 7F has the column of the first of them.
 TEST(DiagnosticsExplained, SummariesCarryTheirKind) {
   const struct {
     const char* source;
     DiagnosticKind kind;
+    std::size_t line;
+    std::optional<ColumnSpan> span;
   } cases[] = {
-      {"W+5>F\r\nNOP\r\n", DiagnosticKind::unwritten_words},
-      {"W+($90)>W\r\n", DiagnosticKind::registers_outside_bank0},
+      {"W+5>F\r\nNOP\r\n", DiagnosticKind::unwritten_words, 1, std::nullopt},
+      {"NOP\r\n W+($90)>W\r\n(TRISB)_BIT1<1\r\n", DiagnosticKind::registers_outside_bank0, 2,
+       ColumnSpan{5, 3}},
+      {"MACRO M\r\n  00>(PCL)\r\nEND MACRO\r\nPCL EQU $82\r\nM\r\n",
+       DiagnosticKind::registers_outside_bank0, 2, ColumnSpan{7, 3}},
   };
   for (const auto& c : cases) {
     ScratchDir dir;
@@ -390,7 +395,12 @@ TEST(DiagnosticsExplained, SummariesCarryTheirKind) {
     const Diagnostic& summary = run.result.diagnostics.back();
     EXPECT_EQ(summary.kind, c.kind) << c.source;
     EXPECT_EQ(summary.severity, Severity::warning) << c.source;
-    EXPECT_FALSE(summary.span.has_value()) << c.source;
+    EXPECT_EQ(summary.where.line, c.line) << c.source;
+    EXPECT_EQ(summary.span.has_value(), c.span.has_value()) << c.source;
+    if (summary.span && c.span) {
+      EXPECT_EQ(summary.span->column, c.span->column) << c.source;
+      EXPECT_EQ(summary.span->length, c.span->length) << c.source;
+    }
   }
 }
 
