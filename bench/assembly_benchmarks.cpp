@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "driver/assembler.h"
+#include "project/assembler.h"
 #include "driver/assembly_service.h"
-#include "support/file_io.h"
+#include "system/file_io.h"
 
 namespace korva::bench {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "driver/assembler.h"
+#include "project/assembler.h"
 
 namespace korva::bench {
 namespace {

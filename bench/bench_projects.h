@@ -10,8 +10,8 @@
 #include <string>
 
 #include "bench/project_generator.h"
-#include "driver/assembly_host.h"
-#include "driver/project.h"
+#include "project/assembly_host.h"
+#include "project/project.h"
 
 namespace korva::bench {
 

@@ -21,7 +21,7 @@
 #include <string>
 
 #include "bench/bench_projects.h"
-#include "driver/assembler.h"
+#include "project/assembler.h"
 
 namespace korva::bench {
 namespace {

@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "bench/bench_projects.h"
-#include "driver/assembler.h"
+#include "project/assembler.h"
 
 namespace {
 

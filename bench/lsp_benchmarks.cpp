@@ -13,7 +13,7 @@
 #include "bench/project_generator.h"
 #include "lsp/server.h"
 #include "lsp/uri.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace {
 

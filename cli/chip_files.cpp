@@ -7,8 +7,8 @@
 #include <system_error>
 
 #include "driver/chip_equates.h"
-#include "support/file_io.h"
-#include "support/system_path.h"
+#include "system/file_io.h"
+#include "system/system_path.h"
 
 namespace korva {
 namespace {

@@ -13,10 +13,10 @@
 #include "cli/termination.h"
 #include "disasm/chip_description.h"
 #include "disasm/disassembler.h"
-#include "support/file_io.h"
-#include "support/output_set.h"
-#include "support/system_path.h"
-#include "support/text_encoding.h"
+#include "system/file_io.h"
+#include "system/output_set.h"
+#include "system/system_path.h"
+#include "system/text_encoding.h"
 
 namespace {
 

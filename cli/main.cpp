@@ -16,15 +16,15 @@
 #include "cli/terminal_diagnostics.h"
 #include "cli/terminal_glosses.h"
 #include "cli/termination.h"
-#include "driver/assembler.h"
+#include "project/assembler.h"
 #include "driver/chip_config.h"
 #include "driver/chip_facts.h"
 #include "driver/debug_file.h"
-#include "driver/output_base.h"
-#include "driver/project.h"
-#include "support/file_io.h"
-#include "support/system_path.h"
-#include "support/text_encoding.h"
+#include "project/output_base.h"
+#include "project/project.h"
+#include "system/file_io.h"
+#include "system/system_path.h"
+#include "system/text_encoding.h"
 
 namespace {
 

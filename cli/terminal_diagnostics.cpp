@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "cli/terminal_glosses.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "resources/system_texts.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "support/file_io.h"
+#include "system/file_io.h"
 
 namespace korva {
 

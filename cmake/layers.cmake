@@ -2,7 +2,34 @@
 # its own floor and of the floors below it (and the system texts of
 # resources/, which every floor may use); an include that runs up the floors
 # stops the configuration with the file and the line.
-set(korva_floors support source "symbols|patterns" codegen driver disasm)
+#
+# The floors up to disasm are the portable core: bytes in, bytes out, with
+# no file, thread, exception or platform of its own, so that it builds for
+# WebAssembly too. system/ (files, paths, threads, the system's text
+# converter) and project/ (the Assemble command on files) stand above it.
+set(korva_floors support source "symbols|patterns" codegen driver disasm system project)
+set(korva_portable_floors support source symbols patterns codegen driver disasm)
+
+# What the portable core leaves to the layers above it.
+set(korva_not_portable
+    "^#include <(filesystem|thread|mutex|condition_variable|future|fstream|iostream)>"
+    "^#if(def|ndef)? .*(_WIN32|__linux__|__APPLE__|__unix__)"
+    "^#if .*defined\\((_WIN32|__linux__|__APPLE__|__unix__)\\)"
+    "(^|[^a-z_])(throw|try)[ ({;]")
+
+function(korva_check_portable file)
+  file(STRINGS ${file} lines)
+  set(number 0)
+  foreach(line IN LISTS lines)
+    math(EXPR number "${number} + 1")
+    foreach(pattern IN LISTS korva_not_portable)
+      if(line MATCHES "${pattern}")
+        message(FATAL_ERROR "${file}:${number}: '${line}' has no place in the portable core "
+                            "(files, threads, exceptions and the platform live in system/)")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
 
 function(korva_check_layers)
   set(allowed "resources")
@@ -11,6 +38,7 @@ function(korva_check_layers)
     list(APPEND allowed ${folders})
     foreach(folder IN LISTS folders)
       file(GLOB files ${PROJECT_SOURCE_DIR}/${folder}/*.h ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
+      list(FIND korva_portable_floors ${folder} portable)
       foreach(file IN LISTS files)
         file(STRINGS ${file} includes REGEX "^#include \"[a-z_]+/")
         foreach(include IN LISTS includes)
@@ -22,6 +50,9 @@ function(korva_check_layers)
                                 "(${folder} may include only ${allowed})")
           endif()
         endforeach()
+        if(NOT portable EQUAL -1)
+          korva_check_portable(${file})
+        endif()
       endforeach()
     endforeach()
   endforeach()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -20,7 +21,6 @@
 #include "source/source_map.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
-#include "support/text_encoding.h"
 #include "symbols/pass1_lines.h"
 
 namespace korva {
@@ -109,7 +109,8 @@ Diagnostic run_warning(DiagnosticKind kind, std::string text) {
 
 // The warnings of a debug file: words it could not hold, names it had to cut.
 void add_debug_file_warnings(const DebugFile& file, const GpsimProcessor& processor,
-                             const std::string& cod_name, std::vector<Diagnostic>& diagnostics) {
+                             const std::vector<DebugSourceName>& names, const std::string& cod_name,
+                             std::vector<Diagnostic>& diagnostics) {
   if (file.words_left_out > 0) {
     char first[16];
     std::snprintf(first, sizeof first, "%04X", static_cast<unsigned>(processor.program_words));
@@ -121,9 +122,12 @@ void add_debug_file_warnings(const DebugFile& file, const GpsimProcessor& proces
             std::string(processor.chip) + "'s program memory"));
   }
   for (const std::string& name : file.names_cut) {
+    const auto named = std::find_if(names.begin(), names.end(), [&](const DebugSourceName& each) {
+      return each.stored == name;
+    });
     diagnostics.push_back(
         run_warning(DiagnosticKind::debug_name_cut,
-                    cod_name + ": the source name " + cp932_from_os_name(name) +
+                    cod_name + ": the source name " + (named == names.end() ? name : named->shown) +
                         " is longer than 63 characters and is cut; gpsim will not "
                         "find the file"));
   }
@@ -160,11 +164,19 @@ class AssemblyService::Run {
     if (std::optional<ChipFacts> chip = chip_of_sources(sources)) chip_.emplace(std::move(*chip));
   }
 
-  void pass2();
+  // False when the program is too large for the record table.
+  bool pass2();
   // After pass 2: the symbol facts, which read the text.
   void collect_symbol_facts_of_text();
   void pass3();
   void finish();
+  // The base name without its folder, which titles the map file.
+  std::string output_name() const {
+    if (options_.output_name) return *options_.output_name;
+    const std::size_t slash = options_.output_base.rfind('/');
+    return slash == std::string::npos ? options_.output_base
+                                      : options_.output_base.substr(slash + 1);
+  }
 
  private:
   void add_warning(DiagnosticKind kind, std::string text) {
@@ -247,7 +259,7 @@ Diagnostic AssemblyService::Run::placed(std::size_t record, const RecordSpot& sp
   return diagnostic;
 }
 
-void AssemblyService::Run::pass2() {
+bool AssemblyService::Run::pass2() {
   AssemblyService& s = service_;
   s.expander_.reset(s.macros_, source_, options_.macro_line_limit);
   s.record_.address = "0000";
@@ -281,10 +293,11 @@ void AssemblyService::Run::pass2() {
       add_warning(DiagnosticKind::statement_cut, statement_cut_warning(s.line_));
     }
     if (cuts.remark) add_warning(DiagnosticKind::remark_cut, remark_cut_warning(s.record_));
-    result_.records.add(s.record_, spot);
+    if (!result_.records.add(s.record_, spot)) return false;
     assign_hex(s.record_.address, counter, 4);
   } while (s.line_ != "end");
   if (facts_) facts_->pass2_ended(counter);
+  return true;
 }
 
 // Matches and classifies the line split into the record, which moves the
@@ -473,18 +486,19 @@ void AssemblyService::Run::finish() {
   result_.facts->definition_files = std::min(options_.definition_files, sources_.names.size());
   if (chip_) result_.facts->chip = chip_->chip();
   if (extra.debug_file) {
-    DebugFile file = debug_file(
-        *extra.debug_file, *result_.facts,
-        options_.debug_source_names.empty() ? sources_.names : options_.debug_source_names,
-        options_.debug_stamp);
-    add_debug_file_warnings(file, *extra.debug_file, options_.output_base + ".cod",
+    std::vector<DebugSourceName> names = options_.debug_source_names;
+    if (names.empty()) {
+      for (const std::string& name : sources_.names) names.push_back({name, name});
+    }
+    std::vector<std::string> stored;
+    for (const DebugSourceName& name : names) stored.push_back(name.stored);
+    DebugFile file = debug_file(*extra.debug_file, *result_.facts, stored, options_.debug_stamp);
+    add_debug_file_warnings(file, *extra.debug_file, names, options_.output_base + ".cod",
                             result_.diagnostics);
     result_.debug_file = std::move(file.bytes);
   }
   if (extra.map) {
-    // Titled with the base name without its folder.
-    result_.map_file =
-        map_file_text(*result_.facts, cp932_from_os_path(os_path(options_.output_base).filename()));
+    result_.map_file = map_file_text(*result_.facts, output_name());
   }
 }
 
@@ -532,7 +546,12 @@ ServiceResult AssemblyService::assemble(SourceSet sources, const ServiceOptions&
                        ExplainContext{symbols_, map, sources.joined.text, nullptr});
     return result;
   }
-  run.pass2();
+  if (!run.pass2()) {
+    result = ServiceResult{};
+    result.outcome = ServiceOutcome::stopped;
+    result.message = "the program is too large to hold in memory";
+    return result;
+  }
   run.collect_symbol_facts_of_text();
   run.pass3();
   run.finish();

@@ -22,7 +22,7 @@
 #include "driver/program_image.h"
 #include "driver/record_table.h"
 #include "driver/symbol_facts.h"
-#include "source/source_joiner.h"
+#include "source/joined_sources.h"
 #include "support/expected.h"
 #include "support/line_record.h"
 #include "symbols/macro_expander.h"
@@ -42,6 +42,13 @@ struct SourceSet {
   Expected<void> add(std::string name, std::string_view bytes);
 };
 
+// The name under which gpsim finds a source: its bytes as the system spells
+// the path, and the same in CP932 for the messages.
+struct DebugSourceName {
+  std::string stored;
+  std::string shown;
+};
+
 struct ServiceOptions {
   // Fill ServiceResult::facts (also filled when a debug or map file is
   // asked for: they are made from them).
@@ -54,12 +61,16 @@ struct ServiceOptions {
   // The extra outputs to make in memory (their bytes in the result).
   ExtraOutputs extra_outputs;
   // The outputs' base name (CP932): the messages name the image and the
-  // debug file after it, and the map file is titled with its last part.
+  // debug file after it.
   std::string output_base = "program";
+  // The base name's last part, which titles the map file: as the system
+  // splits the base, which the file command knows; without it, what follows
+  // the base's last "/".
+  std::optional<std::string> output_name;
   // For the debug file: its stamp, and for each source the name under
   // which gpsim finds it (the sources' own names when empty).
   DebugFileStamp debug_stamp;
-  std::vector<std::string> debug_source_names;
+  std::vector<DebugSourceName> debug_source_names;
   // The bound on the lines that macro expansion produces in one assembly;
   // the fuzz targets lower it so that each input's work stays small.
   std::size_t macro_line_limit = MacroExpander::kMaxExpandedLines;

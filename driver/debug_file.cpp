@@ -11,30 +11,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "support/text_encoding.h"
-
 namespace korva {
-
-DebugFileStamp debug_file_stamp(std::string file_name) {
-  DebugFileStamp stamp;
-  stamp.file_name = std::move(file_name);
-  stamp.version = KORVA_VERSION;
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  const bool known = localtime_s(&local, &now) == 0;
-#else
-  const bool known = localtime_r(&now, &local) != nullptr;
-#endif
-  if (known) {
-    stamp.year = local.tm_year + 1900;
-    stamp.month = local.tm_mon + 1;
-    stamp.day = local.tm_mday;
-    stamp.hour = local.tm_hour;
-    stamp.minute = local.tm_min;
-  }
-  return stamp;
-}
 
 namespace {
 
@@ -62,7 +39,7 @@ constexpr std::size_t kDirSymbolTable = 0x1CE;
 
 // Source names: 64-byte slots, eight to a block.
 constexpr std::size_t kNameSlot = 64;
-constexpr std::size_t kMaxName = kNameSlot - 1;
+constexpr std::size_t kMaxName = kMaxDebugFileName;
 // Line entries: file index, flags, line, address; 84 to a block.
 constexpr std::size_t kLineEntry = 6;
 constexpr std::size_t kLinesPerBlock = 84;
@@ -365,15 +342,6 @@ DebugFile debug_file(const GpsimProcessor& processor, const ProgramFacts& facts,
   write_symbols(file, debug_symbols(facts.symbols));
   result.bytes = file.bytes();
   return result;
-}
-
-std::string debug_source_name(const std::filesystem::path& source,
-                              const std::filesystem::path& cod_folder) {
-  const std::filesystem::path absolute = source.lexically_normal();
-  const std::filesystem::path relative = absolute.lexically_relative(cod_folder.lexically_normal());
-  std::string relative_name = narrow_os_name(relative);
-  if (!relative_name.empty() && relative_name.size() <= kMaxName) return relative_name;
-  return narrow_os_name(absolute);
 }
 
 }  // namespace korva

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,8 +24,8 @@ struct DebugFileStamp {
   int minute = 0;
 };
 
-// The stamp of a debug file named `file_name`, written now by this version.
-DebugFileStamp debug_file_stamp(std::string file_name);
+// The longest source name the file holds (its slots are 64 bytes).
+inline constexpr std::size_t kMaxDebugFileName = 63;
 
 struct DebugFile {
   std::string bytes;
@@ -41,12 +40,5 @@ struct DebugFile {
 // finds that file: relative names are taken from the folder of the .cod.
 DebugFile debug_file(const GpsimProcessor& processor, const ProgramFacts& facts,
                      const std::vector<std::string>& source_names, const DebugFileStamp& stamp);
-
-// The name to store for `source` (an absolute path) in a .cod file in
-// `cod_folder` (absolute): relative to that folder when the relative name
-// fits the file's 63 characters, else the absolute name. Bytes as the system
-// spells the path.
-std::string debug_source_name(const std::filesystem::path& source,
-                              const std::filesystem::path& cod_folder);
 
 }  // namespace korva

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
 #include <type_traits>
 
 #include "support/hash_bytes.h"
@@ -14,7 +13,7 @@ std::uint32_t spot_offset(std::size_t offset) {
   return static_cast<std::uint32_t>(std::min<std::size_t>(offset, kNoCall - 1));
 }
 
-std::uint32_t TextPool::intern(std::string_view text) {
+std::optional<std::uint32_t> TextPool::intern(std::string_view text) {
   if (4 * (size() + 1) > 3 * slots_.size()) grow();
   const std::uint64_t hash = hash_bytes(text);
   const std::size_t mask = slots_.size() - 1;
@@ -26,7 +25,7 @@ std::uint32_t TextPool::intern(std::string_view text) {
   // Numbers and offsets are 32 bits: beyond, memory has run out in effect.
   if (size() >= std::numeric_limits<std::uint32_t>::max() - 1 ||
       bytes_.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
-    throw std::bad_alloc();
+    return std::nullopt;
   }
   const auto id = static_cast<std::uint32_t>(size());
   bytes_ += text;
@@ -78,7 +77,7 @@ std::string_view stored_text(const Field& field) {
 
 }  // namespace
 
-void RecordTable::add(const LineRecord& record, RecordSpot spot) {
+bool RecordTable::add(const LineRecord& record, RecordSpot spot) {
   char fields[kRecordSize];
   char* out = fields;
   for_each_field(record, [&out](const auto& field) {
@@ -87,9 +86,12 @@ void RecordTable::add(const LineRecord& record, RecordSpot spot) {
     std::memcpy(out, text.data(), text.size());
     out += text.size();
   });
-  rows_.push_back(
-      Row{fields_.intern(std::string_view(fields, static_cast<std::size_t>(out - fields))),
-          addresses_.intern(stored_text(record.address)), spot});
+  const std::optional<std::uint32_t> fields_id =
+      fields_.intern(std::string_view(fields, static_cast<std::size_t>(out - fields)));
+  const std::optional<std::uint32_t> address_id = addresses_.intern(stored_text(record.address));
+  if (!fields_id || !address_id) return false;
+  rows_.push_back(Row{*fields_id, *address_id, spot});
+  return true;
 }
 
 void RecordTable::read(std::size_t n, LineRecord& record) const {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,7 +44,9 @@ using ObjectSink = std::function<Expected<void>(std::string_view block)>;
 // they were first interned.
 class TextPool {
  public:
-  std::uint32_t intern(std::string_view text);
+  // The text's number; none once the numbers or the bytes would pass 32
+  // bits, which only a program larger than memory reaches.
+  std::optional<std::uint32_t> intern(std::string_view text);
   std::string_view text(std::uint32_t id) const {
     return std::string_view(bytes_).substr(starts_[id], starts_[id + 1] - starts_[id]);
   }
@@ -62,8 +65,8 @@ class TextPool {
 class RecordTable {
  public:
   // Keeps the record in its stored form: each text cut as its 342-byte
-  // field cuts it.
-  void add(const LineRecord& record, RecordSpot spot);
+  // field cuts it. False when the table is full (TextPool::intern).
+  bool add(const LineRecord& record, RecordSpot spot);
 
   std::size_t size() const { return rows_.size(); }
   // Record `n` as the .obj file holds it.

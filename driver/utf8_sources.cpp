@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "driver/diagnostics.h"
-#include "support/text_encoding.h"
+#include "support/utf8_text.h"
 
 namespace korva {
 

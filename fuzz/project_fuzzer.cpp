@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/project.h"
+#include "project/project.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "cli/chip_files.h"
-#include "driver/project.h"
-#include "support/text_encoding.h"
+#include "project/project.h"
+#include "system/text_encoding.h"
 
 namespace korva::lsp {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "cli/terminal_glosses.h"
 #include "lsp/uri.h"
-#include "support/file_io.h"
-#include "support/text_encoding.h"
+#include "system/file_io.h"
+#include "system/text_encoding.h"
 
 namespace korva::lsp {
 namespace {

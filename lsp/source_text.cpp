@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva::lsp {
 namespace {

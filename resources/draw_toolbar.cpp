@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "resources/system_texts.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace {
 

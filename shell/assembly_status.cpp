@@ -1,6 +1,6 @@
 #include "shell/assembly_status.h"
 
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <utility>
 
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 namespace {

@@ -6,9 +6,9 @@
 
 #include "disasm/chip_description.h"
 #include "disasm/disassembler.h"
-#include "support/file_io.h"
-#include "support/output_set.h"
-#include "support/text_encoding.h"
+#include "system/file_io.h"
+#include "system/output_set.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 

@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "resources/system_texts.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 namespace {

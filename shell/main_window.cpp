@@ -39,7 +39,7 @@
 #include <vector>
 
 #include "cli/chip_files.h"
-#include "driver/assembler.h"
+#include "project/assembler.h"
 #include "driver/chip_facts.h"
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
@@ -51,10 +51,10 @@
 #include "shell/simulation.h"
 #include "shell/toolbar_images.h"
 #include "shell/user_settings.h"
-#include "support/file_io.h"
-#include "support/system_path.h"
+#include "system/file_io.h"
+#include "system/system_path.h"
 #include "support/text.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 namespace {

@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/assembler.h"
-#include "driver/assembly_host.h"
-#include "driver/project.h"
+#include "project/assembler.h"
+#include "project/assembly_host.h"
+#include "project/project.h"
 #include "shell/recent_projects.h"
 #include "shell/user_dialogs.h"
 

@@ -28,7 +28,7 @@
 #include "shell/main_window.h"
 #include "shell/source_editor.h"
 #include "shell/source_pane.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 namespace {

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "support/file_io.h"
+#include "system/file_io.h"
 
 namespace korva {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "support/text.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 

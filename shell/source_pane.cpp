@@ -14,9 +14,9 @@
 #include "patterns/pattern_table.h"
 #include "shell/listing_highlighter.h"
 #include "source/statement_splitter.h"
-#include "support/file_io.h"
+#include "system/file_io.h"
 #include "support/line_record.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 #include "syntax/statement_styles.h"
 
 namespace korva {

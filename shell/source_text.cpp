@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <deque>
 
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 namespace {

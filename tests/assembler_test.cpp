@@ -1,4 +1,4 @@
-#include "driver/assembler.h"
+#include "project/assembler.h"
 
 #include <gtest/gtest.h>
 

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "driver/assembler.h"
+#include "project/assembler.h"
 #include "driver/intel_hex.h"
-#include "driver/project.h"
+#include "project/project.h"
 #include "test_support.h"
 
 namespace korva {

@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/assembler.h"
+#include "project/assembler.h"
 #include "remark_expectations.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cli/chip_files.h"
-#include "driver/assembler.h"
+#include "project/assembler.h"
 #include "driver/chip_facts.h"
 #include "driver/gpsim_processors.h"
 #include "test_support.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/chip_files.h"
-#include "driver/assembler.h"
+#include "project/assembler.h"
 #include "driver/assembly_service.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"

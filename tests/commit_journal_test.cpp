@@ -1,4 +1,4 @@
-#include "support/commit_journal.h"
+#include "system/commit_journal.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/output_set.h"
+#include "system/output_set.h"
 #include "test_support.h"
 
 namespace korva {

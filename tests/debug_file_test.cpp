@@ -1,6 +1,7 @@
 // The .cod debug file, read back by gputils' gpvc (skipped where gpvc is not
 // installed), plus the limits of its blocks that a reader relies on.
 #include "driver/debug_file.h"
+#include "project/output_files.h"
 
 #include <gtest/gtest.h>
 

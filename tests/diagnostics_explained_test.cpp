@@ -9,11 +9,11 @@
 
 #include "cli/chip_files.h"
 #include "cli/terminal_diagnostics.h"
-#include "driver/assembler.h"
+#include "project/assembler.h"
 #include "driver/diagnostic_explainer.h"
 #include "project_assembly.h"
 #include "resources/system_texts.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

@@ -21,7 +21,7 @@
 #include "driver/chip_config.h"
 #include "driver/chip_facts.h"
 #include "driver/intel_hex.h"
-#include "driver/project.h"
+#include "project/project.h"
 
 namespace korva {
 namespace {

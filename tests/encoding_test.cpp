@@ -2,11 +2,12 @@
 // names handed to the file system.
 #include <gtest/gtest.h>
 
-#include "driver/assembler.h"
+#include "project/assembler.h"
 #include "resources/system_texts.h"
-#include "source/source_joiner.h"
-#include "support/system_path.h"
-#include "support/text_encoding.h"
+#include "project/source_files.h"
+#include "system/system_path.h"
+#include "support/utf8_text.h"
+#include "system/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

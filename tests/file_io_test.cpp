@@ -1,4 +1,4 @@
-#include "support/file_io.h"
+#include "system/file_io.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/output_set.h"
-#include "support/text_encoding.h"
+#include "system/output_set.h"
+#include "system/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

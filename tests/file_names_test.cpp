@@ -10,8 +10,8 @@
 #include <set>
 #include <string>
 
-#include "driver/project.h"
-#include "support/system_path.h"
+#include "project/project.h"
+#include "system/system_path.h"
 #include "test_support.h"
 
 namespace korva {

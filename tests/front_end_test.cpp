@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "resources/system_texts.h"
-#include "source/source_joiner.h"
+#include "project/source_files.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
 #include "support/byte_scan.h"

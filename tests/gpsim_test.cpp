@@ -15,7 +15,7 @@
 #include "driver/chip_facts.h"
 #include "driver/gpsim_processors.h"
 #include "driver/intel_hex.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "resources/system_texts.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

@@ -12,7 +12,7 @@
 #include "cli/chip_files.h"
 #include "resources/system_texts.h"
 #include "support/line_record.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 #include "test_support.h"
 
 namespace korva {

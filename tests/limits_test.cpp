@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
-#include "driver/assembler.h"
-#include "driver/project.h"
+#include "project/assembler.h"
+#include "project/project.h"
 #include "project_assembly.h"
 #include "resources/system_texts.h"
 #include "test_support.h"

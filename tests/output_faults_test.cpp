@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/assembler.h"
-#include "support/file_io.h"
+#include "project/assembler.h"
+#include "system/file_io.h"
 #include "test_support.h"
 
 namespace korva {

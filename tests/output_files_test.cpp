@@ -1,6 +1,6 @@
 // Which outputs a run writes, under which names, and the cap on warnings of
 // one kind.
-#include "driver/output_files.h"
+#include "project/output_files.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "driver/warning_caps.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 namespace {

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/assembler.h"
-#include "driver/project.h"
+#include "project/assembler.h"
+#include "project/project.h"
 #include "test_support.h"
 #include "word_places_support.h"
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/assembler.h"
-#include "driver/project.h"
+#include "project/assembler.h"
+#include "project/project.h"
 #include "test_support.h"
 
 namespace korva::testing {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/project.h"
+#include "project/project.h"
 #include "resources/system_texts.h"
-#include "support/system_path.h"
-#include "support/text_encoding.h"
+#include "system/system_path.h"
+#include "system/text_encoding.h"
 
 using namespace korva;
 

@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/assembly_host.h"
+#include "project/assembly_host.h"
 
 namespace korva::testing {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/assembler.h"
+#include "project/assembler.h"
 #include "driver/diagnostics.h"
-#include "driver/project.h"
+#include "project/project.h"
 #include "project_assembly.h"
 #include "test_support.h"
 

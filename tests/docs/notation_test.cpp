@@ -33,12 +33,12 @@
 #include <vector>
 
 #include "cli/terminal_glosses.h"
-#include "driver/assembler.h"
-#include "driver/assembly_host.h"
+#include "project/assembler.h"
+#include "project/assembly_host.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
 #include "support/line_record.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 #include "tests/remark_expectations.h"
 
 namespace korva {

@@ -12,7 +12,7 @@
 
 #include "lsp/server.h"
 #include "lsp/uri.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva::lsp::testing {
 

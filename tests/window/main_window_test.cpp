@@ -22,11 +22,11 @@
 #include <memory>
 #include <string>
 
-#include "driver/project.h"
+#include "project/project.h"
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
 #include "shell/toolbar_images.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 using namespace korva;
 

@@ -18,11 +18,11 @@
 #include "disasm/memory_image.h"
 #include "driver/chip_config.h"
 #include "driver/chip_facts.h"
-#include "driver/project.h"
+#include "project/project.h"
 #include "scripted_dialogs.h"
 #include "shell/configuration_dialog.h"
 #include "shell/main_window.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 using namespace korva;
 

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/project.h"
+#include "project/project.h"
 #include "resources/system_texts.h"
 #include "scripted_dialogs.h"
 #include "shell/main_window.h"
 #include "shell/source_pane.h"
 #include "shell/user_settings.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 using namespace korva;
 

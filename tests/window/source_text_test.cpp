@@ -11,7 +11,7 @@
 
 #include "shell/simulation.h"
 #include "shell/source_pane.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 using namespace korva;
 

@@ -32,7 +32,7 @@
 #include "shell/main_window.h"
 #include "shell/menu_mnemonics.h"
 #include "shell/recent_projects.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 using namespace korva;
 

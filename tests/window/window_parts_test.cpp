@@ -12,7 +12,7 @@
 #include "shell/qt_translations.h"
 #include "shell/recent_projects.h"
 #include "shell/source_editor.h"
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 using namespace korva;
 

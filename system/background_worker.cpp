@@ -1,4 +1,4 @@
-#include "support/background_worker.h"
+#include "system/background_worker.h"
 
 #include <system_error>
 #include <utility>

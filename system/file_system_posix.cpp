@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <string>
 
-#include "support/file_system.h"
+#include "system/file_system.h"
 
 namespace korva::file_system {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/output_set.h"
+#include "system/output_set.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,8 +6,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "support/commit_journal.h"
-#include "support/file_system.h"
+#include "system/commit_journal.h"
+#include "system/file_system.h"
 
 namespace korva {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/system_path.h"
+#include "system/system_path.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/expected.h"
-#include "support/system_path.h"
+#include "system/system_path.h"
 
 namespace korva {
 

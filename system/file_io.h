@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "support/expected.h"
-#include "support/file_handle.h"
-#include "support/file_system.h"
+#include "system/file_handle.h"
+#include "system/file_system.h"
 
 namespace korva {
 

@@ -1,4 +1,4 @@
-#include "source/source_joiner.h"
+#include "project/source_files.h"
 
 #include <algorithm>
 #include <new>
@@ -6,20 +6,10 @@
 #include <utility>
 
 #include "resources/system_texts.h"
-#include "support/file_io.h"
-#include "support/text_encoding.h"
+#include "system/file_io.h"
+#include "system/text_encoding.h"
 
 namespace korva {
-
-Expected<void, JoinFailure> check_no_zero_byte(std::string_view bytes,
-                                               std::string_view shown_name) {
-  const std::size_t zero = bytes.find('\0');
-  if (zero == std::string_view::npos) return {};
-  const auto line =
-      1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(zero), '\n');
-  return fail(JoinFailure::unreadable, std::string(shown_name) + ": line " + std::to_string(line) +
-                                           ": a zero byte (NUL) in the text");
-}
 
 SystemPath entry_file(std::string_view entry, const SystemPath& directory) {
   SystemPath decoded = directory / SystemPath::from_cp932(entry);

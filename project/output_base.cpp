@@ -1,4 +1,4 @@
-#include "driver/output_base.h"
+#include "project/output_base.h"
 
 #include <algorithm>
 

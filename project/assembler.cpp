@@ -1,4 +1,4 @@
-#include "driver/assembler.h"
+#include "project/assembler.h"
 
 #include <algorithm>
 #include <array>
@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "driver/debug_file.h"
+#include "project/source_files.h"
 #include "resources/system_texts.h"
-#include "source/source_joiner.h"
-#include "support/output_set.h"
-#include "support/text_encoding.h"
+#include "system/output_set.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 
@@ -44,15 +44,17 @@ Expected<SourceSet, JoinFailure> read_sources(const AssemblyInput& input) {
 }
 
 // The names under which gpsim finds the sources from the debug file's folder.
-std::vector<std::string> debug_source_names(const AssemblyInput& input,
-                                            const std::filesystem::path& cod_path) {
+std::vector<DebugSourceName> debug_source_names(const AssemblyInput& input,
+                                                const std::filesystem::path& cod_path) {
   std::error_code ignored;
   const std::filesystem::path cod_folder =
       std::filesystem::absolute(cod_path, ignored).parent_path();
-  std::vector<std::string> names;
+  std::vector<DebugSourceName> names;
   for (const SourceFile& source : input.sources) {
-    names.push_back(
-        debug_source_name(std::filesystem::absolute(source.path.path(), ignored), cod_folder));
+    std::string stored =
+        debug_source_name(std::filesystem::absolute(source.path.path(), ignored), cod_folder);
+    std::string shown = cp932_from_os_name(stored);
+    names.push_back({std::move(stored), std::move(shown)});
   }
   return names;
 }
@@ -151,6 +153,7 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
   service_options.definition_files = input.leading_sources;
   service_options.extra_outputs = options.extra_outputs;
   service_options.output_base = base;
+  service_options.output_name = cp932_from_os_path(os_path(base).filename());
   if (const AtomicFile* cod = files.file(OutputFile::debug_file)) {
     service_options.debug_stamp = debug_file_stamp(narrow_os_name(cod->target().filename()));
     service_options.debug_source_names = debug_source_names(input, cod->target());

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "support/file_handle.h"
+#include "system/file_handle.h"
 
 namespace korva::file_system {
 

@@ -10,20 +10,20 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/assembly_host.h"
 #include "driver/assembly_service.h"
 #include "driver/diagnostics.h"
-#include "driver/output_base.h"
-#include "driver/output_files.h"
 #include "driver/program_facts.h"
-#include "driver/project.h"
-#include "source/source_joiner.h"
-#include "support/background_worker.h"
+#include "project/assembly_host.h"
+#include "project/output_base.h"
+#include "project/output_files.h"
+#include "project/project.h"
+#include "project/source_files.h"
 #include "support/expected.h"
-#include "support/file_io.h"
-#include "support/system_path.h"
 #include "symbols/macro_table.h"
 #include "symbols/symbol_table.h"
+#include "system/background_worker.h"
+#include "system/file_io.h"
+#include "system/system_path.h"
 
 namespace korva {
 

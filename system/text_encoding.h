@@ -1,6 +1,6 @@
 // Conversion between the system's CP932 (Shift-JIS) bytes and Unicode. The
 // assembler keeps every text as CP932 bytes and converts only to show a text
-// (window, terminal). File names are the system's own (support/system_path.h);
+// (window, terminal). File names are the system's own (system/system_path.h);
 // the functions here convert them where a name is written into a file or
 // shown among CP932 texts, and where a CP932 text names a file.
 #pragma once
@@ -18,13 +18,6 @@ std::string cp932_to_utf8(std::string_view bytes);
 
 // Characters that CP932 cannot hold come out as "?".
 std::string utf8_to_cp932(std::string_view text);
-
-// Whether `bytes` read as UTF-8 rather than as Shift-JIS: valid UTF-8 with
-// at least one character beyond ASCII, and not a plausible Shift-JIS text.
-// A Shift-JIS text passes for UTF-8 only when its non-ASCII bytes happen to
-// form two-byte UTF-8 characters that are pairs of half-width katakana
-// (C2-DF, A1-BF); such a text is taken for Shift-JIS.
-bool reads_as_utf8_not_cp932(std::string_view bytes);
 
 // The file-system path of a file name held as CP932 bytes. Windows takes the
 // bytes as they are (its code page); elsewhere they become UTF-8, unless they

@@ -1,5 +1,5 @@
 // Reads the project's source files and joins them, in list order, into the
-// one source text that the passes read.
+// one source text that the passes read (source/joined_sources.h).
 #pragma once
 
 #include <cstddef>
@@ -8,21 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "source/joined_sources.h"
 #include "support/expected.h"
-#include "support/system_path.h"
+#include "system/system_path.h"
 
 namespace korva {
-
-struct JoinedSources {
-  std::string text;                      // the joined sources
-  std::vector<std::size_t> file_starts;  // where each entry's text begins in `text`
-};
-
-// Why the joining stopped.
-enum class JoinFailure {
-  not_found,   // there is no file of an entry's name
-  unreadable,  // a file was refused, could not be opened or read, or held a zero byte
-};
 
 // One source of a run: its file as the system names it, and the name that
 // the CP932 texts (messages, diagnostics, the map) give it.
@@ -44,11 +34,6 @@ std::vector<SourceFile> entry_sources(const std::vector<std::string>& entries,
 // A file that the system named (a command-line argument, a chip file),
 // named in the texts by its CP932 spelling (shown_cp932).
 SourceFile system_source(SystemPath path);
-
-// Refuses a source holding a zero byte, which would end the text there:
-// everything after it would be lost without a word. The message names the
-// source by `shown_name` and the zero's line.
-Expected<void, JoinFailure> check_no_zero_byte(std::string_view bytes, std::string_view shown_name);
 
 // Reads the sources and joins them, in order. Nothing is put between two files. A file that is not
 // a regular file, is larger than the read limit or holds a zero byte stops the joining, as does one

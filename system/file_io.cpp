@@ -1,4 +1,4 @@
-#include "support/file_io.h"
+#include "system/file_io.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <new>
 #include <optional>
 
-#include "support/text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 namespace {

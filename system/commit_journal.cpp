@@ -1,4 +1,4 @@
-#include "support/commit_journal.h"
+#include "system/commit_journal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,8 +6,8 @@
 #include <string>
 #include <system_error>
 
-#include "support/file_io.h"
-#include "support/file_system.h"
+#include "system/file_io.h"
+#include "system/file_system.h"
 
 namespace korva {
 namespace {

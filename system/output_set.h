@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/file_io.h"
+#include "system/file_io.h"
 
 namespace korva {
 

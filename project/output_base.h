@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "driver/project.h"
+#include "project/project.h"
 
 namespace korva {
 

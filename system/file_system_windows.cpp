@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "support/file_system.h"
+#include "system/file_system.h"
 
 namespace korva::file_system {
 namespace {

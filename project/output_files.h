@@ -8,10 +8,11 @@
 #include <optional>
 #include <string>
 
+#include "driver/debug_file.h"
 #include "driver/extra_outputs.h"
-#include "support/file_io.h"
-#include "support/output_set.h"
-#include "support/system_path.h"
+#include "system/file_io.h"
+#include "system/output_set.h"
+#include "system/system_path.h"
 
 namespace korva {
 
@@ -36,5 +37,15 @@ class OutputFiles {
   std::array<std::optional<std::size_t>, kOutputFileCount> index_{};
   OutputSet set_;
 };
+
+// The stamp of a debug file named `file_name`, written now by this version.
+DebugFileStamp debug_file_stamp(std::string file_name);
+
+// The name to store for `source` (an absolute path) in a .cod file in
+// `cod_folder` (absolute): relative to that folder when the relative name
+// fits the file's 63 characters, else the absolute name. Bytes as the system
+// spells the path.
+std::string debug_source_name(const std::filesystem::path& source,
+                              const std::filesystem::path& cod_folder);
 
 }  // namespace korva

@@ -1,11 +1,11 @@
-#include "driver/project.h"
+#include "project/project.h"
 
-#include "driver/output_base.h"
+#include "project/output_base.h"
+#include "project/source_files.h"
 #include "resources/system_texts.h"
-#include "source/source_joiner.h"
 #include "source/source_reader.h"
-#include "support/file_io.h"
-#include "support/text_encoding.h"
+#include "system/file_io.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 
