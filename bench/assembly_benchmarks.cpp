@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "project/assembler.h"
 #include "driver/assembly_service.h"
+#include "project/assembler.h"
 #include "system/file_io.h"
 
 namespace korva::bench {

@@ -10,10 +10,10 @@
 #include "patterns/pattern_table.h"
 #include "support/line_record.h"
 #include "support/text.h"
-#include "system/text_encoding.h"
 #include "symbols/macro_table.h"
 #include "symbols/symbol_table.h"
 #include "syntax/statement_styles.h"
+#include "system/text_encoding.h"
 
 namespace korva::lsp {
 namespace {

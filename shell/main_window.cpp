@@ -39,8 +39,8 @@
 #include <vector>
 
 #include "cli/chip_files.h"
-#include "project/assembler.h"
 #include "driver/chip_facts.h"
+#include "project/assembler.h"
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
 #include "shell/image_import.h"
@@ -51,9 +51,9 @@
 #include "shell/simulation.h"
 #include "shell/toolbar_images.h"
 #include "shell/user_settings.h"
+#include "support/text.h"
 #include "system/file_io.h"
 #include "system/system_path.h"
-#include "support/text.h"
 #include "system/text_encoding.h"
 
 namespace korva {

@@ -14,10 +14,10 @@
 #include "patterns/pattern_table.h"
 #include "shell/listing_highlighter.h"
 #include "source/statement_splitter.h"
-#include "system/file_io.h"
 #include "support/line_record.h"
-#include "system/text_encoding.h"
 #include "syntax/statement_styles.h"
+#include "system/file_io.h"
+#include "system/text_encoding.h"
 
 namespace korva {
 namespace {

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "project/assembler.h"
 #include "driver/intel_hex.h"
+#include "project/assembler.h"
 #include "project/project.h"
 #include "test_support.h"
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "cli/chip_files.h"
-#include "project/assembler.h"
 #include "driver/chip_facts.h"
 #include "driver/gpsim_processors.h"
+#include "project/assembler.h"
 #include "test_support.h"
 #include "tests/chip_test_support.h"
 #include "tests/remark_expectations.h"

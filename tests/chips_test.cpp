@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "cli/chip_files.h"
-#include "project/assembler.h"
 #include "driver/assembly_service.h"
+#include "project/assembler.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
 #include "tests/chip_test_support.h"

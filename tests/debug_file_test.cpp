@@ -1,7 +1,6 @@
 // The .cod debug file, read back by gputils' gpvc (skipped where gpvc is not
 // installed), plus the limits of its blocks that a reader relies on.
 #include "driver/debug_file.h"
-#include "project/output_files.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "project/output_files.h"
 #include "test_support.h"
 #include "word_places_support.h"
 

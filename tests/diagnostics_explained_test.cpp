@@ -9,8 +9,8 @@
 
 #include "cli/chip_files.h"
 #include "cli/terminal_diagnostics.h"
-#include "project/assembler.h"
 #include "driver/diagnostic_explainer.h"
+#include "project/assembler.h"
 #include "project_assembly.h"
 #include "resources/system_texts.h"
 #include "system/text_encoding.h"

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "project/assembler.h"
-#include "resources/system_texts.h"
 #include "project/source_files.h"
-#include "system/system_path.h"
+#include "resources/system_texts.h"
 #include "support/utf8_text.h"
+#include "system/system_path.h"
 #include "system/text_encoding.h"
 #include "test_support.h"
 

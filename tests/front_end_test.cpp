@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "resources/system_texts.h"
 #include "project/source_files.h"
+#include "resources/system_texts.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
 #include "support/byte_scan.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "project/assembler.h"
 #include "driver/diagnostics.h"
+#include "project/assembler.h"
 #include "project/project.h"
 #include "project_assembly.h"
 #include "test_support.h"

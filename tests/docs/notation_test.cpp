@@ -33,10 +33,10 @@
 #include <vector>
 
 #include "cli/terminal_glosses.h"
-#include "project/assembler.h"
-#include "project/assembly_host.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
+#include "project/assembler.h"
+#include "project/assembly_host.h"
 #include "support/line_record.h"
 #include "system/text_encoding.h"
 #include "tests/remark_expectations.h"
