@@ -48,7 +48,8 @@ std::vector<Memory::Stretch> stretches_written(std::span<const PlacedBytes> runs
   std::vector<Memory::Stretch> stretches;
   for (const PlacedBytes& run : runs) {
     if (run.bytes.empty()) continue;
-    const std::size_t begin = run.address - start;
+    // Byte addresses of a program stay far below 32 bits.
+    const auto begin = static_cast<std::size_t>(run.address - start);
     stretches.push_back({begin, begin + run.bytes.size()});
   }
   std::sort(stretches.begin(), stretches.end(),
@@ -76,7 +77,7 @@ Memory lay_out(std::span<const PlacedBytes> runs) {
     any = true;
   }
   if (!any) return memory;
-  memory.bytes.assign(end - memory.start, '\0');
+  memory.bytes.assign(static_cast<std::size_t>(end - memory.start), '\0');
   for (const PlacedBytes& run : runs) {
     std::copy(run.bytes.begin(), run.bytes.end(),
               memory.bytes.begin() + static_cast<std::ptrdiff_t>(run.address - memory.start));

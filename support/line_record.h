@@ -96,10 +96,8 @@ constexpr std::string_view kind_text(RecordKind kind) {
 }
 
 // Every tag keeps its last byte for the zero that ends it in the .obj field.
-static_assert(std::ranges::all_of(kRecordKindTexts,
-                                  [](std::string_view text) {
-                                    return text.size() < kKindFieldSize;
-                                  }),
+static_assert(std::all_of(kRecordKindTexts.begin(), kRecordKindTexts.end(),
+                          [](std::string_view text) { return text.size() < kKindFieldSize; }),
               "every kind tag fits the stored kind field");
 
 inline void set_kind(LineRecord& record, RecordKind kind) {

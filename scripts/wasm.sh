@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the portable core for WebAssembly (WASI, with Debian's clang,
+# wasi-libc and the wasm32 C++ library, without exceptions) and runs its
+# runner under Node on the examples and the case files: each .obj, .out,
+# .bin and .hex must equal korva-asm's byte for byte.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/deps.sh
+root="$(pwd)"
+cmake -S . -B build/wasm -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DKORVA_WERROR=ON > /dev/null
+cmake --build build/wasm -j2
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DKORVA_BUILD_TESTS=OFF \
+  -DKORVA_BUILD_WINDOW=OFF > /dev/null
+cmake --build build/release -j2 --target korva-asm
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+status=0
+runs=0
+check() {  # check NAME SOURCE...: the same project natively and in WebAssembly
+  local name="$1"; shift
+  mkdir -p "$work/$name/native" "$work/$name/wasm"
+  cp "$@" "$work/$name/native/"
+  cp "$@" "$work/$name/wasm/"
+  local files=()
+  for source in "$@"; do files+=("$(basename "$source")"); done
+  (cd "$work/$name/native" && "$root/build/release/korva-asm" --hex -o out "${files[@]}" \
+    > /dev/null 2>&1) || true
+  (cd "$work/$name/wasm" && node --no-warnings "$root/wasm/run_wasi.mjs" \
+    "$root/build/wasm/korva-wasm-asm.wasm" --hex -o out "${files[@]}" > /dev/null)
+  for output in out.obj out.out out.bin out.hex; do
+    if ! cmp -s "$work/$name/native/$output" "$work/$name/wasm/$output"; then
+      echo "DIFFERENT: $name $output"
+      status=1
+    fi
+  done
+  runs=$((runs + 1))
+}
+for example in examples/*/; do
+  check "$(basename "$example")" "$example"*.as
+done
+for case_file in tests/cases/*.as; do
+  check "$(basename "$case_file" .as)" "$case_file"
+done
+echo "WebAssembly: $runs projects, each output as korva-asm writes it"
+exit "$status"
