@@ -48,11 +48,19 @@ TEST(InstructionSet, EveryWordReadsAlikeOnEveryPath) {
     EXPECT_EQ(mnemonic.substr(0, name.size()), name) << hex4(word);
     EXPECT_EQ(decoded.instruction == nullptr, name == "no instruction") << hex4(word);
     EXPECT_EQ(decoded.flow, expected_flow(name)) << hex4(word);
-    if (decoded.instruction) EXPECT_EQ(decoded.instruction->mnemonic, name) << hex4(word);
+    if (decoded.instruction) {
+      EXPECT_EQ(decoded.instruction->mnemonic, name) << hex4(word);
+    }
     // The operand fields sit where the datasheet puts them.
-    if (decoded.file) EXPECT_EQ(*decoded.file, word & 0x7F) << hex4(word);
-    if (decoded.bit) EXPECT_EQ(*decoded.bit, (word >> 7) & 7) << hex4(word);
-    if (decoded.literal) EXPECT_EQ(*decoded.literal, word & 0xFF) << hex4(word);
+    if (decoded.file) {
+      EXPECT_EQ(*decoded.file, word & 0x7F) << hex4(word);
+    }
+    if (decoded.bit) {
+      EXPECT_EQ(*decoded.bit, (word >> 7) & 7) << hex4(word);
+    }
+    if (decoded.literal) {
+      EXPECT_EQ(*decoded.literal, word & 0xFF) << hex4(word);
+    }
     EXPECT_EQ(decoded.sets_bit, name == "BSF") << hex4(word);
     EXPECT_EQ(decoded.clears_bit, name == "BCF") << hex4(word);
   }
@@ -157,7 +165,8 @@ TEST(InstructionSet, NamesTheWordsAsGpdasmDoes) {
       std::string name;
       fields >> address >> word >> name;
       for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      names[std::stoul(word, nullptr, 16)] = name == "DW" ? "no instruction" : name;
+      names[static_cast<unsigned>(std::stoul(word, nullptr, 16))] =
+          name == "DW" ? "no instruction" : name;
     }
   }
   ASSERT_EQ(names.size(), 0x4000u);
