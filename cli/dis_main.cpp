@@ -9,10 +9,11 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/chip_files.h"
+#include "cli/chip_options.h"
 #include "cli/termination.h"
 #include "disasm/chip_description.h"
 #include "disasm/disassembler.h"
+#include "project/chip_files.h"
 #include "system/file_io.h"
 #include "system/output_set.h"
 #include "system/system_path.h"

@@ -12,17 +12,18 @@
 #include <system_error>
 #include <vector>
 
-#include "cli/chip_files.h"
+#include "cli/chip_options.h"
 #include "cli/terminal_diagnostics.h"
-#include "cli/terminal_glosses.h"
 #include "cli/termination.h"
 #include "driver/chip_config.h"
 #include "driver/chip_facts.h"
 #include "driver/debug_file.h"
 #include "project/assembler.h"
+#include "project/chip_files.h"
 #include "project/output_base.h"
 #include "project/project.h"
 #include "system/file_io.h"
+#include "system/glossed_text.h"
 #include "system/system_path.h"
 #include "system/text_encoding.h"
 
@@ -85,7 +86,7 @@ bool ends_with(std::string_view text, std::string_view suffix) {
 }
 
 void print_error(std::string_view text_cp932) {
-  const std::string text = korva::glossed_for_terminal(text_cp932);
+  const std::string text = korva::glossed_utf8(text_cp932);
   std::fprintf(stderr, "korva-asm: %s\n", text.c_str());
 }
 
@@ -354,8 +355,7 @@ int report(const korva::AssemblyResult& result, const Options& options, ChipHint
       // A stop in pass 1 has its place; a file that cannot be read or
       // written has only its message.
       if (result.diagnostics.empty()) {
-        std::fprintf(stderr, "korva-asm: %s: %s\n",
-                     korva::glossed_for_terminal(result.caption).c_str(),
+        std::fprintf(stderr, "korva-asm: %s: %s\n", korva::glossed_utf8(result.caption).c_str(),
                      names.shown_message(result.message).c_str());
       }
       print_diagnostics(result, options, hints, names);

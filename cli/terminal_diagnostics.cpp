@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/terminal_glosses.h"
+#include "system/glossed_text.h"
 #include "system/text_encoding.h"
 
 namespace korva {
@@ -31,10 +31,10 @@ std::string TerminalFileNames::shown_message(std::string_view cp932_message) con
     const std::string_view rest =
         cp932_message.starts_with(name) ? cp932_message.substr(name.size()) : std::string_view();
     if (!name.empty() && (rest.starts_with(':') || rest.starts_with(' '))) {
-      return shown + glossed_for_terminal(rest);
+      return shown + glossed_utf8(rest);
     }
   }
-  return glossed_for_terminal(cp932_message);
+  return glossed_utf8(cp932_message);
 }
 
 std::string terminal_place(const SourceLocation& where, const std::optional<ColumnSpan>& span,
@@ -68,7 +68,7 @@ std::string terminal_text(const Diagnostic& diagnostic, const std::vector<std::s
   const bool warning = diagnostic.severity == Severity::warning;
   const std::string place = terminal_place(diagnostic.where, diagnostic.span, names);
   std::string text =
-      place + (warning ? ": warning: " : ": error: ") + glossed_for_terminal(diagnostic.text);
+      place + (warning ? ": warning: " : ": error: ") + glossed_utf8(diagnostic.text);
   if (!diagnostic.explanation.empty()) text += ": " + shown(diagnostic.explanation);
   text += '\n';
   if (!diagnostic.source_line.empty()) {

@@ -6,8 +6,12 @@
 # The floors up to disasm are the portable core: bytes in, bytes out, with
 # no file, thread, exception or platform of its own, so that it builds for
 # WebAssembly too. system/ (files, paths, threads, the system's text
-# converter) and project/ (the Assemble command on files) stand above it.
-set(korva_floors support source "symbols|patterns" codegen driver disasm system project)
+# converter) and project/ (the Assemble command on files) stand above it;
+# syntax/ (the notation's statement styles for editors) stands on top.
+#
+# The front ends include the floors and their own folder, never each other.
+set(korva_front_ends cli lsp shell wasm)
+set(korva_floors support source "symbols|patterns" codegen driver disasm system project syntax)
 set(korva_portable_floors support source symbols patterns codegen driver disasm)
 
 # What the portable core leaves to the layers above it.
@@ -58,3 +62,26 @@ function(korva_check_layers)
   endforeach()
 endfunction()
 korva_check_layers()
+
+function(korva_check_front_ends)
+  set(allowed resources)
+  foreach(floor IN LISTS korva_floors)
+    string(REPLACE "|" ";" folders "${floor}")
+    list(APPEND allowed ${folders})
+  endforeach()
+  foreach(front_end IN LISTS korva_front_ends)
+    file(GLOB files ${PROJECT_SOURCE_DIR}/${front_end}/*.h ${PROJECT_SOURCE_DIR}/${front_end}/*.cpp)
+    foreach(file IN LISTS files)
+      file(STRINGS ${file} includes REGEX "^#include \"[a-z_]+/")
+      foreach(include IN LISTS includes)
+        string(REGEX MATCH "\"([a-z_]+)/" ignored "${include}")
+        list(FIND allowed ${CMAKE_MATCH_1} found)
+        if(found EQUAL -1 AND NOT CMAKE_MATCH_1 STREQUAL front_end)
+          message(FATAL_ERROR "${file}: '${include}' leans on another front end "
+                              "(${front_end} may include only ${allowed} and ${front_end})")
+        endif()
+      endforeach()
+    endforeach()
+  endforeach()
+endfunction()
+korva_check_front_ends()

@@ -9,9 +9,9 @@
 #include <io.h>
 #endif
 
-#include "cli/chip_files.h"
 #include "lsp/message_stream.h"
 #include "lsp/server.h"
+#include "project/chip_files.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
-#include "cli/chip_files.h"
+#include "project/chip_files.h"
 #include "project/project.h"
 #include "system/text_encoding.h"
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "cli/terminal_glosses.h"
 #include "lsp/uri.h"
 #include "system/file_io.h"
+#include "system/glossed_text.h"
 #include "system/text_encoding.h"
 
 namespace korva::lsp {
@@ -79,7 +79,7 @@ std::size_t offset_of(std::string_view text, const LineStarts& lines, const Posi
 
 Json diagnostic_json(const Diagnostic& diagnostic, const Json& range, const Json& related) {
   // Appended piece by piece: GCC 12's restrict warning misreads "x" + y here.
-  std::string message = glossed_for_terminal(diagnostic.text);
+  std::string message = glossed_utf8(diagnostic.text);
   if (!diagnostic.explanation.empty()) {
     message += ": ";
     message += shown(diagnostic.explanation);

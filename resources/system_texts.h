@@ -234,4 +234,32 @@ inline constexpr std::array kAllTexts{
     SystemText{kMenuOpenInExternalEditor, "外部ｴﾃﾞｨﾀで開く"},
 };
 
+// The English that the terminal and the language server print after the
+// system's Japanese texts, so that a reader without Japanese knows what went
+// wrong. The files and the window keep the texts exactly as they are.
+struct Gloss {
+  std::string_view text;     // the system's text, CP932 bytes
+  std::string_view english;  // printed in parentheses after it
+};
+inline constexpr std::array kGlosses{
+    Gloss{kGrammarError, "no pattern of the notation fits this statement"},
+    // The message follows the file name after two blanks; the text is
+    // what comes after them.
+    Gloss{kFileNotFound.substr(2), "file not found"},
+    Gloss{kDuplicateLabel, "a label of the same name exists"},
+    Gloss{kDuplicateSub, "a subroutine of the same name exists"},
+    Gloss{kTooManySymbols, "more than 1000 labels, constants and subroutines"},
+    Gloss{kMacroNameTooLong, "a macro name longer than 29 characters"},
+    Gloss{kTooManyMacros, "more than 1000 macro definitions"},
+    Gloss{kMacroAbnormalEnd, "a macro ran past its end without END MACRO"},
+};
+
+// The gloss of exactly this text (CP932), or an empty view.
+constexpr std::string_view gloss_of(std::string_view cp932_text) {
+  for (const Gloss& gloss : kGlosses) {
+    if (gloss.text == cp932_text) return gloss.english;
+  }
+  return {};
+}
+
 }  // namespace korva::texts

@@ -38,9 +38,9 @@
 #include <utility>
 #include <vector>
 
-#include "cli/chip_files.h"
 #include "driver/chip_facts.h"
 #include "project/assembler.h"
+#include "project/chip_files.h"
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
 #include "shell/image_import.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/chip_files.h"
 #include "driver/chip_facts.h"
 #include "driver/gpsim_processors.h"
 #include "project/assembler.h"
+#include "project/chip_files.h"
 #include "test_support.h"
 #include "tests/chip_test_support.h"
 #include "tests/remark_expectations.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/chip_files.h"
 #include "driver/assembly_service.h"
 #include "project/assembler.h"
+#include "project/chip_files.h"
 #include "symbols/symbol_table.h"
 #include "test_support.h"
 #include "tests/chip_test_support.h"

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "cli/chip_files.h"
 #include "cli/terminal_diagnostics.h"
 #include "driver/diagnostic_explainer.h"
 #include "project/assembler.h"
+#include "project/chip_files.h"
 #include "project_assembly.h"
 #include "resources/system_texts.h"
 #include "system/text_encoding.h"

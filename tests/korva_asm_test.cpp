@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/chip_files.h"
+#include "project/chip_files.h"
 #include "resources/system_texts.h"
 #include "support/line_record.h"
 #include "system/text_encoding.h"

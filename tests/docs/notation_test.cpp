@@ -32,12 +32,13 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/terminal_glosses.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
 #include "project/assembler.h"
 #include "project/assembly_host.h"
+#include "resources/system_texts.h"
 #include "support/line_record.h"
+#include "system/glossed_text.h"
 #include "system/text_encoding.h"
 #include "tests/remark_expectations.h"
 
@@ -374,13 +375,13 @@ TEST(NotationDocument, JapaneseMessagesMeanWhatTheTerminalGlossSays) {
                                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     if (!japanese) continue;
     const std::string cp932 = utf8_to_cp932(text);
-    const std::string_view gloss = gloss_of(cp932);
+    const std::string_view gloss = texts::gloss_of(cp932);
     EXPECT_FALSE(gloss.empty()) << text << " has no gloss on the terminal";
     EXPECT_EQ(trimmed(cells[2]).rfind(gloss, 0), 0u)
         << text << ": the meaning should start with \"" << gloss << "\"";
     documented.insert(cp932);
   }
-  for (const Gloss& gloss : terminal_glosses()) {
+  for (const texts::Gloss& gloss : texts::kGlosses) {
     EXPECT_EQ(documented.count(std::string(gloss.text)), 1u)
         << "no row for the message glossed \"" << gloss.english << "\"";
   }

@@ -9,8 +9,8 @@
 #include <sstream>
 #include <string>
 
-#include "cli/chip_files.h"
 #include "lsp/project_model.h"
+#include "project/chip_files.h"
 #include "session.h"
 #include "test_support.h"
 

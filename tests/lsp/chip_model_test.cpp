@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/chip_files.h"
+#include "project/chip_files.h"
 #include "test_support.h"
 
 namespace korva::lsp {

@@ -1,6 +1,6 @@
-// The English glosses that korva-asm prints after the system's Japanese
-// texts.
-#include "cli/terminal_glosses.h"
+// The English glosses that korva-asm and the language server print after
+// the system's Japanese texts.
+#include "system/glossed_text.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ TEST(TerminalGlosses, FollowTheJapaneseTextWhereverItStands) {
       {utf8_to_cp932("ﾌｧｲﾙ.as"), "ﾌｧｲﾙ.as"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(glossed_for_terminal(c.cp932), c.shown) << c.shown;
+    EXPECT_EQ(glossed_utf8(c.cp932), c.shown) << c.shown;
   }
 }
 
@@ -44,19 +44,19 @@ TEST(TerminalGlosses, FollowTheJapaneseTextWhereverItStands) {
 TEST(TerminalGlosses, MatchOnlyAtCharacterStarts) {
   const std::string grammar(texts::kGrammarError);  // starts with the bytes 95 B6
   const std::string straddling = std::string("\x81\x95") + "\xB6\x96@\x83G\x83\x89\x81[";
-  EXPECT_EQ(glossed_for_terminal(straddling).find('('), std::string::npos);
-  EXPECT_NE(glossed_for_terminal("x" + grammar).find("(no pattern"), std::string::npos);
+  EXPECT_EQ(glossed_utf8(straddling).find('('), std::string::npos);
+  EXPECT_NE(glossed_utf8("x" + grammar).find("(no pattern"), std::string::npos);
 }
 
 TEST(TerminalGlosses, EveryGlossIsShortPlainEnglishForADistinctText) {
   std::set<std::string_view> texts;
-  for (const Gloss& gloss : terminal_glosses()) {
+  for (const texts::Gloss& gloss : texts::kGlosses) {
     EXPECT_TRUE(texts.insert(gloss.text).second) << gloss.english;
-    EXPECT_EQ(gloss_of(gloss.text), gloss.english);
+    EXPECT_EQ(texts::gloss_of(gloss.text), gloss.english);
     EXPECT_LE(gloss.english.size(), 60u) << gloss.english;
     for (char c : gloss.english) EXPECT_TRUE(c >= ' ' && c <= '~') << gloss.english;
   }
-  EXPECT_TRUE(gloss_of("normal err").empty());
+  EXPECT_TRUE(texts::gloss_of("normal err").empty());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The chip definition files that `korva-asm --chip NAME` puts in front of a
-// program's sources: where they are and which chips they cover.
+// The chip definition files that `--chip NAME` puts in front of a program's
+// sources: where they are and which chips they cover.
 #pragma once
 
 #include <filesystem>
@@ -58,18 +58,10 @@ std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std
 // chip_directories() that exists.
 std::optional<std::filesystem::path> chip_directory(const char* argv0);
 
-// --list-chips: the known chips on standard output, one per line; false,
-// with a message on standard error, when no chip folder is found.
-bool print_known_chips(const char* argv0);
-
 // The known chips whose names share the longest start with `name` (letter
 // case and a leading "PIC" aside), at least the family ("16F"), for a
 // name that is none of them.
 std::vector<std::string> nearest_chips(const std::vector<std::string>& known,
                                        std::string_view name);
-
-// --chip NAME: the file of the named chip; empty, with the nearest known
-// chips on standard error, when there is none.
-std::optional<std::filesystem::path> chip_file_for(const char* argv0, std::string_view chip);
 
 }  // namespace korva
