@@ -491,6 +491,7 @@ void AssemblyService::Run::finish() {
       for (const std::string& name : sources_.names) names.push_back({name, name});
     }
     std::vector<std::string> stored;
+    stored.reserve(names.size());
     for (const DebugSourceName& name : names) stored.push_back(name.stored);
     DebugFile file = debug_file(*extra.debug_file, *result_.facts, stored, options_.debug_stamp);
     add_debug_file_warnings(file, *extra.debug_file, names, options_.output_base + ".cod",
