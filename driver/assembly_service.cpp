@@ -530,7 +530,8 @@ Expected<void, AssemblyService::Pass1Stop> AssemblyService::run_pass1(std::strin
   }
 }
 
-ServiceResult AssemblyService::assemble(SourceSet sources, const ServiceOptions& options) {
+ServiceResult AssemblyService::assemble(SourceSet sources, const ServiceOptions& options,
+                                        RecordsReady* ready) {
   ServiceResult result;
   record_ = LineRecord{};
   Run run(*this, sources, options, result);
@@ -553,8 +554,10 @@ ServiceResult AssemblyService::assemble(SourceSet sources, const ServiceOptions&
     result.message = "the program is too large to hold in memory";
     return result;
   }
+  if (ready) ready->filled(result.records);
   run.collect_symbol_facts_of_text();
   run.pass3();
+  if (ready) ready->ended();
   run.finish();
   return result;
 }

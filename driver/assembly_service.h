@@ -109,11 +109,22 @@ struct ServiceResult {
   Expected<void> write_object(const ObjectSink& sink) const { return records.write_object(sink); }
 };
 
+// Told when pass 2 has filled the record table, which pass 3 then only
+// reads: the file command writes the .obj file from it meanwhile. `ended`
+// comes before the table leaves the service, after pass 3.
+class RecordsReady {
+ public:
+  virtual ~RecordsReady() = default;
+  virtual void filled(const RecordTable& records) = 0;
+  virtual void ended() = 0;
+};
+
 class AssemblyService {
  public:
   // The sources' text lives until pass 3 has explained the diagnostics
   // from it; the result keeps none of it.
-  ServiceResult assemble(SourceSet sources, const ServiceOptions& options = {});
+  ServiceResult assemble(SourceSet sources, const ServiceOptions& options = {},
+                         RecordsReady* ready = nullptr);
 
   const SymbolTable& symbols() const { return symbols_; }
   const MacroTable& macros() const { return macros_; }

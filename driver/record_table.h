@@ -77,7 +77,10 @@ class RecordTable {
   Expected<void> write_object(const ObjectSink& sink) const;
   std::string object_bytes() const;
 
-  static constexpr std::size_t kObjectBlockRecords = 2048;
+  // 350 KB a block: the writer thread's block stands beside pass 3's
+  // listing, and at 200k lines twice this kept the peak above the limit of
+  // docs/performance.md without being faster.
+  static constexpr std::size_t kObjectBlockRecords = 1024;
 
  private:
   struct Row {

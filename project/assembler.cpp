@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -65,18 +66,45 @@ Expected<void> write_whole(AtomicFile& file, std::string_view bytes) {
   return file.close();
 }
 
-// The .obj file a block at a time and every other output whole, each to its
+// The .obj file, written a block at a time on a thread of its own while
+// pass 3 lists the records: the whole process takes 17 % less at 10k and
+// 50k lines, 15 % less at 200k (paired alternating runs, 80 ms instead of
+// 96 at 50k; docs/performance.md).
+class ObjectWriter final : public RecordsReady {
+ public:
+  explicit ObjectWriter(OutputFiles& files) : files_(files) {}
+  ~ObjectWriter() override { ended(); }
+  ObjectWriter(const ObjectWriter&) = delete;
+  ObjectWriter& operator=(const ObjectWriter&) = delete;
+
+  void filled(const RecordTable& records) override {
+    written_ = files_.set().prepare();
+    if (!written_) return;
+    thread_ = std::thread([this, &records] {
+      AtomicFile& object = *files_.file(OutputFile::object);
+      written_ = object.open();
+      if (written_) {
+        written_ =
+            records.write_object([&object](std::string_view block) { return object.write(block); });
+      }
+      if (written_) written_ = object.close();
+    });
+  }
+  void ended() override {
+    if (thread_.joinable()) thread_.join();
+  }
+  // How the writing went: success also when no table came (pass 1 stopped).
+  const Expected<void>& written() const { return written_; }
+
+ private:
+  OutputFiles& files_;
+  std::thread thread_;
+  Expected<void> written_;
+};
+
+// Every output but the .obj file (already written) whole, each to its
 // temporary file, then all put in place.
 Expected<void> write_outputs(OutputFiles& files, const ServiceResult& assembled) {
-  if (Expected<void> prepared = files.set().prepare(); !prepared) return prepared;
-  AtomicFile& object = *files.file(OutputFile::object);
-  if (Expected<void> opened = object.open(); !opened) return opened;
-  if (Expected<void> written =
-          assembled.write_object([&object](std::string_view block) { return object.write(block); });
-      !written) {
-    return written;
-  }
-  if (Expected<void> closed = object.close(); !closed) return closed;
   const std::pair<OutputFile, std::string_view> outputs[] = {
       {OutputFile::listing, assembled.listing},     {OutputFile::image, assembled.image.bytes()},
       {OutputFile::intel_hex, assembled.intel_hex}, {OutputFile::debug_file, assembled.debug_file},
@@ -158,7 +186,8 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
     service_options.debug_stamp = debug_file_stamp(narrow_os_name(cod->target().filename()));
     service_options.debug_source_names = debug_source_names(input, cod->target());
   }
-  ServiceResult assembled = service_.assemble(std::move(*sources), service_options);
+  ObjectWriter object_writer(files);
+  ServiceResult assembled = service_.assemble(std::move(*sources), service_options, &object_writer);
   if (assembled.outcome == ServiceOutcome::stopped) {
     result = stopped(std::move(result), assembled.message, texts::kErrorMessageCaption);
     result.diagnostics = std::move(assembled.diagnostics);
@@ -167,7 +196,9 @@ AssemblyResult Assembler::assemble(const AssemblyInput& input, const AssemblyOpt
   result.record_count = assembled.records.size();
 
   // Writing the other outputs, and putting the set in place all or nothing.
-  if (const Expected<void> written = write_outputs(files, assembled); !written) {
+  Expected<void> written = object_writer.written();
+  if (written) written = write_outputs(files, assembled);
+  if (!written) {
     files.set().discard();
     result.outcome = AssemblyOutcome::output_failed;
     result.message = written.message();
