@@ -67,9 +67,8 @@ std::string terminal_text(const Diagnostic& diagnostic, const std::vector<std::s
                           const TerminalFileNames& names) {
   const bool warning = diagnostic.severity == Severity::warning;
   const std::string place = terminal_place(diagnostic.where, diagnostic.span, names);
-  std::string text =
-      place + (warning ? ": warning: " : ": error: ") + glossed_utf8(diagnostic.text);
-  if (!diagnostic.explanation.empty()) text += ": " + shown(diagnostic.explanation);
+  std::string text = place + (warning ? ": warning: " : ": error: ") +
+                     glossed_utf8(diagnostic_message(diagnostic));
   text += '\n';
   if (!diagnostic.source_line.empty()) {
     text += source_excerpt(diagnostic.source_line, diagnostic.span);

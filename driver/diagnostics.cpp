@@ -133,6 +133,15 @@ std::string describe_place(const Diagnostic& diagnostic) {
   return text;
 }
 
+std::string diagnostic_message(const Diagnostic& diagnostic, WithHint hint) {
+  std::string message = diagnostic.text;
+  if (!diagnostic.explanation.empty()) message.append(": ").append(diagnostic.explanation);
+  if (hint == WithHint::yes && !diagnostic.hint.empty()) {
+    message.append(1, '\n').append(diagnostic.hint);
+  }
+  return message;
+}
+
 std::string data_byte_warning(const LineRecord& matched) {
   if (pattern_type_of_key(matched.pattern_key.view()) != PatternType::data_byte) return {};
   const std::optional<std::uint32_t> value = number_value(matched.operand1);

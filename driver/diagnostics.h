@@ -116,6 +116,13 @@ struct Diagnostic {
 // "FILE:LINE", and for a macro line ", expanded from FILE:LINE".
 std::string describe_place(const Diagnostic& diagnostic);
 
+enum class WithHint : bool { no, yes };
+
+// What a diagnostic says, as the terminal, the language server and the
+// window show it (CP932): its text, then ": " and the explanation where there
+// is one; with the hint on a line of its own when asked and known.
+std::string diagnostic_message(const Diagnostic& diagnostic, WithHint hint = WithHint::no);
+
 // Warnings about words that the assembler produces as written but that are
 // probably not what the writer meant. Each returns an empty text when there
 // is nothing to say.

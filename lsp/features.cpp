@@ -192,8 +192,7 @@ Server::Answer Server::hover(const Json& params) {
         diagnostic.where.line != 0) {
       text += text.empty() ? "" : "\n\n";
       text += diagnostic.severity == Severity::error ? "error: " : "warning: ";
-      text += shown(diagnostic.text);
-      if (!diagnostic.explanation.empty()) text += ": " + shown(diagnostic.explanation);
+      text += shown(diagnostic_message(diagnostic));
     }
   }
   if (text.empty()) return Json(nullptr);

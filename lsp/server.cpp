@@ -78,16 +78,7 @@ std::size_t offset_of(std::string_view text, const LineStarts& lines, const Posi
 }
 
 Json diagnostic_json(const Diagnostic& diagnostic, const Json& range, const Json& related) {
-  // Appended piece by piece: GCC 12's restrict warning misreads "x" + y here.
-  std::string message = glossed_utf8(diagnostic.text);
-  if (!diagnostic.explanation.empty()) {
-    message += ": ";
-    message += shown(diagnostic.explanation);
-  }
-  if (!diagnostic.hint.empty()) {
-    message += '\n';
-    message += shown(diagnostic.hint);
-  }
+  std::string message = glossed_utf8(diagnostic_message(diagnostic, WithHint::yes));
   Json json{
       {"range", range},
       {"severity", diagnostic.severity == Severity::error ? kSeverityError : kSeverityWarning},

@@ -52,12 +52,9 @@ QString diagnostic_text(const Diagnostic& diagnostic) {
   if (diagnostic.where.file.empty() && diagnostic.where.line == 0) {
     return kind + display(diagnostic.text);
   }
-  QString text =
-      display(describe_place(diagnostic)) + QStringLiteral(": ") + kind + display(diagnostic.text);
   // The listing's short text, then what exactly is wrong.
-  if (!diagnostic.explanation.empty())
-    text += QStringLiteral(": ") + display(diagnostic.explanation);
-  return text;
+  return display(describe_place(diagnostic)) + QStringLiteral(": ") + kind +
+         display(diagnostic_message(diagnostic));
 }
 
 QString error_entry_text(const Diagnostic& diagnostic, std::string_view listing_line) {

@@ -269,11 +269,7 @@ QString SourcePane::hover_text(int line, int column) const {
       const int start = static_cast<int>(diagnostic.span->column) - 1;
       if (column < start || column >= start + static_cast<int>(diagnostic.span->length)) continue;
     }
-    QString text = display(diagnostic.text);
-    if (!diagnostic.explanation.empty())
-      text += QStringLiteral(": ") + display(diagnostic.explanation);
-    if (!diagnostic.hint.empty()) text += QStringLiteral("\n") + display(diagnostic.hint);
-    parts << text;
+    parts << display(diagnostic_message(diagnostic, WithHint::yes));
   }
   if (!parts.isEmpty()) return parts.join(QLatin1Char('\n'));
   const QTextBlock block = document()->findBlockByNumber(line);
