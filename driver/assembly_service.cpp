@@ -173,9 +173,19 @@ class AssemblyService::Run {
   // The base name without its folder, which titles the map file.
   std::string output_name() const {
     if (options_.output_name) return *options_.output_name;
-    const std::size_t slash = options_.output_base.rfind('/');
-    return slash == std::string::npos ? options_.output_base
-                                      : options_.output_base.substr(slash + 1);
+    // After the last slash or backslash that is a character of its own: in
+    // CP932 the second byte of a character may be 5C, the backslash.
+    const std::string& base = options_.output_base;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < base.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(base[i]);
+      if ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) {
+        ++i;
+      } else if (byte == '/' || byte == '\\') {
+        start = i + 1;
+      }
+    }
+    return base.substr(start);
   }
 
  private:

@@ -65,7 +65,7 @@ struct ServiceOptions {
   std::string output_base = "program";
   // The base name's last part, which titles the map file: as the system
   // splits the base, which the file command knows; without it, what follows
-  // the base's last "/".
+  // the base's last slash or backslash.
   std::optional<std::string> output_name;
   // For the debug file: its stamp, and for each source the name under
   // which gpsim finds it (the sources' own names when empty).

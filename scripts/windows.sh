@@ -29,6 +29,10 @@ cmake --build build/release -j2 --target korva-asm
 
 export WINEPREFIX="$root/build/wine" WINEDEBUG=-all
 mkdir -p "$WINEPREFIX"
+# A new prefix is set up first and on its own: a program started while wine
+# still sets it up may find no kernel32.dll.
+wineboot --init > /dev/null 2>&1 || true
+wineserver --wait || true
 echo "== korva_tests.exe under wine"
 (cd "$build/tests" && wine korva_tests.exe --gtest_brief=1)
 

@@ -127,6 +127,35 @@ TEST(AssemblyService, TouchesNoFile) {
   EXPECT_EQ(testing::names_in(scratch.path()), std::set<std::string>{"project"});
 }
 
+// The map file is titled with the base's last part: the one the file
+// command names, or else what follows the last slash or backslash that is a
+// character of its own (83 5C is one CP932 character).
+TEST(AssemblyService, TitlesTheMapWithTheBasesLastPart) {
+  const struct {
+    const char* base;
+    std::optional<std::string> name;
+    const char* title;
+  } cases[] = {
+      {"p", std::nullopt, "p"},
+      {"dir/sub/p", std::nullopt, "p"},
+      {"C:\\dir\\p", std::nullopt, "p"},
+      {"dir/\x83\x5Cp", std::nullopt, "\x83\x5Cp"},
+      {"dir\\p", std::string("dir\\p"), "dir\\p"},
+  };
+  for (const auto& c : cases) {
+    SourceSet sources;
+    ASSERT_TRUE(sources.add("a.as", "NOP\n"));
+    ServiceOptions options;
+    options.output_base = c.base;
+    options.output_name = c.name;
+    options.extra_outputs.map = true;
+    AssemblyService service;
+    const ServiceResult result = service.assemble(sources, options);
+    const std::string first_line = result.map_file.substr(0, result.map_file.find('\r'));
+    EXPECT_EQ(first_line, std::string("KORVA map of ") + c.title) << c.base;
+  }
+}
+
 TEST(AssemblyService, StopsOrRefusesAsTheFilePathDoes) {
   const struct {
     const char* title;
