@@ -27,8 +27,10 @@ check() {  # check NAME SOURCE...: the same project natively and in WebAssembly
   for source in "$@"; do files+=("$(basename "$source")"); done
   (cd "$work/$name/native" && "$root/build/release/korva-asm" --hex -o out "${files[@]}" \
     > /dev/null 2>&1) || true
-  (cd "$work/$name/wasm" && node --no-warnings "$root/wasm/run_wasi.mjs" \
-    "$root/build/wasm/korva-wasm-asm.wasm" --hex -o out "${files[@]}" > /dev/null)
+  # Node before 20 (Debian's own) opens WASI only behind the flag.
+  (cd "$work/$name/wasm" && node --no-warnings --experimental-wasi-unstable-preview1 \
+    "$root/wasm/run_wasi.mjs" "$root/build/wasm/korva-wasm-asm.wasm" --hex -o out \
+    "${files[@]}" > /dev/null)
   for output in out.obj out.out out.bin out.hex; do
     if ! cmp -s "$work/$name/native/$output" "$work/$name/wasm/$output"; then
       echo "DIFFERENT: $name $output"
