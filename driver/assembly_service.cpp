@@ -21,6 +21,7 @@
 #include "source/source_map.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
+#include "support/text.h"
 #include "symbols/pass1_lines.h"
 
 namespace korva {
@@ -179,7 +180,7 @@ class AssemblyService::Run {
     std::size_t start = 0;
     for (std::size_t i = 0; i < base.size(); ++i) {
       const auto byte = static_cast<unsigned char>(base[i]);
-      if ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) {
+      if (is_cp932_lead_byte(byte)) {
         ++i;
       } else if (byte == '/' || byte == '\\') {
         start = i + 1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "support/text.h"
 #include "system/text_encoding.h"
 
 namespace korva::lsp {
@@ -31,10 +32,6 @@ Utf8Character character_at(std::string_view text, std::size_t at) {
   }
   const bool replacement = text.substr(at, bytes) == "\xEF\xBF\xBD";
   return Utf8Character{bytes, bytes == 4 ? 2u : 1u, replacement};
-}
-
-bool cp932_lead(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
 // Most lines are ASCII: one byte, one unit, in both forms.
@@ -118,7 +115,7 @@ void SourceText::walk(std::size_t line, Stop stop) const {
       if (origin_ == TextOrigin::file && c.replacement) {
         width = 1;  // a byte that is no CP932 character
       } else {
-        width = cp932_lead(first) ? 2 : 1;  // "?" for a character CP932 lacks
+        width = is_cp932_lead_byte(first) ? 2 : 1;  // "?" for a character CP932 lacks
       }
     }
     width = std::min(width, bytes.size() - byte);

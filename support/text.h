@@ -9,6 +9,12 @@
 
 namespace korva {
 
+// Whether a byte begins a two-byte CP932 character (81-9F, E0-FC); the
+// byte after it may be any of 40-FC, the backslash 5C included.
+constexpr bool is_cp932_lead_byte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 inline char upper_char(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }

@@ -1,15 +1,11 @@
 #include "system/glossed_text.h"
 
 #include "resources/system_texts.h"
+#include "support/text.h"
 #include "system/text_encoding.h"
 
 namespace korva {
 namespace {
-
-// Bytes that start a two-byte CP932 character.
-bool is_lead_byte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
 
 // The gloss whose text starts at `at`, if any. The first byte is compared
 // on its own first: most places start no gloss, and a long run's warnings
@@ -38,7 +34,7 @@ std::string glossed_utf8(std::string_view cp932_text) {
       copied = at;
       continue;
     }
-    at += is_lead_byte(static_cast<unsigned char>(cp932_text[at])) ? 2 : 1;
+    at += is_cp932_lead_byte(static_cast<unsigned char>(cp932_text[at])) ? 2 : 1;
   }
   if (copied < cp932_text.size()) out += cp932_to_utf8(cp932_text.substr(copied));
   return out;

@@ -1,5 +1,6 @@
 #include "system/text_encoding.h"
 
+#include "support/text.h"
 #include "support/utf8_text.h"
 
 #ifdef _WIN32
@@ -179,8 +180,7 @@ std::string from_wide(std::wstring_view wide, UINT code_page, bool* exact = null
 // followed by another byte, else one.
 std::size_t cp932_length(std::string_view bytes, std::size_t at) {
   const auto lead = static_cast<unsigned char>(bytes[at]);
-  const bool double_byte = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
-  return double_byte && at + 1 < bytes.size() ? 2 : 1;
+  return is_cp932_lead_byte(lead) && at + 1 < bytes.size() ? 2 : 1;
 }
 
 }  // namespace
