@@ -10,15 +10,12 @@
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
 #include "resources/system_texts.h"
+#include "source/line_layout.h"
 #include "support/text.h"
 #include "symbols/macro_expander.h"
 
 namespace korva {
 namespace {
-
-bool is_blank(char c) {
-  return c == ' ' || c == '\t';
-}
 
 bool is_name_char(char c) {
   const auto byte = static_cast<unsigned char>(c);
@@ -26,93 +23,17 @@ bool is_name_char(char c) {
          byte >= 0x80;
 }
 
-// Where the parts of a source line stand, as the statement splitter cuts
-// it: the label in front, the statement, the remark from its ";".
-struct LineLayout {
-  std::size_t label_end = 0;  // 0: no label
-  std::size_t remark = std::string_view::npos;
-  std::string statement;  // collapsed, as the record holds it
-  // The line, and where the statement's text stands in it.
-  std::string_view line;
-  std::size_t begin = 0;
-  std::size_t end = 0;
+// A source line taken apart, with its statement collapsed as the record
+// holds it.
+struct PlacedLine {
+  explicit PlacedLine(std::string_view line)
+      : parts(layout_line(line)), statement(collapse_statement(line, parts)) {}
+  // Where the label ends; 0 when there is none (or it is empty).
+  std::size_t label_end() const { return parts.has_label() ? parts.label_end : 0; }
+
+  LineLayout parts;
+  CollapsedStatement statement;
 };
-
-LineLayout layout_of(std::string_view line) {
-  LineLayout layout;
-  std::size_t colon = std::string_view::npos;
-  std::size_t semicolon = line.find_first_of(";:");
-  if (semicolon != std::string_view::npos && line[semicolon] == ':') {
-    colon = semicolon;
-    semicolon = line.find(';', colon + 1);
-  }
-  layout.remark = semicolon;
-  const std::size_t end = std::min(semicolon, line.size());
-  std::size_t begin = 0;
-  if (colon != std::string_view::npos) {
-    begin = colon + 1 < end && line[colon + 1] == ':' ? colon + 2 : colon + 1;
-    layout.label_end = begin;
-  } else if (const std::size_t equ = find_nocase(line.substr(0, end), "EQU");
-             equ != std::string_view::npos && equ > 0 && is_blank(line[equ - 1])) {
-    begin = equ;
-    layout.label_end = equ - 1;
-  }
-  layout.line = line;
-  layout.begin = begin;
-  layout.end = end;
-  layout.statement.reserve(end > begin ? end - begin : 0);
-  // Runs of blanks and of other characters in turn; a run of blanks inside
-  // the statement collapses to one, at the place of its first.
-  std::size_t i = begin;
-  while (i < end) {
-    std::size_t run_end = i;
-    while (run_end < end && is_blank(line[run_end])) ++run_end;
-    if (run_end > i) {
-      if (!layout.statement.empty() && run_end < end) layout.statement += ' ';
-      i = run_end;
-      continue;
-    }
-    while (run_end < end && !is_blank(line[run_end])) ++run_end;
-    layout.statement.append(line.substr(i, run_end - i));
-    i = run_end;
-  }
-  return layout;
-}
-
-// How far a walk through the statement's text in the line has come: the
-// line's offset and the characters of the collapsed statement before it.
-struct RawCursor {
-  std::size_t at = 0;
-  std::size_t collapsed = 0;
-};
-
-// Where character `at` of the collapsed statement stands in the line, found
-// by collapsing it again as layout_of does, from `cursor` on; `at` lies
-// within the statement. The cursor stays at the start of the run of blanks
-// or other characters that holds it, so a later character is found from
-// there.
-std::size_t raw_offset(const LineLayout& layout, std::size_t at, RawCursor& cursor) {
-  const std::string_view line = layout.line;
-  std::size_t& i = cursor.at;
-  std::size_t& collapsed = cursor.collapsed;
-  while (i < layout.end) {
-    std::size_t run_end = i;
-    while (run_end < layout.end && is_blank(line[run_end])) ++run_end;
-    if (run_end > i) {
-      if (collapsed > 0 && run_end < layout.end) {
-        if (collapsed == at) return i;
-        ++collapsed;
-      }
-      i = run_end;
-      continue;
-    }
-    while (run_end < layout.end && !is_blank(line[run_end])) ++run_end;
-    if (at < collapsed + (run_end - i)) return i + (at - collapsed);
-    collapsed += run_end - i;
-    i = run_end;
-  }
-  return layout.end;
-}
 
 ColumnSpan raw_span(std::size_t begin, std::size_t end) {
   return ColumnSpan{begin + 1, std::max<std::size_t>(end, begin + 1) - begin};
@@ -132,17 +53,15 @@ std::size_t find_word(std::string_view within, std::string_view text, std::size_
   return first;
 }
 
-std::optional<ColumnSpan> span_in_statement(const LineLayout& layout, std::size_t at,
+std::optional<ColumnSpan> span_in_statement(const PlacedLine& line, std::size_t at,
                                             std::size_t size) {
-  if (size == 0 || at + size > layout.statement.size()) return std::nullopt;
-  RawCursor cursor{layout.begin, 0};
-  const std::size_t begin = raw_offset(layout, at, cursor);
-  return raw_span(begin, raw_offset(layout, at + size - 1, cursor) + 1);
+  if (size == 0 || at + size > line.statement.text.size()) return std::nullopt;
+  return raw_span(line.statement.line_begin(at), line.statement.line_end(at, size));
 }
 
 std::optional<ColumnSpan> whole_statement(std::string_view source_line) {
-  const LineLayout layout = layout_of(source_line);
-  return span_in_statement(layout, 0, layout.statement.size());
+  const PlacedLine line(source_line);
+  return span_in_statement(line, 0, line.statement.text.size());
 }
 
 // The record's operands as the statement writes them, before pass 3
@@ -255,9 +174,9 @@ DiagnosticNote definition_note(const Symbol& entry, const ExplainContext& contex
   if (entry.origin == 0) return note;
   note.where = context.map.locate(entry.origin - 1);
   const std::string_view line = line_at(context.source, entry.origin - 1);
-  const LineLayout layout = layout_of(line);
-  if (layout.label_end > 0) {
-    note.span = raw_span(line.find_first_not_of(" \t"), layout.label_end);
+  const PlacedLine layout(line);
+  if (layout.label_end() > 0) {
+    note.span = raw_span(line.find_first_not_of(" \t"), layout.label_end());
   } else {
     note.span = whole_statement(line);
   }
@@ -380,15 +299,15 @@ std::optional<std::uint32_t> operand_value(std::string_view operand,
 class Explainer {
  public:
   Explainer(Diagnostic& diagnostic, const LineRecord& record, const ExplainContext& context)
-      : d_(diagnostic), record_(record), context_(context), layout_(layout_of(d_.source_line)) {}
+      : d_(diagnostic), record_(record), context_(context), layout_(d_.source_line) {}
 
   // Names `text` (a part of the collapsed statement, found from `from` on)
   // as the culprit and spans it.
   std::size_t blame(std::string_view text, std::size_t from = 0) {
     d_.name = std::string(text);
-    const std::size_t at = find_word(layout_.statement, text, from);
+    const std::size_t at = find_word(layout_.statement.text, text, from);
     if (at == std::string::npos) {
-      d_.span = span_in_statement(layout_, 0, layout_.statement.size());
+      d_.span = span_in_statement(layout_, 0, layout_.statement.text.size());
       return from;
     }
     d_.span = span_in_statement(layout_, at, text.size());
@@ -397,13 +316,13 @@ class Explainer {
 
   void blame_statement() {
     d_.name = std::string(record_.statement);
-    d_.span = span_in_statement(layout_, 0, layout_.statement.size());
+    d_.span = span_in_statement(layout_, 0, layout_.statement.text.size());
   }
 
   void blame_label() {
     d_.name = std::string(record_.label);
-    if (layout_.label_end == 0) return blame_statement();
-    d_.span = raw_span(d_.source_line.find_first_not_of(" \t"), layout_.label_end);
+    if (layout_.label_end() == 0) return blame_statement();
+    d_.span = raw_span(d_.source_line.find_first_not_of(" \t"), layout_.label_end());
   }
 
   void say(std::string explanation, std::string hint = {}) {
@@ -441,7 +360,7 @@ class Explainer {
   Diagnostic& d_;
   const LineRecord& record_;
   const ExplainContext& context_;
-  LineLayout layout_;
+  PlacedLine layout_;
 };
 
 void Explainer::explain_grammar() {
@@ -491,7 +410,7 @@ void Explainer::explain_origin() {
 
 void Explainer::explain_jump() {
   const std::string target = written_operands(record_).operand1;
-  blame(target, layout_.statement.rfind(target));
+  blame(target, layout_.statement.text.rfind(target));
   const SymbolTable& symbols = context_.symbols;
   if (const Symbol* global = symbols.find_global(target)) {
     say("the jump target " + target + " " + std::string(kNoValue));
@@ -534,7 +453,7 @@ void Explainer::explain_literal_operation(const Written& written, std::size_t op
 void Explainer::explain_operation() {
   const Written written = written_operands(record_);
   const std::size_t after1 =
-      written.operand1.empty() ? 0 : find_word(layout_.statement, written.operand1, 0);
+      written.operand1.empty() ? 0 : find_word(layout_.statement.text, written.operand1, 0);
   const std::size_t operand2_from =
       after1 == std::string::npos ? 0 : after1 + written.operand1.size();
   const std::string_view destination = record_.operand2;
@@ -568,7 +487,7 @@ void Explainer::explain_operation() {
 
 void Explainer::explain_bit() {
   const Written written = written_operands(record_);
-  const std::size_t after1 = find_word(layout_.statement, written.operand1, 0);
+  const std::size_t after1 = find_word(layout_.statement.text, written.operand1, 0);
   const std::size_t bit_from = after1 == std::string::npos ? 0 : after1 + written.operand1.size();
   if (faulty_term(written.operand2, context_)) {
     blame_term(written.operand2, bit_from);
@@ -733,8 +652,8 @@ std::string_view line_at(std::string_view source, std::size_t offset) {
 
 std::optional<ColumnSpan> statement_span(std::string_view source_line, std::string_view text,
                                          std::size_t from) {
-  const LineLayout layout = layout_of(source_line);
-  const std::size_t at = find_word(layout.statement, text, from);
+  const PlacedLine layout(source_line);
+  const std::size_t at = find_word(layout.statement.text, text, from);
   if (at == std::string::npos) return std::nullopt;
   return span_in_statement(layout, at, text.size());
 }
@@ -755,23 +674,23 @@ void explain_pass1_stop(Diagnostic& diagnostic, const LineRecord& record, const 
 
 void place_warning(Diagnostic& diagnostic, const LineRecord& record, std::string_view term) {
   const std::string_view line = diagnostic.source_line;
-  const LineLayout layout = layout_of(line);
+  const PlacedLine layout(line);
   switch (diagnostic.kind) {
     case DiagnosticKind::label_cut:
-      if (layout.label_end > kLabelCapacity) {
-        diagnostic.span = raw_span(kLabelCapacity, layout.label_end);
+      if (layout.label_end() > kLabelCapacity) {
+        diagnostic.span = raw_span(kLabelCapacity, layout.label_end());
       }
       diagnostic.name = std::string(record.label);
       return;
     case DiagnosticKind::remark_cut:
-      if (layout.remark != std::string_view::npos) {
-        diagnostic.span = raw_span(layout.remark + kRemarkCapacity, line.size());
+      if (layout.parts.has_remark()) {
+        diagnostic.span = raw_span(layout.parts.remark_begin + kRemarkCapacity, line.size());
       }
       return;
     case DiagnosticKind::statement_cut:
-      if (layout.statement.size() > kStatementCapacity) {
+      if (layout.statement.text.size() > kStatementCapacity) {
         diagnostic.span = span_in_statement(layout, kStatementCapacity,
-                                            layout.statement.size() - kStatementCapacity);
+                                            layout.statement.text.size() - kStatementCapacity);
       }
       return;
     case DiagnosticKind::utf8_source: {
@@ -793,9 +712,9 @@ void place_warning(Diagnostic& diagnostic, const LineRecord& record, std::string
       }
       break;
     case DiagnosticKind::repeated_symbol:
-      if (!record.label.empty() && layout.label_end > 0) {
+      if (!record.label.empty() && layout.label_end() > 0) {
         diagnostic.name = std::string(record.label);
-        diagnostic.span = raw_span(line.find_first_not_of(" \t"), layout.label_end);
+        diagnostic.span = raw_span(line.find_first_not_of(" \t"), layout.label_end());
         return;
       }
       break;
@@ -827,12 +746,12 @@ void place_warning(Diagnostic& diagnostic, const LineRecord& record, std::string
     default:
       break;
   }
-  diagnostic.span = span_in_statement(layout, 0, layout.statement.size());
+  diagnostic.span = span_in_statement(layout, 0, layout.statement.text.size());
 }
 
 DiagnosticNote macro_call_note(const SourceLocation& call, std::string_view call_line) {
-  const LineLayout layout = layout_of(call_line);
-  const std::string_view statement = layout.statement;
+  const PlacedLine layout(call_line);
+  const std::string_view statement = layout.statement.text;
   const std::string_view macro = statement.substr(0, statement.find(' '));
   DiagnosticNote note;
   note.where = call;

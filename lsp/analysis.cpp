@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "source/line_layout.h"
 #include "support/text.h"
 
 namespace korva::lsp {
@@ -31,10 +32,10 @@ NameKind kind_of(SymbolKind kind) {
 // The kind of a definition read from its line, where the assembly stopped
 // before it had the facts.
 NameKind kind_from_line(std::string_view line) {
-  const LineParts parts = split_line(line);
-  const std::string statement = statement_of(line, parts).text;
+  const LineLayout parts = layout_line(line);
+  const std::string statement = collapse_statement(line, parts).text;
   if (starts_with_nocase(statement, "SUB ")) return NameKind::subroutine;
-  if (parts.label_end == std::string_view::npos) return NameKind::global_label;
+  if (!parts.has_label()) return NameKind::global_label;
   if (starts_with_nocase(statement, "EQU") || statement.starts_with('=')) {
     return NameKind::constant;
   }
@@ -67,47 +68,6 @@ bool in_name(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
          (c >= '0' && c <= '9') || c == '_';
-}
-
-LineParts split_line(std::string_view line) {
-  LineParts parts;
-  const std::size_t semicolon = line.find(';');
-  const std::size_t end = semicolon == std::string_view::npos ? line.size() : semicolon;
-  parts.remark_begin = semicolon;
-  const std::string_view text = line.substr(0, end);
-  const std::size_t colon = text.find(':');
-  if (colon != std::string_view::npos) {
-    parts.label_end = colon + 1 < text.size() && text[colon + 1] == ':' ? colon + 2 : colon + 1;
-  } else {
-    const std::size_t equ = find_nocase(text, "EQU");
-    if (equ != std::string_view::npos && equ > 0 &&
-        (text[equ - 1] == ' ' || text[equ - 1] == '\t')) {
-      parts.label_end = equ;
-    }
-  }
-  parts.statement_begin = parts.label_end == std::string_view::npos ? 0 : parts.label_end;
-  parts.statement_end = end;
-  return parts;
-}
-
-Statement statement_of(std::string_view line, const LineParts& parts) {
-  Statement statement;
-  bool blank = false;
-  for (std::size_t at = parts.statement_begin; at < parts.statement_end; ++at) {
-    const bool is_blank = line[at] == ' ' || line[at] == '\t';
-    if (is_blank) {
-      blank = true;
-      continue;
-    }
-    if (blank && !statement.text.empty()) {
-      statement.text += ' ';
-      statement.columns.push_back(at - 1);
-    }
-    blank = false;
-    statement.text += line[at];
-    statement.columns.push_back(at);
-  }
-  return statement;
 }
 
 ProjectAnalysis::ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts)
@@ -215,7 +175,7 @@ void ProjectAnalysis::collect_blocks_and_calls() {
     const SourceText& text = texts_[file];
     for (std::size_t line = 0; line < text.line_count(); ++line) {
       const std::string_view source = text.cp932_line(line);
-      const Statement statement = statement_of(source, split_line(source));
+      const CollapsedStatement statement = collapse_statement(source, layout_line(source));
       const std::string& s = statement.text;
       if (starts_with_nocase(s, "END SUB") && subroutine) {
         subroutine->last_line = line;
@@ -247,8 +207,7 @@ void ProjectAnalysis::collect_blocks_and_calls() {
   }
   for (const auto& [file, line] : calls) {
     const std::string_view source = texts_[file].cp932_line(line);
-    const LineParts parts = split_line(source);
-    const Statement statement = statement_of(source, parts);
+    const CollapsedStatement statement = collapse_statement(source, layout_line(source));
     if (macro_names.count(statement.text) > 0) {
       uses_.push_back(NameUse{statement.text,
                               Place{file, line, statement.columns.front(), statement.text.size()}});
@@ -265,7 +224,7 @@ void ProjectAnalysis::collect_bit_uses() {
     const SourceText& text = texts_[file];
     for (std::size_t line = 0; line < text.line_count(); ++line) {
       const std::string_view source = text.cp932_line(line);
-      const LineParts parts = split_line(source);
+      const LineLayout parts = layout_line(source);
       const std::string_view statement = source.substr(0, parts.statement_end);
       for (std::size_t at = find_nocase(statement, "_BIT"); at != std::string_view::npos;
            at = find_nocase(statement.substr(at + 1), "_BIT") == std::string_view::npos
@@ -307,7 +266,7 @@ std::optional<NameUse> ProjectAnalysis::name_at(std::size_t file, std::size_t li
                                                 std::size_t column) const {
   if (file >= texts_.size()) return std::nullopt;
   const std::string_view text = texts_[file].cp932_line(line);
-  const LineParts parts = split_line(text);
+  const LineLayout parts = layout_line(text);
   const std::size_t end = std::min(parts.remark_begin, text.size());
   if (column > end) return std::nullopt;
   std::size_t begin = std::min(column, end);

@@ -61,25 +61,6 @@ struct PlacedWord {
   std::uint32_t word = 0;
 };
 
-// A source line taken apart as the statement splitter does: the label up
-// to the first colon (or the name before EQU), the remark from the first
-// semicolon, the statement between them (byte columns; npos: none).
-struct LineParts {
-  std::size_t label_end = std::string_view::npos;  // the label is [0, label_end)
-  std::size_t statement_begin = 0;
-  std::size_t statement_end = 0;
-  std::size_t remark_begin = std::string_view::npos;
-};
-LineParts split_line(std::string_view line);
-
-// The statement with tabs as blanks and blank runs collapsed, and for each
-// of its bytes the column of the line it came from.
-struct Statement {
-  std::string text;
-  std::vector<std::size_t> columns;
-};
-Statement statement_of(std::string_view line, const LineParts& parts);
-
 // The bytes a name is made of, as the symbol facts read names.
 bool in_name(char c);
 

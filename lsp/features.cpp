@@ -12,7 +12,7 @@
 #include "support/text.h"
 #include "symbols/macro_table.h"
 #include "symbols/symbol_table.h"
-#include "syntax/statement_styles.h"
+#include "syntax/line_styles.h"
 #include "system/text_encoding.h"
 
 namespace korva::lsp {
@@ -22,11 +22,6 @@ namespace {
 // kLabelCapacity characters with its colons, a subroutine name of 30, a
 // macro name of 28.
 constexpr std::size_t kLabelCharacters = kLabelCapacity;
-
-// Semantic tokens: the longest statement styled, and how many bytes of
-// statements one document gets styled in all.
-constexpr std::size_t kStyledStatementLimit = 128;
-constexpr std::size_t kStyledBytesBudget = std::size_t{1} << 20;
 
 std::string shown(std::string_view cp932) {
   return cp932_to_utf8(cp932);
@@ -471,37 +466,11 @@ Server::Answer Server::semantic_tokens(const Json& params) {
     last_line = line;
     last_start = start;
   };
-  std::size_t styled_bytes = 0;
+  std::size_t budget = syntax::kStyledBytesBudget;
   for (std::size_t line = 0; line < text.line_count(); ++line) {
-    const std::string_view source = text.cp932_line(line);
-    const LineParts parts = split_line(source);
-    if (parts.label_end != std::string_view::npos) {
-      std::size_t end = parts.label_end;
-      while (end > 0 && source[end - 1] == ':') --end;
-      std::size_t begin = 0;
-      while (begin < end && (source[begin] == ' ' || source[begin] == '\t')) ++begin;
-      // "NAME::", or the name before EQU: global; "NAME:": local.
-      const std::string_view label = source.substr(0, parts.label_end);
-      const bool global = label.ends_with("::") || label.find(':') == std::string_view::npos;
-      add(line, begin, end, global ? syntax::Style::global_label : syntax::Style::local_label);
-    }
-    const Statement statement = statement_of(source, parts);
-    // Styling a statement takes time that grows faster than its length; a
-    // statement longer than any the record holds, or beyond the budget of a
-    // huge document, keeps its label and remark tokens only.
-    const bool styled = !statement.text.empty() && statement.text.size() <= kStyledStatementLimit &&
-                        styled_bytes + statement.text.size() <= kStyledBytesBudget;
-    if (styled) {
-      styled_bytes += statement.text.size();
-      for (const syntax::StyledSpan& span :
-           syntax::statement_styles(notation_, kPatterns, statement.text)) {
-        if (span.length == 0 || span.start + span.length > statement.columns.size()) continue;
-        add(line, statement.columns[span.start],
-            statement.columns[span.start + span.length - 1] + 1, span.style);
-      }
-    }
-    if (parts.remark_begin != std::string_view::npos) {
-      add(line, parts.remark_begin, source.size(), syntax::Style::remark);
+    for (const syntax::StyledSpan& span :
+         syntax::line_styles(notation_, kPatterns, text.cp932_line(line), budget)) {
+      add(line, span.start, span.start + span.length, span.style);
     }
   }
   return Json{{"data", data}};

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lsp/uri.h"
+#include "support/column_map.h"
 #include "system/file_io.h"
 #include "system/glossed_text.h"
 #include "system/text_encoding.h"

@@ -1,10 +1,7 @@
 // A source file in both of its forms: the CP932 bytes that the assembler
 // reads and the UTF-8 text that the editor shows, with positions converted
 // between CP932 byte columns and the UTF-16 code units that the protocol
-// counts. Every CP932 character is one Unicode character of the basic
-// plane; a character that CP932 cannot hold (from the editor) became one
-// "?" per UTF-8 byte, and a byte that is no CP932 character (from a file)
-// one U+FFFD.
+// counts (support/column_map.h).
 #pragma once
 
 #include <cstddef>
@@ -13,12 +10,6 @@
 #include <vector>
 
 namespace korva::lsp {
-
-// Where the text came from, which decides how its two forms line up.
-enum class TextOrigin {
-  editor,  // UTF-8 from the editor; the CP932 bytes converted from it
-  file,    // CP932 bytes read from a file; the UTF-8 converted from them
-};
 
 // A place in the editor's terms.
 struct Position {
@@ -46,13 +37,6 @@ class LineStarts {
   std::vector<std::size_t> starts_;
 };
 
-// The UTF-16 code units of a UTF-8 text (invalid bytes count one each).
-std::size_t utf16_length(std::string_view utf8);
-
-// The byte offset in `utf8` (a line) of a UTF-16 column; the line's end
-// for a column beyond it or inside a surrogate pair's character.
-std::size_t utf8_offset(std::string_view utf8, std::size_t utf16_column);
-
 class SourceText {
  public:
   static SourceText from_editor(std::string utf8);
@@ -73,15 +57,10 @@ class SourceText {
   std::size_t line_end(std::size_t line) const;
 
  private:
-  SourceText(std::string cp932, std::string utf8, TextOrigin origin);
-  // The CP932 bytes each UTF-8 character of the line stands for, walked
-  // until `stop` says so.
-  template <typename Stop>
-  void walk(std::size_t line, Stop stop) const;
+  SourceText(std::string cp932, std::string utf8);
 
   std::string cp932_;
   std::string utf8_;
-  TextOrigin origin_;
   LineStarts cp932_lines_;
   LineStarts utf8_lines_;
 };

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "patterns/pattern_table.h"
+#include "shell/shown_line.h"
 #include "syntax/statement_styles.h"
 
 namespace korva {
@@ -28,7 +29,11 @@ QColor colour_of(Style style) {
     case Style::directive:
       return QColor(0x00, 0x6e, 0x28);
     case Style::defined_name:
+    case Style::global_label:
+    case Style::local_label:
       return QColor(0x64, 0x4a, 0x9b);
+    case Style::remark:
+      return QColor(0x70, 0x70, 0x70);
     case Style::instruction:
     case Style::bit:
       return QColor(0x00, 0x00, 0x80);
@@ -55,18 +60,6 @@ QColor colour_of(Style style) {
   }
 }
 
-// The statement column's text as bytes for the core: ASCII as it is, any
-// other character as one byte that is no sign of the notation, so that
-// positions stay those of the line.
-std::string column_bytes(const QString& column) {
-  std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(column.size()));
-  for (const QChar c : column) {
-    bytes.push_back(c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '\x80');
-  }
-  return bytes;
-}
-
 }  // namespace
 
 ListingHighlighter::ListingHighlighter(QPlainTextEdit* view) : QObject(view), view_(view) {
@@ -91,9 +84,16 @@ std::vector<syntax::StyledSpan> ListingHighlighter::line_styles(const QString& l
   qsizetype end = line.indexOf(u'\t', start);
   if (end < 0) end = line.size();
   if (end == start || !syntax::table_notation()) return {};
-  std::vector<syntax::StyledSpan> spans = syntax::statement_styles(
-      *syntax::table_notation(), pattern_entries(), column_bytes(line.mid(start, end - start)));
-  for (syntax::StyledSpan& span : spans) span.start += static_cast<std::size_t>(start);
+  const ShownLine statement(line.mid(start, end - start));
+  std::vector<syntax::StyledSpan> spans;
+  for (const syntax::StyledSpan& span :
+       syntax::statement_styles(*syntax::table_notation(), pattern_entries(), statement.cp932)) {
+    const int first = statement.position(span.start);
+    const int last = statement.position(span.start + span.length);
+    if (last <= first) continue;
+    spans.push_back({static_cast<std::size_t>(start + first),
+                     static_cast<std::size_t>(last - first), span.style});
+  }
   return spans;
 }
 

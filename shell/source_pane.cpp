@@ -13,9 +13,10 @@
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
 #include "shell/listing_highlighter.h"
+#include "shell/shown_line.h"
 #include "source/statement_splitter.h"
 #include "support/line_record.h"
-#include "syntax/statement_styles.h"
+#include "syntax/line_styles.h"
 #include "system/file_io.h"
 #include "system/text_encoding.h"
 
@@ -29,100 +30,45 @@ QString display(std::string_view bytes) {
 // How long typing must pause before the project is checked again.
 constexpr int kCheckDelayMs = 400;
 
-// A line's text for the core, one byte per character, so that byte
-// positions are character positions: ASCII as it is, anything else a byte
-// that is no sign of the notation.
-std::string position_bytes(const QString& text) {
-  std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(text.size()));
-  for (const QChar c : text)
-    bytes.push_back(c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '\x80');
-  return bytes;
-}
-
 // Colours the notation in each line: the label, the statement's forms and
 // the remark.
 class SourceHighlighter : public QSyntaxHighlighter {
  public:
-  explicit SourceHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {
-    remark_.setForeground(QColor(0x70, 0x70, 0x70));
-  }
+  explicit SourceHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {}
 
  protected:
   void highlightBlock(const QString& text) override {
-    const std::string bytes = position_bytes(text);
-    const StatementPlace place = statement_place(bytes);
-    if (place.end < bytes.size()) {
-      setFormat(static_cast<int>(place.end), static_cast<int>(bytes.size() - place.end), remark_);
-    }
-    const std::size_t label_end = std::min(place.start, bytes.size());
-    if (label_end > 0 && bytes[0] != ' ' && bytes[0] != '\t') {
-      setFormat(0, static_cast<int>(label_end),
-                ListingHighlighter::format_of(syntax::Style::defined_name));
-    }
-    if (!syntax::table_notation() || place.end <= place.start) return;
-    // The statement with its blanks collapsed, as the forms are matched,
-    // and where each of its characters stands in the line.
-    std::string statement;
-    std::vector<std::size_t> column_of;
-    bool blank = false;
-    for (std::size_t i = place.start; i < place.end; ++i) {
-      const char c = bytes[i] == '\t' ? ' ' : bytes[i];
-      if (c == ' ') {
-        blank = true;
-        continue;
-      }
-      if (blank && !statement.empty()) {
-        statement.push_back(' ');
-        column_of.push_back(i - 1);
-      }
-      blank = false;
-      statement.push_back(c);
-      column_of.push_back(i);
-    }
-    for (const syntax::StyledSpan& span :
-         syntax::statement_styles(*syntax::table_notation(), pattern_entries(), statement)) {
-      if (span.length == 0 || span.start + span.length > column_of.size()) continue;
-      const std::size_t first = column_of[span.start];
-      const std::size_t last = column_of[span.start + span.length - 1];
-      setFormat(static_cast<int>(first), static_cast<int>(last - first + 1),
+    for (const syntax::StyledSpan& span : pane_styles(text)) {
+      setFormat(static_cast<int>(span.start), static_cast<int>(span.length),
                 ListingHighlighter::format_of(span.style));
     }
   }
-
- private:
-  QTextCharFormat remark_;
 };
 
 }  // namespace
 
-StatementPlace statement_place(std::string_view line) {
-  StatementPlace place{0, line.size()};
-  // The remark starts at the first ';' outside quotes.
-  char quote = 0;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '\'' || c == '"') {
-      quote = c;
-    } else if (c == ';') {
-      place.end = i;
-      break;
-    }
+std::vector<syntax::StyledSpan> pane_styles(const QString& text) {
+  std::vector<syntax::StyledSpan> spans;
+  if (!syntax::table_notation()) return spans;
+  const ShownLine line(text);
+  std::size_t budget = syntax::kStyledStatementLimit;
+  for (syntax::StyledSpan span :
+       syntax::line_styles(*syntax::table_notation(), pattern_entries(), line.cp932, budget)) {
+    const int start = line.position(span.start);
+    const int end = line.position(span.start + span.length);
+    if (end <= start) continue;
+    spans.push_back(
+        {static_cast<std::size_t>(start), static_cast<std::size_t>(end - start), span.style});
   }
-  // A label is the first word of a line that does not start with a blank,
-  // when it ends in ':'.
-  if (!line.empty() && line[0] != ' ' && line[0] != '\t') {
-    const std::size_t word_end = line.find_first_of(" \t;", 0);
-    const std::size_t end = std::min(word_end, place.end);
-    if (end > 0 && line[end - 1] == ':') place.start = end;
-  }
-  while (place.start < place.end && (line[place.start] == ' ' || line[place.start] == '\t'))
-    ++place.start;
-  while (place.end > place.start && (line[place.end - 1] == ' ' || line[place.end - 1] == '\t'))
-    --place.end;
-  return place;
+  return spans;
+}
+
+std::pair<int, int> mark_range(const QString& text, const std::optional<ColumnSpan>& span) {
+  if (!span) return {0, std::max<int>(static_cast<int>(text.size()), 1)};
+  const ShownLine line(text);
+  const int start = line.position(span->column - 1);
+  const int end = line.position(span->column - 1 + span->length);
+  return {start, std::max(end - start, 1)};
 }
 
 QString statement_summary(std::string_view line) {
@@ -237,50 +183,47 @@ void SourcePane::check_now() {
 }
 
 void SourcePane::show_diagnostics() {
-  QList<QTextEdit::ExtraSelection> marks;
+  QList<QTextEdit::ExtraSelection> warnings;
+  QList<QTextEdit::ExtraSelection> errors;
   for (const Diagnostic& diagnostic : diagnostics_) {
     const QTextBlock block =
         document()->findBlockByNumber(static_cast<int>(diagnostic.where.line) - 1);
     if (!block.isValid()) continue;
     QTextEdit::ExtraSelection mark;
+    const auto [start, length] = mark_range(block.text(), diagnostic.span);
     mark.cursor = QTextCursor(block);
-    const int length = block.length() - 1;
-    int start = 0;
-    int span = length;
-    if (diagnostic.span) {
-      start = std::min(static_cast<int>(diagnostic.span->column) - 1, length);
-      span = std::min(static_cast<int>(diagnostic.span->length), length - start);
-    }
     mark.cursor.setPosition(block.position() + start);
-    mark.cursor.setPosition(block.position() + start + std::max(span, 1), QTextCursor::KeepAnchor);
+    mark.cursor.setPosition(block.position() + std::min(start + length, block.length() - 1),
+                            QTextCursor::KeepAnchor);
     mark.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
-    mark.format.setUnderlineColor(diagnostic.severity == Severity::error ? QColor(0xd0, 0, 0)
-                                                                         : QColor(0xd0, 0x90, 0));
-    marks << mark;
+    const bool error = diagnostic.severity == Severity::error;
+    mark.format.setUnderlineColor(error ? QColor(0xd0, 0, 0) : QColor(0xd0, 0x90, 0));
+    (error ? errors : warnings) << mark;
   }
-  setExtraSelections(marks);
+  // Errors are drawn last, over any warning on the same characters.
+  setExtraSelections(warnings + errors);
 }
 
 QString SourcePane::hover_text(int line, int column) const {
+  const QTextBlock block = document()->findBlockByNumber(line);
+  if (!block.isValid()) return {};
   QStringList parts;
   for (const Diagnostic& diagnostic : diagnostics_) {
     if (static_cast<int>(diagnostic.where.line) != line + 1) continue;
     if (diagnostic.span) {
-      const int start = static_cast<int>(diagnostic.span->column) - 1;
-      if (column < start || column >= start + static_cast<int>(diagnostic.span->length)) continue;
+      const auto [start, length] = mark_range(block.text(), diagnostic.span);
+      if (column < start || column >= start + length) continue;
     }
     parts << display(diagnostic_message(diagnostic, WithHint::yes));
   }
   if (!parts.isEmpty()) return parts.join(QLatin1Char('\n'));
-  const QTextBlock block = document()->findBlockByNumber(line);
-  if (!block.isValid()) return {};
   return statement_summary(utf8_to_cp932(block.text().toStdString()));
 }
 
 bool SourcePane::go_to_definition() {
   const QTextCursor caret = textCursor();
   const std::size_t line = static_cast<std::size_t>(caret.blockNumber()) + 1;
-  const std::size_t column = static_cast<std::size_t>(caret.positionInBlock()) + 1;
+  const std::size_t column = ShownLine(caret.block().text()).column(caret.positionInBlock()) + 1;
   const auto under_caret = [&](const SymbolOccurrence& occurrence) {
     return occurrence.span.where.file == entry_ && occurrence.span.where.line == line &&
            column >= occurrence.span.column &&
@@ -302,8 +245,10 @@ bool SourcePane::go_to_definition() {
     }
     const QTextBlock block =
         document()->findBlockByNumber(static_cast<int>(definition.span.where.line) - 1);
+    if (!block.isValid()) return false;
     QTextCursor cursor(block);
-    cursor.setPosition(block.position() + static_cast<int>(definition.span.column) - 1);
+    cursor.setPosition(block.position() +
+                       ShownLine(block.text()).position(definition.span.column - 1));
     setTextCursor(cursor);
     ensureCursorVisible();
     return true;

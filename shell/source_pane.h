@@ -13,22 +13,24 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/diagnostics.h"
 #include "driver/symbol_facts.h"
 #include "shell/source_text.h"
 #include "support/expected.h"
+#include "syntax/statement_styles.h"
 
 namespace korva {
 
-// Where the statement of a source line lies, in bytes: after the label,
-// before the remark.
-struct StatementPlace {
-  std::size_t start = 0;
-  std::size_t end = 0;
-};
-StatementPlace statement_place(std::string_view line);
+// The colours of a line: label, the statement's forms and remark, in
+// positions of the pane's text.
+std::vector<syntax::StyledSpan> pane_styles(const QString& text);
+
+// Where a diagnostic's mark goes in a line of the pane: its start and
+// length in positions; the whole line when it has no span.
+std::pair<int, int> mark_range(const QString& text, const std::optional<ColumnSpan>& span);
 
 // What the pane says about a statement on hover: its mnemonic, the form it
 // matched and that form's base word; empty when it matches none.

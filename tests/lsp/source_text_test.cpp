@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "support/column_map.h"
+
 namespace korva::lsp {
 namespace {
 

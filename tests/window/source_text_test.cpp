@@ -1,6 +1,6 @@
 // The editor pane's file handling without a window: lines kept as read,
-// saved byte for byte where unchanged; where a line's statement lies; what
-// hovering a statement says.
+// saved byte for byte where unchanged; the colours and marks of a line in
+// the characters shown; what hovering a statement says.
 #include "shell/source_text.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,11 @@
 #include <QString>
 #include <QStringList>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "driver/assembly_service.h"
+#include "shell/shown_line.h"
 #include "shell/simulation.h"
 #include "shell/source_pane.h"
 #include "system/text_encoding.h"
@@ -59,21 +63,80 @@ TEST(SourceText, EditedLinesEncodedOthersKept) {
   EXPECT_EQ(saved_bytes(unix_text, {"a", "new", "b", ""}), "a\nnew\nb\n");
 }
 
-TEST(SourcePane, StatementPlaceSkipsLabelAndRemark) {
+// The styles of a line, as the text they cover in the pane's characters.
+std::vector<std::pair<QString, syntax::Style>> styled_texts(const QString& line) {
+  std::vector<std::pair<QString, syntax::Style>> texts;
+  for (const syntax::StyledSpan& span : pane_styles(line)) {
+    texts.emplace_back(
+        line.mid(static_cast<qsizetype>(span.start), static_cast<qsizetype>(span.length)),
+        span.style);
+  }
+  return texts;
+}
+
+TEST(SourcePane, LinesTheAssemblerAcceptsShowNoError) {
+  using syntax::Style;
   struct Case {
-    const char* line;
-    std::size_t start;
-    std::size_t end;
+    QString line;
+    QString label;  // the text styled as the label; empty: none
+    Style label_style;
   };
   const Case cases[] = {
-      {"START:: 0>W ; remark", 8, 11}, {"        NOP", 8, 11},  {"LOOP: W-1>W;x", 6, 11},
-      {"; only a remark", 0, 0},       {"  'a;b'>W ; r", 2, 9},  // a ';' in quotes is no remark
-      {"NOLABEL 1>W", 0, 11},
+      {QStringLiteral("TICKS EQU 5"), QStringLiteral("TICKS"), Style::global_label},
+      {QStringLiteral("    X: NOP"), QStringLiteral("X"), Style::local_label},
+      {QStringLiteral("A:NOP"), QStringLiteral("A"), Style::local_label},
+      {QStringLiteral("開始::  (TICKS)+1 ; 註"), QStringLiteral("開始"), Style::global_label},
+      {QStringLiteral("ｶｳﾝﾀ:\t0>W"), QStringLiteral("ｶｳﾝﾀ"), Style::local_label},
+      {QStringLiteral("        ===->開始"), QString(), Style::normal},
   };
   for (const Case& c : cases) {
-    const StatementPlace place = statement_place(c.line);
-    EXPECT_EQ(place.start, c.start) << c.line;
-    EXPECT_EQ(place.end, c.end) << c.line;
+    QString label;
+    Style label_style = Style::normal;
+    for (const auto& [text, style] : styled_texts(c.line)) {
+      EXPECT_NE(style, Style::error) << c.line.toStdString() << ": " << text.toStdString();
+      if (style == Style::global_label || style == Style::local_label) {
+        label = text;
+        label_style = style;
+      }
+    }
+    EXPECT_EQ(label, c.label) << c.line.toStdString();
+    EXPECT_EQ(label_style, c.label_style) << c.line.toStdString();
+  }
+  // The remark after full-width text covers it from its ";" on.
+  const auto styles = styled_texts(QStringLiteral("開始::  (TICKS)+1 ; 註"));
+  ASSERT_FALSE(styles.empty());
+  EXPECT_EQ(styles.back(), std::make_pair(QStringLiteral("; 註"), syntax::Style::remark));
+}
+
+TEST(SourcePane, MarksSitUnderTheCharactersTheAssemblerBlames) {
+  // The assembler's columns are CP932 bytes; the pane's marks are on the
+  // characters shown, after full-width text, half-width katakana and tabs.
+  const QString lines[] = {
+      QStringLiteral("ループ:  (UNDEF1)+1"),
+      QStringLiteral("ｶｳﾝﾀ:\t(UNDEF1)+1"),
+      QStringLiteral("\t(UNDEF1)+1 ; ループ"),
+  };
+  for (const QString& line : lines) {
+    SourceSet sources;
+    ASSERT_TRUE(sources.add("a.as", utf8_to_cp932(line.toStdString()) + "\r\n"));
+    AssemblyService service;
+    const ServiceResult result = service.assemble(std::move(sources), ServiceOptions{});
+    ASSERT_FALSE(result.diagnostics.empty()) << line.toStdString();
+    const Diagnostic& diagnostic = result.diagnostics.front();
+    ASSERT_TRUE(diagnostic.span.has_value()) << line.toStdString();
+    const auto [start, length] = mark_range(line, diagnostic.span);
+    EXPECT_EQ(line.mid(start, length), QStringLiteral("UNDEF1")) << line.toStdString();
+  }
+  // Without a span the whole line is marked.
+  EXPECT_EQ(mark_range(QStringLiteral("ループ"), std::nullopt), std::make_pair(0, 3));
+}
+
+TEST(ShownLine, PositionsAndColumnsAgree) {
+  const ShownLine line(QStringLiteral("aループ\U0001F600z"));  // the emoji: one "?", two units
+  const std::pair<std::size_t, int> places[] = {{0, 0}, {1, 1}, {3, 2}, {7, 4}, {8, 6}, {9, 7}};
+  for (const auto& [byte, position] : places) {
+    EXPECT_EQ(line.position(byte), position) << byte;
+    EXPECT_EQ(line.column(position), byte) << position;
   }
 }
 

@@ -1,0 +1,23 @@
+// A line as the window shows it (UTF-16) beside its CP932 bytes, to put the
+// core's byte columns on the characters shown, through the core's one
+// column map (support/column_map.h).
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <string>
+
+namespace korva {
+
+struct ShownLine {
+  explicit ShownLine(const QString& text);
+  // The position in the shown text (from 0) of a byte column (from 0).
+  int position(std::size_t byte_column) const;
+  // The byte column of the character at a position.
+  std::size_t column(int position) const;
+
+  std::string utf8;
+  std::string cp932;
+};
+
+}  // namespace korva
