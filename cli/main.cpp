@@ -12,12 +12,12 @@
 #include <system_error>
 #include <vector>
 
+#include "chip/chip_config.h"
+#include "chip/chip_facts.h"
 #include "cli/chip_options.h"
 #include "cli/terminal_diagnostics.h"
 #include "cli/termination.h"
-#include "driver/chip_config.h"
-#include "driver/chip_facts.h"
-#include "driver/debug_file.h"
+#include "outputs/debug_file.h"
 #include "project/assembler.h"
 #include "project/chip_files.h"
 #include "project/output_base.h"

@@ -11,8 +11,8 @@
 #
 # The front ends include the floors and their own folder, never each other.
 set(korva_front_ends cli lsp shell wasm)
-set(korva_floors support source "symbols|patterns" codegen driver disasm system project syntax)
-set(korva_portable_floors support source symbols patterns codegen driver disasm)
+set(korva_floors support source "symbols|patterns|chip" codegen outputs driver disasm system project syntax)
+set(korva_portable_floors support source symbols patterns chip codegen outputs driver disasm)
 
 # What the portable core leaves to the layers above it.
 set(korva_not_portable

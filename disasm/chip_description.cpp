@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "driver/chip_equates.h"
+#include "chip/chip_equates.h"
 
 namespace korva {
 

@@ -1,5 +1,5 @@
 // What the disassembler knows of a chip: the memory map and the
-// configuration words from the chip file's ";@" lines (driver/chip_facts.h),
+// configuration words from the chip file's ";@" lines (chip/chip_facts.h),
 // and the register and bit names from its EQU lines and section headings.
 #pragma once
 
@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "chip/chip_facts.h"
 #include "disasm/memory_image.h"
-#include "driver/chip_facts.h"
 #include "support/expected.h"
 
 namespace korva {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "driver/chip_equates.h"
+#include "chip/chip_equates.h"
 
 namespace korva {
 

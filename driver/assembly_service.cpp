@@ -8,14 +8,14 @@
 #include <utility>
 #include <vector>
 
+#include "chip/chip_checks.h"
 #include "codegen/hex_text.h"
-#include "driver/chip_checks.h"
 #include "driver/diagnostic_explainer.h"
-#include "driver/intel_hex.h"
 #include "driver/listing.h"
-#include "driver/map_file.h"
 #include "driver/utf8_sources.h"
 #include "driver/warning_caps.h"
+#include "outputs/intel_hex.h"
+#include "outputs/map_file.h"
 #include "patterns/matcher.h"
 #include "resources/error_texts.h"
 #include "source/source_map.h"

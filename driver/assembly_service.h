@@ -12,16 +12,16 @@
 #include <string_view>
 #include <vector>
 
+#include "chip/chip_facts.h"
 #include "codegen/classifier.h"
 #include "codegen/code_generator.h"
-#include "driver/chip_facts.h"
-#include "driver/debug_file.h"
 #include "driver/diagnostics.h"
-#include "driver/extra_outputs.h"
-#include "driver/program_facts.h"
 #include "driver/program_image.h"
 #include "driver/record_table.h"
 #include "driver/symbol_facts.h"
+#include "outputs/debug_file.h"
+#include "outputs/extra_outputs.h"
+#include "outputs/program_facts.h"
 #include "source/joined_sources.h"
 #include "support/expected.h"
 #include "support/line_record.h"

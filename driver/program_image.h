@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/intel_hex.h"
+#include "outputs/intel_hex.h"
 #include "support/line_record.h"
 
 namespace korva {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/chip_facts.h"
+#include "chip/chip_facts.h"
 
 namespace korva::lsp {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/debug_file.h"
+#include "outputs/debug_file.h"
 #include "project/source_files.h"
 #include "resources/system_texts.h"
 #include "system/output_set.h"

@@ -12,7 +12,7 @@
 
 #include "driver/assembly_service.h"
 #include "driver/diagnostics.h"
-#include "driver/program_facts.h"
+#include "outputs/program_facts.h"
 #include "project/assembly_host.h"
 #include "project/output_base.h"
 #include "project/output_files.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "driver/chip_equates.h"
+#include "chip/chip_equates.h"
 #include "system/file_io.h"
 #include "system/system_path.h"
 

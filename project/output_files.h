@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "driver/debug_file.h"
-#include "driver/extra_outputs.h"
+#include "outputs/debug_file.h"
+#include "outputs/extra_outputs.h"
 #include "system/file_io.h"
 #include "system/output_set.h"
 #include "system/system_path.h"

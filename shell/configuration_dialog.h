@@ -7,8 +7,8 @@
 #include <QString>
 #include <vector>
 
-#include "driver/chip_config.h"
-#include "driver/chip_facts.h"
+#include "chip/chip_config.h"
+#include "chip/chip_facts.h"
 
 class QComboBox;
 class QPlainTextEdit;

@@ -38,7 +38,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/chip_facts.h"
+#include "chip/chip_facts.h"
 #include "project/assembler.h"
 #include "project/chip_files.h"
 #include "resources/system_texts.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/gpsim_processors.h"
+#include "outputs/gpsim_processors.h"
 
 namespace korva {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "driver/program_facts.h"
+#include "outputs/program_facts.h"
 
 namespace korva::testing {
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "chip/chip_config.h"
+#include "chip/chip_facts.h"
 #include "disasm/memory_image.h"
-#include "driver/chip_config.h"
-#include "driver/chip_facts.h"
 #include "project/project.h"
 #include "scripted_dialogs.h"
 #include "shell/configuration_dialog.h"

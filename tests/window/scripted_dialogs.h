@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/chip_facts.h"
+#include "chip/chip_facts.h"
 #include "shell/user_dialogs.h"
 
 namespace korva {
