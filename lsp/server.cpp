@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lsp/uri.h"
+#include "project/source_files.h"
 #include "support/column_map.h"
 #include "system/file_io.h"
 #include "system/glossed_text.h"
@@ -338,15 +339,36 @@ void Server::did_close(const Json& params) {
   }
 }
 
-Expected<SourceText> Server::source_text(const std::filesystem::path& path) {
+namespace {
+
+// The open documents as the assembly takes them: the file's bytes while the
+// editor shows them unchanged, else the editor's text in CP932.
+class OpenDocuments : public SourceProvider {
+ public:
+  explicit OpenDocuments(const std::optional<std::string>& bytes) : bytes_(bytes) {}
+  std::optional<std::string> open_buffer(const SystemPath&) const override { return bytes_; }
+
+ private:
+  const std::optional<std::string>& bytes_;
+};
+
+}  // namespace
+
+Expected<SourceText> Server::source_text(const std::filesystem::path& path,
+                                         const std::string& entry) {
   const auto open = documents_.find(path);
+  std::optional<std::string> buffer;
   if (open != documents_.end()) {
-    return open->second.file_bytes ? SourceText::from_file(*open->second.file_bytes)
-                                   : SourceText::from_editor(open->second.text);
+    buffer = open->second.file_bytes ? *open->second.file_bytes : utf8_to_cp932(open->second.text);
   }
-  FileContents contents = read_whole_file(path);
-  if (!contents) return fail(contents.message());
-  return SourceText::from_file(std::move(*contents));
+  Expected<std::string, JoinFailure> bytes =
+      read_source(SourceFile{SystemPath(path), entry}, OpenDocuments(buffer));
+  if (!bytes) return fail(bytes.message());
+  // An edited buffer keeps the editor's UTF-8, which its positions count in.
+  if (open != documents_.end() && !open->second.file_bytes) {
+    return SourceText::from_editor(open->second.text);
+  }
+  return SourceText::from_file(std::move(*bytes));
 }
 
 ProjectPlan Server::plan_of(const std::filesystem::path& path) {
@@ -371,7 +393,7 @@ std::shared_ptr<const ProjectAnalysis> Server::analysis_for(std::string_view uri
   std::vector<SourceText> texts;
   std::string unreadable;
   for (std::size_t i = 0; i < plan.paths.size(); ++i) {
-    Expected<SourceText> text = source_text(plan.paths[i]);
+    Expected<SourceText> text = source_text(plan.paths[i], plan.entries[i]);
     if (!text) {
       // The project is not assembled, as the assembler stops; the sources
       // read so far still serve the requests about them.

@@ -102,8 +102,10 @@ class Server {
   Answer folding_ranges(const Json& params);
   Answer semantic_tokens(const Json& params);
 
-  // The document's text: the open buffer, or the file read from disk.
-  Expected<SourceText> source_text(const std::filesystem::path& path);
+  // A source's text as the assembly takes it (project/source_files.h):
+  // the open buffer over its file, else the file; `entry` names it in the
+  // message of a file that cannot be read.
+  Expected<SourceText> source_text(const std::filesystem::path& path, const std::string& entry);
   ProjectPlan plan_of(const std::filesystem::path& path);
   std::vector<std::string> publish(const ProjectAnalysis& analysis);
 

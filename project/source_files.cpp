@@ -40,28 +40,44 @@ Expected<JoinedSources, JoinFailure> join_sources(const std::vector<std::string>
   return join_sources(entry_sources(entries, SystemPath(directory)));
 }
 
-Expected<JoinedSources, JoinFailure> join_sources(const std::vector<SourceFile>& sources) {
+std::optional<std::string> SourceProvider::open_buffer(const SystemPath&) const {
+  return std::nullopt;
+}
+
+Expected<std::string, JoinFailure> read_source(const SourceFile& source,
+                                               const SourceProvider& provider) {
+  std::optional<std::string> bytes = provider.open_buffer(source.path);
+  if (!bytes) {
+    FileContents file = read_whole_file(source.path.path());
+    if (!file) {
+      if (file.reason() == ReadFailure::not_found) {
+        return fail(JoinFailure::not_found, source.name + std::string(texts::kFileNotFound));
+      }
+      return fail(JoinFailure::unreadable, std::move(file).failure().message);
+    }
+    bytes = std::move(*file);
+  }
+  if (Expected<void, JoinFailure> clean =
+          check_no_zero_byte(*bytes, cp932_from_os_path(source.path.path()));
+      !clean) {
+    return std::move(clean).failure();
+  }
+  return std::move(*bytes);
+}
+
+Expected<JoinedSources, JoinFailure> join_sources(const std::vector<SourceFile>& sources,
+                                                  const SourceProvider& provider) {
   JoinedSources joined;
   try {
     for (const SourceFile& source : sources) {
-      FileContents file = read_whole_file(source.path.path());
-      if (!file) {
-        if (file.reason() == ReadFailure::not_found) {
-          return fail(JoinFailure::not_found, source.name + std::string(texts::kFileNotFound));
-        }
-        return fail(JoinFailure::unreadable, std::move(file).failure().message);
-      }
-      if (Expected<void, JoinFailure> clean =
-              check_no_zero_byte(*file, cp932_from_os_path(source.path.path()));
-          !clean) {
-        return std::move(clean).failure();
-      }
+      Expected<std::string, JoinFailure> bytes = read_source(source, provider);
+      if (!bytes) return std::move(bytes).failure();
       joined.file_starts.push_back(joined.text.size());
       // A single source is taken as it was read, without a copy.
       if (sources.size() == 1) {
-        joined.text = std::move(*file);
+        joined.text = std::move(*bytes);
       } else {
-        joined.text += *file;
+        joined.text += *bytes;
       }
     }
   } catch (const std::bad_alloc&) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,11 +36,31 @@ std::vector<SourceFile> entry_sources(const std::vector<std::string>& entries,
 // named in the texts by its CP932 spelling (shown_cp932).
 SourceFile system_source(SystemPath path);
 
+// Where an assembly reads a source from: the text of an editor's buffer
+// open over its file, else the file on disk. The window's pane and the
+// language server hold open buffers; the Assemble command reads the disk.
+class SourceProvider {
+ public:
+  virtual ~SourceProvider() = default;
+  // The CP932 bytes of the buffer open over `file`; none when it is not open.
+  virtual std::optional<std::string> open_buffer(const SystemPath& file) const;
+};
+
+// One source's bytes as an assembly takes them: its open buffer, else its
+// file. A file that is not a regular file, is larger than the read limit or
+// holds a zero byte is refused, as is one that cannot be opened or read (a
+// buffer holding a zero byte too); the message is the one the user sees:
+// for a missing file, the entry followed by the "file not found" text;
+// otherwise what is wrong, naming the file.
+Expected<std::string, JoinFailure> read_source(const SourceFile& source,
+                                               const SourceProvider& provider);
+
 // Reads the sources and joins them, in order. Nothing is put between two files. A file that is not
 // a regular file, is larger than the read limit or holds a zero byte stops the joining, as does one
 // that cannot be opened or read. The failure's message is the one the user sees: for a missing
 // file, the entry followed by the "file not found" text; otherwise what is wrong, naming the file.
-Expected<JoinedSources, JoinFailure> join_sources(const std::vector<SourceFile>& sources);
+Expected<JoinedSources, JoinFailure> join_sources(const std::vector<SourceFile>& sources,
+                                                  const SourceProvider& provider = {});
 
 // The project's entries (entry_sources from `directory`), joined.
 Expected<JoinedSources, JoinFailure> join_sources(const std::vector<std::string>& entries,

@@ -12,6 +12,7 @@
 #include "driver/assembly_service.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
+#include "project/source_files.h"
 #include "shell/listing_highlighter.h"
 #include "shell/shown_line.h"
 #include "source/statement_splitter.h"
@@ -112,8 +113,7 @@ void SourcePane::set_project(std::vector<std::string> entries, std::filesystem::
 }
 
 std::filesystem::path SourcePane::file() const {
-  const std::filesystem::path path = os_path(entry_);
-  return path.is_absolute() ? path : folder_ / path;
+  return entry_file(entry_, SystemPath(folder_)).path();
 }
 
 Expected<void> SourcePane::open_entry(const std::string& entry, std::size_t line) {
@@ -151,26 +151,42 @@ Expected<void> SourcePane::save() {
   return {};
 }
 
+namespace {
+
+// The pane's text over its file, which the check takes in place of the file.
+class PaneBuffer : public SourceProvider {
+ public:
+  PaneBuffer(SystemPath file, std::string bytes)
+      : file_(std::move(file)), bytes_(std::move(bytes)) {}
+  std::optional<std::string> open_buffer(const SystemPath& file) const override {
+    if (file != file_) return std::nullopt;
+    return bytes_;
+  }
+
+ private:
+  SystemPath file_;
+  std::string bytes_;
+};
+
+}  // namespace
+
 void SourcePane::check_now() {
   check_timer_.stop();
   diagnostics_.clear();
   symbols_ = {};
+  std::vector<SourceFile> files = entry_sources(project_entries_, SystemPath(folder_));
+  const SystemPath own_file = entry_file(entry_, SystemPath(folder_));
+  if (std::none_of(files.begin(), files.end(),
+                   [&](const SourceFile& source) { return source.path == own_file; })) {
+    files.push_back(SourceFile{own_file, entry_});
+  }
+  // A project that cannot be joined says so when it is assembled.
+  Expected<JoinedSources, JoinFailure> joined =
+      join_sources(files, PaneBuffer(own_file, saved_bytes(original_, edited_lines())));
+  if (!joined) return;
   SourceSet sources;
-  const std::string buffer = saved_bytes(original_, edited_lines());
-  for (const std::string& entry : project_entries_) {
-    if (entry == entry_) {
-      if (!sources.add(entry, buffer)) return;
-      continue;
-    }
-    const std::filesystem::path path = os_path(entry);
-    FileContents bytes = read_whole_file(path.is_absolute() ? path : folder_ / path);
-    // A project that cannot be joined says so when it is assembled.
-    if (!bytes || !sources.add(entry, *bytes)) return;
-  }
-  if (std::find(project_entries_.begin(), project_entries_.end(), entry_) ==
-      project_entries_.end()) {
-    if (!sources.add(entry_, buffer)) return;
-  }
+  for (const SourceFile& source : files) sources.names.push_back(source.name);
+  sources.joined = std::move(*joined);
   ServiceOptions options;
   options.collect_symbol_facts = true;
   AssemblyService service;

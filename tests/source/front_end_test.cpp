@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,6 +106,61 @@ TEST(SourceJoiner, JoinsWithoutSeparatorAndRefusesAZeroByte) {
   ASSERT_FALSE(missing);
   EXPECT_EQ(missing.reason(), JoinFailure::not_found);
   EXPECT_EQ(missing.message(), "gone.as" + std::string(texts::kFileNotFound));
+}
+
+// An editor's buffers over some files, by file name.
+class Buffers : public SourceProvider {
+ public:
+  explicit Buffers(std::map<std::string, std::string> texts) : texts_(std::move(texts)) {}
+  std::optional<std::string> open_buffer(const SystemPath& file) const override {
+    const auto found = texts_.find(file.path().filename().string());
+    if (found == texts_.end()) return std::nullopt;
+    return found->second;
+  }
+
+ private:
+  std::map<std::string, std::string> texts_;
+};
+
+TEST(SourceJoiner, OpenBuffersStandInForTheirFiles) {
+  testing::ScratchDir dir;
+  testing::write_bytes(dir.path() / "a.as", "NOP\r\n");
+  testing::write_bytes(dir.path() / "b.inc", "RET\r\n");
+  const std::vector<SourceFile> files = entry_sources({"a.as", "b.inc"}, SystemPath(dir.path()));
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> buffers;
+    const char* joined;  // nullptr: refused
+    const char* message;
+  };
+  const Case cases[] = {
+      {"no buffer: the files", {}, "NOP\r\nRET\r\n", ""},
+      {"a buffer over one file", {{"b.inc", "SLEEP\r\n"}}, "NOP\r\nSLEEP\r\n", ""},
+      {"a buffer of a file not on disk", {{"gone.as", "X"}}, "NOP\r\nRET\r\n", ""},
+      {"a buffer holding a zero byte",
+       {{"a.as", std::string("NOP\r\n\0", 6)}},
+       nullptr,
+       "a.as: line 2: a zero byte"},
+  };
+  for (const Case& c : cases) {
+    const auto joined = join_sources(files, Buffers(c.buffers));
+    if (c.joined == nullptr) {
+      ASSERT_FALSE(joined) << c.name;
+      EXPECT_NE(joined.message().find(c.message), std::string::npos) << joined.message();
+      continue;
+    }
+    ASSERT_TRUE(joined) << c.name << ": " << joined.message();
+    EXPECT_EQ(joined->text, c.joined) << c.name;
+  }
+  // A file with a buffer need not exist on disk.
+  const SourceFile unsaved{SystemPath(dir.path() / "new.as"), "new.as"};
+  const auto read =
+      read_source(unsaved, Buffers(std::map<std::string, std::string>{{"new.as", "NOP"}}));
+  ASSERT_TRUE(read) << read.message();
+  EXPECT_EQ(*read, "NOP");
+  const auto missing = read_source(unsaved, SourceProvider{});
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.message(), "new.as" + std::string(texts::kFileNotFound));
 }
 
 struct SplitCase {
