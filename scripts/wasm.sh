@@ -42,7 +42,7 @@ check() {  # check NAME SOURCE...: the same project natively and in WebAssembly
 for example in examples/*/; do
   check "$(basename "$example")" "$example"*.as
 done
-for case_file in tests/cases/*.as; do
+for case_file in $(find tests/cases -name '*.as' | sort); do
   check "$(basename "$case_file" .as)" "$case_file"
 done
 echo "WebAssembly: $runs projects, each output as korva-asm writes it"

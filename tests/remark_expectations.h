@@ -4,7 +4,9 @@
 // which takes the rest of the remark, and "? TEXT" for a warning on that line
 // whose text contains TEXT. Each mark takes the rest of the remark up to the
 // next mark, so "!" and any number of "?" may stand in one remark, one "?"
-// for each warning of the line. " # " ends the expectations: what follows it
+// for each warning of the line. "^ N" expects the line's first diagnostic
+// (its error, else its first warning) at column N of the source line, as
+// korva-asm's caret shows it. " # " ends the expectations: what follows it
 // is a note for the reader.
 #pragma once
 
@@ -34,6 +36,7 @@ struct Expectation {
   std::optional<std::string> address;
   std::optional<std::string> error;
   std::vector<std::string> warnings;  // one text for each warning the line has
+  std::optional<std::size_t> column;  // of the first diagnostic, from 1
 };
 
 // Whether a mark stands at `at`: "!" or "?" as a word of its own.
@@ -77,7 +80,12 @@ inline std::optional<Expectation> parse_remark(std::string_view remark) {
       return expectation;
     }
     std::string value;
-    if ((mark != "=" && mark != "@") || !(in >> value)) break;
+    if ((mark != "=" && mark != "@" && mark != "^") || !(in >> value)) break;
+    if (mark == "^") {
+      expectation.column = std::stoul(value);
+      any = true;
+      continue;
+    }
     if (value == "-") value.clear();
     (mark == "=" ? expectation.code : expectation.address) = value;
     any = true;

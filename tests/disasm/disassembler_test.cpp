@@ -229,7 +229,8 @@ std::vector<Corpus> example_and_case_programs() {
     }
     programs.push_back(std::move(program));
   }
-  for (const auto& file : fs::directory_iterator(root / "tests" / "cases")) {
+  for (const auto& file : fs::recursive_directory_iterator(root / "tests" / "cases")) {
+    if (file.path().extension() != ".as") continue;
     programs.push_back(
         Corpus{"case " + file.path().filename().string(),
                {},

@@ -39,7 +39,8 @@ std::vector<std::pair<std::string, Sources>> sample_projects() {
     }
     projects.emplace_back("example " + name, std::move(sources));
   }
-  for (const auto& file : fs::directory_iterator(root / "tests" / "cases")) {
+  for (const auto& file : fs::recursive_directory_iterator(root / "tests" / "cases")) {
+    if (file.path().extension() != ".as") continue;
     projects.emplace_back(
         "case " + file.path().filename().string(),
         Sources{{file.path().filename().string(), testing::read_bytes(file.path())}});

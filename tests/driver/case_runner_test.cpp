@@ -1,17 +1,21 @@
-// Assembles every tests/cases/*.as file and checks the listing lines whose
-// remark carries expectations:
+// Assembles every tests/cases/TOPIC/*.as file and checks each line whose
+// remark in the source carries expectations:
 //   = CODE   the code column ("-" for empty)
 //   @ ADDR   the address column ("-" for empty)
 //   ! TEXT   the error column, the rest of the remark (UTF-8; the listing's
 //            CP932 is decoded for the comparison)
 //   ? TEXT   a warning on that line whose text contains TEXT; one "?" for
 //            each warning the line has
+//   ^ N      the line's first diagnostic (its error, else its first
+//            warning) stands at column N of the source line
 //   # NOTE   ends the expectations of "!" and "?"
 // Every error and every warning must be expected: a line with an error needs
 // "!", a line with warnings as many "?". What the lines of a macro expansion
-// report is expected on the call (the errors joined by "; "). Only the first
-// 48 characters of a remark reach the listing, so annotations stand within
-// them. Every annotated source line must show up exactly once in the listing.
+// report is expected on the call (the errors joined by "; "). The
+// expectations are read from the source line, whole, not from the listing's
+// remark, which keeps only 48 characters. Each line of the source is paired
+// with its listing line (the call's for an expansion), and the pair must
+// hold the same statement.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,6 +29,7 @@
 
 #include "project/assembler.h"
 #include "remark_expectations.h"
+#include "source/line_layout.h"
 #include "system/text_encoding.h"
 #include "test_support.h"
 
@@ -37,8 +42,8 @@ using korva::testing::split;
 
 std::vector<std::filesystem::path> case_files() {
   std::vector<std::filesystem::path> files;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(std::filesystem::path(KORVA_TEST_DATA) / "cases")) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(
+           std::filesystem::path(KORVA_TEST_DATA) / "cases")) {
     if (entry.path().extension() == ".as") files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
@@ -84,17 +89,35 @@ std::vector<std::size_t> expectation_owners(const std::vector<std::vector<std::s
 
 class CaseFile : public ::testing::TestWithParam<std::filesystem::path> {};
 
+// The source's lines without their line ends (no empty line after the last
+// end), each with the expectations of its remark.
+struct SourceLine {
+  std::string text;
+  std::optional<Expectation> expected;
+};
+
+std::vector<SourceLine> source_lines(const std::string& source) {
+  std::vector<std::string> texts = split(source, '\n');
+  if (!texts.empty() && texts.back().empty()) texts.pop_back();
+  std::vector<SourceLine> lines;
+  for (std::string& text : texts) {
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    const LineLayout layout = layout_line(text);
+    std::optional<Expectation> expected;
+    if (layout.has_remark())
+      expected = parse_remark(std::string_view(text).substr(layout.remark_begin));
+    lines.push_back(SourceLine{std::move(text), std::move(expected)});
+  }
+  return lines;
+}
+
 TEST_P(CaseFile, ListingMatchesTheAnnotations) {
   testing::ScratchDir dir;
   const std::string source = testing::read_bytes(GetParam());
-  std::size_t annotated_in_source = 0;
-  for (const std::string& line : split(source, '\n')) {
-    const std::size_t semicolon = line.find(';');
-    if (semicolon == std::string::npos) continue;
-    std::string remark = line.substr(semicolon);
-    if (!remark.empty() && remark.back() == '\r') remark.pop_back();
-    if (parse_remark(remark)) ++annotated_in_source;
-  }
+  const std::vector<SourceLine> lines = source_lines(source);
+  const auto annotated_in_source = static_cast<std::size_t>(
+      std::count_if(lines.begin(), lines.end(),
+                    [](const SourceLine& line) { return line.expected.has_value(); }));
   ASSERT_GT(annotated_in_source, 0u);
 
   const std::string entry = dir / GetParam().filename().string();
@@ -109,7 +132,9 @@ TEST_P(CaseFile, ListingMatchesTheAnnotations) {
   // The listing's lines cut into their columns; remark-only lines show the
   // remark alone.
   std::vector<std::vector<std::string>> listing;
-  for (const std::string& line : split(host.listing, '\n')) {
+  std::vector<std::string> listing_lines = split(host.listing, '\n');
+  if (!listing_lines.empty() && listing_lines.back().empty()) listing_lines.pop_back();
+  for (const std::string& line : listing_lines) {
     const bool remark_only = line.empty() || line.back() != '\r';
     listing.push_back(remark_only ? std::vector<std::string>{"", "", "", "", line, ""}
                                   : split(line.substr(0, line.size() - 1), '\t'));
@@ -120,7 +145,15 @@ TEST_P(CaseFile, ListingMatchesTheAnnotations) {
   // The diagnostics by the line that expects them, warnings decoded.
   std::map<std::size_t, std::vector<std::string>> warnings;
   std::map<std::size_t, std::size_t> errors;
+  // The column of each line's first error, else its first warning (0: none).
+  std::map<std::size_t, std::size_t> error_columns;
+  std::map<std::size_t, std::size_t> warning_columns;
   for (const Diagnostic& d : result.diagnostics) {
+    if (d.listing_index && *d.listing_index < owners.size() && d.span) {
+      std::map<std::size_t, std::size_t>& columns =
+          d.severity == Severity::warning ? warning_columns : error_columns;
+      columns.emplace(owners[*d.listing_index], d.span->column);
+    }
     if (!d.listing_index || *d.listing_index >= owners.size()) {
       ADD_FAILURE() << "a diagnostic of no listing line, which no annotation expects: "
                     << cp932_to_utf8(d.text);
@@ -144,11 +177,21 @@ TEST_P(CaseFile, ListingMatchesTheAnnotations) {
   }
 
   std::size_t checked = 0;
+  std::size_t source_line = 0;
   for (std::size_t index = 0; index < listing.size(); ++index) {
     if (owners[index] != index) continue;  // expected on the macro call
     const std::vector<std::string>& columns = listing[index];
-    const std::string where = columns[2] + columns[3] + " " + columns[4];
-    const std::optional<Expectation> expected = parse_remark(columns[4]);
+    ASSERT_LT(source_line, lines.size()) << "a listing line beyond the source: " << columns[3];
+    const SourceLine& line = lines[source_line++];
+    const std::string where = GetParam().filename().string() + ":" + std::to_string(source_line) +
+                              ": " + cp932_to_utf8(line.text);
+    // The pair holds the same statement (a macro call shows as the
+    // expansion's first line).
+    const std::string statement = collapse_statement(line.text, layout_line(line.text)).text;
+    if (!columns[3].starts_with("macro ")) {
+      EXPECT_EQ(columns[3], statement) << where;
+    }
+    const std::optional<Expectation>& expected = line.expected;
     check_warnings(warnings[index], expected ? expected->warnings : std::vector<std::string>{},
                    where);
     const std::string error = expected ? expected->error.value_or("") : "";
@@ -162,13 +205,22 @@ TEST_P(CaseFile, ListingMatchesTheAnnotations) {
     if (expected->address) {
       EXPECT_EQ(columns[0], *expected->address) << where;
     }
+    if (expected->column) {
+      const auto error_column = error_columns.find(index);
+      EXPECT_EQ(error_column != error_columns.end() ? error_column->second : warning_columns[index],
+                *expected->column)
+          << where;
+    }
   }
+  EXPECT_EQ(source_line, lines.size()) << "source lines without a listing line";
   EXPECT_EQ(checked, annotated_in_source);
   EXPECT_EQ(host.errors.size(), error_lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CaseFile, ::testing::ValuesIn(case_files()),
-                         [](const auto& test) { return test.param.stem().string(); });
+// Named TOPIC_FILE.
+INSTANTIATE_TEST_SUITE_P(Cases, CaseFile, ::testing::ValuesIn(case_files()), [](const auto& test) {
+  return test.param.parent_path().filename().string() + "_" + test.param.stem().string();
+});
 
 }  // namespace
 }  // namespace korva

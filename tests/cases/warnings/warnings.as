@@ -11,7 +11,7 @@ TABLE   EQU 30h
         DE H''          ; = 00 ? term H'' is neither
         W+0x1F>W        ; = - ! normal err ? 4 lines with errors
         W+1Fh>W         ; = 3E1F
-        NOP ; = 0000 ? remark cut to 48 characters, and the rest of this remark is lost
+        NOP ; = 0000 ? remark cut to 48 characters # and the rest of this remark is lost
         NOP             ; = 0000
         W+5>F           ; @ 000A = - ! normal err ? remark cut to 48 # this remark is longer than that
         (3)_BIT9<1      ; @ 000B = - ! bit err
