@@ -10,22 +10,17 @@
 #include <string_view>
 #include <vector>
 
-#include "chip/chip_facts.h"
+#include "chip/chip_file.h"
 #include "disasm/memory_image.h"
 #include "support/expected.h"
 
 namespace korva {
 
-struct ChipDescription {
+// The chip file as the disassembler reads it: its names (chip/chip_file.h),
+// and the memory map, banks and configuration words its facts give.
+struct ChipDescription : ChipFile {
   MemoryMap memory;
   std::uint32_t banks = 4;
-  // Register names by data address (bank × 80h + register), the first the
-  // file defines for an address.
-  std::map<std::uint32_t, std::string> registers;
-  // Bit names by register address, then bit number.
-  std::map<std::uint32_t, std::array<std::string, 8>> bits;
-  // Every name the file defines, so that made-up names keep clear of them.
-  std::vector<std::string> names;
   std::vector<ConfigWord> config_words;
 
   // The settings that `word` at `address` has, one per field, as the

@@ -115,7 +115,7 @@ ProjectAnalysis::ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts
   }
   collect_bit_uses();
   collect_words();
-  if (plan_.definition_files > 0) chip_ = read_chip_model(texts_.front().cp932());
+  if (plan_.definition_files > 0) chip_ = read_chip_file(texts_.front().cp932());
 }
 
 ProjectAnalysis::ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts,

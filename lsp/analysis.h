@@ -77,7 +77,7 @@ class ProjectAnalysis {
   const std::vector<NameDefinition>& definitions() const { return definitions_; }
   const std::vector<NameUse>& uses() const { return uses_; }
   const std::vector<Block>& blocks() const { return blocks_; }
-  const std::optional<ChipModel>& chip() const { return chip_; }
+  const std::optional<ChipFile>& chip() const { return chip_; }
 
   // The file index of a diagnostic's place in the plan.
   std::size_t file_of(const SourceLocation& where) const;
@@ -109,7 +109,7 @@ class ProjectAnalysis {
   std::vector<NameUse> uses_;
   std::vector<Block> blocks_;
   std::map<std::pair<std::size_t, std::size_t>, std::vector<PlacedWord>> words_;
-  std::optional<ChipModel> chip_;
+  std::optional<ChipFile> chip_;
 };
 
 }  // namespace korva::lsp

@@ -1,32 +1,18 @@
-// What hover tells about a chip definition file's names beyond the EQU
-// values: which register each bit belongs to (from the bits section
-// headers), and the chip's facts (memory and configuration words) as the
-// assembler reads them from the ";@" lines.
+// What hover tells about a chip definition file beyond the EQU values, over
+// the one chip-file model (chip/chip_file.h): whether a value is a register
+// address, and the settings a configuration word holds.
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "chip/chip_facts.h"
+#include "chip/chip_file.h"
 
 namespace korva::lsp {
 
-struct ChipModel {
-  std::string title;                                              // the file's first remark line
-  std::map<std::string, std::string, std::less<>> bit_registers;  // bit name -> register
-  std::optional<ChipFacts> facts;  // none when the file has no readable ";@" lines
-
-  const ConfigWord* config_at(std::uint32_t address) const;
-  // Whether a value defined in the file is a data memory address.
-  bool is_register_address(std::uint32_t value) const;
-};
-
-// Reads a chip file (CP932; the remarks are ASCII).
-ChipModel read_chip_model(std::string_view text);
+// Whether a value defined in the chip file is a data memory address.
+bool is_register_address(const ChipFile& chip, std::uint32_t value);
 
 // The setting of each field that `word` selects, one line each:
 // "FOSC=XT (XT oscillator)".

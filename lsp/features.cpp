@@ -141,7 +141,7 @@ Server::Answer Server::hover(const Json& params) {
     if (from_chip && definition->value && bit_of) {
       text += "bit " + std::to_string(*definition->value) + " of register " + *bit_of;
     } else if (from_chip && definition->value && analysis.chip() &&
-               analysis.chip()->is_register_address(*definition->value)) {
+               is_register_address(*analysis.chip(), *definition->value)) {
       text += "register at 0x" + hex(*definition->value, 3) + ", bank " +
               std::to_string(*definition->value >> 7) + " (0x" + hex(*definition->value & 0x7F, 2) +
               " in the bank)";

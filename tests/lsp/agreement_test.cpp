@@ -102,7 +102,8 @@ Summary server_diagnostics(const std::filesystem::path& folder, const std::files
 TEST(ServerAgreement, CaseFilesGiveKorvaAsmsDiagnostics) {
   const std::filesystem::path cases = kSource / "tests" / "cases";
   std::size_t compared = 0;
-  for (const std::filesystem::directory_entry& entry : std::filesystem::recursive_directory_iterator(cases)) {
+  for (const std::filesystem::directory_entry& entry :
+       std::filesystem::recursive_directory_iterator(cases)) {
     if (entry.path().extension() != ".as") continue;
     const std::string name = entry.path().filename().string();
     // Each case alone, as korva-asm assembles it: a folder of its own.

@@ -18,16 +18,16 @@ using testing::read_bytes;
 
 const std::filesystem::path kChips = KORVA_CHIP_SOURCES;
 
-ChipModel model_of(const std::string& chip) {
-  return read_chip_model(read_bytes(kChips / (chip + ".inc")));
+ChipFile model_of(const std::string& chip) {
+  return read_chip_file(read_bytes(kChips / (chip + ".inc")));
 }
 
-TEST(ChipModel, EveryChipFileGivesItsFactsBitsAndConfigurationWords) {
+TEST(ChipFile, EveryChipFileGivesItsFactsBitsAndConfigurationWords) {
   const std::vector<std::string> chips = list_chips(kChips);
   ASSERT_GT(chips.size(), 100u);
   for (const std::string& chip : chips) {
     const std::string text = read_bytes(kChips / (chip + ".inc"));
-    const ChipModel model = read_chip_model(text);
+    const ChipFile model = read_chip_file(text);
     ASSERT_TRUE(model.facts) << chip;
     EXPECT_EQ(model.facts->name, chip);
     EXPECT_NE(model.title.find(chip), std::string::npos) << chip << ": " << model.title;
@@ -53,7 +53,7 @@ TEST(ChipModel, EveryChipFileGivesItsFactsBitsAndConfigurationWords) {
   }
 }
 
-TEST(ChipModel, BitsBelongToTheRegisterOfTheirSection) {
+TEST(ChipFile, BitsBelongToTheRegisterOfTheirSection) {
   struct Case {
     const char* chip;
     const char* bit;
@@ -65,7 +65,7 @@ TEST(ChipModel, BitsBelongToTheRegisterOfTheirSection) {
       {"16F88", "IRCF0", "OSCCON"},
   };
   for (const Case& c : cases) {
-    const ChipModel model = model_of(c.chip);
+    const ChipFile model = model_of(c.chip);
     const auto found = model.bit_registers.find(c.bit);
     ASSERT_NE(found, model.bit_registers.end()) << c.chip << " " << c.bit;
     EXPECT_EQ(found->second, c.register_name) << c.chip << " " << c.bit;
@@ -74,21 +74,21 @@ TEST(ChipModel, BitsBelongToTheRegisterOfTheirSection) {
   }
 }
 
-TEST(ChipModel, RegisterAddressesReachTheLastBank) {
+TEST(ChipFile, RegisterAddressesReachTheLastBank) {
   struct Case {
     const char* chip;
     std::uint32_t last_register;
   };
   const Case cases[] = {{"16F84A", 0xFF}, {"16F877A", 0x1FF}, {"12F675", 0xFF}};
   for (const Case& c : cases) {
-    const ChipModel model = model_of(c.chip);
-    EXPECT_TRUE(model.is_register_address(0)) << c.chip;
-    EXPECT_TRUE(model.is_register_address(c.last_register)) << c.chip;
-    EXPECT_FALSE(model.is_register_address(c.last_register + 1)) << c.chip;
+    const ChipFile model = model_of(c.chip);
+    EXPECT_TRUE(is_register_address(model, 0)) << c.chip;
+    EXPECT_TRUE(is_register_address(model, c.last_register)) << c.chip;
+    EXPECT_FALSE(is_register_address(model, c.last_register + 1)) << c.chip;
   }
 }
 
-TEST(ChipModel, AConfigurationWordNamesTheSettingOfEachField) {
+TEST(ChipFile, AConfigurationWordNamesTheSettingOfEachField) {
   struct Case {
     const char* chip;
     std::uint32_t address;
@@ -114,15 +114,15 @@ TEST(ChipModel, AConfigurationWordNamesTheSettingOfEachField) {
         "IESO=ON (Internal External Switchover mode enabled)"}},
   };
   for (const Case& c : cases) {
-    const ChipModel model = model_of(c.chip);
+    const ChipFile model = model_of(c.chip);
     const ConfigWord* word = model.config_at(c.address);
     ASSERT_NE(word, nullptr) << c.chip;
     EXPECT_EQ(describe_config(*word, c.word), c.lines) << c.chip;
   }
 }
 
-TEST(ChipModel, AFileWithoutFactsStillGivesItsBits) {
-  const ChipModel model = read_chip_model(
+TEST(ChipFile, AFileWithoutFactsStillGivesItsBits) {
+  const ChipFile model = read_chip_file(
       "; A chip of our own\n"
       ";----- FLAGS bits (FLAGS EQU $20) ---\n"
       "READY EQU 0\n"
@@ -133,6 +133,15 @@ TEST(ChipModel, AFileWithoutFactsStillGivesItsBits) {
   EXPECT_EQ(model.config_at(0x2007), nullptr);
   ASSERT_EQ(model.bit_registers.size(), 1u);
   EXPECT_EQ(model.bit_registers.at("READY"), "FLAGS");
+  EXPECT_EQ(model.bits.at(0x20)[0], "READY");
+  // A ";@" line that cannot be read loses the facts, says why, and keeps
+  // the names.
+  const ChipFile broken = read_chip_file(
+      ";@chip 16X1\n;@program zz\n;----- FLAGS bits (FLAGS EQU $20) ---\nREADY EQU 0\n");
+  EXPECT_FALSE(broken.facts);
+  EXPECT_FALSE(broken.facts_error.empty());
+  EXPECT_EQ(broken.names, std::vector<std::string>{"READY"});
+  EXPECT_EQ(broken.bit_registers.at("READY"), "FLAGS");
 }
 
 }  // namespace
