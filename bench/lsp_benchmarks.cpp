@@ -1,7 +1,8 @@
 // korva-bench-lsp: how long the language server takes from a change in the
-// editor to the diagnostics it publishes, for a generated project of 2,000
-// source lines (defs.inc and main.as, main.as open in the editor), and the
-// time of a hover right after a change.
+// editor to the diagnostics it publishes, for generated projects of 2,000
+// and 10,000 source lines (defs.inc and main.as, main.as open in the
+// editor; 10,000 lines are about a full 16F877A program), and the time of a hover
+// right after a change.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -19,17 +20,15 @@ namespace {
 
 using korva::lsp::Json;
 
-constexpr std::size_t kLines = 2000;
-
 // A server with the generated project's main.as open, and the change that
 // types one character into a remark on its first line and takes it back.
 class OpenProject {
  public:
-  OpenProject()
+  explicit OpenProject(std::size_t lines)
       : directory_(std::filesystem::temp_directory_path() /
                    ("korva-bench-lsp-" + std::to_string(::getpid()))),
         server_(korva::lsp::ServerOptions{}) {
-    const korva::bench::GeneratedProject project = korva::bench::write_project(directory_, kLines);
+    const korva::bench::GeneratedProject project = korva::bench::write_project(directory_, lines);
     main_ = directory_ / "main.as";
     std::ifstream in(main_, std::ios::binary);
     const std::string text =
@@ -87,27 +86,28 @@ class OpenProject {
 };
 
 void change_to_diagnostics(benchmark::State& state) {
-  OpenProject project;
+  const auto lines = static_cast<std::size_t>(state.range(0));
+  OpenProject project(lines);
   bool insert = true;
   for (auto _ : state) {
     benchmark::DoNotOptimize(project.type(insert));
     insert = !insert;
   }
-  state.SetLabel(std::to_string(kLines) + " lines");
+  state.SetLabel(std::to_string(lines) + " lines");
 }
-BENCHMARK(change_to_diagnostics)->Unit(benchmark::kMillisecond);
+BENCHMARK(change_to_diagnostics)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // The change with its diagnostics and a hover after it (answered from the
 // same analysis).
 void change_then_hover(benchmark::State& state) {
-  OpenProject project;
+  OpenProject project(static_cast<std::size_t>(state.range(0)));
   bool insert = true;
   for (auto _ : state) {
     benchmark::DoNotOptimize(project.type(insert) + project.hover());
     insert = !insert;
   }
 }
-BENCHMARK(change_then_hover)->Unit(benchmark::kMillisecond);
+BENCHMARK(change_then_hover)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
