@@ -4,18 +4,14 @@
 #include <cstdio>
 #include <utility>
 
+#include "support/text.h"
+
 namespace korva {
 
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kIndent = "        ";
-
-std::string hex4(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(value));
-  return text;
-}
 
 std::string_view trimmed(std::string_view text) {
   const std::size_t first = text.find_first_not_of(' ');

@@ -3,24 +3,14 @@
 #include <algorithm>
 #include <charconv>
 
+#include "support/text.h"
+
 namespace korva {
 
 namespace {
 
 constexpr std::string_view kMark = ";@";
 constexpr std::string_view kChipLine = ";@chip ";
-
-char upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool same_name(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (upper(a[i]) != upper(b[i])) return false;
-  }
-  return true;
-}
 
 // The next blank-separated word of `rest`, taken off it.
 std::string_view next_word(std::string_view& rest) {
@@ -142,7 +132,7 @@ class FactsReader {
 
 const ConfigSetting* ConfigField::find(std::string_view setting) const {
   for (const ConfigSetting& known : settings) {
-    if (same_name(known.name, setting)) return &known;
+    if (same_nocase(known.name, setting)) return &known;
   }
   return nullptr;
 }
@@ -164,7 +154,7 @@ std::pair<const ConfigWord*, const ConfigField*> ChipFacts::find_field(
     std::string_view field) const {
   for (const ConfigWord& word : config_words) {
     for (const ConfigField& known : word.fields) {
-      if (same_name(known.name, field)) return {&word, &known};
+      if (same_nocase(known.name, field)) return {&word, &known};
     }
   }
   return {nullptr, nullptr};

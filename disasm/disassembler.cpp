@@ -9,6 +9,7 @@
 
 #include "disasm/statement_forms.h"
 #include "driver/assembly_service.h"
+#include "support/text.h"
 #include "symbols/symbol_table.h"
 
 namespace korva {
@@ -31,10 +32,6 @@ constexpr std::size_t kSymbolReserve = 8;
 // A remark holds 48 characters, its semicolon and blank included.
 constexpr std::size_t kRemarkSize = 46;
 constexpr std::size_t kRemarkColumn = 32;
-
-std::string hex4(std::uint32_t value) {
-  return dollar_hex(value, 4).substr(1);
-}
 
 // The bits of a register that the program has plainly set: `known` marks
 // them, `value` holds them.

@@ -11,16 +11,10 @@
 #include "resources/system_texts.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
+#include "support/text.h"
 
 namespace korva {
 namespace {
-
-std::string hex4(std::uint32_t value) {
-  std::string text = to_hex(value);
-  pad_hex(text, 4);
-  upper_case(text);
-  return text;
-}
 
 // The base word of the literal form of the record's operation; 0 without one.
 std::uint32_t literal_base(const LineRecord& record) {

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "support/text.h"
+
 namespace korva {
 
 namespace {
@@ -78,24 +80,12 @@ constexpr std::array kProcessors{
     GpsimProcessor{"16F871", "16f871", 2048},
 };
 
-char upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool same_name(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (upper(a[i]) != upper(b[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::optional<GpsimProcessor> gpsim_processor(std::string_view chip) {
-  if (chip.size() > 3 && same_name(chip.substr(0, 3), "PIC")) chip.remove_prefix(3);
+  if (chip.size() > 3 && same_nocase(chip.substr(0, 3), "PIC")) chip.remove_prefix(3);
   for (const GpsimProcessor& processor : kProcessors) {
-    if (same_name(chip, processor.chip)) return processor;
+    if (same_nocase(chip, processor.chip)) return processor;
   }
   return std::nullopt;
 }

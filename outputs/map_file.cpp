@@ -9,18 +9,14 @@
 #include <utility>
 #include <vector>
 
+#include "support/text.h"
+
 namespace korva {
 
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kNone = "-";
-
-std::string hex4(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(value));
-  return text;
-}
 
 std::string range_text(std::uint32_t first, std::uint32_t last) {
   return hex4(first) + "-" + hex4(last);

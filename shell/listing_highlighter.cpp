@@ -85,16 +85,9 @@ std::vector<syntax::StyledSpan> ListingHighlighter::line_styles(const QString& l
   if (end < 0) end = line.size();
   if (end == start || !syntax::table_notation()) return {};
   const ShownLine statement(line.mid(start, end - start));
-  std::vector<syntax::StyledSpan> spans;
-  for (const syntax::StyledSpan& span :
-       syntax::statement_styles(*syntax::table_notation(), pattern_entries(), statement.cp932)) {
-    const int first = statement.position(span.start);
-    const int last = statement.position(span.start + span.length);
-    if (last <= first) continue;
-    spans.push_back({static_cast<std::size_t>(start + first),
-                     static_cast<std::size_t>(last - first), span.style});
-  }
-  return spans;
+  return statement.shown_spans(
+      syntax::statement_styles(*syntax::table_notation(), pattern_entries(), statement.cp932),
+      static_cast<std::size_t>(start));
 }
 
 QList<QTextLayout::FormatRange> ListingHighlighter::line_formats(const QString& line) {

@@ -17,4 +17,17 @@ std::size_t ShownLine::column(int position) const {
   return byte_column(cp932, utf8, static_cast<std::size_t>(std::max(position, 0)));
 }
 
+std::vector<syntax::StyledSpan> ShownLine::shown_spans(const std::vector<syntax::StyledSpan>& spans,
+                                                       std::size_t offset) const {
+  std::vector<syntax::StyledSpan> shown;
+  for (const syntax::StyledSpan& span : spans) {
+    const int start = position(span.start);
+    const int end = position(span.start + span.length);
+    if (end <= start) continue;
+    shown.push_back({offset + static_cast<std::size_t>(start),
+                     static_cast<std::size_t>(end - start), span.style});
+  }
+  return shown;
+}
+
 }  // namespace korva

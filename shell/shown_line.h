@@ -6,6 +6,9 @@
 #include <QString>
 #include <cstddef>
 #include <string>
+#include <vector>
+
+#include "syntax/statement_styles.h"
 
 namespace korva {
 
@@ -15,6 +18,10 @@ struct ShownLine {
   int position(std::size_t byte_column) const;
   // The byte column of the character at a position.
   std::size_t column(int position) const;
+  // Styled byte spans of the line as spans of positions, moved on by
+  // `offset` positions; spans that cover no character are dropped.
+  std::vector<syntax::StyledSpan> shown_spans(const std::vector<syntax::StyledSpan>& spans,
+                                              std::size_t offset = 0) const;
 
   std::string utf8;
   std::string cp932;

@@ -49,19 +49,11 @@ class SourceHighlighter : public QSyntaxHighlighter {
 }  // namespace
 
 std::vector<syntax::StyledSpan> pane_styles(const QString& text) {
-  std::vector<syntax::StyledSpan> spans;
-  if (!syntax::table_notation()) return spans;
+  if (!syntax::table_notation()) return {};
   const ShownLine line(text);
   std::size_t budget = syntax::kStyledStatementLimit;
-  for (syntax::StyledSpan span :
-       syntax::line_styles(*syntax::table_notation(), pattern_entries(), line.cp932, budget)) {
-    const int start = line.position(span.start);
-    const int end = line.position(span.start + span.length);
-    if (end <= start) continue;
-    spans.push_back(
-        {static_cast<std::size_t>(start), static_cast<std::size_t>(end - start), span.style});
-  }
-  return spans;
+  return line.shown_spans(
+      syntax::line_styles(*syntax::table_notation(), pattern_entries(), line.cp932, budget));
 }
 
 std::pair<int, int> mark_range(const QString& text, const std::optional<ColumnSpan>& span) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "support/byte_scan.h"
@@ -115,6 +116,18 @@ bool starts_with_nocase(std::string_view text, std::string_view upper) {
 
 bool equals_nocase(std::string_view text, std::string_view upper) {
   return text.size() == upper.size() && starts_with_nocase(text, upper);
+}
+
+bool same_nocase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return upper_char(x) == upper_char(y);
+         });
+}
+
+std::string hex4(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(value));
+  return text;
 }
 
 }  // namespace korva

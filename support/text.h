@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,11 @@ std::size_t find_nocase(std::string_view text, std::string_view pattern);
 // `upper` is written in capitals.
 bool equals_nocase(std::string_view text, std::string_view upper);
 bool starts_with_nocase(std::string_view text, std::string_view upper);
+// The same, with either text in any letter case (names of chips, fields).
+bool same_nocase(std::string_view a, std::string_view b);
+
+// Four or more upper-case hexadecimal digits, zero-padded: "00FF", "12345".
+std::string hex4(std::uint32_t value);
 
 // Writes the characters first to end of `text`, with the blanks at both ends
 // removed and every inner run of blanks reduced to one, to the front of
