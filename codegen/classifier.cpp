@@ -4,6 +4,7 @@
 #include "patterns/instruction_set.h"
 #include "resources/error_texts.h"
 #include "resources/system_texts.h"
+#include "support/diagnostic_kind.h"
 
 namespace korva {
 
@@ -42,7 +43,7 @@ void Classifier::classify_call(LineRecord& record, const SymbolTable& symbols) {
     set_kind(record, RecordKind::call_sub);
     record.error.clear();
   } else {
-    record.error = texts::kGrammarError;
+    record.error = error_text(DiagnosticKind::grammar_error);
     record.code.clear();
   }
 }
@@ -93,13 +94,13 @@ void classify_data(LineRecord& record, PatternType type) {
       set_kind(record, RecordKind::data);
       return;
     }
-    record.error = texts::kDataByteError;
+    record.error = error_text(DiagnosticKind::data_byte_error);
   } else if (record.operand1.size() % 2 == 0 && record.operand1.size() <= 8) {
     record.code = record.operand1;
     set_kind(record, RecordKind::data);
     return;
   } else {
-    record.error = texts::kRawDataError;
+    record.error = error_text(DiagnosticKind::raw_data_error);
   }
   set_kind(record, RecordKind::error);
   record.code.clear();
@@ -114,10 +115,10 @@ void Classifier::classify_directive(LineRecord& record, PatternType type,
   record.code.clear();
   const std::optional<std::uint32_t> value = check_number_value(record.operand1);
   if (!value) {
-    record.error = type == PatternType::origin      ? texts::kOriginError
-                   : type == PatternType::constant  ? texts::kConstantError
-                   : type == PatternType::ram_start ? texts::kRamError
-                                                    : texts::kReservationError;
+    record.error = error_text(type == PatternType::origin      ? DiagnosticKind::origin_error
+                              : type == PatternType::constant  ? DiagnosticKind::constant_error
+                              : type == PatternType::ram_start ? DiagnosticKind::ram_error
+                                                               : DiagnosticKind::reservation_error);
     return;
   }
   switch (type) {

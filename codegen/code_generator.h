@@ -42,6 +42,9 @@ class CodeGenerator {
   // evaluation gave one; none for any other record.
   const std::optional<OperandValue>& last_operand1() const { return last_operand1_; }
 
+  // Why the last record's register, literal or bit operation got no word.
+  const std::optional<EncodingFault>& last_fault() const { return fault_; }
+
  private:
   void resolve_branch(LineRecord& record, const SymbolTable& symbols);
   void resolve_call(LineRecord& record, const SymbolTable& symbols);
@@ -53,6 +56,7 @@ class CodeGenerator {
   std::uint32_t last_target_ = 0;
   std::vector<OperandNote> notes_;
   std::optional<OperandValue> last_operand1_;
+  std::optional<EncodingFault> fault_;
 };
 
 }  // namespace korva

@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <variant>
 
 #include "codegen/hex_text.h"
 #include "patterns/pattern_table.h"
 #include "resources/error_texts.h"
 #include "source/source_reader.h"
+#include "support/diagnostic_kind.h"
 
 namespace korva {
 namespace {
@@ -43,15 +45,17 @@ std::optional<std::uint32_t> register_field(std::string_view operand) {
 
 template <typename Text>
 std::optional<OperandValue> evaluate_text(Text& operand, const SymbolTable& symbols,
-                                          std::vector<OperandNote>* notes) {
+                                          std::vector<OperandNote>* notes,
+                                          std::optional<TermPlace>* unvalued) {
   collapse_blanks(operand);
   if (operand.empty()) return std::nullopt;
   if (operand.size() == 1 &&
       (operand[0] == 'W' || operand[0] == 'w' || operand[0] == 'F' || operand[0] == 'f')) {
+    if (unvalued != nullptr) *unvalued = TermPlace{0, 1};
     return std::nullopt;
   }
   const std::optional<OperandValue> value =
-      operand_value(std::string_view(operand), symbols, notes);
+      operand_value(std::string_view(operand), symbols, notes, unvalued);
   if (!value) return std::nullopt;
   char text[7] = {'(', '$', 0, 0, 0, 0, ')'};
   char digits[8];
@@ -63,7 +67,8 @@ std::optional<OperandValue> evaluate_text(Text& operand, const SymbolTable& symb
 }  // namespace
 
 std::optional<OperandValue> operand_value(std::string_view operand, const SymbolTable& symbols,
-                                          std::vector<OperandNote>* notes) {
+                                          std::vector<OperandNote>* notes,
+                                          std::optional<TermPlace>* unvalued) {
   if (operand.empty()) return std::nullopt;
   const bool file_register = operand.front() == '(';
   // The last character is taken for the closing parenthesis, whatever it is.
@@ -77,7 +82,11 @@ std::optional<OperandValue> operand_value(std::string_view operand, const Symbol
     while (end < inner.size() && !is_operator(inner[end])) ++end;
     const std::string_view term = inner.substr(position, end - position);
     const std::optional<TermValue> value = term_value(term, symbols);
-    if (!value) return std::nullopt;
+    if (!value) {
+      if (unvalued != nullptr)
+        *unvalued = TermPlace{position + (file_register ? 1 : 0), term.size()};
+      return std::nullopt;
+    }
     if (!value->written) {
       found.push_back(
           {OperandNote::Kind::unwritten_number, 0, std::string(term), value->value & 0xFFFF});
@@ -96,14 +105,16 @@ std::optional<OperandValue> operand_value(std::string_view operand, const Symbol
 }
 
 std::optional<OperandValue> evaluate_operand(std::string& operand, const SymbolTable& symbols,
-                                             std::vector<OperandNote>* notes) {
-  return evaluate_text(operand, symbols, notes);
+                                             std::vector<OperandNote>* notes,
+                                             std::optional<TermPlace>* unvalued) {
+  return evaluate_text(operand, symbols, notes, unvalued);
 }
 
 std::optional<OperandValue> evaluate_operand(FieldText<kOperandFieldSize>& operand,
                                              const SymbolTable& symbols,
-                                             std::vector<OperandNote>* notes) {
-  return evaluate_text(operand, symbols, notes);
+                                             std::vector<OperandNote>* notes,
+                                             std::optional<TermPlace>* unvalued) {
+  return evaluate_text(operand, symbols, notes, unvalued);
 }
 
 namespace {
@@ -124,85 +135,99 @@ std::optional<std::uint32_t> field_of(const LineRecord& record,
   return operand1->value & 0x7F;
 }
 
+EncodingFault fault(OperationFault cause, int operand = 1,
+                    std::optional<std::uint32_t> value = std::nullopt) {
+  EncodingFault found;
+  found.cause = cause;
+  found.operand = operand;
+  found.value = value;
+  return found;
+}
+
 // The bit number 0 to 7 of a bit operation, from operand 2's value or its
 // text; the text is brought to its four digits either way, as it has been.
-std::optional<std::uint32_t> bit_number(LineRecord& record,
-                                        const std::optional<OperandValue>& operand2) {
+// Otherwise why it is none.
+std::variant<std::uint32_t, EncodingFault> bit_number(LineRecord& record,
+                                                      const std::optional<OperandValue>& operand2) {
   check_number(record.operand2);
   if (operand2) {
-    if (operand2->file_register || operand2->value > 7) return std::nullopt;
+    if (operand2->file_register)
+      return fault(OperationFault::bit_number_register, 2, operand2->value);
+    if (operand2->value > 7) {
+      return fault(OperationFault::bit_number_out_of_range, 2, operand2->value);
+    }
     return operand2->value;
   }
   const IntegerReading bit = read_integer(record.operand2, 10);
-  if (bit.consumed == 0 || bit.consumed != record.operand2.size() || bit.value < 0 ||
-      bit.value > 7) {
-    return std::nullopt;
+  if (bit.consumed == 0 || bit.consumed != record.operand2.size()) {
+    return fault(OperationFault::term_without_value, 2);
+  }
+  if (bit.value < 0 || bit.value > 7) {
+    return fault(OperationFault::bit_number_out_of_range, 2,
+                 static_cast<std::uint32_t>(bit.value) & 0xFFFF);
   }
   return static_cast<std::uint32_t>(bit.value);
 }
 
 }  // namespace
 
-void encode_normal(LineRecord& record, const std::optional<OperandValue>& operand1) {
+std::optional<EncodingFault> encode_normal(LineRecord& record,
+                                           const std::optional<OperandValue>& operand1) {
   record.error.clear();
-  if (record.operand2.size() >= 2) {
-    record.error = texts::kOperationError;
-    return;
-  }
+  const auto refuse = [&](OperationFault cause, int operand = 1) {
+    record.error = error_text(DiagnosticKind::operation_error);
+    return fault(cause, operand);
+  };
+  if (record.operand2.size() >= 2) return refuse(OperationFault::destination_not_letter, 2);
   const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
   if (const std::optional<std::uint32_t> literal = literal_of(record, operand1)) {
-    if (record.operand2 != "W" && record.operand2 != "w") {
-      record.error = texts::kOperationError;
-      return;
-    }
     if (entry == nullptr || !entry->literal_word) {
-      record.error = texts::kOperationError;
-      return;
+      return refuse(OperationFault::literal_without_form);
+    }
+    if (record.operand2 != "W" && record.operand2 != "w") {
+      return refuse(OperationFault::literal_not_into_w, 2);
     }
     // The instruction holds the low byte; a negative value arrives as its
     // 16-bit two's complement, whose low byte is the 8-bit one.
     assign_hex(record.code, *entry->literal_word | (*literal & 0xFF), 4);
     set_kind(record, RecordKind::normal);
-    return;
+    return std::nullopt;
   }
 
-  if (entry == nullptr || !entry->word) {
-    record.error = texts::kOperationError;
-    return;
-  }
+  if (entry == nullptr || !entry->word) return refuse(OperationFault::register_without_form);
   const std::string& destination = record.operand2;
   const bool to_register = destination.empty() || destination == "F" || destination == "f" ||
                            destination == "M" || destination == "m";
   if (!to_register && destination != "W" && destination != "w") {
-    record.error = texts::kOperationError;
-    return;
+    return refuse(OperationFault::destination_not_letter, 2);
   }
   const std::uint32_t direction = to_register ? 0x80 : 0;
-  if (const std::optional<std::uint32_t> field = field_of(record, operand1)) {
-    assign_hex(record.code, *entry->word + direction + *field, 4);
-  } else {
-    record.error = texts::kOperationError;
-  }
+  const std::optional<std::uint32_t> field = field_of(record, operand1);
+  if (!field) return refuse(OperationFault::operand_not_register);
+  assign_hex(record.code, *entry->word + direction + *field, 4);
+  return std::nullopt;
 }
 
-void encode_bit(LineRecord& record, const std::optional<OperandValue>& operand1,
-                const std::optional<OperandValue>& operand2) {
-  const std::optional<std::uint32_t> bit = bit_number(record, operand2);
-  if (!bit) {
-    record.error = texts::kBitError;
+std::optional<EncodingFault> encode_bit(LineRecord& record,
+                                        const std::optional<OperandValue>& operand1,
+                                        const std::optional<OperandValue>& operand2) {
+  const std::variant<std::uint32_t, EncodingFault> bit = bit_number(record, operand2);
+  if (const EncodingFault* wrong = std::get_if<EncodingFault>(&bit)) {
+    record.error = error_text(DiagnosticKind::bit_error);
     set_kind(record, RecordKind::bit);
     record.code.clear();
-    return;
+    return *wrong;
   }
   const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
   const std::uint32_t base = entry != nullptr ? entry->word.value_or(0) : 0;
-  const std::uint32_t word = base + *bit * 0x80;
+  const std::uint32_t word = base + std::get<std::uint32_t>(bit) * 0x80;
   assign_hex(record.code, word, 4);
   if (const std::optional<std::uint32_t> field = field_of(record, operand1)) {
     assign_hex(record.code, word + *field, 4);
-  } else {
-    record.error = texts::kBitError;
+    return std::nullopt;
   }
+  record.error = error_text(DiagnosticKind::bit_error);
+  return fault(OperationFault::operand_not_register);
 }
 
 }  // namespace korva

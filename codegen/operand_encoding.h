@@ -37,27 +37,64 @@ struct OperandValue {
 // parentheses for a file register) whose blanks are collapsed. None for an
 // operand that cannot be evaluated; a symbol that never received a value
 // cannot be evaluated either. Notes are added only for a value.
+// `unvalued`, where given, receives the first term that has no value: the
+// place within `operand` where the evaluation stopped.
+struct TermPlace {
+  std::size_t offset = 0;
+  std::size_t size = 0;
+};
 std::optional<OperandValue> operand_value(std::string_view operand, const SymbolTable& symbols,
-                                          std::vector<OperandNote>* notes = nullptr);
+                                          std::vector<OperandNote>* notes = nullptr,
+                                          std::optional<TermPlace>* unvalued = nullptr);
 
 // Collapses the operand's blanks and rewrites it as its value, "$hhhh" or
 // "($hhhh)". A destination letter (W, w, F, f) and an empty operand stay as
 // they are, and so does an operand that cannot be evaluated (after blank
 // collapsing). Returns the value where it rewrote the operand.
 std::optional<OperandValue> evaluate_operand(std::string& operand, const SymbolTable& symbols,
-                                             std::vector<OperandNote>* notes = nullptr);
+                                             std::vector<OperandNote>* notes = nullptr,
+                                             std::optional<TermPlace>* unvalued = nullptr);
 std::optional<OperandValue> evaluate_operand(FieldText<kOperandFieldSize>& operand,
                                              const SymbolTable& symbols,
-                                             std::vector<OperandNote>* notes = nullptr);
+                                             std::vector<OperandNote>* notes = nullptr,
+                                             std::optional<TermPlace>* unvalued = nullptr);
 
-// The word of a register or literal operation, or the error "normal err".
-// `operand1` is operand 1's value where evaluate_operand gave one; otherwise
-// the operand's text is read as it stands.
-void encode_normal(LineRecord& record, const std::optional<OperandValue>& operand1 = std::nullopt);
+// Why a register, literal or bit operation has no word, as its encoding
+// found it: "normal err" for the first five causes and a term without a
+// value, "bit err" for a bit operation.
+enum class OperationFault : unsigned char {
+  destination_not_letter,   // operand 2 is not W, F or M (an M defined as a symbol is a value)
+  literal_without_form,     // a literal where the operation takes only a register
+  literal_not_into_w,       // a literal operation whose destination is not W
+  register_without_form,    // a register where the operation takes only a literal
+  operand_not_register,     // operand 1 is neither a number nor a register, or a bare value
+  term_without_value,       // a term of the operand has no value
+  bit_number_register,      // the bit number is written in parentheses
+  bit_number_out_of_range,  // the bit number is not 0 to 7
+};
 
-// The word of a bit operation, or the error "bit err"; the values as for
-// encode_normal.
-void encode_bit(LineRecord& record, const std::optional<OperandValue>& operand1 = std::nullopt,
-                const std::optional<OperandValue>& operand2 = std::nullopt);
+// What the encoding found wrong, with the operand at fault.
+struct EncodingFault {
+  OperationFault cause = OperationFault::operand_not_register;
+  int operand = 1;                     // 1 or 2
+  std::optional<TermPlace> term;       // the term without a value, within `written`
+  std::optional<std::uint32_t> value;  // the bit number's value, where it has one
+  // Both operands as the statement wrote them, blanks collapsed.
+  std::string operands[2];
+
+  const std::string& written() const { return operands[operand == 2 ? 1 : 0]; }
+};
+
+// The word of a register or literal operation, or the error "normal err"
+// and its cause. `operand1` is operand 1's value where evaluate_operand gave
+// one; otherwise the operand's text is read as it stands.
+std::optional<EncodingFault> encode_normal(
+    LineRecord& record, const std::optional<OperandValue>& operand1 = std::nullopt);
+
+// The word of a bit operation, or the error "bit err" and its cause; the
+// values as for encode_normal.
+std::optional<EncodingFault> encode_bit(LineRecord& record,
+                                        const std::optional<OperandValue>& operand1 = std::nullopt,
+                                        const std::optional<OperandValue>& operand2 = std::nullopt);
 
 }  // namespace korva

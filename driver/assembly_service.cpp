@@ -21,6 +21,7 @@
 #include "source/source_map.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
+#include "support/diagnostic_kind.h"
 #include "support/text.h"
 #include "symbols/pass1_lines.h"
 
@@ -87,7 +88,7 @@ std::int64_t org_gap(LineRecord& record, std::uint32_t& location_counter) {
   location_counter = static_cast<std::uint32_t>(address);
   if (gap < 0) {
     gap = 0;
-    record.error = texts::kOriginError;
+    record.error = error_text(DiagnosticKind::origin_error);
   }
   return gap;
 }
@@ -353,9 +354,10 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
     Diagnostic& error =
         *add_diagnostic(n, spot, error_kind(record.error).value_or(DiagnosticKind::grammar_error),
                         record.error, line);
+    const std::optional<EncodingFault>& fault = generator.last_fault();
     explain_error(error, record,
                   ExplainContext{service_.symbols_, map_, source_, &local_labels_,
-                                 options_.macro_line_limit});
+                                 options_.macro_line_limit, fault ? &*fault : nullptr});
   }
   for (; pending_ < warnings_.size() && warnings_[pending_].record == n; ++pending_) {
     const PendingWarning& pending = warnings_[pending_];

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codegen/hex_text.h"
+#include "driver/explanations.h"
 #include "patterns/instruction_set.h"
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
@@ -93,25 +94,13 @@ std::string quoted(std::string_view text) {
   return quoted_text;
 }
 
-// The base words of the two forms of the record's register operation, as
-// its pattern entry gives them: none for a form the operation lacks.
-struct OperationForms {
-  std::optional<std::uint16_t> register_word;
-  std::optional<std::uint16_t> literal_word;
-};
-OperationForms operation_forms(const LineRecord& record) {
-  const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
-  if (entry == nullptr) return {};
-  return {entry->word, entry->literal_word};
-}
-
-// What a number written as other assemblers write it is here, with how to
-// write it instead; none for any other text.
-struct ForeignNumber {
+// A number written as other assemblers write it, with how to write it
+// here; none for any other text.
+struct Said {
   std::string explanation;
   std::string hint;
 };
-std::optional<ForeignNumber> foreign_number(std::string_view text) {
+std::optional<Said> foreign_number(std::string_view text) {
   const auto hex_digits = [](std::string_view digits) {
     return !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
       return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -120,35 +109,21 @@ std::optional<ForeignNumber> foreign_number(std::string_view text) {
   const std::string quoted_text = quoted(text);
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') &&
       hex_digits(text.substr(2))) {
-    const std::string digits(text.substr(2));
-    return ForeignNumber{quoted_text +
-                             " is no number here: the 0x form is not a notation of "
-                             "this assembler",
-                         "write $" + digits + " or " + digits + "h"};
+    return Said{explanation_text(Explanation::foreign_hex, {quoted_text}),
+                hint_text(Hint::write_hex_digits, {text.substr(2)})};
   }
   if (text.size() >= 3 && (text[0] == 'B' || text[0] == 'b') && text[1] == '\'' &&
       text.back() == '\'') {
-    return ForeignNumber{quoted_text +
-                             " is no number here: binary numbers are not a notation "
-                             "of this assembler",
-                         "write the value in hexadecimal, $NN or NNh"};
+    return Said{explanation_text(Explanation::foreign_binary, {quoted_text}),
+                hint_text(Hint::write_binary_in_hex)};
   }
   if (text.size() == 3 && text[0] == '\'' && text[2] == '\'') {
-    return ForeignNumber{quoted_text +
-                             " is no number here: character literals are not a "
-                             "notation of this assembler",
-                         "write the character's code, $" + [c = text[1]] {
-                           static constexpr char kDigits[] = "0123456789ABCDEF";
-                           const auto byte = static_cast<unsigned char>(c);
-                           return std::string{kDigits[byte >> 4], kDigits[byte & 0xF]};
-                         }()};
+    return Said{explanation_text(Explanation::foreign_character, {quoted_text}),
+                hint_text(Hint::write_character_code,
+                          {hex4(static_cast<unsigned char>(text[1])).substr(2)})};
   }
   return std::nullopt;
 }
-
-constexpr std::string_view kNoValue =
-    "is defined but has no value: no assembled line gave it one (it stands in a macro body "
-    "that is never expanded, or on the call of a macro that expands to nothing)";
 
 bool has_value(const Symbol* symbol) {
   return symbol != nullptr && symbol->number.has_value();
@@ -183,13 +158,10 @@ DiagnosticNote definition_note(const Symbol& entry, const ExplainContext& contex
   return note;
 }
 
-// What keeps one operand from having a value, as the operand evaluation
-// reads it: the first term that is neither a number nor a valued global
-// symbol.
+// Why a term that the evaluation stopped at has no value.
 struct TermFault {
-  std::string term;
-  std::string explanation;
-  std::string hint;
+  std::string term;  // as the culprit, without blanks around it
+  Said said;
   bool undefined = false;
   const Symbol* symbol = nullptr;  // the entry the explanation is about
 };
@@ -198,102 +170,39 @@ TermFault fault_of_term(std::string_view term, std::string_view operand,
                         const ExplainContext& context) {
   const SymbolTable& symbols = context.symbols;
   TermFault fault;
-  fault.term = std::string(term);
   std::string trimmed(term);
   collapse_blanks(trimmed);
+  fault.term = trimmed;
+  const auto say = [&](Explanation explanation, std::string_view value2 = {},
+                       Hint hint = Hint::none) {
+    fault.said = Said{explanation_text(explanation, {trimmed, value2}), hint_text(hint, {trimmed})};
+    return fault;
+  };
   if (trimmed.empty()) {
-    fault.explanation = "an operator in " + quoted(operand) + " has no term after it";
+    fault.said.explanation = explanation_text(Explanation::term_missing, {quoted(operand)});
     return fault;
   }
   if (trimmed != term && (number_value(trimmed) || has_value(symbols.find_global(trimmed)))) {
-    fault.term = trimmed;
-    fault.explanation = "the blank beside " + trimmed + " makes the term " + quoted(term) +
-                        " unknown: an operand is evaluated without blanks";
-    fault.hint = "write the operand without blanks around its operators";
-    return fault;
+    return say(Explanation::term_with_blank, quoted(term), Hint::operand_without_blanks);
   }
-  fault.term = trimmed;
-  if (const std::optional<ForeignNumber> foreign = foreign_number(trimmed)) {
-    fault.explanation = foreign->explanation;
-    fault.hint = foreign->hint;
+  if (std::optional<Said> foreign = foreign_number(trimmed)) {
+    fault.said = std::move(*foreign);
     return fault;
   }
   if (trimmed == "W" || trimmed == "w" || trimmed == "F" || trimmed == "f") {
-    fault.explanation = trimmed + " is a destination letter, not a register or a value";
-    return fault;
+    return say(Explanation::term_destination_letter);
   }
   if (const Symbol* global = symbols.find_global(trimmed)) {
     fault.symbol = global;
-    fault.explanation = trimmed + " " + std::string(kNoValue);
-    return fault;
+    return say(Explanation::term_without_value);
   }
   if (const Symbol* local = local_label(context, trimmed)) {
     fault.symbol = local;
-    fault.explanation = trimmed + " is a local label of " + scope_name(*local) +
-                        "; an operand takes only global labels and constants";
-    fault.hint = "write the label with two colons (" + trimmed + "::) to make it global";
-    return fault;
+    return say(Explanation::term_local_label, scope_name(*local), Hint::make_label_global);
   }
-  if (symbols.find_subroutine(trimmed) != nullptr) {
-    fault.explanation = trimmed + " is a subroutine, which has no value in an operand";
-    return fault;
-  }
+  if (symbols.find_subroutine(trimmed) != nullptr) return say(Explanation::term_subroutine);
   fault.undefined = true;
-  fault.explanation = trimmed + " is not defined";
-  return fault;
-}
-
-// The first term of `operand` that has no value, as evaluate_operand splits
-// it; none when every term has one.
-// The terms of an operand: inside its parentheses, if it opens with one
-// (the character before the end is taken as the closing one).
-std::string_view operand_terms(std::string_view operand) {
-  if (operand.empty() || operand.front() != '(') return operand;
-  return operand.substr(1, operand.size() >= 2 ? operand.size() - 2 : 0);
-}
-
-std::optional<TermFault> faulty_term(std::string_view operand, const ExplainContext& context) {
-  const SymbolTable& symbols = context.symbols;
-  const std::string_view inner = operand_terms(operand);
-  std::size_t position = 0;
-  while (position < inner.size()) {
-    const std::size_t end = std::min(inner.find_first_of("+-*/", position), inner.size());
-    const std::string_view term = inner.substr(position, end - position);
-    if (!number_value(term) && !has_value(symbols.find_global(term))) {
-      return fault_of_term(term, operand, context);
-    }
-    position = end + 1;
-  }
-  return std::nullopt;
-}
-
-// The value of an operand whose terms all have one, as evaluate_operand
-// sums it (the term after * or / leaves the value as it is); the terms are
-// those that faulty_term found each with a value.
-std::optional<std::uint32_t> operand_value(std::string_view operand,
-                                           const ExplainContext& context) {
-  const SymbolTable& symbols = context.symbols;
-  if (operand.empty() || faulty_term(operand, context)) return std::nullopt;
-  const std::string_view terms = operand_terms(operand);
-  std::uint32_t running = 0;
-  char pending = '+';
-  for (std::size_t position = 0; position < terms.size();) {
-    const std::size_t end = std::min(terms.find_first_of("+-*/", position), terms.size());
-    const std::string_view term = terms.substr(position, end - position);
-    std::uint32_t value = 0;
-    if (const std::optional<std::uint32_t> number = number_value(term)) {
-      value = *number;
-    } else if (const Symbol* symbol = symbols.find_global(term); has_value(symbol)) {
-      value = *symbol->number;
-    } else {
-      return std::nullopt;
-    }
-    if (pending == '+') running += value;
-    if (pending == '-') running -= value;
-    if (end < terms.size()) pending = terms[end];
-    position = end + 1;
-  }
-  return running & 0xFFFF;
+  return say(Explanation::term_undefined);
 }
 
 class Explainer {
@@ -302,7 +211,7 @@ class Explainer {
       : d_(diagnostic), record_(record), context_(context), layout_(d_.source_line) {}
 
   // Names `text` (a part of the collapsed statement, found from `from` on)
-  // as the culprit and spans it.
+  // as the culprit and spans it; returns where it ends.
   std::size_t blame(std::string_view text, std::size_t from = 0) {
     d_.name = std::string(text);
     const std::size_t at = find_word(layout_.statement.text, text, from);
@@ -325,23 +234,14 @@ class Explainer {
     d_.span = raw_span(d_.source_line.find_first_not_of(" \t"), layout_.label_end());
   }
 
-  void say(std::string explanation, std::string hint = {}) {
-    d_.explanation = std::move(explanation);
-    d_.hint = std::move(hint);
+  void say(Explanation explanation, std::initializer_list<std::string_view> values = {},
+           Hint hint = Hint::none) {
+    d_.explanation = explanation_text(explanation, values);
+    d_.hint = hint_text(hint, values);
   }
-
-  // An operand that has no value: its faulty term is the culprit.
-  bool blame_term(std::string_view operand, std::size_t from) {
-    const std::optional<TermFault> fault = faulty_term(operand, context_);
-    if (!fault) return false;
-    blame(fault->term, from);
-    d_.name_undefined = fault->undefined;
-    say(fault->explanation, fault->hint);
-    if (fault->symbol != nullptr && !fault->undefined) {
-      d_.notes.push_back(
-          definition_note(*fault->symbol, context_, fault->term + " is defined here"));
-    }
-    return true;
+  void say(Said said) {
+    d_.explanation = std::move(said.explanation);
+    d_.hint = std::move(said.hint);
   }
 
   void explain();
@@ -352,9 +252,8 @@ class Explainer {
   void explain_number_directive(std::string_view directive);
   void explain_origin();
   void explain_jump();
-  void explain_operation();
-  void explain_literal_operation(const Written& written, std::size_t operand2_from);
-  void explain_bit();
+  void explain_encoding(const EncodingFault& fault);
+  void blame_term(const EncodingFault& fault, std::size_t operand_at);
   void explain_duplicate(bool subroutine);
 
   Diagnostic& d_;
@@ -367,12 +266,12 @@ void Explainer::explain_grammar() {
   blame_statement();
   const std::string_view statement = record_.statement;
   const std::string upper = upper_cased(statement.substr(0, statement.find(' ')));
-  say(quoted(statement) + " fits no form of the notation, and no subroutine has that name");
+  say(Explanation::unknown_statement, {quoted(statement)});
   if (upper.empty()) return;
   for (const Symbol& entry : context_.symbols.entries()) {
     if (entry.is_subroutine && entry.subroutine.size() == upper.size() &&
         equals_nocase(entry.subroutine, upper)) {
-      d_.hint = "the subroutine is named " + entry.subroutine + " (letter case counts)";
+      d_.hint = hint_text(Hint::subroutine_letter_case, {entry.subroutine});
       return;
     }
   }
@@ -382,135 +281,146 @@ void Explainer::explain_number_directive(std::string_view directive) {
   const Written written = written_operands(record_);
   if (written.operand1.empty()) {
     blame_statement();
-    say(std::string(directive) + " needs a number");
+    say(Explanation::number_missing, {directive});
     return;
   }
   blame(written.operand1);
-  if (const std::optional<ForeignNumber> foreign = foreign_number(written.operand1)) {
-    say(foreign->explanation, foreign->hint);
+  if (std::optional<Said> foreign = foreign_number(written.operand1)) {
+    say(std::move(*foreign));
     return;
   }
   if (has_value(context_.symbols.find_global(written.operand1))) {
-    say(std::string(directive) + " takes a number: " + written.operand1 +
-        " is a symbol, and symbols are not evaluated here");
+    say(Explanation::symbol_not_number, {directive, written.operand1});
     return;
   }
-  say(quoted(written.operand1) +
-      " is not a number in any notation (decimal 31, $1F, 1Fh or H'1F')");
+  say(Explanation::not_a_number, {quoted(written.operand1)});
 }
 
 void Explainer::explain_origin() {
   if (!has_kind(record_, RecordKind::org)) return explain_number_directive("ORG");
   const Written written = written_operands(record_);
   blame(written.operand1);
-  say("ORG " + written.operand1 + " (" + std::string(record_.address) +
-      ") lies below the address the program has already reached: the location counter "
-      "cannot go back");
+  say(Explanation::origin_behind, {written.operand1, record_.address});
 }
 
 void Explainer::explain_jump() {
   const std::string target = written_operands(record_).operand1;
   blame(target, layout_.statement.text.rfind(target));
   const SymbolTable& symbols = context_.symbols;
+  const Symbol* defined = nullptr;
   if (const Symbol* global = symbols.find_global(target)) {
-    say("the jump target " + target + " " + std::string(kNoValue));
-    d_.notes.push_back(definition_note(*global, context_, target + " is defined here"));
+    defined = global;
+    say(Explanation::jump_target_without_value, {target});
   } else if (const Symbol* local = local_label(context_, target)) {
-    say("the jump target " + target + " is a local label of " + scope_name(*local) +
-            ", out of reach here",
-        "write the label with two colons (" + target + "::) to make it global");
-    d_.notes.push_back(definition_note(*local, context_, target + " is defined here"));
+    defined = local;
+    say(Explanation::jump_target_local, {target, scope_name(*local)}, Hint::make_label_global);
   } else if (const Symbol* sub = symbols.find_subroutine(target)) {
-    say("the jump target " + target + " is a subroutine, not a label",
-        "call the subroutine by writing its name as the statement");
-    d_.notes.push_back(definition_note(*sub, context_, target + " is defined here"));
+    defined = sub;
+    say(Explanation::jump_target_subroutine, {target}, Hint::call_by_name);
   } else {
     d_.name_undefined = true;
-    say("the jump target " + target + " is not defined");
+    say(Explanation::jump_target_undefined, {target});
+  }
+  if (defined != nullptr) {
+    d_.notes.push_back(
+        definition_note(*defined, context_, explanation_text(Explanation::defined_here, {target})));
   }
 }
 
-void Explainer::explain_literal_operation(const Written& written, std::size_t operand2_from) {
-  const OperationForms forms = operation_forms(record_);
-  if (!forms.literal_word) {
-    blame(written.operand1);
-    say(std::string(instruction_name(forms.register_word.value_or(0) | 0x80)) +
-            " takes a register, and " + quoted(written.operand1) + " is a literal",
-        "write the register in parentheses: (" + written.operand1 + ")");
-    return;
-  }
-  if (written.operand2.empty()) {
-    blame_statement();
+// The operand's term that the evaluation stopped at is the culprit.
+void Explainer::blame_term(const EncodingFault& fault, std::size_t operand_at) {
+  const std::string_view written = fault.written();
+  const TermPlace place = fault.term.value_or(TermPlace{0, written.size()});
+  const std::string_view term = written.substr(std::min(place.offset, written.size()), place.size);
+  TermFault found = fault_of_term(term, written, context_);
+  // The term within the operand: blanks before it move it on.
+  const std::size_t leading = term.find_first_not_of(' ');
+  if (found.term.empty()) {
+    blame(written, operand_at);  // an operator without its term: the operand as a whole
   } else {
-    blame(written.operand2, operand2_from);
+    blame(found.term,
+          operand_at + place.offset + (leading == std::string_view::npos ? 0 : leading));
   }
-  say(std::string(instruction_name(*forms.literal_word)) +
-          " puts its result in W only, and the destination is " +
-          (written.operand2.empty() ? std::string("the register") : quoted(written.operand2)),
-      "write W as the destination");
+  d_.name_undefined = found.undefined;
+  if (found.symbol != nullptr && !found.undefined) {
+    d_.notes.push_back(definition_note(*found.symbol, context_,
+                                       explanation_text(Explanation::defined_here, {found.term})));
+  }
+  say(std::move(found.said));
 }
 
-void Explainer::explain_operation() {
-  const Written written = written_operands(record_);
-  const std::size_t after1 =
-      written.operand1.empty() ? 0 : find_word(layout_.statement.text, written.operand1, 0);
-  const std::size_t operand2_from =
-      after1 == std::string::npos ? 0 : after1 + written.operand1.size();
-  const std::string_view destination = record_.operand2;
-  const auto destination_fault = [&] {
-    blame(written.operand2, operand2_from);
-    if (written.operand2 == "M" || written.operand2 == "m") {
-      say("M is defined as a symbol, so it no longer reads as the destination letter",
-          "write F as the destination");
-      return;
-    }
-    say("the destination " + quoted(written.operand2) + " is not W, F or M");
+void Explainer::explain_encoding(const EncodingFault& fault) {
+  const std::string_view statement = layout_.statement.text;
+  const std::string& operand = fault.written();
+  // Operand 2 stands after operand 1.
+  std::size_t from = 0;
+  if (fault.operand == 2 && !fault.operands[0].empty()) {
+    const std::size_t first = find_word(statement, fault.operands[0], 0);
+    if (first != std::string_view::npos) from = first + fault.operands[0].size();
+  }
+  const std::size_t found =
+      operand.empty() ? std::string_view::npos : find_word(statement, operand, from);
+  const std::size_t at = found == std::string_view::npos ? from : found;
+  const auto instruction = [&](bool literal) {
+    const PatternEntry* entry = pattern_of_key(record_.pattern_key.view());
+    const std::optional<std::uint16_t> word = entry == nullptr ? std::nullopt
+                                              : literal        ? entry->literal_word
+                                                               : entry->word;
+    return std::string(literal ? instruction_name(word.value_or(0))
+                               : instruction_name(word.value_or(0) | 0x80));
   };
-  if (destination.size() >= 2) return destination_fault();
-  if (number_value(record_.operand1)) return explain_literal_operation(written, operand2_from);
-  if (const OperationForms forms = operation_forms(record_);
-      !forms.register_word && forms.literal_word) {
-    blame(written.operand1);
-    say(std::string(instruction_name(*forms.literal_word)) + " takes a literal, and " +
-            quoted(written.operand1) + " is a register",
-        "write the value without parentheses");
-    return;
+  const std::string written = quoted(operand);
+  switch (fault.cause) {
+    case OperationFault::destination_not_letter:
+      blame(operand, from);
+      if (operand == "M" || operand == "m") {
+        return say(Explanation::destination_m_is_symbol, {}, Hint::destination_f);
+      }
+      return say(Explanation::destination_not_letter, {written});
+    case OperationFault::literal_without_form:
+      blame(operand, from);
+      d_.explanation = explanation_text(Explanation::register_only, {instruction(false), written});
+      d_.hint = hint_text(Hint::register_in_parentheses, {operand});
+      return;
+    case OperationFault::literal_not_into_w:
+      if (operand.empty()) {
+        blame_statement();
+      } else {
+        blame(operand, from);
+      }
+      return say(Explanation::result_in_w_only,
+                 {instruction(true), operand.empty() ? "the register" : written},
+                 Hint::destination_w);
+    case OperationFault::register_without_form:
+      blame(operand, from);
+      return say(Explanation::literal_only, {instruction(true), written},
+                 Hint::value_without_parentheses);
+    case OperationFault::term_without_value:
+      return blame_term(fault, at);
+    case OperationFault::operand_not_register:
+      blame(operand, from);
+      if (has_kind(record_, RecordKind::bit) && !operand.starts_with('(')) {
+        d_.explanation = explanation_text(Explanation::not_a_register, {written});
+        d_.hint = hint_text(Hint::register_in_parentheses, {operand});
+        return;
+      }
+      return say(has_kind(record_, RecordKind::bit) ? Explanation::not_a_register
+                                                    : Explanation::neither_number_nor_register,
+                 {written});
+    case OperationFault::bit_number_register:
+      if (fault.value.value_or(0) <= 7) {
+        blame(operand, from);
+        return say(Explanation::bit_number_register, {written},
+                   Hint::bit_number_without_parentheses);
+      }
+      [[fallthrough]];  // out of range as well, which says more
+    case OperationFault::bit_number_out_of_range: {
+      blame(operand, from);
+      const std::string value = std::to_string(fault.value.value_or(0));
+      if (value == operand) return say(Explanation::bit_number_out_of_range, {value});
+      return say(Explanation::bit_number_value_out_of_range, {written, value});
+    }
   }
-  if (!destination.empty() && destination != "W" && destination != "w" && destination != "F" &&
-      destination != "f" && destination != "M" && destination != "m") {
-    return destination_fault();
-  }
-  if (blame_term(written.operand1, 0)) return;
-  blame(written.operand1);
-  say(quoted(written.operand1) + " is neither a number nor a register");
-}
-
-void Explainer::explain_bit() {
-  const Written written = written_operands(record_);
-  const std::size_t after1 = find_word(layout_.statement.text, written.operand1, 0);
-  const std::size_t bit_from = after1 == std::string::npos ? 0 : after1 + written.operand1.size();
-  if (faulty_term(written.operand2, context_)) {
-    blame_term(written.operand2, bit_from);
-    return;
-  }
-  const std::optional<std::uint32_t> bit = operand_value(written.operand2, context_);
-  if (!bit || *bit > 7) {
-    blame(written.operand2, bit_from);
-    const std::string value = bit ? std::to_string(*bit) : std::string("not a number");
-    say(value == written.operand2
-            ? "the bit number " + value + " is not 0 to 7"
-            : "the bit number " + quoted(written.operand2) + " is " + value + ", not 0 to 7");
-    return;
-  }
-  if (written.operand1.empty() || written.operand1.front() != '(') {
-    blame(written.operand1);
-    say(quoted(written.operand1) + " is not a register",
-        "write the register in parentheses: (" + written.operand1 + ")");
-    return;
-  }
-  if (blame_term(written.operand1, 0)) return;
-  blame(written.operand1);
-  say(quoted(written.operand1) + " is not a register");
 }
 
 void Explainer::explain() {
@@ -520,15 +430,13 @@ void Explainer::explain() {
       return explain_grammar();
     case DiagnosticKind::macro_unended:
       blame_statement();
-      return say("the macro's definition runs to the end of the source without END MACRO",
-                 "close the definition with END MACRO");
+      return say(Explanation::macro_unended, {}, Hint::close_macro);
     case DiagnosticKind::data_byte_error:
       return explain_number_directive("DE");
     case DiagnosticKind::raw_data_error: {
       const std::string data = written_operands(record_).operand1;
       blame(data);
-      return say("a data line holds 2, 4, 6 or 8 hexadecimal digits, and " + quoted(data) +
-                 " has " + std::to_string(data.size()));
+      return say(Explanation::raw_data_size, {quoted(data), std::to_string(data.size())});
     }
     case DiagnosticKind::origin_error:
       return explain_origin();
@@ -542,13 +450,11 @@ void Explainer::explain() {
       return explain_jump();
     case DiagnosticKind::call_error:
       blame_statement();
-      return say("the subroutine " + std::string(record_.statement) +
-                 " has no address: no assembled line gave it one (it stands in a macro body "
-                 "that is never expanded)");
+      return say(Explanation::subroutine_without_address, {record_.statement});
     case DiagnosticKind::operation_error:
-      return explain_operation();
     case DiagnosticKind::bit_error:
-      return explain_bit();
+      if (context_.fault != nullptr) return explain_encoding(*context_.fault);
+      return blame_statement();
     case DiagnosticKind::macro_nest_error:
     case DiagnosticKind::macro_size_error: {
       d_.span = whole_statement(d_.source_line);
@@ -556,12 +462,12 @@ void Explainer::explain() {
       std::string_view name = record_.statement.view();
       name.remove_prefix(std::min<std::size_t>(6, name.size()));
       d_.name = std::string(name.substr(0, name.rfind(" (")));
-      return say(d_.kind == DiagnosticKind::macro_nest_error
-                     ? "the call of macro " + d_.name + " nests deeper than " +
-                           std::to_string(MacroExpander::kMaxDepth) +
-                           " macro calls (does it call itself?)"
-                     : "the call of macro " + d_.name + " would expand the program beyond " +
-                           std::to_string(context_.macro_line_limit) + " lines");
+      if (d_.kind == DiagnosticKind::macro_nest_error) {
+        return say(Explanation::macro_nests_too_deep,
+                   {d_.name, std::to_string(MacroExpander::kMaxDepth)});
+      }
+      return say(Explanation::macro_expands_too_far,
+                 {d_.name, std::to_string(context_.macro_line_limit)});
     }
     default:
       return;
@@ -581,13 +487,14 @@ void Explainer::explain_duplicate(bool subroutine) {
   }
   if (subroutine) {
     blame(added.subroutine);
-    say("the subroutine " + added.subroutine + " is defined twice");
+    say(Explanation::subroutine_twice, {added.subroutine});
   } else {
     blame_label();
-    say("the label " + added.name + " is defined twice in " + scope_name(added));
+    say(Explanation::label_twice, {added.name, scope_name(added)});
   }
   if (first != nullptr) {
-    d_.notes.push_back(definition_note(*first, context_, "first defined here"));
+    d_.notes.push_back(
+        definition_note(*first, context_, explanation_text(Explanation::first_defined_here)));
   }
 }
 
@@ -603,23 +510,21 @@ void Explainer::explain_pass1(const MacroTable& macros) {
       } else {
         blame_label();
       }
-      return say("the program defines more than " + std::to_string(SymbolTable::kCapacity) +
-                 " labels, constants and subroutines");
+      return say(Explanation::too_many_symbols, {std::to_string(SymbolTable::kCapacity)});
     case DiagnosticKind::macro_name_too_long: {
       const std::string_view statement = record_.statement;
       const std::size_t header = find_nocase(statement, "MACRO ");
       const std::string name(statement.substr(header == std::string_view::npos ? 0 : header + 6));
       blame(name);
-      return say("the macro name " + name + " has " + std::to_string(name.size()) +
-                 " characters; at most " + std::to_string(MacroTable::kLongestAcceptedName) +
-                 " are allowed");
+      return say(
+          Explanation::macro_name_too_long,
+          {name, std::to_string(name.size()), std::to_string(MacroTable::kLongestAcceptedName)});
     }
     case DiagnosticKind::too_many_macros:
       // Reported at the END MACRO line that closes one definition too many.
       blame_statement();
       if (!macros.entries().empty()) d_.name = macros.entries().back().name;
-      return say("the program defines more than " + std::to_string(MacroTable::kCapacity) +
-                 " macros; " + d_.name + " is one too many");
+      return say(Explanation::too_many_macros, {std::to_string(MacroTable::kCapacity), d_.name});
     default:
       return;
   }
@@ -756,7 +661,7 @@ DiagnosticNote macro_call_note(const SourceLocation& call, std::string_view call
   DiagnosticNote note;
   note.where = call;
   note.span = span_in_statement(layout, 0, macro.size());
-  note.text = "in the expansion of the macro " + std::string(macro) + " called here";
+  note.text = explanation_text(Explanation::expanded_from_call, {macro});
   return note;
 }
 

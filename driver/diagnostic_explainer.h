@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "codegen/operand_encoding.h"
 #include "driver/diagnostics.h"
 #include "source/source_map.h"
 #include "support/line_record.h"
@@ -50,6 +51,9 @@ struct ExplainContext {
   LocalLabels* local_labels = nullptr;
   // The bound on the lines of macro expansion that the assembly ran with.
   std::size_t macro_line_limit = MacroExpander::kMaxExpandedLines;
+  // What the encoding found wrong with a register, literal or bit
+  // operation, for its "normal err" or "bit err".
+  const EncodingFault* fault = nullptr;
 };
 
 // An error of pass 2 or 3: `record` as pass 3 left it.

@@ -12,6 +12,7 @@
 
 #include "patterns/pattern_table.h"
 #include "resources/error_texts.h"
+#include "support/diagnostic_kind.h"
 
 namespace korva {
 namespace {
@@ -242,7 +243,7 @@ void clear_match_fields(LineRecord& record) {
 
 const PatternEntry* apply(const Fitting& fitting, LineRecord& record) {
   if (!fitting.entry) {
-    record.error = texts::kSyntaxError;
+    record.error = error_text(DiagnosticKind::unmatched);
     return nullptr;
   }
   const PatternEntry& entry = pattern_entries()[*fitting.entry];

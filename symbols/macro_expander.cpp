@@ -6,6 +6,7 @@
 #include "resources/system_texts.h"
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
+#include "support/diagnostic_kind.h"
 
 namespace korva {
 namespace {
@@ -102,7 +103,8 @@ void MacroExpander::start_expansion(const MacroDefinition& macro, LineRecord& re
   set_kind(record, RecordKind::macro);
   record.statement = "macro " + macro.name + " (" + std::to_string(levels_.size()) + ")";
   if (levels_.size() >= kMaxDepth || expanded_lines_ >= line_limit_) {
-    record.error = levels_.size() >= kMaxDepth ? texts::kMacroNestError : texts::kMacroSizeError;
+    record.error = error_text(levels_.size() >= kMaxDepth ? DiagnosticKind::macro_nest_error
+                                                          : DiagnosticKind::macro_size_error);
     stop_expanding();
     return;
   }

@@ -4,6 +4,7 @@
 
 #include "resources/system_texts.h"
 #include "source/statement_splitter.h"
+#include "support/diagnostic_kind.h"
 
 namespace korva {
 
@@ -22,7 +23,8 @@ void MacroTable::collect_macro(LineRecord& record, std::size_t position) {
   const std::size_t header = find_nocase(statement, "MACRO ");
   if (header != std::string_view::npos) {
     const std::string_view name = statement.substr(header + 6);
-    if (name.size() > kLongestAcceptedName) record.error = texts::kMacroNameTooLong;
+    if (name.size() > kLongestAcceptedName)
+      record.error = error_text(DiagnosticKind::macro_name_too_long);
     MacroDefinition& current = entries_.back();
     assign_cut(current.name, name, kNameCapacity);
     current.body_start = position;
@@ -42,7 +44,7 @@ void MacroTable::collect_macro(LineRecord& record, std::size_t position) {
   }
   ++definition_count_;
   if (definition_count_ > kCapacity) {
-    record.error = texts::kTooManyMacros;
+    record.error = error_text(DiagnosticKind::too_many_macros);
     return;
   }
   entries_.push_back(MacroDefinition{std::string(kEndMark), 0, std::nullopt});

@@ -4,6 +4,7 @@
 
 #include "resources/system_texts.h"
 #include "source/statement_splitter.h"
+#include "support/diagnostic_kind.h"
 #include "support/hex_value.h"
 
 namespace korva {
@@ -41,7 +42,7 @@ const Symbol* SymbolTable::first(const FirstIndex& index, std::string_view key,
 
 std::size_t SymbolTable::new_entry(LineRecord& record) {
   if (entries_.size() >= kCapacity) {
-    record.error = texts::kTooManySymbols;
+    record.error = error_text(DiagnosticKind::too_many_symbols);
     return kCapacity;
   }
   entries_.emplace_back();
@@ -60,7 +61,7 @@ void SymbolTable::collect_symbols(LineRecord& record, std::size_t origin) {
     // A subroutine of this name exists when any earlier entry has it as
     // its subroutine field.
     if (first_of_subroutine_.contains(std::string_view(current_subroutine_))) {
-      record.error = texts::kDuplicateSub;
+      record.error = error_text(DiagnosticKind::duplicate_subroutine);
     }
     Symbol& entry = entries_[index];
     entry.subroutine = current_subroutine_;
@@ -76,7 +77,7 @@ void SymbolTable::collect_symbols(LineRecord& record, std::size_t origin) {
     const auto scope = first_in_subroutine_.find(std::string_view(current_subroutine_));
     if (scope != first_in_subroutine_.end() &&
         scope->second.contains(std::string_view(record.label))) {
-      record.error = texts::kDuplicateLabel;
+      record.error = error_text(DiagnosticKind::duplicate_label);
     }
     Symbol& entry = entries_[index];
     entry.name = record.label;

@@ -148,6 +148,14 @@ TEST(DiagnosticsExplained, EveryErrorOfPassesTwoAndThree) {
       {"B EQU 9\r\n(3)_BIT(B+1)<1\r\n", DiagnosticKind::bit_error, 2, 8, 5, "(B+1)",
        "the bit number '(B+1)' is 10, not 0 to 7"},
       {"(3)_BIT(X)<1\r\n", DiagnosticKind::bit_error, 1, 9, 1, "X", "X is not defined", true},
+      // A bit number in reach but in parentheses is a register.
+      {"(3)_BIT(5)<1\r\n", DiagnosticKind::bit_error, 1, 8, 3, "(5)",
+       "the bit number '(5)' is written as a register, and a bit number is 0 to 7"},
+      // The evaluation stops at the first term without a value.
+      {"K EQU 1\r\nW+(K+ZZ-Q)>W\r\n", DiagnosticKind::operation_error, 2, 6, 2, "ZZ",
+       "ZZ is not defined", true},
+      {"K EQU 1\r\nW+(K+-1)>W\r\n", DiagnosticKind::operation_error, 2, 3, 6, "(K+-1)",
+       "an operator in '(K+-1)' has no term after it"},
       {"5_BIT3<0\r\n", DiagnosticKind::bit_error, 1, 1, 1, "5", "'5' is not a register"},
       {"(STATUS)_BIT0<1\r\n", DiagnosticKind::bit_error, 1, 2, 6, "STATUS", "STATUS is not defined",
        true},
