@@ -6,8 +6,10 @@
 // next mark, so "!" and any number of "?" may stand in one remark, one "?"
 // for each warning of the line. "^ N" expects the line's first diagnostic
 // (its error, else its first warning) at column N of the source line, as
-// korva-asm's caret shows it. " # " ends the expectations: what follows it
-// is a note for the reader.
+// korva-asm's caret shows it, and "^ N,L" spanning L columns from there;
+// "~ TEXT" expects that diagnostic's explanation, "% TEXT" its hint and
+// each "& TEXT" one of its notes (a note whose text contains TEXT). " # "
+// ends the expectations: what follows it is a note for the reader.
 #pragma once
 
 #include <algorithm>
@@ -37,15 +39,25 @@ struct Expectation {
   std::optional<std::string> error;
   std::vector<std::string> warnings;  // one text for each warning the line has
   std::optional<std::size_t> column;  // of the first diagnostic, from 1
+  std::optional<std::size_t> length;  // of its span
+  std::optional<std::string> explanation;
+  std::optional<std::string> hint;
+  std::vector<std::string> notes;
 };
 
-// Whether a mark stands at `at`: "!" or "?" as a word of its own.
+// The marks that take a text: the error, a warning, the explanation, the
+// hint and a note.
+inline bool is_text_mark(char c) {
+  return c == '!' || c == '?' || c == '~' || c == '%' || c == '&';
+}
+
+// Whether a mark that takes a text stands at `at`, as a word of its own.
 inline bool is_mark_at(std::string_view text, std::size_t at) {
-  return (text[at] == '!' || text[at] == '?') && (at == 0 || text[at - 1] == ' ') &&
+  return is_text_mark(text[at]) && (at == 0 || text[at - 1] == ' ') &&
          (at + 1 == text.size() || text[at + 1] == ' ');
 }
 
-// Takes "! TEXT" and each "? TEXT" from `rest`, which starts with a mark; each
+// Takes the texts of the marks from `rest`, which starts with a mark; each
 // text runs to the next mark or to " # ".
 inline void take_marked_texts(std::string_view rest, Expectation& expectation) {
   rest = rest.substr(0, rest.find(" # "));
@@ -56,10 +68,21 @@ inline void take_marked_texts(std::string_view rest, Expectation& expectation) {
     std::string text(rest.substr(at + 1, next - at - 1));
     text.erase(0, text.find_first_not_of(' '));
     while (!text.empty() && text.back() == ' ') text.pop_back();
-    if (rest[at] == '!') {
-      expectation.error = text;
-    } else {
-      expectation.warnings.push_back(text);
+    switch (rest[at]) {
+      case '!':
+        expectation.error = text;
+        break;
+      case '~':
+        expectation.explanation = text;
+        break;
+      case '%':
+        expectation.hint = text;
+        break;
+      case '&':
+        expectation.notes.push_back(text);
+        break;
+      default:
+        expectation.warnings.push_back(text);
     }
     at = next;
   }
@@ -73,7 +96,7 @@ inline std::optional<Expectation> parse_remark(std::string_view remark) {
   bool any = false;
   std::string mark;
   while (in >> mark) {
-    if (mark == "!" || mark == "?") {
+    if (mark.size() == 1 && is_text_mark(mark[0])) {
       std::string tail;
       std::getline(in, tail);
       take_marked_texts(mark + tail, expectation);
@@ -82,7 +105,9 @@ inline std::optional<Expectation> parse_remark(std::string_view remark) {
     std::string value;
     if ((mark != "=" && mark != "@" && mark != "^") || !(in >> value)) break;
     if (mark == "^") {
-      expectation.column = std::stoul(value);
+      const std::size_t comma = value.find(',');
+      expectation.column = std::stoul(value.substr(0, comma));
+      if (comma != std::string::npos) expectation.length = std::stoul(value.substr(comma + 1));
       any = true;
       continue;
     }

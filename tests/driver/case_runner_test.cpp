@@ -7,8 +7,12 @@
 //   ? TEXT   a warning on that line whose text contains TEXT; one "?" for
 //            each warning the line has
 //   ^ N      the line's first diagnostic (its error, else its first
-//            warning) stands at column N of the source line
-//   # NOTE   ends the expectations of "!" and "?"
+//            warning) stands at column N of the source line; "^ N,L"
+//            spans L columns from there
+//   ~ TEXT   that diagnostic's explanation, whole
+//   % TEXT   its hint, whole
+//   & TEXT   one of its notes, whose text contains TEXT; one "&" for each
+//   # NOTE   ends the expectations of the marks that take a text
 // Every error and every warning must be expected: a line with an error needs
 // "!", a line with warnings as many "?". What the lines of a macro expansion
 // report is expected on the call (the errors joined by "; "). The
@@ -51,9 +55,13 @@ std::vector<std::filesystem::path> case_files() {
 }
 
 // Every warning of a line must be expected by one of its "?" annotations, and
-// every annotation must find a warning of its own.
-void check_warnings(const std::vector<std::string>& found, const std::vector<std::string>& wanted,
+// every annotation must find a warning of its own. A line that expects an
+// explanation, a hint or a note writes a remark longer than the record keeps:
+// the warning about that cut is the annotation's, not the program's.
+void check_warnings(const std::vector<std::string>& found, const std::optional<Expectation>& line,
                     const std::string& where) {
+  const std::vector<std::string> wanted = line ? line->warnings : std::vector<std::string>{};
+  const bool long_remark = line && (line->explanation || line->hint || !line->notes.empty());
   std::vector<bool> taken(found.size(), false);
   for (const std::string& text : wanted) {
     std::size_t i = 0;
@@ -65,6 +73,7 @@ void check_warnings(const std::vector<std::string>& found, const std::vector<std
     }
   }
   for (std::size_t i = 0; i < found.size(); ++i) {
+    if (!taken[i] && long_remark && found[i].starts_with("remark cut")) continue;
     if (!taken[i]) ADD_FAILURE() << where << ": a warning no annotation expects: " << found[i];
   }
 }
@@ -85,6 +94,39 @@ std::vector<std::size_t> expectation_owners(const std::vector<std::vector<std::s
     if (depth > 0 && std::regex_match(statement, kExpansionEnd)) --depth;
   }
   return owners;
+}
+
+// The line's first diagnostic against the expectations of "^", "~", "%" and
+// "&".
+void check_first_diagnostic(const Diagnostic* first, const Expectation& expected,
+                            const std::string& where) {
+  const bool expects =
+      expected.column || expected.explanation || expected.hint || !expected.notes.empty();
+  if (!expects) return;
+  if (first == nullptr) {
+    ADD_FAILURE() << where << ": no diagnostic to check";
+    return;
+  }
+  if (expected.column) {
+    EXPECT_EQ(first->span ? first->span->column : 0, *expected.column) << where;
+  }
+  if (expected.length) {
+    EXPECT_EQ(first->span ? first->span->length : 0, *expected.length) << where;
+  }
+  if (expected.explanation) {
+    EXPECT_EQ(cp932_to_utf8(first->explanation), *expected.explanation) << where;
+  }
+  if (expected.hint) {
+    EXPECT_EQ(cp932_to_utf8(first->hint), *expected.hint) << where;
+  }
+  std::vector<std::string> notes;
+  for (const DiagnosticNote& note : first->notes) notes.push_back(cp932_to_utf8(note.text));
+  for (const std::string& text : expected.notes) {
+    EXPECT_TRUE(
+        std::any_of(notes.begin(), notes.end(),
+                    [&](const std::string& note) { return note.find(text) != std::string::npos; }))
+        << where << ": no note containing \"" << text << "\"";
+  }
 }
 
 class CaseFile : public ::testing::TestWithParam<std::filesystem::path> {};
@@ -145,14 +187,13 @@ TEST_P(CaseFile, ListingMatchesTheAnnotations) {
   // The diagnostics by the line that expects them, warnings decoded.
   std::map<std::size_t, std::vector<std::string>> warnings;
   std::map<std::size_t, std::size_t> errors;
-  // The column of each line's first error, else its first warning (0: none).
-  std::map<std::size_t, std::size_t> error_columns;
-  std::map<std::size_t, std::size_t> warning_columns;
+  // Each line's first error and first warning.
+  std::map<std::size_t, const Diagnostic*> first_errors;
+  std::map<std::size_t, const Diagnostic*> first_warnings;
   for (const Diagnostic& d : result.diagnostics) {
-    if (d.listing_index && *d.listing_index < owners.size() && d.span) {
-      std::map<std::size_t, std::size_t>& columns =
-          d.severity == Severity::warning ? warning_columns : error_columns;
-      columns.emplace(owners[*d.listing_index], d.span->column);
+    if (d.listing_index && *d.listing_index < owners.size()) {
+      (d.severity == Severity::warning ? first_warnings : first_errors)
+          .emplace(owners[*d.listing_index], &d);
     }
     if (!d.listing_index || *d.listing_index >= owners.size()) {
       ADD_FAILURE() << "a diagnostic of no listing line, which no annotation expects: "
@@ -192,8 +233,7 @@ TEST_P(CaseFile, ListingMatchesTheAnnotations) {
       EXPECT_EQ(columns[3], statement) << where;
     }
     const std::optional<Expectation>& expected = line.expected;
-    check_warnings(warnings[index], expected ? expected->warnings : std::vector<std::string>{},
-                   where);
+    check_warnings(warnings[index], expected, where);
     const std::string error = expected ? expected->error.value_or("") : "";
     EXPECT_EQ(error_texts[index], error) << where;
     EXPECT_EQ(errors[index], error_lines_owned[index]) << where;
@@ -205,16 +245,35 @@ TEST_P(CaseFile, ListingMatchesTheAnnotations) {
     if (expected->address) {
       EXPECT_EQ(columns[0], *expected->address) << where;
     }
-    if (expected->column) {
-      const auto error_column = error_columns.find(index);
-      EXPECT_EQ(error_column != error_columns.end() ? error_column->second : warning_columns[index],
-                *expected->column)
-          << where;
-    }
+    const auto found_error = first_errors.find(index);
+    const Diagnostic* first =
+        found_error != first_errors.end() ? found_error->second : first_warnings[index];
+    check_first_diagnostic(first, *expected, where);
   }
   EXPECT_EQ(source_line, lines.size()) << "source lines without a listing line";
   EXPECT_EQ(checked, annotated_in_source);
   EXPECT_EQ(host.errors.size(), error_lines);
+}
+
+// The marks are read as the runner needs them: a mark's text runs to the next
+// mark, and a broken reading would leave checks out without a word.
+TEST(CaseRemarks, MarksAreReadWithTheirTexts) {
+  const std::optional<Expectation> e = parse_remark(
+      "; @ 0003 = - ^ 8,3 ! bit err ~ the bit number 8 is not 0 to 7 % write it "
+      "& defined here & first ? a warning # for the reader ~ not this");
+  ASSERT_TRUE(e.has_value());
+  EXPECT_EQ(e->address, "0003");
+  EXPECT_EQ(e->code, "");
+  EXPECT_EQ(e->column, 8u);
+  EXPECT_EQ(e->length, 3u);
+  EXPECT_EQ(e->error, "bit err");
+  EXPECT_EQ(e->explanation, "the bit number 8 is not 0 to 7");
+  EXPECT_EQ(e->hint, "write it");
+  EXPECT_EQ(e->notes, (std::vector<std::string>{"defined here", "first"}));
+  EXPECT_EQ(e->warnings, std::vector<std::string>{"a warning"});
+  // A remark that is only words carries no expectations.
+  EXPECT_FALSE(parse_remark("; set up the ports").has_value());
+  EXPECT_FALSE(parse_remark("").has_value());
 }
 
 // Named TOPIC_FILE.
