@@ -8,6 +8,10 @@
 //
 // korva-bench-project --mpasm DIRECTORY LINES: writes the same program in
 // Microchip mnemonics into DIRECTORY/bench.asm, for timing gputils' gpasm.
+//
+// With --chip after LINES, either program has the smaller symbol tables that
+// leave room for a chip file's names (korva-asm --chip 16F877A, gpasm -p
+// 16f877a).
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -20,17 +24,22 @@ namespace {
 
 constexpr int kExitUsage = 64;
 
-int write(const char* directory, const char* lines) {
+korva::bench::TableSizes tables_for(int argc, char** argv, int at) {
+  return argc > at && std::string_view(argv[at]) == "--chip" ? korva::bench::kChipTables
+                                                             : korva::bench::kFullTables;
+}
+
+int write(const char* directory, const char* lines, korva::bench::TableSizes tables) {
   const korva::bench::GeneratedProject project =
-      korva::bench::write_project(directory, std::strtoul(lines, nullptr, 10));
+      korva::bench::write_project(directory, std::strtoul(lines, nullptr, 10), true, tables);
   std::printf("%s: %zu lines, %zu bytes\n", project.project_file.string().c_str(), project.lines,
               project.source_bytes);
   return 0;
 }
 
-int write_mpasm(const char* directory, const char* lines) {
+int write_mpasm(const char* directory, const char* lines, korva::bench::TableSizes tables) {
   const std::filesystem::path path =
-      korva::bench::write_mpasm_program(directory, std::strtoul(lines, nullptr, 10));
+      korva::bench::write_mpasm_program(directory, std::strtoul(lines, nullptr, 10), true, tables);
   std::printf("%s\n", path.string().c_str());
   return 0;
 }
@@ -58,15 +67,20 @@ int assemble(const char* directory) {
 int main(int argc, char** argv) {
   try {
     if (argc == 3 && std::string_view(argv[1]) == "--assemble") return assemble(argv[2]);
-    if (argc == 4 && std::string_view(argv[1]) == "--mpasm") return write_mpasm(argv[2], argv[3]);
-    if (argc == 3) return write(argv[1], argv[2]);
+    const bool mpasm = argc >= 4 && std::string_view(argv[1]) == "--mpasm";
+    const int chip_at = mpasm ? 4 : 3;
+    const bool chip = argc == chip_at + 1 && std::string_view(argv[chip_at]) == "--chip";
+    if (argc == chip_at + (chip ? 1 : 0)) {
+      const korva::bench::TableSizes tables = tables_for(argc, argv, chip_at);
+      return mpasm ? write_mpasm(argv[2], argv[3], tables) : write(argv[1], argv[2], tables);
+    }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "korva-bench-project: %s\n", error.what());
     return 2;
   }
   std::fprintf(stderr,
-               "usage: korva-bench-project DIRECTORY LINES\n"
+               "usage: korva-bench-project DIRECTORY LINES [--chip]\n"
                "       korva-bench-project --assemble DIRECTORY\n"
-               "       korva-bench-project --mpasm DIRECTORY LINES\n");
+               "       korva-bench-project --mpasm DIRECTORY LINES [--chip]\n");
   return kExitUsage;
 }

@@ -9,12 +9,10 @@ namespace korva::bench {
 namespace {
 
 // Table sizes of every generated project, whatever its length: 100
-// constants, 100 data-memory cells, 200 subroutines with two local labels
-// each and 100 global labels make 900 symbols; 100 macros.
+// constants, 100 data-memory cells, the subroutines (two local labels each)
+// and global labels of its TableSizes; 100 macros.
 constexpr std::size_t kConstants = 100;
 constexpr std::size_t kVariables = 100;
-constexpr std::size_t kSubroutines = 200;
-constexpr std::size_t kGlobalLabels = 100;
 constexpr std::size_t kMacros = 100;
 constexpr std::size_t kMacroBodyLines = 3;
 
@@ -119,6 +117,8 @@ class Writer {
   }
   bool mpasm() const { return options_.notation == Notation::mpasm; }
   bool data_bytes() const { return options_.data_bytes; }
+  std::size_t subroutines() const { return options_.tables.subroutines; }
+  std::size_t global_labels() const { return options_.tables.global_labels; }
 
   void add_line(std::string& text, std::string_view line) {
     text += line;
@@ -200,11 +200,11 @@ std::string statement(Random& random, const Writer& writer, const Scope& scope) 
   if (roll < 8) {
     std::string text(jump);
     text += scope.in_subroutine ? local_label(writer, scope, 1 + random.below(2))
-                                : numbered("G", random.below(kGlobalLabels));
+                                : numbered("G", random.below(writer.global_labels()));
     return text;
   }
   if (roll < 16) {
-    return (writer.mpasm() ? "call " : "") + numbered("PROC", random.below(kSubroutines));
+    return (writer.mpasm() ? "call " : "") + numbered("PROC", random.below(writer.subroutines()));
   }
   if (roll < 20) return numbered("MAC", random.below(kMacros));
   const std::string_view raw_word = writer.mpasm() ? "dw 0x3FFF" : "\\3FFF";
@@ -328,9 +328,10 @@ void write_main(Writer& writer, Random& random, std::size_t body_lines) {
   writer.add_line(text, writer.mpasm() ? "\torg 0" : "ORG 0");
   writer.add_line(text, jump_to_start);
   writer.add_line(text, writer.mpasm() ? "\torg 4" : "ORG 4");
+  const std::size_t labels = writer.global_labels();
   for (std::size_t n = 0; n < body_lines; ++n) {
-    const std::size_t label = n * kGlobalLabels / body_lines;
-    if ((n * kGlobalLabels) % body_lines < kGlobalLabels) {
+    const std::size_t label = n * labels / body_lines;
+    if ((n * labels) % body_lines < labels) {
       const std::string name = numbered("G", label) + (writer.mpasm() ? ":" : "::");
       writer.add_line(text, code_line(random, writer, scope, name));
     } else if (!filler_line(writer, text, random)) {
@@ -365,13 +366,14 @@ GeneratedSource generate_source(std::size_t lines, const GeneratorOptions& optio
   // The length is planned on the KORVA text, so that both notations hold the
   // same statements.
   const std::size_t header_lines = writer.mpasm() ? kMpasmHeader.size() + 1 : 0;
-  const std::size_t fixed = writer.lines() - header_lines + 5 + 2 * kSubroutines;
-  const std::size_t rest = lines > fixed + 5 * kSubroutines ? lines - fixed : 5 * kSubroutines;
-  const std::size_t main_lines = std::max(kGlobalLabels, rest / 5);
-  const std::size_t per_subroutine = (rest - main_lines) / kSubroutines;
-  const std::size_t extra = (rest - main_lines) % kSubroutines;
+  const std::size_t subroutines = writer.subroutines();
+  const std::size_t fixed = writer.lines() - header_lines + 5 + 2 * subroutines;
+  const std::size_t rest = lines > fixed + 5 * subroutines ? lines - fixed : 5 * subroutines;
+  const std::size_t main_lines = std::max(writer.global_labels(), rest / 5);
+  const std::size_t per_subroutine = (rest - main_lines) / subroutines;
+  const std::size_t extra = (rest - main_lines) % subroutines;
   write_main(writer, random, main_lines);
-  for (std::size_t n = 0; n < kSubroutines; ++n) {
+  for (std::size_t n = 0; n < subroutines; ++n) {
     write_subroutine(writer, random, n, per_subroutine + (n < extra ? 1 : 0));
   }
   if (writer.mpasm()) writer.add_line(source.program, "\tend");
@@ -379,8 +381,8 @@ GeneratedSource generate_source(std::size_t lines, const GeneratorOptions& optio
 }
 
 GeneratedProject write_project(const std::filesystem::path& directory, std::size_t lines,
-                               bool data_bytes) {
-  const GeneratedSource source = generate_source(lines, {Notation::korva, data_bytes});
+                               bool data_bytes, TableSizes tables) {
+  const GeneratedSource source = generate_source(lines, {Notation::korva, data_bytes, tables});
   std::filesystem::create_directories(directory);
   GeneratedProject project;
   project.directory = directory;
@@ -396,8 +398,8 @@ GeneratedProject write_project(const std::filesystem::path& directory, std::size
 }
 
 std::filesystem::path write_mpasm_program(const std::filesystem::path& directory, std::size_t lines,
-                                          bool data_bytes) {
-  const GeneratedSource source = generate_source(lines, {Notation::mpasm, data_bytes});
+                                          bool data_bytes, TableSizes tables) {
+  const GeneratedSource source = generate_source(lines, {Notation::mpasm, data_bytes, tables});
   std::filesystem::create_directories(directory);
   std::filesystem::path path = directory / "bench.asm";
   std::ofstream(path, std::ios::binary) << source.definitions << source.program;

@@ -18,6 +18,17 @@ enum class Notation {
   mpasm,  // Microchip mnemonics: incf V3,W, goto G5, call PROC7, ...
 };
 
+// How many subroutines and global labels a program defines. The full
+// tables make 900 symbols; a chip file's names come on top of the program's
+// (the 16F877A's are 338, and the table holds 1000), so a program for a chip
+// takes the smaller tables: 550 symbols.
+struct TableSizes {
+  std::size_t subroutines = 200;
+  std::size_t global_labels = 100;
+};
+inline constexpr TableSizes kFullTables{};
+inline constexpr TableSizes kChipTables{100, 50};
+
 struct GeneratorOptions {
   Notation notation = Notation::korva;
   // DE lines. A KORVA data byte adds one byte to the image and no address,
@@ -25,6 +36,7 @@ struct GeneratorOptions {
   // data bytes, raw code words stand in their place and the image of either
   // notation holds the program word of every address.
   bool data_bytes = true;
+  TableSizes tables = kFullTables;
 };
 
 struct GeneratedSource {
@@ -48,11 +60,11 @@ struct GeneratedProject {
 
 // Writes defs.inc, main.as and bench.amk into `directory` (created if needed).
 GeneratedProject write_project(const std::filesystem::path& directory, std::size_t lines,
-                               bool data_bytes = true);
+                               bool data_bytes = true, TableSizes tables = kFullTables);
 
 // Writes the same program in Microchip mnemonics as one file, bench.asm, into
 // `directory` (created if needed); returns its path.
 std::filesystem::path write_mpasm_program(const std::filesystem::path& directory, std::size_t lines,
-                                          bool data_bytes = true);
+                                          bool data_bytes = true, TableSizes tables = kFullTables);
 
 }  // namespace korva::bench

@@ -2,6 +2,7 @@
 // bit operations.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -80,7 +81,7 @@ struct EncodingFault {
   std::optional<TermPlace> term;       // the term without a value, within `written`
   std::optional<std::uint32_t> value;  // the bit number's value, where it has one
   // Both operands as the statement wrote them, blanks collapsed.
-  std::string operands[2];
+  std::array<std::string, 2> operands;
 
   const std::string& written() const { return operands[operand == 2 ? 1 : 0]; }
 };

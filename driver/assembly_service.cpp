@@ -475,8 +475,12 @@ void AssemblyService::Run::list_record(std::size_t n, LineRecord& record, std::s
   ProgramImage& image = result_.image;
   const std::size_t image_before = image.bytes().size();
   image.add(record, static_cast<std::size_t>(2 * gap), run_address(record, counter_));
-  if (facts_ && gap == 0)
-    facts_->wrote(image_before, image.bytes().size(), map_.locate(spot.offset));
+  if (facts_ && gap == 0) {
+    const SourceMap::Line where = map_.line_of(spot.offset);
+    facts_->wrote(image_before, image.bytes().size(),
+                  SourcePlace{static_cast<std::uint32_t>(where.file_index),
+                              static_cast<std::uint32_t>(where.line)});
+  }
   diagnose_record(n, spot, record, line, words_reserved);
   if (chip_) check_words(n, spot, record, line);
   macro_calls_.follow(record, spot.offset, spot.call_offset == spot.offset);

@@ -114,7 +114,6 @@ ProjectAnalysis::ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts
                        std::nullopt});
   }
   collect_bit_uses();
-  collect_words();
   if (plan_.definition_files > 0) chip_ = read_chip_file(texts_.front().cp932());
 }
 
@@ -242,22 +241,6 @@ void ProjectAnalysis::collect_bit_uses() {
   }
 }
 
-void ProjectAnalysis::collect_words() {
-  if (!result_.facts) return;
-  const ProgramFacts& facts = *result_.facts;
-  for (const WordPlaces::Run& run : facts.word_places.runs()) {
-    if (run.place.line == 0) continue;
-    std::vector<PlacedWord>& words = words_[{run.place.file, run.place.line - 1}];
-    for (std::size_t address = run.first; address < run.end; ++address) {
-      if (2 * address + 1 >= facts.image.size()) break;
-      const auto low = static_cast<unsigned char>(facts.image[2 * address]);
-      const auto high = static_cast<unsigned char>(facts.image[2 * address + 1]);
-      words.push_back(PlacedWord{static_cast<std::uint32_t>(address),
-                                 static_cast<std::uint32_t>(high << 8 | low)});
-    }
-  }
-}
-
 std::size_t ProjectAnalysis::file_of(const SourceLocation& where) const {
   return std::min(where.file_index, texts_.empty() ? 0 : texts_.size() - 1);
 }
@@ -326,9 +309,23 @@ std::vector<Place> ProjectAnalysis::occurrences(const NameDefinition& definition
   return places;
 }
 
+// Read from the program facts when asked (a hover), not made for every
+// line at each change.
 std::vector<PlacedWord> ProjectAnalysis::words_at(std::size_t file, std::size_t line) const {
-  const auto found = words_.find({file, line});
-  return found == words_.end() ? std::vector<PlacedWord>{} : found->second;
+  std::vector<PlacedWord> words;
+  if (!result_.facts) return words;
+  const ProgramFacts& facts = *result_.facts;
+  for (const WordPlaces::Run& run : facts.word_places.runs()) {
+    if (run.place.line != line + 1 || run.place.file != file) continue;
+    for (std::size_t address = run.first; address < run.end; ++address) {
+      if (2 * address + 1 >= facts.image.size()) break;
+      const auto low = static_cast<unsigned char>(facts.image[2 * address]);
+      const auto high = static_cast<unsigned char>(facts.image[2 * address + 1]);
+      words.push_back(PlacedWord{static_cast<std::uint32_t>(address),
+                                 static_cast<std::uint32_t>(high << 8 | low)});
+    }
+  }
+  return words;
 }
 
 }  // namespace korva::lsp

@@ -100,7 +100,6 @@ class ProjectAnalysis {
   void collect_definitions();
   void collect_blocks_and_calls();
   void collect_bit_uses();
-  void collect_words();
 
   ProjectPlan plan_;
   std::vector<SourceText> texts_;
@@ -108,7 +107,6 @@ class ProjectAnalysis {
   std::vector<NameDefinition> definitions_;
   std::vector<NameUse> uses_;
   std::vector<Block> blocks_;
-  std::map<std::pair<std::size_t, std::size_t>, std::vector<PlacedWord>> words_;
   std::optional<ChipFile> chip_;
 };
 

@@ -104,11 +104,9 @@ void ProgramFactsCollector::pass2_ended(std::uint32_t counter) {
   close_subroutine(counter);
 }
 
-void ProgramFactsCollector::wrote(std::size_t begin, std::size_t end, const SourceLocation& where) {
+void ProgramFactsCollector::wrote(std::size_t begin, std::size_t end, SourcePlace where) {
   if (end <= begin) return;
-  word_places_.add(begin / 2, (end + 1) / 2,
-                   SourcePlace{static_cast<std::uint32_t>(where.file_index),
-                               static_cast<std::uint32_t>(where.line)});
+  word_places_.add(begin / 2, (end + 1) / 2, where);
 }
 
 ProgramFacts ProgramFactsCollector::finish(const SymbolTable& symbols, const SourceMap& map,
@@ -124,7 +122,7 @@ ProgramFacts ProgramFactsCollector::finish(const SymbolTable& symbols, const Sou
     symbol.value = entry.plain_number();
     if (entry.origin > 0) {
       // The origin is where the line after the defining one starts.
-      const SourceLocation where = map.locate(entry.origin - 1);
+      const SourceMap::Line where = map.line_of(entry.origin - 1);
       symbol.place = SourcePlace{static_cast<std::uint32_t>(where.file_index),
                                  static_cast<std::uint32_t>(where.line)};
     }

@@ -115,7 +115,7 @@ class ProgramFactsCollector {
   void pass2_ended(std::uint32_t counter);
 
   // Pass 3: the record at `where` wrote image bytes [begin, end).
-  void wrote(std::size_t begin, std::size_t end, const SourceLocation& where);
+  void wrote(std::size_t begin, std::size_t end, SourcePlace where);
 
   ProgramFacts finish(const SymbolTable& symbols, const SourceMap& map,
                       std::vector<std::string> files, std::string image);

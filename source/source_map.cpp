@@ -18,7 +18,7 @@ SourceMap::SourceMap(std::string_view text, const std::vector<std::string>& entr
   }
 }
 
-SourceLocation SourceMap::locate(std::size_t offset) const {
+SourceMap::Line SourceMap::line_of(std::size_t offset) const {
   if (file_starts_.empty()) return {};
   // A file with no bytes starts where the next one does; the line belongs to
   // the last file that starts at or before it.
@@ -30,9 +30,15 @@ SourceLocation SourceMap::locate(std::size_t offset) const {
     const auto clamped = static_cast<std::uint32_t>(std::min<std::size_t>(position, UINT32_MAX));
     return std::lower_bound(line_feeds_.begin(), line_feeds_.end(), clamped) - line_feeds_.begin();
   };
-  const std::size_t line =
-      static_cast<std::size_t>(lines_before(offset) - lines_before(file_starts_[index])) + 1;
-  return {index < entries_.size() ? entries_[index] : std::string(), line, index};
+  return {index,
+          static_cast<std::size_t>(lines_before(offset) - lines_before(file_starts_[index])) + 1};
+}
+
+SourceLocation SourceMap::locate(std::size_t offset) const {
+  if (file_starts_.empty()) return {};
+  const Line found = line_of(offset);
+  return {found.file_index < entries_.size() ? entries_[found.file_index] : std::string(),
+          found.line, found.file_index};
 }
 
 }  // namespace korva

@@ -24,6 +24,14 @@ class SourceMap {
   // The file and line of the character at `offset`.
   SourceLocation locate(std::size_t offset) const;
 
+  // The same without the file's name, for the many places that keep only
+  // the entry's number (the words of the program facts).
+  struct Line {
+    std::size_t file_index = 0;
+    std::size_t line = 0;
+  };
+  Line line_of(std::size_t offset) const;
+
  private:
   const std::vector<std::string>& entries_;
   const std::vector<std::size_t>& file_starts_;
