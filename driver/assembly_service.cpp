@@ -571,6 +571,7 @@ ServiceResult AssemblyService::assemble(SourceSet sources, const ServiceOptions&
     result.message = "the program is too large to hold in memory";
     return result;
   }
+  result.records.release_indexes();
   if (ready) ready->filled(result.records);
   run.collect_symbol_facts_of_text();
   run.pass3();

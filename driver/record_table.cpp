@@ -14,13 +14,14 @@ std::uint32_t spot_offset(std::size_t offset) {
 }
 
 std::optional<std::uint32_t> TextPool::intern(std::string_view text) {
-  if (4 * (size() + 1) > 3 * slots_.size()) grow();
+  if (4 * (size() + 1) > 3 * slots_.size()) grow(size() + 1);
   const std::uint64_t hash = hash_bytes(text);
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+  std::size_t slot = hash & mask;
+  for (;; slot = (slot + 1) & mask) {
     const std::uint32_t held = slots_[slot];
     if (held == 0) break;
-    if (hashes_[held - 1] == hash && this->text(held - 1) == text) return held - 1;
+    if (this->text(held - 1) == text) return held - 1;
   }
   // Numbers and offsets are 32 bits: beyond, memory has run out in effect.
   if (size() >= std::numeric_limits<std::uint32_t>::max() - 1 ||
@@ -30,20 +31,23 @@ std::optional<std::uint32_t> TextPool::intern(std::string_view text) {
   const auto id = static_cast<std::uint32_t>(size());
   bytes_ += text;
   starts_.push_back(static_cast<std::uint32_t>(bytes_.size()));
-  hashes_.push_back(hash);
-  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    if (slots_[slot] == 0) {
-      slots_[slot] = id + 1;
-      return id;
-    }
-  }
+  slots_[slot] = id + 1;
+  return id;
 }
 
-void TextPool::grow() {
-  std::vector<std::uint32_t> slots(std::max<std::size_t>(64, 2 * slots_.size()));
+void TextPool::release_index() {
+  std::vector<std::uint32_t>().swap(slots_);
+}
+
+// The index has room for a third more than the texts it holds; it is made
+// again from the texts, so that it may be released after the last intern.
+void TextPool::grow(std::size_t texts) {
+  std::size_t capacity = std::max<std::size_t>(64, 2 * slots_.size());
+  while (4 * (std::max(texts, size()) + 1) > 3 * capacity) capacity *= 2;
+  std::vector<std::uint32_t> slots(capacity);
   const std::size_t mask = slots.size() - 1;
   for (std::uint32_t id = 0; id < size(); ++id) {
-    std::size_t slot = hashes_[id] & mask;
+    std::size_t slot = hash_bytes(text(id)) & mask;
     while (slots[slot] != 0) slot = (slot + 1) & mask;
     slots[slot] = id + 1;
   }
@@ -66,6 +70,13 @@ void for_each_field(Record& record, Visit visit) {
   visit(record.operand3);
   visit(record.kind);
 }
+
+// The sizes of the ten fields before the address, in storage order.
+constexpr std::size_t kFieldSizes[] = {kStatementFieldSize, kLabelFieldSize,      kRemarkFieldSize,
+                                       kErrorFieldSize,     kPatternKeyFieldSize, kCodeFieldSize,
+                                       kOperandFieldSize,   kOperandFieldSize,    kOperandFieldSize,
+                                       kKindFieldSize};
+static_assert(sizeof(kFieldSizes) / sizeof(kFieldSizes[0]) == 10);
 
 // A field's text as its stored form reads back: one byte fewer than the
 // field, for the zero that ends it, and nothing from a zero byte on.
@@ -105,16 +116,15 @@ void RecordTable::read(std::size_t n, LineRecord& record) const {
   record.address.assign(addresses_.text(row.address));
 }
 
+// `slot` holds zeros: each field's text is followed by them.
 void RecordTable::lay_out(const Row& row, char* slot) const {
-  std::memset(slot, 0, kRecordSize);
   std::string_view fields = fields_.text(row.fields);
-  LineRecord sizes;  // only for the field sizes
-  for_each_field(sizes, [&fields, &slot](const auto& field) {
+  for (const std::size_t field_size : kFieldSizes) {
     const auto size = static_cast<unsigned char>(fields[0]);
     std::memcpy(slot, fields.data() + 1, size);
     fields.remove_prefix(1 + size);
-    slot += std::remove_cvref_t<decltype(field)>::capacity();
-  });
+    slot += field_size;
+  }
   const std::string_view address = addresses_.text(row.address);
   std::memcpy(slot, address.data(), address.size());
 }
@@ -123,7 +133,7 @@ Expected<void> RecordTable::write_object(const ObjectSink& sink) const {
   std::string block;
   for (std::size_t first = 0; first < rows_.size(); first += kObjectBlockRecords) {
     const std::size_t count = std::min(kObjectBlockRecords, rows_.size() - first);
-    block.resize(count * kRecordSize);
+    block.assign(count * kRecordSize, '\0');
     for (std::size_t i = 0; i < count; ++i)
       lay_out(rows_[first + i], block.data() + i * kRecordSize);
     if (Expected<void> taken = sink(block); !taken) return taken;
