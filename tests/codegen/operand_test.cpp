@@ -7,11 +7,21 @@
 #include "codegen/code_generator.h"
 #include "codegen/hex_text.h"
 #include "codegen/operand_encoding.h"
+#include "patterns/pattern_table.h"
 #include "source/statement_splitter.h"
 #include "symbols/symbol_table.h"
 
 namespace korva {
 namespace {
+
+// The stored key of the notation's form `pattern`, as the matcher gives it.
+std::string_view key_of(std::string_view pattern) {
+  for (const PatternEntry& entry : kPatterns) {
+    if (entry.text == pattern) return entry.key.view();
+  }
+  ADD_FAILURE() << "no form " << pattern;
+  return {};
+}
 
 // COUNT:: is a global constant of value 0014 (written COUNT EQU 20),
 // LOCAL: a label local to the code outside subroutines.
@@ -113,21 +123,21 @@ TEST(EncodeOperation, ValuesGiveTheWordsTheirTextsGive) {
   // evaluation wrote must agree, including the failures.
   const SymbolTable symbols = sample_symbols(true);
   const struct {
-    const char* key;
+    std::string_view key;
     const char* kind;
     const char* operand1;
     const char* operand2;
   } operations[] = {
-      {"N073EADD ", "normal", "(COUNT)", "W"},   {"N073EADD ", "normal", "($86)", "F"},
-      {"N073EADD ", "normal", "COUNT", "W"},     {"N073EADD ", "normal", "2-3", "W"},
-      {"N073EADD ", "normal", "100h", "W"},      {"N073EADD ", "normal", "COUNT", "F"},
-      {"N073EADD ", "normal", "(COUNT)", "M"},   {"N073EADD ", "normal", "(X+($5))", "W"},
-      {"N073EADD ", "normal", "(COUNT)", "(5)"}, {"N0100CLR ", "normal", "5", "W"},
-      {"NFF34RET ", "normal", "(20)", "W"},      {"b1400BSF ", "bit", "(3)", "5"},
-      {"b1400BSF ", "bit", "(3)", "7"},          {"b1400BSF ", "bit", "(3)", "8"},
-      {"b1400BSF ", "bit", "(3)", "10h"},        {"b1400BSF ", "bit", "(3)", "(5)"},
-      {"b1400BSF ", "bit", "(3)", "W"},          {"b1400BSF ", "bit", "3", "1"},
-      {"b1400BSF ", "bit", "(0A6h)", "2-1"},     {"b1400BSF ", "bit", "(NOWHERE)", "1"},
+      {key_of("W+@>@"), "normal", "(COUNT)", "W"},   {key_of("W+@>@"), "normal", "($86)", "F"},
+      {key_of("W+@>@"), "normal", "COUNT", "W"},     {key_of("W+@>@"), "normal", "2-3", "W"},
+      {key_of("W+@>@"), "normal", "100h", "W"},      {key_of("W+@>@"), "normal", "COUNT", "F"},
+      {key_of("W+@>@"), "normal", "(COUNT)", "M"},   {key_of("W+@>@"), "normal", "(X+($5))", "W"},
+      {key_of("W+@>@"), "normal", "(COUNT)", "(5)"}, {key_of("00>@"), "normal", "5", "W"},
+      {key_of("RET @>@"), "normal", "(20)", "W"},    {key_of("@_BIT@<1"), "bit", "(3)", "5"},
+      {key_of("@_BIT@<1"), "bit", "(3)", "7"},       {key_of("@_BIT@<1"), "bit", "(3)", "8"},
+      {key_of("@_BIT@<1"), "bit", "(3)", "10h"},     {key_of("@_BIT@<1"), "bit", "(3)", "(5)"},
+      {key_of("@_BIT@<1"), "bit", "(3)", "W"},       {key_of("@_BIT@<1"), "bit", "3", "1"},
+      {key_of("@_BIT@<1"), "bit", "(0A6h)", "2-1"},  {key_of("@_BIT@<1"), "bit", "(NOWHERE)", "1"},
   };
   for (const auto& o : operations) {
     LineRecord by_value;
@@ -164,7 +174,7 @@ TEST(EncodeOperation, ValuesGiveTheWordsTheirTextsGive) {
 TEST(CodeGenerator, RepeatedOperationsEncodeAlikeWithinAPassOnly) {
   SymbolTable symbols = sample_symbols(false);
   const struct {
-    const char* key;
+    std::string_view key;
     const char* kind;
     const char* operand1;
     const char* operand2;
@@ -174,13 +184,13 @@ TEST(CodeGenerator, RepeatedOperationsEncodeAlikeWithinAPassOnly) {
     std::uint32_t value1;  // operand 1's value, kept for the warnings
     bool file_register;
   } operations[] = {
-      {"N073EADD ", "normal", "(COUNT)", "W", "0714", "", 0, 0x14, true},
-      {"N073EADD ", "normal", "(COUNT)", "F", "0794", "", 0, 0x14, true},
-      {"N073EADD ", "normal", "COUNT", "W", "3e14", "", 0, 0x14, false},
-      {"N073EADD ", "normal", "COUNT", "F", "", "normal err", 0, 0x14, false},
-      {"N073EADD ", "normal", "5*3", "W", "3e05", "", 1, 5, false},
-      {"b1400BSF ", "bit", "(3)", "5", "1683", "", 0, 3, true},
-      {"b1400BSF ", "bit", "(3)", "9", "", "bit err", 0, 3, true},
+      {key_of("W+@>@"), "normal", "(COUNT)", "W", "0714", "", 0, 0x14, true},
+      {key_of("W+@>@"), "normal", "(COUNT)", "F", "0794", "", 0, 0x14, true},
+      {key_of("W+@>@"), "normal", "COUNT", "W", "3e14", "", 0, 0x14, false},
+      {key_of("W+@>@"), "normal", "COUNT", "F", "", "normal err", 0, 0x14, false},
+      {key_of("W+@>@"), "normal", "5*3", "W", "3e05", "", 1, 5, false},
+      {key_of("@_BIT@<1"), "bit", "(3)", "5", "1683", "", 0, 3, true},
+      {key_of("@_BIT@<1"), "bit", "(3)", "9", "", "bit err", 0, 3, true},
   };
   CodeGenerator generator;
   for (int pass = 0; pass < 2; ++pass) {
@@ -229,7 +239,7 @@ TEST(CodeGenerator, ManyOperationsRepeatedEncodeAsFirstEncoded) {
   const auto operation = [](std::size_t i) {
     LineRecord record;
     const bool bit = i % 3 == 0;
-    record.pattern_key = bit ? "b1400BSF " : "N073EADD ";
+    record.pattern_key = bit ? key_of("@_BIT@<1") : key_of("W+@>@");
     record.kind = bit ? "bit" : "normal";
     // Registers and literals in turn, some with symbols, some failing.
     record.operand1 = (i % 2 ? "(" : "") + std::string(i % 5 == 0 ? "COUNT+" : "") +
@@ -282,7 +292,7 @@ TEST(EncodeBit, BitNumberMustBeZeroToSevenAfterEvaluation) {
   };
   for (const auto& c : cases) {
     LineRecord record;
-    record.pattern_key = "b1400BSF ";
+    record.pattern_key = key_of("@_BIT@<1");
     record.kind = "bit";
     record.operand1 = c.operand1;
     record.operand2 = c.operand2;
@@ -291,6 +301,67 @@ TEST(EncodeBit, BitNumberMustBeZeroToSevenAfterEvaluation) {
     EXPECT_EQ(record.error, c.error) << c.operand1 << ',' << c.operand2;
     EXPECT_EQ(record.kind, "bit");
   }
+}
+
+// An operation without a word says why: the cause, the operand at fault as
+// written, and the first term without a value.
+TEST(EncodeOperation, FaultsNameTheirCauseAndOperand) {
+  using enum OperationFault;
+  const SymbolTable symbols = sample_symbols(true);  // M is a symbol
+  const struct {
+    const char* pattern;
+    const char* operand1;
+    const char* operand2;
+    OperationFault cause;
+    int operand;
+    const char* term;  // empty: no term
+  } cases[] = {
+      {"W+@>@", "(20)", "(5)", destination_not_letter, 2, ""},
+      {"W+@>@", "(20)", "M", destination_not_letter, 2, ""},
+      {"W+@>@", "(20)", "X", destination_not_letter, 2, ""},
+      {"W+@>@", "5", "F", literal_not_into_w, 2, ""},
+      {"SWAP@>@", "5", "W", literal_without_form, 1, ""},
+      {"RET @>@", "(20)", "W", register_without_form, 1, ""},
+      {"W+@>@", "(COUNT+ZZ-1)", "W", term_without_value, 1, "ZZ"},
+      {"W+@>@", "(LOCAL)", "W", term_without_value, 1, "LOCAL"},
+      {"W+@>@", "W", "W", term_without_value, 1, "W"},
+      {"@_BIT@<1", "(3)", "(5)", bit_number_register, 2, ""},
+      {"@_BIT@<1", "(3)", "8", bit_number_out_of_range, 2, ""},
+      {"@_BIT@<1", "(3)", "COUNT", bit_number_out_of_range, 2, ""},
+      {"@_BIT@<1", "(3)", "QQ", term_without_value, 2, "QQ"},
+      {"@_BIT@<1", "3", "1", operand_not_register, 1, ""},
+      {"@_BIT@<1", "(NOWHERE)", "1", term_without_value, 1, "NOWHERE"},
+  };
+  CodeGenerator generator;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.pattern) + " " + c.operand1 + "," + c.operand2);
+    LineRecord record;
+    const bool bit = std::string_view(c.pattern).find("_BIT") != std::string_view::npos;
+    set_kind(record, bit ? RecordKind::bit : RecordKind::normal);
+    record.pattern_key = key_of(c.pattern);
+    record.operand1 = c.operand1;
+    record.operand2 = c.operand2;
+    generator.generate_code(record, symbols);
+    const std::optional<EncodingFault>& fault = generator.last_fault();
+    ASSERT_TRUE(fault.has_value());
+    EXPECT_EQ(fault->cause, c.cause);
+    EXPECT_EQ(fault->operand, c.operand);
+    EXPECT_EQ(fault->written(), c.operand == 1 ? c.operand1 : c.operand2);
+    const std::string term = fault->term
+                                 ? fault->written().substr(fault->term->offset, fault->term->size)
+                                 : std::string();
+    EXPECT_EQ(term, c.term);
+    EXPECT_EQ(record.error, bit ? "bit err" : "normal err");
+  }
+  // A word written leaves no fault behind.
+  LineRecord fine;
+  set_kind(fine, RecordKind::normal);
+  fine.pattern_key = key_of("W+@>@");
+  fine.operand1 = "(COUNT)";
+  fine.operand2 = "W";
+  generator.generate_code(fine, symbols);
+  EXPECT_FALSE(generator.last_fault().has_value());
+  EXPECT_EQ(fine.code, "0714");
 }
 
 }  // namespace
