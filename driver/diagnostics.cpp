@@ -88,13 +88,18 @@ std::string describe_place(const Diagnostic& diagnostic) {
   return text;
 }
 
+std::string diagnostic_explanation(const Diagnostic& diagnostic, WithHint hint) {
+  std::string explanation = diagnostic.explanation;
+  if (hint == WithHint::yes && !diagnostic.hint.empty()) {
+    explanation.append(1, '\n').append(diagnostic.hint);
+  }
+  return explanation;
+}
+
 std::string diagnostic_message(const Diagnostic& diagnostic, WithHint hint) {
   std::string message = diagnostic.text;
-  if (!diagnostic.explanation.empty()) message.append(": ").append(diagnostic.explanation);
-  if (hint == WithHint::yes && !diagnostic.hint.empty()) {
-    message.append(1, '\n').append(diagnostic.hint);
-  }
-  return message;
+  if (!diagnostic.explanation.empty()) message.append(": ");
+  return message.append(diagnostic_explanation(diagnostic, hint));
 }
 
 std::string data_byte_warning(const LineRecord& matched) {

@@ -65,6 +65,11 @@ enum class WithHint : bool { no, yes };
 // is one; with the hint on a line of its own when asked and known.
 std::string diagnostic_message(const Diagnostic& diagnostic, WithHint hint = WithHint::no);
 
+// What exactly is wrong, without the listing's short text: the explanation,
+// and the hint on a line of its own when asked and known; for a view that
+// shows the short text beside it (the window's error list).
+std::string diagnostic_explanation(const Diagnostic& diagnostic, WithHint hint = WithHint::no);
+
 // Warnings about words that the assembler produces as written but that are
 // probably not what the writer meant. Each returns an empty text when there
 // is nothing to say.

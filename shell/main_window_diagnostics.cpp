@@ -175,9 +175,9 @@ void MainWindow::show_diagnostics(const AssemblyResult& result) {
       // The tooltip gives the place and what exactly is wrong, and how to
       // fix it where that is known.
       QString place = display(describe_place(diagnostic));
-      if (!diagnostic.explanation.empty())
-        place += QStringLiteral(": ") + display(diagnostic.explanation);
-      if (!diagnostic.hint.empty()) place += QStringLiteral("\n") + display(diagnostic.hint);
+      if (!diagnostic.explanation.empty()) {
+        place += QStringLiteral(": ") + display(diagnostic_explanation(diagnostic, WithHint::yes));
+      }
       if (QListWidgetItem* item = error_list_->item(static_cast<int>(errors_.size()))) {
         item->setToolTip(place);
         // Shown with its place and explanation; the entry's bytes stay the
