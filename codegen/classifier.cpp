@@ -156,7 +156,7 @@ void Classifier::classify_statement(LineRecord& record, std::string& location_co
 void Classifier::classify_statement(LineRecord& record, std::uint32_t& location_counter,
                                     SymbolTable& symbols, std::optional<std::size_t> origin) {
   repeated_.reset();
-  const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
+  const PatternEntry* entry = pattern_of(record);
   const PatternType type = entry == nullptr ? PatternType::none : entry->type;
 
   switch (type) {

@@ -33,7 +33,7 @@ void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbol
     record.error = error_text(DiagnosticKind::jump_error);
     return;
   }
-  const PatternEntry* jump = pattern_of_key(record.pattern_key.view());
+  const PatternEntry* jump = pattern_of(record);
   encode_target(record, jump != nullptr ? jump->word.value_or(0) : 0, *target->number);
 }
 

@@ -179,7 +179,7 @@ std::optional<EncodingFault> encode_normal(LineRecord& record,
     return fault(cause, operand);
   };
   if (record.operand2.size() >= 2) return refuse(OperationFault::destination_not_letter, 2);
-  const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
+  const PatternEntry* entry = pattern_of(record);
   if (const std::optional<std::uint32_t> literal = literal_of(record, operand1)) {
     if (entry == nullptr || !entry->literal_word) {
       return refuse(OperationFault::literal_without_form);
@@ -218,7 +218,7 @@ std::optional<EncodingFault> encode_bit(LineRecord& record,
     record.code.clear();
     return *wrong;
   }
-  const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
+  const PatternEntry* entry = pattern_of(record);
   const std::uint32_t base = entry != nullptr ? entry->word.value_or(0) : 0;
   const std::uint32_t word = base + std::get<std::uint32_t>(bit) * 0x80;
   assign_hex(record.code, word, 4);

@@ -328,7 +328,7 @@ void AssemblyService::Run::classify_line(std::optional<std::size_t> origin,
     facts_->classified(s.record_, origin,
                        {before, counter, ram_before, s.classifier_.ram_address()});
   }
-  if (chip_ && pattern_type_of_key(s.record_.pattern_key.view()) == PatternType::reservation &&
+  if (chip_ && pattern_type_of(s.record_) == PatternType::reservation &&
       has_kind(s.record_, RecordKind::equ)) {
     const std::uint32_t bytes = (s.classifier_.ram_address() - ram_before) & kAddressMask;
     add_warning(DiagnosticKind::chip_reservation_outside_gpr,

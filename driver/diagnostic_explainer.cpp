@@ -362,7 +362,7 @@ void Explainer::explain_encoding(const EncodingFault& fault) {
       operand.empty() ? std::string_view::npos : find_word(statement, operand, from);
   const std::size_t at = found == std::string_view::npos ? from : found;
   const auto instruction = [&](bool literal) {
-    const PatternEntry* entry = pattern_of_key(record_.pattern_key.view());
+    const PatternEntry* entry = pattern_of(record_);
     const std::optional<std::uint16_t> word = entry == nullptr ? std::nullopt
                                               : literal        ? entry->literal_word
                                                                : entry->word;

@@ -18,7 +18,7 @@ namespace {
 
 // The base word of the literal form of the record's operation; 0 without one.
 std::uint32_t literal_base(const LineRecord& record) {
-  const PatternEntry* entry = pattern_of_key(record.pattern_key.view());
+  const PatternEntry* entry = pattern_of(record);
   return entry != nullptr ? entry->literal_word.value_or(0) : 0;
 }
 
@@ -103,7 +103,7 @@ std::string diagnostic_message(const Diagnostic& diagnostic, WithHint hint) {
 }
 
 std::string data_byte_warning(const LineRecord& matched) {
-  if (pattern_type_of_key(matched.pattern_key.view()) != PatternType::data_byte) return {};
+  if (pattern_type_of(matched) != PatternType::data_byte) return {};
   const std::optional<std::uint32_t> value = number_value(matched.operand1);
   if (!value || *value <= 0xFF) return {};
   const std::string digits = hex4(*value);
@@ -131,7 +131,7 @@ std::string remark_cut_warning(const LineRecord& record) {
 }
 
 std::string unwritten_number_warning(const LineRecord& matched) {
-  if (!takes_number(pattern_type_of_key(matched.pattern_key.view()))) return {};
+  if (!takes_number(pattern_type_of(matched))) return {};
   const std::optional<std::uint32_t> value = number_value(matched.operand1);
   if (!value || is_written_number(matched.operand1)) return {};
   std::string term = matched.operand1;
@@ -140,8 +140,7 @@ std::string unwritten_number_warning(const LineRecord& matched) {
 }
 
 std::string raw_word_warning(const LineRecord& classified) {
-  if (pattern_type_of_key(classified.pattern_key.view()) != PatternType::raw_words ||
-      !classified.error.empty()) {
+  if (pattern_type_of(classified) != PatternType::raw_words || !classified.error.empty()) {
     return {};
   }
   const std::string_view code = classified.code.view();

@@ -5,6 +5,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "patterns/pattern_table.h"
 #include "support/hash_bytes.h"
 
 namespace korva {
@@ -56,27 +57,39 @@ void TextPool::grow(std::size_t texts) {
 
 namespace {
 
-// Calls `visit` on the ten fields before the address, in storage order.
-template <typename Record, typename Visit>
-void for_each_field(Record& record, Visit visit) {
-  visit(record.statement);
-  visit(record.label);
-  visit(record.remark);
-  visit(record.error);
-  visit(record.pattern_key);
-  visit(record.code);
-  visit(record.operand1);
-  visit(record.operand2);
-  visit(record.operand3);
-  visit(record.kind);
-}
+// Where each field begins in the 342-byte layout.
+constexpr std::size_t kStatementAt = 0;
+constexpr std::size_t kLabelAt = kStatementAt + kStatementFieldSize;
+constexpr std::size_t kRemarkAt = kLabelAt + kLabelFieldSize;
+constexpr std::size_t kErrorAt = kRemarkAt + kRemarkFieldSize;
+constexpr std::size_t kPatternKeyAt = kErrorAt + kErrorFieldSize;
+constexpr std::size_t kCodeAt = kPatternKeyAt + kPatternKeyFieldSize;
+constexpr std::size_t kOperand1At = kCodeAt + kCodeFieldSize;
+constexpr std::size_t kOperand2At = kOperand1At + kOperandFieldSize;
+constexpr std::size_t kOperand3At = kOperand2At + kOperandFieldSize;
+constexpr std::size_t kKindAt = kOperand3At + kOperandFieldSize;
+constexpr std::size_t kAddressAt = kKindAt + kKindFieldSize;
+static_assert(kAddressAt + kAddressFieldSize == kRecordSize);
 
-// The sizes of the ten fields before the address, in storage order.
-constexpr std::size_t kFieldSizes[] = {kStatementFieldSize, kLabelFieldSize,      kRemarkFieldSize,
-                                       kErrorFieldSize,     kPatternKeyFieldSize, kCodeFieldSize,
-                                       kOperandFieldSize,   kOperandFieldSize,    kOperandFieldSize,
-                                       kKindFieldSize};
-static_assert(sizeof(kFieldSizes) / sizeof(kFieldSizes[0]) == 10);
+// The nine text fields before the address, in storage order.
+constexpr std::array<std::size_t, 9> kTextFieldsAt = {kStatementAt, kLabelAt,    kRemarkAt,
+                                                      kErrorAt,     kCodeAt,     kOperand1At,
+                                                      kOperand2At,  kOperand3At, kKindAt};
+
+// Calls `visit` on the nine text fields, each with the place of its stored
+// field.
+template <typename Record, typename Visit>
+void for_each_text_field(Record& record, Visit visit) {
+  visit(record.statement, kTextFieldsAt[0]);
+  visit(record.label, kTextFieldsAt[1]);
+  visit(record.remark, kTextFieldsAt[2]);
+  visit(record.error, kTextFieldsAt[3]);
+  visit(record.code, kTextFieldsAt[4]);
+  visit(record.operand1, kTextFieldsAt[5]);
+  visit(record.operand2, kTextFieldsAt[6]);
+  visit(record.operand3, kTextFieldsAt[7]);
+  visit(record.kind, kTextFieldsAt[8]);
+}
 
 // A field's text as its stored form reads back: one byte fewer than the
 // field, for the zero that ends it, and nothing from a zero byte on.
@@ -86,12 +99,49 @@ std::string_view stored_text(const Field& field) {
   return text.substr(0, text.find('\0'));
 }
 
+std::string_view stored_key(const std::optional<std::uint8_t>& pattern) {
+  return pattern ? pattern_entries()[*pattern].key.view() : std::string_view();
+}
+
+// In the interned fields the pattern is one byte: its place + 1, or 0.
+char pattern_byte(const std::optional<std::uint8_t>& pattern) {
+  return static_cast<char>(pattern ? *pattern + 1 : 0);
+}
+
+std::optional<std::uint8_t> pattern_from_byte(char byte) {
+  const auto number = static_cast<unsigned char>(byte);
+  if (number == 0) return std::nullopt;
+  return static_cast<std::uint8_t>(number - 1);
+}
+
 }  // namespace
+
+void encode_record(const LineRecord& record, RecordSlot bytes) {
+  std::fill(bytes.begin(), bytes.end(), '\0');
+  for_each_text_field(record, [&bytes](const auto& field, std::size_t at) {
+    const std::string_view text = stored_text(field);
+    std::memcpy(bytes.data() + at, text.data(), text.size());
+  });
+  const std::string_view key = stored_key(record.pattern);
+  std::memcpy(bytes.data() + kPatternKeyAt, key.data(), key.size());
+  const std::string_view address = stored_text(record.address);
+  std::memcpy(bytes.data() + kAddressAt, address.data(), address.size());
+}
+
+void decode_record(RecordView bytes, LineRecord& record) {
+  for_each_text_field(record,
+                      [&bytes](auto& field, std::size_t at) { field.load(bytes.data() + at); });
+  const std::string_view key(bytes.data() + kPatternKeyAt, kPatternKeyFieldSize);
+  const PatternEntry* entry = pattern_of_key(key.substr(0, key.find('\0')));
+  record.pattern = entry != nullptr ? std::optional(pattern_number(*entry)) : std::nullopt;
+  record.address.load(bytes.data() + kAddressAt);
+}
 
 bool RecordTable::add(const LineRecord& record, RecordSpot spot) {
   char fields[kRecordSize];
   char* out = fields;
-  for_each_field(record, [&out](const auto& field) {
+  *out++ = pattern_byte(record.pattern);
+  for_each_text_field(record, [&out](const auto& field, std::size_t) {
     const std::string_view text = stored_text(field);
     *out++ = static_cast<char>(text.size());
     std::memcpy(out, text.data(), text.size());
@@ -108,7 +158,9 @@ bool RecordTable::add(const LineRecord& record, RecordSpot spot) {
 void RecordTable::read(std::size_t n, LineRecord& record) const {
   const Row& row = rows_[n];
   std::string_view fields = fields_.text(row.fields);
-  for_each_field(record, [&fields](auto& field) {
+  record.pattern = pattern_from_byte(fields[0]);
+  fields.remove_prefix(1);
+  for_each_text_field(record, [&fields](auto& field, std::size_t) {
     const auto size = static_cast<unsigned char>(fields[0]);
     field.assign(fields.substr(1, size));
     fields.remove_prefix(1 + size);
@@ -119,14 +171,16 @@ void RecordTable::read(std::size_t n, LineRecord& record) const {
 // `slot` holds zeros: each field's text is followed by them.
 void RecordTable::lay_out(const Row& row, char* slot) const {
   std::string_view fields = fields_.text(row.fields);
-  for (const std::size_t field_size : kFieldSizes) {
+  const std::string_view key = stored_key(pattern_from_byte(fields[0]));
+  std::memcpy(slot + kPatternKeyAt, key.data(), key.size());
+  fields.remove_prefix(1);
+  for (const std::size_t at : kTextFieldsAt) {
     const auto size = static_cast<unsigned char>(fields[0]);
-    std::memcpy(slot, fields.data() + 1, size);
+    std::memcpy(slot + at, fields.data() + 1, size);
     fields.remove_prefix(1 + size);
-    slot += field_size;
   }
   const std::string_view address = addresses_.text(row.address);
-  std::memcpy(slot, address.data(), address.size());
+  std::memcpy(slot + kAddressAt, address.data(), address.size());
 }
 
 Expected<void> RecordTable::write_object(const ObjectSink& sink) const {

@@ -1,18 +1,21 @@
 // The records of pass 2, as the intermediate (.obj) file holds them, in a
 // compact table: a record is a few numbers over a pool of interned texts.
 // Records repeat a great deal apart from their address (the same statement
-// in many places, the same remark, the same pattern), so the ten fields
-// before the address are kept together as one interned text, the address
+// in many places, the same remark, the same pattern), so the pattern and the
+// nine text fields before the address are kept together as one interned
+// text, the address
 // as another, and each record is those two numbers and where its line
 // stands in the source. Pass 3 reads the records back, and the .obj file is
 // laid out from them a block at a time.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +24,21 @@
 #include "support/line_record.h"
 
 namespace korva {
+
+using RecordBytes = std::array<char, kRecordSize>;
+// One stored record, inside a RecordBytes or a block of records.
+using RecordSlot = std::span<char, kRecordSize>;
+using RecordView = std::span<const char, kRecordSize>;
+
+// Stores the record in its 342-byte layout: the pattern as its entry's key,
+// every field zero-filled behind its text; a text longer than its field keeps
+// its first size - 1 bytes.
+void encode_record(const LineRecord& record, RecordSlot bytes);
+
+// Reads a record from its 342-byte layout. Each text ends at its first zero
+// byte, or at the end of its field; a key the pattern table does not hold
+// reads as no pattern.
+void decode_record(RecordView bytes, LineRecord& record);
 
 inline constexpr std::uint32_t kNoCall = 0xFFFFFFFF;
 
@@ -92,7 +110,7 @@ class RecordTable {
 
  private:
   struct Row {
-    std::uint32_t fields;   // the ten fields before the address, in `fields_`
+    std::uint32_t fields;   // the fields before the address, in `fields_`
     std::uint32_t address;  // in `addresses_`
     RecordSpot spot;
   };

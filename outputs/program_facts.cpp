@@ -80,7 +80,7 @@ void ProgramFactsCollector::close_subroutine(std::uint32_t end) {
 
 void ProgramFactsCollector::classified(const LineRecord& record, std::optional<std::size_t> origin,
                                        const Step& step) {
-  const PatternType type = pattern_type_of_key(record.pattern_key.view());
+  const PatternType type = pattern_type_of(record);
   if (origin && !record.label.empty()) types_by_origin_.try_emplace(*origin, type);
 
   if (type == PatternType::reservation && has_kind(record, RecordKind::equ)) {

@@ -237,7 +237,7 @@ Fitting find_fitting(std::string_view statement) {
 
 void clear_match_fields(LineRecord& record) {
   record.error.clear();
-  record.pattern_key.clear();
+  record.pattern.reset();
   set_kind(record, RecordKind::none);
 }
 
@@ -247,7 +247,7 @@ const PatternEntry* apply(const Fitting& fitting, LineRecord& record) {
     return nullptr;
   }
   const PatternEntry& entry = pattern_entries()[*fitting.entry];
-  record.pattern_key = entry.key.view();
+  record.pattern = *fitting.entry;
   const std::string_view statement = record.statement;
   record.operand1 = statement.substr(fitting.start[0], fitting.size[0]);
   record.operand2 = statement.substr(fitting.start[1], fitting.size[1]);

@@ -4,10 +4,10 @@
 // text in which "@" marks an operand place. The matcher takes the first
 // entry that fits, so the order is part of the language.
 //
-// A matched statement's record and the .obj file carry the entry's 9-character
-// pattern key (type letter, four opcode digits, mnemonic), which is derived
-// from the entry by pattern_key_of; pattern_of_key leads back from a stored
-// key to the entry.
+// A matched statement's record carries the entry by its place in the table;
+// the .obj file holds the entry's 9-character pattern key (type letter, four
+// opcode digits, mnemonic), which is derived from the entry by
+// pattern_key_of; pattern_of_key leads back from a stored key to the entry.
 #pragma once
 
 #include <array>
@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "patterns/instruction_set.h"
+#include "support/line_record.h"
 
 namespace korva {
 
@@ -250,27 +251,23 @@ inline std::span<const PatternEntry> pattern_entries() {
   return kPatterns;
 }
 
+// An entry's place in the table, as a record holds it.
+inline std::uint8_t pattern_number(const PatternEntry& entry) {
+  return static_cast<std::uint8_t>(&entry - kPatterns.data());
+}
+
+// The entry a record's statement fitted, or none.
+inline const PatternEntry* pattern_of(const LineRecord& record) {
+  return record.pattern ? &kPatterns[*record.pattern] : nullptr;
+}
+
+inline PatternType pattern_type_of(const LineRecord& record) {
+  return record.pattern ? kPatterns[*record.pattern].type : PatternType::none;
+}
+
 // The entry a stored key stands for: the first entry with that key (entries
 // that share a key differ in their text only), or none for an empty or
 // unknown key.
 const PatternEntry* pattern_of_key(std::string_view key);
-
-// The type of each letter that begins the keys of the table.
-inline constexpr std::array<PatternType, 128> kTypeOfKeyLetter = [] {
-  std::array<PatternType, 128> types{};
-  for (const PatternEntry& entry : kPatterns) {
-    types[static_cast<unsigned char>(type_letter(entry.type)) & 0x7F] = entry.type;
-  }
-  return types;
-}();
-
-// The type that a stored key's letter names; `none` for an empty key or a
-// letter that names none. Cheaper than pattern_of_key, for the places that
-// need the type alone.
-inline PatternType pattern_type_of_key(std::string_view key) {
-  if (key.empty()) return PatternType::none;
-  const auto letter = static_cast<unsigned char>(key.front());
-  return letter < kTypeOfKeyLetter.size() ? kTypeOfKeyLetter[letter] : PatternType::none;
-}
 
 }  // namespace korva

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,8 +38,10 @@ struct LineRecord {
   FieldText<kLabelFieldSize> label;    // with its one or two colons
   FieldText<kRemarkFieldSize> remark;  // from its ";" to the end of the line
   FieldText<kErrorFieldSize> error;    // empty, or the error message
-  // type letter, four opcode digits, four-character mnemonic
-  FieldText<kPatternKeyFieldSize> pattern_key;
+  // The pattern table's entry that the statement fitted, by its place in
+  // the table; none where no entry fitted. The stored record holds the
+  // entry's key (type letter, four opcode digits, mnemonic) in its place.
+  std::optional<std::uint8_t> pattern;
   FieldText<kCodeFieldSize> code;  // program words as hexadecimal text, four digits a word
   FieldText<kOperandFieldSize> operand1;
   FieldText<kOperandFieldSize> operand2;
@@ -50,19 +54,6 @@ struct LineRecord {
 inline constexpr std::size_t kStatementCapacity = 48;
 inline constexpr std::size_t kLabelCapacity = 18;
 inline constexpr std::size_t kRemarkCapacity = 48;
-
-using RecordBytes = std::array<char, kRecordSize>;
-// One stored record, inside a RecordBytes or a block of records.
-using RecordSlot = std::span<char, kRecordSize>;
-using RecordView = std::span<const char, kRecordSize>;
-
-// Stores the record in its 342-byte layout. Every field is zero-filled behind
-// its text; a text longer than its field keeps its first size - 1 bytes.
-void encode_record(const LineRecord& record, RecordSlot bytes);
-
-// Reads a record from its 342-byte layout. Each text ends at its first zero
-// byte, or at the end of its field.
-void decode_record(RecordView bytes, LineRecord& record);
 
 // The kind tags that pass 2 gives a record and pass 3 acts on. In the record
 // and the .obj file the tag stays text; the modules set and test it through

@@ -45,14 +45,22 @@ struct Fields {
   const char* address;
 };
 
+// The records laid out by hand: each text in its field, zeros behind it.
 std::string records(const std::vector<Fields>& list) {
   std::string bytes;
   for (const Fields& f : list) {
-    const LineRecord record{f.statement, f.label,    f.remark,   f.error, f.key,    f.code,
-                            f.operand1,  f.operand2, f.operand3, f.kind,  f.address};
-    RecordBytes stored;
-    encode_record(record, stored);
-    bytes.append(stored.data(), stored.size());
+    const std::string_view texts[] = {f.statement, f.label, f.remark,   f.error,
+                                      f.key,       f.code,  f.operand1, f.operand2,
+                                      f.operand3,  f.kind,  f.address};
+    const std::size_t sizes[] = {kStatementFieldSize, kLabelFieldSize,      kRemarkFieldSize,
+                                 kErrorFieldSize,     kPatternKeyFieldSize, kCodeFieldSize,
+                                 kOperandFieldSize,   kOperandFieldSize,    kOperandFieldSize,
+                                 kKindFieldSize,      kAddressFieldSize};
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+      std::string field(texts[i].substr(0, sizes[i] - 1));
+      field.resize(sizes[i], '\0');
+      bytes += field;
+    }
   }
   return bytes;
 }

@@ -14,13 +14,13 @@
 namespace korva {
 namespace {
 
-// The stored key of the notation's form `pattern`, as the matcher gives it.
-std::string_view key_of(std::string_view pattern) {
+// The entry of the notation's form `pattern`, as the matcher gives it.
+std::optional<std::uint8_t> entry_of(std::string_view pattern) {
   for (const PatternEntry& entry : kPatterns) {
-    if (entry.text == pattern) return entry.key.view();
+    if (entry.text == pattern) return pattern_number(entry);
   }
   ADD_FAILURE() << "no form " << pattern;
-  return {};
+  return std::nullopt;
 }
 
 // COUNT:: is a global constant of value 0014 (written COUNT EQU 20),
@@ -123,25 +123,35 @@ TEST(EncodeOperation, ValuesGiveTheWordsTheirTextsGive) {
   // evaluation wrote must agree, including the failures.
   const SymbolTable symbols = sample_symbols(true);
   const struct {
-    std::string_view key;
+    std::optional<std::uint8_t> pattern;
     const char* kind;
     const char* operand1;
     const char* operand2;
   } operations[] = {
-      {key_of("W+@>@"), "normal", "(COUNT)", "W"},   {key_of("W+@>@"), "normal", "($86)", "F"},
-      {key_of("W+@>@"), "normal", "COUNT", "W"},     {key_of("W+@>@"), "normal", "2-3", "W"},
-      {key_of("W+@>@"), "normal", "100h", "W"},      {key_of("W+@>@"), "normal", "COUNT", "F"},
-      {key_of("W+@>@"), "normal", "(COUNT)", "M"},   {key_of("W+@>@"), "normal", "(X+($5))", "W"},
-      {key_of("W+@>@"), "normal", "(COUNT)", "(5)"}, {key_of("00>@"), "normal", "5", "W"},
-      {key_of("RET @>@"), "normal", "(20)", "W"},    {key_of("@_BIT@<1"), "bit", "(3)", "5"},
-      {key_of("@_BIT@<1"), "bit", "(3)", "7"},       {key_of("@_BIT@<1"), "bit", "(3)", "8"},
-      {key_of("@_BIT@<1"), "bit", "(3)", "10h"},     {key_of("@_BIT@<1"), "bit", "(3)", "(5)"},
-      {key_of("@_BIT@<1"), "bit", "(3)", "W"},       {key_of("@_BIT@<1"), "bit", "3", "1"},
-      {key_of("@_BIT@<1"), "bit", "(0A6h)", "2-1"},  {key_of("@_BIT@<1"), "bit", "(NOWHERE)", "1"},
+      {entry_of("W+@>@"), "normal", "(COUNT)", "W"},
+      {entry_of("W+@>@"), "normal", "($86)", "F"},
+      {entry_of("W+@>@"), "normal", "COUNT", "W"},
+      {entry_of("W+@>@"), "normal", "2-3", "W"},
+      {entry_of("W+@>@"), "normal", "100h", "W"},
+      {entry_of("W+@>@"), "normal", "COUNT", "F"},
+      {entry_of("W+@>@"), "normal", "(COUNT)", "M"},
+      {entry_of("W+@>@"), "normal", "(X+($5))", "W"},
+      {entry_of("W+@>@"), "normal", "(COUNT)", "(5)"},
+      {entry_of("00>@"), "normal", "5", "W"},
+      {entry_of("RET @>@"), "normal", "(20)", "W"},
+      {entry_of("@_BIT@<1"), "bit", "(3)", "5"},
+      {entry_of("@_BIT@<1"), "bit", "(3)", "7"},
+      {entry_of("@_BIT@<1"), "bit", "(3)", "8"},
+      {entry_of("@_BIT@<1"), "bit", "(3)", "10h"},
+      {entry_of("@_BIT@<1"), "bit", "(3)", "(5)"},
+      {entry_of("@_BIT@<1"), "bit", "(3)", "W"},
+      {entry_of("@_BIT@<1"), "bit", "3", "1"},
+      {entry_of("@_BIT@<1"), "bit", "(0A6h)", "2-1"},
+      {entry_of("@_BIT@<1"), "bit", "(NOWHERE)", "1"},
   };
   for (const auto& o : operations) {
     LineRecord by_value;
-    by_value.pattern_key = o.key;
+    by_value.pattern = o.pattern;
     by_value.kind = o.kind;
     by_value.operand1 = o.operand1;
     by_value.operand2 = o.operand2;
@@ -174,7 +184,7 @@ TEST(EncodeOperation, ValuesGiveTheWordsTheirTextsGive) {
 TEST(CodeGenerator, RepeatedOperationsEncodeAlikeWithinAPassOnly) {
   SymbolTable symbols = sample_symbols(false);
   const struct {
-    std::string_view key;
+    std::optional<std::uint8_t> pattern;
     const char* kind;
     const char* operand1;
     const char* operand2;
@@ -184,13 +194,13 @@ TEST(CodeGenerator, RepeatedOperationsEncodeAlikeWithinAPassOnly) {
     std::uint32_t value1;  // operand 1's value, kept for the warnings
     bool file_register;
   } operations[] = {
-      {key_of("W+@>@"), "normal", "(COUNT)", "W", "0714", "", 0, 0x14, true},
-      {key_of("W+@>@"), "normal", "(COUNT)", "F", "0794", "", 0, 0x14, true},
-      {key_of("W+@>@"), "normal", "COUNT", "W", "3e14", "", 0, 0x14, false},
-      {key_of("W+@>@"), "normal", "COUNT", "F", "", "normal err", 0, 0x14, false},
-      {key_of("W+@>@"), "normal", "5*3", "W", "3e05", "", 1, 5, false},
-      {key_of("@_BIT@<1"), "bit", "(3)", "5", "1683", "", 0, 3, true},
-      {key_of("@_BIT@<1"), "bit", "(3)", "9", "", "bit err", 0, 3, true},
+      {entry_of("W+@>@"), "normal", "(COUNT)", "W", "0714", "", 0, 0x14, true},
+      {entry_of("W+@>@"), "normal", "(COUNT)", "F", "0794", "", 0, 0x14, true},
+      {entry_of("W+@>@"), "normal", "COUNT", "W", "3e14", "", 0, 0x14, false},
+      {entry_of("W+@>@"), "normal", "COUNT", "F", "", "normal err", 0, 0x14, false},
+      {entry_of("W+@>@"), "normal", "5*3", "W", "3e05", "", 1, 5, false},
+      {entry_of("@_BIT@<1"), "bit", "(3)", "5", "1683", "", 0, 3, true},
+      {entry_of("@_BIT@<1"), "bit", "(3)", "9", "", "bit err", 0, 3, true},
   };
   CodeGenerator generator;
   for (int pass = 0; pass < 2; ++pass) {
@@ -200,7 +210,7 @@ TEST(CodeGenerator, RepeatedOperationsEncodeAlikeWithinAPassOnly) {
     for (int round = 0; round < 2; ++round) {
       for (const auto& o : operations) {
         LineRecord record;
-        record.pattern_key = o.key;
+        record.pattern = o.pattern;
         record.kind = o.kind;
         record.operand1 = o.operand1;
         record.operand2 = o.operand2;
@@ -239,7 +249,7 @@ TEST(CodeGenerator, ManyOperationsRepeatedEncodeAsFirstEncoded) {
   const auto operation = [](std::size_t i) {
     LineRecord record;
     const bool bit = i % 3 == 0;
-    record.pattern_key = bit ? key_of("@_BIT@<1") : key_of("W+@>@");
+    record.pattern = bit ? entry_of("@_BIT@<1") : entry_of("W+@>@");
     record.kind = bit ? "bit" : "normal";
     // Registers and literals in turn, some with symbols, some failing.
     record.operand1 = (i % 2 ? "(" : "") + std::string(i % 5 == 0 ? "COUNT+" : "") +
@@ -292,7 +302,7 @@ TEST(EncodeBit, BitNumberMustBeZeroToSevenAfterEvaluation) {
   };
   for (const auto& c : cases) {
     LineRecord record;
-    record.pattern_key = key_of("@_BIT@<1");
+    record.pattern = entry_of("@_BIT@<1");
     record.kind = "bit";
     record.operand1 = c.operand1;
     record.operand2 = c.operand2;
@@ -338,7 +348,7 @@ TEST(EncodeOperation, FaultsNameTheirCauseAndOperand) {
     LineRecord record;
     const bool bit = std::string_view(c.pattern).find("_BIT") != std::string_view::npos;
     set_kind(record, bit ? RecordKind::bit : RecordKind::normal);
-    record.pattern_key = key_of(c.pattern);
+    record.pattern = entry_of(c.pattern);
     record.operand1 = c.operand1;
     record.operand2 = c.operand2;
     generator.generate_code(record, symbols);
@@ -356,7 +366,7 @@ TEST(EncodeOperation, FaultsNameTheirCauseAndOperand) {
   // A word written leaves no fault behind.
   LineRecord fine;
   set_kind(fine, RecordKind::normal);
-  fine.pattern_key = key_of("W+@>@");
+  fine.pattern = entry_of("W+@>@");
   fine.operand1 = "(COUNT)";
   fine.operand2 = "W";
   generator.generate_code(fine, symbols);

@@ -334,16 +334,17 @@ TEST(NotationDocument, ExamplesUseEveryStatementForm) {
       decode_record(bytes, stored);
       calls = calls || stored.kind == "call sub";
       // Lines that the macro expander takes keep the key of an earlier line.
-      if (stored.pattern_key.empty() || stored.kind == "macro") continue;
+      if (!stored.pattern || stored.kind == "macro") continue;
       LineRecord matched;
       matched.statement = stored.statement;
       match_statement(matched);
-      if (matched.pattern_key != stored.pattern_key) continue;
+      const PatternEntry* entry = pattern_of(matched);
+      if (entry == nullptr || entry->key.view() != pattern_of(stored)->key.view()) continue;
       const std::size_t places =
           !matched.operand1.empty() + !matched.operand2.empty() + !matched.operand3.empty();
       std::string piece = matched.statement;
       for (char& c : piece) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      used.insert(entry_signature(matched.pattern_key, places, piece));
+      used.insert(entry_signature(entry->key.view(), places, piece));
     }
   }
   for (const std::string& signature : wanted) {

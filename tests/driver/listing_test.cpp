@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "driver/record_table.h"
+#include "patterns/pattern_table.h"
 #include "support/line_record.h"
 
 namespace korva {
@@ -40,7 +42,7 @@ TEST(LineRecordLayout, FieldsAtFixedOffsetsCutAndZeroFilled) {
   record.label = "LABEL:";
   record.remark = ";r";
   record.error = std::string(40, 'E');
-  record.pattern_key = "N073EADD ";
+  record.pattern = pattern_number(kPatterns[9]);  // W+@>@
   record.code = "3e05";
   record.operand1 = "5";
   record.operand2 = "W";

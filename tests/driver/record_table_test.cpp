@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
+
+#include "patterns/pattern_table.h"
 
 namespace korva {
 namespace {
@@ -19,7 +22,7 @@ LineRecord numbered_record(std::size_t n) {
   record.label = n % 3 == 0 ? "L" + number + ":" : "";
   record.remark = n % 2 == 0 ? "; line " + std::to_string(n % 13) : "";
   record.error = n % 7 == 0 ? "syntax error" : "";
-  record.pattern_key = "N" + std::to_string(n % 5);
+  if (n % 5 != 0) record.pattern = static_cast<std::uint8_t>(n % kPatternCount);
   record.code = n % 11 == 0 ? "XXXX" : "";
   record.operand1 = std::to_string(n % 4);
   record.operand2 = "W";
@@ -61,7 +64,7 @@ void expect_same(const LineRecord& actual, const LineRecord& expected, std::size
   EXPECT_EQ(actual.label, expected.label) << "record " << n;
   EXPECT_EQ(actual.remark, expected.remark) << "record " << n;
   EXPECT_EQ(actual.error, expected.error) << "record " << n;
-  EXPECT_EQ(actual.pattern_key, expected.pattern_key) << "record " << n;
+  EXPECT_EQ(actual.pattern, expected.pattern) << "record " << n;
   EXPECT_EQ(actual.code, expected.code) << "record " << n;
   EXPECT_EQ(actual.operand1, expected.operand1) << "record " << n;
   EXPECT_EQ(actual.operand2, expected.operand2) << "record " << n;
@@ -77,10 +80,12 @@ RecordTable numbered_table(std::size_t count) {
 }
 
 // Record n as the .obj file keeps it: each field as it reads back, the bytes
-// behind a zero byte in a text not kept.
+// behind a zero byte in a text not kept. The table keeps the entry itself,
+// where the stored key names only the first of the entries that share it.
 LineRecord read_back(std::size_t n) {
   LineRecord record;
   decode_record(stored_bytes(numbered_record(n)), record);
+  record.pattern = numbered_record(n).pattern;
   return record;
 }
 
@@ -167,6 +172,104 @@ TEST(TextPool, KeepsEachDistinctTextOnceUnderItsNumber) {
   ASSERT_EQ(pool.size(), texts.size());
   for (std::size_t i = 0; i < texts.size(); ++i) {
     ASSERT_EQ(pool.text(static_cast<std::uint32_t>(i)), texts[i]);
+  }
+}
+
+TEST(LineRecord, StoresEveryFieldAtItsOffsetAndReadsItBack) {
+  LineRecord record;
+  record.statement = "W+(COUNT)>W";
+  record.label = "LOOP::";
+  record.remark = "; remark";
+  record.error = "normal err";
+  record.pattern = pattern_number(kPatterns[9]);  // W+@>@
+  record.code = "0794";
+  record.operand1 = "($0014)";
+  record.operand2 = "W";
+  record.operand3 = "";
+  record.kind = "normal";
+  record.address = "0123";
+  RecordBytes bytes;
+  bytes.fill('#');
+  encode_record(record, bytes);
+  const struct {
+    std::size_t offset;
+    std::size_t size;
+    std::string_view text;
+  } fields[] = {{0, 50, "W+(COUNT)>W"},  {50, 20, "LOOP::"},     {70, 50, "; remark"},
+                {120, 30, "normal err"}, {150, 12, "N073EADD "}, {162, 10, "0794"},
+                {172, 50, "($0014)"},    {222, 50, "W"},         {272, 50, ""},
+                {322, 10, "normal"},     {332, 10, "0123"}};
+  for (const auto& f : fields) {
+    std::string expected(f.text);
+    expected.resize(f.size, '\0');
+    EXPECT_EQ(std::string(bytes.data() + f.offset, f.size), expected) << f.offset;
+  }
+  LineRecord back;
+  back.statement = "something longer that was there before";
+  decode_record(bytes, back);
+  EXPECT_EQ(back.statement, record.statement);
+  EXPECT_EQ(back.label, record.label);
+  EXPECT_EQ(back.error, record.error);
+  EXPECT_EQ(back.operand1, record.operand1);
+  EXPECT_EQ(back.operand3, "");
+  EXPECT_EQ(back.address, record.address);
+  EXPECT_EQ(back.pattern, record.pattern);
+  // A key that no entry has reads back as no pattern, and none as none.
+  for (const std::string_view key : {std::string_view("N073EADDX"), std::string_view("")}) {
+    std::memcpy(bytes.data() + 150, key.data(), key.size());
+    bytes[150 + key.size()] = '\0';
+    decode_record(bytes, back);
+    EXPECT_EQ(back.pattern, std::nullopt) << key;
+  }
+}
+
+TEST(LineRecord, PassOneMessagesFillTheWholeErrorFieldInMemory) {
+  LineRecord record;
+  const std::string message(30, 'M');  // the longest pass-1 message
+  record.error = message;
+  EXPECT_EQ(record.error, message);
+  RecordBytes bytes;
+  encode_record(record, bytes);
+  EXPECT_EQ(std::string(bytes.data() + 120, 30), std::string(29, 'M') + '\0');
+}
+
+// Each kind's tag as the .obj file stores it, at offset 322 of the record.
+// Each one also tells every other kind apart and survives the round trip
+// through the stored layout whole.
+TEST(LineRecord, KindTagsAreStoredAsTheirTextsAndToldApart) {
+  const struct {
+    RecordKind kind;
+    std::string_view text;
+  } kinds[] = {
+      {RecordKind::none, ""},
+      {RecordKind::rem, "rem"},
+      {RecordKind::macro, "macro"},
+      {RecordKind::normal, "normal"},
+      {RecordKind::bit, "bit"},
+      {RecordKind::branch, "branch"},
+      {RecordKind::inherent, "inherent"},
+      {RecordKind::call_sub, "call sub"},
+      {RecordKind::data, "data"},
+      {RecordKind::error, "error"},
+      {RecordKind::org, "org"},
+      {RecordKind::equ, "equ"},
+      {RecordKind::sub, "sub"},
+  };
+  ASSERT_EQ(std::size(kinds), kRecordKindTexts.size());
+  for (const auto& k : kinds) {
+    LineRecord record;
+    record.kind = "stale tag";
+    set_kind(record, k.kind);
+    RecordBytes bytes;
+    encode_record(record, bytes);
+    std::string expected(k.text);
+    expected.resize(kKindFieldSize, '\0');
+    EXPECT_EQ(std::string(bytes.data() + 322, kKindFieldSize), expected) << k.text;
+    LineRecord back;
+    decode_record(bytes, back);
+    for (const auto& other : kinds) {
+      EXPECT_EQ(has_kind(back, other.kind), other.kind == k.kind) << k.text << " / " << other.text;
+    }
   }
 }
 

@@ -140,19 +140,18 @@ TEST(Warnings, NewKindsStopAtAHundredWithACount) {
 // The warnings of encoded words, given the numbers the code generator and
 // the counters hold.
 TEST(Warnings, EncodedWordsWarnFromTheirNumbers) {
-  const auto record = [](RecordKind kind, std::string_view key) {
+  const auto record = [](RecordKind kind, std::optional<std::uint8_t> pattern) {
     LineRecord made;
     set_kind(made, kind);
-    made.pattern_key = key;
+    made.pattern = pattern;
     return made;
   };
-  const std::string_view add_key = kPatterns[9].key.view();  // W+@>@
-  const LineRecord add = record(RecordKind::normal, add_key);
+  const LineRecord add = record(RecordKind::normal, 9);  // W+@>@
   LineRecord failed = add;
   failed.error = "normal err";
-  const LineRecord jump = record(RecordKind::branch, kPatterns[31].key.view());
-  const LineRecord call = record(RecordKind::call_sub, "");
-  const LineRecord bit = record(RecordKind::bit, kPatterns[23].key.view());
+  const LineRecord jump = record(RecordKind::branch, 31);  // ===->@
+  const LineRecord call = record(RecordKind::call_sub, std::nullopt);
+  const LineRecord bit = record(RecordKind::bit, 23);  // @_BIT@<1
 
   const struct {
     const char* what;
@@ -202,7 +201,7 @@ TEST(Warnings, EncodedWordsWarnFromTheirNumbers) {
     EXPECT_EQ(warning.empty(), std::string_view(c.warning).empty());
   }
 
-  const LineRecord org = record(RecordKind::org, kPatterns[35].key.view());
+  const LineRecord org = record(RecordKind::org, 35);
   EXPECT_EQ(counter_wrap_warning(0xFFFFu, 0x0001u, add),
             "the location counter went past FFFF and starts again at 0001");
   EXPECT_EQ(counter_wrap_warning(0xFFFEu, 0xFFFFu, add), "");

@@ -261,7 +261,7 @@ TEST(ProgramFacts, PlaceholderTextsAreNoValueAndReserveFromZero) {
 // wraps at 16 bits as the classifier's does.
 TEST(ProgramFacts, ReservationsComeFromTheCountersGiven) {
   LineRecord reservation;
-  reservation.pattern_key = kPatterns[38].key.view();  // [@]
+  reservation.pattern = 38;  // [@]
   set_kind(reservation, RecordKind::equ);
   LineRecord failed = reservation;
   set_kind(failed, RecordKind::error);

@@ -31,8 +31,8 @@ TEST_P(MatchStatement, TakesTheFirstFittingEntryAndPacksItsOperands) {
   record.operand1 = record.operand2 = record.operand3 = "stale";
   const PatternEntry* entry = match_statement(record);
   EXPECT_EQ(entry != nullptr ? entry->text : std::string_view(), c.pattern);
-  // The record keeps the key that leads back to the form's instruction.
-  EXPECT_EQ(record.pattern_key, entry != nullptr ? entry->key.view() : std::string_view());
+  // The record keeps the entry it fitted.
+  EXPECT_EQ(pattern_of(record), entry);
   if (*c.pattern == '\0') {
     EXPECT_EQ(record.error, "syntax error");
     EXPECT_EQ(record.kind, "");
@@ -85,10 +85,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MatchStatement, EmptyStatementIsARemark) {
   LineRecord record;
   record.error = "stale";
-  record.pattern_key = "stale";
+  record.pattern = 3;
   match_statement(record);
   EXPECT_EQ(record.kind, "rem");
-  EXPECT_EQ(record.pattern_key, "");
+  EXPECT_EQ(record.pattern, std::nullopt);
   EXPECT_EQ(record.error, "");
 }
 
@@ -129,12 +129,13 @@ TEST(MatchStatement, StaleFieldsDoNotChangeTheFit) {
       LineRecord record;
       record.statement = statement;
       record.operand1 = record.operand2 = record.operand3 = "stale";
-      record.error = record.kind = record.pattern_key = "stale";
+      record.error = record.kind = "stale";
+      record.pattern = 7;
       match_statement(record);
-      EXPECT_EQ(record.pattern_key, expected.pattern_key) << statement;
+      EXPECT_EQ(record.pattern, expected.pattern) << statement;
       EXPECT_EQ(record.error, expected.error) << statement;
       EXPECT_EQ(record.kind, expected.kind) << statement;
-      if (!expected.pattern_key.empty()) {
+      if (expected.pattern) {
         EXPECT_EQ(record.operand1, expected.operand1) << statement;
         EXPECT_EQ(record.operand2, expected.operand2) << statement;
         EXPECT_EQ(record.operand3, expected.operand3) << statement;
@@ -199,7 +200,7 @@ void expect_fit(const std::string& statement, const PatternEntry& entry,
   ASSERT_NE(fitted, nullptr) << '"' << statement << "\" fits no entry";
   EXPECT_EQ(fitted, &entry) << '"' << statement << "\" fits " << fitted->text << ", not "
                             << entry.text;
-  EXPECT_EQ(record.pattern_key, entry.key.view()) << statement;
+  EXPECT_EQ(pattern_of(record), &entry) << statement;
   const std::array<std::string, 3> got{record.operand1, record.operand2, record.operand3};
   for (std::size_t n = 0; n < got.size(); ++n) {
     EXPECT_EQ(got[n], n < operands.size() ? operands[n] : "") << statement << " operand " << n + 1;

@@ -95,7 +95,7 @@ TEST(PatternTable, EveryKeyLeadsBackToItsFirstEntry) {
     EXPECT_EQ(found->word, entries[i].word) << i;
     EXPECT_EQ(found->literal_word, entries[i].literal_word) << i;
     EXPECT_EQ(found->mnemonic, entries[i].mnemonic) << i;
-    EXPECT_EQ(pattern_type_of_key(entries[i].key.view()), entries[i].type) << i;
+    EXPECT_EQ(pattern_number(entries[i]), i);
   }
   for (const std::string_view key : {std::string_view(), std::string_view("N0F00INC"),
                                      std::string_view("n0f00inc "), std::string_view("N0F00INC  "),
@@ -103,11 +103,6 @@ TEST(PatternTable, EveryKeyLeadsBackToItsFirstEntry) {
                                      std::string_view("\xFF"
                                                       "0000    ")}) {
     EXPECT_EQ(pattern_of_key(key), nullptr) << '"' << key << '"';
-  }
-  // The type alone is read from the letter.
-  for (const std::string_view key : {std::string_view(), std::string_view("n0f00inc "),
-                                     std::string_view("X0000    "), std::string_view("\xFF")}) {
-    EXPECT_EQ(pattern_type_of_key(key), PatternType::none) << '"' << key << '"';
   }
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/record_table.h"
 #include "resources/system_texts.h"
 #include "support/line_record.h"
 #include "test_support.h"

@@ -113,9 +113,9 @@ void expect_same_as_matcher(const std::string& statement) {
                             << notation().forms[*pick.form].label;
     return;
   }
-  ASSERT_TRUE(pick.form) << "\"" << statement << "\" fits " << record.pattern_key
+  ASSERT_TRUE(pick.form) << "\"" << statement << "\" fits " << pattern_of(record)->text
                          << ", the editors take no form";
-  EXPECT_EQ(pattern_entries()[*pick.form].key.view(), record.pattern_key.view())
+  EXPECT_EQ(pattern_entries()[*pick.form].key.view(), pattern_of(record)->key.view())
       << "\"" << statement << "\": the editors take " << notation().forms[*pick.form].label;
   const std::array<std::string, 3> operands{record.operand1, record.operand2, record.operand3};
   for (std::size_t i = 0; i < operands.size(); ++i) {
