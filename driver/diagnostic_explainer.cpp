@@ -65,18 +65,19 @@ std::optional<ColumnSpan> whole_statement(std::string_view source_line) {
   return span_in_statement(line, 0, line.statement.text.size());
 }
 
-// The record's operands as the statement writes them, before pass 3
-// evaluated them.
+// The record's operands as its statement writes them: the passes rewrite
+// the record's own (numbers as hexadecimal, terms as values).
 struct Written {
   std::string operand1;
   std::string operand2;
 };
 
 Written written_operands(const LineRecord& record) {
-  LineRecord fresh;
-  fresh.statement = record.statement;
-  match_statement(fresh);
-  Written written{std::string(fresh.operand1), std::string(fresh.operand2)};
+  const PatternEntry* entry = pattern_of(record);
+  if (entry == nullptr) return {};
+  const std::array<std::string_view, 3> operands =
+      korva::written_operands(*entry, record.statement);
+  Written written{std::string(operands[0]), std::string(operands[1])};
   collapse_blanks(written.operand1);
   collapse_blanks(written.operand2);
   return written;

@@ -235,6 +235,19 @@ Fitting find_fitting(std::string_view statement) {
   return {};
 }
 
+}  // namespace
+
+std::array<std::string_view, 3> written_operands(const PatternEntry& entry,
+                                                 std::string_view statement) {
+  const UpperStatement upper(statement);
+  Operands operands;
+  if (try_entry(entry, statement, upper.view(), operands) != Fit::fits) return {};
+  pack_left(operands);
+  return operands;
+}
+
+namespace {
+
 void clear_match_fields(LineRecord& record) {
   record.error.clear();
   record.pattern.reset();

@@ -2,6 +2,9 @@
 // statement's operand texts out of it.
 #pragma once
 
+#include <array>
+#include <string_view>
+
 #include "patterns/pattern_table.h"
 #include "support/line_record.h"
 
@@ -12,5 +15,12 @@ namespace korva {
 // "syntax error", and any other the pattern key and its operands, packed to
 // the left in operand 1 to 3. Returns the entry that fitted, if one did.
 const PatternEntry* match_statement(LineRecord& record);
+
+// The operands of a statement that `entry` fits, as the statement writes
+// them and packed to the left as the match packs them; all empty where the
+// entry does not fit. For a record whose passes have rewritten its operands
+// (numbers as hexadecimal, terms as values), from its statement and entry.
+std::array<std::string_view, 3> written_operands(const PatternEntry& entry,
+                                                 std::string_view statement);
 
 }  // namespace korva

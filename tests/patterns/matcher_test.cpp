@@ -266,5 +266,26 @@ TEST(MatchStatement, ShiftJisOperandsKeepTheirBytes) {
   }
 }
 
+// The operands a known entry cuts from a statement are the ones the match
+// cut; an entry that does not fit the statement cuts none.
+TEST(WrittenOperands, AKnownEntryCutsWhatTheMatchCut) {
+  for (const char* statement : {"W+(COUNT)>F", "ORG 50", "DE 300", "\\XYZ1", "EQU  COUNT+1",
+                                "(PORTA)_bit3<1", "===->LOOP", "RET 5>W", "SWAP (X)", "RAM=20h"}) {
+    LineRecord record;
+    record.statement = statement;
+    const PatternEntry* entry = match_statement(record);
+    ASSERT_NE(entry, nullptr) << statement;
+    const std::array<std::string_view, 3> written = written_operands(*entry, statement);
+    EXPECT_EQ(written[0], record.operand1.view()) << statement;
+    EXPECT_EQ(written[1], record.operand2.view()) << statement;
+    EXPECT_EQ(written[2], record.operand3.view()) << statement;
+  }
+  const PatternEntry& bit_set = kPatterns[23];  // @_BIT@<1
+  for (const std::string_view statement : {"ORG 50", "(PORTA)_BIT3<0", ""}) {
+    EXPECT_EQ(written_operands(bit_set, statement), (std::array<std::string_view, 3>{}))
+        << statement;
+  }
+}
+
 }  // namespace
 }  // namespace korva
