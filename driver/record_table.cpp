@@ -99,8 +99,9 @@ std::string_view stored_text(const Field& field) {
   return text.substr(0, text.find('\0'));
 }
 
+// Never a null view: it is copied with memcpy, which takes no null pointer.
 std::string_view stored_key(const std::optional<std::uint8_t>& pattern) {
-  return pattern ? pattern_entries()[*pattern].key.view() : std::string_view();
+  return pattern ? pattern_entries()[*pattern].key.view() : std::string_view("");
 }
 
 // In the interned fields the pattern is one byte: its place + 1, or 0.
