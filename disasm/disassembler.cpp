@@ -351,6 +351,9 @@ class Disassembler {
         break;
       case WordFlow::leave:
       case WordFlow::no_form:
+      case WordFlow::relative_jump:
+      case WordFlow::computed_jump:
+      case WordFlow::restart:
         break;
     }
     if (writes_pcl(decoded_[i])) reach_table(i + 1, arrive);

@@ -1,24 +1,37 @@
 #include "patterns/instruction_set.h"
 
+#include <array>
+#include <string>
+
 namespace korva {
 
-const Instruction* find_instruction(std::uint32_t word) {
+const Instruction* find_instruction(std::uint32_t word, CoreFamily family) {
   if (word > 0x3FFF) return nullptr;
-  for (const Instruction& instruction : kInstructionSet) {
+  for (const Instruction& instruction : instruction_set(family)) {
     if ((word & instruction.mask) == (instruction.opcode & instruction.mask)) return &instruction;
   }
   return nullptr;
 }
 
-std::string_view instruction_name(std::uint32_t word) {
-  const Instruction* instruction = find_instruction(word);
+std::string_view instruction_name(std::uint32_t word, CoreFamily family) {
+  const Instruction* instruction = find_instruction(word, family);
   return instruction ? instruction->mnemonic : "no instruction";
 }
 
-DecodedWord decode_word(std::uint16_t word) {
+namespace {
+
+// A field of `bits` bits read as a two's-complement number.
+std::int16_t signed_field(std::uint16_t word, unsigned bits) {
+  const int field = word & ((1 << bits) - 1);
+  return static_cast<std::int16_t>(field >= (1 << (bits - 1)) ? field - (1 << bits) : field);
+}
+
+}  // namespace
+
+DecodedWord decode_word(std::uint16_t word, CoreFamily family) {
   DecodedWord decoded;
   decoded.word = word;
-  decoded.instruction = find_instruction(word);
+  decoded.instruction = find_instruction(word, family);
   if (!decoded.instruction) return decoded;
   decoded.flow = decoded.instruction->flow;
   const auto low_byte = static_cast<std::uint8_t>(word & 0xFF);
@@ -43,6 +56,22 @@ DecodedWord decode_word(std::uint16_t word) {
       break;
     case OperandKind::address:
       decoded.target = word & operand_bits(OperandKind::address);
+      break;
+    case OperandKind::bank:
+    case OperandKind::page:
+      decoded.literal =
+          static_cast<std::uint8_t>(word & operand_bits(decoded.instruction->operands));
+      break;
+    case OperandKind::relative:
+      decoded.offset = signed_field(word, 9);
+      break;
+    case OperandKind::fsr_offset:
+      decoded.fsr = static_cast<std::uint8_t>((word >> 6) & 1);
+      decoded.offset = signed_field(word, 6);
+      break;
+    case OperandKind::fsr_mode:
+      decoded.fsr = static_cast<std::uint8_t>((word >> 2) & 1);
+      decoded.mode = static_cast<std::uint8_t>(word & 3);
       break;
   }
   return decoded;
@@ -78,14 +107,35 @@ std::string operand_text(const DecodedWord& decoded) {
       return h_number(*decoded.literal, 2);
     case OperandKind::address:
       return h_number(decoded.target, 3);
+    case OperandKind::bank:
+    case OperandKind::page:
+      return h_number(*decoded.literal, 2);
+    case OperandKind::relative: {
+      // From the word itself, as MPASM writes it: the offset counts from the next.
+      const int from_here = *decoded.offset + 1;
+      return from_here < 0 ? "$" + std::to_string(from_here) : "$+" + std::to_string(from_here);
+    }
+    case OperandKind::fsr_offset: {
+      const std::string fsr = "FSR" + std::to_string(*decoded.fsr);
+      if (decoded.instruction->opcode == opcode_of("ADDFSR", CoreFamily::enhanced)) {
+        return fsr + "," + std::to_string(*decoded.offset);
+      }
+      return std::to_string(*decoded.offset) + "[" + fsr + "]";
+    }
+    case OperandKind::fsr_mode: {
+      const std::string fsr = "FSR" + std::to_string(*decoded.fsr);
+      static constexpr std::array<std::string_view, 4> kBefore = {"++", "--", "", ""};
+      static constexpr std::array<std::string_view, 4> kAfter = {"", "", "++", "--"};
+      return std::string(kBefore[*decoded.mode]) + fsr + std::string(kAfter[*decoded.mode]);
+    }
   }
   return {};
 }
 
 }  // namespace
 
-std::string standard_mnemonic(std::uint16_t word) {
-  const DecodedWord decoded = decode_word(word);
+std::string standard_mnemonic(std::uint16_t word, CoreFamily family) {
+  const DecodedWord decoded = decode_word(word, family);
   if (!decoded.instruction) return "no instruction";
   std::string text(decoded.instruction->mnemonic);
   const std::string operands = operand_text(decoded);

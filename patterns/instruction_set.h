@@ -1,5 +1,5 @@
-// The mid-range instruction set: the one description of what each 14-bit
-// program word is. The pattern table says how the notation writes an
+// The mid-range instruction sets, classic and enhanced: the one description
+// of what each 14-bit program word is. The pattern table says how the notation writes an
 // instruction; this table says which words an instruction has, what its
 // operands are and where the program goes after it. Every decoder, every
 // printer of mnemonics and every skip test reads it.
@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,18 @@ enum class OperandKind : unsigned char {
   literal,           // k in the low 8 bits
   address,           // the low 11 bits of a program address (GOTO, CALL)
   port,              // the port register of TRIS, 5 to 7
+  // The enhanced core's:
+  bank,        // the bank in the low 5 bits (MOVLB)
+  page,        // PCLATH's 7 bits (MOVLP)
+  relative,    // a 9-bit signed offset from the next word (BRA)
+  fsr_offset,  // FSRn in bit 6 and a 6-bit signed offset (ADDFSR, MOVIW/MOVWI k[n])
+  fsr_mode,    // FSRn in bit 2 and the increment mode in bits 0 and 1 (MOVIW/MOVWI)
 };
+
+// The two cores of the mid-range chips. The enhanced one (the PIC12F1 and
+// PIC16F1 parts) adds 14 instructions in words the classic set leaves as
+// "don't care", so the two sets read some words differently.
+enum class CoreFamily : unsigned char { classic, enhanced };
 
 // Where the program goes after a word.
 enum class WordFlow : unsigned char {
@@ -32,6 +44,10 @@ enum class WordFlow : unsigned char {
   call,     // to the address, and back after it (CALL)
   leave,    // back to the caller (RETURN, RETLW, RETFIE)
   no_form,  // nowhere known: the word is no instruction
+  // The enhanced core's:
+  relative_jump,  // to the next word plus the offset (BRA)
+  computed_jump,  // to the next word plus W (BRW), which tables follow
+  restart,        // to the reset vector, with the chip reset (RESET)
 };
 
 struct Instruction {
@@ -64,6 +80,16 @@ constexpr std::uint16_t operand_bits(OperandKind kind) {
     case OperandKind::address:
       return 0x07FF;
     case OperandKind::port:
+      return 0x0007;
+    case OperandKind::bank:
+      return 0x001F;
+    case OperandKind::page:
+      return 0x007F;
+    case OperandKind::relative:
+      return 0x01FF;
+    case OperandKind::fsr_offset:
+      return 0x007F;
+    case OperandKind::fsr_mode:
       return 0x0007;
   }
   return 0;
@@ -119,19 +145,93 @@ inline constexpr std::array<Instruction, kInstructionCount> kInstructionSet = []
   }};
 }();
 
+inline constexpr std::size_t kEnhancedInstructionCount = 53;
+
+// The enhanced core's 49 instructions (MOVIW and MOVWI in two forms each)
+// with OPTION and TRIS, which its chips still decode. The classic
+// instructions keep their words; the literal operations lose the "don't
+// care" bits of their masks, where the new instructions sit, and so do NOP
+// (0020 to 003F is MOVLB) and CLRW (0100 to 0103 only).
+inline constexpr std::array<Instruction, kEnhancedInstructionCount> kEnhancedInstructionSet = [] {
+  using enum OperandKind;
+  using enum WordFlow;
+  return std::array<Instruction, kEnhancedInstructionCount>{{
+      {"NOP", 0x0000, 0x3FFF, none, next},
+      {"RESET", 0x0001, 0x3FFF, none, restart},
+      {"RETURN", 0x0008, 0x3FFF, none, leave},
+      {"RETFIE", 0x0009, 0x3FFF, none, leave},
+      {"CALLW", 0x000A, 0x3FFF, none, next},
+      {"BRW", 0x000B, 0x3FFF, none, computed_jump},
+      {"MOVIW", 0x0010, 0x3FF8, fsr_mode, next},
+      {"MOVWI", 0x0018, 0x3FF8, fsr_mode, next},
+      {"MOVLB", 0x0020, 0x3FE0, bank, next},
+      {"OPTION", 0x0062, 0x3FFF, none, next},
+      {"SLEEP", 0x0063, 0x3FFF, none, next},
+      {"CLRWDT", 0x0064, 0x3FFF, none, next},
+      {"TRIS", 0x0064, 0x3FFC, port, next},
+      {"MOVWF", 0x0080, 0x3F80, file, next},
+      {"CLRW", 0x0100, 0x3FFC, none, next},
+      {"CLRF", 0x0180, 0x3F80, file, next},
+      {"SUBWF", 0x0200, 0x3F00, file_destination, next},
+      {"DECF", 0x0300, 0x3F00, file_destination, next},
+      {"IORWF", 0x0400, 0x3F00, file_destination, next},
+      {"ANDWF", 0x0500, 0x3F00, file_destination, next},
+      {"XORWF", 0x0600, 0x3F00, file_destination, next},
+      {"ADDWF", 0x0700, 0x3F00, file_destination, next},
+      {"MOVF", 0x0800, 0x3F00, file_destination, next},
+      {"COMF", 0x0900, 0x3F00, file_destination, next},
+      {"INCF", 0x0A00, 0x3F00, file_destination, next},
+      {"DECFSZ", 0x0B00, 0x3F00, file_destination, skip},
+      {"RRF", 0x0C00, 0x3F00, file_destination, next},
+      {"RLF", 0x0D00, 0x3F00, file_destination, next},
+      {"SWAPF", 0x0E00, 0x3F00, file_destination, next},
+      {"INCFSZ", 0x0F00, 0x3F00, file_destination, skip},
+      {"BCF", 0x1000, 0x3C00, file_bit, next},
+      {"BSF", 0x1400, 0x3C00, file_bit, next},
+      {"BTFSC", 0x1800, 0x3C00, file_bit, skip},
+      {"BTFSS", 0x1C00, 0x3C00, file_bit, skip},
+      {"CALL", 0x2000, 0x3800, address, call},
+      {"GOTO", 0x2800, 0x3800, address, jump},
+      {"MOVLW", 0x3000, 0x3F00, literal, next},
+      {"ADDFSR", 0x3100, 0x3F80, fsr_offset, next},
+      {"MOVLP", 0x3180, 0x3F80, page, next},
+      {"BRA", 0x3200, 0x3E00, relative, relative_jump},
+      {"RETLW", 0x3400, 0x3F00, literal, leave},
+      {"LSLF", 0x3500, 0x3F00, file_destination, next},
+      {"LSRF", 0x3600, 0x3F00, file_destination, next},
+      {"ASRF", 0x3700, 0x3F00, file_destination, next},
+      {"IORLW", 0x3800, 0x3F00, literal, next},
+      {"ANDLW", 0x3900, 0x3F00, literal, next},
+      {"XORLW", 0x3A00, 0x3F00, literal, next},
+      {"SUBWFB", 0x3B00, 0x3F00, file_destination, next},
+      {"SUBLW", 0x3C00, 0x3F00, literal, next},
+      {"ADDWFC", 0x3D00, 0x3F00, file_destination, next},
+      {"ADDLW", 0x3E00, 0x3F00, literal, next},
+      {"MOVIW", 0x3F00, 0x3F80, fsr_offset, next},
+      {"MOVWI", 0x3F80, 0x3F80, fsr_offset, next},
+  }};
+}();
+
+constexpr std::span<const Instruction> instruction_set(CoreFamily family) {
+  if (family == CoreFamily::enhanced) return kEnhancedInstructionSet;
+  return kInstructionSet;
+}
+
 // The instruction a word encodes; none for a word that is no instruction
-// (3B00 to 3BFF, the unused words below 0080, anything above 3FFF).
-const Instruction* find_instruction(std::uint32_t word);
+// (classic: 3B00 to 3BFF, the unused words below 0080; anything above 3FFF).
+const Instruction* find_instruction(std::uint32_t word, CoreFamily family = CoreFamily::classic);
 
 // The mnemonic of the instruction a word encodes, or "no instruction".
-std::string_view instruction_name(std::uint32_t word);
+std::string_view instruction_name(std::uint32_t word, CoreFamily family = CoreFamily::classic);
 
 // The opcode of a mnemonic, for the tables built from this one at compile
 // time: an unknown name reads through a null pointer, which stops the build.
-consteval std::uint16_t opcode_of(std::string_view mnemonic) {
+// MOVIW and MOVWI name their first form.
+consteval std::uint16_t opcode_of(std::string_view mnemonic,
+                                  CoreFamily family = CoreFamily::classic) {
   const Instruction* named = nullptr;
-  for (const Instruction& instruction : kInstructionSet) {
-    if (instruction.mnemonic == mnemonic) named = &instruction;
+  for (const Instruction& instruction : instruction_set(family)) {
+    if (instruction.mnemonic == mnemonic && named == nullptr) named = &instruction;
   }
   return named->opcode;
 }
@@ -160,9 +260,13 @@ struct DecodedWord {
   std::uint16_t target = 0;             // the low 11 bits of GOTO and CALL
   bool sets_bit = false;                // BSF
   bool clears_bit = false;              // BCF
+  // The enhanced core's operands:
+  std::optional<std::int16_t> offset;  // BRA's from the next word; ADDFSR's, MOVIW/MOVWI k[n]'s
+  std::optional<std::uint8_t> fsr;     // FSR0 or FSR1: 0 or 1
+  std::optional<std::uint8_t> mode;    // MOVIW/MOVWI: ++FSRn, --FSRn, FSRn++, FSRn-- as 0 to 3
 };
 
-DecodedWord decode_word(std::uint16_t word);
+DecodedWord decode_word(std::uint16_t word, CoreFamily family = CoreFamily::classic);
 
 // Whether a decoded word is the instruction with this opcode:
 // `decodes_as(decoded, opcode_of("RETLW"))`.
@@ -173,6 +277,8 @@ constexpr bool decodes_as(const DecodedWord& decoded, std::uint16_t opcode) {
 // The word in the mnemonics of the instruction set ("BSF 03h,5",
 // "MOVLW 0FFh", "TRIS 06h"), for remarks and hovers; "no instruction" for a
 // word without one.
-std::string standard_mnemonic(std::uint16_t word);
+// Enhanced words as MPASM writes them: "MOVLB 01h", "BRA $+3" (from the
+// word itself), "ADDFSR FSR1,-1", "MOVIW FSR0++", "MOVWI -2[FSR1]".
+std::string standard_mnemonic(std::uint16_t word, CoreFamily family = CoreFamily::classic);
 
 }  // namespace korva
