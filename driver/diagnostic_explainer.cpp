@@ -12,17 +12,12 @@
 #include "patterns/pattern_table.h"
 #include "resources/system_texts.h"
 #include "source/line_layout.h"
+#include "support/names.h"
 #include "support/text.h"
 #include "symbols/macro_expander.h"
 
 namespace korva {
 namespace {
-
-bool is_name_char(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
-         byte >= 0x80;
-}
 
 // A source line taken apart, with its statement collapsed as the record
 // holds it.
@@ -45,11 +40,7 @@ ColumnSpan raw_span(std::size_t begin, std::size_t end) {
 std::size_t find_word(std::string_view within, std::string_view text, std::size_t from) {
   const std::size_t first = within.find(text, from);
   for (std::size_t at = first; at != std::string_view::npos; at = within.find(text, at + 1)) {
-    const std::size_t after = at + text.size();
-    const bool starts = at == 0 || !is_name_char(within[at - 1]) || !is_name_char(text.front());
-    const bool ends =
-        after == within.size() || !is_name_char(within[after]) || !is_name_char(text.back());
-    if (starts && ends) return at;
+    if (stands_apart(within, at, at + text.size())) return at;
   }
   return first;
 }

@@ -3,17 +3,11 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "support/names.h"
+
 namespace korva {
 
 namespace {
-
-// Bytes that may stand in a name: letters, digits, "_" and every byte of a
-// CP932 character beyond ASCII.
-bool in_name(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-         (c >= '0' && c <= '9') || c == '_';
-}
 
 bool starts_with_digit(std::string_view word) {
   return word[0] >= '0' && word[0] <= '9';
@@ -32,18 +26,6 @@ std::pair<std::size_t, std::size_t> line_around(std::string_view text, std::size
   const std::size_t start = feed == std::string_view::npos ? 0 : feed + 1;
   const std::size_t end = std::min(text.find('\n', start), text.size());
   return {start, end};
-}
-
-// Where `name` stands in `line` as a whole word, or npos.
-std::size_t find_word(std::string_view line, std::string_view name) {
-  for (std::size_t at = line.find(name); at != std::string_view::npos;
-       at = line.find(name, at + 1)) {
-    const std::size_t end = at + name.size();
-    if ((at == 0 || !in_name(line[at - 1])) && (end == line.size() || !in_name(line[end]))) {
-      return at;
-    }
-  }
-  return std::string_view::npos;
 }
 
 SymbolSpan span_at(const SourceMap& map, std::size_t line_start, std::size_t at,
@@ -65,7 +47,7 @@ SymbolFacts collect_symbol_facts(std::string_view text, const SourceMap& map,
     // `origin` is the position after the defining line.
     const std::size_t origin = std::min(symbol.origin, text.size());
     const auto [start, end] = line_around(text, origin == 0 ? 0 : origin - 1);
-    const std::size_t at = find_word(text.substr(start, end - start), name);
+    const std::size_t at = find_name(text.substr(start, end - start), name);
     if (at == std::string_view::npos) continue;
     defining_offsets.insert(start + at);
     facts.definitions.push_back(
@@ -89,12 +71,11 @@ SymbolFacts collect_symbol_facts(std::string_view text, const SourceMap& map,
       continue;
     }
     if (c == '\'' || c == '"') quoted = !quoted;
-    if (quoted || !in_name(c)) {
-      ++at;
+    if (quoted || !is_name_char_at(text, at)) {
+      at += cp932_char_size(text, at);
       continue;
     }
-    std::size_t end = at;
-    while (end < text.size() && in_name(text[end])) ++end;
+    const std::size_t end = name_end(text, at);
     const std::string_view word = text.substr(at, end - at);
     if (!starts_with_digit(word) && names.count(word) > 0 && defining_offsets.count(at) == 0) {
       facts.references.push_back(

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "source/line_layout.h"
+#include "support/names.h"
 #include "support/text.h"
 
 namespace korva::lsp {
@@ -62,12 +63,6 @@ std::string_view kind_text(NameKind kind) {
       return "macro";
   }
   return "name";
-}
-
-bool in_name(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-         (c >= '0' && c <= '9') || c == '_';
 }
 
 ProjectAnalysis::ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts)
@@ -189,7 +184,7 @@ void ProjectAnalysis::collect_blocks_and_calls() {
         subroutine = Block{NameKind::subroutine, s.substr(4), file, line, line};
       } else if (starts_with_nocase(s, "MACRO ")) {
         macro = Block{NameKind::macro, s.substr(6), file, line, line};
-      } else if (!s.empty() && std::all_of(s.begin(), s.end(), in_name)) {
+      } else if (is_name(s)) {
         calls.emplace_back(file, line);
       }
     }
@@ -229,10 +224,10 @@ void ProjectAnalysis::collect_bit_uses() {
            at = find_nocase(statement.substr(at + 1), "_BIT") == std::string_view::npos
                     ? std::string_view::npos
                     : at + 1 + find_nocase(statement.substr(at + 1), "_BIT")) {
-        if (at > 0 && in_name(statement[at - 1])) continue;
-        std::size_t end = at + 4;
-        while (end < statement.size() && in_name(statement[end])) ++end;
-        const std::string_view name = statement.substr(at + 4, end - at - 4);
+        // "_BIT" starts a name of its own, and the bit's name follows it.
+        const std::optional<NameSpan> word = korva::name_at(statement, at);
+        if (!word || word->begin != at) continue;
+        const std::string_view name = statement.substr(at + 4, word->end - at - 4);
         if (!name.empty() && names.count(name) > 0) {
           uses_.push_back(NameUse{std::string(name), Place{file, line, at + 4, name.size()}});
         }
@@ -252,12 +247,10 @@ std::optional<NameUse> ProjectAnalysis::name_at(std::size_t file, std::size_t li
   const LineLayout parts = layout_line(text);
   const std::size_t end = std::min(parts.remark_begin, text.size());
   if (column > end) return std::nullopt;
-  std::size_t begin = std::min(column, end);
-  if ((begin == end || !in_name(text[begin])) && begin > 0 && in_name(text[begin - 1])) --begin;
-  if (begin >= end || !in_name(text[begin])) return std::nullopt;
-  while (begin > 0 && in_name(text[begin - 1])) --begin;
-  std::size_t stop = begin;
-  while (stop < end && in_name(text[stop])) ++stop;
+  const std::optional<NameSpan> word = korva::name_at(text.substr(0, end), column);
+  if (!word) return std::nullopt;
+  std::size_t begin = word->begin;
+  const std::size_t stop = word->end;
   // "_BITNAME": the bit NAME after the notation's _BIT.
   if (stop - begin > 4 && find_nocase(text.substr(begin, 4), "_BIT") == 0) begin += 4;
   if (text[begin] >= '0' && text[begin] <= '9') return std::nullopt;

@@ -61,9 +61,6 @@ struct PlacedWord {
   std::uint32_t word = 0;
 };
 
-// The bytes a name is made of, as the symbol facts read names.
-bool in_name(char c);
-
 class ProjectAnalysis {
  public:
   ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts);

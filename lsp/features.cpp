@@ -9,6 +9,7 @@
 #include "patterns/instruction_set.h"
 #include "patterns/pattern_table.h"
 #include "support/line_record.h"
+#include "support/names.h"
 #include "support/text.h"
 #include "symbols/macro_table.h"
 #include "symbols/symbol_table.h"
@@ -90,15 +91,29 @@ std::string upper(std::string_view text) {
 
 bool valid_name(std::string_view name) {
   if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return false;
-  return std::all_of(name.begin(), name.end(), in_name);
+  return is_name(name);
 }
 
-// Words that a statement reads as notation, never as a name.
+// Words that a statement reads as notation, never as a name: the word each
+// form of the pattern table begins with (NOP, RET, SLEEP, SWAP, EQU, ORG,
+// SUB, END ...), the destinations W and F, M, and MACRO. A subroutine named
+// NOP would have its calls read as the instruction.
 bool reserved(std::string_view name) {
-  static constexpr std::string_view kReserved[] = {"W",     "F",   "M",   "SUB", "END",
-                                                   "MACRO", "EQU", "ORG", "DE",  "RAM"};
-  return std::any_of(std::begin(kReserved), std::end(kReserved),
-                     [&](std::string_view word) { return upper(name) == word; });
+  const std::string upper_name = upper(name);
+  if (upper_name == "W" || upper_name == "F" || upper_name == "M" || upper_name == "MACRO") {
+    return true;
+  }
+  for (const PatternEntry& entry : pattern_entries()) {
+    const std::string_view form = entry.text;
+    const std::size_t word_end = name_end(form, 0);
+    // Operations begin with W (W+@>@, WV@>@) or a register; their words
+    // of three letters and more (RET, SWAP) are notation.
+    const bool operation =
+        entry.type == PatternType::register_op || entry.type == PatternType::bit_op;
+    if (word_end == 0 || (operation && word_end < 3)) continue;
+    if (form.substr(0, word_end) == upper_name) return true;
+  }
+  return false;
 }
 
 std::size_t longest_name(NameKind kind) {
@@ -284,7 +299,12 @@ Server::Answer Server::rename(const Json& params) {
                 shown(definition.name) + " is a name of the chip's definitions");
   }
   const std::string new_name = utf8_to_cp932(*new_name_utf8);
-  if (!valid_name(new_name) || reserved(new_name) || cp932_to_utf8(new_name) != *new_name_utf8) {
+  if (reserved(new_name)) {
+    return fail(error_codes::kRequestFailed,
+                "'" + *new_name_utf8 +
+                    "' is a word of the notation (an instruction or a directive), not a name");
+  }
+  if (!valid_name(new_name) || cp932_to_utf8(new_name) != *new_name_utf8) {
     return fail(
         error_codes::kRequestFailed,
         "'" + *new_name_utf8 + "' is not a name: letters, digits and _ (not first a digit)");

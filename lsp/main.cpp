@@ -7,6 +7,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <csignal>
 #endif
 
 #include "lsp/message_stream.h"
@@ -40,6 +42,10 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
+#else
+  // A client that closes its end of the pipe ends the session, not the
+  // process by a signal: the failed write is seen below.
+  std::signal(SIGPIPE, SIG_IGN);
 #endif
   korva::lsp::ServerOptions options;
   if (const std::optional<std::filesystem::path> chips = korva::chip_directory(argv[0])) {
@@ -68,6 +74,6 @@ int main(int argc, char** argv) {
     if (!reader.has_buffered()) {
       for (const std::string& reply : server.idle()) send(reply);
     }
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return 0;  // the client is gone
   }
 }

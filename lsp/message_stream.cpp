@@ -45,6 +45,38 @@ std::optional<std::size_t> length_value(std::string_view text) {
   return value;
 }
 
+// Where a Content-Length field begins in `text` (any letter case), or npos.
+std::size_t find_length_field(std::string_view text, std::size_t from = 0) {
+  for (std::size_t at = from; at + kLengthField.size() < text.size(); ++at) {
+    if (is_length_field(text.substr(at, kLengthField.size())) &&
+        text[at + kLengthField.size()] == ':') {
+      return at;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// Where a whole header ("Content-Length: N", a line end, an empty line)
+// begins inside a body, or npos. JSON holds no raw line end inside a string
+// and no field name outside one, so in a body it can only be the next
+// message, swallowed by a length counted too long.
+std::size_t find_swallowed_header(std::string_view body) {
+  // A body begins as its own message; a header at its very start is its text.
+  for (std::size_t at = find_length_field(body, 1); at != std::string_view::npos;
+       at = find_length_field(body, at + 1)) {
+    const std::size_t line_end = body.find('\n', at);
+    if (line_end == std::string_view::npos) return std::string_view::npos;
+    const std::string_view value =
+        body.substr(at + kLengthField.size() + 1, line_end - at - kLengthField.size() - 1);
+    const std::string_view rest = body.substr(line_end + 1);
+    if (length_value(value.ends_with('\r') ? value.substr(0, value.size() - 1) : value) &&
+        (rest.starts_with("\r\n") || rest.starts_with("\n"))) {
+      return at;
+    }
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
 
 std::size_t MemorySource::read(char* buffer, std::size_t size) {
@@ -86,17 +118,18 @@ bool MessageReader::fill() {
 }
 
 // A header line without its line end (LF, or CR LF); false at the end of the
-// input before a whole line. A line longer than the limit is cut, its rest
-// skipped.
+// input before a whole line. Of a line longer than the limit the last bytes
+// are kept: a header after the rest of a broken message ends such a line.
 bool MessageReader::read_line(HeaderLine& line) {
   line = HeaderLine{};
   for (;;) {
     const std::size_t feed = buffer_.find('\n', position_);
     const std::size_t end = feed == std::string::npos ? buffer_.size() : feed;
-    const std::size_t room = kHeaderLineLimit - line.text.size();
-    const std::size_t piece = std::min(end - position_, room);
-    line.text.append(buffer_, position_, piece);
-    if (end - position_ > room) line.too_long = true;
+    line.text.append(buffer_, position_, end - position_);
+    if (line.text.size() > kHeaderLineLimit) {
+      line.text.erase(0, line.text.size() - kHeaderLineLimit);
+      line.too_long = true;
+    }
     if (feed != std::string::npos) {
       position_ = feed + 1;
       if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
@@ -137,6 +170,15 @@ Expected<std::string, ReadFailure> MessageReader::next() {
       if (any_header) break;
       continue;  // blank lines between messages
     }
+    // Bytes that are no header before a Content-Length field: the rest of a
+    // body whose length was counted short, or a body after a header without
+    // a length. They are skipped, and the next call reads from the field.
+    if (const std::size_t field = find_length_field(line.text);
+        field != std::string::npos && field > 0 && !any_header) {
+      buffer_.insert(position_, line.text.substr(field) + "\n");
+      return fail(ReadFailure::bad_header,
+                  "bytes that were no message were skipped, up to the next Content-Length");
+    }
     any_header = true;
     const std::size_t colon = line.text.find(':');
     if (line.too_long || colon == std::string::npos) {
@@ -167,7 +209,20 @@ Expected<std::string, ReadFailure> MessageReader::next() {
   std::string body;
   body.reserve(*length);
   if (!take(*length, &body)) {
+    // A length counted too long at the end of the input: the body may be
+    // whole all the same.
+    if (const std::size_t next = find_swallowed_header(body); next != std::string::npos) {
+      buffer_.insert(position_, body.substr(next));
+      body.resize(next);
+      return body;
+    }
     return fail(ReadFailure::truncated, "the input ended inside a message body");
+  }
+  // A length counted too long takes in the next message's header: the body
+  // ends there, and the next message is read from it.
+  if (const std::size_t next = find_swallowed_header(body); next != std::string::npos) {
+    buffer_.insert(position_, body.substr(next));
+    body.resize(next);
   }
   return body;
 }

@@ -142,7 +142,9 @@ std::vector<std::string> Server::handle(std::string_view body) {
     return {dumped(
         error_response(*id, error_codes::kServerNotInitialized, "the server is not initialized"))};
   }
-  if (shutdown_ && request) {
+  if (shutdown_) {
+    // After shutdown only exit counts: notifications change nothing.
+    if (!request) return {};
     return {dumped(error_response(*id, error_codes::kInvalidRequest, "the server is shut down"))};
   }
 

@@ -82,6 +82,23 @@ TEST(MessageReader, FramesAsClientsSendThem) {
       {"a body holding header-like bytes",
        "Content-Length: 23\r\n\r\nContent-Length: 5\r\n\r\n{}",
        {"Content-Length: 5\r\n\r\n{}"}},
+      // A length counted in characters for a body with 日本: the rest of the
+      // body is skipped up to the next message.
+      {"a length counted short",
+       "Content-Length: 10\r\n\r\n{\"a\":\"\xE6\x97\xA5\xE6\x9C\xAC\"}Content-Length: 2\r\n\r\n{}",
+       {"{\"a\":\"\xE6\x97\xA5\xE6", "!bad_header", "{}"}},
+      {"a length counted long",
+       "Content-Length: 30\r\n\r\n{}Content-Length: 2\r\n\r\n{}Content-Length: 3\r\n\r\n[1]",
+       {"{}", "{}", "[1]"}},
+      {"a length counted long at the end of the input",
+       "Content-Length: 90\r\n\r\n{}Content-Length: 2\r\n\r\n{}",
+       {"{}", "{}"}},
+      {"no length, its body, then a good message",
+       "Content-Type: x\r\n\r\n{\"id\":1}Content-Length: 2\r\n\r\n{}",
+       {"!bad_header", "!bad_header", "{}"}},
+      {"a long run of bytes that are no message",
+       std::string(20000, 'x') + "Content-Length: 2\r\n\r\n{}",
+       {"!bad_header", "{}"}},
   };
   for (const ReaderCase& c : cases) {
     EXPECT_EQ(read_all(c.input), c.expected) << c.name;

@@ -109,6 +109,14 @@ TEST(ServerProtocol, FollowsTheLifecycle) {
   EXPECT_EQ(code_of(Json{{"id", 4}, {"method", "shutdown"}}), 0);
   EXPECT_EQ(code_of(Json{{"id", 5}, {"method", "textDocument/hover"}}),
             error_codes::kInvalidRequest);
+  // A document opened after shutdown is not analysed: nothing is published.
+  const Json open{{"method", "textDocument/didOpen"},
+                  {"params", Json{{"textDocument", Json{{"uri", "file:///tmp/late.as"},
+                                                        {"languageId", "korva"},
+                                                        {"version", 1},
+                                                        {"text", "BAD BAD\n"}}}}}};
+  EXPECT_TRUE(server.handle(open.dump()).empty());
+  EXPECT_TRUE(server.idle().empty());
   EXPECT_FALSE(server.exit_requested());
   EXPECT_EQ(code_of(Json{{"method", "exit"}}), 0);
   EXPECT_TRUE(server.exit_requested());
@@ -198,6 +206,15 @@ TEST_F(ExampleProject, NavigatesAndRenamesNames) {
       {12, 9, "9LIVES", "not a name"},
       {12, 9, "A B", "not a name"},
       {12, 9, "W", "not a name"},
+      // A call of a subroutine renamed NOP would be the instruction.
+      {12, 9, "NOP", "word of the notation"},
+      {12, 9, "ret", "word of the notation"},
+      {12, 9, "RETI", "word of the notation"},
+      {12, 9, "SLEEP", "word of the notation"},
+      {12, 9, "CLRWDT", "word of the notation"},
+      {12, 9, "SWAP", "word of the notation"},
+      {12, 9, "EQU", "word of the notation"},
+      {12, 9, "MACRO", "word of the notation"},
       {8, 13, "TRISX", "chip"},
   };
   for (const Refusal& r : refusals) {
@@ -305,6 +322,38 @@ TEST(ServerDocuments, PublishesDiagnosticsOfTheBufferAsItChanges) {
   EXPECT_EQ(session.diagnostics(file).size(), 1u);
   session.notify("textDocument/didClose", Json{{"textDocument", Json{{"uri", uri_of_path(file)}}}});
   EXPECT_TRUE(session.diagnostics(file).empty());
+}
+
+// Names whose two-byte characters end in bytes that read as ASCII
+// punctuation: ー (81 5B), ソ (83 5C), 表 (95 5C), マ (83 7D).
+TEST(ServerDocuments, JapaneseNamesStayWhole) {
+  korva::testing::ScratchDir dir;
+  const std::filesystem::path file = dir.path() / "main.as";
+  const std::string loop = "\xE3\x83\xAB\xE3\x83\xBC\xE3\x83\x97";  // ループ
+  const std::string show = "\xE8\xA1\xA8\xE7\xA4\xBA";              // 表示
+  const std::string data = "\xE3\x83\x9E\xE3\x82\xBD";              // マソ
+  const std::string counter =
+      "\xE3\x82\xAB\xE3\x82\xA6\xE3\x83\xB3\xE3\x82\xBF\xE3\x83\xBC";  // カウンター
+  write_file(file, "");
+  Session session(dir.path());
+  session.open(file, data + " EQU 5\n" + loop + ":: W+" + data + ">W\n        " + show +
+                         "\n        ===->" + loop + "\nSUB " + show + "\n        RET\nEND SUB\n");
+  ASSERT_TRUE(session.diagnostics(file).empty()) << session.diagnostics(file).dump();
+  // The jump's target and the call lead to their definitions.
+  EXPECT_EQ(session.request("textDocument/definition", Session::at(file, 3, 14))["result"]["range"],
+            range(1, 0, 3));
+  EXPECT_EQ(session.request("textDocument/definition", Session::at(file, 2, 9))["result"]["range"],
+            range(4, 4, 6));
+  EXPECT_EQ(session.request("textDocument/definition", Session::at(file, 1, 8))["result"]["range"],
+            range(0, 0, 2));
+  EXPECT_NE(hover_text(session, file, 1, 8).find("value 0x05 (5)"), std::string::npos)
+      << hover_text(session, file, 1, 8);
+  // A rename to a name with 81 5B in it is a name like any other.
+  Json rename = Session::at(file, 1, 1);
+  rename["newName"] = counter;
+  const Json edits = session.request("textDocument/rename", rename);
+  ASSERT_EQ(edits["result"]["changes"][uri_of_path(file)].size(), 2u) << edits.dump();
+  EXPECT_EQ(edits["result"]["changes"][uri_of_path(file)][1]["range"], range(3, 13, 16));
 }
 
 TEST(ServerDocuments, ExplainsWithRelatedPlaces) {
