@@ -335,6 +335,51 @@ Server::Answer Server::rename(const Json& params) {
   return Json{{"changes", changes}};
 }
 
+// What a form of the notation writes, in the standard mnemonics:
+// "DECF f,d", "ADDWF f,d / ADDLW k", "BSF f,b", "directive ORG".
+std::string form_detail(const PatternEntry& entry) {
+  const auto places =
+      static_cast<std::size_t>(std::count(entry.text.begin(), entry.text.end(), '@'));
+  switch (entry.type) {
+    case PatternType::register_op: {
+      std::string detail;
+      if (entry.word) {
+        // A form with one operand place writes the result to the register.
+        const std::uint16_t word =
+            places == 1 ? static_cast<std::uint16_t>(*entry.word | kDestinationBit) : *entry.word;
+        const Instruction* instruction = find_instruction(word);
+        detail = std::string(instruction_name(word)) +
+                 (instruction != nullptr &&
+                          instruction->operands == OperandKind::file_destination && places > 1
+                      ? " f,d"
+                      : " f");
+      }
+      if (entry.literal_word) {
+        if (!detail.empty()) detail += " / ";
+        detail += std::string(instruction_name(*entry.literal_word)) + " k";
+      }
+      return detail;
+    }
+    case PatternType::bit_op:
+      return std::string(instruction_name(entry.word.value_or(0))) + " f,b";
+    case PatternType::branch:
+      return std::string(instruction_name(entry.word.value_or(0))) + " k";
+    case PatternType::inherent:
+      return std::string(instruction_name(entry.word.value_or(0)));
+    case PatternType::raw_words:
+      return "program words in hexadecimal";
+    default: {
+      // The operand place as "n": "ORG n", "[n]", "RAM=n".
+      std::string form;
+      for (const char c : entry.text) {
+        if (c == '@' && !form.empty() && form.back() >= 'A' && form.back() <= 'Z') form += ' ';
+        form += c == '@' ? 'n' : c;
+      }
+      return "directive " + form;
+    }
+  }
+}
+
 Server::Answer Server::completion(const Json& params) {
   Expected<Located, int> located = locate(params);
   if (!located) return std::move(located).failure();
@@ -356,7 +401,7 @@ Server::Answer Server::completion(const Json& params) {
     if (entry.type == PatternType::macro_end) continue;
     items.push_back(Json{{"label", std::string(entry.text)},
                          {"kind", 15},
-                         {"detail", "statement " + std::string(entry.mnemonic)},
+                         {"detail", form_detail(entry)},
                          {"insertText", snippet_of(entry.text)},
                          {"insertTextFormat", 2}});
   }

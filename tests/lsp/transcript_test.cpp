@@ -254,6 +254,29 @@ TEST_F(ExampleProject, OutlinesFoldsCompletesAndColours) {
   }
   EXPECT_EQ(outside.count("OUTER"), 0u);  // a local label of DELAY
   EXPECT_EQ(inside.count("OUTER"), 1u);
+  // The forms' details name what they write in the standard mnemonics.
+  std::map<std::string, std::string> details;
+  const Json completion = session.request("textDocument/completion", Session::at(source, 10, 8));
+  for (const Json& item : completion["result"]["items"]) {
+    if (item.contains("detail")) details[item["label"]] = item["detail"];
+  }
+  const std::pair<const char*, const char*> expected_details[] = {
+      {"@-1>@", "DECF f,d"},
+      {"@-1", "DECF f"},
+      {"@+1>@(Z)->", "INCFSZ f,d"},
+      {"W+@>@", "ADDWF f,d / ADDLW k"},
+      {"RET @>@", "RETLW k"},
+      {"00>@", "CLRF f"},
+      {"W>@", "MOVWF f"},
+      {"@_BIT@=1->", "BTFSS f,b"},
+      {"===->@", "GOTO k"},
+      {"SLEEP", "SLEEP"},
+      {"00>W", "CLRW"},
+      {"ORG@", "directive ORG n"},
+      {"[@]", "directive [n]"},
+      {"RAM=@", "directive RAM=n"},
+      {"\\@", "program words in hexadecimal"}};
+  for (const auto& [form, detail] : expected_details) EXPECT_EQ(details[form], detail) << form;
 
   const Json tokens =
       session.request("textDocument/semanticTokens/full", Session::at(source, 0, 0));
