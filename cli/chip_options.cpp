@@ -20,29 +20,13 @@ bool print_known_chips(const char* argv0) {
 }
 
 std::optional<std::filesystem::path> chip_file_for(const char* argv0, std::string_view chip) {
-  // A message names at most this many chips.
-  constexpr std::size_t kNamed = 12;
   const std::optional<std::filesystem::path> directory = chip_directory(argv0);
   if (directory) {
     if (std::optional<std::filesystem::path> file = find_chip(*directory, chip)) return file;
   }
   const std::vector<std::string> known =
       directory ? list_chips(*directory) : std::vector<std::string>{};
-  std::string text;
-  if (known.empty()) {
-    text = std::string("no chips are known (set ") + kChipDirectoryVariable + " to their folder)";
-  } else if (known.size() <= kNamed) {
-    text = "known chips:";
-    for (const std::string& name : known) text += " " + name;
-  } else {
-    const std::vector<std::string> nearest = nearest_chips(known, chip);
-    text = std::to_string(known.size()) + " chips are known (--list-chips lists them)";
-    if (!nearest.empty()) text += "; nearest:";
-    for (std::size_t i = 0; i < nearest.size() && i < kNamed; ++i) text += " " + nearest[i];
-    if (nearest.size() > kNamed) text += " ...";
-  }
-  std::fprintf(stderr, "korva-asm: unknown chip '%.*s'; %s\n", static_cast<int>(chip.size()),
-               chip.data(), text.c_str());
+  std::fprintf(stderr, "korva-asm: %s\n", unknown_chip_text(chip, known).c_str());
   return std::nullopt;
 }
 

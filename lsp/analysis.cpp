@@ -113,13 +113,14 @@ ProjectAnalysis::ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts
 }
 
 ProjectAnalysis::ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts,
-                                 std::string message)
-    : plan_(std::move(plan)), texts_(std::move(texts)) {
-  result_.outcome = ServiceOutcome::stopped;
-  result_.message = message;
+                                 std::string problem)
+    : ProjectAnalysis(std::move(plan), std::move(texts)) {
   Diagnostic diagnostic;
-  diagnostic.text = std::move(message);
-  result_.diagnostics.push_back(std::move(diagnostic));
+  diagnostic.severity = Severity::error;
+  const std::size_t last = plan_.paths.size() - 1;
+  diagnostic.where = SourceLocation{plan_.entries[last], 1, last};
+  diagnostic.text = std::move(problem);
+  result_.diagnostics.insert(result_.diagnostics.begin(), std::move(diagnostic));
 }
 
 void ProjectAnalysis::collect_definitions() {

@@ -64,9 +64,10 @@ struct PlacedWord {
 class ProjectAnalysis {
  public:
   ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts);
-  // A project one of whose sources cannot be read: not assembled, as
-  // korva-asm stops; `message` says which and why.
-  ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts, std::string message);
+  // The same, with an error about the project on the plan's last file: a
+  // source of the project that cannot be read, while this file is checked
+  // alone.
+  ProjectAnalysis(ProjectPlan plan, std::vector<SourceText> texts, std::string problem);
 
   const ProjectPlan& plan() const { return plan_; }
   const std::vector<SourceText>& texts() const { return texts_; }

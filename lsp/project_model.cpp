@@ -41,11 +41,13 @@ void find_project_files(const std::filesystem::path& folder, int depth, std::siz
   }
 }
 
+// The chip a plan names, put in front: the chip in the project's (or the
+// file's) name, else the client's chip as a default. A chip the project
+// names is never overridden.
 void add_chip(ProjectPlan& plan, const ChipSetting& setting, std::string_view name) {
   if (setting.chips_directory.empty()) return;
-  const std::string chip = !setting.chip.empty()
-                               ? setting.chip
-                               : chip_in_name(name, list_chips(setting.chips_directory));
+  std::string chip = chip_in_name(name, list_chips(setting.chips_directory));
+  if (chip.empty()) chip = setting.chip;
   if (chip.empty()) return;
   const std::optional<std::filesystem::path> file = find_chip(setting.chips_directory, chip);
   if (!file) return;

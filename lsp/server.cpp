@@ -1,8 +1,10 @@
 #include "lsp/server.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "lsp/uri.h"
+#include "project/chip_files.h"
 #include "project/source_files.h"
 #include "support/column_map.h"
 #include "system/file_io.h"
@@ -14,6 +16,7 @@ namespace {
 
 constexpr int kSeverityError = 1;
 constexpr int kSeverityWarning = 2;
+constexpr int kMessageTypeWarning = 2;
 constexpr int kMessageTypeLog = 4;
 // An editor lists no more than this many diagnostics of a file usefully;
 // the rest are counted in one more.
@@ -158,6 +161,9 @@ std::vector<std::string> Server::handle(std::string_view body) {
   if (request) {
     out.push_back(dumped(answer ? response(*id, std::move(*answer))
                                 : error_response(*id, answer.reason(), answer.message())));
+    // Messages for the user, after the answer that the client waits for.
+    std::move(notices_.begin(), notices_.end(), std::back_inserter(out));
+    notices_.clear();
   } else if (!answer && answer.reason() != error_codes::kMethodNotFound) {
     out.push_back(log_message(*method + ": " + answer.message()));
   }
@@ -241,6 +247,14 @@ Json Server::initialize(const Json& params) {
     if (const std::optional<std::string> folder = string_member(*settings, "chipsDirectory")) {
       chip_.chips_directory = std::filesystem::path(std::u8string(folder->begin(), folder->end()));
     }
+  }
+  if (!chip_.chip.empty() && !chip_.chips_directory.empty() &&
+      !find_chip(chip_.chips_directory, chip_.chip)) {
+    notices_.push_back(dumped(notification(
+        "window/showMessage",
+        Json{{"type", kMessageTypeWarning},
+             {"message", unknown_chip_text(chip_.chip, list_chips(chip_.chips_directory))}})));
+    chip_.chip.clear();
   }
   project_files_ = project_files(roots_, {});
 
@@ -394,23 +408,31 @@ std::shared_ptr<const ProjectAnalysis> Server::analysis_for(std::string_view uri
   }
   std::vector<SourceText> texts;
   std::string unreadable;
-  for (std::size_t i = 0; i < plan.paths.size(); ++i) {
+  for (std::size_t i = 0; i < plan.paths.size() && unreadable.empty(); ++i) {
     Expected<SourceText> text = source_text(plan.paths[i], plan.entries[i]);
-    if (!text) {
-      // The project is not assembled, as the assembler stops; the sources
-      // read so far still serve the requests about them.
+    if (text) {
+      texts.push_back(std::move(*text));
+    } else {
       unreadable = text.message();
-      plan.paths.resize(i);
-      plan.entries.resize(i);
-      break;
     }
-    texts.push_back(std::move(*text));
   }
-  if (texts.empty()) return nullptr;
-  cached.analysis = unreadable.empty()
-                        ? std::make_shared<const ProjectAnalysis>(std::move(plan), std::move(texts))
-                        : std::make_shared<const ProjectAnalysis>(std::move(plan), std::move(texts),
-                                                                  std::move(unreadable));
+  if (!unreadable.empty()) {
+    // The project cannot be assembled, as korva-asm stops on it; the file is
+    // checked alone meanwhile, and says so with korva-asm's message.
+    plan = plan_for(normal_path(*path), {}, chip_);
+    texts.clear();
+    for (std::size_t i = 0; i < plan.paths.size(); ++i) {
+      Expected<SourceText> text = source_text(plan.paths[i], plan.entries[i]);
+      if (!text) return nullptr;
+      texts.push_back(std::move(*text));
+    }
+    cached.analysis = std::make_shared<const ProjectAnalysis>(
+        std::move(plan), std::move(texts),
+        unreadable + " (the project cannot be assembled; this file is checked alone)");
+  } else {
+    if (texts.empty()) return nullptr;
+    cached.analysis = std::make_shared<const ProjectAnalysis>(std::move(plan), std::move(texts));
+  }
   cached.generation = generation_;
   return cached.analysis;
 }
@@ -423,7 +445,14 @@ std::vector<std::string> Server::idle() {
   for (const std::filesystem::path& path : changed) {
     if (done.count(path) > 0) continue;
     const std::shared_ptr<const ProjectAnalysis> analysis = analysis_for(uri_of_path(path));
-    if (!analysis) continue;
+    if (!analysis) {
+      // Neither open nor on disk any more (an unsaved document closed): what
+      // was published for it no longer holds.
+      out.push_back(
+          dumped(notification("textDocument/publishDiagnostics",
+                              Json{{"uri", uri_of_path(path)}, {"diagnostics", Json::array()}})));
+      continue;
+    }
     for (const std::filesystem::path& source : analysis->plan().paths) done.insert(source);
     std::vector<std::string> published = publish(*analysis);
     std::move(published.begin(), published.end(), std::back_inserter(out));

@@ -138,7 +138,8 @@ class Server {
   std::map<std::filesystem::path, Document> documents_;
   std::uint64_t generation_ = 0;
   std::map<std::filesystem::path, CachedAnalysis> analyses_;  // by the plan's key
-  std::set<std::filesystem::path> changed_;                   // documents changed since idle()
+  std::vector<std::string> notices_;         // messages for the user, sent after the next answer
+  std::set<std::filesystem::path> changed_;  // documents changed since idle()
   std::map<std::filesystem::path, std::set<std::string>> published_;  // uris per plan
   // The pattern table's notation, shared by every server.
   const syntax::Notation& notation_;

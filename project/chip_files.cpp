@@ -128,6 +128,25 @@ std::optional<std::filesystem::path> chip_directory(const char* argv0) {
                                                                    : std::filesystem::path()));
 }
 
+std::string unknown_chip_text(std::string_view chip, const std::vector<std::string>& known) {
+  // A message names at most this many chips.
+  constexpr std::size_t kNamed = 12;
+  std::string text = "unknown chip '" + std::string(chip) + "'; ";
+  if (known.empty()) {
+    text += std::string("no chips are known (set ") + kChipDirectoryVariable + " to their folder)";
+  } else if (known.size() <= kNamed) {
+    text += "known chips:";
+    for (const std::string& name : known) text += " " + name;
+  } else {
+    const std::vector<std::string> nearest = nearest_chips(known, chip);
+    text += std::to_string(known.size()) + " chips are known (--list-chips lists them)";
+    if (!nearest.empty()) text += "; nearest:";
+    for (std::size_t i = 0; i < nearest.size() && i < kNamed; ++i) text += " " + nearest[i];
+    if (nearest.size() > kNamed) text += " ...";
+  }
+  return text;
+}
+
 std::vector<std::string> nearest_chips(const std::vector<std::string>& known,
                                        std::string_view name) {
   const std::string wanted = canonical_chip_name(name);

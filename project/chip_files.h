@@ -58,6 +58,11 @@ std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std
 // chip_directories() that exists.
 std::optional<std::filesystem::path> chip_directory(const char* argv0);
 
+// Why a chip name finds no chip file, with the chips to take instead:
+// "unknown chip 'X'; 170 chips are known (--list-chips lists them);
+// nearest: 16F877 16F877A".
+std::string unknown_chip_text(std::string_view chip, const std::vector<std::string>& known);
+
 // The known chips whose names share the longest start with `name` (letter
 // case and a leading "PIC" aside), at least the family ("16F"), for a
 // name that is none of them.

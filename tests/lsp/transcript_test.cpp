@@ -128,6 +128,38 @@ TEST(ServerProtocol, FollowsTheLifecycle) {
   EXPECT_EQ(abrupt.exit_status(), 1);  // exit without shutdown
 }
 
+// A chip name the client gives that is no chip is said once, after the
+// answer to initialize, with the nearest chips; the projects' own chips count.
+TEST(ServerProtocol, AnUnknownChipIsSaidWithTheNearestOnes) {
+  const struct {
+    const char* chip;
+    const char* said;  // empty: nothing is said
+  } cases[] = {{"P16F877A", "unknown chip 'P16F877A'"},
+               {"XYZ123", "unknown chip 'XYZ123'"},
+               {"16F8777", "nearest: 16F877 16F877A"},
+               {"16f877a", ""}};
+  for (const auto& c : cases) {
+    Server server(ServerOptions{});
+    const Json initialize{
+        {"id", 1},
+        {"method", "initialize"},
+        {"params", Json{{"initializationOptions",
+                         Json{{"chip", c.chip}, {"chipsDirectory", KORVA_CHIP_SOURCES}}}}}};
+    const std::vector<std::string> replies = server.handle(initialize.dump());
+    ASSERT_FALSE(replies.empty()) << c.chip;
+    EXPECT_TRUE(Json::parse(replies.front()).contains("result")) << c.chip;
+    if (*c.said == '\0') {
+      EXPECT_EQ(replies.size(), 1u) << c.chip;
+      continue;
+    }
+    ASSERT_EQ(replies.size(), 2u) << c.chip;
+    const Json shown = Json::parse(replies[1]);
+    EXPECT_EQ(shown["method"], "window/showMessage");
+    EXPECT_NE(shown["params"]["message"].get<std::string>().find(c.said), std::string::npos)
+        << shown.dump();
+  }
+}
+
 class ExampleProject : public ::testing::Test {
  protected:
   const std::filesystem::path folder = kExamples / "blink16f877a";
@@ -377,6 +409,42 @@ TEST(ServerDocuments, JapaneseNamesStayWhole) {
   const Json edits = session.request("textDocument/rename", rename);
   ASSERT_EQ(edits["result"]["changes"][uri_of_path(file)].size(), 2u) << edits.dump();
   EXPECT_EQ(edits["result"]["changes"][uri_of_path(file)][1]["range"], range(3, 13, 16));
+}
+
+// An unsaved document that is not on disk takes its diagnostics with it.
+TEST(ServerDocuments, ClosingAnUnsavedNewDocumentClearsItsDiagnostics) {
+  korva::testing::ScratchDir dir;
+  const std::filesystem::path file = dir.path() / "never_saved.as";
+  Session session(dir.path());
+  session.open(file, "BAD BAD BAD\n");
+  ASSERT_EQ(session.diagnostics(file).size(), 1u);
+  session.notify("textDocument/didClose", Json{{"textDocument", Json{{"uri", uri_of_path(file)}}}});
+  EXPECT_TRUE(session.diagnostics(file).empty()) << session.diagnostics(file).dump();
+}
+
+// A project with an entry that is missing still speaks: the open document
+// says why the project cannot be assembled and is checked alone; once the
+// entry is there, the project counts again and the message goes.
+TEST(ServerDocuments, AProjectWithAMissingEntryStillSpeaks) {
+  korva::testing::ScratchDir dir;
+  write_file(dir.path() / "p.amk", "defs.inc\r\nmain.as\r\n");
+  const std::filesystem::path main = dir.path() / "main.as";
+  write_file(main, "START:: NOP\n        ===->START\n");
+  Session session(dir.path());
+  session.open_file(main);
+  Json diagnostics = session.diagnostics(main);
+  ASSERT_EQ(diagnostics.size(), 1u) << diagnostics.dump();
+  EXPECT_EQ(diagnostics[0]["severity"], 1);
+  const std::string message = diagnostics[0]["message"];
+  EXPECT_NE(message.find("defs.inc"), std::string::npos) << message;
+  EXPECT_NE(message.find("checked alone"), std::string::npos) << message;
+  // Requests keep answering.
+  EXPECT_EQ(session.request("textDocument/definition", Session::at(main, 1, 14))["result"]["range"],
+            range(0, 0, 5));
+  write_file(dir.path() / "defs.inc", "X EQU 1\n");
+  session.notify("workspace/didChangeWatchedFiles", Json{{"changes", Json::array()}});
+  session.notify("textDocument/didSave", Json{{"textDocument", Json{{"uri", uri_of_path(main)}}}});
+  EXPECT_TRUE(session.diagnostics(main).empty()) << session.diagnostics(main).dump();
 }
 
 TEST(ServerDocuments, ExplainsWithRelatedPlaces) {
