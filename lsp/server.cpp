@@ -7,6 +7,7 @@
 #include "project/chip_files.h"
 #include "project/source_files.h"
 #include "support/column_map.h"
+#include "support/utf8_text.h"
 #include "system/file_io.h"
 #include "system/glossed_text.h"
 #include "system/text_encoding.h"
@@ -111,11 +112,86 @@ std::string Server::log_message(std::string_view text) {
                              Json{{"type", kMessageTypeLog}, {"message", std::string(text)}}));
 }
 
-std::vector<std::string> Server::handle(std::string_view body) {
-  const Json message = Json::parse(body, nullptr, false);
-  if (message.is_discarded()) {
-    return {dumped(error_response(nullptr, error_codes::kParseError, "the message is no JSON"))};
+namespace {
+
+bool is_hex_digit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The value of a "\uXXXX" escape at `at`, if one stands there.
+std::optional<unsigned> unicode_escape(std::string_view body, std::size_t at) {
+  if (at + 6 > body.size() || body[at] != '\\' || body[at + 1] != 'u') return std::nullopt;
+  unsigned value = 0;
+  for (std::size_t i = at + 2; i < at + 6; ++i) {
+    if (!is_hex_digit(body[i])) return std::nullopt;
+    value = value * 16 + static_cast<unsigned>(body[i] <= '9'   ? body[i] - '0'
+                                               : body[i] <= 'F' ? body[i] - 'A' + 10
+                                                                : body[i] - 'a' + 10);
   }
+  return value;
+}
+
+// The body with U+FFFD for every byte that is no UTF-8 and every escaped
+// surrogate without its other half, which JSON parsers refuse whole.
+std::string mended_json(std::string_view body) {
+  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  std::string mended;
+  mended.reserve(body.size());
+  for (std::size_t at = 0; at < body.size();) {
+    if (const std::optional<unsigned> value = unicode_escape(body, at)) {
+      const std::optional<unsigned> next = unicode_escape(body, at + 6);
+      if (*value >= 0xD800 && *value <= 0xDBFF && next && *next >= 0xDC00 && *next <= 0xDFFF) {
+        mended.append(body.substr(at, 12));
+        at += 12;
+      } else {
+        mended += (*value >= 0xD800 && *value <= 0xDFFF) ? std::string_view("\\uFFFD")
+                                                         : body.substr(at, 6);
+        at += 6;
+      }
+    } else if (body[at] == '\\' && at + 1 < body.size()) {
+      mended.append(body.substr(at, 2));  // another escape, "\\" among them
+      at += 2;
+    } else if (static_cast<unsigned char>(body[at]) >= 0x80) {
+      const std::size_t length = utf8_length(body, at);
+      if (length == 0) {
+        mended += kReplacement;
+        ++at;
+      } else {
+        mended.append(body.substr(at, length));
+        at += length;
+      }
+    } else {
+      mended += body[at++];
+    }
+  }
+  return mended;
+}
+
+}  // namespace
+
+std::vector<std::string> Server::handle(std::string_view body) {
+  Json message = Json::parse(body, nullptr, false);
+  std::vector<std::string> notes;
+  if (message.is_discarded()) {
+    // Text that is no UTF-8 is kept with U+FFFD in its place, so that the
+    // server's copy of a document does not fall behind the editor's.
+    message = Json::parse(mended_json(body), nullptr, false);
+    if (message.is_discarded()) {
+      return {dumped(error_response(nullptr, error_codes::kParseError, "the message is no JSON"))};
+    }
+    notes.push_back(dumped(
+        notification("window/showMessage",
+                     Json{{"type", kMessageTypeWarning},
+                          {"message",
+                           "the editor sent text that is no UTF-8 (or half of a UTF-16 pair); "
+                           "it is kept with U+FFFD in its place"}})));
+  }
+  std::vector<std::string> out = handle_message(message);
+  std::move(notes.begin(), notes.end(), std::back_inserter(out));
+  return out;
+}
+
+std::vector<std::string> Server::handle_message(const Json& message) {
   const Json* id = member(message, "id");
   const std::optional<std::string> method = string_member(message, "method");
   const bool valid_id = id != nullptr && (id->is_string() || id->is_number_integer());

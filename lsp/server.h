@@ -85,6 +85,7 @@ class Server {
   using Answer = Expected<Json, int>;
   Answer dispatch(const std::string& method, const Json& params);
 
+  std::vector<std::string> handle_message(const Json& message);
   Json initialize(const Json& params);
   void did_open(const Json& params);
   void did_change(const Json& params);

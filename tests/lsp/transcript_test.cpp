@@ -52,7 +52,8 @@ TEST(ServerProtocol, AnswersMalformedMessagesWithErrors) {
       Json{{"textDocument", Json{{"uri", uri_of_path(missing)}}}, {"position", "here"}};
   const Case cases[] = {
       {"no JSON", "{\"jsonrpc\": \"2.0\", \"id\": 1, \"meth", error_codes::kParseError},
-      {"invalid UTF-8", "{\"id\":1,\"method\":\"\xFF\"}", error_codes::kParseError},
+      // Kept with U+FFFD (and said so): a method of that name is unknown.
+      {"invalid UTF-8", "{\"id\":1,\"method\":\"\xFF\"}", error_codes::kMethodNotFound},
       {"not an object", "[1, 2]", error_codes::kInvalidRequest},
       {"no method", R"({"jsonrpc":"2.0","id":1})", error_codes::kInvalidRequest},
       {"an id that is an object", R"({"id":{"a":1},"method":"shutdown"})",
@@ -89,8 +90,12 @@ TEST(ServerProtocol, AnswersMalformedMessagesWithErrors) {
       // A request with bad parameters is answered; a notification is not.
       for (const Json& reply : replies) EXPECT_FALSE(reply.contains("id")) << c.name;
     } else {
-      ASSERT_EQ(replies.size(), 1u) << c.name;
+      // The answer first; notifications for the user may follow it.
+      ASSERT_GE(replies.size(), 1u) << c.name;
       EXPECT_EQ(error_code(replies[0]), c.code) << c.name << ": " << replies[0].dump();
+      for (std::size_t i = 1; i < replies.size(); ++i) {
+        EXPECT_FALSE(replies[i].contains("id")) << c.name;
+      }
     }
   }
 }
@@ -158,6 +163,35 @@ TEST(ServerProtocol, AnUnknownChipIsSaidWithTheNearestOnes) {
     EXPECT_NE(shown["params"]["message"].get<std::string>().find(c.said), std::string::npos)
         << shown.dump();
   }
+}
+
+// Text that is no UTF-8, or an escaped half of a UTF-16 pair, is kept with
+// U+FFFD in its place instead of costing the whole message.
+TEST(ServerProtocol, TextThatIsNoUtf8IsKeptWithReplacements) {
+  korva::testing::ScratchDir dir;
+  Server server(ServerOptions{});
+  server.handle(R"({"id":1,"method":"initialize","params":{}})");
+  const std::string uri = uri_of_path(dir.path() / "odd.as");
+  for (const std::string& text : {std::string("BAD \\ud800 BAD\\n"), std::string("BAD \xFF BAD\\n"),
+                                  std::string("BAD \\udc00\\ud83d BAD\\n")}) {
+    std::string open = R"({"method":"textDocument/didOpen","params":{"textDocument":{"uri":")";
+    open += uri;
+    open += R"(","languageId":"korva","version":1,"text":")";
+    open += text;
+    open += R"("}}})";
+    const std::vector<std::string> replies = server.handle(open);
+    ASSERT_EQ(replies.size(), 1u) << text;
+    EXPECT_EQ(Json::parse(replies[0])["method"], "window/showMessage") << replies[0];
+    // The document was taken: its statement is analysed.
+    const std::vector<std::string> published = server.idle();
+    ASSERT_EQ(published.size(), 1u) << text;
+    EXPECT_EQ(Json::parse(published[0])["params"]["diagnostics"].size(), 1u) << published[0];
+  }
+  // A pair stays a pair.
+  const std::string pair = R"({"method":"textDocument/didOpen","params":{"textDocument":{"uri":")" +
+                           uri +
+                           R"(","languageId":"korva","version":2,"text":"NOP ; \ud83d\ude00\n"}}})";
+  EXPECT_TRUE(server.handle(pair).empty());
 }
 
 class ExampleProject : public ::testing::Test {

@@ -260,10 +260,10 @@ std::map<unsigned, std::string> gpdasm_names(const std::string& processor) {
     hex << ":00000001FF\n";
     hex.close();
     const std::string listing = (dir.path() / "words.txt").string();
-    EXPECT_EQ(std::system(("gpdasm -p" + processor + " '" + (dir.path() / "words.hex").string() +
-                           "' > '" + listing + "'")
-                              .c_str()),
-              0);
+    std::string command = "gpdasm -p" + processor;
+    command += " '" + (dir.path() / "words.hex").string();
+    command += "' > '" + listing + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
     std::ifstream in(listing);
     std::string line;
     while (std::getline(in, line)) {

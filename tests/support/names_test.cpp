@@ -27,7 +27,10 @@ TEST(Names, EveryTwoByteCharacterStaysInItsName) {
       if (trail == 0x7F) continue;
       const std::string character{static_cast<char>(lead), static_cast<char>(trail)};
       const std::string name = "A" + character + "B";
-      const std::string line = name + ":: W+(" + name + ")>W";
+      std::string line = name;
+      line += ":: W+(";
+      line += name;
+      line += ")>W";
       ASSERT_EQ(names_of(line), (std::vector<std::string>{name, "W", name, "W"}))
           << std::hex << lead << " " << trail;
       EXPECT_TRUE(is_name(character + character));
