@@ -3,6 +3,7 @@
 // folding and semantic tokens.
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 #include "lsp/server.h"
 #include "lsp/uri.h"
@@ -282,6 +283,74 @@ Server::Answer Server::prepare_rename(const Json& params) {
   return Json{{"range", range_of(analysis, name->use.at)}, {"placeholder", shown(name->use.name)}};
 }
 
+namespace {
+
+// The project's texts with `name` written at every place, in CP932.
+std::vector<SourceText> renamed_texts(const ProjectAnalysis& analysis, std::vector<Place> places,
+                                      std::string_view name) {
+  // From the last place back, so that the earlier places keep their offsets.
+  std::sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
+    return std::tie(a.file, a.line, a.column) > std::tie(b.file, b.line, b.column);
+  });
+  std::vector<std::string> bytes;
+  bytes.reserve(analysis.texts().size());
+  for (const SourceText& text : analysis.texts()) bytes.push_back(text.cp932());
+  for (const Place& place : places) {
+    const SourceText& text = analysis.texts()[place.file];
+    const auto offset =
+        static_cast<std::size_t>(text.cp932_line(place.line).data() - text.cp932().data()) +
+        place.column;
+    bytes[place.file].replace(offset, place.length, name);
+  }
+  std::vector<SourceText> texts;
+  texts.reserve(bytes.size());
+  for (std::string& text : bytes) texts.push_back(SourceText::from_file(std::move(text)));
+  return texts;
+}
+
+// Where a rename would change the program, said as the statement it
+// changes; none when the renamed project gives the same words at every
+// address and the same diagnostics, line for line.
+std::optional<std::string> rename_changes_program(const ProjectAnalysis& before,
+                                                  const ProjectAnalysis& after) {
+  const ServiceResult& was = before.result();
+  const ServiceResult& is = after.result();
+  const auto place_text = [&](std::size_t file, std::size_t line) {
+    return shown(before.plan().entries[file]) + ":" + std::to_string(line);
+  };
+  if (was.facts && is.facts && was.facts->image != is.facts->image) {
+    const std::string& a = was.facts->image;
+    const std::string& b = is.facts->image;
+    std::size_t at = 0;
+    while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+    const std::size_t word = at / 2;
+    std::string text = "the word at " + hex(static_cast<std::uint32_t>(word), 4) + " would change";
+    if (const std::optional<SourcePlace> place = was.facts->word_places.at(word)) {
+      text += " (" + place_text(place->file, place->line) + ")";
+    }
+    return text;
+  }
+  if (was.outcome != is.outcome) return std::string("the assembly would stop in pass 1");
+  const std::size_t shared = std::min(was.diagnostics.size(), is.diagnostics.size());
+  for (std::size_t i = 0; i <= shared; ++i) {
+    if (i == shared) {
+      if (was.diagnostics.size() == is.diagnostics.size()) return std::nullopt;
+      const Diagnostic& first = i < is.diagnostics.size() ? is.diagnostics[i] : was.diagnostics[i];
+      return "the diagnostics would change (" +
+             place_text(first.where.file_index, first.where.line) + ")";
+    }
+    const Diagnostic& a = was.diagnostics[i];
+    const Diagnostic& b = is.diagnostics[i];
+    if (a.kind != b.kind || a.severity != b.severity || a.where.file_index != b.where.file_index ||
+        a.where.line != b.where.line) {
+      return "the diagnostics would change (" + place_text(b.where.file_index, b.where.line) + ")";
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 Server::Answer Server::rename(const Json& params) {
   Expected<Located, int> located = locate(params);
   if (!located) return std::move(located).failure();
@@ -326,8 +395,16 @@ Server::Answer Server::rename(const Json& params) {
                                                  shown(analysis.plan().entries[other.at.file]) +
                                                  ":" + std::to_string(other.at.line + 1) + ")");
   }
+  // The renamed project must assemble to the same program: a name that
+  // another statement reads differently after it would change words.
+  const std::vector<Place> places = analysis.occurrences(definition);
+  const ProjectAnalysis renamed(analysis.plan(), renamed_texts(analysis, places, new_name));
+  if (const std::optional<std::string> change = rename_changes_program(analysis, renamed)) {
+    return fail(error_codes::kRequestFailed,
+                "renaming to '" + *new_name_utf8 + "' would change the program: " + *change);
+  }
   Json changes = Json::object();
-  for (const Place& place : analysis.occurrences(definition)) {
+  for (const Place& place : places) {
     const std::string uri = uri_of(analysis, place.file);
     if (!changes.contains(uri)) changes[uri] = Json::array();
     changes[uri].push_back(Json{{"range", range_of(analysis, place)}, {"newText", *new_name_utf8}});

@@ -481,6 +481,34 @@ TEST(ServerDocuments, AProjectWithAMissingEntryStillSpeaks) {
   EXPECT_TRUE(session.diagnostics(main).empty()) << session.diagnostics(main).dump();
 }
 
+// A rename is applied only when the renamed project gives the same program:
+// FFh is a name to the eye but a number to the assembler.
+TEST(ServerDocuments, ARenameThatWouldChangeTheProgramIsRefused) {
+  korva::testing::ScratchDir dir;
+  const std::filesystem::path file = dir.path() / "main.as";
+  write_file(file, "");
+  Session session(dir.path());
+  session.open(file, "K EQU 5\n        W+K>W\n");
+  const struct {
+    const char* name;
+    const char* refusal;  // empty: renamed
+  } cases[] = {{"FFh", "would change the program: the word at 0000 would change (main.as:2)"},
+               {"0FFh", "not a name"},
+               {"KK", ""}};
+  for (const auto& c : cases) {
+    Json rename = Session::at(file, 0, 0);
+    rename["newName"] = c.name;
+    const Json reply = session.request("textDocument/rename", rename);
+    if (*c.refusal == '\0') {
+      EXPECT_EQ(reply["result"]["changes"][uri_of_path(file)].size(), 2u) << reply.dump();
+      continue;
+    }
+    ASSERT_EQ(error_code(reply), error_codes::kRequestFailed) << c.name << reply.dump();
+    EXPECT_NE(reply["error"]["message"].get<std::string>().find(c.refusal), std::string::npos)
+        << reply.dump();
+  }
+}
+
 TEST(ServerDocuments, ExplainsWithRelatedPlaces) {
   korva::testing::ScratchDir dir;
   const std::filesystem::path file = dir.path() / "main.as";
