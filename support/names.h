@@ -36,16 +36,17 @@ struct NameSpan {
 // Calls `visit(NameSpan)` for every name of the text, in order.
 template <typename Visit>
 void for_each_name(std::string_view text, Visit visit) {
-  std::optional<std::size_t> begin;
+  constexpr std::size_t kNone = std::string_view::npos;
+  std::size_t begin = kNone;  // the start of the name being read
   for (std::size_t at = 0; at < text.size(); at += cp932_char_size(text, at)) {
     const bool in_name = is_name_char_at(text, at);
-    if (in_name && !begin) begin = at;
-    if (!in_name && begin) {
-      visit(NameSpan{*begin, at});
-      begin.reset();
+    if (in_name && begin == kNone) begin = at;
+    if (!in_name && begin != kNone) {
+      visit(NameSpan{begin, at});
+      begin = kNone;
     }
   }
-  if (begin) visit(NameSpan{*begin, text.size()});
+  if (begin != kNone) visit(NameSpan{begin, text.size()});
 }
 
 // Where the name that starts at `begin` (a character's start) ends: `begin`
