@@ -116,6 +116,7 @@ constexpr char kFileMenuLetter = 'F';
 constexpr char kEditMenuLetter = 'E';
 constexpr char kAssembleLetter = 'A';
 constexpr char kSimulateLetter = 'S';
+constexpr char kHelpMenuLetter = 'H';
 
 // The usual keys of the commands, shown beside them in the menus.
 QList<QKeySequence> command_keys(Command command) {
@@ -377,6 +378,20 @@ void MainWindow::create_menu() {
   simulate_action->setText(display(texts::kMenuSimulate));
   set_mnemonic(simulate_action, QLatin1Char(kSimulateLetter));
   bar->addAction(simulate_action);
+  // Help follows them: About names the program's version.
+  QMenu* help_menu = bar->addMenu(QStringLiteral("Help"));
+  set_mnemonic(help_menu->menuAction(), QLatin1Char(kHelpMenuLetter));
+  help_menu->setStyle(mnemonic_style_);
+  help_menu->installEventFilter(menu_keys);
+  QAction* about = help_menu->addAction(QStringLiteral("About KORVA..."));
+  set_mnemonic(about, QLatin1Char('A'));
+  connect(about, &QAction::triggered, this, [this] {
+    dialogs_->show_message(
+        this,
+        QStringLiteral("KORVA " KORVA_VERSION "\nAn assembler for PIC mid-range microcontrollers "
+                       "in its own operator notation."),
+        QStringLiteral("About KORVA"));
+  });
 
   // Alt and a letter opens its menu (or assembles); F10 opens the first menu.
   for (QAction* entry : bar->actions()) {
@@ -807,7 +822,8 @@ void MainWindow::open_program_image() {
     const QString text =
         QStringLiteral("%1\n%2\nThese files exist already. Replace them?")
             .arg(QDir::toNativeSeparators(source), QDir::toNativeSeparators(project));
-    if (dialogs_->ask(this, text, display(texts::kConfirmCaption), Choices::yes_no) != Reply::yes) {
+    if (dialogs_->ask(this, text, display(texts::kConfirmCaption), Choices::yes_no_default_no) !=
+        Reply::yes) {
       return;
     }
   }

@@ -94,6 +94,7 @@ Reply QtUserDialogs::ask(QWidget* owner, const QString& text, const QString& cap
   if (choices == Choices::yes_no_cancel) buttons |= QMessageBox::Cancel;
   QMessageBox box(QMessageBox::Question, caption, text, buttons, owner);
   box.setEscapeButton(choices == Choices::yes_no_cancel ? QMessageBox::Cancel : QMessageBox::No);
+  if (choices == Choices::yes_no_default_no) box.setDefaultButton(QMessageBox::No);
   switch (box.exec()) {
     case QMessageBox::Yes:
       return Reply::yes;

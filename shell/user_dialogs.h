@@ -22,7 +22,9 @@ struct ChosenFile {
 };
 
 // The buttons of a question, and the one pressed.
-enum class Choices { yes_no, yes_no_cancel };
+// yes_no_default_no: a question whose Yes loses what the user has (files
+// replaced), so that Enter answers No.
+enum class Choices { yes_no, yes_no_cancel, yes_no_default_no };
 enum class Reply { yes, no, cancel };
 
 class UserDialogs {

@@ -166,7 +166,7 @@ class MainWindowTest : public QObject {
 
   void menu() {
     const QList<QAction*> bar = window_->menuBar()->actions();
-    QCOMPARE(bar.size(), 4);
+    QCOMPARE(bar.size(), 5);
     QCOMPARE(bar[0]->text(), shown(texts::kMenuFile));
     QCOMPARE(bar[1]->text(), shown(texts::kMenuEdit));
     // Assemble is a command on the bar itself, not a menu.
@@ -178,6 +178,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(bar[3]->text(), shown(texts::kMenuSimulate));
     QVERIFY(bar[3]->menu() == nullptr);
     QCOMPARE(bar[3]->data().toInt(), 1018);
+    // Help follows the defined entries; About names the version.
+    QCOMPARE(bar[4]->text(), QStringLiteral("Help"));
+    const QList<QAction*> help = bar[4]->menu()->actions();
+    QCOMPARE(help.size(), 1);
+    QCOMPARE(help[0]->text(), QStringLiteral("About KORVA..."));
+    const std::size_t messages = log_->messages.size();
+    help[0]->trigger();
+    QCOMPARE(log_->messages.size(), messages + 1);
+    QVERIFY(log_->messages.back().text.startsWith(QStringLiteral("KORVA " KORVA_VERSION)));
 
     struct Item {
       std::string_view text;

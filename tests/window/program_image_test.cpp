@@ -225,6 +225,8 @@ class ProgramImageTest : public QObject {
     open_image("image/counter.hex");
     QCOMPARE(log_->questions.size(), questions + 1);
     QVERIFY(log_->questions.back().text.contains(existing));
+    // Replacing the user's files is not what Enter does.
+    QCOMPARE(log_->questions.back().choices, Choices::yes_no_default_no);
     QCOMPARE(read_bytes(path("image/" + existing)) != old_text, agree);
     QCOMPARE(window_->project().entries == std::vector<std::string>{"counter.as"}, agree);
   }

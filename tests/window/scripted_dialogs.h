@@ -79,7 +79,7 @@ class ScriptedDialogs : public UserDialogs {
   }
   Reply ask(QWidget*, const QString& text, const QString& caption, Choices choices) override {
     log_->questions.push_back({text, caption, choices});
-    if (log_->replies.empty()) return choices == Choices::yes_no ? Reply::no : Reply::cancel;
+    if (log_->replies.empty()) return choices == Choices::yes_no_cancel ? Reply::cancel : Reply::no;
     const Reply reply = log_->replies.front();
     log_->replies.pop_front();
     return reply;
