@@ -16,6 +16,7 @@
 #include "shell/listing_highlighter.h"
 #include "shell/shown_line.h"
 #include "source/statement_splitter.h"
+#include "support/diagnostic_kind.h"
 #include "support/line_record.h"
 #include "syntax/line_styles.h"
 #include "system/file_io.h"
@@ -184,6 +185,10 @@ void SourcePane::check_now() {
   AssemblyService service;
   ServiceResult result = service.assemble(std::move(sources), options);
   for (Diagnostic& diagnostic : result.diagnostics) {
+    // The summary of words the errors left out is about the image the
+    // Assemble command writes, not about a line: it stays off the pane's
+    // lines (it would sit on the first error).
+    if (diagnostic.kind == DiagnosticKind::unwritten_words) continue;
     if (diagnostic.where.file == entry_) diagnostics_.push_back(std::move(diagnostic));
   }
   if (result.symbol_facts) symbols_ = std::move(*result.symbol_facts);

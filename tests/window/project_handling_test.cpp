@@ -277,6 +277,25 @@ class ProjectHandlingTest : public QObject {
     QVERIFY(!window_->project_modified());
   }
 
+  // An error that leaves out a word is marked once in the pane: the summary
+  // of words left out belongs to the image, not on the error's line.
+  void editor_pane_marks_an_error_once() {
+    QVERIFY(write_bytes(path("q/a.as"), "START:: W+(UNDEF)>W\r\n        NOP\r\n"));
+    QVERIFY(write_bytes(path("q/q.amk"), "a.as\r\n"));
+    open("q/q.amk");
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QListWidgetItem* item = projects()->item(0);
+    const QPoint at = projects()->visualItemRect(item).center();
+    QTest::mouseClick(projects()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(projects()->viewport(), Qt::LeftButton, {}, at);
+    auto* pane = window_->findChild<SourcePane*>("source_pane");
+    QTRY_VERIFY(pane->isVisible());
+    QCOMPARE(pane->diagnostics().size(), std::size_t{1});
+    QCOMPARE(pane->diagnostics()[0].severity, Severity::error);
+    QCOMPARE(pane->extraSelections().size(), 1);
+  }
+
   // A double-click on an entry opens its file in the editor pane: coloured,
   // checked as it is typed, explained on hover, saved byte for byte.
   void editor_pane_edits_and_keeps_bytes() {
