@@ -56,6 +56,15 @@ Expected<std::string> entry_for_file(const std::filesystem::path& file,
   return fail(*entry + std::string(texts::kNameTooLong));
 }
 
+Expected<std::string> shorter_entry_for_file(const std::filesystem::path& file,
+                                             const std::filesystem::path& folder) {
+  Expected<std::string> entry = entry_for_file(file, folder);
+  if (!entry) return entry;
+  Expected<std::string> whole = project_entry_for(SystemPath(file.lexically_normal()));
+  if (whole && whole->size() < entry->size()) return whole;
+  return entry;
+}
+
 Expected<std::vector<std::string>> entries_for_folder(const std::vector<std::string>& entries,
                                                       const std::filesystem::path& from,
                                                       const std::filesystem::path& to) {

@@ -53,6 +53,12 @@ std::filesystem::path project_folder(const SystemPath& project_file);
 Expected<std::string> entry_for_file(const std::filesystem::path& file,
                                      const std::filesystem::path& folder);
 
+// The same for a file kept apart from the project (a chip's definitions in
+// the installed chip folder): the shorter of the relative and the full path,
+// the relative one on a tie.
+Expected<std::string> shorter_entry_for_file(const std::filesystem::path& file,
+                                             const std::filesystem::path& folder);
+
 // The entries of a project whose relative entries move from folder `from`
 // to folder `to` (both absolute), re-expressed so that each still names the
 // same file; full paths stay as they are.

@@ -838,7 +838,8 @@ void MainWindow::open_program_image() {
     return;
   }
   if (!open_project_file(ChosenFile{project, QFileInfo(project).fileName()}) || !chip) return;
-  Expected<std::string> entry = entry_for_file(std::filesystem::absolute(*chip), entry_folder());
+  Expected<std::string> entry =
+      shorter_entry_for_file(std::filesystem::absolute(*chip), entry_folder());
   if (!entry) {
     show_file_error(display(entry.message()));
     return;
@@ -879,7 +880,7 @@ void MainWindow::choose_chip() {
   if (!chosen) return;
   const std::optional<std::filesystem::path> file = find_chip(*folder, chosen->toStdString());
   if (!file) return;
-  Expected<std::string> entry = entry_for_file(*file, entry_folder());
+  Expected<std::string> entry = shorter_entry_for_file(*file, entry_folder());
   if (!entry) {
     show_file_error(display(entry.message()));
     return;

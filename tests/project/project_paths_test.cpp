@@ -51,6 +51,23 @@ TEST(ProjectPaths, EntryForAFileNamesItFromTheFolder) {
   }
 }
 
+// A chip's file from the installed chip folder is named by the shorter way;
+// a file near the project keeps its relative name.
+TEST(ProjectPaths, ShorterEntryForAFileKeptApart) {
+  const EntryCase cases[] = {
+      {"usr/share/korva/chips/16F84A.inc", "home/ann/work/pic/blink/v2",
+       ""},  // ../../../../../../usr/share/... is longer
+      {"home/ann/chips/16F84A.inc", "home/ann/work", "../chips/16F84A.inc"},
+      {"home/ann/work/16F84A.inc", "home/ann/work", "16F84A.inc"},
+  };
+  for (const EntryCase& c : cases) {
+    const Expected<std::string> entry = shorter_entry_for_file(kRoot / c.file, kRoot / c.folder);
+    ASSERT_TRUE(entry) << c.file;
+    EXPECT_EQ(*entry, c.entry.empty() ? cp932_from_os_path(kRoot / c.file) : native(c.entry))
+        << c.file;
+  }
+}
+
 TEST(ProjectPaths, LongRelativeNamesFallBackToTheFullPathWithinTheLimit) {
   // Deep below the root, the way back up is longer than the full path.
   std::filesystem::path folder = kRoot;

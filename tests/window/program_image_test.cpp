@@ -152,7 +152,8 @@ class ProgramImageTest : public QObject {
     QCOMPARE(entries.size(), std::size_t{chip.isEmpty() ? 1u : 2u});
     QCOMPARE(entries.back(), std::string("counter.as"));
     if (!chip.isEmpty()) {
-      QCOMPARE(QFileInfo(path("image/") + QString::fromStdString(entries[0])).canonicalFilePath(),
+      QCOMPARE(QFileInfo(QDir(path("image")).filePath(QString::fromStdString(entries[0])))
+                   .canonicalFilePath(),
                QFileInfo(kChips + "/" + chip + ".inc").canonicalFilePath());
     }
     QCOMPARE(QFileInfo(QString::fromStdString(window_->project().project_file_path.path().string()))
@@ -276,7 +277,8 @@ class ProgramImageTest : public QObject {
     }
     const std::vector<std::string>& entries = window_->project().entries;
     QCOMPARE(entries.size(), std::size_t{2});
-    QCOMPARE(QFileInfo(path("src/") + QString::fromStdString(entries[0])).canonicalFilePath(),
+    QCOMPARE(QFileInfo(QDir(path("src")).filePath(QString::fromStdString(entries[0])))
+                 .canonicalFilePath(),
              QFileInfo(kChips + "/" + chips.back() + ".inc").canonicalFilePath());
     QCOMPARE(entries[1], std::string("loop.as"));
     QVERIFY(!window_->project_modified());
