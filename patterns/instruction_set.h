@@ -145,72 +145,68 @@ inline constexpr std::array<Instruction, kInstructionCount> kInstructionSet = []
   }};
 }();
 
-inline constexpr std::size_t kEnhancedInstructionCount = 53;
+// The enhanced core keeps the classic instructions' words; the literal
+// operations lose the "don't care" bits of their masks, where the new
+// instructions sit, and so do NOP (0020 to 003F is MOVLB) and CLRW (0100
+// to 0103 only).
+struct NarrowedMask {
+  std::string_view mnemonic;
+  std::uint16_t mask;
+};
+inline constexpr std::array<NarrowedMask, 6> kEnhancedMasks = {{
+    {"NOP", 0x3FFF},
+    {"CLRW", 0x3FFC},
+    {"MOVLW", 0x3F00},
+    {"RETLW", 0x3F00},
+    {"SUBLW", 0x3F00},
+    {"ADDLW", 0x3F00},
+}};
 
-// The enhanced core's 49 instructions (MOVIW and MOVWI in two forms each)
-// with OPTION and TRIS, which its chips still decode. The classic
-// instructions keep their words; the literal operations lose the "don't
-// care" bits of their masks, where the new instructions sit, and so do NOP
-// (0020 to 003F is MOVLB) and CLRW (0100 to 0103 only).
-inline constexpr std::array<Instruction, kEnhancedInstructionCount> kEnhancedInstructionSet = [] {
+// The 14 instructions the enhanced core adds, MOVIW and MOVWI in two forms
+// each (the first form is the one opcode_of names).
+inline constexpr std::array<Instruction, 16> kEnhancedAdditions = [] {
   using enum OperandKind;
   using enum WordFlow;
-  return std::array<Instruction, kEnhancedInstructionCount>{{
-      {"NOP", 0x0000, 0x3FFF, none, next},
+  return std::array<Instruction, 16>{{
       {"RESET", 0x0001, 0x3FFF, none, restart},
-      {"RETURN", 0x0008, 0x3FFF, none, leave},
-      {"RETFIE", 0x0009, 0x3FFF, none, leave},
       {"CALLW", 0x000A, 0x3FFF, none, next},
       {"BRW", 0x000B, 0x3FFF, none, computed_jump},
       {"MOVIW", 0x0010, 0x3FF8, fsr_mode, next},
       {"MOVWI", 0x0018, 0x3FF8, fsr_mode, next},
       {"MOVLB", 0x0020, 0x3FE0, bank, next},
-      {"OPTION", 0x0062, 0x3FFF, none, next},
-      {"SLEEP", 0x0063, 0x3FFF, none, next},
-      {"CLRWDT", 0x0064, 0x3FFF, none, next},
-      {"TRIS", 0x0064, 0x3FFC, port, next},
-      {"MOVWF", 0x0080, 0x3F80, file, next},
-      {"CLRW", 0x0100, 0x3FFC, none, next},
-      {"CLRF", 0x0180, 0x3F80, file, next},
-      {"SUBWF", 0x0200, 0x3F00, file_destination, next},
-      {"DECF", 0x0300, 0x3F00, file_destination, next},
-      {"IORWF", 0x0400, 0x3F00, file_destination, next},
-      {"ANDWF", 0x0500, 0x3F00, file_destination, next},
-      {"XORWF", 0x0600, 0x3F00, file_destination, next},
-      {"ADDWF", 0x0700, 0x3F00, file_destination, next},
-      {"MOVF", 0x0800, 0x3F00, file_destination, next},
-      {"COMF", 0x0900, 0x3F00, file_destination, next},
-      {"INCF", 0x0A00, 0x3F00, file_destination, next},
-      {"DECFSZ", 0x0B00, 0x3F00, file_destination, skip},
-      {"RRF", 0x0C00, 0x3F00, file_destination, next},
-      {"RLF", 0x0D00, 0x3F00, file_destination, next},
-      {"SWAPF", 0x0E00, 0x3F00, file_destination, next},
-      {"INCFSZ", 0x0F00, 0x3F00, file_destination, skip},
-      {"BCF", 0x1000, 0x3C00, file_bit, next},
-      {"BSF", 0x1400, 0x3C00, file_bit, next},
-      {"BTFSC", 0x1800, 0x3C00, file_bit, skip},
-      {"BTFSS", 0x1C00, 0x3C00, file_bit, skip},
-      {"CALL", 0x2000, 0x3800, address, call},
-      {"GOTO", 0x2800, 0x3800, address, jump},
-      {"MOVLW", 0x3000, 0x3F00, literal, next},
       {"ADDFSR", 0x3100, 0x3F80, fsr_offset, next},
       {"MOVLP", 0x3180, 0x3F80, page, next},
       {"BRA", 0x3200, 0x3E00, relative, relative_jump},
-      {"RETLW", 0x3400, 0x3F00, literal, leave},
       {"LSLF", 0x3500, 0x3F00, file_destination, next},
       {"LSRF", 0x3600, 0x3F00, file_destination, next},
       {"ASRF", 0x3700, 0x3F00, file_destination, next},
-      {"IORLW", 0x3800, 0x3F00, literal, next},
-      {"ANDLW", 0x3900, 0x3F00, literal, next},
-      {"XORLW", 0x3A00, 0x3F00, literal, next},
       {"SUBWFB", 0x3B00, 0x3F00, file_destination, next},
-      {"SUBLW", 0x3C00, 0x3F00, literal, next},
       {"ADDWFC", 0x3D00, 0x3F00, file_destination, next},
-      {"ADDLW", 0x3E00, 0x3F00, literal, next},
       {"MOVIW", 0x3F00, 0x3F80, fsr_offset, next},
       {"MOVWI", 0x3F80, 0x3F80, fsr_offset, next},
   }};
 }();
+
+inline constexpr std::size_t kEnhancedInstructionCount =
+    kInstructionCount + kEnhancedAdditions.size();
+
+// The enhanced core's 49 instructions with OPTION and TRIS, which its chips
+// still decode: the classic set with its masks narrowed, then the additions.
+// No two of their masked ranges overlap but CLRWDT's and TRIS's, in the
+// classic order, so the first fit is the only one.
+inline constexpr std::array<Instruction, kEnhancedInstructionCount> kEnhancedInstructionSet = [] {
+  std::array<Instruction, kEnhancedInstructionCount> set{};
+  std::size_t at = 0;
+  for (Instruction instruction : kInstructionSet) {
+    for (const NarrowedMask& narrowed : kEnhancedMasks) {
+      if (narrowed.mnemonic == instruction.mnemonic) instruction.mask = narrowed.mask;
+    }
+    set[at++] = instruction;
+  }
+  for (const Instruction& instruction : kEnhancedAdditions) set[at++] = instruction;
+  return set;
+}();
+static_assert(kEnhancedInstructionCount == 53);
 
 constexpr std::span<const Instruction> instruction_set(CoreFamily family) {
   if (family == CoreFamily::enhanced) return kEnhancedInstructionSet;

@@ -65,6 +65,17 @@ class ProjectHandlingTest : public QObject {
   QListWidget* projects() const { return window_->findChild<QListWidget*>("project_list"); }
   QListWidget* errors() const { return window_->findChild<QListWidget*>("error_list"); }
 
+  // Shows the window and double-clicks the project's first entry, as a
+  // person does (a press first), which opens it in the editor pane.
+  SourcePane* double_click_first_entry() {
+    window_->show();
+    if (!QTest::qWaitForWindowExposed(window_.get())) return nullptr;
+    const QPoint at = projects()->visualItemRect(projects()->item(0)).center();
+    QTest::mouseClick(projects()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(projects()->viewport(), Qt::LeftButton, {}, at);
+    return window_->findChild<SourcePane*>("source_pane");
+  }
+
   void create_window() {
     log_ = std::make_shared<DialogLog>();
     window_ = std::make_unique<MainWindow>(std::make_unique<ScriptedDialogs>(log_));
@@ -283,13 +294,8 @@ class ProjectHandlingTest : public QObject {
     QVERIFY(write_bytes(path("q/a.as"), "START:: W+(UNDEF)>W\r\n        NOP\r\n"));
     QVERIFY(write_bytes(path("q/q.amk"), "a.as\r\n"));
     open("q/q.amk");
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    QListWidgetItem* item = projects()->item(0);
-    const QPoint at = projects()->visualItemRect(item).center();
-    QTest::mouseClick(projects()->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(projects()->viewport(), Qt::LeftButton, {}, at);
-    auto* pane = window_->findChild<SourcePane*>("source_pane");
+    SourcePane* pane = double_click_first_entry();
+    QVERIFY(pane != nullptr);
     QTRY_VERIFY(pane->isVisible());
     QCOMPARE(pane->diagnostics().size(), std::size_t{1});
     QCOMPARE(pane->diagnostics()[0].severity, Severity::error);
@@ -304,14 +310,8 @@ class ProjectHandlingTest : public QObject {
     QVERIFY(write_bytes(path("p/a.as"), first + "bogus\r\n" + last));
     QVERIFY(write_bytes(path("p/p.amk"), "a.as\r\n"));
     open("p/p.amk");
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    QListWidgetItem* item = projects()->item(0);
-    // A press first, as a person's double-click starts with one.
-    const QPoint at = projects()->visualItemRect(item).center();
-    QTest::mouseClick(projects()->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(projects()->viewport(), Qt::LeftButton, {}, at);
-    auto* pane = window_->findChild<SourcePane*>("source_pane");
+    SourcePane* pane = double_click_first_entry();
+    QVERIFY(pane != nullptr);
     QTRY_VERIFY2(pane->isVisible(),
                  log_->messages.empty() ? "no message" : qPrintable(log_->messages.back().text));
     QCOMPARE(pane->document()->blockCount(), 4);
