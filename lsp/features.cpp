@@ -297,9 +297,7 @@ std::vector<SourceText> renamed_texts(const ProjectAnalysis& analysis, std::vect
   for (const SourceText& text : analysis.texts()) bytes.push_back(text.cp932());
   for (const Place& place : places) {
     const SourceText& text = analysis.texts()[place.file];
-    const auto offset =
-        static_cast<std::size_t>(text.cp932_line(place.line).data() - text.cp932().data()) +
-        place.column;
+    const auto offset = text.offset_of_line(place.line) + place.column;
     bytes[place.file].replace(offset, place.length, name);
   }
   std::vector<SourceText> texts;
@@ -498,8 +496,10 @@ Server::Answer Server::document_symbols(const Json& params) {
   const std::size_t file = located->file;
   const SourceText& text = analysis.texts()[file];
   const auto line_range = [&](std::size_t first, std::size_t last) {
-    return Json{{"start", Json{{"line", first}, {"character", 0}}},
-                {"end", Json{{"line", last}, {"character", text.line_end(last)}}}};
+    const Position start = text.position(first, 0);
+    const Position end = text.line_end(last);
+    return Json{{"start", Json{{"line", start.line}, {"character", start.character}}},
+                {"end", Json{{"line", end.line}, {"character", end.character}}}};
   };
   Json symbols = Json::array();
   for (const Block& block : analysis.blocks()) {
@@ -597,16 +597,20 @@ Server::Answer Server::semantic_tokens(const Json& params) {
   };
   const auto add = [&](std::size_t line, std::size_t begin, std::size_t end, syntax::Style style) {
     if (style == syntax::Style::normal || end <= begin) return;
-    const std::size_t start = text.utf16_column(line, begin);
-    const std::size_t length = text.utf16_column(line, end) - start;
-    if (length == 0) return;
-    data.push_back(static_cast<std::uint32_t>(line - last_line));
-    data.push_back(static_cast<std::uint32_t>(line == last_line ? start - last_start : start));
+    // A token across an editor's line end (a lone CR, which the assembler
+    // reads inside its line) is left out: a token holds one line.
+    const Position start = text.position(line, begin);
+    const Position stop = text.position(line, end);
+    if (stop.line != start.line || stop.character == start.character) return;
+    const std::size_t length = stop.character - start.character;
+    data.push_back(static_cast<std::uint32_t>(start.line - last_line));
+    data.push_back(static_cast<std::uint32_t>(start.line == last_line ? start.character - last_start
+                                                                      : start.character));
     data.push_back(static_cast<std::uint32_t>(length));
     data.push_back(static_cast<std::uint32_t>(style_index(style)));
     data.push_back(0);
-    last_line = line;
-    last_start = start;
+    last_line = start.line;
+    last_start = start.character;
   };
   std::size_t budget = syntax::kStyledBytesBudget;
   for (std::size_t line = 0; line < text.line_count(); ++line) {

@@ -77,6 +77,63 @@ std::size_t find_swallowed_header(std::string_view body) {
   return std::string_view::npos;
 }
 
+// Follows a body byte by byte to where the JSON object or array it begins
+// with closes. A body is one such value; bytes after it within the length
+// are the start of the next message, taken in by a length counted too long.
+class JsonValueEnd {
+ public:
+  // One past the byte of `piece` that closes the value, or npos.
+  std::size_t feed(std::string_view piece) {
+    for (std::size_t at = 0; at < piece.size(); ++at) {
+      if (state_ == State::closed || state_ == State::no_json) return std::string_view::npos;
+      if (step(piece[at])) return at + 1;
+    }
+    return std::string_view::npos;
+  }
+
+ private:
+  enum class State { before, inside, in_string, escaped, closed, no_json };
+
+  // Whether `c` closes the value.
+  bool step(char c) {
+    switch (state_) {
+      case State::before:
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return false;
+        if (c != '{' && c != '[') {
+          state_ = State::no_json;
+          return false;
+        }
+        state_ = State::inside;
+        depth_ = 1;
+        return false;
+      case State::inside:
+        if (c == '"') {
+          state_ = State::in_string;
+        } else if (c == '{' || c == '[') {
+          ++depth_;
+        } else if ((c == '}' || c == ']') && --depth_ == 0) {
+          state_ = State::closed;
+          return true;
+        }
+        return false;
+      case State::in_string:
+        if (c == '\\') state_ = State::escaped;
+        if (c == '"') state_ = State::inside;
+        return false;
+      case State::escaped:
+        state_ = State::in_string;
+        return false;
+      case State::closed:
+      case State::no_json:
+        return false;
+    }
+    return false;
+  }
+
+  State state_ = State::before;
+  std::size_t depth_ = 0;
+};
+
 }  // namespace
 
 std::size_t MemorySource::read(char* buffer, std::size_t size) {
@@ -141,11 +198,19 @@ bool MessageReader::read_line(HeaderLine& line) {
 }
 
 // Takes `size` bytes of the body (into `into`, or skips them); false when
-// the input ends first.
+// the input ends first. A body that is JSON ends where its value closes,
+// even before `size` bytes: what follows is left for the next message, and
+// a client that counted its length too long is not waited for.
 bool MessageReader::take(std::size_t size, std::string* into) {
+  JsonValueEnd value_end;
   std::size_t left = size;
   for (;;) {
-    const std::size_t piece = std::min(left, buffer_.size() - position_);
+    std::size_t piece = std::min(left, buffer_.size() - position_);
+    const std::size_t closed = value_end.feed(std::string_view(buffer_).substr(position_, piece));
+    if (closed != std::string_view::npos) {
+      piece = closed;
+      left = piece;
+    }
     if (into != nullptr) into->append(buffer_, position_, piece);
     position_ += piece;
     left -= piece;
@@ -161,23 +226,29 @@ Expected<std::string, ReadFailure> MessageReader::next() {
   HeaderLine line;
   for (;;) {
     if (!read_line(line)) {
-      if (any_header || !line.text.empty()) {
+      if (any_header || !trimmed(line.text).empty()) {
         return fail(ReadFailure::truncated, "the input ended inside a message header");
       }
       return fail(ReadFailure::end_of_input, "end of input");
     }
-    if (line.text.empty() && !line.too_long) {
+    // Blank lines between messages; white space after a body that its
+    // length counted in comes here too.
+    if (trimmed(line.text).empty() && !line.too_long) {
       if (any_header) break;
-      continue;  // blank lines between messages
+      continue;
     }
     // Bytes that are no header before a Content-Length field: the rest of a
     // body whose length was counted short, or a body after a header without
     // a length. They are skipped, and the next call reads from the field.
     if (const std::size_t field = find_length_field(line.text);
         field != std::string::npos && field > 0 && !any_header) {
-      buffer_.insert(position_, line.text.substr(field) + "\n");
-      return fail(ReadFailure::bad_header,
-                  "bytes that were no message were skipped, up to the next Content-Length");
+      if (trimmed(std::string_view(line.text).substr(0, field)).empty()) {
+        line.text.erase(0, field);
+      } else {
+        buffer_.insert(position_, line.text.substr(field) + "\n");
+        return fail(ReadFailure::bad_header,
+                    "bytes that were no message were skipped, up to the next Content-Length");
+      }
     }
     any_header = true;
     const std::size_t colon = line.text.find(':');

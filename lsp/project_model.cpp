@@ -35,7 +35,7 @@ void find_project_files(const std::filesystem::path& folder, int depth, std::siz
     const std::string name = entry.path().filename().string();
     if (entry.is_directory(error) && depth > 0 && !name.starts_with('.') && name != "build") {
       find_project_files(entry.path(), depth - 1, folders, found);
-    } else if (entry.is_regular_file(error) && has_extension(entry.path(), ".amk")) {
+    } else if (entry.is_regular_file(error) && is_project_file(entry.path())) {
       found.push_back(normal_path(entry.path()));
     }
   }
@@ -46,10 +46,11 @@ void find_project_files(const std::filesystem::path& folder, int depth, std::siz
 // names is never overridden.
 void add_chip(ProjectPlan& plan, const ChipSetting& setting, std::string_view name) {
   if (setting.chips_directory.empty()) return;
-  std::string chip = chip_in_name(name, list_chips(setting.chips_directory));
+  std::string chip = chip_in_name(name, setting.chips);
   if (chip.empty()) chip = setting.chip;
   if (chip.empty()) return;
-  const std::optional<std::filesystem::path> file = find_chip(setting.chips_directory, chip);
+  const std::optional<std::filesystem::path> file =
+      find_chip(setting.chips_directory, setting.chips, chip);
   if (!file) return;
   plan.chip_file = normal_path(*file);
   plan.paths.insert(plan.paths.begin(), plan.chip_file);
@@ -61,7 +62,7 @@ void add_chip(ProjectPlan& plan, const ChipSetting& setting, std::string_view na
 bool names_a_chip(const ProjectPlan& plan, const ChipSetting& setting) {
   if (plan.paths.empty() || setting.chips_directory.empty()) return false;
   const std::string stem = lower(plan.paths.front().stem().string());
-  for (const std::string& chip : list_chips(setting.chips_directory)) {
+  for (const std::string& chip : setting.chips) {
     if (lower(chip) == stem) return true;
   }
   return false;
@@ -90,6 +91,10 @@ std::optional<std::size_t> ProjectPlan::index_of(const std::filesystem::path& pa
   const auto found = std::find(paths.begin(), paths.end(), path);
   if (found == paths.end()) return std::nullopt;
   return static_cast<std::size_t>(found - paths.begin());
+}
+
+bool is_project_file(const std::filesystem::path& path) {
+  return has_extension(path, ".amk");
 }
 
 std::filesystem::path normal_path(const std::filesystem::path& path) {

@@ -20,6 +20,9 @@ namespace korva::lsp {
 struct ChipSetting {
   std::string chip;                       // empty: from the project's name
   std::filesystem::path chips_directory;  // empty: no chip files known
+  // The chips of that folder, listed once: a listing for every request
+  // took a third of each answer's time.
+  std::vector<std::string> chips;
 };
 
 struct ProjectPlan {
@@ -33,6 +36,9 @@ struct ProjectPlan {
   // The plan's place of `path`, if it is one of its sources.
   std::optional<std::size_t> index_of(const std::filesystem::path& path) const;
 };
+
+// Whether the path names a project file (.amk, any letter case).
+bool is_project_file(const std::filesystem::path& path);
 
 // A path in the form plans and documents are compared in.
 std::filesystem::path normal_path(const std::filesystem::path& path);

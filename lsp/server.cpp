@@ -5,6 +5,7 @@
 
 #include "lsp/uri.h"
 #include "project/chip_files.h"
+#include "project/project.h"
 #include "project/source_files.h"
 #include "support/column_map.h"
 #include "support/utf8_text.h"
@@ -105,6 +106,7 @@ const syntax::Notation& notation_of_table() {
 Server::Server(ServerOptions options)
     : options_(std::move(options)), notation_(notation_of_table()) {
   chip_.chips_directory = options_.chips_directory;
+  if (!chip_.chips_directory.empty()) chip_.chips = list_chips(chip_.chips_directory);
 }
 
 std::string Server::log_message(std::string_view text) {
@@ -322,14 +324,14 @@ Json Server::initialize(const Json& params) {
     }
     if (const std::optional<std::string> folder = string_member(*settings, "chipsDirectory")) {
       chip_.chips_directory = std::filesystem::path(std::u8string(folder->begin(), folder->end()));
+      chip_.chips = list_chips(chip_.chips_directory);
     }
   }
   if (!chip_.chip.empty() && !chip_.chips_directory.empty() &&
-      !find_chip(chip_.chips_directory, chip_.chip)) {
+      !find_chip(chip_.chips_directory, chip_.chips, chip_.chip)) {
     notices_.push_back(dumped(notification(
-        "window/showMessage",
-        Json{{"type", kMessageTypeWarning},
-             {"message", unknown_chip_text(chip_.chip, list_chips(chip_.chips_directory))}})));
+        "window/showMessage", Json{{"type", kMessageTypeWarning},
+                                   {"message", unknown_chip_text(chip_.chip, chip_.chips)}})));
     chip_.chip.clear();
   }
   project_files_ = project_files(roots_, {});
@@ -409,7 +411,7 @@ void Server::did_change(const Json& params) {
     const std::optional<Position> start = position_member(*range, "start");
     const std::optional<Position> end = position_member(*range, "end");
     if (!start || !end) continue;
-    const LineStarts lines(open.text);
+    const LineStarts lines(open.text, LineEnds::protocol);
     const std::size_t from = offset_of(open.text, lines, *start);
     const std::size_t to = std::max(from, offset_of(open.text, lines, *end));
     open.text.replace(from, to - from, *text);
@@ -516,8 +518,17 @@ std::shared_ptr<const ProjectAnalysis> Server::analysis_for(std::string_view uri
 std::vector<std::string> Server::idle() {
   std::vector<std::string> out;
   std::set<std::filesystem::path> done;
-  const std::set<std::filesystem::path> changed = std::move(changed_);
+  std::set<std::filesystem::path> changed = std::move(changed_);
   changed_.clear();
+  // A changed project file can change the analysis of every open source.
+  for (const std::filesystem::path& path : std::set(changed)) {
+    if (!is_project_file(path)) continue;
+    out.push_back(publish_project_file(path));
+    changed.erase(path);
+    for (const auto& [open, document] : documents_) {
+      if (!is_project_file(open)) changed.insert(open);
+    }
+  }
   for (const std::filesystem::path& path : changed) {
     if (done.count(path) > 0) continue;
     const std::shared_ptr<const ProjectAnalysis> analysis = analysis_for(uri_of_path(path));
@@ -536,6 +547,34 @@ std::vector<std::string> Server::idle() {
   return out;
 }
 
+std::string Server::publish_project_file(const std::filesystem::path& path) {
+  const auto open = documents_.find(path);
+  Json diagnostics = Json::array();
+  if (open != documents_.end()) {
+    const SourceText text = SourceText::from_editor(open->second.text);
+    for (std::size_t line = 0; line < text.line_count(); ++line) {
+      const std::vector<std::string> entries = project_entries(text.cp932_line(line));
+      if (entries.size() != 1) continue;
+      const std::filesystem::path source =
+          normal_path(path.parent_path() / os_path(entries.front()));
+      const Expected<SourceText> read = source_text(source, entries.front());
+      if (read) continue;
+      const Position start = text.position(line, 0);
+      const Position end = text.line_end(line);
+      diagnostics.push_back(
+          Json{{"range", Json{{"start", Json{{"line", start.line}, {"character", start.character}}},
+                              {"end", Json{{"line", end.line}, {"character", end.character}}}}},
+               {"severity", kSeverityError},
+               {"source", "korva"},
+               {"message", glossed_utf8(read.message())}});
+    }
+  }
+  Json params{{"uri", open != documents_.end() ? open->second.uri : uri_of_path(path)},
+              {"diagnostics", std::move(diagnostics)}};
+  if (open != documents_.end()) params["version"] = open->second.version;
+  return dumped(notification("textDocument/publishDiagnostics", std::move(params)));
+}
+
 std::string Server::uri_of(const ProjectAnalysis& analysis, std::size_t file) const {
   const std::filesystem::path& path = analysis.plan().paths[file];
   const auto open = documents_.find(path);
@@ -544,10 +583,10 @@ std::string Server::uri_of(const ProjectAnalysis& analysis, std::size_t file) co
 
 Json Server::range_of(const ProjectAnalysis& analysis, const Place& place) const {
   const SourceText& text = analysis.texts()[place.file];
-  const std::size_t start = text.utf16_column(place.line, place.column);
-  const std::size_t end = text.utf16_column(place.line, place.column + place.length);
-  return Json{{"start", Json{{"line", place.line}, {"character", start}}},
-              {"end", Json{{"line", place.line}, {"character", end}}}};
+  const Position start = text.position(place.line, place.column);
+  const Position end = text.position(place.line, place.column + place.length);
+  return Json{{"start", Json{{"line", start.line}, {"character", start.character}}},
+              {"end", Json{{"line", end.line}, {"character", end.character}}}};
 }
 
 Json Server::location_of(const ProjectAnalysis& analysis, const Place& place) const {
@@ -634,10 +673,9 @@ Expected<Server::Located, int> Server::locate(const Json& params) {
   located.file = *file;
   if (position) {
     const SourceText& text = located.analysis->texts()[*file];
-    located.line = std::min(position->line, text.line_count() - 1);
-    located.column = position->line < text.line_count()
-                         ? text.cp932_column(located.line, position->character)
-                         : text.cp932_line(located.line).size();
+    const LineColumn place = text.place(*position);
+    located.line = place.line;
+    located.column = place.column;
   }
   return located;
 }

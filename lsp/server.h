@@ -109,6 +109,9 @@ class Server {
   Expected<SourceText> source_text(const std::filesystem::path& path, const std::string& entry);
   ProjectPlan plan_of(const std::filesystem::path& path);
   std::vector<std::string> publish(const ProjectAnalysis& analysis);
+  // The diagnostics of a project file: each entry that cannot be read, on
+  // its line; none once the file is closed.
+  std::string publish_project_file(const std::filesystem::path& path);
 
   // The analysis and the place of `uri` in it, or the error to answer.
   struct DefinedName {

@@ -1,5 +1,7 @@
 #include "lsp/source_text.h"
 
+#include <algorithm>
+
 #include "support/column_map.h"
 #include "system/text_encoding.h"
 
@@ -14,11 +16,14 @@ std::string_view without_line_end(std::string_view line) {
 
 }  // namespace
 
-LineStarts::LineStarts(std::string_view text) {
+// CR and LF are never trail bytes in CP932, so both forms of a text split
+// into the same lines.
+LineStarts::LineStarts(std::string_view text, LineEnds ends) {
   starts_.push_back(0);
-  for (std::size_t at = text.find('\n'); at != std::string_view::npos;
-       at = text.find('\n', at + 1)) {
-    starts_.push_back(at + 1);
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const bool ends_line = text[at] == '\n' || (ends == LineEnds::protocol && text[at] == '\r' &&
+                                                (at + 1 == text.size() || text[at + 1] != '\n'));
+    if (ends_line) starts_.push_back(at + 1);
   }
 }
 
@@ -28,8 +33,17 @@ std::string_view LineStarts::line(std::string_view text, std::size_t line) const
   return without_line_end(text.substr(starts_[line], end - starts_[line]));
 }
 
+std::size_t LineStarts::line_of(std::size_t offset) const {
+  const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
+  return static_cast<std::size_t>(after - starts_.begin()) - 1;
+}
+
 SourceText::SourceText(std::string cp932, std::string utf8)
-    : cp932_(std::move(cp932)), utf8_(std::move(utf8)), cp932_lines_(cp932_), utf8_lines_(utf8_) {}
+    : cp932_(std::move(cp932)),
+      utf8_(std::move(utf8)),
+      lines_(cp932_, LineEnds::assembler),
+      cp932_rows_(cp932_, LineEnds::protocol),
+      utf8_rows_(utf8_, LineEnds::protocol) {}
 
 SourceText SourceText::from_editor(std::string utf8) {
   std::string cp932 = utf8_to_cp932(utf8);
@@ -41,16 +55,32 @@ SourceText SourceText::from_file(std::string cp932) {
   return SourceText(std::move(cp932), std::move(utf8));
 }
 
-std::size_t SourceText::utf16_column(std::size_t line, std::size_t cp932_column) const {
-  return korva::utf16_column(cp932_line(line), utf8_line(line), cp932_column);
+Position SourceText::position(std::size_t line, std::size_t cp932_column) const {
+  const std::size_t offset =
+      line < lines_.count()
+          ? lines_.start(line) + std::min(cp932_column, cp932_line(line).size())
+          : lines_.start(lines_.count() - 1) + cp932_line(lines_.count() - 1).size();
+  const std::size_t row = cp932_rows_.line_of(offset);
+  return Position{row,
+                  korva::utf16_column(cp932_rows_.line(cp932_, row), utf8_rows_.line(utf8_, row),
+                                      offset - cp932_rows_.start(row))};
 }
 
-std::size_t SourceText::cp932_column(std::size_t line, std::size_t utf16_column) const {
-  return byte_column(cp932_line(line), utf8_line(line), utf16_column);
+LineColumn SourceText::place(Position position) const {
+  if (position.line >= cp932_rows_.count()) {
+    const std::size_t last = lines_.count() - 1;
+    return LineColumn{last, cp932_line(last).size()};
+  }
+  const std::size_t row = position.line;
+  const std::size_t offset =
+      cp932_rows_.start(row) +
+      byte_column(cp932_rows_.line(cp932_, row), utf8_rows_.line(utf8_, row), position.character);
+  const std::size_t line = lines_.line_of(offset);
+  return LineColumn{line, std::min(offset - lines_.start(line), cp932_line(line).size())};
 }
 
-std::size_t SourceText::line_end(std::size_t line) const {
-  return utf16_length(utf8_line(line));
+Position SourceText::line_end(std::size_t line) const {
+  return position(line, cp932_line(line).size());
 }
 
 }  // namespace korva::lsp

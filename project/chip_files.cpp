@@ -79,9 +79,15 @@ std::vector<std::string> list_chips(const std::filesystem::path& directory) {
 
 std::optional<std::filesystem::path> find_chip(const std::filesystem::path& directory,
                                                std::string_view name) {
+  return find_chip(directory, list_chips(directory), name);
+}
+
+std::optional<std::filesystem::path> find_chip(const std::filesystem::path& directory,
+                                               const std::vector<std::string>& chips,
+                                               std::string_view name) {
   const std::string wanted = canonical_chip_name(name);
   if (wanted.empty()) return std::nullopt;
-  for (const std::string& chip : list_chips(directory)) {
+  for (const std::string& chip : chips) {
     if (upper_ascii(chip) == wanted) return directory / (chip + std::string(kChipExtension));
   }
   return std::nullopt;

@@ -37,6 +37,10 @@ std::vector<std::string> list_chips(const std::filesystem::path& directory);
 // folder has no such chip.
 std::optional<std::filesystem::path> find_chip(const std::filesystem::path& directory,
                                                std::string_view name);
+// The same among chips already listed from that folder.
+std::optional<std::filesystem::path> find_chip(const std::filesystem::path& directory,
+                                               const std::vector<std::string>& chips,
+                                               std::string_view name);
 
 // The names that a chip file defines ("NAME EQU VALUE" lines).
 struct ChipNames {

@@ -10,15 +10,16 @@ set -euo pipefail
 # clang-format and clang-tidy check the style; kate-syntax-highlighter
 # (libkf5syntaxhighlighting-tools) checks the editor definitions.
 # nlohmann-json3-dev reads and writes the language server's messages; neovim
-# is the real client its end-to-end test drives. ccache keeps the compiled
-# sources between the several builds of the checks. wasi-libc, the wasm32 C++
-# library and lld build the portable core for WebAssembly; Node runs it.
+# and emacs-nox with elpa-eglot are the real clients its end-to-end tests
+# drive. ccache keeps the compiled sources between the several builds of the
+# checks. wasi-libc, the wasm32 C++ library and lld build the portable core
+# for WebAssembly; Node runs it.
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
           qt6-translations-l10n xvfb xauth openbox xdotool x11-utils imagemagick
           clang libclang-rt-14-dev fonts-ipafont-gothic
           clang-format clang-tidy g++-mingw-w64-x86-64 wine wine64
           python3 gputils gpsim lintian dpkg-dev libkf5syntaxhighlighting-tools
-          nlohmann-json3-dev neovim ccache
+          nlohmann-json3-dev neovim emacs-nox elpa-eglot ccache
           wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32
           lld-14 nodejs)
 missing=()

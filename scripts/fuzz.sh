@@ -11,14 +11,15 @@ CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVA_B
 cmake --build build/fuzz -j2
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-# The language server's reader and the HEX reader get shorter runs
+# The language server's reader (both targets) and the HEX reader get shorter runs
 # (LSP_FUZZ_SECONDS and FUZZ_HEX_SECONDS, 15 by default): their inputs are
 # small and their paths few.
-for target in assemble outputs project lsp_message hex; do
+for target in assemble outputs project lsp_message lsp_frames hex; do
   [ -x "build/fuzz/fuzz/${target}_fuzzer" ] || continue
   cp -r "fuzz/corpus/$target" "$work/$target"
   seconds="${FUZZ_SECONDS:-20}"
   [ "$target" = lsp_message ] && seconds="${LSP_FUZZ_SECONDS:-15}"
+  [ "$target" = lsp_frames ] && seconds="${LSP_FUZZ_SECONDS:-15}"
   [ "$target" = hex ] && seconds="${FUZZ_HEX_SECONDS:-15}"
   echo "== fuzzing ${target}_fuzzer for ${seconds}s"
   status=0

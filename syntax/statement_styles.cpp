@@ -5,6 +5,7 @@
 #include <string>
 
 #include "source/statement_splitter.h"
+#include "support/names.h"
 
 namespace korva::syntax {
 namespace {
@@ -161,10 +162,19 @@ std::vector<StyledSpan> form_spans(const Form& form, const std::vector<Part>& pa
   return spans;
 }
 
+// A statement that fits no form calls the subroutine or macro it names. The
+// second byte of a two-byte character ("ー" is 81 5B) is part of the
+// character, never punctuation.
 bool is_call_name(std::string_view statement) {
   constexpr std::string_view kNotInName = " \t;:()+*/<>=[]\\^'\"$-";
   if (statement.empty() || is_decimal_digit(statement.front())) return false;
-  return statement.find_first_of(kNotInName) == std::string_view::npos;
+  for (std::size_t at = 0; at < statement.size(); at += cp932_char_size(statement, at)) {
+    if (cp932_char_size(statement, at) == 1 &&
+        kNotInName.find(statement[at]) != std::string_view::npos) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace

@@ -45,17 +45,22 @@ Summary korva_asm_diagnostics(const std::filesystem::path& folder, const std::st
     std::smatch match;
     if (std::regex_match(line, match, headline)) {
       const std::filesystem::path file = match[1].str();
-      // The column in UTF-16 units of the source line, as the server gives it.
+      // The place in the editor's lines and UTF-16 units, as the server gives it.
+      std::string line_number = match[2].str();
       std::string column = "-";
       if (match[3].matched) {
         const std::string source = testing::read_file(folder / file);
         const SourceText text = SourceText::from_file(source);
-        const std::size_t line_index = std::stoul(match[2]) - 1;
-        const std::size_t unit = text.utf16_column(line_index, std::stoul(match[3]) - 1);
-        if (unit > 0) column = std::to_string(unit + 1);
+        const Position at = text.position(std::stoul(match[2]) - 1, std::stoul(match[3]) - 1);
+        line_number = std::to_string(at.line + 1);
+        if (at.character > 0) column = std::to_string(at.character + 1);
       }
-      summary.insert(file.filename().string() + ":" + match[2].str() + ":" + column + " " +
-                     match[4].str() + ": " + match[5].str());
+      std::string told = file.filename().string();
+      told += ":" + line_number;
+      told += ":" + column;
+      told += " " + match[4].str();
+      told += ": " + match[5].str();
+      summary.insert(told);
     } else if (std::regex_match(line, match, whole_run)) {
       summary.insert(match[1].str() + ": " + match[2].str());
     }

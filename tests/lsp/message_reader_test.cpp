@@ -72,11 +72,17 @@ TEST(MessageReader, FramesAsClientsSendThem) {
       {"a body above the limit is skipped",
        "Content-Length: 1001\r\n\r\n" + big + "Content-Length: 2\r\n\r\n{}",
        {"!too_large", "{}"}},
-      {"a length far beyond the input", "Content-Length: 99999999999\r\n\r\n{}", {"!truncated"}},
+      {"a length far beyond the input", "Content-Length: 99999999999\r\n\r\n{}", {"!too_large"}},
+      {"a length far beyond the input, no JSON",
+       "Content-Length: 99999999999\r\n\r\nab",
+       {"!truncated"}},
       {"a length that overflows",
        "Content-Length: 999999999999999999999999\r\n\r\n{}",
        {"!bad_header", "!truncated"}},
-      {"input ending in a body", "Content-Length: 10\r\n\r\n{}", {"!truncated"}},
+      // The client waits for an answer: the body ends where its JSON closes.
+      {"input ending in a body", "Content-Length: 10\r\n\r\n{}", {"{}"}},
+      {"input ending in a body that is no JSON", "Content-Length: 10\r\n\r\nab", {"!truncated"}},
+      {"input ending in an unclosed body", "Content-Length: 10\r\n\r\n{\"a\":", {"!truncated"}},
       {"input ending in a header", "Content-Length: 10\r\n", {"!truncated"}},
       {"no input", "", {}},
       {"a body holding header-like bytes",
@@ -90,6 +96,18 @@ TEST(MessageReader, FramesAsClientsSendThem) {
       {"a length counted long",
        "Content-Length: 30\r\n\r\n{}Content-Length: 2\r\n\r\n{}Content-Length: 3\r\n\r\n[1]",
        {"{}", "{}", "[1]"}},
+      {"a length counted long by a few bytes, into the next header",
+       "Content-Length: 5\r\n\r\n{}Content-Length: 2\r\n\r\n{}",
+       {"{}", "{}"}},
+      {"white space after a body, counted in its length",
+       "Content-Length: 8\r\n\r\n{}\r\n \t Content-Length: 2\r\n\r\n{}",
+       {"{}", "{}"}},
+      {"a body above the limit, its length counted long",
+       "Content-Length: 99999\r\n\r\n[\"" + big + "\"]Content-Length: 2\r\n\r\n{}",
+       {"!too_large", "{}"}},
+      {"an unreadable header before a JSON body counted long",
+       "Content-Length: 50\r\nbroken\r\n\r\n{}Content-Length: 2\r\n\r\n{}",
+       {"!bad_header", "{}"}},
       {"a length counted long at the end of the input",
        "Content-Length: 90\r\n\r\n{}Content-Length: 2\r\n\r\n{}",
        {"{}", "{}"}},
@@ -134,7 +152,13 @@ TEST(MessageReader, ReadsBodiesThatArriveInPieces) {
 }
 
 TEST(MessageReader, FramedMessagesReadBack) {
-  const std::vector<std::string> bodies = {"{}", "", "{\"a\":\"\xE3\x81\x82\"}", "\r\n\r\n"};
+  // Brackets inside strings and escaped quotes do not close a body.
+  const std::vector<std::string> bodies = {"{}",
+                                           "",
+                                           "{\"a\":\"\xE3\x81\x82\"}",
+                                           "\r\n\r\n",
+                                           R"({"a":"}]\"{\\"})",
+                                           R"([{"b":[1,{}]},"]"])"};
   std::string input;
   for (const std::string& body : bodies) input += framed(body);
   EXPECT_EQ(read_all(input), bodies);

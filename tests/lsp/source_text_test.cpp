@@ -56,20 +56,23 @@ TEST(SourceText, ConvertsColumnsExactly) {
   };
   for (const ColumnCase& c : cases) {
     for (const auto& [byte, unit] : c.columns) {
-      EXPECT_EQ(c.text.utf16_column(c.line, byte), unit) << c.name << " byte " << byte;
-      EXPECT_EQ(c.text.cp932_column(c.line, unit), byte) << c.name << " unit " << unit;
+      EXPECT_EQ(c.text.position(c.line, byte), (Position{c.line, unit}))
+          << c.name << " byte " << byte;
+      EXPECT_EQ(c.text.place(Position{c.line, unit}), (LineColumn{c.line, byte}))
+          << c.name << " unit " << unit;
     }
   }
 }
 
 TEST(SourceText, ColumnsBeyondTheLineGiveItsEnd) {
   const SourceText text = SourceText::from_file("\x82\xA0\x82\xA2\nx");
-  EXPECT_EQ(text.utf16_column(0, 99), 2u);
-  EXPECT_EQ(text.cp932_column(0, 99), 4u);
-  EXPECT_EQ(text.line_end(0), 2u);
-  // A unit inside a two-byte character's bytes maps to its start.
-  EXPECT_EQ(text.utf16_column(0, 1), 0u);
-  EXPECT_EQ(text.utf16_column(7, 3), 0u);  // no such line
+  EXPECT_EQ(text.position(0, 99), (Position{0, 2}));
+  EXPECT_EQ(text.place(Position{0, 99}), (LineColumn{0, 4}));
+  EXPECT_EQ(text.line_end(0), (Position{0, 2}));
+  // A byte inside a two-byte character maps to its start.
+  EXPECT_EQ(text.position(0, 1), (Position{0, 0}));
+  EXPECT_EQ(text.position(7, 3), (Position{1, 1}));  // no such line: the text's end
+  EXPECT_EQ(text.place(Position{9, 0}), (LineColumn{1, 1}));
 }
 
 TEST(SourceText, ALineOf16KilobytesMapsToItsEnd) {
@@ -77,9 +80,54 @@ TEST(SourceText, ALineOf16KilobytesMapsToItsEnd) {
   while (line.size() < 16384) line += "\x82\xA0\xB1";  // あ and ｱ: three bytes, two units
   const SourceText text = SourceText::from_file(line + "\r\nnext");
   const std::size_t characters = line.size() / 3 * 2;
-  EXPECT_EQ(text.utf16_column(0, line.size()), characters);
-  EXPECT_EQ(text.cp932_column(0, characters - 1), line.size() - 1);
+  EXPECT_EQ(text.position(0, line.size()), (Position{0, characters}));
+  EXPECT_EQ(text.place(Position{0, characters - 1}), (LineColumn{0, line.size() - 1}));
   EXPECT_EQ(text.cp932_line(1), "next");
+}
+
+// The assembler ends lines at LF only; the editor at LF, CR LF and a lone
+// CR. Places in one count land on the same bytes in the other.
+TEST(SourceText, ALoneCarriageReturnEndsOnlyTheEditorsLine) {
+  struct Case {
+    const char* name;
+    const char* text;
+    LineColumn assembler;
+    Position editor;
+  };
+  const Case cases[] = {
+      {"after a lone CR", "A\rBC\nD", {0, 3}, {1, 1}},
+      {"before it", "A\rBC\nD", {0, 1}, {0, 1}},
+      {"the next LF line", "A\rBC\nD", {1, 1}, {2, 1}},
+      {"CR LF is one end", "A\r\nB\rC", {1, 2}, {2, 0}},
+      {"two-byte characters after a lone CR", "\r\x82\xA0X", {0, 3}, {1, 1}},
+      {"a lone CR at the very end", "AB\r", {0, 2}, {0, 2}},
+  };
+  for (const Case& c : cases) {
+    const SourceText text = SourceText::from_file(c.text);
+    EXPECT_EQ(text.position(c.assembler.line, c.assembler.column), c.editor) << c.name;
+    EXPECT_EQ(text.place(c.editor), c.assembler) << c.name;
+  }
+  const SourceText text = SourceText::from_file("A\rBC\nD");
+  EXPECT_EQ(text.line_count(), 2u);
+  EXPECT_EQ(text.cp932_line(0), "A\rBC");  // the bytes the assembler reads
+  EXPECT_EQ(text.line_end(0), (Position{1, 2}));
+}
+
+TEST(SourceText, LineStartsCountEachLineEndOnce) {
+  const std::string text = "a\r\nb\rc\n\r\rd";
+  const LineStarts editor(text, LineEnds::protocol);
+  ASSERT_EQ(editor.count(), 6u);
+  EXPECT_EQ(editor.line(text, 0), "a");
+  EXPECT_EQ(editor.line(text, 1), "b");
+  EXPECT_EQ(editor.line(text, 2), "c");
+  EXPECT_EQ(editor.line(text, 3), "");
+  EXPECT_EQ(editor.line(text, 5), "d");
+  EXPECT_EQ(editor.line_of(2), 0u);  // the LF of "a\r\n" belongs to its line
+  EXPECT_EQ(editor.line_of(3), 1u);
+  const LineStarts assembler(text, LineEnds::assembler);
+  ASSERT_EQ(assembler.count(), 3u);
+  EXPECT_EQ(assembler.line(text, 1), "b\rc");
+  EXPECT_EQ(assembler.line(text, 2), "\r\rd");
 }
 
 TEST(SourceText, Utf16OffsetsInUtf8) {

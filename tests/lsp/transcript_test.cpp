@@ -413,6 +413,34 @@ TEST(ServerDocuments, PublishesDiagnosticsOfTheBufferAsItChanges) {
   EXPECT_TRUE(session.diagnostics(file).empty());
 }
 
+// A lone CR ends the editor's line, not the assembler's: the remark line
+// below is one line to the assembler and two to the client, and places and
+// edits after it count the client's lines.
+TEST(ServerDocuments, ALoneCarriageReturnEndsTheClientsLine) {
+  korva::testing::ScratchDir dir;
+  const std::filesystem::path file = dir.path() / "main.as";
+  write_file(file, "");
+  Session session(dir.path());
+  session.open(file, "START:: NOP\n; note\rmore\n        ===->XYZ\n");
+  Json diagnostics = session.diagnostics(file);
+  ASSERT_EQ(diagnostics.size(), 1u) << diagnostics.dump();
+  EXPECT_EQ(diagnostics[0]["range"], range(3, 13, 16));
+
+  session.notify("textDocument/didChange",
+                 Json{{"textDocument", Json{{"uri", uri_of_path(file)}, {"version", 2}}},
+                      {"contentChanges",
+                       Json::array({Json{{"range", range(3, 13, 16)}, {"text", "START"}}})}});
+  EXPECT_TRUE(session.diagnostics(file).empty()) << session.diagnostics(file).dump();
+  const Json definition = session.request("textDocument/definition", Session::at(file, 3, 15));
+  EXPECT_EQ(definition["result"]["range"], range(0, 0, 5)) << definition.dump();
+  const Json references = session.request("textDocument/references",
+                                          Json{{"textDocument", Json{{"uri", uri_of_path(file)}}},
+                                               {"position", Json{{"line", 0}, {"character", 1}}},
+                                               {"context", Json{{"includeDeclaration", true}}}});
+  ASSERT_EQ(references["result"].size(), 2u) << references.dump();
+  EXPECT_EQ(references["result"][1]["range"], range(3, 13, 18));
+}
+
 // Names whose two-byte characters end in bytes that read as ASCII
 // punctuation: ー (81 5B), ソ (83 5C), 表 (95 5C), マ (83 7D).
 TEST(ServerDocuments, JapaneseNamesStayWhole) {
@@ -648,6 +676,34 @@ TEST(ServerDocuments, AProjectWithAMissingSourceIsNotAssembled) {
   const Json symbols =
       session.request("textDocument/documentSymbol", Session::at(dir.path() / "main.as", 0, 0));
   EXPECT_EQ(error_code(symbols), 0);
+}
+
+// An open project file shows each entry that cannot be read on its line;
+// mending the entry clears it there and in the open source.
+TEST(ServerDocuments, AnOpenProjectFileNamesItsMissingEntry) {
+  korva::testing::ScratchDir dir;
+  const std::filesystem::path project = dir.path() / "app.amk";
+  const std::filesystem::path source = dir.path() / "main.as";
+  write_file(project, "main.as\r\nlost.as\r\n");
+  write_file(source, "START:: NOP\n");
+  Session session(dir.path());
+  session.open_file(source);
+  session.open_file(project);
+  Json diagnostics = session.diagnostics(project);
+  ASSERT_EQ(diagnostics.size(), 1u) << diagnostics.dump();
+  EXPECT_EQ(diagnostics[0]["range"], range(1, 0, 7));
+  EXPECT_NE(diagnostics[0]["message"].get<std::string>().find("lost.as"), std::string::npos);
+  EXPECT_EQ(session.diagnostics(source).size(), 1u);
+
+  write_file(dir.path() / "lost.as", "        NOP\n");
+  session.notify("textDocument/didChange",
+                 Json{{"textDocument", Json{{"uri", uri_of_path(project)}, {"version", 2}}},
+                      {"contentChanges", Json::array({Json{{"text", "main.as\r\nlost.as\r\n"}}})}});
+  EXPECT_TRUE(session.diagnostics(project).empty()) << session.diagnostics(project).dump();
+  EXPECT_TRUE(session.diagnostics(source).empty()) << session.diagnostics(source).dump();
+  session.notify("textDocument/didClose",
+                 Json{{"textDocument", Json{{"uri", uri_of_path(project)}}}});
+  EXPECT_TRUE(session.diagnostics(project).empty());
 }
 
 TEST(ServerDocuments, WithstandsLargeDocumentsAndFloodsOfChanges) {
