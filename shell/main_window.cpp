@@ -311,7 +311,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (!changes_may_go() || !source_changes_may_go()) {
+  if (!changes_may_go()) {
     event->ignore();
     return;
   }
@@ -689,7 +689,10 @@ void MainWindow::set_modified(bool modified) {
   update_title();
 }
 
+// Before the project or the window goes: the pane's unsaved text first,
+// then the project list.
 bool MainWindow::changes_may_go() {
+  if (!source_changes_may_go()) return false;
   if (!modified_) return true;
   switch (dialogs_->ask(this, display(texts::kSaveChangesText), display(texts::kConfirmCaption),
                         Choices::yes_no_cancel)) {
@@ -706,6 +709,14 @@ bool MainWindow::changes_may_go() {
 AssemblyResult MainWindow::assemble(ExtraOutputs extra) {
   QElapsedTimer timer;
   timer.start();
+  const Expected<std::optional<std::string>> saved = save_source_before_assembly();
+  if (!saved) {
+    show_file_error(display(saved.message()));
+    AssemblyResult not_run;
+    not_run.outcome = AssemblyOutcome::stopped;
+    not_run.message = saved.message();
+    return not_run;
+  }
   // Relative entries were found here; the editor gets them from here too.
   assembly_directory_ = project_.entry_directory.empty()
                             ? QDir::currentPath()
@@ -734,6 +745,7 @@ AssemblyResult MainWindow::assemble(ExtraOutputs extra) {
   error_list_->scrollToTop();
   error_list_->horizontalScrollBar()->setValue(0);
   show_outcome(result, timer.elapsed());
+  if (*saved) set_status(display(**saved) + QStringLiteral(" saved; ") + status_text());
   return result;
 }
 
@@ -922,6 +934,7 @@ void MainWindow::configure_chip_words() {
 
 void MainWindow::start_new_project_file(const ChosenFile& chosen) {
   const SystemPath path = system_path(chosen.path);
+  forget_last_project();
   take_project_path(project_, path);
   project_.entry_directory = project_folder(path);
   project_.entries.clear();
@@ -932,6 +945,7 @@ void MainWindow::start_new_project_file(const ChosenFile& chosen) {
 
 void MainWindow::new_make_file() {
   if (!changes_may_go()) return;
+  forget_last_project();
   // The last directory stays: the dialogs keep starting there.
   project_.entries.clear();
   project_.project_file_path = SystemPath();
@@ -976,6 +990,7 @@ bool MainWindow::open_project_file(const ChosenFile& chosen) {
     show_file_error(display(entries.message()));
     return false;
   }
+  forget_last_project();
   take_project_path(project_, path);
   // Its entries are found in its folder, as korva-asm finds them.
   project_.entry_directory = project_folder(path);
@@ -1071,6 +1086,7 @@ void MainWindow::add_file(bool insert) {
 void MainWindow::delete_file() {
   const int row = selected_project_row();
   if (row < 0) return;
+  if (!close_source_of_entry(project_.entries[static_cast<std::size_t>(row)])) return;
   project_.entries.erase(project_.entries.begin() + row);
   delete project_list_->takeItem(row);
   // The entry that took its place (or the new last one) is selected, so

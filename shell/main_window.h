@@ -203,6 +203,10 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void create_source_pane();
   // Asks whether to save the editor pane's unsaved edits before they go.
   bool source_changes_may_go();
+  void update_source_title();
+  Expected<std::optional<std::string>> save_source_before_assembly();
+  void forget_last_project();
+  bool close_source_of_entry(const std::string& entry);
   // Shows the entry's file in the editor pane at a line (0: its top).
   void edit_entry(const std::string& entry, std::size_t line);
   void run_error_command(ErrorCommand command);

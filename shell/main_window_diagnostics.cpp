@@ -392,18 +392,21 @@ void MainWindow::create_source_pane() {
     edit_entry(stored_name(entry), static_cast<std::size_t>(line));
   });
   connect(source_pane_->document(), &QTextDocument::modificationChanged, this,
-          [this](bool changed) {
-            source_dock_->setWindowTitle((changed ? QStringLiteral("*") : QString()) +
-                                         display(source_pane_->entry()));
-          });
+          [this](bool) { update_source_title(); });
   connect(project_list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
     const QByteArray bytes = item->data(kEntryBytesRole).toByteArray();
     edit_entry(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), 0);
   });
 }
 
+// The pane's title: its file, marked while the text is unsaved.
+void MainWindow::update_source_title() {
+  source_dock_->setWindowTitle((source_pane_->is_modified() ? QStringLiteral("*") : QString()) +
+                               display(source_pane_->entry()));
+}
+
 bool MainWindow::source_changes_may_go() {
-  if (!source_pane_->document()->isModified()) return true;
+  if (!source_pane_->is_modified()) return true;
   switch (dialogs_->ask(
       this, display(source_pane_->entry()) + QLatin1Char('\n') + display(texts::kSaveSourceText),
       display(texts::kConfirmCaption), Choices::yes_no_cancel)) {
@@ -425,7 +428,9 @@ void MainWindow::edit_entry(const std::string& entry, std::size_t line) {
   // Unsaved edits of another file are not dropped unasked.
   if (source_pane_->entry() != entry && !source_changes_may_go()) return;
   source_pane_->set_project(project_.entries, entry_folder());
-  if (source_pane_->entry() == entry && source_dock_->isVisible()) {
+  // The file the pane holds is shown as held, whether its pane was open or
+  // closed: reading it again would drop its unsaved text.
+  if (source_pane_->holds_document() && source_pane_->entry() == entry) {
     if (line > 0) {
       QTextCursor cursor(source_pane_->document()->findBlockByNumber(static_cast<int>(line) - 1));
       source_pane_->setTextCursor(cursor);
@@ -435,9 +440,46 @@ void MainWindow::edit_entry(const std::string& entry, std::size_t line) {
     show_file_error(display(opened.message()));
     return;
   }
-  source_dock_->setWindowTitle(display(entry));
+  update_source_title();
   source_dock_->show();
   source_pane_->setFocus();
+}
+
+// What the user sees is what is assembled: the pane's unsaved text is saved
+// first. The saved file's name, for the status bar; an error when the save
+// failed, and then nothing is assembled.
+Expected<std::optional<std::string>> MainWindow::save_source_before_assembly() {
+  if (!source_pane_->holds_document() || !source_pane_->is_modified()) {
+    return std::optional<std::string>();
+  }
+  if (Expected<void> saved = source_pane_->save(); !saved) return fail(saved.message());
+  return std::optional<std::string>(source_pane_->entry());
+}
+
+// The pane's file leaves with its entry, asked about first if edited;
+// false when the person keeps it.
+bool MainWindow::close_source_of_entry(const std::string& entry) {
+  if (!source_pane_->holds_document() || source_pane_->entry() != entry) return true;
+  if (!source_changes_may_go()) return false;
+  source_pane_->close_document();
+  source_dock_->hide();
+  return true;
+}
+
+// Another project is open: nothing of the last one stays on screen. The
+// pane's file goes too (its edits were asked about before).
+void MainWindow::forget_last_project() {
+  source_pane_->close_document();
+  source_dock_->hide();
+  listing_view_->setPlainText(QString());
+  listing_words_ = 0;
+  clear_error_list();
+  errors_.clear();
+  warnings_.clear();
+  warning_list_->clear();
+  listing_tips_.clear();
+  chip_program_words_.reset();
+  set_status(QString());
 }
 
 }  // namespace korva

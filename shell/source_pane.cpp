@@ -128,6 +128,16 @@ Expected<void> SourcePane::open_entry(const std::string& entry, std::size_t line
   return {};
 }
 
+void SourcePane::close_document() {
+  check_timer_.stop();
+  entry_.clear();
+  original_ = SourceText{};
+  diagnostics_.clear();
+  symbols_ = SymbolFacts{};
+  setPlainText(QString());
+  document()->setModified(false);
+}
+
 QStringList SourcePane::edited_lines() const {
   QStringList lines;
   for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
@@ -136,7 +146,18 @@ QStringList SourcePane::edited_lines() const {
 }
 
 Expected<void> SourcePane::save() {
-  const std::string bytes = saved_bytes(original_, edited_lines());
+  const SavedBytes saved = saved_bytes(original_, edited_lines());
+  if (saved.unwritable) {
+    const UnwritableCharacter& bad = *saved.unwritable;
+    // The message is CP932, which cannot hold the character: its code point
+    // names it.
+    const QString code_point = QStringLiteral("U+%1")
+                                   .arg(bad.character.toUcs4().value(0), 4, 16, QLatin1Char('0'))
+                                   .toUpper();
+    return fail(entry_ + ":" + std::to_string(bad.line + 1) + ": " + code_point.toStdString() +
+                " cannot be written in Shift-JIS (CP932); the file was not saved");
+  }
+  const std::string& bytes = saved.bytes;
   Expected<void> written = write_file_atomically(file(), bytes);
   if (!written) return written;
   original_ = split_source(bytes);
@@ -175,7 +196,7 @@ void SourcePane::check_now() {
   }
   // A project that cannot be joined says so when it is assembled.
   Expected<JoinedSources, JoinFailure> joined =
-      join_sources(files, PaneBuffer(own_file, saved_bytes(original_, edited_lines())));
+      join_sources(files, PaneBuffer(own_file, saved_bytes(original_, edited_lines()).bytes));
   if (!joined) return;
   SourceSet sources;
   for (const SourceFile& source : files) sources.names.push_back(source.name);

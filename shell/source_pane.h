@@ -48,6 +48,10 @@ class SourcePane : public QPlainTextEdit {
   // Opens the entry's file at a line (from 1; 0 keeps the top).
   Expected<void> open_entry(const std::string& entry, std::size_t line);
   Expected<void> save();
+  // Forgets the file: the pane holds no document after it.
+  void close_document();
+  bool holds_document() const { return !entry_.empty(); }
+  bool is_modified() const { return document()->isModified(); }
   const std::string& entry() const { return entry_; }
   std::filesystem::path file() const;
 

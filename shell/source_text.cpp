@@ -23,6 +23,20 @@ std::string usual_end(const SourceText& text) {
   return lf_only > cr_lf ? "\n" : "\r\n";
 }
 
+// The first character of the line that CP932 cannot hold: the encoder
+// writes it as "?", which only "?" itself may become.
+std::optional<QString> unwritable_character(const QString& line) {
+  for (qsizetype at = 0; at < line.size();) {
+    const qsizetype size = line[at].isHighSurrogate() && at + 1 < line.size() ? 2 : 1;
+    const QString character = line.mid(at, size);
+    if (character != QStringLiteral("?") && utf8_to_cp932(character.toStdString()) == "?") {
+      return character;
+    }
+    at += size;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 SourceText split_source(std::string_view bytes) {
@@ -48,13 +62,14 @@ QStringList shown_lines(const SourceText& text) {
   return lines;
 }
 
-std::string saved_bytes(const SourceText& original, const QStringList& edited) {
+SavedBytes saved_bytes(const SourceText& original, const QStringList& edited) {
   QHash<QString, std::deque<std::size_t>> by_text;
   for (std::size_t i = 0; i < original.lines.size(); ++i) {
     by_text[display(original.lines[i])].push_back(i);
   }
   const std::string end_of_new = usual_end(original);
-  std::string bytes;
+  SavedBytes saved;
+  std::string& bytes = saved.bytes;
   for (qsizetype i = 0; i < edited.size(); ++i) {
     const bool last = i + 1 == edited.size();
     std::string end = last ? std::string() : end_of_new;
@@ -65,11 +80,17 @@ std::string saved_bytes(const SourceText& original, const QStringList& edited) {
       bytes += original.lines[index];
       if (!last && !original.ends[index].empty()) end = original.ends[index];
     } else {
-      bytes += utf8_to_cp932(edited[i].toStdString());
+      const std::string encoded = utf8_to_cp932(edited[i].toStdString());
+      if (!saved.unwritable && encoded.find('?') != std::string::npos) {
+        if (std::optional<QString> character = unwritable_character(edited[i])) {
+          saved.unwritable = UnwritableCharacter{i, *character};
+        }
+      }
+      bytes += encoded;
     }
     bytes += end;
   }
-  return bytes;
+  return saved;
 }
 
 }  // namespace korva

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,10 +25,23 @@ SourceText split_source(std::string_view bytes);
 // The lines as the editor shows them (decoded from CP932).
 QStringList shown_lines(const SourceText& text);
 
+// A character of an edited line that CP932 cannot hold (an emoji, "é").
+struct UnwritableCharacter {
+  qsizetype line = 0;  // from 0
+  QString character;
+};
+
+struct SavedBytes {
+  std::string bytes;
+  // The first character the bytes hold as "?" in its place: a save must
+  // refuse such bytes rather than write them.
+  std::optional<UnwritableCharacter> unwritable;
+};
+
 // The bytes of the edited lines: a line that reads as one of the original
 // lines (each taken once, in order) is written as that line's bytes with
 // its end; any other line is encoded to CP932 and ends as most lines of
 // the file did (CR LF for a new file). The last line gets no end.
-std::string saved_bytes(const SourceText& original, const QStringList& edited);
+SavedBytes saved_bytes(const SourceText& original, const QStringList& edited);
 
 }  // namespace korva

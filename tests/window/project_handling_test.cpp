@@ -2,10 +2,12 @@
 // in other folders are named, and that no change to the list is dropped
 // without a question. Scripted dialogs, offscreen platform.
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -344,6 +346,94 @@ class ProjectHandlingTest : public QObject {
     pane->setTextCursor(on_use);
     QTest::keyClick(pane, Qt::Key_F12);
     QCOMPARE(pane->textCursor().blockNumber(), 0);
+  }
+
+  // The pane's file is one document: closing the pane keeps its text, a
+  // double-click shows it again with its mark, and the window still asks
+  // before it goes.
+  void pane_keeps_unsaved_text_when_closed_and_reopened() {
+    QVERIFY(write_bytes(path("k/a.as"), "START:: NOP\r\n"));
+    QVERIFY(write_bytes(path("k/k.amk"), "a.as\r\n"));
+    open("k/k.amk");
+    SourcePane* pane = double_click_first_entry();
+    QVERIFY(pane != nullptr);
+    QTRY_VERIFY(pane->isVisible());
+    auto* dock = window_->findChild<QDockWidget*>("source_dock");
+    QTest::keyClicks(pane, QStringLiteral("; edited"));
+    QVERIFY(dock->windowTitle().startsWith('*'));
+    // Double-clicked again while shown: the mark stays.
+    double_click_first_entry();
+    QVERIFY2(dock->windowTitle().startsWith('*'), qPrintable(dock->windowTitle()));
+    dock->close();
+    QTRY_VERIFY(!pane->isVisible());
+    double_click_first_entry();
+    QTRY_VERIFY(pane->isVisible());
+    QVERIFY(pane->document()->firstBlock().text().startsWith(QStringLiteral("; edited")));
+    QVERIFY(dock->windowTitle().startsWith('*'));
+    QCOMPARE(read_bytes(path("k/a.as")), std::string("START:: NOP\r\n"));
+    dock->close();
+    QVERIFY(!window_->close());  // asked, no reply prepared: cancelled
+    QCOMPARE(log_->questions.back().text, QStringLiteral("a.as\n") + shown(texts::kSaveSourceText));
+    log_->replies.push_back(Reply::no);
+    QVERIFY(window_->close());
+  }
+
+  // Assemble builds what the pane shows: its unsaved text is saved first,
+  // and the status bar says so. A text CP932 cannot hold is not saved, and
+  // nothing is assembled.
+  void assemble_saves_the_pane_first() {
+    QVERIFY(write_bytes(path("s/a.as"), "START:: ===->NOWHERE\r\n"));
+    QVERIFY(write_bytes(path("s/s.amk"), "a.as\r\n"));
+    open("s/s.amk");
+    SourcePane* pane = double_click_first_entry();
+    QVERIFY(pane != nullptr);
+    QTRY_VERIFY(pane->isVisible());
+    pane->selectAll();
+    QTest::keyClicks(pane, QStringLiteral("START:: ===->START"));
+    QVERIFY(assemble().isEmpty());
+    QCOMPARE(read_bytes(path("s/a.as")), std::string("START:: ===->START"));
+    QCOMPARE(errors()->count(), 0);
+    QVERIFY2(window_->status_text().startsWith(QStringLiteral("a.as saved; ")),
+             qPrintable(window_->status_text()));
+    QVERIFY(!pane->document()->isModified());
+
+    pane->moveCursor(QTextCursor::End);
+    pane->insertPlainText(QStringLiteral(" ; caf\u00E9"));
+    const QStringList messages = assemble();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].contains(QStringLiteral("a.as:1: U+00E9 cannot be written")),
+             qPrintable(messages[0]));
+    QCOMPARE(read_bytes(path("s/a.as")), std::string("START:: ===->START"));
+    QVERIFY(pane->document()->isModified());
+    log_->replies.push_back(Reply::no);
+  }
+
+  // Another project leaves nothing of the last on screen: its listing,
+  // errors and status go, and the pane's file closes, asked about first.
+  void another_project_clears_the_last() {
+    QVERIFY(write_bytes(path("o/a.as"), "START:: ===->NOWHERE\r\n"));
+    QVERIFY(write_bytes(path("o/o.amk"), "a.as\r\n"));
+    QVERIFY(write_bytes(path("n/b.as"), "NOP\r\n"));
+    QVERIFY(write_bytes(path("n/n.amk"), "b.as\r\n"));
+    open("o/o.amk");
+    assemble();
+    QCOMPARE(errors()->count(), 1);
+    SourcePane* pane = double_click_first_entry();
+    QTRY_VERIFY(pane->isVisible());
+    QTest::keyClicks(pane, QStringLiteral("; edited"));
+
+    open("n/n.amk");  // the pane's question is cancelled: nothing changes
+    QCOMPARE(shown_entries(), QStringList{QStringLiteral("a.as")});
+    QVERIFY(pane->isVisible());
+    log_->replies.push_back(Reply::no);
+    open("n/n.amk");
+    QCOMPARE(shown_entries(), QStringList{QStringLiteral("b.as")});
+    QCOMPARE(errors()->count(), 0);
+    QVERIFY(window_->findChild<QPlainTextEdit*>("listing_view")->toPlainText().isEmpty());
+    QVERIFY(window_->status_text().isEmpty());
+    QTRY_VERIFY(!pane->isVisible());
+    QVERIFY(!pane->holds_document());
+    QCOMPARE(read_bytes(path("o/a.as")), std::string("START:: ===->NOWHERE\r\n"));
   }
 
   // Ctrl+Enter on an error opens its line in the pane; unsaved edits there

@@ -37,7 +37,7 @@ TEST(SourceText, UnchangedFilesSaveAsTheirBytes) {
   };
   for (const std::string& bytes : files) {
     const SourceText text = split_source(bytes);
-    EXPECT_EQ(saved_bytes(text, shown_lines(text)), bytes) << bytes;
+    EXPECT_EQ(saved_bytes(text, shown_lines(text)).bytes, bytes) << bytes;
   }
 }
 
@@ -56,11 +56,35 @@ TEST(SourceText, EditedLinesEncodedOthersKept) {
   edited.move(0, 3);                        // moved, unchanged
   // Moved lines keep their bytes, changed and new ones are CP932 with the
   // file's usual CR LF.
-  EXPECT_EQ(saved_bytes(text, edited),
+  EXPECT_EQ(saved_bytes(text, edited).bytes,
             "L2 ;\xC3\xBD\xC4\r\nNEW\r\nL3 ;" + kKatakana + "\r\nL1 ;" + kNoCharacter + "\r\n");
   // A file of LF lines gets LF for its new lines.
   const SourceText unix_text = split_source("a\nb\n");
-  EXPECT_EQ(saved_bytes(unix_text, {"a", "new", "b", ""}), "a\nnew\nb\n");
+  EXPECT_EQ(saved_bytes(unix_text, {"a", "new", "b", ""}).bytes, "a\nnew\nb\n");
+}
+
+// A character CP932 cannot hold is found, not written as "?" unsaid; "?"
+// itself, the yen sign (5C) and a kept line of bytes that are no character
+// are no such character.
+TEST(SourceText, CharactersCp932CannotHoldAreNamed) {
+  const SourceText text = split_source("L1 ;" + kNoCharacter + "\r\n");
+  struct Case {
+    QStringList edited;
+    std::optional<qsizetype> line;
+    QString character;
+  };
+  const Case cases[] = {
+      {{shown_lines(text)[0], QStringLiteral("caf\u00E9 \U0001F642")}, 1, QStringLiteral("\u00E9")},
+      {{QStringLiteral("W+1>W ; \U0001F642")}, 0, QStringLiteral("\U0001F642")},
+      {{QStringLiteral("? \u00A5 \u30EB\u30FC\u30D7"), shown_lines(text)[0]}, std::nullopt, {}},
+  };
+  for (const Case& c : cases) {
+    const SavedBytes saved = saved_bytes(text, c.edited);
+    ASSERT_EQ(saved.unwritable.has_value(), c.line.has_value()) << c.edited.join('|').toStdString();
+    if (!c.line) continue;
+    EXPECT_EQ(saved.unwritable->line, *c.line);
+    EXPECT_EQ(saved.unwritable->character, c.character);
+  }
 }
 
 // The styles of a line, as the text they cover in the pane's characters.
