@@ -115,14 +115,9 @@ class ChipHints {
     const std::vector<std::string> chips =
         korva::chips_defining(*chips_, diagnostic.name, diagnostic.where.file + " " + file_names_);
     if (chips.empty()) return {};
-    constexpr std::size_t kNamed = 3;
-    std::string list;
-    for (std::size_t i = 0; i < chips.size() && i < kNamed; ++i) {
-      list += (i == 0 ? "" : ", ") + chips[i];
-    }
-    if (chips.size() > kNamed) list += " (and " + std::to_string(chips.size() - kNamed) + " more)";
     const std::string name = korva::cp932_to_utf8(diagnostic.name);
-    return {"--chip " + list + (chips.size() == 1 ? " defines " : " define ") + name};
+    return {"--chip " + korva::chip_list_text(chips) +
+            (chips.size() == 1 ? " defines " : " define ") + name};
   }
 
   const char* argv0_;

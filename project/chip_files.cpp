@@ -174,4 +174,14 @@ std::vector<std::string> nearest_chips(const std::vector<std::string>& known,
   return nearest;
 }
 
+std::string chip_list_text(const std::vector<std::string>& chips) {
+  constexpr std::size_t kNamed = 3;
+  std::string list;
+  for (std::size_t i = 0; i < chips.size() && i < kNamed; ++i) {
+    list += (i == 0 ? "" : ", ") + chips[i];
+  }
+  if (chips.size() > kNamed) list += " (and " + std::to_string(chips.size() - kNamed) + " more)";
+  return list;
+}
+
 }  // namespace korva

@@ -58,6 +58,10 @@ std::vector<ChipNames> read_chip_names(const std::filesystem::path& directory);
 std::vector<std::string> chips_defining(const std::vector<ChipNames>& chips, std::string_view name,
                                         std::string_view file_name);
 
+// The first three of such chips for a message, "16F84A, 16F628A, 16F877A
+// (and 12 more)", and whether the list is of one ("defines") or more.
+std::string chip_list_text(const std::vector<std::string>& chips);
+
 // The chip folder of this program: the environment's, or the first of
 // chip_directories() that exists.
 std::optional<std::filesystem::path> chip_directory(const char* argv0);

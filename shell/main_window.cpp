@@ -315,7 +315,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  remember_state(QStringLiteral("geometry"), saveGeometry());
+  remember_state(QStringLiteral("geometry"), geometry_to_remember());
   save_settings();
   QMainWindow::closeEvent(event);
 }
@@ -684,6 +684,8 @@ void MainWindow::update_title() {
 }
 
 void MainWindow::set_modified(bool modified) {
+  // Every change of the list marks it: the first entry may name a chip now.
+  if (modified) show_chosen_chip();
   if (modified_ == modified) return;
   modified_ = modified;
   update_title();
@@ -746,6 +748,7 @@ AssemblyResult MainWindow::assemble(ExtraOutputs extra) {
   error_list_->horizontalScrollBar()->setValue(0);
   show_outcome(result, timer.elapsed());
   if (*saved) set_status(display(**saved) + QStringLiteral(" saved; ") + status_text());
+  point_to_chip(result);
   return result;
 }
 
@@ -874,6 +877,49 @@ bool MainWindow::chip_file_first() const {
   return std::find(known.begin(), known.end(), upper_cased(first.stem().string())) != known.end();
 }
 
+std::vector<std::string> MainWindow::chips_defining_name(const std::string& name) {
+  if (!chip_names_) {
+    const std::optional<std::filesystem::path> folder = window_chip_directory();
+    chip_names_ = folder ? read_chip_names(*folder) : std::vector<ChipNames>{};
+  }
+  std::string file_names = shown_cp932(project_.project_file_path);
+  for (const std::string& entry : project_.entries) file_names += " " + entry;
+  return chips_defining(*chip_names_, name, file_names);
+}
+
+// The chip offered is the one that defines the most of the names the
+// program leaves undefined; among equals, the one korva-asm names first for
+// the first such name.
+void MainWindow::point_to_chip(const AssemblyResult& result) {
+  if (chip_pointed_to_ || chip_file_first()) return;
+  std::vector<std::string> names;
+  for (const Diagnostic& diagnostic : result.diagnostics) {
+    if (diagnostic.name_undefined && !diagnostic.name.empty() &&
+        std::find(names.begin(), names.end(), diagnostic.name) == names.end()) {
+      names.push_back(diagnostic.name);
+    }
+  }
+  std::vector<std::string> order;
+  std::map<std::string, std::size_t> defined;
+  for (const std::string& name : names) {
+    for (const std::string& chip : chips_defining_name(name)) {
+      if (defined[chip]++ == 0) order.push_back(chip);
+    }
+  }
+  if (order.empty()) return;
+  const std::string best = *std::max_element(
+      order.begin(), order.end(),
+      [&](const std::string& a, const std::string& b) { return defined[a] < defined[b]; });
+  chip_pointed_to_ = true;
+  const QString text = QStringLiteral(
+                           "%1 is defined by the chip %2, which the project does not name.\n"
+                           "Choose the chip now (Edit > Chip...)?")
+                           .arg(display(names.front()), QString::fromStdString(best));
+  if (dialogs_->ask(this, text, display(texts::kConfirmCaption), Choices::yes_no) == Reply::yes) {
+    choose_chip();
+  }
+}
+
 void MainWindow::choose_chip() {
   const std::optional<std::filesystem::path> folder = window_chip_directory();
   if (!folder) {
@@ -903,6 +949,8 @@ void MainWindow::choose_chip() {
   }
   insert_entry(0, std::move(*entry));
   set_modified(true);
+  show_chosen_chip();
+  set_status(QStringLiteral("The program is for the chip %1").arg(*chosen));
   save_make_file();
 }
 
@@ -1142,6 +1190,17 @@ void MainWindow::fill_project_list() {
   for (const std::string& entry : project_.entries) {
     project_list_->addItem(make_item(entry, project_extent_, line_height));
   }
+  show_chosen_chip();
+}
+
+// The chip the project's first entry defines, by its name beside the
+// status text; nothing while the project names none.
+void MainWindow::show_chosen_chip() {
+  const bool named = chip_file_first();
+  chip_label_->setText(
+      named ? QString::fromStdString(upper_cased(os_path(project_.entries.front()).stem().string()))
+            : QString());
+  chip_label_->setVisible(named);
 }
 
 void MainWindow::show_message(std::string_view text, std::string_view caption) {

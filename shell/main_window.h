@@ -21,6 +21,7 @@
 
 #include "project/assembler.h"
 #include "project/assembly_host.h"
+#include "project/chip_files.h"
 #include "project/project.h"
 #include "shell/recent_projects.h"
 #include "shell/user_dialogs.h"
@@ -182,7 +183,13 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void create_warning_list();
   void place_controls();
   static QRect splitter_area(const ClientGeometry& geometry);
-  void grow_window(int height);
+  // Grows the window by up to `height` (shrinks it for a negative one),
+  // within the screen's available area; what it grew by.
+  int grow_window(int height);
+  // The window's geometry without what the status bar and the warning list
+  // grew it by: they grow it again when they next appear, so that the
+  // window keeps its size from start to start.
+  QByteArray geometry_to_remember();
   void fill_recent_projects(QMenu* menu);
 
   // Assembles with the extra outputs asked for and shows the result; the
@@ -218,6 +225,14 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   // Puts the chosen chip's definition file first in the project (in place
   // of a chip file there) and saves the project.
   void choose_chip();
+  // The chips of the chip folder that define `name`, named in the order
+  // korva-asm suggests them; empty without a chip folder.
+  std::vector<std::string> chips_defining_name(const std::string& name);
+  // A project that uses names of a chip it does not name is told so once,
+  // with the chip, and offered Edit > Chip....
+  void point_to_chip(const AssemblyResult& result);
+  QString notes_text(const Diagnostic& diagnostic);
+  void show_chosen_chip();
   // The configuration dialog of the chip whose file is first in the project.
   void configure_chip_words();
   // Whether the first entry is a chip definition file.
@@ -281,9 +296,16 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   QListWidget* error_list_ = nullptr;
   QListWidget* warning_list_ = nullptr;
   QDockWidget* warning_dock_ = nullptr;
+  // What showing the status bar and the warning list grew the window by:
+  // hiding takes back as much, and the size remembered is without them.
+  int status_growth_ = 0;
+  std::optional<std::vector<ChipNames>> chip_names_;  // read at the first need
+  bool chip_pointed_to_ = false;                      // for this project
+  int warning_growth_ = 0;
   QDockWidget* source_dock_ = nullptr;
   SourcePane* source_pane_ = nullptr;
   ElidedLabel* status_label_ = nullptr;
+  QLabel* chip_label_ = nullptr;
   int project_extent_ = 0;
   int error_extent_ = 0;
   // Warnings and places of the last assembly, by listing line, shown as

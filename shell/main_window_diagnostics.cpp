@@ -13,13 +13,16 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "resources/system_texts.h"
 #include "shell/assembly_status.h"
@@ -120,12 +123,13 @@ void MainWindow::create_warning_list() {
   connect(warning_dock_->toggleViewAction(), &QAction::toggled, this, [this](bool shown) {
     if (warning_dock_->isFloating()) return;
     if (!shown) {
-      grow_window(-warning_dock_->height());
+      grow_window(-std::exchange(warning_growth_, 0));
       return;
     }
     const int height = 6 * QFontMetrics(warning_list_->font()).height() +
                        2 * QFontMetrics(warning_dock_->font()).height();
-    grow_window(height);
+    // Beyond the screen's edge the list takes its room inside the window.
+    warning_growth_ = grow_window(height);
     // The dock is shown after this signal: size it once it is laid out.
     QTimer::singleShot(0, this,
                        [this, height] { resizeDocks({warning_dock_}, {height}, Qt::Vertical); });
@@ -135,10 +139,23 @@ void MainWindow::create_warning_list() {
           [this](const QPoint& position) { show_context_menu(warning_list_, position); });
 }
 
+QByteArray MainWindow::geometry_to_remember() {
+  if (!isMaximized() && !isFullScreen()) {
+    const int grown = status_growth_ + (warning_dock_->isVisible() ? warning_growth_ : 0);
+    if (grown > 0) resize(width(), height() - grown);
+  }
+  return saveGeometry();
+}
+
 void MainWindow::create_status_bar() {
   status_label_ = new ElidedLabel(this);
   status_label_->setObjectName(QStringLiteral("status_text"));
   statusBar()->addWidget(status_label_, 1);
+  chip_label_ = new QLabel(this);
+  chip_label_->setObjectName(QStringLiteral("chip_name"));
+  chip_label_->setToolTip(QStringLiteral("The chip the program is for (Edit > Chip...)"));
+  chip_label_->hide();
+  statusBar()->addPermanentWidget(chip_label_);
   auto* warnings = new QToolButton(this);
   warnings->setObjectName(QStringLiteral("warning_list_switch"));
   warnings->setAutoRaise(true);
@@ -150,10 +167,41 @@ void MainWindow::create_status_bar() {
 }
 
 // Parts below the client area take their room from the screen, not from
-// the client area, unless the window cannot grow.
-void MainWindow::grow_window(int height) {
-  if (!isVisible() || isMaximized() || isFullScreen()) return;
+// the client area, unless the window cannot grow: it never grows past the
+// screen's available area, and moves up first where it would.
+int MainWindow::grow_window(int height) {
+  if (!isVisible() || isMaximized() || isFullScreen() || height == 0) return 0;
+  if (height > 0 && screen() != nullptr) {
+    const QRect available = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    height = std::max(0, std::min(height, available.height() - frame.height()));
+    if (frame.bottom() + height > available.bottom()) {
+      move(x(), y() - (frame.bottom() + height - available.bottom()));
+    }
+  }
   resize(width(), this->height() + height);
+  return height;
+}
+
+// A diagnostic's notes as the terminal gives them, a line each: the first
+// definition, the macro call, and for a name no file defines the chips
+// that define it.
+QString MainWindow::notes_text(const Diagnostic& diagnostic) {
+  QString text;
+  for (const DiagnosticNote& note : diagnostic.notes) {
+    text += QStringLiteral("\n") + display(note.where.file) +
+            QStringLiteral(":%1: note: ").arg(note.where.line) + display(note.text);
+  }
+  if (diagnostic.name_undefined && !diagnostic.name.empty()) {
+    const std::vector<std::string> chips = chips_defining_name(diagnostic.name);
+    if (!chips.empty()) {
+      text += QStringLiteral("\nnote: %1 %2 %3 (Edit > Chip...)")
+                  .arg(QString::fromStdString(chip_list_text(chips)),
+                       chips.size() == 1 ? QStringLiteral("defines") : QStringLiteral("define"),
+                       display(diagnostic.name));
+    }
+  }
+  return text;
 }
 
 // The error list's entries get their place and explanation beside the
@@ -178,6 +226,7 @@ void MainWindow::show_diagnostics(const AssemblyResult& result) {
       if (!diagnostic.explanation.empty()) {
         place += QStringLiteral(": ") + display(diagnostic_explanation(diagnostic, WithHint::yes));
       }
+      place += notes_text(diagnostic);
       if (QListWidgetItem* item = error_list_->item(static_cast<int>(errors_.size()))) {
         item->setToolTip(place);
         // Shown with its place and explanation; the entry's bytes stay the
@@ -220,7 +269,7 @@ void MainWindow::set_status(const QString& text) {
   status_label_->setAccessibleName(text);
   if (statusBar()->isHidden()) {
     statusBar()->show();
-    grow_window(statusBar()->sizeHint().height());
+    status_growth_ = grow_window(statusBar()->sizeHint().height());
   }
   if (status_log_.isEmpty()) return;
   QFile log(status_log_);
@@ -479,6 +528,7 @@ void MainWindow::forget_last_project() {
   warning_list_->clear();
   listing_tips_.clear();
   chip_program_words_.reset();
+  chip_pointed_to_ = false;
   set_status(QString());
 }
 

@@ -1,6 +1,7 @@
 // The window's project handling: where entries are found, how files chosen
 // in other folders are named, and that no change to the list is dropped
 // without a question. Scripted dialogs, offscreen platform.
+#include <QAction>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
@@ -8,6 +9,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -76,6 +79,19 @@ class ProjectHandlingTest : public QObject {
     QTest::mouseClick(projects()->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(projects()->viewport(), Qt::LeftButton, {}, at);
     return window_->findChild<SourcePane*>("source_pane");
+  }
+
+  // One start of the window: its size once an assembly has shown the status
+  // bar; then it is closed and made again, as the next start.
+  QSize size_at_a_start() {
+    window_->show();
+    if (!QTest::qWaitForWindowExposed(window_.get())) return {};
+    window_->run_command(Command::assemble);  // "Nothing to assemble" shows the status bar
+    if (!QTest::qWaitFor([&] { return window_->statusBar()->isVisible(); })) return {};
+    const QSize size = window_->size();
+    window_->close();
+    create_window();
+    return size;
   }
 
   void create_window() {
@@ -436,6 +452,33 @@ class ProjectHandlingTest : public QObject {
     QCOMPARE(read_bytes(path("o/a.as")), std::string("START:: ===->NOWHERE\r\n"));
   }
 
+  // The summary of the words errors left out names the image the window
+  // writes and stands in the warning list on its own; in the pane the error
+  // is marked once, as an error.
+  void unwritten_words_summary_names_the_real_image() {
+    QVERIFY(write_bytes(path("w/a.as"), "W+5>F\r\nNOP\r\n"));
+    QVERIFY(write_bytes(path("w/w.amk"), "a.as\r\n"));
+    open("w/w.amk");
+    assemble();
+    QCOMPARE(errors()->count(), 1);
+    auto* warnings = window_->findChild<QListWidget*>("warning_list");
+    QStringList summaries;
+    for (int row = 0; row < warnings->count(); ++row) {
+      if (warnings->item(row)->text().contains(QStringLiteral("wrote no word"))) {
+        summaries << warnings->item(row)->text();
+      }
+    }
+    QCOMPARE(summaries.size(), 1);
+    QVERIFY2(summaries[0].contains(QStringLiteral("w.bin")) &&
+                 !summaries[0].contains(QStringLiteral("program.bin")),
+             qPrintable(summaries[0]));
+    SourcePane* pane = double_click_first_entry();
+    QTRY_VERIFY(pane->isVisible());
+    const QList<QTextEdit::ExtraSelection> marks = pane->extraSelections();
+    QCOMPARE(marks.size(), 1);
+    QCOMPARE(marks[0].format.underlineColor(), QColor(0xd0, 0, 0));
+  }
+
   // Ctrl+Enter on an error opens its line in the pane; unsaved edits there
   // are not dropped unasked when the window closes.
   void error_opens_in_the_pane() {
@@ -502,6 +545,39 @@ class ProjectHandlingTest : public QObject {
     QVERIFY(QFile::exists(path("s/blink.cod")));
     QTRY_COMPARE(QString::fromStdString(read_bytes(path("bin/gpsim.log"))),
                  QStringLiteral("-s ") + path("s/blink.cod") + QLatin1Char('\n'));
+  }
+
+  // Over five starts, each with an assembly that shows the status bar, the
+  // window keeps one size: the status bar grows it at each start, so the
+  // size remembered is without it.
+  void geometry_stable_over_starts() {
+    QList<QSize> sizes;
+    for (int start = 0; start < 5; ++start) sizes << size_at_a_start();
+    QVERIFY(!sizes.front().isEmpty());
+    for (const QSize& size : sizes) QCOMPARE(size, sizes.front());
+  }
+
+  // Showing the warning list never takes the window past the screen's
+  // available area; hiding it gives back what it took.
+  void warning_list_stays_on_the_screen() {
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    const QRect available = window_->screen()->availableGeometry();
+    const int frame = window_->frameGeometry().height() - window_->height();
+    window_->setGeometry(window_->x(), available.top() + frame, window_->width(),
+                         available.height() - frame - 4);
+    QTRY_VERIFY(window_->frameGeometry().bottom() <= available.bottom());
+    const int before = window_->height();
+    auto* dock = window_->findChild<QDockWidget*>("warning_dock");
+    dock->toggleViewAction()->trigger();
+    QTRY_VERIFY(dock->isVisible());
+    QVERIFY2(window_->frameGeometry().bottom() <= available.bottom(),
+             qPrintable(QStringLiteral("%1 > %2")
+                            .arg(window_->frameGeometry().bottom())
+                            .arg(available.bottom())));
+    dock->toggleViewAction()->trigger();
+    QTRY_VERIFY(!dock->isVisible());
+    QCOMPARE(window_->height(), before);
   }
 
   // The window opens where and as large as it was closed.
