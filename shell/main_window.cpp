@@ -743,6 +743,7 @@ AssemblyResult MainWindow::assemble(ExtraOutputs extra) {
   if (result.last_directory) project_.last_directory = *result.last_directory;
   present_assembly(result, *this);
   show_diagnostics(result);
+  if (result.outcome == AssemblyOutcome::stopped) show_stop(result);
   // A new list starts at its first entry, as an emptied list does.
   error_list_->scrollToTop();
   error_list_->horizontalScrollBar()->setValue(0);
@@ -1230,6 +1231,11 @@ void MainWindow::jump_to_error(int row) {
   const QListWidgetItem* item = error_list_->item(row);
   if (item == nullptr) return;
   const QByteArray bytes = item->data(kEntryBytesRole).toByteArray();
+  // The entry of a stopped assembly has no listing line: it opens the source.
+  if (bytes.isEmpty() && static_cast<std::size_t>(row) < errors_.size()) {
+    open_source(errors_[static_cast<std::size_t>(row)]);
+    return;
+  }
   std::string_view line(bytes.constData(), static_cast<std::size_t>(bytes.size()));
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);

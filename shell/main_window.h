@@ -233,6 +233,7 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void point_to_chip(const AssemblyResult& result);
   QString notes_text(const Diagnostic& diagnostic);
   void show_chosen_chip();
+  void show_stop(const AssemblyResult& result);
   // The configuration dialog of the chip whose file is first in the project.
   void configure_chip_words();
   // Whether the first entry is a chip definition file.

@@ -204,6 +204,28 @@ QString MainWindow::notes_text(const Diagnostic& diagnostic) {
   return text;
 }
 
+// A stopped assembly leaves no listing: the last one goes, and the stop is
+// an entry of the error list as the terminal tells it (place and text; the
+// explanation and the notes, the first definition among them, in its
+// tooltip). The entry opens its line in the editor pane.
+void MainWindow::show_stop(const AssemblyResult& result) {
+  listing_view_->setPlainText(QString());
+  listing_words_ = 0;
+  listing_tips_.clear();
+  for (const Diagnostic& diagnostic : result.diagnostics) {
+    if (diagnostic.severity != Severity::error || diagnostic.where.file.empty()) continue;
+    const QString text = display(describe_place(diagnostic)) + QStringLiteral(": error: ") +
+                         display(diagnostic_message(diagnostic));
+    QString tip = text;
+    if (!diagnostic.explanation.empty()) {
+      tip += QStringLiteral(": ") + display(diagnostic_explanation(diagnostic, WithHint::yes));
+    }
+    auto* item = new QListWidgetItem(text, error_list_);
+    item->setToolTip(tip + notes_text(diagnostic));
+    errors_.push_back(diagnostic);
+  }
+}
+
 // The error list's entries get their place and explanation beside the
 // listing line, and the whole as tooltip. Warnings never enter the list: they go to the warning
 // list and are tooltips of their listing lines.

@@ -479,6 +479,35 @@ class ProjectHandlingTest : public QObject {
     QCOMPARE(marks[0].format.underlineColor(), QColor(0xd0, 0, 0));
   }
 
+  // A stop in pass 1 shows its message box as before, and then leaves no
+  // listing of an earlier run; the error list takes the stop as the
+  // terminal tells it, with the first definition in its tooltip, and the
+  // entry opens the line in the pane.
+  void stopped_assembly_is_an_entry_that_opens_its_line() {
+    QVERIFY(write_bytes(path("d/a.as"), "A:NOP\r\nNOP\r\n"));
+    QVERIFY(write_bytes(path("d/d.amk"), "a.as\r\n"));
+    open("d/d.amk");
+    assemble();
+    auto* listing = window_->findChild<QPlainTextEdit*>("listing_view");
+    QVERIFY(!listing->toPlainText().isEmpty());
+    QVERIFY(write_bytes(path("d/a.as"), "A:NOP\r\nNOP\r\nA:NOP\r\n"));
+    const QStringList messages = assemble();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(listing->toPlainText().isEmpty());
+    QCOMPARE(errors()->count(), 1);
+    QVERIFY2(errors()->item(0)->text().startsWith(QStringLiteral("a.as:3: error: A:NOP->")),
+             qPrintable(errors()->item(0)->text()));
+    QVERIFY2(
+        errors()->item(0)->toolTip().contains(QStringLiteral("a.as:1: note: first defined here")),
+        qPrintable(errors()->item(0)->toolTip()));
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    emit errors()->itemDoubleClicked(errors()->item(0));
+    auto* pane = window_->findChild<SourcePane*>("source_pane");
+    QTRY_VERIFY(pane->isVisible());
+    QCOMPARE(pane->textCursor().blockNumber(), 2);
+  }
+
   // Ctrl+Enter on an error opens its line in the pane; unsaved edits there
   // are not dropped unasked when the window closes.
   void error_opens_in_the_pane() {
