@@ -495,12 +495,6 @@ Server::Answer Server::document_symbols(const Json& params) {
   const ProjectAnalysis& analysis = *located->analysis;
   const std::size_t file = located->file;
   const SourceText& text = analysis.texts()[file];
-  const auto line_range = [&](std::size_t first, std::size_t last) {
-    const Position start = text.position(first, 0);
-    const Position end = text.line_end(last);
-    return Json{{"start", Json{{"line", start.line}, {"character", start.character}}},
-                {"end", Json{{"line", end.line}, {"character", end.character}}}};
-  };
   Json symbols = Json::array();
   for (const Block& block : analysis.blocks()) {
     if (block.file != file) continue;
@@ -523,7 +517,7 @@ Server::Answer Server::document_symbols(const Json& params) {
     symbols.push_back(Json{{"name", shown(block.name)},
                            {"detail", std::string(kind_text(block.kind))},
                            {"kind", symbol_kind(block.kind)},
-                           {"range", line_range(block.first_line, block.last_line)},
+                           {"range", range_json(text.lines(block.first_line, block.last_line))},
                            {"selectionRange", range_of(analysis, name_place)},
                            {"children", children}});
   }

@@ -559,14 +559,10 @@ std::string Server::publish_project_file(const std::filesystem::path& path) {
           normal_path(path.parent_path() / os_path(entries.front()));
       const Expected<SourceText> read = source_text(source, entries.front());
       if (read) continue;
-      const Position start = text.position(line, 0);
-      const Position end = text.line_end(line);
-      diagnostics.push_back(
-          Json{{"range", Json{{"start", Json{{"line", start.line}, {"character", start.character}}},
-                              {"end", Json{{"line", end.line}, {"character", end.character}}}}},
-               {"severity", kSeverityError},
-               {"source", "korva"},
-               {"message", glossed_utf8(read.message())}});
+      diagnostics.push_back(Json{{"range", range_json(text.lines(line, line))},
+                                 {"severity", kSeverityError},
+                                 {"source", "korva"},
+                                 {"message", glossed_utf8(read.message())}});
     }
   }
   Json params{{"uri", open != documents_.end() ? open->second.uri : uri_of_path(path)},
@@ -581,12 +577,15 @@ std::string Server::uri_of(const ProjectAnalysis& analysis, std::size_t file) co
   return open != documents_.end() ? open->second.uri : uri_of_path(path);
 }
 
+Json Server::range_json(const Range& range) {
+  return Json{{"start", Json{{"line", range.start.line}, {"character", range.start.character}}},
+              {"end", Json{{"line", range.end.line}, {"character", range.end.character}}}};
+}
+
 Json Server::range_of(const ProjectAnalysis& analysis, const Place& place) const {
   const SourceText& text = analysis.texts()[place.file];
-  const Position start = text.position(place.line, place.column);
-  const Position end = text.position(place.line, place.column + place.length);
-  return Json{{"start", Json{{"line", start.line}, {"character", start.character}}},
-              {"end", Json{{"line", end.line}, {"character", end.character}}}};
+  return range_json(Range{text.position(place.line, place.column),
+                          text.position(place.line, place.column + place.length)});
 }
 
 Json Server::location_of(const ProjectAnalysis& analysis, const Place& place) const {

@@ -129,6 +129,7 @@ class Server {
   };
   Expected<Located, int> locate(const Json& params);
   Json range_of(const ProjectAnalysis& analysis, const Place& place) const;
+  static Json range_json(const Range& range);
   Json location_of(const ProjectAnalysis& analysis, const Place& place) const;
   std::string uri_of(const ProjectAnalysis& analysis, std::size_t file) const;
 

@@ -76,6 +76,10 @@ class SourceText {
   LineColumn place(Position position) const;
   // The end of an assembler line in the editor.
   Position line_end(std::size_t line) const;
+  // Assembler lines first to last, whole, in the editor.
+  Range lines(std::size_t first, std::size_t last) const {
+    return Range{position(first, 0), line_end(last)};
+  }
 
  private:
   SourceText(std::string cp932, std::string utf8);

@@ -231,7 +231,7 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   // A project that uses names of a chip it does not name is told so once,
   // with the chip, and offered Edit > Chip....
   void point_to_chip(const AssemblyResult& result);
-  QString notes_text(const Diagnostic& diagnostic);
+  QString tooltip_details(const Diagnostic& diagnostic);
   void show_chosen_chip();
   void show_stop(const AssemblyResult& result);
   // The configuration dialog of the chip whose file is first in the project.

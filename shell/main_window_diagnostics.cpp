@@ -183,11 +183,15 @@ int MainWindow::grow_window(int height) {
   return height;
 }
 
-// A diagnostic's notes as the terminal gives them, a line each: the first
-// definition, the macro call, and for a name no file defines the chips
-// that define it.
-QString MainWindow::notes_text(const Diagnostic& diagnostic) {
+// What an error entry's tooltip adds to its place: what exactly is wrong
+// and how to fix it where that is known, then the notes as the terminal
+// gives them, a line each (the first definition, the macro call, and for a
+// name no file defines the chips that define it).
+QString MainWindow::tooltip_details(const Diagnostic& diagnostic) {
   QString text;
+  if (!diagnostic.explanation.empty()) {
+    text += QStringLiteral(": ") + display(diagnostic_explanation(diagnostic, WithHint::yes));
+  }
   for (const DiagnosticNote& note : diagnostic.notes) {
     text += QStringLiteral("\n") + display(note.where.file) +
             QStringLiteral(":%1: note: ").arg(note.where.line) + display(note.text);
@@ -216,12 +220,8 @@ void MainWindow::show_stop(const AssemblyResult& result) {
     if (diagnostic.severity != Severity::error || diagnostic.where.file.empty()) continue;
     const QString text = display(describe_place(diagnostic)) + QStringLiteral(": error: ") +
                          display(diagnostic_message(diagnostic));
-    QString tip = text;
-    if (!diagnostic.explanation.empty()) {
-      tip += QStringLiteral(": ") + display(diagnostic_explanation(diagnostic, WithHint::yes));
-    }
     auto* item = new QListWidgetItem(text, error_list_);
-    item->setToolTip(tip + notes_text(diagnostic));
+    item->setToolTip(text + tooltip_details(diagnostic));
     errors_.push_back(diagnostic);
   }
 }
@@ -244,11 +244,7 @@ void MainWindow::show_diagnostics(const AssemblyResult& result) {
     } else {
       // The tooltip gives the place and what exactly is wrong, and how to
       // fix it where that is known.
-      QString place = display(describe_place(diagnostic));
-      if (!diagnostic.explanation.empty()) {
-        place += QStringLiteral(": ") + display(diagnostic_explanation(diagnostic, WithHint::yes));
-      }
-      place += notes_text(diagnostic);
+      const QString place = display(describe_place(diagnostic)) + tooltip_details(diagnostic);
       if (QListWidgetItem* item = error_list_->item(static_cast<int>(errors_.size()))) {
         item->setToolTip(place);
         // Shown with its place and explanation; the entry's bytes stay the
