@@ -633,7 +633,8 @@ class Disassembler {
   void heading(Writer& out) const {
     out.remark("Disassembled by korva-dis from");
     out.remark(options_.input_name.empty() ? std::string("a program image") : options_.input_name);
-    const std::string chip = options_.chip ? " --chip " + options_.chip->memory.chip : "";
+    const bool chip_option = options_.chip && options_.chip_in_command == ChipInCommand::option;
+    const std::string chip = chip_option ? " --chip " + options_.chip->memory.chip : "";
     out.remark("Assemble with:");
     out.remark("korva-asm" + chip + " " + options_.base_name + ".amk");
     out.remark({});

@@ -18,6 +18,8 @@
 
 namespace korva {
 
+enum class ChipInCommand { option, project_entry };
+
 struct DisassemblyOptions {
   // The chip's definition file (its name as the project would list it, and
   // its CP932 bytes), put in front of the program as `korva-asm --chip`
@@ -25,6 +27,9 @@ struct DisassemblyOptions {
   std::string chip_file_name;
   std::string chip_definitions;
   std::optional<ChipDescription> chip;
+  // How the heading's command names the chip: with --chip, or not at all
+  // because the caller puts the chip's file first in the project.
+  ChipInCommand chip_in_command = ChipInCommand::option;
   // Names from the map file of the program (korva-asm --map): subroutines,
   // labels and data memory reservations take them where they fit.
   std::optional<SymbolNames> symbols;

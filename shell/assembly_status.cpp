@@ -57,6 +57,15 @@ QString diagnostic_text(const Diagnostic& diagnostic) {
          display(diagnostic_message(diagnostic));
 }
 
+QString notes_text(const Diagnostic& diagnostic) {
+  QString text;
+  for (const DiagnosticNote& note : diagnostic.notes) {
+    text += QStringLiteral("\n") + display(note.where.file) +
+            QStringLiteral(":%1: note: ").arg(note.where.line) + display(note.text);
+  }
+  return text;
+}
+
 QString error_entry_text(const Diagnostic& diagnostic, std::string_view listing_line) {
   QString text = display(listing_line).simplified();
   if (!diagnostic.where.file.empty()) {

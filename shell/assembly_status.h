@@ -32,6 +32,10 @@ std::size_t count_program_words(std::string_view listing);
 // "warning: TEXT" for a summary that has no place.
 QString diagnostic_text(const Diagnostic& diagnostic);
 
+// The diagnostic's notes (the first definition, the macro call ...), each
+// on a line of its own after a line end: "\nFILE:LINE: note: TEXT".
+QString notes_text(const Diagnostic& diagnostic);
+
 // An error list entry as shown: the place, the listing line (CP932, its
 // line end and runs of blanks and tabs taken down to one blank) and what
 // exactly is wrong: "FILE:LINE  LINE — EXPLANATION". Without an

@@ -3,7 +3,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -14,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "shell/shown_line.h"
 #include "system/text_encoding.h"
 
 namespace korva {
@@ -79,7 +79,7 @@ ConfigurationDialog::ConfigurationDialog(ChipFacts chip, QWidget* parent)
   lines_view_ = new QPlainTextEdit;
   lines_view_->setObjectName(QStringLiteral("config_lines"));
   lines_view_->setReadOnly(true);
-  lines_view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  lines_view_->setFont(code_font());
   lines_view_->setLineWrapMode(QPlainTextEdit::NoWrap);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);

@@ -42,6 +42,8 @@ Expected<void> load_chip(const std::filesystem::path& file, DisassemblyOptions& 
       read_chip_description(cp932_from_os_path(file.stem()), *text);
   if (!description) return fail(options.chip_file_name + ": " + description.message());
   options.chip = std::move(*description);
+  // The window puts the chip's file first in the project it opens.
+  options.chip_in_command = ChipInCommand::project_entry;
   return {};
 }
 

@@ -1,7 +1,6 @@
 #include "shell/listing_view.h"
 
 #include <QAction>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -17,6 +16,7 @@
 #include <string_view>
 
 #include "resources/system_texts.h"
+#include "shell/shown_line.h"
 #include "system/text_encoding.h"
 
 namespace korva {
@@ -108,7 +108,7 @@ ListingView::ListingView(QWidget* parent) : QPlainTextEdit(parent) {
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   setLineWrapMode(QPlainTextEdit::NoWrap);
   // Fixed-width characters keep every column of a statement within its tab stops.
-  setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  setFont(code_font());
 
   auto* titles = new ColumnTitles(this, this);
   header_ = titles;
@@ -127,6 +127,7 @@ ListingView::ListingView(QWidget* parent) : QPlainTextEdit(parent) {
   layout->addWidget(search_label_);
   layout->addWidget(search_box_);
   layout->addWidget(search_result_);
+  layout->addStretch();
   search_bar_->hide();
   connect(search_box_, &QLineEdit::returnPressed, this, [this] { run_search(); });
   // Escape in the box closes the bar and gives the text back the keys.
@@ -135,6 +136,7 @@ ListingView::ListingView(QWidget* parent) : QPlainTextEdit(parent) {
   close->setShortcutContext(Qt::WidgetShortcut);
   connect(close, &QAction::triggered, this, [this] {
     search_bar_->hide();
+    place_parts();
     setFocus();
   });
   search_box_->addAction(close);
@@ -224,15 +226,15 @@ void ListingView::scrollContentsBy(int dx, int dy) {
   if (dx != 0) header_->update();
 }
 
+// The search bar takes a strip of its own below the column titles, so that
+// it never covers the line a search or a jump found.
 void ListingView::place_parts() {
   const QRect area = contentsRect();
-  header_->setGeometry(area.left(), area.top(), area.width(), header_->sizeHint().height());
-  if (search_bar_->isVisible()) {
-    const QSize size = search_bar_->sizeHint();
-    const int width = std::min(size.width() + 120, viewport()->width());
-    search_bar_->setGeometry(area.right() - width - verticalScrollBar()->width(),
-                             viewport()->y() + 2, width, size.height());
-  }
+  const int titles = header_->sizeHint().height();
+  const int bar = search_bar_->isVisible() ? search_bar_->sizeHint().height() : 0;
+  if (viewportMargins().top() != titles + bar) setViewportMargins(0, titles + bar, 0, 0);
+  header_->setGeometry(area.left(), area.top(), area.width(), titles);
+  if (bar > 0) search_bar_->setGeometry(area.left(), area.top() + titles, area.width(), bar);
 }
 
 }  // namespace korva

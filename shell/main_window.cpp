@@ -476,6 +476,8 @@ void MainWindow::create_controls() {
   listing_view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   listing_view_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   new ListingHighlighter(listing_view_);
+  // The column titles stand at their stops before the first listing too.
+  listing_view_->set_tab_stops(listing_tab_stops(listing_view_->logicalDpiX()));
 
   project_file_name_ = new QLabel(left);
   project_file_name_->setObjectName(QStringLiteral("project_file_name"));
@@ -518,8 +520,7 @@ void MainWindow::create_lists() {
   connect(error_list_, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row < 0) return;
     const Diagnostic* diagnostic = error_diagnostic(row);
-    set_status(diagnostic != nullptr ? diagnostic_text(*diagnostic)
-                                     : error_list_->item(row)->text());
+    set_status(diagnostic != nullptr ? status_of(*diagnostic) : error_list_->item(row)->text());
   });
   for (QWidget* widget :
        {static_cast<QWidget*>(error_list_), static_cast<QWidget*>(listing_view_)}) {
@@ -582,6 +583,36 @@ void MainWindow::place_controls() {
   const QSize size = client_->size();
   toolbar_->setGeometry(0, 0, size.width(), toolbar_->sizeHint().height());
   columns_->setGeometry(splitter_area(resized_geometry(size)));
+  keep_fitted_width();
+}
+
+// The left column starts as wide as the window's layout makes it. Until the
+// person moves the splitter, the error list widens to show the place, the
+// line and the error of its widest entry (the explanation after them is in
+// the tooltip and the status bar), taking at most two fifths of the room.
+void MainWindow::fit_left_column() {
+  const QFontMetrics metrics(error_list_->font());
+  int widest = 0;
+  for (int row = 0; row < error_list_->count(); ++row) {
+    const QString shown = error_list_->item(row)->text().section(QStringLiteral(" \u2014 "), 0, 0);
+    widest = std::max(widest, metrics.horizontalAdvance(shown));
+  }
+  const int frame = 2 * error_list_->frameWidth() +
+                    error_list_->verticalScrollBar()->sizeHint().width() +
+                    metrics.averageCharWidth() * 2;
+  fitted_width_ = widest + frame;
+  keep_fitted_width();
+}
+
+// The fitted width holds as the room changes (the editor pane opening takes
+// room from the listing, not from the lists beyond their share).
+void MainWindow::keep_fitted_width() {
+  if (fitted_width_ == 0 || !remembered_state(columns_->objectName()).isEmpty()) return;
+  const QList<int> sizes = columns_->sizes();
+  const int room = sizes.front() + sizes.back();
+  const int width =
+      std::max(creation_geometry().project_list.width(), std::min(fitted_width_, room * 2 / 5));
+  if (width != sizes.front()) columns_->setSizes({width, room - width});
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -744,6 +775,7 @@ AssemblyResult MainWindow::assemble(ExtraOutputs extra) {
   present_assembly(result, *this);
   show_diagnostics(result);
   if (result.outcome == AssemblyOutcome::stopped) show_stop(result);
+  fit_left_column();
   // A new list starts at its first entry, as an emptied list does.
   error_list_->scrollToTop();
   error_list_->horizontalScrollBar()->setValue(0);

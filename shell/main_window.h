@@ -182,6 +182,8 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void create_status_bar();
   void create_warning_list();
   void place_controls();
+  void fit_left_column();
+  void keep_fitted_width();
   static QRect splitter_area(const ClientGeometry& geometry);
   // Grows the window by up to `height` (shrinks it for a negative one),
   // within the screen's available area; what it grew by.
@@ -232,6 +234,8 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   // with the chip, and offered Edit > Chip....
   void point_to_chip(const AssemblyResult& result);
   QString tooltip_details(const Diagnostic& diagnostic);
+  QString diagnostic_notes(const Diagnostic& diagnostic);
+  QString status_of(const Diagnostic& diagnostic);
   void show_chosen_chip();
   void show_stop(const AssemblyResult& result);
   // The configuration dialog of the chip whose file is first in the project.
@@ -309,6 +313,8 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   QLabel* chip_label_ = nullptr;
   int project_extent_ = 0;
   int error_extent_ = 0;
+  // The left column's width that shows the error list's entries; 0 before.
+  int fitted_width_ = 0;
   // Warnings and places of the last assembly, by listing line, shown as
   // tooltips of the listing view.
   std::map<int, QString> listing_tips_;

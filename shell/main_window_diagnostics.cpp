@@ -115,7 +115,7 @@ void MainWindow::create_warning_list() {
           [this](QListWidgetItem* item) { jump_to_warning(warning_list_->row(item)); });
   connect(warning_list_, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0 && static_cast<std::size_t>(row) < warnings_.size()) {
-      set_status(diagnostic_text(warnings_[static_cast<std::size_t>(row)]));
+      set_status(status_of(warnings_[static_cast<std::size_t>(row)]));
     }
   });
   // Shown below the client area, it makes the window taller by its own height
@@ -187,15 +187,24 @@ int MainWindow::grow_window(int height) {
 // and how to fix it where that is known, then the notes as the terminal
 // gives them, a line each (the first definition, the macro call, and for a
 // name no file defines the chips that define it).
+// The status bar's one line: the diagnostic, then its notes.
+QString MainWindow::status_of(const Diagnostic& diagnostic) {
+  QString text = diagnostic_text(diagnostic) + diagnostic_notes(diagnostic);
+  return text.replace(QLatin1Char('\n'), QStringLiteral("  "));
+}
+
 QString MainWindow::tooltip_details(const Diagnostic& diagnostic) {
   QString text;
   if (!diagnostic.explanation.empty()) {
     text += QStringLiteral(": ") + display(diagnostic_explanation(diagnostic, WithHint::yes));
   }
-  for (const DiagnosticNote& note : diagnostic.notes) {
-    text += QStringLiteral("\n") + display(note.where.file) +
-            QStringLiteral(":%1: note: ").arg(note.where.line) + display(note.text);
-  }
+  return text + diagnostic_notes(diagnostic);
+}
+
+// The notes of the diagnostic and, for a name no file defines, the chips
+// that define it.
+QString MainWindow::diagnostic_notes(const Diagnostic& diagnostic) {
+  QString text = notes_text(diagnostic);
   if (diagnostic.name_undefined && !diagnostic.name.empty()) {
     const std::vector<std::string> chips = chips_defining_name(diagnostic.name);
     if (!chips.empty()) {
@@ -257,7 +266,8 @@ void MainWindow::show_diagnostics(const AssemblyResult& result) {
     }
     if (diagnostic.listing_index) {
       QString& line_tip = listing_tips_[static_cast<int>(*diagnostic.listing_index)];
-      line_tip += (line_tip.isEmpty() ? QString() : QStringLiteral("\n")) + tip;
+      line_tip += (line_tip.isEmpty() ? QString() : QStringLiteral("\n")) + tip +
+                  diagnostic_notes(diagnostic);
     }
   }
 }

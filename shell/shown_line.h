@@ -3,6 +3,7 @@
 // column map (support/column_map.h).
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <cstddef>
 #include <string>
@@ -26,5 +27,11 @@ struct ShownLine {
   std::string utf8;
   std::string cp932;
 };
+
+// The fixed-width font that listings and sources are shown in, with a
+// Japanese font named for the characters it lacks: a row with kana drawn
+// partly in whatever fallback font comes first would change its height and
+// the width of its columns.
+QFont code_font();
 
 }  // namespace korva

@@ -1,6 +1,5 @@
 #include "shell/source_pane.h"
 
-#include <QFontDatabase>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QSyntaxHighlighter>
@@ -13,6 +12,7 @@
 #include "patterns/matcher.h"
 #include "patterns/pattern_table.h"
 #include "project/source_files.h"
+#include "shell/assembly_status.h"
 #include "shell/listing_highlighter.h"
 #include "shell/shown_line.h"
 #include "source/statement_splitter.h"
@@ -92,7 +92,7 @@ QString statement_summary(std::string_view line) {
 SourcePane::SourcePane(QWidget* parent) : QPlainTextEdit(parent) {
   setObjectName(QStringLiteral("source_pane"));
   setLineWrapMode(QPlainTextEdit::NoWrap);
-  setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  setFont(code_font());
   new SourceHighlighter(document());
   check_timer_.setSingleShot(true);
   check_timer_.setInterval(kCheckDelayMs);
@@ -248,7 +248,7 @@ QString SourcePane::hover_text(int line, int column) const {
       const auto [start, length] = mark_range(block.text(), diagnostic.span);
       if (column < start || column >= start + length) continue;
     }
-    parts << display(diagnostic_message(diagnostic, WithHint::yes));
+    parts << display(diagnostic_message(diagnostic, WithHint::yes)) + notes_text(diagnostic);
   }
   if (!parts.isEmpty()) return parts.join(QLatin1Char('\n'));
   return statement_summary(utf8_to_cp932(block.text().toStdString()));

@@ -93,6 +93,19 @@ window="$(timeout 30 xdotool search --sync --onlyvisible --name 'KORVA' | head -
 [ -n "$window" ] || fail "the window did not appear"
 xdotool windowactivate --sync "$window" || fail "the window could not be activated"
 
+# The splitter between the left column (5..164 of the client area, which
+# is xdotool's window) and the listing (from 170) is dragged 80 pixels to
+# the right before the first assembly (which would otherwise widen the
+# column to its errors); its place is kept in the user's settings.
+xdotool mousemove --window "$window" 167 200 mousedown 1
+for x in 175 195 215 235 247; do
+  sleep 0.05
+  xdotool mousemove --window "$window" "$x" 200
+done
+xdotool mouseup 1
+splitter_kept() { grep -q 'column_splitter' "$work/config/korva/korva.conf" 2> /dev/null; }
+wait_for 10 splitter_kept || fail "the splitter's place was not kept"
+
 xdotool key F7
 wait_for 30 status_has '^1 error, 1 warning, 3 words, [0-9]+ ms$' ||
   fail "F7: the status bar did not show the assembly's summary"
@@ -113,18 +126,6 @@ wait_for 10 editor_called || fail "Ctrl+Shift+Enter: the external editor was not
 expected_editor="+2 $work/start/proj/a.as"
 [ "$(cat "$work/editor.log")" = "$expected_editor" ] ||
   fail "the editor got '$(cat "$work/editor.log")', not '$expected_editor'"
-
-# The splitter between the left column (5..164 of the client area, which
-# is xdotool's window) and the listing (from 170) is dragged 80 pixels to
-# the right; its place is kept in the user's settings.
-xdotool mousemove --window "$window" 167 200 mousedown 1
-for x in 175 195 215 235 247; do
-  sleep 0.05
-  xdotool mousemove --window "$window" "$x" 200
-done
-xdotool mouseup 1
-splitter_kept() { grep -q 'column_splitter' "$work/config/korva/korva.conf" 2> /dev/null; }
-wait_for 10 splitter_kept || fail "the splitter's place was not kept"
 
 # Entries move with Alt+Down: Tab goes to the project list, Space selects
 # a.as, Alt+Down puts it below b.as; Ctrl+S saves the new order.

@@ -167,10 +167,13 @@ class ProgramImageTest : public QObject {
         SystemPath(std::filesystem::path(path("image/counter.amk").toStdString())));
     QVERIFY(saved);
     QCOMPARE(*saved, entries);
-    // The chip names its registers.
-    QCOMPARE(QString::fromStdString(read_bytes(path("image/counter.as")))
-                 .contains(QStringLiteral("PORTB")),
-             !chip.isEmpty());
+    // The chip names its registers; the heading's command assembles the
+    // project as saved, which lists the chip already (a --chip beside it
+    // would define the chip twice).
+    const QString source = QString::fromStdString(read_bytes(path("image/counter.as")));
+    QCOMPARE(source.contains(QStringLiteral("PORTB")), !chip.isEmpty());
+    QVERIFY(source.contains(QStringLiteral("korva-asm counter.amk\r\n")));
+    QVERIFY(!source.contains(QStringLiteral("--chip")));
 
     QVERIFY(QFile::remove(path("image/counter.hex")));
     window_->run_command(Command::assemble);
@@ -409,6 +412,17 @@ class ProgramImageTest : public QObject {
                      .match(tip)
                      .hasMatch(),
                  qPrintable(tip));
+        // So do the status text of the entry and the hover of its line.
+        const QString note = tip.mid(tip.indexOf(QStringLiteral("\nnote: ")) + 1);
+        errors->setCurrentRow(0);
+        QVERIFY2(window_->status_text().endsWith(QStringLiteral("  ") + note),
+                 qPrintable(window_->status_text()));
+        const int lines = window_->findChild<QPlainTextEdit*>("listing_view")->blockCount();
+        bool hovered = false;
+        for (int line = 0; line < lines && !hovered; ++line) {
+          hovered = window_->listing_tip(line).contains(note);
+        }
+        QVERIFY(hovered);
         // Yes opened Chip... (left without a choice here); the chip offered
         // is then chosen there.
         QVERIFY(!log_->offers.empty() && log_->offers.back().items.contains(chip.captured(1)));

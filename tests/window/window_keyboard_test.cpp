@@ -16,11 +16,13 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSet>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -483,6 +485,69 @@ class WindowKeyboardTest : public QObject {
     show_active();
     QCOMPARE(window_->findChild<QSplitter*>("column_splitter")->sizes().front(), 220);
     QCOMPARE(window_->findChild<QSplitter*>("list_splitter")->sizes().front(), 190);
+  }
+
+  // Until the splitter is moved by hand, an assembly widens the error list
+  // to show each entry's place, line and error (up to two fifths of the
+  // room); a splitter placed by hand stays where it is.
+  void error_list_widens_to_its_entries() {
+    show_active();
+    auto* columns = window_->findChild<QSplitter*>("column_splitter");
+    QCOMPARE(columns->sizes().front(), 160);
+    open_program();
+    window_->run_command(Command::assemble);
+    const int room = columns->sizes().front() + columns->sizes().back();
+    const int left = columns->sizes().front();
+    QVERIFY2(left > 160 && left <= room * 2 / 5, qPrintable(QString::number(left)));
+    const QFontMetrics metrics(errors()->font());
+    for (int row = 0; row < errors()->count(); ++row) {
+      const QString shown = errors()->item(row)->text().section(QStringLiteral(" \u2014 "), 0, 0);
+      QVERIFY2(
+          left == room * 2 / 5 || metrics.horizontalAdvance(shown) <= errors()->viewport()->width(),
+          qPrintable(shown));
+    }
+
+    QSplitterHandle* handle = columns->handle(1);
+    const QPoint middle = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, {}, middle);
+    QTest::mouseMove(handle, middle - QPoint(20, 0));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, middle - QPoint(20, 0));
+    const int placed = columns->sizes().front();
+    window_->run_command(Command::assemble);
+    QCOMPARE(columns->sizes().front(), placed);
+  }
+
+  // The listing's parts keep their own room: the column titles stand at
+  // the tab stops before the first listing, rows with kana have the height
+  // of the others, and the search bar takes a strip above the rows, so the
+  // line a search or a jump finds at the top is not under it.
+  void listing_parts_keep_their_room() {
+    show_active();
+    auto* listing = static_cast<ListingView*>(view());
+    QVERIFY(!listing->document()->defaultTextOption().tabs().isEmpty());
+    write_bytes(path("kana.as"),
+                "\x83\x8b\x81\x5b\x83\x76::  0>W ;\xb6\xc5\r\nW+1>W ;\x93\xfa\x96\x7b\r\n"
+                "W+2>W\r\n===->\x83\x8b\x81\x5b\x83\x76 ;\xb6\xc5\xc5\r\n");
+    write_bytes(path("kana.amk"), "kana.as\r\n");
+    window_->open_project(path("kana.amk"));
+    window_->run_command(Command::assemble);
+    QSet<qreal> heights;
+    for (QTextBlock block = listing->document()->begin(); block.isValid(); block = block.next()) {
+      if (!block.text().isEmpty()) heights << block.layout()->boundingRect().height();
+    }
+    QCOMPARE(heights.size(), 1);
+
+    QTest::keyClick(window_, Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(listing->search_box()->hasFocus());
+    auto* bar = listing->findChild<QWidget*>("listing_search");
+    QVERIFY(bar->geometry().bottom() < listing->viewport()->geometry().top());
+    QVERIFY(listing->header()->geometry().bottom() < bar->geometry().top());
+    QTest::keyClicks(listing->search_box(), QStringLiteral("0000"));
+    QTest::keyClick(listing->search_box(), Qt::Key_Return);
+    QCOMPARE(listing_line(), 0);
+    QVERIFY(listing->viewport()->rect().contains(listing->cursorRect()));
+    QTest::keyClick(listing->search_box(), Qt::Key_Escape);
+    QVERIFY(listing->header()->geometry().bottom() + 1 >= listing->viewport()->geometry().top());
   }
 
   void open_source_in_editor() {
