@@ -181,7 +181,7 @@ std::optional<korva::GpsimProcessor> debug_processor(const Options& options) {
 // folder, or the given sources; every name as the system gave it. The
 // outputs are named after -o, the project file without .amk, or the first
 // source without its extension.
-std::optional<korva::AssemblyInput> load_input(const Options& options) {
+std::optional<korva::AssemblyInput> load_input(const Options& options, const char* argv0) {
   korva::AssemblyInput input;
   const std::string& first = options.inputs.front();
   std::string base;
@@ -196,7 +196,8 @@ std::optional<korva::AssemblyInput> load_input(const Options& options) {
       std::fprintf(stderr, "korva-asm: %s\n", names.shown_message(entries.message()).c_str());
       return std::nullopt;
     }
-    input.sources = korva::entry_sources(*entries, input.project_file.parent());
+    input.sources =
+        korva::entry_sources(*entries, input.project_file.parent(), korva::chip_directory(argv0));
     base = korva::output_base_for_project_file(first);
   } else {
     for (const std::string& name : options.inputs) {
@@ -441,8 +442,15 @@ int main(int argc, char** argv) {
     if (!processor) return kExitUsage;
   }
 
-  std::optional<korva::AssemblyInput> input = load_input(options);
+  std::optional<korva::AssemblyInput> input = load_input(options, argv[0]);
   if (!input) return kExitStopped;
+  if (chip && !input->sources.empty() &&
+      korva::is_chip_file_of(input->sources.front().path.path(), options.chip)) {
+    // The project starts with the chip's file already: that is the
+    // definitions --chip puts in front.
+    chip.reset();
+    input->leading_sources = 1;
+  }
   if (chip) {
     // The definitions come first; the outputs are still named after the
     // user's first source.

@@ -76,12 +76,24 @@ std::optional<ProjectPlan> plan_of_project(const std::filesystem::path& project_
   ProjectPlan plan;
   plan.project_file = project_file;
   for (const std::string& entry : *entries) {
-    plan.paths.push_back(normal_path(project_file.parent_path() / os_path(entry)));
+    std::filesystem::path path = project_file.parent_path() / os_path(entry);
+    std::error_code error;
+    // An entry naming a chip file alone is the chip folder's, as korva-asm reads it.
+    if (!std::filesystem::exists(path, error) && !chip.chips_directory.empty()) {
+      path = chip_file_of_entry(entry, chip.chips_directory).value_or(path);
+    }
+    plan.paths.push_back(normal_path(path));
     plan.entries.push_back(entry);
   }
   if (!plan.index_of(source)) return std::nullopt;
   plan.output_base = cp932_from_os_path(project_file.stem());
-  if (!names_a_chip(plan, chip)) add_chip(plan, chip, project_file.stem().string());
+  if (names_a_chip(plan, chip)) {
+    // The project's own chip file is its definitions, as --chip's would be.
+    plan.chip_file = plan.paths.front();
+    plan.definition_files = 1;
+  } else {
+    add_chip(plan, chip, project_file.stem().string());
+  }
   return plan;
 }
 

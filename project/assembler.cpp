@@ -142,7 +142,8 @@ void Assembler::release_replaced_outputs(OutputSet& set) {
 AssemblyInput project_input(const ProjectState& project, const std::optional<std::string>& chosen,
                             SourceBaseRule rule) {
   AssemblyInput input;
-  input.sources = entry_sources(project.entries, SystemPath(project.entry_directory));
+  input.sources =
+      entry_sources(project.entries, SystemPath(project.entry_directory), project.chip_folder);
   input.leading_sources = project.leading_entries;
   input.output_base = output_base_for_run(project, chosen, rule);
   input.project_file = project.project_file_path;

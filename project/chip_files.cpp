@@ -93,6 +93,20 @@ std::optional<std::filesystem::path> find_chip(const std::filesystem::path& dire
   return std::nullopt;
 }
 
+bool is_chip_file_of(const std::filesystem::path& file, std::string_view chip) {
+  const std::string wanted = canonical_chip_name(chip);
+  return !wanted.empty() && upper_ascii(file.extension().string()) == upper_ascii(kChipExtension) &&
+         canonical_chip_name(file.stem().string()) == wanted;
+}
+
+std::optional<std::filesystem::path> chip_file_of_entry(std::string_view entry,
+                                                        const std::filesystem::path& folder) {
+  if (entry.find_first_of("/\\:") != std::string_view::npos) return std::nullopt;
+  const std::filesystem::path name(entry);
+  if (upper_ascii(name.extension().string()) != upper_ascii(kChipExtension)) return std::nullopt;
+  return find_chip(folder, name.stem().string());
+}
+
 std::vector<ChipNames> read_chip_names(const std::filesystem::path& directory) {
   std::vector<ChipNames> chips;
   for (const std::string& chip : list_chips(directory)) {

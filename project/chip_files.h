@@ -42,6 +42,17 @@ std::optional<std::filesystem::path> find_chip(const std::filesystem::path& dire
                                                const std::vector<std::string>& chips,
                                                std::string_view name);
 
+// Whether the file is the chip's file as a project lists it (NAME.inc,
+// letter case aside, in any folder): a project that starts with it names
+// its chip already, and `--chip NAME` adds nothing then.
+bool is_chip_file_of(const std::filesystem::path& file, std::string_view chip);
+
+// The folder's file of the chip that a project entry names alone, without a
+// folder: "16F84A.inc" (letter case and a leading "PIC" aside). Empty for
+// any other entry.
+std::optional<std::filesystem::path> chip_file_of_entry(std::string_view entry,
+                                                        const std::filesystem::path& folder);
+
 // The names that a chip file defines ("NAME EQU VALUE" lines).
 struct ChipNames {
   std::string chip;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,9 @@ struct ProjectState {
   // (a chip's definitions); without a project file, the output base name
   // comes from the entry after them.
   std::size_t leading_entries = 0;
+  // Where an entry that names a chip file alone is found when the entry
+  // directory has no such file; none: nowhere else.
+  std::optional<std::filesystem::path> chip_folder;
 };
 
 // Whether `c` separates the folders of a path on this system.

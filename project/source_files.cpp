@@ -5,27 +5,35 @@
 #include <system_error>
 #include <utility>
 
+#include "project/chip_files.h"
 #include "resources/system_texts.h"
 #include "system/file_io.h"
 #include "system/text_encoding.h"
 
 namespace korva {
 
-SystemPath entry_file(std::string_view entry, const SystemPath& directory) {
+SystemPath entry_file(std::string_view entry, const SystemPath& directory,
+                      const std::optional<std::filesystem::path>& chip_folder) {
   SystemPath decoded = directory / SystemPath::from_cp932(entry);
   SystemPath exact = directory / SystemPath::from_bytes(entry);
   std::error_code error;
-  const bool use_exact = exact != decoded && !std::filesystem::exists(decoded.path(), error) &&
-                         std::filesystem::exists(exact.path(), error);
-  return use_exact ? exact : decoded;
+  if (std::filesystem::exists(decoded.path(), error)) return decoded;
+  if (exact != decoded && std::filesystem::exists(exact.path(), error)) return exact;
+  if (chip_folder) {
+    if (std::optional<std::filesystem::path> chip = chip_file_of_entry(entry, *chip_folder)) {
+      return SystemPath(*chip);
+    }
+  }
+  return decoded;
 }
 
 std::vector<SourceFile> entry_sources(const std::vector<std::string>& entries,
-                                      const SystemPath& directory) {
+                                      const SystemPath& directory,
+                                      const std::optional<std::filesystem::path>& chip_folder) {
   std::vector<SourceFile> sources;
   sources.reserve(entries.size());
   for (const std::string& entry : entries) {
-    sources.push_back(SourceFile{entry_file(entry, directory), entry});
+    sources.push_back(SourceFile{entry_file(entry, directory, chip_folder), entry});
   }
   return sources;
 }

@@ -25,12 +25,16 @@ struct SourceFile {
 // The file that a project entry (CP932 text) names, from `directory` (the
 // current one when empty): the entry decoded into the system's encoding;
 // when no such file exists but one named by the entry's exact bytes does (a
-// project made where names are CP932), that one.
-SystemPath entry_file(std::string_view entry, const SystemPath& directory);
+// project made where names are CP932), that one. An entry that names a
+// chip file alone (16F84A.inc) and no file there is the chip folder's
+// file, so that a project names its chip wherever it is kept.
+SystemPath entry_file(std::string_view entry, const SystemPath& directory,
+                      const std::optional<std::filesystem::path>& chip_folder = std::nullopt);
 
 // The entries' files, each named by its entry.
-std::vector<SourceFile> entry_sources(const std::vector<std::string>& entries,
-                                      const SystemPath& directory);
+std::vector<SourceFile> entry_sources(
+    const std::vector<std::string>& entries, const SystemPath& directory,
+    const std::optional<std::filesystem::path>& chip_folder = std::nullopt);
 
 // A file that the system named (a command-line argument, a chip file),
 // named in the texts by its CP932 spelling (shown_cp932).

@@ -281,6 +281,8 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   start_directory_ = std::filesystem::current_path(error).string();
   dialog_folder_ = QDir::currentPath();
   project_.last_directory = read_settings(start_directory_).last_directory;
+  // A project names its chip by the chip file's name alone, found here.
+  project_.chip_folder = window_chip_directory();
 
   client_ = new QWidget(this);
   client_->setObjectName(QStringLiteral("client_area"));
@@ -877,7 +879,7 @@ void MainWindow::open_program_image() {
   }
   // The chip of the project open now is the image's chip too.
   std::optional<std::filesystem::path> chip;
-  if (chip_file_first()) chip = entry_folder() / os_path(project_.entries.front());
+  if (chip_file_first()) chip = first_entry_file();
   const ImportedFiles files{system_path(source).path(), system_path(project).path()};
   if (const Expected<void> written =
           import_program_image(system_path(chosen->path).path(), files, chip);
@@ -897,9 +899,15 @@ void MainWindow::open_program_image() {
   save_make_file();
 }
 
+// The file of the project's first entry, where the assembly reads it.
+std::filesystem::path MainWindow::first_entry_file() const {
+  return entry_file(project_.entries.front(), SystemPath(entry_folder()), project_.chip_folder)
+      .path();
+}
+
 bool MainWindow::chip_file_first() const {
   if (project_.entries.empty()) return false;
-  const std::filesystem::path first = entry_folder() / os_path(project_.entries.front());
+  const std::filesystem::path first = first_entry_file();
   const FileContents text = read_whole_file(first);
   if (text && has_chip_facts(*text)) return true;
   // Files of chips without facts are known by their folder's list.
@@ -971,7 +979,12 @@ void MainWindow::choose_chip() {
   if (!chosen) return;
   const std::optional<std::filesystem::path> file = find_chip(*folder, chosen->toStdString());
   if (!file) return;
-  Expected<std::string> entry = shorter_entry_for_file(*file, entry_folder());
+  // The chip file's name alone survives moving the project; a path only
+  // when the project's folder has another file of that name.
+  std::error_code error;
+  Expected<std::string> entry = std::filesystem::exists(entry_folder() / file->filename(), error)
+                                    ? shorter_entry_for_file(*file, entry_folder())
+                                    : Expected<std::string>(cp932_from_os_path(file->filename()));
   if (!entry) {
     show_file_error(display(entry.message()));
     return;
@@ -995,7 +1008,7 @@ void MainWindow::configure_chip_words() {
     show_file_error(no_chip);
     return;
   }
-  const std::filesystem::path first = entry_folder() / os_path(project_.entries.front());
+  const std::filesystem::path first = first_entry_file();
   const FileContents text = read_whole_file(first);
   if (!text) {
     show_file_error(display(text.message()));

@@ -242,6 +242,7 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   void configure_chip_words();
   // Whether the first entry is a chip definition file.
   bool chip_file_first() const;
+  std::filesystem::path first_entry_file() const;
   bool open_project_file(const ChosenFile& chosen);
   void start_new_project_file(const ChosenFile& chosen);
   void new_make_file();

@@ -504,7 +504,7 @@ bool MainWindow::source_changes_may_go() {
 void MainWindow::edit_entry(const std::string& entry, std::size_t line) {
   // Unsaved edits of another file are not dropped unasked.
   if (source_pane_->entry() != entry && !source_changes_may_go()) return;
-  source_pane_->set_project(project_.entries, entry_folder());
+  source_pane_->set_project(project_.entries, entry_folder(), project_.chip_folder);
   // The file the pane holds is shown as held, whether its pane was open or
   // closed: reading it again would drop its unsaved text.
   if (source_pane_->holds_document() && source_pane_->entry() == entry) {

@@ -100,13 +100,15 @@ SourcePane::SourcePane(QWidget* parent) : QPlainTextEdit(parent) {
   connect(this, &QPlainTextEdit::textChanged, this, [this] { check_timer_.start(); });
 }
 
-void SourcePane::set_project(std::vector<std::string> entries, std::filesystem::path folder) {
+void SourcePane::set_project(std::vector<std::string> entries, std::filesystem::path folder,
+                             std::optional<std::filesystem::path> chip_folder) {
   project_entries_ = std::move(entries);
   folder_ = std::move(folder);
+  chip_folder_ = std::move(chip_folder);
 }
 
 std::filesystem::path SourcePane::file() const {
-  return entry_file(entry_, SystemPath(folder_)).path();
+  return entry_file(entry_, SystemPath(folder_), chip_folder_).path();
 }
 
 Expected<void> SourcePane::open_entry(const std::string& entry, std::size_t line) {
@@ -188,8 +190,9 @@ void SourcePane::check_now() {
   check_timer_.stop();
   diagnostics_.clear();
   symbols_ = {};
-  std::vector<SourceFile> files = entry_sources(project_entries_, SystemPath(folder_));
-  const SystemPath own_file = entry_file(entry_, SystemPath(folder_));
+  std::vector<SourceFile> files =
+      entry_sources(project_entries_, SystemPath(folder_), chip_folder_);
+  const SystemPath own_file = entry_file(entry_, SystemPath(folder_), chip_folder_);
   if (std::none_of(files.begin(), files.end(),
                    [&](const SourceFile& source) { return source.path == own_file; })) {
     files.push_back(SourceFile{own_file, entry_});

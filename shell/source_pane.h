@@ -44,7 +44,8 @@ class SourcePane : public QPlainTextEdit {
 
   // The project the diagnostics come from: its entries and the folder the
   // relative ones are found in.
-  void set_project(std::vector<std::string> entries, std::filesystem::path folder);
+  void set_project(std::vector<std::string> entries, std::filesystem::path folder,
+                   std::optional<std::filesystem::path> chip_folder);
   // Opens the entry's file at a line (from 1; 0 keeps the top).
   Expected<void> open_entry(const std::string& entry, std::size_t line);
   Expected<void> save();
@@ -79,6 +80,7 @@ class SourcePane : public QPlainTextEdit {
 
   std::vector<std::string> project_entries_;
   std::filesystem::path folder_;
+  std::optional<std::filesystem::path> chip_folder_;
   std::string entry_;
   SourceText original_;
   std::vector<Diagnostic> diagnostics_;

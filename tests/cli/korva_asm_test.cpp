@@ -191,6 +191,42 @@ TEST(KorvaAsm, ChipWithAProjectFileKeepsTheProjectsOutputNames) {
   EXPECT_EQ(read_bytes(dir.path() / "p" / "blink.bin"), std::string("\x85\x00", 2));
 }
 
+// A project names its chip by the chip file's name alone: without such a
+// file beside it, the chip folder's is read, wherever the project lies; with
+// --chip of the same chip the definitions come once. A file of that name
+// beside the project is the project's own; a name with a folder is a path.
+TEST(KorvaAsm, ProjectNamesItsChipByTheFileName) {
+  struct Case {
+    const char* entry;
+    const char* beside;  // a file written beside the project under the entry's name
+    const char* arguments;
+    int status;
+    const char* bin;
+  };
+  const Case cases[] = {
+      {"12F675.inc", nullptr, "p/blink.amk", 0, "\x85\x00"},
+      {"pic12f675.INC", nullptr, "p/blink.amk", 0, "\x85\x00"},
+      {"12F675.inc", nullptr, "--chip 12F675 p/blink.amk", 0, "\x85\x00"},
+      {"12F675.inc", nullptr, "--chip=pic12f675 p/blink.amk", 0, "\x85\x00"},
+      {"12F675.inc", "GPIO EQU $07\r\n", "p/blink.amk", 0, "\x87\x00"},
+      {"chips/12F675.inc", nullptr, "p/blink.amk", 2, nullptr},
+      {"12F999.inc", nullptr, "p/blink.amk", 2, nullptr},
+  };
+  for (const Case& c : cases) {
+    testing::ScratchDir dir;
+    std::filesystem::create_directories(dir.path() / "p");
+    write_bytes(dir.path() / "p" / "blink.amk", std::string(c.entry) + "\r\nmain.as\r\n");
+    write_bytes(dir.path() / "p" / "main.as", "W>(GPIO)\r\n");
+    if (c.beside != nullptr) write_bytes(dir.path() / "p" / c.entry, c.beside);
+    EXPECT_EQ(run_korva_asm(dir, c.arguments), c.status)
+        << c.entry << " " << c.arguments << ": " << read_bytes(dir.path() / "stderr.txt");
+    if (c.bin != nullptr) {
+      EXPECT_EQ(read_bytes(dir.path() / "p" / "blink.bin"), std::string(c.bin, 2))
+          << c.entry << " " << c.arguments;
+    }
+  }
+}
+
 // --config prints the lines of the chip's configuration words, lists the
 // fields without choices, and names the valid names for a wrong one.
 TEST(KorvaAsm, ConfigByNamePrintsTheLinesOrTheValidNames) {

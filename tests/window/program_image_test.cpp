@@ -22,6 +22,7 @@
 #include "chip/chip_facts.h"
 #include "disasm/memory_image.h"
 #include "project/project.h"
+#include "project/source_files.h"
 #include "scripted_dialogs.h"
 #include "shell/configuration_dialog.h"
 #include "shell/main_window.h"
@@ -104,6 +105,14 @@ class ProgramImageTest : public QObject {
     log_->answers.push_back(chosen(path(name)));
     window_->run_command(Command::open_program_image);
   }
+  // The file an entry of a project in `folder` names, as the Assemble
+  // command finds it.
+  QString entry_path(const QString& folder, const std::string& entry) {
+    const SystemPath file =
+        entry_file(entry, SystemPath(std::filesystem::path(path(folder).toStdString())),
+                   std::filesystem::path(kChips.toStdString()));
+    return QFileInfo(QString::fromStdString(file.path().string())).canonicalFilePath();
+  }
   // The example assembled in src/: its HEX file.
   QString assembled_example() {
     QString hex = path("src/table.hex");
@@ -155,8 +164,7 @@ class ProgramImageTest : public QObject {
     QCOMPARE(entries.size(), std::size_t{chip.isEmpty() ? 1u : 2u});
     QCOMPARE(entries.back(), std::string("counter.as"));
     if (!chip.isEmpty()) {
-      QCOMPARE(QFileInfo(QDir(path("image")).filePath(QString::fromStdString(entries[0])))
-                   .canonicalFilePath(),
+      QCOMPARE(entry_path("image", entries[0]),
                QFileInfo(kChips + "/" + chip + ".inc").canonicalFilePath());
     }
     QCOMPARE(QFileInfo(QString::fromStdString(window_->project().project_file_path.path().string()))
@@ -283,8 +291,9 @@ class ProgramImageTest : public QObject {
     }
     const std::vector<std::string>& entries = window_->project().entries;
     QCOMPARE(entries.size(), std::size_t{2});
-    QCOMPARE(QFileInfo(QDir(path("src")).filePath(QString::fromStdString(entries[0])))
-                 .canonicalFilePath(),
+    // The chip file's name alone: the project's folder has no such file.
+    QCOMPARE(QString::fromStdString(entries[0]), chips.back() + ".inc");
+    QCOMPARE(entry_path("src", entries[0]),
              QFileInfo(kChips + "/" + chips.back() + ".inc").canonicalFilePath());
     QCOMPARE(entries[1], std::string("loop.as"));
     QVERIFY(!window_->project_modified());
@@ -301,6 +310,30 @@ class ProgramImageTest : public QObject {
     QVERIFY(memory > 0);
     QVERIFY(shown->first >= 41);
     QVERIFY(std::abs(shown->second - 100.0 * shown->first / memory) < 0.06);
+
+    // Moved elsewhere, the project still finds its chip.
+    QVERIFY(QDir().mkpath(path("moved/deeper")));
+    QVERIFY(QFile::copy(path("src/loop.as"), path("moved/deeper/loop.as")));
+    QVERIFY(QFile::copy(path("src/loop.amk"), path("moved/deeper/loop.amk")));
+    open_project("moved/deeper/loop.amk");
+    window_->run_command(Command::assemble);
+    QVERIFY2(log_->messages.empty(), qPrintable(window_->status_text()));
+    QVERIFY2(window_->status_text().startsWith(QStringLiteral("0 errors")),
+             qPrintable(window_->status_text()));
+  }
+
+  // A chip file of the chosen name beside the project is not the chip
+  // folder's: the entry is then a path to the folder's file.
+  void chip_choice_beside_a_file_of_its_name() {
+    QVERIFY(write_bytes(path("src/loop.as"), "LOOP::  ===->LOOP\r\n"));
+    QVERIFY(write_bytes(path("src/16F84A.inc"), "; my own\r\n"));
+    QVERIFY(write_bytes(path("src/loop.amk"), "loop.as\r\n"));
+    open_project("src/loop.amk");
+    log_->items.push_back(QStringLiteral("16F84A"));
+    window_->run_command(Command::choose_chip);
+    const std::string& entry = window_->project().entries.front();
+    QVERIFY2(entry != "16F84A.inc", entry.c_str());
+    QCOMPARE(entry_path("src", entry), QFileInfo(kChips + "/16F84A.inc").canonicalFilePath());
   }
 
   // Cancelling the list changes nothing.
@@ -376,66 +409,77 @@ class ProgramImageTest : public QObject {
     QCOMPARE(QGuiApplication::clipboard()->text(), shown_lines->toPlainText());
   }
 
-  // Every shipped example assembles without errors in the window. One that
-  // uses a chip's names without naming the chip is told so once, with the
-  // chip, and Yes leads to Chip...: then it assembles clean, and the status
-  // bar names the chip. The error's tooltip has the chip's note too.
-  void examples_assemble_after_the_chip_they_are_offered() {
+  // Every shipped example opens and assembles without errors in the window,
+  // asking nothing: a project for a chip names it, and the status bar shows
+  // it. Without that entry, the project that uses the chip's names is told
+  // so once, with the chip, and Yes leads to Chip...: then it assembles
+  // clean. The error's tooltip, its status text and the hover of its line
+  // have the chip's note.
+  void examples_assemble_with_their_chip() {
     const QDir examples(QStringLiteral(KORVA_EXAMPLES));
     int offered = 0;
-    bool changed = false;  // the last project got its chip: opening another asks
     for (const QString& name : examples.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
       const QString folder = path("examples/" + name);
       QVERIFY(QDir().mkpath(folder));
       for (const QFileInfo& file : QDir(examples.filePath(name)).entryInfoList(QDir::Files)) {
         QVERIFY(QFile::copy(file.filePath(), folder + "/" + file.fileName()));
       }
-      log_->replies.clear();
-      if (std::exchange(changed, false)) log_->replies.push_back(Reply::no);  // not saved
+      log_->replies.assign(2, Reply::no);  // the last project is not saved
       open_project("examples/" + name + "/" + name + ".amk");
-      QCOMPARE(window_->project().entries.empty(), false);
+      std::vector<std::string> entries = window_->project().entries;
+      QVERIFY(!entries.empty());
       log_->questions.clear();
-      auto* errors = window_->findChild<QListWidget*>("error_list");
-      log_->replies.push_back(Reply::yes);
+      log_->replies.clear();
       window_->run_command(Command::assemble);
-      if (errors->count() > 0) {
-        QVERIFY2(!log_->questions.empty(), qPrintable(name));
-        const QRegularExpressionMatch chip =
-            QRegularExpression(QStringLiteral("defined by the chip (\\S+),"))
-                .match(log_->questions.back().text);
-        QVERIFY2(chip.hasMatch(), qPrintable(log_->questions.back().text));
-        // The first error's tooltip names the chips that define its name, as
-        // korva-asm's note does.
-        const QString tip = errors->item(0)->toolTip();
-        QVERIFY2(QRegularExpression(
-                     QStringLiteral("\\nnote: \\d\\w+.* defines? \\w+ \\(Edit > Chip\\.\\.\\.\\)"))
-                     .match(tip)
-                     .hasMatch(),
-                 qPrintable(tip));
-        // So do the status text of the entry and the hover of its line.
-        const QString note = tip.mid(tip.indexOf(QStringLiteral("\nnote: ")) + 1);
-        errors->setCurrentRow(0);
-        QVERIFY2(window_->status_text().endsWith(QStringLiteral("  ") + note),
-                 qPrintable(window_->status_text()));
-        const int lines = window_->findChild<QPlainTextEdit*>("listing_view")->blockCount();
-        bool hovered = false;
-        for (int line = 0; line < lines && !hovered; ++line) {
-          hovered = window_->listing_tip(line).contains(note);
-        }
-        QVERIFY(hovered);
-        // Yes opened Chip... (left without a choice here); the chip offered
-        // is then chosen there.
-        QVERIFY(!log_->offers.empty() && log_->offers.back().items.contains(chip.captured(1)));
-        log_->items.push_back(chip.captured(1));
-        window_->run_command(Command::choose_chip);
-        window_->run_command(Command::assemble);
-        QCOMPARE(log_->questions.size(), std::size_t{1});  // said once
-        ++offered;
-        changed = true;
-        QCOMPARE(window_->findChild<QLabel*>("chip_name")->text(), chip.captured(1));
-      }
+      auto* errors = window_->findChild<QListWidget*>("error_list");
       QVERIFY2(errors->count() == 0,
                qPrintable(name + ": " + (errors->count() ? errors->item(0)->text() : QString())));
+      QVERIFY2(log_->questions.empty(), qPrintable(name));
+      const QString first = QString::fromStdString(entries.front());
+      if (!first.endsWith(QStringLiteral(".inc"), Qt::CaseInsensitive) ||
+          !QFileInfo::exists(kChips + "/" + first)) {
+        continue;
+      }
+      const QString chip = first.chopped(4);
+      QCOMPARE(window_->findChild<QLabel*>("chip_name")->text(), chip);
+
+      entries.erase(entries.begin());
+      std::string without;
+      for (const std::string& entry : entries) without += entry + "\r\n";
+      QVERIFY(write_bytes(folder + "/without.amk", without));
+      open_project("examples/" + name + "/without.amk");
+      log_->replies.assign(1, Reply::yes);
+      window_->run_command(Command::assemble);
+      QVERIFY2(errors->count() > 0 && !log_->questions.empty(), qPrintable(name));
+      const QRegularExpressionMatch offer =
+          QRegularExpression(QStringLiteral("defined by the chip (\\S+),"))
+              .match(log_->questions.back().text);
+      QVERIFY2(offer.hasMatch(), qPrintable(log_->questions.back().text));
+      const QString tip = errors->item(0)->toolTip();
+      QVERIFY2(QRegularExpression(
+                   QStringLiteral("\\nnote: \\d\\w+.* defines? \\w+ \\(Edit > Chip\\.\\.\\.\\)"))
+                   .match(tip)
+                   .hasMatch(),
+               qPrintable(tip));
+      const QString note = tip.mid(tip.indexOf(QStringLiteral("\nnote: ")) + 1);
+      errors->setCurrentRow(0);
+      QVERIFY2(window_->status_text().endsWith(QStringLiteral("  ") + note),
+               qPrintable(window_->status_text()));
+      const int lines = window_->findChild<QPlainTextEdit*>("listing_view")->blockCount();
+      bool hovered = false;
+      for (int line = 0; line < lines && !hovered; ++line) {
+        hovered = window_->listing_tip(line).contains(note);
+      }
+      QVERIFY(hovered);
+      // Yes opened Chip... (left without a choice here); the chip offered
+      // is then chosen there.
+      QVERIFY(!log_->offers.empty() && log_->offers.back().items.contains(offer.captured(1)));
+      log_->items.push_back(offer.captured(1));
+      window_->run_command(Command::choose_chip);
+      window_->run_command(Command::assemble);
+      QCOMPARE(log_->questions.size(), std::size_t{1});  // said once
+      QCOMPARE(errors->count(), 0);
+      ++offered;
     }
     QVERIFY(offered >= 5);
   }
