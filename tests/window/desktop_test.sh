@@ -10,54 +10,16 @@
 set -uo pipefail
 korva="$(realpath "$1")"
 artefacts="$(realpath -m "$2")"
-skip=77
+test_name=desktop_test
+# shellcheck source=desktop_lib.sh
+source "$(dirname "$(realpath "$0")")/desktop_lib.sh"
 
-for tool in Xvfb openbox xdotool xprop; do
-  if ! command -v "$tool" > /dev/null; then
-    echo "SKIPPED: $tool is not installed (scripts/deps.sh installs it)"
-    exit "$skip"
-  fi
-done
-
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2> /dev/null; done
-  wait 2> /dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*"
-  mkdir -p "$artefacts"
-  local shot="$artefacts/desktop_test_failure.png"
-  if command -v import > /dev/null && import -window root "$shot" 2> /dev/null; then
-    echo "screenshot: $shot"
-  fi
-  echo "status log:"; sed 's/^/  /' "$work/status.log" 2> /dev/null
-  echo "program output:"; sed 's/^/  /' "$work/korva.log" 2> /dev/null
-  exit 1
-}
-
-# Waits up to $1 seconds for the command that follows to succeed.
-wait_for() {
-  local seconds="$1"; shift
-  local end=$((SECONDS + seconds))
-  until "$@"; do
-    [ "$SECONDS" -ge "$end" ] && return 1
-    sleep 0.1
-  done
-}
-status_has() { grep -Eq "$1" "$work/status.log" 2> /dev/null; }
 editor_called() { [ -s "$work/editor.log" ]; }
-process_gone() { ! kill -0 "$1" 2> /dev/null; }
 
 # The project: one error on line 2 and one warning on line 3 of a.as, and
 # an empty b.as. The program
 # starts in start/ and is given the project's path relative to it.
-mkdir -p "$work/start/proj" "$work/config" "$work/runtime"
-chmod 700 "$work/runtime"
+mkdir -p "$work/start/proj"
 # The first line's remark is half-width katakana (CP932 B6 C5: ｶﾅ).
 printf 'START:: 0>W ;\266\305\r\nbogus statement\r\nW^256>W\r\n===->START\r\n' > "$work/start/proj/a.as"
 printf '' > "$work/start/proj/b.as"
@@ -68,30 +30,11 @@ printf '%s\n' "\$*" >> "$work/editor.log"
 EDITOR
 chmod +x "$work/editor"
 
-# The display: Xvfb picks a free number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
-pids+=($!)
-wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-openbox > "$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"' ||
-  fail "openbox did not start"
-
-# Under the sanitizers, leaks of the system's own libraries are not ours.
-suppressions="$(dirname "$(realpath "$0")")/lsan_suppressions.txt"
-export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$suppressions"
+start_display 1024x768x24
 
 cd "$work/start"
-QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
-  KORVA_STATUS_LOG="$work/status.log" VISUAL="$work/editor" EDITOR= \
-  "$korva" proj/p.amk > "$work/korva.log" 2>&1 &
-korva_pid=$!
-pids+=("$korva_pid")
-
-window="$(timeout 30 xdotool search --sync --onlyvisible --name 'KORVA' | head -n1)"
-[ -n "$window" ] || fail "the window did not appear"
-xdotool windowactivate --sync "$window" || fail "the window could not be activated"
+export VISUAL="$work/editor" EDITOR=
+start_window proj/p.amk
 
 # The splitter between the left column (5..164 of the client area, which
 # is xdotool's window) and the listing (from 170) is dragged 80 pixels to
@@ -161,7 +104,6 @@ source_saved() {
 }
 wait_for 10 source_saved || fail "the editor pane did not save a.as as typed: $(od -c "$work/start/proj/a.as")"
 
-question_shown() { xdotool search --onlyvisible --name "$(printf '\xe7\xa2\xba\xe8\xaa\x8d')" > /dev/null 2>&1; }
 xdotool key ctrl+q
 wait_for 10 question_shown || fail "Ctrl+Q with a changed list: no question"
 xdotool key Escape
