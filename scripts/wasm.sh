@@ -2,7 +2,8 @@
 # Builds the portable core for WebAssembly (WASI, with Debian's clang,
 # wasi-libc and the wasm32 C++ library, without exceptions) and runs its
 # runner under Node on the examples and the case files: each .obj, .out,
-# .bin and .hex must equal korva-asm's byte for byte.
+# .bin and .hex must equal korva-asm's byte for byte. The browser's module
+# (korva-core.wasm) is checked the same way through its entry point.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -46,4 +47,15 @@ for case_file in $(find tests/cases -name '*.as' | sort); do
   check "$(basename "$case_file" .as)" "$case_file"
 done
 echo "WebAssembly: $runs projects, each output as korva-asm writes it"
+
+# The core for the browser: the same outputs through its one entry point,
+# from sources held in memory, and at most 1 MB.
+node tests/wasm/browser_core_test.mjs build/wasm/korva-core.wasm \
+  "$root/build/release/korva-asm" "$root" || status=1
+size="$(stat -c %s build/wasm/korva-core.wasm)"
+echo "korva-core.wasm: $size bytes, $(gzip -9 -c build/wasm/korva-core.wasm | wc -c) compressed"
+if [ "$size" -gt 1048576 ]; then
+  echo "korva-core.wasm is larger than 1 MB"
+  status=1
+fi
 exit "$status"

@@ -1,0 +1,195 @@
+// The core as a WebAssembly module for the browser: one entry point that
+// assembles sources held in memory and answers with every output as bytes.
+// The page (playground/korva_core.mjs) writes a request into memory the
+// module gives it and calls korva_assemble, which answers with a buffer of
+// its own. Nothing here touches a file, a clock or the console, so the
+// module needs no system beneath it.
+//
+// Request, little-endian, a byte string being a u32 length and the bytes:
+//   "KVQ1", u32 flags (1: Intel HEX), u32 definition files (the chip's file
+//   first), the outputs' base name (for the messages that name them), u32
+//   source count, then per source its name and its text (CP932).
+// Answer:
+//   "KVA1", u8 outcome (0 completed, 1 stopped, 2 refused request),
+//   the message, the .obj, the listing, the .bin and the HEX (byte strings),
+//   u32 diagnostic count, then per diagnostic: u8 severity (0 error,
+//   1 warning), u32 file index, u32 line (from 1; 0 for a summary), u32 span
+//   column (from 1; 0 without a span), u32 span length, u32 listing line
+//   (from 0; FFFFFFFF without one) and the message (CP932).
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "driver/assembly_service.h"
+#include "driver/diagnostics.h"
+
+namespace {
+
+constexpr std::uint32_t kNone = 0xFFFFFFFF;
+constexpr std::uint32_t kHexFlag = 1;
+
+// Reads a request, refusing anything that runs past its end.
+class RequestReader {
+ public:
+  explicit RequestReader(std::string_view bytes) : bytes_(bytes) {}
+
+  std::optional<std::uint32_t> number() {
+    if (bytes_.size() - at_ < 4) return std::nullopt;
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) {
+      value = value << 8 | static_cast<unsigned char>(bytes_[at_ + static_cast<std::size_t>(i)]);
+    }
+    at_ += 4;
+    return value;
+  }
+  std::optional<std::string_view> text() {
+    const std::optional<std::uint32_t> size = number();
+    if (!size || bytes_.size() - at_ < *size) return std::nullopt;
+    const std::string_view read = bytes_.substr(at_, *size);
+    at_ += *size;
+    return read;
+  }
+  bool tag(std::string_view expected) {
+    if (bytes_.substr(at_, expected.size()) != expected) return false;
+    at_ += expected.size();
+    return true;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t at_ = 0;
+};
+
+class AnswerWriter {
+ public:
+  void byte(std::uint8_t value) { bytes_ += static_cast<char>(value); }
+  void number(std::size_t value) {
+    const auto narrow = value > kNone ? kNone : static_cast<std::uint32_t>(value);
+    for (int i = 0; i < 4; ++i) bytes_ += static_cast<char>(narrow >> (8 * i) & 0xFF);
+  }
+  void text(std::string_view bytes) {
+    number(bytes.size());
+    bytes_ += bytes;
+  }
+  void raw(std::string_view bytes) { bytes_ += bytes; }
+  std::string& bytes() { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+struct Request {
+  korva::SourceSet sources;
+  korva::ServiceOptions options;
+};
+
+// The request's sources and options, or the reason it cannot be read.
+std::optional<Request> read_request(std::string_view bytes, std::string& problem) {
+  RequestReader reader(bytes);
+  Request request;
+  const std::optional<std::uint32_t> flags = reader.tag("KVQ1") ? reader.number() : std::nullopt;
+  const std::optional<std::uint32_t> definitions = reader.number();
+  const std::optional<std::string_view> base = reader.text();
+  const std::optional<std::uint32_t> count = reader.number();
+  if (!flags || !definitions || !base || !count) {
+    problem = "the request is not a KORVA request";
+    return std::nullopt;
+  }
+  for (std::uint32_t i = 0; i < *count; ++i) {
+    const std::optional<std::string_view> name = reader.text();
+    const std::optional<std::string_view> text = name ? reader.text() : std::nullopt;
+    if (!text) {
+      problem = "the request ends inside source " + std::to_string(i + 1);
+      return std::nullopt;
+    }
+    if (const korva::Expected<void> added = request.sources.add(std::string(*name), *text);
+        !added) {
+      problem = added.message();
+      return std::nullopt;
+    }
+  }
+  request.options.extra_outputs.intel_hex = (*flags & kHexFlag) != 0;
+  request.options.definition_files = *definitions;
+  request.options.output_base = std::string(*base);
+  return request;
+}
+
+void write_diagnostic(AnswerWriter& answer, const korva::Diagnostic& diagnostic) {
+  answer.byte(diagnostic.severity == korva::Severity::warning ? 1 : 0);
+  answer.number(diagnostic.where.file_index);
+  answer.number(diagnostic.where.line);
+  answer.number(diagnostic.span ? diagnostic.span->column : 0);
+  answer.number(diagnostic.span ? diagnostic.span->length : 0);
+  answer.number(diagnostic.listing_index.value_or(kNone));
+  answer.text(korva::diagnostic_message(diagnostic));
+}
+
+std::string answer_to(std::string_view request_bytes) {
+  AnswerWriter answer;
+  answer.raw("KVA1");
+  std::string problem;
+  std::optional<Request> request = read_request(request_bytes, problem);
+  if (!request) {
+    answer.byte(2);
+    answer.text(problem);
+    for (int i = 0; i < 4; ++i) answer.text({});
+    answer.number(0);
+    return std::move(answer.bytes());
+  }
+  korva::AssemblyService service;
+  const korva::ServiceResult result =
+      service.assemble(std::move(request->sources), request->options);
+  const bool stopped = result.outcome == korva::ServiceOutcome::stopped;
+  answer.byte(stopped ? 1 : 0);
+  answer.text(result.message);
+  answer.text(stopped ? std::string() : result.object_bytes());
+  answer.text(result.listing);
+  answer.text(result.image.bytes());
+  answer.text(result.intel_hex);
+  answer.number(result.diagnostics.size());
+  for (const korva::Diagnostic& diagnostic : result.diagnostics) {
+    write_diagnostic(answer, diagnostic);
+  }
+  return std::move(answer.bytes());
+}
+
+}  // namespace
+
+// The module's interface: the page takes a buffer for its request, writes
+// it, and hands it over; the answer it gets back is its own until it frees
+// it. No state stays in the module between calls.
+extern "C" {
+
+__attribute__((export_name("korva_alloc"))) char* korva_alloc(std::uint32_t size) {
+  return static_cast<char*>(std::malloc(size == 0 ? 1 : size));
+}
+
+__attribute__((export_name("korva_free"))) void korva_free(char* bytes) {
+  std::free(bytes);
+}
+
+// Assembles the request of `size` bytes at `bytes` (and frees them).
+__attribute__((export_name("korva_assemble"))) std::string* korva_assemble(char* bytes,
+                                                                           std::uint32_t size) {
+  auto* answer = new std::string(answer_to(std::string_view(bytes, size)));
+  std::free(bytes);
+  return answer;
+}
+
+__attribute__((export_name("korva_answer_data"))) const char* korva_answer_data(
+    const std::string* answer) {
+  return answer->data();
+}
+
+__attribute__((export_name("korva_answer_size"))) std::uint32_t korva_answer_size(
+    const std::string* answer) {
+  return static_cast<std::uint32_t>(answer->size());
+}
+
+__attribute__((export_name("korva_answer_free"))) void korva_answer_free(std::string* answer) {
+  delete answer;
+}
+
+}  // extern "C"
