@@ -7,8 +7,9 @@
 //                                  base: 'blink', hex: true });
 //   result.outcome: 'completed' | 'stopped' | 'refused'
 //   result.message, .obj, .listing, .bin, .hex: Uint8Array
-//   result.diagnostics: [{ severity: 'error' | 'warning', file, line, column,
-//                          length, listingLine, message }]
+//   result.diagnostics: [{ severity: 'error' | 'warning', summary (about the
+//                          whole program, placed at the first line it counts),
+//                          file, line, column, length, listingLine, message }]
 //   (line and column from 1, 0 where there is none; listingLine from 0, or -1)
 
 const NONE = 0xffffffff;
@@ -105,6 +106,7 @@ function readAnswer(bytes) {
   result.diagnostics = [];
   for (let i = 0; i < count; ++i) {
     const severity = reader.byte() === 1 ? 'warning' : 'error';
+    const summary = reader.byte() === 1;
     const file = reader.number();
     const line = reader.number();
     const column = reader.number();
@@ -112,7 +114,7 @@ function readAnswer(bytes) {
     const listing = reader.number();
     const message = reader.text();
     result.diagnostics.push({
-      severity, file, line, column, length,
+      severity, summary, file, line, column, length,
       listingLine: listing === NONE ? -1 : listing,
       message,
     });

@@ -58,4 +58,9 @@ if [ "$size" -gt 1048576 ]; then
   echo "korva-core.wasm is larger than 1 MB"
   status=1
 fi
+
+# The playground built on it, in Debian's Chromium.
+./scripts/playground.sh --build-only
+node playground/tests/browser_test.mjs playground/dist "$root/build/release/korva-asm" "$root" ||
+  status=1
 exit "$status"

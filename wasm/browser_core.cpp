@@ -13,7 +13,8 @@
 //   "KVA1", u8 outcome (0 completed, 1 stopped, 2 refused request),
 //   the message, the .obj, the listing, the .bin and the HEX (byte strings),
 //   u32 diagnostic count, then per diagnostic: u8 severity (0 error,
-//   1 warning), u32 file index, u32 line (from 1; 0 for a summary), u32 span
+//   1 warning), u8 scope (0 a line, 1 the whole program: its place is that
+//   of the first line it counts), u32 file index, u32 line (from 1; 0 for a summary), u32 span
 //   column (from 1; 0 without a span), u32 span length, u32 listing line
 //   (from 0; FFFFFFFF without one) and the message (CP932).
 #include <cstdint>
@@ -24,6 +25,7 @@
 
 #include "driver/assembly_service.h"
 #include "driver/diagnostics.h"
+#include "support/diagnostic_kind.h"
 
 namespace {
 
@@ -118,6 +120,7 @@ std::optional<Request> read_request(std::string_view bytes, std::string& problem
 
 void write_diagnostic(AnswerWriter& answer, const korva::Diagnostic& diagnostic) {
   answer.byte(diagnostic.severity == korva::Severity::warning ? 1 : 0);
+  answer.byte(diagnostic.kind == korva::DiagnosticKind::unwritten_words ? 1 : 0);
   answer.number(diagnostic.where.file_index);
   answer.number(diagnostic.where.line);
   answer.number(diagnostic.span ? diagnostic.span->column : 0);

@@ -116,6 +116,14 @@ if (!undefinedName || undefinedName.line !== 1 || undefinedName.column !== 12 ||
   fail(`the undefined name's place: ${JSON.stringify(undefinedName)}`);
 }
 
+// The words a line with errors did not write are counted once, for the
+// whole program.
+const summaries = marked.diagnostics.filter((d) => d.summary);
+if (summaries.length !== 1 || summaries[0].severity !== 'warning' ||
+    marked.diagnostics.filter((d) => !d.summary).some((d) => d.severity !== 'error')) {
+  fail(`the summary of unwritten words: ${JSON.stringify(marked.diagnostics)}`);
+}
+
 // Broken requests are refused with a reason, and the module stays usable.
 const whole = requestBytes({ sources: [{ name: 'a.as', text: 'NOP\r\n' }] });
 const broken = [

@@ -1,0 +1,289 @@
+// The playground's page: an editor per file of the project, assembly in a
+// worker on every edit, the listing beside the editor, the diagnostics as
+// squiggles, a chip menu, the examples and the downloads. Texts reach the
+// assembler as CP932 bytes and come back as such; they are decoded here.
+import { defaultKeymap, history, historyKeymap } from '@codemirror/commands';
+import { lintGutter, setDiagnostics } from '@codemirror/lint';
+import { EditorState } from '@codemirror/state';
+import { EditorView, highlightActiveLine, keymap, lineNumbers } from '@codemirror/view';
+
+import { decode, encode, positionOfByte } from './cp932.js';
+
+const STORAGE_KEY = 'korva-playground-project';
+const TIME_LIMIT_MS = 5000;
+const START = 'START:: 0>W\n        W+1>W\n        ===->START\n';
+
+const element = (id) => document.getElementById(id);
+const statusLine = element('status');
+const listingBody = element('listing').querySelector('tbody');
+
+const [examples, chips] = await Promise.all([
+  fetch('examples.json').then((response) => response.json()),
+  fetch('chips/chips.json').then((response) => response.json()),
+]);
+const chipTexts = new Map();
+
+// The project: its files in assembly order, the one shown, the chip.
+let project = loadStoredProject() || { base: 'program', files: [{ name: 'program.as', text: START }], current: 0, chip: '' };
+const states = new Map();
+let lastAnswer = null;
+
+function loadStoredProject() {
+  try {
+    const stored = JSON.parse(localStorage.getItem(STORAGE_KEY));
+    if (stored && Array.isArray(stored.files) && stored.files.length > 0) return stored;
+  } catch {
+    // A stored project that cannot be read is left alone.
+  }
+  return null;
+}
+
+function storeProject() {
+  try {
+    localStorage.setItem(STORAGE_KEY, JSON.stringify(project));
+  } catch {
+    // Full or forbidden storage: the project lives on in the page.
+  }
+}
+
+// --- the editor -----------------------------------------------------------
+
+const view = new EditorView({ parent: element('editor') });
+
+function stateFor(index) {
+  if (!states.has(index)) {
+    states.set(index, EditorState.create({
+      doc: project.files[index].text,
+      extensions: [
+        lineNumbers(), history(), highlightActiveLine(), lintGutter(),
+        keymap.of([...defaultKeymap, ...historyKeymap]),
+        EditorView.updateListener.of((update) => {
+          if (!update.docChanged) return;
+          project.files[index].text = update.state.doc.toString();
+          storeProject();
+          assemble();
+        }),
+      ],
+    }));
+  }
+  return states.get(index);
+}
+
+function showFile(index) {
+  if (view.state && states.has(project.current)) states.set(project.current, view.state);
+  project.current = index;
+  view.setState(stateFor(index));
+  showTabs();
+  if (lastAnswer) showSquiggles(lastAnswer);
+}
+
+function showTabs() {
+  const tabs = element('tabs');
+  tabs.replaceChildren(...project.files.map((file, index) => {
+    const tab = document.createElement('button');
+    tab.className = index === project.current ? 'tab current' : 'tab';
+    tab.textContent = file.name;
+    tab.addEventListener('click', () => showFile(index));
+    return tab;
+  }));
+}
+
+// --- assembling -----------------------------------------------------------
+
+let worker = null;
+let requestId = 0;
+let deadline = null;
+
+function startWorker() {
+  worker = new Worker('worker.js', { type: 'module' });
+  worker.onmessage = (event) => {
+    if (event.data.id !== requestId) return;
+    clearTimeout(deadline);
+    lastAnswer = { ...event.data, definitionFiles: project.chip ? 1 : 0 };
+    showAnswer(lastAnswer);
+  };
+}
+
+async function chipText(chip) {
+  if (!chipTexts.has(chip)) {
+    const response = await fetch(`chips/${chip}.inc`);
+    chipTexts.set(chip, new Uint8Array(await response.arrayBuffer()));
+  }
+  return chipTexts.get(chip);
+}
+
+// The files as the assembler reads them: CP932, lines ending in CR LF.
+function encodedSources() {
+  const sources = [];
+  for (const [index, file] of project.files.entries()) {
+    const encoded = encode(file.text.replace(/\r?\n/g, '\r\n'));
+    if (encoded.unencodable) return { refused: { index, ...encoded.unencodable } };
+    sources.push({ name: encode(file.name).bytes || 'file.as', text: encoded.bytes });
+  }
+  return { sources };
+}
+
+async function assemble() {
+  const { sources, refused } = encodedSources();
+  const id = ++requestId;
+  if (refused) {
+    clearTimeout(deadline);
+    const file = project.files[refused.index].name;
+    statusLine.textContent = `${file}:${refused.line}: ${refused.code} cannot be written in Shift-JIS (CP932); nothing was assembled`;
+    return;
+  }
+  const definitions = project.chip ? [{ name: `${project.chip}.inc`, text: await chipText(project.chip) }] : [];
+  if (id !== requestId) return;
+  clearTimeout(deadline);
+  deadline = setTimeout(() => {
+    worker.terminate();
+    startWorker();
+    statusLine.textContent = `The assembly took longer than ${TIME_LIMIT_MS / 1000} s and was stopped`;
+  }, TIME_LIMIT_MS);
+  worker.postMessage({
+    id,
+    project: { sources: [...definitions, ...sources], definitionFiles: definitions.length, base: project.base, hex: true },
+  });
+}
+
+// --- showing the answer -----------------------------------------------------
+
+// The program words of a listing: a quarter of the code column's length on
+// every line, as the window counts them.
+function programWords(listing) {
+  let words = 0;
+  for (const line of listing.split('\r\n')) words += Math.floor((line.split('\t')[1] || '').length / 4);
+  return words;
+}
+
+function showAnswer(answer) {
+  const { result } = answer;
+  // Scripts that drive the page wait for this to change.
+  document.body.dataset.answered = String(answer.id);
+  showListing(answer);
+  showSquiggles(answer);
+  const errors = result.diagnostics.filter((d) => d.severity === 'error').length;
+  const warnings = result.diagnostics.length - errors;
+  if (result.outcome === 'completed') {
+    const summaries = result.diagnostics.filter((d) => d.summary).map((d) => ` — ${decode(d.message)}`);
+    statusLine.textContent = `${errors} errors, ${warnings} warnings, ${programWords(decode(result.listing))} words, ${answer.milliseconds.toFixed(1)} ms${summaries.join('')}`;
+  } else {
+    statusLine.textContent = decode(result.message);
+  }
+}
+
+function showListing(answer) {
+  const { result } = answer;
+  const errorsByLine = new Map();
+  for (const diagnostic of result.diagnostics) {
+    if (diagnostic.severity === 'error' && diagnostic.listingLine >= 0) errorsByLine.set(diagnostic.listingLine, diagnostic);
+  }
+  const lines = decode(result.listing).split('\r\n');
+  if (lines.length > 0 && lines[lines.length - 1] === '') lines.pop();
+  const rows = lines.map((line, index) => {
+    const row = document.createElement('tr');
+    for (const cell of line.split('\t')) {
+      const td = document.createElement('td');
+      td.textContent = cell;
+      row.append(td);
+    }
+    const diagnostic = errorsByLine.get(index);
+    if (diagnostic) {
+      row.className = 'error';
+      row.title = decode(diagnostic.message);
+      row.addEventListener('click', () => jumpTo(answer, diagnostic));
+    }
+    return row;
+  });
+  listingBody.replaceChildren(...rows);
+}
+
+// The project file a diagnostic is in, or -1 for the chip's file or none.
+function projectFileOf(answer, diagnostic) {
+  const index = diagnostic.file - answer.definitionFiles;
+  return diagnostic.line > 0 && index >= 0 && index < project.files.length ? index : -1;
+}
+
+function jumpTo(answer, diagnostic) {
+  const index = projectFileOf(answer, diagnostic);
+  if (index < 0) return;
+  if (index !== project.current) showFile(index);
+  const line = view.state.doc.line(Math.min(diagnostic.line, view.state.doc.lines));
+  view.dispatch({ selection: { anchor: line.from }, scrollIntoView: true });
+  view.focus();
+}
+
+function showSquiggles(answer) {
+  const doc = view.state.doc;
+  const marks = [];
+  for (const diagnostic of answer.result.diagnostics) {
+    // A summary of the whole program stands in the status line, not on a line.
+    if (diagnostic.summary) continue;
+    if (projectFileOf(answer, diagnostic) !== project.current || diagnostic.line > doc.lines) continue;
+    const line = doc.line(diagnostic.line);
+    const start = diagnostic.column > 0 ? positionOfByte(line.text, diagnostic.column - 1) : 0;
+    const end = diagnostic.column > 0 ? positionOfByte(line.text, diagnostic.column - 1 + diagnostic.length) : line.length;
+    marks.push({
+      from: line.from + start,
+      to: line.from + Math.max(end, Math.min(start + 1, line.length)),
+      severity: diagnostic.severity,
+      message: decode(diagnostic.message),
+    });
+  }
+  view.dispatch(setDiagnostics(view.state, marks));
+}
+
+// --- menus and downloads --------------------------------------------------------
+
+function fillMenus() {
+  const chipMenu = element('chip');
+  chipMenu.replaceChildren(new Option('(none)', ''), ...chips.map((chip) => new Option(chip, chip)));
+  chipMenu.value = project.chip;
+  chipMenu.addEventListener('change', () => {
+    project.chip = chipMenu.value;
+    storeProject();
+    assemble();
+  });
+  const exampleMenu = element('examples');
+  exampleMenu.replaceChildren(new Option('…', ''), ...examples.map((example) => new Option(example.name, example.name)));
+  exampleMenu.addEventListener('change', () => {
+    const example = examples.find((candidate) => candidate.name === exampleMenu.value);
+    if (example) openExample(example);
+  });
+}
+
+function bytesOfBase64(text) {
+  return Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
+}
+
+function openExample(example) {
+  const files = example.files.map((file) => ({ name: file.name, text: decode(bytesOfBase64(file.base64)) }));
+  project = { base: example.name, files, current: 0, chip: example.chip };
+  element('chip').value = project.chip;
+  states.clear();
+  storeProject();
+  view.setState(stateFor(0));
+  showTabs();
+  assemble();
+}
+
+function download(extension, bytes) {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
+  link.download = `${project.base}.${extension}`;
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+}
+
+for (const [id, extension, field] of [['download-hex', 'hex', 'hex'], ['download-bin', 'bin', 'bin'],
+  ['download-out', 'out', 'listing'], ['download-obj', 'obj', 'obj']]) {
+  element(id).addEventListener('click', () => {
+    if (lastAnswer) download(extension, lastAnswer.result[field]);
+  });
+}
+
+fillMenus();
+startWorker();
+view.setState(stateFor(project.current < project.files.length ? project.current : 0));
+showTabs();
+assemble();

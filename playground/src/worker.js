@@ -1,0 +1,25 @@
+// Assembles in the background. Requests that a newer one overtook while
+// waiting are dropped: only the latest edit is assembled, and the answer to
+// an older one is never sent.
+import { loadCore } from '../korva_core.mjs';
+
+const ready = fetch('korva-core.wasm')
+  .then((response) => response.arrayBuffer())
+  .then((bytes) => loadCore(bytes));
+let latest = null;
+
+async function assembleLatest() {
+  const core = await ready;
+  const request = latest;
+  latest = null;
+  if (!request) return;
+  const started = performance.now();
+  const result = core.assemble(request.project);
+  postMessage({ id: request.id, result, milliseconds: performance.now() - started });
+}
+
+onmessage = (event) => {
+  latest = event.data;
+  // Every message already queued is taken before the assembly starts.
+  setTimeout(assembleLatest, 0);
+};

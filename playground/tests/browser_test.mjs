@@ -1,0 +1,126 @@
+// The playground in Debian's Chromium, driven headless by playwright-core:
+// a program typed in, its listing, squiggles and error rows; the place of a
+// mark after Japanese text; a character CP932 cannot hold; a chip and the
+// HEX downloaded, byte for byte korva-asm's; every example's listing and
+// HEX as korva-asm writes them; and no request beyond the site's own files.
+//   node tests/browser_test.mjs SITE_FOLDER KORVA_ASM SOURCE_ROOT
+import { execFileSync } from 'node:child_process';
+import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import process from 'node:process';
+
+import { chromium } from 'playwright-core';
+
+import { serve } from '../serve.mjs';
+
+const [site, korvaAsm, root] = process.argv.slice(2);
+const server = await serve(site);
+const origin = `http://127.0.0.1:${server.address().port}`;
+const browser = await chromium.launch({
+  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+  args: ['--no-sandbox'],
+});
+let failures = 0;
+const fail = (what) => {
+  console.log(`FAILED: ${what}`);
+  failures += 1;
+};
+const check = (ok, what) => {
+  if (!ok) fail(what);
+};
+
+const work = mkdtempSync(join(tmpdir(), 'korva-playground-'));
+
+// korva-asm's outputs for files written into a fresh folder (or a copy of
+// `folder`), run with `args`.
+function korvaAsmOutputs(args, files, folder) {
+  const place = mkdtempSync(join(work, 'run-'));
+  if (folder) cpSync(folder, place, { recursive: true });
+  for (const [name, bytes] of Object.entries(files || {})) writeFileSync(join(place, name), bytes);
+  try {
+    execFileSync(korvaAsm, ['--hex', ...args], {
+      cwd: place, stdio: 'ignore', env: { ...process.env, KORVA_CHIPS_DIR: join(root, 'chips') },
+    });
+  } catch {
+    // Errors in the listing end korva-asm with status 1; the files stand.
+  }
+  return (base, extension) => readFileSync(join(place, `${base}.${extension}`));
+}
+
+async function downloaded(page, button) {
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click(button)]);
+  return readFileSync(await download.path());
+}
+
+async function replaceProgram(page, text) {
+  await page.click('.cm-content');
+  await page.keyboard.press('Control+A');
+  await page.keyboard.insertText(text);
+}
+
+const status = (page) => page.textContent('#status');
+const waitForStatus = (page, pattern) =>
+  page.waitForFunction((source) => new RegExp(source).test(document.getElementById('status').textContent),
+    pattern.source, { timeout: 10000 });
+
+const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, acceptDownloads: true });
+const foreign = [];
+page.on('request', (request) => {
+  if (!request.url().startsWith(`${origin}/`)) foreign.push(request.url());
+});
+page.on('pageerror', (error) => fail(`page error: ${error.message}`));
+await page.goto(`${origin}/`);
+await waitForStatus(page, /errors, /);
+
+// Typed: an error on line 2, marked in the editor and in the listing; a
+// click on the error row puts the caret on that line.
+await replaceProgram(page, 'START:: 0>W\nbogus statement\n===->START\n');
+await waitForStatus(page, /^1 errors, /);
+check(await page.locator('#listing tbody tr').count() >= 3, 'the listing has the three lines');
+check(await page.locator('#listing tr.error').count() === 1, 'one error row');
+check(await page.locator('.cm-lintRange-error').count() >= 1, 'a squiggle under the error');
+await page.click('#listing tr.error');
+check((await page.textContent('.cm-activeLine')) === 'bogus statement', 'the error row leads to line 2');
+
+// After full-width text the mark sits under the name the assembler blames.
+await replaceProgram(page, 'ループ::  (UNDEF1)+1\n');
+await waitForStatus(page, /^1 errors, /);
+check((await page.textContent('.cm-lintRange-error')) === 'UNDEF1', 'the mark after ループ is under UNDEF1');
+
+// A character CP932 cannot hold is named, and nothing is assembled.
+await replaceProgram(page, 'START:: 0>W ; café\n');
+await waitForStatus(page, /U\+00E9 cannot be written in Shift-JIS/);
+check((await status(page)).startsWith('program.as:1: '), 'the refusal names the file and line');
+
+// A chip's names, and the HEX as korva-asm --chip writes it.
+await page.selectOption('#chip', '16F84A');
+const program = 'START:: (STATUS)_BITRP0<1\n        00>(TRISB)\n        (STATUS)_BITRP0<0\n        ===->START\n';
+await replaceProgram(page, program);
+await waitForStatus(page, /^0 errors, /);
+const hex = await downloaded(page, '#download-hex');
+const chipRun = korvaAsmOutputs(['--chip', '16F84A', 'program.as'],
+  { 'program.as': program.replace(/\n/g, '\r\n') });
+check(hex.equals(chipRun('program', 'hex')), 'the downloaded HEX is korva-asm --chip\'s');
+
+// Every example: its listing and HEX as korva-asm writes them.
+const examples = JSON.parse(readFileSync(join(site, 'examples.json'), 'utf8'));
+for (const example of examples) {
+  const before = await page.getAttribute('body', 'data-answered');
+  await page.selectOption('#examples', example.name);
+  await page.waitForFunction((previous) => document.body.dataset.answered !== previous, before);
+  const listing = await downloaded(page, '#download-out');
+  const exampleHex = await downloaded(page, '#download-hex');
+  const args = example.chip ? ['--chip', example.chip, `${example.name}.amk`] : [`${example.name}.amk`];
+  const run = korvaAsmOutputs(args, null, join(root, 'examples', example.name));
+  check(listing.equals(run(example.name, 'out')), `example ${example.name}: the listing`);
+  check(exampleHex.equals(run(example.name, 'hex')), `example ${example.name}: the HEX`);
+  check((await status(page)).startsWith('0 errors'), `example ${example.name}: ${await status(page)}`);
+}
+
+check(foreign.length === 0, `requests beyond the site: ${foreign.join(' ')}`);
+await browser.close();
+server.close();
+rmSync(work, { recursive: true, force: true });
+console.log(`playground in Chromium: ${examples.length} examples, ${failures} failures`);
+process.exit(failures === 0 ? 0 : 1);
