@@ -122,6 +122,30 @@ function readAnswer(bytes) {
   return result;
 }
 
+function readStyles(bytes) {
+  const reader = new Reader(bytes);
+  reader.at = 4;
+  const scopes = [];
+  const styleCount = reader.number();
+  for (let i = 0; i < styleCount; ++i) {
+    const style = reader.byte();
+    scopes[style] = String.fromCharCode(...reader.text());
+  }
+  const lines = [];
+  const lineCount = reader.number();
+  for (let i = 0; i < lineCount; ++i) {
+    const spans = [];
+    const spanCount = reader.number();
+    for (let j = 0; j < spanCount; ++j) {
+      const start = reader.number();
+      const length = reader.number();
+      spans.push({ start, length, scope: scopes[reader.byte()] || '' });
+    }
+    lines.push(spans);
+  }
+  return lines;
+}
+
 // The raw request bytes of a project.
 export function requestBytes(project) {
   const writer = request(project);
@@ -147,5 +171,20 @@ export async function loadCore(wasmBytes) {
       core.korva_answer_free(answer);
     }
   };
-  return { assemble: (project) => assembleBytes(requestBytes(project)), assembleBytes };
+  // The styles of a text's lines: per line, spans of byte columns with the
+  // TextMate scope of their style ('' for plain text).
+  const styles = (text) => {
+    const bytes = bytesOf(text);
+    const at = core.korva_alloc(bytes.length);
+    new Uint8Array(core.memory.buffer, at, bytes.length).set(bytes);
+    const answer = core.korva_styles(at, bytes.length);
+    try {
+      const data = core.korva_answer_data(answer);
+      const size = core.korva_answer_size(answer);
+      return readStyles(new Uint8Array(core.memory.buffer, data, size).slice());
+    } finally {
+      core.korva_answer_free(answer);
+    }
+  };
+  return { assemble: (project) => assembleBytes(requestBytes(project)), assembleBytes, styles };
 }

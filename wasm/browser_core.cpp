@@ -17,6 +17,13 @@
 //   of the first line it counts), u32 file index, u32 line (from 1; 0 for a summary), u32 span
 //   column (from 1; 0 without a span), u32 span length, u32 listing line
 //   (from 0; FFFFFFFF without one) and the message (CP932).
+//
+// korva_styles takes one file's text (CP932) and answers with the styles
+// the window and the language server give its lines:
+//   "KVS1", u32 style count, per style its u8 number and its TextMate scope
+//   (as the editors' grammar names it), u32 line count, then per line u32
+//   span count and per span u32 start, u32 length (bytes of the line, from
+//   0) and u8 style number.
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -25,7 +32,10 @@
 
 #include "driver/assembly_service.h"
 #include "driver/diagnostics.h"
+#include "patterns/pattern_table.h"
 #include "support/diagnostic_kind.h"
+#include "syntax/line_styles.h"
+#include "syntax/syntax_model.h"
 
 namespace {
 
@@ -158,6 +168,42 @@ std::string answer_to(std::string_view request_bytes) {
   return std::move(answer.bytes());
 }
 
+std::string styles_of(std::string_view text) {
+  AnswerWriter answer;
+  answer.raw("KVS1");
+  answer.number(korva::syntax::all_styles().size());
+  for (const korva::syntax::StyleNames& style : korva::syntax::all_styles()) {
+    answer.byte(static_cast<std::uint8_t>(style.style));
+    answer.text(style.scope);
+  }
+  const std::optional<korva::syntax::Notation>& notation = korva::syntax::table_notation();
+  std::size_t lines = 1;
+  for (const char c : text) lines += c == '\n' ? 1 : 0;
+  answer.number(lines);
+  std::size_t budget = korva::syntax::kStyledBytesBudget;
+  std::size_t start = 0;
+  for (std::size_t line = 0; line < lines; ++line) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view bytes = text.substr(start, end - start);
+    if (!bytes.empty() && bytes.back() == '\r') bytes.remove_suffix(1);
+    start = end + 1;
+    if (!notation) {
+      answer.number(0);
+      continue;
+    }
+    const std::vector<korva::syntax::StyledSpan> spans =
+        korva::syntax::line_styles(*notation, korva::pattern_entries(), bytes, budget);
+    answer.number(spans.size());
+    for (const korva::syntax::StyledSpan& span : spans) {
+      answer.number(span.start);
+      answer.number(span.length);
+      answer.byte(static_cast<std::uint8_t>(span.style));
+    }
+  }
+  return std::move(answer.bytes());
+}
+
 }  // namespace
 
 // The module's interface: the page takes a buffer for its request, writes
@@ -177,6 +223,14 @@ __attribute__((export_name("korva_free"))) void korva_free(char* bytes) {
 __attribute__((export_name("korva_assemble"))) std::string* korva_assemble(char* bytes,
                                                                            std::uint32_t size) {
   auto* answer = new std::string(answer_to(std::string_view(bytes, size)));
+  std::free(bytes);
+  return answer;
+}
+
+// The styles of the lines of the text of `size` bytes at `bytes` (and frees them).
+__attribute__((export_name("korva_styles"))) std::string* korva_styles(char* bytes,
+                                                                       std::uint32_t size) {
+  auto* answer = new std::string(styles_of(std::string_view(bytes, size)));
   std::free(bytes);
   return answer;
 }

@@ -4,8 +4,8 @@
 // assembler as CP932 bytes and come back as such; they are decoded here.
 import { defaultKeymap, history, historyKeymap } from '@codemirror/commands';
 import { lintGutter, setDiagnostics } from '@codemirror/lint';
-import { EditorState } from '@codemirror/state';
-import { EditorView, highlightActiveLine, keymap, lineNumbers } from '@codemirror/view';
+import { EditorState, StateEffect, StateField } from '@codemirror/state';
+import { Decoration, EditorView, highlightActiveLine, keymap, lineNumbers } from '@codemirror/view';
 
 import { decode, encode, positionOfByte } from './cp932.js';
 
@@ -48,6 +48,33 @@ function storeProject() {
 
 // --- the editor -----------------------------------------------------------
 
+// The notation's colours: spans the core styled, kept in place through the
+// edits until the next answer brings new ones.
+const setStyles = StateEffect.define();
+const styleField = StateField.define({
+  create: () => Decoration.none,
+  update(decorations, transaction) {
+    let next = decorations.map(transaction.changes);
+    for (const effect of transaction.effects) if (effect.is(setStyles)) next = effect.value;
+    return next;
+  },
+  provide: (field) => EditorView.decorations.from(field),
+});
+
+function styleDecorations(doc, lines) {
+  const marks = [];
+  for (let i = 0; i < lines.length && i < doc.lines; ++i) {
+    const line = doc.line(i + 1);
+    for (const span of lines[i]) {
+      if (!span.scope) continue;
+      const from = line.from + positionOfByte(line.text, span.start);
+      const to = line.from + positionOfByte(line.text, span.start + span.length);
+      if (to > from) marks.push(Decoration.mark({ class: `k-${span.scope.replace(/\./g, '-')}` }).range(from, to));
+    }
+  }
+  return Decoration.set(marks, true);
+}
+
 const view = new EditorView({ parent: element('editor') });
 
 function stateFor(index) {
@@ -55,7 +82,7 @@ function stateFor(index) {
     states.set(index, EditorState.create({
       doc: project.files[index].text,
       extensions: [
-        lineNumbers(), history(), highlightActiveLine(), lintGutter(),
+        lineNumbers(), history(), highlightActiveLine(), lintGutter(), styleField,
         keymap.of([...defaultKeymap, ...historyKeymap]),
         EditorView.updateListener.of((update) => {
           if (!update.docChanged) return;
@@ -143,6 +170,7 @@ async function assemble() {
   worker.postMessage({
     id,
     project: { sources: [...definitions, ...sources], definitionFiles: definitions.length, base: project.base, hex: true },
+    styled: definitions.length + project.current,
   });
 }
 
@@ -162,6 +190,9 @@ function showAnswer(answer) {
   document.body.dataset.answered = String(answer.id);
   showListing(answer);
   showSquiggles(answer);
+  if (answer.styled - answer.definitionFiles === project.current) {
+    view.dispatch({ effects: setStyles.of(styleDecorations(view.state.doc, answer.styles)) });
+  }
   const errors = result.diagnostics.filter((d) => d.severity === 'error').length;
   const warnings = result.diagnostics.length - errors;
   if (result.outcome === 'completed') {

@@ -15,7 +15,10 @@ async function assembleLatest() {
   if (!request) return;
   const started = performance.now();
   const result = core.assemble(request.project);
-  postMessage({ id: request.id, result, milliseconds: performance.now() - started });
+  const milliseconds = performance.now() - started;
+  // The colours of the file shown, as the window and the editors give them.
+  const styles = core.styles(request.project.sources[request.styled].text);
+  postMessage({ id: request.id, result, milliseconds, styles, styled: request.styled });
 }
 
 onmessage = (event) => {

@@ -1,5 +1,5 @@
 // The playground in Debian's Chromium, driven headless by playwright-core:
-// a program typed in, its listing, squiggles and error rows; the place of a
+// a program typed in, its colours, listing, squiggles and error rows; the place of a
 // mark after Japanese text; a character CP932 cannot hold; a chip and the
 // HEX downloaded, byte for byte korva-asm's; every example's listing and
 // HEX as korva-asm writes them; and no request beyond the site's own files.
@@ -80,6 +80,8 @@ await waitForStatus(page, /^1 errors, /);
 check(await page.locator('#listing tbody tr').count() >= 3, 'the listing has the three lines');
 check(await page.locator('#listing tr.error').count() === 1, 'one error row');
 check(await page.locator('.cm-lintRange-error').count() >= 1, 'a squiggle under the error');
+check((await page.textContent('[class*="k-entity-name-label-global"]')) === 'START',
+  'the label is coloured as a global label');
 await page.click('#listing tr.error');
 check((await page.textContent('.cm-activeLine')) === 'bogus statement', 'the error row leads to line 2');
 

@@ -1,6 +1,6 @@
 // The browser's core against korva-asm: every example project and every
 // case file gives the same .obj, .out, .bin and .hex; a stopped assembly,
-// the diagnostics' places after Japanese text, and requests broken on
+// the diagnostics' places and the styles after Japanese text, and requests broken on
 // purpose (cut short, a zero byte, random bytes) get an answer, never a trap.
 //   node browser_core_test.mjs KORVA_CORE_WASM KORVA_ASM SOURCE_ROOT
 import { execFileSync } from 'node:child_process';
@@ -114,6 +114,15 @@ const undefinedName = marked.diagnostics.find((d) => d.severity === 'error');
 if (!undefinedName || undefinedName.line !== 1 || undefinedName.column !== 12 ||
     undefinedName.length !== 6 || undefinedName.listingLine !== 0) {
   fail(`the undefined name's place: ${JSON.stringify(undefinedName)}`);
+}
+
+// The colours of a line are the editors' styles, in the line's bytes: the
+// label after six bytes of full-width text, the register operand after it.
+const styled = core.styles(japanese);
+const scopes = styled[0].map((span) => `${span.start}+${span.length} ${span.scope}`);
+if (styled.length !== 2 || scopes[0] !== '0+6 entity.name.label.global.korva' ||
+    !scopes.includes('10+8 variable.other.register.korva')) {
+  fail(`the styles of the Japanese line: ${scopes.join(', ')}`);
 }
 
 // The words a line with errors did not write are counted once, for the
