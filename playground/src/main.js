@@ -8,6 +8,7 @@ import { EditorState, StateEffect, StateField } from '@codemirror/state';
 import { Decoration, EditorView, highlightActiveLine, keymap, lineNumbers } from '@codemirror/view';
 
 import { decode, encode, positionOfByte } from './cp932.js';
+import { linkOf, projectArchive, projectOfLink } from './project_files.js';
 
 const STORAGE_KEY = 'korva-playground-project';
 const TIME_LIMIT_MS = 5000;
@@ -23,10 +24,15 @@ const [examples, chips] = await Promise.all([
 ]);
 const chipTexts = new Map();
 
-// The project: its files in assembly order, the one shown, the chip.
-let project = loadStoredProject() || { base: 'program', files: [{ name: 'program.as', text: START }], current: 0, chip: '' };
+// The project: its files in assembly order, the one shown, the chip. A
+// shared link's project comes first, then the one kept from the last visit.
+const linked = await projectOfLink(location.hash, chips);
+let project = linked.project || loadStoredProject() ||
+  { base: 'program', files: [{ name: 'program.as', text: START }], current: 0, chip: '' };
 const states = new Map();
 let lastAnswer = null;
+// Said after the status until the next edit: why a link was not opened.
+let notice = linked.refused || '';
 
 function loadStoredProject() {
   try {
@@ -87,6 +93,7 @@ function stateFor(index) {
         EditorView.updateListener.of((update) => {
           if (!update.docChanged) return;
           project.files[index].text = update.state.doc.toString();
+          notice = '';
           storeProject();
           assemble();
         }),
@@ -201,6 +208,7 @@ function showAnswer(answer) {
   } else {
     statusLine.textContent = decode(result.message);
   }
+  if (notice) statusLine.textContent += ` — ${notice}`;
 }
 
 function showListing(answer) {
@@ -298,12 +306,16 @@ function openExample(example) {
   assemble();
 }
 
-function download(extension, bytes) {
+function save(blob, name) {
   const link = document.createElement('a');
-  link.href = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
-  link.download = `${project.base}.${extension}`;
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
   link.click();
   setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+}
+
+function download(extension, bytes) {
+  save(new Blob([bytes], { type: 'application/octet-stream' }), `${project.base}.${extension}`);
 }
 
 for (const [id, extension, field] of [['download-hex', 'hex', 'hex'], ['download-bin', 'bin', 'bin'],
@@ -313,8 +325,23 @@ for (const [id, extension, field] of [['download-hex', 'hex', 'hex'], ['download
   });
 }
 
+element('download-zip').addEventListener('click', () => {
+  const archive = projectArchive(project);
+  if (archive.refused) {
+    statusLine.textContent = archive.refused;
+    return;
+  }
+  save(archive.zip, `${project.base}.zip`);
+});
+
+element('share').addEventListener('click', async () => {
+  window.history.replaceState(null, '', await linkOf(project));
+  statusLine.textContent = 'The address now carries the project: copy it to share it (nothing leaves this machine)';
+});
+
 fillMenus();
 startWorker();
 view.setState(stateFor(project.current < project.files.length ? project.current : 0));
 showTabs();
 assemble();
+

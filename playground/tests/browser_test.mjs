@@ -2,7 +2,8 @@
 // a program typed in, its colours, listing, squiggles and error rows; the place of a
 // mark after Japanese text; a character CP932 cannot hold; a chip and the
 // HEX downloaded, byte for byte korva-asm's; every example's listing and
-// HEX as korva-asm writes them; and no request beyond the site's own files.
+// HEX as korva-asm writes them; the project as a zip and as a shared link;
+// hostile links refused; and no request beyond the site's own files.
 //   node tests/browser_test.mjs SITE_FOLDER KORVA_ASM SOURCE_ROOT
 import { execFileSync } from 'node:child_process';
 import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
@@ -118,6 +119,58 @@ for (const example of examples) {
   check(listing.equals(run(example.name, 'out')), `example ${example.name}: the listing`);
   check(exampleHex.equals(run(example.name, 'hex')), `example ${example.name}: the HEX`);
   check((await status(page)).startsWith('0 errors'), `example ${example.name}: ${await status(page)}`);
+}
+
+// The project as a zip: its sources in CP932 and an .amk that names the
+// chip first (read back by Python's zipfile).
+const zip = await downloaded(page, '#download-zip');
+const zipPath = join(work, 'project.zip');
+writeFileSync(zipPath, zip);
+const listed = execFileSync('python3', ['-c', `
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    assert z.testzip() is None
+    for name in z.namelist():
+        print(name, z.read(name).hex())`, zipPath], { encoding: 'utf8' }).trim().split('\n');
+const last = examples[examples.length - 1];
+const files = Object.fromEntries(listed.map((line) => line.split(' ')));
+const amk = Buffer.from(files[`${last.name}.amk`] || '', 'hex').toString('latin1');
+const expectedAmk = [...(last.chip ? [`${last.chip}.inc`] : []), ...last.files.map((f) => f.name)]
+  .map((entry) => `${entry}\r\n`).join('');
+check(amk === expectedAmk, `the zip's project file: ${JSON.stringify(amk)}`);
+check(last.files.every((f) => files[f.name] === Buffer.from(f.base64, 'base64').toString('hex')),
+  'the zip holds each source byte for byte');
+
+// A shared link opens the same project in a fresh page; hostile links are
+// refused with a message and leave the page working.
+await page.click('#share');
+const link = page.url();
+const fresh = await browser.newPage();
+await fresh.goto(link);
+await waitForStatus(fresh, /^0 errors, /);
+check((await fresh.textContent('#tabs')).includes(last.files[0].name), 'the link opens its project');
+await fresh.close();
+const hostile = [
+  ['#p=!!!not-base64!!!', /no project that can be read/],
+  ['#p=' + 'A'.repeat(300 * 1024), /longer than 256 K characters/],
+];
+// 2 MB of blanks, compressed to a few kilobytes.
+const bomb = execFileSync('python3', ['-c', `
+import base64, zlib
+c = zlib.compressobj(9, zlib.DEFLATED, -15)
+data = c.compress(b'{"v":1,"files":[{"name":"a.as","text":"' + b' ' * (2 * 1024 * 1024) + b'"}]}') + c.flush()
+print(base64.urlsafe_b64encode(data).decode().rstrip('='))`], { encoding: 'utf8' }).trim();
+hostile.push([`#p=${bomb}`, /larger than 1 MB/]);
+for (const [fragment, expected] of hostile) {
+  const other = await browser.newPage();
+  other.on('pageerror', (error) => fail(`page error with a hostile link: ${error.message}`));
+  await other.goto(`${origin}/${fragment}`);
+  try {
+    await waitForStatus(other, expected);
+  } catch {
+    fail(`the hostile link ${fragment.slice(0, 24)}… gave: ${await other.textContent('#status')}`);
+  }
+  await other.close();
 }
 
 check(foreign.length === 0, `requests beyond the site: ${foreign.join(' ')}`);
