@@ -63,7 +63,7 @@ async function replaceProgram(page, text) {
 const status = (page) => page.textContent('#status');
 const waitForStatus = (page, pattern) =>
   page.waitForFunction((source) => new RegExp(source).test(document.getElementById('status').textContent),
-    pattern.source, { timeout: 10000 });
+    pattern.source, { timeout: 30000 });
 
 const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, acceptDownloads: true });
 const foreign = [];
@@ -111,7 +111,7 @@ const examples = JSON.parse(readFileSync(join(site, 'examples.json'), 'utf8'));
 for (const example of examples) {
   const before = await page.getAttribute('body', 'data-answered');
   await page.selectOption('#examples', example.name);
-  await page.waitForFunction((previous) => document.body.dataset.answered !== previous, before);
+  await page.waitForFunction((previous) => document.body.dataset.answered !== previous, before, { timeout: 30000 });
   const listing = await downloaded(page, '#download-out');
   const exampleHex = await downloaded(page, '#download-hex');
   const args = example.chip ? ['--chip', example.chip, `${example.name}.amk`] : [`${example.name}.amk`];
