@@ -186,5 +186,24 @@ export async function loadCore(wasmBytes) {
       core.korva_answer_free(answer);
     }
   };
-  return { assemble: (project) => assembleBytes(requestBytes(project)), assembleBytes, styles };
+  // The system's texts the page shows, by key, as CP932 bytes.
+  const texts = () => {
+    const answer = core.korva_texts();
+    try {
+      const data = core.korva_answer_data(answer);
+      const size = core.korva_answer_size(answer);
+      const reader = new Reader(new Uint8Array(core.memory.buffer, data, size).slice());
+      reader.at = 4;
+      const found = {};
+      const count = reader.number();
+      for (let i = 0; i < count; ++i) {
+        const key = String.fromCharCode(...reader.text());
+        found[key] = reader.text();
+      }
+      return found;
+    } finally {
+      core.korva_answer_free(answer);
+    }
+  };
+  return { assemble: (project) => assembleBytes(requestBytes(project)), assembleBytes, styles, texts };
 }

@@ -24,6 +24,10 @@
 //   (as the editors' grammar names it), u32 line count, then per line u32
 //   span count and per span u32 start, u32 length (bytes of the line, from
 //   0) and u8 style number.
+//
+// korva_texts answers with the system's texts the page shows, so that they
+// stay where every front end takes them from: "KVT1", u32 count, then per
+// text its key and its CP932 bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -33,6 +37,7 @@
 #include "driver/assembly_service.h"
 #include "driver/diagnostics.h"
 #include "patterns/pattern_table.h"
+#include "resources/system_texts.h"
 #include "support/diagnostic_kind.h"
 #include "syntax/line_styles.h"
 #include "syntax/syntax_model.h"
@@ -204,6 +209,27 @@ std::string styles_of(std::string_view text) {
   return std::move(answer.bytes());
 }
 
+std::string page_texts() {
+  struct Keyed {
+    std::string_view key;
+    std::string_view text;
+  };
+  constexpr Keyed kTexts[] = {
+      {"address", korva::texts::kColumnAddress}, {"code", korva::texts::kColumnCode},
+      {"label", korva::texts::kColumnLabel},     {"statement", korva::texts::kColumnStatement},
+      {"remark", korva::texts::kColumnRemark},   {"error", korva::texts::kColumnError},
+      {"warnings", korva::texts::kWarningList},
+  };
+  AnswerWriter answer;
+  answer.raw("KVT1");
+  answer.number(std::size(kTexts));
+  for (const Keyed& text : kTexts) {
+    answer.text(text.key);
+    answer.text(text.text);
+  }
+  return std::move(answer.bytes());
+}
+
 }  // namespace
 
 // The module's interface: the page takes a buffer for its request, writes
@@ -233,6 +259,11 @@ __attribute__((export_name("korva_styles"))) std::string* korva_styles(char* byt
   auto* answer = new std::string(styles_of(std::string_view(bytes, size)));
   std::free(bytes);
   return answer;
+}
+
+// The system's texts the page shows.
+__attribute__((export_name("korva_texts"))) std::string* korva_texts() {
+  return new std::string(page_texts());
 }
 
 __attribute__((export_name("korva_answer_data"))) const char* korva_answer_data(

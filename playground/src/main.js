@@ -9,8 +9,10 @@ import { Decoration, EditorView, highlightActiveLine, keymap, lineNumbers } from
 
 import { decode, encode, positionOfByte } from './cp932.js';
 import { linkOf, projectArchive, projectOfLink } from './project_files.js';
+import { textOf } from './texts.js';
 
 const STORAGE_KEY = 'korva-playground-project';
+const LANGUAGE_KEY = 'korva-playground-language';
 const TIME_LIMIT_MS = 5000;
 const START = 'START:: 0>W\n        W+1>W\n        ===->START\n';
 
@@ -135,6 +137,11 @@ let deadline = null;
 function startWorker() {
   worker = new Worker('worker.js', { type: 'module' });
   worker.onmessage = (event) => {
+    if (event.data.texts) {
+      systemTexts = Object.fromEntries(Object.entries(event.data.texts).map(([key, bytes]) => [key, decode(bytes)]));
+      showTexts();
+      return;
+    }
     if (event.data.id !== requestId) return;
     clearTimeout(deadline);
     lastAnswer = { ...event.data, definitionFiles: project.chip ? 1 : 0 };
@@ -362,7 +369,28 @@ element('share').addEventListener('click', async () => {
   statusLine.textContent = 'The address now carries the project: copy it to share it (nothing leaves this machine)';
 });
 
+// --- the interface's language ----------------------------------------------
+
+let systemTexts = {};
+let language = localStorage.getItem(LANGUAGE_KEY) || (navigator.language.startsWith('ja') ? 'ja' : 'en');
+
+function showTexts() {
+  document.documentElement.lang = language;
+  element('language').value = language;
+  for (const labelled of document.querySelectorAll('[data-text]')) {
+    labelled.textContent = textOf(labelled.dataset.text, language, systemTexts);
+  }
+  element('chip').options[0].textContent = textOf('none', language, systemTexts);
+}
+
+element('language').addEventListener('change', () => {
+  language = element('language').value;
+  localStorage.setItem(LANGUAGE_KEY, language);
+  showTexts();
+});
+
 fillMenus();
+showTexts();
 startWorker();
 view.setState(stateFor(project.current < project.files.length ? project.current : 0));
 showTabs();

@@ -7,6 +7,8 @@ const ready = fetch('korva-core.wasm')
   .then((response) => response.arrayBuffer())
   .then((bytes) => loadCore(bytes));
 let latest = null;
+// The system's texts go to the page once, as soon as the core is there.
+ready.then((core) => postMessage({ texts: core.texts() }));
 
 async function assembleLatest() {
   const core = await ready;

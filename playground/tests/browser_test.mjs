@@ -173,6 +173,14 @@ for (const [fragment, expected] of hostile) {
   await other.close();
 }
 
+// In Japanese the listing's titles are the system's own.
+await page.selectOption('#language', 'ja');
+const titles = await page.$$eval('#listing th', (cells) => cells.map((cell) => cell.textContent));
+check(titles.join(' ') === 'ｱﾄﾞﾚｽ ｺｰﾄﾞ ﾗﾍﾞﾙ ｽﾃｰﾄﾒﾝﾄ ｺﾒﾝﾄ ｴﾗｰ', `the Japanese column titles: ${titles.join(' ')}`);
+check((await page.textContent('#share')) === '共有リンク', 'the Japanese share button');
+await page.selectOption('#language', 'en');
+check((await page.textContent('#listing th')) === 'Address', 'back to English');
+
 check(foreign.length === 0, `requests beyond the site: ${foreign.join(' ')}`);
 await browser.close();
 server.close();
