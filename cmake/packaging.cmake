@@ -71,10 +71,6 @@ install(FILES
           ${PROJECT_SOURCE_DIR}/syntax/editors/package.json
           ${PROJECT_SOURCE_DIR}/syntax/editors/language-configuration.json
         DESTINATION ${CMAKE_INSTALL_DATADIR}/korva/syntax)
-# The playground's static site, when it has been built
-# (scripts/playground.sh --build-only), for any web server to serve.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/playground/dist/
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/korva/playground OPTIONAL)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         FILES_MATCHING PATTERN "*.amk" PATTERN "*.as" PATTERN "*.inc")
