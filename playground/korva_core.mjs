@@ -11,6 +11,9 @@
 //                          whole program, placed at the first line it counts),
 //                          file, line, column, length, listingLine, message }]
 //   (line and column from 1, 0 where there is none; listingLine from 0, or -1)
+//   result.programWords: the chip's program memory (0 without a chip)
+//   with symbols: true, result.definitions and .references: [{ name, file,
+//   line, column, length }] (name CP932, column in bytes from 1)
 
 const NONE = 0xffffffff;
 const OUTCOMES = ['completed', 'stopped', 'refused'];
@@ -81,10 +84,10 @@ class Reader {
   }
 }
 
-function request({ sources, definitionFiles = 0, base = 'program', hex = true }) {
+function request({ sources, definitionFiles = 0, base = 'program', hex = true, symbols = false }) {
   const writer = new Writer();
   writer.raw(asciiBytes('KVQ1'));
-  writer.number(hex ? 1 : 0);
+  writer.number((hex ? 1 : 0) | (symbols ? 2 : 0));
   writer.number(definitionFiles);
   writer.text(bytesOf(base));
   writer.number(sources.length);
@@ -118,6 +121,20 @@ function readAnswer(bytes) {
       listingLine: listing === NONE ? -1 : listing,
       message,
     });
+  }
+  result.programWords = reader.number();
+  const occurrences = () => {
+    const found = [];
+    const total = reader.number();
+    for (let i = 0; i < total; ++i) {
+      found.push({ name: reader.text(), file: reader.number(), line: reader.number(),
+        column: reader.number(), length: reader.number() });
+    }
+    return found;
+  };
+  if (reader.at < bytes.length) {
+    result.definitions = occurrences();
+    result.references = occurrences();
   }
   return result;
 }
@@ -154,56 +171,60 @@ export function requestBytes(project) {
   return bytes;
 }
 
+function readTexts(reader) {
+  const found = {};
+  const count = reader.number();
+  for (let i = 0; i < count; ++i) {
+    const key = String.fromCharCode(...reader.text());
+    found[key] = reader.text();
+  }
+  return found;
+}
+
+function readForms(reader) {
+  const found = [];
+  const count = reader.number();
+  for (let i = 0; i < count; ++i) {
+    found.push({ text: String.fromCharCode(...reader.text()), mnemonic: String.fromCharCode(...reader.text()) });
+  }
+  return found;
+}
+
 export async function loadCore(wasmBytes) {
   const { instance } = await WebAssembly.instantiate(wasmBytes, systemStandIns());
   const core = instance.exports;
   core._initialize();
+  // Bytes handed to the module, which frees them.
+  const given = (bytes) => {
+    const at = core.korva_alloc(bytes.length);
+    new Uint8Array(core.memory.buffer, at, bytes.length).set(bytes);
+    return [at, bytes.length];
+  };
+  // An answer's bytes, copied out; the module's buffer is freed.
+  const taken = (answer) => {
+    try {
+      const data = core.korva_answer_data(answer);
+      return new Uint8Array(core.memory.buffer, data, core.korva_answer_size(answer)).slice();
+    } finally {
+      core.korva_answer_free(answer);
+    }
+  };
+  const read = (bytes) => {
+    const reader = new Reader(bytes);
+    reader.at = 4;
+    return reader;
+  };
   // Hands over request bytes as they are (tests break them on purpose).
-  const assembleBytes = (bytes) => {
-    const at = core.korva_alloc(bytes.length);
-    new Uint8Array(core.memory.buffer, at, bytes.length).set(bytes);
-    const answer = core.korva_assemble(at, bytes.length);
-    try {
-      const data = core.korva_answer_data(answer);
-      const size = core.korva_answer_size(answer);
-      return readAnswer(new Uint8Array(core.memory.buffer, data, size).slice());
-    } finally {
-      core.korva_answer_free(answer);
-    }
+  const assembleBytes = (bytes) => readAnswer(taken(core.korva_assemble(...given(bytes))));
+  return {
+    assemble: (project) => assembleBytes(requestBytes(project)),
+    assembleBytes,
+    // The styles of a text's lines: per line, spans of byte columns with
+    // the TextMate scope of their style ('' for plain text).
+    styles: (text) => readStyles(taken(core.korva_styles(...given(bytesOf(text))))),
+    // The system's texts the page shows, by key, as CP932 bytes.
+    texts: () => readTexts(read(taken(core.korva_texts()))),
+    // The notation's forms in table order: { text, mnemonic } (ASCII).
+    forms: () => readForms(read(taken(core.korva_forms()))),
   };
-  // The styles of a text's lines: per line, spans of byte columns with the
-  // TextMate scope of their style ('' for plain text).
-  const styles = (text) => {
-    const bytes = bytesOf(text);
-    const at = core.korva_alloc(bytes.length);
-    new Uint8Array(core.memory.buffer, at, bytes.length).set(bytes);
-    const answer = core.korva_styles(at, bytes.length);
-    try {
-      const data = core.korva_answer_data(answer);
-      const size = core.korva_answer_size(answer);
-      return readStyles(new Uint8Array(core.memory.buffer, data, size).slice());
-    } finally {
-      core.korva_answer_free(answer);
-    }
-  };
-  // The system's texts the page shows, by key, as CP932 bytes.
-  const texts = () => {
-    const answer = core.korva_texts();
-    try {
-      const data = core.korva_answer_data(answer);
-      const size = core.korva_answer_size(answer);
-      const reader = new Reader(new Uint8Array(core.memory.buffer, data, size).slice());
-      reader.at = 4;
-      const found = {};
-      const count = reader.number();
-      for (let i = 0; i < count; ++i) {
-        const key = String.fromCharCode(...reader.text());
-        found[key] = reader.text();
-      }
-      return found;
-    } finally {
-      core.korva_answer_free(answer);
-    }
-  };
-  return { assemble: (project) => assembleBytes(requestBytes(project)), assembleBytes, styles, texts };
 }

@@ -6,7 +6,7 @@
 // module needs no system beneath it.
 //
 // Request, little-endian, a byte string being a u32 length and the bytes:
-//   "KVQ1", u32 flags (1: Intel HEX), u32 definition files (the chip's file
+//   "KVQ1", u32 flags (1: Intel HEX, 2: symbol facts), u32 definition files (the chip's file
 //   first), the outputs' base name (for the messages that name them), u32
 //   source count, then per source its name and its text (CP932).
 // Answer:
@@ -16,7 +16,11 @@
 //   1 warning), u8 scope (0 a line, 1 the whole program: its place is that
 //   of the first line it counts), u32 file index, u32 line (from 1; 0 for a summary), u32 span
 //   column (from 1; 0 without a span), u32 span length, u32 listing line
-//   (from 0; FFFFFFFF without one) and the message (CP932).
+//   (from 0; FFFFFFFF without one) and the message (CP932); then the
+//   chip's program memory in words (0 without a chip); then, when asked for,
+//   u32 definition count and per definition the name (CP932), u32 file
+//   index, u32 line, u32 column (from 1) and u32 length, and the references
+//   the same way.
 //
 // korva_styles takes one file's text (CP932) and answers with the styles
 // the window and the language server give its lines:
@@ -36,6 +40,7 @@
 
 #include "driver/assembly_service.h"
 #include "driver/diagnostics.h"
+#include "driver/symbol_facts.h"
 #include "patterns/pattern_table.h"
 #include "resources/system_texts.h"
 #include "support/diagnostic_kind.h"
@@ -46,6 +51,7 @@ namespace {
 
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
 constexpr std::uint32_t kHexFlag = 1;
+constexpr std::uint32_t kSymbolFactsFlag = 2;
 
 // Reads a request, refusing anything that runs past its end.
 class RequestReader {
@@ -128,6 +134,7 @@ std::optional<Request> read_request(std::string_view bytes, std::string& problem
     }
   }
   request.options.extra_outputs.intel_hex = (*flags & kHexFlag) != 0;
+  request.options.collect_symbol_facts = (*flags & kSymbolFactsFlag) != 0;
   request.options.definition_files = *definitions;
   request.options.output_base = std::string(*base);
   return request;
@@ -153,7 +160,8 @@ std::string answer_to(std::string_view request_bytes) {
     answer.byte(2);
     answer.text(problem);
     for (int i = 0; i < 4; ++i) answer.text({});
-    answer.number(0);
+    answer.number(0);  // diagnostics
+    answer.number(0);  // program memory
     return std::move(answer.bytes());
   }
   korva::AssemblyService service;
@@ -169,6 +177,20 @@ std::string answer_to(std::string_view request_bytes) {
   answer.number(result.diagnostics.size());
   for (const korva::Diagnostic& diagnostic : result.diagnostics) {
     write_diagnostic(answer, diagnostic);
+  }
+  answer.number(result.chip ? result.chip->program.last - result.chip->program.first + 1 : 0);
+  if (result.symbol_facts) {
+    for (const auto* occurrences :
+         {&result.symbol_facts->definitions, &result.symbol_facts->references}) {
+      answer.number(occurrences->size());
+      for (const korva::SymbolOccurrence& occurrence : *occurrences) {
+        answer.text(occurrence.name);
+        answer.number(occurrence.span.where.file_index);
+        answer.number(occurrence.span.where.line);
+        answer.number(occurrence.span.column);
+        answer.number(occurrence.span.length);
+      }
+    }
   }
   return std::move(answer.bytes());
 }
@@ -205,6 +227,18 @@ std::string styles_of(std::string_view text) {
       answer.number(span.length);
       answer.byte(static_cast<std::uint8_t>(span.style));
     }
+  }
+  return std::move(answer.bytes());
+}
+
+// The forms of the notation, in table order: pattern text and mnemonic.
+std::string notation_forms() {
+  AnswerWriter answer;
+  answer.raw("KVF1");
+  answer.number(korva::pattern_entries().size());
+  for (const korva::PatternEntry& entry : korva::pattern_entries()) {
+    answer.text(entry.text);
+    answer.text(entry.mnemonic);
   }
   return std::move(answer.bytes());
 }
@@ -259,6 +293,11 @@ __attribute__((export_name("korva_styles"))) std::string* korva_styles(char* byt
   auto* answer = new std::string(styles_of(std::string_view(bytes, size)));
   std::free(bytes);
   return answer;
+}
+
+// The notation's forms, for completion.
+__attribute__((export_name("korva_forms"))) std::string* korva_forms() {
+  return new std::string(notation_forms());
 }
 
 // The system's texts the page shows.

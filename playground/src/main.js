@@ -2,6 +2,7 @@
 // worker on every edit, the listing beside the editor, the diagnostics as
 // squiggles, a chip menu, the examples and the downloads. Texts reach the
 // assembler as CP932 bytes and come back as such; they are decoded here.
+import { autocompletion, completionKeymap } from '@codemirror/autocomplete';
 import { defaultKeymap, history, historyKeymap } from '@codemirror/commands';
 import { lintGutter, setDiagnostics } from '@codemirror/lint';
 import { EditorState, StateEffect, StateField } from '@codemirror/state';
@@ -94,7 +95,8 @@ function stateFor(index) {
       doc: project.files[index].text,
       extensions: [
         lineNumbers(), history(), highlightActiveLine(), lintGutter(), styleField,
-        keymap.of([...defaultKeymap, ...historyKeymap]),
+        autocompletion({ override: [completeNames] }),
+        keymap.of([{ key: 'F12', run: goToDefinition }, ...completionKeymap, ...defaultKeymap, ...historyKeymap]),
         EditorView.updateListener.of((update) => {
           if (!update.docChanged) return;
           project.files[index].text = update.state.doc.toString();
@@ -131,18 +133,36 @@ function showTabs() {
 // --- assembling -----------------------------------------------------------
 
 let worker = null;
+let workerReady = false;
 let requestId = 0;
+let answeredId = 0;
 let deadline = null;
 
+// The time limit counts from when the worker can assemble: loading the
+// module on a busy machine is not the assembly's time.
+function startDeadline() {
+  clearTimeout(deadline);
+  deadline = setTimeout(() => {
+    worker.terminate();
+    startWorker();
+    statusLine.textContent = `The assembly took longer than ${TIME_LIMIT_MS / 1000} s and was stopped`;
+  }, TIME_LIMIT_MS);
+}
+
 function startWorker() {
+  workerReady = false;
   worker = new Worker('worker.js', { type: 'module' });
   worker.onmessage = (event) => {
     if (event.data.texts) {
       systemTexts = Object.fromEntries(Object.entries(event.data.texts).map(([key, bytes]) => [key, decode(bytes)]));
+      forms = event.data.forms;
       showTexts();
+      workerReady = true;
+      if (answeredId < requestId) startDeadline();
       return;
     }
     if (event.data.id !== requestId) return;
+    answeredId = event.data.id;
     clearTimeout(deadline);
     lastAnswer = { ...event.data, definitionFiles: project.chip ? 1 : 0 };
     showAnswer(lastAnswer);
@@ -190,15 +210,12 @@ async function assemble() {
   }
   const definitions = project.chip ? [{ name: `${project.chip}.inc`, text: await chipText(project.chip) }] : [];
   if (id !== requestId) return;
-  clearTimeout(deadline);
-  deadline = setTimeout(() => {
-    worker.terminate();
-    startWorker();
-    statusLine.textContent = `The assembly took longer than ${TIME_LIMIT_MS / 1000} s and was stopped`;
-  }, TIME_LIMIT_MS);
+  if (workerReady) startDeadline();
   worker.postMessage({
     id,
-    project: { sources: [...definitions, ...sources], definitionFiles: definitions.length, base: project.base, hex: true },
+    project: {
+      sources: [...definitions, ...sources], definitionFiles: definitions.length, base: project.base, hex: true, symbols: true,
+    },
     styled: definitions.length + project.current,
   });
 }
@@ -224,7 +241,9 @@ function showAnswer(answer) {
   const warnings = result.diagnostics.length - errors;
   if (result.outcome === 'completed') {
     const summaries = result.diagnostics.filter((d) => d.summary).map((d) => ` — ${decode(d.message)}`);
-    statusLine.textContent = `${errors} errors, ${warnings} warnings, ${programWords(decode(result.listing))} words, ${answer.milliseconds.toFixed(1)} ms${summaries.join('')}`;
+    const words = programWords(decode(result.listing));
+    const share = result.programWords > 0 ? ` (${(100 * words / result.programWords).toFixed(1)} % of program memory)` : '';
+    statusLine.textContent = `${errors} errors, ${warnings} warnings, ${words} words${share}, ${answer.milliseconds.toFixed(1)} ms${summaries.join('')}`;
   } else {
     statusLine.textContent = decode(result.message);
   }
@@ -300,6 +319,55 @@ function showSquiggles(answer) {
     });
   }
   view.dispatch(setDiagnostics(view.state, marks));
+}
+
+// --- names: go to definition, completion --------------------------------------
+
+let forms = [];
+
+// The occurrence of a name (definition or use) at the caret in the file shown.
+function occurrenceAt(state, position) {
+  if (!lastAnswer || !lastAnswer.result.definitions) return null;
+  const line = state.doc.lineAt(position);
+  const file = lastAnswer.definitionFiles + project.current;
+  const { definitions, references } = lastAnswer.result;
+  for (const occurrence of [...references, ...definitions]) {
+    if (occurrence.file !== file || occurrence.line !== line.number) continue;
+    const from = line.from + positionOfByte(line.text, occurrence.column - 1);
+    const to = line.from + positionOfByte(line.text, occurrence.column - 1 + occurrence.length);
+    if (position >= from && position <= to) return occurrence;
+  }
+  return null;
+}
+
+const sameBytes = (a, b) => a.length === b.length && a.every((byte, i) => byte === b[i]);
+
+function goToDefinition(target) {
+  const occurrence = occurrenceAt(target.state, target.state.selection.main.head);
+  if (!occurrence) return false;
+  const definition = lastAnswer.result.definitions.find((d) => sameBytes(d.name, occurrence.name));
+  const index = definition ? definition.file - lastAnswer.definitionFiles : -1;
+  if (index < 0 || index >= project.files.length) return false;
+  if (index !== project.current) showFile(index);
+  const line = view.state.doc.line(Math.min(definition.line, view.state.doc.lines));
+  const anchor = line.from + positionOfByte(line.text, definition.column - 1);
+  view.dispatch({ selection: { anchor }, scrollIntoView: true });
+  view.focus();
+  return true;
+}
+
+// The names the program defines (the chip's too) and the notation's forms
+// that begin with the word before the caret.
+function completeNames(context) {
+  const word = context.matchBefore(/[^\s;:()+\-*/<>=^\\]+/);
+  if (!word || (word.from === word.to && !context.explicit)) return null;
+  const names = new Set((lastAnswer?.result.definitions || []).map((d) => decode(d.name)));
+  const options = [...names].map((name) => ({ label: name, type: 'variable' }));
+  for (const form of forms) {
+    const label = form.text.replace(/@/g, '…');
+    options.push({ label, type: 'keyword', detail: form.mnemonic.trim(), apply: form.text.replace(/@/g, '') });
+  }
+  return { from: word.from, options, validFor: /^[^\s;:()]*$/ };
 }
 
 // --- menus and downloads --------------------------------------------------------

@@ -8,7 +8,7 @@ const ready = fetch('korva-core.wasm')
   .then((bytes) => loadCore(bytes));
 let latest = null;
 // The system's texts go to the page once, as soon as the core is there.
-ready.then((core) => postMessage({ texts: core.texts() }));
+ready.then((core) => postMessage({ texts: core.texts(), forms: core.forms() }));
 
 async function assembleLatest() {
   const core = await ready;

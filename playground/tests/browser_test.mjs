@@ -1,5 +1,6 @@
 // The playground in Debian's Chromium, driven headless by playwright-core:
-// a program typed in, its colours, listing, squiggles and error rows; the place of a
+// a program typed in, its colours, listing, squiggles and error rows, F12
+// and completion; the place of a
 // mark after Japanese text; a character CP932 cannot hold; a chip and the
 // HEX downloaded, byte for byte korva-asm's; every example's listing and
 // HEX as korva-asm writes them; the project as a zip and as a shared link;
@@ -86,6 +87,23 @@ check((await page.textContent('[class*="k-entity-name-label-global"]')) === 'STA
 await page.click('#listing tr.error');
 check((await page.textContent('.cm-activeLine')) === 'bogus statement', 'the error row leads to line 2');
 
+// F12 on a name goes to its definition; completion offers the names the
+// program defines.
+await replaceProgram(page, 'START:: 0>W\n        NOP\nLOOP:   NOP\n        ===->LOOP\n');
+await waitForStatus(page, /^0 errors, /);
+await page.keyboard.press('Control+End');
+await page.keyboard.press('ArrowUp');
+await page.keyboard.press('End');
+await page.keyboard.press('ArrowLeft');
+await page.keyboard.press('F12');
+check((await page.textContent('.cm-activeLine')) === 'LOOP:   NOP', 'F12 goes to the definition of LOOP');
+await page.keyboard.press('Control+End');
+await page.keyboard.insertText('        ===->LO');
+await page.keyboard.press('Control+Space');
+await page.waitForSelector('.cm-tooltip-autocomplete', { timeout: 30000 });
+check((await page.textContent('.cm-tooltip-autocomplete')).includes('LOOP'), 'completion offers LOOP');
+await page.keyboard.press('Escape');
+
 // After full-width text the mark sits under the name the assembler blames.
 await replaceProgram(page, 'ループ::  (UNDEF1)+1\n');
 await waitForStatus(page, /^1 errors, /);
@@ -101,6 +119,7 @@ await page.selectOption('#chip', '16F84A');
 const program = 'START:: (STATUS)_BITRP0<1\n        00>(TRISB)\n        (STATUS)_BITRP0<0\n        ===->START\n';
 await replaceProgram(page, program);
 await waitForStatus(page, /^0 errors, /);
+check((await status(page)).includes('% of program memory'), 'the share of the chip\'s program memory');
 const hex = await downloaded(page, '#download-hex');
 const chipRun = korvaAsmOutputs(['--chip', '16F84A', 'program.as'],
   { 'program.as': program.replace(/\n/g, '\r\n') });
@@ -146,8 +165,13 @@ check(last.files.every((f) => files[f.name] === Buffer.from(f.base64, 'base64').
 await page.click('#share');
 const link = page.url();
 const fresh = await browser.newPage();
+fresh.on('pageerror', (error) => fail(`page error with a shared link: ${error.message}`));
 await fresh.goto(link);
-await waitForStatus(fresh, /^0 errors, /);
+try {
+  await waitForStatus(fresh, /^0 errors, /);
+} catch {
+  fail(`the shared link gave: ${await fresh.textContent('#status')}`);
+}
 check((await fresh.textContent('#tabs')).includes(last.files[0].name), 'the link opens its project');
 await fresh.close();
 const hostile = [
