@@ -13,7 +13,9 @@
 //   (line and column from 1, 0 where there is none; listingLine from 0, or -1)
 //   result.programWords: the chip's program memory (0 without a chip)
 //   with symbols: true, result.definitions and .references: [{ name, file,
-//   line, column, length }] (name CP932, column in bytes from 1)
+//   line, column, length }] (name CP932, column in bytes from 1), and
+//   result.words: [{ file, line, address, word, mnemonic }], the words each
+//   line wrote
 
 const NONE = 0xffffffff;
 const OUTCOMES = ['completed', 'stopped', 'refused'];
@@ -135,6 +137,18 @@ function readAnswer(bytes) {
   if (reader.at < bytes.length) {
     result.definitions = occurrences();
     result.references = occurrences();
+    result.words = [];
+    const runs = reader.number();
+    for (let i = 0; i < runs; ++i) {
+      const file = reader.number();
+      const line = reader.number();
+      const first = reader.number();
+      const count = reader.number();
+      for (let j = 0; j < count; ++j) {
+        result.words.push({ file, line, address: first + j, word: reader.number(),
+          mnemonic: String.fromCharCode(...reader.text()) });
+      }
+    }
   }
   return result;
 }

@@ -20,7 +20,10 @@
 //   chip's program memory in words (0 without a chip); then, when asked for,
 //   u32 definition count and per definition the name (CP932), u32 file
 //   index, u32 line, u32 column (from 1) and u32 length, and the references
-//   the same way.
+//   the same way; then the words each line wrote: u32 run count, per run
+//   u32 file index, u32 line, u32 first address and u32 word count, and
+//   per word u32 word and its standard mnemonic (empty for data and
+//   configuration words).
 //
 // korva_styles takes one file's text (CP932) and answers with the styles
 // the window and the language server give its lines:
@@ -32,6 +35,7 @@
 // korva_texts answers with the system's texts the page shows, so that they
 // stay where every front end takes them from: "KVT1", u32 count, then per
 // text its key and its CP932 bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -41,6 +45,8 @@
 #include "driver/assembly_service.h"
 #include "driver/diagnostics.h"
 #include "driver/symbol_facts.h"
+#include "outputs/program_facts.h"
+#include "patterns/instruction_set.h"
 #include "patterns/pattern_table.h"
 #include "resources/system_texts.h"
 #include "support/diagnostic_kind.h"
@@ -135,6 +141,7 @@ std::optional<Request> read_request(std::string_view bytes, std::string& problem
   }
   request.options.extra_outputs.intel_hex = (*flags & kHexFlag) != 0;
   request.options.collect_symbol_facts = (*flags & kSymbolFactsFlag) != 0;
+  request.options.collect_facts = request.options.collect_symbol_facts;
   request.options.definition_files = *definitions;
   request.options.output_base = std::string(*base);
   return request;
@@ -149,6 +156,27 @@ void write_diagnostic(AnswerWriter& answer, const korva::Diagnostic& diagnostic)
   answer.number(diagnostic.span ? diagnostic.span->length : 0);
   answer.number(diagnostic.listing_index.value_or(kNone));
   answer.text(korva::diagnostic_message(diagnostic));
+}
+
+// The words each line wrote, as the hover of a statement shows them.
+void write_words(AnswerWriter& answer, const korva::ProgramFacts& facts) {
+  const auto& runs = facts.word_places.runs();
+  answer.number(runs.size());
+  for (const auto& run : runs) {
+    const std::size_t end = std::min(run.end, facts.image.size() / 2);
+    const std::size_t first = std::min(run.first, end);
+    answer.number(run.place.file);
+    answer.number(run.place.line);
+    answer.number(first);
+    answer.number(end - first);
+    for (std::size_t address = first; address < end; ++address) {
+      const auto low = static_cast<unsigned char>(facts.image[2 * address]);
+      const auto high = static_cast<unsigned char>(facts.image[2 * address + 1]);
+      const auto word = static_cast<std::uint16_t>(high << 8 | low);
+      answer.number(word);
+      answer.text(address < 0x2000 ? korva::standard_mnemonic(word) : std::string());
+    }
+  }
 }
 
 std::string answer_to(std::string_view request_bytes) {
@@ -192,6 +220,7 @@ std::string answer_to(std::string_view request_bytes) {
       }
     }
   }
+  if (result.symbol_facts && result.facts) write_words(answer, *result.facts);
   return std::move(answer.bytes());
 }
 

@@ -6,7 +6,7 @@ import { autocompletion, completionKeymap } from '@codemirror/autocomplete';
 import { defaultKeymap, history, historyKeymap } from '@codemirror/commands';
 import { lintGutter, setDiagnostics } from '@codemirror/lint';
 import { EditorState, StateEffect, StateField } from '@codemirror/state';
-import { Decoration, EditorView, highlightActiveLine, keymap, lineNumbers } from '@codemirror/view';
+import { Decoration, EditorView, highlightActiveLine, hoverTooltip, keymap, lineNumbers } from '@codemirror/view';
 
 import { decode, encode, positionOfByte } from './cp932.js';
 import { linkOf, projectArchive, projectOfLink } from './project_files.js';
@@ -15,7 +15,7 @@ import { textOf } from './texts.js';
 const STORAGE_KEY = 'korva-playground-project';
 const LANGUAGE_KEY = 'korva-playground-language';
 const TIME_LIMIT_MS = 5000;
-const START = 'START:: 0>W\n        W+1>W\n        ===->START\n';
+const START = 'START:: 0>W\n        W+01>W\n        ===->START\n';
 
 const element = (id) => document.getElementById(id);
 const statusLine = element('status');
@@ -95,7 +95,7 @@ function stateFor(index) {
       doc: project.files[index].text,
       extensions: [
         lineNumbers(), history(), highlightActiveLine(), lintGutter(), styleField,
-        autocompletion({ override: [completeNames] }),
+        autocompletion({ override: [completeNames] }), wordsHover,
         keymap.of([{ key: 'F12', run: goToDefinition }, ...completionKeymap, ...defaultKeymap, ...historyKeymap]),
         EditorView.updateListener.of((update) => {
           if (!update.docChanged) return;
@@ -320,6 +320,31 @@ function showSquiggles(answer) {
   }
   view.dispatch(setDiagnostics(view.state, marks));
 }
+
+// --- a statement's words on hover ---------------------------------------------
+
+const hex4 = (value) => value.toString(16).toUpperCase().padStart(4, '0');
+
+// The words the line under the pointer wrote, with their mnemonics, as the
+// language server's hover gives them.
+const wordsHover = hoverTooltip((target, position) => {
+  if (!lastAnswer || !lastAnswer.result.words) return null;
+  const line = target.state.doc.lineAt(position);
+  const file = lastAnswer.definitionFiles + project.current;
+  const words = lastAnswer.result.words.filter((word) => word.file === file && word.line === line.number);
+  if (words.length === 0) return null;
+  return {
+    pos: line.from,
+    end: line.to,
+    above: true,
+    create: () => {
+      const dom = document.createElement('pre');
+      dom.className = 'k-words';
+      dom.textContent = words.map((word) => `${hex4(word.address)} ${hex4(word.word)} ${word.mnemonic || 'data'}`).join('\n');
+      return { dom };
+    },
+  };
+});
 
 // --- names: go to definition, completion --------------------------------------
 

@@ -73,7 +73,8 @@ page.on('request', (request) => {
 });
 page.on('pageerror', (error) => fail(`page error: ${error.message}`));
 await page.goto(`${origin}/`);
-await waitForStatus(page, /errors, /);
+// The program a first visit starts with assembles clean.
+await waitForStatus(page, /^0 errors, /);
 
 // Typed: an error on line 2, marked in the editor and in the listing; a
 // click on the error row puts the caret on that line.
@@ -87,8 +88,8 @@ check((await page.textContent('[class*="k-entity-name-label-global"]')) === 'STA
 await page.click('#listing tr.error');
 check((await page.textContent('.cm-activeLine')) === 'bogus statement', 'the error row leads to line 2');
 
-// F12 on a name goes to its definition; completion offers the names the
-// program defines.
+// A statement's hover gives its word and mnemonic; F12 on a name goes to
+// its definition; completion offers the names the program defines.
 await replaceProgram(page, 'START:: 0>W\n        NOP\nLOOP:   NOP\n        ===->LOOP\n');
 await waitForStatus(page, /^0 errors, /);
 await page.keyboard.press('Control+End');
@@ -97,6 +98,11 @@ await page.keyboard.press('End');
 await page.keyboard.press('ArrowLeft');
 await page.keyboard.press('F12');
 check((await page.textContent('.cm-activeLine')) === 'LOOP:   NOP', 'F12 goes to the definition of LOOP');
+const nop = await page.locator('.cm-line').nth(1).boundingBox();  // over its text: "        NOP"
+await page.mouse.move(nop.x + 70, nop.y + nop.height / 2);
+await page.waitForSelector('.k-words', { timeout: 30000 });
+check((await page.textContent('.k-words')) === '0001 0000 NOP', `the hover of NOP: ${await page.textContent('.k-words')}`);
+await page.mouse.move(0, 0);
 await page.keyboard.press('Control+End');
 await page.keyboard.insertText('        ===->LO');
 await page.keyboard.press('Control+Space');
@@ -163,6 +169,7 @@ check(last.files.every((f) => files[f.name] === Buffer.from(f.base64, 'base64').
 // A shared link opens the same project in a fresh page; hostile links are
 // refused with a message and leave the page working.
 await page.click('#share');
+await page.waitForFunction(() => location.hash.startsWith('#p='), null, { timeout: 30000 });
 const link = page.url();
 const fresh = await browser.newPage();
 fresh.on('pageerror', (error) => fail(`page error with a shared link: ${error.message}`));
