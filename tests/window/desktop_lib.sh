@@ -48,6 +48,14 @@ process_gone() { ! kill -0 "$1" 2> /dev/null; }
 # The question window ("確認", confirmation) is shown.
 question_shown() { xdotool search --onlyvisible --name "$(printf '\xe7\xa2\xba\xe8\xaa\x8d')" > /dev/null 2>&1; }
 
+# Escape on the question: the question goes and the program stays.
+escape_question() {
+  xdotool key Escape
+  wait_for 10 sh -c '! xdotool search --onlyvisible --name "$(printf "\xe7\xa2\xba\xe8\xaa\x8d")" > /dev/null 2>&1' ||
+    fail "Escape: the question stayed"
+  kill -0 "$korva_pid" 2> /dev/null || fail "Escape on the question: the program ended"
+}
+
 # The display: Xvfb picks a free number and writes it to fd 3.
 start_display() {
   Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &

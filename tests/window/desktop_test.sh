@@ -106,10 +106,7 @@ wait_for 10 source_saved || fail "the editor pane did not save a.as as typed: $(
 
 xdotool key ctrl+q
 wait_for 10 question_shown || fail "Ctrl+Q with a changed list: no question"
-xdotool key Escape
-wait_for 10 sh -c '! xdotool search --onlyvisible --name "$(printf "\xe7\xa2\xba\xe8\xaa\x8d")" > /dev/null 2>&1' ||
-  fail "Escape: the question stayed"
-kill -0 "$korva_pid" 2> /dev/null || fail "Escape on the question: the program ended"
+escape_question
 xdotool key ctrl+q
 wait_for 10 question_shown || fail "the second Ctrl+Q asked nothing"
 xdotool key alt+n

@@ -106,10 +106,7 @@ xdotool key ctrl+End
 xdotool type --delay 30 ' ;x2'
 xdotool key ctrl+q
 wait_for 10 question_shown || fail "Ctrl+Q with unsaved text in the pane asked nothing"
-xdotool key Escape
-wait_for 10 sh -c '! xdotool search --onlyvisible --name "$(printf "\xe7\xa2\xba\xe8\xaa\x8d")" > /dev/null 2>&1' ||
-  fail "Escape: the question stayed"
-kill -0 "$korva_pid" 2> /dev/null || fail "Escape on the question: the program ended"
+escape_question
 file_has ';x1' && fail "a.as was saved before F7"
 xdotool key F7
 wait_for 30 status_has '^a\.as saved; 2 errors' || fail "F7 with an unsaved pane: a.as was not saved first"
