@@ -53,6 +53,14 @@
 #include "syntax/line_styles.h"
 #include "syntax/syntax_model.h"
 
+// The module's exports; the native build compiles the same file without
+// them, for the checks.
+#if defined(__wasm__)
+#define KORVA_EXPORT(name) __attribute__((export_name(name)))
+#else
+#define KORVA_EXPORT(name)
+#endif
+
 namespace {
 
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
@@ -300,51 +308,47 @@ std::string page_texts() {
 // it. No state stays in the module between calls.
 extern "C" {
 
-__attribute__((export_name("korva_alloc"))) char* korva_alloc(std::uint32_t size) {
+KORVA_EXPORT("korva_alloc") char* korva_alloc(std::uint32_t size) {
   return static_cast<char*>(std::malloc(size == 0 ? 1 : size));
 }
 
-__attribute__((export_name("korva_free"))) void korva_free(char* bytes) {
+KORVA_EXPORT("korva_free") void korva_free(char* bytes) {
   std::free(bytes);
 }
 
 // Assembles the request of `size` bytes at `bytes` (and frees them).
-__attribute__((export_name("korva_assemble"))) std::string* korva_assemble(char* bytes,
-                                                                           std::uint32_t size) {
+KORVA_EXPORT("korva_assemble") std::string* korva_assemble(char* bytes, std::uint32_t size) {
   auto* answer = new std::string(answer_to(std::string_view(bytes, size)));
   std::free(bytes);
   return answer;
 }
 
 // The styles of the lines of the text of `size` bytes at `bytes` (and frees them).
-__attribute__((export_name("korva_styles"))) std::string* korva_styles(char* bytes,
-                                                                       std::uint32_t size) {
+KORVA_EXPORT("korva_styles") std::string* korva_styles(char* bytes, std::uint32_t size) {
   auto* answer = new std::string(styles_of(std::string_view(bytes, size)));
   std::free(bytes);
   return answer;
 }
 
 // The notation's forms, for completion.
-__attribute__((export_name("korva_forms"))) std::string* korva_forms() {
+KORVA_EXPORT("korva_forms") std::string* korva_forms() {
   return new std::string(notation_forms());
 }
 
 // The system's texts the page shows.
-__attribute__((export_name("korva_texts"))) std::string* korva_texts() {
+KORVA_EXPORT("korva_texts") std::string* korva_texts() {
   return new std::string(page_texts());
 }
 
-__attribute__((export_name("korva_answer_data"))) const char* korva_answer_data(
-    const std::string* answer) {
+KORVA_EXPORT("korva_answer_data") const char* korva_answer_data(const std::string* answer) {
   return answer->data();
 }
 
-__attribute__((export_name("korva_answer_size"))) std::uint32_t korva_answer_size(
-    const std::string* answer) {
+KORVA_EXPORT("korva_answer_size") std::uint32_t korva_answer_size(const std::string* answer) {
   return static_cast<std::uint32_t>(answer->size());
 }
 
-__attribute__((export_name("korva_answer_free"))) void korva_answer_free(std::string* answer) {
+KORVA_EXPORT("korva_answer_free") void korva_answer_free(std::string* answer) {
   delete answer;
 }
 
