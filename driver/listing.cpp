@@ -68,4 +68,21 @@ void write_image_bytes(std::string& image, std::string_view code, std::size_t fi
   for (std::size_t i = 0; i + 1 < code.size(); i += 2) image += byte_at(i);
 }
 
+std::size_t count_program_words(std::string_view listing) {
+  std::size_t words = 0;
+  while (!listing.empty()) {
+    const std::size_t end = listing.find('\n');
+    const std::string_view line = listing.substr(0, end);
+    listing.remove_prefix(end == std::string_view::npos ? listing.size() : end + 1);
+    // Remark-only lines have no columns; statement lines start with the
+    // address and the code.
+    const std::size_t code_start = line.find('\t');
+    if (code_start == std::string_view::npos) continue;
+    const std::size_t code_end = line.find('\t', code_start + 1);
+    if (code_end == std::string_view::npos) continue;
+    words += (code_end - code_start - 1) / 4;
+  }
+  return words;
+}
+
 }  // namespace korva

@@ -19,6 +19,10 @@ void format_listing_line(const LineRecord& record, std::string& line);
 // characters a byte, with a single program word stored low byte first.
 void write_image_bytes(std::string& image, std::string_view code, std::size_t fill);
 
+// The program words of a listing: a quarter of the code column's length on
+// every statement line, as the location counter counts them.
+std::size_t count_program_words(std::string_view listing);
+
 // Exchanges the first two and the last two characters of a four-character code.
 void swap_word_bytes(std::string& code);
 

@@ -61,11 +61,9 @@ void add_chip(ProjectPlan& plan, const ChipSetting& setting, std::string_view na
 // Whether the project's first entry is a chip's definition file itself.
 bool names_a_chip(const ProjectPlan& plan, const ChipSetting& setting) {
   if (plan.paths.empty() || setting.chips_directory.empty()) return false;
-  const std::string stem = lower(plan.paths.front().stem().string());
-  for (const std::string& chip : setting.chips) {
-    if (lower(chip) == stem) return true;
-  }
-  return false;
+  return std::any_of(setting.chips.begin(), setting.chips.end(), [&](const std::string& chip) {
+    return is_chip_file_of(plan.paths.front(), chip);
+  });
 }
 
 std::optional<ProjectPlan> plan_of_project(const std::filesystem::path& project_file,

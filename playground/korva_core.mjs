@@ -11,11 +11,12 @@
 //                          whole program, placed at the first line it counts),
 //                          file, line, column, length, listingLine, message }]
 //   (line and column from 1, 0 where there is none; listingLine from 0, or -1)
+//   result.words: the program's words, as the listing counts them
 //   result.programWords: the chip's program memory (0 without a chip)
 //   with symbols: true, result.definitions and .references: [{ name, file,
 //   line, column, length }] (name CP932, column in bytes from 1), and
-//   result.words: [{ file, line, address, word, mnemonic }], the words each
-//   line wrote
+//   result.lineWords: [{ file, line, address, word, mnemonic }], the words
+//   each line wrote
 
 const NONE = 0xffffffff;
 const OUTCOMES = ['completed', 'stopped', 'refused'];
@@ -124,6 +125,7 @@ function readAnswer(bytes) {
       message,
     });
   }
+  result.words = reader.number();
   result.programWords = reader.number();
   const occurrences = () => {
     const found = [];
@@ -137,7 +139,7 @@ function readAnswer(bytes) {
   if (reader.at < bytes.length) {
     result.definitions = occurrences();
     result.references = occurrences();
-    result.words = [];
+    result.lineWords = [];
     const runs = reader.number();
     for (let i = 0; i < runs; ++i) {
       const file = reader.number();
@@ -145,7 +147,7 @@ function readAnswer(bytes) {
       const first = reader.number();
       const count = reader.number();
       for (let j = 0; j < count; ++j) {
-        result.words.push({ file, line, address: first + j, word: reader.number(),
+        result.lineWords.push({ file, line, address: first + j, word: reader.number(),
           mnemonic: String.fromCharCode(...reader.text()) });
       }
     }
@@ -156,11 +158,13 @@ function readAnswer(bytes) {
 function readStyles(bytes) {
   const reader = new Reader(bytes);
   reader.at = 4;
-  const scopes = [];
+  const styles = [];
   const styleCount = reader.number();
   for (let i = 0; i < styleCount; ++i) {
     const style = reader.byte();
-    scopes[style] = String.fromCharCode(...reader.text());
+    const scope = String.fromCharCode(...reader.text());
+    const colour = reader.number();
+    styles[style] = { scope, colour: colour === NONE ? '' : `#${colour.toString(16).padStart(6, '0')}` };
   }
   const lines = [];
   const lineCount = reader.number();
@@ -170,7 +174,8 @@ function readStyles(bytes) {
     for (let j = 0; j < spanCount; ++j) {
       const start = reader.number();
       const length = reader.number();
-      spans.push({ start, length, scope: scopes[reader.byte()] || '' });
+      const style = styles[reader.byte()] || { scope: '', colour: '' };
+      spans.push({ start, length, ...style });
     }
     lines.push(spans);
   }
@@ -234,7 +239,8 @@ export async function loadCore(wasmBytes) {
     assemble: (project) => assembleBytes(requestBytes(project)),
     assembleBytes,
     // The styles of a text's lines: per line, spans of byte columns with
-    // the TextMate scope of their style ('' for plain text).
+    // the TextMate scope of their style ('' for plain text) and the colour
+    // the window draws it in ('' for none).
     styles: (text) => readStyles(taken(core.korva_styles(...given(bytesOf(text))))),
     // The system's texts the page shows, by key, as CP932 bytes.
     texts: () => readTexts(read(taken(core.korva_texts()))),

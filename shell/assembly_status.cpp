@@ -28,23 +28,6 @@ QString summary_text(const AssemblySummary& summary) {
       .arg(summary.milliseconds);
 }
 
-std::size_t count_program_words(std::string_view listing) {
-  std::size_t words = 0;
-  while (!listing.empty()) {
-    const std::size_t end = listing.find('\n');
-    const std::string_view line = listing.substr(0, end);
-    listing.remove_prefix(end == std::string_view::npos ? listing.size() : end + 1);
-    // Remark-only lines have no columns; statement lines start with the
-    // address and the code.
-    const std::size_t code_start = line.find('\t');
-    if (code_start == std::string_view::npos) continue;
-    const std::size_t code_end = line.find('\t', code_start + 1);
-    if (code_end == std::string_view::npos) continue;
-    words += (code_end - code_start - 1) / 4;
-  }
-  return words;
-}
-
 QString diagnostic_text(const Diagnostic& diagnostic) {
   const QString kind = diagnostic.severity == Severity::warning ? QStringLiteral("warning: ")
                                                                 : QStringLiteral("error: ");
@@ -66,11 +49,16 @@ QString notes_text(const Diagnostic& diagnostic) {
   return text;
 }
 
-QString error_entry_text(const Diagnostic& diagnostic, std::string_view listing_line) {
+QString error_entry_head(const Diagnostic& diagnostic, std::string_view listing_line) {
   QString text = display(listing_line).simplified();
   if (!diagnostic.where.file.empty()) {
     text = display(describe_place(diagnostic)) + QStringLiteral("  ") + text;
   }
+  return text;
+}
+
+QString error_entry_text(const Diagnostic& diagnostic, std::string_view listing_line) {
+  QString text = error_entry_head(diagnostic, listing_line);
   if (!diagnostic.explanation.empty()) {
     text += QStringLiteral(" \u2014 ") + display(diagnostic.explanation);
   }

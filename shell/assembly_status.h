@@ -24,10 +24,6 @@ struct AssemblySummary {
 // "N errors, M warnings, W words (P % of program memory), T ms".
 QString summary_text(const AssemblySummary& summary);
 
-// The program words of a listing: a quarter of the code column's length on
-// every statement line, as the location counter counts them.
-std::size_t count_program_words(std::string_view listing);
-
 // "FILE:LINE: error: TEXT", with the macro call behind the body line;
 // "warning: TEXT" for a summary that has no place.
 QString diagnostic_text(const Diagnostic& diagnostic);
@@ -41,5 +37,7 @@ QString notes_text(const Diagnostic& diagnostic);
 // exactly is wrong: "FILE:LINE  LINE — EXPLANATION". Without an
 // explanation the line's own error text says it.
 QString error_entry_text(const Diagnostic& diagnostic, std::string_view listing_line);
+// Its head: the place and the listing line, without the explanation.
+QString error_entry_head(const Diagnostic& diagnostic, std::string_view listing_line);
 
 }  // namespace korva

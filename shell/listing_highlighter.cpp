@@ -25,39 +25,8 @@ using syntax::Style;
 constexpr int kStyled = 1;
 
 QColor colour_of(Style style) {
-  switch (style) {
-    case Style::directive:
-      return QColor(0x00, 0x6e, 0x28);
-    case Style::defined_name:
-    case Style::global_label:
-    case Style::local_label:
-      return QColor(0x64, 0x4a, 0x9b);
-    case Style::remark:
-      return QColor(0x70, 0x70, 0x70);
-    case Style::instruction:
-    case Style::bit:
-      return QColor(0x00, 0x00, 0x80);
-    case Style::operation:
-      return QColor(0xca, 0x60, 0xca);
-    case Style::skip:
-    case Style::jump:
-    case Style::call:
-      return QColor(0xd0, 0x4a, 0x00);
-    case Style::file_register:
-    case Style::working_register:
-    case Style::destination:
-      return QColor(0x00, 0x57, 0xae);
-    case Style::decimal:
-    case Style::hexadecimal:
-      return QColor(0xb0, 0x80, 0x00);
-    case Style::symbol:
-      return QColor(0xaa, 0x55, 0x00);
-    case Style::raw_words:
-    case Style::error:
-      return QColor(0xbf, 0x03, 0x03);
-    default:
-      return QColor();
-  }
+  const std::optional<std::uint32_t> colour = syntax::names_of(style).colour;
+  return colour ? QColor(QRgb(*colour)) : QColor();
 }
 
 }  // namespace

@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "chip/chip_facts.h"
+#include "driver/listing.h"
 #include "project/assembler.h"
 #include "project/chip_files.h"
 #include "resources/system_texts.h"
@@ -596,7 +597,14 @@ void MainWindow::fit_left_column() {
   const QFontMetrics metrics(error_list_->font());
   int widest = 0;
   for (int row = 0; row < error_list_->count(); ++row) {
-    const QString shown = error_list_->item(row)->text().section(QStringLiteral(" \u2014 "), 0, 0);
+    const QListWidgetItem* item = error_list_->item(row);
+    const Diagnostic* diagnostic = error_diagnostic(row);
+    const QByteArray line = item->data(kEntryBytesRole).toByteArray();
+    const QString shown =
+        diagnostic != nullptr
+            ? error_entry_head(*diagnostic, std::string_view(line.constData(),
+                                                             static_cast<std::size_t>(line.size())))
+            : item->text();
     widest = std::max(widest, metrics.horizontalAdvance(shown));
   }
   const int frame = 2 * error_list_->frameWidth() +
@@ -911,11 +919,10 @@ bool MainWindow::chip_file_first() const {
   const FileContents text = read_whole_file(first);
   if (text && has_chip_facts(*text)) return true;
   // Files of chips without facts are known by their folder's list.
-  if (upper_cased(first.extension().string()) != ".INC") return false;
-  const std::optional<std::filesystem::path> folder = window_chip_directory();
-  if (!folder) return false;
-  const std::vector<std::string> known = list_chips(*folder);
-  return std::find(known.begin(), known.end(), upper_cased(first.stem().string())) != known.end();
+  if (!project_.chip_folder) return false;
+  const std::vector<std::string> known = list_chips(*project_.chip_folder);
+  return std::any_of(known.begin(), known.end(),
+                     [&](const std::string& chip) { return is_chip_file_of(first, chip); });
 }
 
 std::vector<std::string> MainWindow::chips_defining_name(const std::string& name) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -54,6 +55,9 @@ struct StyleNames {
   std::string_view kate_default;  // defStyleNum
   bool bold;
   std::string_view scope;  // TextMate scope; empty for normal text
+  // The colour the window and the playground draw it in, 0xRRGGBB; none
+  // for the text's own.
+  std::optional<std::uint32_t> colour;
 };
 
 std::span<const StyleNames> all_styles();

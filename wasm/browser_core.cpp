@@ -17,7 +17,8 @@
 //   of the first line it counts), u32 file index, u32 line (from 1; 0 for a summary), u32 span
 //   column (from 1; 0 without a span), u32 span length, u32 listing line
 //   (from 0; FFFFFFFF without one) and the message (CP932); then the
-//   chip's program memory in words (0 without a chip); then, when asked for,
+//   program's words as the listing counts them and the chip's program
+//   memory in words (0 without a chip); then, when asked for,
 //   u32 definition count and per definition the name (CP932), u32 file
 //   index, u32 line, u32 column (from 1) and u32 length, and the references
 //   the same way; then the words each line wrote: u32 run count, per run
@@ -27,8 +28,9 @@
 //
 // korva_styles takes one file's text (CP932) and answers with the styles
 // the window and the language server give its lines:
-//   "KVS1", u32 style count, per style its u8 number and its TextMate scope
-//   (as the editors' grammar names it), u32 line count, then per line u32
+//   "KVS1", u32 style count, per style its u8 number, its TextMate scope
+//   (as the editors' grammar names it) and its u32 colour (0xRRGGBB, as the
+//   window draws it; FFFFFFFF for none), u32 line count, then per line u32
 //   span count and per span u32 start, u32 length (bytes of the line, from
 //   0) and u8 style number.
 //
@@ -44,6 +46,7 @@
 
 #include "driver/assembly_service.h"
 #include "driver/diagnostics.h"
+#include "driver/listing.h"
 #include "driver/symbol_facts.h"
 #include "outputs/program_facts.h"
 #include "patterns/instruction_set.h"
@@ -197,6 +200,7 @@ std::string answer_to(std::string_view request_bytes) {
     answer.text(problem);
     for (int i = 0; i < 4; ++i) answer.text({});
     answer.number(0);  // diagnostics
+    answer.number(0);  // words
     answer.number(0);  // program memory
     return std::move(answer.bytes());
   }
@@ -214,6 +218,7 @@ std::string answer_to(std::string_view request_bytes) {
   for (const korva::Diagnostic& diagnostic : result.diagnostics) {
     write_diagnostic(answer, diagnostic);
   }
+  answer.number(korva::count_program_words(result.listing));
   answer.number(result.chip ? result.chip->program.last - result.chip->program.first + 1 : 0);
   if (result.symbol_facts) {
     for (const auto* occurrences :
@@ -239,6 +244,7 @@ std::string styles_of(std::string_view text) {
   for (const korva::syntax::StyleNames& style : korva::syntax::all_styles()) {
     answer.byte(static_cast<std::uint8_t>(style.style));
     answer.text(style.scope);
+    answer.number(style.colour.value_or(kNone));
   }
   const std::optional<korva::syntax::Notation>& notation = korva::syntax::table_notation();
   std::size_t lines = 1;

@@ -34,30 +34,24 @@ function encoderTable() {
 // (line from 1, column from 1 in characters) and code point.
 export function encode(text) {
   const characters = encoderTable();
-  // At most two bytes a character; ASCII, most of any program, is taken as it is.
+  // At most two bytes a character.
   const bytes = new Uint8Array(text.length * 2);
   let size = 0;
   let line = 1;
   let column = 1;
   for (const character of text) {
-    const code = character.charCodeAt(0);
-    if (code < 0x80) {
-      bytes[size++] = code;
-      if (code === 0x0a) {
-        line += 1;
-        column = 1;
-      } else {
-        column += 1;
-      }
-      continue;
-    }
     const spelled = characters.get(character);
     if (!spelled) {
       const code = character.codePointAt(0).toString(16).toUpperCase().padStart(4, '0');
       return { bytes: null, unencodable: { line, column, character, code: `U+${code}` } };
     }
     for (const byte of spelled) bytes[size++] = byte;
-    column += 1;
+    if (character === '\n') {
+      line += 1;
+      column = 1;
+    } else {
+      column += 1;
+    }
   }
   return { bytes: bytes.slice(0, size), unencodable: null };
 }

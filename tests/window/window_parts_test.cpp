@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <string>
 
+#include "driver/listing.h"
 #include "shell/assembly_status.h"
 #include "shell/qt_translations.h"
 #include "shell/recent_projects.h"
