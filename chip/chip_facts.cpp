@@ -52,6 +52,7 @@ class FactsReader {
     const std::string_view second = next_word(line);
     if (key == "-") return add_description(line_rest_);
     if (key == "chip") return set(facts_.name, first);
+    if (key == "core") return set_core(first);
     if (key == "program") return set_range(facts_.program, first);
     if (key == "banks") return set_count(facts_.banks, first);
     if (key == "gpr") return add_range(facts_.gpr, first);
@@ -72,6 +73,11 @@ class FactsReader {
   static bool set(std::string& target, std::string_view value) {
     target = value;
     return !value.empty();
+  }
+  bool set_core(std::string_view name) {
+    const std::optional<CoreFamily> family = core_family_named(name);
+    if (family) facts_.core = *family;
+    return family.has_value();
   }
   static bool set_range(AddressRange& target, std::string_view text) {
     const auto parsed = range(text);

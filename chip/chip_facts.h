@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/core_family.h"
 #include "support/expected.h"
 
 namespace korva {
@@ -52,7 +53,8 @@ struct ConfigWord {
 };
 
 struct ChipFacts {
-  std::string name;  // as "16F877A"
+  std::string name;                       // as "16F877A"
+  CoreFamily core = CoreFamily::classic;  // ";@core enhanced" for the PIC12F1/16F1 parts
   AddressRange program;
   std::uint32_t banks = 1;
   std::vector<AddressRange> gpr;  // general purpose registers, every bank

@@ -65,6 +65,8 @@ std::uint32_t words_in(std::string_view code) {
 void classify_operation(LineRecord& record, const PatternEntry& entry) {
   switch (entry.type) {
     case PatternType::register_op:
+    case PatternType::fsr_op:
+    case PatternType::select_op:
       record.code = "XXXX";
       set_kind(record, RecordKind::normal);
       break;
@@ -73,6 +75,7 @@ void classify_operation(LineRecord& record, const PatternEntry& entry) {
       set_kind(record, RecordKind::bit);
       break;
     case PatternType::branch:
+    case PatternType::relative_branch:
       assign_hex(record.code, entry.word.value_or(0) >> 8, 2);
       record.code += "XX";
       set_kind(record, RecordKind::branch);
@@ -164,6 +167,9 @@ void Classifier::classify_statement(LineRecord& record, std::uint32_t& location_
     case PatternType::bit_op:
     case PatternType::branch:
     case PatternType::inherent:
+    case PatternType::fsr_op:
+    case PatternType::select_op:
+    case PatternType::relative_branch:
       classify_operation(record, *entry);
       break;
     case PatternType::origin:

@@ -34,7 +34,29 @@ void CodeGenerator::resolve_branch(LineRecord& record, const SymbolTable& symbol
     return;
   }
   const PatternEntry* jump = pattern_of(record);
-  encode_target(record, jump != nullptr ? jump->word.value_or(0) : 0, *target->number);
+  const std::uint32_t base = jump != nullptr ? jump->word.value_or(0) : 0;
+  if (jump != nullptr && jump->type == PatternType::relative_branch) {
+    return encode_relative(record, base, *target->number);
+  }
+  encode_target(record, base, *target->number);
+}
+
+void CodeGenerator::encode_relative(LineRecord& record, std::uint32_t base, std::uint32_t address) {
+  last_target_ = address;
+  const auto here = static_cast<std::int32_t>(hex_value(record.address));
+  const std::int32_t offset = static_cast<std::int32_t>(address) - (here + 1);
+  if (!kBranchReach.contains(offset)) {
+    // As GOTO's "label err", the word keeps its placeholder.
+    record.error = error_text(DiagnosticKind::jump_error);
+    EncodingFault found;
+    found.cause = OperationFault::value_out_of_range;
+    found.signed_value = offset;
+    found.range = kBranchReach;
+    found.operands[0] = std::string(record.operand3);
+    fault_ = std::move(found);
+    return;
+  }
+  assign_hex(record.code, base | (static_cast<std::uint32_t>(offset) & 0x1FF), 4);
 }
 
 void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols) {
@@ -46,19 +68,41 @@ void CodeGenerator::resolve_call(LineRecord& record, const SymbolTable& symbols)
   encode_target(record, kCallWord, *target->number);
 }
 
+std::optional<OperandValue> CodeGenerator::evaluate_signed(FieldText<kOperandFieldSize>& operand,
+                                                           PatternType type,
+                                                           const SymbolTable& symbols,
+                                                           std::optional<TermPlace>& unvalued) {
+  // The offsets of the FSR operations are signed, and written so: -2[FSR0]
+  // reads as 0-2, as an operand of the other forms would have to be written.
+  const bool signed_offset = type == PatternType::fsr_op && operand.view().starts_with('-');
+  if (!signed_offset) return evaluate_operand(operand, symbols, &notes_, &unvalued);
+  std::string zero_first = "0" + std::string(operand);
+  const std::optional<OperandValue> value =
+      evaluate_operand(zero_first, symbols, &notes_, &unvalued);
+  if (unvalued && unvalued->offset > 0) --unvalued->offset;
+  if (value) operand = zero_first;
+  return value;
+}
+
 void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit) {
   // The operands as written, for a fault to name: the evaluation rewrites
   // them as their values.
   collapse_blanks(record.operand1);
   collapse_blanks(record.operand2);
   const FieldText<kOperandFieldSize> written[2] = {record.operand1, record.operand2};
+  const PatternType type = pattern_type_of(record);
   std::optional<TermPlace> unvalued[2];
   const std::optional<OperandValue> value1 =
-      evaluate_operand(record.operand1, symbols, &notes_, &unvalued[0]);
+      evaluate_signed(record.operand1, type, symbols, unvalued[0]);
   const std::optional<OperandValue> value2 =
-      evaluate_operand(record.operand2, symbols, &notes_, &unvalued[1]);
+      evaluate_signed(record.operand2, type, symbols, unvalued[1]);
   last_operand1_ = value1;
-  fault_ = bit ? encode_bit(record, value1, value2) : encode_normal(record, value1);
+  if (type == PatternType::fsr_op || type == PatternType::select_op) {
+    fault_ =
+        encode_enhanced(record, value1, value2, {written[0].view(), written[1].view()}, banks_);
+  } else {
+    fault_ = bit ? encode_bit(record, value1, value2) : encode_normal(record, value1);
+  }
   if (!bit && !record.error.empty()) {
     set_kind(record, RecordKind::error);
     record.code.clear();

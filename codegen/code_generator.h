@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "codegen/operand_encoding.h"
+#include "patterns/pattern_table.h"
 #include "support/line_record.h"
 #include "symbols/symbol_table.h"
 
@@ -23,8 +24,12 @@ bool ends_subroutine(const LineRecord& record);
 
 class CodeGenerator {
  public:
-  // Start of pass 3: within no subroutine.
-  void reset() { subroutine_.clear(); }
+  // Start of pass 3: within no subroutine. `banks` is the chip's bank
+  // count (MOVLB's width), 0 without a chip.
+  void reset(std::uint32_t banks = 0) {
+    subroutine_.clear();
+    banks_ = banks;
+  }
 
   // The subroutine whose local labels the jumps of the next record find.
   const std::string& subroutine() const { return subroutine_; }
@@ -47,12 +52,19 @@ class CodeGenerator {
 
  private:
   void resolve_branch(LineRecord& record, const SymbolTable& symbols);
+  // BRA's word from the offset of the target to the word after it.
+  void encode_relative(LineRecord& record, std::uint32_t base, std::uint32_t address);
   void resolve_call(LineRecord& record, const SymbolTable& symbols);
   // The word of a GOTO or CALL (`base`, its opcode) to `address`.
   void encode_target(LineRecord& record, std::uint32_t base, std::uint32_t address);
   void encode_operation(LineRecord& record, const SymbolTable& symbols, bool bit);
+  // An operand's value, a leading minus sign read as the FSR offsets take it.
+  std::optional<OperandValue> evaluate_signed(FieldText<kOperandFieldSize>& operand,
+                                              PatternType type, const SymbolTable& symbols,
+                                              std::optional<TermPlace>& unvalued);
 
   std::string subroutine_;
+  std::uint32_t banks_ = 0;
   std::uint32_t last_target_ = 0;
   std::vector<OperandNote> notes_;
   std::optional<OperandValue> last_operand1_;

@@ -10,6 +10,7 @@
 #include "resources/error_texts.h"
 #include "source/source_reader.h"
 #include "support/diagnostic_kind.h"
+#include "support/text.h"
 
 namespace korva {
 namespace {
@@ -228,6 +229,90 @@ std::optional<EncodingFault> encode_bit(LineRecord& record,
   }
   record.error = error_text(DiagnosticKind::bit_error);
   return fault(OperationFault::operand_not_register);
+}
+
+OperandRange bank_range(std::uint32_t banks) {
+  return {0, banks > 32 ? 63 : 31};
+}
+
+std::uint16_t bank_select_word(std::uint32_t banks, std::uint32_t bank) {
+  // The 64-bank chips moved MOVLB to 0140 for its sixth bit.
+  const std::uint32_t base = banks > 32 ? 0x0140 : opcode_of("MOVLB", CoreFamily::enhanced);
+  return static_cast<std::uint16_t>(base | (bank & 0x3F));
+}
+
+namespace {
+
+constexpr OperandRange kPageRange{0, 127};
+constexpr OperandRange kOffsetRange{-32, 31};
+
+// FSR0 or FSR1 as the statement writes it: 0 or 1.
+std::optional<std::uint32_t> fsr_number(std::string_view written) {
+  if (equals_nocase(written, "FSR0")) return 0;
+  if (equals_nocase(written, "FSR1")) return 1;
+  return std::nullopt;
+}
+
+EncodingFault out_of_range(std::int32_t value, OperandRange range, int operand) {
+  EncodingFault found = fault(OperationFault::value_out_of_range, operand);
+  found.signed_value = value;
+  found.range = range;
+  return found;
+}
+
+// A literal operand's value, or why it has none.
+std::variant<std::int32_t, EncodingFault> literal_operand(const std::optional<OperandValue>& value,
+                                                          int operand) {
+  if (!value) return fault(OperationFault::term_without_value, operand);
+  if (value->file_register) return fault(OperationFault::register_without_form, operand);
+  return signed_value(value->value);
+}
+
+}  // namespace
+
+std::optional<EncodingFault> encode_enhanced(LineRecord& record,
+                                             const std::optional<OperandValue>& operand1,
+                                             const std::optional<OperandValue>& operand2,
+                                             const std::array<std::string_view, 2>& written,
+                                             std::uint32_t banks) {
+  record.error.clear();
+  const PatternEntry* entry = pattern_of(record);
+  const std::uint16_t word = entry != nullptr ? entry->word.value_or(0) : 0;
+  const auto refuse = [&](EncodingFault found) {
+    record.error = error_text(DiagnosticKind::operation_error);
+    return std::optional<EncodingFault>(found);
+  };
+  const auto encode = [&](std::uint32_t made) {
+    assign_hex(record.code, made, 4);
+    return std::optional<EncodingFault>();
+  };
+  if (entry == nullptr) return refuse(fault(OperationFault::operand_not_register));
+
+  if (entry->type == PatternType::select_op) {
+    const auto value = literal_operand(operand1, 1);
+    if (const auto* wrong = std::get_if<EncodingFault>(&value)) return refuse(*wrong);
+    const std::int32_t number = std::get<std::int32_t>(value);
+    const bool bank = word == opcode_of("MOVLB", CoreFamily::enhanced);
+    const OperandRange range = bank ? bank_range(banks) : kPageRange;
+    if (!range.contains(number)) return refuse(out_of_range(number, range, 1));
+    const auto field = static_cast<std::uint32_t>(number);
+    return encode(bank ? bank_select_word(banks, field) : word | field);
+  }
+
+  // The FSR operations: k[n] writes the offset first, ADDFSR the FSR.
+  const bool offset = entry->leading && entry->middle;
+  const bool indexed = offset && !entry->second_piece.empty();
+  const int fsr_operand = indexed ? 2 : 1;
+  const std::optional<std::uint32_t> fsr = fsr_number(written[fsr_operand - 1]);
+  if (!fsr) return refuse(fault(OperationFault::fsr_not_named, fsr_operand));
+  if (!offset) return encode(word | *fsr << 2);
+  const int offset_operand = indexed ? 1 : 2;
+  const auto value = literal_operand(offset_operand == 1 ? operand1 : operand2, offset_operand);
+  if (const auto* wrong = std::get_if<EncodingFault>(&value)) return refuse(*wrong);
+  const std::int32_t number = std::get<std::int32_t>(value);
+  if (!kOffsetRange.contains(number))
+    return refuse(out_of_range(number, kOffsetRange, offset_operand));
+  return encode(word | *fsr << 6 | (static_cast<std::uint32_t>(number) & 0x3F));
 }
 
 }  // namespace korva

@@ -72,6 +72,16 @@ enum class OperationFault : unsigned char {
   term_without_value,       // a term of the operand has no value
   bit_number_register,      // the bit number is written in parentheses
   bit_number_out_of_range,  // the bit number is not 0 to 7
+  // The enhanced core's:
+  fsr_not_named,       // the FSR operand is not FSR0 or FSR1
+  value_out_of_range,  // a bank, page, offset or branch outside the instruction's range
+};
+
+// The values an operand of an instruction may take.
+struct OperandRange {
+  std::int32_t low = 0;
+  std::int32_t high = 0;
+  bool contains(std::int32_t value) const { return value >= low && value <= high; }
 };
 
 // What the encoding found wrong, with the operand at fault.
@@ -80,6 +90,9 @@ struct EncodingFault {
   int operand = 1;                     // 1 or 2
   std::optional<TermPlace> term;       // the term without a value, within `written`
   std::optional<std::uint32_t> value;  // the bit number's value, where it has one
+  // Out of range: the value read as the instruction reads it, and its range.
+  std::int32_t signed_value = 0;
+  OperandRange range;
   // Both operands as the statement wrote them, blanks collapsed.
   std::array<std::string, 2> operands;
 
@@ -97,5 +110,30 @@ std::optional<EncodingFault> encode_normal(
 std::optional<EncodingFault> encode_bit(LineRecord& record,
                                         const std::optional<OperandValue>& operand1 = std::nullopt,
                                         const std::optional<OperandValue>& operand2 = std::nullopt);
+
+// The enhanced core's operations with operands: ADDFSR, MOVIW and MOVWI
+// (an FSR and an offset, or an FSR in a mode the form names), MOVLB and
+// MOVLP (a bank or page number). The word, or "normal err" and its cause,
+// as for encode_normal. `written` holds operands 1 and 2 as the statement
+// wrote them; `banks` is the chip's bank count, which sets MOVLB's width.
+std::optional<EncodingFault> encode_enhanced(LineRecord& record,
+                                             const std::optional<OperandValue>& operand1,
+                                             const std::optional<OperandValue>& operand2,
+                                             const std::array<std::string_view, 2>& written,
+                                             std::uint32_t banks);
+
+// The range of MOVLB's bank on a chip of `banks` banks: 0 to 31, or 0 to 63
+// on the chips with 64 banks, whose MOVLB has a 6-bit field at 0140.
+OperandRange bank_range(std::uint32_t banks);
+std::uint16_t bank_select_word(std::uint32_t banks, std::uint32_t bank);
+
+// BRA's reach: from -256 to 255 words from the next instruction.
+inline constexpr OperandRange kBranchReach{-256, 255};
+
+// A 16-bit operand value read as a signed number (FFFF is -1).
+constexpr std::int32_t signed_value(std::uint32_t value) {
+  const auto low = static_cast<std::int32_t>(value & 0xFFFF);
+  return low >= 0x8000 ? low - 0x10000 : low;
+}
 
 }  // namespace korva

@@ -231,6 +231,8 @@ class AssemblyService::Run {
   std::vector<PendingWarning> warnings_;          // found in pass 2, listed in pass 3
   std::unique_ptr<ProgramFactsCollector> facts_;  // only when the facts were asked for
   std::optional<ChipChecks> chip_;                // when the sources define a chip
+  // The chip's core, which chooses the notation's table.
+  CoreFamily core() const { return chip_ ? chip_->chip().core : CoreFamily::classic; }
   // Pass 3's state.
   std::uint32_t counter_ = 0;
   std::size_t pending_ = 0;  // the next pass-2 warning to list
@@ -317,7 +319,7 @@ bool AssemblyService::Run::pass2() {
 void AssemblyService::Run::classify_line(std::optional<std::size_t> origin,
                                          std::uint32_t& counter) {
   AssemblyService& s = service_;
-  match_statement(s.record_);
+  match_statement(s.record_, core());
   add_warning(DiagnosticKind::data_byte_cut, data_byte_warning(s.record_));
   add_warning(DiagnosticKind::unwritten_number, unwritten_number_warning(s.record_));
   const std::uint32_t before = counter;
@@ -355,9 +357,10 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
         *add_diagnostic(n, spot, error_kind(record.error).value_or(DiagnosticKind::grammar_error),
                         record.error, line);
     const std::optional<EncodingFault>& fault = generator.last_fault();
-    explain_error(error, record,
-                  ExplainContext{service_.symbols_, map_, source_, &local_labels_,
-                                 options_.macro_line_limit, fault ? &*fault : nullptr});
+    explain_error(
+        error, record,
+        ExplainContext{service_.symbols_, map_, source_, &local_labels_, options_.macro_line_limit,
+                       fault ? &*fault : nullptr, chip_ ? &chip_->chip() : nullptr});
   }
   for (; pending_ < warnings_.size() && warnings_[pending_].record == n; ++pending_) {
     const PendingWarning& pending = warnings_[pending_];
@@ -455,7 +458,7 @@ void AssemblyService::Run::pass3() {
   const std::size_t listed = result_.records.size() - 1;
   // A listing line is at most its source line plus address, code and tabs.
   result_.listing.reserve(source_.size() + listed * 24);
-  service_.generator_.reset();
+  service_.generator_.reset(chip_ ? chip_->chip().banks : 0);
   LineRecord record;
   std::string line;
   for (std::size_t n = 0; n < listed; ++n) list_record(n, record, line);

@@ -241,6 +241,9 @@ class Explainer {
 
  private:
   void explain_grammar();
+  bool explain_enhanced_form();
+  void explain_enhanced_operand(const EncodingFault& fault, const std::string& name,
+                                const std::string& written);
   void explain_number_directive(std::string_view directive);
   void explain_origin();
   void explain_jump();
@@ -298,6 +301,11 @@ void Explainer::explain_origin() {
 void Explainer::explain_jump() {
   const std::string target = written_operands(record_).operand1;
   blame(target, layout_.statement.text.rfind(target));
+  if (context_.fault != nullptr && context_.fault->cause == OperationFault::value_out_of_range) {
+    const std::int32_t offset = context_.fault->signed_value;
+    return say(Explanation::branch_out_of_reach,
+               {target, (offset > 0 ? "+" : "") + std::to_string(offset)});
+  }
   const SymbolTable& symbols = context_.symbols;
   const Symbol* defined = nullptr;
   if (const Symbol* global = symbols.find_global(target)) {
@@ -355,6 +363,9 @@ void Explainer::explain_encoding(const EncodingFault& fault) {
   const std::size_t at = found == std::string_view::npos ? from : found;
   const auto instruction = [&](bool literal) {
     const PatternEntry* entry = pattern_of(record_);
+    if (entry != nullptr && is_enhanced_form(*entry)) {
+      return std::string(instruction_name(entry->word.value_or(0), CoreFamily::enhanced));
+    }
     const std::optional<std::uint16_t> word = entry == nullptr ? std::nullopt
                                               : literal        ? entry->literal_word
                                                                : entry->word;
@@ -412,10 +423,64 @@ void Explainer::explain_encoding(const EncodingFault& fault) {
       if (value == operand) return say(Explanation::bit_number_out_of_range, {value});
       return say(Explanation::bit_number_value_out_of_range, {written, value});
     }
+    case OperationFault::fsr_not_named:
+    case OperationFault::value_out_of_range:
+      blame(operand, from);
+      return explain_enhanced_operand(fault, instruction(false), written);
   }
 }
 
+// An operand of the enhanced core's FSR, bank and page operations.
+void Explainer::explain_enhanced_operand(const EncodingFault& fault, const std::string& name,
+                                         const std::string& written) {
+  if (fault.cause == OperationFault::fsr_not_named) {
+    return say(Explanation::fsr_not_named, {name, written});
+  }
+  const std::string_view what = name == "MOVLB"   ? "a bank"
+                                : name == "MOVLP" ? "a PCLATH value"
+                                                  : "an offset";
+  const std::string value = std::to_string(fault.signed_value);
+  const std::string low = std::to_string(fault.range.low);
+  const std::string high = std::to_string(fault.range.high);
+  if (value == fault.written()) {
+    return say(Explanation::number_out_of_range, {name, what, low, high, value});
+  }
+  say(Explanation::value_out_of_range, {name, what, low, high, written, value});
+}
+
+// A statement of a classic chip, or of no chip, that the enhanced table
+// takes for one of its own forms: whatever the classic forms made of it,
+// the diagnostic says which core has the instruction.
+bool Explainer::explain_enhanced_form() {
+  if (context_.chip != nullptr && context_.chip->core == CoreFamily::enhanced) return false;
+  const std::string_view statement = record_.statement;
+  const PatternEntry* enhanced = fitting_entry(statement, CoreFamily::enhanced);
+  if (enhanced == nullptr || !is_enhanced_form(*enhanced)) return false;
+  blame_statement();
+  const std::string mnemonic(instruction_name(enhanced->word.value_or(0), CoreFamily::enhanced));
+  if (context_.chip != nullptr) {
+    say(Explanation::enhanced_form_on_classic_chip,
+        {quoted(statement), mnemonic, context_.chip->name}, Hint::name_enhanced_chip);
+  } else {
+    say(Explanation::enhanced_form_without_chip, {quoted(statement), mnemonic},
+        Hint::name_enhanced_chip);
+  }
+  return true;
+}
+
 void Explainer::explain() {
+  switch (d_.kind) {
+    case DiagnosticKind::grammar_error:
+    case DiagnosticKind::unmatched:
+    case DiagnosticKind::jump_error:
+    case DiagnosticKind::call_error:
+    case DiagnosticKind::operation_error:
+    case DiagnosticKind::bit_error:
+      if (explain_enhanced_form()) return;
+      break;
+    default:
+      break;
+  }
   switch (d_.kind) {
     case DiagnosticKind::grammar_error:
     case DiagnosticKind::unmatched:

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "chip/chip_facts.h"
 #include "codegen/operand_encoding.h"
 #include "driver/diagnostics.h"
 #include "source/source_map.h"
@@ -54,6 +55,8 @@ struct ExplainContext {
   // What the encoding found wrong with a register, literal or bit
   // operation, for its "normal err" or "bit err".
   const EncodingFault* fault = nullptr;
+  // The chip the sources define, if any: its core says which forms exist.
+  const ChipFacts* chip = nullptr;
 };
 
 // An error of pass 2 or 3: `record` as pass 3 left it.

@@ -201,6 +201,7 @@ std::string unwritten_words_summary(std::size_t count, std::string_view image_na
 
 bool literal_too_wide(const LineRecord& encoded, const std::optional<OperandValue>& operand1) {
   if (!has_kind(encoded, RecordKind::normal) || !encoded.error.empty()) return false;
+  if (pattern_type_of(encoded) != PatternType::register_op) return false;
   if (!operand1 || operand1->file_register) return false;
   // A byte, or a negative value down to -128 (its 16-bit two's complement).
   return operand1->value > 0xFF && operand1->value < 0xFF80;
@@ -219,6 +220,8 @@ std::string literal_warning(const LineRecord& encoded,
 bool target_in_other_page(const LineRecord& encoded, std::uint32_t target, std::uint32_t address) {
   const bool jump = has_kind(encoded, RecordKind::branch);
   if ((!jump && !has_kind(encoded, RecordKind::call_sub)) || !encoded.error.empty()) return false;
+  // BRA reaches its target from where it stands, whatever PCLATH holds.
+  if (pattern_type_of(encoded) == PatternType::relative_branch) return false;
   // GOTO and CALL hold 11 address bits; PCLATH selects the 2K page.
   return target >> 11 != address >> 11;
 }

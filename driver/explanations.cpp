@@ -58,6 +58,17 @@ constexpr Entry<Explanation> kExplanations[] = {
     {Explanation::bit_number_register,
      "the bit number {1} is written as a register, and a bit number is 0 to 7"},
     {Explanation::not_a_register, "{1} is not a register"},
+    {Explanation::fsr_not_named, "{1} takes FSR0 or FSR1, and {2} is neither"},
+    {Explanation::number_out_of_range, "{1} takes {2} from {3} to {4}: {5} is outside"},
+    {Explanation::value_out_of_range, "{1} takes {2} from {3} to {4}: {5} is {6}, outside"},
+    {Explanation::branch_out_of_reach,
+     "the jump target {1} is {2} words from the word after the BRA, which reaches -256 to 255"},
+    {Explanation::enhanced_form_on_classic_chip,
+     "{1} is {2}, an instruction of the enhanced mid-range core, and the {3} has the classic "
+     "core"},
+    {Explanation::enhanced_form_without_chip,
+     "{1} is {2}, an instruction of the enhanced mid-range core, and the project names no chip, "
+     "so the classic forms apply"},
     {Explanation::term_missing, "an operator in {1} has no term after it"},
     {Explanation::term_with_blank,
      "the blank beside {1} makes the term {2} unknown: an operand is evaluated without blanks"},
@@ -99,6 +110,9 @@ constexpr Entry<Hint> kHints[] = {
     {Hint::destination_f, "write F as the destination"},
     {Hint::bit_number_without_parentheses, "write the bit number without parentheses"},
     {Hint::operand_without_blanks, "write the operand without blanks around its operators"},
+    {Hint::name_enhanced_chip,
+     "name an enhanced chip (PIC12F1 or PIC16F1): put its file first in the project, or "
+     "assemble with --chip"},
 };
 
 template <typename Key, std::size_t Size>

@@ -38,6 +38,13 @@ enum class Explanation : unsigned char {
   bit_number_value_out_of_range,
   bit_number_register,
   not_a_register,
+  // The enhanced core's forms.
+  fsr_not_named,
+  number_out_of_range,
+  value_out_of_range,
+  branch_out_of_reach,
+  enhanced_form_on_classic_chip,
+  enhanced_form_without_chip,
   // A term of an operand without a value.
   term_missing,
   term_with_blank,
@@ -75,6 +82,7 @@ enum class Hint : unsigned char {
   destination_f,
   bit_number_without_parentheses,
   operand_without_blanks,
+  name_enhanced_chip,
 };
 
 // The text of an explanation or hint with its values filled in.

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/core_family.h"
+
 namespace korva {
 
 // The operand fields of a word.
@@ -30,11 +32,6 @@ enum class OperandKind : unsigned char {
   fsr_offset,  // FSRn in bit 6 and a 6-bit signed offset (ADDFSR, MOVIW/MOVWI k[n])
   fsr_mode,    // FSRn in bit 2 and the increment mode in bits 0 and 1 (MOVIW/MOVWI)
 };
-
-// The two cores of the mid-range chips. The enhanced one (the PIC12F1 and
-// PIC16F1 parts) adds 14 instructions in words the classic set leaves as
-// "don't care", so the two sets read some words differently.
-enum class CoreFamily : unsigned char { classic, enhanced };
 
 // Where the program goes after a word.
 enum class WordFlow : unsigned char {

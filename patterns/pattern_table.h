@@ -37,6 +37,10 @@ enum class PatternType : unsigned char {
   data_byte,    // DE
   subroutine,   // SUB
   macro_end,    // the end line of a macro expansion
+  // The enhanced core's:
+  fsr_op,           // ADDFSR, MOVIW and MOVWI: an FSR and an offset or a mode
+  select_op,        // MOVLB and MOVLP: a bank or page number into BSR or PCLATH
+  relative_branch,  // BRA: a label within reach of the next word
 };
 
 inline constexpr std::size_t kPatternKeySize = 9;
@@ -96,6 +100,12 @@ constexpr char type_letter(PatternType type) {
       return 'S';
     case PatternType::macro_end:
       return 'R';
+    case PatternType::fsr_op:
+      return 'F';
+    case PatternType::select_op:
+      return 'L';
+    case PatternType::relative_branch:
+      return 'J';
     case PatternType::none:
       break;
   }
@@ -103,11 +113,20 @@ constexpr char type_letter(PatternType type) {
 }
 
 // The four opcode digits of a key, as one number: an instruction without
-// operands keeps its whole word; any other entry the high byte of its word
-// (FF when a register operation has only a literal form) followed by the
+// operands and the enhanced core's operations keep their whole word (the
+// MOVIW modes differ in the low bits); any other entry the high byte of its
+// word (FF when a register operation has only a literal form) followed by the
 // high byte of its literal form's word (00 without one).
 constexpr std::uint16_t key_digits(const PatternEntry& entry) {
-  if (entry.type == PatternType::inherent) return entry.word.value_or(0);
+  switch (entry.type) {
+    case PatternType::inherent:
+    case PatternType::fsr_op:
+    case PatternType::select_op:
+    case PatternType::relative_branch:
+      return entry.word.value_or(0);
+    default:
+      break;
+  }
   const unsigned high = entry.word ? *entry.word >> 8 : entry.literal_word ? 0xFFu : 0u;
   const unsigned low = entry.literal_word ? *entry.literal_word >> 8 : 0u;
   return static_cast<std::uint16_t>(high << 8 | low);
@@ -181,8 +200,8 @@ constexpr PatternEntry directive(PatternType type, std::string_view mnemonic,
 
 inline constexpr std::size_t kPatternCount = 45;
 
-// The 45 entries in table order.
-inline constexpr std::array<PatternEntry, kPatternCount> kPatterns = [] {
+// The classic table's 45 entries in table order.
+inline constexpr std::array<PatternEntry, kPatternCount> kClassicPatterns = [] {
   using enum PatternType;
   using pattern_forms::directive;
   using pattern_forms::instruction;
@@ -244,25 +263,141 @@ inline constexpr std::array<PatternEntry, kPatternCount> kPatterns = [] {
       instruction(inherent, op("RETURN"), "RET ", "END SUB"),
   };
 }();
+// The forms the enhanced core adds, in the order they are tried among
+// themselves. Each is written so that no statement the classic forms accept
+// fits it: the classic forms keep their meaning on an enhanced chip.
+inline constexpr std::size_t kEnhancedFormCount = 25;
+inline constexpr std::array<PatternEntry, kEnhancedFormCount> kEnhancedForms = [] {
+  using enum PatternType;
+  using pattern_forms::instruction;
+  constexpr auto operation = pattern_forms::register_operation;
+  constexpr std::nullopt_t no = std::nullopt;
+  constexpr auto op = [](std::string_view mnemonic) consteval {
+    return opcode_of(mnemonic, CoreFamily::enhanced);
+  };
+  // The MOVIW and MOVWI forms: the mode in the low two bits, FSRn in bit 2.
+  constexpr auto mode = [](std::string_view mnemonic, std::uint16_t mm) consteval {
+    return static_cast<std::uint16_t>(opcode_of(mnemonic, CoreFamily::enhanced) | mm);
+  };
+  // The indexed forms k[n] share the mnemonic's name with the mode forms.
+  constexpr std::uint16_t moviw_indexed = 0x3F00;
+  constexpr std::uint16_t movwi_indexed = 0x3F80;
+  return std::array<PatternEntry, kEnhancedFormCount>{
+      instruction(fsr_op, op("ADDFSR"), "FSR ", "@+=@"),
+      instruction(fsr_op, mode("MOVIW", 0), "MOVI", "++@>W"),
+      instruction(fsr_op, mode("MOVIW", 1), "MOVI", "--@>W"),
+      instruction(fsr_op, mode("MOVIW", 2), "MOVI", "@++>W"),
+      instruction(fsr_op, mode("MOVIW", 3), "MOVI", "@-->W"),
+      instruction(fsr_op, moviw_indexed, "MOVI", "@[@]>W"),
+      instruction(fsr_op, mode("MOVWI", 0), "MOVW", "W>++@"),
+      instruction(fsr_op, mode("MOVWI", 1), "MOVW", "W>--@"),
+      instruction(fsr_op, mode("MOVWI", 2), "MOVW", "W>@++"),
+      instruction(fsr_op, mode("MOVWI", 3), "MOVW", "W>@--"),
+      instruction(fsr_op, movwi_indexed, "MOVW", "@[@]<W"),
+      operation(op("ADDWFC"), no, "ADDC", "W+@+(C)>@"),
+      operation(op("SUBWFB"), no, "SUBB", "@-W-(B)>@"),
+      operation(op("LSLF"), no, "LSL ", "<<@<<0->@"),
+      operation(op("LSLF"), no, "LSL ", "<<@<<0"),
+      operation(op("LSRF"), no, "LSR ", ">>@>>0->@"),
+      operation(op("LSRF"), no, "LSR ", ">>@>>0"),
+      operation(op("ASRF"), no, "ASR ", ">>@>>S->@"),
+      operation(op("ASRF"), no, "ASR ", ">>@>>S"),
+      instruction(inherent, op("BRW"), "BRW ", "-->W"),
+      instruction(relative_branch, op("BRA"), "BRA ", "-->@"),
+      instruction(inherent, op("CALLW"), "CALW", "CALL W"),
+      instruction(inherent, op("RESET"), "RST ", "RESET CHIP"),
+      instruction(select_op, op("MOVLB"), "BANK", "@>BSR"),
+      instruction(select_op, op("MOVLP"), "PAGE", "@>PCLATH"),
+  };
+}();
+
+inline constexpr std::size_t kStoredPatternCount = kPatternCount + kEnhancedFormCount;
+
+// Every entry of both tables, each once: the classic entries first, so that
+// a record's entry number is the same in both, then the enhanced forms.
+inline constexpr std::array<PatternEntry, kStoredPatternCount> kPatternStore = [] {
+  std::array<PatternEntry, kStoredPatternCount> store{};
+  std::size_t at = 0;
+  for (const PatternEntry& entry : kClassicPatterns) store[at++] = entry;
+  for (const PatternEntry& entry : kEnhancedForms) store[at++] = entry;
+  return store;
+}();
+
+// The classic table: the notation of every chip but the enhanced ones, and
+// of a project without a chip.
+inline constexpr std::span<const PatternEntry, kPatternCount> kPatterns{kPatternStore.data(),
+                                                                        kPatternCount};
 static_assert(kPatterns[31].first_piece == "===->" && kPatterns[44].first_piece == "END SUB");
 static_assert(kPatterns[14].key.view() == "NFF34RETK" && kPatterns[29].key.view() == "I0064CWDT");
 
+// The enhanced table, by entry number in the order it is tried. A new form
+// stands before every classic form that would take its statements (the FSR
+// forms before the -1 of DECF, ADDWFC before W+x>d) and after every classic
+// form whose statements it would take (MOVLB's x>BSR after MOVWF's W>f).
+inline constexpr std::size_t kEnhancedPatternCount = kStoredPatternCount;
+inline constexpr std::array<std::uint8_t, kEnhancedPatternCount> kEnhancedOrder = {
+    0,                                               // \hex
+    45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55,      // ADDFSR, MOVIW, MOVWI
+    1,  2,  3,  4,  5,  6,  7,  8,                   // INCFSZ ... DECF
+    56, 9,  10, 11, 12, 57, 13, 14,                  // ADDWFC, ADDWF ... SUBWFB, SUBWF, RETLW
+    58, 59, 15, 16, 60, 61, 62, 63, 17, 18,          // LSLF, RLF, LSRF, ASRF, RRF
+    19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30,  // COMF ... NOP
+    66, 67, 31, 64, 65, 32, 33, 34,                  // CALLW, RESET, GOTO, BRW, BRA ... MOVWF
+    68, 69, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44,  // MOVLB, MOVLP, ORG ... END SUB
+};
+
+constexpr bool is_every_entry_once(std::span<const std::uint8_t> order) {
+  std::array<bool, kStoredPatternCount> seen{};
+  for (const std::uint8_t number : order) {
+    if (number >= seen.size() || seen[number]) return false;
+    seen[number] = true;
+  }
+  return order.size() == seen.size();
+}
+static_assert(is_every_entry_once(kEnhancedOrder));
+
+// The order in which a table tries its entries, as entry numbers.
+struct PatternTable {
+  CoreFamily family = CoreFamily::classic;
+  std::span<const std::uint8_t> order;
+
+  const PatternEntry& operator[](std::size_t place) const { return kPatternStore[order[place]]; }
+  std::size_t size() const { return order.size(); }
+};
+
+inline constexpr std::array<std::uint8_t, kPatternCount> kClassicOrder = [] {
+  std::array<std::uint8_t, kPatternCount> order{};
+  for (std::size_t i = 0; i < kPatternCount; ++i) order[i] = static_cast<std::uint8_t>(i);
+  return order;
+}();
+
+constexpr PatternTable pattern_table(CoreFamily family) {
+  if (family == CoreFamily::enhanced) return {family, kEnhancedOrder};
+  return {family, kClassicOrder};
+}
+
+// The classic table's entries in table order.
 inline std::span<const PatternEntry> pattern_entries() {
   return kPatterns;
 }
 
-// An entry's place in the table, as a record holds it.
+// An entry's number, as a record holds it.
 inline std::uint8_t pattern_number(const PatternEntry& entry) {
-  return static_cast<std::uint8_t>(&entry - kPatterns.data());
+  return static_cast<std::uint8_t>(&entry - kPatternStore.data());
 }
 
 // The entry a record's statement fitted, or none.
 inline const PatternEntry* pattern_of(const LineRecord& record) {
-  return record.pattern ? &kPatterns[*record.pattern] : nullptr;
+  return record.pattern ? &kPatternStore[*record.pattern] : nullptr;
 }
 
 inline PatternType pattern_type_of(const LineRecord& record) {
-  return record.pattern ? kPatterns[*record.pattern].type : PatternType::none;
+  return record.pattern ? kPatternStore[*record.pattern].type : PatternType::none;
+}
+
+// Whether an entry is one of the forms only the enhanced core has.
+inline bool is_enhanced_form(const PatternEntry& entry) {
+  return pattern_number(entry) >= kPatternCount;
 }
 
 // The entry a stored key stands for: the first entry with that key (entries

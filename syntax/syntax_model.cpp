@@ -93,8 +93,11 @@ std::optional<std::vector<Operand>> operands_of_type(PatternType type) {
     case PatternType::register_op:
       return std::vector{Operand::subject, Operand::destination};
     case PatternType::bit_op:
+    case PatternType::fsr_op:
       return std::vector{Operand::subject, Operand::value};
     case PatternType::branch:
+    case PatternType::relative_branch:
+    case PatternType::select_op:
     case PatternType::constant:
     case PatternType::data_byte:
     case PatternType::origin:

@@ -82,6 +82,52 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"W+(ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOP)>W", "W+@>@",
                   "(ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOP)", "W", ""}));
 
+// The enhanced table: its forms where the classic ones leave errors, and the
+// classic forms where they fit.
+class MatchEnhanced : public ::testing::TestWithParam<MatchCase> {};
+
+TEST_P(MatchEnhanced, TakesTheFirstFittingEntryOfTheEnhancedTable) {
+  const MatchCase& c = GetParam();
+  LineRecord record;
+  record.statement = c.statement;
+  const PatternEntry* entry = match_statement(record, CoreFamily::enhanced);
+  EXPECT_EQ(entry != nullptr ? entry->text : std::string_view(), c.pattern);
+  EXPECT_EQ(pattern_of(record), entry);
+  EXPECT_EQ(fitting_entry(c.statement, CoreFamily::enhanced), entry);
+  if (entry == nullptr) return;
+  EXPECT_EQ(record.operand1, c.operand1);
+  EXPECT_EQ(record.operand2, c.operand2);
+  EXPECT_EQ(record.operand3, c.operand3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, MatchEnhanced,
+    ::testing::Values(
+        MatchCase{"FSR1+=-1", "@+=@", "FSR1", "-1", ""},
+        MatchCase{"FSR0+=1", "@+=@", "FSR0", "1", ""},
+        MatchCase{"-1[FSR0]>W", "@[@]>W", "-1", "FSR0", ""},
+        MatchCase{"5[FSR1]<W", "@[@]<W", "5", "FSR1", ""},
+        MatchCase{"++FSR0>W", "++@>W", "FSR0", "", ""},
+        MatchCase{"FSR1-->W", "@-->W", "FSR1", "", ""},
+        MatchCase{"W>FSR0--", "W>@--", "FSR0", "", ""},
+        MatchCase{"W>++FSR1", "W>++@", "FSR1", "", ""}, MatchCase{"W>(X)", "W>@", "(X)", "", ""},
+        MatchCase{"W>BSR", "W>@", "BSR", "", ""}, MatchCase{"5>BSR", "@>BSR", "5", "", ""},
+        MatchCase{"8>pclath", "@>PCLATH", "8", "", ""}, MatchCase{"5>W", "@>@", "5", "W", ""},
+        MatchCase{"-->W", "-->W", "", "", ""}, MatchCase{"-->LOOP", "-->@", "LOOP", "", ""},
+        MatchCase{"===->LOOP", "===->@", "LOOP", "", ""},
+        MatchCase{"(X)-W-(B)>W", "@-W-(B)>@", "(X)", "W", ""},
+        MatchCase{"(X)-W>W", "@-W>@", "(X)", "W", ""},
+        MatchCase{"W+(X)+(C)>F", "W+@+(C)>@", "(X)", "F", ""},
+        MatchCase{"W+(X)>F", "W+@>@", "(X)", "F", ""}, MatchCase{"(X)-1", "@-1", "(X)", "", ""},
+        MatchCase{"<<(X)<<0->W", "<<@<<0->@", "(X)", "W", ""},
+        MatchCase{"<<(X)<<0", "<<@<<0", "(X)", "", ""},
+        MatchCase{"<<(X)<<", "<<@<<", "(X)", "", ""},
+        MatchCase{">>(X)>>S", ">>@>>S", "(X)", "", ""},
+        MatchCase{">>(X)>>->W", ">>@>>->@", "(X)", "W", ""},
+        MatchCase{"call w", "CALL W", "", "", ""},
+        MatchCase{"RESET CHIP", "RESET CHIP", "", "", ""}, MatchCase{"RESET", "", "", "", ""},
+        MatchCase{"DELAY", "", "", "", ""}, MatchCase{"END SUB", "END SUB", "", "", ""}));
+
 TEST(MatchStatement, EmptyStatementIsARemark) {
   LineRecord record;
   record.error = "stale";
