@@ -9,7 +9,6 @@ namespace {
 
 // The top of the program address space: above it lie the ID, configuration
 // and EEPROM words, which have checks of their own.
-constexpr std::uint32_t kConfigurationSpace = 0x2000;
 constexpr std::uint32_t kWordBits = 14;
 
 std::string hex(std::uint32_t value, int digits = 4) {
@@ -85,7 +84,7 @@ ChipChecks::WordsFound ChipChecks::words(std::uint32_t address, std::string_view
   const std::size_t count = code.size() / 4;
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint32_t at = address + static_cast<std::uint32_t>(i);
-    if (at > chip_.program.last && at < kConfigurationSpace) {
+    if (at > chip_.program.last && at < chip_.configuration_space()) {
       if (words_beyond_++ == 0) {
         first_beyond_ = at;
         found.first_beyond = true;

@@ -67,6 +67,12 @@ struct ChipFacts {
   std::pair<const ConfigWord*, const ConfigField*> find_field(std::string_view field) const;
   // Whether a data address is one of the general purpose registers.
   bool is_gpr(std::uint32_t address) const;
+  // The first word of the configuration space (ID, configuration words,
+  // EEPROM), which program memory ends below: 2000, or 8000 on the
+  // enhanced core.
+  std::uint32_t configuration_space() const {
+    return core == CoreFamily::enhanced ? 0x8000 : 0x2000;
+  }
 };
 
 // The facts of a chip file's ";@" lines; none for a text without a ";@chip"

@@ -15,7 +15,14 @@ bool print_known_chips(const char* argv0) {
                  kChipDirectoryVariable);
     return false;
   }
-  for (const std::string& name : list_chips(*directory)) std::printf("%s\n", name.c_str());
+  // The enhanced mid-range parts are marked, for their own forms.
+  for (const KnownChip& chip : list_chips_with_core(*directory)) {
+    if (chip.core == CoreFamily::enhanced) {
+      std::printf("%s enhanced\n", chip.name.c_str());
+    } else {
+      std::printf("%s\n", chip.name.c_str());
+    }
+  }
   return true;
 }
 

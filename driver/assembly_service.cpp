@@ -123,6 +123,14 @@ void add_debug_file_warnings(const DebugFile& file, const GpsimProcessor& proces
             " on, beyond the " + std::to_string(processor.program_words) + " words of the " +
             std::string(processor.chip) + "'s program memory"));
   }
+  if (file.special_words_left_out > 0) {
+    diagnostics.push_back(run_warning(
+        DiagnosticKind::debug_words_left_out,
+        cod_name + " leaves out the " + std::to_string(file.special_words_left_out) +
+            (file.special_words_left_out == 1 ? " word" : " words") +
+            " from 8000 on (ID locations, configuration words, EEPROM): a debug file indexes "
+            "32768 words; the HEX file (--hex) holds them"));
+  }
   for (const std::string& name : file.names_cut) {
     const auto named = std::find_if(names.begin(), names.end(), [&](const DebugSourceName& each) {
       return each.stored == name;

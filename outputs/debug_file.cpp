@@ -160,9 +160,10 @@ struct WordRange {
 // the program memory, zero fill included, and the words that lines wrote
 // into the special memory.
 struct HeldWords {
-  std::vector<WordRange> held;        // in address order
-  std::vector<WordPlaces::Run> used;  // the held words that lines wrote
-  std::uint32_t left_out = 0;         // image words the file should hold but cannot
+  std::vector<WordRange> held;         // in address order
+  std::vector<WordPlaces::Run> used;   // the held words that lines wrote
+  std::uint32_t left_out = 0;          // image words the file should hold but cannot
+  std::uint32_t special_left_out = 0;  // of them, an enhanced chip's configuration space
 };
 
 HeldWords words_to_hold(const ProgramFacts& facts, std::size_t program_words) {
@@ -188,6 +189,14 @@ HeldWords words_to_hold(const ProgramFacts& facts, std::size_t program_words) {
   const std::size_t program_left_out = std::min(program_words, image_words) - program_end;
   const std::size_t written_beyond = facts.word_places.count_in(program_words, image_words);
   words.left_out = static_cast<std::uint32_t>(program_left_out + written_beyond - special_used);
+  // The enhanced core's configuration space lies beyond the 32768 words the
+  // directory indexes: the HEX file holds those words.
+  if (facts.chip && facts.chip->core == CoreFamily::enhanced) {
+    const std::size_t space = facts.chip->configuration_space();
+    words.special_left_out =
+        static_cast<std::uint32_t>(facts.word_places.count_in(space, std::max(space, image_words)));
+    words.left_out -= words.special_left_out;
+  }
   return words;
 }
 
@@ -321,6 +330,7 @@ DebugFile debug_file(const GpsimProcessor& processor, const ProgramFacts& facts,
   DebugFile result;
   const HeldWords held = words_to_hold(facts, processor.program_words);
   result.words_left_out = held.left_out;
+  result.special_words_left_out = held.special_left_out;
 
   BlockFile file;
   Block& directory = file.directory();

@@ -32,6 +32,9 @@ struct DebugFile {
   // Program words at or beyond the chip's program memory, which the file
   // leaves out (gpsim would refuse them).
   std::uint32_t words_left_out = 0;
+  // Of an enhanced chip: the words from its configuration space (8000) on,
+  // ID, configuration and EEPROM, beyond what the file's directory indexes.
+  std::uint32_t special_words_left_out = 0;
   // Source names that do not fit the file's 63 characters and were cut.
   std::vector<std::string> names_cut;
 };

@@ -8,7 +8,7 @@ namespace korva {
 
 namespace {
 
-// Mid-range chips (14-bit words, 35 instructions) that gpsim simulates. gpsim
+// Mid-range chips (14-bit words) that gpsim simulates. gpsim
 // has no 16F84A of its own; its 16F84 is the same part at a lower clock.
 constexpr std::array kProcessors{
     GpsimProcessor{"12F629", "12f629", 1024},
@@ -78,6 +78,23 @@ constexpr std::array kProcessors{
     GpsimProcessor{"16F74", "16f74", 4096},
     GpsimProcessor{"16F83", "16f83", 512},
     GpsimProcessor{"16F871", "16f871", 2048},
+    // The enhanced mid-range parts gpsim simulates.
+    GpsimProcessor{"12F1822", "12f1822", 2048},
+    GpsimProcessor{"12F1840", "12f1840", 4096},
+    GpsimProcessor{"12LF1822", "12lf1822", 2048},
+    GpsimProcessor{"12LF1840", "12lf1840", 4096},
+    GpsimProcessor{"16F1503", "16f1503", 2048},
+    GpsimProcessor{"16F1705", "16f1705", 8192},
+    GpsimProcessor{"16F1709", "16f1709", 8192},
+    GpsimProcessor{"16F1788", "16f1788", 16384},
+    GpsimProcessor{"16F1823", "16f1823", 2048},
+    GpsimProcessor{"16F1825", "16f1825", 8192},
+    GpsimProcessor{"16LF1503", "16lf1503", 2048},
+    GpsimProcessor{"16LF1705", "16lf1705", 8192},
+    GpsimProcessor{"16LF1709", "16lf1709", 8192},
+    GpsimProcessor{"16LF1788", "16lf1788", 16384},
+    GpsimProcessor{"16LF1823", "16lf1823", 2048},
+    GpsimProcessor{"16LF1825", "16lf1825", 8192},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "chip/chip_equates.h"
+#include "chip/chip_facts.h"
 #include "system/file_io.h"
 #include "system/system_path.h"
 
@@ -105,6 +106,19 @@ std::optional<std::filesystem::path> chip_file_of_entry(std::string_view entry,
   const std::filesystem::path name(entry);
   if (upper_ascii(name.extension().string()) != upper_ascii(kChipExtension)) return std::nullopt;
   return find_chip(folder, name.stem().string());
+}
+
+std::vector<KnownChip> list_chips_with_core(const std::filesystem::path& directory) {
+  std::vector<KnownChip> chips;
+  for (std::string& chip : list_chips(directory)) {
+    const FileContents text = read_whole_file(directory / (chip + std::string(kChipExtension)));
+    KnownChip& known = chips.emplace_back();
+    known.name = std::move(chip);
+    if (!text) continue;
+    const Expected<std::optional<ChipFacts>> facts = read_chip_facts(*text);
+    if (facts && *facts) known.core = (*facts)->core;
+  }
+  return chips;
 }
 
 std::vector<ChipNames> read_chip_names(const std::filesystem::path& directory) {

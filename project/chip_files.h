@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/core_family.h"
+
 namespace korva {
 
 // The environment variable that names the chip folder, for tests and for
@@ -31,6 +33,14 @@ std::optional<std::filesystem::path> first_directory(
 
 // The chips of a folder: the names of its NAME.inc files, sorted.
 std::vector<std::string> list_chips(const std::filesystem::path& directory);
+
+// A chip of a folder with the core its file names (classic where the file
+// names none or cannot be read).
+struct KnownChip {
+  std::string name;
+  CoreFamily core = CoreFamily::classic;
+};
+std::vector<KnownChip> list_chips_with_core(const std::filesystem::path& directory);
 
 // The file of the named chip in the folder. Letter case does not matter and
 // a leading "PIC" may be written (pic16f877a is 16F877A). Empty when the

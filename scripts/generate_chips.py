@@ -15,18 +15,21 @@ example. Remark lines that start with ";@" carry the same facts for
 korva-asm, one a line:
 
   ;@chip NAME             the chip
+  ;@core enhanced         the enhanced mid-range core (PIC12F1, PIC16F1); a
+                          chip without the line has the classic one
   ;@program 0000-LAST     program memory
   ;@banks N               banks of data memory
   ;@gpr FIRST-LAST        general purpose registers (one line per range)
   ;@eeprom, ;@id, ;@calibration FIRST-LAST   the other word ranges
+  ;@linear FIRST-LAST     linear data memory (the enhanced core's FSR view)
   ;@word NAME ADDRESS BLANK   a configuration word and the value its
                           settings are ANDed from
   ;@field NAME MASK       a field of the word above: the bits it owns
   ;@set NAME VALUE        a setting of the field above: the whole word
   ;@- TEXT                the setting's description, continued
 
-A file is written for every header of a classic mid-range part (see
-is_classic_midrange). The generated files are kept in the repository, so
+A file is written for every header of a mid-range part, classic or
+enhanced (see core_of_header). The generated files are kept in the repository, so
 building never needs gputils or this script.
 
   scripts/generate_chips.py            rewrite chips/
@@ -51,6 +54,11 @@ import textwrap
 CORE_REGISTERS = {"PCLATH": 0x0A, "INTCON": 0x0B}
 ENHANCED_REGISTERS = ("BSR", "WREG", "FSR0L")
 CONFIG_ADDRESS = 0x2007
+# The enhanced parts: the core registers in every bank from 00 to 0B, with
+# BSR at 08 and WREG at 09, and the configuration words from 8007.
+ENHANCED_CORE_REGISTERS = {"INDF0": 0x00, "PCL": 0x02, "STATUS": 0x03, "FSR0L": 0x04,
+                           "BSR": 0x08, "WREG": 0x09, "PCLATH": 0x0A, "INTCON": 0x0B}
+ENHANCED_CONFIG_ADDRESS = 0x8007
 
 HEADER_DIR = pathlib.Path("/usr/share/gputils/header")
 LINKER_DIR = pathlib.Path("/usr/share/gputils/lkr")
@@ -206,7 +214,7 @@ class Header:
             if not equ or section is None:
                 continue
             name, value, remark = equ.group(1), hex_value(equ.group(2)), equ.group(3) or ""
-            bank = re.fullmatch(r"Bank(\d)", section)
+            bank = re.fullmatch(r"Bank(\d+)", section)
             if bank:
                 self.registers.append((int(bank.group(1)), name, value))
             elif section.startswith("Register Files"):
@@ -215,7 +223,9 @@ class Header:
             elif section.endswith(" Bits"):
                 self.bit_groups[-1][1].append((name, value))
             elif fields is not None:
-                fields[-1].append((name, value, remark.strip()))
+                # The enhanced headers write the settings as 16 bits; the word
+                # has 14.
+                fields[-1].append((name, value & ERASED, remark.strip()))
         for _, _, word_fields in self.config_words:
             if word_fields and not word_fields[-1]:
                 word_fields.pop()
@@ -304,9 +314,15 @@ class LinkerScript:
         self.gpr = []
         self.shared = None
         self.shared_mirrors = []
+        self.linear = None
         shared = []
         for line in text.splitlines():
-            row = re.match(r"(CODEPAGE|DATABANK|SHAREBANK)\s+NAME=(\S+)\s+START=0x([0-9A-Fa-f]+)"
+            linear = re.match(r"LINEARMEM\s+NAME=\S+\s+START=0x([0-9A-Fa-f]+)\s+END=0x([0-9A-Fa-f]+)",
+                              line)
+            if linear:
+                self.linear = (hex_value(linear.group(1)), hex_value(linear.group(2)))
+                continue
+            row = re.match(r"\s*(CODEPAGE|DATABANK|SHAREBANK)\s+NAME=(\S+)\s+START=0x([0-9A-Fa-f]+)"
                            r"\s+END=0x([0-9A-Fa-f]+)\s*(PROTECTED)?", line)
             if not row:
                 continue
@@ -369,8 +385,15 @@ def bits_text(mask):
 class ChipFile:
     """Builds the lines of one chip file."""
 
-    def __init__(self, chip, header, linker, skipped_bits=()):
+    def __init__(self, chip, header, linker, skipped_bits=(), core="classic",
+                 numbered_bits=True, name_room=None):
         self.chip = chip
+        self.core = core
+        # Whether bits named by their own number (TRISA0 for bit 0) are named.
+        self.numbered_bits = numbered_bits
+        # At most this many names: the bits of registers that come later in
+        # the header, whose names would not fit, are left out.
+        self.name_room = name_room
         self.skipped_bits = skipped_bits  # registers whose bits are left out, by prefix
         self.header = header
         self.linker = linker
@@ -418,7 +441,9 @@ class ChipFile:
         text = f"Data memory: {ram} bytes of general purpose registers"
         if gpr:
             text += ", " + " ".join(span_text(s) for s in gpr)
-        if shared:
+        if shared and self.core == "enhanced":
+            text += f", and {span_text(shared)} seen from every bank"
+        elif shared:
             mirrors = " ".join(span_text(s) for s in self.linker.shared_mirrors)
             if gpr:
                 text += f", and {span_text(shared)} seen from every bank"
@@ -431,6 +456,16 @@ class ChipFile:
         if self.chip in MIRRORED_BANKS:
             text += "; banks 2 and 3 reach the registers of banks 0 and 1"
         lines += remark_lines(text + ". Reserve them with RAM= and [n].")
+        if self.core == "enhanced":
+            lines += remark_lines(
+                "The core registers (INDF0, INDF1, PCL, STATUS, FSR0L, FSR0H, FSR1L, FSR1H, "
+                "BSR, WREG, PCLATH, INTCON) stand at 00-0B of every bank; k>BSR selects the "
+                "bank of the others.")
+            if self.linker.linear:
+                lines += remark_lines(
+                    f"Linear data memory: {span_text(self.linker.linear, 4)}, the general "
+                    "purpose registers of the banks in one run, through FSR0 or FSR1; "
+                    "FSR addresses from 8000 read program memory.")
         eeprom = self.linker.protected_code.get("eedata")
         if eeprom:
             lines += remark_lines(
@@ -453,7 +488,10 @@ class ChipFile:
 
     def memory_facts(self, last, gpr, shared, calibration):
         banks = max([self.header.banks] + [bank + 1 for bank, _, _ in self.header.registers])
-        facts = [f";@chip {self.chip}", f";@program 0000-{last:04X}", f";@banks {banks}"]
+        facts = [f";@chip {self.chip}"]
+        if self.core == "enhanced":
+            facts.append(";@core enhanced")
+        facts += [f";@program 0000-{last:04X}", f";@banks {banks}"]
         ranges = list(gpr) + ([shared] if shared else [])
         if shared or gpr is self.linker.gpr:
             ranges += self.linker.shared_mirrors
@@ -464,6 +502,8 @@ class ChipFile:
                 facts.append(f";@{name} {span_text(span, 4)}")
         if calibration:
             facts.append(f";@calibration {span_text(calibration, 4)}")
+        if self.core == "enhanced" and self.linker.linear:
+            facts.append(f";@linear {span_text(self.linker.linear, 4)}")
         return facts
 
     def register_lines(self):
@@ -486,8 +526,23 @@ class ChipFile:
         for register, bits in self.header.bit_groups:
             if register in skipped:
                 continue
+            if register in self.left_out:
+                # A register the notation cannot name (AAD1CH reads as a
+                # number): its bits would name nothing.
+                skipped.append(register)
+                continue
+            if self.name_room is not None:
+                new = {name for name, _ in bits if name not in self.defined}
+                if len(self.defined) + len(new) > self.name_room:
+                    skipped.append(register)
+                    continue
             where = f" ({register} EQU ${addresses[register]:02X})" if register in addresses else ""
-            lines.append(section_heading(f"{register} bits{where}"))
+            heading = section_heading(f"{register} bits{where}")
+            if len(heading) > LINE_ROOM:
+                heading = section_heading(f"{register} bits")
+            lines.append(heading)
+            if not self.numbered_bits:
+                bits = [(name, bit) for name, bit in bits if not is_numbered_bit(name, bit)]
             repeated = [name for name, bit in bits
                         if not self.define(name, str(bit), bit) and name not in self.left_out]
             lines += self.take_lines()
@@ -500,6 +555,12 @@ class ChipFile:
             lines += remark_lines("The bits of " + " ".join(skipped) + " are not named here, "
                                   "so that the program keeps room for its own names: write "
                                   "their bit numbers.")
+            lines.append("")
+        if not self.numbered_bits:
+            lines.append(section_heading("Numbered bits left out"))
+            lines += remark_lines("Bits whose name ends in their own number (TRISA0, LATB7, "
+                                  "ANSA1 ...) are not named here, so that the program keeps "
+                                  "room for its own names: write the number, (TRISA)_BIT0<0.")
             lines.append("")
         return lines
 
@@ -596,8 +657,9 @@ class ChipFile:
         intro += remark_lines(f"Use: korva-asm --chip {self.chip} SOURCE..., or put this file "
                               "first in the project.")
         port = "PORTB" if "PORTB" in self.defined else "GPIO"
+        bit_example = "(INTCON)_BITGIE<1" if self.core == "enhanced" else "(STATUS)_BITRP0<1"
         intro += remark_lines(f"Registers are addresses: ({port}) is the register, {port} its "
-                              "address. Bits are bit numbers: (STATUS)_BITRP0<1.")
+                              f"address. Bits are bit numbers: {bit_example}.")
         intro += remark_lines("W and F are not defined: they are the destination letters.")
         intro += remark_lines(f"This file defines {count} names; a program has room for "
                               f"{SYMBOL_LIMIT} labels, constants and subroutines in all.")
@@ -618,42 +680,65 @@ class ChipFile:
         return "\r\n".join(lines) + "\r\n"
 
 
+def is_numbered_bit(name, bit):
+    """Whether a bit's name is a prefix and the bit's own number (RA0, TRISB7)."""
+    return len(name) > 1 and name.endswith(str(bit)) and not name[:-1][-1:].isdigit()
+
+
 def register_values(text):
     return {m.group(1): hex_value(m.group(2))
             for m in re.finditer(r"^(\w+)\s+EQU\s+H'([0-9A-Fa-f]+)'", text, re.M)}
 
 
-def is_classic_midrange(header_text):
+def core_of_header(header_text):
+    """The core of a header's part: "classic" or "enhanced" mid-range, or
+    None for any other part (12-bit, PIC18)."""
     registers = register_values(header_text)
+    if all(registers.get(name) == address for name, address in ENHANCED_CORE_REGISTERS.items()):
+        return "enhanced" if registers.get("_CONFIG1") == ENHANCED_CONFIG_ADDRESS else None
     if any(registers.get(name) != address for name, address in CORE_REGISTERS.items()):
-        return False
-    return not any(name in registers for name in ENHANCED_REGISTERS)
+        return None
+    if any(name in registers for name in ENHANCED_REGISTERS):
+        return None
+    return "classic"
 
 
-def classic_midrange_chips(header_dir, linker_dir):
-    """The chips of the headers that are classic mid-range parts with a
-    linker script, by name (16F877A), sorted."""
+def midrange_chips(header_dir, linker_dir):
+    """The chips of the headers that are mid-range parts with a linker
+    script, by name (16F877A), sorted, each with its core."""
     chips = []
     for header in sorted(header_dir.glob("p*.inc")):
         low = header.stem[1:]
         if not (linker_dir / f"{low}_g.lkr").exists():
             continue
-        if is_classic_midrange(header.read_text(encoding="latin-1")):
-            chips.append(low.upper())
+        core = core_of_header(header.read_text(encoding="latin-1"))
+        if core:
+            chips.append((low.upper(), core))
     return chips
 
 
-def chip_text(chip, header_dir, linker_dir):
+def chip_text(chip, header_dir, linker_dir, core="classic"):
     low = chip.lower()
     header_path = header_dir / f"p{low}.inc"
     linker_path = linker_dir / f"{low}_g.lkr"
     header = Header(header_path.read_text(encoding="latin-1"))
     linker = LinkerScript(linker_path.read_text(encoding="latin-1"))
     sources = [header_path.name, linker_path.name]
-    chip_file = ChipFile(chip, header, linker)
+    chip_file = ChipFile(chip, header, linker, core=core)
     text = chip_file.text(sources)
     if len(chip_file.defined) > NAME_BUDGET:
-        chip_file = ChipFile(chip, header, linker, BITS_LEFT_OUT_OVER_BUDGET)
+        chip_file = ChipFile(chip, header, linker, BITS_LEFT_OUT_OVER_BUDGET, core)
+        text = chip_file.text(sources)
+    if len(chip_file.defined) > NAME_BUDGET:
+        chip_file = ChipFile(chip, header, linker, BITS_LEFT_OUT_OVER_BUDGET, core,
+                             numbered_bits=False)
+        text = chip_file.text(sources)
+    if len(chip_file.defined) > NAME_BUDGET:
+        # The enhanced parts' peripherals name more bits than a program has
+        # room for: the registers that come first in the header (the core,
+        # the ports, the interrupts, the timers) keep theirs.
+        chip_file = ChipFile(chip, header, linker, BITS_LEFT_OUT_OVER_BUDGET, core,
+                             numbered_bits=False, name_room=NAME_BUDGET)
         text = chip_file.text(sources)
         if len(chip_file.defined) > NAME_BUDGET:
             raise ChipError(f"{chip}: {len(chip_file.defined)} names, more than {NAME_BUDGET}")
@@ -675,8 +760,8 @@ def main():
         return SKIPPED
     stale = []
     try:
-        for chip in classic_midrange_chips(args.headers, args.linker_scripts):
-            text = chip_text(chip, args.headers, args.linker_scripts).encode("ascii")
+        for chip, core in midrange_chips(args.headers, args.linker_scripts):
+            text = chip_text(chip, args.headers, args.linker_scripts, core).encode("ascii")
             path = args.out / f"{chip}.inc"
             if args.check:
                 if not path.exists() or path.read_bytes() != text:

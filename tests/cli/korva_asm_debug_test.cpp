@@ -33,7 +33,7 @@ TEST(KorvaAsmDebug, RefusesCodWithoutAChipGpsimSimulatesAndWritesNothing) {
     const char* message;
   } cases[] = {
       {"--cod a.as", "korva-asm: --cod needs the chip the program is for: add --chip NAME"},
-      {"--cod --chip 16F1827 a.as", "korva-asm: unknown chip '16F1827'; "},
+      {"--cod --chip 18F452 a.as", "korva-asm: unknown chip '18F452'; "},
       {"--cod --chip 16F87B a.as", "--list-chips lists them); nearest: 16F87 16F870 16F871"},
       {"--cod --chip=16F999 --map a.as", "korva-asm: unknown chip '16F999'"},
       {"--cod a.as --chip", "korva-asm: --chip needs a chip name"},

@@ -293,8 +293,16 @@ TEST(KorvaAsm, ListChipsNamesEveryChipFile) {
   testing::ScratchDir dir;
   ASSERT_EQ(run_korva_asm(dir, "--list-chips"), 0);
   std::string expected;
-  for (const std::string& chip : list_chips(KORVA_CHIP_SOURCES)) expected += chip + "\n";
+  std::size_t enhanced = 0;
+  for (const std::string& chip : list_chips(KORVA_CHIP_SOURCES)) {
+    const std::string text =
+        read_bytes(std::filesystem::path(KORVA_CHIP_SOURCES) / (chip + ".inc"));
+    const bool marked = text.find("\n;@core enhanced\r\n") != std::string::npos;
+    enhanced += marked ? 1 : 0;
+    expected += chip + (marked ? " enhanced\n" : "\n");
+  }
   EXPECT_EQ(read_bytes(dir.path() / "stdout.txt"), expected);
+  EXPECT_GT(enhanced, 100u);
 }
 
 // The environment names another chip folder, which then replaces the

@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""Runs the road of "From source to chip" in docs/notation.md as written:
-the blink program is assembled with the korva-asm command shown, which must
-print the messages shown; gpsim runs the command file shown, and every line
-of the output shown must come out of gpsim, in that order.
+"""Runs a road of "From source to chip" in docs/notation.md as written:
+the blink program is assembled with the korva-asm commands shown, which
+must print the messages shown; gpsim runs the command file shown, and every
+line of the output shown must come out of gpsim, in that order.
 
-  gpsim_example.py KORVA_ASM NOTATION_MD WORK_DIR
+  gpsim_example.py KORVA_ASM NOTATION_MD WORK_DIR [SECTION CHIP]
+
+SECTION is the section's heading ("## From source to chip" unless given),
+CHIP the chip of its program (16F877A unless given).
 
 Exit status 77 (skipped) where gpsim is not installed, once the assembly is
 checked.
@@ -43,8 +46,15 @@ def one_block(blocks, tag, containing=""):
     return found[0]
 
 
-def command_line(block, program):
+def command_lines(block, program):
     lines = [line for line in block if line.split()[:1] == [program]]
+    if not lines:
+        raise SystemExit(f"expected a {program} command, found none")
+    return lines
+
+
+def command_line(block, program):
+    lines = command_lines(block, program)
     if len(lines) != 1:
         raise SystemExit(f"expected one {program} command, found {lines}")
     return shlex.split(lines[0])
@@ -57,12 +67,14 @@ def squeezed(text):
 def main():
     korva_asm = str(pathlib.Path(sys.argv[1]).resolve())
     notation, work = pathlib.Path(sys.argv[2]), pathlib.Path(sys.argv[3])
-    blocks = section_blocks(notation.read_text(encoding="utf-8"), "## From source to chip")
-    program = one_block(blocks, "korva 16F877A", "; blink.as")
+    heading = sys.argv[4] if len(sys.argv) > 4 else "## From source to chip"
+    chip = sys.argv[5] if len(sys.argv) > 5 else "16F877A"
+    blocks = section_blocks(notation.read_text(encoding="utf-8"), heading)
+    program = one_block(blocks, "korva " + chip, "; blink.as")
     script = one_block(blocks, "gpsim")
     shown = [line for line in one_block(blocks, "text") if line.strip()]
     messages = one_block(blocks, "", "warning:")
-    assemble = command_line(one_block(blocks, "sh", "korva-asm"), "korva-asm")
+    assembles = command_lines(one_block(blocks, "sh", "korva-asm"), "korva-asm")
     simulate = command_line(one_block(blocks, "sh", "gpsim"), "gpsim")
 
     shutil.rmtree(work, ignore_errors=True)
@@ -70,12 +82,20 @@ def main():
     (work / "blink.as").write_bytes(("\r\n".join(program) + "\r\n").encode("ascii"))
     (work / "blink.stc").write_text("\n".join(script) + "\n", encoding="ascii")
 
-    assembled = subprocess.run([korva_asm] + assemble[1:], cwd=work, capture_output=True, text=True)
-    if assembled.returncode != 0 or not (work / "blink.hex").exists():
-        print(f"{' '.join(assemble)} exited with {assembled.returncode}:\n{assembled.stderr}")
+    printed = ""
+    for line in assembles:
+        # As the shell runs it, output redirections included.
+        command = shlex.quote(korva_asm) + line[len("korva-asm"):]
+        assembled = subprocess.run(command, shell=True, cwd=work, capture_output=True, text=True)
+        if assembled.returncode != 0:
+            print(f"{line} exited with {assembled.returncode}:\n{assembled.stderr}")
+            return 1
+        printed += assembled.stderr
+    if not (work / "blink.hex").exists():
+        print("the korva-asm commands wrote no blink.hex")
         return 1
-    if assembled.stderr.splitlines() != messages:
-        print(f"korva-asm printed:\n{assembled.stderr}--- the document shows:")
+    if printed.splitlines() != messages:
+        print(f"korva-asm printed:\n{printed}--- the document shows:")
         print("\n".join(messages))
         return 1
     if shutil.which("gpsim") is None:

@@ -95,5 +95,96 @@ TEST(Gpsim, LoadsTheHexWithItsConfigurationWordAndRunsIt) {
   }
 }
 
+// A program of the enhanced core's instructions: shifts, FSR moves with
+// every kind of operand, ADDFSR, ADDWFC and SUBWFB through the carry, a BRW
+// table, MOVLB, a program-memory read through FSR1, and BRA. Its results
+// stand in common RAM (70-79), seen from every bank.
+constexpr const char* kEnhancedProgram =
+    "A       EQU 70h\r\n"
+    "START:: 12h>W\r\n"
+    "        W>(A)\r\n"
+    "        <<(A)<<0         ; LSLF: 24\r\n"
+    "        >>(A)>>0->W      ; LSRF to W: 12\r\n"
+    "        W>(A+1)\r\n"
+    "        80h>W\r\n"
+    "        W>(A+2)\r\n"
+    "        >>(A+2)>>S       ; ASRF: C0\r\n"
+    "        20h>W\r\n"
+    "        W>(FSR0L)\r\n"
+    "        00>(FSR0H)\r\n"
+    "        55h>W\r\n"
+    "        W>FSR0++         ; 20: 55\r\n"
+    "        66h>W\r\n"
+    "        W>FSR0++         ; 21: 66\r\n"
+    "        --FSR0>W         ; FSR0 21, W 66\r\n"
+    "        W>(A+3)\r\n"
+    "        -1[FSR0]>W       ; W 55\r\n"
+    "        W>(A+4)\r\n"
+    "        FSR0+=5          ; FSR0 26\r\n"
+    "        0FFh>W\r\n"
+    "        W>(A+5)\r\n"
+    "        W+(A+5)>F        ; FE, carry\r\n"
+    "        00>(A+6)\r\n"
+    "        0>W\r\n"
+    "        W+(A+6)+(C)>F    ; 01, no carry\r\n"
+    "        10h>W\r\n"
+    "        W>(A+9)\r\n"
+    "        1>W\r\n"
+    "        (A+9)-W-(B)>F    ; 10-1-1: 0E\r\n"
+    "        2>W\r\n"
+    "        TABLE\r\n"
+    "        W>(A+7)          ; the third entry: 1E\r\n"
+    "        81h>W\r\n"
+    "        W>(FSR1H)\r\n"
+    "        00>(FSR1L)\r\n"
+    "        0[FSR1]>W        ; the low byte of the word at 100\r\n"
+    "        W>(A+8)\r\n"
+    "        1>BSR\r\n"
+    "FOREVER:: -->FOREVER\r\n"
+    "SUB TABLE\r\n"
+    "        -->W\r\n"
+    "        RET 10>W\r\n"
+    "        RET 20>W\r\n"
+    "        RET 30>W\r\n"
+    "END SUB\r\n"
+    "        ORG 100h\r\n"
+    "        RET 77h>W\r\n";
+
+// The bytes of one row ("0070:  24 12 ...") of gpsim's register dump.
+std::string dump_row(const std::string& output, const std::string& row) {
+  const std::size_t at = output.find("\n" + row + ":");
+  if (at == std::string::npos) return {};
+  const std::size_t end = output.find('\n', at + 1);
+  return output.substr(at + row.size() + 4, std::min<std::size_t>(47, end - at));
+}
+
+TEST(Gpsim, RunsTheEnhancedCoresInstructions) {
+  if (!gpsim_installed()) GTEST_SKIP() << "gpsim is not installed: not run in a simulator";
+  // The enhanced parts gpsim 0.31 simulates.
+  for (const char* chip : {"16F1823", "12F1822", "16F1825", "16F1788"}) {
+    testing::ScratchDir dir(chip);
+    write_bytes(dir.path() / "e.as", kEnhancedProgram);
+    const std::string in_dir = "cd '" + dir.path().string() + "' && '" KORVA_ASM_PATH "'";
+    ASSERT_EQ(std::system((in_dir + " --chip " + chip + " --config WDTE=OFF > cfg.as").c_str()), 0);
+    ASSERT_EQ(std::system((in_dir + " -w --hex --chip " + chip + " e.as cfg.as").c_str()), 0)
+        << chip;
+    write_bytes(dir.path() / "run.stc", "break c 400\nrun\ndump r\nquit\n");
+    std::string processor = std::string("p") + chip;
+    std::transform(processor.begin(), processor.end(), processor.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string output =
+        output_of("cd '" + dir.path().string() + "' && timeout 60 gpsim -i -p " + processor +
+                  " e.hex < run.stc");
+    EXPECT_EQ(dump_row(output, "0070"), "24 12 c0 66 55 fe 01 1e 77 0e 00 00 00 00 00 00")
+        << chip << "\n"
+        << output;
+    // FSR0L 26 and BSR 1 among the core registers.
+    const std::string core = dump_row(output, "0000");
+    EXPECT_EQ(core.substr(12, 2), "26") << chip << ": " << core;
+    EXPECT_EQ(core.substr(24, 2), "01") << chip << ": " << core;
+    std::cout << "[ gpsim    ] " << chip << ": enhanced instructions give their results\n";
+  }
+}
+
 }  // namespace
 }  // namespace korva

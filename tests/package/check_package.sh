@@ -66,7 +66,7 @@ if [ "$window" = yes ]; then
   grep -A4 "<mime-type type=\"$mime_type\">" "$root/usr/share/mime/packages/korva.xml" |
     grep -q '<glob pattern="\*.amk"/>' || fail "$mime_type is not defined for *.amk"
 fi
-chips=$(env -u KORVA_CHIPS_DIR "$root/usr/bin/korva-asm" --list-chips | tr '\n' ' ')
+chips=$(env -u KORVA_CHIPS_DIR "$root/usr/bin/korva-asm" --list-chips | cut -d' ' -f1 | tr '\n' ' ')
 expected=$(cd "$source/chips" && ls *.inc | sed 's/\.inc$//' | sort | tr '\n' ' ')
 [ "$chips" = "$expected" ] || fail "the installed korva-asm lists '$chips', not '$expected'"
 # The installed korva-dis finds the chip files too.
