@@ -59,6 +59,7 @@ struct KnownBits {
 struct FlowState {
   KnownBits status;
   KnownBits pclath;
+  KnownBits bsr;  // the enhanced core's bank select register
   std::optional<std::uint8_t> w;
 
   static FlowState unknown() { return {}; }
@@ -67,6 +68,7 @@ struct FlowState {
     FlowState state;
     state.status = KnownBits{0, kBankBits};
     state.pclath = KnownBits::all(0);
+    state.bsr = KnownBits::all(0);
     return state;
   }
 
@@ -76,6 +78,7 @@ struct FlowState {
     FlowState both;
     both.status = status.merged(other.status);
     both.pclath = pclath.merged(other.pclath);
+    both.bsr = bsr.merged(other.bsr);
     if (w == other.w) both.w = w;
     return both;
   }
@@ -85,9 +88,11 @@ struct FlowState {
 
 // What a subroutine may change of the caller's state.
 struct CallEffect {
-  bool status = true;
+  bool status = true;  // the bank: STATUS's bank bits, or BSR
   bool pclath = true;
 };
+
+constexpr std::uint8_t kBsrRegister = 0x08;
 
 // The state after `decoded` runs from `before`; for a call, `effect` says
 // what the subroutine changes.
@@ -97,10 +102,17 @@ FlowState state_after(const DecodedWord& decoded, const FlowState& before,
   after.w.reset();
   if (decoded.flow == WordFlow::call) {
     if (effect.status) after.status = {};
+    if (effect.status) after.bsr = {};
     if (effect.pclath) after.pclath = {};
     return after;
   }
   if (decodes_as(decoded, opcode_of("MOVLW"))) after.w = *decoded.literal;
+  if (decodes_as(decoded, opcode_of("MOVLB", CoreFamily::enhanced))) {
+    after.bsr = KnownBits::all(*decoded.literal);
+  }
+  if (decodes_as(decoded, opcode_of("MOVLP", CoreFamily::enhanced))) {
+    after.pclath = KnownBits::all(*decoded.literal);
+  }
   if (!decoded.file) return after;
   const std::uint8_t file = *decoded.file;
   if (decoded.bit) {
@@ -123,18 +135,23 @@ FlowState state_after(const DecodedWord& decoded, const FlowState& before,
   };
   if (file == kStatusRegister) after.status = written();
   if (file == kPclathRegister) after.pclath = written();
+  if (file == kBsrRegister) after.bsr = written();
   return after;
 }
 
-// Whether a word changes the bank bits of STATUS or PCLATH.
-CallEffect changes_of(const DecodedWord& decoded) {
+// Whether a word changes the bank (STATUS's bank bits, or on the enhanced
+// core BSR) or PCLATH.
+CallEffect changes_of(const DecodedWord& decoded, CoreFamily family) {
   CallEffect effect{false, false};
   if (decoded.flow == WordFlow::call) return CallEffect{};
+  if (decodes_as(decoded, opcode_of("MOVLB", CoreFamily::enhanced))) return {true, false};
+  if (decodes_as(decoded, opcode_of("MOVLP", CoreFamily::enhanced))) return {false, true};
   if (!decoded.file) return effect;
   const bool writes = decoded.bit ? decoded.sets_bit || decoded.clears_bit : decoded.to_file;
   if (!writes) return effect;
-  effect.status = *decoded.file == kStatusRegister &&
-                  (!decoded.bit || *decoded.bit == kBankBitLow || *decoded.bit == kBankBitHigh);
+  effect.status = (*decoded.file == kStatusRegister &&
+                   (!decoded.bit || *decoded.bit == kBankBitLow || *decoded.bit == kBankBitHigh)) ||
+                  (family == CoreFamily::enhanced && *decoded.file == kBsrRegister);
   effect.pclath = *decoded.file == kPclathRegister;
   return effect;
 }
@@ -200,6 +217,7 @@ class Disassembler {
     memory_ = options.chip ? options.chip->memory : MemoryMap{};
     if (options.chip) {
       chip_names_.insert(options.chip->names.begin(), options.chip->names.end());
+      if (options.chip->facts) core_ = options.chip->facts->core;
     }
   }
 
@@ -217,31 +235,59 @@ class Disassembler {
       if (!memory_.program.contains(address)) continue;
       index_[address] = lines_.size();
       lines_.push_back(ProgramLine{address, word, {}, 0, {}, {}, false});
-      decoded_.push_back(decode_word(word));
+      decoded_.push_back(decode_word(word, core_));
     }
   }
 
-  // The page bits of PCLATH that the chip's program memory uses.
+  // The page bits of PCLATH that the chip's program memory uses: 4 and 3,
+  // and on the enhanced core up to 6.
   std::uint8_t page_bits() const {
     std::uint8_t bits = 0;
-    if (memory_.program.end > 0x0800) bits |= 0x08;
-    if (memory_.program.end > 0x1000) bits |= 0x10;
+    for (std::uint32_t bit = 0x08; bit <= 0x40; bit <<= 1) {
+      if (memory_.program.end > (bit << 8)) bits |= static_cast<std::uint8_t>(bit);
+    }
     return bits;
   }
 
+  // The address bits above a page's 11: two, or on the enhanced core four.
+  std::uint32_t page_mask() const { return core_ == CoreFamily::enhanced ? 0x7800 : kPageMask; }
+
   // Where a GOTO or CALL goes: into the page PCLATH selects where that is
-  // plain, else into the instruction's own page.
+  // plain, else into the instruction's own page. Where BRA goes: the next
+  // word plus its offset.
   std::uint32_t target_of(std::size_t i, const KnownBits& pclath) const {
+    if (decoded_[i].flow == WordFlow::relative_jump) {
+      return static_cast<std::uint32_t>(static_cast<std::int32_t>(lines_[i].address) + 1 +
+                                        decoded_[i].offset.value_or(0)) &
+             0x7FFF;
+    }
     const std::uint8_t bits = page_bits();
     const std::uint32_t page = pclath.has(bits)
                                    ? static_cast<std::uint32_t>(pclath.value & bits) << 8
-                                   : lines_[i].address & kPageMask;
+                                   : lines_[i].address & page_mask();
     return page | decoded_[i].target;
+  }
+
+  static bool is_jump(const DecodedWord& decoded) {
+    return decoded.flow == WordFlow::jump || decoded.flow == WordFlow::relative_jump;
+  }
+
+  // Registers every bank shows at the same place: on the enhanced core the
+  // core registers 00-0B and the common RAM 70-7F.
+  bool is_shared_register(std::uint8_t file) const {
+    if (core_ == CoreFamily::enhanced) return file <= 0x0B || file >= 0x70;
+    return std::find(std::begin(kSharedRegisters), std::end(kSharedRegisters), file) !=
+           std::end(kSharedRegisters);
   }
 
   // The bank that STATUS plainly selects before line i, if it does. A chip
   // of two banks leaves RP1 alone.
   std::optional<unsigned> bank_of(std::size_t i) const {
+    if (core_ == CoreFamily::enhanced) {
+      const KnownBits& bsr = states_[i].bsr;
+      if (!bsr.has(0x3F)) return std::nullopt;
+      return bsr.value;
+    }
     const KnownBits& status = states_[i].status;
     const bool four_banks = !options_.chip || options_.chip->banks > 2;
     const auto needed =
@@ -266,14 +312,14 @@ class Disassembler {
       if (found == index_.end() || !seen.insert(address).second) continue;
       const std::size_t i = found->second;
       const DecodedWord& decoded = decoded_[i];
-      CallEffect word = changes_of(decoded);
+      CallEffect word = changes_of(decoded, core_);
       if (decoded.flow == WordFlow::call) {
         const auto nested = effects_.find(target_of(i, {}));
         word = nested != effects_.end() ? nested->second : CallEffect{};
       }
       effect.status = effect.status || word.status;
       effect.pclath = effect.pclath || word.pclath;
-      if (decoded.flow == WordFlow::jump) pending.push_back(target_of(i, {}));
+      if (is_jump(decoded)) pending.push_back(target_of(i, {}));
       if (decoded.flow == WordFlow::next || decoded.flow == WordFlow::call ||
           decoded.flow == WordFlow::skip) {
         pending.push_back(address + 1);
@@ -321,7 +367,7 @@ class Disassembler {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
       lines_[i].reached = in[i].has_value();
       if (in[i]) states_[i] = *in[i];
-      if (decoded_[i].flow == WordFlow::jump || decoded_[i].flow == WordFlow::call) {
+      if (is_jump(decoded_[i]) || decoded_[i].flow == WordFlow::call) {
         targets_[i] = target_of(i, states_[i].pclath);
       }
     }
@@ -336,6 +382,7 @@ class Disassembler {
                     decoded_[i].flow == WordFlow::call ? call_effect(target) : CallEffect{});
     switch (decoded_[i].flow) {
       case WordFlow::jump:
+      case WordFlow::relative_jump:
         arrive(target, after);
         break;
       case WordFlow::call:
@@ -351,19 +398,21 @@ class Disassembler {
         break;
       case WordFlow::leave:
       case WordFlow::no_form:
-      case WordFlow::relative_jump:
       case WordFlow::computed_jump:
       case WordFlow::restart:
         break;
     }
-    if (writes_pcl(decoded_[i])) reach_table(i + 1, arrive);
+    // A write to PCL, or BRW, jumps into the table after it.
+    if (writes_pcl(decoded_[i]) || decoded_[i].flow == WordFlow::computed_jump) {
+      reach_table(i + 1, arrive);
+    }
   }
 
   template <typename Arrive>
   void reach_table(std::size_t i, Arrive& arrive) const {
     for (; i < lines_.size() && lines_[i].address == lines_[i - 1].address + 1; ++i) {
       const bool retlw = decodes_as(decoded_[i], opcode_of("RETLW"));
-      if (!retlw && decoded_[i].flow != WordFlow::jump) return;
+      if (!retlw && !is_jump(decoded_[i])) return;
       arrive(lines_[i].address, FlowState::unknown());
     }
   }
@@ -457,8 +506,8 @@ class Disassembler {
   // the same low 11 bits, which the CALL word encodes just as well.
   std::optional<std::uint32_t> call_home(std::uint32_t target) const {
     if (index_.contains(target)) return target;
-    for (std::uint32_t page = 0; page < 4; ++page) {
-      const std::uint32_t home = page << 11 | (target & ~kPageMask);
+    for (std::uint32_t page = 0; page <= page_mask() >> 11; ++page) {
+      const std::uint32_t home = page << 11 | (target & 0x07FF);
       if (index_.contains(home)) return home;
     }
     return std::nullopt;
@@ -475,8 +524,7 @@ class Disassembler {
     }
     if (options_.chip) {
       const std::optional<unsigned> bank = bank_of(i);
-      const bool shared = std::find(std::begin(kSharedRegisters), std::end(kSharedRegisters),
-                                    file) != std::end(kSharedRegisters);
+      const bool shared = is_shared_register(file);
       const std::uint32_t address = bank && !shared ? *bank * 0x80u + file : file;
       const auto name = options_.chip->registers.find(address);
       if (name != options_.chip->registers.end()) {
@@ -496,9 +544,7 @@ class Disassembler {
   std::string bank_remark(std::size_t i) const {
     if (!options_.chip || !decoded_[i].file || !lines_[i].reached || bank_of(i)) return {};
     const std::uint8_t file = *decoded_[i].file;
-    if (std::find(std::begin(kSharedRegisters), std::end(kSharedRegisters), file) !=
-            std::end(kSharedRegisters) ||
-        !options_.chip->registers.contains(file)) {
+    if (is_shared_register(file) || !options_.chip->registers.contains(file)) {
       return {};
     }
     return "bank not plain: register " + dollar_hex(file, 2).substr(1) + "h";
@@ -508,15 +554,15 @@ class Disassembler {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
       ProgramLine& line = lines_[i];
       const DecodedWord& decoded = decoded_[i];
-      if (decoded.flow == WordFlow::jump || decoded.flow == WordFlow::call) {
+      if (is_jump(decoded) || decoded.flow == WordFlow::call) {
         branch_candidates(i);
       } else {
-        line.candidates = statement_forms(decoded, spellings(i));
+        line.candidates = statement_forms(decoded, spellings(i), core_);
         line.remark = bank_remark(i);
       }
       line.candidates.push_back(raw_statement(line.word));
       if (line.raw_remark.empty()) {
-        line.raw_remark = standard_mnemonic(line.word);
+        line.raw_remark = standard_mnemonic(line.word, core_);
         if (line.raw_remark != "no instruction" && line.candidates.size() == 1) {
           line.raw_remark += ": no exact form";
         }
@@ -531,16 +577,20 @@ class Disassembler {
     const auto home = call_homes_.find(target);
     const auto& names = call ? subroutines_ : labels_;
     const auto name = names.find(call && home != call_homes_.end() ? home->second : target);
-    const std::string what = std::string(call ? "CALL " : "GOTO ") + hex4(target) + "h";
+    const bool relative = decoded_[i].flow == WordFlow::relative_jump;
+    const std::string what = std::string(call       ? "CALL "
+                                         : relative ? "BRA "
+                                                    : "GOTO ") +
+                             hex4(target) + "h";
     if (name == names.end()) {
       const bool placed = !call || home != call_homes_.end();
       line.raw_remark = what + (placed ? ": no room for a name" : ": no word there");
       return;
     }
-    line.candidates.push_back(call ? name->second : "===->" + name->second);
+    line.candidates.push_back(call ? name->second : (relative ? "-->" : "===->") + name->second);
     if (call && home->second != target) {
       line.remark = "to " + hex4(target) + "h: no word there";
-    } else if ((target & kPageMask) != (line.address & kPageMask)) {
+    } else if (!relative && (target & page_mask()) != (line.address & page_mask())) {
       line.remark = "page " + std::to_string(target >> 11) + " (PCLATH)";
     }
     line.raw_remark = what;
@@ -744,6 +794,7 @@ class Disassembler {
   const ImageContents& image_;
   const DisassemblyOptions& options_;
   MemoryMap memory_;
+  CoreFamily core_ = CoreFamily::classic;  // the chip's, which its words are read by
   std::set<std::string> chip_names_;
   std::vector<ProgramLine> lines_;
   std::vector<DecodedWord> decoded_;

@@ -52,12 +52,44 @@ std::string raw_statement(std::uint16_t word) {
 
 namespace {
 
+std::string fsr_name(const DecodedWord& decoded) {
+  return decoded.fsr.value_or(0) == 0 ? "FSR0" : "FSR1";
+}
+
+// The forms of the enhanced core's FSR, bank and page operations.
+void add_enhanced_forms(const PatternEntry& entry, const DecodedWord& decoded,
+                        std::vector<std::string>& forms) {
+  const Instruction& instruction = *decoded.instruction;
+  if (entry.type == PatternType::select_op) {
+    if (entry.word == instruction.opcode && decoded.literal) {
+      forms.push_back(filled(entry, std::to_string(*decoded.literal), {}));
+    }
+    return;
+  }
+  if (entry.type != PatternType::fsr_op || !decoded.fsr) return;
+  if (decoded.mode) {
+    // The mode forms hold their mode in their word, FSR0's.
+    const auto mode_word = static_cast<std::uint16_t>(instruction.opcode | *decoded.mode);
+    if (entry.word == mode_word) forms.push_back(filled(entry, fsr_name(decoded), {}));
+    return;
+  }
+  if (entry.word != instruction.opcode || !decoded.offset) return;
+  const std::string offset = std::to_string(*decoded.offset);
+  // k[n] writes the offset first, ADDFSR the FSR.
+  const bool indexed = !entry.second_piece.empty();
+  forms.push_back(indexed ? filled(entry, offset, fsr_name(decoded))
+                          : filled(entry, fsr_name(decoded), offset));
+}
+
 // The statements of one table entry that encode to the word.
 void add_entry_forms(const PatternEntry& entry, const DecodedWord& decoded,
                      const std::vector<RegisterSpelling>& spellings,
                      std::vector<std::string>& forms) {
   const std::uint16_t word = decoded.word;
   const Instruction& instruction = *decoded.instruction;
+  if (entry.type == PatternType::fsr_op || entry.type == PatternType::select_op) {
+    return add_enhanced_forms(entry, decoded, forms);
+  }
   if (entry.type == PatternType::inherent) {
     if (entry.word == word) forms.emplace_back(entry.text);
     return;
@@ -90,17 +122,20 @@ void add_entry_forms(const PatternEntry& entry, const DecodedWord& decoded,
 }  // namespace
 
 std::vector<std::string> statement_forms(const DecodedWord& decoded,
-                                         const std::vector<RegisterSpelling>& spellings) {
+                                         const std::vector<RegisterSpelling>& spellings,
+                                         CoreFamily family) {
   std::vector<std::string> forms;
   if (decoded.flow == WordFlow::no_form || decoded.flow == WordFlow::jump ||
-      decoded.flow == WordFlow::call) {
+      decoded.flow == WordFlow::call || decoded.flow == WordFlow::relative_jump) {
     return forms;
   }
   // Rounds over the table: the short forms (one operand place, the result
   // back in the register) first, then the forms with a destination, then
   // those without operands.
+  const PatternTable table = pattern_table(family);
   for (const std::size_t wanted_places : {std::size_t{1}, std::size_t{2}, std::size_t{0}}) {
-    for (const PatternEntry& entry : pattern_entries()) {
+    for (std::size_t place = 0; place < table.size(); ++place) {
+      const PatternEntry& entry = table[place];
       if (operand_places(entry) == wanted_places) add_entry_forms(entry, decoded, spellings, forms);
     }
   }

@@ -24,8 +24,11 @@ struct RegisterSpelling {
 // form before the one with a destination, each with every spelling of the
 // register. Jumps and calls are not here (they need labels); neither is
 // the raw word, which always fits.
+// `family` chooses the table: the enhanced one writes the enhanced core's
+// words in its own forms (BRA, a jump, is not here either).
 std::vector<std::string> statement_forms(const DecodedWord& decoded,
-                                         const std::vector<RegisterSpelling>& spellings);
+                                         const std::vector<RegisterSpelling>& spellings,
+                                         CoreFamily family = CoreFamily::classic);
 
 // The raw word, "\\3FFF".
 std::string raw_statement(std::uint16_t word);

@@ -56,8 +56,18 @@ inline std::optional<ImageContents> assembled_words(
 // and 0000, and the words of bank 00 that are no instruction of the set
 // (OPTION and TRIS included). Worked out from the instruction set, not from
 // the table.
-inline bool has_no_form(std::uint16_t word) {
+inline bool has_no_form(std::uint16_t word, CoreFamily family = CoreFamily::classic) {
   const unsigned high = word >> 8;
+  if (family == CoreFamily::enhanced) {
+    // Every word from 3000 on is an instruction with a form on this core;
+    // below 0080 the control words, the FSR moves and MOVLB.
+    if (high >= 0x30) return false;
+    if (word < 0x0080) {
+      const bool control = word == 0x0000 || word == 0x0001 || (word >= 0x0008 && word <= 0x000B) ||
+                           word == 0x0063 || word == 0x0064;
+      return !control && !(word >= 0x0010 && word <= 0x003F);
+    }
+  }
   if (high >= 0x30) {
     const bool canonical = high == 0x30 || high == 0x34 || high == 0x38 || high == 0x39 ||
                            high == 0x3A || high == 0x3C || high == 0x3E;
