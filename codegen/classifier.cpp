@@ -70,6 +70,11 @@ void classify_operation(LineRecord& record, const PatternEntry& entry) {
       record.code = "XXXX";
       set_kind(record, RecordKind::normal);
       break;
+    case PatternType::selection:
+      // The classic core selects with two bit operations.
+      record.code = entry.word == opcode_of("BCF") ? "XXXXXXXX" : "XXXX";
+      set_kind(record, RecordKind::normal);
+      break;
     case PatternType::bit_op:
       record.code = "XXXX";
       set_kind(record, RecordKind::bit);
@@ -170,6 +175,7 @@ void Classifier::classify_statement(LineRecord& record, std::uint32_t& location_
     case PatternType::fsr_op:
     case PatternType::select_op:
     case PatternType::relative_branch:
+    case PatternType::selection:
       classify_operation(record, *entry);
       break;
     case PatternType::origin:

@@ -97,7 +97,9 @@ void CodeGenerator::encode_operation(LineRecord& record, const SymbolTable& symb
   const std::optional<OperandValue> value2 =
       evaluate_signed(record.operand2, type, symbols, unvalued[1]);
   last_operand1_ = value1;
-  if (type == PatternType::fsr_op || type == PatternType::select_op) {
+  if (type == PatternType::selection) {
+    fault_ = encode_selection(record, value1, banks_);
+  } else if (type == PatternType::fsr_op || type == PatternType::select_op) {
     fault_ =
         encode_enhanced(record, value1, value2, {written[0].view(), written[1].view()}, banks_);
   } else {

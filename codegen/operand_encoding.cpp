@@ -315,4 +315,60 @@ std::optional<EncodingFault> encode_enhanced(LineRecord& record,
   return encode(word | *fsr << 6 | (static_cast<std::uint32_t>(number) & 0x3F));
 }
 
+namespace {
+
+constexpr std::uint32_t kStatusFile = 0x03;
+constexpr std::uint32_t kPclathFile = 0x0A;
+
+// BCF or BSF of one bit, as `on` says.
+std::uint32_t bit_word(std::uint32_t file, std::uint32_t bit, bool on) {
+  return (on ? opcode_of("BSF") : opcode_of("BCF")) | bit << 7 | file;
+}
+
+}  // namespace
+
+std::optional<EncodingFault> encode_selection(LineRecord& record,
+                                              const std::optional<OperandValue>& operand1,
+                                              std::uint32_t banks) {
+  record.error.clear();
+  const PatternEntry* entry = pattern_of(record);
+  const auto refuse = [&](EncodingFault found) {
+    record.error = error_text(DiagnosticKind::operation_error);
+    return std::optional<EncodingFault>(found);
+  };
+  if (entry == nullptr || !operand1) return refuse(fault(OperationFault::term_without_value));
+  if (entry->word == opcode_of("MOVLW")) {
+    const std::uint32_t byte = entry->mnemonic == "HIGH" ? operand1->value >> 8 : operand1->value;
+    assign_hex(record.code, opcode_of("MOVLW") | (byte & 0xFF), 4);
+    return std::nullopt;
+  }
+  const bool bank = entry->mnemonic == "BANK";
+  const std::uint32_t address = operand1->value;
+  const auto value = static_cast<std::int32_t>(address);
+  if (entry->word == opcode_of("BCF")) {
+    // Banks 0 to 3 of 128 bytes, pages 0 to 3 of 2K words.
+    const OperandRange range = bank ? OperandRange{0, 0x1FF} : OperandRange{0, 0x1FFF};
+    if (!range.contains(value)) return refuse(out_of_range(value, range, 1));
+    const std::uint32_t selected = bank ? address >> 7 : address >> 11;
+    const std::uint32_t file = bank ? kStatusFile : kPclathFile;
+    const std::uint32_t low_bit = bank ? 5 : 3;
+    const std::uint32_t first = bit_word(file, low_bit, (selected & 1) != 0);
+    const std::uint32_t second = bit_word(file, low_bit + 1, (selected & 2) != 0);
+    char digits[8];
+    record.code.assign(format_hex(first, 4, digits));
+    record.code += format_hex(second, 4, digits);
+    return std::nullopt;
+  }
+  if (bank) {
+    const OperandRange range{0, (bank_range(banks).high + 1) * 0x80 - 1};
+    if (!range.contains(value)) return refuse(out_of_range(value, range, 1));
+    assign_hex(record.code, bank_select_word(banks, address >> 7), 4);
+    return std::nullopt;
+  }
+  const OperandRange range{0, 0x7FFF};
+  if (!range.contains(value)) return refuse(out_of_range(value, range, 1));
+  assign_hex(record.code, opcode_of("MOVLP", CoreFamily::enhanced) | (address >> 8), 4);
+  return std::nullopt;
+}
+
 }  // namespace korva

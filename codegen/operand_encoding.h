@@ -122,6 +122,15 @@ std::optional<EncodingFault> encode_enhanced(LineRecord& record,
                                              const std::array<std::string_view, 2>& written,
                                              std::uint32_t banks);
 
+// The words that select the bank of a register, or the page of a label:
+// on the classic core BCF or BSF of RP0 and RP1 (STATUS) or of PCLATH's
+// bits 3 and 4, on the enhanced core MOVLB or MOVLP; and HIGH's MOVLW of an
+// address's high byte. `banks` as for encode_enhanced. The fault's operand
+// is 1.
+std::optional<EncodingFault> encode_selection(LineRecord& record,
+                                              const std::optional<OperandValue>& operand1,
+                                              std::uint32_t banks);
+
 // The range of MOVLB's bank on a chip of `banks` banks: 0 to 31, or 0 to 63
 // on the chips with 64 banks, whose MOVLB has a 6-bit field at 0140.
 OperandRange bank_range(std::uint32_t banks);

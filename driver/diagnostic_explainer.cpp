@@ -349,6 +349,23 @@ void Explainer::blame_term(const EncodingFault& fault, std::size_t operand_at) {
   say(std::move(found.said));
 }
 
+// The instruction a record's operation makes, in standard mnemonics, its
+// literal form's or its register form's; a selection by its form.
+std::string operation_name(const LineRecord& record, bool literal) {
+  const PatternEntry* entry = pattern_of(record);
+  if (entry != nullptr && entry->type == PatternType::selection) {
+    return "x>" + std::string(entry->mnemonic);
+  }
+  if (entry != nullptr && is_enhanced_form(*entry)) {
+    return std::string(instruction_name(entry->word.value_or(0), CoreFamily::enhanced));
+  }
+  const std::optional<std::uint16_t> word = entry == nullptr ? std::nullopt
+                                            : literal        ? entry->literal_word
+                                                             : entry->word;
+  return std::string(literal ? instruction_name(word.value_or(0))
+                             : instruction_name(word.value_or(0) | 0x80));
+}
+
 void Explainer::explain_encoding(const EncodingFault& fault) {
   const std::string_view statement = layout_.statement.text;
   const std::string& operand = fault.written();
@@ -361,17 +378,7 @@ void Explainer::explain_encoding(const EncodingFault& fault) {
   const std::size_t found =
       operand.empty() ? std::string_view::npos : find_word(statement, operand, from);
   const std::size_t at = found == std::string_view::npos ? from : found;
-  const auto instruction = [&](bool literal) {
-    const PatternEntry* entry = pattern_of(record_);
-    if (entry != nullptr && is_enhanced_form(*entry)) {
-      return std::string(instruction_name(entry->word.value_or(0), CoreFamily::enhanced));
-    }
-    const std::optional<std::uint16_t> word = entry == nullptr ? std::nullopt
-                                              : literal        ? entry->literal_word
-                                                               : entry->word;
-    return std::string(literal ? instruction_name(word.value_or(0))
-                               : instruction_name(word.value_or(0) | 0x80));
-  };
+  const auto instruction = [&](bool literal) { return operation_name(record_, literal); };
   const std::string written = quoted(operand);
   switch (fault.cause) {
     case OperationFault::destination_not_letter:
@@ -436,9 +443,10 @@ void Explainer::explain_enhanced_operand(const EncodingFault& fault, const std::
   if (fault.cause == OperationFault::fsr_not_named) {
     return say(Explanation::fsr_not_named, {name, written});
   }
-  const std::string_view what = name == "MOVLB"   ? "a bank"
-                                : name == "MOVLP" ? "a PCLATH value"
-                                                  : "an offset";
+  const std::string_view what = name == "MOVLB"          ? "a bank"
+                                : name == "MOVLP"        ? "a PCLATH value"
+                                : name.starts_with("x>") ? "an address"
+                                                         : "an offset";
   const std::string value = std::to_string(fault.signed_value);
   const std::string low = std::to_string(fault.range.low);
   const std::string high = std::to_string(fault.range.high);

@@ -237,12 +237,18 @@ std::string target_warning(const LineRecord& encoded, std::uint32_t target, std:
          std::to_string(page) + " first";
 }
 
-bool register_outside_bank0(const LineRecord& encoded,
-                            const std::optional<OperandValue>& operand1) {
+bool register_outside_bank0(const LineRecord& encoded, const std::optional<OperandValue>& operand1,
+                            CoreFamily core) {
   if ((!has_kind(encoded, RecordKind::normal) && !has_kind(encoded, RecordKind::bit)) ||
       !encoded.error.empty())
     return false;
-  return operand1 && operand1->file_register && operand1->value > 0x7F;
+  // A selection takes the register's whole address to find its bank.
+  if (pattern_type_of(encoded) == PatternType::selection) return false;
+  if (!operand1 || !operand1->file_register || operand1->value <= 0x7F) return false;
+  // The enhanced core shows its core registers (00-0B) and its common RAM
+  // (70-7F) in every bank.
+  const std::uint32_t in_bank = operand1->value & 0x7F;
+  return core == CoreFamily::classic || (in_bank > 0x0B && in_bank < 0x70);
 }
 
 std::string register_bank_summary(std::size_t count, const SourceLocation& first) {

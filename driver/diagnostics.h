@@ -13,6 +13,7 @@
 
 #include "codegen/operand_encoding.h"
 #include "source/source_map.h"
+#include "support/core_family.h"
 #include "support/diagnostic_kind.h"
 #include "support/line_record.h"
 
@@ -114,7 +115,8 @@ std::string literal_warning(const LineRecord& encoded, const std::optional<Opera
 bool target_in_other_page(const LineRecord& encoded, std::uint32_t target, std::uint32_t address);
 std::string target_warning(const LineRecord& encoded, std::uint32_t target, std::uint32_t address);
 // Pass 3: a file-register operand above 7F, whose bank bits are dropped.
-bool register_outside_bank0(const LineRecord& encoded, const std::optional<OperandValue>& operand1);
+bool register_outside_bank0(const LineRecord& encoded, const std::optional<OperandValue>& operand1,
+                            CoreFamily core = CoreFamily::classic);
 std::string register_bank_summary(std::size_t count, const SourceLocation& first);
 
 }  // namespace korva

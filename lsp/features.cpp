@@ -104,7 +104,7 @@ bool reserved(std::string_view name) {
   if (upper_name == "W" || upper_name == "F" || upper_name == "M" || upper_name == "MACRO") {
     return true;
   }
-  for (const PatternEntry& entry : pattern_entries()) {
+  for (const PatternEntry& entry : table_entries()) {
     const std::string_view form = entry.text;
     const std::size_t word_end = name_end(form, 0);
     // Operations begin with W (W+@>@, WV@>@) or a register; their words
@@ -472,7 +472,7 @@ Server::Answer Server::completion(const Json& params) {
                          {"kind", completion_kind(definition.kind)},
                          {"detail", detail}});
   }
-  for (const PatternEntry& entry : kPatterns) {
+  for (const PatternEntry& entry : table_entries()) {
     if (entry.type == PatternType::macro_end) continue;
     items.push_back(Json{{"label", std::string(entry.text)},
                          {"kind", 15},
@@ -609,7 +609,7 @@ Server::Answer Server::semantic_tokens(const Json& params) {
   std::size_t budget = syntax::kStyledBytesBudget;
   for (std::size_t line = 0; line < text.line_count(); ++line) {
     for (const syntax::StyledSpan& span :
-         syntax::line_styles(notation_, kPatterns, text.cp932_line(line), budget)) {
+         syntax::line_styles(notation_, table_entries(), text.cp932_line(line), budget)) {
       add(line, span.start, span.start + span.length, span.style);
     }
   }

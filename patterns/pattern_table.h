@@ -41,6 +41,8 @@ enum class PatternType : unsigned char {
   fsr_op,           // ADDFSR, MOVIW and MOVWI: an FSR and an offset or a mode
   select_op,        // MOVLB and MOVLP: a bank or page number into BSR or PCLATH
   relative_branch,  // BRA: a label within reach of the next word
+  // Both cores':
+  selection,  // the bank of a register or the page of a label, selected by name
 };
 
 inline constexpr std::size_t kPatternKeySize = 9;
@@ -106,6 +108,8 @@ constexpr char type_letter(PatternType type) {
       return 'L';
     case PatternType::relative_branch:
       return 'J';
+    case PatternType::selection:
+      return 'K';
     case PatternType::none:
       break;
   }
@@ -123,6 +127,7 @@ constexpr std::uint16_t key_digits(const PatternEntry& entry) {
     case PatternType::fsr_op:
     case PatternType::select_op:
     case PatternType::relative_branch:
+    case PatternType::selection:
       return entry.word.value_or(0);
     default:
       break;
@@ -311,15 +316,42 @@ inline constexpr std::array<PatternEntry, kEnhancedFormCount> kEnhancedForms = [
   };
 }();
 
-inline constexpr std::size_t kStoredPatternCount = kPatternCount + kEnhancedFormCount;
+// Selecting the bank of a register and the page of a label by name, on
+// either core: the classic one writes the bank bits of STATUS (RP0, RP1) or
+// the page bits of PCLATH (3, 4) with two BCF or BSF words, which suit a
+// chip of any size; the enhanced one MOVLB or MOVLP. The word names the
+// encoding: BCF's for the classic core.
+// HIGH k>W and LOW k>W load W with the high or the low byte of an address
+// (k>W takes the low byte too, with a warning when k is wider): for PCLATH,
+// or FSRnH and FSRnL, whose addresses from 8000 read program memory and
+// from 2000 the enhanced core's linear data memory.
+inline constexpr std::size_t kSelectionFormCount = 6;
+inline constexpr std::array<PatternEntry, kSelectionFormCount> kSelectionForms = [] {
+  using enum PatternType;
+  using pattern_forms::instruction;
+  constexpr std::uint16_t bcf = opcode_of("BCF");
+  return std::array<PatternEntry, kSelectionFormCount>{
+      instruction(selection, bcf, "BANK", "@>BANK"),
+      instruction(selection, bcf, "PAGE", "@>PAGE"),
+      instruction(selection, opcode_of("MOVLB", CoreFamily::enhanced), "BANK", "@>BANK"),
+      instruction(selection, opcode_of("MOVLP", CoreFamily::enhanced), "PAGE", "@>PAGE"),
+      instruction(selection, opcode_of("MOVLW"), "HIGH", "HIGH @>W"),
+      instruction(selection, opcode_of("MOVLW"), "LOW ", "LOW @>W"),
+  };
+}();
+
+inline constexpr std::size_t kStoredPatternCount =
+    kPatternCount + kEnhancedFormCount + kSelectionFormCount;
 
 // Every entry of both tables, each once: the classic entries first, so that
-// a record's entry number is the same in both, then the enhanced forms.
+// a record's entry number is the same in both, then the enhanced forms,
+// then the selections.
 inline constexpr std::array<PatternEntry, kStoredPatternCount> kPatternStore = [] {
   std::array<PatternEntry, kStoredPatternCount> store{};
   std::size_t at = 0;
   for (const PatternEntry& entry : kClassicPatterns) store[at++] = entry;
   for (const PatternEntry& entry : kEnhancedForms) store[at++] = entry;
+  for (const PatternEntry& entry : kSelectionForms) store[at++] = entry;
   return store;
 }();
 
@@ -330,11 +362,19 @@ inline constexpr std::span<const PatternEntry, kPatternCount> kPatterns{kPattern
 static_assert(kPatterns[31].first_piece == "===->" && kPatterns[44].first_piece == "END SUB");
 static_assert(kPatterns[14].key.view() == "NFF34RETK" && kPatterns[29].key.view() == "I0064CWDT");
 
-// The enhanced table, by entry number in the order it is tried. A new form
+// The tables, by entry number in the order they are tried. A new form
 // stands before every classic form that would take its statements (the FSR
-// forms before the -1 of DECF, ADDWFC before W+x>d) and after every classic
-// form whose statements it would take (MOVLB's x>BSR after MOVWF's W>f).
-inline constexpr std::size_t kEnhancedPatternCount = kStoredPatternCount;
+// forms before the -1 of DECF, ADDWFC before W+x>d, x>BANK before x>d) and
+// after every classic form whose statements it would take (MOVLB's x>BSR
+// after MOVWF's W>f).
+inline constexpr std::size_t kClassicPatternCount = kPatternCount + 4;
+inline constexpr std::array<std::uint8_t, kClassicPatternCount> kClassicOrder = {
+    0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
+    17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33,
+    34, 35, 36, 37, 38, 39, 40, 70, 71, 74, 75, 41, 42, 43, 44,  // the selections, HIGH and LOW
+                                                                 // before x>d
+};
+inline constexpr std::size_t kEnhancedPatternCount = kPatternCount + kEnhancedFormCount + 4;
 inline constexpr std::array<std::uint8_t, kEnhancedPatternCount> kEnhancedOrder = {
     0,                                               // \hex
     45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55,      // ADDFSR, MOVIW, MOVWI
@@ -343,18 +383,20 @@ inline constexpr std::array<std::uint8_t, kEnhancedPatternCount> kEnhancedOrder 
     58, 59, 15, 16, 60, 61, 62, 63, 17, 18,          // LSLF, RLF, LSRF, ASRF, RRF
     19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30,  // COMF ... NOP
     66, 67, 31, 64, 65, 32, 33, 34,                  // CALLW, RESET, GOTO, BRW, BRA ... MOVWF
-    68, 69, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44,  // MOVLB, MOVLP, ORG ... END SUB
+    68, 69, 35, 36, 37, 38, 39, 40, 72, 73,          // MOVLB, MOVLP, ORG ... the selections
+    74, 75, 41, 42, 43, 44,                          // HIGH, LOW, MOVF ... END SUB
 };
 
-constexpr bool is_every_entry_once(std::span<const std::uint8_t> order) {
+// Whether an order names each entry at most once.
+constexpr bool is_each_entry_once(std::span<const std::uint8_t> order) {
   std::array<bool, kStoredPatternCount> seen{};
   for (const std::uint8_t number : order) {
     if (number >= seen.size() || seen[number]) return false;
     seen[number] = true;
   }
-  return order.size() == seen.size();
+  return true;
 }
-static_assert(is_every_entry_once(kEnhancedOrder));
+static_assert(is_each_entry_once(kClassicOrder) && is_each_entry_once(kEnhancedOrder));
 
 // The order in which a table tries its entries, as entry numbers.
 struct PatternTable {
@@ -365,18 +407,34 @@ struct PatternTable {
   std::size_t size() const { return order.size(); }
 };
 
-inline constexpr std::array<std::uint8_t, kPatternCount> kClassicOrder = [] {
-  std::array<std::uint8_t, kPatternCount> order{};
-  for (std::size_t i = 0; i < kPatternCount; ++i) order[i] = static_cast<std::uint8_t>(i);
-  return order;
-}();
-
 constexpr PatternTable pattern_table(CoreFamily family) {
   if (family == CoreFamily::enhanced) return {family, kEnhancedOrder};
   return {family, kClassicOrder};
 }
 
-// The classic table's entries in table order.
+// A table's entries in its order, as copies: for the editors and the
+// language server, which walk a table's forms in order. A record names its
+// entry in the store, never in these.
+template <std::size_t Count>
+constexpr std::array<PatternEntry, Count> entries_in_order(
+    const std::array<std::uint8_t, Count>& order) {
+  std::array<PatternEntry, Count> entries{};
+  for (std::size_t i = 0; i < Count; ++i) entries[i] = kPatternStore[order[i]];
+  return entries;
+}
+inline constexpr std::array<PatternEntry, kClassicPatternCount> kClassicTableEntries =
+    entries_in_order(kClassicOrder);
+inline constexpr std::array<PatternEntry, kEnhancedPatternCount> kEnhancedTableEntries =
+    entries_in_order(kEnhancedOrder);
+
+// A table's entries in table order (copies, see above).
+inline std::span<const PatternEntry> table_entries(CoreFamily family = CoreFamily::classic) {
+  if (family == CoreFamily::enhanced) return kEnhancedTableEntries;
+  return kClassicTableEntries;
+}
+
+// The 45 entries of the notation's first table, in order: the forms every
+// chip has, which the store's numbers 0 to 44 name.
 inline std::span<const PatternEntry> pattern_entries() {
   return kPatterns;
 }
@@ -397,7 +455,8 @@ inline PatternType pattern_type_of(const LineRecord& record) {
 
 // Whether an entry is one of the forms only the enhanced core has.
 inline bool is_enhanced_form(const PatternEntry& entry) {
-  return pattern_number(entry) >= kPatternCount;
+  const std::uint8_t number = pattern_number(entry);
+  return number >= kPatternCount && number < kPatternCount + kEnhancedFormCount;
 }
 
 // The entry a stored key stands for: the first entry with that key (entries

@@ -55,7 +55,7 @@ std::vector<syntax::StyledSpan> ListingHighlighter::line_styles(const QString& l
   if (end == start || !syntax::table_notation()) return {};
   const ShownLine statement(line.mid(start, end - start));
   return statement.shown_spans(
-      syntax::statement_styles(*syntax::table_notation(), pattern_entries(), statement.cp932),
+      syntax::statement_styles(*syntax::table_notation(), table_entries(), statement.cp932),
       static_cast<std::size_t>(start));
 }
 

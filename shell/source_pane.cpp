@@ -54,7 +54,7 @@ std::vector<syntax::StyledSpan> pane_styles(const QString& text) {
   const ShownLine line(text);
   std::size_t budget = syntax::kStyledStatementLimit;
   return line.shown_spans(
-      syntax::line_styles(*syntax::table_notation(), pattern_entries(), line.cp932, budget));
+      syntax::line_styles(*syntax::table_notation(), table_entries(), line.cp932, budget));
 }
 
 std::pair<int, int> mark_range(const QString& text, const std::optional<ColumnSpan>& span) {

@@ -33,8 +33,7 @@ int main(int argc, char** argv) {
                  "Writes korva.xml and korva.tmLanguage.json into FOLDER.\n");
     return kExitUsage;
   }
-  const korva::syntax::NotationResult result =
-      korva::syntax::notation_from(korva::pattern_entries());
+  const korva::syntax::NotationResult result = korva::syntax::notation_from(korva::table_entries());
   if (!result.notation) {
     std::fprintf(stderr, "korva-syntax: %s\n", result.error.c_str());
     return 1;

@@ -98,6 +98,7 @@ std::optional<std::vector<Operand>> operands_of_type(PatternType type) {
     case PatternType::branch:
     case PatternType::relative_branch:
     case PatternType::select_op:
+    case PatternType::selection:
     case PatternType::constant:
     case PatternType::data_byte:
     case PatternType::origin:
@@ -332,7 +333,7 @@ NotationResult notation_from(std::span<const PatternEntry> entries) {
 }
 
 const std::optional<Notation>& table_notation() {
-  static const std::optional<Notation> notation = notation_from(pattern_entries()).notation;
+  static const std::optional<Notation> notation = notation_from(table_entries()).notation;
   return notation;
 }
 

@@ -263,7 +263,7 @@ std::string styles_of(std::string_view text) {
       continue;
     }
     const std::vector<korva::syntax::StyledSpan> spans =
-        korva::syntax::line_styles(*notation, korva::pattern_entries(), bytes, budget);
+        korva::syntax::line_styles(*notation, korva::table_entries(), bytes, budget);
     answer.number(spans.size());
     for (const korva::syntax::StyledSpan& span : spans) {
       answer.number(span.start);
@@ -278,8 +278,8 @@ std::string styles_of(std::string_view text) {
 std::string notation_forms() {
   AnswerWriter answer;
   answer.raw("KVF1");
-  answer.number(korva::pattern_entries().size());
-  for (const korva::PatternEntry& entry : korva::pattern_entries()) {
+  answer.number(korva::table_entries().size());
+  for (const korva::PatternEntry& entry : korva::table_entries()) {
     answer.text(entry.text);
     answer.text(entry.mnemonic);
   }

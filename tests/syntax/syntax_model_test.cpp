@@ -70,7 +70,7 @@ std::vector<std::string> corpus_lines() {
 }
 
 const Notation& notation() {
-  static const Notation table = *notation_from(pattern_entries()).notation;
+  static const Notation table = *notation_from(table_entries()).notation;
   return table;
 }
 
@@ -115,7 +115,7 @@ void expect_same_as_matcher(const std::string& statement) {
   }
   ASSERT_TRUE(pick.form) << "\"" << statement << "\" fits " << pattern_of(record)->text
                          << ", the editors take no form";
-  EXPECT_EQ(pattern_entries()[*pick.form].key.view(), pattern_of(record)->key.view())
+  EXPECT_EQ(table_entries()[*pick.form].key.view(), pattern_of(record)->key.view())
       << "\"" << statement << "\": the editors take " << notation().forms[*pick.form].label;
   const std::array<std::string, 3> operands{record.operand1, record.operand2, record.operand3};
   for (std::size_t i = 0; i < operands.size(); ++i) {
@@ -132,7 +132,7 @@ std::vector<std::string> built_statements() {
       "", "W", "f", "(COUNT)", "5", "1Fh", "X Y", "+1", "-1>", ">W", "(Z)->", "_BIT3", "<<", "RET",
   };
   std::vector<std::string> statements;
-  for (const PatternEntry& entry : pattern_entries()) {
+  for (const PatternEntry& entry : table_entries()) {
     for (const std::string& first : fillers) {
       for (const std::string& second : fillers) {
         std::string statement;
@@ -175,13 +175,13 @@ TEST(SyntaxModel, FormsPickTheMatchersEntryOnStatementsBuiltFromEveryEntry) {
     expect_same_as_matcher(statement);
     if (const Pick pick = pick_by_regex(statement); pick.form) picked.insert(*pick.form);
   }
-  EXPECT_EQ(picked.size(), kPatternCount) << "every form is picked for some statement";
+  EXPECT_EQ(picked.size(), kClassicPatternCount) << "every form is picked for some statement";
 }
 
 // The editors, like the matcher, take the pieces of every form in small
 // letters and in mixed case.
 TEST(SyntaxModel, FormsPickTheMatchersEntryInAnyLetterCase) {
-  for (const PatternEntry& entry : pattern_entries()) {
+  for (const PatternEntry& entry : table_entries()) {
     std::string statement;
     if (entry.leading) statement += "(X)";
     statement += entry.first_piece;
@@ -297,7 +297,7 @@ TEST(SyntaxModel, StatementStylesAreTheDefinitionsStyles) {
   for (const std::string& statement : statements) {
     std::vector<Style> styles(statement.size(), Style::normal);
     std::size_t end = 0;
-    for (const StyledSpan& span : statement_styles(notation(), pattern_entries(), statement)) {
+    for (const StyledSpan& span : statement_styles(notation(), table_entries(), statement)) {
       EXPECT_GE(span.start, end) << "spans overlap in \"" << statement << "\"";
       end = span.start + span.length;
       ASSERT_LE(end, statement.size()) << statement;
