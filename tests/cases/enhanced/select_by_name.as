@@ -17,6 +17,9 @@ FSR1H   EQU 7
         LOW $8000+TABLE>W ; = 3023
         W>(FSR1L)       ; = 0086
         FSR1++>W        ; = 0016  MOVIW FSR1++: 05
+        W>(8Bh)         ; = 008B  INTCON from bank 1: no reminder
+        W>(0F0h)        ; = 00F0  common RAM: no reminder
+        W>(8Ch)         ; = 008C ? register operand is above 7F
         ORG 123h
 TABLE:: RET 5>W         ; @ 0123 = 3405
         ORG 1000h
