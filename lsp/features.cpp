@@ -29,6 +29,18 @@ std::string shown(std::string_view cp932) {
   return cp932_to_utf8(cp932);
 }
 
+// The core of the project's chip, which chooses the forms and reads the words.
+CoreFamily core_of(const ProjectAnalysis& analysis) {
+  const std::optional<ChipFile>& chip = analysis.chip();
+  return chip && chip->facts ? chip->facts->core : CoreFamily::classic;
+}
+
+// Where program memory ends for the words' mnemonics.
+std::uint32_t configuration_space(const ProjectAnalysis& analysis) {
+  const std::optional<ChipFile>& chip = analysis.chip();
+  return chip && chip->facts ? chip->facts->configuration_space() : 0x2000;
+}
+
 std::string hex(std::uint32_t value, int digits) {
   char text[16];
   std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
@@ -190,8 +202,8 @@ Server::Answer Server::hover(const Json& params) {
         for (const std::string& setting : describe_config(*config, word.word)) {
           text += "\n- " + setting;
         }
-      } else if (word.address < 0x2000) {
-        text += standard_mnemonic(static_cast<std::uint16_t>(word.word));
+      } else if (word.address < configuration_space(analysis)) {
+        text += standard_mnemonic(static_cast<std::uint16_t>(word.word), core_of(analysis));
       } else {
         text += "data";
       }
@@ -415,6 +427,26 @@ Server::Answer Server::rename(const Json& params) {
 std::string form_detail(const PatternEntry& entry) {
   const auto places =
       static_cast<std::size_t>(std::count(entry.text.begin(), entry.text.end(), '@'));
+  if (is_enhanced_form(entry) && entry.type != PatternType::register_op) {
+    // The enhanced core's own operands, as its mnemonics write them.
+    const std::uint16_t word = entry.word.value_or(0);
+    std::string name(instruction_name(word, CoreFamily::enhanced));
+    switch (entry.type) {
+      case PatternType::fsr_op:
+        if (places == 1) {
+          // The mode forms: "MOVIW ++FSR0" as "MOVIW ++n".
+          std::string mnemonic = standard_mnemonic(word, CoreFamily::enhanced);
+          const std::size_t fsr = mnemonic.find("FSR0");
+          return fsr == std::string::npos ? mnemonic : mnemonic.replace(fsr, 4, "n");
+        }
+        return name + (entry.second_piece.empty() ? " n,k" : " k[n]");
+      case PatternType::select_op:
+      case PatternType::relative_branch:
+        return name + " k";
+      default:
+        return name;
+    }
+  }
   switch (entry.type) {
     case PatternType::register_op: {
       std::string detail;
@@ -422,8 +454,10 @@ std::string form_detail(const PatternEntry& entry) {
         // A form with one operand place writes the result to the register.
         const std::uint16_t word =
             places == 1 ? static_cast<std::uint16_t>(*entry.word | kDestinationBit) : *entry.word;
-        const Instruction* instruction = find_instruction(word);
-        detail = std::string(instruction_name(word)) +
+        const CoreFamily family =
+            is_enhanced_form(entry) ? CoreFamily::enhanced : CoreFamily::classic;
+        const Instruction* instruction = find_instruction(word, family);
+        detail = std::string(instruction_name(word, family)) +
                  (instruction != nullptr &&
                           instruction->operands == OperandKind::file_destination && places > 1
                       ? " f,d"
@@ -443,6 +477,11 @@ std::string form_detail(const PatternEntry& entry) {
       return std::string(instruction_name(entry.word.value_or(0)));
     case PatternType::raw_words:
       return "program words in hexadecimal";
+    case PatternType::selection:
+      if (entry.mnemonic == "BANK") return "the bank of register f: MOVLB, or RP0 and RP1";
+      if (entry.mnemonic == "PAGE") return "the page of address a: MOVLP, or PCLATH's bits 3, 4";
+      return "MOVLW with the " + std::string(entry.mnemonic == "HIGH" ? "high" : "low") +
+             " byte of k";
     default: {
       // The operand place as "n": "ORG n", "[n]", "RAM=n".
       std::string form;
@@ -472,7 +511,8 @@ Server::Answer Server::completion(const Json& params) {
                          {"kind", completion_kind(definition.kind)},
                          {"detail", detail}});
   }
-  for (const PatternEntry& entry : table_entries()) {
+  const CoreFamily core = core_of(analysis);
+  for (const PatternEntry& entry : table_entries(core)) {
     if (entry.type == PatternType::macro_end) continue;
     items.push_back(Json{{"label", std::string(entry.text)},
                          {"kind", 15},
@@ -607,9 +647,10 @@ Server::Answer Server::semantic_tokens(const Json& params) {
     last_start = start.character;
   };
   std::size_t budget = syntax::kStyledBytesBudget;
+  const CoreFamily core = core_of(*located->analysis);
   for (std::size_t line = 0; line < text.line_count(); ++line) {
-    for (const syntax::StyledSpan& span :
-         syntax::line_styles(notation_, table_entries(), text.cp932_line(line), budget)) {
+    for (const syntax::StyledSpan& span : syntax::line_styles(
+             notation_of_table(core), table_entries(core), text.cp932_line(line), budget)) {
       add(line, span.start, span.start + span.length, span.style);
     }
   }

@@ -95,16 +95,17 @@ Json diagnostic_json(const Diagnostic& diagnostic, const Json& range, const Json
   return json;
 }
 
-const syntax::Notation& notation_of_table() {
+}  // namespace
+
+const syntax::Notation& notation_of_table(CoreFamily family) {
   static const syntax::Notation kNone;
-  const std::optional<syntax::Notation>& notation = syntax::table_notation();
+  const std::optional<syntax::Notation>& notation = syntax::table_notation(family);
   return notation ? *notation : kNone;
 }
 
-}  // namespace
+namespace {}  // namespace
 
-Server::Server(ServerOptions options)
-    : options_(std::move(options)), notation_(notation_of_table()) {
+Server::Server(ServerOptions options) : options_(std::move(options)) {
   chip_.chips_directory = options_.chips_directory;
   if (!chip_.chips_directory.empty()) chip_.chips = list_chips(chip_.chips_directory);
 }

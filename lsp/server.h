@@ -32,6 +32,9 @@ struct RequestError {
   std::string message;
 };
 
+// The editors' notation of a core's table, made once.
+const syntax::Notation& notation_of_table(CoreFamily family);
+
 namespace error_codes {
 inline constexpr int kParseError = -32700;
 inline constexpr int kInvalidRequest = -32600;
@@ -147,7 +150,6 @@ class Server {
   std::set<std::filesystem::path> changed_;  // documents changed since idle()
   std::map<std::filesystem::path, std::set<std::string>> published_;  // uris per plan
   // The pattern table's notation, shared by every server.
-  const syntax::Notation& notation_;
 };
 
 }  // namespace korva::lsp

@@ -64,6 +64,9 @@ struct PatternEntry {
   std::optional<std::uint16_t> literal_word;
   std::string_view mnemonic;  // four characters
   std::string_view text;      // the pattern text
+  // The core whose words the entry writes: the enhanced one for its own
+  // forms and its MOVLB and MOVLP selections.
+  CoreFamily core = CoreFamily::classic;
 
   // Derived when the table is built: the stored key, and the text cut into its
   // literal pieces and operand places.
@@ -272,6 +275,12 @@ inline constexpr std::array<PatternEntry, kPatternCount> kClassicPatterns = [] {
 // themselves. Each is written so that no statement the classic forms accept
 // fits it: the classic forms keep their meaning on an enhanced chip.
 inline constexpr std::size_t kEnhancedFormCount = 25;
+// An entry of the enhanced core.
+constexpr PatternEntry enhanced_core(PatternEntry entry) {
+  entry.core = CoreFamily::enhanced;
+  return entry;
+}
+
 inline constexpr std::array<PatternEntry, kEnhancedFormCount> kEnhancedForms = [] {
   using enum PatternType;
   using pattern_forms::instruction;
@@ -287,7 +296,7 @@ inline constexpr std::array<PatternEntry, kEnhancedFormCount> kEnhancedForms = [
   // The indexed forms k[n] share the mnemonic's name with the mode forms.
   constexpr std::uint16_t moviw_indexed = 0x3F00;
   constexpr std::uint16_t movwi_indexed = 0x3F80;
-  return std::array<PatternEntry, kEnhancedFormCount>{
+  std::array<PatternEntry, kEnhancedFormCount> forms{
       instruction(fsr_op, op("ADDFSR"), "FSR ", "@+=@"),
       instruction(fsr_op, mode("MOVIW", 0), "MOVI", "++@>W"),
       instruction(fsr_op, mode("MOVIW", 1), "MOVI", "--@>W"),
@@ -314,6 +323,8 @@ inline constexpr std::array<PatternEntry, kEnhancedFormCount> kEnhancedForms = [
       instruction(select_op, op("MOVLB"), "BANK", "@>BSR"),
       instruction(select_op, op("MOVLP"), "PAGE", "@>PCLATH"),
   };
+  for (PatternEntry& entry : forms) entry = enhanced_core(entry);
+  return forms;
 }();
 
 // Selecting the bank of a register and the page of a label by name, on
@@ -333,8 +344,10 @@ inline constexpr std::array<PatternEntry, kSelectionFormCount> kSelectionForms =
   return std::array<PatternEntry, kSelectionFormCount>{
       instruction(selection, bcf, "BANK", "@>BANK"),
       instruction(selection, bcf, "PAGE", "@>PAGE"),
-      instruction(selection, opcode_of("MOVLB", CoreFamily::enhanced), "BANK", "@>BANK"),
-      instruction(selection, opcode_of("MOVLP", CoreFamily::enhanced), "PAGE", "@>PAGE"),
+      enhanced_core(
+          instruction(selection, opcode_of("MOVLB", CoreFamily::enhanced), "BANK", "@>BANK")),
+      enhanced_core(
+          instruction(selection, opcode_of("MOVLP", CoreFamily::enhanced), "PAGE", "@>PAGE")),
       instruction(selection, opcode_of("MOVLW"), "HIGH", "HIGH @>W"),
       instruction(selection, opcode_of("MOVLW"), "LOW ", "LOW @>W"),
   };
@@ -453,10 +466,10 @@ inline PatternType pattern_type_of(const LineRecord& record) {
   return record.pattern ? kPatternStore[*record.pattern].type : PatternType::none;
 }
 
-// Whether an entry is one of the forms only the enhanced core has.
-inline bool is_enhanced_form(const PatternEntry& entry) {
-  const std::uint8_t number = pattern_number(entry);
-  return number >= kPatternCount && number < kPatternCount + kEnhancedFormCount;
+// Whether an entry is one of the forms only the enhanced core has (the
+// selections are forms of both cores).
+constexpr bool is_enhanced_form(const PatternEntry& entry) {
+  return entry.core == CoreFamily::enhanced && entry.type != PatternType::selection;
 }
 
 // The entry a stored key stands for: the first entry with that key (entries

@@ -52,7 +52,8 @@ constexpr std::array kStyles{
 constexpr std::string_view kTermChar = "[^ \\t\\n;()+*/-]";
 constexpr std::string_view kRegexSigns = "\\^$.|?*+()[]{}";
 // The signs that stand for operations in the pieces of instructions.
-constexpr std::string_view kOperationSigns = "+-<>/^\\V0123456789";
+// The enhanced core's forms add =, [ and ] (FSR0+=k, k[FSR1]>W).
+constexpr std::string_view kOperationSigns = "+-<>/^\\V0123456789=[]";
 
 bool is_upper(char c) {
   return c >= 'A' && c <= 'Z';
@@ -182,8 +183,10 @@ std::optional<std::vector<Token>> instruction_tokens(
     Style style;
   };
   static constexpr std::array kFixed{
-      Fixed{"(Z)->", Style::skip}, Fixed{"=0->", Style::skip}, Fixed{"=1->", Style::skip},
-      Fixed{"===->", Style::jump}, Fixed{"_BIT", Style::bit},
+      Fixed{"(Z)->", Style::skip},    Fixed{"=0->", Style::skip},
+      Fixed{"=1->", Style::skip},     Fixed{"===->", Style::jump},
+      Fixed{"_BIT", Style::bit},      Fixed{"(C)", Style::operation},
+      Fixed{"(B)", Style::operation}, Fixed{">>S", Style::operation},
   };
   std::vector<Token> tokens;
   std::size_t i = 0;
@@ -332,9 +335,12 @@ NotationResult notation_from(std::span<const PatternEntry> entries) {
   return NotationResult{std::move(notation), {}};
 }
 
-const std::optional<Notation>& table_notation() {
-  static const std::optional<Notation> notation = notation_from(table_entries()).notation;
-  return notation;
+const std::optional<Notation>& table_notation(CoreFamily family) {
+  static const std::optional<Notation> classic =
+      notation_from(table_entries(CoreFamily::classic)).notation;
+  static const std::optional<Notation> enhanced =
+      notation_from(table_entries(CoreFamily::enhanced)).notation;
+  return family == CoreFamily::enhanced ? enhanced : classic;
 }
 
 std::string literal_regex(std::string_view text) {

@@ -107,9 +107,9 @@ struct NotationResult {
   std::string error;
 };
 NotationResult notation_from(std::span<const PatternEntry> entries);
-// The notation of the assembler's own pattern table, made once and shared;
-// none if the table could not be turned into one.
-const std::optional<Notation>& table_notation();
+// The notation of the assembler's own pattern table of a core, made once
+// and shared; none if the table could not be turned into one.
+const std::optional<Notation>& table_notation(CoreFamily family = CoreFamily::classic);
 
 // ---- Regular expressions shared by both editor definitions.
 

@@ -604,6 +604,41 @@ TEST(ServerDocuments, HoverNamesARawWordsInstruction) {
   }
 }
 
+// A project of an enhanced chip: its forms are completed with the enhanced
+// mnemonics, its words hovered as that core reads them (3500 is LSLF, never
+// RETLW), and its errors published with the chip's ranges.
+TEST(ServerDocuments, AnEnhancedChipsFormsWordsAndRanges) {
+  korva::testing::ScratchDir dir;
+  const std::filesystem::path file = dir.path() / "main.as";
+  write_file(dir.path() / "p.amk", "16F1827.inc\r\nmain.as\r\n");
+  Session session(dir.path());
+  session.open(file,
+               "        <<(70h)<<0->W\n        FSR1+=-1\n        32>BSR\n        -2[FSR1]>W\n");
+  const struct {
+    int line;
+    int column;  // on the statement, off its names
+    const char* text;
+  } hovers[] = {{0, 9, "LSLF 70h,W"}, {1, 15, "ADDFSR FSR1,-1"}, {3, 9, "MOVIW -2[FSR1]"}};
+  for (const auto& c : hovers) {
+    const std::string text = hover_text(session, file, c.line, c.column);
+    EXPECT_NE(text.find(c.text), std::string::npos) << c.line << ": " << text;
+  }
+  EXPECT_NE(hover_text(session, file, 2, 9).find("MOVLB takes a bank from 0 to 31"),
+            std::string::npos)
+      << hover_text(session, file, 2, 9);
+  std::map<std::string, std::string> details;
+  const Json completion = session.request("textDocument/completion", Session::at(file, 0, 8));
+  for (const Json& item : completion["result"]["items"]) {
+    if (item.contains("detail")) details[item["label"]] = item["detail"];
+  }
+  const std::pair<const char*, const char*> expected[] = {
+      {"<<@<<0->@", "LSLF f,d"}, {"@+=@", "ADDFSR n,k"}, {"@[@]>W", "MOVIW k[n]"},
+      {"++@>W", "MOVIW ++n"},    {"W>@--", "MOVWI n--"}, {"@>BSR", "MOVLB k"},
+      {"-->@", "BRA k"},         {"CALL W", "CALLW"},    {"W+@>@", "ADDWF f,d / ADDLW k"},
+  };
+  for (const auto& [label, detail] : expected) EXPECT_EQ(details[label], detail) << label;
+}
+
 TEST(ServerDocuments, MacrosAndConstantsAreNamesToo) {
   korva::testing::ScratchDir dir;
   const std::filesystem::path file = dir.path() / "main.as";

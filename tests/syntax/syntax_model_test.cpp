@@ -69,9 +69,10 @@ std::vector<std::string> corpus_lines() {
   return corpus;
 }
 
-const Notation& notation() {
-  static const Notation table = *notation_from(table_entries()).notation;
-  return table;
+const Notation& notation(CoreFamily family = CoreFamily::classic) {
+  static const Notation classic = *notation_from(table_entries(CoreFamily::classic)).notation;
+  static const Notation enhanced = *notation_from(table_entries(CoreFamily::enhanced)).notation;
+  return family == CoreFamily::enhanced ? enhanced : classic;
 }
 
 // What the editor definitions make of a statement: the first form whose
@@ -81,19 +82,23 @@ struct Pick {
   std::vector<std::string> operands;
 };
 
-Pick pick_by_regex(const std::string& statement) {
-  static const std::vector<std::regex> regexes = [] {
-    std::vector<std::regex> compiled;
-    for (const Form& form : notation().forms) compiled.emplace_back(form_regex(form));
-    return compiled;
-  }();
+std::vector<std::regex> compiled_forms(CoreFamily family) {
+  std::vector<std::regex> compiled;
+  for (const Form& form : notation(family).forms) compiled.emplace_back(form_regex(form));
+  return compiled;
+}
+
+Pick pick_by_regex(const std::string& statement, CoreFamily family = CoreFamily::classic) {
+  static const std::vector<std::regex> classic = compiled_forms(CoreFamily::classic);
+  static const std::vector<std::regex> enhanced = compiled_forms(CoreFamily::enhanced);
+  const std::vector<std::regex>& regexes = family == CoreFamily::enhanced ? enhanced : classic;
   for (std::size_t i = 0; i < regexes.size(); ++i) {
     std::smatch match;
     if (!std::regex_search(statement, match, regexes[i], std::regex_constants::match_continuous)) {
       continue;
     }
     Pick pick{i, {}};
-    const std::vector<Unit>& units = notation().forms[i].units;
+    const std::vector<Unit>& units = notation(family).forms[i].units;
     for (std::size_t unit = 0; unit < units.size(); ++unit) {
       if (units[unit].operand) pick.operands.push_back(match[static_cast<int>(unit) + 1].str());
     }
@@ -103,20 +108,20 @@ Pick pick_by_regex(const std::string& statement) {
 }
 
 // Compares the pick with the matcher's record of the same statement.
-void expect_same_as_matcher(const std::string& statement) {
+void expect_same_as_matcher(const std::string& statement, CoreFamily family = CoreFamily::classic) {
   LineRecord record;
   record.statement = statement;
-  match_statement(record);
-  const Pick pick = pick_by_regex(statement);
+  match_statement(record, family);
+  const Pick pick = pick_by_regex(statement, family);
   if (record.error == "syntax error") {
     EXPECT_FALSE(pick.form) << "\"" << statement << "\" fits no entry, the editors take form "
-                            << notation().forms[*pick.form].label;
+                            << notation(family).forms[*pick.form].label;
     return;
   }
   ASSERT_TRUE(pick.form) << "\"" << statement << "\" fits " << pattern_of(record)->text
                          << ", the editors take no form";
-  EXPECT_EQ(table_entries()[*pick.form].key.view(), pattern_of(record)->key.view())
-      << "\"" << statement << "\": the editors take " << notation().forms[*pick.form].label;
+  EXPECT_EQ(table_entries(family)[*pick.form].key.view(), pattern_of(record)->key.view())
+      << "\"" << statement << "\": the editors take " << notation(family).forms[*pick.form].label;
   const std::array<std::string, 3> operands{record.operand1, record.operand2, record.operand3};
   for (std::size_t i = 0; i < operands.size(); ++i) {
     const std::string from_regex = i < pick.operands.size() ? pick.operands[i] : std::string();
@@ -127,12 +132,12 @@ void expect_same_as_matcher(const std::string& statement) {
 // Statements built from every table entry, with operands that contain pieces
 // of other forms, destinations, blanks and nothing at all, so that first
 // occurrences and empty places are tested.
-std::vector<std::string> built_statements() {
+std::vector<std::string> built_statements(CoreFamily family = CoreFamily::classic) {
   const std::vector<std::string> fillers{
       "", "W", "f", "(COUNT)", "5", "1Fh", "X Y", "+1", "-1>", ">W", "(Z)->", "_BIT3", "<<", "RET",
   };
   std::vector<std::string> statements;
-  for (const PatternEntry& entry : table_entries()) {
+  for (const PatternEntry& entry : table_entries(family)) {
     for (const std::string& first : fillers) {
       for (const std::string& second : fillers) {
         std::string statement;
@@ -161,6 +166,29 @@ std::vector<std::string> example_statements() {
     if (!record.statement.empty()) statements.push_back(record.statement);
   }
   return statements;
+}
+
+TEST(SyntaxModel, BothTablesMakeANotation) {
+  for (const CoreFamily family : {CoreFamily::classic, CoreFamily::enhanced}) {
+    EXPECT_EQ(notation_from(table_entries(family)).error, "");
+    EXPECT_TRUE(table_notation(family).has_value());
+  }
+}
+
+// The enhanced table's notation, which the language server colours an
+// enhanced chip's sources by, picks what its matcher picks.
+TEST(SyntaxModel, TheEnhancedFormsPickTheEnhancedMatchersEntry) {
+  std::set<std::size_t> picked;
+  std::vector<std::string> statements = built_statements(CoreFamily::enhanced);
+  const std::vector<std::string> examples = example_statements();
+  statements.insert(statements.end(), examples.begin(), examples.end());
+  for (const std::string& statement : statements) {
+    expect_same_as_matcher(statement, CoreFamily::enhanced);
+    if (const Pick pick = pick_by_regex(statement, CoreFamily::enhanced); pick.form) {
+      picked.insert(*pick.form);
+    }
+  }
+  EXPECT_EQ(picked.size(), kEnhancedPatternCount) << "every form is picked for some statement";
 }
 
 TEST(SyntaxModel, FormsPickTheMatchersEntryAndOperandsOnEveryExampleLine) {
