@@ -975,14 +975,23 @@ void MainWindow::choose_chip() {
                         .arg(QString::fromLatin1(kChipDirectoryVariable)));
     return;
   }
+  // By family: the classic parts, then the enhanced mid-range ones.
   QStringList chips;
-  for (const std::string& chip : list_chips(*folder)) chips << QString::fromStdString(chip);
+  const std::vector<KnownChip> known = list_chips_with_core(*folder);
+  for (const CoreFamily family : {CoreFamily::classic, CoreFamily::enhanced}) {
+    for (const KnownChip& chip : known) {
+      if (chip.core == family) chips << QString::fromStdString(chip.name);
+    }
+  }
   const bool replace = chip_file_first();
   const int current = replace ? static_cast<int>(chips.indexOf(QString::fromStdString(upper_cased(
                                     os_path(project_.entries.front()).stem().string()))))
                               : -1;
   const std::optional<QString> chosen = dialogs_->choose_item(
-      this, QStringLiteral("Chip"), QStringLiteral("The chip the program is for:"), chips, current);
+      this, QStringLiteral("Chip"),
+      QStringLiteral("The chip the program is for (the classic parts, then the enhanced "
+                     "mid-range ones: 12F1..., 16F1...):"),
+      chips, current);
   if (!chosen) return;
   const std::optional<std::filesystem::path> file = find_chip(*folder, chosen->toStdString());
   if (!file) return;

@@ -34,27 +34,37 @@ constexpr int kCheckDelayMs = 400;
 
 // Colours the notation in each line: the label, the statement's forms and
 // the remark.
+}  // namespace
+
 class SourceHighlighter : public QSyntaxHighlighter {
  public:
   explicit SourceHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {}
 
+  // Reads the statements by another core's table from now on.
+  void set_core(CoreFamily core) {
+    if (core == core_) return;
+    core_ = core;
+    rehighlight();
+  }
+
  protected:
   void highlightBlock(const QString& text) override {
-    for (const syntax::StyledSpan& span : pane_styles(text)) {
+    for (const syntax::StyledSpan& span : pane_styles(text, core_)) {
       setFormat(static_cast<int>(span.start), static_cast<int>(span.length),
                 ListingHighlighter::format_of(span.style));
     }
   }
+
+ private:
+  CoreFamily core_ = CoreFamily::classic;
 };
 
-}  // namespace
-
-std::vector<syntax::StyledSpan> pane_styles(const QString& text) {
-  if (!syntax::table_notation()) return {};
+std::vector<syntax::StyledSpan> pane_styles(const QString& text, CoreFamily core) {
+  const std::optional<syntax::Notation>& notation = syntax::table_notation(core);
+  if (!notation) return {};
   const ShownLine line(text);
   std::size_t budget = syntax::kStyledStatementLimit;
-  return line.shown_spans(
-      syntax::line_styles(*syntax::table_notation(), table_entries(), line.cp932, budget));
+  return line.shown_spans(syntax::line_styles(*notation, table_entries(core), line.cp932, budget));
 }
 
 std::pair<int, int> mark_range(const QString& text, const std::optional<ColumnSpan>& span) {
@@ -65,12 +75,12 @@ std::pair<int, int> mark_range(const QString& text, const std::optional<ColumnSp
   return {start, std::max(end - start, 1)};
 }
 
-QString statement_summary(std::string_view line) {
+QString statement_summary(std::string_view line, CoreFamily core) {
   std::string text(line);
   LineRecord record;
   split_statement(text, record);
   if (text.empty()) return {};
-  const PatternEntry* entry = match_statement(record);
+  const PatternEntry* entry = match_statement(record, core);
   if (entry == nullptr) return {};
   QString summary =
       QString::fromLatin1(entry->mnemonic.data(), static_cast<qsizetype>(entry->mnemonic.size()))
@@ -93,7 +103,7 @@ SourcePane::SourcePane(QWidget* parent) : QPlainTextEdit(parent) {
   setObjectName(QStringLiteral("source_pane"));
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setFont(code_font());
-  new SourceHighlighter(document());
+  highlighter_ = new SourceHighlighter(document());
   check_timer_.setSingleShot(true);
   check_timer_.setInterval(kCheckDelayMs);
   connect(&check_timer_, &QTimer::timeout, this, [this] { check_now(); });
@@ -208,6 +218,8 @@ void SourcePane::check_now() {
   options.collect_symbol_facts = true;
   AssemblyService service;
   ServiceResult result = service.assemble(std::move(sources), options);
+  core_ = result.chip ? result.chip->core : CoreFamily::classic;
+  highlighter_->set_core(core_);
   for (Diagnostic& diagnostic : result.diagnostics) {
     // The summary of words the errors left out is about the image the
     // Assemble command writes, not about a line: it stays off the pane's
@@ -254,7 +266,7 @@ QString SourcePane::hover_text(int line, int column) const {
     parts << display(diagnostic_message(diagnostic, WithHint::yes)) + notes_text(diagnostic);
   }
   if (!parts.isEmpty()) return parts.join(QLatin1Char('\n'));
-  return statement_summary(utf8_to_cp932(block.text().toStdString()));
+  return statement_summary(utf8_to_cp932(block.text().toStdString()), core_);
 }
 
 bool SourcePane::go_to_definition() {

@@ -26,7 +26,9 @@ namespace korva {
 
 // The colours of a line: label, the statement's forms and remark, in
 // positions of the pane's text.
-std::vector<syntax::StyledSpan> pane_styles(const QString& text);
+// `core` is the project's chip's, whose table the statements are read by.
+std::vector<syntax::StyledSpan> pane_styles(const QString& text,
+                                            CoreFamily core = CoreFamily::classic);
 
 // Where a diagnostic's mark goes in a line of the pane: its start and
 // length in positions; the whole line when it has no span.
@@ -34,7 +36,7 @@ std::pair<int, int> mark_range(const QString& text, const std::optional<ColumnSp
 
 // What the pane says about a statement on hover: its mnemonic, the form it
 // matched and that form's base word; empty when it matches none.
-QString statement_summary(std::string_view line);
+QString statement_summary(std::string_view line, CoreFamily core = CoreFamily::classic);
 
 class SourcePane : public QPlainTextEdit {
   Q_OBJECT
@@ -82,6 +84,9 @@ class SourcePane : public QPlainTextEdit {
   std::filesystem::path folder_;
   std::optional<std::filesystem::path> chip_folder_;
   std::string entry_;
+  // The core of the project's chip, as the last check found it.
+  CoreFamily core_ = CoreFamily::classic;
+  class SourceHighlighter* highlighter_ = nullptr;
   SourceText original_;
   std::vector<Diagnostic> diagnostics_;
   SymbolFacts symbols_;

@@ -286,7 +286,13 @@ class ProgramImageTest : public QObject {
       window_->run_command(Command::choose_chip);
       QCOMPARE(log_->offers.back().current,
                static_cast<int>(log_->offers.back().items.indexOf(previous)));
-      QVERIFY(log_->offers.back().items.contains(QStringLiteral("16F84A")));
+      const QStringList& offered = log_->offers.back().items;
+      QVERIFY(offered.contains(QStringLiteral("16F84A")));
+      // The enhanced mid-range parts after the classic ones.
+      QVERIFY(offered.indexOf(QStringLiteral("16F877A")) <
+              offered.indexOf(QStringLiteral("12F1822")));
+      QVERIFY(offered.indexOf(QStringLiteral("16F1827")) >
+              offered.indexOf(QStringLiteral("16HV616")));
       previous = chip;
     }
     const std::vector<std::string>& entries = window_->project().entries;

@@ -171,6 +171,17 @@ TEST(SourcePane, HoverNamesTheStatementsForm) {
   EXPECT_EQ(statement_summary("        NOP"), QStringLiteral("NOP  NOP  (word 0000)"));
   EXPECT_TRUE(statement_summary("; nothing").isEmpty());
   EXPECT_TRUE(statement_summary("bogus statement").isEmpty());
+  // On an enhanced chip its own forms; the classic forms keep theirs.
+  EXPECT_EQ(statement_summary("        FSR0++>W", CoreFamily::enhanced),
+            QStringLiteral("MOVI  @++>W  (word 0012)"));
+  EXPECT_EQ(statement_summary("        <<(X)<<0", CoreFamily::enhanced),
+            QStringLiteral("LSL  <<@<<0  (word 3500)"));
+  EXPECT_EQ(statement_summary("START:: 0>W ; set W", CoreFamily::enhanced),
+            QStringLiteral("MOV  @>@  (word 0800, with a literal 3000)"));
+  EXPECT_EQ(statement_summary("        (X)>BANK"), QStringLiteral("BANK  @>BANK  (word 1000)"));
+  // The enhanced forms colour as forms there, not as a classic MOVF.
+  EXPECT_NE(pane_styles(QStringLiteral("        W>FSR0++"), CoreFamily::enhanced),
+            pane_styles(QStringLiteral("        W>FSR0++")));
 }
 
 TEST(Simulation, ChipFromTheFirstEntry) {
