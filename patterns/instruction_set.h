@@ -217,16 +217,27 @@ const Instruction* find_instruction(std::uint32_t word, CoreFamily family = Core
 // The mnemonic of the instruction a word encodes, or "no instruction".
 std::string_view instruction_name(std::uint32_t word, CoreFamily family = CoreFamily::classic);
 
+// Not defined: a compile-time lookup of an unknown mnemonic calls it, which
+// stops the build.
+std::uint16_t unknown_mnemonic();
+
 // The opcode of a mnemonic, for the tables built from this one at compile
-// time: an unknown name reads through a null pointer, which stops the build.
-// MOVIW and MOVWI name their first form.
+// time. MOVIW and MOVWI name their first form. The enhanced core's additions
+// are looked up in their own array, the classic words in theirs (the
+// enhanced set keeps them), and the first match returns at once: GCC's
+// UndefinedBehaviorSanitizer refuses a compile-time walk that keeps a
+// pointer into the combined set.
 consteval std::uint16_t opcode_of(std::string_view mnemonic,
                                   CoreFamily family = CoreFamily::classic) {
-  const Instruction* named = nullptr;
-  for (const Instruction& instruction : instruction_set(family)) {
-    if (instruction.mnemonic == mnemonic && named == nullptr) named = &instruction;
+  if (family == CoreFamily::enhanced) {
+    for (const Instruction& instruction : kEnhancedAdditions) {
+      if (instruction.mnemonic == mnemonic) return instruction.opcode;
+    }
   }
-  return named->opcode;
+  for (const Instruction& instruction : kInstructionSet) {
+    if (instruction.mnemonic == mnemonic) return instruction.opcode;
+  }
+  return unknown_mnemonic();
 }
 
 // The base word of CALL, which pass 2 gives a subroutine call statement and
