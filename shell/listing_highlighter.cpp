@@ -43,7 +43,8 @@ QTextCharFormat ListingHighlighter::format_of(Style style) {
   return format;
 }
 
-std::vector<syntax::StyledSpan> ListingHighlighter::line_styles(const QString& line) {
+std::vector<syntax::StyledSpan> ListingHighlighter::line_styles(const QString& line,
+                                                                CoreFamily core) {
   qsizetype start = 0;
   for (int tab = 0; tab < 3; ++tab) {
     start = line.indexOf(u'\t', start);
@@ -52,16 +53,18 @@ std::vector<syntax::StyledSpan> ListingHighlighter::line_styles(const QString& l
   }
   qsizetype end = line.indexOf(u'\t', start);
   if (end < 0) end = line.size();
-  if (end == start || !syntax::table_notation()) return {};
+  const std::optional<syntax::Notation>& notation = syntax::table_notation(core);
+  if (end == start || !notation) return {};
   const ShownLine statement(line.mid(start, end - start));
   return statement.shown_spans(
-      syntax::statement_styles(*syntax::table_notation(), table_entries(), statement.cp932),
+      syntax::statement_styles(*notation, table_entries(core), statement.cp932),
       static_cast<std::size_t>(start));
 }
 
-QList<QTextLayout::FormatRange> ListingHighlighter::line_formats(const QString& line) {
+QList<QTextLayout::FormatRange> ListingHighlighter::line_formats(const QString& line,
+                                                                 CoreFamily core) {
   QList<QTextLayout::FormatRange> formats;
-  for (const syntax::StyledSpan& span : line_styles(line)) {
+  for (const syntax::StyledSpan& span : line_styles(line, core)) {
     formats.append(QTextLayout::FormatRange{static_cast<int>(span.start),
                                             static_cast<int>(span.length), format_of(span.style)});
   }
@@ -84,7 +87,7 @@ void ListingHighlighter::style_lines_in_view() {
     top += layout->blockBoundingRect(block).height();
     if (block.userState() == kStyled) continue;
     block.setUserState(kStyled);
-    const QList<QTextLayout::FormatRange> formats = line_formats(block.text());
+    const QList<QTextLayout::FormatRange> formats = line_formats(block.text(), core_);
     if (formats.isEmpty()) continue;
     // As QSyntaxHighlighter does: new formats drop the block's lines, which
     // the view lays out again.

@@ -30,9 +30,15 @@ class ListingHighlighter : public QObject {
   // The styles of one listing line, at their places in the line: its
   // statement column (the fourth of the tab-separated columns) in the
   // notation's styles. A line without a statement column gets none.
-  static std::vector<syntax::StyledSpan> line_styles(const QString& line);
+  // `core` is the chip's, whose table the statements are read by.
+  static std::vector<syntax::StyledSpan> line_styles(const QString& line,
+                                                     CoreFamily core = CoreFamily::classic);
   // The same as formats of the line's layout.
-  static QList<QTextLayout::FormatRange> line_formats(const QString& line);
+  static QList<QTextLayout::FormatRange> line_formats(const QString& line,
+                                                      CoreFamily core = CoreFamily::classic);
+
+  // The core of the chip of the listing shown next.
+  void set_core(CoreFamily core) { core_ = core; }
 
   // How the listing shows a style: a colour (no weight or size, so that the
   // columns stay where the tab stops put them); normal text has no format.
@@ -46,6 +52,7 @@ class ListingHighlighter : public QObject {
 
   QPlainTextEdit* view_;
   bool styling_ = false;
+  CoreFamily core_ = CoreFamily::classic;
 };
 
 }  // namespace korva

@@ -478,7 +478,7 @@ void MainWindow::create_controls() {
   listing_view_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   listing_view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   listing_view_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-  new ListingHighlighter(listing_view_);
+  listing_highlighter_ = new ListingHighlighter(listing_view_);
   // The column titles stand at their stops before the first listing too.
   listing_view_->set_tab_stops(listing_tab_stops(listing_view_->logicalDpiX()));
 
@@ -778,6 +778,7 @@ AssemblyResult MainWindow::assemble(ExtraOutputs extra) {
   if (result.chip) {
     chip_program_words_ = std::size_t{result.chip->program.last - result.chip->program.first + 1};
   }
+  listing_highlighter_->set_core(result.chip ? result.chip->core : CoreFamily::classic);
   // The paths the run named its outputs by are kept before anything is
   // shown, as the Assemble command sets them when it starts.
   if (result.output_base_name) project_.output_base_name = *result.output_base_name;

@@ -295,6 +295,7 @@ class MainWindow : public QMainWindow, public AssemblyHost {
   QWidget* client_ = nullptr;
   QToolBar* toolbar_ = nullptr;
   ListingView* listing_view_ = nullptr;
+  class ListingHighlighter* listing_highlighter_ = nullptr;  // owned by the view
   QSplitter* columns_ = nullptr;
   QSplitter* lists_ = nullptr;
   QLabel* project_file_name_ = nullptr;

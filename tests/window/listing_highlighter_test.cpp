@@ -19,9 +19,10 @@ namespace {
 using syntax::Style;
 
 // The styled stretches of a line: their text and style.
-std::vector<std::pair<QString, Style>> styled(const QString& line) {
+std::vector<std::pair<QString, Style>> styled(const QString& line,
+                                              CoreFamily core = CoreFamily::classic) {
   std::vector<std::pair<QString, Style>> found;
-  for (const syntax::StyledSpan& span : ListingHighlighter::line_styles(line)) {
+  for (const syntax::StyledSpan& span : ListingHighlighter::line_styles(line, core)) {
     found.emplace_back(
         line.mid(static_cast<qsizetype>(span.start), static_cast<qsizetype>(span.length)),
         span.style);
@@ -33,6 +34,16 @@ struct LineCase {
   QString line;
   std::vector<std::pair<QString, Style>> expected;
 };
+
+// An enhanced chip's listing is read by the enhanced table: W>FSR0++ is
+// MOVWI, whose FSR0 is no register in parentheses and whose ++ a sign.
+TEST(ListingHighlighter, AnEnhancedChipsListingByItsTable) {
+  const QString line = QStringLiteral("0000\t001A\t\tW>FSR0++\t\t");
+  const auto enhanced = styled(line, CoreFamily::enhanced);
+  EXPECT_NE(enhanced, styled(line));
+  ASSERT_FALSE(enhanced.empty());
+  EXPECT_EQ(enhanced.back(), (std::pair<QString, Style>{QStringLiteral("++"), Style::operation}));
+}
 
 TEST(ListingHighlighter, StylesTheStatementColumnOnly) {
   const LineCase cases[] = {
