@@ -317,9 +317,6 @@ std::optional<EncodingFault> encode_enhanced(LineRecord& record,
 
 namespace {
 
-constexpr std::uint32_t kStatusFile = 0x03;
-constexpr std::uint32_t kPclathFile = 0x0A;
-
 // BCF or BSF of one bit, as `on` says.
 std::uint32_t bit_word(std::uint32_t file, std::uint32_t bit, bool on) {
   return (on ? opcode_of("BSF") : opcode_of("BCF")) | bit << 7 | file;
@@ -350,8 +347,8 @@ std::optional<EncodingFault> encode_selection(LineRecord& record,
     const OperandRange range = bank ? OperandRange{0, 0x1FF} : OperandRange{0, 0x1FFF};
     if (!range.contains(value)) return refuse(out_of_range(value, range, 1));
     const std::uint32_t selected = bank ? address >> 7 : address >> 11;
-    const std::uint32_t file = bank ? kStatusFile : kPclathFile;
-    const std::uint32_t low_bit = bank ? 5 : 3;
+    const std::uint32_t file = bank ? kStatusRegister : kPclathRegister;
+    const std::uint32_t low_bit = bank ? kBankBitLow : kPageBitLow;
     const std::uint32_t first = bit_word(file, low_bit, (selected & 1) != 0);
     const std::uint32_t second = bit_word(file, low_bit + 1, (selected & 2) != 0);
     char digits[8];

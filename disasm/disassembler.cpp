@@ -17,11 +17,7 @@ namespace korva {
 namespace {
 
 constexpr std::uint32_t kPageMask = 0x1800;
-constexpr std::uint8_t kStatusRegister = 0x03;
 constexpr std::uint8_t kPclRegister = 0x02;
-constexpr std::uint8_t kPclathRegister = 0x0A;
-constexpr std::uint8_t kBankBitLow = 5;   // RP0
-constexpr std::uint8_t kBankBitHigh = 6;  // RP1
 constexpr std::uint32_t kResetVector = 0x0000;
 constexpr std::uint32_t kInterruptVector = 0x0004;
 // Registers every bank shows at the same place: their bank-0 name is right
@@ -91,8 +87,6 @@ struct CallEffect {
   bool status = true;  // the bank: STATUS's bank bits, or BSR
   bool pclath = true;
 };
-
-constexpr std::uint8_t kBsrRegister = 0x08;
 
 // The state after `decoded` runs from `before`; for a call, `effect` says
 // what the subroutine changes.

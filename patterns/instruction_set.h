@@ -61,6 +61,16 @@ struct Instruction {
 
 inline constexpr std::uint16_t kDestinationBit = 0x0080;
 
+// The registers that select the bank and the page, where every bank shows
+// them, and their selecting bits: RP0 and RP1 of STATUS and PCLATH's 3 and 4
+// on the classic core, BSR on the enhanced one.
+inline constexpr std::uint8_t kStatusRegister = 0x03;
+inline constexpr std::uint8_t kPclathRegister = 0x0A;
+inline constexpr std::uint8_t kBsrRegister = 0x08;
+inline constexpr std::uint8_t kBankBitLow = 5;   // RP0
+inline constexpr std::uint8_t kBankBitHigh = 6;  // RP1
+inline constexpr std::uint8_t kPageBitLow = 3;   // of PCLATH, on the classic core
+
 // The operand fields of a kind, as bits of the word.
 constexpr std::uint16_t operand_bits(OperandKind kind) {
   switch (kind) {
@@ -236,6 +246,17 @@ consteval std::uint16_t opcode_of(std::string_view mnemonic,
   }
   for (const Instruction& instruction : kInstructionSet) {
     if (instruction.mnemonic == mnemonic) return instruction.opcode;
+  }
+  return unknown_mnemonic();
+}
+
+// The opcode of an enhanced instruction's form with these operands: MOVIW's
+// k[n] form is opcode_of_form("MOVIW", OperandKind::fsr_offset).
+consteval std::uint16_t opcode_of_form(std::string_view mnemonic, OperandKind operands) {
+  for (const Instruction& instruction : kEnhancedAdditions) {
+    if (instruction.mnemonic == mnemonic && instruction.operands == operands) {
+      return instruction.opcode;
+    }
   }
   return unknown_mnemonic();
 }

@@ -294,8 +294,8 @@ inline constexpr std::array<PatternEntry, kEnhancedFormCount> kEnhancedForms = [
     return static_cast<std::uint16_t>(opcode_of(mnemonic, CoreFamily::enhanced) | mm);
   };
   // The indexed forms k[n] share the mnemonic's name with the mode forms.
-  constexpr std::uint16_t moviw_indexed = 0x3F00;
-  constexpr std::uint16_t movwi_indexed = 0x3F80;
+  constexpr std::uint16_t moviw_indexed = opcode_of_form("MOVIW", OperandKind::fsr_offset);
+  constexpr std::uint16_t movwi_indexed = opcode_of_form("MOVWI", OperandKind::fsr_offset);
   std::array<PatternEntry, kEnhancedFormCount> forms{
       instruction(fsr_op, op("ADDFSR"), "FSR ", "@+=@"),
       instruction(fsr_op, mode("MOVIW", 0), "MOVI", "++@>W"),
