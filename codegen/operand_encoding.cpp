@@ -231,14 +231,23 @@ std::optional<EncodingFault> encode_bit(LineRecord& record,
   return fault(OperationFault::operand_not_register);
 }
 
+namespace {
+
+const Instruction& bank_select(std::uint32_t banks) {
+  return banks > kNarrowBankSelectBanks
+             ? kWideBankSelect
+             : *find_instruction(opcode_of("MOVLB", CoreFamily::enhanced), CoreFamily::enhanced);
+}
+
+}  // namespace
+
 OperandRange bank_range(std::uint32_t banks) {
-  return {0, banks > 32 ? 63 : 31};
+  return {0, operand_bits(bank_select(banks).operands)};
 }
 
 std::uint16_t bank_select_word(std::uint32_t banks, std::uint32_t bank) {
-  // The 64-bank chips moved MOVLB to 0140 for its sixth bit.
-  const std::uint32_t base = banks > 32 ? 0x0140 : opcode_of("MOVLB", CoreFamily::enhanced);
-  return static_cast<std::uint16_t>(base | (bank & 0x3F));
+  const Instruction& movlb = bank_select(banks);
+  return static_cast<std::uint16_t>(movlb.opcode | (bank & operand_bits(movlb.operands)));
 }
 
 namespace {

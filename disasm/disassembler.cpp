@@ -229,7 +229,7 @@ class Disassembler {
       if (!memory_.program.contains(address)) continue;
       index_[address] = lines_.size();
       lines_.push_back(ProgramLine{address, word, {}, 0, {}, {}, false});
-      decoded_.push_back(decode_word(word, core_));
+      decoded_.push_back(decode_word(word, core_, banks()));
     }
   }
 
@@ -244,6 +244,8 @@ class Disassembler {
   }
 
   // The address bits above a page's 11: two, or on the enhanced core four.
+  std::uint32_t banks() const { return options_.chip ? options_.chip->banks : 0; }
+
   std::uint32_t page_mask() const { return core_ == CoreFamily::enhanced ? 0x7800 : kPageMask; }
 
   // Where a GOTO or CALL goes: into the page PCLATH selects where that is
@@ -556,7 +558,7 @@ class Disassembler {
       }
       line.candidates.push_back(raw_statement(line.word));
       if (line.raw_remark.empty()) {
-        line.raw_remark = standard_mnemonic(line.word, core_);
+        line.raw_remark = standard_mnemonic(line.word, core_, banks());
         if (line.raw_remark != "no instruction" && line.candidates.size() == 1) {
           line.raw_remark += ": no exact form";
         }

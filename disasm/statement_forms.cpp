@@ -61,7 +61,7 @@ void add_enhanced_forms(const PatternEntry& entry, const DecodedWord& decoded,
                         std::vector<std::string>& forms) {
   const Instruction& instruction = *decoded.instruction;
   if (entry.type == PatternType::select_op) {
-    if (entry.word == instruction.opcode && decoded.literal) {
+    if (entry.word == table_opcode(instruction) && decoded.literal) {
       forms.push_back(filled(entry, std::to_string(*decoded.literal), {}));
     }
     return;

@@ -35,6 +35,12 @@ CoreFamily core_of(const ProjectAnalysis& analysis) {
   return chip && chip->facts ? chip->facts->core : CoreFamily::classic;
 }
 
+// The chip's banks, which decide the enhanced core's MOVLB.
+std::uint32_t banks_of(const ProjectAnalysis& analysis) {
+  const std::optional<ChipFile>& chip = analysis.chip();
+  return chip && chip->facts ? chip->facts->banks : 0;
+}
+
 // Where program memory ends for the words' mnemonics.
 std::uint32_t configuration_space(const ProjectAnalysis& analysis) {
   const std::optional<ChipFile>& chip = analysis.chip();
@@ -203,7 +209,8 @@ Server::Answer Server::hover(const Json& params) {
           text += "\n- " + setting;
         }
       } else if (word.address < configuration_space(analysis)) {
-        text += standard_mnemonic(static_cast<std::uint16_t>(word.word), core_of(analysis));
+        text += standard_mnemonic(static_cast<std::uint16_t>(word.word), core_of(analysis),
+                                  banks_of(analysis));
       } else {
         text += "data";
       }

@@ -5,16 +5,16 @@
 
 namespace korva {
 
-const Instruction* find_instruction(std::uint32_t word, CoreFamily family) {
+const Instruction* find_instruction(std::uint32_t word, CoreFamily family, std::uint32_t banks) {
   if (word > 0x3FFF) return nullptr;
-  for (const Instruction& instruction : instruction_set(family)) {
+  for (const Instruction& instruction : instruction_set(family, banks)) {
     if ((word & instruction.mask) == (instruction.opcode & instruction.mask)) return &instruction;
   }
   return nullptr;
 }
 
-std::string_view instruction_name(std::uint32_t word, CoreFamily family) {
-  const Instruction* instruction = find_instruction(word, family);
+std::string_view instruction_name(std::uint32_t word, CoreFamily family, std::uint32_t banks) {
+  const Instruction* instruction = find_instruction(word, family, banks);
   return instruction ? instruction->mnemonic : "no instruction";
 }
 
@@ -28,10 +28,10 @@ std::int16_t signed_field(std::uint16_t word, unsigned bits) {
 
 }  // namespace
 
-DecodedWord decode_word(std::uint16_t word, CoreFamily family) {
+DecodedWord decode_word(std::uint16_t word, CoreFamily family, std::uint32_t banks) {
   DecodedWord decoded;
   decoded.word = word;
-  decoded.instruction = find_instruction(word, family);
+  decoded.instruction = find_instruction(word, family, banks);
   if (!decoded.instruction) return decoded;
   decoded.flow = decoded.instruction->flow;
   const auto low_byte = static_cast<std::uint8_t>(word & 0xFF);
@@ -58,6 +58,7 @@ DecodedWord decode_word(std::uint16_t word, CoreFamily family) {
       decoded.target = word & operand_bits(OperandKind::address);
       break;
     case OperandKind::bank:
+    case OperandKind::wide_bank:
     case OperandKind::page:
       decoded.literal =
           static_cast<std::uint8_t>(word & operand_bits(decoded.instruction->operands));
@@ -108,6 +109,7 @@ std::string operand_text(const DecodedWord& decoded) {
     case OperandKind::address:
       return h_number(decoded.target, 3);
     case OperandKind::bank:
+    case OperandKind::wide_bank:
     case OperandKind::page:
       return h_number(*decoded.literal, 2);
     case OperandKind::relative: {
@@ -134,8 +136,8 @@ std::string operand_text(const DecodedWord& decoded) {
 
 }  // namespace
 
-std::string standard_mnemonic(std::uint16_t word, CoreFamily family) {
-  const DecodedWord decoded = decode_word(word, family);
+std::string standard_mnemonic(std::uint16_t word, CoreFamily family, std::uint32_t banks) {
+  const DecodedWord decoded = decode_word(word, family, banks);
   if (!decoded.instruction) return "no instruction";
   std::string text(decoded.instruction->mnemonic);
   const std::string operands = operand_text(decoded);

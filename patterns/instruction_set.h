@@ -27,6 +27,7 @@ enum class OperandKind : unsigned char {
   port,              // the port register of TRIS, 5 to 7
   // The enhanced core's:
   bank,        // the bank in the low 5 bits (MOVLB)
+  wide_bank,   // the bank in the low 6 bits (MOVLB of the 64-bank parts)
   page,        // PCLATH's 7 bits (MOVLP)
   relative,    // a 9-bit signed offset from the next word (BRA)
   fsr_offset,  // FSRn in bit 6 and a 6-bit signed offset (ADDFSR, MOVIW/MOVWI k[n])
@@ -90,6 +91,8 @@ constexpr std::uint16_t operand_bits(OperandKind kind) {
       return 0x0007;
     case OperandKind::bank:
       return 0x001F;
+    case OperandKind::wide_bank:
+      return 0x003F;
     case OperandKind::page:
       return 0x007F;
     case OperandKind::relative:
@@ -215,17 +218,37 @@ inline constexpr std::array<Instruction, kEnhancedInstructionCount> kEnhancedIns
 }();
 static_assert(kEnhancedInstructionCount == 53);
 
-constexpr std::span<const Instruction> instruction_set(CoreFamily family) {
-  if (family == CoreFamily::enhanced) return kEnhancedInstructionSet;
-  return kInstructionSet;
+// The banks MOVLB's five bits reach. The enhanced parts of more banks (the
+// 16F18xxx, 64) moved MOVLB to 0140 for a sixth bit; on them 0020 to 003F
+// is no instruction.
+inline constexpr std::uint32_t kNarrowBankSelectBanks = 32;
+inline constexpr Instruction kWideBankSelect{"MOVLB", 0x0140, 0x3FC0, OperandKind::wide_bank,
+                                             WordFlow::next};
+
+// The enhanced set of a part with more banks than MOVLB's five bits reach.
+inline constexpr std::array<Instruction, kEnhancedInstructionCount> kWideBankInstructionSet = [] {
+  std::array<Instruction, kEnhancedInstructionCount> set = kEnhancedInstructionSet;
+  for (Instruction& instruction : set) {
+    if (instruction.operands == OperandKind::bank) instruction = kWideBankSelect;
+  }
+  return set;
+}();
+
+// The instruction set of a core on a part of `banks` banks (the bank count
+// only matters to the enhanced core's MOVLB).
+constexpr std::span<const Instruction> instruction_set(CoreFamily family, std::uint32_t banks = 0) {
+  if (family != CoreFamily::enhanced) return kInstructionSet;
+  return banks > kNarrowBankSelectBanks ? kWideBankInstructionSet : kEnhancedInstructionSet;
 }
 
 // The instruction a word encodes; none for a word that is no instruction
 // (classic: 3B00 to 3BFF, the unused words below 0080; anything above 3FFF).
-const Instruction* find_instruction(std::uint32_t word, CoreFamily family = CoreFamily::classic);
+const Instruction* find_instruction(std::uint32_t word, CoreFamily family = CoreFamily::classic,
+                                    std::uint32_t banks = 0);
 
 // The mnemonic of the instruction a word encodes, or "no instruction".
-std::string_view instruction_name(std::uint32_t word, CoreFamily family = CoreFamily::classic);
+std::string_view instruction_name(std::uint32_t word, CoreFamily family = CoreFamily::classic,
+                                  std::uint32_t banks = 0);
 
 // Not defined: a compile-time lookup of an unknown mnemonic calls it, which
 // stops the build.
@@ -273,6 +296,13 @@ constexpr bool is_plain_encoding(const Instruction& instruction, std::uint16_t w
          (instruction.opcode & static_cast<std::uint16_t>(~operand_bits(instruction.operands)));
 }
 
+// The word the pattern table and opcode_of give an instruction: MOVLB's
+// own for the 64-bank parts' MOVLB, which the same form writes.
+constexpr std::uint16_t table_opcode(const Instruction& instruction) {
+  return instruction.operands == OperandKind::wide_bank ? opcode_of("MOVLB", CoreFamily::enhanced)
+                                                        : instruction.opcode;
+}
+
 // A word taken apart by its instruction.
 struct DecodedWord {
   std::uint16_t word = 0;
@@ -291,12 +321,14 @@ struct DecodedWord {
   std::optional<std::uint8_t> mode;    // MOVIW/MOVWI: ++FSRn, --FSRn, FSRn++, FSRn-- as 0 to 3
 };
 
-DecodedWord decode_word(std::uint16_t word, CoreFamily family = CoreFamily::classic);
+DecodedWord decode_word(std::uint16_t word, CoreFamily family = CoreFamily::classic,
+                        std::uint32_t banks = 0);
 
 // Whether a decoded word is the instruction with this opcode:
 // `decodes_as(decoded, opcode_of("RETLW"))`.
+// The 64-bank parts' MOVLB decodes as MOVLB.
 constexpr bool decodes_as(const DecodedWord& decoded, std::uint16_t opcode) {
-  return decoded.instruction != nullptr && decoded.instruction->opcode == opcode;
+  return decoded.instruction != nullptr && table_opcode(*decoded.instruction) == opcode;
 }
 
 // The word in the mnemonics of the instruction set ("BSF 03h,5",
@@ -304,6 +336,7 @@ constexpr bool decodes_as(const DecodedWord& decoded, std::uint16_t opcode) {
 // word without one.
 // Enhanced words as MPASM writes them: "MOVLB 01h", "BRA $+3" (from the
 // word itself), "ADDFSR FSR1,-1", "MOVIW FSR0++", "MOVWI -2[FSR1]".
-std::string standard_mnemonic(std::uint16_t word, CoreFamily family = CoreFamily::classic);
+std::string standard_mnemonic(std::uint16_t word, CoreFamily family = CoreFamily::classic,
+                              std::uint32_t banks = 0);
 
 }  // namespace korva

@@ -175,6 +175,7 @@ void write_words(AnswerWriter& answer, const korva::ProgramFacts& facts) {
   // Program memory read by the chip's core; the configuration space is data.
   const korva::CoreFamily core = facts.chip ? facts.chip->core : korva::CoreFamily::classic;
   const std::uint32_t program_end = facts.chip ? facts.chip->configuration_space() : 0x2000;
+  const std::uint32_t banks = facts.chip ? facts.chip->banks : 0;
   answer.number(runs.size());
   for (const auto& run : runs) {
     const std::size_t end = std::min(run.end, facts.image.size() / 2);
@@ -188,7 +189,8 @@ void write_words(AnswerWriter& answer, const korva::ProgramFacts& facts) {
       const auto high = static_cast<unsigned char>(facts.image[2 * address + 1]);
       const auto word = static_cast<std::uint16_t>(high << 8 | low);
       answer.number(word);
-      answer.text(address < program_end ? korva::standard_mnemonic(word, core) : std::string());
+      answer.text(address < program_end ? korva::standard_mnemonic(word, core, banks)
+                                        : std::string());
     }
   }
 }

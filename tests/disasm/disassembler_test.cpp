@@ -505,6 +505,37 @@ TEST(Disassembler, ChipFilesWithoutOrWithBrokenFacts) {
   }
 }
 
+// MOVLB is read by the chip's bank count: six bits at 0140 on a part of 64
+// banks, five at 0020 on one of 32; the other's words stay raw. Either way
+// the disassembly assembles back to the same words.
+TEST(Disassembler, BankSelectsFollowTheChipsBanks) {
+  const WordImage image{{0, 0x0168}, {1, 0x017F}, {2, 0x0021}, {3, 0x0000}};
+  const struct {
+    const char* banks;
+    std::vector<const char*> present;
+  } cases[] = {
+      {"64", {"40>BSR", "63>BSR", "\\0021"}},
+      {"32", {"\\0168", "\\017F", "1>BSR"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.banks);
+    DisassemblyOptions options;
+    options.chip_file_name = "E.inc";
+    options.chip_definitions = std::string(";@chip E\n;@core enhanced\n;@program 0000-7FFF\n") +
+                               ";@banks " + c.banks + "\n";
+    Expected<ChipDescription> chip = read_chip_description("E", options.chip_definitions);
+    ASSERT_TRUE(chip) << chip.message();
+    options.chip = std::move(*chip);
+    const Expected<Disassembly> made = disassemble(image, options);
+    ASSERT_TRUE(made) << made.message();
+    for (const char* statement : c.present) {
+      EXPECT_NE(made->source.find(statement), std::string::npos) << statement << "\n"
+                                                                 << made->source;
+    }
+    EXPECT_EQ(reassembled(*made, options), (ImageContents{image, {}})) << made->source;
+  }
+}
+
 // The generated benchmark projects below 8K words, with and without data
 // bytes (a DE byte shifts the bytes after it, so those words read back as
 // other words, often raw; a trailing one is a lone byte).

@@ -41,12 +41,13 @@ WordFlow expected_flow(std::string_view name) {
 }
 
 // Every word of a family, by the name each path gives it.
-std::map<std::string, std::set<unsigned>> words_by_name(CoreFamily family) {
+std::map<std::string, std::set<unsigned>> words_by_name(CoreFamily family,
+                                                        std::uint32_t banks = 0) {
   std::map<std::string, std::set<unsigned>> words_of;
   for (unsigned word = 0; word <= 0x3FFF; ++word) {
-    const std::string name(instruction_name(word, family));
-    const DecodedWord decoded = decode_word(static_cast<std::uint16_t>(word), family);
-    const std::string mnemonic = standard_mnemonic(static_cast<std::uint16_t>(word), family);
+    const std::string name(instruction_name(word, family, banks));
+    const DecodedWord decoded = decode_word(static_cast<std::uint16_t>(word), family, banks);
+    const std::string mnemonic = standard_mnemonic(static_cast<std::uint16_t>(word), family, banks);
     words_of[name].insert(word);
     EXPECT_EQ(mnemonic.substr(0, name.size()), name) << hex4(word);
     EXPECT_EQ(decoded.instruction == nullptr, name == "no instruction") << hex4(word);
@@ -62,7 +63,8 @@ std::map<std::string, std::set<unsigned>> words_by_name(CoreFamily family) {
       EXPECT_EQ(*decoded.bit, (word >> 7) & 7) << hex4(word);
     }
     if (decoded.literal) {
-      const unsigned width = name == "MOVLB" ? 0x1F : name == "MOVLP" ? 0x7F : 0xFF;
+      const unsigned bank_width = banks > 32 ? 0x3F : 0x1F;
+      const unsigned width = name == "MOVLB" ? bank_width : name == "MOVLP" ? 0x7F : 0xFF;
       EXPECT_EQ(*decoded.literal, word & width) << hex4(word);
     }
     EXPECT_EQ(decoded.sets_bit, name == "BSF") << hex4(word);
@@ -101,6 +103,30 @@ TEST(InstructionSet, EnhancedWordsReadAlikeOnEveryPath) {
   // 0002-0007, 000C-000F, 0040-005F, 0060-0061, 0068-007F, 0104-017F.
   EXPECT_EQ(words_of["no instruction"].size(), 6u + 4u + 32u + 2u + 24u + 124u);
   EXPECT_EQ(instruction_name(0x4000, CoreFamily::enhanced), "no instruction");
+}
+
+// The 64-bank parts' MOVLB has six bits at 0140 to 017F, which the
+// narrower parts leave as no instruction; its old words 0020 to 003F are
+// none there. The other instructions keep their words.
+TEST(InstructionSet, SixtyFourBankPartsSelectBanksWithSixBits) {
+  std::map<std::string, std::set<unsigned>> words_of = words_by_name(CoreFamily::enhanced, 64);
+  std::set<unsigned> wide;
+  for (unsigned word = 0x0140; word <= 0x017F; ++word) wide.insert(word);
+  EXPECT_EQ(words_of["MOVLB"], wide);
+  EXPECT_EQ(words_of.size(), 49u + 2u + 1u);
+  // As on 32 banks, with 0020-003F in and 0140-017F out.
+  EXPECT_EQ(words_of["no instruction"].size(), 6u + 4u + 32u + 32u + 2u + 24u + 60u);
+  const std::map<std::string, std::set<unsigned>> narrow = words_by_name(CoreFamily::enhanced);
+  for (const auto& [name, words] : narrow) {
+    if (name != "MOVLB" && name != "no instruction") {
+      EXPECT_EQ(words_of[name], words) << name;
+    }
+  }
+  EXPECT_EQ(standard_mnemonic(0x0168, CoreFamily::enhanced, 64), "MOVLB 28h");
+  EXPECT_EQ(standard_mnemonic(0x0168, CoreFamily::enhanced, 32), "no instruction");
+  EXPECT_EQ(standard_mnemonic(0x0021, CoreFamily::enhanced, 64), "no instruction");
+  EXPECT_TRUE(decodes_as(decode_word(0x017F, CoreFamily::enhanced, 64),
+                         opcode_of("MOVLB", CoreFamily::enhanced)));
 }
 
 // Where the enhanced set reads a word as a classic instruction, the classic
