@@ -36,6 +36,18 @@ std::string attribute_text(std::string_view text) {
   return escaped;
 }
 
+// A text inside an XML comment, which may not hold "--": the enhanced
+// forms' --FSR0 and BRA's --> are written with a blank between the signs.
+std::string comment_text(std::string_view text) {
+  std::string written;
+  for (const char c : attribute_text(text)) {
+    if (c == '-' && !written.empty() && written.back() == '-') written += ' ';
+    written += c;
+  }
+  if (!written.empty() && written.back() == '-') written += ' ';
+  return written;
+}
+
 std::string item(Style style) {
   return std::string(names_of(style).kate_item);
 }
@@ -165,7 +177,7 @@ class Writer {
   // The rule of the Statement context that recognises a whole statement of
   // the form and hands it to the form's first context.
   std::string dispatch(const Form& form) {
-    return "        <!-- " + attribute_text(form.label) + " -->\n" + "        <RegExpr String=\"" +
+    return "        <!-- " + comment_text(form.label) + " -->\n" + "        <RegExpr String=\"" +
            attribute_text(form_regex(form)) + "\" lookAhead=\"true\" context=\"#pop!" +
            attribute_text(stage(form, 0)) + "\"/>\n";
   }

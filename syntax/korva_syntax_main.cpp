@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
                  "Writes korva.xml and korva.tmLanguage.json into FOLDER.\n");
     return kExitUsage;
   }
-  const korva::syntax::NotationResult result = korva::syntax::notation_from(korva::table_entries());
+  const korva::syntax::NotationResult result =
+      korva::syntax::notation_from(korva::table_entries(korva::CoreFamily::enhanced));
   if (!result.notation) {
     std::fprintf(stderr, "korva-syntax: %s\n", result.error.c_str());
     return 1;

@@ -25,6 +25,7 @@
 #include "source/source_reader.h"
 #include "source/statement_splitter.h"
 #include "support/line_record.h"
+#include "syntax/kate_definition.h"
 #include "syntax/statement_styles.h"
 #include "tests/remark_expectations.h"
 
@@ -382,6 +383,23 @@ TEST(SyntaxModel, LabelsEndWhereTheSplitterEndsThem) {
 
 // A table entry that the model cannot show is refused with its name, so that
 // a new entry cannot slip into the editors without a style.
+// XML forbids "--" inside a comment, and the enhanced forms' signs hold it
+// (--FSR0>W, -->TARGET): each form's comment in korva.xml must still be one.
+TEST(KateDefinition, FormCommentsStayCommentsWithTheEnhancedSigns) {
+  const std::string xml = kate_definition(*table_notation(CoreFamily::enhanced));
+  std::size_t comments = 0;
+  for (std::size_t at = xml.find("<!--"); at != std::string::npos; at = xml.find("<!--", at)) {
+    const std::size_t end = xml.find("-->", at + 4);
+    ASSERT_NE(end, std::string::npos);
+    const std::string text = xml.substr(at + 4, end - at - 4);
+    EXPECT_EQ(text.find("--"), std::string::npos) << text;
+    EXPECT_NE(text.back(), '-') << text;
+    ++comments;
+    at = end + 3;
+  }
+  EXPECT_GT(comments, table_notation(CoreFamily::enhanced)->forms.size());
+}
+
 TEST(SyntaxModel, RefusesEntriesItCannotShow) {
   struct Case {
     PatternEntry entry;
