@@ -23,6 +23,7 @@ std::string gpr_list(const ChipFacts& chip) {
     if (!list.empty()) list += ' ';
     list += hex(range.first, 3) + "-" + hex(range.last, 3);
   }
+  if (chip.linear) list += ", linear " + hex(chip.linear->first) + "-" + hex(chip.linear->last);
   return list;
 }
 

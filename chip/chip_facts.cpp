@@ -56,6 +56,7 @@ class FactsReader {
     if (key == "program") return set_range(facts_.program, first);
     if (key == "banks") return set_count(facts_.banks, first);
     if (key == "gpr") return add_range(facts_.gpr, first);
+    if (key == "linear") return set_optional_range(facts_.linear, first);
     if (key == "eeprom") return set_optional_range(facts_.eeprom, first);
     if (key == "id") return set_optional_range(facts_.id, first);
     if (key == "calibration") return set_optional_range(facts_.calibration, first);
@@ -170,7 +171,7 @@ bool ChipFacts::is_gpr(std::uint32_t address) const {
   for (const AddressRange& range : gpr) {
     if (range.contains(address)) return true;
   }
-  return false;
+  return linear && linear->contains(address);
 }
 
 bool has_chip_facts(std::string_view file_text) {

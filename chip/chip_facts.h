@@ -58,6 +58,9 @@ struct ChipFacts {
   AddressRange program;
   std::uint32_t banks = 1;
   std::vector<AddressRange> gpr;  // general purpose registers, every bank
+  // The enhanced core's linear data memory: the general purpose registers of
+  // every bank in one run from 2000h, which FSR0 and FSR1 reach.
+  std::optional<AddressRange> linear;
   std::optional<AddressRange> eeprom;
   std::optional<AddressRange> id;
   std::optional<AddressRange> calibration;
@@ -65,7 +68,8 @@ struct ChipFacts {
   // The field of that name in any word (letter case aside), with its word;
   // nulls when there is none.
   std::pair<const ConfigWord*, const ConfigField*> find_field(std::string_view field) const;
-  // Whether a data address is one of the general purpose registers.
+  // Whether a data address is one of the general purpose registers, by its
+  // bank or in the linear data memory.
   bool is_gpr(std::uint32_t address) const;
   // The first word of the configuration space (ID, configuration words,
   // EEPROM), which program memory ends below: 2000, or 8000 on the

@@ -404,7 +404,8 @@ void AssemblyService::Run::diagnose_record(std::size_t n, const RecordSpot& spot
                            : DiagnosticKind::call_target_other_page,
                        record, line, [&] { return target_warning(record, target, address); });
   }
-  if (register_outside_bank0(record, generator.last_operand1(), core()) &&
+  if (register_outside_bank0(record, generator.last_operand1(), core(),
+                             chip_ ? chip_->chip().banks : 0) &&
       tally.outside_bank0++ == 0) {
     tally.first_outside_bank0 = placed(n, spot, DiagnosticKind::registers_outside_bank0, {}, line);
     place_warning(tally.first_outside_bank0, record);

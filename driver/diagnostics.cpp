@@ -238,7 +238,7 @@ std::string target_warning(const LineRecord& encoded, std::uint32_t target, std:
 }
 
 bool register_outside_bank0(const LineRecord& encoded, const std::optional<OperandValue>& operand1,
-                            CoreFamily core) {
+                            CoreFamily core, std::uint32_t banks) {
   if ((!has_kind(encoded, RecordKind::normal) && !has_kind(encoded, RecordKind::bit)) ||
       !encoded.error.empty())
     return false;
@@ -246,9 +246,11 @@ bool register_outside_bank0(const LineRecord& encoded, const std::optional<Opera
   if (pattern_type_of(encoded) == PatternType::selection) return false;
   if (!operand1 || !operand1->file_register || operand1->value <= 0x7F) return false;
   // The enhanced core shows its core registers (00-0B) and its common RAM
-  // (70-7F) in every bank.
+  // (70-7F) in every bank; an address beyond the banks (linear data memory
+  // from 2000) is in none, and its low 7 bits name another register.
   const std::uint32_t in_bank = operand1->value & 0x7F;
-  return core == CoreFamily::classic || (in_bank > 0x0B && in_bank < 0x70);
+  const bool beyond_banks = operand1->value >= banks * 0x80;
+  return core == CoreFamily::classic || beyond_banks || (in_bank > 0x0B && in_bank < 0x70);
 }
 
 std::string register_bank_summary(std::size_t count, const SourceLocation& first) {

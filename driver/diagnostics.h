@@ -114,9 +114,11 @@ std::string literal_warning(const LineRecord& encoded, const std::optional<Opera
 // target_in_other_page tells whether there is one, without making the text.
 bool target_in_other_page(const LineRecord& encoded, std::uint32_t target, std::uint32_t address);
 std::string target_warning(const LineRecord& encoded, std::uint32_t target, std::uint32_t address);
-// Pass 3: a file-register operand above 7F, whose bank bits are dropped.
+// Pass 3: a file-register operand above 7F, whose bank bits are dropped; on
+// the enhanced core of a chip of `banks` banks, one that is not a register
+// every bank shows.
 bool register_outside_bank0(const LineRecord& encoded, const std::optional<OperandValue>& operand1,
-                            CoreFamily core = CoreFamily::classic);
+                            CoreFamily core = CoreFamily::classic, std::uint32_t banks = 0);
 std::string register_bank_summary(std::size_t count, const SourceLocation& first);
 
 }  // namespace korva
