@@ -199,13 +199,19 @@ void append_chip_program_memory(std::string& out, const ProgramFacts& facts,
   words.append_to(out);
 }
 
-// The chip's data memory by bank, with its general purpose registers.
+// The chip's data memory by bank, with its general purpose registers, and
+// the enhanced core's linear data memory on a line of its own.
 void append_chip_data_memory(std::string& out, const ProgramFacts& facts, const ChipFacts& chip) {
   std::map<std::uint32_t, std::uint32_t> reserved_by_bank;
+  std::uint32_t reserved_linear = 0;
   std::uint32_t all = 0;
   for (const Reservation& reservation : facts.reservations) {
     for (std::uint32_t at = reservation.start; at < reservation.start + reservation.bytes; ++at) {
-      ++reserved_by_bank[at / kDataBankBytes];
+      if (chip.linear && chip.linear->contains(at)) {
+        ++reserved_linear;
+      } else {
+        ++reserved_by_bank[at / kDataBankBytes];
+      }
       ++all;
     }
   }
@@ -225,6 +231,10 @@ void append_chip_data_memory(std::string& out, const ProgramFacts& facts, const 
                range_text(bank * kDataBankBytes, (bank + 1) * kDataBankBytes - 1),
                gpr.empty() ? std::string(kNone) : gpr,
                std::to_string(reserved_by_bank.contains(bank) ? reserved_by_bank[bank] : 0)});
+  }
+  if (chip.linear) {
+    const std::string linear = range_text(chip.linear->first, chip.linear->last);
+    table.add({"linear", linear, linear, std::to_string(reserved_linear)});
   }
   table.add({"all", "", "", std::to_string(all)});
   table.append_to(out);

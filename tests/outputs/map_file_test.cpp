@@ -211,4 +211,18 @@ TEST(MapFile, ChipLaysOutTheMemoryByTheChip) {
   }
 }
 
+// An enhanced chip's buffer in linear data memory is counted on a line of
+// its own, and the banks stay the chip's 32.
+TEST(MapFile, LinearDataMemoryHasALineOfItsOwn) {
+  const std::string map =
+      chip_map("16F1827",
+               "        RAM=2000h\r\nBUF:: [200]\r\n        RAM=20h\r\nX:: [1]\r\n        NOP\r\n");
+  for (const char* part :
+       {" 0 0000-007F 0020-006F,0070-007F 1\n",
+        " 31 0F80-0FFF 0FF0-0FFF 0\n linear 2000-216F 2000-216F 200\n all 201\n"}) {
+    EXPECT_NE(map.find(part), std::string::npos) << part << "\n" << map;
+  }
+  EXPECT_EQ(map.find(" 32 1000-107F"), std::string::npos) << map;
+}
+
 }  // namespace korva
