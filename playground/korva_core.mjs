@@ -200,6 +200,34 @@ function readTexts(reader) {
   return found;
 }
 
+// The chip panel's facts (korva_chip): the core, the configuration words
+// with their fields and settings, the registers with their bits.
+function readChip(reader) {
+  const ascii = (bytes) => String.fromCharCode(...bytes);
+  const chip = { core: reader.byte() === 1 ? 'enhanced' : 'classic', banks: reader.number(),
+    programWords: reader.number(), factsError: ascii(reader.text()), configWords: [], registers: [] };
+  const words = reader.number();
+  for (let i = 0; i < words; ++i) {
+    const word = { name: ascii(reader.text()), address: reader.number(), blank: reader.number(), fields: [] };
+    const fields = reader.number();
+    for (let j = 0; j < fields; ++j) {
+      const field = { name: ascii(reader.text()), erased: reader.number(), settings: [] };
+      if (field.erased === NONE) field.erased = -1;
+      const settings = reader.number();
+      for (let k = 0; k < settings; ++k) field.settings.push({ name: ascii(reader.text()), description: reader.text() });
+      word.fields.push(field);
+    }
+    chip.configWords.push(word);
+  }
+  const registers = reader.number();
+  for (let i = 0; i < registers; ++i) {
+    const register = { address: reader.number(), name: reader.text(), bits: [] };
+    for (let bit = 0; bit < 8; ++bit) register.bits.push(reader.text());
+    chip.registers.push(register);
+  }
+  return chip;
+}
+
 function readForms(reader) {
   const found = [];
   const count = reader.number();
@@ -238,13 +266,41 @@ export async function loadCore(wasmBytes) {
   return {
     assemble: (project) => assembleBytes(requestBytes(project)),
     assembleBytes,
-    // The styles of a text's lines: per line, spans of byte columns with
+    // The styles of a text's lines by the table of `family` ('classic' or
+    // 'enhanced', the chip's core): per line, spans of byte columns with
     // the TextMate scope of their style ('' for plain text) and the colour
     // the window draws it in ('' for none).
-    styles: (text) => readStyles(taken(core.korva_styles(...given(bytesOf(text))))),
+    styles: (text, family = 'classic') => {
+      const bytes = bytesOf(text);
+      const request = new Uint8Array(bytes.length + 1);
+      request[0] = family === 'enhanced' ? 1 : 0;
+      request.set(bytes, 1);
+      return readStyles(taken(core.korva_styles(...given(request))));
+    },
     // The system's texts the page shows, by key, as CP932 bytes.
     texts: () => readTexts(read(taken(core.korva_texts()))),
-    // The notation's forms in table order: { text, mnemonic } (ASCII).
-    forms: () => readForms(read(taken(core.korva_forms()))),
+    // The forms of the table of `family` in table order: { text, mnemonic } (ASCII).
+    forms: (family = 'classic') => readForms(read(taken(core.korva_forms(family === 'enhanced' ? 1 : 0)))),
+    // What a chip file holds: { core, banks, programWords, factsError,
+    // configWords: [{ name, address, blank, fields: [{ name, erased (the
+    // setting's index, -1 for none), settings: [{ name, description }] }] }],
+    // registers: [{ address, name, bits: [8 names, bit 0 first] }] };
+    // descriptions and register and bit names are CP932 bytes.
+    chip: (text) => readChip(read(taken(core.korva_chip(...given(bytesOf(text)))))),
+    // The lines that put the configuration words of the chip file `text`
+    // with `choices` ('FOSC=XT,WDTE=OFF') in a program: { lines } as CP932
+    // bytes, or { refused } with the reason.
+    config: (text, choices) => {
+      const writer = new Writer();
+      writer.raw(asciiBytes('KVK1'));
+      writer.text(bytesOf(text));
+      writer.text(bytesOf(choices));
+      const bytes = new Uint8Array(writer.size);
+      writer.into(bytes);
+      const reader = read(taken(core.korva_config(...given(bytes))));
+      const refused = reader.byte() === 1;
+      const said = reader.text();
+      return refused ? { refused: String.fromCharCode(...said) } : { lines: said };
+    },
   };
 }

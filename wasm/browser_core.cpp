@@ -26,13 +26,32 @@
 //   per word u32 word and its standard mnemonic (empty for data and
 //   configuration words).
 //
-// korva_styles takes one file's text (CP932) and answers with the styles
-// the window and the language server give its lines:
+// korva_styles takes u8 core (0 classic, 1 enhanced: the chip's, whose
+// table colours the statements) and one file's text (CP932), and answers
+// with the styles the window and the language server give its lines:
 //   "KVS1", u32 style count, per style its u8 number, its TextMate scope
 //   (as the editors' grammar names it) and its u32 colour (0xRRGGBB, as the
 //   window draws it; FFFFFFFF for none), u32 line count, then per line u32
 //   span count and per span u32 start, u32 length (bytes of the line, from
 //   0) and u8 style number.
+//
+// korva_forms takes u32 core and answers with that table's forms for
+// completion: "KVF1", u32 count, per form its pattern text and mnemonic.
+//
+// korva_chip takes a chip file's text and answers with what the page's chip
+// panel shows: "KVC1", u8 core, u32 banks, u32 program words (0 without
+// facts), the facts' error (empty when they could be read), u32
+// configuration word count, per word its name, u32 address, u32 erased
+// value and u32 field count, per field its name, u32 erased setting
+// (FFFFFFFF where no setting names the erased bits) and u32 setting count,
+// per setting its name and description; then u32 register count, per
+// register u32 data address, its name and the names of its bits 0 to 7
+// (empty where a bit has none).
+//
+// korva_config takes "KVK1", a chip file's text and the choices
+// ("FOSC=XT,WDTE=OFF") and answers "KVL1", u8 0 and the lines that put the
+// configuration words in a program (korva-asm --config's), or u8 1 and why
+// the choices were refused.
 //
 // korva_texts answers with the system's texts the page shows, so that they
 // stay where every front end takes them from: "KVT1", u32 count, then per
@@ -41,9 +60,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "chip/chip_config.h"
+#include "chip/chip_file.h"
 #include "driver/assembly_service.h"
 #include "driver/diagnostics.h"
 #include "driver/listing.h"
@@ -242,7 +264,14 @@ std::string answer_to(std::string_view request_bytes) {
   return std::move(answer.bytes());
 }
 
-std::string styles_of(std::string_view text) {
+korva::CoreFamily core_numbered(std::uint32_t number) {
+  return number == 1 ? korva::CoreFamily::enhanced : korva::CoreFamily::classic;
+}
+
+std::string styles_of(std::string_view request) {
+  const korva::CoreFamily core =
+      core_numbered(request.empty() ? 0 : static_cast<unsigned char>(request.front()));
+  const std::string_view text = request.empty() ? request : request.substr(1);
   AnswerWriter answer;
   answer.raw("KVS1");
   answer.number(korva::syntax::all_styles().size());
@@ -251,7 +280,8 @@ std::string styles_of(std::string_view text) {
     answer.text(style.scope);
     answer.number(style.colour.value_or(kNone));
   }
-  const std::optional<korva::syntax::Notation>& notation = korva::syntax::table_notation();
+  const std::optional<korva::syntax::Notation>& notation = korva::syntax::table_notation(core);
+  const std::span<const korva::PatternEntry> entries = korva::table_entries(core);
   std::size_t lines = 1;
   for (const char c : text) lines += c == '\n' ? 1 : 0;
   answer.number(lines);
@@ -268,7 +298,7 @@ std::string styles_of(std::string_view text) {
       continue;
     }
     const std::vector<korva::syntax::StyledSpan> spans =
-        korva::syntax::line_styles(*notation, korva::table_entries(), bytes, budget);
+        korva::syntax::line_styles(*notation, entries, bytes, budget);
     answer.number(spans.size());
     for (const korva::syntax::StyledSpan& span : spans) {
       answer.number(span.start);
@@ -279,15 +309,94 @@ std::string styles_of(std::string_view text) {
   return std::move(answer.bytes());
 }
 
-// The forms of the notation, in table order: pattern text and mnemonic.
-std::string notation_forms() {
+// The forms of the core's table, in table order: pattern text and mnemonic.
+std::string notation_forms(korva::CoreFamily core) {
   AnswerWriter answer;
   answer.raw("KVF1");
-  answer.number(korva::table_entries().size());
-  for (const korva::PatternEntry& entry : korva::table_entries()) {
+  const std::span<const korva::PatternEntry> entries = korva::table_entries(core);
+  answer.number(entries.size());
+  for (const korva::PatternEntry& entry : entries) {
     answer.text(entry.text);
     answer.text(entry.mnemonic);
   }
+  return std::move(answer.bytes());
+}
+
+void write_config_words(AnswerWriter& answer, const korva::ChipFacts& facts) {
+  answer.number(facts.config_words.size());
+  for (const korva::ConfigWord& word : facts.config_words) {
+    answer.text(word.name);
+    answer.number(word.address);
+    answer.number(word.blank);
+    answer.number(word.fields.size());
+    for (const korva::ConfigField& field : word.fields) {
+      answer.text(field.name);
+      const korva::ConfigSetting* erased = field.erased(word.blank);
+      answer.number(erased != nullptr ? static_cast<std::size_t>(erased - field.settings.data())
+                                      : std::size_t{kNone});
+      answer.number(field.settings.size());
+      for (const korva::ConfigSetting& setting : field.settings) {
+        answer.text(setting.name);
+        answer.text(setting.description);
+      }
+    }
+  }
+}
+
+std::string chip_panel(std::string_view text) {
+  const korva::ChipFile chip = korva::read_chip_file(text);
+  AnswerWriter answer;
+  answer.raw("KVC1");
+  const korva::ChipFacts* facts = chip.facts ? &*chip.facts : nullptr;
+  answer.byte(facts != nullptr && facts->core == korva::CoreFamily::enhanced ? 1 : 0);
+  answer.number(facts != nullptr ? facts->banks : 0);
+  answer.number(facts != nullptr ? facts->program.last - facts->program.first + 1 : 0);
+  answer.text(chip.facts_error);
+  if (facts != nullptr) {
+    write_config_words(answer, *facts);
+  } else {
+    answer.number(0);
+  }
+  answer.number(chip.registers.size());
+  for (const auto& [address, name] : chip.registers) {
+    answer.number(address);
+    answer.text(name);
+    const auto bits = chip.bits.find(address);
+    for (std::size_t bit = 0; bit < 8; ++bit) {
+      answer.text(bits != chip.bits.end() ? std::string_view(bits->second[bit]) : "");
+    }
+  }
+  return std::move(answer.bytes());
+}
+
+std::string config_lines(std::string_view request) {
+  RequestReader reader(request);
+  AnswerWriter answer;
+  answer.raw("KVL1");
+  const std::optional<std::string_view> text = reader.tag("KVK1") ? reader.text() : std::nullopt;
+  const std::optional<std::string_view> choices = text ? reader.text() : std::nullopt;
+  const korva::ChipFile chip = korva::read_chip_file(text.value_or(""));
+  const auto refuse = [&answer](std::string_view why) {
+    answer.byte(1);
+    answer.text(why);
+    return std::move(answer.bytes());
+  };
+  if (!choices) return refuse("the request is not a configuration request");
+  if (!chip.facts) {
+    return refuse(chip.facts_error.empty() ? "the chip file has no configuration words"
+                                           : chip.facts_error);
+  }
+  // No choice at all is the erased words, as the panel first shows them.
+  const korva::Expected<std::vector<korva::ConfigChoice>> parsed =
+      choices->empty()
+          ? korva::Expected<std::vector<korva::ConfigChoice>>(std::vector<korva::ConfigChoice>{})
+          : korva::parse_config_choices(*choices);
+  if (!parsed) return refuse(parsed.message());
+  const korva::Expected<std::vector<korva::ConfiguredWord>> words =
+      korva::configure_chip(*chip.facts, *parsed);
+  if (!words) return refuse(words.message());
+  answer.byte(0);
+  answer.text(korva::format_config_lines(*chip.facts, *words));
   return std::move(answer.bytes());
 }
 
@@ -341,9 +450,23 @@ KORVA_EXPORT("korva_styles") std::string* korva_styles(char* bytes, std::uint32_
   return answer;
 }
 
-// The notation's forms, for completion.
-KORVA_EXPORT("korva_forms") std::string* korva_forms() {
-  return new std::string(notation_forms());
+// The forms of the core's table (0 classic, 1 enhanced), for completion.
+KORVA_EXPORT("korva_forms") std::string* korva_forms(std::uint32_t core) {
+  return new std::string(notation_forms(core_numbered(core)));
+}
+
+// What the chip file of `size` bytes at `bytes` holds (and frees them).
+KORVA_EXPORT("korva_chip") std::string* korva_chip(char* bytes, std::uint32_t size) {
+  auto* answer = new std::string(chip_panel(std::string_view(bytes, size)));
+  std::free(bytes);
+  return answer;
+}
+
+// The configuration lines of the request of `size` bytes at `bytes` (and frees them).
+KORVA_EXPORT("korva_config") std::string* korva_config(char* bytes, std::uint32_t size) {
+  auto* answer = new std::string(config_lines(std::string_view(bytes, size)));
+  std::free(bytes);
+  return answer;
 }
 
 // The system's texts the page shows.

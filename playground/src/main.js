@@ -163,6 +163,15 @@ function startWorker() {
       showTexts();
       workerReady = true;
       if (answeredId < requestId) startDeadline();
+      if (project.chip && chipPanel?.name !== project.chip) requestChipPanel();
+      return;
+    }
+    if (event.data.kind === 'chip') {
+      takeChipPanel(event.data);
+      return;
+    }
+    if (event.data.kind === 'config') {
+      if (event.data.serial === configSerial) showConfigLines(event.data.answer);
       return;
     }
     if (event.data.id !== requestId) return;
@@ -172,6 +181,141 @@ function startWorker() {
     showAnswer(lastAnswer);
   };
 }
+
+// --- the chip's panel: its configuration words and its registers ------------
+
+// What the chosen chip's file holds, once the worker has read it; its core
+// chooses the table that colours and completes the statements.
+let chipPanel = null;
+let configSerial = 0;
+
+function chipCore() {
+  return chipPanel && chipPanel.name === project.chip ? chipPanel.panel.core : 'classic';
+}
+
+async function requestChipPanel() {
+  element('chip-open').disabled = !project.chip;
+  if (!project.chip) {
+    chipPanel = null;
+    return;
+  }
+  const name = project.chip;
+  const text = await chipText(name);
+  if (name === project.chip) worker.postMessage({ kind: 'chip', name, text });
+}
+
+function takeChipPanel({ name, panel }) {
+  if (name !== project.chip) return;
+  const before = chipCore();
+  chipPanel = { name, panel };
+  // The styles of the text shown follow the chip's table.
+  if (chipCore() !== before) assemble();
+}
+
+const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
+
+function settingOption(setting, index, erased) {
+  let text = setting.name + (index === erased ? ' (erased)' : '');
+  const description = decode(setting.description);
+  if (description) text += ` \u2014 ${description}`;
+  const option = new Option(text, setting.name);
+  option.selected = index === erased;
+  return option;
+}
+
+function fillConfigFields(panel) {
+  const fields = element('config-fields');
+  fields.replaceChildren();
+  for (const word of panel.configWords) {
+    const group = document.createElement('fieldset');
+    const legend = document.createElement('legend');
+    legend.textContent = `${word.name} at ${hex(word.address, 4)} (erased ${hex(word.blank, 4)})`;
+    group.append(legend);
+    for (const field of word.fields) {
+      const label = document.createElement('label');
+      const select = document.createElement('select');
+      select.name = field.name;
+      select.dataset.erased = field.erased >= 0 ? field.settings[field.erased].name : '';
+      if (field.erased < 0) select.append(new Option('(erased bits)', ''));
+      select.append(...field.settings.map((setting, index) => settingOption(setting, index, field.erased)));
+      select.addEventListener('change', requestConfigLines);
+      label.append(`${field.name} `, select);
+      group.append(label);
+    }
+    fields.append(group);
+  }
+}
+
+function fillRegisters(panel) {
+  const body = element('registers').querySelector('tbody');
+  body.replaceChildren(...panel.registers.map((register) => {
+    const row = document.createElement('tr');
+    const cells = [hex(register.address, 3), decode(register.name), ...register.bits.map(decode).reverse()];
+    for (const [index, text] of cells.entries()) {
+      const cell = document.createElement('td');
+      cell.textContent = text;
+      if (index > 0 && text) {
+        // A name goes into the program at the caret.
+        const button = document.createElement('button');
+        button.textContent = text;
+        button.addEventListener('click', () => insertAtCaret(text));
+        cell.replaceChildren(button);
+      }
+      row.append(cell);
+    }
+    return row;
+  }));
+}
+
+// The fields set to other than their erased setting, as korva-asm --config takes them.
+function configChoices() {
+  const chosen = [];
+  for (const select of element('config-fields').querySelectorAll('select')) {
+    if (select.value && select.value !== select.dataset.erased) chosen.push(`${select.name}=${select.value}`);
+  }
+  return chosen.join(',');
+}
+
+async function requestConfigLines() {
+  const serial = ++configSerial;
+  worker.postMessage({ kind: 'config', serial, text: await chipText(project.chip), choices: configChoices() });
+}
+
+function showConfigLines(answer) {
+  const lines = element('config-lines');
+  lines.textContent = answer.refused || decode(answer.lines).replace(/\r\n/g, '\n');
+  lines.dataset.refused = answer.refused ? 'yes' : '';
+  element('config-insert').disabled = Boolean(answer.refused);
+}
+
+function openChipPanel() {
+  if (!chipPanel || chipPanel.name !== project.chip) return;
+  const { panel } = chipPanel;
+  element('chip-title').textContent = `${project.chip}: ${panel.programWords} words, ${panel.banks} banks, ${panel.core}`;
+  fillConfigFields(panel);
+  fillRegisters(panel);
+  element('config-lines').textContent = '';
+  requestConfigLines();
+  element('chip-panel').showModal();
+}
+
+function insertAtCaret(text) {
+  const position = view.state.selection.main.head;
+  view.dispatch({ changes: { from: position, insert: text }, selection: { anchor: position + text.length } });
+}
+
+element('chip-open').addEventListener('click', openChipPanel);
+element('chip-close').addEventListener('click', () => element('chip-panel').close());
+element('config-insert').addEventListener('click', () => {
+  // The lines go in front of the caret's line.
+  const line = view.state.doc.lineAt(view.state.selection.main.head);
+  view.dispatch({ changes: { from: line.from, insert: element('config-lines').textContent } });
+  element('chip-panel').close();
+  view.focus();
+});
+element('config-copy').addEventListener('click', () => {
+  navigator.clipboard?.writeText(element('config-lines').textContent);
+});
 
 async function chipText(chip) {
   if (!chipTexts.has(chip)) {
@@ -206,6 +350,7 @@ async function assemble() {
   if (workerReady) startDeadline();
   worker.postMessage({
     id,
+    core: chipCore(),
     project: {
       sources: [...definitions, ...sources], definitionFiles: definitions.length, base: project.base, hex: true, symbols: true,
     },
@@ -334,7 +479,7 @@ const wordsHover = hoverTooltip((target, position) => {
 
 // --- names: go to definition, completion --------------------------------------
 
-let forms = [];
+let forms = { classic: [], enhanced: [] };
 
 // The occurrence of a name (definition or use) at the caret in the file shown.
 function occurrenceAt(state, position) {
@@ -374,7 +519,7 @@ function completeNames(context) {
   if (!word || (word.from === word.to && !context.explicit)) return null;
   const names = new Set((lastAnswer?.result.definitions || []).map((d) => decode(d.name)));
   const options = [...names].map((name) => ({ label: name, type: 'variable' }));
-  for (const form of forms) {
+  for (const form of forms[chipCore()]) {
     const label = form.text.replace(/@/g, '…');
     options.push({ label, type: 'keyword', detail: form.mnemonic.trim(), apply: form.text.replace(/@/g, '') });
   }
@@ -390,6 +535,7 @@ function fillMenus() {
   chipMenu.addEventListener('change', () => {
     project.chip = chipMenu.value;
     storeProject();
+    requestChipPanel();
     assemble();
   });
   const exampleMenu = element('examples');
@@ -408,6 +554,7 @@ function openExample(example) {
   const files = example.files.map((file) => ({ name: file.name, text: decode(bytesOfBase64(file.base64)) }));
   project = { base: example.name, files, current: 0, chip: example.chip };
   element('chip').value = project.chip;
+  requestChipPanel();
   states.clear();
   storeProject();
   view.setState(stateFor(0));
@@ -471,6 +618,7 @@ element('language').addEventListener('change', () => {
 fillMenus();
 showTexts();
 startWorker();
+requestChipPanel();
 view.setState(stateFor(project.current < project.files.length ? project.current : 0));
 showTabs();
 assemble();

@@ -1,14 +1,18 @@
 // Assembles in the background. Requests that a newer one overtook while
 // waiting are dropped: only the latest edit is assembled, and the answer to
-// an older one is never sent.
+// an older one is never sent. A chip's panel and its configuration lines
+// are answered as they come.
 import { loadCore } from '../korva_core.mjs';
 
 const ready = fetch('korva-core.wasm')
   .then((response) => response.arrayBuffer())
   .then((bytes) => loadCore(bytes));
 let latest = null;
-// The system's texts go to the page once, as soon as the core is there.
-ready.then((core) => postMessage({ texts: core.texts(), forms: core.forms() }));
+// The system's texts and both tables' forms go to the page once, as soon as
+// the core is there.
+ready.then((core) => postMessage({
+  texts: core.texts(), forms: { classic: core.forms('classic'), enhanced: core.forms('enhanced') },
+}));
 
 async function assembleLatest() {
   const core = await ready;
@@ -18,12 +22,26 @@ async function assembleLatest() {
   const started = performance.now();
   const result = core.assemble(request.project);
   const milliseconds = performance.now() - started;
-  // The colours of the file shown, as the window and the editors give them.
-  const styles = core.styles(request.project.sources[request.styled].text);
+  // The colours of the file shown, by the chip's table, as the window and
+  // the editors give them.
+  const styles = core.styles(request.project.sources[request.styled].text, request.core);
   postMessage({ id: request.id, result, milliseconds, styles, styled: request.styled });
 }
 
+async function answerChip(request) {
+  const core = await ready;
+  if (request.kind === 'chip') {
+    postMessage({ kind: 'chip', name: request.name, panel: core.chip(request.text) });
+  } else {
+    postMessage({ kind: 'config', serial: request.serial, answer: core.config(request.text, request.choices) });
+  }
+}
+
 onmessage = (event) => {
+  if (event.data.kind) {
+    answerChip(event.data);
+    return;
+  }
   latest = event.data;
   // Every message already queued is taken before the assembly starts.
   setTimeout(assembleLatest, 0);

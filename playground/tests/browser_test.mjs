@@ -2,7 +2,9 @@
 // a program typed in, its colours, listing, squiggles and error rows, F12
 // and completion; the place of a
 // mark after Japanese text; a character CP932 cannot hold; a chip and the
-// HEX downloaded, byte for byte korva-asm's; every example's listing and
+// HEX downloaded, byte for byte korva-asm's; the chip's panel with its
+// configuration lines and registers; an enhanced chip's colours and
+// completion; every example's listing and
 // HEX as korva-asm writes them; the project as a zip and as a shared link;
 // hostile links refused; and no request beyond the site's own files.
 //   node tests/browser_test.mjs SITE_FOLDER KORVA_ASM SOURCE_ROOT
@@ -130,6 +132,50 @@ const hex = await downloaded(page, '#download-hex');
 const chipRun = korvaAsmOutputs(['--chip', '16F84A', 'program.as'],
   { 'program.as': program.replace(/\n/g, '\r\n') });
 check(hex.equals(chipRun('program', 'hex')), 'the downloaded HEX is korva-asm --chip\'s');
+
+// The chip's panel, by keyboard: a configuration field set gives
+// korva-asm --config's lines, the registers list their bits, and the lines
+// go into the program, which then has its configuration word.
+await page.focus('#chip-open');
+await page.keyboard.press('Enter');
+await page.waitForSelector('#chip-panel[open]', { timeout: 30000 });
+check((await page.textContent('#registers')).includes('RB7'), 'the panel lists PORTB\'s bits');
+await page.selectOption('#config-fields select[name="FOSC"]', 'XT');
+await page.waitForFunction(() => document.getElementById('config-lines').textContent.includes('FOSC=XT\n'), null,
+  { timeout: 30000 });
+const configLines = execFileSync(korvaAsm, ['--chip', '16F84A', '--config', 'FOSC=XT'],
+  { env: { ...process.env, KORVA_CHIPS_DIR: join(root, 'chips') }, encoding: 'latin1' }).replace(/\r\n/g, '\n');
+check((await page.textContent('#config-lines')) === configLines, `the panel's lines: ${await page.textContent('#config-lines')}`);
+await page.keyboard.press('Escape');
+check(await page.locator('#chip-panel[open]').count() === 0, 'Escape closes the panel');
+await page.click('#chip-open');
+await page.selectOption('#config-fields select[name="FOSC"]', 'XT');
+await page.waitForFunction(() => document.getElementById('config-lines').textContent.includes('FOSC=XT\n'), null,
+  { timeout: 30000 });
+const warningsBefore = Number((await status(page)).match(/^0 errors, (\d+) warnings/)[1]);
+await page.click('#config-insert');
+await waitForStatus(page, new RegExp(`^0 errors, ${warningsBefore - 1} warnings`));
+check(!(await status(page)).includes('no configuration word'), `the configuration word is written: ${await status(page)}`);
+const configured = await downloaded(page, '#download-hex');
+const shownText = (await page.locator('.cm-line').allTextContents()).join('\r\n');
+check(shownText.includes(configLines.replace(/\n/g, '\r\n')), 'the lines are in the program');
+const configuredRun = korvaAsmOutputs(['--chip', '16F84A', 'program.as'], { 'program.as': shownText });
+check(configured.equals(configuredRun('program', 'hex')), 'the HEX with the inserted configuration lines');
+
+// An enhanced chip's forms are coloured and completed by its table.
+await page.selectOption('#chip', '16F1827');
+await replaceProgram(page, '        FSR0+=1\n');
+await waitForStatus(page, /^0 errors, /);
+await page.waitForFunction(() => document.querySelectorAll('[class*="k-invalid"]').length === 0, null,
+  { timeout: 30000 });
+await page.keyboard.press('Control+End');
+await page.keyboard.insertText('        RESET');
+await page.keyboard.press('Control+Space');
+await page.waitForSelector('.cm-tooltip-autocomplete', { timeout: 30000 });
+check((await page.textContent('.cm-tooltip-autocomplete')).includes('RESET CHIP'), 'completion offers RESET CHIP on the 16F1827');
+await page.keyboard.press('Escape');
+await page.selectOption('#chip', '');
+await page.waitForSelector('[class*="k-invalid"]', { timeout: 30000 });
 
 // Every example: its listing and HEX as korva-asm writes them. Each in a
 // page of its own: Chromium refuses a tab's eleventh download in a row.

@@ -1,6 +1,7 @@
 // The browser's core against korva-asm: every example project and every
 // case file gives the same .obj, .out, .bin and .hex; a stopped assembly,
-// the diagnostics' places and the styles after Japanese text, and requests broken on
+// the diagnostics' places, the styles after Japanese text and by the chip's core, the
+// chip panel's facts and configuration lines, and requests broken on
 // purpose (cut short, a zero byte, random bytes) get an answer, never a trap.
 //   node browser_core_test.mjs KORVA_CORE_WASM KORVA_ASM SOURCE_ROOT
 import { execFileSync } from 'node:child_process';
@@ -123,6 +124,49 @@ const scopes = styled[0].map((span) => `${span.start}+${span.length} ${span.scop
 if (styled.length !== 2 || scopes[0] !== '0+6 entity.name.label.global.korva' ||
     !scopes.includes('10+8 variable.other.register.korva')) {
   fail(`the styles of the Japanese line: ${scopes.join(', ')}`);
+}
+
+// An enhanced chip's statements are coloured by its own table: FSR0+=1 is
+// ADDFSR there and fits no classic form.
+const scopeOf = (family) => core.styles('        FSR0+=1\r\n', family)[0].map((span) => span.scope);
+if (!scopeOf('enhanced').includes('keyword.operator.korva') || scopeOf('enhanced').includes('invalid.illegal.korva') ||
+    !scopeOf('classic').includes('invalid.illegal.korva')) {
+  fail(`the styles of FSR0+=1: enhanced ${scopeOf('enhanced')}, classic ${scopeOf('classic')}`);
+}
+const formTexts = (family) => core.forms(family).map((form) => form.text);
+if (formTexts('enhanced').length <= formTexts('classic').length || !formTexts('enhanced').includes('@++>W') ||
+    formTexts('classic').includes('@++>W')) {
+  fail(`the forms by core: ${formTexts('enhanced').length} enhanced, ${formTexts('classic').length} classic`);
+}
+
+// The chip panel reads the chip files as korva-asm does: the core, the
+// configuration words and the registers with their bits; the lines of a
+// choice are korva-asm --config's, and a setting the chip lacks is refused.
+const chipFile = (name) => cp932(readFileSync(join(root, 'chips', `${name}.inc`)));
+const ascii = (bytes) => Buffer.from(bytes).toString('latin1');
+const classicChip = core.chip(chipFile('16F877A'));
+const portb = classicChip.registers.find((register) => ascii(register.name) === 'PORTB');
+const fosc = classicChip.configWords[0]?.fields.find((field) => field.name === 'FOSC');
+if (classicChip.core !== 'classic' || classicChip.programWords !== 8192 || classicChip.configWords.length !== 1 ||
+    classicChip.configWords[0].address !== 0x2007 || !fosc || fosc.settings[fosc.erased]?.name !== 'EXTRC' ||
+    !portb || portb.address !== 6 || ascii(portb.bits[7]) !== 'RB7') {
+  fail(`the 16F877A's panel: ${classicChip.core}, ${classicChip.programWords} words, ${classicChip.registers.length} registers`);
+}
+const enhancedChip = core.chip(chipFile('16F1827'));
+if (enhancedChip.core !== 'enhanced' || enhancedChip.banks !== 32 ||
+    enhancedChip.configWords.map((word) => word.address).join() !== `${0x8007},${0x8008}`) {
+  fail(`the 16F1827's panel: ${enhancedChip.core}, ${enhancedChip.banks} banks`);
+}
+for (const [chip, choices] of [['16F877A', 'FOSC=XT,WDTE=OFF'], ['16F1827', 'FOSC=INTOSC'], ['16F84A', 'CP=ON']]) {
+  const lines = core.config(chipFile(chip), choices);
+  const args = ['--chip', chip, '--config', choices];
+  const expected = execFileSync(korvaAsm, args, { env: { ...process.env, KORVA_CHIPS_DIR: join(root, 'chips') } });
+  if (!lines.lines || !equal(lines.lines, expected)) fail(`the configuration lines of ${chip} ${choices}: ${lines.refused}`);
+}
+const refused = core.config(chipFile('16F877A'), 'FOSC=NOPE');
+if (!refused.refused || !refused.refused.includes('NOPE')) fail(`FOSC=NOPE: ${JSON.stringify(refused)}`);
+if (!core.chip(cp932(Buffer.from('; no facts\r\n'))).configWords || core.config(cp932([]), 'FOSC=XT').lines) {
+  fail('a chip file without facts');
 }
 
 // The words a line with errors did not write are counted once, for the
