@@ -26,6 +26,11 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/chips/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/korva/chips
         FILES_MATCHING PATTERN "*.inc")
 
+# The playground's static site, where scripts/playground.sh has built it
+# (playground/dist): any web server serves share/korva/playground.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/playground/dist/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/korva/playground OPTIONAL)
+
 # Manual pages and the changelog are installed compressed, as Debian wants
 # them; -n keeps the archive free of names and times, so it is reproducible.
 find_program(KORVA_GZIP gzip REQUIRED)

@@ -63,4 +63,8 @@ fi
 ./scripts/playground.sh --build-only
 node playground/tests/browser_test.mjs playground/dist "$root/build/release/korva-asm" "$root" ||
   status=1
+# The Debian package of the full build installs the site too, now that it is built.
+if [ -f build/test/CPackConfig.cmake ]; then
+  ctest --test-dir build/test --output-on-failure -R '^package\.deb$' || status=1
+fi
 exit "$status"

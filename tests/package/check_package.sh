@@ -44,6 +44,13 @@ if grep -E '^usr/share/man/.*[^z]$' "$work/contents" | grep -v '/$'; then
   fail "uncompressed manual pages"
 fi
 has usr/share/mime/packages/korva.xml
+# The playground's site, when it was built before the package.
+if [ -f "$source/playground/dist/index.html" ]; then
+  for file in index.html main.js worker.js style.css korva-core.wasm examples.json chips/chips.json \
+    chips/16F84A.inc chips/16F1827.inc; do
+    has "usr/share/korva/playground/$file"
+  done
+fi
 
 # Control fields.
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
