@@ -101,7 +101,10 @@ function request({ sources, definitionFiles = 0, base = 'program', hex = true, s
   return writer;
 }
 
-function readAnswer(bytes) {
+// An answer's bytes read into a result. The names and words of the symbol
+// facts are read when first asked for: hovers and completion want them,
+// not every keystroke's listing.
+export function readAnswer(bytes) {
   const reader = new Reader(bytes);
   const tag = String.fromCharCode(...reader.bytes.slice(0, 4));
   if (tag !== 'KVA1') throw new Error('korva-core answered with no KORVA answer');
@@ -137,25 +140,31 @@ function readAnswer(bytes) {
     return found;
   };
   if (reader.at < bytes.length) {
-    result.definitions = occurrences();
-    result.references = occurrences();
-    result.lineWords = [];
-    const runs = reader.number();
-    for (let i = 0; i < runs; ++i) {
-      const file = reader.number();
-      const line = reader.number();
-      const first = reader.number();
-      const count = reader.number();
-      for (let j = 0; j < count; ++j) {
-        result.lineWords.push({ file, line, address: first + j, word: reader.number(),
-          mnemonic: String.fromCharCode(...reader.text()) });
+    let facts = null;
+    const symbolFacts = () => {
+      if (facts) return facts;
+      facts = { definitions: occurrences(), references: occurrences(), lineWords: [] };
+      const runs = reader.number();
+      for (let i = 0; i < runs; ++i) {
+        const file = reader.number();
+        const line = reader.number();
+        const first = reader.number();
+        const count = reader.number();
+        for (let j = 0; j < count; ++j) {
+          facts.lineWords.push({ file, line, address: first + j, word: reader.number(),
+            mnemonic: String.fromCharCode(...reader.text()) });
+        }
       }
+      return facts;
+    };
+    for (const name of ['definitions', 'references', 'lineWords']) {
+      Object.defineProperty(result, name, { get: () => symbolFacts()[name], enumerable: true });
     }
   }
   return result;
 }
 
-function readStyles(bytes) {
+export function readStyles(bytes) {
   const reader = new Reader(bytes);
   reader.at = 4;
   const styles = [];
@@ -262,21 +271,28 @@ export async function loadCore(wasmBytes) {
     return reader;
   };
   // Hands over request bytes as they are (tests break them on purpose).
-  const assembleBytes = (bytes) => readAnswer(taken(core.korva_assemble(...given(bytes))));
+  const answerBytes = (bytes) => taken(core.korva_assemble(...given(bytes)));
+  const assembleBytes = (bytes) => readAnswer(answerBytes(bytes));
+  const styleBytes = (text, family) => {
+    const bytes = bytesOf(text);
+    const request = new Uint8Array(bytes.length + 1);
+    request[0] = family === 'enhanced' ? 1 : 0;
+    request.set(bytes, 1);
+    return taken(core.korva_styles(...given(request)));
+  };
   return {
     assemble: (project) => assembleBytes(requestBytes(project)),
     assembleBytes,
+    // The answer's bytes as they are, for readAnswer elsewhere (the page
+    // reads what its worker hands over).
+    answerBytes: (project) => answerBytes(requestBytes(project)),
     // The styles of a text's lines by the table of `family` ('classic' or
     // 'enhanced', the chip's core): per line, spans of byte columns with
     // the TextMate scope of their style ('' for plain text) and the colour
     // the window draws it in ('' for none).
-    styles: (text, family = 'classic') => {
-      const bytes = bytesOf(text);
-      const request = new Uint8Array(bytes.length + 1);
-      request[0] = family === 'enhanced' ? 1 : 0;
-      request.set(bytes, 1);
-      return readStyles(taken(core.korva_styles(...given(request))));
-    },
+    styles: (text, family = 'classic') => readStyles(styleBytes(text, family)),
+    // The same as bytes, for readStyles elsewhere.
+    styleBytes,
     // The system's texts the page shows, by key, as CP932 bytes.
     texts: () => readTexts(read(taken(core.korva_texts()))),
     // The forms of the table of `family` in table order: { text, mnemonic } (ASCII).

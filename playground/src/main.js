@@ -8,6 +8,7 @@ import { lintGutter, setDiagnostics } from '@codemirror/lint';
 import { EditorState, StateEffect, StateField } from '@codemirror/state';
 import { Decoration, EditorView, highlightActiveLine, hoverTooltip, keymap, lineNumbers } from '@codemirror/view';
 
+import { readAnswer, readStyles } from '../korva_core.mjs';
 import { decode, encode, positionOfByte } from './cp932.js';
 import { linkOf, projectArchive, projectOfLink } from './project_files.js';
 import { textOf } from './texts.js';
@@ -50,7 +51,21 @@ function loadStoredProject() {
   return null;
 }
 
+// Typing stores the project once it pauses, or when the page goes away:
+// storage is written synchronously, and a keystroke's answer should not
+// wait for it.
+let storeTimer = null;
+function storeProjectSoon() {
+  clearTimeout(storeTimer);
+  storeTimer = setTimeout(storeProject, 400);
+}
+addEventListener('pagehide', () => {
+  if (storeTimer !== null) storeProject();
+});
+
 function storeProject() {
+  clearTimeout(storeTimer);
+  storeTimer = null;
   try {
     localStorage.setItem(STORAGE_KEY, JSON.stringify(project));
   } catch {
@@ -106,7 +121,7 @@ function stateFor(index) {
           project.files[index].text = update.state.doc.toString();
           editedAt = performance.now();
           notice = '';
-          storeProject();
+          storeProjectSoon();
           assemble();
         }),
       ],
@@ -177,7 +192,8 @@ function startWorker() {
     if (event.data.id !== requestId) return;
     answeredId = event.data.id;
     clearTimeout(deadline);
-    lastAnswer = { ...event.data, definitionFiles: project.chip ? 1 : 0 };
+    const { answer, styles, ...rest } = event.data;
+    lastAnswer = { ...rest, result: readAnswer(answer), styles: readStyles(styles), definitionFiles: project.chip ? 1 : 0 };
     showAnswer(lastAnswer);
   };
 }
@@ -325,11 +341,23 @@ async function chipText(chip) {
   return chipTexts.get(chip);
 }
 
+// A file's text as last encoded: a keystroke changes one file, and the
+// others keep their bytes.
+const encodings = new WeakMap();
+
+function encodedText(file) {
+  const known = encodings.get(file);
+  if (known && known.text === file.text) return known.encoded;
+  const encoded = encode(file.text.replace(/\r?\n/g, '\r\n'));
+  encodings.set(file, { text: file.text, encoded });
+  return encoded;
+}
+
 // The files as the assembler reads them: CP932, lines ending in CR LF.
 function encodedSources() {
   const sources = [];
   for (const [index, file] of project.files.entries()) {
-    const encoded = encode(file.text.replace(/\r?\n/g, '\r\n'));
+    const encoded = encodedText(file);
     if (encoded.unencodable) return { refused: { index, ...encoded.unencodable } };
     sources.push({ name: encode(file.name).bytes || 'file.as', text: encoded.bytes });
   }

@@ -112,6 +112,13 @@ await page.waitForSelector('.cm-tooltip-autocomplete', { timeout: 30000 });
 check((await page.textContent('.cm-tooltip-autocomplete')).includes('LOOP'), 'completion offers LOOP');
 await page.keyboard.press('Escape');
 
+// The project stays in the browser's storage: a reload right after a
+// keystroke shows it again.
+await replaceProgram(page, 'KEPT::  NOP\n');
+await page.reload();
+await waitForStatus(page, /errors, /);
+check((await page.textContent('.cm-content')).includes('KEPT::  NOP'), 'a reload keeps the typed program');
+
 // After full-width text the mark sits under the name the assembler blames.
 await replaceProgram(page, 'ループ::  (UNDEF1)+1\n');
 await waitForStatus(page, /^1 errors, /);
