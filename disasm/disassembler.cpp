@@ -243,9 +243,10 @@ class Disassembler {
     return bits;
   }
 
-  // The address bits above a page's 11: two, or on the enhanced core four.
+  // The chip's banks, which decide the enhanced core's MOVLB.
   std::uint32_t banks() const { return options_.chip ? options_.chip->banks : 0; }
 
+  // The address bits above a page's 11: two, or on the enhanced core four.
   std::uint32_t page_mask() const { return core_ == CoreFamily::enhanced ? 0x7800 : kPageMask; }
 
   // Where a GOTO or CALL goes: into the page PCLATH selects where that is
